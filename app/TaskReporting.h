@@ -1,0 +1,56 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <exception>
+
+class QObject;
+
+// What a worker thread sees of the progress dialog: the object that receives the queued reports and
+// the two flags shared with it. The dialog writes `cancelled`; the worker sets `waitingForTips` and
+// the dialog clears it once the user has closed the tip box.
+class ProgressReceiver
+{
+public:
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> waitingForTips{false};
+
+    // The object whose slots updateProgress, errorOccurred, succeed and tipsWait receive the posts.
+    virtual QObject* reportTarget() = 0;
+
+protected:
+    ProgressReceiver() = default;
+    ~ProgressReceiver() = default;
+    ProgressReceiver(const ProgressReceiver&) = delete;
+    ProgressReceiver& operator=(const ProgressReceiver&) = delete;
+};
+
+// Queued invocations of the receiver's slots; safe to call from any thread.
+void postUpdateProgress(ProgressReceiver* receiver, const QString& status, int curProgress,
+                        const QString& progressText);
+void postError(ProgressReceiver* receiver, const QString& text);
+void postSucceed(ProgressReceiver* receiver, const QString& text);
+// Sets waitingForTips first, then posts tipsWait.
+void postTipsWait(ProgressReceiver* receiver, const QString& text);
+
+// Sleeps in 200 ms steps while the dialog shows the tip posted by postTipsWait.
+void waitForTipsClosed(ProgressReceiver* receiver);
+
+// Thrown by a worker that noticed the user's cancel; its run() swallows it without any report.
+// Deliberately not a std::exception, so that the workers' error handlers never report it.
+struct TaskCancelled
+{
+};
+
+// Throws TaskCancelled when the user has cancelled.
+void throwIfCancelled(ProgressReceiver* receiver);
+
+// Percentage of done in total, truncated toward zero, computed in floating point.
+// A negative or zero total gives a negative value (the bar then stays where it is).
+int percentOf(qint64 done, qint64 total);
+
+// Text of a caught exception as shown to the user.
+QString exceptionText(const std::exception& error);

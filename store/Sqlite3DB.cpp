@@ -1,0 +1,503 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/Sqlite3DB.h"
+
+#include <sqlite3.h>
+
+namespace sqlite3detail {
+
+// A prepared statement shared between the connection's cache and the cursor that runs it.
+struct CachedStatement
+{
+    sqlite3_stmt* statement = nullptr;
+    QString sql;
+    QHash<QString, int> columns; // filled on first lookup
+    bool columnsKnown = false;
+    bool inUse = false;
+    bool cached = true; // false: finalized when its cursor lets go
+
+    ~CachedStatement()
+    {
+        if (statement)
+            sqlite3_finalize(statement);
+    }
+
+    void reset()
+    {
+        sqlite3_reset(statement);
+        sqlite3_clear_bindings(statement);
+        inUse = false;
+    }
+};
+
+} // namespace sqlite3detail
+
+using sqlite3detail::CachedStatement;
+
+namespace {
+
+constexpr int busyTimeoutMs = 5000;
+
+QString errorText(sqlite3* db, int code)
+{
+    if (db)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    return QString::fromUtf8(sqlite3_errstr(code));
+}
+
+} // namespace
+
+int sqlite_qt_version()
+{
+    return 5;
+}
+
+Sqlite3Exception::Sqlite3Exception(int code, const QString& message)
+    : std::runtime_error(message.toStdString())
+    , m_code(code)
+{
+}
+
+// ---- Sqlite3Sql ------------------------------------------------------------------------------
+
+Sqlite3Sql::Sqlite3Sql(const char* sql)
+    : m_sql(QString::fromUtf8(sql))
+{
+}
+
+Sqlite3Sql::Sqlite3Sql(const QString& sql)
+    : m_sql(sql)
+{
+}
+
+Sqlite3Sql& Sqlite3Sql::addTextParam(const QString& value)
+{
+    Param param;
+    param.kind = value.isNull() ? ParamKind::Null : ParamKind::Text;
+    param.bytes = value.toUtf8();
+    m_params.push_back(std::move(param));
+    return *this;
+}
+
+Sqlite3Sql& Sqlite3Sql::addIntParam(int value)
+{
+    m_params.push_back({ParamKind::Int, value, {}});
+    return *this;
+}
+
+Sqlite3Sql& Sqlite3Sql::addInt64Param(qint64 value)
+{
+    m_params.push_back({ParamKind::Int64, value, {}});
+    return *this;
+}
+
+Sqlite3Sql& Sqlite3Sql::addBlobParam(const QByteArray& value)
+{
+    Param param;
+    param.kind = value.isNull() ? ParamKind::Null : ParamKind::Blob;
+    param.bytes = value;
+    m_params.push_back(std::move(param));
+    return *this;
+}
+
+Sqlite3Sql& Sqlite3Sql::addNullParam()
+{
+    m_params.push_back({});
+    return *this;
+}
+
+Sqlite3Sql& Sqlite3Sql::appendSql(const QString& sql)
+{
+    m_sql += sql;
+    return *this;
+}
+
+// ---- Sqlite3Cursor ---------------------------------------------------------------------------
+
+Sqlite3Cursor::Sqlite3Cursor(sqlite3* db, std::shared_ptr<CachedStatement> statement)
+    : m_db(db)
+    , m_statement(std::move(statement))
+{
+}
+
+Sqlite3Cursor::Sqlite3Cursor(Sqlite3Cursor&& other) noexcept
+    : m_db(other.m_db)
+    , m_statement(std::move(other.m_statement))
+    , m_hasRow(other.m_hasRow)
+{
+    other.m_hasRow = false;
+}
+
+Sqlite3Cursor& Sqlite3Cursor::operator=(Sqlite3Cursor&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_db = other.m_db;
+        m_statement = std::move(other.m_statement);
+        m_hasRow = other.m_hasRow;
+        other.m_hasRow = false;
+    }
+    return *this;
+}
+
+Sqlite3Cursor::~Sqlite3Cursor()
+{
+    release();
+}
+
+void Sqlite3Cursor::release()
+{
+    if (m_statement) {
+        if (m_statement->cached && m_statement->statement)
+            m_statement->reset();
+        m_statement.reset();
+    }
+    m_hasRow = false;
+}
+
+bool Sqlite3Cursor::moveNext()
+{
+    if (!m_statement || !m_statement->statement)
+        return false;
+    const int rc = sqlite3_step(m_statement->statement);
+    if (rc == SQLITE_ROW) {
+        m_hasRow = true;
+        return true;
+    }
+    m_hasRow = false;
+    if (rc == SQLITE_DONE)
+        return false;
+    const QString message = errorText(m_db, rc);
+    const QString sql = m_statement->sql;
+    release();
+    throw Sqlite3Exception(rc, QStringLiteral("%1 [%2]").arg(message, sql));
+}
+
+int Sqlite3Cursor::columnIndex(const QString& name) const
+{
+    if (!m_hasRow)
+        return -1;
+    CachedStatement& entry = *m_statement;
+    if (!entry.columnsKnown) {
+        const int n = sqlite3_column_count(entry.statement);
+        for (int i = 0; i < n; ++i) {
+            const QString column = QString::fromUtf8(sqlite3_column_name(entry.statement, i));
+            if (!entry.columns.contains(column))
+                entry.columns.insert(column, i);
+        }
+        entry.columnsKnown = true;
+    }
+    return entry.columns.value(name, -1);
+}
+
+QString Sqlite3Cursor::getText(const QString& name) const
+{
+    const int i = columnIndex(name);
+    if (i < 0)
+        return QString();
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement->statement, i));
+    if (!text)
+        return QString();
+    return QString::fromUtf8(text, sqlite3_column_bytes(m_statement->statement, i));
+}
+
+int Sqlite3Cursor::getInt(const QString& name) const
+{
+    const int i = columnIndex(name);
+    return i < 0 ? 0 : sqlite3_column_int(m_statement->statement, i);
+}
+
+qint64 Sqlite3Cursor::getInt64(const QString& name) const
+{
+    const int i = columnIndex(name);
+    return i < 0 ? 0 : sqlite3_column_int64(m_statement->statement, i);
+}
+
+QByteArray Sqlite3Cursor::getBlob(const QString& name) const
+{
+    const int i = columnIndex(name);
+    if (i < 0)
+        return QByteArray();
+    const void* data = sqlite3_column_blob(m_statement->statement, i);
+    const int size = sqlite3_column_bytes(m_statement->statement, i);
+    if (!data || size <= 0)
+        return QByteArray();
+    return QByteArray(static_cast<const char*>(data), size);
+}
+
+bool Sqlite3Cursor::isNull(const QString& name) const
+{
+    const int i = columnIndex(name);
+    return i < 0 || sqlite3_column_type(m_statement->statement, i) == SQLITE_NULL;
+}
+
+bool Sqlite3Cursor::hasColumn(const QString& name) const
+{
+    return columnIndex(name) >= 0;
+}
+
+int Sqlite3Cursor::count() const
+{
+    return m_statement && m_statement->statement ? sqlite3_column_count(m_statement->statement) : 0;
+}
+
+// ---- Sqlite3Row ------------------------------------------------------------------------------
+
+void Sqlite3Row::set(const QString& column, const QVariant& value)
+{
+    for (auto& entry : m_values) {
+        if (entry.first == column) {
+            entry.second = value;
+            return;
+        }
+    }
+    m_values.append({column, value});
+}
+
+QVariant Sqlite3Row::value(const QString& column) const
+{
+    for (const auto& entry : m_values) {
+        if (entry.first == column)
+            return entry.second;
+    }
+    return QVariant();
+}
+
+bool Sqlite3Row::contains(const QString& column) const
+{
+    for (const auto& entry : m_values) {
+        if (entry.first == column)
+            return true;
+    }
+    return false;
+}
+
+Sqlite3Sql Sqlite3Row::insertSql(const QString& table, const QSet<QString>& names) const
+{
+    Q_UNUSED(names);
+    QString columns;
+    QString marks;
+    for (const auto& entry : m_values) {
+        if (!columns.isEmpty()) {
+            columns += QLatin1Char(',');
+            marks += QLatin1Char(',');
+        }
+        columns += QLatin1Char('[') + entry.first + QLatin1Char(']');
+        marks += QLatin1Char('?');
+    }
+    Sqlite3Sql sql(QStringLiteral("INSERT INTO [%1] (%2) VALUES (%3)").arg(table, columns, marks));
+    for (const auto& entry : m_values) {
+        const QVariant& value = entry.second;
+        if (value.isNull()) {
+            sql.addNullParam();
+            continue;
+        }
+        switch (value.typeId()) {
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+            sql.addIntParam(value.toInt());
+            break;
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+            sql.addInt64Param(value.toLongLong());
+            break;
+        case QMetaType::QByteArray:
+            sql.addBlobParam(value.toByteArray());
+            break;
+        default:
+            sql.addTextParam(value.toString());
+            break;
+        }
+    }
+    return sql;
+}
+
+// ---- Sqlite3DB -------------------------------------------------------------------------------
+
+Sqlite3DB::Sqlite3DB() = default;
+
+Sqlite3DB::~Sqlite3DB()
+{
+    close();
+}
+
+void Sqlite3DB::openThrow(const QString& path, int flags)
+{
+    close();
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = errorText(db, rc);
+        sqlite3_close_v2(db);
+        throw Sqlite3Exception(rc, QStringLiteral("can not open %1: %2").arg(path, message));
+    }
+    sqlite3_busy_timeout(db, busyTimeoutMs);
+    sqlite3_extended_result_codes(db, 0);
+    m_db = db;
+    m_path = path;
+}
+
+void Sqlite3DB::close()
+{
+    if (!m_db)
+        return;
+    for (const auto& entry : std::as_const(m_statements)) {
+        // A statement still held by a live cursor is finalized by that cursor.
+        if (entry->inUse)
+            entry->cached = false;
+    }
+    m_statements.clear();
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}
+
+int Sqlite3DB::exec(const QString& sql, QString& error)
+{
+    if (!m_db) {
+        error = QStringLiteral("database is not open");
+        return SQLITE_MISUSE;
+    }
+    char* message = nullptr;
+    const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
+        error = message ? QString::fromUtf8(message) : errorText(m_db, rc);
+        sqlite3_free(message);
+        return rc;
+    }
+    return 0;
+}
+
+void Sqlite3DB::throwError(int code, const QString& sql) const
+{
+    const QString message = errorText(m_db, code);
+    if (sql.isEmpty())
+        throw Sqlite3Exception(code, message);
+    throw Sqlite3Exception(code, QStringLiteral("%1 [%2]").arg(message, sql));
+}
+
+std::shared_ptr<CachedStatement> Sqlite3DB::prepare(const Sqlite3Sql& sql)
+{
+    if (!m_db)
+        throw Sqlite3Exception(SQLITE_MISUSE, QStringLiteral("database is not open [%1]").arg(sql.sql()));
+
+    auto found = m_statements.constFind(sql.sql());
+    if (found != m_statements.constEnd() && !found.value()->inUse) {
+        found.value()->inUse = true;
+        return found.value();
+    }
+
+    auto entry = std::make_shared<CachedStatement>();
+    entry->sql = sql.sql();
+    const QByteArray text = sql.sql().toUtf8();
+    const int rc = sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &entry->statement, nullptr);
+    if (rc != SQLITE_OK)
+        throwError(rc, sql.sql());
+    entry->inUse = true;
+    // A statement already held by an open cursor stays with it; this one runs uncached.
+    if (found == m_statements.constEnd())
+        m_statements.insert(sql.sql(), entry);
+    else
+        entry->cached = false;
+    return entry;
+}
+
+void Sqlite3DB::bindAll(sqlite3_stmt* statement, const Sqlite3Sql& sql)
+{
+    int index = 1;
+    for (const auto& param : sql.params()) {
+        int rc = SQLITE_OK;
+        switch (param.kind) {
+        case Sqlite3Sql::ParamKind::Null:
+            rc = sqlite3_bind_null(statement, index);
+            break;
+        case Sqlite3Sql::ParamKind::Int:
+            rc = sqlite3_bind_int(statement, index, static_cast<int>(param.number));
+            break;
+        case Sqlite3Sql::ParamKind::Int64:
+            rc = sqlite3_bind_int64(statement, index, param.number);
+            break;
+        case Sqlite3Sql::ParamKind::Text:
+            rc = sqlite3_bind_text(statement, index, param.bytes.constData(), static_cast<int>(param.bytes.size()),
+                                   SQLITE_TRANSIENT);
+            break;
+        case Sqlite3Sql::ParamKind::Blob:
+            rc = sqlite3_bind_blob(statement, index, param.bytes.constData(), static_cast<int>(param.bytes.size()),
+                                   SQLITE_TRANSIENT);
+            break;
+        }
+        if (rc != SQLITE_OK)
+            throwError(rc, sql.sql());
+        ++index;
+    }
+}
+
+Sqlite3Cursor Sqlite3DB::queryThrow(const Sqlite3Sql& sql)
+{
+    auto entry = prepare(sql);
+    Sqlite3Cursor cursor(m_db, entry);
+    // On a binding failure the cursor's destructor resets the statement for the next caller.
+    bindAll(entry->statement, sql);
+    return cursor;
+}
+
+void Sqlite3DB::executeThrow(const Sqlite3Sql& sql)
+{
+    auto entry = prepare(sql);
+    Sqlite3Cursor cursor(m_db, entry);
+    bindAll(entry->statement, sql);
+    int rc;
+    do {
+        rc = sqlite3_step(entry->statement);
+    } while (rc == SQLITE_ROW);
+    if (rc != SQLITE_DONE)
+        throwError(rc, sql.sql());
+}
+
+qint64 Sqlite3DB::lastInsertId() const
+{
+    return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
+}
+
+int Sqlite3DB::changes() const
+{
+    return m_db ? sqlite3_changes(m_db) : 0;
+}
+
+void Sqlite3DB::beginTran()
+{
+    executeThrow("BEGIN IMMEDIATE");
+}
+
+void Sqlite3DB::commitTran()
+{
+    executeThrow("COMMIT");
+}
+
+void Sqlite3DB::rollbackTran()
+{
+    executeThrow("ROLLBACK");
+}
+
+QMap<QString, _SqliteCol> Sqlite3DB::tbInfo(const QString& table)
+{
+    QMap<QString, _SqliteCol> columns;
+    QString quoted = table;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+    Sqlite3Cursor cursor = queryThrow(Sqlite3Sql(QStringLiteral("PRAGMA table_info('%1')").arg(quoted)));
+    while (cursor.moveNext()) {
+        _SqliteCol column;
+        column.cid = cursor.getInt(QStringLiteral("cid"));
+        column.name = cursor.getText(QStringLiteral("name"));
+        column.type = cursor.getText(QStringLiteral("type"));
+        column.notNull = cursor.getInt(QStringLiteral("notnull")) != 0;
+        column.defaultValue = cursor.getText(QStringLiteral("dflt_value"));
+        column.primaryKey = cursor.getInt(QStringLiteral("pk")) != 0;
+        columns.insert(column.name, column);
+    }
+    return columns;
+}
