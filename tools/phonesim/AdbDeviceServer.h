@@ -1,0 +1,25 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "tools/phonesim/SimulatorModule.h"
+
+#include <QObject>
+
+class ChannelBroker;
+
+// An emulated Android device that the real adb reaches with `adb connect 127.0.0.1:PORT`.
+class AdbDeviceServer : public QObject, public SimulatorModule
+{
+    Q_OBJECT
+
+public:
+    explicit AdbDeviceServer(ChannelBroker& broker, QObject* parent = nullptr);
+
+    void addOptions(QCommandLineParser& parser) override;
+    bool start(const QCommandLineParser& parser, QString* error) override;
+    quint16 listeningPort() const override { return 0; }
+
+private:
+    ChannelBroker& m_broker;
+};
