@@ -1,0 +1,80 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "store/AbsIOSMessageDb.h"
+#include "store/CountryLibDb.h"
+#include "store/IOSContactsMemDb.h"
+
+#include <QDir>
+#include <QMap>
+
+struct _MsgAttachment;
+struct _MsgChat;
+struct _MsgHandle;
+struct _MsgMessage;
+
+// The message store of a database folder: file-relay/var/mobile/Library/SMS/sms.db, created from
+// the embedded schema when missing and upgraded in place when older. Opened lazily.
+class IOS6MessageDb : public AbsIOSMessageDb
+{
+public:
+    IOS6MessageDb(const QDir& folder, const QString& mcc, bool upgrade);
+    ~IOS6MessageDb() override;
+
+    void open() override;
+    int version() const override { return 6; }
+
+    void chats(_MsgCollection& collection) override;
+    void messages(_MsgCollection& collection, qint64 chatRowId) override;
+
+    // Removes one message; a conversation left without messages goes too.
+    void deleteMessage(const _MsgMessage& message);
+
+    // Writing (used by ExportMessagesDb). Lookups return 0 when nothing matches.
+    qint64 findChatByGuid(const QString& guid);
+    qint64 findHandle(const _MsgHandle& handle);
+    bool isHandleInChat(qint64 chatRowId, qint64 handleRowId);
+    void joinHandleToChat(qint64 chatRowId, qint64 handleRowId);
+    qint64 findMessageByLogicHash(const QString& logicHash);
+    qint64 findMessageByGuid(const QString& guid);
+    void joinMessageToChat(qint64 chatRowId, qint64 messageRowId);
+    void keepNewestDate(qint64 chatRowId, int date);
+    void setLastAddressedHandle(qint64 chatRowId, const QString& handleId);
+    qint64 findAttachmentByGuid(const QString& guid);
+    void joinAttachmentToMessage(qint64 messageRowId, qint64 attachmentRowId);
+    qint64 insertChat(const _MsgChat& chat);
+    qint64 insertHandle(const _MsgHandle& handle);
+    qint64 insertMessage(const _MsgMessage& message, qint64 handleRowId, qint64 otherHandleRowId);
+    qint64 insertAttachment(const _MsgAttachment& attachment);
+
+    // Column tests on the CREATE statements of the open file.
+    const QMap<QString, QString>& tableSql() const { return m_tableSql; }
+    bool messageHasItemType() const;
+    bool chatKeepsLast() const;
+    bool handleHasContactName() const;
+    bool handleHasContactPhoto() const;
+    bool chatHasColumn(const QString& column) const;
+    bool messageHasColumn(const QString& column) const;
+    bool attachmentHasColumn(const QString& column) const;
+
+    const QDir& folder() const { return m_folder; }
+    const QDir& fileRelayDir() const { return m_fileRelay; }
+    QString dbPath() const;
+    CountryLibDb& countryLib() { return m_countryLib; }
+    IOSContactsMemDb& contacts() { return m_contacts; }
+
+private:
+    void createSchema();
+    void upgradeSchema();
+    void registerFunctions();
+    void readTableSql();
+
+    QDir m_folder;
+    QDir m_fileRelay;
+    IOSContactsMemDb m_contacts;
+    CountryLibDb m_countryLib;
+    QMap<QString, QString> m_tableSql;
+    QString m_relativeDbPath;
+    bool m_upgrade;
+};

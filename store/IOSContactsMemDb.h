@@ -1,0 +1,35 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "store/AbsDb.h"
+
+#include <QDir>
+
+// A contact found by number; every field empty when nothing matched.
+struct IOSContact
+{
+    QString first;
+    QString middle;
+    QString last;
+    QByteArray photo;
+
+    // First name, then the trimmed middle and last names when not blank, separated by spaces.
+    QString displayName() const;
+};
+
+// Contact names and pictures of a database folder's address book, condensed into `ct-phone.db`
+// (rebuilt only when the address book changed). Stays closed when the folder has no address book.
+class IOSContactsMemDb : public AbsDb
+{
+public:
+    IOSContactsMemDb(const QDir& folder, const QString& mcc);
+
+    void open() override;
+    // The contact with this normalised number, or an empty contact.
+    IOSContact lookup(const QString& number);
+
+private:
+    QDir m_folder;
+    QString m_mcc;
+};

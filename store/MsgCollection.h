@@ -1,0 +1,160 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QMap>
+#include <QString>
+
+#include <memory>
+
+struct _MsgMessage;
+
+// A correspondent (table `handle`).
+struct _MsgHandle
+{
+    qint64 rowid = 0;
+    QString id; // address, normalised on reading
+    QString country; // lower-case two-letter code, may be empty
+    QString service = QStringLiteral("SMS");
+    QString uncanonicalized_id;
+    QString _ct_name; // contact display name
+    QByteArray _photo; // contact picture
+};
+
+// A conversation (table `chat`). The maps hold borrowed pointers to records owned elsewhere
+// (by a _MsgCollection, or by the thread that built them), keyed by the decimal text of the row id.
+struct _MsgChat
+{
+    qint64 rowid = 0;
+    QString guid;
+    int style = 45;
+    int state = 3;
+    QString account_id;
+    QByteArray properties;
+    QString chat_identifier;
+    QString service_name = QStringLiteral("SMS");
+    QString room_name;
+    QString account_login = QStringLiteral("E:");
+    int is_archived = 0;
+    QString last_addressed_handle;
+    QString display_name;
+    int _last = 0; // date of the newest message
+    QString group_id;
+    QMap<QString, _MsgHandle*> handles;
+    QMap<QString, _MsgMessage*> messages;
+};
+
+// An attachment (table `attachment`) plus the local file that holds its data.
+struct _MsgAttachment
+{
+    qint64 rowid = 0;
+    QString guid;
+    int created_date = 0;
+    int start_date = 0;
+    QString filename; // path as stored in the store
+    QString uti;
+    QString mime_type;
+    int transfer_state = 0;
+    int is_outgoing = 0;
+    QByteArray user_info;
+    QString transfer_name;
+    qint64 total_bytes = 0;
+    QString sourcePath; // read when writing: the file copied into the store
+};
+
+// A message (table `message`). Dates are seconds since 2001-01-01 00:00:00 UTC.
+struct _MsgMessage
+{
+    qint64 rowid = 0;
+    QString guid;
+    QString text;
+    int replace = 0;
+    QString service_center;
+    qint64 handle_id = 0;
+    QString subject;
+    QString country;
+    QByteArray attributedBody;
+    int version = 10;
+    int type = 0;
+    QString service;
+    QString account;
+    QString account_guid;
+    int error = 0;
+    int date = 0;
+    int date_read = 0;
+    int date_delivered = 0;
+    int is_delivered = 0;
+    int is_finished = 0;
+    int is_emote = 0;
+    int is_from_me = 0;
+    int is_empty = 0;
+    int is_delayed = 0;
+    int is_auto_reply = 0;
+    int is_prepared = 0;
+    int is_read = 0;
+    int is_system_message = 0;
+    int is_sent = 0;
+    int has_dd_results = 0;
+    int is_service_message = 0;
+    int is_forward = 0;
+    int was_downgraded = 0;
+    int is_archive = 0;
+    int cache_has_attachments = 0;
+    QString cache_roomnames;
+    int was_data_detected = 0;
+    int was_deduplicated = 0;
+    qint64 readRowId = 0; // ROWID in the store it was read from; 0 when not read from a store
+    int is_audio_message = 0;
+    int is_played = 0;
+    int date_played = 0;
+    int item_type = 0; // 0 ordinary message; 4 is never read
+    int other_handle = -1;
+    QString group_title;
+    int group_action_type = 0;
+    int share_status = 0;
+    int share_direction = 0;
+    int is_expirable = 0;
+    int expire_state = 0;
+    int message_action_type = 0;
+
+    _MsgHandle* handle = nullptr; // the correspondent, borrowed
+    _MsgChat* chat = nullptr; // the conversation, borrowed
+    QMap<QString, _MsgAttachment> attachments; // keyed by the decimal text of the row id
+    _MsgHandle* otherHandle = nullptr; // the second correspondent, borrowed
+};
+
+// All conversations, correspondents and messages read from one store, keyed by row id. Copies
+// share one body, which owns every record in it.
+class _MsgCollection
+{
+public:
+    _MsgCollection();
+
+    const QHash<qint64, _MsgChat*>& chats() const;
+    const QHash<qint64, _MsgHandle*>& handles() const;
+    const QHash<qint64, _MsgMessage*>& messages() const;
+
+    _MsgChat* chat(qint64 rowid) const;
+    _MsgHandle* handle(qint64 rowid) const;
+    _MsgMessage* message(qint64 rowid) const;
+
+    // Take ownership of a record under its rowid; an existing record of that rowid is kept and the
+    // new one is discarded. Returns the record held.
+    _MsgChat* addChat(std::unique_ptr<_MsgChat> chat);
+    _MsgHandle* addHandle(std::unique_ptr<_MsgHandle> handle);
+    _MsgMessage* addMessage(std::unique_ptr<_MsgMessage> message);
+
+    // Removes a message from the collection and from its conversation's map, and destroys it.
+    void removeMessage(qint64 rowid);
+    // Removes a conversation (its messages stay) and destroys it.
+    void removeChat(qint64 rowid);
+    void clear();
+
+    bool sharesBodyWith(const _MsgCollection& other) const { return d == other.d; }
+
+private:
+    struct Body;
+    std::shared_ptr<Body> d;
+};
