@@ -1,0 +1,341 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/Sqlite3DB.h"
+#include "support/TestHome.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <sqlite3.h>
+
+namespace {
+
+// Exposes the raw handle the way the store classes use it.
+class RawDb : public Sqlite3DB
+{
+public:
+    sqlite3* handle() const { return rawHandle(); }
+};
+
+} // namespace
+
+class TestSqlite3DB : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase();
+    void versionIsFive();
+    void openFlags_data();
+    void openFlags();
+    void bindsEachParameterType_data();
+    void bindsEachParameterType();
+    void missingColumnsReadAsEmpty();
+    void errorTextNamesStatement();
+    void execReportsError();
+    void statementCacheSurvivesErrors();
+    void nestedCursorsOnOneStatement();
+    void transactions();
+    void insertRowAndLastInsertId();
+    void tbInfoDescribesColumns();
+    void secondConnectionWaitsForLock();
+};
+
+void TestSqlite3DB::initTestCase()
+{
+    useTemporaryHome();
+    QVERIFY(m_dir.isValid());
+}
+
+void TestSqlite3DB::versionIsFive()
+{
+    QCOMPARE(sqlite_qt_version(), 5);
+}
+
+void TestSqlite3DB::openFlags_data()
+{
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<bool>("fileExists");
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<bool>("writable");
+
+    QTest::newRow("read-only, existing") << 1 << true << true << false;
+    QTest::newRow("read-only, missing") << 1 << false << false << false;
+    QTest::newRow("read-write, existing") << 2 << true << true << true;
+    QTest::newRow("read-write, missing") << 2 << false << false << false;
+    QTest::newRow("create, missing") << 6 << false << true << true;
+    QTest::newRow("create, existing") << 6 << true << true << true;
+}
+
+void TestSqlite3DB::openFlags()
+{
+    QFETCH(int, flags);
+    QFETCH(bool, fileExists);
+    QFETCH(bool, opens);
+    QFETCH(bool, writable);
+
+    const QString file = path(QStringLiteral("flags-%1.db").arg(QString::fromLatin1(QTest::currentDataTag())));
+    QFile::remove(file);
+    if (fileExists) {
+        Sqlite3DB maker;
+        maker.openThrow(file, 6);
+        maker.executeThrow("CREATE TABLE t(x INTEGER)");
+    }
+
+    Sqlite3DB db;
+    if (!opens) {
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, db.openThrow(file, flags));
+        QVERIFY(!db.isOpen());
+        QVERIFY(!QFile::exists(file));
+        return;
+    }
+    db.openThrow(file, flags);
+    QVERIFY(db.isOpen());
+    QString error;
+    const int rc = db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS u(y INTEGER); INSERT INTO u VALUES (1)"), error);
+    QCOMPARE(rc == 0, writable);
+    QCOMPARE(error.isEmpty(), writable);
+}
+
+void TestSqlite3DB::bindsEachParameterType_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QVariant>("value");
+
+    QTest::newRow("text") << QStringLiteral("text") << QVariant(QStringLiteral("Grüße 😀, \"quoted\""));
+    QTest::newRow("empty text") << QStringLiteral("text") << QVariant(QStringLiteral(""));
+    QTest::newRow("int") << QStringLiteral("int") << QVariant(-2147483647 - 1);
+    QTest::newRow("int64") << QStringLiteral("int64") << QVariant(qint64(1356998400000));
+    QTest::newRow("blob with zero bytes") << QStringLiteral("blob") << QVariant(QByteArray("a\0b\xff", 4));
+}
+
+void TestSqlite3DB::bindsEachParameterType()
+{
+    QFETCH(QString, kind);
+    QFETCH(QVariant, value);
+
+    Sqlite3DB db;
+    db.openThrow(path(QStringLiteral("bind.db")), 6);
+    db.executeThrow("CREATE TABLE IF NOT EXISTS v(kind TEXT, t TEXT, i INTEGER, b BLOB)");
+    db.executeThrow("DELETE FROM v");
+
+    Sqlite3Sql insert("INSERT INTO v(kind, t, i, b) VALUES (?, ?, ?, ?)");
+    insert.addTextParam(kind);
+    if (kind == QLatin1String("text"))
+        insert.addTextParam(value.toString()).addNullParam().addNullParam();
+    else if (kind == QLatin1String("int"))
+        insert.addNullParam().addIntParam(value.toInt()).addNullParam();
+    else if (kind == QLatin1String("int64"))
+        insert.addNullParam().addInt64Param(value.toLongLong()).addNullParam();
+    else
+        insert.addNullParam().addNullParam().addBlobParam(value.toByteArray());
+    db.executeThrow(insert);
+
+    Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql("SELECT * FROM v WHERE kind=?").addTextParam(kind));
+    QVERIFY(cursor.moveNext());
+    if (kind == QLatin1String("text")) {
+        QCOMPARE(cursor.getText(QStringLiteral("t")), value.toString());
+        QVERIFY(!cursor.isNull(QStringLiteral("t")));
+    } else if (kind == QLatin1String("int")) {
+        QCOMPARE(cursor.getInt(QStringLiteral("i")), value.toInt());
+    } else if (kind == QLatin1String("int64")) {
+        QCOMPARE(cursor.getInt64(QStringLiteral("i")), value.toLongLong());
+    } else {
+        QCOMPARE(cursor.getBlob(QStringLiteral("b")), value.toByteArray());
+    }
+    QVERIFY(!cursor.moveNext());
+}
+
+void TestSqlite3DB::missingColumnsReadAsEmpty()
+{
+    Sqlite3DB db;
+    db.openThrow(path(QStringLiteral("missing.db")), 6);
+    db.executeThrow("CREATE TABLE IF NOT EXISTS m(a INTEGER, b TEXT)");
+    db.executeThrow("INSERT INTO m(a, b) VALUES (7, NULL)");
+
+    Sqlite3Cursor cursor = db.queryThrow("SELECT a, b FROM m");
+    QVERIFY(cursor.moveNext());
+    QCOMPARE(cursor.count(), 2);
+    QCOMPARE(cursor.getInt(QStringLiteral("a")), 7);
+    // NULL and absent columns read as empty values, never as an error.
+    QVERIFY(cursor.isNull(QStringLiteral("b")));
+    QCOMPARE(cursor.getText(QStringLiteral("b")), QString());
+    QCOMPARE(cursor.getInt(QStringLiteral("nope")), 0);
+    QCOMPARE(cursor.getInt64(QStringLiteral("nope")), qint64(0));
+    QCOMPARE(cursor.getText(QStringLiteral("nope")), QString());
+    QCOMPARE(cursor.getBlob(QStringLiteral("nope")), QByteArray());
+    QVERIFY(cursor.isNull(QStringLiteral("nope")));
+    QVERIFY(!cursor.hasColumn(QStringLiteral("nope")));
+}
+
+void TestSqlite3DB::errorTextNamesStatement()
+{
+    Sqlite3DB db;
+    db.openThrow(path(QStringLiteral("errors.db")), 6);
+    try {
+        db.queryThrow("SELECT * FROM no_such_table");
+        QFAIL("a query on a missing table must throw");
+    } catch (const std::exception& error) {
+        const QString text = QString::fromUtf8(error.what());
+        QVERIFY2(text.contains(QLatin1String("no such table: no_such_table")), qPrintable(text));
+        QVERIFY2(text.contains(QLatin1String("SELECT * FROM no_such_table")), qPrintable(text));
+    }
+
+    Sqlite3DB closed;
+    QVERIFY_THROWS_EXCEPTION(std::exception, closed.executeThrow("SELECT 1"));
+}
+
+void TestSqlite3DB::execReportsError()
+{
+    Sqlite3DB db;
+    db.openThrow(path(QStringLiteral("exec.db")), 6);
+    QString error;
+    QCOMPARE(db.exec(QStringLiteral("CREATE TABLE e(x)"), error), 0);
+    QVERIFY(error.isEmpty());
+    QVERIFY(db.exec(QStringLiteral("CREATE TABLE e(x)"), error) != 0);
+    QCOMPARE(error, QStringLiteral("table e already exists"));
+}
+
+void TestSqlite3DB::statementCacheSurvivesErrors()
+{
+    Sqlite3DB db;
+    db.openThrow(path(QStringLiteral("cache.db")), 6);
+    db.executeThrow("CREATE TABLE IF NOT EXISTS c(id INTEGER PRIMARY KEY, v TEXT UNIQUE NOT NULL)");
+    const char* insert = "INSERT INTO c(v) VALUES (?)";
+    db.executeThrow(Sqlite3Sql(insert).addTextParam(QStringLiteral("one")));
+
+    // A constraint failure and a missing parameter must not leave the cached statement half-bound.
+    QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, db.executeThrow(Sqlite3Sql(insert).addTextParam(QStringLiteral("one"))));
+    QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, db.executeThrow(Sqlite3Sql(insert)));
+    db.executeThrow(Sqlite3Sql(insert).addTextParam(QStringLiteral("two")));
+
+    Sqlite3Cursor cursor = db.queryThrow("SELECT v FROM c ORDER BY id");
+    QStringList values;
+    while (cursor.moveNext())
+        values << cursor.getText(QStringLiteral("v"));
+    QCOMPARE(values, QStringList({QStringLiteral("one"), QStringLiteral("two")}));
+}
+
+void TestSqlite3DB::nestedCursorsOnOneStatement()
+{
+    Sqlite3DB db;
+    db.openThrow(path(QStringLiteral("nested.db")), 6);
+    db.executeThrow("CREATE TABLE IF NOT EXISTS n(x INTEGER)");
+    db.executeThrow("DELETE FROM n");
+    for (int i = 1; i <= 3; ++i)
+        db.executeThrow(Sqlite3Sql("INSERT INTO n(x) VALUES (?)").addIntParam(i));
+
+    // The same text queried while its first cursor is open runs on a statement of its own.
+    const char* select = "SELECT x FROM n WHERE x >= ? ORDER BY x";
+    int pairs = 0;
+    Sqlite3Cursor outer = db.queryThrow(Sqlite3Sql(select).addIntParam(1));
+    while (outer.moveNext()) {
+        Sqlite3Cursor inner = db.queryThrow(Sqlite3Sql(select).addIntParam(outer.getInt(QStringLiteral("x"))));
+        while (inner.moveNext())
+            ++pairs;
+    }
+    QCOMPARE(pairs, 3 + 2 + 1);
+}
+
+void TestSqlite3DB::transactions()
+{
+    Sqlite3DB db;
+    db.openThrow(path(QStringLiteral("tran.db")), 6);
+    db.executeThrow("CREATE TABLE IF NOT EXISTS t(x INTEGER)");
+
+    db.beginTran();
+    db.executeThrow("INSERT INTO t(x) VALUES (1)");
+    db.rollbackTran();
+    db.beginTran();
+    db.executeThrow("INSERT INTO t(x) VALUES (2)");
+    db.commitTran();
+
+    Sqlite3Cursor cursor = db.queryThrow("SELECT group_concat(x) AS xs FROM t");
+    QVERIFY(cursor.moveNext());
+    QCOMPARE(cursor.getText(QStringLiteral("xs")), QStringLiteral("2"));
+}
+
+void TestSqlite3DB::insertRowAndLastInsertId()
+{
+    Sqlite3DB db;
+    db.openThrow(path(QStringLiteral("row.db")), 6);
+    db.executeThrow("CREATE TABLE r(id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT, n INTEGER, big INTEGER, "
+                    "data BLOB, flag INTEGER, absent TEXT)");
+    Sqlite3Row row;
+    row.set(QStringLiteral("name"), QStringLiteral("first"));
+    row.set(QStringLiteral("n"), 5);
+    row.set(QStringLiteral("big"), qint64(1) << 40);
+    row.set(QStringLiteral("data"), QByteArray("\x01\x02", 2));
+    row.set(QStringLiteral("flag"), true);
+    row.set(QStringLiteral("absent"), QVariant());
+    row.set(QStringLiteral("name"), QStringLiteral("second")); // replaces, keeps the column once
+    QCOMPARE(row.size(), 6);
+
+    db.executeThrow(row.insertSql(QStringLiteral("r"), {}));
+    QCOMPARE(db.lastInsertId(), qint64(1));
+    db.executeThrow(row.insertSql(QStringLiteral("r"), {}));
+    QCOMPARE(db.lastInsertId(), qint64(2));
+
+    Sqlite3Cursor cursor = db.queryThrow("SELECT * FROM r WHERE id=2");
+    QVERIFY(cursor.moveNext());
+    QCOMPARE(cursor.getText(QStringLiteral("name")), QStringLiteral("second"));
+    QCOMPARE(cursor.getInt(QStringLiteral("n")), 5);
+    QCOMPARE(cursor.getInt64(QStringLiteral("big")), qint64(1) << 40);
+    QCOMPARE(cursor.getBlob(QStringLiteral("data")), QByteArray("\x01\x02", 2));
+    QCOMPARE(cursor.getInt(QStringLiteral("flag")), 1);
+    QVERIFY(cursor.isNull(QStringLiteral("absent")));
+}
+
+void TestSqlite3DB::tbInfoDescribesColumns()
+{
+    Sqlite3DB db;
+    db.openThrow(path(QStringLiteral("info.db")), 6);
+    db.executeThrow("CREATE TABLE IF NOT EXISTS i(ROWID INTEGER PRIMARY KEY, guid TEXT NOT NULL, n INTEGER DEFAULT -1)");
+    const auto columns = db.tbInfo(QStringLiteral("i"));
+    QCOMPARE(columns.keys(), QStringList({QStringLiteral("ROWID"), QStringLiteral("guid"), QStringLiteral("n")}));
+    QVERIFY(columns.value(QStringLiteral("ROWID")).primaryKey);
+    QVERIFY(columns.value(QStringLiteral("guid")).notNull);
+    QCOMPARE(columns.value(QStringLiteral("n")).defaultValue, QStringLiteral("-1"));
+    QVERIFY(db.tbInfo(QStringLiteral("absent")).isEmpty());
+}
+
+void TestSqlite3DB::secondConnectionWaitsForLock()
+{
+    const QString file = path(QStringLiteral("busy.db"));
+    RawDb writer;
+    writer.openThrow(file, 6);
+    QVERIFY(writer.handle() != nullptr);
+    writer.executeThrow("CREATE TABLE IF NOT EXISTS b(x INTEGER)");
+    writer.beginTran();
+    writer.executeThrow("INSERT INTO b(x) VALUES (1)");
+
+    // The second connection waits for the first one's commit instead of failing at once.
+    QThread* committer = QThread::create([&writer] {
+        QThread::msleep(300);
+        writer.commitTran();
+    });
+    committer->start();
+    Sqlite3DB second;
+    second.openThrow(file, 2);
+    QElapsedTimer timer;
+    timer.start();
+    second.beginTran();
+    second.executeThrow("INSERT INTO b(x) VALUES (2)");
+    second.commitTran();
+    QVERIFY(timer.elapsed() >= 200);
+    committer->wait();
+    delete committer;
+
+    Sqlite3Cursor cursor = second.queryThrow("SELECT count(*) AS n FROM b");
+    QVERIFY(cursor.moveNext());
+    QCOMPARE(cursor.getInt(QStringLiteral("n")), 2);
+}
+
+QTEST_GUILESS_MAIN(TestSqlite3DB)
+#include "TestSqlite3DB.moc"
