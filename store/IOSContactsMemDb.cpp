@@ -10,14 +10,14 @@
 #include <QtDebug>
 
 #include <sqlite3.h>
-
 #include <stdexcept>
 
 namespace {
 
-const char creationScript[] = "CREATE TABLE person(  rowid INTEGER PRIMARY KEY,  first TEXT,  last TEXT,  middle TEXT,  "
-                              "photo BLOB);CREATE TABLE tel(  person_id INTEGER,  number TEXT,  UNIQUE(person_id, "
-                              "number));CREATE INDEX index_tel_number on tel(number);";
+const char creationScript[]
+    = "CREATE TABLE person(  rowid INTEGER PRIMARY KEY,  first TEXT,  last TEXT,  middle TEXT,  "
+      "photo BLOB);CREATE TABLE tel(  person_id INTEGER,  number TEXT,  UNIQUE(person_id, "
+      "number));CREATE INDEX index_tel_number on tel(number);";
 
 qint64 modificationTime(const QString& path)
 {
@@ -149,9 +149,9 @@ IOSContact IOSContactsMemDb::lookup(const QString& number)
     IOSContact contact;
     if (!isOpen())
         return contact;
-    Sqlite3Cursor cursor =
-        queryThrow(Sqlite3Sql("select p.* from person as p inner join tel as t on p.rowid=t.person_id and t.number=?")
-                       .addTextParam(number));
+    Sqlite3Cursor cursor
+        = queryThrow(Sqlite3Sql("select p.* from person as p inner join tel as t on p.rowid=t.person_id and t.number=?")
+                         .addTextParam(number));
     if (cursor.moveNext()) {
         contact.first = cursor.getText(QStringLiteral("first"));
         contact.middle = cursor.getText(QStringLiteral("middle"));

@@ -32,24 +32,26 @@ void writeAddressBook(const QDir& folder)
 {
     QVERIFY(folder.mkpath(addressBookDir));
     Sqlite3DB book;
-    book.openThrow(folder.filePath(addressBookDir + QStringLiteral("/AddressBook.sqlitedb")), Sqlite3DB::ReadWriteCreate);
-    runScript(book, QStringLiteral(
-        "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, Last TEXT, Middle TEXT);"
-        "CREATE TABLE ABMultiValue (UID INTEGER PRIMARY KEY, record_id INTEGER, property INTEGER, label INTEGER,"
-        "  value TEXT);"
-        "INSERT INTO ABPerson VALUES (1, 'Alice', 'Smith', '  ');"
-        "INSERT INTO ABPerson VALUES (2, 'Bob', ' ', ' J ');"
-        "INSERT INTO ABPerson VALUES (3, 'Carol', NULL, NULL);"
-        "INSERT INTO ABMultiValue VALUES (1, 1, 3, 1, '07946 123456');"
-        "INSERT INTO ABMultiValue VALUES (2, 1, 3, 2, '+44 7946 123456');"
-        "INSERT INTO ABMultiValue VALUES (3, 1, 3, 3, '07912-345678');"
-        "INSERT INTO ABMultiValue VALUES (4, 2, 3, 1, '+1 (555) 010-9999');"
-        "INSERT INTO ABMultiValue VALUES (5, 2, 4, 1, 'bob@example.com')"));
+    book.openThrow(
+        folder.filePath(addressBookDir + QStringLiteral("/AddressBook.sqlitedb")), Sqlite3DB::ReadWriteCreate);
+    runScript(book,
+        QStringLiteral(
+            "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, Last TEXT, Middle TEXT);"
+            "CREATE TABLE ABMultiValue (UID INTEGER PRIMARY KEY, record_id INTEGER, property INTEGER, label INTEGER,"
+            "  value TEXT);"
+            "INSERT INTO ABPerson VALUES (1, 'Alice', 'Smith', '  ');"
+            "INSERT INTO ABPerson VALUES (2, 'Bob', ' ', ' J ');"
+            "INSERT INTO ABPerson VALUES (3, 'Carol', NULL, NULL);"
+            "INSERT INTO ABMultiValue VALUES (1, 1, 3, 1, '07946 123456');"
+            "INSERT INTO ABMultiValue VALUES (2, 1, 3, 2, '+44 7946 123456');"
+            "INSERT INTO ABMultiValue VALUES (3, 1, 3, 3, '07912-345678');"
+            "INSERT INTO ABMultiValue VALUES (4, 2, 3, 1, '+1 (555) 010-9999');"
+            "INSERT INTO ABMultiValue VALUES (5, 2, 4, 1, 'bob@example.com')"));
     book.close();
 
     Sqlite3DB images;
-    images.openThrow(folder.filePath(addressBookDir + QStringLiteral("/AddressBookImages.sqlitedb")),
-                     Sqlite3DB::ReadWriteCreate);
+    images.openThrow(
+        folder.filePath(addressBookDir + QStringLiteral("/AddressBookImages.sqlitedb")), Sqlite3DB::ReadWriteCreate);
     runScript(images, QStringLiteral("CREATE TABLE ABThumbnailImage (record_id INTEGER, format INTEGER, data BLOB)"));
     images.executeThrow(Sqlite3Sql("INSERT INTO ABThumbnailImage VALUES (1, 0, ?)").addBlobParam(alicePicture));
 }
@@ -235,10 +237,11 @@ private slots:
         QVERIFY(dir.mkpath(addressBookDir));
         {
             Sqlite3DB book;
-            book.openThrow(dir.filePath(addressBookDir + QStringLiteral("/AddressBook.sqlitedb")),
-                           Sqlite3DB::ReadWriteCreate);
-            runScript(book, QStringLiteral("CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY, First TEXT, Last TEXT, "
-                                           "Middle TEXT); INSERT INTO ABPerson VALUES (1, 'Ann', NULL, NULL)"));
+            book.openThrow(
+                dir.filePath(addressBookDir + QStringLiteral("/AddressBook.sqlitedb")), Sqlite3DB::ReadWriteCreate);
+            runScript(book,
+                QStringLiteral("CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY, First TEXT, Last TEXT, "
+                               "Middle TEXT); INSERT INTO ABPerson VALUES (1, 'Ann', NULL, NULL)"));
         }
         IOSContactsMemDb contacts(dir, gbMcc);
         QVERIFY_THROWS_EXCEPTION(std::exception, contacts.open());
@@ -257,8 +260,8 @@ private slots:
                                    << QStringLiteral("Ann Marie Lee");
         QTest::newRow("blank middle") << QStringLiteral("Ann") << QStringLiteral("   ") << QStringLiteral("Lee")
                                       << QStringLiteral("Ann Lee");
-        QTest::newRow("blank middle and last") << QStringLiteral("Ann") << QStringLiteral(" ") << QStringLiteral("\t")
-                                               << QStringLiteral("Ann");
+        QTest::newRow("blank middle and last")
+            << QStringLiteral("Ann") << QStringLiteral(" ") << QStringLiteral("\t") << QStringLiteral("Ann");
         // Only the whole is trimmed at the end; the first name keeps its own spaces inside.
         QTest::newRow("padded parts") << QStringLiteral(" Ann ") << QStringLiteral(" Marie ") << QStringLiteral(" Lee ")
                                       << QStringLiteral("Ann  Marie Lee");

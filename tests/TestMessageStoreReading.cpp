@@ -23,7 +23,6 @@ void runScript(Sqlite3DB& db, const QString& script)
     QVERIFY2(db.exec(QStringLiteral("BEGIN;") + script + QStringLiteral(";COMMIT;"), error) == 0, qPrintable(error));
 }
 
-
 // Three conversations (the third without messages) and three correspondents as the phone wrote them:
 // a national number with its country, an international one without a country, an alphanumeric sender.
 // Message 5 is in conversations 1 and 2; message 4 is of item_type 4.
@@ -39,7 +38,8 @@ INSERT INTO chat_handle_join VALUES (2, 2);
 INSERT INTO chat_handle_join VALUES (2, 3);
 INSERT INTO message (ROWID, guid, text, handle_id, date, is_from_me, country, service)
   VALUES (1, 'm1', 'first', 1, 100, 0, 'de', 'SMS');
-INSERT INTO message (ROWID, guid, text, handle_id, date, is_from_me, service) VALUES (2, 'm2', 'reply', 1, 300, 1, 'SMS');
+INSERT INTO message (ROWID, guid, text, handle_id, date, is_from_me, service)
+  VALUES (2, 'm2', 'reply', 1, 300, 1, 'SMS');
 INSERT INTO message (ROWID, guid, text, handle_id, date, other_handle) VALUES (3, 'm3', 'to group', 2, 50, 3);
 INSERT INTO message (ROWID, guid, text, handle_id, date, item_type) VALUES (4, 'm4', 'hidden', 1, 400, 4);
 INSERT INTO message (ROWID, guid, text, handle_id, date) VALUES (5, 'm5', 'both', 2, 200);
@@ -96,8 +96,8 @@ private:
     {
         QVERIFY(folder.mkpath(addressBookDir));
         Sqlite3DB book;
-        book.openThrow(folder.filePath(addressBookDir + QStringLiteral("/AddressBook.sqlitedb")),
-                       Sqlite3DB::ReadWriteCreate);
+        book.openThrow(
+            folder.filePath(addressBookDir + QStringLiteral("/AddressBook.sqlitedb")), Sqlite3DB::ReadWriteCreate);
         QString script = QStringLiteral("CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY, First TEXT, Last TEXT, "
                                         "Middle TEXT); INSERT INTO ABPerson VALUES (1, 'Alice', 'Smith', NULL)");
         if (complete) {
@@ -109,9 +109,10 @@ private:
         book.close();
         Sqlite3DB images;
         images.openThrow(folder.filePath(addressBookDir + QStringLiteral("/AddressBookImages.sqlitedb")),
-                         Sqlite3DB::ReadWriteCreate);
-        runScript(images, QStringLiteral("CREATE TABLE ABThumbnailImage (record_id INTEGER, data BLOB);"
-                                         "INSERT INTO ABThumbnailImage VALUES (1, X'FFD8FFE0')"));
+            Sqlite3DB::ReadWriteCreate);
+        runScript(images,
+            QStringLiteral("CREATE TABLE ABThumbnailImage (record_id INTEGER, data BLOB);"
+                           "INSERT INTO ABThumbnailImage VALUES (1, X'FFD8FFE0')"));
     }
 
 private slots:
@@ -166,8 +167,8 @@ private slots:
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("country");
         QTest::addColumn<QString>("storedId");
-        QTest::newRow("national number with its country") << qint64(1) << QStringLiteral("+447946123456")
-                                                          << QStringLiteral("gb") << QStringLiteral("07946 123456");
+        QTest::newRow("national number with its country")
+            << qint64(1) << QStringLiteral("+447946123456") << QStringLiteral("gb") << QStringLiteral("07946 123456");
         QTest::newRow("no country takes the phone's") << qint64(2) << QStringLiteral("+15550109999")
                                                       << QStringLiteral("gb") << QStringLiteral("+1 (555) 010-9999");
         QTest::newRow("sender name") << qint64(3) << QStringLiteral("bankalert") << QStringLiteral("us")
@@ -185,7 +186,8 @@ private slots:
         store.chats(collection);
         QCOMPARE(collection.handle(rowid)->id, id);
         QCOMPARE(collection.handle(rowid)->country, country);
-        Sqlite3Cursor row = store.queryThrow(Sqlite3Sql("select id, country from handle where rowid=?").addInt64Param(rowid));
+        Sqlite3Cursor row
+            = store.queryThrow(Sqlite3Sql("select id, country from handle where rowid=?").addInt64Param(rowid));
         QVERIFY(row.moveNext());
         QCOMPARE(row.getText(0), storedId);
     }
@@ -198,9 +200,9 @@ private slots:
         QCOMPARE(collection.chats().size(), 3);
         QList<qint64> read = collection.messages().keys();
         std::sort(read.begin(), read.end());
-        QCOMPARE(read, (QList<qint64>{1, 2, 5}));
-        QCOMPARE(collection.chat(1)->messages.keys(), (QStringList{QStringLiteral("1"), QStringLiteral("2"),
-                                                                  QStringLiteral("5")}));
+        QCOMPARE(read, (QList<qint64> { 1, 2, 5 }));
+        QCOMPARE(collection.chat(1)->messages.keys(),
+            (QStringList { QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("5") }));
         QVERIFY(collection.chat(2)->messages.isEmpty());
 
         // Reading the other conversation into the same collection adds only what is missing.
@@ -312,8 +314,8 @@ private slots:
         IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
         _MsgCollection collection;
         QTest::ignoreMessage(QtDebugMsg, "rebuild IOSContactsMemDb.");
-        QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression(QStringLiteral("^IOS6MessageDb::chats, IOSContactsMemDb error\\. .+")));
+        QTest::ignoreMessage(
+            QtWarningMsg, QRegularExpression(QStringLiteral("^IOS6MessageDb::chats, IOSContactsMemDb error\\. .+")));
         store.messages(collection, 0);
         QCOMPARE(collection.messages().size(), 4);
         QCOMPARE(collection.handle(1)->_ct_name, QStringLiteral("Stored Name"));
@@ -372,21 +374,25 @@ private slots:
                 store.executeThrow(Sqlite3Sql("insert into chat (ROWID, guid) values (?, ?)")
                                        .addIntParam(c)
                                        .addTextParam(QStringLiteral("chat%1").arg(c)));
-                store.executeThrow(Sqlite3Sql("insert into handle (ROWID, id, country, service) values (?, ?, 'gb', 'SMS')")
-                                       .addIntParam(c)
-                                       .addTextParam(QStringLiteral("0791234%1").arg(c, 4, 10, QLatin1Char('0'))));
-                store.executeThrow(Sqlite3Sql("insert into chat_handle_join values (?, ?)").addIntParam(c).addIntParam(c));
+                store.executeThrow(
+                    Sqlite3Sql("insert into handle (ROWID, id, country, service) values (?, ?, 'gb', 'SMS')")
+                        .addIntParam(c)
+                        .addTextParam(QStringLiteral("0791234%1").arg(c, 4, 10, QLatin1Char('0'))));
+                store.executeThrow(
+                    Sqlite3Sql("insert into chat_handle_join values (?, ?)").addIntParam(c).addIntParam(c));
             }
             for (int m = 1; m <= messageCount; ++m) {
                 const int c = m % chatCount + 1;
-                store.executeThrow(Sqlite3Sql("insert into message (ROWID, guid, text, handle_id, date, service) values "
-                                              "(?, ?, ?, ?, ?, 'SMS')")
-                                       .addIntParam(m)
-                                       .addTextParam(QStringLiteral("guid-%1").arg(m))
-                                       .addTextParam(QStringLiteral("message text number %1").arg(m))
-                                       .addIntParam(c)
-                                       .addIntParam(m));
-                store.executeThrow(Sqlite3Sql("insert into chat_message_join values (?, ?)").addIntParam(c).addIntParam(m));
+                store.executeThrow(
+                    Sqlite3Sql("insert into message (ROWID, guid, text, handle_id, date, service) values "
+                               "(?, ?, ?, ?, ?, 'SMS')")
+                        .addIntParam(m)
+                        .addTextParam(QStringLiteral("guid-%1").arg(m))
+                        .addTextParam(QStringLiteral("message text number %1").arg(m))
+                        .addIntParam(c)
+                        .addIntParam(m));
+                store.executeThrow(
+                    Sqlite3Sql("insert into chat_message_join values (?, ?)").addIntParam(c).addIntParam(m));
             }
             store.endTransaction(true);
         }
@@ -406,7 +412,8 @@ private slots:
         QCOMPARE(listed, messageCount);
         const _MsgMessage* last = collection.message(messageCount);
         QCOMPARE(last->text, QStringLiteral("message text number %1").arg(messageCount));
-        QCOMPARE(last->handle->id, QStringLiteral("+44791234%1").arg(messageCount % chatCount + 1, 4, 10, QLatin1Char('0')));
+        QCOMPARE(
+            last->handle->id, QStringLiteral("+44791234%1").arg(messageCount % chatCount + 1, 4, 10, QLatin1Char('0')));
         // Repeated values share one string buffer instead of one copy per message.
         QVERIFY(collection.message(1)->service.constData() == collection.message(2)->service.constData());
     }
