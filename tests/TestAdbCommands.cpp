@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <functional>
+#include <limits>
 #include <stdexcept>
 
 namespace {
@@ -94,6 +95,7 @@ private slots:
     void failuresOfFaultyDevice();
     void forwardReachesDevice();
     void activityManagerBroadcast();
+    void forwardRelaysBothWays();
 
 private:
     QString connectSimulator(PhoneSimulatorProcess& simulator, const QStringList& arguments);
@@ -572,6 +574,66 @@ void TestAdbCommands::activityManagerBroadcast()
              QString());
     QTRY_VERIFY2(m_phone.log().contains(QStringLiteral("adb: broadcast %1: Broadcast completed: result=0").arg(data)),
                  qPrintable(m_phone.log()));
+}
+
+// A forwarded port carries bytes both ways through adb and the emulated device, in more than one
+// transport packet, and a close on either end reaches the other.
+void TestAdbCommands::forwardRelaysBothWays()
+{
+    QTcpServer echo;
+    QVERIFY(echo.listen(QHostAddress::LocalHost, 0));
+    qint64 closeAfter = 0;
+    QHash<QTcpSocket*, qint64> echoed;
+    QList<QTcpSocket*> accepted;
+    connect(&echo, &QTcpServer::newConnection, this, [&] {
+        while (QTcpSocket* socket = echo.nextPendingConnection()) {
+            accepted << socket;
+            connect(socket, &QTcpSocket::readyRead, this, [&, socket] {
+                const QByteArray data = socket->readAll();
+                socket->write(data);
+                echoed[socket] += data.size();
+                if (echoed[socket] >= closeAfter)
+                    socket->disconnectFromHost();
+            });
+        }
+    });
+
+    const int devicePort = 40200;
+    PhoneSimulatorProcess relayPhone;
+    const QString serial = connectSimulator(
+        relayPhone, {QStringLiteral("--adb-relay"), QStringLiteral("%1:%2").arg(devicePort).arg(echo.serverPort())});
+    QVERIFY2(!serial.isEmpty(), qPrintable(relayPhone.log()));
+    const quint16 localPort = freePort();
+    forwardPort(serial, localPort, devicePort);
+
+    // The endpoint closes once it has echoed everything.
+    QByteArray payload(2 * 1024 * 1024 + 17, '\0');
+    for (int i = 0; i < payload.size(); ++i)
+        payload[i] = static_cast<char>(i % 251);
+    closeAfter = payload.size();
+    QTcpSocket client;
+    QByteArray back;
+    connect(&client, &QTcpSocket::readyRead, this, [&] { back += client.readAll(); });
+    client.connectToHost(QHostAddress::LocalHost, localPort);
+    QVERIFY(client.waitForConnected(5000));
+    client.write(payload);
+    QTRY_VERIFY_WITH_TIMEOUT(client.state() == QAbstractSocket::UnconnectedState, 20000);
+    back += client.readAll();
+    QCOMPARE(back.size(), payload.size());
+    QVERIFY(back == payload);
+
+    // The client closes first: the endpoint's connection ends too.
+    closeAfter = std::numeric_limits<qint64>::max();
+    back.clear();
+    client.connectToHost(QHostAddress::LocalHost, localPort);
+    QVERIFY(client.waitForConnected(5000));
+    client.write("ping");
+    QTRY_COMPARE_WITH_TIMEOUT(back, QByteArray("ping"), 10000);
+    QCOMPARE(accepted.size(), 2);
+    client.disconnectFromHost();
+    QTRY_VERIFY_WITH_TIMEOUT(accepted.last()->state() == QAbstractSocket::UnconnectedState, 10000);
+
+    runAdb({QStringLiteral("disconnect"), serial}, false);
 }
 
 QTEST_GUILESS_MAIN(TestAdbCommands)

@@ -146,7 +146,8 @@ void AdbHostConnection::openStream(quint32 remoteId, const QByteArray& rawName)
 void AdbHostConnection::openForward(Stream& stream, quint16 devicePort)
 {
     const quint32 localId = stream.localId;
-    const quint16 endpointPort = m_broker.channelEndpoint(devicePort);
+    const quint16 endpointPort = m_state.relays.value(devicePort, 0) ? m_state.relays.value(devicePort)
+                                                                     : m_broker.channelEndpoint(devicePort);
     if (endpointPort == 0) {
         // Nobody on the device listens there: accept the stream and close it at once.
         logAdb(QStringLiteral("no channel for tcp:%1, closing").arg(devicePort));
