@@ -52,7 +52,7 @@ Listing listing(const QStringList& deviceLines)
     QByteArray out = "List of devices attached\n";
     for (const QString& line : deviceLines)
         out += line.toUtf8() + '\n';
-    return {out + '\n', QByteArray()};
+    return { out + '\n', QByteArray() };
 }
 
 } // namespace
@@ -129,11 +129,10 @@ void TestAndroidMonitor::init()
 std::unique_ptr<AndroidMonitor> TestAndroidMonitor::startMonitor()
 {
     auto monitor = std::make_unique<AndroidMonitor>(nullptr, 50);
-    connect(monitor.get(), &AndroidMonitor::deviceConnected, this, [this](const AdbDevice& dev) {
-        m_events << QStringLiteral("+%1/%2").arg(dev.serial, dev.state);
-    });
+    connect(monitor.get(), &AndroidMonitor::deviceConnected, this,
+        [this](const AdbDevice& dev) { m_events << QStringLiteral("+%1/%2").arg(dev.serial, dev.state); });
     connect(monitor.get(), &AndroidMonitor::deviceDisconnected, this,
-            [this](const QString& devid) { m_events << QStringLiteral("-") + devid; });
+        [this](const QString& devid) { m_events << QStringLiteral("-") + devid; });
     monitor->start();
     return monitor;
 }
@@ -174,31 +173,30 @@ void TestAndroidMonitor::pollSequence_data()
     const QString a = QStringLiteral("emulator-5554\tdevice");
     const QString b = QStringLiteral("192.168.0.7:5555\tunauthorized");
     const QString c = QStringLiteral("R58M1234\toffline");
-    const Listing failed{listing({}).out, "* daemon not running; starting now at tcp:5037\n"};
+    const Listing failed { listing({}).out, "* daemon not running; starting now at tcp:5037\n" };
 
     QTest::newRow("first poll reports every device whatever its state")
-        << QList<Listing>{listing({a, b, c})}
-        << QStringList{QStringLiteral("+emulator-5554/device"), QStringLiteral("+192.168.0.7:5555/unauthorized"),
-                       QStringLiteral("+R58M1234/offline")};
+        << QList<Listing> { listing({ a, b, c }) }
+        << QStringList { QStringLiteral("+emulator-5554/device"), QStringLiteral("+192.168.0.7:5555/unauthorized"),
+               QStringLiteral("+R58M1234/offline") };
     QTest::newRow("a change of state is no new report")
-        << QList<Listing>{listing({b}), listing({QStringLiteral("192.168.0.7:5555\tdevice")})}
-        << QStringList{QStringLiteral("+192.168.0.7:5555/unauthorized")};
+        << QList<Listing> { listing({ b }), listing({ QStringLiteral("192.168.0.7:5555\tdevice") }) }
+        << QStringList { QStringLiteral("+192.168.0.7:5555/unauthorized") };
     QTest::newRow("unplugged and plugged in again")
-        << QList<Listing>{listing({a}), listing({}), listing({a})}
-        << QStringList{QStringLiteral("+emulator-5554/device"), QStringLiteral("-emulator-5554"),
-                       QStringLiteral("+emulator-5554/device")};
-    QTest::newRow("a failed poll reports no disappearance")
-        << QList<Listing>{listing({a}), failed, listing({a})} << QStringList{QStringLiteral("+emulator-5554/device")};
+        << QList<Listing> { listing({ a }), listing({}), listing({ a }) }
+        << QStringList { QStringLiteral("+emulator-5554/device"), QStringLiteral("-emulator-5554"),
+               QStringLiteral("+emulator-5554/device") };
+    QTest::newRow("a failed poll reports no disappearance") << QList<Listing> { listing({ a }), failed, listing({ a }) }
+                                                            << QStringList { QStringLiteral("+emulator-5554/device") };
     QTest::newRow("a failed poll reports no appearance")
-        << QList<Listing>{listing({}), Listing{listing({a}).out, "adb: warning\n"}, listing({})} << QStringList();
-    QTest::newRow("gone after a failed poll")
-        << QList<Listing>{listing({a}), failed, listing({})}
-        << QStringList{QStringLiteral("+emulator-5554/device"), QStringLiteral("-emulator-5554")};
+        << QList<Listing> { listing({}), Listing { listing({ a }).out, "adb: warning\n" }, listing({}) }
+        << QStringList();
+    QTest::newRow("gone after a failed poll") << QList<Listing> { listing({ a }), failed,
+        listing({}) } << QStringList { QStringLiteral("+emulator-5554/device"), QStringLiteral("-emulator-5554") };
     QTest::newRow("two devices leave in one poll")
-        << QList<Listing>{listing({a, b, c}), listing({b})}
-        << QStringList{QStringLiteral("+emulator-5554/device"), QStringLiteral("+192.168.0.7:5555/unauthorized"),
-                       QStringLiteral("+R58M1234/offline"), QStringLiteral("-R58M1234"),
-                       QStringLiteral("-emulator-5554")};
+        << QList<Listing> { listing({ a, b, c }), listing({ b }) }
+        << QStringList { QStringLiteral("+emulator-5554/device"), QStringLiteral("+192.168.0.7:5555/unauthorized"),
+               QStringLiteral("+R58M1234/offline"), QStringLiteral("-R58M1234"), QStringLiteral("-emulator-5554") };
 }
 
 void TestAndroidMonitor::pollSequence()
@@ -266,7 +264,7 @@ void TestAndroidMonitor::serverStartAndDestruction()
 void TestAndroidMonitor::realDeviceConnectDisconnectReconnect()
 {
     PhoneSimulatorProcess phone;
-    QVERIFY(phone.start({QStringLiteral("--adb-port"), QStringLiteral("0")}));
+    QVERIFY(phone.start({ QStringLiteral("--adb-port"), QStringLiteral("0") }));
     const QString serial = QStringLiteral("127.0.0.1:%1").arg(phone.adbPort());
 
     QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor begin");
@@ -274,15 +272,15 @@ void TestAndroidMonitor::realDeviceConnectDisconnectReconnect()
     auto monitor = startMonitor();
     QTRY_VERIFY_WITH_TIMEOUT(serverAccepts(), 10000);
 
-    runAdb({QStringLiteral("connect"), serial}, false);
+    runAdb({ QStringLiteral("connect"), serial }, false);
     QTRY_COMPARE_WITH_TIMEOUT(m_events.size(), 1, 10000);
     QVERIFY2(m_events.first().startsWith(QStringLiteral("+%1/").arg(serial)), qPrintable(m_events.first()));
 
-    runAdb({QStringLiteral("disconnect"), serial}, false);
+    runAdb({ QStringLiteral("disconnect"), serial }, false);
     QTRY_COMPARE_WITH_TIMEOUT(m_events.size(), 2, 10000);
     QCOMPARE(m_events.at(1), QStringLiteral("-") + serial);
 
-    runAdb({QStringLiteral("connect"), serial}, false);
+    runAdb({ QStringLiteral("connect"), serial }, false);
     QTRY_COMPARE_WITH_TIMEOUT(m_events.size(), 3, 10000);
     QVERIFY(m_events.at(2).startsWith(QStringLiteral("+%1/").arg(serial)));
     QTest::qWait(300);
@@ -293,8 +291,8 @@ void TestAndroidMonitor::realTwoDevicesLeave()
 {
     PhoneSimulatorProcess first;
     PhoneSimulatorProcess second;
-    QVERIFY(first.start({QStringLiteral("--adb-port"), QStringLiteral("0")}));
-    QVERIFY(second.start({QStringLiteral("--adb-port"), QStringLiteral("0")}));
+    QVERIFY(first.start({ QStringLiteral("--adb-port"), QStringLiteral("0") }));
+    QVERIFY(second.start({ QStringLiteral("--adb-port"), QStringLiteral("0") }));
     const QString firstSerial = QStringLiteral("127.0.0.1:%1").arg(first.adbPort());
     const QString secondSerial = QStringLiteral("127.0.0.1:%1").arg(second.adbPort());
 
@@ -302,16 +300,16 @@ void TestAndroidMonitor::realTwoDevicesLeave()
     QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor end");
     auto monitor = startMonitor();
     QTRY_VERIFY_WITH_TIMEOUT(serverAccepts(), 10000);
-    runAdb({QStringLiteral("connect"), firstSerial}, false);
-    runAdb({QStringLiteral("connect"), secondSerial}, false);
+    runAdb({ QStringLiteral("connect"), firstSerial }, false);
+    runAdb({ QStringLiteral("connect"), secondSerial }, false);
     QTRY_COMPARE_WITH_TIMEOUT(m_events.size(), 2, 10000);
 
     // Disconnecting every device takes both out of the listing at once.
-    runAdb({QStringLiteral("disconnect")}, false);
+    runAdb({ QStringLiteral("disconnect") }, false);
     QTRY_COMPARE_WITH_TIMEOUT(m_events.size(), 4, 10000);
     QStringList gone = m_events.mid(2);
     gone.sort();
-    QStringList expected{QStringLiteral("-") + firstSerial, QStringLiteral("-") + secondSerial};
+    QStringList expected { QStringLiteral("-") + firstSerial, QStringLiteral("-") + secondSerial };
     expected.sort();
     QCOMPARE(gone, expected);
 }
