@@ -22,14 +22,24 @@ QString base64(const QString& text)
     return QString::fromLatin1(text.toUtf8().toBase64());
 }
 
-QString recordOf(const SimMessage& message, bool shortened)
+// The whole "$sms:" line, built as bytes: a backup of 100,000 messages spends most of its time here.
+QByteArray recordLine(const SimMessage& message, bool shortened)
 {
-    QString record = QString::number(message.timeMs) + QLatin1Char(',') + QString::number(message.direction)
-        + QLatin1Char(',') + base64(message.address) + QLatin1Char(',') + base64(message.contactName)
-        + QLatin1Char(',') + base64(message.body);
-    if (!shortened)
-        record += QLatin1Char(',') + base64(message.subject);
-    return record;
+    QByteArray line;
+    line.reserve(64 + 2 * (message.address.size() + message.contactName.size() + message.subject.size())
+                 + 3 * message.body.size());
+    line += "$sms:";
+    line += QByteArray::number(message.timeMs);
+    line += ',';
+    line += QByteArray::number(message.direction);
+    for (const QString* field : {&message.address, &message.contactName, &message.body, &message.subject}) {
+        if (shortened && field == &message.subject)
+            break;
+        line += ',';
+        line += field->toUtf8().toBase64();
+    }
+    line += '\n';
+    return line;
 }
 
 } // namespace
@@ -66,6 +76,9 @@ void ChannelSession::run()
         simLog(QStringLiteral("%1: can not take the connection: %2").arg(label(), socket.errorString()));
         return;
     }
+    // A batch ends with a short "$end:" line; without this it would wait for the delayed
+    // acknowledgement of the batch's last full segment.
+    socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     simLog(QStringLiteral("%1: connected").arg(label()));
     try {
         if (m_settings.noReady) {
@@ -172,8 +185,11 @@ void ChannelSession::serveBackup(QTcpSocket& socket)
             const bool shortened = number == m_settings.shortRecord;
             if (shortened)
                 simLog(QStringLiteral("%1: fault: record %2 has five fields").arg(label()).arg(number));
-            send(socket, QStringLiteral("sms"), QStringLiteral("$sms:"), recordOf(messages.at(sent), shortened),
-                 false);
+            const QByteArray line = recordLine(messages.at(sent), shortened);
+            if (m_settings.errorStep == QLatin1String("sms"))
+                send(socket, QStringLiteral("sms"), QString::fromUtf8(line.chopped(1)));
+            else
+                writeAll(&socket, line, false);
         }
         send(socket, QStringLiteral("end"), QStringLiteral("$end:"));
         expectCommand(&socket, QStringLiteral("$batch:"));
