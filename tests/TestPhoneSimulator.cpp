@@ -157,13 +157,14 @@ QStringList sendRestore(QTcpSocket* channel, const QList<SimMessage>& messages, 
 QList<SimMessage> awkwardMessages()
 {
     return {
-        {1356998400000, 1, QStringLiteral("+49 171 2345678"), QStringLiteral("Jürgen, \"Jay\""),
-         QStringLiteral("line one\nline two\r\nthree, with commas"), QString()},
-        {1356998401234, 0, QStringLiteral("BANK-INFO"), QString(), QString(), QStringLiteral("Re: 你好")},
-        {1400000000000, 0, QStringLiteral("anna@example.org"), QStringLiteral("Анна"),
-         QStringLiteral("emoji 😀👍🏽 and \\ backslash \t tab"), QString()},
-        {1500000000000, 1, QStringLiteral("(415) 555-0134"), QString(), QStringLiteral(u"nul\u0000inside"), QString()},
-        {-1000, 0, QStringLiteral("0"), QStringLiteral(" "), QStringLiteral("  padded  "), QStringLiteral("\n")},
+        { 1356998400000, 1, QStringLiteral("+49 171 2345678"), QStringLiteral("Jürgen, \"Jay\""),
+            QStringLiteral("line one\nline two\r\nthree, with commas"), QString() },
+        { 1356998401234, 0, QStringLiteral("BANK-INFO"), QString(), QString(), QStringLiteral("Re: 你好") },
+        { 1400000000000, 0, QStringLiteral("anna@example.org"), QStringLiteral("Анна"),
+            QStringLiteral("emoji 😀👍🏽 and \\ backslash \t tab"), QString() },
+        { 1500000000000, 1, QStringLiteral("(415) 555-0134"), QString(), QStringLiteral(u"nul\u0000inside"),
+            QString() },
+        { -1000, 0, QStringLiteral("0"), QStringLiteral(" "), QStringLiteral("  padded  "), QStringLiteral("\n") },
     };
 }
 
@@ -229,7 +230,8 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, loadMessages(m_dir.filePath(QStringLiteral("missing.json"))));
 
         PhoneSimulatorProcess sim;
-        QVERIFY(!sim.start({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--messages"), path}, 5000));
+        QVERIFY(
+            !sim.start({ QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--messages"), path }, 5000));
     }
 
     void generatorHasTheVarietyOfAPhone()
@@ -242,8 +244,8 @@ private slots:
         QSet<QString> addresses;
         QSet<QString> countryCodes;
         QSet<QString> bodies;
-        int national = 0, alphanumeric = 0, email = 0, multiLine = 0, commas = 0, quotes = 0, nonLatin = 0,
-            astral = 0, emptyBodies = 0, sent = 0, duplicates = 0, named = 0;
+        int national = 0, alphanumeric = 0, email = 0, multiLine = 0, commas = 0, quotes = 0, nonLatin = 0, astral = 0,
+            emptyBodies = 0, sent = 0, duplicates = 0, named = 0;
         static const QRegularExpression countryCode(QStringLiteral("^\\+(1|7|33|44|49|55|81|86|91)"));
         for (const SimMessage& m : messages) {
             addresses.insert(m.address);
@@ -269,8 +271,8 @@ private slots:
         }
         QVERIFY2(addresses.size() > 100, qPrintable(QString::number(addresses.size())));
         QVERIFY(countryCodes.size() >= 6);
-        for (int count : {national, alphanumeric, email, multiLine, commas, quotes, nonLatin, astral, emptyBodies,
-                          sent, duplicates, named})
+        for (int count : { national, alphanumeric, email, multiLine, commas, quotes, nonLatin, astral, emptyBodies,
+                 sent, duplicates, named })
             QVERIFY(count > 0);
         QVERIFY(sent < 5000);
     }
@@ -280,21 +282,18 @@ private slots:
         QTest::addColumn<QStringList>("switches");
         QTest::addColumn<QString>("expected");
 
-        QTest::newRow("every key") << QStringList{QStringLiteral("--model"), QStringLiteral("X"),
-                                                  QStringLiteral("--manufacturer"), QStringLiteral("Y"),
-                                                  QStringLiteral("--imei"), QStringLiteral("1"),
-                                                  QStringLiteral("--mmc"), QStringLiteral("460"),
-                                                  QStringLiteral("--root"), QStringLiteral("1")}
+        QTest::newRow("every key") << QStringList { QStringLiteral("--model"), QStringLiteral("X"),
+            QStringLiteral("--manufacturer"), QStringLiteral("Y"), QStringLiteral("--imei"), QStringLiteral("1"),
+            QStringLiteral("--mmc"), QStringLiteral("460"), QStringLiteral("--root"), QStringLiteral("1") }
                                    << QStringLiteral("$hello:version=12;model=X;manufacturer=Y;imei=1;uid=sim-5f3a2c91;"
                                                      "sdk=13;sdk_id=33;root=1;storage1=/storage/emulated/0;mmc=460");
-        QTest::newRow("too old") << QStringList{QStringLiteral("--too-old")} << QStringLiteral("version=9;");
-        QTest::newRow("chosen version") << QStringList{QStringLiteral("--companion-version"), QStringLiteral("31")}
+        QTest::newRow("too old") << QStringList { QStringLiteral("--too-old") } << QStringLiteral("version=9;");
+        QTest::newRow("chosen version") << QStringList { QStringLiteral("--companion-version"), QStringLiteral("31") }
                                         << QStringLiteral("version=31;");
-        QTest::newRow("error instead of greeting")
-            << QStringList{QStringLiteral("--error-at"), QStringLiteral("hello"), QStringLiteral("--error-text"),
-                           QStringLiteral("Zugriff verweigert ✋")}
-            << QStringLiteral("error: Zugriff verweigert ✋");
-        QTest::newRow("error instead of ready") << QStringList{QStringLiteral("--error-at"), QStringLiteral("ready")}
+        QTest::newRow("error instead of greeting") << QStringList { QStringLiteral("--error-at"),
+            QStringLiteral("hello"), QStringLiteral("--error-text"), QStringLiteral("Zugriff verweigert ✋") }
+                                                   << QStringLiteral("error: Zugriff verweigert ✋");
+        QTest::newRow("error instead of ready") << QStringList { QStringLiteral("--error-at"), QStringLiteral("ready") }
                                                 << QStringLiteral("error: Simulated failure at ready.");
     }
 
@@ -303,7 +302,8 @@ private slots:
         QFETCH(QStringList, switches);
         QFETCH(QString, expected);
         PhoneSimulatorProcess sim;
-        QVERIFY2(sim.start(QStringList{QStringLiteral("--port"), QStringLiteral("0")} + switches), qPrintable(sim.log()));
+        QVERIFY2(
+            sim.start(QStringList { QStringLiteral("--port"), QStringLiteral("0") } + switches), qPrintable(sim.log()));
         QString result;
         try {
             auto channel = openWifiChannel(sim.servicePort(), QStringLiteral("device2"));
@@ -315,7 +315,7 @@ private slots:
             result = QStringLiteral("error: ") + QString::fromUtf8(e.what());
         }
         QVERIFY2(result == expected || (!expected.startsWith(QLatin1Char('$')) && result.contains(expected)),
-                 qPrintable(result));
+            qPrintable(result));
     }
 
     void backupChannel_data()
@@ -323,46 +323,44 @@ private slots:
         QTest::addColumn<QStringList>("switches");
         QTest::addColumn<QStringList>("events");
 
-        QTest::newRow("batches of three") << QStringList{QStringLiteral("--batch-size"), QStringLiteral("3")}
-                                          << QStringList{QStringLiteral("$count:7"), QStringLiteral("batch 3"),
-                                                         QStringLiteral("batch 3"), QStringLiteral("batch 1"),
-                                                         QStringLiteral("bye")};
-        QTest::newRow("default batch size") << QStringList()
-                                            << QStringList{QStringLiteral("$count:7"), QStringLiteral("batch 7"),
-                                                           QStringLiteral("bye")};
-        QTest::newRow("no count") << QStringList{QStringLiteral("--no-count")}
-                                  << QStringList{QStringLiteral("batch 7"), QStringLiteral("bye")};
-        QTest::newRow("count announced as 0") << QStringList{QStringLiteral("--count"), QStringLiteral("0")}
-                                              << QStringList{QStringLiteral("$count:0"), QStringLiteral("batch 7"),
-                                                             QStringLiteral("bye")};
-        QTest::newRow("short record")
-            << QStringList{QStringLiteral("--short-record"), QStringLiteral("2"), QStringLiteral("--batch-size"),
-                           QStringLiteral("4")}
-            << QStringList{QStringLiteral("$count:7"), QStringLiteral("record 2 has 5 fields"),
-                           QStringLiteral("batch 4"), QStringLiteral("batch 3"), QStringLiteral("bye")};
+        QTest::newRow("batches of three")
+            << QStringList { QStringLiteral("--batch-size"), QStringLiteral("3") }
+            << QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 3"), QStringLiteral("batch 3"),
+                   QStringLiteral("batch 1"), QStringLiteral("bye") };
+        QTest::newRow("default batch size")
+            << QStringList()
+            << QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 7"), QStringLiteral("bye") };
+        QTest::newRow("no count") << QStringList { QStringLiteral("--no-count") }
+                                  << QStringList { QStringLiteral("batch 7"), QStringLiteral("bye") };
+        QTest::newRow("count announced as 0")
+            << QStringList { QStringLiteral("--count"), QStringLiteral("0") }
+            << QStringList { QStringLiteral("$count:0"), QStringLiteral("batch 7"), QStringLiteral("bye") };
+        QTest::newRow("short record") << QStringList { QStringLiteral("--short-record"), QStringLiteral("2"),
+            QStringLiteral("--batch-size"), QStringLiteral("4") }
+                                      << QStringList { QStringLiteral("$count:7"),
+                                             QStringLiteral("record 2 has 5 fields"), QStringLiteral("batch 4"),
+                                             QStringLiteral("batch 3"), QStringLiteral("bye") };
         QTest::newRow("unknown command in a batch")
-            << QStringList{QStringLiteral("--unknown-command"), QStringLiteral("3")}
-            << QStringList{QStringLiteral("$count:7"), QStringLiteral("in batch: $progress:3"),
-                           QStringLiteral("batch 7"), QStringLiteral("bye")};
-        QTest::newRow("closed after four records")
-            << QStringList{QStringLiteral("--close-after"), QStringLiteral("4"), QStringLiteral("--batch-size"),
-                           QStringLiteral("3")}
-            << QStringList{QStringLiteral("$count:7"), QStringLiteral("batch 3"), QStringLiteral("broken")};
+            << QStringList { QStringLiteral("--unknown-command"), QStringLiteral("3") }
+            << QStringList { QStringLiteral("$count:7"), QStringLiteral("in batch: $progress:3"),
+                   QStringLiteral("batch 7"), QStringLiteral("bye") };
+        QTest::newRow("closed after four records") << QStringList {
+            QStringLiteral("--close-after"), QStringLiteral("4"), QStringLiteral("--batch-size"), QStringLiteral("3")
+        } << QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 3"), QStringLiteral("broken") };
         QTest::newRow("error instead of a record")
-            << QStringList{QStringLiteral("--error-at"), QStringLiteral("sms")}
-            << QStringList{QStringLiteral("$count:7"), QStringLiteral("error: Simulated failure at sms.")};
-        QTest::newRow("error instead of bye") << QStringList{QStringLiteral("--error-at"), QStringLiteral("bye")}
-                                              << QStringList{QStringLiteral("$count:7"), QStringLiteral("batch 7"),
-                                                             QStringLiteral("error: Simulated failure at bye.")};
+            << QStringList { QStringLiteral("--error-at"), QStringLiteral("sms") }
+            << QStringList { QStringLiteral("$count:7"), QStringLiteral("error: Simulated failure at sms.") };
+        QTest::newRow("error instead of bye") << QStringList { QStringLiteral("--error-at"), QStringLiteral("bye") }
+                                              << QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 7"),
+                                                     QStringLiteral("error: Simulated failure at bye.") };
         QTest::newRow("faults only on other channels")
-            << QStringList{QStringLiteral("--fault-channel"), QStringLiteral("restore2"), QStringLiteral("--error-at"),
-                           QStringLiteral("sms")}
-            << QStringList{QStringLiteral("$count:7"), QStringLiteral("batch 7"), QStringLiteral("bye")};
-        QTest::newRow("delay per batch")
-            << QStringList{QStringLiteral("--batch-delay"), QStringLiteral("50"), QStringLiteral("--batch-size"),
-                           QStringLiteral("5")}
-            << QStringList{QStringLiteral("$count:7"), QStringLiteral("batch 5"), QStringLiteral("batch 2"),
-                           QStringLiteral("bye")};
+            << QStringList { QStringLiteral("--fault-channel"), QStringLiteral("restore2"),
+                   QStringLiteral("--error-at"), QStringLiteral("sms") }
+            << QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 7"), QStringLiteral("bye") };
+        QTest::newRow("delay per batch") << QStringList { QStringLiteral("--batch-delay"), QStringLiteral("50"),
+            QStringLiteral("--batch-size"), QStringLiteral("5") }
+                                         << QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 5"),
+                                                QStringLiteral("batch 2"), QStringLiteral("bye") };
     }
 
     void backupChannel()
@@ -370,10 +368,10 @@ private slots:
         QFETCH(QStringList, switches);
         QFETCH(QStringList, events);
         PhoneSimulatorProcess sim;
-        QVERIFY2(sim.start(QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--messages"),
-                                       m_messagesPath}
-                           + switches),
-                 qPrintable(sim.log()));
+        QVERIFY2(sim.start(QStringList { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--messages"),
+                               m_messagesPath }
+                     + switches),
+            qPrintable(sim.log()));
         auto channel = openWifiChannel(sim.servicePort(), QStringLiteral("backup2"));
         QList<QStringList> records;
         QCOMPARE(receiveBackup(channel.get(), &records), events);
@@ -395,17 +393,18 @@ private slots:
     void backupOfAnEmptyPhone()
     {
         PhoneSimulatorProcess sim;
-        QVERIFY(sim.start({QStringLiteral("--port"), QStringLiteral("0")}));
+        QVERIFY(sim.start({ QStringLiteral("--port"), QStringLiteral("0") }));
         auto channel = openWifiChannel(sim.servicePort(), QStringLiteral("backup2"));
         QList<QStringList> records;
-        QCOMPARE(receiveBackup(channel.get(), &records), (QStringList{QStringLiteral("$count:0"), QStringLiteral("bye")}));
+        QCOMPARE(receiveBackup(channel.get(), &records),
+            (QStringList { QStringLiteral("$count:0"), QStringLiteral("bye") }));
     }
 
     void backupOfManyGeneratedMessages()
     {
         PhoneSimulatorProcess sim;
-        QVERIFY(sim.start({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--generate"),
-                           QStringLiteral("20000"), QStringLiteral("--seed"), QStringLiteral("5")}));
+        QVERIFY(sim.start({ QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--generate"),
+            QStringLiteral("20000"), QStringLiteral("--seed"), QStringLiteral("5") }));
         auto channel = openWifiChannel(sim.servicePort(), QStringLiteral("backup2"));
         QList<QStringList> records;
         const QStringList events = receiveBackup(channel.get(), &records);
@@ -426,29 +425,29 @@ private slots:
         QTest::addColumn<int>("stored");
 
         QTest::newRow("three batches") << QStringList() << 250 << true
-                                       << QStringList{QStringLiteral("$defsmsapp:0"), QStringLiteral("ack 100"),
-                                                      QStringLiteral("ack 200"), QStringLiteral("ack 250"),
-                                                      QStringLiteral("bye")}
+                                       << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("ack 100"),
+                                              QStringLiteral("ack 200"), QStringLiteral("ack 250"),
+                                              QStringLiteral("bye") }
                                        << 250;
         QTest::newRow("default app first")
-            << QStringList{QStringLiteral("--defsmsapp"), QStringLiteral("1")} << 3 << true
-            << QStringList{QStringLiteral("$defsmsapp:1"), QStringLiteral("ack 3"), QStringLiteral("bye")} << 3;
+            << QStringList { QStringLiteral("--defsmsapp"), QStringLiteral("1") } << 3 << true
+            << QStringList { QStringLiteral("$defsmsapp:1"), QStringLiteral("ack 3"), QStringLiteral("bye") } << 3;
         QTest::newRow("default app not confirmed")
-            << QStringList{QStringLiteral("--defsmsapp"), QStringLiteral("2")} << 3 << false
-            << QStringList{QStringLiteral("$defsmsapp:2"),
-                           QStringLiteral("error: invalid feedback [$batch:], must be [$defsmsapp:]")}
+            << QStringList { QStringLiteral("--defsmsapp"), QStringLiteral("2") } << 3 << false
+            << QStringList { QStringLiteral("$defsmsapp:2"),
+                   QStringLiteral("error: invalid feedback [$batch:], must be [$defsmsapp:]") }
             << 0;
         QTest::newRow("nothing to send") << QStringList() << 0 << true
-                                         << QStringList{QStringLiteral("$defsmsapp:0"), QStringLiteral("bye")} << 0;
+                                         << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("bye") } << 0;
         QTest::newRow("batch answered with bye")
-            << QStringList{QStringLiteral("--wrong-ack")} << 5 << true
-            << QStringList{QStringLiteral("$defsmsapp:0"), QStringLiteral("$bye:")} << 0;
+            << QStringList { QStringLiteral("--wrong-ack") } << 5 << true
+            << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("$bye:") } << 0;
         QTest::newRow("error instead of batch answer")
-            << QStringList{QStringLiteral("--error-at"), QStringLiteral("ack")} << 5 << true
-            << QStringList{QStringLiteral("$defsmsapp:0"), QStringLiteral("error: Simulated failure at ack.")} << 0;
+            << QStringList { QStringLiteral("--error-at"), QStringLiteral("ack") } << 5 << true
+            << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("error: Simulated failure at ack.") } << 0;
         QTest::newRow("closed after 150 records")
-            << QStringList{QStringLiteral("--close-after"), QStringLiteral("150")} << 250 << true
-            << QStringList{QStringLiteral("$defsmsapp:0"), QStringLiteral("ack 100"), QStringLiteral("broken")} << 0;
+            << QStringList { QStringLiteral("--close-after"), QStringLiteral("150") } << 250 << true
+            << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("ack 100"), QStringLiteral("broken") } << 0;
     }
 
     void restoreChannel()
@@ -460,22 +459,26 @@ private slots:
         QFETCH(int, stored);
 
         const QList<SimMessage> before = awkwardMessages();
-        const QString path = freshMessageFile(QStringLiteral("restore-%1.json").arg(QString::fromUtf8(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'))), before);
+        const QString path = freshMessageFile(
+            QStringLiteral("restore-%1.json")
+                .arg(QString::fromUtf8(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'))),
+            before);
         PhoneSimulatorProcess sim;
-        QVERIFY2(sim.start(QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--messages"), path}
-                           + switches),
-                 qPrintable(sim.log()));
+        QVERIFY2(
+            sim.start(QStringList { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--messages"), path }
+                + switches),
+            qPrintable(sim.log()));
 
         // What a desktop sends: the correspondent's id and the text, no contact name, no subject.
         QList<SimMessage> toSend;
         for (const SimMessage& m : generateMessages(count, 17))
-            toSend.append({m.timeMs, m.direction, m.address, QString(), m.body, QString()});
+            toSend.append({ m.timeMs, m.direction, m.address, QString(), m.body, QString() });
         auto channel = openWifiChannel(sim.servicePort(), QStringLiteral("restore2"));
         QCOMPARE(sendRestore(channel.get(), toSend, answerDefSmsApp), events);
 
         if (events.last() == QLatin1String("bye")) {
-            QTRY_VERIFY2_WITH_TIMEOUT(sim.log().contains(QLatin1String("message file saved")), qPrintable(sim.log()),
-                                      10000);
+            QTRY_VERIFY2_WITH_TIMEOUT(
+                sim.log().contains(QLatin1String("message file saved")), qPrintable(sim.log()), 10000);
             QCOMPARE(loadMessages(path), before + toSend.mid(0, stored));
             // The restored messages are part of the phone now: a later backup delivers them.
             auto backup = openWifiChannel(sim.servicePort(), QStringLiteral("backup2"));
@@ -496,18 +499,18 @@ private slots:
 
         const QString reason = QStringLiteral("Kein Platz ☹");
         QTest::newRow("accepted") << QStringList() << QStringLiteral("device2://127.0.0.1:%1") << QStringLiteral("1");
-        QTest::newRow("refused with reason") << QStringList{QStringLiteral("--refuse"), reason}
-                                             << QStringLiteral("backup2://127.0.0.1:%1")
-                                             << QStringLiteral("0") + base64(reason);
-        QTest::newRow("refused without reason") << QStringList{QStringLiteral("--refuse"), QString()}
+        QTest::newRow("refused with reason")
+            << QStringList { QStringLiteral("--refuse"), reason } << QStringLiteral("backup2://127.0.0.1:%1")
+            << QStringLiteral("0") + base64(reason);
+        QTest::newRow("refused without reason") << QStringList { QStringLiteral("--refuse"), QString() }
                                                 << QStringLiteral("backup2://127.0.0.1:%1") << QStringLiteral("0");
-        QTest::newRow("refusal limited to another kind")
-            << QStringList{QStringLiteral("--refuse"), reason, QStringLiteral("--fault-channel"),
-                           QStringLiteral("backup2")}
-            << QStringLiteral("restore2://127.0.0.1:%1") << QStringLiteral("1");
+        QTest::newRow("refusal limited to another kind") << QStringList {
+            QStringLiteral("--refuse"), reason, QStringLiteral("--fault-channel"), QStringLiteral("backup2")
+        } << QStringLiteral("restore2://127.0.0.1:%1") << QStringLiteral("1");
         QTest::newRow("unknown kind") << QStringList() << QStringLiteral("upload9://127.0.0.1:%1")
-                                      << QStringLiteral("0") + base64(QStringLiteral("unknown channel URL upload9://127.0.0.1:%1"));
-        QTest::newRow("error line") << QStringList{QStringLiteral("--error-at"), QStringLiteral("service")}
+                                      << QStringLiteral("0")
+                + base64(QStringLiteral("unknown channel URL upload9://127.0.0.1:%1"));
+        QTest::newRow("error line") << QStringList { QStringLiteral("--error-at"), QStringLiteral("service") }
                                     << QStringLiteral("device2://127.0.0.1:%1")
                                     << QStringLiteral("error: Simulated failure at service.");
     }
@@ -518,7 +521,8 @@ private slots:
         QFETCH(QString, url);
         QFETCH(QString, answer);
         PhoneSimulatorProcess sim;
-        QVERIFY2(sim.start(QStringList{QStringLiteral("--port"), QStringLiteral("0")} + switches), qPrintable(sim.log()));
+        QVERIFY2(
+            sim.start(QStringList { QStringLiteral("--port"), QStringLiteral("0") } + switches), qPrintable(sim.log()));
         const quint16 port = freePort();
         QString got;
         try {
@@ -539,10 +543,10 @@ private slots:
     void silentChannelCanBeRetried()
     {
         PhoneSimulatorProcess sim;
-        QVERIFY(sim.start({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-ready")}));
+        QVERIFY(sim.start({ QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-ready") }));
         const quint16 port = freePort();
-        QCOMPARE(requestChannel(sim.servicePort(), QStringLiteral("device2://127.0.0.1:%1").arg(port)),
-                 QStringLiteral("1"));
+        QCOMPARE(
+            requestChannel(sim.servicePort(), QStringLiteral("device2://127.0.0.1:%1").arg(port)), QStringLiteral("1"));
         for (int attempt = 0; attempt < 2; ++attempt) {
             QElapsedTimer clock;
             clock.start();
@@ -557,8 +561,8 @@ private slots:
         CompanionService companion;
         QCommandLineParser parser;
         companion.addOptions(parser);
-        QVERIFY(parser.parse({QStringLiteral("sim"), QStringLiteral("--port"), QStringLiteral("0"),
-                              QStringLiteral("--messages"), path, QStringLiteral("--batch-size"), QStringLiteral("4")}));
+        QVERIFY(parser.parse({ QStringLiteral("sim"), QStringLiteral("--port"), QStringLiteral("0"),
+            QStringLiteral("--messages"), path, QStringLiteral("--batch-size"), QStringLiteral("4") }));
         QString error;
         QVERIFY2(companion.start(parser, &error), qPrintable(error));
         QCOMPARE(companion.channelEndpoint(31234), quint16(0));
@@ -567,21 +571,22 @@ private slots:
         QFuture<QStringList> run = QtConcurrent::run([&companion] {
             const QString refusal = companion.announceChannel(QStringLiteral("backup2://127.0.0.1:31234"));
             if (!refusal.isEmpty())
-                return QStringList{refusal};
+                return QStringList { refusal };
             const quint16 endpoint = companion.channelEndpoint(31234);
             if (endpoint == 0 || endpoint == 31234)
-                return QStringList{QStringLiteral("no endpoint")};
+                return QStringList { QStringLiteral("no endpoint") };
             QList<QStringList> records;
             try {
                 auto channel = connectChannel(endpoint);
                 return receiveBackup(channel.get(), &records);
             } catch (const std::exception& e) {
-                return QStringList{QString::fromUtf8(e.what())};
+                return QStringList { QString::fromUtf8(e.what()) };
             }
         });
         QTRY_VERIFY_WITH_TIMEOUT(run.isFinished(), 15000);
-        QCOMPARE(run.result(), (QStringList{QStringLiteral("$count:7"), QStringLiteral("batch 4"),
-                                            QStringLiteral("batch 3"), QStringLiteral("bye")}));
+        QCOMPARE(run.result(),
+            (QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 4"), QStringLiteral("batch 3"),
+                QStringLiteral("bye") }));
         // Once the channel is open its endpoint stops listening.
         QTRY_COMPARE(companion.channelEndpoint(31234), quint16(0));
     }
@@ -591,13 +596,14 @@ private slots:
         CompanionService companion;
         QCommandLineParser parser;
         companion.addOptions(parser);
-        QVERIFY(parser.parse({QStringLiteral("sim"), QStringLiteral("--port"), QStringLiteral("0"),
-                              QStringLiteral("--refuse"), QStringLiteral("storage locked")}));
+        QVERIFY(parser.parse({ QStringLiteral("sim"), QStringLiteral("--port"), QStringLiteral("0"),
+            QStringLiteral("--refuse"), QStringLiteral("storage locked") }));
         QString error;
         QVERIFY2(companion.start(parser, &error), qPrintable(error));
         QCOMPARE(companion.announceChannel(QStringLiteral("device2://127.0.0.1:20001")),
-                 QStringLiteral("Error: storage locked"));
-        QCOMPARE(companion.announceChannel(QStringLiteral("nonsense")), QStringLiteral("Error: unknown channel URL nonsense"));
+            QStringLiteral("Error: storage locked"));
+        QCOMPARE(companion.announceChannel(QStringLiteral("nonsense")),
+            QStringLiteral("Error: unknown channel URL nonsense"));
         QCOMPARE(companion.channelEndpoint(20001), quint16(0));
     }
 };

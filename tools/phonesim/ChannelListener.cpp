@@ -5,8 +5,8 @@
 #include "tools/phonesim/ChannelSession.h"
 #include "tools/phonesim/SimLog.h"
 
-ChannelListener::ChannelListener(const QString& kind, const CompanionSettings& settings,
-                                 QSharedPointer<MessageStore> store, QObject* parent)
+ChannelListener::ChannelListener(
+    const QString& kind, const CompanionSettings& settings, QSharedPointer<MessageStore> store, QObject* parent)
     : QTcpServer(parent)
     , m_kind(kind)
     , m_settings(settings)

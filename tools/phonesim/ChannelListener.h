@@ -19,7 +19,7 @@ class ChannelListener : public QTcpServer
 
 public:
     ChannelListener(const QString& kind, const CompanionSettings& settings, QSharedPointer<MessageStore> store,
-                    QObject* parent = nullptr);
+        QObject* parent = nullptr);
 
     const QString& kind() const { return m_kind; }
     // Stops listening and deletes itself later.

@@ -27,12 +27,12 @@ QByteArray recordLine(const SimMessage& message, bool shortened)
 {
     QByteArray line;
     line.reserve(64 + 2 * (message.address.size() + message.contactName.size() + message.subject.size())
-                 + 3 * message.body.size());
+        + 3 * message.body.size());
     line += "$sms:";
     line += QByteArray::number(message.timeMs);
     line += ',';
     line += QByteArray::number(message.direction);
-    for (const QString* field : {&message.address, &message.contactName, &message.body, &message.subject}) {
+    for (const QString* field : { &message.address, &message.contactName, &message.body, &message.subject }) {
         if (shortened && field == &message.subject)
             break;
         line += ',';
@@ -44,8 +44,8 @@ QByteArray recordLine(const SimMessage& message, bool shortened)
 
 } // namespace
 
-ChannelSession::ChannelSession(const QString& kind, qintptr descriptor, const CompanionSettings& settings,
-                               QSharedPointer<MessageStore> store)
+ChannelSession::ChannelSession(
+    const QString& kind, qintptr descriptor, const CompanionSettings& settings, QSharedPointer<MessageStore> store)
     : m_kind(kind)
     , m_descriptor(descriptor)
     , m_settings(settings)
@@ -114,8 +114,8 @@ void ChannelSession::run()
     }
 }
 
-void ChannelSession::send(QTcpSocket& socket, const QString& step, const QString& command, const QString& payload,
-                          bool flush)
+void ChannelSession::send(
+    QTcpSocket& socket, const QString& step, const QString& command, const QString& payload, bool flush)
 {
     if (!m_errorSent && m_settings.errorStep == step) {
         m_errorSent = true;
@@ -149,7 +149,7 @@ void ChannelSession::serveDevice(QTcpSocket& socket)
     const QString info = QStringLiteral("version=%1;model=%2;manufacturer=%3;imei=%4;uid=%5;sdk=%6;sdk_id=%7;root=%8;"
                                         "storage1=%9;mmc=%10")
                              .arg(QString::number(s.version), s.model, s.manufacturer, s.imei, s.uid, s.sdk,
-                                  QString::number(s.sdkId), QString::number(s.root), s.storage1)
+                                 QString::number(s.sdkId), QString::number(s.root), s.storage1)
                              .arg(s.mmc);
     send(socket, QStringLiteral("hello"), QStringLiteral("$hello:"), info);
     simLog(QStringLiteral("%1: sent greeting %2").arg(label(), info));
@@ -166,7 +166,8 @@ void ChannelSession::serveBackup(QTcpSocket& socket)
         const int announced = m_settings.countOverride >= 0 ? m_settings.countOverride : total;
         send(socket, QStringLiteral("count"), QStringLiteral("$count:"), QString::number(announced));
     }
-    simLog(QStringLiteral("%1: sending %2 messages in batches of %3").arg(label()).arg(total).arg(m_settings.batchSize));
+    simLog(
+        QStringLiteral("%1: sending %2 messages in batches of %3").arg(label()).arg(total).arg(m_settings.batchSize));
 
     int sent = 0;
     int batches = 0;
@@ -195,7 +196,8 @@ void ChannelSession::serveBackup(QTcpSocket& socket)
         expectCommand(&socket, QStringLiteral("$batch:"));
         ++batches;
         if (m_settings.verbose)
-            simLog(QStringLiteral("%1: batch %2 acknowledged, %3/%4 sent").arg(label()).arg(batches).arg(sent).arg(total));
+            simLog(
+                QStringLiteral("%1: batch %2 acknowledged, %3/%4 sent").arg(label()).arg(batches).arg(sent).arg(total));
     }
     if (sent == m_settings.closeAfter)
         closeNow(socket, QStringLiteral("after %1 records (fault)").arg(sent));
@@ -263,9 +265,16 @@ void ChannelSession::serveRestore(QTcpSocket& socket)
 
     QString error;
     if (m_store->save(&error))
-        simLog(QStringLiteral("%1: received %2 messages in %3 batches; message file saved").arg(label()).arg(received).arg(batches));
+        simLog(QStringLiteral("%1: received %2 messages in %3 batches; message file saved")
+                   .arg(label())
+                   .arg(received)
+                   .arg(batches));
     else
-        simLog(QStringLiteral("%1: received %2 messages in %3 batches; not saved: %4").arg(label()).arg(received).arg(batches).arg(error));
+        simLog(QStringLiteral("%1: received %2 messages in %3 batches; not saved: %4")
+                   .arg(label())
+                   .arg(received)
+                   .arg(batches)
+                   .arg(error));
     if (m_settings.defSmsApp != 0)
         simLog(QStringLiteral("%1: default messaging role given back").arg(label()));
 }

@@ -17,8 +17,8 @@ class ChannelSession : public QThread
     Q_OBJECT
 
 public:
-    ChannelSession(const QString& kind, qintptr descriptor, const CompanionSettings& settings,
-                   QSharedPointer<MessageStore> store);
+    ChannelSession(
+        const QString& kind, qintptr descriptor, const CompanionSettings& settings, QSharedPointer<MessageStore> store);
 
 signals:
     // "$ready:" went out: the channel is open and its listener may stop accepting.
@@ -29,7 +29,7 @@ protected:
 
 private:
     void send(QTcpSocket& socket, const QString& step, const QString& command, const QString& payload = QString(),
-              bool flush = true);
+        bool flush = true);
     void closeNow(QTcpSocket& socket, const QString& why);
     void serveDevice(QTcpSocket& socket);
     void serveBackup(QTcpSocket& socket);

@@ -16,17 +16,16 @@ namespace {
 
 const QStringList& errorSteps()
 {
-    static const QStringList steps = {QStringLiteral("service"), QStringLiteral("ready"), QStringLiteral("hello"),
-                                      QStringLiteral("count"),   QStringLiteral("batch"), QStringLiteral("sms"),
-                                      QStringLiteral("end"),     QStringLiteral("bye"),   QStringLiteral("defsmsapp"),
-                                      QStringLiteral("ack")};
+    static const QStringList steps = { QStringLiteral("service"), QStringLiteral("ready"), QStringLiteral("hello"),
+        QStringLiteral("count"), QStringLiteral("batch"), QStringLiteral("sms"), QStringLiteral("end"),
+        QStringLiteral("bye"), QStringLiteral("defsmsapp"), QStringLiteral("ack") };
     return steps;
 }
 
 QCommandLineOption option(const QString& name, const QString& description, const QString& valueName = QString(),
-                          const QString& defaultValue = QString())
+    const QString& defaultValue = QString())
 {
-    return QCommandLineOption(QStringList{name}, description, valueName, defaultValue);
+    return QCommandLineOption(QStringList { name }, description, valueName, defaultValue);
 }
 
 bool readInt(const QCommandLineParser& parser, const QString& name, int minimum, int* value, QString* error)
@@ -61,69 +60,73 @@ void CompanionService::addOptions(QCommandLineParser& parser)
     const CompanionSettings d;
     parser.addOptions({
         option(QStringLiteral("port"), QStringLiteral("WiFi service port on 127.0.0.1; 0 takes any free port."),
-               QStringLiteral("port"), QStringLiteral("44441")),
+            QStringLiteral("port"), QStringLiteral("44441")),
         option(QStringLiteral("messages"),
-               QStringLiteral("Message file (JSON) loaded at start; messages received over a restore2 channel are "
-                              "added and saved into it. A missing file starts empty."),
-               QStringLiteral("file")),
-        option(QStringLiteral("generate"), QStringLiteral("Start with <count> synthetic messages instead of the file's."),
-               QStringLiteral("count")),
-        option(QStringLiteral("seed"), QStringLiteral("Seed of --generate."), QStringLiteral("seed"), QStringLiteral("1")),
+            QStringLiteral("Message file (JSON) loaded at start; messages received over a restore2 channel are "
+                           "added and saved into it. A missing file starts empty."),
+            QStringLiteral("file")),
+        option(QStringLiteral("generate"),
+            QStringLiteral("Start with <count> synthetic messages instead of the file's."), QStringLiteral("count")),
+        option(
+            QStringLiteral("seed"), QStringLiteral("Seed of --generate."), QStringLiteral("seed"), QStringLiteral("1")),
         option(QStringLiteral("batch-size"), QStringLiteral("Messages per batch on a backup2 channel."),
-               QStringLiteral("n"), QString::number(d.batchSize)),
+            QStringLiteral("n"), QString::number(d.batchSize)),
         option(QStringLiteral("defsmsapp"),
-               QStringLiteral("Flag sent in $defsmsapp: on a restore2 channel; not 0 makes the companion wait for "
-                              "the desktop's $defsmsapp:."),
-               QStringLiteral("n"), QString::number(d.defSmsApp)),
+            QStringLiteral("Flag sent in $defsmsapp: on a restore2 channel; not 0 makes the companion wait for "
+                           "the desktop's $defsmsapp:."),
+            QStringLiteral("n"), QString::number(d.defSmsApp)),
         option(QStringLiteral("companion-version"), QStringLiteral("Greeting key version."), QStringLiteral("n"),
-               QString::number(d.version)),
+            QString::number(d.version)),
         option(QStringLiteral("model"), QStringLiteral("Greeting key model."), QStringLiteral("text"), d.model),
         option(QStringLiteral("manufacturer"), QStringLiteral("Greeting key manufacturer."), QStringLiteral("text"),
-               d.manufacturer),
+            d.manufacturer),
         option(QStringLiteral("imei"), QStringLiteral("Greeting key imei."), QStringLiteral("text"), d.imei),
         option(QStringLiteral("uid"), QStringLiteral("Greeting key uid."), QStringLiteral("text"), d.uid),
         option(QStringLiteral("sdk"), QStringLiteral("Greeting key sdk."), QStringLiteral("text"), d.sdk),
         option(QStringLiteral("sdk-id"), QStringLiteral("Greeting key sdk_id."), QStringLiteral("n"),
-               QString::number(d.sdkId)),
-        option(QStringLiteral("root"), QStringLiteral("Greeting key root."), QStringLiteral("n"),
-               QString::number(d.root)),
-        option(QStringLiteral("storage1"), QStringLiteral("Greeting key storage1."), QStringLiteral("path"),
-               d.storage1),
-        option(QStringLiteral("mmc"), QStringLiteral("Greeting key mmc (mobile country code)."),
-               QStringLiteral("code"), d.mmc),
+            QString::number(d.sdkId)),
+        option(
+            QStringLiteral("root"), QStringLiteral("Greeting key root."), QStringLiteral("n"), QString::number(d.root)),
+        option(
+            QStringLiteral("storage1"), QStringLiteral("Greeting key storage1."), QStringLiteral("path"), d.storage1),
+        option(QStringLiteral("mmc"), QStringLiteral("Greeting key mmc (mobile country code)."), QStringLiteral("code"),
+            d.mmc),
         option(QStringLiteral("verbose"), QStringLiteral("Log every batch, not only each channel.")),
         option(QStringLiteral("fault-channel"),
-               QStringLiteral("Inject the faults below only on channels of this kind (device2, backup2 or restore2); "
-                              "default: every kind."),
-               QStringLiteral("kind")),
+            QStringLiteral("Inject the faults below only on channels of this kind (device2, backup2 or restore2); "
+                           "default: every kind."),
+            QStringLiteral("kind")),
         option(QStringLiteral("refuse"),
-               QStringLiteral("Fault: refuse channel requests with this reason (WiFi: \"0\" + base64 reason; USB: the "
-                              "broadcast fails)."),
-               QStringLiteral("reason")),
+            QStringLiteral("Fault: refuse channel requests with this reason (WiFi: \"0\" + base64 reason; USB: the "
+                           "broadcast fails)."),
+            QStringLiteral("reason")),
         option(QStringLiteral("no-ready"), QStringLiteral("Fault: accept channel connections but never send $ready:.")),
         option(QStringLiteral("error-at"),
-               QStringLiteral("Fault: send $error: instead of the first line of this step, then close: %1. (service is "
-                              "the answer of the WiFi service port; ack is a restore2 batch answer.)")
-                   .arg(errorSteps().join(QStringLiteral(", "))),
-               QStringLiteral("step")),
-        option(QStringLiteral("error-text"), QStringLiteral("Text of the --error-at error line."),
-               QStringLiteral("text")),
+            QStringLiteral("Fault: send $error: instead of the first line of this step, then close: %1. (service is "
+                           "the answer of the WiFi service port; ack is a restore2 batch answer.)")
+                .arg(errorSteps().join(QStringLiteral(", "))),
+            QStringLiteral("step")),
+        option(
+            QStringLiteral("error-text"), QStringLiteral("Text of the --error-at error line."), QStringLiteral("text")),
         option(QStringLiteral("close-after"),
-               QStringLiteral("Fault: close the connection after <k> records sent (backup2) or received (restore2)."),
-               QStringLiteral("k")),
+            QStringLiteral("Fault: close the connection after <k> records sent (backup2) or received (restore2)."),
+            QStringLiteral("k")),
         option(QStringLiteral("short-record"), QStringLiteral("Fault: record number <k> (from 1) has five fields."),
-               QStringLiteral("k")),
+            QStringLiteral("k")),
         option(QStringLiteral("unknown-command"),
-               QStringLiteral("Fault: an unknown command line inside the batch, before record number <k> (from 1)."),
-               QStringLiteral("k")),
+            QStringLiteral("Fault: an unknown command line inside the batch, before record number <k> (from 1)."),
+            QStringLiteral("k")),
         option(QStringLiteral("no-count"), QStringLiteral("Fault: no $count: line on backup2 channels.")),
         option(QStringLiteral("count"), QStringLiteral("Announce <n> in $count: instead of the number of messages."),
-               QStringLiteral("n")),
-        option(QStringLiteral("too-old"), QStringLiteral("Fault: greet with version 9, older than the desktop accepts.")),
-        option(QStringLiteral("batch-delay"), QStringLiteral("Fault: wait <ms> before each batch (backup2) or batch "
-                                                             "answer (restore2)."),
-               QStringLiteral("ms")),
-        option(QStringLiteral("wrong-ack"), QStringLiteral("Fault: answer a restore2 batch with $bye: instead of $batch:.")),
+            QStringLiteral("n")),
+        option(
+            QStringLiteral("too-old"), QStringLiteral("Fault: greet with version 9, older than the desktop accepts.")),
+        option(QStringLiteral("batch-delay"),
+            QStringLiteral("Fault: wait <ms> before each batch (backup2) or batch "
+                           "answer (restore2)."),
+            QStringLiteral("ms")),
+        option(QStringLiteral("wrong-ack"),
+            QStringLiteral("Fault: answer a restore2 batch with $bye: instead of $batch:.")),
     });
 }
 
@@ -153,7 +156,8 @@ bool CompanionService::parseSettings(const QCommandLineParser& parser, QString* 
         s.version = 9;
 
     s.faultChannel = parser.value(QStringLiteral("fault-channel"));
-    static const QStringList kinds = {QStringLiteral("device2"), QStringLiteral("backup2"), QStringLiteral("restore2")};
+    static const QStringList kinds
+        = { QStringLiteral("device2"), QStringLiteral("backup2"), QStringLiteral("restore2") };
     if (!s.faultChannel.isEmpty() && !kinds.contains(s.faultChannel)) {
         *error = QStringLiteral("--fault-channel must be one of %1").arg(kinds.join(QStringLiteral(", ")));
         return false;
@@ -239,8 +243,8 @@ QString CompanionService::serviceAnswer(const QString& line)
     ChannelRequest request;
     const bool known = parseUrl(line, &request);
     if (known && m_settings.faultsApplyTo(request.kind) && m_settings.errorStep == QLatin1String("service")) {
-        const QString text = m_settings.errorText.isEmpty() ? QStringLiteral("Simulated failure at service.")
-                                                            : m_settings.errorText;
+        const QString text
+            = m_settings.errorText.isEmpty() ? QStringLiteral("Simulated failure at service.") : m_settings.errorText;
         simLog(QStringLiteral("service: fault: answering with $error: \"%1\"").arg(text));
         return QStringLiteral("$error:") + QString::fromLatin1(text.toUtf8().toBase64());
     }

@@ -10,8 +10,8 @@
 void simLog(const QString& text)
 {
     static QMutex mutex;
-    const QByteArray line = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")).toUtf8() + " qsms-phone-sim: "
-        + text.toUtf8() + '\n';
+    const QByteArray line = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")).toUtf8()
+        + " qsms-phone-sim: " + text.toUtf8() + '\n';
     QMutexLocker lock(&mutex);
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
