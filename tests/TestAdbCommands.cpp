@@ -472,7 +472,7 @@ void TestAdbCommands::listingThatStartsServerThrowsOnce()
 
 QString TestAdbCommands::connectSimulator(PhoneSimulatorProcess& simulator, const QStringList& arguments)
 {
-    if (!simulator.start(QStringList { QStringLiteral("--adb-port"), QStringLiteral("0") } + arguments))
+    if (!simulator.start(QStringList { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"), QStringLiteral("0") } + arguments))
         return QString();
     const QString serial = QStringLiteral("127.0.0.1:%1").arg(simulator.adbPort());
     runAdb({ QStringLiteral("connect"), serial }, false);
@@ -577,7 +577,7 @@ void TestAdbCommands::forwardReachesDevice()
 void TestAdbCommands::activityManagerBroadcast()
 {
     QVERIFY(!m_phoneSerial.isEmpty());
-    const QString data = QStringLiteral("tcp://127.0.0.1:40124/greeting");
+    const QString data = QStringLiteral("device2://127.0.0.1:40124");
     QCOMPARE(thrownText([&] {
         activityManager(m_phoneSerial, QStringLiteral("broadcast"), QStringLiteral("com.quillbarrow.smsagent/.R"),
             QStringLiteral("com.quillbarrow.OPEN"), data, { QStringLiteral("c1") }, {});

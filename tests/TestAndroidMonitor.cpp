@@ -80,6 +80,8 @@ private slots:
 private:
     std::unique_ptr<AndroidMonitor> startMonitor();
     void writeFile(const QString& name, const QByteArray& content);
+    // The fake adb's answer to "devices": standard output and standard error, replaced in one step.
+    void writeAnswer(const Listing& answer) { writeFile(QStringLiteral("devices.answer"), answer.out + "@@stderr@@" + answer.err); }
     int devicesCalls() const;
     QStringList calls() const;
     bool serverAccepts() const;
@@ -104,7 +106,9 @@ void TestAndroidMonitor::initTestCase()
     script.write("#!/bin/sh\n"
                  "d=\"$FAKE_ADB_DIR\"\n"
                  "case \"$1\" in\n"
-                 "devices) cat \"$d/devices.out\"; cat \"$d/devices.err\" >&2 ;;\n"
+                 // One read of the answer file, so that an answer replaced meanwhile is never half old.
+                 "devices) a=$(cat \"$d/devices.answer\"; echo x)\n"
+                 "  printf '%s' \"${a%%@@stderr@@*}\"; e=\"${a#*@@stderr@@}\"; printf '%s' \"${e%x}\" >&2 ;;\n"
                  "start-server) cat \"$d/start.err\" >&2 ;;\n"
                  "esac\n"
                  "echo \"$1\" >> \"$d/calls\"\n");
@@ -121,8 +125,7 @@ void TestAndroidMonitor::init()
 {
     m_events.clear();
     QFile::remove(m_fakeDir.filePath(QStringLiteral("calls")));
-    writeFile(QStringLiteral("devices.out"), listing({}).out);
-    writeFile(QStringLiteral("devices.err"), QByteArray());
+    writeAnswer(listing({}));
     writeFile(QStringLiteral("start.err"), "* daemon started successfully\n");
 }
 
@@ -209,12 +212,10 @@ void TestAndroidMonitor::pollSequence()
     QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor begin");
     QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor end");
 
-    writeFile(QStringLiteral("devices.out"), polls.first().out);
-    writeFile(QStringLiteral("devices.err"), polls.first().err);
+    writeAnswer(polls.first());
     auto monitor = startMonitor();
     for (const Listing& poll : std::as_const(polls)) {
-        writeFile(QStringLiteral("devices.out"), poll.out);
-        writeFile(QStringLiteral("devices.err"), poll.err);
+        writeAnswer(poll);
         // The second call that finishes after the change has surely read the new answer.
         const int seen = devicesCalls();
         QTRY_VERIFY_WITH_TIMEOUT(devicesCalls() >= seen + 2, 10000);
@@ -264,7 +265,7 @@ void TestAndroidMonitor::serverStartAndDestruction()
 void TestAndroidMonitor::realDeviceConnectDisconnectReconnect()
 {
     PhoneSimulatorProcess phone;
-    QVERIFY(phone.start({ QStringLiteral("--adb-port"), QStringLiteral("0") }));
+    QVERIFY(phone.start({ QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"), QStringLiteral("0") }));
     const QString serial = QStringLiteral("127.0.0.1:%1").arg(phone.adbPort());
 
     QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor begin");
@@ -291,8 +292,8 @@ void TestAndroidMonitor::realTwoDevicesLeave()
 {
     PhoneSimulatorProcess first;
     PhoneSimulatorProcess second;
-    QVERIFY(first.start({ QStringLiteral("--adb-port"), QStringLiteral("0") }));
-    QVERIFY(second.start({ QStringLiteral("--adb-port"), QStringLiteral("0") }));
+    QVERIFY(first.start({ QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"), QStringLiteral("0") }));
+    QVERIFY(second.start({ QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"), QStringLiteral("0") }));
     const QString firstSerial = QStringLiteral("127.0.0.1:%1").arg(first.adbPort());
     const QString secondSerial = QStringLiteral("127.0.0.1:%1").arg(second.adbPort());
 

@@ -601,9 +601,9 @@ private slots:
         QString error;
         QVERIFY2(companion.start(parser, &error), qPrintable(error));
         QCOMPARE(companion.announceChannel(QStringLiteral("device2://127.0.0.1:20001")),
-            QStringLiteral("Error: storage locked"));
+            QStringLiteral("storage locked"));
         QCOMPARE(companion.announceChannel(QStringLiteral("nonsense")),
-            QStringLiteral("Error: unknown channel URL nonsense"));
+            QStringLiteral("unknown channel URL nonsense"));
         QCOMPARE(companion.channelEndpoint(20001), quint16(0));
     }
 };

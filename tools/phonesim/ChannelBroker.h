@@ -10,7 +10,8 @@ class ChannelBroker
 {
 public:
     virtual ~ChannelBroker() = default;
-    // `am broadcast ... -d URL`: empty on acceptance, otherwise the text of the "Error: ..." line.
+    // `am broadcast ... -d URL`: empty on acceptance, otherwise the reason, which the device prints as
+    // "Error: <reason>".
     virtual QString announceChannel(const QString& url) = 0;
     // A 127.0.0.1 port serving the channel last announced for device port P; 0 when there is none.
     virtual quint16 channelEndpoint(quint16 devicePort) = 0;

@@ -326,7 +326,10 @@ QString CompanionService::announceChannel(const QString& url)
             this, [this, &url, &refusal, &accepted] { accepted = openChannel(url, true, &refusal); },
             Qt::BlockingQueuedConnection);
     }
-    return accepted ? QString() : QStringLiteral("Error: ") + refusal;
+    if (accepted)
+        return QString();
+    // An empty answer means acceptance, so a refusal always carries a reason.
+    return refusal.isEmpty() ? QStringLiteral("channel refused") : refusal;
 }
 
 quint16 CompanionService::channelEndpoint(quint16 devicePort)
