@@ -56,18 +56,11 @@ struct IOS6MessageDb::WriteCache
 
 namespace {
 
-const QString rowidUpper = QStringLiteral("ROWID");
-const QString rowidLower = QStringLiteral("rowid");
-
-// The row id in the first row of a "select rowid ..." query, 0 without a row. SQLite names the
-// result column after the table's declaration (ROWID) when it has one, else as written.
+// The row id in the first row of a "select rowid ..." query, 0 without a row. Read by position:
+// SQLite names that column ROWID or rowid depending on the table's declaration.
 qint64 firstRowId(Sqlite3Cursor cursor)
 {
-    if (!cursor.moveNext())
-        return 0;
-    if (cursor.hasColumn(rowidUpper))
-        return cursor.getInt64(rowidUpper);
-    return cursor.getInt64(rowidLower);
+    return cursor.moveNext() ? cursor.getInt64(0) : 0;
 }
 
 // Binds the values of an insert in column order and records which optional columns were written,
