@@ -57,6 +57,7 @@ private slots:
     void keptConversationKeepsLast();
     void attachmentsNoOneUsesGo();
     void failureHalfwayRollsBackEverything();
+    void recordsReadFromTheStore();
 
 private:
     _MsgMessage record(const QString& text, bool withChat);
@@ -259,6 +260,25 @@ void TestMessageStoreDeleting::failureHalfwayRollsBackEverything()
     QCOMPARE(storedChats(m_folder), QStringLiteral("chat-a,chat-b"));
     QCOMPARE(scalar(m_folder, QStringLiteral("select count(*) from attachment")), QStringLiteral("2"));
     QCOMPARE(scalar(m_folder, QStringLiteral("select count(*) from chat_message_join")), QStringLiteral("5"));
+}
+
+void TestMessageStoreDeleting::recordsReadFromTheStore()
+{
+    // As the deleting thread does it: records come from reading the store into a collection.
+    _MsgCollection collection;
+    QList<_MsgMessage> chosen;
+    {
+        IOS6MessageDb db(m_folder, QString(), true);
+        db.messages(collection, 0);
+    }
+    for (const _MsgMessage* m : collection.messages()) {
+        if (m->text == QLatin1String("a1") || m->text.startsWith(QLatin1Char('b')))
+            chosen.append(*m);
+    }
+    QCOMPARE(chosen.size(), 3);
+    deleteAll(chosen);
+    QCOMPARE(storedTexts(m_folder), QStringLiteral("a2,a3"));
+    QCOMPARE(storedChats(m_folder), QStringLiteral("chat-a"));
 }
 
 QTEST_GUILESS_MAIN(TestMessageStoreDeleting)
