@@ -189,7 +189,7 @@ void ExportMessagesDb::write(const _MsgMessage& message)
     for (const _MsgAttachment& attachment : message.attachments)
         attachments.push_back(&attachment);
     std::stable_sort(attachments.begin(), attachments.end(),
-                     [](const _MsgAttachment* a, const _MsgAttachment* b) { return a->rowid < b->rowid; });
+        [](const _MsgAttachment* a, const _MsgAttachment* b) { return a->rowid < b->rowid; });
     for (const _MsgAttachment* attachment : attachments) {
         copyAttachmentFile(m_db.fileRelayDir(), *attachment);
         qint64 attachmentRowId = m_db.findAttachmentByGuid(attachment->guid);

@@ -99,11 +99,11 @@ void TestMessageStoreDeleting::init()
         QStringList attachments;
     };
     const Spec specs[] = {
-        {"a1", 0, 0, 100, {}},
-        {"a2", 0, 0, 300, {}},
-        {"a3", 0, -1, 200, {}},
-        {"b1", 1, 1, 400, {QStringLiteral("shared"), QStringLiteral("own")}},
-        {"b2", 1, -1, 500, {QStringLiteral("shared")}},
+        { "a1", 0, 0, 100, {} },
+        { "a2", 0, 0, 300, {} },
+        { "a3", 0, -1, 200, {} },
+        { "b1", 1, 1, 400, { QStringLiteral("shared"), QStringLiteral("own") } },
+        { "b2", 1, -1, 500, { QStringLiteral("shared") } },
     };
     ExportMessagesDb writer(m_folder, QString());
     writer.begin();
@@ -127,7 +127,8 @@ void TestMessageStoreDeleting::init()
 
     for (_MsgChat& chat : m_chats) {
         chat.handles.clear();
-        chat.rowid = scalar(m_folder, QStringLiteral("select rowid from chat where guid='%1'").arg(chat.guid)).toLongLong();
+        chat.rowid
+            = scalar(m_folder, QStringLiteral("select rowid from chat where guid='%1'").arg(chat.guid)).toLongLong();
         QVERIFY(chat.rowid > 0);
     }
 }
@@ -170,18 +171,17 @@ void TestMessageStoreDeleting::deleteMessages_data()
     QTest::addColumn<QString>("chats");
     QTest::addColumn<int>("chatMessageJoins");
 
-    QTest::newRow("one of several") << QStringList{QStringLiteral("a1")} << QStringLiteral("a2,a3,b1,b2")
+    QTest::newRow("one of several") << QStringList { QStringLiteral("a1") } << QStringLiteral("a2,a3,b1,b2")
                                     << QStringLiteral("chat-a,chat-b") << 4;
-    QTest::newRow("every message of a conversation")
-        << QStringList{QStringLiteral("b1"), QStringLiteral("b2")} << QStringLiteral("a1,a2,a3")
-        << QStringLiteral("chat-a") << 3;
+    QTest::newRow("every message of a conversation") << QStringList { QStringLiteral("b1"), QStringLiteral("b2") }
+                                                     << QStringLiteral("a1,a2,a3") << QStringLiteral("chat-a") << 3;
     QTest::newRow("without conversation the conversation row stays")
-        << QStringList{QStringLiteral("-b1"), QStringLiteral("-b2")} << QStringLiteral("a1,a2,a3")
+        << QStringList { QStringLiteral("-b1"), QStringLiteral("-b2") } << QStringLiteral("a1,a2,a3")
         << QStringLiteral("chat-a,chat-b") << 3;
-    QTest::newRow("the same message twice") << QStringList{QStringLiteral("a3"), QStringLiteral("a3")}
+    QTest::newRow("the same message twice") << QStringList { QStringLiteral("a3"), QStringLiteral("a3") }
                                             << QStringLiteral("a1,a2,b1,b2") << QStringLiteral("chat-a,chat-b") << 4;
-    QTest::newRow("everything") << QStringList{QStringLiteral("a1"), QStringLiteral("a2"), QStringLiteral("a3"),
-                                               QStringLiteral("b1"), QStringLiteral("b2")}
+    QTest::newRow("everything") << QStringList { QStringLiteral("a1"), QStringLiteral("a2"), QStringLiteral("a3"),
+        QStringLiteral("b1"), QStringLiteral("b2") }
                                 << QString() << QString() << 0;
 }
 
@@ -215,45 +215,46 @@ void TestMessageStoreDeleting::lastMessageTakesConversationAndCorrespondent()
         foreignKeys = pragma.moveNext() && pragma.getInt(0) == 1;
     }
 
-    deleteAll({record(QStringLiteral("b1"), true), record(QStringLiteral("b2"), true)});
+    deleteAll({ record(QStringLiteral("b1"), true), record(QStringLiteral("b2"), true) });
     QCOMPARE(storedChats(m_folder), QStringLiteral("chat-a"));
     const QString bob = QStringLiteral("select count(*) from handle where id='+15550000002'");
     QCOMPARE(scalar(m_folder, bob), foreignKeys ? QStringLiteral("0") : QStringLiteral("1"));
-    QCOMPARE(scalar(m_folder, QStringLiteral("select count(*) from handle where id='+15550000001'")),
-             QStringLiteral("1"));
+    QCOMPARE(
+        scalar(m_folder, QStringLiteral("select count(*) from handle where id='+15550000001'")), QStringLiteral("1"));
 }
 
 void TestMessageStoreDeleting::keptConversationKeepsLast()
 {
-    deleteAll({record(QStringLiteral("a2"), true)});
+    deleteAll({ record(QStringLiteral("a2"), true) });
     QCOMPARE(scalar(m_folder, QStringLiteral("select _last from chat where guid='chat-a'")), QStringLiteral("300"));
     QCOMPARE(scalar(m_folder, QStringLiteral("select count(*) from handle")), QStringLiteral("2"));
 }
 
 void TestMessageStoreDeleting::attachmentsNoOneUsesGo()
 {
-    deleteAll({record(QStringLiteral("b1"), true)});
+    deleteAll({ record(QStringLiteral("b1"), true) });
     QCOMPARE(scalar(m_folder, QStringLiteral("select group_concat(guid) from attachment")), QStringLiteral("shared"));
     QCOMPARE(scalar(m_folder, QStringLiteral("select count(*) from message_attachment_join")), QStringLiteral("1"));
     QCOMPARE(scalar(m_folder, QStringLiteral("select cache_has_attachments from message where guid='b2'")),
-             QStringLiteral("1"));
+        QStringLiteral("1"));
 
-    deleteAll({record(QStringLiteral("b2"), true)});
+    deleteAll({ record(QStringLiteral("b2"), true) });
     QCOMPARE(scalar(m_folder, QStringLiteral("select count(*) from attachment")), QStringLiteral("0"));
 }
 
 void TestMessageStoreDeleting::failureHalfwayRollsBackEverything()
 {
     const QString before = storedTexts(m_folder);
-    const QList<_MsgMessage> records = {record(QStringLiteral("a1"), true), record(QStringLiteral("b1"), true),
-                                        record(QStringLiteral("b2"), true), record(QStringLiteral("a2"), true)};
+    const QList<_MsgMessage> records = { record(QStringLiteral("a1"), true), record(QStringLiteral("b1"), true),
+        record(QStringLiteral("b2"), true), record(QStringLiteral("a2"), true) };
     {
         // The third deletion fails in the middle of the run.
         Sqlite3DB db;
         db.openThrow(smsDbPath(m_folder), Sqlite3DB::ReadWrite);
-        db.executeThrow(Sqlite3Sql(QStringLiteral("CREATE TRIGGER refuse_delete BEFORE DELETE ON message WHEN old.ROWID = "
-                                                  "%1 BEGIN SELECT RAISE(ABORT, 'refused'); END")
-                                       .arg(records[2].rowid)));
+        db.executeThrow(
+            Sqlite3Sql(QStringLiteral("CREATE TRIGGER refuse_delete BEFORE DELETE ON message WHEN old.ROWID = "
+                                      "%1 BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                           .arg(records[2].rowid)));
     }
     QVERIFY_THROWS_EXCEPTION(std::exception, deleteAll(records));
     QCOMPARE(storedTexts(m_folder), before);
