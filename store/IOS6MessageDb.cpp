@@ -17,6 +17,10 @@ namespace {
 
 const QString schemaResource = QStringLiteral(":/res/localmsgdb_ddl.sql");
 
+// A store object is used by one thread at a time, so its connection needs no locking of its own;
+// reading calls into SQLite dozens of times per message.
+constexpr int connectionFlags = SQLITE_OPEN_NOMUTEX;
+
 [[noreturn]] void throwText(const QString& text)
 {
     throw std::runtime_error(text.toUtf8().toStdString());
@@ -78,12 +82,12 @@ void IOS6MessageDb::open()
     const bool exists = QFileInfo::exists(path);
     try {
         if (exists) {
-            openThrow(path, ReadWrite);
+            openThrow(path, ReadWrite | connectionFlags);
             if (m_upgrade)
                 upgradeSchema();
         } else {
             QDir().mkpath(QFileInfo(path).absolutePath());
-            openThrow(path, ReadWriteCreate);
+            openThrow(path, ReadWriteCreate | connectionFlags);
             createSchema();
         }
         registerFunctions();
