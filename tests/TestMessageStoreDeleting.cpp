@@ -90,7 +90,7 @@ void TestMessageStoreDeleting::init()
     m_chats[1].guid = QStringLiteral("chat-b");
     m_chats[1].handles.insert(QStringLiteral("1"), &handles[1]);
 
-    struct Spec
+    struct Seed
     {
         const char* text;
         int chat;
@@ -98,7 +98,7 @@ void TestMessageStoreDeleting::init()
         int date;
         QStringList attachments;
     };
-    const Spec specs[] = {
+    const Seed seeds[] = {
         { "a1", 0, 0, 100, {} },
         { "a2", 0, 0, 300, {} },
         { "a3", 0, -1, 200, {} },
@@ -107,18 +107,18 @@ void TestMessageStoreDeleting::init()
     };
     ExportMessagesDb writer(m_folder, QString());
     writer.begin();
-    for (const Spec& spec : specs) {
+    for (const Seed& seed : seeds) {
         _MsgMessage m;
-        m.text = QString::fromLatin1(spec.text);
+        m.text = QString::fromLatin1(seed.text);
         m.guid = m.text;
-        m.chat = &m_chats[spec.chat];
-        m.handle = spec.handle >= 0 ? &handles[spec.handle] : nullptr;
-        m.is_from_me = spec.handle < 0;
-        m.date = spec.date;
-        for (qsizetype i = 0; i < spec.attachments.size(); ++i) {
+        m.chat = &m_chats[seed.chat];
+        m.handle = seed.handle >= 0 ? &handles[seed.handle] : nullptr;
+        m.is_from_me = seed.handle < 0;
+        m.date = seed.date;
+        for (qsizetype i = 0; i < seed.attachments.size(); ++i) {
             _MsgAttachment a;
             a.rowid = i + 1;
-            a.guid = spec.attachments[i];
+            a.guid = seed.attachments[i];
             m.attachments.insert(QString::number(i + 1), a);
         }
         writer.write(m);
