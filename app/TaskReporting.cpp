@@ -31,7 +31,9 @@ void postTipsWait(ProgressReceiver* receiver, const QString& text)
 
 void waitForTipsClosed(ProgressReceiver* receiver)
 {
-    while (receiver->waitingForTips)
+    // A cancel that overtook the tip closes the dialog before the tip is shown: stop waiting then too,
+    // or the caller, blocked until this thread ends, would never let the tip be answered.
+    while (receiver->waitingForTips && !receiver->cancelled)
         QThread::msleep(200);
 }
 
@@ -43,7 +45,7 @@ void throwIfCancelled(ProgressReceiver* receiver)
 
 int percentOf(qint64 done, qint64 total)
 {
-    if (total == 0)
+    if (total <= 0)
         return -1;
     return static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(total));
 }

@@ -36,7 +36,7 @@ void postSucceed(ProgressReceiver* receiver, const QString& text);
 // Sets waitingForTips first, then posts tipsWait.
 void postTipsWait(ProgressReceiver* receiver, const QString& text);
 
-// Sleeps in 200 ms steps while the dialog shows the tip posted by postTipsWait.
+// Sleeps in 200 ms steps while the dialog shows the tip posted by postTipsWait; returns early when cancelled.
 void waitForTipsClosed(ProgressReceiver* receiver);
 
 // Thrown by a worker that noticed the user's cancel; its run() swallows it without any report.

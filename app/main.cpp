@@ -1,12 +1,35 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/DataFolders.h"
+#include "app/LogHandler.h"
+#include "app/MessageBoxes.h"
+#include "store/Sqlite3DB.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QTranslator>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+
+    // Every IDS_... key shown to the user gets its English text from this table.
+    QTranslator translator;
+    const bool translationLoaded = translator.load(QStringLiteral(":/en.qm"));
+    Q_UNUSED(translationLoaded);
+    app.installTranslator(&translator);
+
+    // Checked before the data folder and the log exist, so a wrong library is reported on screen only.
+    if (sqlite_qt_version() != 5) {
+        showErrorBox(QStringLiteral("invalid libsqlite_qt."));
+        return 1;
+    }
+
+    installLogHandler(dataRootDir().absoluteFilePath(QStringLiteral("qlogs")), 10);
+    // The first line opens the day's log file, so that every run leaves a trace for support.
+    qInfo("start-up, data root %s", qUtf8Printable(QDir::toNativeSeparators(dataRootDir().absolutePath())));
+
     MainWindow window;
     window.show();
     return app.exec();

@@ -2,10 +2,238 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>AndroidConnectWithUSBThread</name>
+    <message>
+        <source>IDS_CHECKING_APK_INSTALL</source>
+        <translation>Checking and installing Quillbarrow SMS Agent now...</translation>
+    </message>
+    <message>
+        <source>IDS_GET_ANDROID_DEVICE_INFO</source>
+        <translation>Getting Android info...</translation>
+    </message>
+</context>
+<context>
+    <name>AndroidConnectWithWiFiThread</name>
+    <message>
+        <source>IDS_GET_ANDROID_DEVICE_INFO</source>
+        <translation>Getting Android info...</translation>
+    </message>
+</context>
+<context>
+    <name>AndroidLoadSMSThread</name>
+    <message>
+        <source>IDS_ANDROID_LOADING_SMS</source>
+        <translation>Loading SMS...</translation>
+    </message>
+</context>
+<context>
+    <name>AndroidRestoreSMSThread</name>
+    <message>
+        <source>IDS_RESTORING_SMS_TO_ANDROID</source>
+        <translation>Sending SMS to Device...</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_RESTORE_%1_SMS_TO_ANDROID</source>
+        <translation>Successfully Transferred %1 SMS</translation>
+    </message>
+    <message>
+        <source>IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES</source>
+        <translation>%1 group messages or system messages can&apos;t be transferred.</translation>
+    </message>
+</context>
+<context>
+    <name>AndroidWIFIForm</name>
+    <message>
+        <source>IDS_WIFI_SOCK_WRONG_FOR_EXAMPLE</source>
+        <translation>Input Error. Please input the correct WiFi connection info.</translation>
+    </message>
+    <message>
+        <source>IDS_CONNECTING_ANDROID_DEVICE</source>
+        <translation>Connecting to Android...</translation>
+    </message>
+    <message>
+        <source>Run Quillbarrow SMS Agent on Android phone and click Connection button to get the Wifi connection info. Now input the info to the following Text Box. </source>
+        <translation>Run Quillbarrow SMS Agent on Android phone and click Connection button to get the Wifi connection info. Now input the info to the following Text Box. </translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Connect Android via WiFi</source>
+        <translation>Connect Android via WiFi</translation>
+    </message>
+    <message>
+        <source>If you haven&apos;t installed Quillbarrow SMS Agent on Android phone, please go to the Market (Google Play) on your Android to search Quillbarrow SMS Agent to download and install. </source>
+        <translation>If you haven&apos;t installed Quillbarrow SMS Agent on Android phone, please go to the Market (Google Play) on your Android to search Quillbarrow SMS Agent to download and install. </translation>
+    </message>
+</context>
+<context>
+    <name>BackupSMSThread</name>
+    <message>
+        <source>IDS_BACKING_UP_SMS</source>
+        <translation>Backing up SMS to Local Database...</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_BACKUP_%1_SMS</source>
+        <translation>Successfully Backup %1 SMS to local Database.</translation>
+    </message>
+</context>
+<context>
+    <name>CountrySelForm</name>
+    <message>
+        <source>IDS_SEL_YOUR_PHONE_COUNTRY</source>
+        <translation>Select your country code:</translation>
+    </message>
+    <message>
+        <source>IDS_CANT_CONTINUE_WITHOUT_SEL_ONE_COUNTRY</source>
+        <translation>Please select a cuntry code first to continue.</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_SEL_COUNTRY_%1</source>
+        <translation>Confirm to select %1?</translation>
+    </message>
+</context>
+<context>
+    <name>DataSourceSelForm</name>
+    <message>
+        <source>IDS_TITLE_SELECT_ONE_DEVICE_TO_TRANSFER</source>
+        <translation>Please select a Device.</translation>
+    </message>
+    <message>
+        <source>IDS_PLEASE_SELECT_ONE_DATASOURCE</source>
+        <translation>Need to select a Device to continue.</translation>
+    </message>
+</context>
+<context>
+    <name>DeleteMessagesThread</name>
+    <message>
+        <source>IDS_DELETING_LOCAL_DB_MESSAGES</source>
+        <translation>Deleting SMS...</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_DELETE_%1_MESSAGES</source>
+        <translation>Successfully Deleted %1 SMS.</translation>
+    </message>
+</context>
+<context>
+    <name>ExportSMSThread</name>
+    <message>
+        <source>IDS_EXPORTING_MESSAGES_TO_FILE</source>
+        <translation>Exporting SMS...</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_EXPORT_%1_MMS</source>
+        <translation>Successfully exported %1 SMS.</translation>
+    </message>
+</context>
+<context>
+    <name>ItemModelMain</name>
+    <message>
+        <source>IDS_ROOT_DEVICE</source>
+        <translation>Devices</translation>
+    </message>
+    <message>
+        <source>IDS_ROOT_LOCALDB</source>
+        <translation>Local Databases</translation>
+    </message>
+</context>
+<context>
+    <name>LocalDbSelForm</name>
+    <message>
+        <source>IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME</source>
+        <translation>Select one Database or enter a new Database name</translation>
+    </message>
+    <message>
+        <source>IDS_INVALID_LOCALDB_NAME</source>
+        <translation>Invalid Local Database name(can&apos;t contain \ / : * ? &quot; &lt; &gt; |).</translation>
+    </message>
+</context>
+<context>
+    <name>LocalDbUpdateThread</name>
+    <message>
+        <source>IDS_UPDATING_LOCALDB_%1</source>
+        <translation>Updating local database &apos;%1&apos;...</translation>
+    </message>
+    <message>
+        <source>IDS_LOCALDB_UPDATE_SUC_RESTART_REFRESH</source>
+        <translation>Successfully updated local database. Please restart software.</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Quillbarrow SMS Desk</source>
         <translation>Quillbarrow SMS Desk</translation>
+    </message>
+    <message>
+        <source>IDS_ANDROID_%1_CANT_READ_MMC_NUMBER</source>
+        <translation>Failed to load country code from your phone. Please click &quot;OK&quot; button to select a country code manually.</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0</source>
+        <translation>Find no contact with keyword %1.</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUND_AND_MESSAGES</source>
+        <translation>Can&apos;t find any SMS.</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0</source>
+        <translation>Find no SMS with keyword %1.</translation>
+    </message>
+    <message>
+        <source>IDS_SEL_ONE_ANDROID_DEVICE</source>
+        <translation>Please select an Android device:</translation>
+    </message>
+    <message>
+        <source>IDS_SEL_EXPORT_MESSAGES_PATH</source>
+        <translation>Please select Save Path for SMS.</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_SEL_MESSAGES</source>
+        <translation>Confirm to delete the selected SMS?</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_THIS_CHAT</source>
+        <translation>Confirm to delete SMS with this contact?</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_THIS_LOCALDB</source>
+        <translation>Confirm to delete this Database?</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_LOCALDB_SUC</source>
+        <translation>Successfully Deleted Database %0.</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_CLEAR_CACHE</source>
+        <translation>Successfully cleared cache files.</translation>
+    </message>
+</context>
+<context>
+    <name>MessageBox</name>
+    <message>
+        <source>Quillbarrow SMS Desk</source>
+        <translation>Quillbarrow SMS Desk</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressForm</name>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>SMSPrinter</name>
+    <message>
+        <source>IDS_PRINT_SMS</source>
+        <translation>Print SMS</translation>
     </message>
 </context>
 </TS>

@@ -1,0 +1,329 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The data root, the log file and removeFolderTree. The data root is resolved once per process and the
+// log handler replaces the test framework's own, so those cases run in a child process: this executable
+// started again with "--child <mode> ..." and a prepared HOME.
+#include "app/DataFolders.h"
+#include "app/LogHandler.h"
+#include "app/ShellServices.h"
+#include "support/TestHome.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+const QString productId = QStringLiteral("7C1E0A93B5D24f6a8E07C3D91B2A5F60");
+constexpr int loggingThreads = 4;
+constexpr int linesPerThread = 250;
+
+int runChild(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(2);
+    const QString mode = args.value(0);
+
+    if (mode == QLatin1String("data-root")) {
+        const QString first = dataRootDir().absolutePath();
+        // Resolved once: a later change of HOME must not move the data root.
+        qputenv("HOME", QByteArray("/nonexistent-home"));
+        const QString second = dataRootDir().absolutePath();
+        std::printf(
+            "%s\n%s\n%s\n", qPrintable(first), qPrintable(second), qPrintable(localDatabasesDir().absolutePath()));
+        return 0;
+    }
+    if (mode == QLatin1String("log")) {
+        installLogHandler(args.value(1), args.value(2).toInt());
+        qDebug("debug line");
+        qWarning("abc");
+        qCritical("critical line");
+        qInfo("info line");
+        std::vector<QThread*> threads;
+        for (int t = 0; t < loggingThreads; ++t) {
+            threads.push_back(QThread::create([t] {
+                for (int i = 0; i < linesPerThread; ++i)
+                    qWarning("thread %d line %d %s", t, i, QByteArray(200, 'x').constData());
+            }));
+            threads.back()->start();
+        }
+        for (QThread* thread : threads) {
+            thread->wait();
+            delete thread;
+        }
+        return 0;
+    }
+    if (mode == QLatin1String("fatal")) {
+        installLogHandler(args.value(1), 10);
+        qFatal("fatal line");
+    }
+    return 3;
+}
+
+struct ChildResult
+{
+    QProcess::ExitStatus status;
+    int exitCode;
+    QByteArray out;
+};
+
+ChildResult runSelf(const QStringList& args, const QString& home)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    env.remove(QStringLiteral("XDG_DATA_HOME"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::SeparateChannels);
+    child.start(QCoreApplication::applicationFilePath(), QStringList { QStringLiteral("--child") } + args);
+    if (!child.waitForFinished(60000))
+        child.kill();
+    return { child.exitStatus(), child.exitCode(), child.readAllStandardOutput() };
+}
+
+QString todaysLogName()
+{
+    return QStringLiteral("log-%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
+}
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    file.write(content);
+}
+
+} // namespace
+
+class TestAppShell : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void dataRoot_data();
+    void dataRoot();
+    void logLines();
+    void logRetention_data();
+    void logRetention();
+    void fatalLineIsWrittenBeforeAbort();
+    void removeFolderTree_data();
+    void removeFolderTree();
+};
+
+void TestAppShell::initTestCase()
+{
+    useTemporaryHome();
+}
+
+void TestAppShell::dataRoot_data()
+{
+    // %H is replaced with the child's home folder, %D with an existing folder outside it.
+    QTest::addColumn<bool>("roamingExists");
+    QTest::addColumn<QByteArray>("redirect");
+    QTest::addColumn<QString>("expectedBase");
+
+    QTest::newRow("default") << false << QByteArray() << QStringLiteral("%H/.local/share/Quillbarrow");
+    QTest::newRow("roaming folder") << true << QByteArray() << QStringLiteral("%H/AppData/Roaming/Quillbarrow");
+    QTest::newRow("redirect to existing folder") << false << QByteArray("%D") << QStringLiteral("%D");
+    QTest::newRow("redirect in roaming folder") << true << QByteArray("%D") << QStringLiteral("%D");
+    QTest::newRow("redirect cut at zero byte") << false << QByteArray("%D\0garbage", 10) << QStringLiteral("%D");
+    QTest::newRow("redirect to missing path")
+        << false << QByteArray("%D/missing") << QStringLiteral("%H/.local/share/Quillbarrow");
+    QTest::newRow("redirect ending in line break")
+        << false << QByteArray("%D\n") << QStringLiteral("%H/.local/share/Quillbarrow");
+    QTest::newRow("empty redirect") << false << QByteArray("") << QStringLiteral("%H/.local/share/Quillbarrow");
+}
+
+void TestAppShell::dataRoot()
+{
+    QFETCH(bool, roamingExists);
+    QFETCH(QByteArray, redirect);
+    QFETCH(QString, expectedBase);
+
+    QTemporaryDir home;
+    QTemporaryDir elsewhere;
+    const QString redirectTarget = elsewhere.path() + QStringLiteral("/target");
+    QVERIFY(QDir().mkpath(redirectTarget));
+
+    const QString roaming = roamingExists ? home.path() + QStringLiteral("/AppData/Roaming")
+                                          : home.path() + QStringLiteral("/.local/share");
+    if (roamingExists)
+        QVERIFY(QDir().mkpath(roaming));
+    if (!redirect.isNull()) {
+        QVERIFY(QDir().mkpath(roaming + QStringLiteral("/Quillbarrow")));
+        redirect.replace("%D", QFile::encodeName(redirectTarget));
+        writeFile(roaming + QStringLiteral("/Quillbarrow/") + productId + QStringLiteral(".redirect"), redirect);
+    }
+
+    const ChildResult child = runSelf({ QStringLiteral("data-root") }, home.path());
+    QCOMPARE(child.status, QProcess::NormalExit);
+    QCOMPARE(child.exitCode, 0);
+    const QStringList lines = QString::fromLocal8Bit(child.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+
+    expectedBase.replace(QStringLiteral("%H"), home.path()).replace(QStringLiteral("%D"), redirectTarget);
+    const QString expectedRoot = expectedBase + QLatin1Char('/') + productId;
+    QCOMPARE(lines.at(0), expectedRoot);
+    QCOMPARE(lines.at(1), expectedRoot);
+    QCOMPARE(lines.at(2), expectedRoot + QStringLiteral("/local_databases"));
+    QVERIFY(QFileInfo(expectedRoot + QStringLiteral("/local_databases")).isDir());
+}
+
+void TestAppShell::logLines()
+{
+    QTemporaryDir home;
+    const QString logFolder = home.path() + QStringLiteral("/data/qlogs");
+
+    const ChildResult child = runSelf({ QStringLiteral("log"), logFolder, QStringLiteral("10") }, home.path());
+    QCOMPARE(child.status, QProcess::NormalExit);
+    QCOMPARE(child.exitCode, 0);
+    // Only debug messages are echoed to standard output, raw.
+    QCOMPARE(child.out, QByteArray("debug line\n"));
+
+    QFile log(logFolder + QLatin1Char('/') + todaysLogName());
+    QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(log.fileName()));
+    const QByteArray content = log.readAll();
+    QVERIFY(content.endsWith('\n'));
+    const QStringList lines = QString::fromUtf8(content).split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 4 + loggingThreads * linesPerThread + 1);
+
+    const QString time = QStringLiteral("\\d\\d:\\d\\d:\\d\\d");
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\(D %1\\) debug line$").arg(time)).match(lines.at(0)).hasMatch(),
+        qPrintable(lines.at(0)));
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\(W %1\\) abc$").arg(time)).match(lines.at(1)).hasMatch(),
+        qPrintable(lines.at(1)));
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\(C %1\\) critical line$").arg(time)).match(lines.at(2)).hasMatch(),
+        qPrintable(lines.at(2)));
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\(%1\\) info line$").arg(time)).match(lines.at(3)).hasMatch(),
+        qPrintable(lines.at(3)));
+
+    // Lines from several threads at once stay whole, and none is lost.
+    const QRegularExpression threadLine(QStringLiteral("^\\(W %1\\) thread (\\d) line (\\d+) x{200}$").arg(time));
+    QSet<QString> seen;
+    for (qsizetype i = 4; i < lines.size() - 1; ++i) {
+        const QRegularExpressionMatch match = threadLine.match(lines.at(i));
+        QVERIFY2(match.hasMatch(), qPrintable(lines.at(i)));
+        seen.insert(match.captured(1) + QLatin1Char('/') + match.captured(2));
+    }
+    QCOMPARE(seen.size(), loggingThreads * linesPerThread);
+}
+
+void TestAppShell::logRetention_data()
+{
+    QTest::addColumn<QStringList>("existing");
+    QTest::addColumn<QStringList>("removed");
+
+    QStringList twelve;
+    for (int day = 1; day <= 12; ++day)
+        twelve << QStringLiteral("log-202001%1.txt").arg(day, 2, 10, QLatin1Char('0'));
+    QTest::newRow("12 files") << twelve << QStringList { twelve.at(0), twelve.at(1) };
+    QTest::newRow("10 files") << twelve.mid(2) << QStringList();
+    QTest::newRow("none") << QStringList() << QStringList();
+    // Every plain file counts, whatever its name; sub-folders do not.
+    QTest::newRow("other names count") << (twelve.mid(0, 10) << QStringLiteral("notes.txt"))
+                                       << QStringList { twelve.at(0) };
+}
+
+void TestAppShell::logRetention()
+{
+    QFETCH(QStringList, existing);
+    QFETCH(QStringList, removed);
+
+    QTemporaryDir home;
+    const QString logFolder = home.path() + QStringLiteral("/qlogs");
+    QVERIFY(QDir().mkpath(logFolder + QStringLiteral("/a-folder")));
+    for (const QString& name : existing)
+        writeFile(logFolder + QLatin1Char('/') + name, "old\n");
+
+    const ChildResult child = runSelf({ QStringLiteral("log"), logFolder, QStringLiteral("10") }, home.path());
+    QCOMPARE(child.exitCode, 0);
+
+    for (const QString& name : existing)
+        QCOMPARE(QFile::exists(logFolder + QLatin1Char('/') + name), !removed.contains(name));
+    QVERIFY(QFile::exists(logFolder + QLatin1Char('/') + todaysLogName()));
+    QVERIFY(QFileInfo(logFolder + QStringLiteral("/a-folder")).isDir());
+}
+
+void TestAppShell::fatalLineIsWrittenBeforeAbort()
+{
+    QTemporaryDir home;
+    const QString logFolder = home.path() + QStringLiteral("/qlogs");
+    const ChildResult child = runSelf({ QStringLiteral("fatal"), logFolder }, home.path());
+    QCOMPARE(child.status, QProcess::CrashExit);
+
+    QFile log(logFolder + QLatin1Char('/') + todaysLogName());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString content = QString::fromUtf8(log.readAll());
+    QVERIFY2(
+        QRegularExpression(QStringLiteral("^\\(F \\d\\d:\\d\\d:\\d\\d\\) fatal line\\n$")).match(content).hasMatch(),
+        qPrintable(content));
+}
+
+void TestAppShell::removeFolderTree_data()
+{
+    QTest::addColumn<bool>("withHiddenFile");
+    QTest::addColumn<bool>("withLinkOutside");
+
+    QTest::newRow("nested folders") << false << false;
+    QTest::newRow("hidden file stays") << true << false;
+    QTest::newRow("link to outside folder") << false << true;
+}
+
+void TestAppShell::removeFolderTree()
+{
+    QFETCH(bool, withHiddenFile);
+    QFETCH(bool, withLinkOutside);
+
+    QTemporaryDir scratch;
+    const QString tree = scratch.path() + QStringLiteral("/tree");
+    const QString outside = scratch.path() + QStringLiteral("/outside");
+    QVERIFY(QDir().mkpath(tree + QStringLiteral("/a/b/c")));
+    QVERIFY(QDir().mkpath(tree + QStringLiteral("/empty")));
+    QVERIFY(QDir().mkpath(outside));
+    writeFile(tree + QStringLiteral("/top.db"), "1");
+    writeFile(tree + QStringLiteral("/a/one.txt"), "1");
+    writeFile(tree + QStringLiteral("/a/b/c/deep.png"), "1");
+    writeFile(outside + QStringLiteral("/keep.txt"), "1");
+    if (withHiddenFile)
+        writeFile(tree + QStringLiteral("/a/.hidden"), "1");
+    if (withLinkOutside)
+        QVERIFY(QFile::link(outside, tree + QStringLiteral("/a/b/link")));
+
+    ::removeFolderTree(tree);
+
+    if (withHiddenFile) {
+        // The hidden file keeps its folder and the folders above it; everything else is gone.
+        QVERIFY(QFile::exists(tree + QStringLiteral("/a/.hidden")));
+        QVERIFY(!QFile::exists(tree + QStringLiteral("/top.db")));
+        QVERIFY(!QFile::exists(tree + QStringLiteral("/a/b")));
+        QVERIFY(!QFile::exists(tree + QStringLiteral("/empty")));
+    } else {
+        QVERIFY(!QFile::exists(tree));
+    }
+    QVERIFY(QFile::exists(outside + QStringLiteral("/keep.txt")));
+
+    // A missing folder is no error.
+    ::removeFolderTree(scratch.path() + QStringLiteral("/missing"));
+}
+
+int main(int argc, char** argv)
+{
+    if (argc >= 3 && qstrcmp(argv[1], "--child") == 0)
+        return runChild(argc, argv);
+
+    QCoreApplication app(argc, argv);
+    TestAppShell test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "TestAppShell.moc"
