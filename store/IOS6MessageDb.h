@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QMap>
 
+#include <memory>
+
 struct _MsgAttachment;
 struct _MsgChat;
 struct _MsgHandle;
@@ -69,6 +71,12 @@ private:
     void upgradeSchema();
     void registerFunctions();
     void readTableSql();
+
+    // Column tests and insert statement texts of the open file, kept for the writing operations,
+    // which run them for every message. Rebuilt whenever tableSql is refilled.
+    struct WriteCache;
+    WriteCache& writeCache();
+    std::shared_ptr<WriteCache> m_writeCache;
 
     QDir m_folder;
     QDir m_fileRelay;

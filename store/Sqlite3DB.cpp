@@ -175,11 +175,12 @@ bool Sqlite3Cursor::moveNext()
 
 int Sqlite3Cursor::columnIndex(const QString& name) const
 {
-    if (!m_hasRow)
+    if (!m_statement || !m_statement->statement)
         return -1;
     CachedStatement& entry = *m_statement;
     if (!entry.columnsKnown) {
         const int n = sqlite3_column_count(entry.statement);
+        entry.columns.reserve(n);
         for (int i = 0; i < n; ++i) {
             const QString column = QString::fromUtf8(sqlite3_column_name(entry.statement, i));
             if (!entry.columns.contains(column))
@@ -190,50 +191,85 @@ int Sqlite3Cursor::columnIndex(const QString& name) const
     return entry.columns.value(name, -1);
 }
 
+int Sqlite3Cursor::rowColumnIndex(const QString& name) const
+{
+    return m_hasRow ? columnIndex(name) : -1;
+}
+
 QString Sqlite3Cursor::getText(const QString& name) const
 {
-    const int i = columnIndex(name);
-    if (i < 0)
-        return QString();
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement->statement, i));
-    if (!text)
-        return QString();
-    return QString::fromUtf8(text, sqlite3_column_bytes(m_statement->statement, i));
+    return getText(rowColumnIndex(name));
 }
 
 int Sqlite3Cursor::getInt(const QString& name) const
 {
-    const int i = columnIndex(name);
-    return i < 0 ? 0 : sqlite3_column_int(m_statement->statement, i);
+    return getInt(rowColumnIndex(name));
 }
 
 qint64 Sqlite3Cursor::getInt64(const QString& name) const
 {
-    const int i = columnIndex(name);
-    return i < 0 ? 0 : sqlite3_column_int64(m_statement->statement, i);
+    return getInt64(rowColumnIndex(name));
 }
 
 QByteArray Sqlite3Cursor::getBlob(const QString& name) const
 {
-    const int i = columnIndex(name);
-    if (i < 0)
+    return getBlob(rowColumnIndex(name));
+}
+
+bool Sqlite3Cursor::isNull(const QString& name) const
+{
+    return isNull(rowColumnIndex(name));
+}
+
+bool Sqlite3Cursor::hasColumn(const QString& name) const
+{
+    return rowColumnIndex(name) >= 0;
+}
+
+const char* Sqlite3Cursor::textData(int index, int* size) const
+{
+    *size = 0;
+    if (index < 0 || !m_hasRow)
+        return nullptr;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement->statement, index));
+    if (text)
+        *size = sqlite3_column_bytes(m_statement->statement, index);
+    return text;
+}
+
+QString Sqlite3Cursor::getText(int index) const
+{
+    int size = 0;
+    const char* text = textData(index, &size);
+    if (!text)
+        return QString();
+    return QString::fromUtf8(text, size);
+}
+
+int Sqlite3Cursor::getInt(int index) const
+{
+    return index < 0 || !m_hasRow ? 0 : sqlite3_column_int(m_statement->statement, index);
+}
+
+qint64 Sqlite3Cursor::getInt64(int index) const
+{
+    return index < 0 || !m_hasRow ? 0 : sqlite3_column_int64(m_statement->statement, index);
+}
+
+QByteArray Sqlite3Cursor::getBlob(int index) const
+{
+    if (index < 0 || !m_hasRow)
         return QByteArray();
-    const void* data = sqlite3_column_blob(m_statement->statement, i);
-    const int size = sqlite3_column_bytes(m_statement->statement, i);
+    const void* data = sqlite3_column_blob(m_statement->statement, index);
+    const int size = sqlite3_column_bytes(m_statement->statement, index);
     if (!data || size <= 0)
         return QByteArray();
     return QByteArray(static_cast<const char*>(data), size);
 }
 
-bool Sqlite3Cursor::isNull(const QString& name) const
+bool Sqlite3Cursor::isNull(int index) const
 {
-    const int i = columnIndex(name);
-    return i < 0 || sqlite3_column_type(m_statement->statement, i) == SQLITE_NULL;
-}
-
-bool Sqlite3Cursor::hasColumn(const QString& name) const
-{
-    return columnIndex(name) >= 0;
+    return index < 0 || !m_hasRow || sqlite3_column_type(m_statement->statement, index) == SQLITE_NULL;
 }
 
 int Sqlite3Cursor::count() const

@@ -102,10 +102,22 @@ public:
     // Number of columns of the result.
     int count() const;
 
+    // Index of a result column by name, -1 when the result lacks it. Known before the first row, so a
+    // reader of many rows resolves its columns once and reads them by index.
+    int columnIndex(const QString& name) const;
+    // Columns of the current row by index; an index < 0, NULL or no current row reads as 0 or empty.
+    QString getText(int index) const;
+    int getInt(int index) const;
+    qint64 getInt64(int index) const;
+    QByteArray getBlob(int index) const;
+    bool isNull(int index) const;
+    // The raw UTF-8 bytes of a text column, valid until the cursor moves; null when NULL or absent.
+    const char* textData(int index, int* size) const;
+
 private:
     friend class Sqlite3DB;
     Sqlite3Cursor(sqlite3* db, std::shared_ptr<sqlite3detail::CachedStatement> statement);
-    int columnIndex(const QString& name) const;
+    int rowColumnIndex(const QString& name) const;
     void release();
 
     sqlite3* m_db = nullptr;

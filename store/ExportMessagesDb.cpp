@@ -1,0 +1,200 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/ExportMessagesDb.h"
+
+#include <QCryptographicHash>
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QtEndian>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// The file-name part of a stored attachment path. Both separators count, so that the duplicate
+// key does not depend on the platform the message was written on.
+QString attachmentFileName(const QString& path)
+{
+    const qsizetype slash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+    return path.mid(slash + 1);
+}
+
+// The path below file-relay that an attachment's file is copied to. Besides the phone-path
+// rewriting, every part that could lead outside file-relay is dropped: "..", ".", empty parts
+// (absolute and UNC forms), names of dots and spaces only, and a leading drive letter.
+QString relayRelativePath(const QString& filename)
+{
+    static const QRegularExpression leadingSlash(QStringLiteral("^/"));
+    static const QRegularExpression leadingHome(QStringLiteral("^~/"));
+    static const QRegularExpression forbidden(QStringLiteral("[:*?\"<>|]"));
+    static const QRegularExpression separators(QStringLiteral("[/\\\\]"));
+    static const QRegularExpression driveLetter(QStringLiteral("^[A-Za-z]:$"));
+    static const QRegularExpression dotsOnly(QStringLiteral("^[. ]*$"));
+
+    QString path = filename;
+    path.remove(leadingSlash);
+    path.replace(leadingHome, QStringLiteral("var/mobile/"));
+
+    QStringList kept;
+    const QStringList parts = path.split(separators);
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (i == 0 && driveLetter.match(parts[i]).hasMatch())
+            continue;
+        QString part = parts[i];
+        part.remove(forbidden);
+        if (dotsOnly.match(part).hasMatch())
+            continue;
+        kept.append(part);
+    }
+    return kept.join(QLatin1Char('/'));
+}
+
+// Copies an attachment's source file into the store unless the target is already there.
+// A failed copy is not an error: the attachment row is written all the same.
+void copyAttachmentFile(const QDir& fileRelay, const _MsgAttachment& attachment)
+{
+    if (attachment.sourcePath.isEmpty() || !QFileInfo(attachment.sourcePath).isFile())
+        return;
+    const QString relative = relayRelativePath(attachment.filename);
+    if (relative.isEmpty())
+        return;
+    const QString target = fileRelay.filePath(relative);
+    const QFileInfo targetInfo(target);
+    if (targetInfo.exists() || targetInfo.isSymLink())
+        return;
+    if (!QDir().mkpath(targetInfo.absolutePath()) || !QFile::copy(attachment.sourcePath, target))
+        qWarning() << "ExportMessagesDb: can not copy attachment" << attachment.sourcePath << "to" << target;
+}
+
+} // namespace
+
+QString logicHash(const _MsgMessage& message)
+{
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    if (message.item_type != 0) {
+        hash.addData(message.guid.toUtf8());
+        return QString::fromLatin1(hash.result().toHex());
+    }
+
+    if (message.handle)
+        hash.addData(message.handle->id.toUtf8());
+    char date[4];
+    qToLittleEndian<qint32>(message.date, date);
+    hash.addData(QByteArrayView(date, 4));
+    const char fromMe = static_cast<char>(message.is_from_me & 0xff);
+    hash.addData(QByteArrayView(&fromMe, 1));
+    QString text = message.text;
+    text.remove(QChar(0xFFFC));
+    hash.addData(text.toUtf8());
+
+    if (!message.attachments.isEmpty()) {
+        QStringList names;
+        for (const _MsgAttachment& attachment : message.attachments) {
+            if (!attachment.filename.isEmpty())
+                names.append(attachmentFileName(attachment.filename).toLower());
+        }
+        std::sort(names.begin(), names.end());
+        for (const QString& name : std::as_const(names))
+            hash.addData(name.toUtf8());
+    }
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+QString guidFromBytes(const QByteArray& bytes)
+{
+    const QString hex = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex()).toUpper();
+    return hex.left(8) + QLatin1Char('-') + hex.mid(8, 4) + QLatin1Char('-') + hex.mid(12, 4) + QLatin1Char('-')
+        + hex.mid(16, 4) + QLatin1Char('-') + hex.mid(20);
+}
+
+ExportMessagesDb::ExportMessagesDb(const QDir& folder, const QString& mcc)
+    : m_db(folder, mcc, true)
+{
+}
+
+ExportMessagesDb::~ExportMessagesDb()
+{
+    // A writer dropped without end (a caller stopped by an exception) keeps nothing it wrote.
+    try {
+        m_db.endTransaction(false);
+    } catch (const std::exception& e) {
+        qWarning() << "ExportMessagesDb: rollback failed." << e.what();
+    }
+    m_db.close();
+}
+
+void ExportMessagesDb::begin()
+{
+    m_db.beginTransaction();
+}
+
+void ExportMessagesDb::write(const _MsgMessage& message)
+{
+    if (message.item_type != 0 && !m_db.messageHasItemType())
+        return;
+    if (!message.chat) {
+        qDebug() << "IOS6RestoreMessagesThread skip message with empty chat.";
+        return;
+    }
+    const _MsgChat& chat = *message.chat;
+
+    qint64 chatRowId = m_db.findChatByGuid(chat.guid);
+    if (chatRowId == 0)
+        chatRowId = m_db.insertChat(chat);
+
+    // Finds or inserts a correspondent and makes sure it belongs to the conversation.
+    const auto joinedHandle = [this, chatRowId](const _MsgHandle* handle) -> qint64 {
+        if (!handle)
+            return 0;
+        qint64 handleRowId = m_db.findHandle(*handle);
+        if (handleRowId != 0) {
+            if (!m_db.isHandleInChat(chatRowId, handleRowId))
+                m_db.joinHandleToChat(chatRowId, handleRowId);
+        } else {
+            handleRowId = m_db.insertHandle(*handle);
+            m_db.joinHandleToChat(chatRowId, handleRowId);
+        }
+        return handleRowId;
+    };
+
+    const qint64 handleRowId = joinedHandle(message.handle);
+
+    qint64 messageRowId = m_db.findMessageByLogicHash(logicHash(message));
+    if (messageRowId == 0)
+        messageRowId = m_db.findMessageByGuid(message.guid);
+    if (messageRowId == 0) {
+        const qint64 otherHandleRowId = joinedHandle(message.otherHandle);
+        messageRowId = m_db.insertMessage(message, handleRowId, otherHandleRowId);
+        m_db.joinMessageToChat(chatRowId, messageRowId);
+        m_db.keepNewestDate(chatRowId, message.date);
+    }
+
+    if (chat.handles.size() > 1 && message.handle)
+        m_db.setLastAddressedHandle(chatRowId, message.handle->id);
+
+    if (message.attachments.isEmpty())
+        return;
+    std::vector<const _MsgAttachment*> attachments;
+    attachments.reserve(static_cast<size_t>(message.attachments.size()));
+    for (const _MsgAttachment& attachment : message.attachments)
+        attachments.push_back(&attachment);
+    std::stable_sort(attachments.begin(), attachments.end(),
+                     [](const _MsgAttachment* a, const _MsgAttachment* b) { return a->rowid < b->rowid; });
+    for (const _MsgAttachment* attachment : attachments) {
+        copyAttachmentFile(m_db.fileRelayDir(), *attachment);
+        qint64 attachmentRowId = m_db.findAttachmentByGuid(attachment->guid);
+        if (attachmentRowId == 0)
+            attachmentRowId = m_db.insertAttachment(*attachment);
+        m_db.joinAttachmentToMessage(messageRowId, attachmentRowId);
+    }
+}
+
+void ExportMessagesDb::end()
+{
+    m_db.endTransaction(true);
+    m_db.close();
+}
