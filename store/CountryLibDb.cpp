@@ -36,6 +36,18 @@ CountryInfo countryFromRow(const Sqlite3Cursor& row)
     return info;
 }
 
+// The stored pattern is r1 between "^" and "$". Many national patterns are alternations, and "^a|b$"
+// anchors only the first and the last alternative, so "07946123456" would pass as a GB mobile number.
+// The anchors are therefore put around the whole pattern; \z also refuses a final line break that "$"
+// lets through.
+QString wholeTextPattern(const QString& anchored)
+{
+    QString inner = anchored;
+    if (inner.startsWith(QLatin1Char('^')) && inner.endsWith(QLatin1Char('$')) && inner.size() >= 2)
+        inner = inner.mid(1, inner.size() - 2);
+    return QStringLiteral("\\A(?:%1)\\z").arg(inner);
+}
+
 // Normalising runs once per message of a load, so each thread keeps the few patterns it has compiled.
 const QRegularExpression& compiledPattern(const QString& anchored)
 {
@@ -45,8 +57,7 @@ const QRegularExpression& compiledPattern(const QString& anchored)
         return *it;
     if (cache.size() > 64)
         cache.clear();
-    // The stored "$" would also accept a final line break; \z keeps the match to the whole text.
-    QRegularExpression expression(QStringLiteral("(?:%1)\\z").arg(anchored));
+    QRegularExpression expression(wholeTextPattern(anchored));
     expression.optimize();
     return *cache.insert(anchored, expression);
 }

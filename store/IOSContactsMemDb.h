@@ -29,7 +29,14 @@ public:
     // The contact with this normalised number, or an empty contact.
     IOSContact lookup(const QString& number);
 
+    QString addressBookPath() const;
+    QString imagesPath() const;
+    // The condensed lookup file `ct-phone.db` in the database folder.
+    QString lookupPath() const;
+
 private:
+    void rebuild();
+
     QDir m_folder;
     QString m_mcc;
 };

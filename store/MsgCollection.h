@@ -146,7 +146,12 @@ public:
     _MsgHandle* addHandle(std::unique_ptr<_MsgHandle> handle);
     _MsgMessage* addMessage(std::unique_ptr<_MsgMessage> message);
 
-    // Removes a message from the collection and from its conversation's map, and destroys it.
+    // Links the message to the conversation and lists it in the conversation's map. A message linked to
+    // several conversations keeps the last one as its chat and stays listed in all of them.
+    void linkMessageToChat(_MsgMessage* message, _MsgChat* chat);
+    void reserve(qsizetype chats, qsizetype handles, qsizetype messages);
+
+    // Removes a message from the collection and from the maps of the conversations listing it, and destroys it.
     void removeMessage(qint64 rowid);
     // Removes a conversation (its messages stay) and destroys it.
     void removeChat(qint64 rowid);

@@ -173,7 +173,7 @@ bool Sqlite3Cursor::moveNext()
     throw Sqlite3Exception(rc, QStringLiteral("%1 [%2]").arg(message, sql));
 }
 
-int Sqlite3Cursor::columnIndex(const QString& name) const
+int Sqlite3Cursor::columnIndex(const QString& name, Qt::CaseSensitivity cs) const
 {
     if (!m_statement || !m_statement->statement)
         return -1;
@@ -188,7 +188,15 @@ int Sqlite3Cursor::columnIndex(const QString& name) const
         }
         entry.columnsKnown = true;
     }
-    return entry.columns.value(name, -1);
+    const int index = entry.columns.value(name, -1);
+    if (index >= 0 || cs == Qt::CaseSensitive)
+        return index;
+    // SQLite itself matches column names without regard to case ("ROWID", "rowid").
+    for (auto it = entry.columns.cbegin(); it != entry.columns.cend(); ++it) {
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+            return it.value();
+    }
+    return -1;
 }
 
 int Sqlite3Cursor::rowColumnIndex(const QString& name) const

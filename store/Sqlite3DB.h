@@ -104,7 +104,7 @@ public:
 
     // Index of a result column by name, -1 when the result lacks it. Known before the first row, so a
     // reader of many rows resolves its columns once and reads them by index.
-    int columnIndex(const QString& name) const;
+    int columnIndex(const QString& name, Qt::CaseSensitivity cs = Qt::CaseSensitive) const;
     // Columns of the current row by index; an index < 0, NULL or no current row reads as 0 or empty.
     QString getText(int index) const;
     int getInt(int index) const;

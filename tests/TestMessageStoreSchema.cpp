@@ -1,0 +1,506 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/IOS6MessageDb.h"
+#include "support/TestHome.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString dbRelativePath = QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db");
+
+// Runs a script of several statements in one transaction, failing the test on any error.
+void runScript(Sqlite3DB& db, const QString& script)
+{
+    QString error;
+    QVERIFY2(db.exec(QStringLiteral("BEGIN;") + script + QStringLiteral(";COMMIT;"), error) == 0,
+             qPrintable(script + QStringLiteral(": ") + error));
+}
+
+qint64 scalar(Sqlite3DB& db, const QString& sql)
+{
+    Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql(sql));
+    return cursor.moveNext() ? cursor.getInt64(0) : -1;
+}
+
+// "name type default" of every column, in table order.
+QStringList columnsOf(Sqlite3DB& db, const QString& table)
+{
+    QStringList columns;
+    Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql(QStringLiteral("PRAGMA table_info('%1')").arg(table)));
+    while (cursor.moveNext()) {
+        QString column = cursor.getText(QStringLiteral("name")) + QLatin1Char(' ') + cursor.getText(QStringLiteral("type"));
+        if (!cursor.isNull(QStringLiteral("dflt_value")))
+            column += QStringLiteral(" =") + cursor.getText(QStringLiteral("dflt_value"));
+        columns << column;
+    }
+    return columns;
+}
+
+QStringList indexColumns(Sqlite3DB& db, const QString& index)
+{
+    QStringList columns;
+    Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql(QStringLiteral("PRAGMA index_info('%1')").arg(index)));
+    while (cursor.moveNext())
+        columns << cursor.getText(QStringLiteral("name"));
+    return columns;
+}
+
+QStringList splitList(const char* text)
+{
+    QStringList items;
+    const QStringList parts = QString::fromLatin1(text).split(QLatin1Char(','));
+    for (const QString& part : parts)
+        items << part.trimmed();
+    return items;
+}
+
+// A store of the layout before logic_hash, the later message columns, chat.group_id, chat._last and the
+// handle's contact columns.
+const char oldLayout[] = R"(
+CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, text TEXT,
+  replace INTEGER DEFAULT 0, service_center TEXT, handle_id INTEGER DEFAULT 0, subject TEXT, country TEXT,
+  attributedBody BLOB, version INTEGER DEFAULT 0, type INTEGER DEFAULT 0, service TEXT, account TEXT,
+  account_guid TEXT, error INTEGER DEFAULT 0, date INTEGER, date_read INTEGER, date_delivered INTEGER,
+  is_delivered INTEGER DEFAULT 0, is_finished INTEGER DEFAULT 0, is_emote INTEGER DEFAULT 0,
+  is_from_me INTEGER DEFAULT 0, is_empty INTEGER DEFAULT 0, is_delayed INTEGER DEFAULT 0,
+  is_auto_reply INTEGER DEFAULT 0, is_prepared INTEGER DEFAULT 0, is_read INTEGER DEFAULT 0,
+  is_system_message INTEGER DEFAULT 0, is_sent INTEGER DEFAULT 0, has_dd_results INTEGER DEFAULT 0,
+  is_service_message INTEGER DEFAULT 0, is_forward INTEGER DEFAULT 0, was_downgraded INTEGER DEFAULT 0,
+  is_archive INTEGER DEFAULT 0, cache_has_attachments INTEGER DEFAULT 0, cache_roomnames TEXT,
+  was_data_detected INTEGER DEFAULT 0, was_deduplicated INTEGER DEFAULT 0);
+CREATE TABLE handle (ROWID INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, id TEXT NOT NULL, country TEXT,
+  service TEXT NOT NULL, uncanonicalized_id TEXT, UNIQUE (id, service));
+CREATE TABLE chat (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, style INTEGER,
+  state INTEGER, account_id TEXT, properties BLOB, chat_identifier TEXT, service_name TEXT, room_name TEXT,
+  account_login TEXT, is_archived INTEGER DEFAULT 0, last_addressed_handle TEXT, display_name TEXT);
+CREATE TABLE chat_handle_join (chat_id INTEGER, handle_id INTEGER, UNIQUE(chat_id, handle_id));
+CREATE TABLE chat_message_join (chat_id INTEGER, message_id INTEGER, PRIMARY KEY (chat_id, message_id));
+INSERT INTO handle (ROWID, id, country, service) VALUES (1, '+447946123456', 'gb', 'SMS');
+INSERT INTO chat (ROWID, guid, chat_identifier) VALUES (1, 'SMS;-;+447946123456', '+447946123456');
+INSERT INTO message (ROWID, guid, text, handle_id, date) VALUES (1, 'g1', 'hello', 1, 100);
+INSERT INTO message (ROWID, guid, text, handle_id, date) VALUES (2, 'g2', 'again', 1, 200);
+INSERT INTO chat_handle_join VALUES (1, 1);
+INSERT INTO chat_message_join VALUES (1, 1);
+INSERT INTO chat_message_join VALUES (1, 2);
+)";
+
+// Two conversations, three correspondents, four messages (message 1 is in both conversations) and two
+// attachments, the first shared by messages 1 and 2.
+const char triggerFixture[] = R"(
+INSERT INTO chat (ROWID, guid) VALUES (1, 'c1');
+INSERT INTO chat (ROWID, guid) VALUES (2, 'c2');
+INSERT INTO handle (ROWID, id, service) VALUES (1, 'h1', 'SMS');
+INSERT INTO handle (ROWID, id, service) VALUES (2, 'h2', 'SMS');
+INSERT INTO handle (ROWID, id, service) VALUES (3, 'h3', 'SMS');
+INSERT INTO message (ROWID, guid, handle_id) VALUES (1, 'm1', 1);
+INSERT INTO message (ROWID, guid, handle_id) VALUES (2, 'm2', 1);
+INSERT INTO message (ROWID, guid, handle_id) VALUES (3, 'm3', 2);
+INSERT INTO message (ROWID, guid, handle_id) VALUES (4, 'm4', 3);
+INSERT INTO chat_handle_join VALUES (1, 1);
+INSERT INTO chat_handle_join VALUES (2, 2);
+INSERT INTO chat_message_join VALUES (1, 1);
+INSERT INTO chat_message_join VALUES (1, 2);
+INSERT INTO chat_message_join VALUES (2, 3);
+INSERT INTO chat_message_join VALUES (2, 1);
+INSERT INTO chat_message_join VALUES (2, 4);
+INSERT INTO attachment (ROWID, guid) VALUES (1, 'a1');
+INSERT INTO attachment (ROWID, guid) VALUES (2, 'a2');
+INSERT INTO attachment (ROWID, guid) VALUES (3, 'a3');
+INSERT INTO message_attachment_join VALUES (1, 1);
+INSERT INTO message_attachment_join VALUES (2, 1);
+INSERT INTO message_attachment_join VALUES (3, 2);
+)";
+
+} // namespace
+
+class TestMessageStoreSchema : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<IOS6MessageDb> m_store;
+
+    // A store made from nothing in a fresh folder, opened.
+    std::unique_ptr<IOS6MessageDb> newStore(QTemporaryDir& folder)
+    {
+        auto store = std::make_unique<IOS6MessageDb>(QDir(folder.path()), QString(), true);
+        store->open();
+        return store;
+    }
+
+    // A folder holding sms.db made by the given script.
+    void writeStore(const QTemporaryDir& folder, const QString& script)
+    {
+        const QString path = QDir(folder.path()).filePath(dbRelativePath);
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        Sqlite3DB db;
+        db.openThrow(path, Sqlite3DB::ReadWriteCreate);
+        runScript(db, script);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        useTemporaryHome();
+        m_folder = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_folder->isValid());
+        QVERIFY(!QFile::exists(QDir(m_folder->path()).filePath(dbRelativePath)));
+        m_store = newStore(*m_folder);
+        QVERIFY(m_store->isOpen());
+        QVERIFY(QFile::exists(QDir(m_folder->path()).filePath(dbRelativePath)));
+    }
+
+    void tableColumns_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QStringList>("columns");
+        QTest::newRow("message") << QStringLiteral("message") << splitList(
+            "ROWID INTEGER, guid TEXT, text TEXT, replace INTEGER =0, service_center TEXT, handle_id INTEGER =0,"
+            "subject TEXT, country TEXT, attributedBody BLOB, version INTEGER =0, type INTEGER =0, service TEXT,"
+            "account TEXT, account_guid TEXT, error INTEGER =0, date INTEGER, date_read INTEGER,"
+            "date_delivered INTEGER, is_delivered INTEGER =0, is_finished INTEGER =0, is_emote INTEGER =0,"
+            "is_from_me INTEGER =0, is_empty INTEGER =0, is_delayed INTEGER =0, is_auto_reply INTEGER =0,"
+            "is_prepared INTEGER =0, is_read INTEGER =0, is_system_message INTEGER =0, is_sent INTEGER =0,"
+            "has_dd_results INTEGER =0, is_service_message INTEGER =0, is_forward INTEGER =0,"
+            "was_downgraded INTEGER =0, is_archive INTEGER =0, cache_has_attachments INTEGER =0,"
+            "cache_roomnames TEXT, was_data_detected INTEGER =0, was_deduplicated INTEGER =0,"
+            "is_audio_message INTEGER =0, is_played INTEGER =0, date_played INTEGER, item_type INTEGER =0,"
+            "other_handle INTEGER =-1, group_title TEXT, group_action_type INTEGER =0, share_status INTEGER,"
+            "share_direction INTEGER, is_expirable INTEGER =0, expire_state INTEGER =0,"
+            "message_action_type INTEGER =0, logic_hash TEXT");
+        QTest::newRow("handle") << QStringLiteral("handle")
+                                << splitList("ROWID INTEGER, id TEXT, country TEXT, service TEXT,"
+                                             "uncanonicalized_id TEXT, _ct_name TEXT, _photo BLOB");
+        QTest::newRow("chat") << QStringLiteral("chat") << splitList(
+            "ROWID INTEGER, guid TEXT, style INTEGER, state INTEGER, account_id TEXT, properties BLOB,"
+            "chat_identifier TEXT, service_name TEXT, room_name TEXT, account_login TEXT, is_archived INTEGER =0,"
+            "last_addressed_handle TEXT, display_name TEXT, group_id TEXT, _last INTEGER =0");
+        QTest::newRow("attachment") << QStringLiteral("attachment") << splitList(
+            "ROWID INTEGER, guid TEXT, created_date INTEGER =0, start_date INTEGER =0, filename TEXT, uti TEXT,"
+            "mime_type TEXT, transfer_state INTEGER =0, is_outgoing INTEGER =0, user_info BLOB,"
+            "transfer_name TEXT, total_bytes INTEGER =0");
+        QTest::newRow("chat_handle_join") << QStringLiteral("chat_handle_join")
+                                          << splitList("chat_id INTEGER, handle_id INTEGER");
+        QTest::newRow("chat_message_join") << QStringLiteral("chat_message_join")
+                                           << splitList("chat_id INTEGER, message_id INTEGER");
+        QTest::newRow("message_attachment_join") << QStringLiteral("message_attachment_join")
+                                                 << splitList("message_id INTEGER, attachment_id INTEGER");
+    }
+
+    void tableColumns()
+    {
+        QFETCH(QString, table);
+        QFETCH(QStringList, columns);
+        QCOMPARE(columnsOf(*m_store, table), columns);
+        QVERIFY(m_store->tableSql().contains(table));
+    }
+
+    void constraints_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("clause");
+        QTest::newRow("message guid") << QStringLiteral("message") << QStringLiteral("guid TEXT UNIQUE NOT NULL");
+        QTest::newRow("message rowid") << QStringLiteral("message")
+                                       << QStringLiteral("ROWID INTEGER PRIMARY KEY AUTOINCREMENT");
+        QTest::newRow("handle rowid") << QStringLiteral("handle")
+                                      << QStringLiteral("ROWID INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE");
+        QTest::newRow("handle id") << QStringLiteral("handle") << QStringLiteral("id TEXT NOT NULL");
+        QTest::newRow("handle service") << QStringLiteral("handle") << QStringLiteral("service TEXT NOT NULL");
+        QTest::newRow("handle pair") << QStringLiteral("handle") << QStringLiteral("UNIQUE (id, service)");
+        QTest::newRow("chat guid") << QStringLiteral("chat") << QStringLiteral("guid TEXT UNIQUE NOT NULL");
+        QTest::newRow("attachment guid") << QStringLiteral("attachment")
+                                         << QStringLiteral("guid TEXT UNIQUE NOT NULL");
+        QTest::newRow("chat_handle_join chat") << QStringLiteral("chat_handle_join")
+                                               << QStringLiteral("REFERENCES chat (ROWID) ON DELETE CASCADE");
+        QTest::newRow("chat_handle_join unique") << QStringLiteral("chat_handle_join")
+                                                 << QStringLiteral("UNIQUE (chat_id, handle_id)");
+        QTest::newRow("chat_message_join key") << QStringLiteral("chat_message_join")
+                                               << QStringLiteral("PRIMARY KEY (chat_id, message_id)");
+        QTest::newRow("chat_message_join message")
+            << QStringLiteral("chat_message_join") << QStringLiteral("REFERENCES message (ROWID) ON DELETE CASCADE");
+        QTest::newRow("message_attachment_join unique") << QStringLiteral("message_attachment_join")
+                                                        << QStringLiteral("UNIQUE (message_id, attachment_id)");
+        QTest::newRow("message_attachment_join attachment")
+            << QStringLiteral("message_attachment_join")
+            << QStringLiteral("REFERENCES attachment (ROWID) ON DELETE CASCADE");
+    }
+
+    void constraints()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, clause);
+        QVERIFY2(m_store->tableSql().value(table).contains(clause), qPrintable(m_store->tableSql().value(table)));
+    }
+
+    void indexes_data()
+    {
+        QTest::addColumn<QString>("index");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QStringList>("columns");
+        QTest::newRow("message_idx_handle") << QStringLiteral("message_idx_handle") << QStringLiteral("message")
+                                            << splitList("handle_id, date");
+        QTest::newRow("message_idx_logic_hash") << QStringLiteral("message_idx_logic_hash")
+                                                << QStringLiteral("message") << splitList("logic_hash");
+        QTest::newRow("chat_idx_last") << QStringLiteral("chat_idx_last") << QStringLiteral("chat")
+                                       << splitList("_last");
+        QTest::newRow("chat_idx_identifier") << QStringLiteral("chat_idx_identifier") << QStringLiteral("chat")
+                                             << splitList("chat_identifier");
+        QTest::newRow("chat_message_join_idx_message_id") << QStringLiteral("chat_message_join_idx_message_id")
+                                                          << QStringLiteral("chat_message_join")
+                                                          << splitList("message_id, chat_id");
+    }
+
+    void indexes()
+    {
+        QFETCH(QString, index);
+        QFETCH(QString, table);
+        QFETCH(QStringList, columns);
+        Sqlite3Cursor cursor = m_store->queryThrow(
+            Sqlite3Sql("select tbl_name from sqlite_master where type='index' and name=?").addTextParam(index));
+        QVERIFY(cursor.moveNext());
+        QCOMPARE(cursor.getText(0), table);
+        QCOMPARE(indexColumns(*m_store, index), columns);
+    }
+
+    void namedIndexesAreExactlyThese()
+    {
+        QCOMPARE(scalar(*m_store, QStringLiteral("select count(*) from sqlite_master where type='index' and sql is not null")),
+                 5);
+        QCOMPARE(scalar(*m_store, QStringLiteral("select count(*) from sqlite_master where type='trigger'")), 6);
+    }
+
+    void triggerEvents_data()
+    {
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<QString>("event");
+        QTest::newRow("clean_orphaned_handles2") << QStringLiteral("clean_orphaned_handles2")
+                                                 << QStringLiteral("AFTER DELETE ON message");
+        QTest::newRow("clean_orphaned_handles") << QStringLiteral("clean_orphaned_handles")
+                                                << QStringLiteral("AFTER DELETE ON chat_handle_join");
+        QTest::newRow("clean_orphaned_messages") << QStringLiteral("clean_orphaned_messages")
+                                                 << QStringLiteral("AFTER DELETE ON chat_message_join");
+        QTest::newRow("clean_orphaned_attachments") << QStringLiteral("clean_orphaned_attachments")
+                                                    << QStringLiteral("AFTER DELETE ON message_attachment_join");
+        QTest::newRow("set_message_has_attachments") << QStringLiteral("set_message_has_attachments")
+                                                     << QStringLiteral("AFTER INSERT ON message_attachment_join");
+        QTest::newRow("clear_message_has_attachments") << QStringLiteral("clear_message_has_attachments")
+                                                       << QStringLiteral("AFTER DELETE ON message_attachment_join");
+    }
+
+    void triggerEvents()
+    {
+        QFETCH(QString, trigger);
+        QFETCH(QString, event);
+        Sqlite3Cursor cursor = m_store->queryThrow(
+            Sqlite3Sql("select sql from sqlite_master where type='trigger' and name=?").addTextParam(trigger));
+        QVERIFY(cursor.moveNext());
+        QVERIFY2(cursor.getText(0).contains(event), qPrintable(cursor.getText(0)));
+    }
+
+    void columnTestsOnNewStore()
+    {
+        QVERIFY(m_store->messageHasItemType());
+        QVERIFY(m_store->chatKeepsLast());
+        QVERIFY(m_store->handleHasContactName());
+        QVERIFY(m_store->handleHasContactPhoto());
+        QVERIFY(m_store->chatHasColumn(QStringLiteral("display_name")));
+        QVERIFY(m_store->chatHasColumn(QStringLiteral("group_id")));
+        QVERIFY(m_store->messageHasColumn(QStringLiteral("logic_hash")));
+        QVERIFY(m_store->messageHasColumn(QStringLiteral("message_action_type")));
+        QVERIFY(m_store->attachmentHasColumn(QStringLiteral("total_bytes")));
+        QVERIFY(!m_store->attachmentHasColumn(QStringLiteral("no_such_column")));
+        QCOMPARE(m_store->version(), 6);
+    }
+
+    void registeredFunctionsReturnZero()
+    {
+        Sqlite3Cursor cursor = m_store->queryThrow(
+            "select delete_attachment_path('a/b.jpg') as one, before_delete_attachment_path('a', 'b') as two");
+        QVERIFY(cursor.moveNext());
+        QCOMPARE(cursor.getInt(QStringLiteral("one")), 0);
+        QCOMPARE(cursor.getInt(QStringLiteral("two")), 0);
+        QVERIFY(!cursor.isNull(QStringLiteral("one")));
+    }
+
+    void triggers_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("check");
+        QTest::addColumn<int>("expected");
+        // clean_orphaned_handles2 and clean_orphaned_handles
+        QTest::newRow("handle named by no join and no message goes")
+            << QStringLiteral("DELETE FROM chat_handle_join WHERE chat_id=2; DELETE FROM message WHERE rowid=3")
+            << QStringLiteral("select count(*) from handle where rowid=2") << 0;
+        QTest::newRow("handle still in a conversation stays")
+            << QStringLiteral("DELETE FROM message WHERE rowid=3")
+            << QStringLiteral("select count(*) from handle where rowid=2") << 1;
+        QTest::newRow("handle of another message stays")
+            << QStringLiteral("DELETE FROM chat_handle_join WHERE chat_id=1; DELETE FROM message WHERE rowid=2")
+            << QStringLiteral("select count(*) from handle where rowid=1") << 1;
+        QTest::newRow("leaving the last conversation removes the handle")
+            << QStringLiteral("DELETE FROM message WHERE rowid=3; DELETE FROM chat_handle_join WHERE handle_id=2")
+            << QStringLiteral("select count(*) from handle where rowid=2") << 0;
+        QTest::newRow("leaving a conversation keeps a handle that sends messages")
+            << QStringLiteral("DELETE FROM chat_handle_join WHERE handle_id=2")
+            << QStringLiteral("select count(*) from handle where rowid=2") << 1;
+        // clean_orphaned_messages
+        QTest::newRow("message without a conversation goes")
+            << QStringLiteral("DELETE FROM chat_message_join WHERE message_id=3")
+            << QStringLiteral("select count(*) from message where rowid=3") << 0;
+        QTest::newRow("message in another conversation stays")
+            << QStringLiteral("DELETE FROM chat_message_join WHERE chat_id=1 and message_id=1")
+            << QStringLiteral("select count(*) from message where rowid=1") << 1;
+        QTest::newRow("orphaned message takes its handle along")
+            << QStringLiteral("DELETE FROM chat_handle_join WHERE chat_id=2; DELETE FROM chat_message_join WHERE "
+                              "message_id=3")
+            << QStringLiteral("select count(*) from handle where rowid=2") << 0;
+        QTest::newRow("every orphaned message goes")
+            << QStringLiteral("INSERT INTO message (ROWID, guid) VALUES (9, 'loose'); DELETE FROM chat_message_join "
+                              "WHERE message_id=4")
+            << QStringLiteral("select count(*) from message where rowid in (4, 9)") << 0;
+        // clean_orphaned_attachments
+        QTest::newRow("attachment used by another message stays")
+            << QStringLiteral("DELETE FROM message_attachment_join WHERE message_id=1")
+            << QStringLiteral("select count(*) from attachment where rowid=1") << 1;
+        QTest::newRow("attachment used by nothing goes")
+            << QStringLiteral("DELETE FROM message_attachment_join WHERE attachment_id=1")
+            << QStringLiteral("select count(*) from attachment where rowid=1") << 0;
+        QTest::newRow("unjoined attachment untouched")
+            << QStringLiteral("DELETE FROM message_attachment_join WHERE attachment_id=2")
+            << QStringLiteral("select count(*) from attachment where rowid=3") << 1;
+        // set_message_has_attachments and clear_message_has_attachments
+        QTest::newRow("joined message is marked") << QString()
+                                                  << QStringLiteral("select cache_has_attachments from message "
+                                                                    "where rowid=3")
+                                                  << 1;
+        QTest::newRow("message without attachments is not marked")
+            << QString() << QStringLiteral("select cache_has_attachments from message where rowid=4") << 0;
+        QTest::newRow("new join marks the message")
+            << QStringLiteral("INSERT INTO message_attachment_join VALUES (4, 3)")
+            << QStringLiteral("select cache_has_attachments from message where rowid=4") << 1;
+        QTest::newRow("last join removed clears the mark")
+            << QStringLiteral("DELETE FROM message_attachment_join WHERE message_id=3")
+            << QStringLiteral("select cache_has_attachments from message where rowid=3") << 0;
+        QTest::newRow("mark stays while a join is left")
+            << QStringLiteral("INSERT INTO message_attachment_join VALUES (3, 3); DELETE FROM "
+                              "message_attachment_join WHERE message_id=3 and attachment_id=2")
+            << QStringLiteral("select cache_has_attachments from message where rowid=3") << 1;
+    }
+
+    void triggers()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, check);
+        QFETCH(int, expected);
+        QTemporaryDir folder;
+        auto store = newStore(folder);
+        runScript(*store, QString::fromLatin1(triggerFixture));
+        runScript(*store, action);
+        QCOMPARE(scalar(*store, check), qint64(expected));
+    }
+
+    void oldLayoutIsUpgradedInPlace()
+    {
+        QTemporaryDir folder;
+        writeStore(folder, QString::fromLatin1(oldLayout));
+        IOS6MessageDb store(QDir(folder.path()), QString(), true);
+        store.open();
+
+        const QStringList messageColumns = columnsOf(store, QStringLiteral("message"));
+        QCOMPARE(messageColumns.size(), 51);
+        QCOMPARE(messageColumns.last(), QStringLiteral("logic_hash TEXT"));
+        QVERIFY(messageColumns.contains(QStringLiteral("other_handle INTEGER =-1")));
+        QVERIFY(messageColumns.contains(QStringLiteral("item_type INTEGER =0")));
+        QVERIFY(columnsOf(store, QStringLiteral("chat")).contains(QStringLiteral("group_id TEXT")));
+        QCOMPARE(indexColumns(store, QStringLiteral("message_idx_logic_hash")), QStringList{QStringLiteral("logic_hash")});
+
+        // Columns the upgrade never adds stay missing, and the column tests say so.
+        QVERIFY(!store.chatKeepsLast());
+        QVERIFY(!store.handleHasContactName());
+        QVERIFY(!store.handleHasContactPhoto());
+        QVERIFY(store.messageHasItemType());
+        QVERIFY(store.messageHasColumn(QStringLiteral("logic_hash")));
+        QVERIFY(store.chatHasColumn(QStringLiteral("group_id")));
+        QVERIFY(!store.attachmentHasColumn(QStringLiteral("user_info")));
+
+        QCOMPARE(scalar(store, QStringLiteral("select count(*) from message")), 2);
+        QCOMPARE(scalar(store, QStringLiteral("select count(*) from message where logic_hash is null")), 2);
+        QCOMPARE(scalar(store, QStringLiteral("select other_handle from message where rowid=2")), -1);
+        QCOMPARE(scalar(store, QStringLiteral("select count(*) from chat_message_join")), 2);
+        QCOMPARE(scalar(store, QStringLiteral("select count(*) from handle")), 1);
+    }
+
+    void upgradeRunsOncePerObject()
+    {
+        QTemporaryDir folder;
+        writeStore(folder, QString::fromLatin1(oldLayout));
+        IOS6MessageDb store(QDir(folder.path()), QString(), true);
+        store.open();
+        QVERIFY(store.tableSql().value(QStringLiteral("chat")).contains(QLatin1String("group_id")));
+
+        // Another connection takes the column away again; opening the same object again does not restore it.
+        {
+            Sqlite3DB other;
+            other.openThrow(store.dbPath(), Sqlite3DB::ReadWrite);
+            runScript(other, QStringLiteral("ALTER TABLE chat DROP COLUMN group_id"));
+        }
+        store.open();
+        QVERIFY(!store.tbInfo(QStringLiteral("chat")).contains(QStringLiteral("group_id")));
+
+        IOS6MessageDb again(QDir(folder.path()), QString(), true);
+        again.open();
+        QVERIFY(again.tbInfo(QStringLiteral("chat")).contains(QStringLiteral("group_id")));
+    }
+
+    void noUpgradeWithoutFlag()
+    {
+        QTemporaryDir folder;
+        writeStore(folder, QString::fromLatin1(oldLayout));
+        IOS6MessageDb store(QDir(folder.path()), QString(), false);
+        store.open();
+        QVERIFY(!store.tbInfo(QStringLiteral("message")).contains(QStringLiteral("logic_hash")));
+        QVERIFY(!store.messageHasColumn(QStringLiteral("logic_hash")));
+    }
+
+    void failedUpgradeStepReportsAndRetries()
+    {
+        QTemporaryDir folder;
+        // A view cannot take a new column, so the first step fails.
+        writeStore(folder, QStringLiteral("CREATE TABLE message (ROWID INTEGER PRIMARY KEY, guid TEXT);"
+                                          "CREATE VIEW chat AS SELECT 1 AS ROWID"));
+        IOS6MessageDb store(QDir(folder.path()), QString(), true);
+        try {
+            store.open();
+            QFAIL("the upgrade should have failed");
+        } catch (const std::runtime_error& e) {
+            const QString text = QString::fromUtf8(e.what());
+            QVERIFY2(text.startsWith(QStringLiteral("line:1, sql:ALTER TABLE chat ADD COLUMN group_id TEXT;, error:")),
+                     qPrintable(text));
+            QVERIFY(text.size() > QStringLiteral("line:1, sql:ALTER TABLE chat ADD COLUMN group_id TEXT;, error:").size());
+        }
+        QVERIFY(!store.isOpen());
+        QVERIFY(QFile::exists(store.dbPath()));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, store.open());
+    }
+
+    void unwritableFolderFailsToCreate()
+    {
+        QTemporaryDir folder;
+        // A file where the store's folder should be makes creation impossible.
+        QFile blocker(QDir(folder.path()).filePath(QStringLiteral("file-relay")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        IOS6MessageDb store(QDir(folder.path()), QString(), true);
+        QVERIFY_THROWS_EXCEPTION(std::exception, store.open());
+        QVERIFY(!store.isOpen());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMessageStoreSchema)
+#include "TestMessageStoreSchema.moc"
