@@ -1,0 +1,609 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/ExportMessagesDb.h"
+#include "support/TestHome.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <deque>
+
+namespace {
+
+// Records as the loading thread builds them; the deques keep the pointers between them stable.
+struct Records
+{
+    std::deque<_MsgHandle> handles;
+    std::deque<_MsgChat> chats;
+    std::deque<_MsgMessage> messages;
+
+    _MsgHandle* handle(const QString& id)
+    {
+        handles.emplace_back();
+        _MsgHandle& h = handles.back();
+        h.id = id;
+        h.country = QStringLiteral("us");
+        return &h;
+    }
+
+    _MsgChat* chat(const QString& guid, const QList<_MsgHandle*>& members)
+    {
+        chats.emplace_back();
+        _MsgChat& c = chats.back();
+        c.guid = guid;
+        c.chat_identifier = members.isEmpty() ? guid : members.first()->id;
+        for (qsizetype i = 0; i < members.size(); ++i)
+            c.handles.insert(QString::number(i + 1), members[i]);
+        return &c;
+    }
+
+    _MsgMessage* message(_MsgChat* chat, _MsgHandle* from, int date, const QString& text)
+    {
+        messages.emplace_back();
+        _MsgMessage& m = messages.back();
+        m.chat = chat;
+        m.handle = from;
+        m.is_from_me = from ? 0 : 1;
+        m.date = date;
+        m.text = text;
+        m.service = QStringLiteral("SMS");
+        m.guid = guidFromBytes(logicHash(m).toUtf8());
+        return &m;
+    }
+};
+
+QString smsDbPath(const QDir& folder)
+{
+    return folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
+}
+
+// Runs a query on its own connection and returns the first column of the first row as text.
+QString scalar(const QDir& folder, const QString& sql)
+{
+    Sqlite3DB db;
+    db.openThrow(smsDbPath(folder), Sqlite3DB::ReadOnly);
+    Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql(sql));
+    return cursor.moveNext() ? cursor.getText(0) : QString();
+}
+
+int count(const QDir& folder, const QString& table)
+{
+    return scalar(folder, QStringLiteral("select count(*) from ") + table).toInt();
+}
+
+void writeAll(const QDir& folder, const std::deque<_MsgMessage>& messages)
+{
+    ExportMessagesDb writer(folder, QStringLiteral("310"));
+    writer.begin();
+    for (const _MsgMessage& m : messages)
+        writer.write(m);
+    writer.end();
+}
+
+// Creates a store in the layout of an early version: no logic_hash, no later message columns,
+// no _last, no contact columns, no display_name or group_id.
+void createOldStore(const QDir& folder)
+{
+    QDir().mkpath(QFileInfo(smsDbPath(folder)).absolutePath());
+    Sqlite3DB db;
+    db.openThrow(smsDbPath(folder), Sqlite3DB::ReadWriteCreate);
+    const char* statements[] = {
+        "CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, text TEXT, "
+        "replace INTEGER DEFAULT 0, service_center TEXT, handle_id INTEGER DEFAULT 0, subject TEXT, country TEXT, "
+        "attributedBody BLOB, version INTEGER DEFAULT 0, type INTEGER DEFAULT 0, service TEXT, account TEXT, "
+        "account_guid TEXT, error INTEGER DEFAULT 0, date INTEGER, date_read INTEGER, date_delivered INTEGER, "
+        "is_delivered INTEGER DEFAULT 0, is_finished INTEGER DEFAULT 0, is_emote INTEGER DEFAULT 0, "
+        "is_from_me INTEGER DEFAULT 0, is_empty INTEGER DEFAULT 0, is_delayed INTEGER DEFAULT 0, "
+        "is_auto_reply INTEGER DEFAULT 0, is_prepared INTEGER DEFAULT 0, is_read INTEGER DEFAULT 0, "
+        "is_system_message INTEGER DEFAULT 0, is_sent INTEGER DEFAULT 0, has_dd_results INTEGER DEFAULT 0, "
+        "is_service_message INTEGER DEFAULT 0, is_forward INTEGER DEFAULT 0, was_downgraded INTEGER DEFAULT 0, "
+        "is_archive INTEGER DEFAULT 0, cache_has_attachments INTEGER DEFAULT 0, cache_roomnames TEXT, "
+        "was_data_detected INTEGER DEFAULT 0, was_deduplicated INTEGER DEFAULT 0)",
+        "CREATE TABLE handle (ROWID INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, id TEXT NOT NULL, country TEXT, "
+        "service TEXT NOT NULL, uncanonicalized_id TEXT, UNIQUE (id, service))",
+        "CREATE TABLE chat (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, style INTEGER, "
+        "state INTEGER, account_id TEXT, properties BLOB, chat_identifier TEXT, service_name TEXT, room_name TEXT, "
+        "account_login TEXT, is_archived INTEGER DEFAULT 0, last_addressed_handle TEXT)",
+        "CREATE TABLE attachment (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, "
+        "created_date INTEGER DEFAULT 0, start_date INTEGER DEFAULT 0, filename TEXT, uti TEXT, mime_type TEXT, "
+        "transfer_state INTEGER DEFAULT 0, is_outgoing INTEGER DEFAULT 0)",
+        "CREATE TABLE chat_handle_join (chat_id INTEGER, handle_id INTEGER, UNIQUE(chat_id, handle_id))",
+        "CREATE TABLE chat_message_join (chat_id INTEGER, message_id INTEGER, PRIMARY KEY (chat_id, message_id))",
+        "CREATE TABLE message_attachment_join (message_id INTEGER, attachment_id INTEGER, "
+        "UNIQUE(message_id, attachment_id))",
+    };
+    for (const char* statement : statements)
+        db.executeThrow(Sqlite3Sql(statement));
+}
+
+} // namespace
+
+class TestMessageStoreWriting : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void logicHashVectors_data();
+    void logicHashVectors();
+    void guidFromBytesVectors_data();
+    void guidFromBytesVectors();
+
+    void loadingTwiceAddsNothing();
+    void sameKeyIsStoredOnce();
+    void knownHandleJoinsNewChat();
+    void itemTypeFourIsStored();
+    void lastAddressedHandleFollowsGroup();
+    void chatColumns_data();
+    void chatColumns();
+    void invalidServiceNameThrows();
+    void writerDroppedWithoutEndKeepsNothing();
+    void messageWithoutChatIsSkipped();
+
+    void oldStoreFindsByGuid();
+    void oldStoreInsertsOnlyExistingColumns();
+
+    void attachmentsInRowidOrder();
+    void attachmentKeepsExistingFile();
+    void hostileAttachmentPathStaysInside_data();
+    void hostileAttachmentPathStaysInside();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    QDir m_folder;
+};
+
+void TestMessageStoreWriting::initTestCase()
+{
+    useTemporaryHome();
+}
+
+void TestMessageStoreWriting::init()
+{
+    m_tmp = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_tmp->isValid());
+    QVERIFY(QDir(m_tmp->path()).mkpath(QStringLiteral("store")));
+    m_folder = QDir(m_tmp->filePath(QStringLiteral("store")));
+}
+
+void TestMessageStoreWriting::cleanup()
+{
+    m_tmp.reset();
+}
+
+// Expected digests were computed independently in the shell with printf and md5sum, e.g.
+// printf '+15551234567\x00\x84\xd7\x17\x01Hi therea.pngb.jpg' | md5sum (400000000 = 0x17d78400).
+void TestMessageStoreWriting::logicHashVectors_data()
+{
+    QTest::addColumn<QString>("handleId");
+    QTest::addColumn<int>("date");
+    QTest::addColumn<int>("isFromMe");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("itemType");
+    QTest::addColumn<QStringList>("filenames");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("handle, object mark removed, attachment names sorted and lower-cased")
+        << QStringLiteral("+15551234567") << 400000000 << 1 << (QStringLiteral("Hi ") + QChar(0xFFFC) + QStringLiteral("there"))
+        << 0 << QStringList{QStringLiteral("~/Library/SMS/Attachments/B.JPG"), QStringLiteral("/var/x/a.png"), QString()}
+        << QStringLiteral("300fe14c4c2d5c025c1717480d9e082d");
+    QTest::newRow("item type set: guid only") << QStringLiteral("+15551234567") << 5 << 1 << QStringLiteral("ignored")
+                                              << 4 << QStringList() << QStringLiteral("2c9415725bcf69e28c0ae2b4e89c1b0f");
+    QTest::newRow("no handle, negative date, low byte of is_from_me, UTF-8 text")
+        << QString() << -1 << 0x101 << QStringLiteral("h\u00e9llo") << 0 << QStringList()
+        << QStringLiteral("4788933d2fee5894e4c6a19dc8ece8ca");
+    QTest::newRow("backslash separator") << QStringLiteral("+447700900123") << 16 << 0 << QString() << 0
+                                         << QStringList{QStringLiteral("C:\\dir\\Pic.GIF")}
+                                         << QStringLiteral("659f39af4fdad3d15e5ea05de011a45b");
+}
+
+void TestMessageStoreWriting::logicHashVectors()
+{
+    QFETCH(QString, handleId);
+    QFETCH(int, date);
+    QFETCH(int, isFromMe);
+    QFETCH(QString, text);
+    QFETCH(int, itemType);
+    QFETCH(QStringList, filenames);
+    QFETCH(QString, expected);
+
+    _MsgHandle handle;
+    handle.id = handleId;
+    _MsgMessage m;
+    m.guid = QStringLiteral("ABC-123");
+    m.handle = handleId.isEmpty() ? nullptr : &handle;
+    m.date = date;
+    m.is_from_me = isFromMe;
+    m.text = text;
+    m.item_type = itemType;
+    for (qsizetype i = 0; i < filenames.size(); ++i) {
+        _MsgAttachment a;
+        a.rowid = i + 1;
+        a.filename = filenames[i];
+        m.attachments.insert(QString::number(i + 1), a);
+    }
+    QCOMPARE(logicHash(m), expected);
+}
+
+void TestMessageStoreWriting::guidFromBytesVectors_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("expected");
+    // printf '' | md5sum; printf 300fe14c4c2d5c025c1717480d9e082d | md5sum
+    QTest::newRow("empty") << QByteArray() << QStringLiteral("D41D8CD9-8F00-B204-E980-0998ECF8427E");
+    QTest::newRow("guid of a logic hash") << QByteArray("300fe14c4c2d5c025c1717480d9e082d")
+                                          << QStringLiteral("FB1ADB78-3805-F102-2171-9D010864FC4A");
+}
+
+void TestMessageStoreWriting::guidFromBytesVectors()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, expected);
+    QCOMPARE(guidFromBytes(bytes), expected);
+}
+
+void TestMessageStoreWriting::loadingTwiceAddsNothing()
+{
+    Records r;
+    _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
+    _MsgHandle* bob = r.handle(QStringLiteral("+15550000002"));
+    _MsgChat* single = r.chat(QStringLiteral("SMS;-;+15550000001"), {ann});
+    _MsgChat* group = r.chat(QStringLiteral("SMS;+;group-1"), {ann, bob});
+    r.message(single, ann, 1000, QStringLiteral("one"));
+    r.message(single, nullptr, 1005, QStringLiteral("two"));
+    r.message(group, bob, 900, QStringLiteral("three"));
+    r.message(group, ann, 800, QStringLiteral("four"));
+
+    writeAll(m_folder, r.messages);
+    const QStringList tables = {QStringLiteral("message"), QStringLiteral("chat"), QStringLiteral("handle"),
+                                QStringLiteral("chat_handle_join"), QStringLiteral("chat_message_join")};
+    QList<int> first;
+    for (const QString& table : tables)
+        first.append(count(m_folder, table));
+    QCOMPARE(first, (QList<int>{4, 2, 2, 3, 4}));
+    const QString lasts = QStringLiteral("select group_concat(_last) from (select _last from chat order by rowid)");
+    QCOMPARE(scalar(m_folder, lasts), QStringLiteral("1005,900"));
+
+    // Loading again, with a newer date on a record that is already stored, changes nothing.
+    r.messages.front().date_read = 5000;
+    writeAll(m_folder, r.messages);
+    QList<int> second;
+    for (const QString& table : tables)
+        second.append(count(m_folder, table));
+    QCOMPARE(second, first);
+    QCOMPARE(scalar(m_folder, lasts), QStringLiteral("1005,900"));
+    QCOMPARE(scalar(m_folder, QStringLiteral("select count(*) from message where logic_hash is null")),
+             QStringLiteral("0"));
+}
+
+void TestMessageStoreWriting::sameKeyIsStoredOnce()
+{
+    Records r;
+    _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {ann});
+    r.message(chat, ann, 2000, QStringLiteral("same"));
+    _MsgMessage* twin = r.message(chat, ann, 2000, QStringLiteral("same"));
+    twin->guid = QStringLiteral("another-guid");
+    twin->is_read = 1;
+    writeAll(m_folder, r.messages);
+    QCOMPARE(count(m_folder, QStringLiteral("message")), 1);
+    QCOMPARE(scalar(m_folder, QStringLiteral("select is_read from message")), QStringLiteral("0"));
+}
+
+void TestMessageStoreWriting::knownHandleJoinsNewChat()
+{
+    Records r;
+    _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
+    _MsgChat* first = r.chat(QStringLiteral("chat-1"), {ann});
+    r.message(first, ann, 10, QStringLiteral("a"));
+    writeAll(m_folder, r.messages);
+
+    // A conversation record without the correspondent in its map: the message's handle joins it.
+    Records later;
+    _MsgHandle* again = later.handle(QStringLiteral("+15550000001"));
+    _MsgChat* second = later.chat(QStringLiteral("chat-2"), {});
+    later.message(second, again, 20, QStringLiteral("b"));
+    writeAll(m_folder, later.messages);
+
+    QCOMPARE(count(m_folder, QStringLiteral("handle")), 1);
+    QCOMPARE(scalar(m_folder, QStringLiteral("select group_concat(c.guid) from chat_handle_join j join chat c on "
+                                             "c.rowid = j.chat_id")),
+             QStringLiteral("chat-1,chat-2"));
+    QCOMPARE(scalar(m_folder, QStringLiteral("select handle_id from message where text='b'")),
+             scalar(m_folder, QStringLiteral("select rowid from handle")));
+}
+
+void TestMessageStoreWriting::itemTypeFourIsStored()
+{
+    Records r;
+    _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {ann});
+    _MsgMessage* special = r.message(chat, ann, 10, QStringLiteral("a"));
+    special->item_type = 4;
+    special->guid = QStringLiteral("guid-4");
+    writeAll(m_folder, r.messages);
+    QCOMPARE(scalar(m_folder, QStringLiteral("select item_type || ':' || logic_hash from message")),
+             QStringLiteral("4:") + logicHash(*special));
+}
+
+void TestMessageStoreWriting::lastAddressedHandleFollowsGroup()
+{
+    Records r;
+    _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
+    _MsgHandle* bob = r.handle(QStringLiteral("+15550000002"));
+    _MsgChat* group = r.chat(QStringLiteral("group"), {ann, bob});
+    _MsgChat* single = r.chat(QStringLiteral("single"), {ann});
+    r.message(group, ann, 10, QStringLiteral("a"));
+    r.message(group, bob, 11, QStringLiteral("b"));
+    r.message(group, nullptr, 12, QStringLiteral("mine"));
+    r.message(single, ann, 13, QStringLiteral("c"));
+    writeAll(m_folder, r.messages);
+    const QString query = QStringLiteral("select ifnull(last_addressed_handle, '-') from chat where guid='%1'");
+    QCOMPARE(scalar(m_folder, query.arg(QStringLiteral("group"))), bob->id);
+    QCOMPARE(scalar(m_folder, query.arg(QStringLiteral("single"))), QStringLiteral("-"));
+
+    // A message already stored still moves it.
+    std::deque<_MsgMessage> known{r.messages.front()};
+    writeAll(m_folder, known);
+    QCOMPARE(scalar(m_folder, query.arg(QStringLiteral("group"))), ann->id);
+    QCOMPARE(count(m_folder, QStringLiteral("message")), 4);
+}
+
+void TestMessageStoreWriting::chatColumns_data()
+{
+    QTest::addColumn<QString>("groupId");
+    QTest::addColumn<QString>("displayName");
+    QTest::addColumn<QString>("accountId");
+    QTest::addColumn<QString>("expected");
+    const QString derived = guidFromBytes(QByteArrayLiteral("chat-1"));
+    QTest::newRow("empty group id is derived from the guid")
+        << QString() << QString() << QString() << derived + QStringLiteral("|<null>|<null>|iMessage|E:|45|3");
+    QTest::newRow("given values are kept") << QStringLiteral("G1") << QStringLiteral("Friends")
+                                           << QStringLiteral("acc") << QStringLiteral("G1|Friends|acc|iMessage|E:|45|3");
+}
+
+void TestMessageStoreWriting::chatColumns()
+{
+    QFETCH(QString, groupId);
+    QFETCH(QString, displayName);
+    QFETCH(QString, accountId);
+    QFETCH(QString, expected);
+    Records r;
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {});
+    chat->group_id = groupId;
+    chat->display_name = displayName;
+    chat->account_id = accountId;
+    chat->service_name = QStringLiteral("iMessage");
+    r.message(chat, nullptr, 1, QStringLiteral("x"));
+    writeAll(m_folder, r.messages);
+    QCOMPARE(scalar(m_folder, QStringLiteral("select group_id || '|' || ifnull(display_name, '<null>') || '|' || "
+                                             "ifnull(account_id, '<null>') || '|' || service_name || '|' || "
+                                             "account_login || '|' || style || '|' || state from chat")),
+             expected);
+}
+
+void TestMessageStoreWriting::invalidServiceNameThrows()
+{
+    Records r;
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {});
+    chat->service_name = QStringLiteral("MMS");
+    r.message(chat, nullptr, 1, QStringLiteral("x"));
+    {
+        ExportMessagesDb writer(m_folder, QString());
+        writer.begin();
+        try {
+            writer.write(r.messages.front());
+            QFAIL("no exception");
+        } catch (const std::runtime_error& e) {
+            QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("IOS6MessageDb::insertChat, invalid chat, service_name:MMS"));
+        }
+    }
+    QCOMPARE(count(m_folder, QStringLiteral("chat")), 0);
+}
+
+void TestMessageStoreWriting::writerDroppedWithoutEndKeepsNothing()
+{
+    Records r;
+    _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {ann});
+    r.message(chat, ann, 1, QStringLiteral("x"));
+    {
+        ExportMessagesDb writer(m_folder, QString());
+        writer.begin();
+        writer.write(r.messages.front());
+    }
+    QCOMPARE(count(m_folder, QStringLiteral("message")), 0);
+    QCOMPARE(count(m_folder, QStringLiteral("handle")), 0);
+    // The store is usable afterwards: nothing is left locked.
+    writeAll(m_folder, r.messages);
+    QCOMPARE(count(m_folder, QStringLiteral("message")), 1);
+}
+
+void TestMessageStoreWriting::messageWithoutChatIsSkipped()
+{
+    Records r;
+    _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
+    r.message(nullptr, ann, 1, QStringLiteral("x"));
+    writeAll(m_folder, r.messages);
+    QCOMPARE(count(m_folder, QStringLiteral("message")), 0);
+    QCOMPARE(count(m_folder, QStringLiteral("handle")), 0);
+}
+
+void TestMessageStoreWriting::oldStoreFindsByGuid()
+{
+    createOldStore(m_folder);
+    Records r;
+    _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {ann});
+    _MsgMessage* m = r.message(chat, ann, 10, QStringLiteral("old"));
+
+    IOS6MessageDb db(m_folder, QString(), false);
+    QVERIFY(!db.messageHasColumn(QStringLiteral("logic_hash")));
+    QVERIFY(!db.chatKeepsLast());
+    db.beginTransaction();
+    const qint64 chatRowId = db.insertChat(*chat);
+    const qint64 handleRowId = db.findHandle(*ann);
+    QVERIFY(handleRowId > 0);
+    const qint64 messageRowId = db.insertMessage(*m, handleRowId, 0);
+    db.joinMessageToChat(chatRowId, messageRowId);
+    db.keepNewestDate(chatRowId, m->date);
+    QCOMPARE(db.findMessageByLogicHash(logicHash(*m)), qint64(0));
+    QCOMPARE(db.findMessageByGuid(m->guid), messageRowId);
+    QVERIFY(db.isHandleInChat(chatRowId, handleRowId));
+    db.endTransaction(true);
+    db.close();
+
+    // The writer upgrades the file; the row written before keeps a NULL key and is found by guid.
+    writeAll(m_folder, r.messages);
+    QCOMPARE(count(m_folder, QStringLiteral("message")), 1);
+    QCOMPARE(scalar(m_folder, QStringLiteral("select ifnull(logic_hash, 'null') from message")), QStringLiteral("null"));
+    QCOMPARE(count(m_folder, QStringLiteral("chat_message_join")), 1);
+}
+
+void TestMessageStoreWriting::oldStoreInsertsOnlyExistingColumns()
+{
+    createOldStore(m_folder);
+    Records r;
+    _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
+    ann->_ct_name = QStringLiteral("Ann");
+    _MsgHandle* bob = r.handle(QStringLiteral("+15550000002"));
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {ann});
+    chat->display_name = QStringLiteral("name");
+    _MsgMessage* m = r.message(chat, ann, 10, QStringLiteral("old"));
+    m->item_type = 4;
+    m->group_title = QStringLiteral("title");
+    _MsgAttachment a;
+    a.guid = QStringLiteral("att");
+    a.transfer_name = QStringLiteral("t.jpg");
+    a.total_bytes = 5;
+
+    IOS6MessageDb db(m_folder, QString(), false);
+    QVERIFY(!db.messageHasItemType());
+    QVERIFY(db.insertChat(*chat) > 0);
+    QVERIFY(db.insertHandle(*bob) > 0);
+    QVERIFY(db.insertMessage(*m, 1, 2) > 0);
+    QVERIFY(db.insertAttachment(a) > 0);
+    db.close();
+    QCOMPARE(count(m_folder, QStringLiteral("handle")), 2);
+    QCOMPARE(count(m_folder, QStringLiteral("attachment")), 1);
+}
+
+void TestMessageStoreWriting::attachmentsInRowidOrder()
+{
+    Records r;
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {});
+    _MsgMessage* m = r.message(chat, nullptr, 1, QStringLiteral("pics"));
+    for (int rowid : {10, 9, 2}) {
+        _MsgAttachment a;
+        a.rowid = rowid;
+        a.guid = QStringLiteral("att-%1").arg(rowid);
+        a.filename = QStringLiteral("~/Library/SMS/Attachments/%1.jpg").arg(rowid);
+        a.total_bytes = rowid * 100;
+        m->attachments.insert(QString::number(rowid), a);
+    }
+    writeAll(m_folder, r.messages);
+    QCOMPARE(scalar(m_folder, QStringLiteral("select group_concat(guid) from (select guid from attachment order by rowid)")),
+             QStringLiteral("att-2,att-9,att-10"));
+    QCOMPARE(count(m_folder, QStringLiteral("message_attachment_join")), 3);
+    QCOMPARE(scalar(m_folder, QStringLiteral("select cache_has_attachments from message")), QStringLiteral("1"));
+
+    // Written again: every attachment is found by guid and joined, nothing doubles.
+    writeAll(m_folder, r.messages);
+    QCOMPARE(count(m_folder, QStringLiteral("attachment")), 3);
+    QCOMPARE(count(m_folder, QStringLiteral("message_attachment_join")), 3);
+}
+
+void TestMessageStoreWriting::attachmentKeepsExistingFile()
+{
+    QTemporaryDir sources;
+    const QString source = sources.filePath(QStringLiteral("new.jpg"));
+    {
+        QFile f(source);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("new data");
+    }
+    Records r;
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {});
+    _MsgMessage* first = r.message(chat, nullptr, 1, QStringLiteral("a"));
+    _MsgAttachment a;
+    a.guid = QStringLiteral("att");
+    a.filename = QStringLiteral("~/Library/SMS/Attachments/ab/IMG:0001?.jpg");
+    a.sourcePath = source;
+    first->attachments.insert(QStringLiteral("1"), a);
+    writeAll(m_folder, r.messages);
+
+    const QString target = m_folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/Attachments/ab/IMG0001.jpg"));
+    QFile copied(target);
+    QVERIFY(copied.open(QIODevice::ReadOnly));
+    QCOMPARE(copied.readAll(), QByteArray("new data"));
+    copied.close();
+    QVERIFY(copied.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    copied.write("kept");
+    copied.close();
+
+    // Another message with the same attachment: the file stays, the row is found and joined.
+    _MsgMessage* second = r.message(chat, nullptr, 2, QStringLiteral("b"));
+    second->attachments.insert(QStringLiteral("1"), a);
+    writeAll(m_folder, {*second});
+    QVERIFY(copied.open(QIODevice::ReadOnly));
+    QCOMPARE(copied.readAll(), QByteArray("kept"));
+    QCOMPARE(count(m_folder, QStringLiteral("attachment")), 1);
+    QCOMPARE(count(m_folder, QStringLiteral("message_attachment_join")), 2);
+    QCOMPARE(scalar(m_folder, QStringLiteral("select filename from attachment")), a.filename);
+}
+
+void TestMessageStoreWriting::hostileAttachmentPathStaysInside_data()
+{
+    QTest::addColumn<QString>("filename");
+    QTest::addColumn<QString>("expected"); // below file-relay, empty when nothing may be copied
+    QTest::newRow("parent parts") << QStringLiteral("../../escape.txt") << QStringLiteral("escape.txt");
+    QTest::newRow("absolute with parents") << QStringLiteral("/../../../escape.txt") << QStringLiteral("escape.txt");
+    QTest::newRow("home with parents") << QStringLiteral("~/../../../../escape.txt")
+                                       << QStringLiteral("var/mobile/escape.txt");
+    QTest::newRow("inner parents") << QStringLiteral("a/b/../../../../escape.txt") << QStringLiteral("a/b/escape.txt");
+    QTest::newRow("backslashes and drive") << QStringLiteral("C:\\..\\..\\escape.txt") << QStringLiteral("escape.txt");
+    QTest::newRow("double slash") << QStringLiteral("//server/share/escape.txt")
+                                  << QStringLiteral("server/share/escape.txt");
+    QTest::newRow("dots and spaces") << QStringLiteral(".. /... /escape.txt") << QStringLiteral("escape.txt");
+    QTest::newRow("nothing left") << QStringLiteral("/../..") << QString();
+}
+
+void TestMessageStoreWriting::hostileAttachmentPathStaysInside()
+{
+    QFETCH(QString, filename);
+    QFETCH(QString, expected);
+    const QString source = m_tmp->filePath(QStringLiteral("source.txt"));
+    {
+        QFile f(source);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("payload");
+    }
+    Records r;
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {});
+    _MsgMessage* m = r.message(chat, nullptr, 1, QStringLiteral("a"));
+    _MsgAttachment a;
+    a.guid = QStringLiteral("att");
+    a.filename = filename;
+    a.sourcePath = source;
+    m->attachments.insert(QStringLiteral("1"), a);
+    writeAll(m_folder, r.messages);
+
+    QStringList copies;
+    QDirIterator it(m_tmp->path(), QDir::Files, QDirIterator::Subdirectories);
+    const QDir relay(m_folder.filePath(QStringLiteral("file-relay")));
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (path != source && !path.endsWith(QLatin1String("sms.db")) && !path.contains(QLatin1String("sms.db-")))
+            copies.append(relay.relativeFilePath(path));
+    }
+    QCOMPARE(copies, expected.isEmpty() ? QStringList() : QStringList{expected});
+    QCOMPARE(scalar(m_folder, QStringLiteral("select filename from attachment")), filename);
+}
+
+QTEST_GUILESS_MAIN(TestMessageStoreWriting)
+#include "TestMessageStoreWriting.moc"
