@@ -66,15 +66,14 @@ void TestCountryLib::existingLibraryIsKept()
     {
         Sqlite3DB own;
         own.openThrow(libraryPath(), Sqlite3DB::ReadWriteCreate);
+        const char* script =
+            "create table countries (sn CHAR(2) PRIMARY KEY, ln TEXT, pnum TEXT, mmc TEXT, numc TEXT,"
+            " u2 TEXT, r1 TEXT, r2 TEXT, r3 TEXT, r4 TEXT, mnc_rx TEXT, n TEXT);"
+            "create table mmc_sn (mmc CHAR(3) PRIMARY KEY, sn CHAR(2));"
+            "insert into countries (sn, pnum, numc, r1, n) values ('GB', '999', '4', '5\\d+', 'Mine');"
+            "insert into mmc_sn values ('234', 'GB');";
         QString error;
-        QCOMPARE(own.exec(QStringLiteral(
-                              "create table countries (sn CHAR(2) PRIMARY KEY, ln TEXT, pnum TEXT, mmc TEXT, numc TEXT,"
-                              " u2 TEXT, r1 TEXT, r2 TEXT, r3 TEXT, r4 TEXT, mnc_rx TEXT, n TEXT);"
-                              "create table mmc_sn (mmc CHAR(3) PRIMARY KEY, sn CHAR(2));"
-                              "insert into countries (sn, pnum, numc, r1, n) values ('GB', '999', '4', '5\\d+', 'Mine');"
-                              "insert into mmc_sn values ('234', 'GB');"),
-                          error),
-                 0);
+        QCOMPARE(own.exec(QString::fromLatin1(script), error), 0);
     }
     const QByteArray before = [] {
         QFile file(libraryPath());

@@ -117,7 +117,7 @@ function mccOwners() {
         if (!owner) {
             const ranked = [...byRegion].sort((a, b) => b[1] - a[1] || a[0].localeCompare(b[0]));
             if (ranked.length > 1 && ranked[0][1] === ranked[1][1])
-                throw new Error(`MCC ${mcc} is shared evenly by ${ranked.map((r) => r[0]).join(', ')}: add an override`);
+                throw new Error(`MCC ${mcc} is shared evenly by ${ranked.map((r) => r[0])}: add an override`);
             owner = ranked[0][0];
         }
         owners.set(mcc, owner);
@@ -171,7 +171,7 @@ function buildRows() {
         if (shown) {
             for (const key of Object.keys(shown)) {
                 if (row[key] !== shown[key])
-                    console.error(`${region}.${key}: public data give "${row[key]}", the shown value "${shown[key]}" wins`);
+                    console.error(`${region}.${key}: public data give "${row[key]}", the shown "${shown[key]}" wins`);
                 row[key] = shown[key];
             }
         }
