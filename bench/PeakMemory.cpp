@@ -4,15 +4,16 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QList>
 
 double peakResidentMiB()
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
-    // /proc files report no size, so read line by line until the entry appears.
-    while (!status.atEnd()) {
-        const QByteArray line = status.readLine();
+    // /proc files report a size of 0, so the file is read to its end rather than by its size.
+    const QList<QByteArray> lines = status.readAll().split('\n');
+    for (const QByteArray& line : lines) {
         if (!line.startsWith("VmHWM:"))
             continue;
         const QByteArray kib = line.mid(6).trimmed().split(' ').value(0);
