@@ -19,47 +19,14 @@ quint64 distance(qint64 a, qint64 b)
     return a > b ? quint64(a) - quint64(b) : quint64(b) - quint64(a);
 }
 
-// The map key is the decimal row id; keys that are not numbers (never written by the store) go last,
-// in text order, so the result stays the same on every run.
-template<typename Value, typename Pointer>
-QList<Pointer> inRowIdOrder(const QMap<QString, Value>& map, Pointer (*address)(const Value&))
+// Sorted by the records' row ids; records without one (built in memory, not read from a store) keep
+// the map's key order among themselves, so the result is the same on every run.
+template<typename Record>
+QList<const Record*> inRowIdOrder(QList<const Record*> records)
 {
-    struct Entry
-    {
-        bool numeric;
-        qint64 number;
-        const QString* key;
-        Pointer value;
-    };
-    QList<Entry> entries;
-    entries.reserve(map.size());
-    for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        bool ok = false;
-        const qint64 number = it.key().toLongLong(&ok);
-        entries.append(Entry{ok, ok ? number : 0, &it.key(), address(it.value())});
-    }
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        if (a.numeric != b.numeric)
-            return a.numeric;
-        return a.numeric ? a.number < b.number : *a.key < *b.key;
-    });
-    QList<Pointer> result;
-    result.reserve(entries.size());
-    for (const Entry& entry : std::as_const(entries)) {
-        if (entry.value)
-            result.append(entry.value);
-    }
-    return result;
-}
-
-const _MsgHandle* handleAddress(_MsgHandle* const& handle)
-{
-    return handle;
-}
-
-const _MsgAttachment* attachmentAddress(const _MsgAttachment& attachment)
-{
-    return &attachment;
+    std::stable_sort(records.begin(), records.end(),
+                     [](const Record* a, const Record* b) { return a->rowid < b->rowid; });
+    return records;
 }
 
 QString eventDateText(int date)
@@ -183,12 +150,22 @@ QDateTime messageDateTime(int date)
 
 QList<const _MsgHandle*> orderedHandles(const _MsgChat& chat)
 {
-    return inRowIdOrder<_MsgHandle*, const _MsgHandle*>(chat.handles, &handleAddress);
+    QList<const _MsgHandle*> handles;
+    handles.reserve(chat.handles.size());
+    for (const _MsgHandle* handle : chat.handles) {
+        if (handle)
+            handles.append(handle);
+    }
+    return inRowIdOrder(std::move(handles));
 }
 
 QList<const _MsgAttachment*> orderedAttachments(const _MsgMessage& message)
 {
-    return inRowIdOrder<_MsgAttachment, const _MsgAttachment*>(message.attachments, &attachmentAddress);
+    QList<const _MsgAttachment*> attachments;
+    attachments.reserve(message.attachments.size());
+    for (const _MsgAttachment& attachment : message.attachments)
+        attachments.append(&attachment);
+    return inRowIdOrder(std::move(attachments));
 }
 
 QString handleDisplayName(const _MsgHandle& handle, bool withNumber)

@@ -482,6 +482,14 @@ void TestMessageText::collectionsFollowNumericRowIdOrder()
         QCOMPARE(handles.at(0)->rowid, qint64(9));
         QCOMPARE(handles.at(2)->rowid, qint64(100));
     }
+
+    // Records built in memory have no row id yet and are keyed by address: they keep key order.
+    Records unsaved;
+    for (const char* id : {"+4472", "+4471"}) {
+        _MsgHandle* handle = unsaved.addHandle(QStringLiteral("0|%1|").arg(QLatin1String(id)));
+        unsaved.chat.handles.insert(handle->id, handle);
+    }
+    QCOMPARE(chatDisplayName(unsaved.chat, true), QStringLiteral("+4471, +4472"));
 }
 
 QTEST_GUILESS_MAIN(TestMessageText)
