@@ -104,10 +104,10 @@ ScenarioResult runDelete(const BenchContext& context)
 const QList<BenchScenario>& benchScenarios()
 {
     static const QList<BenchScenario> scenarios = {
-        {"write", StoreNeed::None, StoreEffect::Fills, &runWrite},
-        {"rewrite", StoreNeed::Filled, StoreEffect::Keeps, &runRewrite},
-        {"read", StoreNeed::Filled, StoreEffect::Keeps, &runRead},
-        {"delete", StoreNeed::Filled, StoreEffect::Empties, &runDelete},
+        { "write", StoreNeed::None, StoreEffect::Fills, &runWrite },
+        { "rewrite", StoreNeed::Filled, StoreEffect::Keeps, &runRewrite },
+        { "read", StoreNeed::Filled, StoreEffect::Keeps, &runRead },
+        { "delete", StoreNeed::Filled, StoreEffect::Empties, &runDelete },
     };
     return scenarios;
 }

@@ -9,7 +9,6 @@
 #include <QList>
 
 #include <sqlite3.h>
-
 #include <stdexcept>
 #include <string>
 
@@ -154,8 +153,8 @@ void copySchema(const QString& sourcePath, const QString& targetPath)
         if (sqlite3_prepare_v2(source.handle(), "PRAGMA journal_mode", -1, &journal, nullptr) != SQLITE_OK)
             source.fail("PRAGMA journal_mode");
         if (sqlite3_step(journal) == SQLITE_ROW)
-            statements.append(QByteArray("PRAGMA journal_mode=")
-                              + reinterpret_cast<const char*>(sqlite3_column_text(journal, 0)));
+            statements.append(
+                QByteArray("PRAGMA journal_mode=") + reinterpret_cast<const char*>(sqlite3_column_text(journal, 0)));
         sqlite3_finalize(journal);
     }
     sqlite3_stmt* schema = nullptr;
@@ -177,8 +176,9 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
 {
     Connection db(path, SQLITE_OPEN_READWRITE);
     Statement findChat(db, "select rowid from chat where guid=?");
-    Statement insertChat(db, "INSERT INTO [chat] ([guid],[style],[state],[chat_identifier],[service_name],"
-                             "[account_login],[is_archived],[group_id]) VALUES (?,?,?,?,?,?,?,?)");
+    Statement insertChat(db,
+        "INSERT INTO [chat] ([guid],[style],[state],[chat_identifier],[service_name],"
+        "[account_login],[is_archived],[group_id]) VALUES (?,?,?,?,?,?,?,?)");
     Statement findHandle(db, "select rowid from handle where id=? and service=?");
     Statement insertHandle(db, "INSERT INTO [handle] ([id],[service],[_ct_name],[_photo]) VALUES (?,?,?,?)");
     Statement isHandleInChat(db, "select 1 from chat_handle_join where chat_id=? and handle_id=?");
@@ -231,8 +231,15 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
             const QByteArray serviceName = chat.service_name.toUtf8();
             const QByteArray login = chat.account_login.toUtf8();
             const QByteArray groupId = guidFromBytes(chatGuid).toUtf8();
-            insertChat.text(chatGuid).integer(chat.style).integer(chat.state).text(identifier).text(serviceName)
-                .text(login).integer(chat.is_archived).text(groupId).run();
+            insertChat.text(chatGuid)
+                .integer(chat.style)
+                .integer(chat.state)
+                .text(identifier)
+                .text(serviceName)
+                .text(login)
+                .integer(chat.is_archived)
+                .text(groupId)
+                .run();
             chatRowId = sqlite3_last_insert_rowid(db.handle());
             for (const _MsgHandle* handle : chat.handles)
                 joinParticipant(chatRowId, *handle);
@@ -257,16 +264,46 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
         insert.text(guid).text(text).integer(m.replace).integer(handleRowId);
         if (!m.subject.isEmpty())
             insert.text(subject);
-        insert.integer(m.version).integer(m.type).text(service).text(account).text(accountGuid).integer(m.error)
-            .integer(m.date).integer(m.date_read).integer(m.date_delivered).integer(m.is_delivered)
-            .integer(m.is_finished).integer(m.is_emote).integer(m.is_from_me).integer(m.is_empty)
-            .integer(m.is_delayed).integer(m.is_auto_reply).integer(m.is_prepared).integer(m.is_read)
-            .integer(m.is_system_message).integer(m.is_sent).integer(m.has_dd_results).integer(m.is_service_message)
-            .integer(m.is_forward).integer(m.was_downgraded).integer(m.is_archive).integer(m.cache_has_attachments)
-            .text(roomNames).integer(m.was_data_detected).integer(m.was_deduplicated).integer(m.is_audio_message)
-            .integer(m.is_played).integer(m.date_played).integer(m.item_type).integer(m.group_action_type)
-            .integer(m.share_status).integer(m.share_direction).integer(m.is_expirable).integer(m.expire_state)
-            .integer(m.message_action_type).text(hash)
+        insert.integer(m.version)
+            .integer(m.type)
+            .text(service)
+            .text(account)
+            .text(accountGuid)
+            .integer(m.error)
+            .integer(m.date)
+            .integer(m.date_read)
+            .integer(m.date_delivered)
+            .integer(m.is_delivered)
+            .integer(m.is_finished)
+            .integer(m.is_emote)
+            .integer(m.is_from_me)
+            .integer(m.is_empty)
+            .integer(m.is_delayed)
+            .integer(m.is_auto_reply)
+            .integer(m.is_prepared)
+            .integer(m.is_read)
+            .integer(m.is_system_message)
+            .integer(m.is_sent)
+            .integer(m.has_dd_results)
+            .integer(m.is_service_message)
+            .integer(m.is_forward)
+            .integer(m.was_downgraded)
+            .integer(m.is_archive)
+            .integer(m.cache_has_attachments)
+            .text(roomNames)
+            .integer(m.was_data_detected)
+            .integer(m.was_deduplicated)
+            .integer(m.is_audio_message)
+            .integer(m.is_played)
+            .integer(m.date_played)
+            .integer(m.item_type)
+            .integer(m.group_action_type)
+            .integer(m.share_status)
+            .integer(m.share_direction)
+            .integer(m.is_expirable)
+            .integer(m.expire_state)
+            .integer(m.message_action_type)
+            .text(hash)
             .run();
         messageRowId = sqlite3_last_insert_rowid(db.handle());
         joinMessage.integer(chatRowId).integer(messageRowId).run();

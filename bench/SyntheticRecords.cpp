@@ -51,7 +51,7 @@ SyntheticRecords::SyntheticRecords(int count, quint32 seed, const QString& mcc)
             chat.service_name = QStringLiteral("SMS");
             chat.account_login = QStringLiteral("E:");
             chat.handles.insert(address, &handle);
-            party = Party{&handle, &chat};
+            party = Party { &handle, &chat };
         }
 
         _MsgMessage& message = m_messages.emplace_back();

@@ -32,12 +32,13 @@ int usage()
     QStringList names;
     for (const BenchScenario& scenario : benchScenarios())
         names.append(QLatin1String(scenario.name));
-    printLine(stderr, QStringLiteral("usage: qsms-bench [--messages N] [--scenario NAME]...\n"
-                                     "  N defaults to %1; scenarios: %2 (all when none is named).\n"
-                                     "  Prints one line per scenario: scenario=NAME messages=N seconds=S rate=R "
-                                     "peak_rss_mib=M [floor_rate=F ratio=X]")
-                          .arg(defaultMessageCount)
-                          .arg(names.join(QLatin1String(", "))));
+    printLine(stderr,
+        QStringLiteral("usage: qsms-bench [--messages N] [--scenario NAME]...\n"
+                       "  N defaults to %1; scenarios: %2 (all when none is named).\n"
+                       "  Prints one line per scenario: scenario=NAME messages=N seconds=S rate=R "
+                       "peak_rss_mib=M [floor_rate=F ratio=X]")
+            .arg(defaultMessageCount)
+            .arg(names.join(QLatin1String(", "))));
     return 2;
 }
 
@@ -62,8 +63,8 @@ int runChild(const QString& name, const BenchContext& context, bool quiet)
 
 bool startChild(const QString& name, const BenchContext& context, bool quiet)
 {
-    QStringList arguments{childSwitch, name, QStringLiteral("--messages"), QString::number(context.messageCount),
-                          QStringLiteral("--work"), context.workDir.path()};
+    QStringList arguments { childSwitch, name, QStringLiteral("--messages"), QString::number(context.messageCount),
+        QStringLiteral("--work"), context.workDir.path() };
     if (quiet)
         arguments.append(QStringLiteral("--quiet"));
     QProcess child;

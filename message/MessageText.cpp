@@ -21,11 +21,10 @@ quint64 distance(qint64 a, qint64 b)
 
 // Sorted by the records' row ids; records without one (built in memory, not read from a store) keep
 // the map's key order among themselves, so the result is the same on every run.
-template<typename Record>
-QList<const Record*> inRowIdOrder(QList<const Record*> records)
+template <typename Record> QList<const Record*> inRowIdOrder(QList<const Record*> records)
 {
-    std::stable_sort(records.begin(), records.end(),
-                     [](const Record* a, const Record* b) { return a->rowid < b->rowid; });
+    std::stable_sort(
+        records.begin(), records.end(), [](const Record* a, const Record* b) { return a->rowid < b->rowid; });
     return records;
 }
 
@@ -57,12 +56,10 @@ QString attachmentTag(const QString& mimeType)
 }
 
 // Symbols outside U+E000..U+E537 that the first emoji pass replaces, sorted for binary search.
-constexpr char16_t emojiSymbols[] = {
-    0x203C, 0x2049, 0x2139, 0x2194, 0x2195, 0x21A9, 0x21AA, 0x231A, 0x231B, 0x23EB, 0x23EC,
-    0x23F0, 0x23F3, 0x24C2, 0x25AA, 0x25AB, 0x25FB, 0x25FC, 0x25FD, 0x25FE, 0x2611, 0x267B,
-    0x2693, 0x26AA, 0x26AB, 0x26C5, 0x26D4, 0x2705, 0x2709, 0x270F, 0x2712, 0x2714, 0x2744,
-    0x2747, 0x274E, 0x2795, 0x2796, 0x2797, 0x27B0, 0x2934, 0x2935, 0x2B1B, 0x2B1C, 0x3030,
-};
+constexpr char16_t emojiSymbols[] = { 0x203C, 0x2049, 0x2139, 0x2194, 0x2195, 0x21A9, 0x21AA, 0x231A, 0x231B, 0x23EB,
+    0x23EC, 0x23F0, 0x23F3, 0x24C2, 0x25AA, 0x25AB, 0x25FB, 0x25FC, 0x25FD, 0x25FE, 0x2611, 0x267B, 0x2693, 0x26AA,
+    0x26AB, 0x26C5, 0x26D4, 0x2705, 0x2709, 0x270F, 0x2712, 0x2714, 0x2744, 0x2747, 0x274E, 0x2795, 0x2796, 0x2797,
+    0x27B0, 0x2934, 0x2935, 0x2B1B, 0x2B1C, 0x3030 };
 
 bool isSingleUnitEmoji(char16_t unit)
 {
@@ -127,17 +124,16 @@ QString replaceLeadPairs(const QString& text, const EmojiReplacement& replacemen
     return result;
 }
 
-template<typename Pointer>
-void sortMessageList(QList<Pointer>& messages, bool ascending)
+template <typename Pointer> void sortMessageList(QList<Pointer>& messages, bool ascending)
 {
     // A stable merge sort never reads outside the list whatever the comparison answers; the
     // descending order compares b with a, so messages neither before nor after each other stay put.
     if (ascending) {
         std::stable_sort(messages.begin(), messages.end(),
-                         [](const _MsgMessage* a, const _MsgMessage* b) { return messageLessThan(*a, *b); });
+            [](const _MsgMessage* a, const _MsgMessage* b) { return messageLessThan(*a, *b); });
     } else {
         std::stable_sort(messages.begin(), messages.end(),
-                         [](const _MsgMessage* a, const _MsgMessage* b) { return messageLessThan(*b, *a); });
+            [](const _MsgMessage* a, const _MsgMessage* b) { return messageLessThan(*b, *a); });
     }
 }
 
@@ -241,9 +237,8 @@ QString messageDisplayText(const _MsgMessage& message)
             break;
         case 4:
             text = QStringLiteral("%1 %2 sharing location with %3.\n%4")
-                       .arg(sender,
-                            message.share_status != 0 ? QStringLiteral("stopped") : QStringLiteral("started"),
-                            eventPartyName(message.otherHandle), date);
+                       .arg(sender, message.share_status != 0 ? QStringLiteral("stopped") : QStringLiteral("started"),
+                           eventPartyName(message.otherHandle), date);
             break;
         default:
             text = QStringLiteral("System Information.\n%1").arg(date);

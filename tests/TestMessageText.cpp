@@ -159,22 +159,33 @@ void TestMessageText::chatAndContactText_data()
     QTest::newRow("no conversation") << false << QString() << QStringList() << QString() << QString() << QString()
                                      << "unknown";
     QTest::newRow("no participants, no name") << true << QString() << QStringList() << QString() << "Unknown"
-                                              << "Unknown" << "Unknown";
-    QTest::newRow("own name wins") << true << "Trip" << strings({"1|+4471|Bob", "2|+4472|Cid"}) << "1|+4471|Bob"
-                                   << "Trip" << "Trip" << "Trip (Bob)";
-    QTest::newRow("one participant with name")
-        << true << QString() << strings({"4|+4471|Bob"}) << "4|+4471|Bob" << "Bob" << "Bob (+4471)" << "Bob (+4471)";
-    QTest::newRow("one participant, no sender")
-        << true << QString() << strings({"4|+4471|"}) << QString() << "+4471" << "+4471" << "+4471";
+                                              << "Unknown"
+                                              << "Unknown";
+    QTest::newRow("own name wins") << true << "Trip" << strings({ "1|+4471|Bob", "2|+4472|Cid" }) << "1|+4471|Bob"
+                                   << "Trip"
+                                   << "Trip"
+                                   << "Trip (Bob)";
+    QTest::newRow("one participant with name") << true << QString() << strings({ "4|+4471|Bob" }) << "4|+4471|Bob"
+                                               << "Bob"
+                                               << "Bob (+4471)"
+                                               << "Bob (+4471)";
+    QTest::newRow("one participant, no sender") << true << QString() << strings({ "4|+4471|" }) << QString() << "+4471"
+                                                << "+4471"
+                                                << "+4471";
     QTest::newRow("group, sender without name")
-        << true << QString() << strings({"1|+4471|Bob", "2|+4472|"}) << "2|+4472|" << "Bob, +4472"
-        << "Bob (+4471), +4472" << "Bob (+4471), +4472 (+4472)";
+        << true << QString() << strings({ "1|+4471|Bob", "2|+4472|" }) << "2|+4472|"
+        << "Bob, +4472"
+        << "Bob (+4471), +4472"
+        << "Bob (+4471), +4472 (+4472)";
     QTest::newRow("group, sender with name")
-        << true << QString() << strings({"1|+4471|Bob", "2|+4472|Cid"}) << "2|+4472|Cid" << "Bob, Cid"
-        << "Bob (+4471), Cid (+4472)" << "Bob (+4471), Cid (+4472) (Cid)";
-    QTest::newRow("group, message from me") << true << QString() << strings({"1|+4471|Bob", "2|+4472|Cid"})
-                                            << QString() << "Bob, Cid" << "Bob (+4471), Cid (+4472)"
-                                            << "Bob (+4471), Cid (+4472)";
+        << true << QString() << strings({ "1|+4471|Bob", "2|+4472|Cid" }) << "2|+4472|Cid"
+        << "Bob, Cid"
+        << "Bob (+4471), Cid (+4472)"
+        << "Bob (+4471), Cid (+4472) (Cid)";
+    QTest::newRow("group, message from me")
+        << true << QString() << strings({ "1|+4471|Bob", "2|+4472|Cid" }) << QString() << "Bob, Cid"
+        << "Bob (+4471), Cid (+4472)"
+        << "Bob (+4471), Cid (+4472)";
 }
 
 void TestMessageText::chatAndContactText()
@@ -213,17 +224,17 @@ void TestMessageText::displayText_data()
     const QString fffc = QString(QChar(0xFFFC));
 
     QTest::newRow("plain") << "Hello" << QStringList() << "Hello";
-    QTest::newRow("image only, upper-case type") << QString() << strings({"1|IMAGE/JPEG"}) << "[IMAGE]";
-    QTest::newRow("vcard then other") << "Hi" << strings({"1|text/X-VCARD", "2|application/pdf"})
+    QTest::newRow("image only, upper-case type") << QString() << strings({ "1|IMAGE/JPEG" }) << "[IMAGE]";
+    QTest::newRow("vcard then other") << "Hi" << strings({ "1|text/X-VCARD", "2|application/pdf" })
                                       << "Hi [VCARD] [ATTA]";
-    QTest::newRow("video, audio, vcard") << "x" << strings({"1|video/mp4", "2|Audio/AMR", "3|text/vcard"})
+    QTest::newRow("video, audio, vcard") << "x" << strings({ "1|video/mp4", "2|Audio/AMR", "3|text/vcard" })
                                          << "x [VIDEO] [AUDIO] [VCARD]";
-    QTest::newRow("vcard prefix only is other") << QString() << strings({"1|text/vcard-extra"}) << "[ATTA]";
-    QTest::newRow("empty type") << QString() << strings({"1|"}) << "[ATTA]";
-    QTest::newRow("object replacement only") << fffc + QStringLiteral("  ") + fffc + QStringLiteral(" ")
-                                             << QStringList() << QString();
-    QTest::newRow("object replacement stripped") << QStringLiteral("a") + fffc + QStringLiteral("b")
-                                                 << strings({"1|image/png"}) << "ab [IMAGE]";
+    QTest::newRow("vcard prefix only is other") << QString() << strings({ "1|text/vcard-extra" }) << "[ATTA]";
+    QTest::newRow("empty type") << QString() << strings({ "1|" }) << "[ATTA]";
+    QTest::newRow("object replacement only")
+        << fffc + QStringLiteral("  ") + fffc + QStringLiteral(" ") << QStringList() << QString();
+    QTest::newRow("object replacement stripped")
+        << QStringLiteral("a") + fffc + QStringLiteral("b") << strings({ "1|image/png" }) << "ab [IMAGE]";
     QTest::newRow("trimmed") << "  padded \n" << QStringList() << "padded";
     QTest::newRow("surrogate-pair emoji") << QStringLiteral("ok ") + emojiGrin << QStringList() << "ok [EMOJI]";
     QTest::newRow("symbol twice") << check + check << QStringList() << "[EMOJI][EMOJI]";
@@ -233,12 +244,12 @@ void TestMessageText::displayText_data()
     QTest::newRow("flag lead D83C") << QString::fromUtf16(u"\U0001F1E6") << QStringList() << "[EMOJI]";
     QTest::newRow("lead D83E kept") << QString::fromUtf16(u"\U0001F900") << QStringList()
                                     << QString::fromUtf16(u"\U0001F900");
-    QTest::newRow("lone lead at end kept") << QStringLiteral("a") + QChar(0xD83D) << QStringList()
-                                           << QStringLiteral("a") + QChar(0xD83D);
-    QTest::newRow("lead takes any next unit") << QStringLiteral("a") + QChar(0xD83D) + QStringLiteral("bc")
-                                              << QStringList() << "a[EMOJI]c";
-    QTest::newRow("lead takes a line feed") << QString(QChar(0xD83C)) + QStringLiteral("\nz") << QStringList()
-                                            << "[EMOJI]z";
+    QTest::newRow("lone lead at end kept")
+        << QStringLiteral("a") + QChar(0xD83D) << QStringList() << QStringLiteral("a") + QChar(0xD83D);
+    QTest::newRow("lead takes any next unit")
+        << QStringLiteral("a") + QChar(0xD83D) + QStringLiteral("bc") << QStringList() << "a[EMOJI]c";
+    QTest::newRow("lead takes a line feed")
+        << QString(QChar(0xD83C)) + QStringLiteral("\nz") << QStringList() << "[EMOJI]z";
 }
 
 void TestMessageText::displayText()
@@ -261,11 +272,11 @@ void TestMessageText::emojiCodePoints_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("none") << "plain text" << QStringList() << "plain text";
-    QTest::newRow("private use") << QString(QChar(0xE04A)) << strings({"E04A"}) << "<E04A>";
-    QTest::newRow("symbol") << QStringLiteral("a") + QChar(0x2714) << strings({"2714"}) << "a<2714>";
-    QTest::newRow("pair") << QString::fromUtf16(u"x\U0001F600y") << strings({"1F600"}) << "x<1F600>y";
+    QTest::newRow("private use") << QString(QChar(0xE04A)) << strings({ "E04A" }) << "<E04A>";
+    QTest::newRow("symbol") << QStringLiteral("a") + QChar(0x2714) << strings({ "2714" }) << "a<2714>";
+    QTest::newRow("pair") << QString::fromUtf16(u"x\U0001F600y") << strings({ "1F600" }) << "x<1F600>y";
     QTest::newRow("first pass before second")
-        << QString::fromUtf16(u"\U0001F1E6") + QChar(0x3030) << strings({"3030", "1F1E6"}) << "<1F1E6><3030>";
+        << QString::fromUtf16(u"\U0001F1E6") + QChar(0x3030) << strings({ "3030", "1F1E6" }) << "<1F1E6><3030>";
 }
 
 void TestMessageText::emojiCodePoints()
@@ -300,7 +311,8 @@ void TestMessageText::eventText_data()
 
     QTest::newRow("named by me") << 2 << QString() << QString() << "Trip" << 0 << evening
                                  << "You named the conversation \"Trip\".\n%D";
-    QTest::newRow("added") << 1 << bob << cid << QString() << 0 << morning << "Bob Added +4472 to the conversation.\n%D";
+    QTest::newRow("added") << 1 << bob << cid << QString() << 0 << morning
+                           << "Bob Added +4472 to the conversation.\n%D";
     QTest::newRow("I added") << 1 << QString() << bob << QString() << 0 << morning
                              << "You Added Bob to the conversation.\n%D";
     QTest::newRow("left") << 3 << cid << QString() << QString() << 0 << evening << "+4472 left the conversation.\n%D";
@@ -332,7 +344,7 @@ void TestMessageText::eventText()
     message.share_status = shareStatus;
     message.date = dateOf(when);
     message.text = QStringLiteral("ignored for events");
-    addAttachments(message, {QStringLiteral("1|image/png")});
+    addAttachments(message, { QStringLiteral("1|image/png") });
     if (!sender.isEmpty())
         message.handle = records.addHandle(sender);
     if (!other.isEmpty())
@@ -380,7 +392,7 @@ void TestMessageText::order()
     QCOMPARE(messageGreaterThan(a, b), !aBeforeB);
     QCOMPARE(messageGreaterThan(b, a), !bBeforeA);
 
-    QList<_MsgMessage*> list{const_cast<_MsgMessage*>(&a), const_cast<_MsgMessage*>(&b)};
+    QList<_MsgMessage*> list { const_cast<_MsgMessage*>(&a), const_cast<_MsgMessage*>(&b) };
     sortMessages(list, true);
     QCOMPARE(list.first(), bBeforeA ? &b : &a);
     sortMessages(list, false);
@@ -460,10 +472,10 @@ void TestMessageText::sortOfMixedMessagesIsDeterministic()
 void TestMessageText::collectionsFollowNumericRowIdOrder()
 {
     // Keys "10" and "9" come out of the map as "10", "9"; the texts list row id 9 first.
-    for (const bool reversed : {false, true}) {
+    for (const bool reversed : { false, true }) {
         Records records;
-        QStringList participants{QStringLiteral("9|+4479|Nina"), QStringLiteral("10|+4410|Theo"),
-                                 QStringLiteral("100|+44100|")};
+        QStringList participants { QStringLiteral("9|+4479|Nina"), QStringLiteral("10|+4410|Theo"),
+            QStringLiteral("100|+44100|") };
         if (reversed)
             std::reverse(participants.begin(), participants.end());
         records.addParticipants(participants);
@@ -471,7 +483,7 @@ void TestMessageText::collectionsFollowNumericRowIdOrder()
 
         _MsgMessage message;
         message.text = QStringLiteral("see");
-        QStringList attachments{QStringLiteral("10|audio/ogg"), QStringLiteral("9|image/gif")};
+        QStringList attachments { QStringLiteral("10|audio/ogg"), QStringLiteral("9|image/gif") };
         if (reversed)
             std::reverse(attachments.begin(), attachments.end());
         addAttachments(message, attachments);
@@ -485,7 +497,7 @@ void TestMessageText::collectionsFollowNumericRowIdOrder()
 
     // Records built in memory have no row id yet and are keyed by address: they keep key order.
     Records unsaved;
-    for (const char* id : {"+4472", "+4471"}) {
+    for (const char* id : { "+4472", "+4471" }) {
         _MsgHandle* handle = unsaved.addHandle(QStringLiteral("0|%1|").arg(QLatin1String(id)));
         unsaved.chat.handles.insert(handle->id, handle);
     }
