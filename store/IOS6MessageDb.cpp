@@ -9,13 +9,16 @@
 #include <QtDebug>
 
 #include <sqlite3.h>
-
 #include <stdexcept>
 #include <string>
 
 namespace {
 
 const QString schemaResource = QStringLiteral(":/res/localmsgdb_ddl.sql");
+
+// A store object is used by one thread at a time, so its connection needs no locking of its own;
+// reading calls into SQLite dozens of times per message.
+constexpr int connectionFlags = SQLITE_OPEN_NOMUTEX;
 
 [[noreturn]] void throwText(const QString& text)
 {
@@ -36,19 +39,19 @@ struct UpgradeStep
 
 // Later columns of `message`, added in this order when missing.
 const UpgradeStep messageUpgradeSteps[] = {
-    {"is_audio_message", "ALTER TABLE message ADD COLUMN is_audio_message INTEGER DEFAULT 0;"},
-    {"is_played", "ALTER TABLE message ADD COLUMN is_played INTEGER DEFAULT 0;"},
-    {"date_played", "ALTER TABLE message ADD COLUMN date_played INTEGER;"},
-    {"item_type", "ALTER TABLE message ADD COLUMN item_type INTEGER DEFAULT 0;"},
-    {"other_handle", "ALTER TABLE message ADD COLUMN other_handle INTEGER DEFAULT -1;"},
-    {"group_title", "ALTER TABLE message ADD COLUMN group_title TEXT;"},
-    {"group_action_type", "ALTER TABLE message ADD COLUMN group_action_type INTEGER DEFAULT 0;"},
-    {"share_status", "ALTER TABLE message ADD COLUMN share_status INTEGER;"},
-    {"share_direction", "ALTER TABLE message ADD COLUMN share_direction INTEGER;"},
-    {"is_expirable", "ALTER TABLE message ADD COLUMN is_expirable INTEGER DEFAULT 0;"},
-    {"expire_state", "ALTER TABLE message ADD COLUMN expire_state INTEGER DEFAULT 0;"},
-    {"message_action_type", "ALTER TABLE message ADD COLUMN message_action_type INTEGER DEFAULT 0;"},
-    {"logic_hash", "ALTER TABLE message ADD COLUMN logic_hash TEXT;"},
+    { "is_audio_message", "ALTER TABLE message ADD COLUMN is_audio_message INTEGER DEFAULT 0;" },
+    { "is_played", "ALTER TABLE message ADD COLUMN is_played INTEGER DEFAULT 0;" },
+    { "date_played", "ALTER TABLE message ADD COLUMN date_played INTEGER;" },
+    { "item_type", "ALTER TABLE message ADD COLUMN item_type INTEGER DEFAULT 0;" },
+    { "other_handle", "ALTER TABLE message ADD COLUMN other_handle INTEGER DEFAULT -1;" },
+    { "group_title", "ALTER TABLE message ADD COLUMN group_title TEXT;" },
+    { "group_action_type", "ALTER TABLE message ADD COLUMN group_action_type INTEGER DEFAULT 0;" },
+    { "share_status", "ALTER TABLE message ADD COLUMN share_status INTEGER;" },
+    { "share_direction", "ALTER TABLE message ADD COLUMN share_direction INTEGER;" },
+    { "is_expirable", "ALTER TABLE message ADD COLUMN is_expirable INTEGER DEFAULT 0;" },
+    { "expire_state", "ALTER TABLE message ADD COLUMN expire_state INTEGER DEFAULT 0;" },
+    { "message_action_type", "ALTER TABLE message ADD COLUMN message_action_type INTEGER DEFAULT 0;" },
+    { "logic_hash", "ALTER TABLE message ADD COLUMN logic_hash TEXT;" },
 };
 
 } // namespace
@@ -78,12 +81,12 @@ void IOS6MessageDb::open()
     const bool exists = QFileInfo::exists(path);
     try {
         if (exists) {
-            openThrow(path, ReadWrite);
+            openThrow(path, ReadWrite | connectionFlags);
             if (m_upgrade)
                 upgradeSchema();
         } else {
             QDir().mkpath(QFileInfo(path).absolutePath());
-            openThrow(path, ReadWriteCreate);
+            openThrow(path, ReadWriteCreate | connectionFlags);
             createSchema();
         }
         registerFunctions();
@@ -155,10 +158,10 @@ void IOS6MessageDb::upgradeSchema()
 void IOS6MessageDb::registerFunctions()
 {
     sqlite3* db = rawHandle();
-    sqlite3_create_function_v2(db, "delete_attachment_path", 1, SQLITE_ANY, nullptr, returnZero, nullptr, nullptr,
-                               nullptr);
-    sqlite3_create_function_v2(db, "before_delete_attachment_path", 2, SQLITE_ANY, nullptr, returnZero, nullptr,
-                               nullptr, nullptr);
+    sqlite3_create_function_v2(
+        db, "delete_attachment_path", 1, SQLITE_ANY, nullptr, returnZero, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(
+        db, "before_delete_attachment_path", 2, SQLITE_ANY, nullptr, returnZero, nullptr, nullptr, nullptr);
 }
 
 void IOS6MessageDb::readTableSql()
@@ -358,9 +361,9 @@ struct MessageColumns
     RepeatedText subject, country;
     int attributedBody, version, type;
     RepeatedText service, account, account_guid;
-    int error, date, date_read, date_delivered, is_delivered, is_finished, is_emote, is_from_me, is_empty,
-        is_delayed, is_auto_reply, is_prepared, is_read, is_system_message, is_sent, has_dd_results,
-        is_service_message, is_forward, was_downgraded, is_archive, cache_has_attachments;
+    int error, date, date_read, date_delivered, is_delivered, is_finished, is_emote, is_from_me, is_empty, is_delayed,
+        is_auto_reply, is_prepared, is_read, is_system_message, is_sent, has_dd_results, is_service_message, is_forward,
+        was_downgraded, is_archive, cache_has_attachments;
     RepeatedText cache_roomnames;
     int was_data_detected, was_deduplicated, is_audio_message, is_played, date_played, item_type, other_handle;
     RepeatedText group_title;
@@ -377,8 +380,8 @@ void IOS6MessageDb::chats(_MsgCollection& collection)
         m_contacts.open();
         withContacts = m_contacts.isOpen();
     } catch (const std::exception& e) {
-        qWarning().noquote() << QStringLiteral("IOS6MessageDb::chats, IOSContactsMemDb error. %1")
-                                    .arg(QString::fromUtf8(e.what()));
+        qWarning().noquote()
+            << QStringLiteral("IOS6MessageDb::chats, IOSContactsMemDb error. %1").arg(QString::fromUtf8(e.what()));
     }
 
     {

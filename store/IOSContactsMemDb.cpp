@@ -10,14 +10,14 @@
 #include <QtDebug>
 
 #include <sqlite3.h>
-
 #include <stdexcept>
 
 namespace {
 
-const char creationScript[] = "CREATE TABLE person(  rowid INTEGER PRIMARY KEY,  first TEXT,  last TEXT,  middle TEXT,  "
-                              "photo BLOB);CREATE TABLE tel(  person_id INTEGER,  number TEXT,  UNIQUE(person_id, "
-                              "number));CREATE INDEX index_tel_number on tel(number);";
+const char creationScript[]
+    = "CREATE TABLE person(  rowid INTEGER PRIMARY KEY,  first TEXT,  last TEXT,  middle TEXT,  "
+      "photo BLOB);CREATE TABLE tel(  person_id INTEGER,  number TEXT,  UNIQUE(person_id, "
+      "number));CREATE INDEX index_tel_number on tel(number);";
 
 qint64 modificationTime(const QString& path)
 {
@@ -110,10 +110,8 @@ void IOSContactsMemDb::rebuild()
     beginTransaction();
     {
         Sqlite3Cursor people = source.queryThrow("select rowid, first, last, middle from ABPerson");
-        const int rowid = people.columnIndex(QStringLiteral("rowid"));
-        const int first = people.columnIndex(QStringLiteral("first"));
-        const int last = people.columnIndex(QStringLiteral("last"));
-        const int middle = people.columnIndex(QStringLiteral("middle"));
+        // By position: the address book may spell its column names in any case.
+        const int rowid = 0, first = 1, last = 2, middle = 3;
         while (people.moveNext()) {
             executeThrow(Sqlite3Sql("insert into person(rowid, first, last, middle) values(?,?,?,?)")
                              .addInt64Param(people.getInt64(rowid))
@@ -122,8 +120,7 @@ void IOSContactsMemDb::rebuild()
                              .addTextParam(people.getText(middle)));
         }
         Sqlite3Cursor phones = source.queryThrow("select record_id, value from ABMultiValue where property=3");
-        const int record = phones.columnIndex(QStringLiteral("record_id"));
-        const int value = phones.columnIndex(QStringLiteral("value"));
+        const int record = 0, value = 1;
         while (phones.moveNext()) {
             executeThrow(Sqlite3Sql("replace into tel(person_id, number) values(?,?)")
                              .addInt64Param(phones.getInt64(record))
@@ -136,8 +133,7 @@ void IOSContactsMemDb::rebuild()
         Sqlite3DB images;
         images.openThrow(imagesPath(), ReadWrite);
         Sqlite3Cursor thumbnails = images.queryThrow("select record_id, data from ABThumbnailImage");
-        const int record = thumbnails.columnIndex(QStringLiteral("record_id"));
-        const int data = thumbnails.columnIndex(QStringLiteral("data"));
+        const int record = 0, data = 1;
         while (thumbnails.moveNext()) {
             executeThrow(Sqlite3Sql("update person set photo=? where rowid=?")
                              .addBlobParam(thumbnails.getBlob(data))
@@ -153,9 +149,9 @@ IOSContact IOSContactsMemDb::lookup(const QString& number)
     IOSContact contact;
     if (!isOpen())
         return contact;
-    Sqlite3Cursor cursor =
-        queryThrow(Sqlite3Sql("select p.* from person as p inner join tel as t on p.rowid=t.person_id and t.number=?")
-                       .addTextParam(number));
+    Sqlite3Cursor cursor
+        = queryThrow(Sqlite3Sql("select p.* from person as p inner join tel as t on p.rowid=t.person_id and t.number=?")
+                         .addTextParam(number));
     if (cursor.moveNext()) {
         contact.first = cursor.getText(QStringLiteral("first"));
         contact.middle = cursor.getText(QStringLiteral("middle"));

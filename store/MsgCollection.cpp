@@ -27,8 +27,7 @@ struct _MsgCollection::Body
 
 namespace {
 
-template<typename Record>
-Record* addRecord(QHash<qint64, Record*>& records, std::unique_ptr<Record> record)
+template <typename Record> Record* addRecord(QHash<qint64, Record*>& records, std::unique_ptr<Record> record)
 {
     if (!record)
         return nullptr;

@@ -18,7 +18,7 @@ void runScript(Sqlite3DB& db, const QString& script)
 {
     QString error;
     QVERIFY2(db.exec(QStringLiteral("BEGIN;") + script + QStringLiteral(";COMMIT;"), error) == 0,
-             qPrintable(script + QStringLiteral(": ") + error));
+        qPrintable(script + QStringLiteral(": ") + error));
 }
 
 qint64 scalar(Sqlite3DB& db, const QString& sql)
@@ -33,7 +33,8 @@ QStringList columnsOf(Sqlite3DB& db, const QString& table)
     QStringList columns;
     Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql(QStringLiteral("PRAGMA table_info('%1')").arg(table)));
     while (cursor.moveNext()) {
-        QString column = cursor.getText(QStringLiteral("name")) + QLatin1Char(' ') + cursor.getText(QStringLiteral("type"));
+        QString column
+            = cursor.getText(QStringLiteral("name")) + QLatin1Char(' ') + cursor.getText(QStringLiteral("type"));
         if (!cursor.isNull(QStringLiteral("dflt_value")))
             column += QStringLiteral(" =") + cursor.getText(QStringLiteral("dflt_value"));
         columns << column;
@@ -160,37 +161,43 @@ private slots:
     {
         QTest::addColumn<QString>("table");
         QTest::addColumn<QStringList>("columns");
-        QTest::newRow("message") << QStringLiteral("message") << splitList(
-            "ROWID INTEGER, guid TEXT, text TEXT, replace INTEGER =0, service_center TEXT, handle_id INTEGER =0,"
-            "subject TEXT, country TEXT, attributedBody BLOB, version INTEGER =0, type INTEGER =0, service TEXT,"
-            "account TEXT, account_guid TEXT, error INTEGER =0, date INTEGER, date_read INTEGER,"
-            "date_delivered INTEGER, is_delivered INTEGER =0, is_finished INTEGER =0, is_emote INTEGER =0,"
-            "is_from_me INTEGER =0, is_empty INTEGER =0, is_delayed INTEGER =0, is_auto_reply INTEGER =0,"
-            "is_prepared INTEGER =0, is_read INTEGER =0, is_system_message INTEGER =0, is_sent INTEGER =0,"
-            "has_dd_results INTEGER =0, is_service_message INTEGER =0, is_forward INTEGER =0,"
-            "was_downgraded INTEGER =0, is_archive INTEGER =0, cache_has_attachments INTEGER =0,"
-            "cache_roomnames TEXT, was_data_detected INTEGER =0, was_deduplicated INTEGER =0,"
-            "is_audio_message INTEGER =0, is_played INTEGER =0, date_played INTEGER, item_type INTEGER =0,"
-            "other_handle INTEGER =-1, group_title TEXT, group_action_type INTEGER =0, share_status INTEGER,"
-            "share_direction INTEGER, is_expirable INTEGER =0, expire_state INTEGER =0,"
-            "message_action_type INTEGER =0, logic_hash TEXT");
+        QTest::newRow("message")
+            << QStringLiteral("message")
+            << splitList(
+                   "ROWID INTEGER, guid TEXT, text TEXT, replace INTEGER =0, service_center TEXT, handle_id INTEGER =0,"
+                   "subject TEXT, country TEXT, attributedBody BLOB, version INTEGER =0, type INTEGER =0, service TEXT,"
+                   "account TEXT, account_guid TEXT, error INTEGER =0, date INTEGER, date_read INTEGER,"
+                   "date_delivered INTEGER, is_delivered INTEGER =0, is_finished INTEGER =0, is_emote INTEGER =0,"
+                   "is_from_me INTEGER =0, is_empty INTEGER =0, is_delayed INTEGER =0, is_auto_reply INTEGER =0,"
+                   "is_prepared INTEGER =0, is_read INTEGER =0, is_system_message INTEGER =0, is_sent INTEGER =0,"
+                   "has_dd_results INTEGER =0, is_service_message INTEGER =0, is_forward INTEGER =0,"
+                   "was_downgraded INTEGER =0, is_archive INTEGER =0, cache_has_attachments INTEGER =0,"
+                   "cache_roomnames TEXT, was_data_detected INTEGER =0, was_deduplicated INTEGER =0,"
+                   "is_audio_message INTEGER =0, is_played INTEGER =0, date_played INTEGER, item_type INTEGER =0,"
+                   "other_handle INTEGER =-1, group_title TEXT, group_action_type INTEGER =0, share_status INTEGER,"
+                   "share_direction INTEGER, is_expirable INTEGER =0, expire_state INTEGER =0,"
+                   "message_action_type INTEGER =0, logic_hash TEXT");
         QTest::newRow("handle") << QStringLiteral("handle")
                                 << splitList("ROWID INTEGER, id TEXT, country TEXT, service TEXT,"
                                              "uncanonicalized_id TEXT, _ct_name TEXT, _photo BLOB");
-        QTest::newRow("chat") << QStringLiteral("chat") << splitList(
-            "ROWID INTEGER, guid TEXT, style INTEGER, state INTEGER, account_id TEXT, properties BLOB,"
-            "chat_identifier TEXT, service_name TEXT, room_name TEXT, account_login TEXT, is_archived INTEGER =0,"
-            "last_addressed_handle TEXT, display_name TEXT, group_id TEXT, _last INTEGER =0");
-        QTest::newRow("attachment") << QStringLiteral("attachment") << splitList(
-            "ROWID INTEGER, guid TEXT, created_date INTEGER =0, start_date INTEGER =0, filename TEXT, uti TEXT,"
-            "mime_type TEXT, transfer_state INTEGER =0, is_outgoing INTEGER =0, user_info BLOB,"
-            "transfer_name TEXT, total_bytes INTEGER =0");
-        QTest::newRow("chat_handle_join") << QStringLiteral("chat_handle_join")
-                                          << splitList("chat_id INTEGER, handle_id INTEGER");
-        QTest::newRow("chat_message_join") << QStringLiteral("chat_message_join")
-                                           << splitList("chat_id INTEGER, message_id INTEGER");
-        QTest::newRow("message_attachment_join") << QStringLiteral("message_attachment_join")
-                                                 << splitList("message_id INTEGER, attachment_id INTEGER");
+        QTest::newRow("chat")
+            << QStringLiteral("chat")
+            << splitList("ROWID INTEGER, guid TEXT, style INTEGER, state INTEGER, account_id TEXT, properties BLOB,"
+                         "chat_identifier TEXT, service_name TEXT, room_name TEXT, account_login TEXT, is_archived "
+                         "INTEGER =0,"
+                         "last_addressed_handle TEXT, display_name TEXT, group_id TEXT, _last INTEGER =0");
+        QTest::newRow("attachment")
+            << QStringLiteral("attachment")
+            << splitList(
+                   "ROWID INTEGER, guid TEXT, created_date INTEGER =0, start_date INTEGER =0, filename TEXT, uti TEXT,"
+                   "mime_type TEXT, transfer_state INTEGER =0, is_outgoing INTEGER =0, user_info BLOB,"
+                   "transfer_name TEXT, total_bytes INTEGER =0");
+        QTest::newRow("chat_handle_join")
+            << QStringLiteral("chat_handle_join") << splitList("chat_id INTEGER, handle_id INTEGER");
+        QTest::newRow("chat_message_join")
+            << QStringLiteral("chat_message_join") << splitList("chat_id INTEGER, message_id INTEGER");
+        QTest::newRow("message_attachment_join")
+            << QStringLiteral("message_attachment_join") << splitList("message_id INTEGER, attachment_id INTEGER");
     }
 
     void tableColumns()
@@ -214,21 +221,19 @@ private slots:
         QTest::newRow("handle service") << QStringLiteral("handle") << QStringLiteral("service TEXT NOT NULL");
         QTest::newRow("handle pair") << QStringLiteral("handle") << QStringLiteral("UNIQUE (id, service)");
         QTest::newRow("chat guid") << QStringLiteral("chat") << QStringLiteral("guid TEXT UNIQUE NOT NULL");
-        QTest::newRow("attachment guid") << QStringLiteral("attachment")
-                                         << QStringLiteral("guid TEXT UNIQUE NOT NULL");
-        QTest::newRow("chat_handle_join chat") << QStringLiteral("chat_handle_join")
-                                               << QStringLiteral("REFERENCES chat (ROWID) ON DELETE CASCADE");
-        QTest::newRow("chat_handle_join unique") << QStringLiteral("chat_handle_join")
-                                                 << QStringLiteral("UNIQUE (chat_id, handle_id)");
-        QTest::newRow("chat_message_join key") << QStringLiteral("chat_message_join")
-                                               << QStringLiteral("PRIMARY KEY (chat_id, message_id)");
+        QTest::newRow("attachment guid") << QStringLiteral("attachment") << QStringLiteral("guid TEXT UNIQUE NOT NULL");
+        QTest::newRow("chat_handle_join chat")
+            << QStringLiteral("chat_handle_join") << QStringLiteral("REFERENCES chat (ROWID) ON DELETE CASCADE");
+        QTest::newRow("chat_handle_join unique")
+            << QStringLiteral("chat_handle_join") << QStringLiteral("UNIQUE (chat_id, handle_id)");
+        QTest::newRow("chat_message_join key")
+            << QStringLiteral("chat_message_join") << QStringLiteral("PRIMARY KEY (chat_id, message_id)");
         QTest::newRow("chat_message_join message")
             << QStringLiteral("chat_message_join") << QStringLiteral("REFERENCES message (ROWID) ON DELETE CASCADE");
-        QTest::newRow("message_attachment_join unique") << QStringLiteral("message_attachment_join")
-                                                        << QStringLiteral("UNIQUE (message_id, attachment_id)");
-        QTest::newRow("message_attachment_join attachment")
-            << QStringLiteral("message_attachment_join")
-            << QStringLiteral("REFERENCES attachment (ROWID) ON DELETE CASCADE");
+        QTest::newRow("message_attachment_join unique")
+            << QStringLiteral("message_attachment_join") << QStringLiteral("UNIQUE (message_id, attachment_id)");
+        QTest::newRow("message_attachment_join attachment") << QStringLiteral(
+            "message_attachment_join") << QStringLiteral("REFERENCES attachment (ROWID) ON DELETE CASCADE");
     }
 
     void constraints()
@@ -243,17 +248,17 @@ private slots:
         QTest::addColumn<QString>("index");
         QTest::addColumn<QString>("table");
         QTest::addColumn<QStringList>("columns");
-        QTest::newRow("message_idx_handle") << QStringLiteral("message_idx_handle") << QStringLiteral("message")
-                                            << splitList("handle_id, date");
-        QTest::newRow("message_idx_logic_hash") << QStringLiteral("message_idx_logic_hash")
-                                                << QStringLiteral("message") << splitList("logic_hash");
+        QTest::newRow("message_idx_handle")
+            << QStringLiteral("message_idx_handle") << QStringLiteral("message") << splitList("handle_id, date");
+        QTest::newRow("message_idx_logic_hash")
+            << QStringLiteral("message_idx_logic_hash") << QStringLiteral("message") << splitList("logic_hash");
         QTest::newRow("chat_idx_last") << QStringLiteral("chat_idx_last") << QStringLiteral("chat")
                                        << splitList("_last");
-        QTest::newRow("chat_idx_identifier") << QStringLiteral("chat_idx_identifier") << QStringLiteral("chat")
-                                             << splitList("chat_identifier");
-        QTest::newRow("chat_message_join_idx_message_id") << QStringLiteral("chat_message_join_idx_message_id")
-                                                          << QStringLiteral("chat_message_join")
-                                                          << splitList("message_id, chat_id");
+        QTest::newRow("chat_idx_identifier")
+            << QStringLiteral("chat_idx_identifier") << QStringLiteral("chat") << splitList("chat_identifier");
+        QTest::newRow("chat_message_join_idx_message_id")
+            << QStringLiteral("chat_message_join_idx_message_id") << QStringLiteral("chat_message_join")
+            << splitList("message_id, chat_id");
     }
 
     void indexes()
@@ -270,8 +275,9 @@ private slots:
 
     void namedIndexesAreExactlyThese()
     {
-        QCOMPARE(scalar(*m_store, QStringLiteral("select count(*) from sqlite_master where type='index' and sql is not null")),
-                 5);
+        QCOMPARE(scalar(*m_store,
+                     QStringLiteral("select count(*) from sqlite_master where type='index' and sql is not null")),
+            5);
         QCOMPARE(scalar(*m_store, QStringLiteral("select count(*) from sqlite_master where type='trigger'")), 6);
     }
 
@@ -279,12 +285,12 @@ private slots:
     {
         QTest::addColumn<QString>("trigger");
         QTest::addColumn<QString>("event");
-        QTest::newRow("clean_orphaned_handles2") << QStringLiteral("clean_orphaned_handles2")
-                                                 << QStringLiteral("AFTER DELETE ON message");
-        QTest::newRow("clean_orphaned_handles") << QStringLiteral("clean_orphaned_handles")
-                                                << QStringLiteral("AFTER DELETE ON chat_handle_join");
-        QTest::newRow("clean_orphaned_messages") << QStringLiteral("clean_orphaned_messages")
-                                                 << QStringLiteral("AFTER DELETE ON chat_message_join");
+        QTest::newRow("clean_orphaned_handles2")
+            << QStringLiteral("clean_orphaned_handles2") << QStringLiteral("AFTER DELETE ON message");
+        QTest::newRow("clean_orphaned_handles")
+            << QStringLiteral("clean_orphaned_handles") << QStringLiteral("AFTER DELETE ON chat_handle_join");
+        QTest::newRow("clean_orphaned_messages")
+            << QStringLiteral("clean_orphaned_messages") << QStringLiteral("AFTER DELETE ON chat_message_join");
         QTest::newRow("clean_orphaned_attachments") << QStringLiteral("clean_orphaned_attachments")
                                                     << QStringLiteral("AFTER DELETE ON message_attachment_join");
         QTest::newRow("set_message_has_attachments") << QStringLiteral("set_message_has_attachments")
@@ -418,7 +424,8 @@ private slots:
         QVERIFY(messageColumns.contains(QStringLiteral("other_handle INTEGER =-1")));
         QVERIFY(messageColumns.contains(QStringLiteral("item_type INTEGER =0")));
         QVERIFY(columnsOf(store, QStringLiteral("chat")).contains(QStringLiteral("group_id TEXT")));
-        QCOMPARE(indexColumns(store, QStringLiteral("message_idx_logic_hash")), QStringList{QStringLiteral("logic_hash")});
+        QCOMPARE(indexColumns(store, QStringLiteral("message_idx_logic_hash")),
+            QStringList { QStringLiteral("logic_hash") });
 
         // Columns the upgrade never adds stay missing, and the column tests say so.
         QVERIFY(!store.chatKeepsLast());
@@ -472,8 +479,9 @@ private slots:
     {
         QTemporaryDir folder;
         // A view cannot take a new column, so the first step fails.
-        writeStore(folder, QStringLiteral("CREATE TABLE message (ROWID INTEGER PRIMARY KEY, guid TEXT);"
-                                          "CREATE VIEW chat AS SELECT 1 AS ROWID"));
+        writeStore(folder,
+            QStringLiteral("CREATE TABLE message (ROWID INTEGER PRIMARY KEY, guid TEXT);"
+                           "CREATE VIEW chat AS SELECT 1 AS ROWID"));
         IOS6MessageDb store(QDir(folder.path()), QString(), true);
         try {
             store.open();
@@ -481,8 +489,9 @@ private slots:
         } catch (const std::runtime_error& e) {
             const QString text = QString::fromUtf8(e.what());
             QVERIFY2(text.startsWith(QStringLiteral("line:1, sql:ALTER TABLE chat ADD COLUMN group_id TEXT;, error:")),
-                     qPrintable(text));
-            QVERIFY(text.size() > QStringLiteral("line:1, sql:ALTER TABLE chat ADD COLUMN group_id TEXT;, error:").size());
+                qPrintable(text));
+            QVERIFY(
+                text.size() > QStringLiteral("line:1, sql:ALTER TABLE chat ADD COLUMN group_id TEXT;, error:").size());
         }
         QVERIFY(!store.isOpen());
         QVERIFY(QFile::exists(store.dbPath()));

@@ -1,0 +1,423 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/IOS6MessageDb.h"
+#include "store/MsgCollection.h"
+#include "support/TestHome.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString gbMcc = QStringLiteral("234");
+const QString addressBookDir = QStringLiteral("file-relay/var/mobile/Library/AddressBook");
+
+void runScript(Sqlite3DB& db, const QString& script)
+{
+    QString error;
+    QVERIFY2(db.exec(QStringLiteral("BEGIN;") + script + QStringLiteral(";COMMIT;"), error) == 0, qPrintable(error));
+}
+
+// Three conversations (the third without messages) and three correspondents as the phone wrote them:
+// a national number with its country, an international one without a country, an alphanumeric sender.
+// Message 5 is in conversations 1 and 2; message 4 is of item_type 4.
+const char fixture[] = R"(
+INSERT INTO chat (ROWID, guid, chat_identifier, display_name, _last) VALUES (1, 'c1', '+447946123456', 'one', 300);
+INSERT INTO chat (ROWID, guid, chat_identifier, _last) VALUES (2, 'c2', 'group', 200);
+INSERT INTO chat (ROWID, guid, chat_identifier) VALUES (3, 'c3', 'empty');
+INSERT INTO handle (ROWID, id, country, service, _ct_name) VALUES (1, '07946 123456', 'gb', 'SMS', 'Stored Name');
+INSERT INTO handle (ROWID, id, country, service) VALUES (2, '+1 (555) 010-9999', '', 'SMS');
+INSERT INTO handle (ROWID, id, country, service) VALUES (3, 'BANKALERT', 'us', 'SMS');
+INSERT INTO chat_handle_join VALUES (1, 1);
+INSERT INTO chat_handle_join VALUES (2, 2);
+INSERT INTO chat_handle_join VALUES (2, 3);
+INSERT INTO message (ROWID, guid, text, handle_id, date, is_from_me, country, service)
+  VALUES (1, 'm1', 'first', 1, 100, 0, 'de', 'SMS');
+INSERT INTO message (ROWID, guid, text, handle_id, date, is_from_me, service)
+  VALUES (2, 'm2', 'reply', 1, 300, 1, 'SMS');
+INSERT INTO message (ROWID, guid, text, handle_id, date, other_handle) VALUES (3, 'm3', 'to group', 2, 50, 3);
+INSERT INTO message (ROWID, guid, text, handle_id, date, item_type) VALUES (4, 'm4', 'hidden', 1, 400, 4);
+INSERT INTO message (ROWID, guid, text, handle_id, date) VALUES (5, 'm5', 'both', 2, 200);
+INSERT INTO chat_message_join VALUES (1, 1);
+INSERT INTO chat_message_join VALUES (1, 2);
+INSERT INTO chat_message_join VALUES (2, 3);
+INSERT INTO chat_message_join VALUES (1, 4);
+INSERT INTO chat_message_join VALUES (1, 5);
+INSERT INTO chat_message_join VALUES (2, 5);
+)";
+
+// The same conversations in a layout without chat._last, chat.group_id, the handle's contact columns and the
+// later message columns (so no item_type either).
+const char oldLayout[] = R"(
+CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, text TEXT,
+  handle_id INTEGER DEFAULT 0, country TEXT, service TEXT, date INTEGER, is_from_me INTEGER DEFAULT 0);
+CREATE TABLE handle (ROWID INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, id TEXT NOT NULL, country TEXT,
+  service TEXT NOT NULL, uncanonicalized_id TEXT, UNIQUE (id, service));
+CREATE TABLE chat (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, style INTEGER,
+  chat_identifier TEXT, display_name TEXT);
+CREATE TABLE chat_handle_join (chat_id INTEGER, handle_id INTEGER, UNIQUE(chat_id, handle_id));
+CREATE TABLE chat_message_join (chat_id INTEGER, message_id INTEGER, PRIMARY KEY (chat_id, message_id));
+INSERT INTO chat (ROWID, guid) VALUES (1, 'c1');
+INSERT INTO chat (ROWID, guid) VALUES (2, 'c2');
+INSERT INTO chat (ROWID, guid) VALUES (3, 'c3');
+INSERT INTO handle (ROWID, id, country, service) VALUES (1, '07946 123456', 'gb', 'SMS');
+INSERT INTO chat_handle_join VALUES (1, 1);
+INSERT INTO message (ROWID, guid, text, handle_id, date) VALUES (1, 'm1', 'a', 1, 100);
+INSERT INTO message (ROWID, guid, text, handle_id, date) VALUES (2, 'm2', 'b', 1, 900);
+INSERT INTO message (ROWID, guid, text, handle_id, date) VALUES (3, 'm3', 'c', 1, 500);
+INSERT INTO chat_message_join VALUES (1, 1);
+INSERT INTO chat_message_join VALUES (1, 2);
+INSERT INTO chat_message_join VALUES (2, 3);
+)";
+
+} // namespace
+
+class TestMessageStoreReading : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_folder;
+
+    std::unique_ptr<IOS6MessageDb> fixtureStore(const QString& folder)
+    {
+        auto store = std::make_unique<IOS6MessageDb>(QDir(folder), gbMcc, true);
+        store->open();
+        runScript(*store, QString::fromLatin1(fixture));
+        return store;
+    }
+
+    void writeAddressBook(const QDir& folder, bool complete)
+    {
+        QVERIFY(folder.mkpath(addressBookDir));
+        Sqlite3DB book;
+        book.openThrow(
+            folder.filePath(addressBookDir + QStringLiteral("/AddressBook.sqlitedb")), Sqlite3DB::ReadWriteCreate);
+        QString script = QStringLiteral("CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY, First TEXT, Last TEXT, "
+                                        "Middle TEXT); INSERT INTO ABPerson VALUES (1, 'Alice', 'Smith', NULL)");
+        if (complete) {
+            script += QStringLiteral(";CREATE TABLE ABMultiValue (record_id INTEGER, property INTEGER, value TEXT);"
+                                     "INSERT INTO ABMultiValue VALUES (1, 3, '07946 123456');"
+                                     "INSERT INTO ABMultiValue VALUES (1, 3, 'bankalert')");
+        }
+        runScript(book, script);
+        book.close();
+        Sqlite3DB images;
+        images.openThrow(folder.filePath(addressBookDir + QStringLiteral("/AddressBookImages.sqlitedb")),
+            Sqlite3DB::ReadWriteCreate);
+        runScript(images,
+            QStringLiteral("CREATE TABLE ABThumbnailImage (record_id INTEGER, data BLOB);"
+                           "INSERT INTO ABThumbnailImage VALUES (1, X'FFD8FFE0')"));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        useTemporaryHome();
+        QVERIFY(m_folder.isValid());
+        fixtureStore(m_folder.path());
+    }
+
+    void chatsTwiceAddsNothing()
+    {
+        IOS6MessageDb store(QDir(m_folder.path()), gbMcc, true);
+        _MsgCollection collection;
+        store.chats(collection);
+        QCOMPARE(collection.chats().size(), 3);
+        QCOMPARE(collection.handles().size(), 3);
+        QVERIFY(collection.messages().isEmpty());
+        _MsgChat* first = collection.chat(1);
+        _MsgHandle* handle = collection.handle(2);
+        first->display_name = QStringLiteral("changed in memory");
+        handle->id = QStringLiteral("changed too");
+
+        store.chats(collection);
+        QCOMPARE(collection.chats().size(), 3);
+        QCOMPARE(collection.handles().size(), 3);
+        QCOMPARE(collection.chat(1), first);
+        QCOMPARE(collection.handle(2), handle);
+        QCOMPARE(first->display_name, QStringLiteral("changed in memory"));
+        QCOMPARE(handle->id, QStringLiteral("changed too"));
+        QCOMPARE(collection.chat(2)->handles.size(), 2);
+    }
+
+    void chatFields()
+    {
+        IOS6MessageDb store(QDir(m_folder.path()), gbMcc, true);
+        _MsgCollection collection;
+        store.chats(collection);
+        const _MsgChat* chat = collection.chat(1);
+        QCOMPARE(chat->guid, QStringLiteral("c1"));
+        QCOMPARE(chat->chat_identifier, QStringLiteral("+447946123456"));
+        QCOMPARE(chat->display_name, QStringLiteral("one"));
+        QCOMPARE(chat->_last, 300);
+        QCOMPARE(chat->handles.value(QStringLiteral("1")), collection.handle(1));
+        QCOMPARE(collection.chat(3)->_last, 0);
+        QVERIFY(collection.chat(3)->handles.isEmpty());
+    }
+
+    void correspondentsNormalisedOnReading_data()
+    {
+        QTest::addColumn<qint64>("rowid");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("country");
+        QTest::addColumn<QString>("storedId");
+        QTest::newRow("national number with its country")
+            << qint64(1) << QStringLiteral("+447946123456") << QStringLiteral("gb") << QStringLiteral("07946 123456");
+        QTest::newRow("no country takes the phone's") << qint64(2) << QStringLiteral("+15550109999")
+                                                      << QStringLiteral("gb") << QStringLiteral("+1 (555) 010-9999");
+        QTest::newRow("sender name") << qint64(3) << QStringLiteral("bankalert") << QStringLiteral("us")
+                                     << QStringLiteral("BANKALERT");
+    }
+
+    void correspondentsNormalisedOnReading()
+    {
+        QFETCH(qint64, rowid);
+        QFETCH(QString, id);
+        QFETCH(QString, country);
+        QFETCH(QString, storedId);
+        IOS6MessageDb store(QDir(m_folder.path()), gbMcc, true);
+        _MsgCollection collection;
+        store.chats(collection);
+        QCOMPARE(collection.handle(rowid)->id, id);
+        QCOMPARE(collection.handle(rowid)->country, country);
+        Sqlite3Cursor row
+            = store.queryThrow(Sqlite3Sql("select id, country from handle where rowid=?").addInt64Param(rowid));
+        QVERIFY(row.moveNext());
+        QCOMPARE(row.getText(0), storedId);
+    }
+
+    void oneConversationOnly()
+    {
+        IOS6MessageDb store(QDir(m_folder.path()), gbMcc, true);
+        _MsgCollection collection;
+        store.messages(collection, 1);
+        QCOMPARE(collection.chats().size(), 3);
+        QList<qint64> read = collection.messages().keys();
+        std::sort(read.begin(), read.end());
+        QCOMPARE(read, (QList<qint64> { 1, 2, 5 }));
+        QCOMPARE(collection.chat(1)->messages.keys(),
+            (QStringList { QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("5") }));
+        QVERIFY(collection.chat(2)->messages.isEmpty());
+
+        // Reading the other conversation into the same collection adds only what is missing.
+        _MsgMessage* shared = collection.message(5);
+        store.messages(collection, 2);
+        QCOMPARE(collection.messages().size(), 4);
+        QCOMPARE(collection.message(5), shared);
+        QCOMPARE(collection.chat(2)->messages.size(), 2);
+    }
+
+    void allConversations()
+    {
+        IOS6MessageDb store(QDir(m_folder.path()), gbMcc, true);
+        _MsgCollection collection;
+        store.messages(collection, 0);
+        QCOMPARE(collection.messages().size(), 4);
+        QVERIFY2(!collection.message(4), "item_type 4 is never read");
+        QCOMPARE(collection.chat(1)->messages.size(), 3);
+        QCOMPARE(collection.chat(2)->messages.size(), 2);
+        QVERIFY(collection.chat(3)->messages.isEmpty());
+
+        // One record for the message joined to two conversations, listed in both.
+        _MsgMessage* both = collection.message(5);
+        QCOMPARE(collection.chat(1)->messages.value(QStringLiteral("5")), both);
+        QCOMPARE(collection.chat(2)->messages.value(QStringLiteral("5")), both);
+        QVERIFY(both->chat == collection.chat(1) || both->chat == collection.chat(2));
+    }
+
+    void messageFieldsAndLinks()
+    {
+        IOS6MessageDb store(QDir(m_folder.path()), gbMcc, true);
+        _MsgCollection collection;
+        store.messages(collection, -1);
+        const _MsgMessage* first = collection.message(1);
+        QCOMPARE(first->rowid, 1);
+        QCOMPARE(first->readRowId, 1);
+        QCOMPARE(first->guid, QStringLiteral("m1"));
+        QCOMPARE(first->text, QStringLiteral("first"));
+        QCOMPARE(first->date, 100);
+        QCOMPARE(first->service, QStringLiteral("SMS"));
+        QCOMPARE(first->country, QStringLiteral("de")); // its own country is kept
+        QCOMPARE(first->handle, collection.handle(1));
+        QCOMPARE(first->chat, collection.chat(1));
+        QCOMPARE(first->other_handle, -1);
+        QVERIFY(!first->otherHandle);
+        QVERIFY(first->attachments.isEmpty());
+
+        const _MsgMessage* reply = collection.message(2);
+        QCOMPARE(reply->is_from_me, 1);
+        QCOMPARE(reply->country, QStringLiteral("gb")); // taken from the correspondent
+
+        const _MsgMessage* group = collection.message(3);
+        QCOMPARE(group->handle, collection.handle(2));
+        QCOMPARE(group->otherHandle, collection.handle(3));
+        QCOMPARE(group->version, 0);
+    }
+
+    void lastComputedWithoutColumn()
+    {
+        QTemporaryDir folder;
+        IOS6MessageDb probe(QDir(folder.path()), gbMcc, true);
+        const QString path = probe.dbPath();
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        {
+            Sqlite3DB db;
+            db.openThrow(path, Sqlite3DB::ReadWriteCreate);
+            runScript(db, QString::fromLatin1(oldLayout));
+        }
+        IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
+        _MsgCollection collection;
+        store.messages(collection, 0);
+        QVERIFY(!store.chatKeepsLast());
+        QCOMPARE(collection.chat(1)->_last, 900);
+        QCOMPARE(collection.chat(2)->_last, 500);
+        QCOMPARE(collection.chat(3)->_last, 0);
+        QCOMPARE(collection.messages().size(), 3);
+        QCOMPARE(collection.handle(1)->id, QStringLiteral("+447946123456"));
+        QVERIFY(collection.handle(1)->_ct_name.isEmpty());
+    }
+
+    void contactsFillNamesAndPictures()
+    {
+        QTemporaryDir folder;
+        fixtureStore(folder.path());
+        writeAddressBook(QDir(folder.path()), true);
+        IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
+        _MsgCollection collection;
+        store.chats(collection);
+        QCOMPARE(collection.handle(1)->_ct_name, QStringLiteral("Alice Smith"));
+        QCOMPARE(collection.handle(1)->_photo, QByteArray::fromHex("FFD8FFE0"));
+        QCOMPARE(collection.handle(3)->_ct_name, QStringLiteral("Alice Smith"));
+        QVERIFY(collection.handle(2)->_ct_name.isEmpty());
+        QVERIFY(collection.handle(2)->_photo.isEmpty());
+    }
+
+    void withoutAddressBookStoredNamesStay()
+    {
+        IOS6MessageDb store(QDir(m_folder.path()), gbMcc, true);
+        _MsgCollection collection;
+        store.chats(collection);
+        QCOMPARE(collection.handle(1)->_ct_name, QStringLiteral("Stored Name"));
+    }
+
+    void brokenAddressBookOnlyWarns()
+    {
+        QTemporaryDir folder;
+        fixtureStore(folder.path());
+        writeAddressBook(QDir(folder.path()), false);
+        IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
+        _MsgCollection collection;
+        QTest::ignoreMessage(QtDebugMsg, "rebuild IOSContactsMemDb.");
+        QTest::ignoreMessage(
+            QtWarningMsg, QRegularExpression(QStringLiteral("^IOS6MessageDb::chats, IOSContactsMemDb error\\. .+")));
+        store.messages(collection, 0);
+        QCOMPARE(collection.messages().size(), 4);
+        QCOMPARE(collection.handle(1)->_ct_name, QStringLiteral("Stored Name"));
+    }
+
+    void copiesShareRecords()
+    {
+        IOS6MessageDb store(QDir(m_folder.path()), gbMcc, true);
+        _MsgCollection original;
+        store.messages(original, 0);
+        _MsgCollection copy = original;
+        QVERIFY(copy.sharesBodyWith(original));
+        QCOMPARE(copy.message(1), original.message(1));
+
+        // Records read through one copy are seen by the other.
+        store.messages(copy, 0);
+        QCOMPARE(original.messages().size(), 4);
+
+        // Removing a message listed in two conversations leaves no pointer to it behind.
+        copy.removeMessage(5);
+        QVERIFY(!original.message(5));
+        QVERIFY(!original.chat(1)->messages.contains(QStringLiteral("5")));
+        QVERIFY(!original.chat(2)->messages.contains(QStringLiteral("5")));
+
+        _MsgMessage* orphan = original.message(1);
+        original.removeChat(1);
+        QVERIFY(!copy.chat(1));
+        QCOMPARE(copy.message(1), orphan);
+        QVERIFY(!orphan->chat);
+    }
+
+    void addKeepsFirstRecord()
+    {
+        _MsgCollection collection;
+        auto first = std::make_unique<_MsgHandle>();
+        first->rowid = 7;
+        first->id = QStringLiteral("first");
+        _MsgHandle* held = collection.addHandle(std::move(first));
+        auto second = std::make_unique<_MsgHandle>();
+        second->rowid = 7;
+        second->id = QStringLiteral("second");
+        QCOMPARE(collection.addHandle(std::move(second)), held);
+        QCOMPARE(collection.handle(7)->id, QStringLiteral("first"));
+        QCOMPARE(collection.handles().size(), 1);
+    }
+
+    void manyMessages()
+    {
+        const int chatCount = 50;
+        const int messageCount = 20000;
+        QTemporaryDir folder;
+        {
+            IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
+            store.beginTransaction();
+            for (int c = 1; c <= chatCount; ++c) {
+                store.executeThrow(Sqlite3Sql("insert into chat (ROWID, guid) values (?, ?)")
+                                       .addIntParam(c)
+                                       .addTextParam(QStringLiteral("chat%1").arg(c)));
+                store.executeThrow(
+                    Sqlite3Sql("insert into handle (ROWID, id, country, service) values (?, ?, 'gb', 'SMS')")
+                        .addIntParam(c)
+                        .addTextParam(QStringLiteral("0791234%1").arg(c, 4, 10, QLatin1Char('0'))));
+                store.executeThrow(
+                    Sqlite3Sql("insert into chat_handle_join values (?, ?)").addIntParam(c).addIntParam(c));
+            }
+            for (int m = 1; m <= messageCount; ++m) {
+                const int c = m % chatCount + 1;
+                store.executeThrow(
+                    Sqlite3Sql("insert into message (ROWID, guid, text, handle_id, date, service) values "
+                               "(?, ?, ?, ?, ?, 'SMS')")
+                        .addIntParam(m)
+                        .addTextParam(QStringLiteral("guid-%1").arg(m))
+                        .addTextParam(QStringLiteral("message text number %1").arg(m))
+                        .addIntParam(c)
+                        .addIntParam(m));
+                store.executeThrow(
+                    Sqlite3Sql("insert into chat_message_join values (?, ?)").addIntParam(c).addIntParam(m));
+            }
+            store.endTransaction(true);
+        }
+        IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
+        _MsgCollection collection;
+        QElapsedTimer timer;
+        timer.start();
+        store.messages(collection, 0);
+        const qint64 elapsed = qMax<qint64>(1, timer.elapsed());
+        qInfo("read %d messages in %lld ms (%lld msg/s)", messageCount, elapsed, messageCount * 1000LL / elapsed);
+        QCOMPARE(collection.messages().size(), messageCount);
+        int listed = 0;
+        for (const _MsgChat* chat : collection.chats()) {
+            listed += chat->messages.size();
+            QCOMPARE(chat->handles.size(), 1);
+        }
+        QCOMPARE(listed, messageCount);
+        const _MsgMessage* last = collection.message(messageCount);
+        QCOMPARE(last->text, QStringLiteral("message text number %1").arg(messageCount));
+        QCOMPARE(
+            last->handle->id, QStringLiteral("+44791234%1").arg(messageCount % chatCount + 1, 4, 10, QLatin1Char('0')));
+        // Repeated values share one string buffer instead of one copy per message.
+        QVERIFY(collection.message(1)->service.constData() == collection.message(2)->service.constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMessageStoreReading)
+#include "TestMessageStoreReading.moc"
