@@ -78,8 +78,7 @@ public:
     void col(const char*, const QString& value) { m_sql.addTextParam(value); }
     void col(const char*, const QByteArray& value) { m_sql.addBlobParam(value); }
 
-    template<typename T>
-    void opt(bool write, const char* name, const T& value)
+    template <typename T> void opt(bool write, const char* name, const T& value)
     {
         if (write) {
             m_mask |= quint64(1) << m_bit;
@@ -100,8 +99,7 @@ private:
 class InsertNames
 {
 public:
-    template<typename T>
-    void col(const char* name, const T&)
+    template <typename T> void col(const char* name, const T&)
     {
         if (!m_columns.isEmpty()) {
             m_columns += QLatin1Char(',');
@@ -111,8 +109,7 @@ public:
         m_marks += QLatin1Char('?');
     }
 
-    template<typename T>
-    void opt(bool write, const char* name, const T& value)
+    template <typename T> void opt(bool write, const char* name, const T& value)
     {
         if (write)
             col(name, value);
@@ -128,7 +125,7 @@ private:
     QString m_marks;
 };
 
-template<typename Sink>
+template <typename Sink>
 void chatColumns(Sink& s, const ios6writing::ColumnTests& c, const _MsgChat& chat, const QString& groupId)
 {
     s.col("guid", chat.guid);
@@ -144,8 +141,7 @@ void chatColumns(Sink& s, const ios6writing::ColumnTests& c, const _MsgChat& cha
     s.opt(c.chatGroupId, "group_id", groupId);
 }
 
-template<typename Sink>
-void handleColumns(Sink& s, const ios6writing::ColumnTests& c, const _MsgHandle& handle)
+template <typename Sink> void handleColumns(Sink& s, const ios6writing::ColumnTests& c, const _MsgHandle& handle)
 {
     s.col("id", handle.id);
     s.opt(!handle.country.isEmpty(), "country", handle.country);
@@ -155,9 +151,9 @@ void handleColumns(Sink& s, const ios6writing::ColumnTests& c, const _MsgHandle&
     s.opt(c.handleContactPhoto, "_photo", handle._photo);
 }
 
-template<typename Sink>
+template <typename Sink>
 void messageColumns(Sink& s, const ios6writing::ColumnTests& c, const _MsgMessage& m, qint64 handleRowId,
-                    qint64 otherHandleRowId, const QString& hash)
+    qint64 otherHandleRowId, const QString& hash)
 {
     s.col("guid", m.guid);
     s.col("text", m.text);
@@ -211,8 +207,7 @@ void messageColumns(Sink& s, const ios6writing::ColumnTests& c, const _MsgMessag
     s.opt(c.messageLogicHash, "logic_hash", hash);
 }
 
-template<typename Sink>
-void attachmentColumns(Sink& s, const ios6writing::ColumnTests& c, const _MsgAttachment& a)
+template <typename Sink> void attachmentColumns(Sink& s, const ios6writing::ColumnTests& c, const _MsgAttachment& a)
 {
     s.col("guid", a.guid);
     s.col("created_date", a.created_date);
@@ -229,10 +224,10 @@ void attachmentColumns(Sink& s, const ios6writing::ColumnTests& c, const _MsgAtt
 
 // Binds one row through `columns` and completes the statement with the text cached for the set
 // of columns it wrote, building that text on first use.
-template<typename Columns>
+template <typename Columns>
 Sqlite3Sql insertStatement(QHash<quint64, QString>& texts, const char* table, Columns&& columns)
 {
-    Sqlite3Sql sql{QString()};
+    Sqlite3Sql sql { QString() };
     InsertBinder binder(sql);
     columns(binder);
     auto found = texts.constFind(binder.mask());
@@ -373,15 +368,16 @@ void IOS6MessageDb::joinAttachmentToMessage(qint64 messageRowId, qint64 attachme
 qint64 IOS6MessageDb::insertChat(const _MsgChat& chat)
 {
     if (chat.service_name != QLatin1String("SMS") && chat.service_name != QLatin1String("iMessage"))
-        throw std::runtime_error(
-            QStringLiteral("IOS6MessageDb::insertChat, invalid chat, service_name:%1").arg(chat.service_name).toStdString());
+        throw std::runtime_error(QStringLiteral("IOS6MessageDb::insertChat, invalid chat, service_name:%1")
+                                     .arg(chat.service_name)
+                                     .toStdString());
 
     WriteCache& cache = writeCache();
     QString groupId;
     if (cache.has.chatGroupId)
         groupId = chat.group_id.isEmpty() ? guidFromBytes(chat.guid.toUtf8()) : chat.group_id;
-    const Sqlite3Sql sql = insertStatement(cache.chatInserts, "chat",
-                                           [&](auto& sink) { chatColumns(sink, cache.has, chat, groupId); });
+    const Sqlite3Sql sql
+        = insertStatement(cache.chatInserts, "chat", [&](auto& sink) { chatColumns(sink, cache.has, chat, groupId); });
     executeThrow(sql);
     const qint64 chatRowId = lastInsertId();
 
@@ -399,8 +395,8 @@ qint64 IOS6MessageDb::insertChat(const _MsgChat& chat)
 qint64 IOS6MessageDb::insertHandle(const _MsgHandle& handle)
 {
     WriteCache& cache = writeCache();
-    const Sqlite3Sql sql = insertStatement(cache.handleInserts, "handle",
-                                           [&](auto& sink) { handleColumns(sink, cache.has, handle); });
+    const Sqlite3Sql sql
+        = insertStatement(cache.handleInserts, "handle", [&](auto& sink) { handleColumns(sink, cache.has, handle); });
     executeThrow(sql);
     return lastInsertId();
 }
@@ -409,9 +405,8 @@ qint64 IOS6MessageDb::insertMessage(const _MsgMessage& message, qint64 handleRow
 {
     WriteCache& cache = writeCache();
     const QString hash = cache.has.messageLogicHash ? logicHash(message) : QString();
-    const Sqlite3Sql sql = insertStatement(cache.messageInserts, "message", [&](auto& sink) {
-        messageColumns(sink, cache.has, message, handleRowId, otherHandleRowId, hash);
-    });
+    const Sqlite3Sql sql = insertStatement(cache.messageInserts, "message",
+        [&](auto& sink) { messageColumns(sink, cache.has, message, handleRowId, otherHandleRowId, hash); });
     executeThrow(sql);
     return lastInsertId();
 }
@@ -419,8 +414,8 @@ qint64 IOS6MessageDb::insertMessage(const _MsgMessage& message, qint64 handleRow
 qint64 IOS6MessageDb::insertAttachment(const _MsgAttachment& attachment)
 {
     WriteCache& cache = writeCache();
-    const Sqlite3Sql sql = insertStatement(cache.attachmentInserts, "attachment",
-                                           [&](auto& sink) { attachmentColumns(sink, cache.has, attachment); });
+    const Sqlite3Sql sql = insertStatement(
+        cache.attachmentInserts, "attachment", [&](auto& sink) { attachmentColumns(sink, cache.has, attachment); });
     executeThrow(sql);
     return lastInsertId();
 }

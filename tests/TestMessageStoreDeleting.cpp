@@ -57,6 +57,7 @@ private slots:
     void keptConversationKeepsLast();
     void attachmentsNoOneUsesGo();
     void failureHalfwayRollsBackEverything();
+    void recordsReadFromTheStore();
 
 private:
     _MsgMessage record(const QString& text, bool withChat);
@@ -89,7 +90,7 @@ void TestMessageStoreDeleting::init()
     m_chats[1].guid = QStringLiteral("chat-b");
     m_chats[1].handles.insert(QStringLiteral("1"), &handles[1]);
 
-    struct Spec
+    struct Seed
     {
         const char* text;
         int chat;
@@ -97,27 +98,27 @@ void TestMessageStoreDeleting::init()
         int date;
         QStringList attachments;
     };
-    const Spec specs[] = {
-        {"a1", 0, 0, 100, {}},
-        {"a2", 0, 0, 300, {}},
-        {"a3", 0, -1, 200, {}},
-        {"b1", 1, 1, 400, {QStringLiteral("shared"), QStringLiteral("own")}},
-        {"b2", 1, -1, 500, {QStringLiteral("shared")}},
+    const Seed seeds[] = {
+        { "a1", 0, 0, 100, {} },
+        { "a2", 0, 0, 300, {} },
+        { "a3", 0, -1, 200, {} },
+        { "b1", 1, 1, 400, { QStringLiteral("shared"), QStringLiteral("own") } },
+        { "b2", 1, -1, 500, { QStringLiteral("shared") } },
     };
     ExportMessagesDb writer(m_folder, QString());
     writer.begin();
-    for (const Spec& spec : specs) {
+    for (const Seed& seed : seeds) {
         _MsgMessage m;
-        m.text = QString::fromLatin1(spec.text);
+        m.text = QString::fromLatin1(seed.text);
         m.guid = m.text;
-        m.chat = &m_chats[spec.chat];
-        m.handle = spec.handle >= 0 ? &handles[spec.handle] : nullptr;
-        m.is_from_me = spec.handle < 0;
-        m.date = spec.date;
-        for (qsizetype i = 0; i < spec.attachments.size(); ++i) {
+        m.chat = &m_chats[seed.chat];
+        m.handle = seed.handle >= 0 ? &handles[seed.handle] : nullptr;
+        m.is_from_me = seed.handle < 0;
+        m.date = seed.date;
+        for (qsizetype i = 0; i < seed.attachments.size(); ++i) {
             _MsgAttachment a;
             a.rowid = i + 1;
-            a.guid = spec.attachments[i];
+            a.guid = seed.attachments[i];
             m.attachments.insert(QString::number(i + 1), a);
         }
         writer.write(m);
@@ -126,7 +127,8 @@ void TestMessageStoreDeleting::init()
 
     for (_MsgChat& chat : m_chats) {
         chat.handles.clear();
-        chat.rowid = scalar(m_folder, QStringLiteral("select rowid from chat where guid='%1'").arg(chat.guid)).toLongLong();
+        chat.rowid
+            = scalar(m_folder, QStringLiteral("select rowid from chat where guid='%1'").arg(chat.guid)).toLongLong();
         QVERIFY(chat.rowid > 0);
     }
 }
@@ -169,18 +171,17 @@ void TestMessageStoreDeleting::deleteMessages_data()
     QTest::addColumn<QString>("chats");
     QTest::addColumn<int>("chatMessageJoins");
 
-    QTest::newRow("one of several") << QStringList{QStringLiteral("a1")} << QStringLiteral("a2,a3,b1,b2")
+    QTest::newRow("one of several") << QStringList { QStringLiteral("a1") } << QStringLiteral("a2,a3,b1,b2")
                                     << QStringLiteral("chat-a,chat-b") << 4;
-    QTest::newRow("every message of a conversation")
-        << QStringList{QStringLiteral("b1"), QStringLiteral("b2")} << QStringLiteral("a1,a2,a3")
-        << QStringLiteral("chat-a") << 3;
+    QTest::newRow("every message of a conversation") << QStringList { QStringLiteral("b1"), QStringLiteral("b2") }
+                                                     << QStringLiteral("a1,a2,a3") << QStringLiteral("chat-a") << 3;
     QTest::newRow("without conversation the conversation row stays")
-        << QStringList{QStringLiteral("-b1"), QStringLiteral("-b2")} << QStringLiteral("a1,a2,a3")
+        << QStringList { QStringLiteral("-b1"), QStringLiteral("-b2") } << QStringLiteral("a1,a2,a3")
         << QStringLiteral("chat-a,chat-b") << 3;
-    QTest::newRow("the same message twice") << QStringList{QStringLiteral("a3"), QStringLiteral("a3")}
+    QTest::newRow("the same message twice") << QStringList { QStringLiteral("a3"), QStringLiteral("a3") }
                                             << QStringLiteral("a1,a2,b1,b2") << QStringLiteral("chat-a,chat-b") << 4;
-    QTest::newRow("everything") << QStringList{QStringLiteral("a1"), QStringLiteral("a2"), QStringLiteral("a3"),
-                                               QStringLiteral("b1"), QStringLiteral("b2")}
+    QTest::newRow("everything") << QStringList { QStringLiteral("a1"), QStringLiteral("a2"), QStringLiteral("a3"),
+        QStringLiteral("b1"), QStringLiteral("b2") }
                                 << QString() << QString() << 0;
 }
 
@@ -214,51 +215,71 @@ void TestMessageStoreDeleting::lastMessageTakesConversationAndCorrespondent()
         foreignKeys = pragma.moveNext() && pragma.getInt(0) == 1;
     }
 
-    deleteAll({record(QStringLiteral("b1"), true), record(QStringLiteral("b2"), true)});
+    deleteAll({ record(QStringLiteral("b1"), true), record(QStringLiteral("b2"), true) });
     QCOMPARE(storedChats(m_folder), QStringLiteral("chat-a"));
     const QString bob = QStringLiteral("select count(*) from handle where id='+15550000002'");
     QCOMPARE(scalar(m_folder, bob), foreignKeys ? QStringLiteral("0") : QStringLiteral("1"));
-    QCOMPARE(scalar(m_folder, QStringLiteral("select count(*) from handle where id='+15550000001'")),
-             QStringLiteral("1"));
+    QCOMPARE(
+        scalar(m_folder, QStringLiteral("select count(*) from handle where id='+15550000001'")), QStringLiteral("1"));
 }
 
 void TestMessageStoreDeleting::keptConversationKeepsLast()
 {
-    deleteAll({record(QStringLiteral("a2"), true)});
+    deleteAll({ record(QStringLiteral("a2"), true) });
     QCOMPARE(scalar(m_folder, QStringLiteral("select _last from chat where guid='chat-a'")), QStringLiteral("300"));
     QCOMPARE(scalar(m_folder, QStringLiteral("select count(*) from handle")), QStringLiteral("2"));
 }
 
 void TestMessageStoreDeleting::attachmentsNoOneUsesGo()
 {
-    deleteAll({record(QStringLiteral("b1"), true)});
+    deleteAll({ record(QStringLiteral("b1"), true) });
     QCOMPARE(scalar(m_folder, QStringLiteral("select group_concat(guid) from attachment")), QStringLiteral("shared"));
     QCOMPARE(scalar(m_folder, QStringLiteral("select count(*) from message_attachment_join")), QStringLiteral("1"));
     QCOMPARE(scalar(m_folder, QStringLiteral("select cache_has_attachments from message where guid='b2'")),
-             QStringLiteral("1"));
+        QStringLiteral("1"));
 
-    deleteAll({record(QStringLiteral("b2"), true)});
+    deleteAll({ record(QStringLiteral("b2"), true) });
     QCOMPARE(scalar(m_folder, QStringLiteral("select count(*) from attachment")), QStringLiteral("0"));
 }
 
 void TestMessageStoreDeleting::failureHalfwayRollsBackEverything()
 {
     const QString before = storedTexts(m_folder);
-    const QList<_MsgMessage> records = {record(QStringLiteral("a1"), true), record(QStringLiteral("b1"), true),
-                                        record(QStringLiteral("b2"), true), record(QStringLiteral("a2"), true)};
+    const QList<_MsgMessage> records = { record(QStringLiteral("a1"), true), record(QStringLiteral("b1"), true),
+        record(QStringLiteral("b2"), true), record(QStringLiteral("a2"), true) };
     {
         // The third deletion fails in the middle of the run.
         Sqlite3DB db;
         db.openThrow(smsDbPath(m_folder), Sqlite3DB::ReadWrite);
-        db.executeThrow(Sqlite3Sql(QStringLiteral("CREATE TRIGGER refuse_delete BEFORE DELETE ON message WHEN old.ROWID = "
-                                                  "%1 BEGIN SELECT RAISE(ABORT, 'refused'); END")
-                                       .arg(records[2].rowid)));
+        db.executeThrow(
+            Sqlite3Sql(QStringLiteral("CREATE TRIGGER refuse_delete BEFORE DELETE ON message WHEN old.ROWID = "
+                                      "%1 BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                           .arg(records[2].rowid)));
     }
     QVERIFY_THROWS_EXCEPTION(std::exception, deleteAll(records));
     QCOMPARE(storedTexts(m_folder), before);
     QCOMPARE(storedChats(m_folder), QStringLiteral("chat-a,chat-b"));
     QCOMPARE(scalar(m_folder, QStringLiteral("select count(*) from attachment")), QStringLiteral("2"));
     QCOMPARE(scalar(m_folder, QStringLiteral("select count(*) from chat_message_join")), QStringLiteral("5"));
+}
+
+void TestMessageStoreDeleting::recordsReadFromTheStore()
+{
+    // As the deleting thread does it: records come from reading the store into a collection.
+    _MsgCollection collection;
+    QList<_MsgMessage> chosen;
+    {
+        IOS6MessageDb db(m_folder, QString(), true);
+        db.messages(collection, 0);
+    }
+    for (const _MsgMessage* m : collection.messages()) {
+        if (m->text == QLatin1String("a1") || m->text.startsWith(QLatin1Char('b')))
+            chosen.append(*m);
+    }
+    QCOMPARE(chosen.size(), 3);
+    deleteAll(chosen);
+    QCOMPARE(storedTexts(m_folder), QStringLiteral("a2,a3"));
+    QCOMPARE(storedChats(m_folder), QStringLiteral("chat-a"));
 }
 
 QTEST_GUILESS_MAIN(TestMessageStoreDeleting)

@@ -189,16 +189,18 @@ void TestMessageStoreWriting::logicHashVectors_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("handle, object mark removed, attachment names sorted and lower-cased")
-        << QStringLiteral("+15551234567") << 400000000 << 1 << (QStringLiteral("Hi ") + QChar(0xFFFC) + QStringLiteral("there"))
-        << 0 << QStringList{QStringLiteral("~/Library/SMS/Attachments/B.JPG"), QStringLiteral("/var/x/a.png"), QString()}
+        << QStringLiteral("+15551234567") << 400000000 << 1
+        << (QStringLiteral("Hi ") + QChar(0xFFFC) + QStringLiteral("there")) << 0
+        << QStringList { QStringLiteral("~/Library/SMS/Attachments/B.JPG"), QStringLiteral("/var/x/a.png"), QString() }
         << QStringLiteral("300fe14c4c2d5c025c1717480d9e082d");
-    QTest::newRow("item type set: guid only") << QStringLiteral("+15551234567") << 5 << 1 << QStringLiteral("ignored")
-                                              << 4 << QStringList() << QStringLiteral("2c9415725bcf69e28c0ae2b4e89c1b0f");
+    QTest::newRow("item type set: guid only")
+        << QStringLiteral("+15551234567") << 5 << 1 << QStringLiteral("ignored") << 4 << QStringList()
+        << QStringLiteral("2c9415725bcf69e28c0ae2b4e89c1b0f");
     QTest::newRow("no handle, negative date, low byte of is_from_me, UTF-8 text")
         << QString() << -1 << 0x101 << QStringLiteral("h\u00e9llo") << 0 << QStringList()
         << QStringLiteral("4788933d2fee5894e4c6a19dc8ece8ca");
     QTest::newRow("backslash separator") << QStringLiteral("+447700900123") << 16 << 0 << QString() << 0
-                                         << QStringList{QStringLiteral("C:\\dir\\Pic.GIF")}
+                                         << QStringList { QStringLiteral("C:\\dir\\Pic.GIF") }
                                          << QStringLiteral("659f39af4fdad3d15e5ea05de011a45b");
 }
 
@@ -236,8 +238,8 @@ void TestMessageStoreWriting::guidFromBytesVectors_data()
     QTest::addColumn<QString>("expected");
     // printf '' | md5sum; printf 300fe14c4c2d5c025c1717480d9e082d | md5sum
     QTest::newRow("empty") << QByteArray() << QStringLiteral("D41D8CD9-8F00-B204-E980-0998ECF8427E");
-    QTest::newRow("guid of a logic hash") << QByteArray("300fe14c4c2d5c025c1717480d9e082d")
-                                          << QStringLiteral("FB1ADB78-3805-F102-2171-9D010864FC4A");
+    QTest::newRow("guid of a logic hash")
+        << QByteArray("300fe14c4c2d5c025c1717480d9e082d") << QStringLiteral("FB1ADB78-3805-F102-2171-9D010864FC4A");
 }
 
 void TestMessageStoreWriting::guidFromBytesVectors()
@@ -252,20 +254,20 @@ void TestMessageStoreWriting::loadingTwiceAddsNothing()
     Records r;
     _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
     _MsgHandle* bob = r.handle(QStringLiteral("+15550000002"));
-    _MsgChat* single = r.chat(QStringLiteral("SMS;-;+15550000001"), {ann});
-    _MsgChat* group = r.chat(QStringLiteral("SMS;+;group-1"), {ann, bob});
+    _MsgChat* single = r.chat(QStringLiteral("SMS;-;+15550000001"), { ann });
+    _MsgChat* group = r.chat(QStringLiteral("SMS;+;group-1"), { ann, bob });
     r.message(single, ann, 1000, QStringLiteral("one"));
     r.message(single, nullptr, 1005, QStringLiteral("two"));
     r.message(group, bob, 900, QStringLiteral("three"));
     r.message(group, ann, 800, QStringLiteral("four"));
 
     writeAll(m_folder, r.messages);
-    const QStringList tables = {QStringLiteral("message"), QStringLiteral("chat"), QStringLiteral("handle"),
-                                QStringLiteral("chat_handle_join"), QStringLiteral("chat_message_join")};
+    const QStringList tables = { QStringLiteral("message"), QStringLiteral("chat"), QStringLiteral("handle"),
+        QStringLiteral("chat_handle_join"), QStringLiteral("chat_message_join") };
     QList<int> first;
     for (const QString& table : tables)
         first.append(count(m_folder, table));
-    QCOMPARE(first, (QList<int>{4, 2, 2, 3, 4}));
+    QCOMPARE(first, (QList<int> { 4, 2, 2, 3, 4 }));
     const QString lasts = QStringLiteral("select group_concat(_last) from (select _last from chat order by rowid)");
     QCOMPARE(scalar(m_folder, lasts), QStringLiteral("1005,900"));
 
@@ -277,15 +279,15 @@ void TestMessageStoreWriting::loadingTwiceAddsNothing()
         second.append(count(m_folder, table));
     QCOMPARE(second, first);
     QCOMPARE(scalar(m_folder, lasts), QStringLiteral("1005,900"));
-    QCOMPARE(scalar(m_folder, QStringLiteral("select count(*) from message where logic_hash is null")),
-             QStringLiteral("0"));
+    QCOMPARE(
+        scalar(m_folder, QStringLiteral("select count(*) from message where logic_hash is null")), QStringLiteral("0"));
 }
 
 void TestMessageStoreWriting::sameKeyIsStoredOnce()
 {
     Records r;
     _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
-    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {ann});
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), { ann });
     r.message(chat, ann, 2000, QStringLiteral("same"));
     _MsgMessage* twin = r.message(chat, ann, 2000, QStringLiteral("same"));
     twin->guid = QStringLiteral("another-guid");
@@ -299,7 +301,7 @@ void TestMessageStoreWriting::knownHandleJoinsNewChat()
 {
     Records r;
     _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
-    _MsgChat* first = r.chat(QStringLiteral("chat-1"), {ann});
+    _MsgChat* first = r.chat(QStringLiteral("chat-1"), { ann });
     r.message(first, ann, 10, QStringLiteral("a"));
     writeAll(m_folder, r.messages);
 
@@ -311,24 +313,25 @@ void TestMessageStoreWriting::knownHandleJoinsNewChat()
     writeAll(m_folder, later.messages);
 
     QCOMPARE(count(m_folder, QStringLiteral("handle")), 1);
-    QCOMPARE(scalar(m_folder, QStringLiteral("select group_concat(c.guid) from chat_handle_join j join chat c on "
-                                             "c.rowid = j.chat_id")),
-             QStringLiteral("chat-1,chat-2"));
+    QCOMPARE(scalar(m_folder,
+                 QStringLiteral("select group_concat(c.guid) from chat_handle_join j join chat c on "
+                                "c.rowid = j.chat_id")),
+        QStringLiteral("chat-1,chat-2"));
     QCOMPARE(scalar(m_folder, QStringLiteral("select handle_id from message where text='b'")),
-             scalar(m_folder, QStringLiteral("select rowid from handle")));
+        scalar(m_folder, QStringLiteral("select rowid from handle")));
 }
 
 void TestMessageStoreWriting::itemTypeFourIsStored()
 {
     Records r;
     _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
-    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {ann});
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), { ann });
     _MsgMessage* special = r.message(chat, ann, 10, QStringLiteral("a"));
     special->item_type = 4;
     special->guid = QStringLiteral("guid-4");
     writeAll(m_folder, r.messages);
     QCOMPARE(scalar(m_folder, QStringLiteral("select item_type || ':' || logic_hash from message")),
-             QStringLiteral("4:") + logicHash(*special));
+        QStringLiteral("4:") + logicHash(*special));
 }
 
 void TestMessageStoreWriting::lastAddressedHandleFollowsGroup()
@@ -336,8 +339,8 @@ void TestMessageStoreWriting::lastAddressedHandleFollowsGroup()
     Records r;
     _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
     _MsgHandle* bob = r.handle(QStringLiteral("+15550000002"));
-    _MsgChat* group = r.chat(QStringLiteral("group"), {ann, bob});
-    _MsgChat* single = r.chat(QStringLiteral("single"), {ann});
+    _MsgChat* group = r.chat(QStringLiteral("group"), { ann, bob });
+    _MsgChat* single = r.chat(QStringLiteral("single"), { ann });
     r.message(group, ann, 10, QStringLiteral("a"));
     r.message(group, bob, 11, QStringLiteral("b"));
     r.message(group, nullptr, 12, QStringLiteral("mine"));
@@ -348,7 +351,7 @@ void TestMessageStoreWriting::lastAddressedHandleFollowsGroup()
     QCOMPARE(scalar(m_folder, query.arg(QStringLiteral("single"))), QStringLiteral("-"));
 
     // A message already stored still moves it.
-    std::deque<_MsgMessage> known{r.messages.front()};
+    std::deque<_MsgMessage> known { r.messages.front() };
     writeAll(m_folder, known);
     QCOMPARE(scalar(m_folder, query.arg(QStringLiteral("group"))), ann->id);
     QCOMPARE(count(m_folder, QStringLiteral("message")), 4);
@@ -363,8 +366,8 @@ void TestMessageStoreWriting::chatColumns_data()
     const QString derived = guidFromBytes(QByteArrayLiteral("chat-1"));
     QTest::newRow("empty group id is derived from the guid")
         << QString() << QString() << QString() << derived + QStringLiteral("|<null>|<null>|iMessage|E:|45|3");
-    QTest::newRow("given values are kept") << QStringLiteral("G1") << QStringLiteral("Friends")
-                                           << QStringLiteral("acc") << QStringLiteral("G1|Friends|acc|iMessage|E:|45|3");
+    QTest::newRow("given values are kept") << QStringLiteral("G1") << QStringLiteral("Friends") << QStringLiteral("acc")
+                                           << QStringLiteral("G1|Friends|acc|iMessage|E:|45|3");
 }
 
 void TestMessageStoreWriting::chatColumns()
@@ -381,10 +384,11 @@ void TestMessageStoreWriting::chatColumns()
     chat->service_name = QStringLiteral("iMessage");
     r.message(chat, nullptr, 1, QStringLiteral("x"));
     writeAll(m_folder, r.messages);
-    QCOMPARE(scalar(m_folder, QStringLiteral("select group_id || '|' || ifnull(display_name, '<null>') || '|' || "
-                                             "ifnull(account_id, '<null>') || '|' || service_name || '|' || "
-                                             "account_login || '|' || style || '|' || state from chat")),
-             expected);
+    QCOMPARE(scalar(m_folder,
+                 QStringLiteral("select group_id || '|' || ifnull(display_name, '<null>') || '|' || "
+                                "ifnull(account_id, '<null>') || '|' || service_name || '|' || "
+                                "account_login || '|' || style || '|' || state from chat")),
+        expected);
 }
 
 void TestMessageStoreWriting::invalidServiceNameThrows()
@@ -400,7 +404,8 @@ void TestMessageStoreWriting::invalidServiceNameThrows()
             writer.write(r.messages.front());
             QFAIL("no exception");
         } catch (const std::runtime_error& e) {
-            QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("IOS6MessageDb::insertChat, invalid chat, service_name:MMS"));
+            QCOMPARE(QString::fromUtf8(e.what()),
+                QStringLiteral("IOS6MessageDb::insertChat, invalid chat, service_name:MMS"));
         }
     }
     QCOMPARE(count(m_folder, QStringLiteral("chat")), 0);
@@ -410,7 +415,7 @@ void TestMessageStoreWriting::writerDroppedWithoutEndKeepsNothing()
 {
     Records r;
     _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
-    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {ann});
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), { ann });
     r.message(chat, ann, 1, QStringLiteral("x"));
     {
         ExportMessagesDb writer(m_folder, QString());
@@ -439,7 +444,7 @@ void TestMessageStoreWriting::oldStoreFindsByGuid()
     createOldStore(m_folder);
     Records r;
     _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
-    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {ann});
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), { ann });
     _MsgMessage* m = r.message(chat, ann, 10, QStringLiteral("old"));
 
     IOS6MessageDb db(m_folder, QString(), false);
@@ -458,11 +463,14 @@ void TestMessageStoreWriting::oldStoreFindsByGuid()
     db.endTransaction(true);
     db.close();
 
-    // The writer upgrades the file; the row written before keeps a NULL key and is found by guid.
+    // The writer upgrades the file; the row written before keeps a NULL key and is found by guid. A new
+    // message is stored without touching the missing _last.
+    r.message(chat, ann, 20, QStringLiteral("new"));
     writeAll(m_folder, r.messages);
-    QCOMPARE(count(m_folder, QStringLiteral("message")), 1);
-    QCOMPARE(scalar(m_folder, QStringLiteral("select ifnull(logic_hash, 'null') from message")), QStringLiteral("null"));
-    QCOMPARE(count(m_folder, QStringLiteral("chat_message_join")), 1);
+    QCOMPARE(count(m_folder, QStringLiteral("message")), 2);
+    QCOMPARE(scalar(m_folder, QStringLiteral("select group_concat(ifnull(logic_hash, 'null')) from message")),
+        QStringLiteral("null,") + logicHash(r.messages.back()));
+    QCOMPARE(count(m_folder, QStringLiteral("chat_message_join")), 2);
 }
 
 void TestMessageStoreWriting::oldStoreInsertsOnlyExistingColumns()
@@ -472,7 +480,7 @@ void TestMessageStoreWriting::oldStoreInsertsOnlyExistingColumns()
     _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
     ann->_ct_name = QStringLiteral("Ann");
     _MsgHandle* bob = r.handle(QStringLiteral("+15550000002"));
-    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {ann});
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), { ann });
     chat->display_name = QStringLiteral("name");
     _MsgMessage* m = r.message(chat, ann, 10, QStringLiteral("old"));
     m->item_type = 4;
@@ -498,7 +506,7 @@ void TestMessageStoreWriting::attachmentsInRowidOrder()
     Records r;
     _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {});
     _MsgMessage* m = r.message(chat, nullptr, 1, QStringLiteral("pics"));
-    for (int rowid : {10, 9, 2}) {
+    for (int rowid : { 10, 9, 2 }) {
         _MsgAttachment a;
         a.rowid = rowid;
         a.guid = QStringLiteral("att-%1").arg(rowid);
@@ -507,8 +515,9 @@ void TestMessageStoreWriting::attachmentsInRowidOrder()
         m->attachments.insert(QString::number(rowid), a);
     }
     writeAll(m_folder, r.messages);
-    QCOMPARE(scalar(m_folder, QStringLiteral("select group_concat(guid) from (select guid from attachment order by rowid)")),
-             QStringLiteral("att-2,att-9,att-10"));
+    QCOMPARE(
+        scalar(m_folder, QStringLiteral("select group_concat(guid) from (select guid from attachment order by rowid)")),
+        QStringLiteral("att-2,att-9,att-10"));
     QCOMPARE(count(m_folder, QStringLiteral("message_attachment_join")), 3);
     QCOMPARE(scalar(m_folder, QStringLiteral("select cache_has_attachments from message")), QStringLiteral("1"));
 
@@ -537,7 +546,8 @@ void TestMessageStoreWriting::attachmentKeepsExistingFile()
     first->attachments.insert(QStringLiteral("1"), a);
     writeAll(m_folder, r.messages);
 
-    const QString target = m_folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/Attachments/ab/IMG0001.jpg"));
+    const QString target
+        = m_folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/Attachments/ab/IMG0001.jpg"));
     QFile copied(target);
     QVERIFY(copied.open(QIODevice::ReadOnly));
     QCOMPARE(copied.readAll(), QByteArray("new data"));
@@ -549,7 +559,7 @@ void TestMessageStoreWriting::attachmentKeepsExistingFile()
     // Another message with the same attachment: the file stays, the row is found and joined.
     _MsgMessage* second = r.message(chat, nullptr, 2, QStringLiteral("b"));
     second->attachments.insert(QStringLiteral("1"), a);
-    writeAll(m_folder, {*second});
+    writeAll(m_folder, { *second });
     QVERIFY(copied.open(QIODevice::ReadOnly));
     QCOMPARE(copied.readAll(), QByteArray("kept"));
     QCOMPARE(count(m_folder, QStringLiteral("attachment")), 1);
@@ -601,7 +611,7 @@ void TestMessageStoreWriting::hostileAttachmentPathStaysInside()
         if (path != source && !path.endsWith(QLatin1String("sms.db")) && !path.contains(QLatin1String("sms.db-")))
             copies.append(relay.relativeFilePath(path));
     }
-    QCOMPARE(copies, expected.isEmpty() ? QStringList() : QStringList{expected});
+    QCOMPARE(copies, expected.isEmpty() ? QStringList() : QStringList { expected });
     QCOMPARE(scalar(m_folder, QStringLiteral("select filename from attachment")), filename);
 }
 
