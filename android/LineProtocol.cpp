@@ -13,7 +13,7 @@ namespace simpleprotocol {
 
 namespace {
 
-std::atomic<int> nextPortCounter{1};
+std::atomic<int> nextPortCounter { 1 };
 
 QString errorText(QIODevice* device)
 {
@@ -48,7 +48,7 @@ QString readLine(QIODevice* device, int timeoutMs)
         qint64 got = 0;
         if (available > 0) {
             const qint64 chunk = std::max<qint64>(1024, line.size());
-            const qint64 wanted = std::min({available, chunk, maxLineLength + 1 - line.size()});
+            const qint64 wanted = std::min({ available, chunk, maxLineLength + 1 - line.size() });
             const qsizetype start = line.size();
             // QIODevice::readLine stops after a line feed, reads at most maxSize - 1 bytes and
             // appends a terminating zero.

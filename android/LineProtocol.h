@@ -52,7 +52,7 @@ QString expectCommand(QIODevice* device, const QString& prefix, int timeoutMs = 
 
 void writeAll(QIODevice* device, const QByteArray& bytes, bool flush = true, int timeoutMs = -1);
 void writeCommand(QIODevice* device, const QString& command, const QString& payload = QString(), bool flush = true,
-                  int timeoutMs = -1);
+    int timeoutMs = -1);
 
 // The local port for a new channel, from the time of day and a process-wide counter 1..99:
 // (minute % 4 + 1) * 10000 + second * 100 + counter.

@@ -37,8 +37,7 @@ protected:
             return;
         m_script(socket);
         socket.flush();
-        while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(5000)) {
-        }
+        while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(5000)) { }
         // Stay until the test side hangs up, so nothing written is lost to a reset.
         while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(10000))
             socket.readAll();
@@ -52,8 +51,7 @@ private:
 void writeFully(QTcpSocket& socket, const QByteArray& bytes)
 {
     socket.write(bytes);
-    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(5000)) {
-    }
+    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(5000)) { }
 }
 
 // A device that accepts at most a few bytes per call and every other call none at all, like a
@@ -114,7 +112,7 @@ private:
         m_server.waitForNewConnection(5000);
         std::unique_ptr<QTcpSocket> accepted(m_server.nextPendingConnection());
         client->waitForConnected(5000);
-        return {std::move(client), std::move(accepted)};
+        return { std::move(client), std::move(accepted) };
     }
 
 private slots:
@@ -137,20 +135,21 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("chunks");
         QTest::addColumn<QStringList>("lines");
 
-        QTest::newRow("plain") << QList<QByteArray>{"$ready:\n"} << QStringList{QStringLiteral("$ready:")};
-        QTest::newRow("crlf") << QList<QByteArray>{"$bye:\r\n"} << QStringList{QStringLiteral("$bye:")};
-        QTest::newRow("cr anywhere") << QList<QByteArray>{"\ra\rb\r\rc\r\n"} << QStringList{QStringLiteral("abc")};
-        QTest::newRow("empty line") << QList<QByteArray>{"\n"} << QStringList{QString()};
+        QTest::newRow("plain") << QList<QByteArray> { "$ready:\n" } << QStringList { QStringLiteral("$ready:") };
+        QTest::newRow("crlf") << QList<QByteArray> { "$bye:\r\n" } << QStringList { QStringLiteral("$bye:") };
+        QTest::newRow("cr anywhere") << QList<QByteArray> { "\ra\rb\r\rc\r\n" }
+                                     << QStringList { QStringLiteral("abc") };
+        QTest::newRow("empty line") << QList<QByteArray> { "\n" } << QStringList { QString() };
         QTest::newRow("bytes above 127 are one character each")
-            << QList<QByteArray>{"\xc3\xa9\xff\x80\n"} << QStringList{QStringLiteral(u"\u00c3\u00a9\u00ff\u0080")};
+            << QList<QByteArray> { "\xc3\xa9\xff\x80\n" }
+            << QStringList { QStringLiteral(u"\u00c3\u00a9\u00ff\u0080") };
         QTest::newRow("several lines in one piece")
-            << QList<QByteArray>{"$count:3\n$batch:\n$end:\n"}
-            << QStringList{QStringLiteral("$count:3"), QStringLiteral("$batch:"), QStringLiteral("$end:")};
-        QTest::newRow("line in pieces with pauses")
-            << QList<QByteArray>{"$sms:13", "56998400000,", "1\r", "\n$en", "d:\n"}
-            << QStringList{QStringLiteral("$sms:1356998400000,1"), QStringLiteral("$end:")};
-        QTest::newRow("long line") << QList<QByteArray>{QByteArray(300000, 'x') + '\n'}
-                                   << QStringList{QString(300000, u'x')};
+            << QList<QByteArray> { "$count:3\n$batch:\n$end:\n" }
+            << QStringList { QStringLiteral("$count:3"), QStringLiteral("$batch:"), QStringLiteral("$end:") };
+        QTest::newRow("line in pieces with pauses") << QList<QByteArray> { "$sms:13", "56998400000,", "1\r", "\n$en",
+            "d:\n" } << QStringList { QStringLiteral("$sms:1356998400000,1"), QStringLiteral("$end:") };
+        QTest::newRow("long line") << QList<QByteArray> { QByteArray(300000, 'x') + '\n' }
+                                   << QStringList { QString(300000, u'x') };
     }
 
     void readLine()

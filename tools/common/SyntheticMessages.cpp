@@ -71,51 +71,52 @@ QStringList phoneNumberForms(Random& random)
         const QString area = QString::number(random.between(201, 989));
         const QString exchange = QString::number(random.between(200, 999));
         const QString line = random.digits(4);
-        return {QStringLiteral("(%1) %2-%3").arg(area, exchange, line),
-                QStringLiteral("+1 %1-%2-%3").arg(area, exchange, line),
-                QStringLiteral("+1%1%2%3").arg(area, exchange, line)};
+        return { QStringLiteral("(%1) %2-%3").arg(area, exchange, line),
+            QStringLiteral("+1 %1-%2-%3").arg(area, exchange, line),
+            QStringLiteral("+1%1%2%3").arg(area, exchange, line) };
     }
     case 1: { // Germany
-        static const QStringList prefixes = {QStringLiteral("151"), QStringLiteral("160"), QStringLiteral("170"),
-                                             QStringLiteral("171"), QStringLiteral("176"), QStringLiteral("179")};
+        static const QStringList prefixes = { QStringLiteral("151"), QStringLiteral("160"), QStringLiteral("170"),
+            QStringLiteral("171"), QStringLiteral("176"), QStringLiteral("179") };
         const QString prefix = random.pick(prefixes);
         const QString rest = random.digits(7 + random.below(2));
-        return {QStringLiteral("0%1 %2").arg(prefix, rest), QStringLiteral("+49 %1 %2").arg(prefix, rest),
-                QStringLiteral("0049%1%2").arg(prefix, rest)};
+        return { QStringLiteral("0%1 %2").arg(prefix, rest), QStringLiteral("+49 %1 %2").arg(prefix, rest),
+            QStringLiteral("0049%1%2").arg(prefix, rest) };
     }
     case 2: { // United Kingdom
         const QString rest = QStringLiteral("7") + random.digits(9);
-        return {QStringLiteral("0%1 %2").arg(rest.left(4), rest.mid(4)),
-                QStringLiteral("+44 %1 %2").arg(rest.left(4), rest.mid(4))};
+        return { QStringLiteral("0%1 %2").arg(rest.left(4), rest.mid(4)),
+            QStringLiteral("+44 %1 %2").arg(rest.left(4), rest.mid(4)) };
     }
     case 3: { // France
         const QString rest = QString::number(random.between(6, 7)) + random.digits(8);
-        return {QStringLiteral("0") + withSeparators(rest, {1, 2, 2, 2, 2}, u' '),
-                QStringLiteral("+33 ") + withSeparators(rest, {1, 2, 2, 2, 2}, u' ')};
+        return { QStringLiteral("0") + withSeparators(rest, { 1, 2, 2, 2, 2 }, u' '),
+            QStringLiteral("+33 ") + withSeparators(rest, { 1, 2, 2, 2, 2 }, u' ') };
     }
     case 4: { // China
         const QString rest = QStringLiteral("13") + random.digits(9);
-        return {rest, QStringLiteral("+86 ") + withSeparators(rest, {3, 4, 4}, u' ')};
+        return { rest, QStringLiteral("+86 ") + withSeparators(rest, { 3, 4, 4 }, u' ') };
     }
     case 5: { // India
         const QString rest = QString::number(random.between(7, 9)) + random.digits(9);
-        return {QStringLiteral("0") + rest, QStringLiteral("+91 ") + withSeparators(rest, {5, 5}, u' ')};
+        return { QStringLiteral("0") + rest, QStringLiteral("+91 ") + withSeparators(rest, { 5, 5 }, u' ') };
     }
     case 6: { // Brazil
         const QString area = QString::number(random.between(11, 99));
         const QString rest = QStringLiteral("9") + random.digits(8);
-        return {QStringLiteral("(%1) %2-%3").arg(area, rest.left(5), rest.mid(5)),
-                QStringLiteral("+55 %1 %2-%3").arg(area, rest.left(5), rest.mid(5))};
+        return { QStringLiteral("(%1) %2-%3").arg(area, rest.left(5), rest.mid(5)),
+            QStringLiteral("+55 %1 %2-%3").arg(area, rest.left(5), rest.mid(5)) };
     }
     case 7: { // Russia
         const QString rest = QStringLiteral("9") + random.digits(9);
-        const QString dashed = QStringLiteral("(%1) %2-%3-%4").arg(rest.left(3), rest.mid(3, 3), rest.mid(6, 2), rest.mid(8));
-        return {QStringLiteral("8 ") + dashed, QStringLiteral("+7 ") + dashed};
+        const QString dashed
+            = QStringLiteral("(%1) %2-%3-%4").arg(rest.left(3), rest.mid(3, 3), rest.mid(6, 2), rest.mid(8));
+        return { QStringLiteral("8 ") + dashed, QStringLiteral("+7 ") + dashed };
     }
     default: { // Japan
         const QString rest = QStringLiteral("90") + random.digits(8);
-        return {QStringLiteral("0") + withSeparators(rest, {2, 4, 4}, u'-'),
-                QStringLiteral("+81 ") + withSeparators(rest, {2, 4, 4}, u'-')};
+        return { QStringLiteral("0") + withSeparators(rest, { 2, 4, 4 }, u'-'),
+            QStringLiteral("+81 ") + withSeparators(rest, { 2, 4, 4 }, u'-') };
     }
     }
 }
@@ -123,14 +124,30 @@ QStringList phoneNumberForms(Random& random)
 const QStringList& personNames()
 {
     static const QStringList names = {
-        QStringLiteral("Anna Schmidt"),    QStringLiteral("Jürgen Weiß"),      QStringLiteral("Mary O'Neil"),
-        QStringLiteral("Tom \"Tommy\" Lee"), QStringLiteral("Smith, John"),     QStringLiteral("Zoë Laurent"),
-        QStringLiteral("王芳"),            QStringLiteral("李伟"),             QStringLiteral("Иван Петров"),
-        QStringLiteral("Ольга"),           QStringLiteral("محمد علي"),        QStringLiteral("Δημήτρης"),
-        QStringLiteral("さくら"),          QStringLiteral("김민준"),           QStringLiteral("דוד כהן"),
-        QStringLiteral("प्रिया शर्मा"),       QStringLiteral("João Silva"),       QStringLiteral("Mum ❤️"),
-        QStringLiteral("Work 🏢"),         QStringLiteral("Dr. Ewa Nowak"),    QStringLiteral("Ahmed"),
-        QStringLiteral("Lena"),            QStringLiteral("Pierre-Yves"),      QStringLiteral("Chloé"),
+        QStringLiteral("Anna Schmidt"),
+        QStringLiteral("Jürgen Weiß"),
+        QStringLiteral("Mary O'Neil"),
+        QStringLiteral("Tom \"Tommy\" Lee"),
+        QStringLiteral("Smith, John"),
+        QStringLiteral("Zoë Laurent"),
+        QStringLiteral("王芳"),
+        QStringLiteral("李伟"),
+        QStringLiteral("Иван Петров"),
+        QStringLiteral("Ольга"),
+        QStringLiteral("محمد علي"),
+        QStringLiteral("Δημήτρης"),
+        QStringLiteral("さくら"),
+        QStringLiteral("김민준"),
+        QStringLiteral("דוד כהן"),
+        QStringLiteral("प्रिया शर्मा"),
+        QStringLiteral("João Silva"),
+        QStringLiteral("Mum ❤️"),
+        QStringLiteral("Work 🏢"),
+        QStringLiteral("Dr. Ewa Nowak"),
+        QStringLiteral("Ahmed"),
+        QStringLiteral("Lena"),
+        QStringLiteral("Pierre-Yves"),
+        QStringLiteral("Chloé"),
     };
     return names;
 }
@@ -152,18 +169,17 @@ Correspondent makeCorrespondent(Random& random, int index)
         person.automated = true;
         person.canReply = random.percent(40);
     } else if (kind < 92) {
-        static const QStringList senders = {QStringLiteral("BANK-INFO"), QStringLiteral("ParcelPost"),
-                                            QStringLiteral("VERIFY"),    QStringLiteral("TaxiNow"),
-                                            QStringLiteral("CityPower"), QStringLiteral("Pharmacy24"),
-                                            QStringLiteral("MyCarrier"), QStringLiteral("Info-SMS")};
+        static const QStringList senders = { QStringLiteral("BANK-INFO"), QStringLiteral("ParcelPost"),
+            QStringLiteral("VERIFY"), QStringLiteral("TaxiNow"), QStringLiteral("CityPower"),
+            QStringLiteral("Pharmacy24"), QStringLiteral("MyCarrier"), QStringLiteral("Info-SMS") };
         person.addresses.append(random.pick(senders));
         person.automated = true;
         person.canReply = false;
     } else {
-        static const QStringList users = {QStringLiteral("anna.schmidt"), QStringLiteral("j.weiss"),
-                                          QStringLiteral("mary+sms"), QStringLiteral("wang.fang")};
-        static const QStringList domains = {QStringLiteral("example.org"), QStringLiteral("mail.example.com"),
-                                            QStringLiteral("example.de")};
+        static const QStringList users = { QStringLiteral("anna.schmidt"), QStringLiteral("j.weiss"),
+            QStringLiteral("mary+sms"), QStringLiteral("wang.fang") };
+        static const QStringList domains
+            = { QStringLiteral("example.org"), QStringLiteral("mail.example.com"), QStringLiteral("example.de") };
         person.addresses.append(random.pick(users) + QStringLiteral("@") + random.pick(domains));
         if (random.percent(50))
             person.name = personNames().at(index % personNames().size());
@@ -248,8 +264,8 @@ QString personalBody(Random& random)
 
 QString subjectFor(Random& random)
 {
-    static const QStringList subjects = {QStringLiteral("Re: dinner"), QStringLiteral("Fwd: photos, videos"),
-                                         QStringLiteral("MMS"), QStringLiteral("Заказ №5")};
+    static const QStringList subjects = { QStringLiteral("Re: dinner"), QStringLiteral("Fwd: photos, videos"),
+        QStringLiteral("MMS"), QStringLiteral("Заказ №5") };
     return random.percent(3) ? random.pick(subjects) : QString();
 }
 
@@ -312,7 +328,8 @@ QList<SimMessage> loadMessages(const QString& path)
                                      .toStdString());
     }
     // A bare array of records is accepted too, for files written by hand.
-    const QJsonArray records = document.isArray() ? document.array() : document.object().value(QLatin1String("messages")).toArray();
+    const QJsonArray records
+        = document.isArray() ? document.array() : document.object().value(QLatin1String("messages")).toArray();
     QList<SimMessage> messages;
     messages.reserve(records.size());
     for (const QJsonValue& value : records) {
