@@ -25,12 +25,19 @@ void removeFolder(const QDir& folder)
         throw std::runtime_error("can not remove " + folder.path().toStdString());
 }
 
-double writeThroughStore(const QDir& folder, const BenchContext& context, const SyntheticRecords& records)
+// Writes every record through the store writer in one transaction and returns the seconds it took.
+// cacheSize receives the page cache setting the writer's connection runs with.
+double writeThroughStore(
+    const QDir& folder, const BenchContext& context, const SyntheticRecords& records, qint64* cacheSize = nullptr)
 {
     ExportMessagesDb writer(folder, context.mcc);
     QElapsedTimer timer;
     timer.start();
     writer.begin();
+    if (cacheSize) {
+        Sqlite3Cursor cursor = writer.db().queryThrow(Sqlite3Sql("PRAGMA cache_size"));
+        *cacheSize = cursor.moveNext() ? cursor.getInt64(0) : 0;
+    }
     for (const _MsgMessage& message : records.messages())
         writer.write(message);
     writer.end();
@@ -45,14 +52,15 @@ ScenarioResult runWrite(const BenchContext& context)
 
     ScenarioResult result;
     result.messages = qint64(records.messages().size());
-    result.seconds = writeThroughStore(context.storeDir(), context, records);
+    qint64 cacheSize = 0;
+    result.seconds = writeThroughStore(context.storeDir(), context, records, &cacheSize);
 
     IOS6MessageDb store(context.storeDir(), context.mcc, true);
     const QString storePath = store.dbPath();
     QDir().mkpath(context.floorDir().path());
     const QString floorPath = context.floorDir().filePath(QStringLiteral("floor.db"));
     RawWriteLoop::copySchema(storePath, floorPath);
-    const double floorSeconds = RawWriteLoop::writeMessages(floorPath, records.messages());
+    const double floorSeconds = RawWriteLoop::writeMessages(floorPath, records.messages(), cacheSize);
     result.floorRate = floorSeconds > 0 ? double(result.messages) / floorSeconds : 0;
     return result;
 }

@@ -172,9 +172,11 @@ void copySchema(const QString& sourcePath, const QString& targetPath)
         target.exec(sql);
 }
 
-double writeMessages(const QString& path, const std::vector<_MsgMessage>& messages)
+double writeMessages(const QString& path, const std::vector<_MsgMessage>& messages, qint64 cacheSize)
 {
-    Connection db(path, SQLITE_OPEN_READWRITE);
+    Connection db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+    if (cacheSize != 0)
+        db.exec("PRAGMA cache_size=" + QByteArray::number(cacheSize));
     Statement findChat(db, "select rowid from chat where guid=?");
     Statement insertChat(db,
         "INSERT INTO [chat] ([guid],[style],[state],[chat_identifier],[service_name],"

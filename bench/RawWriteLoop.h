@@ -18,7 +18,8 @@ namespace RawWriteLoop {
 void copySchema(const QString& sourcePath, const QString& targetPath);
 
 // Writes the messages into the database at path in one transaction (begin, write, commit) and
-// returns the seconds it took.
-double writeMessages(const QString& path, const std::vector<_MsgMessage>& messages);
+// returns the seconds it took. The connection runs with the store writer's settings: no mutex and
+// the given page cache size (PRAGMA cache_size; 0 keeps SQLite's default).
+double writeMessages(const QString& path, const std::vector<_MsgMessage>& messages, qint64 cacheSize);
 
 } // namespace RawWriteLoop
