@@ -1,9 +1,157 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "bench/BenchScenarios.h"
+#include "bench/PeakMemory.h"
+
 #include <QCoreApplication>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdio>
+#include <exception>
+
+// Each scenario runs in a child process of this program, started with this switch, so that the
+// peak resident set it reports is its own.
+static const QLatin1String childSwitch("--run-scenario");
+
+namespace {
+
+constexpr int defaultMessageCount = 100000;
+
+void printLine(FILE* stream, const QString& text)
+{
+    std::fputs(text.toUtf8().constData(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+int usage()
+{
+    QStringList names;
+    for (const BenchScenario& scenario : benchScenarios())
+        names.append(QLatin1String(scenario.name));
+    printLine(stderr,
+        QStringLiteral("usage: qsms-bench [--messages N] [--scenario NAME]...\n"
+                       "  N defaults to %1; scenarios: %2 (all when none is named).\n"
+                       "  Prints one line per scenario: scenario=NAME messages=N seconds=S rate=R "
+                       "peak_rss_mib=M [floor_rate=F ratio=X]")
+            .arg(defaultMessageCount)
+            .arg(names.join(QLatin1String(", "))));
+    return 2;
+}
+
+// In the child: runs one scenario on the work folder and prints its line unless quiet.
+int runChild(const QString& name, const BenchContext& context, bool quiet)
+{
+    const BenchScenario* scenario = findBenchScenario(name);
+    if (!scenario) {
+        printLine(stderr, QStringLiteral("qsms-bench: unknown scenario %1").arg(name));
+        return 2;
+    }
+    try {
+        const ScenarioResult result = scenario->run(context);
+        if (!quiet)
+            printLine(stdout, formatResultLine(name, result, peakResidentMiB()));
+        return 0;
+    } catch (const std::exception& e) {
+        printLine(stderr, QStringLiteral("qsms-bench: %1 failed: %2").arg(name, QString::fromUtf8(e.what())));
+        return 1;
+    }
+}
+
+bool startChild(const QString& name, const BenchContext& context, bool quiet)
+{
+    QStringList arguments { childSwitch, name, QStringLiteral("--messages"), QString::number(context.messageCount),
+        QStringLiteral("--work"), context.workDir.path() };
+    if (quiet)
+        arguments.append(QStringLiteral("--quiet"));
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    if (!child.waitForStarted(-1) || !child.waitForFinished(-1)) {
+        printLine(stderr, QStringLiteral("qsms-bench: can not run scenario %1: %2").arg(name, child.errorString()));
+        return false;
+    }
+    return child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    return 0;
+    const QStringList arguments = app.arguments().mid(1);
+
+    BenchContext context;
+    context.messageCount = defaultMessageCount;
+    QStringList selected;
+    QString childScenario;
+    bool quiet = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        const bool hasValue = i + 1 < arguments.size();
+        if (argument == QLatin1String("--messages") && hasValue) {
+            bool ok = false;
+            context.messageCount = arguments.at(++i).toInt(&ok);
+            if (!ok || context.messageCount <= 0)
+                return usage();
+        } else if (argument == QLatin1String("--scenario") && hasValue) {
+            selected.append(arguments.at(++i));
+        } else if (argument == childSwitch && hasValue) {
+            childScenario = arguments.at(++i);
+        } else if (argument == QLatin1String("--work") && hasValue) {
+            context.workDir = QDir(arguments.at(++i));
+        } else if (argument == QLatin1String("--quiet")) {
+            quiet = true;
+        } else {
+            return usage();
+        }
+    }
+
+    if (!childScenario.isEmpty())
+        return runChild(childScenario, context, quiet);
+
+    for (const QString& name : std::as_const(selected)) {
+        if (!findBenchScenario(name))
+            return usage();
+    }
+
+    QTemporaryDir work;
+    if (!work.isValid()) {
+        printLine(stderr, QStringLiteral("qsms-bench: can not make a temporary folder: %1").arg(work.errorString()));
+        return 1;
+    }
+    context.workDir = QDir(work.path());
+    // The country library is copied into the data folder on first use; the children inherit a home
+    // inside the work folder, so the benchmark never touches the user's own data.
+    const QByteArray home = QDir(work.path()).filePath(QStringLiteral("home")).toUtf8();
+    QDir().mkpath(QString::fromUtf8(home));
+    qputenv("HOME", home);
+    qputenv("XDG_DATA_HOME", home + "/.local/share");
+
+    bool storeFilled = false;
+    bool allPassed = true;
+    for (const BenchScenario& scenario : benchScenarios()) {
+        const QString name = QLatin1String(scenario.name);
+        if (!selected.isEmpty() && !selected.contains(name))
+            continue;
+        if (scenario.need == StoreNeed::Filled && !storeFilled) {
+            if (!startChild(QStringLiteral("write"), context, true)) {
+                allPassed = false;
+                continue;
+            }
+            storeFilled = true;
+        }
+        if (!startChild(name, context, false)) {
+            allPassed = false;
+            continue;
+        }
+        if (scenario.effect == StoreEffect::Fills)
+            storeFilled = true;
+        else if (scenario.effect == StoreEffect::Empties)
+            storeFilled = false;
+    }
+    return allPassed ? 0 : 1;
 }

@@ -1,0 +1,146 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "bench/BenchScenarios.h"
+
+#include "bench/RawWriteLoop.h"
+#include "bench/SyntheticRecords.h"
+#include "store/ExportMessagesDb.h"
+#include "store/IOS6MessageDb.h"
+#include "store/MsgCollection.h"
+
+#include <QElapsedTimer>
+
+#include <stdexcept>
+
+namespace {
+
+double secondsSince(const QElapsedTimer& timer)
+{
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+void removeFolder(const QDir& folder)
+{
+    if (folder.exists() && !QDir(folder).removeRecursively())
+        throw std::runtime_error("can not remove " + folder.path().toStdString());
+}
+
+// Writes every record through the store writer in one transaction and returns the seconds it took.
+// cacheSize receives the page cache setting the writer's connection runs with.
+double writeThroughStore(
+    const QDir& folder, const BenchContext& context, const SyntheticRecords& records, qint64* cacheSize = nullptr)
+{
+    ExportMessagesDb writer(folder, context.mcc);
+    QElapsedTimer timer;
+    timer.start();
+    writer.begin();
+    if (cacheSize) {
+        Sqlite3Cursor cursor = writer.db().queryThrow(Sqlite3Sql("PRAGMA cache_size"));
+        *cacheSize = cursor.moveNext() ? cursor.getInt64(0) : 0;
+    }
+    for (const _MsgMessage& message : records.messages())
+        writer.write(message);
+    writer.end();
+    return secondsSince(timer);
+}
+
+ScenarioResult runWrite(const BenchContext& context)
+{
+    const SyntheticRecords records(context.messageCount, context.seed, context.mcc);
+    removeFolder(context.storeDir());
+    removeFolder(context.floorDir());
+
+    ScenarioResult result;
+    result.messages = qint64(records.messages().size());
+    qint64 cacheSize = 0;
+    result.seconds = writeThroughStore(context.storeDir(), context, records, &cacheSize);
+
+    IOS6MessageDb store(context.storeDir(), context.mcc, true);
+    const QString storePath = store.dbPath();
+    QDir().mkpath(context.floorDir().path());
+    const QString floorPath = context.floorDir().filePath(QStringLiteral("floor.db"));
+    RawWriteLoop::copySchema(storePath, floorPath);
+    const double floorSeconds = RawWriteLoop::writeMessages(floorPath, records.messages(), cacheSize);
+    result.floorRate = floorSeconds > 0 ? double(result.messages) / floorSeconds : 0;
+    return result;
+}
+
+ScenarioResult runRewrite(const BenchContext& context)
+{
+    const SyntheticRecords records(context.messageCount, context.seed, context.mcc);
+    ScenarioResult result;
+    result.messages = qint64(records.messages().size());
+    result.seconds = writeThroughStore(context.storeDir(), context, records);
+    return result;
+}
+
+ScenarioResult runRead(const BenchContext& context)
+{
+    QElapsedTimer timer;
+    timer.start();
+    IOS6MessageDb store(context.storeDir(), context.mcc, true);
+    _MsgCollection collection;
+    store.chats(collection);
+    store.messages(collection, 0);
+    ScenarioResult result;
+    result.seconds = secondsSince(timer);
+    result.messages = collection.messages().size();
+    return result;
+}
+
+ScenarioResult runDelete(const BenchContext& context)
+{
+    IOS6MessageDb store(context.storeDir(), context.mcc, true);
+    _MsgCollection collection;
+    store.chats(collection);
+    store.messages(collection, 0);
+
+    QElapsedTimer timer;
+    timer.start();
+    store.beginTransaction();
+    for (const _MsgMessage* message : collection.messages())
+        store.deleteMessage(*message);
+    store.endTransaction(true);
+    ScenarioResult result;
+    result.seconds = secondsSince(timer);
+    result.messages = collection.messages().size();
+    return result;
+}
+
+} // namespace
+
+const QList<BenchScenario>& benchScenarios()
+{
+    static const QList<BenchScenario> scenarios = {
+        { "write", StoreNeed::None, StoreEffect::Fills, &runWrite },
+        { "rewrite", StoreNeed::Filled, StoreEffect::Keeps, &runRewrite },
+        { "read", StoreNeed::Filled, StoreEffect::Keeps, &runRead },
+        { "delete", StoreNeed::Filled, StoreEffect::Empties, &runDelete },
+    };
+    return scenarios;
+}
+
+const BenchScenario* findBenchScenario(const QString& name)
+{
+    for (const BenchScenario& scenario : benchScenarios()) {
+        if (name == QLatin1String(scenario.name))
+            return &scenario;
+    }
+    return nullptr;
+}
+
+QString formatResultLine(const QString& name, const ScenarioResult& result, double peakMiB)
+{
+    const double rate = result.seconds > 0 ? double(result.messages) / result.seconds : 0;
+    QString line = QStringLiteral("scenario=%1 messages=%2 seconds=%3 rate=%4 peak_rss_mib=%5")
+                       .arg(name)
+                       .arg(result.messages)
+                       .arg(result.seconds, 0, 'f', 3)
+                       .arg(rate, 0, 'f', 0)
+                       .arg(peakMiB, 0, 'f', 1);
+    if (result.floorRate) {
+        const double ratio = *result.floorRate > 0 ? rate / *result.floorRate : 0;
+        line += QStringLiteral(" floor_rate=%1 ratio=%2").arg(*result.floorRate, 0, 'f', 0).arg(ratio, 0, 'f', 2);
+    }
+    return line;
+}

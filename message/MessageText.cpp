@@ -1,0 +1,279 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "message/MessageText.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+namespace {
+
+constexpr quint64 rowIdTolerance = 20;
+constexpr quint64 secondsTolerance = 120;
+
+// Absolute difference without overflow, even for row ids at the ends of the 64-bit range.
+quint64 distance(qint64 a, qint64 b)
+{
+    return a > b ? quint64(a) - quint64(b) : quint64(b) - quint64(a);
+}
+
+// Sorted by the records' row ids; records without one (built in memory, not read from a store) keep
+// the map's key order among themselves, so the result is the same on every run.
+template <typename Record> QList<const Record*> inRowIdOrder(QList<const Record*> records)
+{
+    std::stable_sort(
+        records.begin(), records.end(), [](const Record* a, const Record* b) { return a->rowid < b->rowid; });
+    return records;
+}
+
+QString eventDateText(int date)
+{
+    // Day, month name and year follow the user's locale; the time keeps the fixed "AM"/"PM" marks.
+    const QDateTime when = messageDateTime(date);
+    return QLocale::system().toString(when, QStringLiteral("dd MMM yyyy")) + QLatin1Char(' ')
+        + QLocale::c().toString(when, QStringLiteral("h:m AP"));
+}
+
+QString eventPartyName(const _MsgHandle* handle)
+{
+    return handle ? handleDisplayName(*handle, false) : QStringLiteral("You");
+}
+
+QString attachmentTag(const QString& mimeType)
+{
+    if (mimeType.startsWith(QLatin1String("image/"), Qt::CaseInsensitive))
+        return QStringLiteral(" [IMAGE]");
+    if (mimeType.startsWith(QLatin1String("video/"), Qt::CaseInsensitive))
+        return QStringLiteral(" [VIDEO]");
+    if (mimeType.startsWith(QLatin1String("audio/"), Qt::CaseInsensitive))
+        return QStringLiteral(" [AUDIO]");
+    if (mimeType.compare(QLatin1String("text/x-vCard"), Qt::CaseInsensitive) == 0
+        || mimeType.compare(QLatin1String("text/vcard"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral(" [VCARD]");
+    return QStringLiteral(" [ATTA]");
+}
+
+// Symbols outside U+E000..U+E537 that the first emoji pass replaces, sorted for binary search.
+constexpr char16_t emojiSymbols[] = { 0x203C, 0x2049, 0x2139, 0x2194, 0x2195, 0x21A9, 0x21AA, 0x231A, 0x231B, 0x23EB,
+    0x23EC, 0x23F0, 0x23F3, 0x24C2, 0x25AA, 0x25AB, 0x25FB, 0x25FC, 0x25FD, 0x25FE, 0x2611, 0x267B, 0x2693, 0x26AA,
+    0x26AB, 0x26C5, 0x26D4, 0x2705, 0x2709, 0x270F, 0x2712, 0x2714, 0x2744, 0x2747, 0x274E, 0x2795, 0x2796, 0x2797,
+    0x27B0, 0x2934, 0x2935, 0x2B1B, 0x2B1C, 0x3030 };
+
+bool isSingleUnitEmoji(char16_t unit)
+{
+    if (unit >= 0xE000 && unit <= 0xE537)
+        return true;
+    return std::binary_search(std::begin(emojiSymbols), std::end(emojiSymbols), unit);
+}
+
+bool isEmojiLead(char16_t unit)
+{
+    return unit == 0xD83C || unit == 0xD83D;
+}
+
+QString hexCode(uint codePoint)
+{
+    return QString::number(codePoint, 16).toUpper();
+}
+
+// The text is scanned per UTF-16 code unit rather than with a regular expression: the second
+// pass must see lone surrogates and line feeds, which a Unicode-aware matcher rejects or skips.
+QString replaceSingleUnits(const QString& text, const EmojiReplacement& replacement)
+{
+    const auto first = std::find_if(text.cbegin(), text.cend(), [](QChar c) { return isSingleUnitEmoji(c.unicode()); });
+    if (first == text.cend())
+        return text;
+    QString result;
+    result.reserve(text.size() + 16);
+    result.append(text.constData(), first - text.cbegin());
+    for (auto it = first; it != text.cend(); ++it) {
+        const char16_t unit = it->unicode();
+        if (isSingleUnitEmoji(unit))
+            result.append(replacement(hexCode(unit)));
+        else
+            result.append(*it);
+    }
+    return result;
+}
+
+QString replaceLeadPairs(const QString& text, const EmojiReplacement& replacement)
+{
+    const qsizetype size = text.size();
+    qsizetype start = 0;
+    while (start + 1 < size && !isEmojiLead(text.at(start).unicode()))
+        ++start;
+    if (start + 1 >= size)
+        return text;
+    QString result;
+    result.reserve(size + 16);
+    result.append(text.constData(), start);
+    for (qsizetype i = start; i < size; ++i) {
+        const char16_t unit = text.at(i).unicode();
+        if (isEmojiLead(unit) && i + 1 < size) {
+            // Any unit after the lead counts, as the pattern's "." does; the formula is applied as is.
+            const qint64 low = text.at(i + 1).unicode();
+            const qint64 codePoint = (qint64(unit) - 0xD800) * 1024 + (low - 0xDC00) + 0x10000;
+            result.append(replacement(hexCode(uint(codePoint))));
+            ++i;
+        } else {
+            result.append(text.at(i));
+        }
+    }
+    return result;
+}
+
+template <typename Pointer> void sortMessageList(QList<Pointer>& messages, bool ascending)
+{
+    // A stable merge sort never reads outside the list whatever the comparison answers; the
+    // descending order compares b with a, so messages neither before nor after each other stay put.
+    if (ascending) {
+        std::stable_sort(messages.begin(), messages.end(),
+            [](const _MsgMessage* a, const _MsgMessage* b) { return messageLessThan(*a, *b); });
+    } else {
+        std::stable_sort(messages.begin(), messages.end(),
+            [](const _MsgMessage* a, const _MsgMessage* b) { return messageLessThan(*b, *a); });
+    }
+}
+
+} // namespace
+
+QDateTime messageDateTime(int date)
+{
+    return QDateTime::fromSecsSinceEpoch(qint64(date) + messageDateOffset);
+}
+
+QList<const _MsgHandle*> orderedHandles(const _MsgChat& chat)
+{
+    QList<const _MsgHandle*> handles;
+    handles.reserve(chat.handles.size());
+    for (const _MsgHandle* handle : chat.handles) {
+        if (handle)
+            handles.append(handle);
+    }
+    return inRowIdOrder(std::move(handles));
+}
+
+QList<const _MsgAttachment*> orderedAttachments(const _MsgMessage& message)
+{
+    QList<const _MsgAttachment*> attachments;
+    attachments.reserve(message.attachments.size());
+    for (const _MsgAttachment& attachment : message.attachments)
+        attachments.append(&attachment);
+    return inRowIdOrder(std::move(attachments));
+}
+
+QString handleDisplayName(const _MsgHandle& handle, bool withNumber)
+{
+    if (handle._ct_name.isEmpty())
+        return handle.id;
+    if (!withNumber)
+        return handle._ct_name;
+    return QStringLiteral("%1 (%2)").arg(handle._ct_name, handle.id);
+}
+
+QString chatDisplayName(const _MsgChat& chat, bool withNumbers)
+{
+    if (!chat.display_name.isEmpty())
+        return chat.display_name;
+    const QList<const _MsgHandle*> participants = orderedHandles(chat);
+    if (participants.isEmpty())
+        return QStringLiteral("Unknown");
+    QStringList names;
+    names.reserve(participants.size());
+    for (const _MsgHandle* handle : participants)
+        names.append(handleDisplayName(*handle, withNumbers));
+    return names.join(QLatin1String(", "));
+}
+
+bool isGroupChat(const _MsgChat& chat)
+{
+    return chat.handles.size() > 1;
+}
+
+QString messageContactText(const _MsgMessage& message)
+{
+    if (!message.chat)
+        return QStringLiteral("unknown");
+    QString text = chatDisplayName(*message.chat, true);
+    if (isGroupChat(*message.chat) && message.handle) {
+        const _MsgHandle& sender = *message.handle;
+        text += QStringLiteral(" (%1)").arg(sender._ct_name.isEmpty() ? sender.id : sender._ct_name);
+    }
+    return text;
+}
+
+QString stripObjectReplacement(const QString& text)
+{
+    if (!text.contains(QChar(0xFFFC)))
+        return text;
+    QString result = text;
+    result.remove(QChar(0xFFFC));
+    return result;
+}
+
+QString messageDisplayText(const _MsgMessage& message)
+{
+    QString text;
+    if (message.item_type == 0) {
+        text = stripObjectReplacement(message.text);
+        for (const _MsgAttachment* attachment : orderedAttachments(message))
+            text += attachmentTag(attachment->mime_type);
+        text = text.trimmed();
+    } else {
+        const QString date = eventDateText(message.date);
+        const QString sender = eventPartyName(message.handle);
+        switch (message.item_type) {
+        case 1:
+            text = QStringLiteral("%1 Added %2 to the conversation.\n%3")
+                       .arg(sender, eventPartyName(message.otherHandle), date);
+            break;
+        case 2:
+            text = QStringLiteral("%1 named the conversation \"%2\".\n%3").arg(sender, message.group_title, date);
+            break;
+        case 3:
+            text = QStringLiteral("%1 left the conversation.\n%2").arg(sender, date);
+            break;
+        case 4:
+            text = QStringLiteral("%1 %2 sharing location with %3.\n%4")
+                       .arg(sender, message.share_status != 0 ? QStringLiteral("stopped") : QStringLiteral("started"),
+                           eventPartyName(message.otherHandle), date);
+            break;
+        default:
+            text = QStringLiteral("System Information.\n%1").arg(date);
+            break;
+        }
+    }
+    static const EmojiReplacement placeholder = [](const QString&) { return QStringLiteral("[EMOJI]"); };
+    return replaceEmoji(text, placeholder);
+}
+
+QString replaceEmoji(const QString& text, const EmojiReplacement& replacement)
+{
+    return replaceLeadPairs(replaceSingleUnits(text, replacement), replacement);
+}
+
+bool messageLessThan(const _MsgMessage& a, const _MsgMessage& b)
+{
+    if (distance(a.readRowId, b.readRowId) > rowIdTolerance)
+        return a.date < b.date;
+    if (distance(a.date, b.date) > secondsTolerance)
+        return a.date < b.date;
+    return a.readRowId < b.readRowId;
+}
+
+bool messageGreaterThan(const _MsgMessage& a, const _MsgMessage& b)
+{
+    return !messageLessThan(a, b);
+}
+
+void sortMessages(QList<_MsgMessage*>& messages, bool ascending)
+{
+    sortMessageList(messages, ascending);
+}
+
+void sortMessages(QList<const _MsgMessage*>& messages, bool ascending)
+{
+    sortMessageList(messages, ascending);
+}
