@@ -2,17 +2,95 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/phonesim/AdbDeviceServer.h"
 
+#include "tools/phonesim/AdbHostConnection.h"
+
+#include <QCommandLineParser>
+#include <QTcpSocket>
+
+#include <cstdio>
+
+namespace {
+
+const QString portOption = QStringLiteral("adb-port");
+const QString serialOption = QStringLiteral("adb-serial");
+const QString productOption = QStringLiteral("adb-product");
+const QString modelOption = QStringLiteral("adb-model");
+const QString deviceOption = QStringLiteral("adb-device");
+const QString packagesOption = QStringLiteral("packages");
+const QString noPackagesOption = QStringLiteral("no-packages");
+const QString installFailOption = QStringLiteral("install-fail");
+const QString broadcastErrorOption = QStringLiteral("broadcast-error");
+
+const QString defaultPackages = QStringLiteral(
+    "android,com.android.phone,com.android.providers.telephony,com.android.settings,com.android.mms");
+
+} // namespace
+
+void logAdb(const QString& text)
+{
+    std::fprintf(stderr, "adb: %s\n", text.toUtf8().constData());
+    std::fflush(stderr);
+}
+
 AdbDeviceServer::AdbDeviceServer(ChannelBroker& broker, QObject* parent)
     : QObject(parent)
     , m_broker(broker)
 {
+    connect(&m_server, &QTcpServer::newConnection, this, &AdbDeviceServer::acceptHosts);
 }
 
-void AdbDeviceServer::addOptions(QCommandLineParser&)
+void AdbDeviceServer::addOptions(QCommandLineParser& parser)
 {
+    parser.addOptions({
+        {portOption, QStringLiteral("TCP port on 127.0.0.1 of the emulated adb device (0: any free port)."),
+         QStringLiteral("port"), QStringLiteral("0")},
+        {serialOption, QStringLiteral("Serial number the emulated device reports (getprop ro.serialno)."),
+         QStringLiteral("text"), QStringLiteral("QSMSSIM0001")},
+        {productOption, QStringLiteral("Product name in the adb connection banner."), QStringLiteral("text"),
+         QStringLiteral("qsms_sim")},
+        {modelOption, QStringLiteral("Model name in the adb connection banner."), QStringLiteral("text"),
+         QStringLiteral("Simulated_Phone")},
+        {deviceOption, QStringLiteral("Device name in the adb connection banner."), QStringLiteral("text"),
+         QStringLiteral("qsmssim")},
+        {packagesOption,
+         QStringLiteral("Comma-separated packages installed at start; the companion package "
+                        "com.quillbarrow.smsagent only when listed."),
+         QStringLiteral("list"), defaultPackages},
+        {noPackagesOption, QStringLiteral("pm -l prints nothing, as an unreadable package manager would.")},
+        {installFailOption, QStringLiteral("Every pm install prints \"Failure [TEXT]\"."), QStringLiteral("TEXT")},
+        {broadcastErrorOption, QStringLiteral("Every am broadcast prints \"Error: TEXT\"."), QStringLiteral("TEXT")},
+    });
 }
 
-bool AdbDeviceServer::start(const QCommandLineParser&, QString*)
+bool AdbDeviceServer::start(const QCommandLineParser& parser, QString* error)
 {
+    bool ok = false;
+    const uint port = parser.value(portOption).toUInt(&ok);
+    if (!ok || port > 65535) {
+        *error = QStringLiteral("invalid --adb-port: %1").arg(parser.value(portOption));
+        return false;
+    }
+
+    m_state.serial = parser.value(serialOption);
+    m_state.product = parser.value(productOption);
+    m_state.model = parser.value(modelOption);
+    m_state.device = parser.value(deviceOption);
+    for (const QString& name : parser.value(packagesOption).split(QLatin1Char(','), Qt::SkipEmptyParts))
+        m_state.packages.insert(name.trimmed());
+    m_state.hidePackages = parser.isSet(noPackagesOption);
+    m_state.installFailure = parser.value(installFailOption);
+    m_state.broadcastError = parser.value(broadcastErrorOption);
+
+    if (!m_server.listen(QHostAddress::LocalHost, static_cast<quint16>(port))) {
+        *error = QStringLiteral("adb device cannot listen on port %1: %2").arg(port).arg(m_server.errorString());
+        return false;
+    }
+    logAdb(QStringLiteral("listening on 127.0.0.1:%1").arg(m_server.serverPort()));
     return true;
+}
+
+void AdbDeviceServer::acceptHosts()
+{
+    while (QTcpSocket* socket = m_server.nextPendingConnection())
+        new AdbHostConnection(socket, m_state, m_broker, this);
 }

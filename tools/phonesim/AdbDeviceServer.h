@@ -2,13 +2,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "tools/phonesim/AdbDeviceState.h"
 #include "tools/phonesim/SimulatorModule.h"
 
 #include <QObject>
+#include <QTcpServer>
 
 class ChannelBroker;
 
-// An emulated Android device that the real adb reaches with `adb connect 127.0.0.1:PORT`.
+// An emulated Android device that the real adb reaches with `adb connect 127.0.0.1:PORT`: it
+// listens as a device daemon does and serves every host that connects.
 class AdbDeviceServer : public QObject, public SimulatorModule
 {
     Q_OBJECT
@@ -18,8 +21,12 @@ public:
 
     void addOptions(QCommandLineParser& parser) override;
     bool start(const QCommandLineParser& parser, QString* error) override;
-    quint16 listeningPort() const override { return 0; }
+    quint16 listeningPort() const override { return m_server.serverPort(); }
 
 private:
+    void acceptHosts();
+
     ChannelBroker& m_broker;
+    AdbDeviceState m_state;
+    QTcpServer m_server;
 };

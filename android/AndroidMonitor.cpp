@@ -1,0 +1,130 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidMonitor.h"
+
+#include "android/AdbCommands.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <exception>
+
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <shellapi.h>
+#endif
+
+namespace {
+
+// A fresh server says so; anything else means adb could not bring one up by itself.
+bool serverStartedFresh(const QString& startOutput)
+{
+    return startOutput.contains(QLatin1String("daemon started successfully"), Qt::CaseInsensitive);
+}
+
+#ifdef Q_OS_WIN
+// Starts the maker's device manager (it brings up the USB drivers and the server) and waits for it
+// a little. A missing program fails silently.
+void launchDeviceManager()
+{
+    const QString path = QDir::toNativeSeparators(
+        QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("QuillbarrowDeviceManager.exe")));
+    const std::wstring file = path.toStdWString();
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = 0x40;
+    info.hwnd = GetActiveWindow();
+    info.lpVerb = L"open";
+    info.lpFile = file.c_str();
+    info.nShow = 0;
+    if (ShellExecuteExW(&info) && info.hProcess) {
+        WaitForSingleObject(info.hProcess, 5000);
+        CloseHandle(info.hProcess);
+    }
+}
+#endif
+
+} // namespace
+
+AndroidMonitor::AndroidMonitor(QObject* parent, int pollIntervalMs)
+    : QThread(parent)
+    , m_pollIntervalMs(pollIntervalMs)
+{
+    qRegisterMetaType<AdbDevice>("AdbDevice");
+}
+
+AndroidMonitor::~AndroidMonitor()
+{
+    qDebug("%s", "~AndroidMonitor begin");
+    stopRequested = true;
+    m_future.waitForFinished();
+    killServer();
+    qDebug("%s", "~AndroidMonitor end");
+}
+
+void AndroidMonitor::start()
+{
+    m_future = QtConcurrent::run(QThreadPool::globalInstance(), [this] { watch(); });
+}
+
+void AndroidMonitor::watch()
+{
+    if (!serverStartedFresh(startServer())) {
+#ifdef Q_OS_WIN
+        launchDeviceManager();
+#endif
+        startServer();
+    }
+
+    while (!stopRequested) {
+        poll();
+        pause();
+    }
+}
+
+void AndroidMonitor::poll()
+{
+    QList<AdbDevice> devices;
+    try {
+        devices = listDevices();
+    } catch (const std::exception&) {
+        // adb failed or wrote to standard error (a server start-up notice): try again next time.
+        return;
+    }
+
+    QSet<QString> currentSerials;
+    for (const AdbDevice& device : devices) {
+        currentSerials.insert(device.serial);
+        if (!knownSerials.contains(device.serial)) {
+            knownSerials.insert(device.serial);
+            emit deviceConnected(device);
+        }
+    }
+
+    QStringList goneSerials;
+    for (const QString& serial : std::as_const(knownSerials)) {
+        if (!currentSerials.contains(serial))
+            goneSerials.append(serial);
+    }
+    std::sort(goneSerials.begin(), goneSerials.end());
+    for (const QString& serial : std::as_const(goneSerials)) {
+        knownSerials.remove(serial);
+        emit deviceDisconnected(serial);
+    }
+}
+
+// Sleeps one poll interval in short steps, so that a stop request does not wait the whole interval.
+void AndroidMonitor::pause()
+{
+    const QDeadlineTimer deadline(m_pollIntervalMs);
+    while (!stopRequested && !deadline.hasExpired())
+        QThread::msleep(static_cast<unsigned long>(std::min<qint64>(100, deadline.remainingTime())));
+}

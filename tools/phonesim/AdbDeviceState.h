@@ -1,0 +1,32 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+// What the emulated device remembers while it runs: its identity, installed packages, files pushed
+// to it, and the faults it was told to inject. Shared by every host connection.
+struct AdbDeviceState
+{
+    QString serial;
+    QString product;
+    QString model;
+    QString device;
+
+    QSet<QString> packages;
+    // `pm -l` prints nothing at all, as an unreadable package manager would.
+    bool hidePackages = false;
+    // Non-empty: every `pm install` prints "Failure [installFailure]".
+    QString installFailure;
+    // Non-empty: every `am broadcast` prints "Error: broadcastError".
+    QString broadcastError;
+
+    // Files pushed through sync, by device path.
+    QHash<QString, QByteArray> files;
+};
+
+// Writes one "adb: ..." line of the device's log to standard error.
+void logAdb(const QString& text);

@@ -1,0 +1,248 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tools/phonesim/AdbHostConnection.h"
+
+#include "tools/phonesim/AdbDeviceState.h"
+#include "tools/phonesim/AdbShell.h"
+#include "tools/phonesim/AdbSyncSession.h"
+#include "tools/phonesim/ChannelBroker.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+
+const std::uint32_t protocolVersion = 0x01000001;
+const std::uint32_t devicePayloadLimit = 1024 * 1024;
+
+} // namespace
+
+AdbHostConnection::AdbHostConnection(QTcpSocket* socket, AdbDeviceState& state, ChannelBroker& broker,
+                                     QObject* parent)
+    : QObject(parent)
+    , m_socket(socket)
+    , m_state(state)
+    , m_broker(broker)
+{
+    m_socket->setParent(this);
+    connect(m_socket, &QTcpSocket::readyRead, this, &AdbHostConnection::readFromHost);
+    connect(m_socket, &QTcpSocket::disconnected, this, [this] {
+        logAdb(QStringLiteral("host disconnected"));
+        deleteLater();
+    });
+}
+
+AdbHostConnection::~AdbHostConnection()
+{
+    m_socket->disconnect(this);
+    while (!m_streams.empty())
+        closeStream(m_streams.begin()->first, false);
+}
+
+void AdbHostConnection::readFromHost()
+{
+    m_buffer += m_socket->readAll();
+    try {
+        AdbPacket packet;
+        // The host's CNXN may carry a payload of up to its own limit; later packets obey ours.
+        while (AdbPacket::take(m_buffer, packet, m_connected ? m_maxPayload : devicePayloadLimit))
+            handle(packet);
+    } catch (const std::exception& error) {
+        logAdb(QStringLiteral("dropping host: %1").arg(QString::fromUtf8(error.what())));
+        m_socket->abort();
+        deleteLater();
+    }
+}
+
+void AdbHostConnection::handle(const AdbPacket& packet)
+{
+    switch (packet.command) {
+    case AdbPacket::CNXN: {
+        while (!m_streams.empty())
+            closeStream(m_streams.begin()->first, false);
+        m_maxPayload = std::clamp<std::uint32_t>(packet.arg1, 4096, devicePayloadLimit);
+        m_connected = true;
+        const QString banner = QStringLiteral("device::ro.product.name=%1;ro.product.model=%2;ro.product.device=%3;"
+                                              "features=")
+                                   .arg(m_state.product, m_state.model, m_state.device);
+        logAdb(QStringLiteral("connect from %1").arg(QString::fromUtf8(packet.payload).remove(QChar())));
+        send(AdbPacket::CNXN, protocolVersion, devicePayloadLimit, banner.toUtf8());
+        return;
+    }
+    case AdbPacket::OPEN:
+        openStream(packet.arg0, packet.payload);
+        return;
+    case AdbPacket::OKAY:
+        if (Stream* stream = find(packet.arg1)) {
+            stream->remoteId = packet.arg0;
+            stream->awaitingOkay = false;
+            pump(stream->localId);
+        }
+        return;
+    case AdbPacket::WRTE:
+        if (find(packet.arg1)) {
+            // Acknowledge first: the host sends nothing more on this stream until it has the OKAY.
+            send(AdbPacket::OKAY, packet.arg1, packet.arg0);
+            writeToStream(packet.arg1, packet.payload);
+        }
+        return;
+    case AdbPacket::CLSE:
+        if (find(packet.arg1))
+            closeStream(packet.arg1, false);
+        return;
+    default:
+        logAdb(QStringLiteral("ignoring packet %1").arg(QString::fromLatin1(AdbPacket::commandName(packet.command))));
+        return;
+    }
+}
+
+void AdbHostConnection::openStream(quint32 remoteId, const QByteArray& rawName)
+{
+    QByteArray name = rawName;
+    const int nul = name.indexOf('\0');
+    if (nul >= 0)
+        name.truncate(nul);
+    const QString service = QString::fromUtf8(name);
+
+    auto stream = std::make_unique<Stream>();
+    stream->localId = m_nextLocalId++;
+    stream->remoteId = remoteId;
+    Stream& opened = *stream;
+
+    if (service.startsWith(QLatin1String("shell:")) || service.startsWith(QLatin1String("exec:"))) {
+        const QString command = service.mid(service.indexOf(QLatin1Char(':')) + 1);
+        logAdb(QStringLiteral("shell %1").arg(command));
+        m_streams.emplace(opened.localId, std::move(stream));
+        send(AdbPacket::OKAY, opened.localId, remoteId);
+        opened.pending = runShellCommand(m_state, m_broker, command);
+        opened.closeWhenSent = true;
+        pump(opened.localId);
+        return;
+    }
+    if (service == QLatin1String("sync:")) {
+        logAdb(QStringLiteral("sync"));
+        opened.sync = std::make_unique<AdbSyncSession>(m_state);
+        m_streams.emplace(opened.localId, std::move(stream));
+        send(AdbPacket::OKAY, opened.localId, remoteId);
+        return;
+    }
+    if (service.startsWith(QLatin1String("tcp:"))) {
+        bool ok = false;
+        const uint port = service.section(QLatin1Char(':'), 1, 1).toUInt(&ok);
+        if (ok && port > 0 && port <= 65535) {
+            logAdb(QStringLiteral("forward stream %1").arg(service));
+            m_streams.emplace(opened.localId, std::move(stream));
+            openForward(opened, static_cast<quint16>(port));
+            return;
+        }
+    }
+    logAdb(QStringLiteral("refused %1").arg(service));
+    send(AdbPacket::CLSE, 0, remoteId);
+}
+
+void AdbHostConnection::openForward(Stream& stream, quint16 devicePort)
+{
+    const quint32 localId = stream.localId;
+    const quint16 endpointPort = m_broker.channelEndpoint(devicePort);
+    if (endpointPort == 0) {
+        // Nobody on the device listens there: accept the stream and close it at once.
+        logAdb(QStringLiteral("no channel for tcp:%1, closing").arg(devicePort));
+        send(AdbPacket::OKAY, localId, stream.remoteId);
+        closeStream(localId, true);
+        return;
+    }
+
+    auto* endpoint = new QTcpSocket(this);
+    stream.endpoint = endpoint;
+    connect(endpoint, &QTcpSocket::connected, this, [this, localId] {
+        if (Stream* s = find(localId))
+            send(AdbPacket::OKAY, localId, s->remoteId);
+    });
+    connect(endpoint, &QTcpSocket::readyRead, this, [this, localId, endpoint] {
+        if (Stream* s = find(localId)) {
+            s->pending += endpoint->readAll();
+            pump(localId);
+        }
+    });
+    connect(endpoint, &QTcpSocket::disconnected, this, [this, localId] {
+        if (Stream* s = find(localId)) {
+            s->closeWhenSent = true;
+            pump(localId);
+        }
+    });
+    connect(endpoint, &QTcpSocket::errorOccurred, this, [this, localId, endpoint](QAbstractSocket::SocketError) {
+        Stream* s = find(localId);
+        if (s && endpoint->state() != QAbstractSocket::ConnectedState && !s->closeWhenSent) {
+            logAdb(QStringLiteral("channel endpoint: %1").arg(endpoint->errorString()));
+            s->pending += endpoint->readAll();
+            s->closeWhenSent = true;
+            pump(localId);
+        }
+    });
+    endpoint->connectToHost(QHostAddress::LocalHost, endpointPort);
+}
+
+void AdbHostConnection::writeToStream(quint32 localId, const QByteArray& data)
+{
+    Stream* stream = find(localId);
+    if (stream->sync) {
+        stream->pending += stream->sync->feed(data);
+        if (stream->sync->finished())
+            stream->closeWhenSent = true;
+        pump(localId);
+    } else if (stream->endpoint) {
+        stream->endpoint->write(data);
+    }
+    // A shell stream has no input: whatever the host types is dropped.
+}
+
+void AdbHostConnection::pump(quint32 localId)
+{
+    Stream* stream = find(localId);
+    if (!stream || stream->awaitingOkay)
+        return;
+    if (!stream->pending.isEmpty()) {
+        const int size = std::min<int>(stream->pending.size(), static_cast<int>(m_maxPayload));
+        send(AdbPacket::WRTE, localId, stream->remoteId, stream->pending.left(size));
+        stream->pending.remove(0, size);
+        stream->awaitingOkay = true;
+        return;
+    }
+    if (stream->closeWhenSent)
+        closeStream(localId, true);
+}
+
+void AdbHostConnection::closeStream(quint32 localId, bool tellHost)
+{
+    auto it = m_streams.find(localId);
+    if (it == m_streams.end())
+        return;
+    std::unique_ptr<Stream> stream = std::move(it->second);
+    m_streams.erase(it);
+    if (tellHost)
+        send(AdbPacket::CLSE, localId, stream->remoteId);
+    if (QTcpSocket* endpoint = stream->endpoint) {
+        endpoint->disconnect(this);
+        endpoint->disconnectFromHost();
+        endpoint->deleteLater();
+    }
+}
+
+void AdbHostConnection::send(std::uint32_t command, std::uint32_t arg0, std::uint32_t arg1, const QByteArray& payload)
+{
+    AdbPacket packet;
+    packet.command = command;
+    packet.arg0 = arg0;
+    packet.arg1 = arg1;
+    packet.payload = payload;
+    m_socket->write(packet.encode());
+}
+
+AdbHostConnection::Stream* AdbHostConnection::find(quint32 localId)
+{
+    const auto it = m_streams.find(localId);
+    return it == m_streams.end() ? nullptr : it->second.get();
+}
