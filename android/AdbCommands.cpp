@@ -59,46 +59,44 @@ QString runAdb(const QStringList& arguments, bool throwOnError)
 
 QString startServer()
 {
-    return runAdb({QStringLiteral("start-server")}, false);
+    return runAdb({ QStringLiteral("start-server") }, false);
 }
 
 void killServer()
 {
-    runAdb({QStringLiteral("kill-server")}, false);
+    runAdb({ QStringLiteral("kill-server") }, false);
 }
 
 QList<AdbDevice> listDevices()
 {
-    return parseDeviceList(runAdb({QStringLiteral("devices")}, true));
+    return parseDeviceList(runAdb({ QStringLiteral("devices") }, true));
 }
 
 QSet<QString> listPackages(const QString& serial)
 {
-    return parsePackageList(runAdb({QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("pm"),
-                                    QStringLiteral("-l")},
-                                   false));
+    return parsePackageList(runAdb(
+        { QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("pm"), QStringLiteral("-l") }, false));
 }
 
 void installPackage(const QString& serial, const QString& filePath)
 {
-    const QString output = runAdb({QStringLiteral("-s"), serial, QStringLiteral("install"), filePath}, false);
+    const QString output = runAdb({ QStringLiteral("-s"), serial, QStringLiteral("install"), filePath }, false);
     if (!installSucceeded(output))
         fail(output);
 }
 
 void forwardPort(const QString& serial, int localPort, int remotePort)
 {
-    runAdb({QStringLiteral("-s"), serial, QStringLiteral("forward"), QStringLiteral("tcp:%1").arg(localPort),
-            QStringLiteral("tcp:%1").arg(remotePort)},
-           true);
+    runAdb({ QStringLiteral("-s"), serial, QStringLiteral("forward"), QStringLiteral("tcp:%1").arg(localPort),
+               QStringLiteral("tcp:%1").arg(remotePort) },
+        true);
 }
 
-void activityManager(const QString& serial, const QString& subcommand, const QString& component,
-                     const QString& action, const QString& data, const QStringList& categories,
-                     const QString& mimeType)
+void activityManager(const QString& serial, const QString& subcommand, const QString& component, const QString& action,
+    const QString& data, const QStringList& categories, const QString& mimeType)
 {
-    const QString output = runAdb(
-        activityManagerArguments(serial, subcommand, component, action, data, categories, mimeType), false);
+    const QString output
+        = runAdb(activityManagerArguments(serial, subcommand, component, action, data, categories, mimeType), false);
     if (activityManagerFailed(output))
         fail(output);
 }
@@ -119,7 +117,7 @@ QList<AdbDevice> parseDeviceList(const QString& output)
         const QRegularExpressionMatch match = deviceLine.match(line);
         if (!match.hasMatch())
             continue;
-        devices.append(AdbDevice{line, match.captured(1), match.captured(2)});
+        devices.append(AdbDevice { line, match.captured(1), match.captured(2) });
     }
     return devices;
 }
@@ -154,10 +152,9 @@ bool activityManagerFailed(const QString& output)
 }
 
 QStringList activityManagerArguments(const QString& serial, const QString& subcommand, const QString& component,
-                                     const QString& action, const QString& data, const QStringList& categories,
-                                     const QString& mimeType)
+    const QString& action, const QString& data, const QStringList& categories, const QString& mimeType)
 {
-    QStringList arguments{QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("am"), subcommand};
+    QStringList arguments { QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("am"), subcommand };
     const auto addOption = [&arguments](const char* option, const QString& value) {
         if (!value.isEmpty())
             arguments << QString::fromLatin1(option) << value;

@@ -31,9 +31,8 @@ void installPackage(const QString& serial, const QString& filePath);
 // `adb -s SERIAL forward tcp:LOCAL tcp:REMOTE`; throws on any standard-error text.
 void forwardPort(const QString& serial, int localPort, int remotePort);
 // `adb -s SERIAL shell am SUBCOMMAND ...`; throws with the whole output when a line begins "error:".
-void activityManager(const QString& serial, const QString& subcommand, const QString& component,
-                     const QString& action, const QString& data, const QStringList& categories,
-                     const QString& mimeType);
+void activityManager(const QString& serial, const QString& subcommand, const QString& component, const QString& action,
+    const QString& data, const QStringList& categories, const QString& mimeType);
 
 // The parsers and the argument builder behind the operations above, pure functions on text.
 
@@ -47,5 +46,4 @@ bool installSucceeded(const QString& output);
 // True when a line begins with "error:" (in any letter case).
 bool activityManagerFailed(const QString& output);
 QStringList activityManagerArguments(const QString& serial, const QString& subcommand, const QString& component,
-                                     const QString& action, const QString& data, const QStringList& categories,
-                                     const QString& mimeType);
+    const QString& action, const QString& data, const QStringList& categories, const QString& mimeType);

@@ -4,9 +4,7 @@
 
 #include "android/AdbCommands.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -14,12 +12,17 @@
 #include <exception>
 
 #ifdef Q_OS_WIN
+#include <QCoreApplication>
+#include <QDir>
+
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// windows.h must precede shellapi.h, so the order is kept by hand.
+// clang-format off
 #include <windows.h>
-
 #include <shellapi.h>
+// clang-format on
 #endif
 
 namespace {

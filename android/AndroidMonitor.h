@@ -36,7 +36,7 @@ private:
     void poll();
     void pause();
 
-    std::atomic<bool> stopRequested{false};
+    std::atomic<bool> stopRequested { false };
     QSet<QString> knownSerials;
     QFuture<void> m_future;
     const int m_pollIntervalMs;

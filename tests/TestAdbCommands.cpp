@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <functional>
+#include <limits>
 #include <stdexcept>
 
 namespace {
@@ -94,6 +95,7 @@ private slots:
     void failuresOfFaultyDevice();
     void forwardReachesDevice();
     void activityManagerBroadcast();
+    void forwardRelaysBothWays();
 
 private:
     QString connectSimulator(PhoneSimulatorProcess& simulator, const QStringList& arguments);
@@ -139,30 +141,30 @@ void TestAdbCommands::parseDeviceList_data()
 
     QTest::newRow("empty listing") << QStringLiteral("List of devices attached\n\n") << QStringList();
     QTest::newRow("no header") << QStringLiteral("emulator-5554\tdevice\n") << QStringList();
-    QTest::newRow("header in another case")
-        << QStringLiteral("list OF Devices ATTACHED\nR58M1234\tdevice\n") << QStringList{QStringLiteral("R58M1234|device|R58M1234\tdevice")};
+    QTest::newRow("header in another case") << QStringLiteral("list OF Devices ATTACHED\nR58M1234\tdevice\n")
+                                            << QStringList { QStringLiteral("R58M1234|device|R58M1234\tdevice") };
     QTest::newRow("lines before the header ignored")
         << QStringLiteral("* daemon started successfully\nabc\tdevice\n  List of devices attached  \nxyz_1\toffline\n")
-        << QStringList{QStringLiteral("xyz_1|offline|xyz_1\toffline")};
+        << QStringList { QStringLiteral("xyz_1|offline|xyz_1\toffline") };
     QTest::newRow("emulator serial with dashes and a tab")
         << QStringLiteral("List of devices attached\nemulator-5554\tdevice\n")
-        << QStringList{QStringLiteral("emulator-5554|device|emulator-5554\tdevice")};
+        << QStringList { QStringLiteral("emulator-5554|device|emulator-5554\tdevice") };
     QTest::newRow("network serial kept whole")
         << QStringLiteral("List of devices attached\n192.168.0.7:5555\tdevice\n")
-        << QStringList{QStringLiteral("192.168.0.7:5555|device|192.168.0.7:5555\tdevice")};
+        << QStringList { QStringLiteral("192.168.0.7:5555|device|192.168.0.7:5555\tdevice") };
     QTest::newRow("loopback serial with spaces")
         << QStringLiteral("List of devices attached\n  127.0.0.1:5555    unauthorized  \n")
-        << QStringList{QStringLiteral("127.0.0.1:5555|unauthorized|127.0.0.1:5555    unauthorized")};
+        << QStringList { QStringLiteral("127.0.0.1:5555|unauthorized|127.0.0.1:5555    unauthorized") };
     QTest::newRow("carriage returns and several devices in order")
         << QStringLiteral("List of devices attached\r\nZX1\tdevice\r\nemulator-5556\toffline\r\n\r\n")
-        << QStringList{QStringLiteral("ZX1|device|ZX1\tdevice"),
-                       QStringLiteral("emulator-5556|offline|emulator-5556\toffline")};
+        << QStringList { QStringLiteral("ZX1|device|ZX1\tdevice"),
+               QStringLiteral("emulator-5556|offline|emulator-5556\toffline") };
     QTest::newRow("service name serial")
         << QStringLiteral("List of devices attached\nadb-R58M-x._adb-tls-connect._tcp.\tdevice\n")
-        << QStringList{QStringLiteral("adb-R58M-x._adb-tls-connect._tcp.|device|adb-R58M-x._adb-tls-connect._tcp.\tdevice")};
-    QTest::newRow("line without a state skipped")
-        << QStringLiteral("List of devices attached\nlonely\nABC device\n")
-        << QStringList{QStringLiteral("ABC|device|ABC device")};
+        << QStringList { QStringLiteral(
+               "adb-R58M-x._adb-tls-connect._tcp.|device|adb-R58M-x._adb-tls-connect._tcp.\tdevice") };
+    QTest::newRow("line without a state skipped") << QStringLiteral("List of devices attached\nlonely\nABC device\n")
+                                                  << QStringList { QStringLiteral("ABC|device|ABC device") };
 }
 
 void TestAdbCommands::parseDeviceList()
@@ -190,14 +192,14 @@ void TestAdbCommands::isOnline()
 {
     QFETCH(QString, state);
     QFETCH(bool, online);
-    QCOMPARE(AdbDevice({QString(), QStringLiteral("s"), state}).isOnline(), online);
+    QCOMPARE(AdbDevice({ QString(), QStringLiteral("s"), state }).isOnline(), online);
 }
 
 void TestAdbCommands::parsePackageList()
 {
     const QString output = QStringLiteral("package:com.a\n  package:com.b  \r\nPACKAGE:com.c\nxpackage:com.d\n"
                                           "package: com.e \nerror: device offline\npackage:com.a\n");
-    const QSet<QString> expected{QStringLiteral("com.a"), QStringLiteral("com.b"), QStringLiteral("com.e")};
+    const QSet<QString> expected { QStringLiteral("com.a"), QStringLiteral("com.b"), QStringLiteral("com.e") };
     QCOMPARE(::parsePackageList(output), expected);
     QVERIFY(::parsePackageList(QStringLiteral("run adb failed.")).isEmpty());
 }
@@ -210,7 +212,8 @@ void TestAdbCommands::installSucceeded_data()
         << QStringLiteral("Performing Push Install\nx.apk: 1 file pushed.\n\n\tpkg: /data/local/tmp/x.apk\nSuccess\n")
         << true;
     QTest::newRow("success in another case") << QStringLiteral("SUCCESS\r\n") << true;
-    QTest::newRow("failure line") << QStringLiteral("\tpkg: /data/local/tmp/x.apk\nFailure [INSTALL_FAILED_OLDER_SDK]\n")
+    QTest::newRow("failure line") << QStringLiteral(
+        "\tpkg: /data/local/tmp/x.apk\nFailure [INSTALL_FAILED_OLDER_SDK]\n")
                                   << false;
     QTest::newRow("success only as part of a line") << QStringLiteral("Successfully started\n") << false;
     QTest::newRow("adb missing") << QStringLiteral("run adb failed.") << false;
@@ -227,8 +230,8 @@ void TestAdbCommands::activityManagerFailed_data()
 {
     QTest::addColumn<QString>("output");
     QTest::addColumn<bool>("failed");
-    QTest::newRow("completed")
-        << QStringLiteral("Broadcasting: Intent { act=x }\nBroadcast completed: result=0\n") << false;
+    QTest::newRow("completed") << QStringLiteral("Broadcasting: Intent { act=x }\nBroadcast completed: result=0\n")
+                               << false;
     QTest::newRow("error line") << QStringLiteral("Broadcasting: Intent { act=x }\nError: no receiver\n") << true;
     QTest::newRow("indented lower case") << QStringLiteral("  error: device offline\n") << true;
     QTest::newRow("error later in the line") << QStringLiteral("Warning, an error: maybe\n") << false;
@@ -251,17 +254,20 @@ void TestAdbCommands::activityManagerArguments_data()
     QTest::addColumn<QString>("mimeType");
     QTest::addColumn<QStringList>("expected");
 
-    const QStringList head{QStringLiteral("-s"), QStringLiteral("SER"), QStringLiteral("shell"), QStringLiteral("am"),
-                           QStringLiteral("broadcast")};
+    const QStringList head { QStringLiteral("-s"), QStringLiteral("SER"), QStringLiteral("shell"), QStringLiteral("am"),
+        QStringLiteral("broadcast") };
     QTest::newRow("component and data only")
         << QStringLiteral("p/.R") << QString() << QStringLiteral("tcp://x") << QStringList() << QString()
-        << head + QStringList{QStringLiteral("-n"), QStringLiteral("p/.R"), QStringLiteral("-d"), QStringLiteral("tcp://x")};
+        << head
+            + QStringList { QStringLiteral("-n"), QStringLiteral("p/.R"), QStringLiteral("-d"),
+                  QStringLiteral("tcp://x") };
     QTest::newRow("every option, categories repeated")
-        << QStringLiteral("p/.R") << QStringLiteral("act") << QStringLiteral("d") << QStringList{QStringLiteral("c1"), QStringLiteral("c2")}
-        << QStringLiteral("text/plain")
-        << head + QStringList{QStringLiteral("-n"), QStringLiteral("p/.R"), QStringLiteral("-a"), QStringLiteral("act"),
-                              QStringLiteral("-d"), QStringLiteral("d"), QStringLiteral("-c"), QStringLiteral("c1"),
-                              QStringLiteral("-c"), QStringLiteral("c2"), QStringLiteral("-t"), QStringLiteral("text/plain")};
+        << QStringLiteral("p/.R") << QStringLiteral("act") << QStringLiteral("d")
+        << QStringList { QStringLiteral("c1"), QStringLiteral("c2") } << QStringLiteral("text/plain")
+        << head
+            + QStringList { QStringLiteral("-n"), QStringLiteral("p/.R"), QStringLiteral("-a"), QStringLiteral("act"),
+                  QStringLiteral("-d"), QStringLiteral("d"), QStringLiteral("-c"), QStringLiteral("c1"),
+                  QStringLiteral("-c"), QStringLiteral("c2"), QStringLiteral("-t"), QStringLiteral("text/plain") };
     QTest::newRow("nothing given") << QString() << QString() << QString() << QStringList() << QString() << head;
 }
 
@@ -273,9 +279,9 @@ void TestAdbCommands::activityManagerArguments()
     QFETCH(QStringList, categories);
     QFETCH(QString, mimeType);
     QFETCH(QStringList, expected);
-    QCOMPARE(::activityManagerArguments(QStringLiteral("SER"), QStringLiteral("broadcast"), component, action, data,
-                                        categories, mimeType),
-             expected);
+    QCOMPARE(::activityManagerArguments(
+                 QStringLiteral("SER"), QStringLiteral("broadcast"), component, action, data, categories, mimeType),
+        expected);
 }
 
 void TestAdbCommands::withoutAdb_data()
@@ -307,9 +313,9 @@ void TestAdbCommands::withoutAdb()
     QString result;
     const QString error = thrownText([&] {
         if (operation == QLatin1String("runAdbThrow"))
-            result = runAdb({QStringLiteral("devices")}, true);
+            result = runAdb({ QStringLiteral("devices") }, true);
         else if (operation == QLatin1String("runAdb"))
-            result = runAdb({QStringLiteral("devices")}, false);
+            result = runAdb({ QStringLiteral("devices") }, false);
         else if (operation == QLatin1String("startServer"))
             result = startServer();
         else if (operation == QLatin1String("killServer"))
@@ -323,7 +329,8 @@ void TestAdbCommands::withoutAdb()
         else if (operation == QLatin1String("forwardPort"))
             forwardPort(serial, 1234, 1235);
         else if (operation == QLatin1String("activityManager"))
-            activityManager(serial, QStringLiteral("broadcast"), QStringLiteral("p/.R"), {}, QStringLiteral("d"), {}, {});
+            activityManager(
+                serial, QStringLiteral("broadcast"), QStringLiteral("p/.R"), {}, QStringLiteral("d"), {}, {});
     });
     QCOMPARE(error, thrown);
     if (thrown.isNull())
@@ -338,14 +345,14 @@ void TestAdbCommands::processOutput_data()
     QTest::addColumn<QString>("thrown");
     QTest::addColumn<QString>("returned");
 
-    QTest::newRow("standard output only") << QByteArray("hello\\n") << QByteArray() << false << QString()
-                                          << QStringLiteral("hello\n");
-    QTest::newRow("standard error ahead of output") << QByteArray("out\\n") << QByteArray("warn\\n") << false
-                                                    << QString() << QStringLiteral("warn\n\nout\n");
-    QTest::newRow("eight-bit text one character per byte") << QByteArray("x\\0351") << QByteArray() << false
-                                                           << QString() << QLatin1Char('x') + QString(QChar(0xe9));
-    QTest::newRow("crashed process output still read") << QByteArray("partial") << QByteArray() << true << QString()
-                                                       << QStringLiteral("partial");
+    QTest::newRow("standard output only")
+        << QByteArray("hello\\n") << QByteArray() << false << QString() << QStringLiteral("hello\n");
+    QTest::newRow("standard error ahead of output")
+        << QByteArray("out\\n") << QByteArray("warn\\n") << false << QString() << QStringLiteral("warn\n\nout\n");
+    QTest::newRow("eight-bit text one character per byte")
+        << QByteArray("x\\0351") << QByteArray() << false << QString() << QLatin1Char('x') + QString(QChar(0xe9));
+    QTest::newRow("crashed process output still read")
+        << QByteArray("partial") << QByteArray() << true << QString() << QStringLiteral("partial");
 }
 
 void TestAdbCommands::processOutput()
@@ -362,10 +369,11 @@ void TestAdbCommands::processOutput()
     ScopedEnv stderrText("FAKE_ADB_STDERR", err);
     ScopedEnv crashing("FAKE_ADB_CRASH", crash ? QByteArray("1") : QByteArray());
 
-    QCOMPARE(runAdb({QStringLiteral("x")}, false), returned);
+    QCOMPARE(runAdb({ QStringLiteral("x") }, false), returned);
     // With the flag set, any standard-error text is the exception message, exactly.
-    const QString expectedThrow = err.isEmpty() ? QString() : QString::fromLatin1(err).replace(QLatin1String("\\n"), QLatin1String("\n"));
-    QCOMPARE(thrownText([] { runAdb({QStringLiteral("x")}, true); }), expectedThrow);
+    const QString expectedThrow
+        = err.isEmpty() ? QString() : QString::fromLatin1(err).replace(QLatin1String("\\n"), QLatin1String("\n"));
+    QCOMPARE(thrownText([] { runAdb({ QStringLiteral("x") }, true); }), expectedThrow);
 }
 
 void TestAdbCommands::commandLines_data()
@@ -379,33 +387,35 @@ void TestAdbCommands::commandLines_data()
     const QString serial = QStringLiteral("192.168.0.7:5555");
     QTest::newRow("devices with notice on standard error")
         << QStringLiteral("listDevices") << QByteArray("List of devices attached\\nA\\tdevice\\n")
-        << QByteArray("* daemon started successfully\\n") << QStringList{QStringLiteral("devices")}
+        << QByteArray("* daemon started successfully\\n") << QStringList { QStringLiteral("devices") }
         << QStringLiteral("* daemon started successfully\n");
     QTest::newRow("packages") << QStringLiteral("listPackages") << QByteArray("package:a\\n") << QByteArray()
-                              << QStringList{QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("pm"),
-                                             QStringLiteral("-l")}
+                              << QStringList { QStringLiteral("-s"), serial, QStringLiteral("shell"),
+                                     QStringLiteral("pm"), QStringLiteral("-l") }
                               << QString();
     QTest::newRow("install success on standard error")
-        << QStringLiteral("installPackage") << QByteArray("\\tpkg: /data/local/tmp/a.apk\\n") << QByteArray("Success\\n")
-        << QStringList{QStringLiteral("-s"), serial, QStringLiteral("install"), QStringLiteral("/tmp/a.apk")} << QString();
+        << QStringLiteral("installPackage") << QByteArray("\\tpkg: /data/local/tmp/a.apk\\n")
+        << QByteArray("Success\\n")
+        << QStringList { QStringLiteral("-s"), serial, QStringLiteral("install"), QStringLiteral("/tmp/a.apk") }
+        << QString();
     QTest::newRow("install failure gives the whole output")
         << QStringLiteral("installPackage") << QByteArray("Failure [X]\\n") << QByteArray("progress\\n")
-        << QStringList{QStringLiteral("-s"), serial, QStringLiteral("install"), QStringLiteral("/tmp/a.apk")}
+        << QStringList { QStringLiteral("-s"), serial, QStringLiteral("install"), QStringLiteral("/tmp/a.apk") }
         << QStringLiteral("progress\n\nFailure [X]\n");
-    QTest::newRow("forward ports in decimal")
-        << QStringLiteral("forwardPort") << QByteArray("54321\\n") << QByteArray()
-        << QStringList{QStringLiteral("-s"), serial, QStringLiteral("forward"), QStringLiteral("tcp:54321"),
-                       QStringLiteral("tcp:1024")}
-        << QString();
+    QTest::newRow("forward ports in decimal") << QStringLiteral("forwardPort") << QByteArray("54321\\n") << QByteArray()
+                                              << QStringList { QStringLiteral("-s"), serial, QStringLiteral("forward"),
+                                                     QStringLiteral("tcp:54321"), QStringLiteral("tcp:1024") }
+                                              << QString();
     QTest::newRow("forward with standard error fails")
         << QStringLiteral("forwardPort") << QByteArray() << QByteArray("error: device offline\\n")
-        << QStringList{QStringLiteral("-s"), serial, QStringLiteral("forward"), QStringLiteral("tcp:54321"),
-                       QStringLiteral("tcp:1024")}
+        << QStringList { QStringLiteral("-s"), serial, QStringLiteral("forward"), QStringLiteral("tcp:54321"),
+               QStringLiteral("tcp:1024") }
         << QStringLiteral("error: device offline\n");
     QTest::newRow("activity manager error on standard error")
-        << QStringLiteral("activityManager") << QByteArray("Broadcasting: Intent {}\\n") << QByteArray("error: closed\\n")
-        << QStringList{QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("am"),
-                       QStringLiteral("broadcast"), QStringLiteral("-d"), QStringLiteral("tcp://h")}
+        << QStringLiteral("activityManager") << QByteArray("Broadcasting: Intent {}\\n")
+        << QByteArray("error: closed\\n")
+        << QStringList { QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("am"),
+               QStringLiteral("broadcast"), QStringLiteral("-d"), QStringLiteral("tcp://h") }
         << QStringLiteral("error: closed\n\nBroadcasting: Intent {}\n");
 }
 
@@ -429,7 +439,7 @@ void TestAdbCommands::commandLines()
         if (operation == QLatin1String("listDevices"))
             listDevices();
         else if (operation == QLatin1String("listPackages"))
-            QCOMPARE(listPackages(serial), QSet<QString>{QStringLiteral("a")});
+            QCOMPARE(listPackages(serial), QSet<QString> { QStringLiteral("a") });
         else if (operation == QLatin1String("installPackage"))
             installPackage(serial, QStringLiteral("/tmp/a.apk"));
         else if (operation == QLatin1String("forwardPort"))
@@ -462,10 +472,10 @@ void TestAdbCommands::listingThatStartsServerThrowsOnce()
 
 QString TestAdbCommands::connectSimulator(PhoneSimulatorProcess& simulator, const QStringList& arguments)
 {
-    if (!simulator.start(QStringList{QStringLiteral("--adb-port"), QStringLiteral("0")} + arguments))
+    if (!simulator.start(QStringList { QStringLiteral("--adb-port"), QStringLiteral("0") } + arguments))
         return QString();
     const QString serial = QStringLiteral("127.0.0.1:%1").arg(simulator.adbPort());
-    runAdb({QStringLiteral("connect"), serial}, false);
+    runAdb({ QStringLiteral("connect"), serial }, false);
     for (int attempt = 0; attempt < 50; ++attempt) {
         try {
             for (const AdbDevice& device : listDevices()) {
@@ -509,16 +519,18 @@ void TestAdbCommands::packagesAndInstall()
 
     QCOMPARE(thrownText([&] { installPackage(m_phoneSerial, apk); }), QString());
     QVERIFY(listPackages(m_phoneSerial).contains(companion));
-    QTRY_VERIFY2(m_phone.log().contains(QLatin1String("adb: sync push /data/local/tmp/QuillbarrowSmsAgent.apk (307200 bytes)")),
-                 qPrintable(m_phone.log()));
+    QTRY_VERIFY2(
+        m_phone.log().contains(QLatin1String("adb: sync push /data/local/tmp/QuillbarrowSmsAgent.apk (307200 bytes)")),
+        qPrintable(m_phone.log()));
 }
 
 void TestAdbCommands::failuresOfFaultyDevice()
 {
     PhoneSimulatorProcess faulty;
-    const QString serial = connectSimulator(faulty, {QStringLiteral("--no-packages"), QStringLiteral("--install-fail"),
-                                                     QStringLiteral("INSTALL_FAILED_INSUFFICIENT_STORAGE"),
-                                                     QStringLiteral("--broadcast-error"), QStringLiteral("no receiver")});
+    const QString serial = connectSimulator(faulty,
+        { QStringLiteral("--no-packages"), QStringLiteral("--install-fail"),
+            QStringLiteral("INSTALL_FAILED_INSUFFICIENT_STORAGE"), QStringLiteral("--broadcast-error"),
+            QStringLiteral("no receiver") });
     QVERIFY2(!serial.isEmpty(), qPrintable(faulty.log()));
 
     QVERIFY(listPackages(serial).isEmpty());
@@ -531,11 +543,11 @@ void TestAdbCommands::failuresOfFaultyDevice()
     file.close();
     const QString installError = thrownText([&] { installPackage(serial, apk); });
     QVERIFY2(installError.contains(QLatin1String("Failure [INSTALL_FAILED_INSUFFICIENT_STORAGE]")),
-             qPrintable(installError));
+        qPrintable(installError));
 
     const QString broadcastError = thrownText([&] {
         activityManager(serial, QStringLiteral("broadcast"), QStringLiteral("com.quillbarrow.smsagent/.R"), {},
-                        QStringLiteral("tcp://127.0.0.1:1/x"), {}, {});
+            QStringLiteral("tcp://127.0.0.1:1/x"), {}, {});
     });
     QVERIFY2(broadcastError.contains(QLatin1String("Error: no receiver")), qPrintable(broadcastError));
 
@@ -544,7 +556,7 @@ void TestAdbCommands::failuresOfFaultyDevice()
     QVERIFY(listPackages(unknown).isEmpty());
     QVERIFY(!thrownText([&] { forwardPort(unknown, freePort(), 1024); }).isEmpty());
 
-    runAdb({QStringLiteral("disconnect"), serial}, false);
+    runAdb({ QStringLiteral("disconnect"), serial }, false);
 }
 
 void TestAdbCommands::forwardReachesDevice()
@@ -557,8 +569,9 @@ void TestAdbCommands::forwardReachesDevice()
     QTcpSocket client;
     client.connectToHost(QHostAddress::LocalHost, localPort);
     QVERIFY(client.waitForConnected(5000));
-    QTRY_VERIFY_WITH_TIMEOUT(m_phone.log().contains(QStringLiteral("adb: forward stream tcp:%1").arg(devicePort)), 10000);
-    runAdb({QStringLiteral("forward"), QStringLiteral("--remove-all")}, false);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_phone.log().contains(QStringLiteral("adb: forward stream tcp:%1").arg(devicePort)), 10000);
+    runAdb({ QStringLiteral("forward"), QStringLiteral("--remove-all") }, false);
 }
 
 void TestAdbCommands::activityManagerBroadcast()
@@ -566,12 +579,72 @@ void TestAdbCommands::activityManagerBroadcast()
     QVERIFY(!m_phoneSerial.isEmpty());
     const QString data = QStringLiteral("tcp://127.0.0.1:40124/greeting");
     QCOMPARE(thrownText([&] {
-                 activityManager(m_phoneSerial, QStringLiteral("broadcast"), QStringLiteral("com.quillbarrow.smsagent/.R"),
-                                 QStringLiteral("com.quillbarrow.OPEN"), data, {QStringLiteral("c1")}, {});
-             }),
-             QString());
+        activityManager(m_phoneSerial, QStringLiteral("broadcast"), QStringLiteral("com.quillbarrow.smsagent/.R"),
+            QStringLiteral("com.quillbarrow.OPEN"), data, { QStringLiteral("c1") }, {});
+    }),
+        QString());
     QTRY_VERIFY2(m_phone.log().contains(QStringLiteral("adb: broadcast %1: Broadcast completed: result=0").arg(data)),
-                 qPrintable(m_phone.log()));
+        qPrintable(m_phone.log()));
+}
+
+// A forwarded port carries bytes both ways through adb and the emulated device, in more than one
+// transport packet, and a close on either end reaches the other.
+void TestAdbCommands::forwardRelaysBothWays()
+{
+    QTcpServer echo;
+    QVERIFY(echo.listen(QHostAddress::LocalHost, 0));
+    qint64 closeAfter = 0;
+    QHash<QTcpSocket*, qint64> echoed;
+    QList<QTcpSocket*> accepted;
+    connect(&echo, &QTcpServer::newConnection, this, [&] {
+        while (QTcpSocket* socket = echo.nextPendingConnection()) {
+            accepted << socket;
+            connect(socket, &QTcpSocket::readyRead, this, [&, socket] {
+                const QByteArray data = socket->readAll();
+                socket->write(data);
+                echoed[socket] += data.size();
+                if (echoed[socket] >= closeAfter)
+                    socket->disconnectFromHost();
+            });
+        }
+    });
+
+    const int devicePort = 40200;
+    PhoneSimulatorProcess relayPhone;
+    const QString serial = connectSimulator(
+        relayPhone, { QStringLiteral("--adb-relay"), QStringLiteral("%1:%2").arg(devicePort).arg(echo.serverPort()) });
+    QVERIFY2(!serial.isEmpty(), qPrintable(relayPhone.log()));
+    const quint16 localPort = freePort();
+    forwardPort(serial, localPort, devicePort);
+
+    // The endpoint closes once it has echoed everything.
+    QByteArray payload(2 * 1024 * 1024 + 17, '\0');
+    for (int i = 0; i < payload.size(); ++i)
+        payload[i] = static_cast<char>(i % 251);
+    closeAfter = payload.size();
+    QTcpSocket client;
+    QByteArray back;
+    connect(&client, &QTcpSocket::readyRead, this, [&] { back += client.readAll(); });
+    client.connectToHost(QHostAddress::LocalHost, localPort);
+    QVERIFY(client.waitForConnected(5000));
+    client.write(payload);
+    QTRY_VERIFY_WITH_TIMEOUT(client.state() == QAbstractSocket::UnconnectedState, 20000);
+    back += client.readAll();
+    QCOMPARE(back.size(), payload.size());
+    QVERIFY(back == payload);
+
+    // The client closes first: the endpoint's connection ends too.
+    closeAfter = std::numeric_limits<qint64>::max();
+    back.clear();
+    client.connectToHost(QHostAddress::LocalHost, localPort);
+    QVERIFY(client.waitForConnected(5000));
+    client.write("ping");
+    QTRY_COMPARE_WITH_TIMEOUT(back, QByteArray("ping"), 10000);
+    QCOMPARE(accepted.size(), 2);
+    client.disconnectFromHost();
+    QTRY_VERIFY_WITH_TIMEOUT(accepted.last()->state() == QAbstractSocket::UnconnectedState, 10000);
+
+    runAdb({ QStringLiteral("disconnect"), serial }, false);
 }
 
 QTEST_GUILESS_MAIN(TestAdbCommands)

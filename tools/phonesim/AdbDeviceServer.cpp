@@ -20,9 +20,10 @@ const QString packagesOption = QStringLiteral("packages");
 const QString noPackagesOption = QStringLiteral("no-packages");
 const QString installFailOption = QStringLiteral("install-fail");
 const QString broadcastErrorOption = QStringLiteral("broadcast-error");
+const QString relayOption = QStringLiteral("adb-relay");
 
-const QString defaultPackages = QStringLiteral(
-    "android,com.android.phone,com.android.providers.telephony,com.android.settings,com.android.mms");
+const QString defaultPackages
+    = QStringLiteral("android,com.android.phone,com.android.providers.telephony,com.android.settings,com.android.mms");
 
 } // namespace
 
@@ -42,23 +43,27 @@ AdbDeviceServer::AdbDeviceServer(ChannelBroker& broker, QObject* parent)
 void AdbDeviceServer::addOptions(QCommandLineParser& parser)
 {
     parser.addOptions({
-        {portOption, QStringLiteral("TCP port on 127.0.0.1 of the emulated adb device (0: any free port)."),
-         QStringLiteral("port"), QStringLiteral("0")},
-        {serialOption, QStringLiteral("Serial number the emulated device reports (getprop ro.serialno)."),
-         QStringLiteral("text"), QStringLiteral("QSMSSIM0001")},
-        {productOption, QStringLiteral("Product name in the adb connection banner."), QStringLiteral("text"),
-         QStringLiteral("qsms_sim")},
-        {modelOption, QStringLiteral("Model name in the adb connection banner."), QStringLiteral("text"),
-         QStringLiteral("Simulated_Phone")},
-        {deviceOption, QStringLiteral("Device name in the adb connection banner."), QStringLiteral("text"),
-         QStringLiteral("qsmssim")},
-        {packagesOption,
-         QStringLiteral("Comma-separated packages installed at start; the companion package "
-                        "com.quillbarrow.smsagent only when listed."),
-         QStringLiteral("list"), defaultPackages},
-        {noPackagesOption, QStringLiteral("pm -l prints nothing, as an unreadable package manager would.")},
-        {installFailOption, QStringLiteral("Every pm install prints \"Failure [TEXT]\"."), QStringLiteral("TEXT")},
-        {broadcastErrorOption, QStringLiteral("Every am broadcast prints \"Error: TEXT\"."), QStringLiteral("TEXT")},
+        { portOption, QStringLiteral("TCP port on 127.0.0.1 of the emulated adb device (0: any free port)."),
+            QStringLiteral("port"), QStringLiteral("0") },
+        { serialOption, QStringLiteral("Serial number the emulated device reports (getprop ro.serialno)."),
+            QStringLiteral("text"), QStringLiteral("QSMSSIM0001") },
+        { productOption, QStringLiteral("Product name in the adb connection banner."), QStringLiteral("text"),
+            QStringLiteral("qsms_sim") },
+        { modelOption, QStringLiteral("Model name in the adb connection banner."), QStringLiteral("text"),
+            QStringLiteral("Simulated_Phone") },
+        { deviceOption, QStringLiteral("Device name in the adb connection banner."), QStringLiteral("text"),
+            QStringLiteral("qsmssim") },
+        { packagesOption,
+            QStringLiteral("Comma-separated packages installed at start; the companion package "
+                           "com.quillbarrow.smsagent only when listed."),
+            QStringLiteral("list"), defaultPackages },
+        { noPackagesOption, QStringLiteral("pm -l prints nothing, as an unreadable package manager would.") },
+        { installFailOption, QStringLiteral("Every pm install prints \"Failure [TEXT]\"."), QStringLiteral("TEXT") },
+        { broadcastErrorOption, QStringLiteral("Every am broadcast prints \"Error: TEXT\"."), QStringLiteral("TEXT") },
+        { relayOption,
+            QStringLiteral(
+                "Relay forwarded streams for device port P to 127.0.0.1:Q instead of the companion (repeatable)."),
+            QStringLiteral("P:Q") },
     });
 }
 
@@ -80,6 +85,19 @@ bool AdbDeviceServer::start(const QCommandLineParser& parser, QString* error)
     m_state.hidePackages = parser.isSet(noPackagesOption);
     m_state.installFailure = parser.value(installFailOption);
     m_state.broadcastError = parser.value(broadcastErrorOption);
+
+    for (const QString& relay : parser.values(relayOption)) {
+        bool devicePortOk = false;
+        bool hostPortOk = false;
+        const uint devicePort = relay.section(QLatin1Char(':'), 0, 0).toUInt(&devicePortOk);
+        const uint hostPort = relay.section(QLatin1Char(':'), 1, 1).toUInt(&hostPortOk);
+        if (!devicePortOk || !hostPortOk || devicePort == 0 || hostPort == 0 || devicePort > 65535
+            || hostPort > 65535) {
+            *error = QStringLiteral("invalid --adb-relay: %1").arg(relay);
+            return false;
+        }
+        m_state.relays.insert(static_cast<quint16>(devicePort), static_cast<quint16>(hostPort));
+    }
 
     if (!m_server.listen(QHostAddress::LocalHost, static_cast<quint16>(port))) {
         *error = QStringLiteral("adb device cannot listen on port %1: %2").arg(port).arg(m_server.errorString());

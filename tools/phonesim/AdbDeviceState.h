@@ -24,6 +24,9 @@ struct AdbDeviceState
     // Non-empty: every `am broadcast` prints "Error: broadcastError".
     QString broadcastError;
 
+    // Device ports relayed to a fixed 127.0.0.1 port, ahead of any channel the companion announced.
+    QHash<quint16, quint16> relays;
+
     // Files pushed through sync, by device path.
     QHash<QString, QByteArray> files;
 };

@@ -20,8 +20,7 @@ const std::uint32_t devicePayloadLimit = 1024 * 1024;
 
 } // namespace
 
-AdbHostConnection::AdbHostConnection(QTcpSocket* socket, AdbDeviceState& state, ChannelBroker& broker,
-                                     QObject* parent)
+AdbHostConnection::AdbHostConnection(QTcpSocket* socket, AdbDeviceState& state, ChannelBroker& broker, QObject* parent)
     : QObject(parent)
     , m_socket(socket)
     , m_state(state)
@@ -146,7 +145,8 @@ void AdbHostConnection::openStream(quint32 remoteId, const QByteArray& rawName)
 void AdbHostConnection::openForward(Stream& stream, quint16 devicePort)
 {
     const quint32 localId = stream.localId;
-    const quint16 endpointPort = m_broker.channelEndpoint(devicePort);
+    const quint16 endpointPort
+        = m_state.relays.value(devicePort, 0) ? m_state.relays.value(devicePort) : m_broker.channelEndpoint(devicePort);
     if (endpointPort == 0) {
         // Nobody on the device listens there: accept the stream and close it at once.
         logAdb(QStringLiteral("no channel for tcp:%1, closing").arg(devicePort));

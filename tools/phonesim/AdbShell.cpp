@@ -42,7 +42,7 @@ QByteArray packageManager(AdbDeviceState& state, const QStringList& args)
     }
     if (verb == QLatin1String("install")) {
         const QString path = args.size() > 1 ? args.last() : QString();
-        QStringList out{QStringLiteral("\tpkg: ") + path};
+        QStringList out { QStringLiteral("\tpkg: ") + path };
         if (!state.installFailure.isEmpty())
             out << QStringLiteral("Failure [%1]").arg(state.installFailure);
         else if (!state.files.contains(path))
@@ -56,15 +56,15 @@ QByteArray packageManager(AdbDeviceState& state, const QStringList& args)
     }
     if (verb == QLatin1String("uninstall")) {
         if (state.packages.remove(args.value(1)))
-            return lines({QStringLiteral("Success")});
-        return lines({QStringLiteral("Failure [DELETE_FAILED_INTERNAL_ERROR]")});
+            return lines({ QStringLiteral("Success") });
+        return lines({ QStringLiteral("Failure [DELETE_FAILED_INTERNAL_ERROR]") });
     }
     if (verb == QLatin1String("path")) {
         if (state.packages.contains(args.value(1)))
-            return lines({QStringLiteral("package:/data/app/%1-1/base.apk").arg(args.value(1))});
+            return lines({ QStringLiteral("package:/data/app/%1-1/base.apk").arg(args.value(1)) });
         return QByteArray();
     }
-    return lines({QStringLiteral("Error: unknown command '%1'").arg(verb)});
+    return lines({ QStringLiteral("Error: unknown command '%1'").arg(verb) });
 }
 
 QByteArray activityManager(AdbDeviceState& state, ChannelBroker& broker, const QStringList& args)
@@ -108,7 +108,7 @@ QByteArray activityManager(AdbDeviceState& state, ChannelBroker& broker, const Q
     const QString intent = QStringLiteral("Intent { %1 }").arg(parts.join(QLatin1Char(' ')));
 
     if (verb == QLatin1String("broadcast")) {
-        QStringList out{QStringLiteral("Broadcasting: ") + intent};
+        QStringList out { QStringLiteral("Broadcasting: ") + intent };
         QString error = state.broadcastError;
         if (error.isEmpty() && !data.isEmpty())
             error = broker.announceChannel(data);
@@ -120,20 +120,20 @@ QByteArray activityManager(AdbDeviceState& state, ChannelBroker& broker, const Q
         return lines(out);
     }
     if (verb == QLatin1String("start"))
-        return lines({QStringLiteral("Starting: ") + intent});
+        return lines({ QStringLiteral("Starting: ") + intent });
     if (verb == QLatin1String("startservice"))
-        return lines({QStringLiteral("Starting service: ") + intent});
-    return lines({QStringLiteral("Error: unknown command '%1'").arg(verb)});
+        return lines({ QStringLiteral("Starting service: ") + intent });
+    return lines({ QStringLiteral("Error: unknown command '%1'").arg(verb) });
 }
 
 QByteArray getProperty(const AdbDeviceState& state, const QStringList& args)
 {
-    const QMap<QString, QString> properties{
-        {QStringLiteral("ro.serialno"), state.serial},
-        {QStringLiteral("ro.product.name"), state.product},
-        {QStringLiteral("ro.product.model"), state.model},
-        {QStringLiteral("ro.product.device"), state.device},
-        {QStringLiteral("ro.build.version.sdk"), QStringLiteral("29")},
+    const QMap<QString, QString> properties {
+        { QStringLiteral("ro.serialno"), state.serial },
+        { QStringLiteral("ro.product.name"), state.product },
+        { QStringLiteral("ro.product.model"), state.model },
+        { QStringLiteral("ro.product.device"), state.device },
+        { QStringLiteral("ro.build.version.sdk"), QStringLiteral("29") },
     };
     if (args.isEmpty()) {
         QStringList out;
@@ -141,7 +141,7 @@ QByteArray getProperty(const AdbDeviceState& state, const QStringList& args)
             out << QStringLiteral("[%1]: [%2]").arg(it.key(), it.value());
         return lines(out);
     }
-    return lines({properties.value(args.first())});
+    return lines({ properties.value(args.first()) });
 }
 
 } // namespace
@@ -194,11 +194,10 @@ QByteArray runShellCommand(AdbDeviceState& state, ChannelBroker& broker, const Q
 {
     QStringList words = splitShellWords(commandLine);
     // adb appends redirections such as "</dev/null" to some commands; there is nothing to redirect.
-    words.erase(std::remove_if(words.begin(), words.end(),
-                               [](const QString& word) {
-                                   return word.startsWith(QLatin1Char('<')) || word.startsWith(QLatin1Char('>'));
-                               }),
-                words.end());
+    words.erase(
+        std::remove_if(words.begin(), words.end(),
+            [](const QString& word) { return word.startsWith(QLatin1Char('<')) || word.startsWith(QLatin1Char('>')); }),
+        words.end());
     const QString program = words.value(0);
     const QStringList args = words.mid(1);
     if (program == QLatin1String("pm"))
@@ -215,8 +214,8 @@ QByteArray runShellCommand(AdbDeviceState& state, ChannelBroker& broker, const Q
     if (program == QLatin1String("getprop"))
         return getProperty(state, args);
     if (program == QLatin1String("echo"))
-        return lines({args.join(QLatin1Char(' '))});
+        return lines({ args.join(QLatin1Char(' ')) });
     if (program.isEmpty())
         return QByteArray();
-    return lines({QStringLiteral("/system/bin/sh: %1: not found").arg(program)});
+    return lines({ QStringLiteral("/system/bin/sh: %1: not found").arg(program) });
 }

@@ -27,8 +27,8 @@ QByteArray record(const char* id, quint32 value)
 
 bool isKnownDirectory(const QString& path)
 {
-    static const QStringList directories{QStringLiteral("/"), QStringLiteral("/data"), QStringLiteral("/data/local"),
-                                         QStringLiteral("/data/local/tmp"), QStringLiteral("/sdcard")};
+    static const QStringList directories { QStringLiteral("/"), QStringLiteral("/data"), QStringLiteral("/data/local"),
+        QStringLiteral("/data/local/tmp"), QStringLiteral("/sdcard") };
     QString trimmed = path;
     while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
         trimmed.chop(1);
