@@ -57,7 +57,8 @@ void PhoneSimulatorProcess::stop()
             m_process.waitForFinished(3000);
         }
     }
-    m_log += m_process.readAllStandardError();
+    if (m_process.isOpen())
+        m_log += m_process.readAllStandardError();
 }
 
 QString PhoneSimulatorProcess::log()

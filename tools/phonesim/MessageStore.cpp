@@ -1,0 +1,39 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tools/phonesim/MessageStore.h"
+
+#include <stdexcept>
+
+MessageStore::MessageStore(QList<SimMessage> messages, QString path)
+    : m_messages(std::move(messages))
+    , m_path(std::move(path))
+{
+}
+
+QList<SimMessage> MessageStore::snapshot() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_messages;
+}
+
+void MessageStore::append(const QList<SimMessage>& messages)
+{
+    QMutexLocker lock(&m_mutex);
+    m_messages += messages;
+}
+
+bool MessageStore::save(QString* error)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_path.isEmpty()) {
+        *error = QStringLiteral("no message file given (--messages); messages kept in memory only");
+        return false;
+    }
+    try {
+        saveMessages(m_path, m_messages);
+    } catch (const std::exception& e) {
+        *error = QString::fromUtf8(e.what());
+        return false;
+    }
+    return true;
+}
