@@ -1,0 +1,83 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidConnectWithUSBThread.h"
+
+#include "android/AdbCommands.h"
+#include "android/CompanionApp.h"
+#include "app/DataFolders.h"
+#include "app/TaskReporting.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTcpSocket>
+
+#include <stdexcept>
+
+AndroidConnectWithUSBThread::AndroidConnectWithUSBThread(const QString& serial, ProgressReceiver* progress,
+                                                         QObject* parent)
+    : QThread(parent)
+    , m_progress(progress)
+{
+    m_device.serial = serial;
+}
+
+void AndroidConnectWithUSBThread::installCompanion()
+{
+    const QString resource = companionapp::packageResource();
+    const QString target = dataRootDir().absoluteFilePath(QFileInfo(resource).fileName());
+    QFile::remove(target);
+    if (!QFile::copy(resource, target))
+        throw std::runtime_error(QStringLiteral("can not create %1.").arg(target).toStdString());
+    // The copy of a resource is read-only; the owner must be able to replace it next time.
+    QFile::setPermissions(target, QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ReadOwner
+                              | QFileDevice::WriteOwner);
+    installPackage(m_device.serial, target);
+    QThread::msleep(static_cast<unsigned long>(m_installSettleMs));
+}
+
+void AndroidConnectWithUSBThread::run()
+{
+    QTcpSocket* socket = nullptr;
+    try {
+        postUpdateProgress(m_progress, tr("IDS_CHECKING_APK_INSTALL"), -1, QString());
+        const QSet<QString> packages = listPackages(m_device.serial);
+        // An empty list means the phone could not be asked; the greeting then tells whether the app is there.
+        if (!packages.isEmpty() && !packages.contains(companionapp::packageName())) {
+            if (m_progress->cancelled)
+                return;
+            try {
+                installCompanion();
+            } catch (const std::exception& error) {
+                postError(m_progress,
+                          QStringLiteral("Please go to Google Play on your Android Phone to download and install "
+                                         "Quillbarrow SMS Agent first and then try again. <br/><br/>Error:")
+                              + exceptionText(error));
+                return;
+            }
+        }
+        if (m_progress->cancelled)
+            return;
+
+        postUpdateProgress(m_progress, tr("IDS_GET_ANDROID_DEVICE_INFO"), 99, QString());
+        companionapp::readGreeting(m_device, socket);
+        if (m_device.version >= companionapp::lowestAcceptedVersion)
+            postSucceed(m_progress, QString());
+        else
+            postError(m_progress, companionapp::tooOldText());
+    } catch (const std::exception& error) {
+        if (socket)
+            socket->deleteLater();
+        const QString deviceManager
+            = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("QuillbarrowDeviceManager.exe"));
+        postError(m_progress,
+                  QStringLiteral("Please try the following:<br/><br/>")
+                      + QStringLiteral("1 Go to Google Play on your phone to download and installed the latest version "
+                                       "Quillbarrow SMS Agent.<br/><br/>")
+                      + QStringLiteral("2 click <a href=\"file:///%1\"><b>HERE</b></a> to run Quillbarrow Device "
+                                       "Manager and then restart your phone to try again.<br/><br/>")
+                            .arg(deviceManager)
+                      + exceptionText(error));
+    }
+}

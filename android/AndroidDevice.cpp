@@ -1,0 +1,137 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidDevice.h"
+
+#include "android/AdbCommands.h"
+#include "android/LineProtocol.h"
+#include "app/DataFolders.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QUrl>
+
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+const QString localHost = QStringLiteral("127.0.0.1");
+constexpr int attemptTimeoutMs = 5000;
+
+int urlPort(const QString& url)
+{
+    return QUrl(url).port();
+}
+
+} // namespace
+
+void AndroidDevice::parseInfo(const QString& text)
+{
+    static const QRegularExpression pair(QStringLiteral("([^=;]+)=([^=;]+);?"));
+    auto matches = pair.globalMatch(text);
+    while (matches.hasNext()) {
+        const auto match = matches.next();
+        const QString key = match.captured(1);
+        const QString value = match.captured(2);
+        if (key == QLatin1String("version"))
+            version = value.toInt();
+        else if (key == QLatin1String("model"))
+            model = value;
+        else if (key == QLatin1String("manufacturer"))
+            manufacturer = value;
+        else if (key == QLatin1String("imei"))
+            imei = value;
+        else if (key == QLatin1String("uid"))
+            uid = value;
+        else if (key == QLatin1String("sdk"))
+            sdk = value;
+        else if (key == QLatin1String("sdk_id"))
+            sdkId = value.toInt();
+        else if (key == QLatin1String("root"))
+            root = value.toInt() != 0;
+        else if (key == QLatin1String("storage1"))
+            storage1 = value;
+        else if (key == QLatin1String("mmc"))
+            mmc = value;
+    }
+}
+
+QString AndroidDevice::displayName() const
+{
+    QString text = manufacturer;
+    if (!model.isEmpty())
+        text += QLatin1Char(' ') + model;
+    return text.trimmed();
+}
+
+QString AndroidDevice::deviceId() const
+{
+    return wifi ? uid : serial;
+}
+
+QDir AndroidDevice::cacheDir() const
+{
+    const QString path = dataRootDir().absoluteFilePath(QStringLiteral("android_cache/") + imei);
+    QDir dir(path);
+    if (!dir.exists())
+        QDir().mkpath(path);
+    return dir;
+}
+
+QTcpSocket* AndroidDevice::openChannel(const QString& url, int timeoutMs) const
+{
+    return wifi ? openWifiChannel(url, timeoutMs) : openUsbChannel(url, timeoutMs);
+}
+
+QTcpSocket* AndroidDevice::openUsbChannel(const QString& url, int timeoutMs) const
+{
+    activityManager(serial, QStringLiteral("broadcast"),
+                    QStringLiteral("com.quillbarrow.smsagent/.AdbSyncBroadcastReceiver"), QString(), url, {},
+                    QString());
+    auto socket = std::make_unique<QTcpSocket>();
+    const int port = urlPort(url);
+    forwardPort(serial, port, port);
+
+    // The companion needs a moment to listen after the broadcast, and adb accepts the local end
+    // before the phone does: a connection that closes before "$ready:" is tried again.
+    const qint64 started = QDateTime::currentMSecsSinceEpoch();
+    for (;;) {
+        if (QDateTime::currentMSecsSinceEpoch() - started > timeoutMs)
+            throw std::runtime_error(QStringLiteral("start %1 failed.").arg(url).toStdString());
+        socket->abort();
+        socket->connectToHost(localHost, static_cast<quint16>(port), QIODevice::ReadWrite);
+        if (!socket->waitForConnected(attemptTimeoutMs))
+            continue;
+        try {
+            simpleprotocol::expectCommand(socket.get(), QStringLiteral("$ready:"), attemptTimeoutMs);
+            return socket.release();
+        } catch (const simpleprotocol::SocketDataTransferException&) {
+            qDebug("connect %s failed, try again...", qUtf8Printable(url));
+        }
+    }
+}
+
+QTcpSocket* AndroidDevice::openWifiChannel(const QString& url, int timeoutMs) const
+{
+    auto service = std::make_unique<QTcpSocket>();
+    service->connectToHost(host, static_cast<quint16>(port), QIODevice::ReadWrite);
+    if (!service->waitForConnected(10000))
+        throw std::runtime_error(QStringLiteral("can not connect %1:%2.").arg(host).arg(port).toStdString());
+    simpleprotocol::writeCommand(service.get(), url, QString(), true, -1);
+    const QString answer = simpleprotocol::readCommand(service.get(), -1);
+    service->disconnectFromHost();
+    service.reset();
+
+    if (answer.startsWith(QLatin1Char('0'))) {
+        const QString reason = QString::fromUtf8(QByteArray::fromBase64(answer.mid(1).toLatin1()));
+        throw std::runtime_error(QStringLiteral("start %1 failed.%2").arg(url, reason).toStdString());
+    }
+
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->connectToHost(host, static_cast<quint16>(urlPort(url)), QIODevice::ReadWrite);
+    if (!socket->waitForConnected(timeoutMs))
+        throw std::runtime_error(QStringLiteral("connec %1 failed.").arg(url).toStdString());
+    simpleprotocol::expectCommand(socket.get(), QStringLiteral("$ready:"), timeoutMs);
+    return socket.release();
+}

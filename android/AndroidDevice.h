@@ -1,0 +1,52 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDateTime>
+#include <QDir>
+#include <QMetaType>
+#include <QString>
+
+class QTcpSocket;
+
+// A phone with the companion app, as described by its greeting. Over USB it is reached through adb
+// by its serial; over WiFi by its address and the companion's service port.
+class AndroidDevice
+{
+public:
+    static constexpr int wifiServicePort = 44441;
+
+    QString name;
+    QString serial;
+    QString uid;
+    bool wifi = false;
+    QString host;
+    int port = 0;
+    int version = 0;
+    QString model;
+    QString manufacturer;
+    QString imei;
+    QString sdk;
+    int sdkId = 0;
+    bool root = false;
+    QString storage1;
+    QString mmc;
+    QDateTime time;
+
+    // Fills the fields named by the "key=value;" pairs of a greeting payload.
+    void parseInfo(const QString& text);
+    // Manufacturer and model, e.g. "Samsung SM-G991B".
+    QString displayName() const;
+    // The text by which the device is matched: its uid over WiFi, its adb serial over USB.
+    QString deviceId() const;
+    // <data root>/android_cache/<imei>, created when missing: the folder of the device's cache database.
+    QDir cacheDir() const;
+
+    // A connected socket on which the companion has sent "$ready:" for the channel URL. The socket
+    // has no parent: the caller deletes it. Throws std::runtime_error (or a protocol exception).
+    QTcpSocket* openChannel(const QString& url, int timeoutMs) const;
+    QTcpSocket* openUsbChannel(const QString& url, int timeoutMs) const;
+    QTcpSocket* openWifiChannel(const QString& url, int timeoutMs) const;
+};
+
+Q_DECLARE_METATYPE(AndroidDevice)

@@ -1,0 +1,41 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/CompanionApp.h"
+
+#include "android/AndroidDevice.h"
+#include "android/LineProtocol.h"
+
+#include <QTcpSocket>
+
+namespace companionapp {
+
+QString packageName()
+{
+    return QStringLiteral("com.quillbarrow.smsagent");
+}
+
+QString packageResource()
+{
+    return QStringLiteral(":/res/com.quillbarrow.smsagent.apk");
+}
+
+QString tooOldText()
+{
+    return QStringLiteral("Quillbarrow SMS Agent on Android is too old. %1 needed. Please update it from Google Play.")
+        .arg(QStringLiteral("3.1.10"));
+}
+
+void readGreeting(AndroidDevice& device, QTcpSocket*& socket)
+{
+    const int port = simpleprotocol::choosePort();
+    socket = device.openChannel(QStringLiteral("device2://127.0.0.1:%1").arg(port), 10000);
+    // The first seven characters are the "$hello:" command word.
+    const QString description = simpleprotocol::readCommand(socket, -1).mid(7);
+    simpleprotocol::writeCommand(socket, QStringLiteral("$bye:"), QString(), true, -1);
+    socket->disconnectFromHost();
+    socket->deleteLater();
+    socket = nullptr;
+    device.parseInfo(description);
+}
+
+} // namespace companionapp

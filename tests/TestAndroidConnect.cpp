@@ -1,0 +1,396 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidConnectWithUSBThread.h"
+#include "android/AndroidConnectWithWiFiThread.h"
+#include "android/CompanionApp.h"
+#include "app/DataFolders.h"
+#include "support/AdbTestServer.h"
+#include "support/PhoneSimulatorProcess.h"
+#include "support/RecordingProgress.h"
+#include "support/TestHome.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTranslator>
+
+#include <memory>
+
+namespace {
+
+const QString companionPackage = QStringLiteral("com.quillbarrow.smsagent");
+
+QString installedPackageFile()
+{
+    return dataRootDir().absoluteFilePath(QStringLiteral("com.quillbarrow.smsagent.apk"));
+}
+
+struct Outcome
+{
+    QStringList errors;
+    QStringList successes;
+    QStringList statuses;
+    AndroidDevice device;
+    qint64 elapsedMs = 0;
+};
+
+// Runs a connection thread to its end against a recording progress receiver.
+template<typename Thread>
+Outcome runToEnd(Thread& thread, RecordingProgress& progress)
+{
+    QElapsedTimer timer;
+    timer.start();
+    thread.start();
+    progress.waitForOutcome(&thread, 60000);
+    thread.wait();
+    QCoreApplication::processEvents();
+    Outcome outcome;
+    outcome.errors = progress.errors;
+    outcome.successes = progress.successes;
+    for (const auto& update : std::as_const(progress.updates))
+        outcome.statuses << update.status;
+    outcome.device = thread.device();
+    outcome.elapsedMs = timer.elapsed();
+    return outcome;
+}
+
+} // namespace
+
+class TestAndroidConnect : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void parseInfo_data();
+    void parseInfo();
+    void displayNameAndId();
+
+    void usbConnects_data();
+    void usbConnects();
+    void usbInstallFailure();
+    void usbTooOld();
+    void usbNeverReady();
+    void usbErrorWhileWaitingForReady();
+    void usbCancel_data();
+    void usbCancel();
+
+    void wifiConnects();
+    void wifiRefused_data();
+    void wifiRefused();
+    void wifiChannelPortUnreachable();
+    void wifiServiceUnreachable();
+
+private:
+    Outcome connectUsb(const QStringList& simulatorArguments, int cancelAfterUpdates = -1);
+    Outcome connectWifi(const QStringList& simulatorArguments);
+
+    std::unique_ptr<AdbTestServer> m_adb;
+    QTranslator m_translator;
+};
+
+void TestAndroidConnect::initTestCase()
+{
+    useTemporaryHome();
+    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
+    QCoreApplication::installTranslator(&m_translator);
+    m_adb = std::make_unique<AdbTestServer>();
+}
+
+void TestAndroidConnect::cleanupTestCase()
+{
+    m_adb.reset();
+}
+
+void TestAndroidConnect::init()
+{
+    QFile::remove(installedPackageFile());
+}
+
+Outcome TestAndroidConnect::connectUsb(const QStringList& simulatorArguments, int cancelAfterUpdates)
+{
+    PhoneSimulatorProcess phone;
+    if (!phone.start(QStringList{QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
+                                 QStringLiteral("0")}
+                     + simulatorArguments)) {
+        qWarning("simulator did not start: %s", qUtf8Printable(phone.log()));
+        return {};
+    }
+    const QString serial = m_adb->connectDevice(phone);
+    if (serial.isEmpty()) {
+        qWarning("adb did not list the simulator: %s", qUtf8Printable(phone.log()));
+        return {};
+    }
+    RecordingProgress progress;
+    progress.cancelAfterUpdates = cancelAfterUpdates;
+    if (cancelAfterUpdates == 0)
+        progress.cancelled = true;
+    AndroidConnectWithUSBThread thread(serial, &progress);
+    thread.setInstallSettleMs(50);
+    Outcome outcome = runToEnd(thread, progress);
+    m_adb->disconnectDevice(serial);
+    return outcome;
+}
+
+Outcome TestAndroidConnect::connectWifi(const QStringList& simulatorArguments)
+{
+    PhoneSimulatorProcess phone;
+    if (!phone.start(QStringList{QStringLiteral("--port"), QString::number(AndroidDevice::wifiServicePort)}
+                     + simulatorArguments)) {
+        qWarning("simulator did not start: %s", qUtf8Printable(phone.log()));
+        return {};
+    }
+    RecordingProgress progress;
+    AndroidConnectWithWiFiThread thread(QStringLiteral("127.0.0.1"), &progress);
+    return runToEnd(thread, progress);
+}
+
+void TestAndroidConnect::parseInfo_data()
+{
+    QTest::addColumn<QString>("payload");
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QString>("displayName");
+    QTest::addColumn<QString>("mmc");
+    QTest::addColumn<bool>("root");
+
+    QTest::newRow("greeting") << QStringLiteral("version=12;model=X;manufacturer=Y;imei=1;mmc=460") << 12
+                              << QStringLiteral("Y X") << QStringLiteral("460") << false;
+    QTest::newRow("no version") << QStringLiteral("model=X;manufacturer=Y") << 0 << QStringLiteral("Y X") << QString()
+                                << false;
+    QTest::newRow("version not a number") << QStringLiteral("version=abc;manufacturer=Y") << 0 << QStringLiteral("Y")
+                                          << QString() << false;
+    QTest::newRow("last of a repeated key wins")
+        << QStringLiteral("version=3;version=14;root=2;mmc=234;mmc=262") << 14 << QString() << QStringLiteral("262")
+        << true;
+    QTest::newRow("unknown keys and no final semicolon")
+        << QStringLiteral("colour=blue;version=11;model=Pixel 7") << 11 << QStringLiteral("Pixel 7") << QString()
+        << false;
+}
+
+void TestAndroidConnect::parseInfo()
+{
+    QFETCH(QString, payload);
+    QFETCH(int, version);
+    QFETCH(QString, displayName);
+    QFETCH(QString, mmc);
+    QFETCH(bool, root);
+
+    AndroidDevice device;
+    device.parseInfo(payload);
+    QCOMPARE(device.version, version);
+    QCOMPARE(device.displayName(), displayName);
+    QCOMPARE(device.mmc, mmc);
+    QCOMPARE(device.root, root);
+}
+
+void TestAndroidConnect::displayNameAndId()
+{
+    AndroidDevice device;
+    device.serial = QStringLiteral("R58M123");
+    device.uid = QStringLiteral("u-1");
+    device.imei = QStringLiteral("356938035643809");
+    QCOMPARE(device.deviceId(), QStringLiteral("R58M123"));
+    device.wifi = true;
+    QCOMPARE(device.deviceId(), QStringLiteral("u-1"));
+    QCOMPARE(device.cacheDir().absolutePath(),
+             dataRootDir().absoluteFilePath(QStringLiteral("android_cache/356938035643809")));
+    QVERIFY(device.cacheDir().exists());
+}
+
+void TestAndroidConnect::usbConnects_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("installs");
+
+    QTest::newRow("companion present")
+        << QStringList{QStringLiteral("--packages"), QStringLiteral("com.android.phone,") + companionPackage} << false;
+    QTest::newRow("companion missing")
+        << QStringList{QStringLiteral("--packages"), QStringLiteral("com.android.phone,com.android.mms")} << true;
+    QTest::newRow("package list empty") << QStringList{QStringLiteral("--no-packages")} << false;
+}
+
+void TestAndroidConnect::usbConnects()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, installs);
+
+    const Outcome outcome = connectUsb(arguments
+                                       + QStringList{QStringLiteral("--companion-version"), QStringLiteral("12"),
+                                                     QStringLiteral("--model"), QStringLiteral("SM-G991B"),
+                                                     QStringLiteral("--manufacturer"), QStringLiteral("samsung"),
+                                                     QStringLiteral("--imei"), QStringLiteral("356938035643809"),
+                                                     QStringLiteral("--uid"), QStringLiteral("a1b2c3"),
+                                                     QStringLiteral("--sdk"), QStringLiteral("13"),
+                                                     QStringLiteral("--sdk-id"), QStringLiteral("33"),
+                                                     QStringLiteral("--root"), QStringLiteral("1"),
+                                                     QStringLiteral("--storage1"), QStringLiteral("/storage/emulated/0"),
+                                                     QStringLiteral("--mmc"), QStringLiteral("234")});
+    QVERIFY2(outcome.errors.isEmpty(), qUtf8Printable(outcome.errors.join(QLatin1Char('\n'))));
+    QCOMPARE(outcome.successes, QStringList{QString()});
+    QCOMPARE(outcome.statuses.value(0), QStringLiteral("Checking and installing Quillbarrow SMS Agent now..."));
+    QCOMPARE(outcome.statuses.value(1), QStringLiteral("Getting Android info..."));
+    QCOMPARE(QFile::exists(installedPackageFile()), installs);
+
+    const AndroidDevice& device = outcome.device;
+    QVERIFY(!device.wifi);
+    QVERIFY(device.serial.startsWith(QLatin1String("127.0.0.1:")));
+    QCOMPARE(device.version, 12);
+    QCOMPARE(device.model, QStringLiteral("SM-G991B"));
+    QCOMPARE(device.manufacturer, QStringLiteral("samsung"));
+    QCOMPARE(device.imei, QStringLiteral("356938035643809"));
+    QCOMPARE(device.uid, QStringLiteral("a1b2c3"));
+    QCOMPARE(device.sdk, QStringLiteral("13"));
+    QCOMPARE(device.sdkId, 33);
+    QVERIFY(device.root);
+    QCOMPARE(device.storage1, QStringLiteral("/storage/emulated/0"));
+    QCOMPARE(device.mmc, QStringLiteral("234"));
+    QCOMPARE(device.displayName(), QStringLiteral("samsung SM-G991B"));
+}
+
+void TestAndroidConnect::usbInstallFailure()
+{
+    const Outcome outcome = connectUsb({QStringLiteral("--packages"), QStringLiteral("com.android.phone"),
+                                        QStringLiteral("--install-fail"), QStringLiteral("INSTALL_FAILED_NO_SPACE")});
+    QCOMPARE(outcome.successes, QStringList());
+    QCOMPARE(outcome.errors.size(), 1);
+    const QString text = outcome.errors.first();
+    QVERIFY2(text.startsWith(QLatin1String("Please go to Google Play on your Android Phone to download and install "
+                                           "Quillbarrow SMS Agent first and then try again. <br/><br/>Error:")),
+             qUtf8Printable(text));
+    QVERIFY2(text.contains(QLatin1String("Failure [INSTALL_FAILED_NO_SPACE]")), qUtf8Printable(text));
+}
+
+void TestAndroidConnect::usbTooOld()
+{
+    const Outcome outcome
+        = connectUsb({QStringLiteral("--packages"), companionPackage, QStringLiteral("--companion-version"),
+                      QStringLiteral("9")});
+    QCOMPARE(outcome.errors,
+             QStringList{QStringLiteral(
+                 "Quillbarrow SMS Agent on Android is too old. 3.1.10 needed. Please update it from Google Play.")});
+    QCOMPARE(outcome.device.version, 9);
+}
+
+void TestAndroidConnect::usbNeverReady()
+{
+    const Outcome outcome = connectUsb({QStringLiteral("--packages"), companionPackage, QStringLiteral("--no-ready")});
+    QCOMPARE(outcome.successes, QStringList());
+    QCOMPARE(outcome.errors.size(), 1);
+    const QString text = outcome.errors.first();
+    QVERIFY2(text.startsWith(QLatin1String("Please try the following:<br/><br/>1 Go to Google Play")),
+             qUtf8Printable(text));
+    QVERIFY2(text.contains(QLatin1String("QuillbarrowDeviceManager.exe\"><b>HERE</b></a>")), qUtf8Printable(text));
+    static const QRegularExpression failed(QStringLiteral("start device2://127\\.0\\.0\\.1:\\d+ failed\\.$"));
+    QVERIFY2(failed.match(text).hasMatch(), qUtf8Printable(text));
+    // Retried until the 10 s limit, and given up within one more attempt.
+    QVERIFY2(outcome.elapsedMs >= 10000, qPrintable(QString::number(outcome.elapsedMs)));
+    QVERIFY2(outcome.elapsedMs < 25000, qPrintable(QString::number(outcome.elapsedMs)));
+}
+
+void TestAndroidConnect::usbErrorWhileWaitingForReady()
+{
+    const Outcome outcome
+        = connectUsb({QStringLiteral("--packages"), companionPackage, QStringLiteral("--error-at"),
+                      QStringLiteral("ready"), QStringLiteral("--error-text"), QStringLiteral("Storage is locked")});
+    QCOMPARE(outcome.errors.size(), 1);
+    QVERIFY2(outcome.errors.first().endsWith(QLatin1String("<br/><br/>Storage is locked")),
+             qUtf8Printable(outcome.errors.first()));
+    QVERIFY2(outcome.elapsedMs < 10000, "an error from the phone must not be retried");
+}
+
+void TestAndroidConnect::usbCancel_data()
+{
+    QTest::addColumn<QStringList>("packages");
+    QTest::addColumn<int>("cancelAfterUpdates");
+
+    QTest::newRow("before install") << QStringList{QStringLiteral("--packages"), QStringLiteral("com.android.phone")}
+                                    << 1;
+    QTest::newRow("before greeting") << QStringList{QStringLiteral("--packages"), companionPackage} << 1;
+    QTest::newRow("before start") << QStringList{QStringLiteral("--packages"), companionPackage} << 0;
+}
+
+void TestAndroidConnect::usbCancel()
+{
+    QFETCH(QStringList, packages);
+    QFETCH(int, cancelAfterUpdates);
+
+    // The first progress post comes before the package list is read, so cancelling on it stops the
+    // thread at its next check: before installing, or before the greeting.
+    const Outcome outcome = connectUsb(packages, cancelAfterUpdates);
+    QCOMPARE(outcome.errors, QStringList());
+    QCOMPARE(outcome.successes, QStringList());
+    QVERIFY(!QFile::exists(installedPackageFile()));
+    QVERIFY(!outcome.statuses.contains(QStringLiteral("Getting Android info...")));
+}
+
+void TestAndroidConnect::wifiConnects()
+{
+    const Outcome outcome
+        = connectWifi({QStringLiteral("--companion-version"), QStringLiteral("12"), QStringLiteral("--uid"),
+                       QStringLiteral("wifi-uid-7"), QStringLiteral("--mmc"), QStringLiteral("262")});
+    QVERIFY2(outcome.errors.isEmpty(), qUtf8Printable(outcome.errors.join(QLatin1Char('\n'))));
+    QCOMPARE(outcome.successes, QStringList{QString()});
+    QCOMPARE(outcome.statuses, QStringList{QStringLiteral("Getting Android info...")});
+    QVERIFY(outcome.device.wifi);
+    QCOMPARE(outcome.device.host, QStringLiteral("127.0.0.1"));
+    QCOMPARE(outcome.device.port, 44441);
+    QCOMPARE(outcome.device.version, 12);
+    QCOMPARE(outcome.device.deviceId(), QStringLiteral("wifi-uid-7"));
+    QCOMPARE(outcome.device.mmc, QStringLiteral("262"));
+}
+
+void TestAndroidConnect::wifiRefused_data()
+{
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("with a reason") << QStringLiteral("Übertragung läuft bereits");
+    QTest::newRow("without a reason") << QString();
+}
+
+void TestAndroidConnect::wifiRefused()
+{
+    QFETCH(QString, reason);
+    const Outcome outcome = connectWifi({QStringLiteral("--refuse"), reason});
+    QCOMPARE(outcome.errors.size(), 1);
+    static const QRegularExpression refused(QStringLiteral("^start device2://127\\.0\\.0\\.1:\\d+ failed\\.(.*)$"));
+    const auto match = refused.match(outcome.errors.first());
+    QVERIFY2(match.hasMatch(), qUtf8Printable(outcome.errors.first()));
+    QCOMPARE(match.captured(1), reason);
+}
+
+void TestAndroidConnect::wifiChannelPortUnreachable()
+{
+    // A service that accepts every channel but never listens on the channel's port.
+    QTcpServer service;
+    QVERIFY(service.listen(QHostAddress::LocalHost, AndroidDevice::wifiServicePort));
+    connect(&service, &QTcpServer::newConnection, this, [&service] {
+        QTcpSocket* client = service.nextPendingConnection();
+        connect(client, &QTcpSocket::readyRead, client, [client] {
+            if (client->canReadLine()) {
+                client->readLine();
+                client->write("1\n");
+            }
+        });
+    });
+    RecordingProgress progress;
+    AndroidConnectWithWiFiThread thread(QStringLiteral("127.0.0.1"), &progress);
+    const Outcome outcome = runToEnd(thread, progress);
+    QCOMPARE(outcome.errors.size(), 1);
+    static const QRegularExpression failed(QStringLiteral("^connec device2://127\\.0\\.0\\.1:\\d+ failed\\.$"));
+    QVERIFY2(failed.match(outcome.errors.first()).hasMatch(), qUtf8Printable(outcome.errors.first()));
+}
+
+void TestAndroidConnect::wifiServiceUnreachable()
+{
+    RecordingProgress progress;
+    AndroidConnectWithWiFiThread thread(QStringLiteral("127.0.0.1"), &progress);
+    const Outcome outcome = runToEnd(thread, progress);
+    QCOMPARE(outcome.errors, QStringList{QStringLiteral("can not connect 127.0.0.1:44441.")});
+}
+
+QTEST_GUILESS_MAIN(TestAndroidConnect)
+#include "TestAndroidConnect.moc"
