@@ -24,6 +24,15 @@ int urlPort(const QString& url)
     return QUrl(url).port();
 }
 
+// Channels exchange short lines in lock step ("$end:" then "$batch:"): without this every batch
+// would wait for the peer's delayed acknowledgement.
+std::unique_ptr<QTcpSocket> newChannelSocket()
+{
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    return socket;
+}
+
 } // namespace
 
 void AndroidDevice::parseInfo(const QString& text)
@@ -89,7 +98,7 @@ QTcpSocket* AndroidDevice::openUsbChannel(const QString& url, int timeoutMs) con
     activityManager(serial, QStringLiteral("broadcast"),
                     QStringLiteral("com.quillbarrow.smsagent/.AdbSyncBroadcastReceiver"), QString(), url, {},
                     QString());
-    auto socket = std::make_unique<QTcpSocket>();
+    auto socket = newChannelSocket();
     const int port = urlPort(url);
     forwardPort(serial, port, port);
 
@@ -128,7 +137,7 @@ QTcpSocket* AndroidDevice::openWifiChannel(const QString& url, int timeoutMs) co
         throw std::runtime_error(QStringLiteral("start %1 failed.%2").arg(url, reason).toStdString());
     }
 
-    auto socket = std::make_unique<QTcpSocket>();
+    auto socket = newChannelSocket();
     socket->connectToHost(host, static_cast<quint16>(urlPort(url)), QIODevice::ReadWrite);
     if (!socket->waitForConnected(timeoutMs))
         throw std::runtime_error(QStringLiteral("connec %1 failed.").arg(url).toStdString());
