@@ -25,12 +25,10 @@ int urlPort(const QString& url)
 }
 
 // Channels exchange short lines in lock step ("$end:" then "$batch:"): without this every batch
-// would wait for the peer's delayed acknowledgement.
-std::unique_ptr<QTcpSocket> newChannelSocket()
+// would wait for the peer's delayed acknowledgement. Takes effect only on a connected socket.
+void sendWithoutDelay(QTcpSocket* socket)
 {
-    auto socket = std::make_unique<QTcpSocket>();
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    return socket;
 }
 
 } // namespace
@@ -98,7 +96,7 @@ QTcpSocket* AndroidDevice::openUsbChannel(const QString& url, int timeoutMs) con
     activityManager(serial, QStringLiteral("broadcast"),
                     QStringLiteral("com.quillbarrow.smsagent/.AdbSyncBroadcastReceiver"), QString(), url, {},
                     QString());
-    auto socket = newChannelSocket();
+    auto socket = std::make_unique<QTcpSocket>();
     const int port = urlPort(url);
     forwardPort(serial, port, port);
 
@@ -112,6 +110,7 @@ QTcpSocket* AndroidDevice::openUsbChannel(const QString& url, int timeoutMs) con
         socket->connectToHost(localHost, static_cast<quint16>(port), QIODevice::ReadWrite);
         if (!socket->waitForConnected(attemptTimeoutMs))
             continue;
+        sendWithoutDelay(socket.get());
         try {
             simpleprotocol::expectCommand(socket.get(), QStringLiteral("$ready:"), attemptTimeoutMs);
             return socket.release();
@@ -137,10 +136,11 @@ QTcpSocket* AndroidDevice::openWifiChannel(const QString& url, int timeoutMs) co
         throw std::runtime_error(QStringLiteral("start %1 failed.%2").arg(url, reason).toStdString());
     }
 
-    auto socket = newChannelSocket();
+    auto socket = std::make_unique<QTcpSocket>();
     socket->connectToHost(host, static_cast<quint16>(urlPort(url)), QIODevice::ReadWrite);
     if (!socket->waitForConnected(timeoutMs))
         throw std::runtime_error(QStringLiteral("connec %1 failed.").arg(url).toStdString());
+    sendWithoutDelay(socket.get());
     simpleprotocol::expectCommand(socket.get(), QStringLiteral("$ready:"), timeoutMs);
     return socket.release();
 }
