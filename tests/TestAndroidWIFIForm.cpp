@@ -1,0 +1,130 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidWIFIForm.h"
+#include "app/MessageBoxes.h"
+#include "support/PhoneSimulatorProcess.h"
+#include "support/TestHome.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTranslator>
+
+class TestAndroidWIFIForm : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void layout();
+    void inputRules_data();
+    void inputRules();
+    void connectsToPhone();
+    void cancelButtonRejects();
+
+private:
+    QTranslator m_translator;
+};
+
+void TestAndroidWIFIForm::initTestCase()
+{
+    useTemporaryHome();
+    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
+    QCoreApplication::installTranslator(&m_translator);
+    setMessageBoxesScripted(true);
+}
+
+void TestAndroidWIFIForm::init()
+{
+    takeShownMessageBoxes();
+}
+
+void TestAndroidWIFIForm::layout()
+{
+    AndroidWIFIForm form;
+    QCOMPARE(form.objectName(), QStringLiteral("AndroidWIFIForm"));
+    QCOMPARE(form.windowTitle(), QStringLiteral("AndroidWIFIForm"));
+    QCOMPARE(form.size(), QSize(404, 226));
+    QCOMPARE(int(form.windowFlags()), 0x803);
+    QVERIFY(form.styleSheet().endsWith(
+        QLatin1String(" #lbTipsDownloadWifiConnection { font-size:9px; color:#767B7C; margin:0 10px;}")));
+    QCOMPARE(form.findChild<QLineEdit*>(QStringLiteral("txtWifiSocket"))->geometry(), QRect(40, 110, 331, 20));
+    QCOMPARE(form.findChild<QPushButton*>(QStringLiteral("btnConnect"))->text(), QStringLiteral("Connect"));
+    QCOMPARE(form.findChild<QPushButton*>(QStringLiteral("btnClose"))->text(), QStringLiteral("Cancel"));
+    QCOMPARE(form.findChild<QLabel*>(QStringLiteral("label_2"))->text(), QStringLiteral("Connect Android via WiFi"));
+    QVERIFY(form.findChild<QLabel*>(QStringLiteral("lbTipsDownloadWifiConnection"))->openExternalLinks());
+}
+
+void TestAndroidWIFIForm::inputRules_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("shown"); // the text of the box the user sees
+
+    const QString wrongInput = QStringLiteral("Input Error. Please input the correct WiFi connection info.");
+    QTest::newRow("address with a port") << QStringLiteral("127.0.0.1:44441") << wrongInput;
+    QTest::newRow("host name") << QStringLiteral("phone.local") << wrongInput;
+    QTest::newRow("fifth group") << QStringLiteral("10.0.0.1.5") << wrongInput;
+    QTest::newRow("four-digit group") << QStringLiteral("1000.0.0.1") << wrongInput;
+    QTest::newRow("empty") << QString() << wrongInput;
+    // Accepted by the input rule: nobody answers on the service port, so the connection fails.
+    QTest::newRow("blanks around the address") << QStringLiteral("  127.0.0.1 \t")
+                                               << QStringLiteral("can not connect 127.0.0.1:44441.");
+    QTest::newRow("groups are not range-checked") << QStringLiteral("999.1.1.1")
+                                                  << QStringLiteral("can not connect 999.1.1.1:44441.");
+}
+
+void TestAndroidWIFIForm::inputRules()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, shown);
+
+    AndroidWIFIForm form;
+    form.show();
+    form.findChild<QLineEdit*>(QStringLiteral("txtWifiSocket"))->setText(input);
+    QTest::mousePress(form.findChild<QPushButton*>(QStringLiteral("btnConnect")), Qt::LeftButton);
+
+    const QList<ShownMessageBox> boxes = takeShownMessageBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes.first().text.contains(shown), qUtf8Printable(boxes.first().text));
+    QCOMPARE(boxes.first().icon, shown.startsWith(QLatin1String("Input")) ? QMessageBox::Warning : QMessageBox::Critical);
+    // The dialog stays open for another try.
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.result(), 0);
+    QVERIFY(form.device().uid.isEmpty());
+}
+
+void TestAndroidWIFIForm::connectsToPhone()
+{
+    PhoneSimulatorProcess phone;
+    QVERIFY2(phone.start({QStringLiteral("--port"), QStringLiteral("44441"), QStringLiteral("--companion-version"),
+                          QStringLiteral("12"), QStringLiteral("--uid"), QStringLiteral("wifi-phone"),
+                          QStringLiteral("--mmc"), QStringLiteral("234")}),
+             qUtf8Printable(phone.log()));
+    AndroidWIFIForm form;
+    form.show();
+    form.findChild<QLineEdit*>(QStringLiteral("txtWifiSocket"))->setText(QStringLiteral("127.0.0.1"));
+    QTest::mousePress(form.findChild<QPushButton*>(QStringLiteral("btnConnect")), Qt::LeftButton);
+
+    QCOMPARE(takeShownMessageBoxes().size(), 0);
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QVERIFY(!form.isVisible());
+    QVERIFY(form.device().wifi);
+    QCOMPARE(form.device().host, QStringLiteral("127.0.0.1"));
+    QCOMPARE(form.device().deviceId(), QStringLiteral("wifi-phone"));
+    QCOMPARE(form.device().version, 12);
+    QCOMPARE(form.device().mmc, QStringLiteral("234"));
+}
+
+void TestAndroidWIFIForm::cancelButtonRejects()
+{
+    AndroidWIFIForm form;
+    form.show();
+    QTest::mousePress(form.findChild<QPushButton*>(QStringLiteral("btnClose")), Qt::LeftButton);
+    QVERIFY(!form.isVisible());
+    QCOMPARE(form.result(), int(QDialog::Rejected));
+}
+
+QTEST_MAIN(TestAndroidWIFIForm)
+#include "TestAndroidWIFIForm.moc"
