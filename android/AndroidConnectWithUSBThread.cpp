@@ -62,10 +62,7 @@ void AndroidConnectWithUSBThread::run()
 
         postUpdateProgress(m_progress, tr("IDS_GET_ANDROID_DEVICE_INFO"), 99, QString());
         companionapp::readGreeting(m_device, socket);
-        if (m_device.version >= companionapp::lowestAcceptedVersion)
-            postSucceed(m_progress, QString());
-        else
-            postError(m_progress, companionapp::tooOldText());
+        companionapp::reportGreeting(m_progress, m_device);
     } catch (const std::exception& error) {
         if (socket)
             socket->deleteLater();

@@ -4,6 +4,7 @@
 
 #include "android/AndroidDevice.h"
 #include "android/LineProtocol.h"
+#include "app/TaskReporting.h"
 
 #include <QTcpSocket>
 
@@ -36,6 +37,14 @@ void readGreeting(AndroidDevice& device, QTcpSocket*& socket)
     socket->deleteLater();
     socket = nullptr;
     device.parseInfo(description);
+}
+
+void reportGreeting(ProgressReceiver* progress, const AndroidDevice& device)
+{
+    if (device.version >= lowestAcceptedVersion)
+        postSucceed(progress, QString());
+    else
+        postError(progress, tooOldText());
 }
 
 } // namespace companionapp

@@ -5,6 +5,7 @@
 #include <QString>
 
 class AndroidDevice;
+class ProgressReceiver;
 class QTcpSocket;
 
 // Facts about the companion app and the greeting channel shared by the USB and WiFi connections.
@@ -21,5 +22,8 @@ QString tooOldText();
 // Opens a "device2" channel, reads the greeting into the device, says "$bye:" and closes the
 // channel. `socket` holds the open channel meanwhile, so the caller can dispose of it on failure.
 void readGreeting(AndroidDevice& device, QTcpSocket*& socket);
+
+// Success without a box for a companion that is new enough, otherwise the too-old text.
+void reportGreeting(ProgressReceiver* progress, const AndroidDevice& device);
 
 } // namespace companionapp

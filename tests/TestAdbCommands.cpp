@@ -1,7 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AdbCommands.h"
+#include "support/AdbTestServer.h"
 #include "support/PhoneSimulatorProcess.h"
+#include "support/ScopedEnv.h"
 #include "support/TestHome.h"
 
 #include <QFile>
@@ -16,13 +18,6 @@
 
 namespace {
 
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 // Runs the operation and returns the exception text, or a null string when nothing was thrown.
 QString thrownText(const std::function<void()>& operation)
 {
@@ -33,31 +28,6 @@ QString thrownText(const std::function<void()>& operation)
     }
     return QString();
 }
-
-// Sets an environment variable for the life of the object, then restores the old value.
-class ScopedEnv
-{
-public:
-    ScopedEnv(const char* name, const QByteArray& value)
-        : m_name(name)
-        , m_wasSet(qEnvironmentVariableIsSet(name))
-        , m_old(qgetenv(name))
-    {
-        qputenv(name, value);
-    }
-    ~ScopedEnv()
-    {
-        if (m_wasSet)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    bool m_wasSet;
-    QByteArray m_old;
-};
 
 } // namespace
 
@@ -109,7 +79,7 @@ private:
 void TestAdbCommands::initTestCase()
 {
     useTemporaryHome();
-    m_serverPort = QByteArray::number(freePort());
+    m_serverPort = QByteArray::number(freeLocalPort());
     qputenv("ANDROID_ADB_SERVER_PORT", m_serverPort);
 
     // A stand-in adb that prints what the environment tells it and records its arguments, for the
@@ -472,21 +442,11 @@ void TestAdbCommands::listingThatStartsServerThrowsOnce()
 
 QString TestAdbCommands::connectSimulator(PhoneSimulatorProcess& simulator, const QStringList& arguments)
 {
-    if (!simulator.start(QStringList { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"), QStringLiteral("0") } + arguments))
+    const QStringList ports { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
+        QStringLiteral("0") };
+    if (!simulator.start(ports + arguments))
         return QString();
-    const QString serial = QStringLiteral("127.0.0.1:%1").arg(simulator.adbPort());
-    runAdb({ QStringLiteral("connect"), serial }, false);
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        try {
-            for (const AdbDevice& device : listDevices()) {
-                if (device.serial == serial && device.isOnline())
-                    return serial;
-            }
-        } catch (const std::runtime_error&) {
-        }
-        QTest::qWait(100);
-    }
-    return QString();
+    return connectEmulatedDevice(simulator);
 }
 
 void TestAdbCommands::emulatedDeviceListedWhole()
@@ -554,7 +514,7 @@ void TestAdbCommands::failuresOfFaultyDevice()
     // A serial adb does not know: errors go to standard error.
     const QString unknown = QStringLiteral("127.0.0.1:1");
     QVERIFY(listPackages(unknown).isEmpty());
-    QVERIFY(!thrownText([&] { forwardPort(unknown, freePort(), 1024); }).isEmpty());
+    QVERIFY(!thrownText([&] { forwardPort(unknown, freeLocalPort(), 1024); }).isEmpty());
 
     runAdb({ QStringLiteral("disconnect"), serial }, false);
 }
@@ -562,7 +522,7 @@ void TestAdbCommands::failuresOfFaultyDevice()
 void TestAdbCommands::forwardReachesDevice()
 {
     QVERIFY(!m_phoneSerial.isEmpty());
-    const quint16 localPort = freePort();
+    const quint16 localPort = freeLocalPort();
     const int devicePort = 40123;
     QCOMPARE(thrownText([&] { forwardPort(m_phoneSerial, localPort, devicePort); }), QString());
 
@@ -614,7 +574,7 @@ void TestAdbCommands::forwardRelaysBothWays()
     const QString serial = connectSimulator(
         relayPhone, { QStringLiteral("--adb-relay"), QStringLiteral("%1:%2").arg(devicePort).arg(echo.serverPort()) });
     QVERIFY2(!serial.isEmpty(), qPrintable(relayPhone.log()));
-    const quint16 localPort = freePort();
+    const quint16 localPort = freeLocalPort();
     forwardPort(serial, localPort, devicePort);
 
     // The endpoint closes once it has echoed everything.

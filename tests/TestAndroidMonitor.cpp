@@ -2,7 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AdbCommands.h"
 #include "android/AndroidMonitor.h"
+#include "support/AdbTestServer.h"
 #include "support/PhoneSimulatorProcess.h"
+#include "support/ScopedEnv.h"
 #include "support/TestHome.h"
 
 #include <QFile>
@@ -15,30 +17,6 @@
 #include <memory>
 
 namespace {
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-// Sets an environment variable for the life of the object, then restores the old value.
-class ScopedEnv
-{
-public:
-    ScopedEnv(const char* name, const QByteArray& value)
-        : m_name(name)
-        , m_old(qgetenv(name))
-    {
-        qputenv(name, value);
-    }
-    ~ScopedEnv() { qputenv(m_name, m_old); }
-
-private:
-    const char* m_name;
-    QByteArray m_old;
-};
 
 // One poll's answer of the stand-in adb: standard output and standard error of `adb devices`.
 struct Listing
@@ -94,7 +72,7 @@ private:
 void TestAndroidMonitor::initTestCase()
 {
     useTemporaryHome();
-    m_serverPort = freePort();
+    m_serverPort = freeLocalPort();
     qputenv("ANDROID_ADB_SERVER_PORT", QByteArray::number(m_serverPort));
 
     // A stand-in adb whose answers the test changes between polls; it records every call after

@@ -33,7 +33,7 @@ AdbTestServer::~AdbTestServer()
         qunsetenv("ANDROID_ADB_SERVER_PORT");
 }
 
-QString AdbTestServer::connectDevice(const PhoneSimulatorProcess& simulator)
+QString connectEmulatedDevice(const PhoneSimulatorProcess& simulator)
 {
     const QString serial = QStringLiteral("127.0.0.1:%1").arg(simulator.adbPort());
     runAdb({QStringLiteral("connect"), serial}, false);

@@ -10,6 +10,10 @@ class PhoneSimulatorProcess;
 // A free TCP port on 127.0.0.1 at the time of the call.
 quint16 freeLocalPort();
 
+// `adb connect` to the simulator's emulated device on the current adb server; returns its serial
+// once adb lists it as "device", or an empty text after a few seconds.
+QString connectEmulatedDevice(const PhoneSimulatorProcess& simulator);
+
 // Gives a test its own server of the real adb: ANDROID_ADB_SERVER_PORT points at a free port for
 // the life of the object, and the server started there is stopped on destruction.
 class AdbTestServer
@@ -22,9 +26,7 @@ public:
 
     quint16 port() const { return m_port; }
 
-    // `adb connect` to the simulator's emulated device; returns its serial once adb lists it as
-    // "device", or an empty text after a few seconds.
-    QString connectDevice(const PhoneSimulatorProcess& simulator);
+    QString connectDevice(const PhoneSimulatorProcess& simulator) { return connectEmulatedDevice(simulator); }
     void disconnectDevice(const QString& serial);
 
 private:
