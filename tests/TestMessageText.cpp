@@ -17,9 +17,9 @@ struct Records
     std::deque<_MsgHandle> handles;
     _MsgChat chat;
 
-    _MsgHandle* addHandle(const QString& spec)
+    _MsgHandle* addHandle(const QString& description)
     {
-        const QStringList parts = spec.split(QLatin1Char('|'));
+        const QStringList parts = description.split(QLatin1Char('|'));
         _MsgHandle& handle = handles.emplace_back();
         handle.rowid = parts.value(0).toLongLong();
         handle.id = parts.value(1);
@@ -27,19 +27,19 @@ struct Records
         return &handle;
     }
 
-    void addParticipants(const QStringList& specs)
+    void addParticipants(const QStringList& descriptions)
     {
-        for (const QString& spec : specs) {
-            _MsgHandle* handle = addHandle(spec);
+        for (const QString& description : descriptions) {
+            _MsgHandle* handle = addHandle(description);
             chat.handles.insert(QString::number(handle->rowid), handle);
         }
     }
 };
 
-void addAttachments(_MsgMessage& message, const QStringList& specs)
+void addAttachments(_MsgMessage& message, const QStringList& descriptions)
 {
-    for (const QString& spec : specs) {
-        const QStringList parts = spec.split(QLatin1Char('|'));
+    for (const QString& description : descriptions) {
+        const QStringList parts = description.split(QLatin1Char('|'));
         _MsgAttachment attachment;
         attachment.rowid = parts.value(0).toLongLong();
         attachment.mime_type = parts.value(1);
