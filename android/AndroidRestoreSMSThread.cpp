@@ -1,0 +1,167 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidRestoreSMSThread.h"
+
+#include "android/LineProtocol.h"
+#include "app/TaskReporting.h"
+#include "message/MessageText.h"
+#include "store/ExportMessagesDb.h"
+
+#include <QDebug>
+#include <QTcpSocket>
+
+using namespace simpleprotocol;
+
+namespace {
+
+constexpr qint64 referenceDateOffset = 978307200;
+
+// The cache rows of the batch in flight. They are kept only once the phone has acknowledged the
+// batch: a batch cut short (cancel, broken channel, error) never reached the phone's storage, and
+// keeping its rows would make the next transfer skip those messages as already on the phone.
+const char* const openBatch = "SAVEPOINT unacknowledged_batch";
+const char* const keepBatch = "RELEASE unacknowledged_batch";
+const char* const dropBatch = "ROLLBACK TO unacknowledged_batch";
+
+void disposeChannel(QTcpSocket*& channel)
+{
+    if (!channel)
+        return;
+    channel->deleteLater();
+    channel = nullptr;
+}
+
+} // namespace
+
+AndroidRestoreSMSThread::AndroidRestoreSMSThread(const AndroidDevice& device, const QList<_MsgMessage*>& messages,
+                                                 ProgressReceiver* progress, QObject* parent)
+    : QThread(parent)
+    , m_device(device)
+    , m_progress(progress)
+    , m_cacheWriter(std::make_unique<ExportMessagesDb>(device.cacheDir(), device.mmc))
+{
+    m_messages.reserve(messages.size());
+    for (_MsgMessage* message : messages) {
+        if (message->item_type != 0 || !message->handle)
+            ++m_skipped;
+        else
+            m_messages.append(message);
+    }
+    sortMessages(m_messages, true);
+}
+
+AndroidRestoreSMSThread::~AndroidRestoreSMSThread() = default;
+
+QByteArray AndroidRestoreSMSThread::smsLine(const _MsgMessage& message)
+{
+    const QByteArray address = message.handle ? message.handle->id.toUtf8().toBase64() : QByteArray();
+    const QByteArray body = stripObjectReplacement(message.text).toUtf8().toBase64();
+    QByteArray line;
+    line.reserve(32 + address.size() + body.size());
+    line += "$sms:";
+    line += QByteArray::number((qint64(message.date) + referenceDateOffset) * 1000);
+    line += message.is_from_me != 0 ? ",1," : ",0,";
+    line += address;
+    line += ',';
+    line += body;
+    line += '\n';
+    return line;
+}
+
+void AndroidRestoreSMSThread::run()
+{
+    QTcpSocket* channel = nullptr;
+    try {
+        const int sent = transfer(channel);
+        QString text = tr("IDS_SUC_RESTORE_%1_SMS_TO_ANDROID").arg(sent);
+        if (m_skipped != 0)
+            text += tr("IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES").arg(m_skipped);
+        postSucceed(m_progress, text);
+    } catch (const TaskCancelled&) {
+        disposeChannel(channel);
+        closeCache(false);
+    } catch (const std::exception& error) {
+        disposeChannel(channel);
+        closeCache(false);
+        postError(m_progress, exceptionText(error));
+    }
+}
+
+int AndroidRestoreSMSThread::transfer(QTcpSocket*& channel)
+{
+    postUpdateProgress(m_progress, tr("IDS_RESTORING_SMS_TO_ANDROID"), 0, QString());
+    m_cacheWriter->begin();
+    channel = m_device.openChannel(QStringLiteral("restore2://127.0.0.1:%1").arg(choosePort()), 10000);
+
+    const QString prefix = QStringLiteral("$defsmsapp:");
+    const int flag = expectCommand(channel, prefix).mid(prefix.size()).toInt();
+    if (flag != 0) {
+        postTipsWait(m_progress,
+                     tr("Please click \"YES\" to temporarily set our Quillbarrow app as your default SMS app when the "
+                        "message pops out on your Android's screen. Then click the \"OK\" button to start "
+                        "transferring messages to your Android.<br/><br/>Note: It will resume your default "
+                        "Messaging app settings after transferring messages to Android."));
+        waitForTipsClosed(m_progress);
+        // A cancel while the tip was shown must not let the companion take the messaging role.
+        throwIfCancelled(m_progress);
+        writeCommand(channel, prefix);
+    }
+
+    const int total = static_cast<int>(m_messages.size());
+    int sent = 0;
+    if (total > 0) {
+        throwIfCancelled(m_progress);
+        for (;;) {
+            sendBatch(channel, sent);
+            if (sent >= total)
+                break;
+            throwIfCancelled(m_progress);
+        }
+    }
+
+    writeCommand(channel, QStringLiteral("$bye:"));
+    disposeChannel(channel);
+    closeCache(true);
+    return sent;
+}
+
+void AndroidRestoreSMSThread::sendBatch(QTcpSocket* channel, int& sent)
+{
+    const int total = static_cast<int>(m_messages.size());
+    const int count = std::min(batchLimit, total - sent);
+    const QString progressFormat = tr("SMS: %1/%2");
+    IOS6MessageDb& cache = m_cacheWriter->db();
+
+    cache.executeThrow(Sqlite3Sql(openBatch));
+    m_batchOpen = true;
+    writeCommand(channel, QStringLiteral("$batch:"));
+    for (int i = 0; i < count; ++i) {
+        throwIfCancelled(m_progress);
+        const _MsgMessage& message = *m_messages.at(sent);
+        ++sent;
+        postUpdateProgress(m_progress, QString(), percentOf(sent, total), progressFormat.arg(sent).arg(total));
+        if (message.handle && cache.findMessageByLogicHash(logicHash(message)) == 0)
+            writeAll(channel, smsLine(message), false);
+        m_cacheWriter->write(message);
+    }
+    writeCommand(channel, QStringLiteral("$end:"));
+    expectCommand(channel, QStringLiteral("$batch:"));
+    cache.executeThrow(Sqlite3Sql(keepBatch));
+    m_batchOpen = false;
+}
+
+void AndroidRestoreSMSThread::closeCache(bool completed)
+{
+    // What the phone acknowledged is committed whatever happens; a failure here only means that a
+    // later transfer sends those messages again, so it does not turn the transfer into a failure.
+    try {
+        IOS6MessageDb& cache = m_cacheWriter->db();
+        if (!completed && m_batchOpen && cache.inTransaction()) {
+            m_batchOpen = false;
+            cache.executeThrow(Sqlite3Sql(dropBatch));
+        }
+        m_cacheWriter->end();
+    } catch (const std::exception& error) {
+        qWarning() << "AndroidRestoreSMSThread: can not close the cache database." << error.what();
+    }
+}
