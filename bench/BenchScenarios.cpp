@@ -3,6 +3,7 @@
 #include "bench/BenchScenarios.h"
 
 #include "bench/RawWriteLoop.h"
+#include "bench/SendScenario.h"
 #include "bench/SyntheticRecords.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
@@ -116,6 +117,7 @@ const QList<BenchScenario>& benchScenarios()
         { "rewrite", StoreNeed::Filled, StoreEffect::Keeps, &runRewrite },
         { "read", StoreNeed::Filled, StoreEffect::Keeps, &runRead },
         { "delete", StoreNeed::Filled, StoreEffect::Empties, &runDelete },
+        { "send", StoreNeed::None, StoreEffect::Keeps, &runSend },
     };
     return scenarios;
 }
