@@ -8,6 +8,7 @@
 #include "store/ExportMessagesDb.h"
 
 #include <QDebug>
+#include <QSet>
 #include <QTcpSocket>
 
 using namespace simpleprotocol;
@@ -15,13 +16,6 @@ using namespace simpleprotocol;
 namespace {
 
 constexpr qint64 referenceDateOffset = 978307200;
-
-// The cache rows of the batch in flight. They are kept only once the phone has acknowledged the
-// batch: a batch cut short (cancel, broken channel, error) never reached the phone's storage, and
-// keeping its rows would make the next transfer skip those messages as already on the phone.
-const char* const openBatch = "SAVEPOINT unacknowledged_batch";
-const char* const keepBatch = "RELEASE unacknowledged_batch";
-const char* const dropBatch = "ROLLBACK TO unacknowledged_batch";
 
 void disposeChannel(QTcpSocket*& channel)
 {
@@ -79,10 +73,10 @@ void AndroidRestoreSMSThread::run()
         postSucceed(m_progress, text);
     } catch (const TaskCancelled&) {
         disposeChannel(channel);
-        closeCache(false);
+        closeCache();
     } catch (const std::exception& error) {
         disposeChannel(channel);
-        closeCache(false);
+        closeCache();
         postError(m_progress, exceptionText(error));
     }
 }
@@ -121,7 +115,7 @@ int AndroidRestoreSMSThread::transfer(QTcpSocket*& channel)
 
     writeCommand(channel, QStringLiteral("$bye:"));
     disposeChannel(channel);
-    closeCache(true);
+    closeCache();
     return sent;
 }
 
@@ -132,34 +126,39 @@ void AndroidRestoreSMSThread::sendBatch(QTcpSocket* channel, int& sent)
     const QString progressFormat = tr("SMS: %1/%2");
     IOS6MessageDb& cache = m_cacheWriter->db();
 
-    cache.executeThrow(Sqlite3Sql(openBatch));
-    m_batchOpen = true;
+    // The batch goes into the cache only once the phone has acknowledged it: a batch cut short
+    // (cancel, broken channel, error answer) never reached the phone's storage, and caching it
+    // would make the next transfer skip those messages as already on the phone. Until then the
+    // keys sent in this batch stand in for the cache, so a message repeated within it goes once.
+    QList<const _MsgMessage*> handled;
+    handled.reserve(count);
+    QSet<QString> sentKeys;
     writeCommand(channel, QStringLiteral("$batch:"));
     for (int i = 0; i < count; ++i) {
         throwIfCancelled(m_progress);
         const _MsgMessage& message = *m_messages.at(sent);
         ++sent;
         postUpdateProgress(m_progress, QString(), percentOf(sent, total), progressFormat.arg(sent).arg(total));
-        if (message.handle && cache.findMessageByLogicHash(logicHash(message)) == 0)
-            writeAll(channel, smsLine(message), false);
-        m_cacheWriter->write(message);
+        if (message.handle) {
+            const QString key = logicHash(message);
+            if (!sentKeys.contains(key) && cache.findMessageByLogicHash(key) == 0) {
+                writeAll(channel, smsLine(message), false);
+                sentKeys.insert(key);
+            }
+        }
+        handled.append(&message);
     }
     writeCommand(channel, QStringLiteral("$end:"));
     expectCommand(channel, QStringLiteral("$batch:"));
-    cache.executeThrow(Sqlite3Sql(keepBatch));
-    m_batchOpen = false;
+    for (const _MsgMessage* message : std::as_const(handled))
+        m_cacheWriter->write(*message);
 }
 
-void AndroidRestoreSMSThread::closeCache(bool completed)
+void AndroidRestoreSMSThread::closeCache()
 {
-    // What the phone acknowledged is committed whatever happens; a failure here only means that a
-    // later transfer sends those messages again, so it does not turn the transfer into a failure.
+    // Commits what the phone acknowledged. A failure here only means that a later transfer sends
+    // those messages again, so it does not turn the transfer into a failure.
     try {
-        IOS6MessageDb& cache = m_cacheWriter->db();
-        if (!completed && m_batchOpen && cache.inTransaction()) {
-            m_batchOpen = false;
-            cache.executeThrow(Sqlite3Sql(dropBatch));
-        }
         m_cacheWriter->end();
     } catch (const std::exception& error) {
         qWarning() << "AndroidRestoreSMSThread: can not close the cache database." << error.what();

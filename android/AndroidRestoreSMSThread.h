@@ -45,13 +45,11 @@ protected:
 private:
     int transfer(QTcpSocket*& channel);
     void sendBatch(QTcpSocket* channel, int& sent);
-    // Commits the acknowledged batches and closes the cache; an unfinished transfer drops the batch in flight.
-    void closeCache(bool completed);
+    void closeCache();
 
     AndroidDevice m_device;
     QList<_MsgMessage*> m_messages;
     ProgressReceiver* m_progress;
     std::unique_ptr<ExportMessagesDb> m_cacheWriter;
     int m_skipped = 0;
-    bool m_batchOpen = false;
 };
