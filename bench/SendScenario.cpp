@@ -3,7 +3,7 @@
 #include "bench/SendScenario.h"
 
 #include "android/AndroidRestoreSMSThread.h"
-#include "app/TaskReporting.h"
+#include "bench/IgnoringProgress.h"
 #include "bench/SyntheticRecords.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
@@ -24,25 +24,6 @@ std::runtime_error failure(const QString& text)
 {
     return std::runtime_error(text.toStdString());
 }
-
-// Takes every post of the sending thread and keeps only its outcome. It lives in the worker's
-// thread, so the posts are plain calls and nothing queues up in an event loop nobody runs.
-class SilentProgress : public QObject, public ProgressReceiver
-{
-    Q_OBJECT
-
-public:
-    QObject* reportTarget() override { return this; }
-
-    QString error;
-    bool succeeded = false;
-
-public slots:
-    void updateProgress(const QString&, int, const QString&) {}
-    void errorOccurred(const QString& text) { error = text; }
-    void succeed(const QString&) { succeeded = true; }
-    void tipsWait(const QString&) { waitingForTips = false; }
-};
 
 // The simulator as a child process on a free service port, with an empty message file.
 class Phone
@@ -122,8 +103,9 @@ ScenarioResult runSend(const BenchContext& context)
     device.mmc = context.mcc;
     QDir(device.cacheDir()).removeRecursively();
 
-    SilentProgress progress;
+    IgnoringProgress progress;
     AndroidRestoreSMSThread thread(device, selection, &progress);
+    // In the worker's thread the posts are plain calls: nothing queues up in an event loop nobody runs.
     progress.moveToThread(&thread);
     QElapsedTimer timer;
     timer.start();
@@ -136,5 +118,3 @@ ScenarioResult runSend(const BenchContext& context)
         throw failure(QStringLiteral("sending failed: %1").arg(progress.error));
     return result;
 }
-
-#include "SendScenario.moc"
