@@ -129,12 +129,6 @@ ExportMessagesDb::~ExportMessagesDb()
 
 void ExportMessagesDb::begin()
 {
-    m_db.open();
-    // A whole load or backup is one transaction. With SQLite's small default page cache, a large one
-    // spills pages into the file mid-transaction, and every spill syncs the journal first.
-    QString error;
-    if (m_db.exec(QStringLiteral("PRAGMA cache_size=-131072"), error) != 0)
-        qWarning() << "ExportMessagesDb: can not enlarge the page cache." << error;
     m_db.beginTransaction();
 }
 
