@@ -11,6 +11,8 @@
 #include <QSet>
 #include <QTcpSocket>
 
+#include <utility>
+
 using namespace simpleprotocol;
 
 namespace {
@@ -126,13 +128,12 @@ void AndroidRestoreSMSThread::sendBatch(QTcpSocket* channel, int& sent)
     const QString progressFormat = tr("SMS: %1/%2");
     IOS6MessageDb& cache = m_cacheWriter->db();
 
-    // The batch goes into the cache only once the phone has acknowledged it: a batch cut short
+    // A batch goes into the cache only once the phone has acknowledged it: a batch cut short
     // (cancel, broken channel, error answer) never reached the phone's storage, and caching it
     // would make the next transfer skip those messages as already on the phone. Until then the
-    // keys sent in this batch stand in for the cache, so a message repeated within it goes once.
-    QList<const _MsgMessage*> handled;
-    handled.reserve(count);
-    QSet<QString> sentKeys;
+    // keys sent stand in for the cache, so a message repeated in the selection goes only once.
+    PendingBatch batch;
+    batch.messages.reserve(count);
     writeCommand(channel, QStringLiteral("$batch:"));
     for (int i = 0; i < count; ++i) {
         throwIfCancelled(m_progress);
@@ -140,18 +141,29 @@ void AndroidRestoreSMSThread::sendBatch(QTcpSocket* channel, int& sent)
         ++sent;
         postUpdateProgress(m_progress, QString(), percentOf(sent, total), progressFormat.arg(sent).arg(total));
         if (message.handle) {
-            const QString key = logicHash(message);
-            if (!sentKeys.contains(key) && cache.findMessageByLogicHash(key) == 0) {
+            QString key = logicHash(message);
+            if (!m_sentKeys.contains(key) && cache.findMessageByLogicHash(key) == 0) {
                 writeAll(channel, smsLine(message), false);
-                sentKeys.insert(key);
+                m_sentKeys.insert(key);
+                batch.sentKeys.append(std::move(key));
             }
         }
-        handled.append(&message);
+        batch.messages.append(&message);
     }
     writeCommand(channel, QStringLiteral("$end:"));
+    // While the phone stores this batch, the one it acknowledged before goes into the cache.
+    cacheAcknowledged();
     expectCommand(channel, QStringLiteral("$batch:"));
-    for (const _MsgMessage* message : std::as_const(handled))
+    m_acknowledged = std::move(batch);
+}
+
+void AndroidRestoreSMSThread::cacheAcknowledged()
+{
+    const PendingBatch batch = std::exchange(m_acknowledged, PendingBatch());
+    for (const _MsgMessage* message : batch.messages)
         m_cacheWriter->write(*message);
+    for (const QString& key : batch.sentKeys)
+        m_sentKeys.remove(key);
 }
 
 void AndroidRestoreSMSThread::closeCache()
@@ -159,6 +171,7 @@ void AndroidRestoreSMSThread::closeCache()
     // Commits what the phone acknowledged. A failure here only means that a later transfer sends
     // those messages again, so it does not turn the transfer into a failure.
     try {
+        cacheAcknowledged();
         m_cacheWriter->end();
     } catch (const std::exception& error) {
         qWarning() << "AndroidRestoreSMSThread: can not close the cache database." << error.what();

@@ -6,6 +6,8 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
+#include <QStringList>
 #include <QThread>
 
 #include <memory>
@@ -45,11 +47,22 @@ protected:
 private:
     int transfer(QTcpSocket*& channel);
     void sendBatch(QTcpSocket* channel, int& sent);
+    // Writes the batch the phone acknowledged last into the cache.
+    void cacheAcknowledged();
     void closeCache();
+
+    struct PendingBatch
+    {
+        QList<const _MsgMessage*> messages;
+        QStringList sentKeys;
+    };
 
     AndroidDevice m_device;
     QList<_MsgMessage*> m_messages;
     ProgressReceiver* m_progress;
     std::unique_ptr<ExportMessagesDb> m_cacheWriter;
     int m_skipped = 0;
+    PendingBatch m_acknowledged;
+    // Duplicate keys of the messages sent but not yet in the cache.
+    QSet<QString> m_sentKeys;
 };
