@@ -29,8 +29,8 @@ void disposeChannel(QTcpSocket*& channel)
 
 } // namespace
 
-AndroidRestoreSMSThread::AndroidRestoreSMSThread(const AndroidDevice& device, const QList<_MsgMessage*>& messages,
-                                                 ProgressReceiver* progress, QObject* parent)
+AndroidRestoreSMSThread::AndroidRestoreSMSThread(
+    const AndroidDevice& device, const QList<_MsgMessage*>& messages, ProgressReceiver* progress, QObject* parent)
     : QThread(parent)
     , m_device(device)
     , m_progress(progress)
@@ -93,10 +93,10 @@ int AndroidRestoreSMSThread::transfer(QTcpSocket*& channel)
     const int flag = expectCommand(channel, prefix).mid(prefix.size()).toInt();
     if (flag != 0) {
         postTipsWait(m_progress,
-                     tr("Please click \"YES\" to temporarily set our Quillbarrow app as your default SMS app when the "
-                        "message pops out on your Android's screen. Then click the \"OK\" button to start "
-                        "transferring messages to your Android.<br/><br/>Note: It will resume your default "
-                        "Messaging app settings after transferring messages to Android."));
+            tr("Please click \"YES\" to temporarily set our Quillbarrow app as your default SMS app when the "
+               "message pops out on your Android's screen. Then click the \"OK\" button to start "
+               "transferring messages to your Android.<br/><br/>Note: It will resume your default "
+               "Messaging app settings after transferring messages to Android."));
         waitForTipsClosed(m_progress);
         // A cancel while the tip was shown must not let the companion take the messaging role.
         throwIfCancelled(m_progress);

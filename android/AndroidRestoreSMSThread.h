@@ -19,8 +19,9 @@ struct _MsgMessage;
 
 // Sends messages of a local database to a phone over a "restore2" channel, in batches of at most
 // 100 acknowledged by the companion. Every handled message is also written into the phone's cache
-// database, so a message the phone already holds (loaded from it or sent before) is not sent again.
-// Only ordinary messages with a correspondent are sent; the others are counted as skipped.
+// database, so a message the phone already holds (loaded from it or sent before) is not sent again;
+// a batch is cached only once the phone has acknowledged it. Only ordinary messages with a
+// correspondent are sent; the others are counted as skipped.
 class AndroidRestoreSMSThread : public QThread
 {
     Q_OBJECT
@@ -30,7 +31,7 @@ public:
 
     // The records are borrowed and only read; they must outlive the thread.
     AndroidRestoreSMSThread(const AndroidDevice& device, const QList<_MsgMessage*>& messages,
-                            ProgressReceiver* progress, QObject* parent = nullptr);
+        ProgressReceiver* progress, QObject* parent = nullptr);
     ~AndroidRestoreSMSThread() override;
 
     int skipped() const { return m_skipped; }

@@ -36,8 +36,8 @@ public:
         const QString program
             = QCoreApplication::applicationDirPath() + QStringLiteral("/../tools/phonesim/qsms-phone-sim");
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(program, {QStringLiteral("--port"), QString::number(port), QStringLiteral("--messages"),
-                                  messageFile});
+        m_process.start(
+            program, { QStringLiteral("--port"), QString::number(port), QStringLiteral("--messages"), messageFile });
         QDeadlineTimer deadline(15000);
         while (!deadline.hasExpired()) {
             if (m_process.canReadLine() && m_process.readLine().startsWith("ready "))

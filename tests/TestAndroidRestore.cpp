@@ -92,8 +92,8 @@ private:
 // `count` ordinary messages, one minute apart, alternating between three correspondents.
 void addSeries(MessageRecords& records, int count, int firstDate = 400000000)
 {
-    static const QStringList addresses{QStringLiteral("+447700900123"), QStringLiteral("+447700900456"),
-                                       QStringLiteral("+33612345678")};
+    static const QStringList addresses { QStringLiteral("+447700900123"), QStringLiteral("+447700900456"),
+        QStringLiteral("+33612345678") };
     for (int i = 0; i < count; ++i)
         records.add(addresses.at(i % 3), firstDate + 60 * i, i % 2, QStringLiteral("message %1").arg(i + 1));
 }
@@ -154,7 +154,7 @@ Outcome runToEnd(AndroidRestoreSMSThread& thread, RecordingProgress& progress)
     progress.waitForOutcome(&thread, 120000);
     thread.wait();
     QCoreApplication::processEvents();
-    return {progress.errors, progress.successes, progress.tips, progress.updates};
+    return { progress.errors, progress.successes, progress.tips, progress.updates };
 }
 
 } // namespace
@@ -188,8 +188,8 @@ private slots:
 
 private:
     // Starts the simulator for the transport ("wifi" or "usb") and fills the device to reach it.
-    bool startPhone(PhoneSimulatorProcess& phone, const QString& transport, const QStringList& arguments,
-                    AndroidDevice& device);
+    bool startPhone(
+        PhoneSimulatorProcess& phone, const QString& transport, const QStringList& arguments, AndroidDevice& device);
     static QStringList cachedMessages(const AndroidDevice& device);
     static bool loadPhone(const AndroidDevice& device);
     QString messageFile(const QString& name) const { return m_files.filePath(name + QStringLiteral(".json")); }
@@ -218,28 +218,28 @@ void TestAndroidRestore::init()
     ++m_phoneNumber;
 }
 
-bool TestAndroidRestore::startPhone(PhoneSimulatorProcess& phone, const QString& transport,
-                                    const QStringList& arguments, AndroidDevice& device)
+bool TestAndroidRestore::startPhone(
+    PhoneSimulatorProcess& phone, const QString& transport, const QStringList& arguments, AndroidDevice& device)
 {
     // Every test sends to a phone of its own, so each starts with an empty cache.
     device = AndroidDevice();
     device.imei = QStringLiteral("35000000000%1").arg(m_phoneNumber, 4, 10, QLatin1Char('0'));
     device.mmc = mcc;
     device.version = 12;
-    const QStringList common{QStringLiteral("--verbose"), QStringLiteral("--imei"), device.imei, QStringLiteral("--mmc"),
-                             mcc};
+    const QStringList common { QStringLiteral("--verbose"), QStringLiteral("--imei"), device.imei,
+        QStringLiteral("--mmc"), mcc };
     if (transport == QLatin1String("usb")) {
         if (!m_adb)
             m_adb = std::make_unique<AdbTestServer>();
-        if (!phone.start(QStringList{QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
-                                     QStringLiteral("0")}
-                         + common + arguments))
+        if (!phone.start(QStringList { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
+                             QStringLiteral("0") }
+                + common + arguments))
             return false;
         device.serial = m_adb->connectDevice(phone);
         return !device.serial.isEmpty();
     }
-    if (!phone.start(QStringList{QStringLiteral("--port"), QString::number(AndroidDevice::wifiServicePort)} + common
-                     + arguments))
+    if (!phone.start(QStringList { QStringLiteral("--port"), QString::number(AndroidDevice::wifiServicePort) } + common
+            + arguments))
         return false;
     device.wifi = true;
     device.host = QStringLiteral("127.0.0.1");
@@ -264,7 +264,7 @@ void TestAndroidRestore::constructorFiltersAndSorts()
     QStringList texts;
     for (const _MsgMessage* message : thread.messages())
         texts << message->text;
-    QCOMPARE(texts, (QStringList{QStringLiteral("first"), QStringLiteral("second"), QStringLiteral("third")}));
+    QCOMPARE(texts, (QStringList { QStringLiteral("first"), QStringLiteral("second"), QStringLiteral("third") }));
 }
 
 void TestAndroidRestore::smsLine_data()
@@ -275,8 +275,8 @@ void TestAndroidRestore::smsLine_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("line");
 
-    QTest::newRow("2013-01-01, received") << 378691200 << 0 << QStringLiteral("+447700900123")
-                                          << QStringLiteral("Hi") << QByteArray("$sms:1356998400000,0,KzQ0NzcwMDkwMDEyMw==,SGk=\n");
+    QTest::newRow("2013-01-01, received") << 378691200 << 0 << QStringLiteral("+447700900123") << QStringLiteral("Hi")
+                                          << QByteArray("$sms:1356998400000,0,KzQ0NzcwMDkwMDEyMw==,SGk=\n");
     QTest::newRow("any non-zero direction is from me")
         << 0 << 2 << QStringLiteral("1") << QString() << QByteArray("$sms:978307200000,1,MQ==,\n");
     QTest::newRow("before 2001") << -978307200 << 1 << QStringLiteral("a") << QStringLiteral("x")
@@ -286,7 +286,7 @@ void TestAndroidRestore::smsLine_data()
     QTest::newRow("object replacement removed, UTF-8 kept")
         << 378691200 << 1 << QStringLiteral("Zoë") << QStringLiteral("a%1b%1 €").arg(objectReplacement)
         << QByteArray("$sms:1356998400000,1,") + QStringLiteral("Zoë").toUtf8().toBase64() + ','
-               + QStringLiteral("ab €").toUtf8().toBase64() + '\n';
+            + QStringLiteral("ab €").toUtf8().toBase64() + '\n';
 }
 
 void TestAndroidRestore::smsLine()
@@ -317,7 +317,7 @@ void TestAndroidRestore::sendsInBatches()
     PhoneSimulatorProcess phone;
     AndroidDevice device;
     const QString file = messageFile(QStringLiteral("batches-") + transport);
-    QVERIFY2(startPhone(phone, transport, {QStringLiteral("--messages"), file}, device), qUtf8Printable(phone.log()));
+    QVERIFY2(startPhone(phone, transport, { QStringLiteral("--messages"), file }, device), qUtf8Printable(phone.log()));
 
     MessageRecords records;
     addSeries(records, 250);
@@ -329,10 +329,11 @@ void TestAndroidRestore::sendsInBatches()
     const Outcome outcome = runToEnd(thread, progress);
 
     QVERIFY2(outcome.errors.isEmpty(), qUtf8Printable(outcome.errors.join(QLatin1Char('\n'))));
-    QCOMPARE(outcome.successes, QStringList{successText(250)});
+    QCOMPARE(outcome.successes, QStringList { successText(250) });
     QVERIFY(outcome.tips.isEmpty());
-    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("received 250 messages in 3 batches; message file saved"))));
-    QCOMPARE(storedBatchSizes(phone), (QList<int>{100, 100, 50}));
+    QVERIFY(waitForLog(
+        phone, QRegularExpression(QStringLiteral("received 250 messages in 3 batches; message file saved"))));
+    QCOMPARE(storedBatchSizes(phone), (QList<int> { 100, 100, 50 }));
 
     const QList<SimMessage> stored = loadMessages(file);
     QCOMPARE(stored.size(), 250);
@@ -355,9 +356,9 @@ void TestAndroidRestore::nothingToSend()
 {
     PhoneSimulatorProcess phone;
     AndroidDevice device;
-    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), {QStringLiteral("--messages"), messageFile(QStringLiteral("empty"))},
-                        device),
-             qUtf8Printable(phone.log()));
+    QVERIFY2(startPhone(phone, QStringLiteral("wifi"),
+                 { QStringLiteral("--messages"), messageFile(QStringLiteral("empty")) }, device),
+        qUtf8Printable(phone.log()));
     MessageRecords records;
     records.add(QStringLiteral("+447700900123"), 1000, 0, QStringLiteral("joined"), 1);
     records.add(QStringLiteral("+447700900123"), 1001, 0, QStringLiteral("left"), 3);
@@ -367,8 +368,9 @@ void TestAndroidRestore::nothingToSend()
     AndroidRestoreSMSThread thread(device, records.list(), &progress);
     const Outcome outcome = runToEnd(thread, progress);
     QCOMPARE(outcome.errors, QStringList());
-    QCOMPARE(outcome.successes, QStringList{successText(0, 3)});
-    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("received 0 messages in 0 batches; message file saved"))));
+    QCOMPARE(outcome.successes, QStringList { successText(0, 3) });
+    QVERIFY(
+        waitForLog(phone, QRegularExpression(QStringLiteral("received 0 messages in 0 batches; message file saved"))));
     QCOMPARE(loadMessages(messageFile(QStringLiteral("empty"))).size(), 0);
 }
 
@@ -377,8 +379,8 @@ void TestAndroidRestore::messageAlreadyOnPhoneIsNotSentAgain()
     PhoneSimulatorProcess phone;
     AndroidDevice device;
     const QString file = messageFile(QStringLiteral("known"));
-    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), {QStringLiteral("--messages"), file}, device),
-             qUtf8Printable(phone.log()));
+    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, device),
+        qUtf8Printable(phone.log()));
 
     MessageRecords records;
     _MsgMessage& known = records.add(QStringLiteral("+447700900123"), 1000, 0, QStringLiteral("already there"));
@@ -401,9 +403,10 @@ void TestAndroidRestore::messageAlreadyOnPhoneIsNotSentAgain()
         AndroidRestoreSMSThread thread(device, records.list(), &progress);
         const Outcome outcome = runToEnd(thread, progress);
         QCOMPARE(outcome.errors, QStringList());
-        QCOMPARE(outcome.successes, QStringList{successText(3)});
-        QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("received %1 messages in 1 batches; message file saved")
-                                                          .arg(round == 1 ? 1 : 0))));
+        QCOMPARE(outcome.successes, QStringList { successText(3) });
+        QVERIFY(waitForLog(phone,
+            QRegularExpression(
+                QStringLiteral("received %1 messages in 1 batches; message file saved").arg(round == 1 ? 1 : 0))));
         // Counted and cached once, sent only by the first round.
         QCOMPARE(cachedMessageCount(device), 2);
         const QList<SimMessage> stored = loadMessages(file);
@@ -429,8 +432,8 @@ void TestAndroidRestore::defaultAppFlag()
 
     PhoneSimulatorProcess phone;
     AndroidDevice device;
-    QVERIFY2(startPhone(phone, transport, {QStringLiteral("--defsmsapp"), QString::number(flag)}, device),
-             qUtf8Printable(phone.log()));
+    QVERIFY2(startPhone(phone, transport, { QStringLiteral("--defsmsapp"), QString::number(flag) }, device),
+        qUtf8Printable(phone.log()));
     MessageRecords records;
     addSeries(records, 3);
     RecordingProgress progress;
@@ -439,8 +442,8 @@ void TestAndroidRestore::defaultAppFlag()
     const Outcome outcome = runToEnd(thread, progress);
 
     QCOMPARE(outcome.errors, QStringList());
-    QCOMPARE(outcome.successes, QStringList{successText(3)});
-    QCOMPARE(outcome.tips, flag != 0 ? QStringList{tipText} : QStringList());
+    QCOMPARE(outcome.successes, QStringList { successText(3) });
+    QCOMPARE(outcome.tips, flag != 0 ? QStringList { tipText } : QStringList());
     QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("received 3 messages in 1 batches"))));
     // With flag 0 the companion reads "$batch:" next; an extra "$defsmsapp:" would have ended the channel.
     QCOMPARE(phone.log().contains(QLatin1String("now the default messaging app")), flag != 0);
@@ -451,12 +454,12 @@ void TestAndroidRestore::recordsArriveIntact()
     PhoneSimulatorProcess phone;
     AndroidDevice device;
     const QString file = messageFile(QStringLiteral("intact"));
-    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), {QStringLiteral("--messages"), file}, device),
-             qUtf8Printable(phone.log()));
+    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, device),
+        qUtf8Printable(phone.log()));
     MessageRecords records;
     _MsgMessage& dated = records.add(QStringLiteral("+447700900123"), 378691200, 1, QStringLiteral("new year"));
-    _MsgMessage& picture = records.add(QStringLiteral("Zoë"), 378691300, 0,
-                                       QStringLiteral("look%1 at this, \"ok\"? 😀").arg(objectReplacement));
+    _MsgMessage& picture = records.add(
+        QStringLiteral("Zoë"), 378691300, 0, QStringLiteral("look%1 at this, \"ok\"? 😀").arg(objectReplacement));
     _MsgAttachment attachment;
     attachment.guid = QStringLiteral("at-1");
     attachment.filename = QStringLiteral("~/Library/SMS/Attachments/a.jpg");
@@ -481,8 +484,8 @@ void TestAndroidRestore::wrongBatchAnswer()
 {
     PhoneSimulatorProcess phone;
     AndroidDevice device;
-    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), {QStringLiteral("--wrong-ack")}, device),
-             qUtf8Printable(phone.log()));
+    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--wrong-ack") }, device),
+        qUtf8Printable(phone.log()));
     MessageRecords records;
     addSeries(records, 5);
     RecordingProgress progress;
@@ -490,9 +493,10 @@ void TestAndroidRestore::wrongBatchAnswer()
     const Outcome outcome = runToEnd(thread, progress);
 
     QCOMPARE(outcome.successes, QStringList());
-    QCOMPARE(outcome.errors, QStringList{QStringLiteral("invalid feedback [$bye:], must be [$batch:]")});
-    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral(
-                                  "the desktop sent \\$error: invalid feedback \\[\\$bye:\\], must be \\[\\$batch:\\]"))));
+    QCOMPARE(outcome.errors, QStringList { QStringLiteral("invalid feedback [$bye:], must be [$batch:]") });
+    QVERIFY(waitForLog(phone,
+        QRegularExpression(
+            QStringLiteral("the desktop sent \\$error: invalid feedback \\[\\$bye:\\], must be \\[\\$batch:\\]"))));
     // The batch was not acknowledged, so the cache must not claim the phone holds it.
     QCOMPARE(cachedMessageCount(device), 0);
 }
@@ -503,10 +507,10 @@ void TestAndroidRestore::phoneFailsMidTransfer_data()
     QTest::addColumn<QString>("error");
 
     QTest::newRow("connection broken in the second batch")
-        << QStringList{QStringLiteral("--close-after"), QStringLiteral("150")} << QString();
+        << QStringList { QStringLiteral("--close-after"), QStringLiteral("150") } << QString();
     QTest::newRow("error instead of the first answer")
-        << QStringList{QStringLiteral("--error-at"), QStringLiteral("ack"), QStringLiteral("--error-text"),
-                       QStringLiteral("Speicher voll – Nachrichten nicht gespeichert")}
+        << QStringList { QStringLiteral("--error-at"), QStringLiteral("ack"), QStringLiteral("--error-text"),
+               QStringLiteral("Speicher voll – Nachrichten nicht gespeichert") }
         << QStringLiteral("Speicher voll – Nachrichten nicht gespeichert");
 }
 
@@ -538,13 +542,13 @@ void TestAndroidRestore::phoneFailsMidTransfer()
     const QString file = messageFile(QStringLiteral("resend-") + QString::number(m_phoneNumber));
     const qint64 cachedBefore = cachedMessageCount(device);
     // Same test row, same phone identity: the cache of the failed transfer is used.
-    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), {QStringLiteral("--messages"), file}, device),
-             qUtf8Printable(phone.log()));
+    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, device),
+        qUtf8Printable(phone.log()));
     RecordingProgress progress;
     AndroidRestoreSMSThread thread(device, records.list(), &progress);
     const Outcome outcome = runToEnd(thread, progress);
     QCOMPARE(outcome.errors, QStringList());
-    QCOMPARE(outcome.successes, QStringList{successText(250)});
+    QCOMPARE(outcome.successes, QStringList { successText(250) });
     QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("message file saved"))));
     QCOMPARE(qint64(loadMessages(file).size()), 250 - cachedBefore);
     QCOMPARE(cachedMessageCount(device), 250);
@@ -575,9 +579,9 @@ void TestAndroidRestore::cancelDuringTransfer()
     PhoneSimulatorProcess phone;
     AndroidDevice device;
     // Slow answers give the cancel time to arrive while the second batch is on its way.
-    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), {QStringLiteral("--batch-delay"), QStringLiteral("400")},
-                        device),
-             qUtf8Printable(phone.log()));
+    QVERIFY2(
+        startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--batch-delay"), QStringLiteral("400") }, device),
+        qUtf8Printable(phone.log()));
     MessageRecords records;
     addSeries(records, 250);
     RecordingProgress progress;
@@ -595,7 +599,7 @@ void TestAndroidRestore::cancelDuringTransfer()
     QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("restore2 channel[^\\n]*: ended"))));
     // The cache holds exactly what the phone stored: one or two whole batches, never the third.
     const QList<int> stored = storedBatchSizes(phone);
-    QVERIFY2(stored == QList<int>{100} || stored == (QList<int>{100, 100}), qUtf8Printable(phone.log()));
+    QVERIFY2(stored == QList<int> { 100 } || stored == (QList<int> { 100, 100 }), qUtf8Printable(phone.log()));
     QCOMPARE(cachedMessageCount(device), qint64(100 * stored.size()));
 }
 
@@ -637,10 +641,11 @@ void TestAndroidRestore::roundTrip()
     AndroidDevice first;
     {
         PhoneSimulatorProcess phone;
-        QVERIFY2(startPhone(phone, QStringLiteral("wifi"), {QStringLiteral("--generate"), QStringLiteral("1500"),
-                                                            QStringLiteral("--seed"), QStringLiteral("77")},
-                            first),
-                 qUtf8Printable(phone.log()));
+        QVERIFY2(startPhone(phone, QStringLiteral("wifi"),
+                     { QStringLiteral("--generate"), QStringLiteral("1500"), QStringLiteral("--seed"),
+                         QStringLiteral("77") },
+                     first),
+            qUtf8Printable(phone.log()));
         QVERIFY(loadPhone(first));
     }
     const QStringList original = cachedMessages(first);
@@ -672,13 +677,13 @@ void TestAndroidRestore::roundTrip()
     PhoneSimulatorProcess phone;
     AndroidDevice second;
     const QString file = messageFile(QStringLiteral("round-trip"));
-    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), {QStringLiteral("--messages"), file}, second),
-             qUtf8Printable(phone.log()));
+    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, second),
+        qUtf8Printable(phone.log()));
     RecordingProgress progress;
     AndroidRestoreSMSThread thread(second, selection, &progress);
     const Outcome outcome = runToEnd(thread, progress);
     QCOMPARE(outcome.errors, QStringList());
-    QCOMPARE(outcome.successes, QStringList{successText(int(selection.size()))});
+    QCOMPARE(outcome.successes, QStringList { successText(int(selection.size())) });
     QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("message file saved"))));
     QCOMPARE(loadMessages(file).size(), selection.size());
 
