@@ -184,6 +184,7 @@ private slots:
     void phoneFailsMidTransfer();
     void cancelBeforeFirstBatch();
     void cancelDuringTransfer();
+    void cancelWhileTipShown();
     void roundTrip();
 
 private:
@@ -601,6 +602,30 @@ void TestAndroidRestore::cancelDuringTransfer()
     const QList<int> stored = storedBatchSizes(phone);
     QVERIFY2(stored == QList<int> { 100 } || stored == (QList<int> { 100, 100 }), qUtf8Printable(phone.log()));
     QCOMPARE(cachedMessageCount(device), qint64(100 * stored.size()));
+}
+
+void TestAndroidRestore::cancelWhileTipShown()
+{
+    PhoneSimulatorProcess phone;
+    AndroidDevice device;
+    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), {QStringLiteral("--defsmsapp"), QStringLiteral("1")}, device),
+        qUtf8Printable(phone.log()));
+    MessageRecords records;
+    addSeries(records, 3);
+    RecordingProgress progress;
+    progress.tipCloseDelayMs = 60000;
+    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    thread.start();
+    QTRY_COMPARE_WITH_TIMEOUT(progress.tips.size(), 1, 15000);
+    progress.cancelled = true;
+    QVERIFY(thread.wait(15000));
+    QCoreApplication::processEvents();
+    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(progress.successes, QStringList());
+    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("restore2 channel[^\\n]*: ended"))));
+    // The user gave no confirmation, so the companion is never told to take the messaging role.
+    QVERIFY2(!phone.log().contains(QLatin1String("now the default messaging app")), qUtf8Printable(phone.log()));
+    QCOMPARE(cachedMessageCount(device), 0);
 }
 
 // Every message of a cache database as "address|date|direction|text", what a transfer carries.
