@@ -2,7 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/BenchScenarios.h"
 
+#include "bench/LoadScenario.h"
 #include "bench/RawWriteLoop.h"
+#include "bench/SendScenario.h"
 #include "bench/SyntheticRecords.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
@@ -116,6 +118,8 @@ const QList<BenchScenario>& benchScenarios()
         { "rewrite", StoreNeed::Filled, StoreEffect::Keeps, &runRewrite },
         { "read", StoreNeed::Filled, StoreEffect::Keeps, &runRead },
         { "delete", StoreNeed::Filled, StoreEffect::Empties, &runDelete },
+        { "load", StoreNeed::None, StoreEffect::Keeps, &runLoadScenario },
+        { "send", StoreNeed::None, StoreEffect::Keeps, &runSend },
     };
     return scenarios;
 }

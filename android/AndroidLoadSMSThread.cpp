@@ -1,0 +1,299 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidLoadSMSThread.h"
+
+#include "android/LineProtocol.h"
+#include "app/TaskReporting.h"
+#include "store/ExportMessagesDb.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTcpSocket>
+#include <QtDebug>
+
+#include <array>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+namespace {
+
+const QString smsCommand = QStringLiteral("$sms:");
+const QString endCommand = QStringLiteral("$end:");
+const QString batchCommand = QStringLiteral("$batch:");
+const QString countCommand = QStringLiteral("$count:");
+const QString byeCommand = QStringLiteral("$bye:");
+
+constexpr int channelOpenTimeoutMs = 10000;
+// How often a silent channel is interrupted to look at the cancel flag.
+constexpr int cancelPollMs = 200;
+// Seconds between 1970-01-01 and 2001-01-01, the epoch of stored dates.
+constexpr qint64 storeEpochOffset = 978307200;
+constexpr int recordFields = 6;
+
+std::runtime_error cannotOverwrite(const QString& path)
+{
+    return std::runtime_error(QStringLiteral("can not overwrite %1.").arg(path).toStdString());
+}
+
+// A cache that is a folder, or sits in a folder we may not change, can not be replaced; anything
+// else is found out when the committed load takes its place.
+bool canReplace(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    return (info.isFile() || info.isSymLink()) && QFileInfo(info.absolutePath()).isWritable();
+}
+
+// Files SQLite keeps beside a database: left over from the old cache they would be taken for the
+// new one's and rolled into it.
+const char* const sideFileSuffixes[] = { "-journal", "-wal", "-shm" };
+
+// Moves the committed staging database over the cache database in one step.
+void replaceCache(const QString& stagedPath, const QString& cachePath)
+{
+    if (!canReplace(cachePath) || !QDir().mkpath(QFileInfo(cachePath).absolutePath()))
+        throw cannotOverwrite(cachePath);
+    for (const char* suffix : sideFileSuffixes) {
+        const QString sideFile = cachePath + QLatin1String(suffix);
+        if (QFileInfo::exists(sideFile) && !QFile::remove(sideFile))
+            throw cannotOverwrite(cachePath);
+    }
+    std::error_code error;
+    std::filesystem::rename(QFile::encodeName(stagedPath).toStdString(),
+        QFile::encodeName(cachePath).toStdString(), error);
+    if (error)
+        throw cannotOverwrite(cachePath);
+}
+
+// Seconds since 2001 of a phone time in milliseconds since 1970, truncated, as a 32-bit number.
+int storeDate(qint64 phoneMs)
+{
+    return static_cast<int>(static_cast<qint32>(phoneMs / 1000 - storeEpochOffset));
+}
+
+} // namespace
+
+AndroidLoadSMSThread::AndroidLoadSMSThread(const AndroidDevice& device, ProgressReceiver* progress, QObject* parent)
+    : QThread(parent)
+    , m_device(device)
+    , m_progress(progress)
+{
+}
+
+AndroidLoadSMSThread::~AndroidLoadSMSThread() = default;
+
+QString AndroidLoadSMSThread::stagingFolderName()
+{
+    return QStringLiteral(".loading");
+}
+
+void AndroidLoadSMSThread::run()
+{
+    total = -1;
+    loaded = 0;
+    postUpdateProgress(m_progress, tr("IDS_ANDROID_LOADING_SMS"), 0, QString());
+
+    const QDir cacheFolder = m_device.cacheDir();
+    try {
+        load(cacheFolder);
+        postSucceed(m_progress, QString());
+    } catch (const TaskCancelled&) {
+        dropLoad(cacheFolder);
+    } catch (const std::exception& error) {
+        dropLoad(cacheFolder);
+        postError(m_progress, exceptionText(error));
+    }
+}
+
+void AndroidLoadSMSThread::load(const QDir& cacheFolder)
+{
+    const QDir staging(cacheFolder.filePath(stagingFolderName()));
+    m_writer = std::make_unique<ExportMessagesDb>(staging, m_device.mmc);
+    const QString stagedPath = m_writer->db().dbPath();
+    const QString cachePath = cacheFolder.filePath(staging.relativeFilePath(stagedPath));
+    if (!canReplace(cachePath))
+        throw cannotOverwrite(cachePath);
+    // What a load that was cut short by a crash left behind.
+    if (staging.exists() && !QDir(staging).removeRecursively())
+        throw cannotOverwrite(stagedPath);
+
+    m_writer->begin();
+    m_country = m_writer->db().countryLib().currentCountry();
+    m_byEncodedAddress.clear();
+    m_byAddress.clear();
+
+    // Everything but the text, subject, dates, direction and guid is the same for every loaded message.
+    m_message = _MsgMessage();
+    m_message.replace = 0;
+    m_message.version = 10;
+    m_message.type = 0;
+    m_message.service = QStringLiteral("SMS");
+    m_message.account = QStringLiteral("e:");
+    m_message.error = 0;
+    m_message.is_finished = 1;
+    m_message.is_prepared = 1;
+    m_message.is_read = 1;
+    m_message.is_sent = 1;
+    m_message.was_data_detected = 1;
+
+    const QString url = QStringLiteral("backup2://127.0.0.1:%1").arg(simpleprotocol::choosePort());
+    m_channel.reset(m_device.openChannel(url, channelOpenTimeoutMs));
+
+    for (;;) {
+        waitForData();
+        const QString line = simpleprotocol::readCommand(m_channel.get(), -1);
+        if (line.startsWith(countCommand)) {
+            bool isNumber = false;
+            const int announced = QStringView(line).mid(countCommand.size()).toInt(&isNumber);
+            total = isNumber && announced > 0 ? announced : -1;
+        } else if (line.startsWith(batchCommand)) {
+            readBatch();
+        } else if (line.startsWith(byeCommand)) {
+            break;
+        }
+    }
+    simpleprotocol::writeCommand(m_channel.get(), byeCommand, QString(), true, -1);
+
+    m_writer->end();
+    m_writer.reset();
+    closeChannel();
+    replaceCache(stagedPath, cachePath);
+    QDir(staging).removeRecursively();
+}
+
+void AndroidLoadSMSThread::readBatch()
+{
+    for (;;) {
+        throwIfCancelled(m_progress);
+        waitForData();
+        const QString line = simpleprotocol::readCommand(m_channel.get(), -1);
+        if (line.startsWith(smsCommand)) {
+            ++loaded;
+            postUpdateProgress(m_progress, QString(), percentOf(loaded, total),
+                QStringLiteral("sms: %1/%2").arg(loaded).arg(total));
+            parseRecord(QStringView(line).mid(smsCommand.size()));
+        } else if (line.startsWith(endCommand)) {
+            simpleprotocol::writeCommand(m_channel.get(), batchCommand, QString(), true, -1);
+            return;
+        }
+    }
+}
+
+void AndroidLoadSMSThread::waitForData()
+{
+    // Lines are read without a time limit; only a phone that is silent is waited for in steps, so
+    // that a cancel does not have to wait for its next line.
+    while (m_channel->bytesAvailable() == 0) {
+        throwIfCancelled(m_progress);
+        if (m_channel->waitForReadyRead(cancelPollMs))
+            return;
+        if (m_channel->error() != QAbstractSocket::SocketTimeoutError
+            || m_channel->state() != QAbstractSocket::ConnectedState)
+            return; // readCommand reports the broken connection
+    }
+}
+
+void AndroidLoadSMSThread::parseRecord(QStringView payload)
+{
+    // Base64 never holds a comma; fields after the sixth are ignored.
+    std::array<QStringView, recordFields> fields;
+    qsizetype start = 0;
+    int count = 0;
+    for (; count < recordFields; ++count) {
+        const qsizetype comma = payload.indexOf(QLatin1Char(','), start);
+        fields[static_cast<size_t>(count)] = payload.mid(start, comma < 0 ? -1 : comma - start);
+        if (comma < 0) {
+            ++count;
+            break;
+        }
+        start = comma + 1;
+    }
+    if (count < recordFields)
+        return;
+
+    const auto decode = [this](QStringView field) {
+        // The line arrived as one character per byte, so the field converts back to its bytes losslessly.
+        m_decodeBuffer.resize(field.size());
+        char* bytes = m_decodeBuffer.data();
+        for (QChar c : field)
+            *bytes++ = static_cast<char>(c.unicode());
+        // Decoded in place: the buffer is reused for every field of every record.
+        m_decodeBuffer = std::move(QByteArray::fromBase64Encoding(std::move(m_decodeBuffer)).decoded);
+        const qsizetype zero = m_decodeBuffer.indexOf('\0');
+        return QString::fromUtf8(zero < 0 ? QByteArrayView(m_decodeBuffer) : QByteArrayView(m_decodeBuffer).first(zero));
+    };
+
+    Correspondent& correspondent = correspondentFor(fields[2]);
+    if (correspondent.encodedName != fields[3]) {
+        correspondent.encodedName = fields[3].toString();
+        correspondent.handle._ct_name = decode(fields[3]);
+    }
+
+    const int date = storeDate(fields[0].toLongLong());
+    m_message.text = decode(fields[4]);
+    m_message.subject = decode(fields[5]);
+    m_message.date = date;
+    m_message.date_read = date;
+    m_message.date_delivered = date;
+    m_message.is_from_me = fields[1].toInt() == 1 ? 1 : 0;
+    m_message.handle = &correspondent.handle;
+    m_message.chat = &correspondent.chat;
+    m_message.guid = guidFromBytes(logicHash(m_message).toUtf8());
+    m_writer->write(m_message);
+}
+
+AndroidLoadSMSThread::Correspondent& AndroidLoadSMSThread::correspondentFor(QStringView encodedAddress)
+{
+    const QString key = encodedAddress.toString();
+    const auto known = m_byEncodedAddress.constFind(key);
+    if (known != m_byEncodedAddress.constEnd())
+        return **known;
+
+    QByteArray bytes = QByteArray::fromBase64(key.toLatin1());
+    const qsizetype zero = bytes.indexOf('\0');
+    if (zero >= 0)
+        bytes.truncate(zero);
+    const QString address = normalizePhoneNumber(m_country, QString::fromUtf8(bytes));
+
+    // Different spellings of one number share the records of its normalised address.
+    std::shared_ptr<Correspondent>& shared = m_byAddress[address];
+    if (!shared) {
+        shared = std::make_shared<Correspondent>();
+        _MsgHandle& handle = shared->handle;
+        handle.id = address;
+        handle.service = QStringLiteral("SMS");
+        _MsgChat& chat = shared->chat;
+        chat.guid = QStringLiteral("SMS;-;") + address;
+        chat.style = 45;
+        chat.state = 3;
+        chat.chat_identifier = address;
+        chat.service_name = QStringLiteral("SMS");
+        chat.account_login = QStringLiteral("E:");
+        chat.handles.insert(address, &handle);
+    }
+    m_byEncodedAddress.insert(key, shared.get());
+    return *shared;
+}
+
+void AndroidLoadSMSThread::closeChannel()
+{
+    if (!m_channel)
+        return;
+    m_channel->disconnectFromHost();
+    m_channel.reset();
+}
+
+void AndroidLoadSMSThread::dropLoad(const QDir& cacheFolder)
+{
+    // The writer goes without end: its transaction is rolled back and the staging file is removed
+    // with its folder, so nothing of this load remains and the previous cache stays as it was.
+    m_writer.reset();
+    closeChannel();
+    m_byEncodedAddress.clear();
+    m_byAddress.clear();
+    const QString staging = cacheFolder.filePath(stagingFolderName());
+    if (QFileInfo::exists(staging) && !QDir(staging).removeRecursively())
+        qWarning() << "AndroidLoadSMSThread: can not remove" << staging;
+}

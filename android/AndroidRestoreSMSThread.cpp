@@ -1,0 +1,179 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidRestoreSMSThread.h"
+
+#include "android/LineProtocol.h"
+#include "app/TaskReporting.h"
+#include "message/MessageText.h"
+#include "store/ExportMessagesDb.h"
+
+#include <QDebug>
+#include <QSet>
+#include <QTcpSocket>
+
+#include <utility>
+
+using namespace simpleprotocol;
+
+namespace {
+
+constexpr qint64 referenceDateOffset = 978307200;
+
+void disposeChannel(QTcpSocket*& channel)
+{
+    if (!channel)
+        return;
+    channel->deleteLater();
+    channel = nullptr;
+}
+
+} // namespace
+
+AndroidRestoreSMSThread::AndroidRestoreSMSThread(
+    const AndroidDevice& device, const QList<_MsgMessage*>& messages, ProgressReceiver* progress, QObject* parent)
+    : QThread(parent)
+    , m_device(device)
+    , m_progress(progress)
+    , m_cacheWriter(std::make_unique<ExportMessagesDb>(device.cacheDir(), device.mmc))
+{
+    m_messages.reserve(messages.size());
+    for (_MsgMessage* message : messages) {
+        if (message->item_type != 0 || !message->handle)
+            ++m_skipped;
+        else
+            m_messages.append(message);
+    }
+    sortMessages(m_messages, true);
+}
+
+AndroidRestoreSMSThread::~AndroidRestoreSMSThread() = default;
+
+QByteArray AndroidRestoreSMSThread::smsLine(const _MsgMessage& message)
+{
+    const QByteArray address = message.handle ? message.handle->id.toUtf8().toBase64() : QByteArray();
+    const QByteArray body = stripObjectReplacement(message.text).toUtf8().toBase64();
+    QByteArray line;
+    line.reserve(32 + address.size() + body.size());
+    line += "$sms:";
+    line += QByteArray::number((qint64(message.date) + referenceDateOffset) * 1000);
+    line += message.is_from_me != 0 ? ",1," : ",0,";
+    line += address;
+    line += ',';
+    line += body;
+    line += '\n';
+    return line;
+}
+
+void AndroidRestoreSMSThread::run()
+{
+    QTcpSocket* channel = nullptr;
+    try {
+        const int sent = transfer(channel);
+        QString text = tr("IDS_SUC_RESTORE_%1_SMS_TO_ANDROID").arg(sent);
+        if (m_skipped != 0)
+            text += tr("IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES").arg(m_skipped);
+        postSucceed(m_progress, text);
+    } catch (const TaskCancelled&) {
+        disposeChannel(channel);
+        closeCache();
+    } catch (const std::exception& error) {
+        disposeChannel(channel);
+        closeCache();
+        postError(m_progress, exceptionText(error));
+    }
+}
+
+int AndroidRestoreSMSThread::transfer(QTcpSocket*& channel)
+{
+    postUpdateProgress(m_progress, tr("IDS_RESTORING_SMS_TO_ANDROID"), 0, QString());
+    m_cacheWriter->begin();
+    channel = m_device.openChannel(QStringLiteral("restore2://127.0.0.1:%1").arg(choosePort()), 10000);
+
+    const QString prefix = QStringLiteral("$defsmsapp:");
+    const int flag = expectCommand(channel, prefix).mid(prefix.size()).toInt();
+    if (flag != 0) {
+        postTipsWait(m_progress,
+            tr("Please click \"YES\" to temporarily set our Quillbarrow app as your default SMS app when the "
+               "message pops out on your Android's screen. Then click the \"OK\" button to start "
+               "transferring messages to your Android.<br/><br/>Note: It will resume your default "
+               "Messaging app settings after transferring messages to Android."));
+        waitForTipsClosed(m_progress);
+        // A cancel while the tip was shown must not let the companion take the messaging role.
+        throwIfCancelled(m_progress);
+        writeCommand(channel, prefix);
+    }
+
+    const int total = static_cast<int>(m_messages.size());
+    int sent = 0;
+    if (total > 0) {
+        throwIfCancelled(m_progress);
+        for (;;) {
+            sendBatch(channel, sent);
+            if (sent >= total)
+                break;
+            throwIfCancelled(m_progress);
+        }
+    }
+
+    writeCommand(channel, QStringLiteral("$bye:"));
+    disposeChannel(channel);
+    closeCache();
+    return sent;
+}
+
+void AndroidRestoreSMSThread::sendBatch(QTcpSocket* channel, int& sent)
+{
+    const int total = static_cast<int>(m_messages.size());
+    const int count = std::min(batchLimit, total - sent);
+    const QString progressFormat = tr("SMS: %1/%2");
+    IOS6MessageDb& cache = m_cacheWriter->db();
+
+    // A batch goes into the cache only once the phone has acknowledged it: a batch cut short
+    // (cancel, broken channel, error answer) never reached the phone's storage, and caching it
+    // would make the next transfer skip those messages as already on the phone. Until then the
+    // keys sent stand in for the cache, so a message repeated in the selection goes only once.
+    PendingBatch batch;
+    batch.messages.reserve(count);
+    writeCommand(channel, QStringLiteral("$batch:"));
+    for (int i = 0; i < count; ++i) {
+        throwIfCancelled(m_progress);
+        const _MsgMessage& message = *m_messages.at(sent);
+        ++sent;
+        postUpdateProgress(m_progress, QString(), percentOf(sent, total), progressFormat.arg(sent).arg(total));
+        if (message.handle) {
+            QString key = logicHash(message);
+            if (!m_sentKeys.contains(key) && cache.findMessageByLogicHash(key) == 0) {
+                writeAll(channel, smsLine(message), false);
+                m_sentKeys.insert(key);
+                batch.sentKeys.append(std::move(key));
+            }
+        }
+        batch.messages.append(&message);
+    }
+    writeCommand(channel, QStringLiteral("$end:"));
+    // While the phone stores this batch, the one it acknowledged before goes into the cache.
+    cacheAcknowledged();
+    expectCommand(channel, QStringLiteral("$batch:"));
+    m_acknowledged = std::move(batch);
+}
+
+void AndroidRestoreSMSThread::cacheAcknowledged()
+{
+    const PendingBatch batch = std::exchange(m_acknowledged, PendingBatch());
+    for (const _MsgMessage* message : batch.messages)
+        m_cacheWriter->write(*message);
+    for (const QString& key : batch.sentKeys)
+        m_sentKeys.remove(key);
+}
+
+void AndroidRestoreSMSThread::closeCache()
+{
+    // Commits what the phone acknowledged. A failure here only means that a later transfer sends
+    // those messages again, so it does not turn the transfer into a failure.
+    try {
+        cacheAcknowledged();
+        m_cacheWriter->end();
+    } catch (const std::exception& error) {
+        qWarning() << "AndroidRestoreSMSThread: can not close the cache database." << error.what();
+    }
+}

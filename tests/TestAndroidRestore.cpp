@@ -1,0 +1,720 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidLoadSMSThread.h"
+#include "android/AndroidRestoreSMSThread.h"
+#include "store/ExportMessagesDb.h"
+#include "store/IOS6MessageDb.h"
+#include "store/MsgCollection.h"
+#include "support/AdbTestServer.h"
+#include "support/PhoneSimulatorProcess.h"
+#include "support/RecordingProgress.h"
+#include "support/TestHome.h"
+#include "tools/common/SyntheticMessages.h"
+
+#include <QDeadlineTimer>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTranslator>
+
+#include <deque>
+#include <memory>
+
+namespace {
+
+constexpr qint64 referenceDateOffset = 978307200;
+const QString mcc = QStringLiteral("234");
+const QChar objectReplacement(0xFFFC);
+
+const QString tipText = QStringLiteral(
+    "Please click \"YES\" to temporarily set our Quillbarrow app as your default SMS app when the message pops out on "
+    "your Android's screen. Then click the \"OK\" button to start transferring messages to your Android.<br/><br/>"
+    "Note: It will resume your default Messaging app settings after transferring messages to Android.");
+
+QString successText(int sent, int skipped = 0)
+{
+    QString text = QStringLiteral("Successfully Transferred %1 SMS").arg(sent);
+    if (skipped != 0)
+        text += QStringLiteral("%1 group messages or system messages can't be transferred.").arg(skipped);
+    return text;
+}
+
+// Records as a local database would yield them: one conversation and correspondent per address.
+class MessageRecords
+{
+public:
+    _MsgMessage& add(const QString& address, int date, int fromMe, const QString& text, int itemType = 0)
+    {
+        _MsgMessage& message = m_messages.emplace_back();
+        message.rowid = message.readRowId = qint64(m_messages.size());
+        message.guid = QStringLiteral("guid-%1").arg(m_messages.size());
+        message.date = message.date_read = message.date_delivered = date;
+        message.is_from_me = fromMe;
+        message.text = text;
+        message.service = QStringLiteral("SMS");
+        message.item_type = itemType;
+        if (!address.isEmpty()) {
+            Party& party = m_parties[address];
+            if (!party.handle) {
+                party.handle = &m_handles.emplace_back();
+                party.handle->id = address;
+                party.chat = &m_chats.emplace_back();
+                party.chat->guid = QStringLiteral("SMS;-;") + address;
+                party.chat->chat_identifier = address;
+                party.chat->handles.insert(address, party.handle);
+            }
+            message.handle = party.handle;
+            message.chat = party.chat;
+        }
+        return message;
+    }
+
+    QList<_MsgMessage*> list()
+    {
+        QList<_MsgMessage*> result;
+        for (_MsgMessage& message : m_messages)
+            result.append(&message);
+        return result;
+    }
+
+private:
+    struct Party
+    {
+        _MsgHandle* handle = nullptr;
+        _MsgChat* chat = nullptr;
+    };
+    std::deque<_MsgHandle> m_handles;
+    std::deque<_MsgChat> m_chats;
+    std::deque<_MsgMessage> m_messages;
+    QHash<QString, Party> m_parties;
+};
+
+// `count` ordinary messages, one minute apart, alternating between three correspondents.
+void addSeries(MessageRecords& records, int count, int firstDate = 400000000)
+{
+    static const QStringList addresses { QStringLiteral("+447700900123"), QStringLiteral("+447700900456"),
+        QStringLiteral("+33612345678") };
+    for (int i = 0; i < count; ++i)
+        records.add(addresses.at(i % 3), firstDate + 60 * i, i % 2, QStringLiteral("message %1").arg(i + 1));
+}
+
+// What the phone stores of a sent message; contact name and subject do not travel.
+SimMessage expectedOnPhone(const _MsgMessage& message)
+{
+    SimMessage sim;
+    sim.timeMs = (qint64(message.date) + referenceDateOffset) * 1000;
+    sim.direction = message.is_from_me != 0 ? 1 : 0;
+    sim.address = message.handle->id;
+    sim.body = QString(message.text).remove(objectReplacement);
+    return sim;
+}
+
+qint64 cachedMessageCount(const AndroidDevice& device)
+{
+    IOS6MessageDb cache(device.cacheDir(), device.mmc, true);
+    cache.open();
+    Sqlite3Cursor cursor = cache.queryThrow(Sqlite3Sql("select count(*) from message"));
+    return cursor.moveNext() ? cursor.getInt64(0) : -1;
+}
+
+// Runs the simulator's log until the pattern shows up; false after the time-out.
+bool waitForLog(PhoneSimulatorProcess& phone, const QRegularExpression& pattern, int timeoutMs = 15000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        if (pattern.match(phone.log()).hasMatch())
+            return true;
+        QTest::qWait(20);
+    }
+    return pattern.match(phone.log()).hasMatch();
+}
+
+// Sizes of the batches the simulator stored, in order (it logs them with --verbose).
+QList<int> storedBatchSizes(PhoneSimulatorProcess& phone)
+{
+    static const QRegularExpression stored(QStringLiteral("stored batch \\d+ of (\\d+) messages"));
+    QList<int> sizes;
+    auto matches = stored.globalMatch(phone.log());
+    while (matches.hasNext())
+        sizes.append(matches.next().captured(1).toInt());
+    return sizes;
+}
+
+struct Outcome
+{
+    QStringList errors;
+    QStringList successes;
+    QStringList tips;
+    QList<RecordingProgress::Update> updates;
+};
+
+Outcome runToEnd(AndroidRestoreSMSThread& thread, RecordingProgress& progress)
+{
+    thread.start();
+    progress.waitForOutcome(&thread, 120000);
+    thread.wait();
+    QCoreApplication::processEvents();
+    return { progress.errors, progress.successes, progress.tips, progress.updates };
+}
+
+} // namespace
+
+class TestAndroidRestore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void constructorFiltersAndSorts();
+    void smsLine_data();
+    void smsLine();
+
+    void sendsInBatches_data();
+    void sendsInBatches();
+    void nothingToSend();
+    void messageAlreadyOnPhoneIsNotSentAgain();
+    void defaultAppFlag_data();
+    void defaultAppFlag();
+    void recordsArriveIntact();
+    void wrongBatchAnswer();
+    void phoneFailsMidTransfer_data();
+    void phoneFailsMidTransfer();
+    void cancelBeforeFirstBatch();
+    void cancelDuringTransfer();
+    void cancelWhileTipShown();
+    void roundTrip();
+
+private:
+    // Starts the simulator for the transport ("wifi" or "usb") and fills the device to reach it.
+    bool startPhone(
+        PhoneSimulatorProcess& phone, const QString& transport, const QStringList& arguments, AndroidDevice& device);
+    static QStringList cachedMessages(const AndroidDevice& device);
+    static bool loadPhone(const AndroidDevice& device);
+    QString messageFile(const QString& name) const { return m_files.filePath(name + QStringLiteral(".json")); }
+
+    std::unique_ptr<AdbTestServer> m_adb;
+    QTranslator m_translator;
+    QTemporaryDir m_files;
+    int m_phoneNumber = 0;
+};
+
+void TestAndroidRestore::initTestCase()
+{
+    useTemporaryHome();
+    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
+    QCoreApplication::installTranslator(&m_translator);
+    QVERIFY(m_files.isValid());
+}
+
+void TestAndroidRestore::cleanupTestCase()
+{
+    m_adb.reset();
+}
+
+void TestAndroidRestore::init()
+{
+    ++m_phoneNumber;
+}
+
+bool TestAndroidRestore::startPhone(
+    PhoneSimulatorProcess& phone, const QString& transport, const QStringList& arguments, AndroidDevice& device)
+{
+    // Every test sends to a phone of its own, so each starts with an empty cache.
+    device = AndroidDevice();
+    device.imei = QStringLiteral("35000000000%1").arg(m_phoneNumber, 4, 10, QLatin1Char('0'));
+    device.mmc = mcc;
+    device.version = 12;
+    const QStringList common { QStringLiteral("--verbose"), QStringLiteral("--imei"), device.imei,
+        QStringLiteral("--mmc"), mcc };
+    if (transport == QLatin1String("usb")) {
+        if (!m_adb)
+            m_adb = std::make_unique<AdbTestServer>();
+        if (!phone.start(QStringList { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
+                             QStringLiteral("0") }
+                + common + arguments))
+            return false;
+        device.serial = m_adb->connectDevice(phone);
+        return !device.serial.isEmpty();
+    }
+    if (!phone.start(QStringList { QStringLiteral("--port"), QString::number(AndroidDevice::wifiServicePort) } + common
+            + arguments))
+        return false;
+    device.wifi = true;
+    device.host = QStringLiteral("127.0.0.1");
+    device.port = AndroidDevice::wifiServicePort;
+    return true;
+}
+
+void TestAndroidRestore::constructorFiltersAndSorts()
+{
+    MessageRecords records;
+    records.add(QStringLiteral("+447700900123"), 500, 0, QStringLiteral("third"));
+    records.add(QStringLiteral("+447700900123"), 100, 1, QStringLiteral("first"));
+    records.add(QStringLiteral("+447700900123"), 300, 0, QStringLiteral("group event"), 1);
+    records.add(QString(), 200, 0, QStringLiteral("no correspondent"));
+    records.add(QStringLiteral("+33612345678"), 300, 0, QStringLiteral("second"));
+
+    RecordingProgress progress;
+    AndroidDevice device;
+    device.imei = QStringLiteral("filter");
+    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    QCOMPARE(thread.skipped(), 2);
+    QStringList texts;
+    for (const _MsgMessage* message : thread.messages())
+        texts << message->text;
+    QCOMPARE(texts, (QStringList { QStringLiteral("first"), QStringLiteral("second"), QStringLiteral("third") }));
+}
+
+void TestAndroidRestore::smsLine_data()
+{
+    QTest::addColumn<int>("date");
+    QTest::addColumn<int>("fromMe");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("line");
+
+    QTest::newRow("2013-01-01, received") << 378691200 << 0 << QStringLiteral("+447700900123") << QStringLiteral("Hi")
+                                          << QByteArray("$sms:1356998400000,0,KzQ0NzcwMDkwMDEyMw==,SGk=\n");
+    QTest::newRow("any non-zero direction is from me")
+        << 0 << 2 << QStringLiteral("1") << QString() << QByteArray("$sms:978307200000,1,MQ==,\n");
+    QTest::newRow("before 2001") << -978307200 << 1 << QStringLiteral("a") << QStringLiteral("x")
+                                 << QByteArray("$sms:0,1,YQ==,eA==\n");
+    QTest::newRow("last 32-bit date does not overflow")
+        << 2147483647 << 0 << QStringLiteral("a") << QString() << QByteArray("$sms:3125790847000,0,YQ==,\n");
+    QTest::newRow("object replacement removed, UTF-8 kept")
+        << 378691200 << 1 << QStringLiteral("Zoë") << QStringLiteral("a%1b%1 €").arg(objectReplacement)
+        << QByteArray("$sms:1356998400000,1,") + QStringLiteral("Zoë").toUtf8().toBase64() + ','
+            + QStringLiteral("ab €").toUtf8().toBase64() + '\n';
+}
+
+void TestAndroidRestore::smsLine()
+{
+    QFETCH(int, date);
+    QFETCH(int, fromMe);
+    QFETCH(QString, address);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, line);
+
+    MessageRecords records;
+    _MsgMessage& message = records.add(address, date, fromMe, text);
+    message.subject = QStringLiteral("subject does not travel");
+    QCOMPARE(AndroidRestoreSMSThread::smsLine(message), line);
+}
+
+void TestAndroidRestore::sendsInBatches_data()
+{
+    QTest::addColumn<QString>("transport");
+    QTest::newRow("wifi") << QStringLiteral("wifi");
+    QTest::newRow("usb") << QStringLiteral("usb");
+}
+
+void TestAndroidRestore::sendsInBatches()
+{
+    QFETCH(QString, transport);
+
+    PhoneSimulatorProcess phone;
+    AndroidDevice device;
+    const QString file = messageFile(QStringLiteral("batches-") + transport);
+    QVERIFY2(startPhone(phone, transport, { QStringLiteral("--messages"), file }, device), qUtf8Printable(phone.log()));
+
+    MessageRecords records;
+    addSeries(records, 250);
+    // Handed over newest first: the phone still receives them in time order.
+    QList<_MsgMessage*> selection = records.list();
+    std::reverse(selection.begin(), selection.end());
+    RecordingProgress progress;
+    AndroidRestoreSMSThread thread(device, selection, &progress);
+    const Outcome outcome = runToEnd(thread, progress);
+
+    QVERIFY2(outcome.errors.isEmpty(), qUtf8Printable(outcome.errors.join(QLatin1Char('\n'))));
+    QCOMPARE(outcome.successes, QStringList { successText(250) });
+    QVERIFY(outcome.tips.isEmpty());
+    QVERIFY(waitForLog(
+        phone, QRegularExpression(QStringLiteral("received 250 messages in 3 batches; message file saved"))));
+    QCOMPARE(storedBatchSizes(phone), (QList<int> { 100, 100, 50 }));
+
+    const QList<SimMessage> stored = loadMessages(file);
+    QCOMPARE(stored.size(), 250);
+    const QList<_MsgMessage*> sent = records.list();
+    for (int i = 0; i < 250; ++i)
+        QCOMPARE(stored.at(i), expectedOnPhone(*sent.at(i)));
+
+    QCOMPARE(outcome.updates.size(), 251);
+    QCOMPARE(outcome.updates.first().status, QStringLiteral("Sending SMS to Device..."));
+    QCOMPARE(outcome.updates.first().progress, 0);
+    QCOMPARE(outcome.updates.at(1).text, QStringLiteral("SMS: 1/250"));
+    QCOMPARE(outcome.updates.at(1).progress, 0);
+    QCOMPARE(outcome.updates.at(3).progress, 1);
+    QCOMPARE(outcome.updates.last().text, QStringLiteral("SMS: 250/250"));
+    QCOMPARE(outcome.updates.last().progress, 100);
+    QCOMPARE(cachedMessageCount(device), 250);
+}
+
+void TestAndroidRestore::nothingToSend()
+{
+    PhoneSimulatorProcess phone;
+    AndroidDevice device;
+    QVERIFY2(startPhone(phone, QStringLiteral("wifi"),
+                 { QStringLiteral("--messages"), messageFile(QStringLiteral("empty")) }, device),
+        qUtf8Printable(phone.log()));
+    MessageRecords records;
+    records.add(QStringLiteral("+447700900123"), 1000, 0, QStringLiteral("joined"), 1);
+    records.add(QStringLiteral("+447700900123"), 1001, 0, QStringLiteral("left"), 3);
+    records.add(QString(), 1002, 0, QStringLiteral("no one"));
+
+    RecordingProgress progress;
+    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    const Outcome outcome = runToEnd(thread, progress);
+    QCOMPARE(outcome.errors, QStringList());
+    QCOMPARE(outcome.successes, QStringList { successText(0, 3) });
+    QVERIFY(
+        waitForLog(phone, QRegularExpression(QStringLiteral("received 0 messages in 0 batches; message file saved"))));
+    QCOMPARE(loadMessages(messageFile(QStringLiteral("empty"))).size(), 0);
+}
+
+void TestAndroidRestore::messageAlreadyOnPhoneIsNotSentAgain()
+{
+    PhoneSimulatorProcess phone;
+    AndroidDevice device;
+    const QString file = messageFile(QStringLiteral("known"));
+    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, device),
+        qUtf8Printable(phone.log()));
+
+    MessageRecords records;
+    _MsgMessage& known = records.add(QStringLiteral("+447700900123"), 1000, 0, QStringLiteral("already there"));
+    records.add(QStringLiteral("+447700900123"), 2000, 1, QStringLiteral("new"));
+    // Selected twice (another record of the same message): sent once within the batch.
+    records.add(QStringLiteral("+447700900123"), 2000, 1, QStringLiteral("new"));
+    // The phone's cache holds the first message as a load would have left it: another guid, same key.
+    {
+        MessageRecords loaded;
+        _MsgMessage& copy = loaded.add(QStringLiteral("+447700900123"), 1000, 0, QStringLiteral("already there"));
+        copy.guid = guidFromBytes(logicHash(copy).toUtf8());
+        ExportMessagesDb cache(device.cacheDir(), device.mmc);
+        cache.begin();
+        cache.write(copy);
+        cache.end();
+    }
+
+    for (int round = 1; round <= 2; ++round) {
+        RecordingProgress progress;
+        AndroidRestoreSMSThread thread(device, records.list(), &progress);
+        const Outcome outcome = runToEnd(thread, progress);
+        QCOMPARE(outcome.errors, QStringList());
+        QCOMPARE(outcome.successes, QStringList { successText(3) });
+        QVERIFY(waitForLog(phone,
+            QRegularExpression(
+                QStringLiteral("received %1 messages in 1 batches; message file saved").arg(round == 1 ? 1 : 0))));
+        // Counted and cached once, sent only by the first round.
+        QCOMPARE(cachedMessageCount(device), 2);
+        const QList<SimMessage> stored = loadMessages(file);
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(stored.first().body, QStringLiteral("new"));
+        QVERIFY(stored.first() != expectedOnPhone(known));
+    }
+}
+
+void TestAndroidRestore::defaultAppFlag_data()
+{
+    QTest::addColumn<QString>("transport");
+    QTest::addColumn<int>("flag");
+    QTest::newRow("wifi, flag 0") << QStringLiteral("wifi") << 0;
+    QTest::newRow("wifi, flag 1") << QStringLiteral("wifi") << 1;
+    QTest::newRow("usb, flag 1") << QStringLiteral("usb") << 1;
+}
+
+void TestAndroidRestore::defaultAppFlag()
+{
+    QFETCH(QString, transport);
+    QFETCH(int, flag);
+
+    PhoneSimulatorProcess phone;
+    AndroidDevice device;
+    QVERIFY2(startPhone(phone, transport, { QStringLiteral("--defsmsapp"), QString::number(flag) }, device),
+        qUtf8Printable(phone.log()));
+    MessageRecords records;
+    addSeries(records, 3);
+    RecordingProgress progress;
+    progress.tipCloseDelayMs = 300;
+    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    const Outcome outcome = runToEnd(thread, progress);
+
+    QCOMPARE(outcome.errors, QStringList());
+    QCOMPARE(outcome.successes, QStringList { successText(3) });
+    QCOMPARE(outcome.tips, flag != 0 ? QStringList { tipText } : QStringList());
+    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("received 3 messages in 1 batches"))));
+    // With flag 0 the companion reads "$batch:" next; an extra "$defsmsapp:" would have ended the channel.
+    QCOMPARE(phone.log().contains(QLatin1String("now the default messaging app")), flag != 0);
+}
+
+void TestAndroidRestore::recordsArriveIntact()
+{
+    PhoneSimulatorProcess phone;
+    AndroidDevice device;
+    const QString file = messageFile(QStringLiteral("intact"));
+    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, device),
+        qUtf8Printable(phone.log()));
+    MessageRecords records;
+    _MsgMessage& dated = records.add(QStringLiteral("+447700900123"), 378691200, 1, QStringLiteral("new year"));
+    _MsgMessage& picture = records.add(
+        QStringLiteral("Zoë"), 378691300, 0, QStringLiteral("look%1 at this, \"ok\"? 😀").arg(objectReplacement));
+    _MsgAttachment attachment;
+    attachment.guid = QStringLiteral("at-1");
+    attachment.filename = QStringLiteral("~/Library/SMS/Attachments/a.jpg");
+    picture.attachments.insert(QStringLiteral("1"), attachment);
+
+    RecordingProgress progress;
+    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    const Outcome outcome = runToEnd(thread, progress);
+    QCOMPARE(outcome.errors, QStringList());
+    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("message file saved"))));
+
+    const QList<SimMessage> stored = loadMessages(file);
+    QCOMPARE(stored.size(), 2);
+    QCOMPARE(stored.at(0).timeMs, Q_INT64_C(1356998400000));
+    QCOMPARE(stored.at(0), expectedOnPhone(dated));
+    QCOMPARE(stored.at(1).address, QStringLiteral("Zoë"));
+    QCOMPARE(stored.at(1).body, QStringLiteral("look at this, \"ok\"? 😀"));
+    QCOMPARE(stored.at(1).direction, 0);
+}
+
+void TestAndroidRestore::wrongBatchAnswer()
+{
+    PhoneSimulatorProcess phone;
+    AndroidDevice device;
+    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--wrong-ack") }, device),
+        qUtf8Printable(phone.log()));
+    MessageRecords records;
+    addSeries(records, 5);
+    RecordingProgress progress;
+    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    const Outcome outcome = runToEnd(thread, progress);
+
+    QCOMPARE(outcome.successes, QStringList());
+    QCOMPARE(outcome.errors, QStringList { QStringLiteral("invalid feedback [$bye:], must be [$batch:]") });
+    QVERIFY(waitForLog(phone,
+        QRegularExpression(
+            QStringLiteral("the desktop sent \\$error: invalid feedback \\[\\$bye:\\], must be \\[\\$batch:\\]"))));
+    // The batch was not acknowledged, so the cache must not claim the phone holds it.
+    QCOMPARE(cachedMessageCount(device), 0);
+}
+
+void TestAndroidRestore::phoneFailsMidTransfer_data()
+{
+    QTest::addColumn<QStringList>("fault");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("connection broken in the second batch")
+        << QStringList { QStringLiteral("--close-after"), QStringLiteral("150") } << QString();
+    QTest::newRow("error instead of the first answer")
+        << QStringList { QStringLiteral("--error-at"), QStringLiteral("ack"), QStringLiteral("--error-text"),
+               QStringLiteral("Speicher voll – Nachrichten nicht gespeichert") }
+        << QStringLiteral("Speicher voll – Nachrichten nicht gespeichert");
+}
+
+void TestAndroidRestore::phoneFailsMidTransfer()
+{
+    QFETCH(QStringList, fault);
+    QFETCH(QString, error);
+
+    AndroidDevice device;
+    MessageRecords records;
+    addSeries(records, 250);
+    {
+        PhoneSimulatorProcess phone;
+        QVERIFY2(startPhone(phone, QStringLiteral("wifi"), fault, device), qUtf8Printable(phone.log()));
+        RecordingProgress progress;
+        AndroidRestoreSMSThread thread(device, records.list(), &progress);
+        const Outcome outcome = runToEnd(thread, progress);
+        QCOMPARE(outcome.successes, QStringList());
+        QCOMPARE(outcome.errors.size(), 1);
+        if (!error.isEmpty())
+            QCOMPARE(outcome.errors.first(), error);
+        // Only batches the phone acknowledged are remembered in the cache: the first one when the
+        // connection breaks in the second, none when the first answer is an error.
+        QCOMPARE(cachedMessageCount(device), qint64(error.isEmpty() ? 100 : 0));
+    }
+
+    // A second transfer to a sound phone sends everything the cache does not vouch for.
+    PhoneSimulatorProcess phone;
+    const QString file = messageFile(QStringLiteral("resend-") + QString::number(m_phoneNumber));
+    const qint64 cachedBefore = cachedMessageCount(device);
+    // Same test row, same phone identity: the cache of the failed transfer is used.
+    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, device),
+        qUtf8Printable(phone.log()));
+    RecordingProgress progress;
+    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    const Outcome outcome = runToEnd(thread, progress);
+    QCOMPARE(outcome.errors, QStringList());
+    QCOMPARE(outcome.successes, QStringList { successText(250) });
+    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("message file saved"))));
+    QCOMPARE(qint64(loadMessages(file).size()), 250 - cachedBefore);
+    QCOMPARE(cachedMessageCount(device), 250);
+}
+
+void TestAndroidRestore::cancelBeforeFirstBatch()
+{
+    PhoneSimulatorProcess phone;
+    AndroidDevice device;
+    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), {}, device), qUtf8Printable(phone.log()));
+    MessageRecords records;
+    addSeries(records, 10);
+    RecordingProgress progress;
+    progress.cancelled = true;
+    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    thread.start();
+    QVERIFY(thread.wait(30000));
+    QCoreApplication::processEvents();
+    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(progress.successes, QStringList());
+    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("restore2 channel[^\\n]*: ended"))));
+    QVERIFY(storedBatchSizes(phone).isEmpty());
+    QCOMPARE(cachedMessageCount(device), 0);
+}
+
+void TestAndroidRestore::cancelDuringTransfer()
+{
+    PhoneSimulatorProcess phone;
+    AndroidDevice device;
+    // Slow answers give the cancel time to arrive while the second batch is on its way.
+    QVERIFY2(
+        startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--batch-delay"), QStringLiteral("400") }, device),
+        qUtf8Printable(phone.log()));
+    MessageRecords records;
+    addSeries(records, 250);
+    RecordingProgress progress;
+    progress.cancelAfterUpdates = 151;
+    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    thread.start();
+    QDeadlineTimer deadline(60000);
+    while (!thread.isFinished() && !deadline.hasExpired())
+        QTest::qWait(5);
+    QVERIFY(thread.wait(30000));
+    QCoreApplication::processEvents();
+    QVERIFY(progress.cancelled);
+    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(progress.successes, QStringList());
+    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("restore2 channel[^\\n]*: ended"))));
+    // The cache holds exactly what the phone stored: one or two whole batches, never the third.
+    const QList<int> stored = storedBatchSizes(phone);
+    QVERIFY2(stored == QList<int> { 100 } || stored == (QList<int> { 100, 100 }), qUtf8Printable(phone.log()));
+    QCOMPARE(cachedMessageCount(device), qint64(100 * stored.size()));
+}
+
+void TestAndroidRestore::cancelWhileTipShown()
+{
+    PhoneSimulatorProcess phone;
+    AndroidDevice device;
+    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), {QStringLiteral("--defsmsapp"), QStringLiteral("1")}, device),
+        qUtf8Printable(phone.log()));
+    MessageRecords records;
+    addSeries(records, 3);
+    RecordingProgress progress;
+    progress.tipCloseDelayMs = 60000;
+    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    thread.start();
+    QTRY_COMPARE_WITH_TIMEOUT(progress.tips.size(), 1, 15000);
+    progress.cancelled = true;
+    QVERIFY(thread.wait(15000));
+    QCoreApplication::processEvents();
+    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(progress.successes, QStringList());
+    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("restore2 channel[^\\n]*: ended"))));
+    // The user gave no confirmation, so the companion is never told to take the messaging role.
+    QVERIFY2(!phone.log().contains(QLatin1String("now the default messaging app")), qUtf8Printable(phone.log()));
+    QCOMPARE(cachedMessageCount(device), 0);
+}
+
+// Every message of a cache database as "address|date|direction|text", what a transfer carries.
+QStringList TestAndroidRestore::cachedMessages(const AndroidDevice& device)
+{
+    IOS6MessageDb cache(device.cacheDir(), device.mmc, true);
+    _MsgCollection collection;
+    cache.chats(collection);
+    cache.messages(collection, 0);
+    QStringList keys;
+    for (const _MsgMessage* message : collection.messages())
+        keys << QStringLiteral("%1|%2|%3|%4")
+                    .arg(message->handle ? message->handle->id : QString())
+                    .arg(message->date)
+                    .arg(message->is_from_me)
+                    .arg(message->text);
+    keys.sort();
+    return keys;
+}
+
+bool TestAndroidRestore::loadPhone(const AndroidDevice& device)
+{
+    RecordingProgress progress;
+    AndroidLoadSMSThread thread(device, &progress);
+    thread.start();
+    progress.waitForOutcome(&thread, 120000);
+    thread.wait();
+    QCoreApplication::processEvents();
+    if (progress.successes.size() != 1)
+        qWarning("load failed: %s", qUtf8Printable(progress.errors.join(QLatin1Char('\n'))));
+    return progress.successes.size() == 1;
+}
+
+void TestAndroidRestore::roundTrip()
+{
+    // Load a phone, back its messages up into a new local database, send them to an empty phone and
+    // load that one: the same messages come back.
+    AndroidDevice first;
+    {
+        PhoneSimulatorProcess phone;
+        QVERIFY2(startPhone(phone, QStringLiteral("wifi"),
+                     { QStringLiteral("--generate"), QStringLiteral("1500"), QStringLiteral("--seed"),
+                         QStringLiteral("77") },
+                     first),
+            qUtf8Printable(phone.log()));
+        QVERIFY(loadPhone(first));
+    }
+    const QStringList original = cachedMessages(first);
+    QVERIFY(original.size() > 1400);
+
+    QTemporaryDir localFolder;
+    QVERIFY(localFolder.isValid());
+    {
+        IOS6MessageDb cache(first.cacheDir(), first.mmc, true);
+        _MsgCollection loaded;
+        cache.chats(loaded);
+        cache.messages(loaded, 0);
+        ExportMessagesDb backup(QDir(localFolder.path()), mcc);
+        backup.begin();
+        for (const _MsgMessage* message : loaded.messages())
+            backup.write(*message);
+        backup.end();
+    }
+    IOS6MessageDb local(QDir(localFolder.path()), mcc, true);
+    _MsgCollection collection;
+    local.chats(collection);
+    local.messages(collection, 0);
+    QList<_MsgMessage*> selection;
+    for (_MsgMessage* message : collection.messages())
+        selection.append(message);
+    QCOMPARE(selection.size(), original.size());
+
+    ++m_phoneNumber;
+    PhoneSimulatorProcess phone;
+    AndroidDevice second;
+    const QString file = messageFile(QStringLiteral("round-trip"));
+    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, second),
+        qUtf8Printable(phone.log()));
+    RecordingProgress progress;
+    AndroidRestoreSMSThread thread(second, selection, &progress);
+    const Outcome outcome = runToEnd(thread, progress);
+    QCOMPARE(outcome.errors, QStringList());
+    QCOMPARE(outcome.successes, QStringList { successText(int(selection.size())) });
+    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("message file saved"))));
+    QCOMPARE(loadMessages(file).size(), selection.size());
+
+    QVERIFY(loadPhone(second));
+    QCOMPARE(cachedMessages(second), original);
+}
+
+QTEST_GUILESS_MAIN(TestAndroidRestore)
+#include "TestAndroidRestore.moc"
