@@ -6,11 +6,13 @@
 #include "app/TaskReporting.h"
 #include "store/ExportMessagesDb.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QTcpSocket>
 #include <QtDebug>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <stdexcept>
@@ -65,6 +67,31 @@ void replaceCache(const QString& stagedPath, const QString& cachePath)
         QFile::encodeName(cachePath).toStdString(), error);
     if (error)
         throw cannotOverwrite(cachePath);
+}
+
+// guidFromBytes of the UTF-8 bytes of a logic hash, formatted without intermediate strings: it is
+// computed for every loaded message. The hash is hexadecimal ASCII, so its Latin-1 bytes are its UTF-8 bytes.
+QString guidOfLogicHash(const QString& hash)
+{
+    char hashBytes[32];
+    const qsizetype length = std::min<qsizetype>(hash.size(), sizeof hashBytes);
+    for (qsizetype i = 0; i < length; ++i)
+        hashBytes[i] = static_cast<char>(hash.at(i).unicode());
+    if (length != hash.size())
+        return guidFromBytes(hash.toUtf8());
+    const QByteArray digest
+        = QCryptographicHash::hash(QByteArrayView(hashBytes, length), QCryptographicHash::Md5);
+    static const char hexDigits[] = "0123456789ABCDEF";
+    QString guid(36, Qt::Uninitialized);
+    QChar* out = guid.data();
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            *out++ = QLatin1Char('-');
+        const auto byte = static_cast<unsigned char>(digest.at(i));
+        *out++ = QLatin1Char(hexDigits[byte >> 4]);
+        *out++ = QLatin1Char(hexDigits[byte & 0x0f]);
+    }
+    return guid;
 }
 
 // Seconds since 2001 of a phone time in milliseconds since 1970, truncated, as a 32-bit number.
@@ -171,8 +198,12 @@ void AndroidLoadSMSThread::readBatch()
         const QString line = simpleprotocol::readCommand(m_channel.get(), -1);
         if (line.startsWith(smsCommand)) {
             ++loaded;
-            postUpdateProgress(m_progress, QString(), percentOf(loaded, total),
-                QStringLiteral("sms: %1/%2").arg(loaded).arg(total));
+            // "sms: %1/%2" built by appending: it is posted for every record.
+            QString progressText;
+            progressText.reserve(32);
+            progressText.append(QLatin1String("sms: ")).append(QString::number(loaded)).append(QLatin1Char('/'))
+                .append(QString::number(total));
+            postUpdateProgress(m_progress, QString(), percentOf(loaded, total), progressText);
             parseRecord(QStringView(line).mid(smsCommand.size()));
         } else if (line.startsWith(endCommand)) {
             simpleprotocol::writeCommand(m_channel.get(), batchCommand, QString(), true, -1);
@@ -214,6 +245,8 @@ void AndroidLoadSMSThread::parseRecord(QStringView payload)
         return;
 
     const auto decode = [this](QStringView field) {
+        if (field.isEmpty())
+            return QString();
         // The line arrived as one character per byte, so the field converts back to its bytes losslessly.
         m_decodeBuffer.resize(field.size());
         char* bytes = m_decodeBuffer.data();
@@ -240,7 +273,7 @@ void AndroidLoadSMSThread::parseRecord(QStringView payload)
     m_message.is_from_me = fields[1].toInt() == 1 ? 1 : 0;
     m_message.handle = &correspondent.handle;
     m_message.chat = &correspondent.chat;
-    m_message.guid = guidFromBytes(logicHash(m_message).toUtf8());
+    m_message.guid = guidOfLogicHash(logicHash(m_message));
     m_writer->write(m_message);
 }
 
