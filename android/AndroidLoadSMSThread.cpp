@@ -63,8 +63,8 @@ void replaceCache(const QString& stagedPath, const QString& cachePath)
             throw cannotOverwrite(cachePath);
     }
     std::error_code error;
-    std::filesystem::rename(QFile::encodeName(stagedPath).toStdString(),
-        QFile::encodeName(cachePath).toStdString(), error);
+    std::filesystem::rename(
+        QFile::encodeName(stagedPath).toStdString(), QFile::encodeName(cachePath).toStdString(), error);
     if (error)
         throw cannotOverwrite(cachePath);
 }
@@ -79,8 +79,7 @@ QString guidOfLogicHash(const QString& hash)
         hashBytes[i] = static_cast<char>(hash.at(i).unicode());
     if (length != hash.size())
         return guidFromBytes(hash.toUtf8());
-    const QByteArray digest
-        = QCryptographicHash::hash(QByteArrayView(hashBytes, length), QCryptographicHash::Md5);
+    const QByteArray digest = QCryptographicHash::hash(QByteArrayView(hashBytes, length), QCryptographicHash::Md5);
     static const char hexDigits[] = "0123456789ABCDEF";
     QString guid(36, Qt::Uninitialized);
     QChar* out = guid.data();
@@ -204,7 +203,9 @@ void AndroidLoadSMSThread::readBatch()
             // "sms: %1/%2" built by appending: it is posted for every record.
             QString progressText;
             progressText.reserve(32);
-            progressText.append(QLatin1String("sms: ")).append(QString::number(loaded)).append(QLatin1Char('/'))
+            progressText.append(QLatin1String("sms: "))
+                .append(QString::number(loaded))
+                .append(QLatin1Char('/'))
                 .append(QString::number(total));
             postUpdateProgress(m_progress, QString(), percentOf(loaded, total), progressText);
             parseRecord(QStringView(line).mid(smsCommand.size()));
@@ -259,7 +260,8 @@ void AndroidLoadSMSThread::parseRecord(QStringView payload)
         // Decoded in place: the buffer is reused for every field of every record.
         m_decodeBuffer = std::move(QByteArray::fromBase64Encoding(std::move(m_decodeBuffer)).decoded);
         const qsizetype zero = m_decodeBuffer.indexOf('\0');
-        return QString::fromUtf8(zero < 0 ? QByteArrayView(m_decodeBuffer) : QByteArrayView(m_decodeBuffer).first(zero));
+        return QString::fromUtf8(
+            zero < 0 ? QByteArrayView(m_decodeBuffer) : QByteArrayView(m_decodeBuffer).first(zero));
     };
 
     Correspondent& correspondent = correspondentFor(fields[2]);

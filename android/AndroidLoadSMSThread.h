@@ -105,7 +105,7 @@ private:
     std::condition_variable m_queueChanged;
     std::deque<ParsedRecord> m_queue;
     bool m_inputDone = false;
-    std::atomic<bool> m_stopStoring{false};
+    std::atomic<bool> m_stopStoring { false };
     std::exception_ptr m_storeError;
     _MsgMessage m_stored; // the record being written, owned by the store stage
 };
