@@ -6,7 +6,10 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
+#include <QPair>
+#include <QSet>
 
 #include <sqlite3.h>
 #include <stdexcept>
@@ -192,31 +195,51 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
     Statement joinMessage(db, "replace into chat_message_join(chat_id,message_id) values(?,?)");
     Statement keepNewest(db, "update chat set _last=? where rowid=? and _last < ?");
 
-    const auto insertHandleRow = [&](const _MsgHandle& handle, const QByteArray& id, const QByteArray& service) {
-        const QByteArray name = handle._ct_name.toUtf8();
-        insertHandle.text(id).text(service).text(name).blob(handle._photo).run();
-        return qint64(sqlite3_last_insert_rowid(db.handle()));
+    // Like the writer, the loop runs a lookup only for a conversation or correspondent it has not
+    // met yet in this run, and stores each conversation's newest date once, before the commit.
+    QHash<QString, qint64> chatsByGuid;
+    QHash<QPair<QString, QString>, qint64> handlesByIdAndService;
+    QSet<QPair<qint64, qint64>> chatHandleJoins;
+    QHash<qint64, int> newestDates;
+
+    const auto handleRowIdOf = [&](const _MsgHandle& handle, bool* inserted) {
+        const QPair<QString, QString> key(handle.id, handle.service);
+        qint64 rowId = handlesByIdAndService.value(key, 0);
+        *inserted = false;
+        if (rowId != 0)
+            return rowId;
+        const QByteArray id = handle.id.toUtf8();
+        const QByteArray service = handle.service.toUtf8();
+        rowId = findHandle.text(id).text(service).firstRowId();
+        if (rowId == 0) {
+            const QByteArray name = handle._ct_name.toUtf8();
+            insertHandle.text(id).text(service).text(name).blob(handle._photo).run();
+            rowId = sqlite3_last_insert_rowid(db.handle());
+            *inserted = true;
+        }
+        handlesByIdAndService.insert(key, rowId);
+        return rowId;
+    };
+    const auto join = [&](qint64 chatRowId, qint64 handleRowId) {
+        joinHandle.integer(chatRowId).integer(handleRowId).run();
+        chatHandleJoins.insert(qMakePair(chatRowId, handleRowId));
     };
     // A new conversation: each participant found or inserted, then joined.
     const auto joinParticipant = [&](qint64 chatRowId, const _MsgHandle& handle) {
-        const QByteArray id = handle.id.toUtf8();
-        const QByteArray service = handle.service.toUtf8();
-        qint64 rowId = findHandle.text(id).text(service).firstRowId();
-        if (rowId == 0)
-            rowId = insertHandleRow(handle, id, service);
-        joinHandle.integer(chatRowId).integer(rowId).run();
+        bool inserted = false;
+        join(chatRowId, handleRowIdOf(handle, &inserted));
     };
     // The sender: found and joined unless already joined, or inserted and joined.
     const auto senderRowId = [&](qint64 chatRowId, const _MsgHandle& handle) {
-        const QByteArray id = handle.id.toUtf8();
-        const QByteArray service = handle.service.toUtf8();
-        qint64 rowId = findHandle.text(id).text(service).firstRowId();
-        if (rowId != 0) {
+        bool inserted = false;
+        const qint64 rowId = handleRowIdOf(handle, &inserted);
+        if (inserted) {
+            join(chatRowId, rowId);
+        } else if (!chatHandleJoins.contains(qMakePair(chatRowId, rowId))) {
             if (isHandleInChat.integer(chatRowId).integer(rowId).firstRowId() == 0)
-                joinHandle.integer(chatRowId).integer(rowId).run();
-        } else {
-            rowId = insertHandleRow(handle, id, service);
-            joinHandle.integer(chatRowId).integer(rowId).run();
+                join(chatRowId, rowId);
+            else
+                chatHandleJoins.insert(qMakePair(chatRowId, rowId));
         }
         return rowId;
     };
@@ -226,8 +249,10 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
     db.exec("BEGIN IMMEDIATE");
     for (const _MsgMessage& m : messages) {
         const _MsgChat& chat = *m.chat;
-        const QByteArray chatGuid = chat.guid.toUtf8();
-        qint64 chatRowId = findChat.text(chatGuid).firstRowId();
+        qint64 chatRowId = chatsByGuid.value(chat.guid, 0);
+        const QByteArray chatGuid = chatRowId == 0 ? chat.guid.toUtf8() : QByteArray();
+        if (chatRowId == 0)
+            chatRowId = findChat.text(chatGuid).firstRowId();
         if (chatRowId == 0) {
             const QByteArray identifier = chat.chat_identifier.toUtf8();
             const QByteArray serviceName = chat.service_name.toUtf8();
@@ -246,6 +271,7 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
             for (const _MsgHandle* handle : chat.handles)
                 joinParticipant(chatRowId, *handle);
         }
+        chatsByGuid.insert(chat.guid, chatRowId);
         const qint64 handleRowId = senderRowId(chatRowId, *m.handle);
 
         const QByteArray hash = logicHash(m).toUtf8();
@@ -309,8 +335,14 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
             .run();
         messageRowId = sqlite3_last_insert_rowid(db.handle());
         joinMessage.integer(chatRowId).integer(messageRowId).run();
-        keepNewest.integer(m.date).integer(chatRowId).integer(m.date).run();
+        auto newest = newestDates.find(chatRowId);
+        if (newest == newestDates.end())
+            newestDates.insert(chatRowId, m.date);
+        else if (newest.value() < m.date)
+            newest.value() = m.date;
     }
+    for (auto it = newestDates.cbegin(); it != newestDates.cend(); ++it)
+        keepNewest.integer(it.value()).integer(it.key()).integer(it.value()).run();
     db.exec("COMMIT");
     return double(timer.nsecsElapsed()) / 1e9;
 }

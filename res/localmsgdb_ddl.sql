@@ -107,6 +107,7 @@ CREATE TABLE chat_handle_join (
     handle_id INTEGER REFERENCES handle (ROWID) ON DELETE CASCADE,
     UNIQUE (chat_id, handle_id)
 );
+CREATE INDEX chat_handle_join_idx_handle_id ON chat_handle_join(handle_id);
 
 CREATE TABLE chat_message_join (
     chat_id INTEGER REFERENCES chat (ROWID) ON DELETE CASCADE,
@@ -137,7 +138,8 @@ END;
 
 CREATE TRIGGER clean_orphaned_messages AFTER DELETE ON chat_message_join
 BEGIN
-    DELETE FROM message WHERE (SELECT 1 from chat_message_join WHERE message_id = message.ROWID LIMIT 1) IS NULL;
+    DELETE FROM message WHERE ROWID = old.message_id
+        AND (SELECT 1 from chat_message_join WHERE message_id = old.message_id LIMIT 1) IS NULL;
 END;
 
 CREATE TRIGGER clean_orphaned_attachments AFTER DELETE ON message_attachment_join

@@ -2,11 +2,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/AbsDb.h"
 
+#include <QDebug>
+
 AbsDb::~AbsDb() = default;
 
 void AbsDb::beginTransaction()
 {
     open();
+    // A transaction may change pages all over the file (a whole load, backup or deletion). With
+    // SQLite's small default page cache it spills changed pages into the file mid-transaction, and
+    // every spill syncs the journal first; a larger cache keeps them in memory until the commit.
+    QString error;
+    if (exec(QStringLiteral("PRAGMA cache_size=-131072"), error) != 0)
+        qWarning() << "AbsDb: can not enlarge the page cache." << error;
     beginTran();
     m_inTransaction = true;
 }

@@ -119,6 +119,7 @@ ExportMessagesDb::ExportMessagesDb(const QDir& folder, const QString& mcc)
 ExportMessagesDb::~ExportMessagesDb()
 {
     // A writer dropped without end (a caller stopped by an exception) keeps nothing it wrote.
+    m_db.endWriterRun();
     try {
         m_db.endTransaction(false);
     } catch (const std::exception& e) {
@@ -129,13 +130,8 @@ ExportMessagesDb::~ExportMessagesDb()
 
 void ExportMessagesDb::begin()
 {
-    m_db.open();
-    // A whole load or backup is one transaction. With SQLite's small default page cache, a large one
-    // spills pages into the file mid-transaction, and every spill syncs the journal first.
-    QString error;
-    if (m_db.exec(QStringLiteral("PRAGMA cache_size=-131072"), error) != 0)
-        qWarning() << "ExportMessagesDb: can not enlarge the page cache." << error;
     m_db.beginTransaction();
+    m_db.beginWriterRun();
 }
 
 void ExportMessagesDb::write(const _MsgMessage& message)
@@ -169,12 +165,13 @@ void ExportMessagesDb::write(const _MsgMessage& message)
 
     const qint64 handleRowId = joinedHandle(message.handle);
 
-    qint64 messageRowId = m_db.findMessageByLogicHash(logicHash(message));
+    const QString hash = m_db.writesLogicHash() ? logicHash(message) : QString();
+    qint64 messageRowId = m_db.findMessageByLogicHash(hash);
     if (messageRowId == 0)
         messageRowId = m_db.findMessageByGuid(message.guid);
     if (messageRowId == 0) {
         const qint64 otherHandleRowId = joinedHandle(message.otherHandle);
-        messageRowId = m_db.insertMessage(message, handleRowId, otherHandleRowId);
+        messageRowId = m_db.insertMessage(message, handleRowId, otherHandleRowId, hash);
         m_db.joinMessageToChat(chatRowId, messageRowId);
         m_db.keepNewestDate(chatRowId, message.date);
     }
@@ -201,6 +198,8 @@ void ExportMessagesDb::write(const _MsgMessage& message)
 
 void ExportMessagesDb::end()
 {
+    m_db.flushNewestDates();
+    m_db.endWriterRun();
     m_db.endTransaction(true);
     m_db.close();
 }

@@ -33,6 +33,16 @@ public:
     // Removes one message; a conversation left without messages goes too.
     void deleteMessage(const _MsgMessage& message);
 
+    // A writer run: one writer, inside one transaction, is the only one changing the file. Until
+    // endWriterRun the store remembers the row ids it found or made for conversations (by guid) and
+    // correspondents (by id and service) and the conversation joins it made or found, so that known
+    // ones cost a hash lookup instead of a query; and it keeps the newest date of each conversation
+    // in memory, written by flushNewestDates with one update per conversation.
+    void beginWriterRun();
+    void flushNewestDates();
+    // Forgets everything remembered; pending newest dates not flushed are dropped.
+    void endWriterRun();
+
     // Writing (used by ExportMessagesDb). Lookups return 0 when nothing matches.
     qint64 findChatByGuid(const QString& guid);
     qint64 findHandle(const _MsgHandle& handle);
@@ -48,6 +58,11 @@ public:
     qint64 insertChat(const _MsgChat& chat);
     qint64 insertHandle(const _MsgHandle& handle);
     qint64 insertMessage(const _MsgMessage& message, qint64 handleRowId, qint64 otherHandleRowId);
+    // The same with the message's logicHash already computed (ignored when the table lacks the column).
+    qint64 insertMessage(
+        const _MsgMessage& message, qint64 handleRowId, qint64 otherHandleRowId, const QString& logicHash);
+    // Whether messages get a logic_hash column written and looked up.
+    bool writesLogicHash();
     qint64 insertAttachment(const _MsgAttachment& attachment);
 
     // Column tests on the CREATE statements of the open file.
@@ -71,12 +86,15 @@ private:
     void upgradeSchema();
     void registerFunctions();
     void readTableSql();
+    void storeNewestDate(qint64 chatRowId, int date);
 
     // Column tests and insert statement texts of the open file, kept for the writing operations,
     // which run them for every message. Rebuilt whenever tableSql is refilled.
     struct WriteCache;
     WriteCache& writeCache();
     std::shared_ptr<WriteCache> m_writeCache;
+    struct WriterRun;
+    std::shared_ptr<WriterRun> m_writerRun;
 
     QDir m_folder;
     QDir m_fileRelay;

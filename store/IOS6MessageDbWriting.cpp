@@ -5,6 +5,8 @@
 #include "store/MsgCollection.h"
 
 #include <QHash>
+#include <QPair>
+#include <QSet>
 
 #include <stdexcept>
 
@@ -52,6 +54,17 @@ struct IOS6MessageDb::WriteCache
     QHash<quint64, QString> handleInserts;
     QHash<quint64, QString> messageInserts;
     QHash<quint64, QString> attachmentInserts;
+};
+
+struct IOS6MessageDb::WriterRun
+{
+    QHash<QString, qint64> chatsByGuid;
+    QHash<QPair<QString, QString>, qint64> handlesByIdAndService;
+    QSet<QPair<qint64, qint64>> chatHandleJoins;
+    // Per conversation, the newest message date written in this run and not yet stored in _last.
+    QHash<qint64, int> pendingNewestDates;
+    // Per conversation, the last_addressed_handle this run last stored.
+    QHash<qint64, QString> lastAddressedHandles;
 };
 
 namespace {
@@ -275,28 +288,69 @@ IOS6MessageDb::WriteCache& IOS6MessageDb::writeCache()
     return *m_writeCache;
 }
 
+void IOS6MessageDb::beginWriterRun()
+{
+    m_writerRun = std::make_shared<WriterRun>();
+}
+
+void IOS6MessageDb::flushNewestDates()
+{
+    if (!m_writerRun)
+        return;
+    QHash<qint64, int>& pending = m_writerRun->pendingNewestDates;
+    for (auto it = pending.cbegin(); it != pending.cend(); ++it)
+        storeNewestDate(it.key(), it.value());
+    pending.clear();
+}
+
+void IOS6MessageDb::endWriterRun()
+{
+    m_writerRun.reset();
+}
+
 qint64 IOS6MessageDb::findChatByGuid(const QString& guid)
 {
+    if (m_writerRun) {
+        const qint64 known = m_writerRun->chatsByGuid.value(guid, 0);
+        if (known != 0)
+            return known;
+    }
     open();
     Sqlite3Sql sql(QStringLiteral("select rowid from chat where guid=?"));
     sql.addTextParam(guid);
-    return firstRowId(queryThrow(sql));
+    const qint64 chatRowId = firstRowId(queryThrow(sql));
+    if (m_writerRun && chatRowId != 0)
+        m_writerRun->chatsByGuid.insert(guid, chatRowId);
+    return chatRowId;
 }
 
 qint64 IOS6MessageDb::findHandle(const _MsgHandle& handle)
 {
+    if (m_writerRun) {
+        const qint64 known = m_writerRun->handlesByIdAndService.value(qMakePair(handle.id, handle.service), 0);
+        if (known != 0)
+            return known;
+    }
     open();
     Sqlite3Sql sql(QStringLiteral("select rowid from handle where id=? and service=?"));
     sql.addTextParam(handle.id).addTextParam(handle.service);
-    return firstRowId(queryThrow(sql));
+    const qint64 handleRowId = firstRowId(queryThrow(sql));
+    if (m_writerRun && handleRowId != 0)
+        m_writerRun->handlesByIdAndService.insert(qMakePair(handle.id, handle.service), handleRowId);
+    return handleRowId;
 }
 
 bool IOS6MessageDb::isHandleInChat(qint64 chatRowId, qint64 handleRowId)
 {
+    if (m_writerRun && m_writerRun->chatHandleJoins.contains(qMakePair(chatRowId, handleRowId)))
+        return true;
     open();
     Sqlite3Sql sql(QStringLiteral("select 1 from chat_handle_join where chat_id=? and handle_id=?"));
     sql.addInt64Param(chatRowId).addInt64Param(handleRowId);
-    return queryThrow(sql).moveNext();
+    const bool joined = queryThrow(sql).moveNext();
+    if (m_writerRun && joined)
+        m_writerRun->chatHandleJoins.insert(qMakePair(chatRowId, handleRowId));
+    return joined;
 }
 
 void IOS6MessageDb::joinHandleToChat(qint64 chatRowId, qint64 handleRowId)
@@ -305,6 +359,8 @@ void IOS6MessageDb::joinHandleToChat(qint64 chatRowId, qint64 handleRowId)
     Sqlite3Sql sql(QStringLiteral("replace into chat_handle_join(chat_id,handle_id) values(?,?)"));
     sql.addInt64Param(chatRowId).addInt64Param(handleRowId);
     executeThrow(sql);
+    if (m_writerRun)
+        m_writerRun->chatHandleJoins.insert(qMakePair(chatRowId, handleRowId));
 }
 
 qint64 IOS6MessageDb::findMessageByLogicHash(const QString& logicHash)
@@ -336,6 +392,21 @@ void IOS6MessageDb::keepNewestDate(qint64 chatRowId, int date)
 {
     if (!writeCache().has.chatLast)
         return;
+    if (m_writerRun) {
+        // _last ends up as the largest date of the run or the stored one, whichever is larger: one
+        // update at the end of the run has the effect of one update per message.
+        auto pending = m_writerRun->pendingNewestDates.find(chatRowId);
+        if (pending == m_writerRun->pendingNewestDates.end())
+            m_writerRun->pendingNewestDates.insert(chatRowId, date);
+        else if (pending.value() < date)
+            pending.value() = date;
+        return;
+    }
+    storeNewestDate(chatRowId, date);
+}
+
+void IOS6MessageDb::storeNewestDate(qint64 chatRowId, int date)
+{
     Sqlite3Sql sql(QStringLiteral("update chat set _last=? where rowid=? and _last < ?"));
     sql.addIntParam(date).addInt64Param(chatRowId).addIntParam(date);
     executeThrow(sql);
@@ -343,10 +414,18 @@ void IOS6MessageDb::keepNewestDate(qint64 chatRowId, int date)
 
 void IOS6MessageDb::setLastAddressedHandle(qint64 chatRowId, const QString& handleId)
 {
+    if (m_writerRun) {
+        const auto stored = m_writerRun->lastAddressedHandles.constFind(chatRowId);
+        if (stored != m_writerRun->lastAddressedHandles.constEnd() && stored.value() == handleId
+            && stored.value().isNull() == handleId.isNull())
+            return;
+    }
     open();
     Sqlite3Sql sql(QStringLiteral("update chat set last_addressed_handle=? where rowid=?"));
     sql.addTextParam(handleId).addInt64Param(chatRowId);
     executeThrow(sql);
+    if (m_writerRun)
+        m_writerRun->lastAddressedHandles.insert(chatRowId, handleId);
 }
 
 qint64 IOS6MessageDb::findAttachmentByGuid(const QString& guid)
@@ -380,6 +459,8 @@ qint64 IOS6MessageDb::insertChat(const _MsgChat& chat)
         = insertStatement(cache.chatInserts, "chat", [&](auto& sink) { chatColumns(sink, cache.has, chat, groupId); });
     executeThrow(sql);
     const qint64 chatRowId = lastInsertId();
+    if (m_writerRun)
+        m_writerRun->chatsByGuid.insert(chat.guid, chatRowId);
 
     for (const _MsgHandle* handle : chat.handles) {
         if (!handle)
@@ -398,13 +479,26 @@ qint64 IOS6MessageDb::insertHandle(const _MsgHandle& handle)
     const Sqlite3Sql sql
         = insertStatement(cache.handleInserts, "handle", [&](auto& sink) { handleColumns(sink, cache.has, handle); });
     executeThrow(sql);
-    return lastInsertId();
+    const qint64 handleRowId = lastInsertId();
+    if (m_writerRun)
+        m_writerRun->handlesByIdAndService.insert(qMakePair(handle.id, handle.service), handleRowId);
+    return handleRowId;
+}
+
+bool IOS6MessageDb::writesLogicHash()
+{
+    return writeCache().has.messageLogicHash;
 }
 
 qint64 IOS6MessageDb::insertMessage(const _MsgMessage& message, qint64 handleRowId, qint64 otherHandleRowId)
 {
+    return insertMessage(message, handleRowId, otherHandleRowId, writesLogicHash() ? logicHash(message) : QString());
+}
+
+qint64 IOS6MessageDb::insertMessage(
+    const _MsgMessage& message, qint64 handleRowId, qint64 otherHandleRowId, const QString& hash)
+{
     WriteCache& cache = writeCache();
-    const QString hash = cache.has.messageLogicHash ? logicHash(message) : QString();
     const Sqlite3Sql sql = insertStatement(cache.messageInserts, "message",
         [&](auto& sink) { messageColumns(sink, cache.has, message, handleRowId, otherHandleRowId, hash); });
     executeThrow(sql);
@@ -423,6 +517,13 @@ qint64 IOS6MessageDb::insertAttachment(const _MsgAttachment& attachment)
 void IOS6MessageDb::deleteMessage(const _MsgMessage& message)
 {
     open();
+    // Its triggers may remove conversations and correspondents a writer run remembers.
+    if (m_writerRun) {
+        m_writerRun->chatsByGuid.clear();
+        m_writerRun->handlesByIdAndService.clear();
+        m_writerRun->chatHandleJoins.clear();
+        m_writerRun->lastAddressedHandles.clear();
+    }
     const qint64 messageRowId = message.rowid;
     executeThrow(Sqlite3Sql(QStringLiteral("DELETE FROM message WHERE rowid=?")).addInt64Param(messageRowId));
     executeThrow(

@@ -259,6 +259,8 @@ private slots:
         QTest::newRow("chat_message_join_idx_message_id")
             << QStringLiteral("chat_message_join_idx_message_id") << QStringLiteral("chat_message_join")
             << splitList("message_id, chat_id");
+        QTest::newRow("chat_handle_join_idx_handle_id") << QStringLiteral("chat_handle_join_idx_handle_id")
+                                                        << QStringLiteral("chat_handle_join") << splitList("handle_id");
     }
 
     void indexes()
@@ -277,7 +279,7 @@ private slots:
     {
         QCOMPARE(scalar(*m_store,
                      QStringLiteral("select count(*) from sqlite_master where type='index' and sql is not null")),
-            5);
+            6);
         QCOMPARE(scalar(*m_store, QStringLiteral("select count(*) from sqlite_master where type='trigger'")), 6);
     }
 
@@ -366,10 +368,17 @@ private slots:
             << QStringLiteral("DELETE FROM chat_handle_join WHERE chat_id=2; DELETE FROM chat_message_join WHERE "
                               "message_id=3")
             << QStringLiteral("select count(*) from handle where rowid=2") << 0;
-        QTest::newRow("every orphaned message goes")
+        QTest::newRow("last join of a message in two conversations takes it")
+            << QStringLiteral("DELETE FROM chat_message_join WHERE chat_id=2 and message_id=1; DELETE FROM "
+                              "chat_message_join WHERE chat_id=1 and message_id=1")
+            << QStringLiteral("select count(*) from message where rowid=1") << 0;
+        QTest::newRow("only the message of the removed join row is looked at")
             << QStringLiteral("INSERT INTO message (ROWID, guid) VALUES (9, 'loose'); DELETE FROM chat_message_join "
                               "WHERE message_id=4")
-            << QStringLiteral("select count(*) from message where rowid in (4, 9)") << 0;
+            << QStringLiteral("select count(*) from message where rowid in (4, 9)") << 1;
+        QTest::newRow("removing a conversation's joins takes only its own messages")
+            << QStringLiteral("DELETE FROM chat_message_join WHERE chat_id=2")
+            << QStringLiteral("select group_concat(rowid, '') from (select rowid from message order by rowid)") << 12;
         // clean_orphaned_attachments
         QTest::newRow("attachment used by another message stays")
             << QStringLiteral("DELETE FROM message_attachment_join WHERE message_id=1")

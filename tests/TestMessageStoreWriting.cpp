@@ -5,6 +5,7 @@
 
 #include <QDirIterator>
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -139,6 +140,8 @@ private slots:
     void knownHandleJoinsNewChat();
     void itemTypeFourIsStored();
     void lastAddressedHandleFollowsGroup();
+    void secondRunOnKnownRows_data();
+    void secondRunOnKnownRows();
     void chatColumns_data();
     void chatColumns();
     void invalidServiceNameThrows();
@@ -355,6 +358,77 @@ void TestMessageStoreWriting::lastAddressedHandleFollowsGroup()
     writeAll(m_folder, known);
     QCOMPARE(scalar(m_folder, query.arg(QStringLiteral("group"))), ann->id);
     QCOMPARE(count(m_folder, QStringLiteral("message")), 4);
+}
+
+void TestMessageStoreWriting::secondRunOnKnownRows_data()
+{
+    // Messages as "chat:from:date": chat s (Ann alone) or g (Ann and Bob); from a, b or - (me).
+    QTest::addColumn<QStringList>("firstRun");
+    QTest::addColumn<QStringList>("secondRun");
+    QTest::addColumn<QString>("lasts"); // _last of s and g
+    QTest::addColumn<QString>("groupLastHandle");
+    QTest::addColumn<int>("handleJoins");
+
+    const QStringList seed = { QStringLiteral("s:a:1000"), QStringLiteral("g:b:2000") };
+    QTest::newRow("older messages keep the stored newest date")
+        << seed << QStringList { QStringLiteral("s:a:500"), QStringLiteral("s:-:700"), QStringLiteral("g:a:100") }
+        << QStringLiteral("1000,2000") << QStringLiteral("+15550000001") << 3;
+    QTest::newRow("newest date of the run in any order")
+        << seed
+        << QStringList { QStringLiteral("s:a:1500"), QStringLiteral("s:a:3000"), QStringLiteral("s:-:2500"),
+               QStringLiteral("g:a:1900") }
+        << QStringLiteral("3000,2000") << QStringLiteral("+15550000001") << 3;
+    QTest::newRow("last correspondent changing back within a run")
+        << seed
+        << QStringList { QStringLiteral("g:a:2100"), QStringLiteral("g:b:2200"), QStringLiteral("g:a:2300"),
+               QStringLiteral("g:-:2400") }
+        << QStringLiteral("1000,2400") << QStringLiteral("+15550000001") << 3;
+    QTest::newRow("known messages again move only the last correspondent")
+        << (QStringList(seed) << QStringLiteral("g:a:1500"))
+        << QStringList { QStringLiteral("g:b:2000"), QStringLiteral("s:a:1000") } << QStringLiteral("1000,2000")
+        << QStringLiteral("+15550000002") << 3;
+    QTest::newRow("everything in one run") << QStringList()
+                                           << QStringList { QStringLiteral("g:a:5"), QStringLiteral("s:a:7"),
+                                                  QStringLiteral("g:b:9"), QStringLiteral("s:a:3") }
+                                           << QStringLiteral("7,9") << QStringLiteral("+15550000002") << 3;
+}
+
+void TestMessageStoreWriting::secondRunOnKnownRows()
+{
+    QFETCH(QStringList, firstRun);
+    QFETCH(QStringList, secondRun);
+    QFETCH(QString, lasts);
+    QFETCH(QString, groupLastHandle);
+    QFETCH(int, handleJoins);
+
+    // Each run builds its own records, as two loads of a phone do.
+    const auto run = [this](const QStringList& entries) {
+        Records r;
+        _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
+        _MsgHandle* bob = r.handle(QStringLiteral("+15550000002"));
+        _MsgChat* single = r.chat(QStringLiteral("s"), { ann });
+        _MsgChat* group = r.chat(QStringLiteral("g"), { ann, bob });
+        for (const QString& entry : entries) {
+            const QStringList parts = entry.split(QLatin1Char(':'));
+            _MsgHandle* from = parts[1] == QLatin1String("a") ? ann : parts[1] == QLatin1String("b") ? bob : nullptr;
+            r.message(parts[0] == QLatin1String("s") ? single : group, from, parts[2].toInt(), entry);
+        }
+        writeAll(m_folder, r.messages);
+    };
+    run(firstRun);
+    run(secondRun);
+
+    QCOMPARE(
+        scalar(m_folder, QStringLiteral("select group_concat(_last) from (select _last from chat order by guid desc)")),
+        lasts);
+    QCOMPARE(
+        scalar(m_folder, QStringLiteral("select last_addressed_handle from chat where guid='g'")), groupLastHandle);
+    QCOMPARE(count(m_folder, QStringLiteral("chat_handle_join")), handleJoins);
+    QCOMPARE(count(m_folder, QStringLiteral("handle")), 2);
+    QCOMPARE(count(m_folder, QStringLiteral("message")),
+        int(QSet<QString>(firstRun.begin(), firstRun.end())
+                .unite(QSet<QString>(secondRun.begin(), secondRun.end()))
+                .size()));
 }
 
 void TestMessageStoreWriting::chatColumns_data()
