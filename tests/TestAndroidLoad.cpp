@@ -152,6 +152,7 @@ private slots:
     void failureKeepsPreviousCache();
     void cancelWhilePhoneIsSilent();
     void cacheThatCannotBeReplaced();
+    void leftoversOfEarlierLoads();
     void generatedMessagesOverWifi();
     void generatedMessagesOverUsb();
 
@@ -455,6 +456,40 @@ void TestAndroidLoad::cacheThatCannotBeReplaced()
     QCOMPARE(outcome.successes, QStringList());
     QVERIFY(QFileInfo::exists(inside.fileName()));
     QVERIFY(!QFileInfo::exists(stagingPath(device)));
+}
+
+void TestAndroidLoad::leftoversOfEarlierLoads()
+{
+    const AndroidDevice device = wifiDevice(QStringLiteral("leftovers"));
+    const QList<SimMessage> first { message(1300000000000, 0, QStringLiteral("+447946123456"), QStringLiteral("old")) };
+    {
+        PhoneSimulatorProcess phone;
+        QVERIFY(startPhone(phone, first, {}));
+        QCOMPARE(runLoad(device).successes, QStringList { QString() });
+    }
+    // A load cut short by a crash: its staging database holds a message, and the old cache has a journal.
+    const QString staged
+        = QDir(stagingPath(device)).filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
+    QVERIFY(QDir().mkpath(QFileInfo(staged).absolutePath()));
+    QVERIFY(QFile::copy(cachePath(device), staged));
+    QFile journal(cachePath(device) + QStringLiteral("-journal"));
+    QVERIFY(journal.open(QIODevice::WriteOnly));
+    journal.write(QByteArray(512, 'x'));
+    journal.close();
+
+    const QList<SimMessage> second { message(
+        1400000000000, 1, QStringLiteral("+447946123457"), QStringLiteral("new")) };
+    PhoneSimulatorProcess phone;
+    QVERIFY(startPhone(phone, second, {}));
+    const LoadOutcome outcome = runLoad(device);
+    QVERIFY2(outcome.errors.isEmpty(), qUtf8Printable(outcome.errors.join(QLatin1Char('\n'))));
+    QCOMPARE(outcome.successes, QStringList { QString() });
+    QVERIFY(!QFileInfo::exists(journal.fileName()));
+    QVERIFY(!QFileInfo::exists(stagingPath(device)));
+    auto db = openCache(device);
+    const QList<StoredMessage> stored = storedMessages(*db);
+    QCOMPARE(stored.size(), 1);
+    QCOMPARE(stored.first().text, QStringLiteral("new"));
 }
 
 namespace {
