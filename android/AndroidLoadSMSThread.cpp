@@ -6,11 +6,13 @@
 #include "app/TaskReporting.h"
 #include "store/ExportMessagesDb.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QTcpSocket>
 #include <QtDebug>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <stdexcept>
@@ -61,10 +63,34 @@ void replaceCache(const QString& stagedPath, const QString& cachePath)
             throw cannotOverwrite(cachePath);
     }
     std::error_code error;
-    std::filesystem::rename(QFile::encodeName(stagedPath).toStdString(),
-        QFile::encodeName(cachePath).toStdString(), error);
+    std::filesystem::rename(
+        QFile::encodeName(stagedPath).toStdString(), QFile::encodeName(cachePath).toStdString(), error);
     if (error)
         throw cannotOverwrite(cachePath);
+}
+
+// guidFromBytes of the UTF-8 bytes of a logic hash, formatted without intermediate strings: it is
+// computed for every loaded message. The hash is hexadecimal ASCII, so its Latin-1 bytes are its UTF-8 bytes.
+QString guidOfLogicHash(const QString& hash)
+{
+    char hashBytes[32];
+    const qsizetype length = std::min<qsizetype>(hash.size(), sizeof hashBytes);
+    for (qsizetype i = 0; i < length; ++i)
+        hashBytes[i] = static_cast<char>(hash.at(i).unicode());
+    if (length != hash.size())
+        return guidFromBytes(hash.toUtf8());
+    const QByteArray digest = QCryptographicHash::hash(QByteArrayView(hashBytes, length), QCryptographicHash::Md5);
+    static const char hexDigits[] = "0123456789ABCDEF";
+    QString guid(36, Qt::Uninitialized);
+    QChar* out = guid.data();
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            *out++ = QLatin1Char('-');
+        const auto byte = static_cast<unsigned char>(digest.at(i));
+        *out++ = QLatin1Char(hexDigits[byte >> 4]);
+        *out++ = QLatin1Char(hexDigits[byte & 0x0f]);
+    }
+    return guid;
 }
 
 // Seconds since 2001 of a phone time in milliseconds since 1970, truncated, as a 32-bit number.
@@ -125,18 +151,20 @@ void AndroidLoadSMSThread::load(const QDir& cacheFolder)
     m_byAddress.clear();
 
     // Everything but the text, subject, dates, direction and guid is the same for every loaded message.
-    m_message = _MsgMessage();
-    m_message.replace = 0;
-    m_message.version = 10;
-    m_message.type = 0;
-    m_message.service = QStringLiteral("SMS");
-    m_message.account = QStringLiteral("e:");
-    m_message.error = 0;
-    m_message.is_finished = 1;
-    m_message.is_prepared = 1;
-    m_message.is_read = 1;
-    m_message.is_sent = 1;
-    m_message.was_data_detected = 1;
+    m_stored = _MsgMessage();
+    m_stored.replace = 0;
+    m_stored.version = 10;
+    m_stored.type = 0;
+    m_stored.service = QStringLiteral("SMS");
+    m_stored.account = QStringLiteral("e:");
+    m_stored.error = 0;
+    m_stored.is_finished = 1;
+    m_stored.is_prepared = 1;
+    m_stored.is_read = 1;
+    m_stored.is_sent = 1;
+    m_stored.was_data_detected = 1;
+    m_message = m_stored;
+    startStoreStage();
 
     const QString url = QStringLiteral("backup2://127.0.0.1:%1").arg(simpleprotocol::choosePort());
     m_channel.reset(m_device.openChannel(url, channelOpenTimeoutMs));
@@ -156,6 +184,7 @@ void AndroidLoadSMSThread::load(const QDir& cacheFolder)
     }
     simpleprotocol::writeCommand(m_channel.get(), byeCommand, QString(), true, -1);
 
+    finishStoreStage();
     m_writer->end();
     m_writer.reset();
     closeChannel();
@@ -171,10 +200,17 @@ void AndroidLoadSMSThread::readBatch()
         const QString line = simpleprotocol::readCommand(m_channel.get(), -1);
         if (line.startsWith(smsCommand)) {
             ++loaded;
-            postUpdateProgress(m_progress, QString(), percentOf(loaded, total),
-                QStringLiteral("sms: %1/%2").arg(loaded).arg(total));
+            // "sms: %1/%2" built by appending: it is posted for every record.
+            QString progressText;
+            progressText.reserve(32);
+            progressText.append(QLatin1String("sms: "))
+                .append(QString::number(loaded))
+                .append(QLatin1Char('/'))
+                .append(QString::number(total));
+            postUpdateProgress(m_progress, QString(), percentOf(loaded, total), progressText);
             parseRecord(QStringView(line).mid(smsCommand.size()));
         } else if (line.startsWith(endCommand)) {
+            publishQueued();
             simpleprotocol::writeCommand(m_channel.get(), batchCommand, QString(), true, -1);
             return;
         }
@@ -214,6 +250,8 @@ void AndroidLoadSMSThread::parseRecord(QStringView payload)
         return;
 
     const auto decode = [this](QStringView field) {
+        if (field.isEmpty())
+            return QString();
         // The line arrived as one character per byte, so the field converts back to its bytes losslessly.
         m_decodeBuffer.resize(field.size());
         char* bytes = m_decodeBuffer.data();
@@ -222,26 +260,130 @@ void AndroidLoadSMSThread::parseRecord(QStringView payload)
         // Decoded in place: the buffer is reused for every field of every record.
         m_decodeBuffer = std::move(QByteArray::fromBase64Encoding(std::move(m_decodeBuffer)).decoded);
         const qsizetype zero = m_decodeBuffer.indexOf('\0');
-        return QString::fromUtf8(zero < 0 ? QByteArrayView(m_decodeBuffer) : QByteArrayView(m_decodeBuffer).first(zero));
+        return QString::fromUtf8(
+            zero < 0 ? QByteArrayView(m_decodeBuffer) : QByteArrayView(m_decodeBuffer).first(zero));
     };
 
     Correspondent& correspondent = correspondentFor(fields[2]);
     if (correspondent.encodedName != fields[3]) {
         correspondent.encodedName = fields[3].toString();
-        correspondent.handle._ct_name = decode(fields[3]);
+        correspondent.contactName = decode(fields[3]);
     }
 
     const int date = storeDate(fields[0].toLongLong());
     m_message.text = decode(fields[4]);
-    m_message.subject = decode(fields[5]);
     m_message.date = date;
-    m_message.date_read = date;
-    m_message.date_delivered = date;
     m_message.is_from_me = fields[1].toInt() == 1 ? 1 : 0;
     m_message.handle = &correspondent.handle;
-    m_message.chat = &correspondent.chat;
-    m_message.guid = guidFromBytes(logicHash(m_message).toUtf8());
-    m_writer->write(m_message);
+
+    ParsedRecord record;
+    record.correspondent = &correspondent;
+    record.contactName = correspondent.contactName;
+    record.guid = guidOfLogicHash(logicHash(m_message));
+    record.text = m_message.text;
+    record.subject = decode(fields[5]);
+    record.date = date;
+    record.isFromMe = m_message.is_from_me;
+    enqueue(std::move(record));
+}
+
+void AndroidLoadSMSThread::startStoreStage()
+{
+    m_queue.clear();
+    m_inputDone = false;
+    m_stopStoring = false;
+    m_storeError = nullptr;
+    m_storeStage = std::thread([this] { storeStageLoop(); });
+}
+
+void AndroidLoadSMSThread::storeStageLoop()
+{
+    std::deque<ParsedRecord> taken;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(m_queueMutex);
+            m_queueChanged.wait(lock, [this] { return !m_queue.empty() || m_inputDone || m_stopStoring; });
+            if (m_stopStoring || (m_queue.empty() && m_inputDone))
+                return;
+            taken.swap(m_queue);
+        }
+        m_queueChanged.notify_all();
+        try {
+            for (ParsedRecord& record : taken) {
+                if (m_stopStoring)
+                    return;
+                // The correspondent's records are read by the writer here only; the parser never touches them
+                // after making them.
+                _MsgHandle& handle = record.correspondent->handle;
+                handle._ct_name = std::move(record.contactName);
+                m_stored.handle = &handle;
+                m_stored.chat = &record.correspondent->chat;
+                m_stored.text = std::move(record.text);
+                m_stored.subject = std::move(record.subject);
+                m_stored.guid = std::move(record.guid);
+                m_stored.date = record.date;
+                m_stored.date_read = record.date;
+                m_stored.date_delivered = record.date;
+                m_stored.is_from_me = record.isFromMe;
+                m_writer->write(m_stored);
+            }
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(m_queueMutex);
+            m_storeError = std::current_exception();
+            m_queueChanged.notify_all();
+            return;
+        }
+        taken.clear();
+    }
+}
+
+void AndroidLoadSMSThread::enqueue(ParsedRecord&& record)
+{
+    // Enough to keep the store stage busy while the next batch arrives, little enough to bound memory.
+    constexpr size_t maxQueued = 4096;
+    // The store stage is woken for runs of records, not for each one.
+    constexpr size_t wakeEvery = 64;
+    size_t queued = 0;
+    {
+        std::unique_lock<std::mutex> lock(m_queueMutex);
+        m_queueChanged.wait(lock, [this] { return m_queue.size() < maxQueued || m_storeError; });
+        if (m_storeError)
+            std::rethrow_exception(m_storeError);
+        m_queue.push_back(std::move(record));
+        queued = m_queue.size();
+    }
+    if (queued % wakeEvery == 0)
+        m_queueChanged.notify_all();
+}
+
+void AndroidLoadSMSThread::publishQueued()
+{
+    m_queueChanged.notify_all();
+}
+
+void AndroidLoadSMSThread::finishStoreStage()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_queueMutex);
+        m_inputDone = true;
+    }
+    m_queueChanged.notify_all();
+    m_storeStage.join();
+    if (m_storeError)
+        std::rethrow_exception(m_storeError);
+}
+
+void AndroidLoadSMSThread::stopStoreStage()
+{
+    if (!m_storeStage.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_queueMutex);
+        m_stopStoring = true;
+    }
+    m_queueChanged.notify_all();
+    m_storeStage.join();
+    m_queue.clear();
 }
 
 AndroidLoadSMSThread::Correspondent& AndroidLoadSMSThread::correspondentFor(QStringView encodedAddress)
@@ -289,6 +431,7 @@ void AndroidLoadSMSThread::dropLoad(const QDir& cacheFolder)
 {
     // The writer goes without end: its transaction is rolled back and the staging file is removed
     // with its folder, so nothing of this load remains and the previous cache stays as it was.
+    stopStoreStage();
     m_writer.reset();
     closeChannel();
     m_byEncodedAddress.clear();

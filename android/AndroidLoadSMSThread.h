@@ -10,7 +10,13 @@
 #include <QHash>
 #include <QThread>
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 class ExportMessagesDb;
 class ProgressReceiver;
@@ -44,9 +50,22 @@ private:
     // change except for the contact name, and normalising an address runs regular expressions.
     struct Correspondent
     {
-        _MsgHandle handle;
+        _MsgHandle handle; // its contact name is set by the store stage only
         _MsgChat chat;
-        QString encodedName; // field 3 as received, to decode the contact name only when it changes
+        QString encodedName; // field 3 as last received, to decode the contact name only when it changes
+        QString contactName; // field 3 decoded
+    };
+
+    // A parsed record on its way from the channel to the store stage.
+    struct ParsedRecord
+    {
+        Correspondent* correspondent = nullptr;
+        QString contactName;
+        QString text;
+        QString subject;
+        QString guid;
+        int date = 0;
+        int isFromMe = 0;
     };
 
     void load(const QDir& cacheFolder);
@@ -58,6 +77,18 @@ private:
     void closeChannel();
     void dropLoad(const QDir& cacheFolder);
 
+    // The store stage: a second thread writes the parsed records through the cache writer while this
+    // one reads and parses the channel, so that the phone's lines and SQLite's work overlap.
+    void startStoreStage();
+    void storeStageLoop();
+    void enqueue(ParsedRecord&& record);
+    // Hands what is queued to the store stage now, at the end of a batch.
+    void publishQueued();
+    // Waits until every queued record is written; rethrows the store stage's failure.
+    void finishStoreStage();
+    // Stops the store stage without writing what is still queued.
+    void stopStoreStage();
+
     const AndroidDevice& m_device;
     ProgressReceiver* m_progress;
     std::unique_ptr<QTcpSocket> m_channel;
@@ -66,6 +97,15 @@ private:
     CountryInfo m_country;
     QHash<QString, Correspondent*> m_byEncodedAddress;
     QHash<QString, std::shared_ptr<Correspondent>> m_byAddress;
-    _MsgMessage m_message;
+    _MsgMessage m_message; // the record being parsed, for its duplicate key
     QByteArray m_decodeBuffer;
+
+    std::thread m_storeStage;
+    std::mutex m_queueMutex;
+    std::condition_variable m_queueChanged;
+    std::deque<ParsedRecord> m_queue;
+    bool m_inputDone = false;
+    std::atomic<bool> m_stopStoring { false };
+    std::exception_ptr m_storeError;
+    _MsgMessage m_stored; // the record being written, owned by the store stage
 };

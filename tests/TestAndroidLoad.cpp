@@ -78,17 +78,17 @@ std::unique_ptr<Sqlite3DB> openCache(const AndroidDevice& device)
 
 qint64 countRows(Sqlite3DB& db, const char* table)
 {
-    Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql(QStringLiteral("select count(*) from %1").arg(
-        QLatin1String(table))));
+    Sqlite3Cursor cursor
+        = db.queryThrow(Sqlite3Sql(QStringLiteral("select count(*) from %1").arg(QLatin1String(table))));
     return cursor.moveNext() ? cursor.getInt64(0) : -1;
 }
 
 QList<StoredMessage> storedMessages(Sqlite3DB& db)
 {
     QList<StoredMessage> rows;
-    Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql(
-        "select h.id, h._ct_name, m.text, m.subject, m.date, m.is_from_me from message m "
-        "left join handle h on h.rowid = m.handle_id order by m.rowid"));
+    Sqlite3Cursor cursor
+        = db.queryThrow(Sqlite3Sql("select h.id, h._ct_name, m.text, m.subject, m.date, m.is_from_me from message m "
+                                   "left join handle h on h.rowid = m.handle_id order by m.rowid"));
     while (cursor.moveNext())
         rows.append({ cursor.getText(0), cursor.getText(1), cursor.getText(2), cursor.getText(3), cursor.getInt(4),
             cursor.getInt(5) });
@@ -152,6 +152,7 @@ private slots:
     void failureKeepsPreviousCache();
     void cancelWhilePhoneIsSilent();
     void cacheThatCannotBeReplaced();
+    void leftoversOfEarlierLoads();
     void generatedMessagesOverWifi();
     void generatedMessagesOverUsb();
 
@@ -215,18 +216,17 @@ void TestAndroidLoad::edgeCases_data()
         << two << QStringList { QStringLiteral("--unknown-command"), QStringLiteral("2") } << 2 << 2 << 2;
     QTest::newRow("repeated record stored once")
         << QList<SimMessage> { two[0], two[0], two[1] } << QStringList() << 2 << 2 << 2;
-    QTest::newRow("same second and text, other subject, is the same message")
-        << QList<SimMessage> { two[0],
-               message(t, 0, QStringLiteral("+447700900123"), QStringLiteral("first"), QString(),
-                   QStringLiteral("re")) }
-        << QStringList() << 1 << 1 << 1;
+    QTest::newRow("same second and text, other subject, is the same message") << QList<SimMessage> { two[0],
+        message(t, 0, QStringLiteral("+447700900123"), QStringLiteral("first"), QString(), QStringLiteral("re")) }
+                                                                              << QStringList() << 1 << 1 << 1;
     QTest::newRow("two spellings of one number share a conversation")
         << QList<SimMessage> { message(t, 0, QStringLiteral("07946 123456"), QStringLiteral("national")),
                message(t + 1000, 1, QStringLiteral("+44 7946 123456"), QStringLiteral("international")) }
         << QStringList() << 2 << 1 << 1;
-    QTest::newRow("batches of one")
-        << QList<SimMessage> { two[0], two[1], message(t + 2000, 0, QStringLiteral("TESCO"), QStringLiteral("x")) }
-        << QStringList { QStringLiteral("--batch-size"), QStringLiteral("1") } << 3 << 3 << 3;
+    QTest::newRow("batches of one") << QList<SimMessage> { two[0], two[1],
+        message(t + 2000, 0, QStringLiteral("TESCO"), QStringLiteral("x")) }
+                                    << QStringList { QStringLiteral("--batch-size"), QStringLiteral("1") } << 3 << 3
+                                    << 3;
 }
 
 void TestAndroidLoad::edgeCases()
@@ -283,8 +283,8 @@ void TestAndroidLoad::recordFields()
     for (const char* one : { "is_finished", "is_prepared", "is_read", "is_sent", "was_data_detected" })
         QVERIFY2(m.getInt(QLatin1String(one)) == 1, one);
     for (const char* zero : { "is_delivered", "is_emote", "is_empty", "is_delayed", "is_auto_reply",
-             "is_system_message", "has_dd_results", "is_service_message", "is_forward", "was_downgraded",
-             "is_archive", "cache_has_attachments", "was_deduplicated", "item_type", "error", "type" })
+             "is_system_message", "has_dd_results", "is_service_message", "is_forward", "was_downgraded", "is_archive",
+             "cache_has_attachments", "was_deduplicated", "item_type", "error", "type" })
         QVERIFY2(m.getInt(QLatin1String(zero)) == 0, zero);
     const QString hash = m.getText(QStringLiteral("logic_hash"));
     QCOMPARE(hash.size(), 32);
@@ -313,29 +313,28 @@ void TestAndroidLoad::progressReports_data()
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QList<int>>("percentages");
 
-    QTest::newRow("announced") << QStringList() << QStringList { QStringLiteral("sms: 1/4"),
-        QStringLiteral("sms: 2/4"), QStringLiteral("sms: 3/4"), QStringLiteral("sms: 4/4") }
+    QTest::newRow("announced") << QStringList()
+                               << QStringList { QStringLiteral("sms: 1/4"), QStringLiteral("sms: 2/4"),
+                                      QStringLiteral("sms: 3/4"), QStringLiteral("sms: 4/4") }
                                << QList<int> { 25, 50, 75, 100 };
     QTest::newRow("no count") << QStringList { QStringLiteral("--no-count") }
                               << QStringList { QStringLiteral("sms: 1/-1"), QStringLiteral("sms: 2/-1"),
                                      QStringLiteral("sms: 3/-1"), QStringLiteral("sms: 4/-1") }
                               << QList<int> { -1, -1, -1, -1 };
-    QTest::newRow("count 0 is not announced")
-        << QStringList { QStringLiteral("--count"), QStringLiteral("0") }
-        << QStringList { QStringLiteral("sms: 1/-1"), QStringLiteral("sms: 2/-1"), QStringLiteral("sms: 3/-1"),
-               QStringLiteral("sms: 4/-1") }
-        << QList<int> { -1, -1, -1, -1 };
+    QTest::newRow("count 0 is not announced") << QStringList { QStringLiteral("--count"), QStringLiteral("0") }
+                                              << QStringList { QStringLiteral("sms: 1/-1"), QStringLiteral("sms: 2/-1"),
+                                                     QStringLiteral("sms: 3/-1"), QStringLiteral("sms: 4/-1") }
+                                              << QList<int> { -1, -1, -1, -1 };
     QTest::newRow("count 3, truncated percentages")
         << QStringList { QStringLiteral("--count"), QStringLiteral("3"), QStringLiteral("--batch-size"),
                QStringLiteral("3") }
         << QStringList { QStringLiteral("sms: 1/3"), QStringLiteral("sms: 2/3"), QStringLiteral("sms: 3/3"),
                QStringLiteral("sms: 4/3") }
         << QList<int> { 33, 66, 100, 133 };
-    QTest::newRow("short record still counted")
-        << QStringList { QStringLiteral("--short-record"), QStringLiteral("2") }
-        << QStringList { QStringLiteral("sms: 1/4"), QStringLiteral("sms: 2/4"), QStringLiteral("sms: 3/4"),
-               QStringLiteral("sms: 4/4") }
-        << QList<int> { 25, 50, 75, 100 };
+    QTest::newRow("short record still counted") << QStringList { QStringLiteral("--short-record"), QStringLiteral("2") }
+                                                << QStringList { QStringLiteral("sms: 1/4"), QStringLiteral("sms: 2/4"),
+                                                       QStringLiteral("sms: 3/4"), QStringLiteral("sms: 4/4") }
+                                                << QList<int> { 25, 50, 75, 100 };
 }
 
 void TestAndroidLoad::progressReports()
@@ -346,8 +345,8 @@ void TestAndroidLoad::progressReports()
 
     QList<SimMessage> messages;
     for (int i = 0; i < 4; ++i)
-        messages.append(message(1400000000000 + i * 1000, i % 2, QStringLiteral("+4477009001%1").arg(i, 2, 10,
-            QLatin1Char('0')), QStringLiteral("body %1").arg(i)));
+        messages.append(message(1400000000000 + i * 1000, i % 2,
+            QStringLiteral("+4477009001%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("body %1").arg(i)));
     PhoneSimulatorProcess phone;
     QVERIFY(startPhone(phone, messages, arguments));
     const LoadOutcome outcome = runLoad(wifiDevice(QStringLiteral("progress")));
@@ -376,10 +375,9 @@ void TestAndroidLoad::failureKeepsPreviousCache_data()
         << QStringList { QStringLiteral("--error-at"), QStringLiteral("sms"), QStringLiteral("--error-text"),
                QStringLiteral("Speicher voll: Übertragung abgebrochen") }
         << -1 << QStringLiteral("Speicher voll: Übertragung abgebrochen");
-    QTest::newRow("error instead of the count")
-        << QStringList { QStringLiteral("--error-at"), QStringLiteral("count"), QStringLiteral("--error-text"),
-               QStringLiteral("no permission") }
-        << -1 << QStringLiteral("no permission");
+    QTest::newRow("error instead of the count") << QStringList { QStringLiteral("--error-at"), QStringLiteral("count"),
+        QStringLiteral("--error-text"), QStringLiteral("no permission") }
+                                                << -1 << QStringLiteral("no permission");
     // The pause before each batch lets the cancel of the second batch's 20th record arrive in time.
     QTest::newRow("cancel mid-batch") << QStringList { QStringLiteral("--batch-delay"), QStringLiteral("300") } << 121
                                       << QString();
@@ -393,8 +391,8 @@ void TestAndroidLoad::failureKeepsPreviousCache()
     QFETCH(QString, error);
 
     const AndroidDevice device = wifiDevice(QStringLiteral("keep-%1").arg(QLatin1String(QTest::currentDataTag())));
-    const QList<SimMessage> before { message(1300000000000, 0, QStringLiteral("+447700900001"),
-                                         QStringLiteral("kept 1")),
+    const QList<SimMessage> before { message(
+                                         1300000000000, 0, QStringLiteral("+447700900001"), QStringLiteral("kept 1")),
         message(1300000001000, 1, QStringLiteral("+447700900002"), QStringLiteral("kept 2")) };
     {
         PhoneSimulatorProcess phone;
@@ -409,8 +407,8 @@ void TestAndroidLoad::failureKeepsPreviousCache()
     QCOMPARE(previous.size(), 2);
 
     PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(phone, generateMessages(300, 7), arguments + QStringList { QStringLiteral("--batch-size"),
-        QStringLiteral("100") }));
+    QVERIFY(startPhone(phone, generateMessages(300, 7),
+        arguments + QStringList { QStringLiteral("--batch-size"), QStringLiteral("100") }));
     const LoadOutcome outcome = runLoad(device, cancelAfterUpdates);
     QCOMPARE(outcome.successes, QStringList());
     if (cancelAfterUpdates >= 0) {
@@ -458,6 +456,40 @@ void TestAndroidLoad::cacheThatCannotBeReplaced()
     QCOMPARE(outcome.successes, QStringList());
     QVERIFY(QFileInfo::exists(inside.fileName()));
     QVERIFY(!QFileInfo::exists(stagingPath(device)));
+}
+
+void TestAndroidLoad::leftoversOfEarlierLoads()
+{
+    const AndroidDevice device = wifiDevice(QStringLiteral("leftovers"));
+    const QList<SimMessage> first { message(1300000000000, 0, QStringLiteral("+447946123456"), QStringLiteral("old")) };
+    {
+        PhoneSimulatorProcess phone;
+        QVERIFY(startPhone(phone, first, {}));
+        QCOMPARE(runLoad(device).successes, QStringList { QString() });
+    }
+    // A load cut short by a crash: its staging database holds a message, and the old cache has a journal.
+    const QString staged
+        = QDir(stagingPath(device)).filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
+    QVERIFY(QDir().mkpath(QFileInfo(staged).absolutePath()));
+    QVERIFY(QFile::copy(cachePath(device), staged));
+    QFile journal(cachePath(device) + QStringLiteral("-journal"));
+    QVERIFY(journal.open(QIODevice::WriteOnly));
+    journal.write(QByteArray(512, 'x'));
+    journal.close();
+
+    const QList<SimMessage> second { message(
+        1400000000000, 1, QStringLiteral("+447946123457"), QStringLiteral("new")) };
+    PhoneSimulatorProcess phone;
+    QVERIFY(startPhone(phone, second, {}));
+    const LoadOutcome outcome = runLoad(device);
+    QVERIFY2(outcome.errors.isEmpty(), qUtf8Printable(outcome.errors.join(QLatin1Char('\n'))));
+    QCOMPARE(outcome.successes, QStringList { QString() });
+    QVERIFY(!QFileInfo::exists(journal.fileName()));
+    QVERIFY(!QFileInfo::exists(stagingPath(device)));
+    auto db = openCache(device);
+    const QList<StoredMessage> stored = storedMessages(*db);
+    QCOMPARE(stored.size(), 1);
+    QCOMPARE(stored.first().text, QStringLiteral("new"));
 }
 
 namespace {
