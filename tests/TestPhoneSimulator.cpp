@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/LineProtocol.h"
+#include "support/LocalPorts.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/TestHome.h"
 #include "tools/common/SyntheticMessages.h"
@@ -22,13 +23,6 @@
 using namespace simpleprotocol;
 
 namespace {
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 QString fromBase64(const QString& text)
 {
@@ -64,7 +58,7 @@ std::unique_ptr<QTcpSocket> connectChannel(quint16 port, int readyTimeoutMs = 50
 // Opens a channel over the WiFi service the way the desktop does.
 std::unique_ptr<QTcpSocket> openWifiChannel(quint16 servicePort, const QString& kind)
 {
-    const quint16 port = freePort();
+    const quint16 port = freeLocalPort();
     const QString answer = requestChannel(servicePort, QStringLiteral("%1://127.0.0.1:%2").arg(kind).arg(port));
     if (answer.startsWith(QLatin1Char('0')))
         throw std::runtime_error((QStringLiteral("refused: ") + fromBase64(answer.mid(1))).toStdString());
@@ -523,7 +517,7 @@ private slots:
         PhoneSimulatorProcess sim;
         QVERIFY2(
             sim.start(QStringList { QStringLiteral("--port"), QStringLiteral("0") } + switches), qPrintable(sim.log()));
-        const quint16 port = freePort();
+        const quint16 port = freeLocalPort();
         QString got;
         try {
             got = requestChannel(sim.servicePort(), url.arg(port));
@@ -544,7 +538,7 @@ private slots:
     {
         PhoneSimulatorProcess sim;
         QVERIFY(sim.start({ QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-ready") }));
-        const quint16 port = freePort();
+        const quint16 port = freeLocalPort();
         QCOMPARE(
             requestChannel(sim.servicePort(), QStringLiteral("device2://127.0.0.1:%1").arg(port)), QStringLiteral("1"));
         for (int attempt = 0; attempt < 2; ++attempt) {

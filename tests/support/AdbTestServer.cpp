@@ -5,15 +5,7 @@
 #include "android/AdbCommands.h"
 #include "support/PhoneSimulatorProcess.h"
 
-#include <QTcpServer>
 #include <QTest>
-
-quint16 freeLocalPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 AdbTestServer::AdbTestServer()
     : m_port(freeLocalPort())

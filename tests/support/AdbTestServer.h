@@ -2,13 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "support/LocalPorts.h"
+
 #include <QByteArray>
 #include <QString>
 
 class PhoneSimulatorProcess;
 
-// A free TCP port on 127.0.0.1 at the time of the call.
-quint16 freeLocalPort();
 
 // `adb connect` to the simulator's emulated device on the current adb server; returns its serial
 // once adb lists it as "device", or an empty text after a few seconds.
