@@ -241,6 +241,7 @@ template <typename Columns>
 Sqlite3Sql insertStatement(QHash<quint64, QString>& texts, const char* table, Columns&& columns)
 {
     Sqlite3Sql sql { QString() };
+    sql.reserveParams(64);
     InsertBinder binder(sql);
     columns(binder);
     auto found = texts.constFind(binder.mask());
