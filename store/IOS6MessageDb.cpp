@@ -458,8 +458,11 @@ void IOS6MessageDb::chats(_MsgCollection& collection)
             fresh->country = c.getText(country);
             fresh->service = service.read(c);
             fresh->uncanonicalized_id = c.getText(uncanonicalized_id);
-            fresh->_ct_name = c.getText(ct_name);
-            fresh->_photo = c.getBlob(photo);
+            // With contacts open the stored name and picture are replaced below; not read for nothing.
+            if (!withContacts) {
+                fresh->_ct_name = c.getText(ct_name);
+                fresh->_photo = c.getBlob(photo);
+            }
 
             CountryInfo numberCountry;
             if (fresh->country.isEmpty()) {
