@@ -244,9 +244,26 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
         return rowId;
     };
 
+    // Messages written or found in this run; in a store without messages when the run began, the
+    // lookups by duplicate key and guid run only for messages written before in the run, in memory.
+    QHash<QByteArray, qint64> messagesByHash;
+    QHash<QByteArray, qint64> messagesByGuid;
+    const auto findMessage
+        = [](Statement& query, const QByteArray& key, QHash<QByteArray, qint64>& known, bool storeHadMessages) {
+              qint64 rowId = known.value(key, 0);
+              if (rowId != 0 || !storeHadMessages)
+                  return rowId;
+              rowId = query.text(key).firstRowId();
+              if (rowId != 0)
+                  known.insert(key, rowId);
+              return rowId;
+          };
+
     QElapsedTimer timer;
     timer.start();
     db.exec("BEGIN IMMEDIATE");
+    Statement anyMessage(db, "select 1 from message limit 1");
+    const bool storeHadMessages = anyMessage.firstRowId() != 0;
     for (const _MsgMessage& m : messages) {
         const _MsgChat& chat = *m.chat;
         qint64 chatRowId = chatsByGuid.value(chat.guid, 0);
@@ -276,9 +293,9 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
 
         const QByteArray hash = logicHash(m).toUtf8();
         const QByteArray guid = m.guid.toUtf8();
-        qint64 messageRowId = findByHash.text(hash).firstRowId();
+        qint64 messageRowId = findMessage(findByHash, hash, messagesByHash, storeHadMessages);
         if (messageRowId == 0)
-            messageRowId = findByGuid.text(guid).firstRowId();
+            messageRowId = findMessage(findByGuid, guid, messagesByGuid, storeHadMessages);
         if (messageRowId != 0)
             continue;
 
@@ -334,6 +351,8 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
             .text(hash)
             .run();
         messageRowId = sqlite3_last_insert_rowid(db.handle());
+        messagesByHash.insert(hash, messageRowId);
+        messagesByGuid.insert(guid, messageRowId);
         joinMessage.integer(chatRowId).integer(messageRowId).run();
         auto newest = newestDates.find(chatRowId);
         if (newest == newestDates.end())

@@ -65,6 +65,12 @@ struct IOS6MessageDb::WriterRun
     QHash<qint64, int> pendingNewestDates;
     // Per conversation, the last_addressed_handle this run last stored.
     QHash<qint64, QString> lastAddressedHandles;
+    // Messages written or found in this run, by the UTF-8 bytes of their logic_hash and guid (the
+    // bytes SQLite compares). When the store held no message as the run began, every message it
+    // holds is one of these, so a key missing here is missing from the store.
+    QHash<QByteArray, qint64> messagesByLogicHash;
+    QHash<QByteArray, qint64> messagesByGuid;
+    bool storeHadMessages = true;
 };
 
 namespace {
@@ -291,7 +297,11 @@ IOS6MessageDb::WriteCache& IOS6MessageDb::writeCache()
 
 void IOS6MessageDb::beginWriterRun()
 {
-    m_writerRun = std::make_shared<WriterRun>();
+    auto run = std::make_shared<WriterRun>();
+    open();
+    if (m_tableSql.contains(QStringLiteral("message")))
+        run->storeHadMessages = queryThrow("select 1 from message limit 1").moveNext();
+    m_writerRun = std::move(run);
 }
 
 void IOS6MessageDb::flushNewestDates()
@@ -368,17 +378,35 @@ qint64 IOS6MessageDb::findMessageByLogicHash(const QString& logicHash)
 {
     if (!writeCache().has.messageLogicHash)
         return 0;
-    Sqlite3Sql sql(QStringLiteral("select rowid from message where logic_hash=?"));
-    sql.addTextParam(logicHash);
-    return firstRowId(queryThrow(sql));
+    return findMessage(QStringLiteral("select rowid from message where logic_hash=?"), logicHash,
+        m_writerRun ? &m_writerRun->messagesByLogicHash : nullptr);
 }
 
 qint64 IOS6MessageDb::findMessageByGuid(const QString& guid)
 {
     open();
-    Sqlite3Sql sql(QStringLiteral("select rowid from message where guid=?"));
-    sql.addTextParam(guid);
-    return firstRowId(queryThrow(sql));
+    return findMessage(QStringLiteral("select rowid from message where guid=?"), guid,
+        m_writerRun ? &m_writerRun->messagesByGuid : nullptr);
+}
+
+qint64 IOS6MessageDb::findMessage(const QString& query, const QString& key, QHash<QByteArray, qint64>* known)
+{
+    // A NULL key matches no row.
+    if (known && key.isNull())
+        return 0;
+    QByteArray keyBytes;
+    if (known) {
+        keyBytes = key.toUtf8();
+        const qint64 rowId = known->value(keyBytes, 0);
+        if (rowId != 0 || !m_writerRun->storeHadMessages)
+            return rowId;
+    }
+    Sqlite3Sql sql(query);
+    sql.addTextParam(key);
+    const qint64 rowId = firstRowId(queryThrow(sql));
+    if (known && rowId != 0)
+        known->insert(keyBytes, rowId);
+    return rowId;
 }
 
 void IOS6MessageDb::joinMessageToChat(qint64 chatRowId, qint64 messageRowId)
@@ -503,7 +531,14 @@ qint64 IOS6MessageDb::insertMessage(
     const Sqlite3Sql sql = insertStatement(cache.messageInserts, "message",
         [&](auto& sink) { messageColumns(sink, cache.has, message, handleRowId, otherHandleRowId, hash); });
     executeThrow(sql);
-    return lastInsertId();
+    const qint64 messageRowId = lastInsertId();
+    if (m_writerRun) {
+        if (cache.has.messageLogicHash && !hash.isNull())
+            m_writerRun->messagesByLogicHash.insert(hash.toUtf8(), messageRowId);
+        if (!message.guid.isNull())
+            m_writerRun->messagesByGuid.insert(message.guid.toUtf8(), messageRowId);
+    }
+    return messageRowId;
 }
 
 qint64 IOS6MessageDb::insertAttachment(const _MsgAttachment& attachment)
@@ -524,6 +559,9 @@ void IOS6MessageDb::deleteMessage(const _MsgMessage& message)
         m_writerRun->handlesByIdAndService.clear();
         m_writerRun->chatHandleJoins.clear();
         m_writerRun->lastAddressedHandles.clear();
+        m_writerRun->messagesByLogicHash.clear();
+        m_writerRun->messagesByGuid.clear();
+        m_writerRun->storeHadMessages = true;
     }
     const qint64 messageRowId = message.rowid;
     executeThrow(Sqlite3Sql(QStringLiteral("DELETE FROM message WHERE rowid=?")).addInt64Param(messageRowId));
