@@ -244,19 +244,15 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
         return rowId;
     };
 
-    // Messages written or found in this run; in a store without messages when the run began, the
-    // lookups by duplicate key and guid run only for messages written before in the run, in memory.
-    QHash<QByteArray, qint64> messagesByHash;
-    QHash<QByteArray, qint64> messagesByGuid;
+    // Fingerprints of the duplicate keys and guids written in this run: in a store without messages
+    // when the run began, the lookups by duplicate key and guid run only for a fingerprint written.
+    QSet<size_t> writtenHashes;
+    QSet<size_t> writtenGuids;
     const auto findMessage
-        = [](Statement& query, const QByteArray& key, QHash<QByteArray, qint64>& known, bool storeHadMessages) {
-              qint64 rowId = known.value(key, 0);
-              if (rowId != 0 || !storeHadMessages)
-                  return rowId;
-              rowId = query.text(key).firstRowId();
-              if (rowId != 0)
-                  known.insert(key, rowId);
-              return rowId;
+        = [](Statement& query, const QByteArray& key, const QSet<size_t>& written, bool storeHadMessages) {
+              if (!storeHadMessages && !written.contains(qHash(key, 0)))
+                  return qint64(0);
+              return query.text(key).firstRowId();
           };
 
     QElapsedTimer timer;
@@ -293,9 +289,9 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
 
         const QByteArray hash = logicHash(m).toUtf8();
         const QByteArray guid = m.guid.toUtf8();
-        qint64 messageRowId = findMessage(findByHash, hash, messagesByHash, storeHadMessages);
+        qint64 messageRowId = findMessage(findByHash, hash, writtenHashes, storeHadMessages);
         if (messageRowId == 0)
-            messageRowId = findMessage(findByGuid, guid, messagesByGuid, storeHadMessages);
+            messageRowId = findMessage(findByGuid, guid, writtenGuids, storeHadMessages);
         if (messageRowId != 0)
             continue;
 
@@ -351,8 +347,8 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
             .text(hash)
             .run();
         messageRowId = sqlite3_last_insert_rowid(db.handle());
-        messagesByHash.insert(hash, messageRowId);
-        messagesByGuid.insert(guid, messageRowId);
+        writtenHashes.insert(qHash(hash, 0));
+        writtenGuids.insert(qHash(guid, 0));
         joinMessage.integer(chatRowId).integer(messageRowId).run();
         auto newest = newestDates.find(chatRowId);
         if (newest == newestDates.end())

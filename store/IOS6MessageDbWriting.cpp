@@ -65,15 +65,20 @@ struct IOS6MessageDb::WriterRun
     QHash<qint64, int> pendingNewestDates;
     // Per conversation, the last_addressed_handle this run last stored.
     QHash<qint64, QString> lastAddressedHandles;
-    // Messages written or found in this run, by the UTF-8 bytes of their logic_hash and guid (the
-    // bytes SQLite compares). When the store held no message as the run began, every message it
-    // holds is one of these, so a key missing here is missing from the store.
-    QHash<QByteArray, qint64> messagesByLogicHash;
-    QHash<QByteArray, qint64> messagesByGuid;
+    // Fingerprints (64-bit hashes of the UTF-8 bytes SQLite compares) of the logic_hash and guid of
+    // every message this run wrote. When the store held no message as the run began, a key whose
+    // fingerprint is missing here is missing from the store; a fingerprint found is confirmed by a query.
+    QSet<size_t> writtenLogicHashes;
+    QSet<size_t> writtenGuids;
     bool storeHadMessages = true;
 };
 
 namespace {
+
+size_t keyFingerprint(const QString& key)
+{
+    return qHash(key.toUtf8(), 0);
+}
 
 // The row id in the first row of a "select rowid ..." query, 0 without a row. Read by position:
 // SQLite names that column ROWID or rowid depending on the table's declaration.
@@ -379,34 +384,24 @@ qint64 IOS6MessageDb::findMessageByLogicHash(const QString& logicHash)
     if (!writeCache().has.messageLogicHash)
         return 0;
     return findMessage(QStringLiteral("select rowid from message where logic_hash=?"), logicHash,
-        m_writerRun ? &m_writerRun->messagesByLogicHash : nullptr);
+        m_writerRun ? &m_writerRun->writtenLogicHashes : nullptr);
 }
 
 qint64 IOS6MessageDb::findMessageByGuid(const QString& guid)
 {
     open();
     return findMessage(QStringLiteral("select rowid from message where guid=?"), guid,
-        m_writerRun ? &m_writerRun->messagesByGuid : nullptr);
+        m_writerRun ? &m_writerRun->writtenGuids : nullptr);
 }
 
-qint64 IOS6MessageDb::findMessage(const QString& query, const QString& key, QHash<QByteArray, qint64>* known)
+qint64 IOS6MessageDb::findMessage(const QString& query, const QString& key, const QSet<size_t>* written)
 {
-    // A NULL key matches no row.
-    if (known && key.isNull())
+    // A NULL key matches no row; a run writes none.
+    if (written && !m_writerRun->storeHadMessages && (key.isNull() || !written->contains(keyFingerprint(key))))
         return 0;
-    QByteArray keyBytes;
-    if (known) {
-        keyBytes = key.toUtf8();
-        const qint64 rowId = known->value(keyBytes, 0);
-        if (rowId != 0 || !m_writerRun->storeHadMessages)
-            return rowId;
-    }
     Sqlite3Sql sql(query);
     sql.addTextParam(key);
-    const qint64 rowId = firstRowId(queryThrow(sql));
-    if (known && rowId != 0)
-        known->insert(keyBytes, rowId);
-    return rowId;
+    return firstRowId(queryThrow(sql));
 }
 
 void IOS6MessageDb::joinMessageToChat(qint64 chatRowId, qint64 messageRowId)
@@ -534,9 +529,9 @@ qint64 IOS6MessageDb::insertMessage(
     const qint64 messageRowId = lastInsertId();
     if (m_writerRun) {
         if (cache.has.messageLogicHash && !hash.isNull())
-            m_writerRun->messagesByLogicHash.insert(hash.toUtf8(), messageRowId);
+            m_writerRun->writtenLogicHashes.insert(keyFingerprint(hash));
         if (!message.guid.isNull())
-            m_writerRun->messagesByGuid.insert(message.guid.toUtf8(), messageRowId);
+            m_writerRun->writtenGuids.insert(keyFingerprint(message.guid));
     }
     return messageRowId;
 }
@@ -559,8 +554,8 @@ void IOS6MessageDb::deleteMessage(const _MsgMessage& message)
         m_writerRun->handlesByIdAndService.clear();
         m_writerRun->chatHandleJoins.clear();
         m_writerRun->lastAddressedHandles.clear();
-        m_writerRun->messagesByLogicHash.clear();
-        m_writerRun->messagesByGuid.clear();
+        m_writerRun->writtenLogicHashes.clear();
+        m_writerRun->writtenGuids.clear();
         m_writerRun->storeHadMessages = true;
     }
     const qint64 messageRowId = message.rowid;
