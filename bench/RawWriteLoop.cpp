@@ -244,9 +244,22 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
         return rowId;
     };
 
+    // Fingerprints of the duplicate keys and guids written in this run: in a store without messages
+    // when the run began, the lookups by duplicate key and guid run only for a fingerprint written.
+    QSet<size_t> writtenHashes;
+    QSet<size_t> writtenGuids;
+    const auto findMessage
+        = [](Statement& query, const QByteArray& key, const QSet<size_t>& written, bool storeHadMessages) {
+              if (!storeHadMessages && !written.contains(qHash(key, 0)))
+                  return qint64(0);
+              return query.text(key).firstRowId();
+          };
+
     QElapsedTimer timer;
     timer.start();
     db.exec("BEGIN IMMEDIATE");
+    Statement anyMessage(db, "select 1 from message limit 1");
+    const bool storeHadMessages = anyMessage.firstRowId() != 0;
     for (const _MsgMessage& m : messages) {
         const _MsgChat& chat = *m.chat;
         qint64 chatRowId = chatsByGuid.value(chat.guid, 0);
@@ -276,9 +289,9 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
 
         const QByteArray hash = logicHash(m).toUtf8();
         const QByteArray guid = m.guid.toUtf8();
-        qint64 messageRowId = findByHash.text(hash).firstRowId();
+        qint64 messageRowId = findMessage(findByHash, hash, writtenHashes, storeHadMessages);
         if (messageRowId == 0)
-            messageRowId = findByGuid.text(guid).firstRowId();
+            messageRowId = findMessage(findByGuid, guid, writtenGuids, storeHadMessages);
         if (messageRowId != 0)
             continue;
 
@@ -334,6 +347,8 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
             .text(hash)
             .run();
         messageRowId = sqlite3_last_insert_rowid(db.handle());
+        writtenHashes.insert(qHash(hash, 0));
+        writtenGuids.insert(qHash(guid, 0));
         joinMessage.integer(chatRowId).integer(messageRowId).run();
         auto newest = newestDates.find(chatRowId);
         if (newest == newestDates.end())

@@ -9,8 +9,10 @@
 #include <vector>
 
 // The floor of the write scenario: the statements the store writer runs for each message, run by
-// a bare loop of prepared sqlite3 statements, without the wrapper, the statement cache or the
-// writer's bookkeeping.
+// a bare loop of prepared sqlite3 statements, without the wrapper or the statement cache. Like the
+// writer it looks up a conversation or correspondent only the first time a run meets it, looks up
+// messages in memory when the store held none as the run began, and stores each conversation's
+// newest date once, before the commit.
 namespace RawWriteLoop {
 
 // Makes a new database file at targetPath with the tables, indexes and triggers of the file at

@@ -87,9 +87,13 @@ QString logicHash(const _MsgMessage& message)
     hash.addData(QByteArrayView(date, 4));
     const char fromMe = static_cast<char>(message.is_from_me & 0xff);
     hash.addData(QByteArrayView(&fromMe, 1));
-    QString text = message.text;
-    text.remove(QChar(0xFFFC));
-    hash.addData(text.toUtf8());
+    if (message.text.contains(QChar(0xFFFC))) {
+        QString text = message.text;
+        text.remove(QChar(0xFFFC));
+        hash.addData(text.toUtf8());
+    } else {
+        hash.addData(message.text.toUtf8());
+    }
 
     if (!message.attachments.isEmpty()) {
         QStringList names;

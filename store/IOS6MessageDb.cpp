@@ -54,6 +54,14 @@ const UpgradeStep messageUpgradeSteps[] = {
     { "logic_hash", "ALTER TABLE message ADD COLUMN logic_hash TEXT;" },
 };
 
+// The message clean-up trigger of the schema script, for stores made with an earlier one.
+const char narrowMessageTrigger[] = "CREATE TRIGGER clean_orphaned_messages AFTER DELETE ON chat_message_join\n"
+                                    "BEGIN\n"
+                                    "    DELETE FROM message WHERE ROWID = old.message_id\n"
+                                    "        AND (SELECT 1 from chat_message_join WHERE message_id = old.message_id "
+                                    "LIMIT 1) IS NULL;\n"
+                                    "END;";
+
 } // namespace
 
 IOS6MessageDb::IOS6MessageDb(const QDir& folder, const QString& mcc, bool upgrade)
@@ -153,6 +161,36 @@ void IOS6MessageDb::upgradeSchema()
             run(QStringLiteral("CREATE INDEX message_idx_logic_hash ON message(logic_hash);"));
         }
     }
+
+    // Stores made before the message clean-up looked only at the deleted join row's message scan
+    // the whole message table for every deleted join row, and the correspondent clean-up scans every
+    // conversation join: deleting a large conversation took minutes. They get the narrow trigger,
+    // with the same effect on every deletion the application makes, and the index by correspondent.
+    step = 20;
+    QString messageTrigger;
+    {
+        Sqlite3Cursor trigger
+            = queryThrow("select sql from sqlite_master where type='trigger' and name='clean_orphaned_messages'");
+        if (trigger.moveNext())
+            messageTrigger = trigger.getText(0);
+    }
+    if (messageTrigger.contains(QLatin1String("message_id = message.ROWID"))) {
+        // In one transaction, so that a failure never leaves the store without the trigger.
+        QString error;
+        if (exec(QStringLiteral("BEGIN; DROP TRIGGER clean_orphaned_messages; %1 COMMIT;")
+                     .arg(QLatin1String(narrowMessageTrigger)),
+                error)
+            != 0) {
+            QString ignored;
+            exec(QStringLiteral("ROLLBACK"), ignored);
+            throwText(QStringLiteral("line:%1, sql:%2, error:%3")
+                          .arg(QString::number(step), QLatin1String(narrowMessageTrigger), error));
+        }
+    }
+    step = 21;
+    if (tbInfo(QStringLiteral("chat_handle_join")).contains(QStringLiteral("handle_id")))
+        run(QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS chat_handle_join_idx_handle_id ON chat_handle_join(handle_id);"));
 }
 
 void IOS6MessageDb::registerFunctions()
@@ -458,8 +496,11 @@ void IOS6MessageDb::chats(_MsgCollection& collection)
             fresh->country = c.getText(country);
             fresh->service = service.read(c);
             fresh->uncanonicalized_id = c.getText(uncanonicalized_id);
-            fresh->_ct_name = c.getText(ct_name);
-            fresh->_photo = c.getBlob(photo);
+            // With contacts open the stored name and picture are replaced below; not read for nothing.
+            if (!withContacts) {
+                fresh->_ct_name = c.getText(ct_name);
+                fresh->_photo = c.getBlob(photo);
+            }
 
             CountryInfo numberCountry;
             if (fresh->country.isEmpty()) {

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QMap>
+#include <QSet>
 
 #include <memory>
 
@@ -35,9 +36,11 @@ public:
 
     // A writer run: one writer, inside one transaction, is the only one changing the file. Until
     // endWriterRun the store remembers the row ids it found or made for conversations (by guid) and
-    // correspondents (by id and service) and the conversation joins it made or found, so that known
-    // ones cost a hash lookup instead of a query; and it keeps the newest date of each conversation
-    // in memory, written by flushNewestDates with one update per conversation.
+    // correspondents (by id and service), and the conversation joins it made or found, so that known
+    // ones cost a hash lookup instead of a query; in a store that held no message when the run began,
+    // a message whose duplicate key or guid the run has not written is not looked up at all. It keeps
+    // the newest date of each conversation in memory, written by flushNewestDates with one update per
+    // conversation.
     void beginWriterRun();
     void flushNewestDates();
     // Forgets everything remembered; pending newest dates not flushed are dropped.
@@ -87,6 +90,7 @@ private:
     void registerFunctions();
     void readTableSql();
     void storeNewestDate(qint64 chatRowId, int date);
+    qint64 findMessage(const QString& query, const QString& key, const QSet<size_t>* written);
 
     // Column tests and insert statement texts of the open file, kept for the writing operations,
     // which run them for every message. Rebuilt whenever tableSql is refilled.

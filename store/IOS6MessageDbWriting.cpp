@@ -65,9 +65,20 @@ struct IOS6MessageDb::WriterRun
     QHash<qint64, int> pendingNewestDates;
     // Per conversation, the last_addressed_handle this run last stored.
     QHash<qint64, QString> lastAddressedHandles;
+    // Fingerprints (64-bit hashes of the UTF-8 bytes SQLite compares) of the logic_hash and guid of
+    // every message this run wrote. When the store held no message as the run began, a key whose
+    // fingerprint is missing here is missing from the store; a fingerprint found is confirmed by a query.
+    QSet<size_t> writtenLogicHashes;
+    QSet<size_t> writtenGuids;
+    bool storeHadMessages = true;
 };
 
 namespace {
+
+size_t keyFingerprint(const QString& key)
+{
+    return qHash(key.toUtf8(), 0);
+}
 
 // The row id in the first row of a "select rowid ..." query, 0 without a row. Read by position:
 // SQLite names that column ROWID or rowid depending on the table's declaration.
@@ -241,6 +252,7 @@ template <typename Columns>
 Sqlite3Sql insertStatement(QHash<quint64, QString>& texts, const char* table, Columns&& columns)
 {
     Sqlite3Sql sql { QString() };
+    sql.reserveParams(64);
     InsertBinder binder(sql);
     columns(binder);
     auto found = texts.constFind(binder.mask());
@@ -290,7 +302,11 @@ IOS6MessageDb::WriteCache& IOS6MessageDb::writeCache()
 
 void IOS6MessageDb::beginWriterRun()
 {
-    m_writerRun = std::make_shared<WriterRun>();
+    auto run = std::make_shared<WriterRun>();
+    open();
+    if (m_tableSql.contains(QStringLiteral("message")))
+        run->storeHadMessages = queryThrow("select 1 from message limit 1").moveNext();
+    m_writerRun = std::move(run);
 }
 
 void IOS6MessageDb::flushNewestDates()
@@ -367,16 +383,24 @@ qint64 IOS6MessageDb::findMessageByLogicHash(const QString& logicHash)
 {
     if (!writeCache().has.messageLogicHash)
         return 0;
-    Sqlite3Sql sql(QStringLiteral("select rowid from message where logic_hash=?"));
-    sql.addTextParam(logicHash);
-    return firstRowId(queryThrow(sql));
+    return findMessage(QStringLiteral("select rowid from message where logic_hash=?"), logicHash,
+        m_writerRun ? &m_writerRun->writtenLogicHashes : nullptr);
 }
 
 qint64 IOS6MessageDb::findMessageByGuid(const QString& guid)
 {
     open();
-    Sqlite3Sql sql(QStringLiteral("select rowid from message where guid=?"));
-    sql.addTextParam(guid);
+    return findMessage(QStringLiteral("select rowid from message where guid=?"), guid,
+        m_writerRun ? &m_writerRun->writtenGuids : nullptr);
+}
+
+qint64 IOS6MessageDb::findMessage(const QString& query, const QString& key, const QSet<size_t>* written)
+{
+    // A NULL key matches no row; a run writes none.
+    if (written && !m_writerRun->storeHadMessages && (key.isNull() || !written->contains(keyFingerprint(key))))
+        return 0;
+    Sqlite3Sql sql(query);
+    sql.addTextParam(key);
     return firstRowId(queryThrow(sql));
 }
 
@@ -502,7 +526,14 @@ qint64 IOS6MessageDb::insertMessage(
     const Sqlite3Sql sql = insertStatement(cache.messageInserts, "message",
         [&](auto& sink) { messageColumns(sink, cache.has, message, handleRowId, otherHandleRowId, hash); });
     executeThrow(sql);
-    return lastInsertId();
+    const qint64 messageRowId = lastInsertId();
+    if (m_writerRun) {
+        if (cache.has.messageLogicHash && !hash.isNull())
+            m_writerRun->writtenLogicHashes.insert(keyFingerprint(hash));
+        if (!message.guid.isNull())
+            m_writerRun->writtenGuids.insert(keyFingerprint(message.guid));
+    }
+    return messageRowId;
 }
 
 qint64 IOS6MessageDb::insertAttachment(const _MsgAttachment& attachment)
@@ -523,6 +554,9 @@ void IOS6MessageDb::deleteMessage(const _MsgMessage& message)
         m_writerRun->handlesByIdAndService.clear();
         m_writerRun->chatHandleJoins.clear();
         m_writerRun->lastAddressedHandles.clear();
+        m_writerRun->writtenLogicHashes.clear();
+        m_writerRun->writtenGuids.clear();
+        m_writerRun->storeHadMessages = true;
     }
     const qint64 messageRowId = message.rowid;
     executeThrow(Sqlite3Sql(QStringLiteral("DELETE FROM message WHERE rowid=?")).addInt64Param(messageRowId));

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/Sqlite3DB.h"
 
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace sqlite3detail {
@@ -81,13 +82,13 @@ Sqlite3Sql& Sqlite3Sql::addTextParam(const QString& value)
 
 Sqlite3Sql& Sqlite3Sql::addIntParam(int value)
 {
-    m_params.push_back({ParamKind::Int, value, {}});
+    m_params.push_back({ ParamKind::Int, value, {} });
     return *this;
 }
 
 Sqlite3Sql& Sqlite3Sql::addInt64Param(qint64 value)
 {
-    m_params.push_back({ParamKind::Int64, value, {}});
+    m_params.push_back({ ParamKind::Int64, value, {} });
     return *this;
 }
 
@@ -109,6 +110,12 @@ Sqlite3Sql& Sqlite3Sql::addNullParam()
 Sqlite3Sql& Sqlite3Sql::appendSql(const QString& sql)
 {
     m_sql += sql;
+    return *this;
+}
+
+Sqlite3Sql& Sqlite3Sql::reserveParams(int count)
+{
+    m_params.reserve(size_t(std::max(count, 0)));
     return *this;
 }
 
@@ -295,7 +302,7 @@ void Sqlite3Row::set(const QString& column, const QVariant& value)
             return;
         }
     }
-    m_values.append({column, value});
+    m_values.append({ column, value });
 }
 
 QVariant Sqlite3Row::value(const QString& column) const
@@ -438,7 +445,8 @@ std::shared_ptr<CachedStatement> Sqlite3DB::prepare(const Sqlite3Sql& sql)
     auto entry = std::make_shared<CachedStatement>();
     entry->sql = sql.sql();
     const QByteArray text = sql.sql().toUtf8();
-    const int rc = sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &entry->statement, nullptr);
+    const int rc
+        = sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &entry->statement, nullptr);
     if (rc != SQLITE_OK)
         throwError(rc, sql.sql());
     entry->inUse = true;
@@ -450,8 +458,9 @@ std::shared_ptr<CachedStatement> Sqlite3DB::prepare(const Sqlite3Sql& sql)
     return entry;
 }
 
-void Sqlite3DB::bindAll(sqlite3_stmt* statement, const Sqlite3Sql& sql)
+void Sqlite3DB::bindAll(sqlite3_stmt* statement, const Sqlite3Sql& sql, bool borrow)
 {
+    const sqlite3_destructor_type keep = borrow ? SQLITE_STATIC : SQLITE_TRANSIENT;
     int index = 1;
     for (const auto& param : sql.params()) {
         int rc = SQLITE_OK;
@@ -466,12 +475,12 @@ void Sqlite3DB::bindAll(sqlite3_stmt* statement, const Sqlite3Sql& sql)
             rc = sqlite3_bind_int64(statement, index, param.number);
             break;
         case Sqlite3Sql::ParamKind::Text:
-            rc = sqlite3_bind_text(statement, index, param.bytes.constData(), static_cast<int>(param.bytes.size()),
-                                   SQLITE_TRANSIENT);
+            rc = sqlite3_bind_text(
+                statement, index, param.bytes.constData(), static_cast<int>(param.bytes.size()), keep);
             break;
         case Sqlite3Sql::ParamKind::Blob:
-            rc = sqlite3_bind_blob(statement, index, param.bytes.constData(), static_cast<int>(param.bytes.size()),
-                                   SQLITE_TRANSIENT);
+            rc = sqlite3_bind_blob(
+                statement, index, param.bytes.constData(), static_cast<int>(param.bytes.size()), keep);
             break;
         }
         if (rc != SQLITE_OK)
@@ -484,16 +493,19 @@ Sqlite3Cursor Sqlite3DB::queryThrow(const Sqlite3Sql& sql)
 {
     auto entry = prepare(sql);
     Sqlite3Cursor cursor(m_db, entry);
-    // On a binding failure the cursor's destructor resets the statement for the next caller.
-    bindAll(entry->statement, sql);
+    // On a binding failure the cursor's destructor resets the statement for the next caller. The
+    // cursor may outlive `sql`, so SQLite keeps its own copies of the values.
+    bindAll(entry->statement, sql, false);
     return cursor;
 }
 
 void Sqlite3DB::executeThrow(const Sqlite3Sql& sql)
 {
     auto entry = prepare(sql);
+    // The statement runs to its end and is reset by the cursor before `sql` can go: its values
+    // are bound where they are.
     Sqlite3Cursor cursor(m_db, entry);
-    bindAll(entry->statement, sql);
+    bindAll(entry->statement, sql, true);
     int rc;
     do {
         rc = sqlite3_step(entry->statement);

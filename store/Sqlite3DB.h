@@ -63,6 +63,8 @@ public:
     Sqlite3Sql& addBlobParam(const QByteArray& value);
     Sqlite3Sql& addNullParam();
     Sqlite3Sql& appendSql(const QString& sql);
+    // Makes room for `count` parameters at once, for statements that bind dozens of them.
+    Sqlite3Sql& reserveParams(int count);
 
     const QString& sql() const { return m_sql; }
     const std::vector<Param>& params() const { return m_params; }
@@ -180,7 +182,8 @@ protected:
 
 private:
     std::shared_ptr<sqlite3detail::CachedStatement> prepare(const Sqlite3Sql& sql);
-    void bindAll(sqlite3_stmt* statement, const Sqlite3Sql& sql);
+    // Values are copied by SQLite unless `borrow`: then they must stay alive until the statement is reset.
+    void bindAll(sqlite3_stmt* statement, const Sqlite3Sql& sql, bool borrow);
     [[noreturn]] void throwError(int code, const QString& sql) const;
 
     sqlite3* m_db = nullptr;

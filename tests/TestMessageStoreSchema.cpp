@@ -452,6 +452,37 @@ private slots:
         QCOMPARE(scalar(store, QStringLiteral("select count(*) from handle")), 1);
     }
 
+    void oldMessageCleanUpIsNarrowedOnUpgrade()
+    {
+        const QString triggerSql
+            = QStringLiteral("select sql from sqlite_master where type='trigger' and name='clean_orphaned_messages'");
+        QTemporaryDir folder;
+        writeStore(folder,
+            QString::fromLatin1(oldLayout)
+                + QStringLiteral("CREATE TRIGGER clean_orphaned_messages AFTER DELETE ON chat_message_join\n"
+                                 "BEGIN\n"
+                                 "    DELETE FROM message WHERE (SELECT 1 from chat_message_join WHERE message_id = "
+                                 "message.ROWID LIMIT 1) IS NULL;\n"
+                                 "END;\n"
+                                 "INSERT INTO message (ROWID, guid) VALUES (9, 'loose');"));
+        IOS6MessageDb store(QDir(folder.path()), QString(), true);
+        store.open();
+
+        Sqlite3Cursor upgraded = store.queryThrow(Sqlite3Sql(triggerSql));
+        QVERIFY(upgraded.moveNext());
+        Sqlite3Cursor fresh = m_store->queryThrow(Sqlite3Sql(triggerSql));
+        QVERIFY(fresh.moveNext());
+        QCOMPARE(upgraded.getText(0), fresh.getText(0));
+        QCOMPARE(indexColumns(store, QStringLiteral("chat_handle_join_idx_handle_id")),
+            QStringList { QStringLiteral("handle_id") });
+
+        runScript(store, QStringLiteral("DELETE FROM chat_message_join WHERE message_id=2"));
+        QCOMPARE(scalar(store,
+                     QStringLiteral("select group_concat(rowid, '') from (select rowid from message order "
+                                    "by rowid)")),
+            19);
+    }
+
     void upgradeRunsOncePerObject()
     {
         QTemporaryDir folder;

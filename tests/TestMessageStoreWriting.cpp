@@ -140,6 +140,8 @@ private slots:
     void knownHandleJoinsNewChat();
     void itemTypeFourIsStored();
     void lastAddressedHandleFollowsGroup();
+    void duplicatesByKeyOrGuid_data();
+    void duplicatesByKeyOrGuid();
     void secondRunOnKnownRows_data();
     void secondRunOnKnownRows();
     void chatColumns_data();
@@ -358,6 +360,44 @@ void TestMessageStoreWriting::lastAddressedHandleFollowsGroup()
     writeAll(m_folder, known);
     QCOMPARE(scalar(m_folder, query.arg(QStringLiteral("group"))), ann->id);
     QCOMPARE(count(m_folder, QStringLiteral("message")), 4);
+}
+
+void TestMessageStoreWriting::duplicatesByKeyOrGuid_data()
+{
+    QTest::addColumn<bool>("originalInEarlierRun");
+    QTest::addColumn<bool>("sameGuid"); // otherwise the same duplicate key under another guid
+    QTest::newRow("same key, same run") << false << false;
+    QTest::newRow("same guid, same run") << false << true;
+    QTest::newRow("same key, earlier run") << true << false;
+    QTest::newRow("same guid, earlier run") << true << true;
+}
+
+void TestMessageStoreWriting::duplicatesByKeyOrGuid()
+{
+    QFETCH(bool, originalInEarlierRun);
+    QFETCH(bool, sameGuid);
+    Records r;
+    _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), { ann });
+    _MsgMessage* original = r.message(chat, ann, 2000, QStringLiteral("original"));
+    _MsgMessage twin = *original;
+    if (sameGuid)
+        twin.text = QStringLiteral("another text, another key");
+    else
+        twin.guid = QStringLiteral("another-guid");
+    r.message(chat, ann, 2001, QStringLiteral("unrelated"));
+
+    if (originalInEarlierRun) {
+        writeAll(m_folder, r.messages);
+        writeAll(m_folder, { twin });
+    } else {
+        r.messages.push_back(twin);
+        writeAll(m_folder, r.messages);
+    }
+    QCOMPARE(
+        scalar(m_folder, QStringLiteral("select group_concat(text) from (select text from message order by rowid)")),
+        QStringLiteral("original,unrelated"));
+    QCOMPARE(count(m_folder, QStringLiteral("chat_message_join")), 2);
 }
 
 void TestMessageStoreWriting::secondRunOnKnownRows_data()
