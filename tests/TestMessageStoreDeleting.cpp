@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/ExportMessagesDb.h"
+#include "support/StoreFiles.h"
 #include "support/TestHome.h"
 
 #include <QTemporaryDir>
@@ -9,20 +10,6 @@
 #include <deque>
 
 namespace {
-
-QString smsDbPath(const QDir& folder)
-{
-    return folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
-}
-
-// The first column of the first row, as text, read on its own connection.
-QString scalar(const QDir& folder, const QString& sql)
-{
-    Sqlite3DB db;
-    db.openThrow(smsDbPath(folder), Sqlite3DB::ReadOnly);
-    Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql(sql));
-    return cursor.moveNext() ? cursor.getText(0) : QString();
-}
 
 // The texts of the stored messages in row order, comma-separated.
 QString storedTexts(const QDir& folder)

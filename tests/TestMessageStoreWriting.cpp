@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/ExportMessagesDb.h"
+#include "support/StoreFiles.h"
 #include "support/TestHome.h"
 
 #include <QDirIterator>
@@ -54,20 +55,6 @@ struct Records
         return &m;
     }
 };
-
-QString smsDbPath(const QDir& folder)
-{
-    return folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
-}
-
-// Runs a query on its own connection and returns the first column of the first row as text.
-QString scalar(const QDir& folder, const QString& sql)
-{
-    Sqlite3DB db;
-    db.openThrow(smsDbPath(folder), Sqlite3DB::ReadOnly);
-    Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql(sql));
-    return cursor.moveNext() ? cursor.getText(0) : QString();
-}
 
 int count(const QDir& folder, const QString& table)
 {
