@@ -115,6 +115,19 @@ QString AndroidLoadSMSThread::stagingFolderName()
     return QStringLiteral(".loading");
 }
 
+void AndroidLoadSMSThread::fillCorrespondent(const QString& address, _MsgHandle& handle, _MsgChat& chat)
+{
+    handle.id = address;
+    handle.service = QStringLiteral("SMS");
+    chat.guid = QStringLiteral("SMS;-;") + address;
+    chat.style = 45;
+    chat.state = 3;
+    chat.chat_identifier = address;
+    chat.service_name = QStringLiteral("SMS");
+    chat.account_login = QStringLiteral("E:");
+    chat.handles.insert(address, &handle);
+}
+
 void AndroidLoadSMSThread::run()
 {
     total = -1;
@@ -403,17 +416,7 @@ AndroidLoadSMSThread::Correspondent& AndroidLoadSMSThread::correspondentFor(QStr
     std::shared_ptr<Correspondent>& shared = m_byAddress[address];
     if (!shared) {
         shared = std::make_shared<Correspondent>();
-        _MsgHandle& handle = shared->handle;
-        handle.id = address;
-        handle.service = QStringLiteral("SMS");
-        _MsgChat& chat = shared->chat;
-        chat.guid = QStringLiteral("SMS;-;") + address;
-        chat.style = 45;
-        chat.state = 3;
-        chat.chat_identifier = address;
-        chat.service_name = QStringLiteral("SMS");
-        chat.account_login = QStringLiteral("E:");
-        chat.handles.insert(address, &handle);
+        fillCorrespondent(address, shared->handle, shared->chat);
     }
     m_byEncodedAddress.insert(key, shared.get());
     return *shared;

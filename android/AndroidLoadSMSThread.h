@@ -42,6 +42,10 @@ public:
     // Folder inside the cache folder that holds a load until it has been committed.
     static QString stagingFolderName();
 
+    // The correspondent and the one-to-one SMS conversation that a loaded message from this
+    // normalised address belongs to.
+    static void fillCorrespondent(const QString& address, _MsgHandle& handle, _MsgChat& chat);
+
 protected:
     void run() override;
 

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/SyntheticRecords.h"
 
+#include "android/AndroidLoadSMSThread.h"
 #include "store/CountryLibDb.h"
 #include "store/ExportMessagesDb.h"
 #include "tools/common/SyntheticMessages.h"
@@ -39,18 +40,9 @@ SyntheticRecords::SyntheticRecords(int count, quint32 seed, const QString& mcc)
         Party& party = parties[qMakePair(address, sim.contactName)];
         if (!party.handle) {
             _MsgHandle& handle = m_handles.emplace_back();
-            handle.id = address;
-            handle.service = QStringLiteral("SMS");
-            handle._ct_name = sim.contactName;
-
             _MsgChat& chat = m_chats.emplace_back();
-            chat.guid = QStringLiteral("SMS;-;") + address;
-            chat.style = 45;
-            chat.state = 3;
-            chat.chat_identifier = address;
-            chat.service_name = QStringLiteral("SMS");
-            chat.account_login = QStringLiteral("E:");
-            chat.handles.insert(address, &handle);
+            AndroidLoadSMSThread::fillCorrespondent(address, handle, chat);
+            handle._ct_name = sim.contactName;
             party = Party { &handle, &chat };
         }
 
