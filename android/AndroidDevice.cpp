@@ -3,6 +3,7 @@
 #include "android/AndroidDevice.h"
 
 #include "android/AdbCommands.h"
+#include "android/ChannelProtocol.h"
 #include "android/LineProtocol.h"
 #include "app/DataFolders.h"
 
@@ -112,7 +113,7 @@ QTcpSocket* AndroidDevice::openUsbChannel(const QString& url, int timeoutMs) con
             continue;
         sendWithoutDelay(socket.get());
         try {
-            simpleprotocol::expectCommand(socket.get(), QStringLiteral("$ready:"), attemptTimeoutMs);
+            simpleprotocol::expectCommand(socket.get(), channelprotocol::readyCommand, attemptTimeoutMs);
             return socket.release();
         } catch (const simpleprotocol::SocketDataTransferException&) {
             qDebug("connect %s failed, try again...", qUtf8Printable(url));
@@ -141,6 +142,6 @@ QTcpSocket* AndroidDevice::openWifiChannel(const QString& url, int timeoutMs) co
     if (!socket->waitForConnected(timeoutMs))
         throw std::runtime_error(QStringLiteral("connec %1 failed.").arg(url).toStdString());
     sendWithoutDelay(socket.get());
-    simpleprotocol::expectCommand(socket.get(), QStringLiteral("$ready:"), timeoutMs);
+    simpleprotocol::expectCommand(socket.get(), channelprotocol::readyCommand, timeoutMs);
     return socket.release();
 }

@@ -2,8 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidLoadSMSThread.h"
 
+#include "android/ChannelProtocol.h"
 #include "android/LineProtocol.h"
 #include "app/TaskReporting.h"
+#include "message/MessageText.h"
 #include "store/ExportMessagesDb.h"
 
 #include <QCryptographicHash>
@@ -18,19 +20,13 @@
 #include <stdexcept>
 #include <system_error>
 
-namespace {
+using namespace channelprotocol;
 
-const QString smsCommand = QStringLiteral("$sms:");
-const QString endCommand = QStringLiteral("$end:");
-const QString batchCommand = QStringLiteral("$batch:");
-const QString countCommand = QStringLiteral("$count:");
-const QString byeCommand = QStringLiteral("$bye:");
+namespace {
 
 constexpr int channelOpenTimeoutMs = 10000;
 // How often a silent channel is interrupted to look at the cancel flag.
 constexpr int cancelPollMs = 200;
-// Seconds between 1970-01-01 and 2001-01-01, the epoch of stored dates.
-constexpr qint64 storeEpochOffset = 978307200;
 constexpr int recordFields = 6;
 
 std::runtime_error cannotOverwrite(const QString& path)
@@ -96,7 +92,7 @@ QString guidOfLogicHash(const QString& hash)
 // Seconds since 2001 of a phone time in milliseconds since 1970, truncated, as a 32-bit number.
 int storeDate(qint64 phoneMs)
 {
-    return static_cast<int>(static_cast<qint32>(phoneMs / 1000 - storeEpochOffset));
+    return static_cast<int>(static_cast<qint32>(phoneMs / 1000 - messageDateOffset));
 }
 
 } // namespace
@@ -179,7 +175,7 @@ void AndroidLoadSMSThread::load(const QDir& cacheFolder)
     m_message = m_stored;
     startStoreStage();
 
-    const QString url = QStringLiteral("backup2://127.0.0.1:%1").arg(simpleprotocol::choosePort());
+    const QString url = channelUrl(backupChannel, simpleprotocol::choosePort());
     m_channel.reset(m_device.openChannel(url, channelOpenTimeoutMs));
 
     for (;;) {

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidRestoreSMSThread.h"
 
+#include "android/ChannelProtocol.h"
 #include "android/LineProtocol.h"
 #include "app/TaskReporting.h"
 #include "message/MessageText.h"
@@ -16,8 +17,6 @@
 using namespace simpleprotocol;
 
 namespace {
-
-constexpr qint64 referenceDateOffset = 978307200;
 
 void disposeChannel(QTcpSocket*& channel)
 {
@@ -54,8 +53,8 @@ QByteArray AndroidRestoreSMSThread::smsLine(const _MsgMessage& message)
     const QByteArray body = stripObjectReplacement(message.text).toUtf8().toBase64();
     QByteArray line;
     line.reserve(32 + address.size() + body.size());
-    line += "$sms:";
-    line += QByteArray::number((qint64(message.date) + referenceDateOffset) * 1000);
+    line += channelprotocol::smsCommand.latin1();
+    line += QByteArray::number((qint64(message.date) + messageDateOffset) * 1000);
     line += message.is_from_me != 0 ? ",1," : ",0,";
     line += address;
     line += ',';
@@ -87,9 +86,9 @@ int AndroidRestoreSMSThread::transfer(QTcpSocket*& channel)
 {
     postUpdateProgress(m_progress, tr("IDS_RESTORING_SMS_TO_ANDROID"), 0, QString());
     m_cacheWriter->begin();
-    channel = m_device.openChannel(QStringLiteral("restore2://127.0.0.1:%1").arg(choosePort()), 10000);
+    channel = m_device.openChannel(channelprotocol::channelUrl(channelprotocol::restoreChannel, choosePort()), 10000);
 
-    const QString prefix = QStringLiteral("$defsmsapp:");
+    const QString prefix = channelprotocol::defSmsAppCommand;
     const int flag = expectCommand(channel, prefix).mid(prefix.size()).toInt();
     if (flag != 0) {
         postTipsWait(m_progress,
@@ -115,7 +114,7 @@ int AndroidRestoreSMSThread::transfer(QTcpSocket*& channel)
         }
     }
 
-    writeCommand(channel, QStringLiteral("$bye:"));
+    writeCommand(channel, channelprotocol::byeCommand);
     disposeChannel(channel);
     closeCache();
     return sent;
@@ -134,7 +133,7 @@ void AndroidRestoreSMSThread::sendBatch(QTcpSocket* channel, int& sent)
     // keys sent stand in for the cache, so a message repeated in the selection goes only once.
     PendingBatch batch;
     batch.messages.reserve(count);
-    writeCommand(channel, QStringLiteral("$batch:"));
+    writeCommand(channel, channelprotocol::batchCommand);
     for (int i = 0; i < count; ++i) {
         throwIfCancelled(m_progress);
         const _MsgMessage& message = *m_messages.at(sent);
@@ -150,10 +149,10 @@ void AndroidRestoreSMSThread::sendBatch(QTcpSocket* channel, int& sent)
         }
         batch.messages.append(&message);
     }
-    writeCommand(channel, QStringLiteral("$end:"));
+    writeCommand(channel, channelprotocol::endCommand);
     // While the phone stores this batch, the one it acknowledged before goes into the cache.
     cacheAcknowledged();
-    expectCommand(channel, QStringLiteral("$batch:"));
+    expectCommand(channel, channelprotocol::batchCommand);
     m_acknowledged = std::move(batch);
 }
 

@@ -3,6 +3,7 @@
 #include "android/CompanionApp.h"
 
 #include "android/AndroidDevice.h"
+#include "android/ChannelProtocol.h"
 #include "android/LineProtocol.h"
 #include "app/TaskReporting.h"
 
@@ -29,10 +30,10 @@ QString tooOldText()
 void readGreeting(AndroidDevice& device, QTcpSocket*& socket)
 {
     const int port = simpleprotocol::choosePort();
-    socket = device.openChannel(QStringLiteral("device2://127.0.0.1:%1").arg(port), 10000);
-    // The first seven characters are the "$hello:" command word.
-    const QString description = simpleprotocol::readCommand(socket, -1).mid(7);
-    simpleprotocol::writeCommand(socket, QStringLiteral("$bye:"), QString(), true, -1);
+    socket = device.openChannel(channelprotocol::channelUrl(channelprotocol::deviceChannel, port), 10000);
+    // The greeting is the payload after the "$hello:" command word.
+    const QString description = simpleprotocol::readCommand(socket, -1).mid(channelprotocol::helloCommand.size());
+    simpleprotocol::writeCommand(socket, channelprotocol::byeCommand, QString(), true, -1);
     socket->disconnectFromHost();
     socket->deleteLater();
     socket = nullptr;

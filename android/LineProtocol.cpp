@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/ChannelProtocol.h"
 #include "android/LineProtocol.h"
 
 #include <QAbstractSocket>
@@ -35,7 +36,7 @@ RemoteException::RemoteException(const QString& message)
 LocalException::LocalException(QIODevice* device, const QString& message)
     : std::runtime_error(message.toStdString())
 {
-    writeCommand(device, QStringLiteral("$error:"), QString::fromLatin1(message.toUtf8().toBase64()), true, -1);
+    writeCommand(device, channelprotocol::errorCommand, QString::fromLatin1(message.toUtf8().toBase64()), true, -1);
 }
 
 QString readLine(QIODevice* device, int timeoutMs)
@@ -75,9 +76,8 @@ QString readCommand(QIODevice* device, int timeoutMs)
     const QString line = readLine(device, timeoutMs);
     if (line.isEmpty())
         throw SocketDataTransferException(QStringLiteral("Null command."));
-    static const QString errorCommand = QStringLiteral("$error:");
-    if (line.startsWith(errorCommand)) {
-        const QByteArray encoded = QStringView(line).mid(errorCommand.size()).toLatin1();
+    if (line.startsWith(channelprotocol::errorCommand)) {
+        const QByteArray encoded = QStringView(line).mid(channelprotocol::errorCommand.size()).toLatin1();
         throw RemoteException(QString::fromUtf8(QByteArray::fromBase64(encoded)));
     }
     return line;

@@ -5,13 +5,12 @@
 #include "android/AndroidLoadSMSThread.h"
 #include "store/CountryLibDb.h"
 #include "store/ExportMessagesDb.h"
+#include "message/MessageText.h"
 #include "tools/common/SyntheticMessages.h"
 
 #include <QHash>
 
 namespace {
-
-constexpr qint64 referenceDateOffset = 978307200;
 
 struct Party
 {
@@ -57,7 +56,7 @@ SyntheticRecords::SyntheticRecords(int count, quint32 seed, const QString& mcc)
         message.service = QStringLiteral("SMS");
         message.account = QStringLiteral("e:");
         message.error = 0;
-        const int date = int(sim.timeMs / 1000 - referenceDateOffset);
+        const int date = int(sim.timeMs / 1000 - messageDateOffset);
         message.date = date;
         message.date_read = date;
         message.date_delivered = date;

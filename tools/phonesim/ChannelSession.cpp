@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/phonesim/ChannelSession.h"
 
+#include "android/ChannelProtocol.h"
 #include "android/LineProtocol.h"
 #include "tools/phonesim/MessageStore.h"
 #include "tools/phonesim/SimLog.h"
@@ -28,7 +29,7 @@ QByteArray recordLine(const SimMessage& message, bool shortened)
     QByteArray line;
     line.reserve(64 + 2 * (message.address.size() + message.contactName.size() + message.subject.size())
         + 3 * message.body.size());
-    line += "$sms:";
+    line += channelprotocol::smsCommand.latin1();
     line += QByteArray::number(message.timeMs);
     line += ',';
     line += QByteArray::number(message.direction);
@@ -89,11 +90,11 @@ void ChannelSession::run()
             simLog(QStringLiteral("%1: closed by the desktop").arg(label()));
             return;
         }
-        send(socket, QStringLiteral("ready"), QStringLiteral("$ready:"));
+        send(socket, QStringLiteral("ready"), channelprotocol::readyCommand);
         emit readySent();
-        if (m_kind == QLatin1String("device2"))
+        if (m_kind == channelprotocol::deviceChannel)
             serveDevice(socket);
-        else if (m_kind == QLatin1String("backup2"))
+        else if (m_kind == channelprotocol::backupChannel)
             serveBackup(socket);
         else
             serveRestore(socket);
@@ -121,7 +122,7 @@ void ChannelSession::send(
         m_errorSent = true;
         const QString text = m_settings.errorText.isEmpty() ? QStringLiteral("Simulated failure at %1.").arg(step)
                                                             : m_settings.errorText;
-        writeCommand(&socket, QStringLiteral("$error:"), base64(text));
+        writeCommand(&socket, channelprotocol::errorCommand, base64(text));
         simLog(QStringLiteral("%1: fault: sent $error: \"%2\" instead of %3").arg(label(), text, command));
         closeNow(socket, QStringLiteral("after the error line"));
     }
@@ -151,9 +152,9 @@ void ChannelSession::serveDevice(QTcpSocket& socket)
                              .arg(QString::number(s.version), s.model, s.manufacturer, s.imei, s.uid, s.sdk,
                                  QString::number(s.sdkId), QString::number(s.root), s.storage1)
                              .arg(s.mmc);
-    send(socket, QStringLiteral("hello"), QStringLiteral("$hello:"), info);
+    send(socket, QStringLiteral("hello"), channelprotocol::helloCommand, info);
     simLog(QStringLiteral("%1: sent greeting %2").arg(label(), info));
-    expectCommand(&socket, QStringLiteral("$bye:"));
+    expectCommand(&socket, channelprotocol::byeCommand);
 }
 
 void ChannelSession::serveBackup(QTcpSocket& socket)
@@ -164,7 +165,7 @@ void ChannelSession::serveBackup(QTcpSocket& socket)
         simLog(QStringLiteral("%1: fault: no $count: line").arg(label()));
     } else {
         const int announced = m_settings.countOverride >= 0 ? m_settings.countOverride : total;
-        send(socket, QStringLiteral("count"), QStringLiteral("$count:"), QString::number(announced));
+        send(socket, QStringLiteral("count"), channelprotocol::countCommand, QString::number(announced));
     }
     simLog(
         QStringLiteral("%1: sending %2 messages in batches of %3").arg(label()).arg(total).arg(m_settings.batchSize));
@@ -173,14 +174,14 @@ void ChannelSession::serveBackup(QTcpSocket& socket)
     int batches = 0;
     while (sent < total) {
         pauseBeforeBatch();
-        send(socket, QStringLiteral("batch"), QStringLiteral("$batch:"));
+        send(socket, QStringLiteral("batch"), channelprotocol::batchCommand);
         const int end = std::min(total, sent + m_settings.batchSize);
         for (; sent < end; ++sent) {
             if (sent == m_settings.closeAfter)
                 closeNow(socket, QStringLiteral("after %1 records (fault)").arg(sent));
             const int number = sent + 1;
             if (number == m_settings.unknownCommandAt) {
-                writeCommand(&socket, QStringLiteral("$progress:"), QString::number(number), false);
+                writeCommand(&socket, channelprotocol::progressCommand, QString::number(number), false);
                 simLog(QStringLiteral("%1: fault: unknown command before record %2").arg(label()).arg(number));
             }
             const bool shortened = number == m_settings.shortRecord;
@@ -192,8 +193,8 @@ void ChannelSession::serveBackup(QTcpSocket& socket)
             else
                 writeAll(&socket, line, false);
         }
-        send(socket, QStringLiteral("end"), QStringLiteral("$end:"));
-        expectCommand(&socket, QStringLiteral("$batch:"));
+        send(socket, QStringLiteral("end"), channelprotocol::endCommand);
+        expectCommand(&socket, channelprotocol::batchCommand);
         ++batches;
         if (m_settings.verbose)
             simLog(
@@ -201,17 +202,17 @@ void ChannelSession::serveBackup(QTcpSocket& socket)
     }
     if (sent == m_settings.closeAfter)
         closeNow(socket, QStringLiteral("after %1 records (fault)").arg(sent));
-    send(socket, QStringLiteral("bye"), QStringLiteral("$bye:"));
-    expectCommand(&socket, QStringLiteral("$bye:"));
+    send(socket, QStringLiteral("bye"), channelprotocol::byeCommand);
+    expectCommand(&socket, channelprotocol::byeCommand);
     simLog(QStringLiteral("%1: sent %2 messages in %3 batches").arg(label()).arg(sent).arg(batches));
 }
 
 void ChannelSession::serveRestore(QTcpSocket& socket)
 {
-    send(socket, QStringLiteral("defsmsapp"), QStringLiteral("$defsmsapp:"), QString::number(m_settings.defSmsApp));
+    send(socket, QStringLiteral("defsmsapp"), channelprotocol::defSmsAppCommand, QString::number(m_settings.defSmsApp));
     if (m_settings.defSmsApp != 0) {
         simLog(QStringLiteral("%1: waiting for the desktop's $defsmsapp:").arg(label()));
-        expectCommand(&socket, QStringLiteral("$defsmsapp:"));
+        expectCommand(&socket, channelprotocol::defSmsAppCommand);
         simLog(QStringLiteral("%1: now the default messaging app").arg(label()));
     }
 
@@ -221,17 +222,17 @@ void ChannelSession::serveRestore(QTcpSocket& socket)
         if (received == m_settings.closeAfter)
             closeNow(socket, QStringLiteral("after %1 records (fault)").arg(received));
         const QString line = readCommand(&socket);
-        if (line.startsWith(QLatin1String("$bye:")))
+        if (line.startsWith(channelprotocol::byeCommand))
             break;
-        if (!line.startsWith(QLatin1String("$batch:")))
+        if (!line.startsWith(channelprotocol::batchCommand))
             throw LocalException(&socket, QStringLiteral("invalid feedback [%1], must be [$batch:]").arg(line));
 
         QList<SimMessage> batch;
         for (;;) {
             const QString item = readCommand(&socket);
-            if (item.startsWith(QLatin1String("$end:")))
+            if (item.startsWith(channelprotocol::endCommand))
                 break;
-            if (!item.startsWith(QLatin1String("$sms:")))
+            if (!item.startsWith(channelprotocol::smsCommand))
                 throw LocalException(&socket, QStringLiteral("invalid feedback [%1], must be [$sms:]").arg(item));
             const QStringList fields = item.mid(5).split(QLatin1Char(','));
             bool timeOk = false;
@@ -257,9 +258,9 @@ void ChannelSession::serveRestore(QTcpSocket& socket)
         pauseBeforeBatch();
         if (m_settings.wrongAck) {
             simLog(QStringLiteral("%1: fault: answering the batch with $bye:").arg(label()));
-            writeCommand(&socket, QStringLiteral("$bye:"));
+            writeCommand(&socket, channelprotocol::byeCommand);
         } else {
-            send(socket, QStringLiteral("ack"), QStringLiteral("$batch:"));
+            send(socket, QStringLiteral("ack"), channelprotocol::batchCommand);
         }
     }
 

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/phonesim/CompanionService.h"
 
+#include "android/ChannelProtocol.h"
 #include "tools/phonesim/ChannelListener.h"
 #include "tools/phonesim/MessageStore.h"
 #include "tools/phonesim/SimLog.h"
@@ -157,7 +158,7 @@ bool CompanionService::parseSettings(const QCommandLineParser& parser, QString* 
 
     s.faultChannel = parser.value(QStringLiteral("fault-channel"));
     static const QStringList kinds
-        = { QStringLiteral("device2"), QStringLiteral("backup2"), QStringLiteral("restore2") };
+        = { channelprotocol::deviceChannel, channelprotocol::backupChannel, channelprotocol::restoreChannel };
     if (!s.faultChannel.isEmpty() && !kinds.contains(s.faultChannel)) {
         *error = QStringLiteral("--fault-channel must be one of %1").arg(kinds.join(QStringLiteral(", ")));
         return false;
@@ -246,7 +247,7 @@ QString CompanionService::serviceAnswer(const QString& line)
         const QString text
             = m_settings.errorText.isEmpty() ? QStringLiteral("Simulated failure at service.") : m_settings.errorText;
         simLog(QStringLiteral("service: fault: answering with $error: \"%1\"").arg(text));
-        return QStringLiteral("$error:") + QString::fromLatin1(text.toUtf8().toBase64());
+        return channelprotocol::errorCommand + QString::fromLatin1(text.toUtf8().toBase64());
     }
     QString refusal;
     if (!openChannel(line, false, &refusal))
