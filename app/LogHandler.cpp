@@ -19,7 +19,6 @@ struct LogState
     QMutex mutex;
     QString folderPath;
     QFile file;
-    bool openTried = false;
 };
 
 LogState& logState()
@@ -47,15 +46,18 @@ QString lineTemplate(QtMsgType type)
     }
 }
 
+// Tried again with every message while it fails: a log folder that is missing or locked at the
+// first message (a removable drive, a folder being moved) must not cost the rest of the run's lines.
 void openLogFile(LogState& state)
 {
     // The name is fixed by the first message of the run, even when the run passes midnight.
-    state.openTried = true;
-    const QString name = QStringLiteral("log-%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
-    QDir folder(state.folderPath);
-    if (!folder.exists())
+    if (state.file.fileName().isEmpty()) {
+        const QString name
+            = QStringLiteral("log-%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
+        state.file.setFileName(QDir(state.folderPath).absoluteFilePath(name));
+    }
+    if (!QDir(state.folderPath).exists())
         QDir().mkpath(state.folderPath);
-    state.file.setFileName(folder.absoluteFilePath(name));
     state.file.open(QIODevice::ReadWrite | QIODevice::Append);
 }
 
@@ -89,7 +91,7 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext& context, const 
     LogState& state = logState();
     {
         QMutexLocker locker(&state.mutex);
-        if (!state.openTried)
+        if (!state.file.isOpen())
             openLogFile(state);
 
         if (type == QtDebugMsg) {

@@ -30,10 +30,13 @@ template <typename Record> QList<const Record*> inRowIdOrder(QList<const Record*
 
 QString eventDateText(int date)
 {
-    // Day, month name and year follow the user's locale; the time keeps the fixed "AM"/"PM" marks.
+    // Only the month name follows the user's locale. Day, year and time are written with ASCII digits
+    // whatever the locale's digits are, so that a line never mixes two digit systems.
     const QDateTime when = messageDateTime(date);
-    return QLocale::system().toString(when, QStringLiteral("dd MMM yyyy")) + QLatin1Char(' ')
-        + QLocale::c().toString(when, QStringLiteral("h:m AP"));
+    const QLocale ascii = QLocale::c();
+    return ascii.toString(when, QStringLiteral("dd")) + QLatin1Char(' ')
+        + QLocale::system().monthName(when.date().month(), QLocale::ShortFormat) + QLatin1Char(' ')
+        + ascii.toString(when, QStringLiteral("yyyy h:m AP"));
 }
 
 QString eventPartyName(const _MsgHandle* handle)

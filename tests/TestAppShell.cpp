@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -60,6 +61,15 @@ int runChild(int argc, char** argv)
             thread->wait();
             delete thread;
         }
+        return 0;
+    }
+    if (mode == QLatin1String("log-retry")) {
+        // The log folder's parent is a plain file at the first message, and gone at the second.
+        const QString logFolder = args.value(1);
+        installLogHandler(logFolder, 10);
+        qWarning("lost line");
+        QFile::remove(QFileInfo(logFolder).path());
+        qWarning("later line");
         return 0;
     }
     if (mode == QLatin1String("fatal")) {
@@ -115,6 +125,7 @@ private slots:
     void logLines();
     void logRetention_data();
     void logRetention();
+    void logFileIsTriedAgain();
     void fatalLineIsWrittenBeforeAbort();
     void removeFolderTree_data();
     void removeFolderTree();
@@ -252,6 +263,23 @@ void TestAppShell::logRetention()
         QCOMPARE(QFile::exists(logFolder + QLatin1Char('/') + name), !removed.contains(name));
     QVERIFY(QFile::exists(logFolder + QLatin1Char('/') + todaysLogName()));
     QVERIFY(QFileInfo(logFolder + QStringLiteral("/a-folder")).isDir());
+}
+
+void TestAppShell::logFileIsTriedAgain()
+{
+    QTemporaryDir home;
+    const QString blocker = home.path() + QStringLiteral("/data");
+    writeFile(blocker, "not a folder\n");
+    const QString logFolder = blocker + QStringLiteral("/qlogs");
+
+    const ChildResult child = runSelf({ QStringLiteral("log-retry"), logFolder }, home.path());
+    QCOMPARE(child.exitCode, 0);
+    QFile log(logFolder + QLatin1Char('/') + todaysLogName());
+    QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(log.fileName()));
+    const QString content = QString::fromUtf8(log.readAll());
+    QVERIFY2(
+        QRegularExpression(QStringLiteral("^\\(W \\d\\d:\\d\\d:\\d\\d\\) later line\\n$")).match(content).hasMatch(),
+        qPrintable(content));
 }
 
 void TestAppShell::fatalLineIsWrittenBeforeAbort()

@@ -115,6 +115,13 @@ private slots:
 void TestMessageText::initTestCase()
 {
     useTemporaryHome();
+    // A second run of these tests sets LANG and LC_ALL to a locale with non-ASCII digits; make sure
+    // Qt really took it as the system locale, or that run would prove nothing.
+    const QString expectedLocale = qEnvironmentVariable("QSMS_EXPECT_LOCALE");
+    if (!expectedLocale.isEmpty()) {
+        QCOMPARE(QLocale::system().name(), expectedLocale);
+        QVERIFY(QLocale::system().zeroDigit() != QLatin1String("0"));
+    }
 }
 
 void TestMessageText::messageDateTimeConvertsFromReferenceDate()
