@@ -452,7 +452,8 @@ QString TestAdbCommands::connectSimulator(PhoneSimulatorProcess& simulator, cons
 void TestAdbCommands::emulatedDeviceListedWhole()
 {
     startServer();
-    m_phoneSerial = connectSimulator(m_phone, {});
+    m_phoneSerial
+        = connectSimulator(m_phone, { QStringLiteral("--packages"), QStringLiteral("android,com.android.phone") });
     QVERIFY2(!m_phoneSerial.isEmpty(), qPrintable(m_phone.log()));
     const QList<AdbDevice> devices = listDevices();
     QCOMPARE(devices.size(), 1);
@@ -477,11 +478,19 @@ void TestAdbCommands::packagesAndInstall()
     file.write(content);
     file.close();
 
-    QCOMPARE(thrownText([&] { installPackage(m_phoneSerial, apk); }), QString());
-    QVERIFY(listPackages(m_phoneSerial).contains(companion));
+    // The device takes the file but, like a real package manager, installs only a package archive.
+    QVERIFY(thrownText([&] {
+        installPackage(m_phoneSerial, apk);
+    }).contains(QLatin1String("INSTALL_PARSE_FAILED_NOT_APK")));
+    QVERIFY(!listPackages(m_phoneSerial).contains(companion));
     QTRY_VERIFY2(
         m_phone.log().contains(QLatin1String("adb: sync push /data/local/tmp/QuillbarrowSmsAgent.apk (307200 bytes)")),
         qPrintable(m_phone.log()));
+
+    const QString package = dir.filePath(QStringLiteral("com.quillbarrow.smsagent.apk"));
+    QVERIFY(QFile::copy(QStringLiteral(":/res/com.quillbarrow.smsagent.apk"), package));
+    QCOMPARE(thrownText([&] { installPackage(m_phoneSerial, package); }), QString());
+    QVERIFY(listPackages(m_phoneSerial).contains(companion));
 }
 
 void TestAdbCommands::failuresOfFaultyDevice()
@@ -539,7 +548,8 @@ void TestAdbCommands::activityManagerBroadcast()
     QVERIFY(!m_phoneSerial.isEmpty());
     const QString data = QStringLiteral("device2://127.0.0.1:40124");
     QCOMPARE(thrownText([&] {
-        activityManager(m_phoneSerial, QStringLiteral("broadcast"), QStringLiteral("com.quillbarrow.smsagent/.R"),
+        activityManager(m_phoneSerial, QStringLiteral("broadcast"),
+            QStringLiteral("com.quillbarrow.smsagent/.AdbSyncBroadcastReceiver"),
             QStringLiteral("com.quillbarrow.OPEN"), data, { QStringLiteral("c1") }, {});
     }),
         QString());

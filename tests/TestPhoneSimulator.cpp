@@ -1,6 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AdbCommands.h"
+#include "android/AndroidDevice.h"
+#include "android/ChannelProtocol.h"
 #include "android/LineProtocol.h"
+#include "support/AdbTestServer.h"
 #include "support/LocalPorts.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/TestHome.h"
@@ -8,6 +12,7 @@
 #include "tools/phonesim/CompanionService.h"
 
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
@@ -17,6 +22,7 @@
 #include <QTest>
 #include <QtConcurrent>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -162,6 +168,81 @@ QList<SimMessage> awkwardMessages()
     };
 }
 
+QString thrownText(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return QString();
+}
+
+// Over USB: asks for a greeting channel by a broadcast to the component and tries to open it once.
+QString broadcastAndConnect(const QString& serial, const QString& component)
+{
+    const int port = freeLocalPort();
+    activityManager(serial, QStringLiteral("broadcast"), component, {},
+        channelprotocol::channelUrl(channelprotocol::deviceChannel, port), {}, {});
+    forwardPort(serial, port, port);
+    QTcpSocket channel;
+    channel.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
+    if (!channel.waitForConnected(5000))
+        return QStringLiteral("no connection");
+    try {
+        expectCommand(&channel, channelprotocol::readyCommand, 3000);
+        readCommand(&channel, 3000);
+        writeCommand(&channel, channelprotocol::byeCommand);
+        return QStringLiteral("greeted");
+    } catch (const SocketDataTransferException&) {
+        return QStringLiteral("no channel");
+    }
+}
+
+// Over USB: pushes and installs a package file with the given content; the installer's failure code
+// or "installed".
+QString install(const QString& serial, const QByteArray& content)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("agent.apk"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return QStringLiteral("not written");
+    file.close();
+    const QString error = thrownText([&] { installPackage(serial, path); });
+    static const QRegularExpression failure(QStringLiteral("Failure \\[([A-Z_]+)"));
+    return error.isEmpty() ? QStringLiteral("installed") : failure.match(error).captured(1);
+}
+
+// Over WiFi: sends one batch holding the record; the phone's answer.
+QString restoreOneRecord(quint16 servicePort, const QString& record)
+{
+    auto channel = openWifiChannel(servicePort, channelprotocol::restoreChannel);
+    expectCommand(channel.get(), channelprotocol::defSmsAppCommand, 5000);
+    writeCommand(channel.get(), channelprotocol::batchCommand);
+    writeCommand(channel.get(), channelprotocol::smsCommand, record);
+    writeCommand(channel.get(), channelprotocol::endCommand);
+    const QString answer = readCommand(channel.get(), 5000);
+    writeCommand(channel.get(), channelprotocol::byeCommand);
+    return answer;
+}
+
+// Over WiFi: reads the phone's lines (acknowledging batches) up to the given command, then answers
+// it with the answer, or hangs up when the answer is empty.
+QString answerAfter(quint16 servicePort, const QString& kind, const QString& after, const QString& answer)
+{
+    auto channel = openWifiChannel(servicePort, kind);
+    for (QString line = readCommand(channel.get(), 5000); !line.startsWith(after);
+         line = readCommand(channel.get(), 5000)) {
+        if (line == channelprotocol::endCommand)
+            writeCommand(channel.get(), channelprotocol::batchCommand);
+    }
+    if (answer.isEmpty())
+        return QStringLiteral("hung up");
+    writeCommand(channel.get(), answer);
+    return readCommand(channel.get(), 5000);
+}
+
 } // namespace
 
 class TestPhoneSimulator : public QObject
@@ -170,6 +251,7 @@ class TestPhoneSimulator : public QObject
 
 private:
     QTemporaryDir m_dir;
+    std::unique_ptr<AdbTestServer> m_adb;
     QString m_messagesPath;
     QList<SimMessage> m_messages;
 
@@ -417,31 +499,35 @@ private slots:
         QTest::addColumn<bool>("answerDefSmsApp");
         QTest::addColumn<QStringList>("events");
         QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("violations");
 
         QTest::newRow("three batches") << QStringList() << 250 << true
                                        << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("ack 100"),
                                               QStringLiteral("ack 200"), QStringLiteral("ack 250"),
                                               QStringLiteral("bye") }
-                                       << 250;
+                                       << 250 << 0;
         QTest::newRow("default app first")
             << QStringList { QStringLiteral("--defsmsapp"), QStringLiteral("1") } << 3 << true
-            << QStringList { QStringLiteral("$defsmsapp:1"), QStringLiteral("ack 3"), QStringLiteral("bye") } << 3;
+            << QStringList { QStringLiteral("$defsmsapp:1"), QStringLiteral("ack 3"), QStringLiteral("bye") } << 3 << 0;
         QTest::newRow("default app not confirmed")
             << QStringList { QStringLiteral("--defsmsapp"), QStringLiteral("2") } << 3 << false
             << QStringList { QStringLiteral("$defsmsapp:2"),
                    QStringLiteral("error: invalid feedback [$batch:], must be [$defsmsapp:]") }
-            << 0;
+            << 0 << 1;
         QTest::newRow("nothing to send") << QStringList() << 0 << true
-                                         << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("bye") } << 0;
+                                         << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("bye") } << 0
+                                         << 0;
         QTest::newRow("batch answered with bye")
             << QStringList { QStringLiteral("--wrong-ack") } << 5 << true
-            << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("$bye:") } << 0;
+            << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("$bye:") } << 0 << 0;
         QTest::newRow("error instead of batch answer")
             << QStringList { QStringLiteral("--error-at"), QStringLiteral("ack") } << 5 << true
-            << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("error: Simulated failure at ack.") } << 0;
+            << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("error: Simulated failure at ack.") } << 0
+            << 0;
         QTest::newRow("closed after 150 records")
             << QStringList { QStringLiteral("--close-after"), QStringLiteral("150") } << 250 << true
-            << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("ack 100"), QStringLiteral("broken") } << 0;
+            << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("ack 100"), QStringLiteral("broken") } << 0
+            << 0;
     }
 
     void restoreChannel()
@@ -451,6 +537,7 @@ private slots:
         QFETCH(bool, answerDefSmsApp);
         QFETCH(QStringList, events);
         QFETCH(int, stored);
+        QFETCH(int, violations);
 
         const QList<SimMessage> before = awkwardMessages();
         const QString path = freshMessageFile(
@@ -483,6 +570,8 @@ private slots:
             QTest::qWait(200);
             QCOMPARE(loadMessages(path), before);
         }
+        channel.reset();
+        QCOMPARE(sim.stopAndTakeViolations().size(), violations);
     }
 
     void serviceAnswers_data()
@@ -530,8 +619,15 @@ private slots:
             ? QStringLiteral("0") + base64(reason.arg(port))
             : answer;
         QCOMPARE(got, expected);
-        if (got == QLatin1String("1"))
-            connectChannel(port);
+        if (got == QLatin1String("1")) {
+            auto channel = connectChannel(port);
+            if (url.startsWith(channelprotocol::deviceChannel)) {
+                readCommand(channel.get(), 5000);
+                writeCommand(channel.get(), channelprotocol::byeCommand);
+            }
+        }
+        // Asking for a channel with anything but a channel URL is the desktop's fault.
+        QCOMPARE(sim.stopAndTakeViolations().size(), url.startsWith(QLatin1String("upload9")) ? 1 : 0);
     }
 
     void silentChannelCanBeRetried()
@@ -594,11 +690,166 @@ private slots:
             QStringLiteral("--refuse"), QStringLiteral("storage locked") }));
         QString error;
         QVERIFY2(companion.start(parser, &error), qPrintable(error));
-        QCOMPARE(companion.announceChannel(QStringLiteral("device2://127.0.0.1:20001")),
-            QStringLiteral("storage locked"));
-        QCOMPARE(companion.announceChannel(QStringLiteral("nonsense")),
-            QStringLiteral("unknown channel URL nonsense"));
+        QCOMPARE(
+            companion.announceChannel(QStringLiteral("device2://127.0.0.1:20001")), QStringLiteral("storage locked"));
+        QCOMPARE(companion.announceChannel(QStringLiteral("nonsense")), QStringLiteral("unknown channel URL nonsense"));
         QCOMPARE(companion.channelEndpoint(20001), quint16(0));
+    }
+
+    // Each row a desktop that breaks the protocol in one way (and a few that keep it): what it sees,
+    // and the violation the simulator counts, which fails the test of such a desktop.
+    void desktopMisbehaviourIsRefused_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QStringList>("switches");
+        QTest::addColumn<QString>("seen");
+        QTest::addColumn<QString>("violation");
+
+        const QString receiver = QStringLiteral("com.quillbarrow.smsagent/.AdbSyncBroadcastReceiver");
+        const QStringList none;
+        const QString hi = base64(QStringLiteral("hi"));
+        const QString number = base64(QStringLiteral("+4471"));
+        const QString bad = QStringLiteral("invalid sms record [$sms:");
+
+        QTest::newRow("companion's receiver") << "broadcast" << receiver << none << "greeted" << QString();
+        QTest::newRow("fully named receiver")
+            << "broadcast"
+            << QStringLiteral("com.quillbarrow.smsagent/com.quillbarrow.smsagent.AdbSyncBroadcastReceiver") << none
+            << "greeted" << QString();
+        QTest::newRow("wrong receiver") << "broadcast" << QStringLiteral("com.quillbarrow.smsagent/.SyncReceiver")
+                                        << none << "no channel"
+                                        << "not to the companion's receiver";
+        QTest::newRow("companion not installed")
+            << "broadcast" << receiver << QStringList { QStringLiteral("--packages"), QStringLiteral("android") }
+            << "no channel" << QString();
+        QTest::newRow("companion's package") << "install" << QString() << none << "installed" << QString();
+        QTest::newRow("not a package") << "install" << QStringLiteral("text") << none << "INSTALL_PARSE_FAILED_NOT_APK"
+                                       << QString();
+        QTest::newRow("another archive") << "install" << QStringLiteral("altered") << none
+                                         << "INSTALL_PARSE_FAILED_NO_CERTIFICATES" << QString();
+        QTest::newRow("good record") << "record" << QStringLiteral("1356998400000,1,%1,%2").arg(number, hi) << none
+                                     << "$batch:" << QString();
+        QTest::newRow("empty body") << "record" << QStringLiteral("-1000,0,%1,").arg(number) << none
+                                    << "$batch:" << QString();
+        QTest::newRow("five fields") << "record" << QStringLiteral("1356998400000,1,%1,%2,%2").arg(number, hi) << none
+                                     << bad << "5 fields instead of 4";
+        QTest::newRow("three fields") << "record" << QStringLiteral("1356998400000,1,%1").arg(number) << none << bad
+                                      << "3 fields instead of 4";
+        QTest::newRow("bad direction") << "record" << QStringLiteral("1356998400000,2,%1,%2").arg(number, hi) << none
+                                       << bad << "direction";
+        QTest::newRow("time in seconds with a fraction")
+            << "record" << QStringLiteral("1356998400.5,1,%1,%2").arg(number, hi) << none << bad << "time";
+        QTest::newRow("bad base64") << "record" << QStringLiteral("1356998400000,1,%1,aGk").arg(number) << none << bad
+                                    << "body is not base64";
+        QTest::newRow("base64 of no UTF-8")
+            << "record"
+            << QStringLiteral("1356998400000,1,%1,%2").arg(QString::fromLatin1(QByteArray("\xff\xfe").toBase64()), hi)
+            << none << bad << "address is not base64";
+        QTest::newRow("no closing bye after the greeting")
+            << "answer" << QStringLiteral("device2|$hello:|") << none << "hung up"
+            << "without its closing $bye:";
+        QTest::newRow("no closing bye after a load")
+            << "answer" << QStringLiteral("backup2|$bye:|") << none << "hung up"
+            << "without its closing $bye:";
+        QTest::newRow("unexpected line for a batch") << "answer" << QStringLiteral("backup2|$end:|$hello:") << none
+                                                     << "invalid feedback [$hello:], must be [$batch:]"
+                                                     << "invalid feedback [$hello:]";
+        QTest::newRow("unasked default app answer") << "answer" << QStringLiteral("restore2|$defsmsapp:|$defsmsapp:")
+                                                    << none << "invalid feedback [$defsmsapp:], must be [$batch:]"
+                                                    << "invalid feedback [$defsmsapp:]";
+    }
+
+    void desktopMisbehaviourIsRefused()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, detail);
+        QFETCH(QStringList, switches);
+        QFETCH(QString, seen);
+        QFETCH(QString, violation);
+
+        const bool overUsb = fault == QLatin1String("broadcast") || fault == QLatin1String("install");
+        PhoneSimulatorProcess sim;
+        QStringList arguments { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--messages"),
+            freshMessageFile(QStringLiteral("misbehaviour.json"), m_messages) };
+        if (overUsb)
+            arguments << QStringLiteral("--adb-port") << QStringLiteral("0");
+        QVERIFY2(sim.start(arguments + switches), qPrintable(sim.log()));
+        QString serial;
+        if (overUsb) {
+            if (!m_adb)
+                m_adb = std::make_unique<AdbTestServer>();
+            serial = m_adb->connectDevice(sim);
+            QVERIFY2(!serial.isEmpty(), qPrintable(sim.log()));
+        }
+
+        QString outcome;
+        try {
+            if (fault == QLatin1String("broadcast")) {
+                outcome = broadcastAndConnect(serial, detail);
+            } else if (fault == QLatin1String("install")) {
+                QFile package(QStringLiteral(":/res/com.quillbarrow.smsagent.apk"));
+                QVERIFY(package.open(QIODevice::ReadOnly));
+                QByteArray content = package.readAll();
+                if (detail == QLatin1String("text"))
+                    content = "not an archive\n";
+                else if (detail == QLatin1String("altered"))
+                    content[content.size() / 2] = char(content.at(content.size() / 2) ^ 0x20);
+                outcome = install(serial, content);
+            } else if (fault == QLatin1String("record")) {
+                outcome = restoreOneRecord(sim.servicePort(), detail);
+            } else {
+                const QStringList parts = detail.split(QLatin1Char('|'));
+                outcome = answerAfter(sim.servicePort(), parts.at(0), parts.at(1), parts.at(2));
+            }
+        } catch (const RemoteException& e) {
+            outcome = QString::fromUtf8(e.what());
+        } catch (const std::exception& e) {
+            outcome = QStringLiteral("failed: ") + QString::fromUtf8(e.what());
+        }
+        QVERIFY2(outcome.startsWith(seen), qPrintable(outcome));
+
+        const QStringList violations = sim.stopAndTakeViolations();
+        if (violation.isEmpty()) {
+            QVERIFY2(violations.isEmpty(), qPrintable(violations.join(QLatin1Char('\n'))));
+        } else {
+            QCOMPARE(violations.size(), 1);
+            QVERIFY2(violations.first().contains(violation), qPrintable(violations.first()));
+        }
+        if (overUsb)
+            m_adb->disconnectDevice(serial);
+    }
+
+    // The desktop's own USB channel opening against a companion that starts listening late: adb
+    // closes the early forwarded connections at once, and the desktop tries again at once.
+    void usbChannelOpensOnceTheCompanionListens()
+    {
+        PhoneSimulatorProcess sim;
+        QVERIFY(sim.start({ QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--adb-port"),
+            QStringLiteral("0"), QStringLiteral("--usb-listen-delay"), QStringLiteral("1500") }));
+        if (!m_adb)
+            m_adb = std::make_unique<AdbTestServer>();
+        AndroidDevice device;
+        device.serial = m_adb->connectDevice(sim);
+        QVERIFY2(!device.serial.isEmpty(), qPrintable(sim.log()));
+
+        QElapsedTimer clock;
+        clock.start();
+        std::unique_ptr<QTcpSocket> channel;
+        const QString error = thrownText([&] {
+            channel.reset(device.openChannel(
+                channelprotocol::channelUrl(channelprotocol::deviceChannel, freeLocalPort()), 10000));
+        });
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(error.isEmpty(), qPrintable(error + QLatin1Char('\n') + sim.log()));
+        QVERIFY(readCommand(channel.get(), 5000).startsWith(channelprotocol::helloCommand));
+        writeCommand(channel.get(), channelprotocol::byeCommand);
+        channel.reset();
+
+        // A connection left open by adb would have cost the first attempt its whole 5 s wait.
+        QVERIFY2(elapsed >= 1400 && elapsed < 4000, qPrintable(QString::number(elapsed)));
+        QVERIFY2(sim.log().contains(QLatin1String("no channel for tcp:")), qPrintable(sim.log()));
+        m_adb->disconnectDevice(device.serial);
     }
 };
 

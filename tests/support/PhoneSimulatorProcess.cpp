@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QRegularExpression>
+#include <QTest>
 
 PhoneSimulatorProcess::~PhoneSimulatorProcess()
 {
@@ -20,16 +21,17 @@ QString PhoneSimulatorProcess::program()
 bool PhoneSimulatorProcess::start(const QStringList& arguments, int timeoutMs)
 {
     stop();
-    m_log.clear();
+    if (!m_log.isOpen() && !m_log.open())
+        return false;
+    m_process.setStandardErrorFile(m_log.fileName());
     m_process.setProgram(program());
-    m_process.setArguments(arguments);
+    m_process.setArguments(QStringList { QStringLiteral("--until-stdin-closes") } + arguments);
     m_process.start();
     if (!m_process.waitForStarted(timeoutMs))
         return false;
 
     static const QRegularExpression readyLine(QStringLiteral("^ready adb=(\\d+) service=(\\d+)"));
     QDeadlineTimer deadline(timeoutMs);
-    QByteArray out;
     while (!deadline.hasExpired()) {
         if (!m_process.canReadLine() && !m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
             break;
@@ -48,21 +50,41 @@ bool PhoneSimulatorProcess::start(const QStringList& arguments, int timeoutMs)
     return false;
 }
 
+QStringList PhoneSimulatorProcess::stopAndTakeViolations()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return {};
+    // Closing its input asks the simulator to finish and report; a simulator that does not answer
+    // in time is killed, and then reports nothing.
+    m_process.closeWriteChannel();
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+    static const QRegularExpression violationLine(QStringLiteral("protocol violation: ([^\n]*)"));
+    QStringList violations;
+    for (auto it = violationLine.globalMatch(log()); it.hasNext();)
+        violations << it.next().captured(1);
+    return violations;
+}
+
 void PhoneSimulatorProcess::stop()
 {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000)) {
-            m_process.kill();
-            m_process.waitForFinished(3000);
-        }
-    }
-    if (m_process.isOpen())
-        m_log += m_process.readAllStandardError();
+    const QStringList violations = stopAndTakeViolations();
+    if (violations.isEmpty())
+        return;
+    const QString text = QStringLiteral("the phone simulator saw the desktop break the protocol:\n  ")
+        + violations.join(QStringLiteral("\n  "));
+    if (QTest::currentTestFunction())
+        QTest::qFail(qUtf8Printable(text), __FILE__, __LINE__);
+    else
+        qWarning("%s", qUtf8Printable(text));
 }
 
 QString PhoneSimulatorProcess::log()
 {
-    m_log += m_process.readAllStandardError();
-    return QString::fromUtf8(m_log);
+    if (!m_log.isOpen())
+        return QString();
+    QFile file(m_log.fileName());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }

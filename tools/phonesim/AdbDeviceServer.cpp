@@ -22,8 +22,9 @@ const QString installFailOption = QStringLiteral("install-fail");
 const QString broadcastErrorOption = QStringLiteral("broadcast-error");
 const QString relayOption = QStringLiteral("adb-relay");
 
-const QString defaultPackages
-    = QStringLiteral("android,com.android.phone,com.android.providers.telephony,com.android.settings,com.android.mms");
+// A phone that runs the companion app, as the simulator stands in for one.
+const QString defaultPackages = QStringLiteral("android,com.android.phone,com.android.providers.telephony,"
+                                               "com.android.settings,com.android.mms,com.quillbarrow.smsagent");
 
 } // namespace
 
@@ -54,8 +55,8 @@ void AdbDeviceServer::addOptions(QCommandLineParser& parser)
         { deviceOption, QStringLiteral("Device name in the adb connection banner."), QStringLiteral("text"),
             QStringLiteral("qsmssim") },
         { packagesOption,
-            QStringLiteral("Comma-separated packages installed at start; the companion package "
-                           "com.quillbarrow.smsagent only when listed."),
+            QStringLiteral("Comma-separated packages installed at start; the default list holds the companion "
+                           "com.quillbarrow.smsagent. Its broadcasts open channels only while it is installed."),
             QStringLiteral("list"), defaultPackages },
         { noPackagesOption, QStringLiteral("pm -l prints nothing, as an unreadable package manager would.") },
         { installFailOption, QStringLiteral("Every pm install prints \"Failure [TEXT]\"."), QStringLiteral("TEXT") },

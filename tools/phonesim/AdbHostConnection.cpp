@@ -115,7 +115,7 @@ void AdbHostConnection::openStream(quint32 remoteId, const QByteArray& rawName)
         const QString command = service.mid(service.indexOf(QLatin1Char(':')) + 1);
         logAdb(QStringLiteral("shell %1").arg(command));
         m_streams.emplace(opened.localId, std::move(stream));
-        send(AdbPacket::OKAY, opened.localId, remoteId);
+        accept(opened);
         opened.pending = runShellCommand(m_state, m_broker, command);
         opened.closeWhenSent = true;
         pump(opened.localId);
@@ -125,7 +125,7 @@ void AdbHostConnection::openStream(quint32 remoteId, const QByteArray& rawName)
         logAdb(QStringLiteral("sync"));
         opened.sync = std::make_unique<AdbSyncSession>(m_state);
         m_streams.emplace(opened.localId, std::move(stream));
-        send(AdbPacket::OKAY, opened.localId, remoteId);
+        accept(opened);
         return;
     }
     if (service.startsWith(QLatin1String("tcp:"))) {
@@ -148,9 +148,8 @@ void AdbHostConnection::openForward(Stream& stream, quint16 devicePort)
     const quint16 endpointPort
         = m_state.relays.value(devicePort, 0) ? m_state.relays.value(devicePort) : m_broker.channelEndpoint(devicePort);
     if (endpointPort == 0) {
-        // Nobody on the device listens there: accept the stream and close it at once.
+        // Nobody on the device listens there: the open fails, and adb closes the forwarded connection.
         logAdb(QStringLiteral("no channel for tcp:%1, closing").arg(devicePort));
-        send(AdbPacket::OKAY, localId, stream.remoteId);
         closeStream(localId, true);
         return;
     }
@@ -159,7 +158,7 @@ void AdbHostConnection::openForward(Stream& stream, quint16 devicePort)
     stream.endpoint = endpoint;
     connect(endpoint, &QTcpSocket::connected, this, [this, localId] {
         if (Stream* s = find(localId))
-            send(AdbPacket::OKAY, localId, s->remoteId);
+            accept(*s);
     });
     connect(endpoint, &QTcpSocket::readyRead, this, [this, localId, endpoint] {
         if (Stream* s = find(localId)) {
@@ -183,6 +182,12 @@ void AdbHostConnection::openForward(Stream& stream, quint16 devicePort)
         }
     });
     endpoint->connectToHost(QHostAddress::LocalHost, endpointPort);
+}
+
+void AdbHostConnection::accept(Stream& stream)
+{
+    stream.accepted = true;
+    send(AdbPacket::OKAY, stream.localId, stream.remoteId);
 }
 
 void AdbHostConnection::writeToStream(quint32 localId, const QByteArray& data)
@@ -222,12 +227,18 @@ void AdbHostConnection::closeStream(quint32 localId, bool tellHost)
         return;
     std::unique_ptr<Stream> stream = std::move(it->second);
     m_streams.erase(it);
+    // adb takes CLSE(0, id) as a failed open; with a local id it would look for an open stream and
+    // ignore the close, leaving the forwarded connection hanging.
     if (tellHost)
-        send(AdbPacket::CLSE, localId, stream->remoteId);
+        send(AdbPacket::CLSE, stream->accepted ? localId : 0, stream->remoteId);
     if (QTcpSocket* endpoint = stream->endpoint) {
+        // What the host wrote just before its close (a closing "$bye:") must still reach the channel.
         endpoint->disconnect(this);
+        endpoint->flush();
+        connect(endpoint, &QTcpSocket::disconnected, endpoint, &QObject::deleteLater);
         endpoint->disconnectFromHost();
-        endpoint->deleteLater();
+        if (endpoint->state() == QAbstractSocket::UnconnectedState)
+            endpoint->deleteLater();
     }
 }
 

@@ -32,6 +32,8 @@ private:
     {
         quint32 localId = 0;
         quint32 remoteId = 0;
+        // The host has the stream's OKAY; until then a close must tell it the open failed.
+        bool accepted = false;
         QByteArray pending;
         bool awaitingOkay = false;
         bool closeWhenSent = false;
@@ -43,6 +45,7 @@ private:
     void handle(const AdbPacket& packet);
     void openStream(quint32 remoteId, const QByteArray& name);
     void openForward(Stream& stream, quint16 devicePort);
+    void accept(Stream& stream);
     void writeToStream(quint32 localId, const QByteArray& data);
     void pump(quint32 localId);
     void closeStream(quint32 localId, bool tellHost);

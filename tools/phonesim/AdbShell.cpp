@@ -4,7 +4,9 @@
 
 #include "tools/phonesim/AdbDeviceState.h"
 #include "tools/phonesim/ChannelBroker.h"
+#include "tools/phonesim/SimLog.h"
 
+#include <QFile>
 #include <QMap>
 
 #include <algorithm>
@@ -17,6 +19,36 @@ QByteArray lines(const QStringList& texts)
     for (const QString& text : texts)
         out += text.toUtf8() + '\n';
     return out;
+}
+
+// The package archive the desktop carries for the companion; any other file is not the companion.
+const QByteArray& companionArchive()
+{
+    static const QByteArray archive = [] {
+        QFile file(QStringLiteral(":/res/com.quillbarrow.smsagent.apk"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    return archive;
+}
+
+// What `pm install` prints about a pushed file: "Success", or the failure a real package manager gives.
+QString installResult(const QString& path, const QByteArray& content)
+{
+    if (!content.startsWith("PK\x03\x04"))
+        return QStringLiteral("Failure [INSTALL_PARSE_FAILED_NOT_APK: Failed to parse %1]").arg(path);
+    if (companionArchive().isEmpty() || content != companionArchive())
+        return QStringLiteral("Failure [INSTALL_PARSE_FAILED_NO_CERTIFICATES: Failed to collect certificates from %1]")
+            .arg(path);
+    return QStringLiteral("Success");
+}
+
+// Only the companion's own receiver opens channels; Android accepts both spellings of a component
+// inside its package.
+bool isCompanionReceiver(const QString& component)
+{
+    const QString package = companionPackageName();
+    return component == package + QStringLiteral("/.AdbSyncBroadcastReceiver")
+        || component == package + QLatin1Char('/') + package + QStringLiteral(".AdbSyncBroadcastReceiver");
 }
 
 QByteArray packageManager(AdbDeviceState& state, const QStringList& args)
@@ -47,10 +79,10 @@ QByteArray packageManager(AdbDeviceState& state, const QStringList& args)
             out << QStringLiteral("Failure [%1]").arg(state.installFailure);
         else if (!state.files.contains(path))
             out << QStringLiteral("Failure [INSTALL_FAILED_INVALID_URI]");
-        else {
+        else
+            out << installResult(path, state.files.value(path));
+        if (out.last() == QLatin1String("Success"))
             state.packages.insert(companionPackageName());
-            out << QStringLiteral("Success");
-        }
         logAdb(QStringLiteral("install %1: %2").arg(path, out.last()));
         return lines(out);
     }
@@ -109,9 +141,17 @@ QByteArray activityManager(AdbDeviceState& state, ChannelBroker& broker, const Q
 
     if (verb == QLatin1String("broadcast")) {
         QStringList out { QStringLiteral("Broadcasting: ") + intent };
+        // As on a phone, a broadcast nobody receives still completes: the channel just never opens.
         QString error = state.broadcastError;
-        if (error.isEmpty() && !data.isEmpty())
+        if (!error.isEmpty()) {
+            logAdb(QStringLiteral("fault: broadcast fails"));
+        } else if (!isCompanionReceiver(component)) {
+            simViolation(QStringLiteral("broadcast %1 to %2, not to the companion's receiver").arg(data, component));
+        } else if (!state.packages.contains(companionPackageName())) {
+            logAdb(QStringLiteral("broadcast %1: the companion is not installed, nobody receives it").arg(data));
+        } else {
             error = broker.announceChannel(data);
+        }
         if (error.isEmpty())
             out << QStringLiteral("Broadcast completed: result=0");
         else

@@ -7,7 +7,11 @@
 #include "tools/phonesim/MessageStore.h"
 #include "tools/phonesim/SimLog.h"
 
+#include <QRegularExpression>
+#include <QStringDecoder>
 #include <QTcpSocket>
+
+#include <atomic>
 
 using namespace simpleprotocol;
 
@@ -43,7 +47,61 @@ QByteArray recordLine(const SimMessage& message, bool shortened)
     return line;
 }
 
+std::atomic<int> sessionsWaiting { 0 };
+
+// Counts a session as waiting for the desktop while it exists.
+struct WaitingForDesktop
+{
+    WaitingForDesktop() { ++sessionsWaiting; }
+    ~WaitingForDesktop() { --sessionsWaiting; }
+    WaitingForDesktop(const WaitingForDesktop&) = delete;
+    WaitingForDesktop& operator=(const WaitingForDesktop&) = delete;
+};
+
+// A record exactly as the desktop writes it: "time,direction,address,body", the time in decimal
+// milliseconds, the direction 0 or 1, address and body base64 of UTF-8 text. Any other shape is
+// refused, as the companion would, with what is wrong in problem.
+bool parseRestoreRecord(const QString& payload, SimMessage* message, QString* problem)
+{
+    const QStringList fields = payload.split(QLatin1Char(','));
+    if (fields.size() != 4) {
+        *problem = QStringLiteral("%1 fields instead of 4").arg(fields.size());
+        return false;
+    }
+    static const QRegularExpression decimal(QStringLiteral("^-?[0-9]{1,19}$"));
+    bool timeOk = false;
+    message->timeMs = fields.at(0).toLongLong(&timeOk);
+    if (!timeOk || !decimal.match(fields.at(0)).hasMatch()) {
+        *problem = QStringLiteral("the time is not a decimal number");
+        return false;
+    }
+    if (fields.at(1) != QLatin1String("0") && fields.at(1) != QLatin1String("1")) {
+        *problem = QStringLiteral("the direction is neither 0 nor 1");
+        return false;
+    }
+    message->direction = fields.at(1).toInt();
+    const std::pair<QString*, QString> texts[]
+        = { { &message->address, QStringLiteral("address") }, { &message->body, QStringLiteral("body") } };
+    for (int i = 0; i < 2; ++i) {
+        // Decoding and encoding again gives the same text only for canonical base64.
+        const QByteArray encoded = fields.at(2 + i).toLatin1();
+        const QByteArray bytes = QByteArray::fromBase64(encoded);
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        *texts[i].first = utf8(bytes);
+        if (bytes.toBase64() != encoded || utf8.hasError()) {
+            *problem = QStringLiteral("the %1 is not base64 of UTF-8 text").arg(texts[i].second);
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
+
+int ChannelSession::waitingForDesktop()
+{
+    return sessionsWaiting;
+}
 
 ChannelSession::ChannelSession(
     const QString& kind, qintptr descriptor, const CompanionSettings& settings, QSharedPointer<MessageStore> store)
@@ -103,10 +161,16 @@ void ChannelSession::run()
     } catch (const RemoteException& e) {
         simLog(QStringLiteral("%1: the desktop sent $error: %2").arg(label(), QString::fromUtf8(e.what())));
     } catch (const LocalException& e) {
-        simLog(QStringLiteral("%1: wrong answer from the desktop, sent $error: %2")
-                   .arg(label(), QString::fromUtf8(e.what())));
+        simViolation(QStringLiteral("%1: wrong line from the desktop, answered with $error: %2")
+                         .arg(label(), QString::fromUtf8(e.what())));
     } catch (const std::exception& e) {
-        simLog(QStringLiteral("%1: ended: %2").arg(label(), QString::fromUtf8(e.what())));
+        // The desktop may drop a channel at any time when its user cancels, but not instead of the
+        // closing "$bye:" it owes once the companion has said everything.
+        if (m_awaitingClosingBye)
+            simViolation(QStringLiteral("%1: the desktop ended the channel without its closing $bye: (%2)")
+                             .arg(label(), QString::fromUtf8(e.what())));
+        else
+            simLog(QStringLiteral("%1: ended: %2").arg(label(), QString::fromUtf8(e.what())));
     }
     if (socket.state() == QAbstractSocket::ConnectedState) {
         socket.disconnectFromHost();
@@ -138,6 +202,35 @@ void ChannelSession::closeNow(QTcpSocket& socket, const QString& why)
     throw SessionEnded();
 }
 
+QString ChannelSession::receive(QTcpSocket& socket)
+{
+    QString line;
+    {
+        const WaitingForDesktop waiting;
+        line = readLine(&socket);
+    }
+    if (line.startsWith(channelprotocol::errorCommand))
+        throw RemoteException(
+            QString::fromUtf8(QByteArray::fromBase64(line.mid(channelprotocol::errorCommand.size()).toLatin1())));
+    if (line.isEmpty())
+        throw LocalException(&socket, QStringLiteral("empty line"));
+    return line;
+}
+
+void ChannelSession::expectExactly(QTcpSocket& socket, const QString& command)
+{
+    const QString line = receive(socket);
+    if (line != command)
+        throw LocalException(&socket, QStringLiteral("invalid feedback [%1], must be [%2]").arg(line, command));
+}
+
+void ChannelSession::expectClosingBye(QTcpSocket& socket)
+{
+    m_awaitingClosingBye = true;
+    expectExactly(socket, channelprotocol::byeCommand);
+    m_awaitingClosingBye = false;
+}
+
 void ChannelSession::pauseBeforeBatch()
 {
     if (m_settings.batchDelayMs > 0)
@@ -154,7 +247,7 @@ void ChannelSession::serveDevice(QTcpSocket& socket)
                              .arg(s.mmc);
     send(socket, QStringLiteral("hello"), channelprotocol::helloCommand, info);
     simLog(QStringLiteral("%1: sent greeting %2").arg(label(), info));
-    expectCommand(&socket, channelprotocol::byeCommand);
+    expectClosingBye(socket);
 }
 
 void ChannelSession::serveBackup(QTcpSocket& socket)
@@ -194,7 +287,7 @@ void ChannelSession::serveBackup(QTcpSocket& socket)
                 writeAll(&socket, line, false);
         }
         send(socket, QStringLiteral("end"), channelprotocol::endCommand);
-        expectCommand(&socket, channelprotocol::batchCommand);
+        expectExactly(socket, channelprotocol::batchCommand);
         ++batches;
         if (m_settings.verbose)
             simLog(
@@ -203,7 +296,7 @@ void ChannelSession::serveBackup(QTcpSocket& socket)
     if (sent == m_settings.closeAfter)
         closeNow(socket, QStringLiteral("after %1 records (fault)").arg(sent));
     send(socket, QStringLiteral("bye"), channelprotocol::byeCommand);
-    expectCommand(&socket, channelprotocol::byeCommand);
+    expectClosingBye(socket);
     simLog(QStringLiteral("%1: sent %2 messages in %3 batches").arg(label()).arg(sent).arg(batches));
 }
 
@@ -212,7 +305,7 @@ void ChannelSession::serveRestore(QTcpSocket& socket)
     send(socket, QStringLiteral("defsmsapp"), channelprotocol::defSmsAppCommand, QString::number(m_settings.defSmsApp));
     if (m_settings.defSmsApp != 0) {
         simLog(QStringLiteral("%1: waiting for the desktop's $defsmsapp:").arg(label()));
-        expectCommand(&socket, channelprotocol::defSmsAppCommand);
+        expectExactly(socket, channelprotocol::defSmsAppCommand);
         simLog(QStringLiteral("%1: now the default messaging app").arg(label()));
     }
 
@@ -221,29 +314,23 @@ void ChannelSession::serveRestore(QTcpSocket& socket)
     for (;;) {
         if (received == m_settings.closeAfter)
             closeNow(socket, QStringLiteral("after %1 records (fault)").arg(received));
-        const QString line = readCommand(&socket);
-        if (line.startsWith(channelprotocol::byeCommand))
+        const QString line = receive(socket);
+        if (line == channelprotocol::byeCommand)
             break;
-        if (!line.startsWith(channelprotocol::batchCommand))
+        if (line != channelprotocol::batchCommand)
             throw LocalException(&socket, QStringLiteral("invalid feedback [%1], must be [$batch:]").arg(line));
 
         QList<SimMessage> batch;
         for (;;) {
-            const QString item = readCommand(&socket);
-            if (item.startsWith(channelprotocol::endCommand))
+            const QString item = receive(socket);
+            if (item == channelprotocol::endCommand)
                 break;
             if (!item.startsWith(channelprotocol::smsCommand))
                 throw LocalException(&socket, QStringLiteral("invalid feedback [%1], must be [$sms:]").arg(item));
-            const QStringList fields = item.mid(5).split(QLatin1Char(','));
-            bool timeOk = false;
             SimMessage message;
-            if (fields.size() >= 4)
-                message.timeMs = fields.at(0).toLongLong(&timeOk);
-            if (!timeOk)
-                throw LocalException(&socket, QStringLiteral("invalid sms record [%1]").arg(item));
-            message.direction = fields.at(1) == QLatin1String("1") ? 1 : 0;
-            message.address = QString::fromUtf8(QByteArray::fromBase64(fields.at(2).toLatin1()));
-            message.body = QString::fromUtf8(QByteArray::fromBase64(fields.at(3).toLatin1()));
+            QString problem;
+            if (!parseRestoreRecord(item.mid(channelprotocol::smsCommand.size()), &message, &problem))
+                throw LocalException(&socket, QStringLiteral("invalid sms record [%1]: %2").arg(item, problem));
             batch.append(message);
             if (batch.size() > 100)
                 throw LocalException(&socket, QStringLiteral("more than 100 messages in one batch."));

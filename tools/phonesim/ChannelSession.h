@@ -20,6 +20,10 @@ public:
     ChannelSession(
         const QString& kind, qintptr descriptor, const CompanionSettings& settings, QSharedPointer<MessageStore> store);
 
+    // Sessions blocked on a line from the desktop right now: a simulator about to end waits for them,
+    // so that a fault the desktop made just before is still seen.
+    static int waitingForDesktop();
+
 signals:
     // "$ready:" went out: the channel is open and its listener may stop accepting.
     void readySent();
@@ -31,6 +35,11 @@ private:
     void send(QTcpSocket& socket, const QString& step, const QString& command, const QString& payload = QString(),
         bool flush = true);
     void closeNow(QTcpSocket& socket, const QString& why);
+    // The next line from the desktop; "$error:" raises RemoteException, an empty line LocalException.
+    QString receive(QTcpSocket& socket);
+    // A line that must be exactly this command without payload; anything else raises LocalException.
+    void expectExactly(QTcpSocket& socket, const QString& command);
+    void expectClosingBye(QTcpSocket& socket);
     void serveDevice(QTcpSocket& socket);
     void serveBackup(QTcpSocket& socket);
     void serveRestore(QTcpSocket& socket);
@@ -42,4 +51,5 @@ private:
     CompanionSettings m_settings;
     QSharedPointer<MessageStore> m_store;
     bool m_errorSent = false;
+    bool m_awaitingClosingBye = false;
 };

@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -92,6 +93,10 @@ void CompanionService::addOptions(QCommandLineParser& parser)
             QStringLiteral("storage1"), QStringLiteral("Greeting key storage1."), QStringLiteral("path"), d.storage1),
         option(QStringLiteral("mmc"), QStringLiteral("Greeting key mmc (mobile country code)."), QStringLiteral("code"),
             d.mmc),
+        option(QStringLiteral("usb-listen-delay"),
+            QStringLiteral("Start listening for a USB channel <ms> after its broadcast; connections forwarded "
+                           "before are closed, as on a phone whose companion is still starting."),
+            QStringLiteral("ms")),
         option(QStringLiteral("verbose"), QStringLiteral("Log every batch, not only each channel.")),
         option(QStringLiteral("fault-channel"),
             QStringLiteral("Inject the faults below only on channels of this kind (device2, backup2 or restore2); "
@@ -143,7 +148,8 @@ bool CompanionService::parseSettings(const QCommandLineParser& parser, QString* 
         || !readInt(parser, QStringLiteral("short-record"), 1, &s.shortRecord, error)
         || !readInt(parser, QStringLiteral("unknown-command"), 1, &s.unknownCommandAt, error)
         || !readInt(parser, QStringLiteral("count"), 0, &s.countOverride, error)
-        || !readInt(parser, QStringLiteral("batch-delay"), 0, &s.batchDelayMs, error))
+        || !readInt(parser, QStringLiteral("batch-delay"), 0, &s.batchDelayMs, error)
+        || !readInt(parser, QStringLiteral("usb-listen-delay"), 0, &s.usbListenDelayMs, error))
         return false;
     s.model = parser.value(QStringLiteral("model"));
     s.manufacturer = parser.value(QStringLiteral("manufacturer"));
@@ -257,8 +263,10 @@ QString CompanionService::serviceAnswer(const QString& line)
 
 bool CompanionService::parseUrl(const QString& url, ChannelRequest* request)
 {
-    static const QRegularExpression pattern(QStringLiteral("^(device2|backup2|restore2)://[^/:]+:(\\d{1,5})/?$"));
-    const QRegularExpressionMatch match = pattern.match(url.trimmed());
+    // Exactly as the desktop forms it: the host part is always 127.0.0.1, also over WiFi.
+    static const QRegularExpression pattern(
+        QStringLiteral("^(device2|backup2|restore2)://127\\.0\\.0\\.1:(\\d{1,5})$"));
+    const QRegularExpressionMatch match = pattern.match(url);
     if (!match.hasMatch())
         return false;
     const uint port = match.captured(2).toUInt();
@@ -273,7 +281,7 @@ bool CompanionService::openChannel(const QString& url, bool overUsb, QString* re
 {
     ChannelRequest request;
     if (!parseUrl(url, &request)) {
-        simLog(QStringLiteral("refusing %1: not a channel URL").arg(url));
+        simViolation(QStringLiteral("refusing %1: not a channel URL").arg(url));
         *refusal = QStringLiteral("unknown channel URL %1").arg(url);
         return false;
     }
@@ -289,31 +297,47 @@ bool CompanionService::openChannel(const QString& url, bool overUsb, QString* re
         previous->retire();
 
     auto* listener = new ChannelListener(request.kind, m_settings, m_store, this);
-    const quint16 listenPort = overUsb ? 0 : request.port;
-    if (!listener->listen(QHostAddress::LocalHost, listenPort)) {
-        *refusal = QStringLiteral("can not listen on port %1: %2").arg(listenPort).arg(listener->errorString());
-        simLog(QStringLiteral("refusing %1: %2").arg(url, *refusal));
-        delete listener;
-        return false;
-    }
-    channels.insert(request.port, listener);
-    if (overUsb) {
-        const quint16 devicePort = request.port;
-        const quint16 endpoint = listener->serverPort();
-        {
-            QMutexLocker lock(&m_endpointMutex);
-            m_usbEndpoints.insert(devicePort, endpoint);
+    if (!overUsb) {
+        if (!listener->listen(QHostAddress::LocalHost, request.port)) {
+            *refusal = QStringLiteral("can not listen on port %1: %2").arg(request.port).arg(listener->errorString());
+            simLog(QStringLiteral("refusing %1: %2").arg(url, *refusal));
+            delete listener;
+            return false;
         }
-        connect(listener, &QObject::destroyed, this, [this, devicePort, endpoint] {
-            QMutexLocker lock(&m_endpointMutex);
-            if (m_usbEndpoints.value(devicePort) == endpoint)
-                m_usbEndpoints.remove(devicePort);
-        });
-        simLog(QStringLiteral("%1: serving device port %2 on 127.0.0.1:%3").arg(url).arg(devicePort).arg(endpoint));
-    } else {
+        channels.insert(request.port, listener);
         simLog(QStringLiteral("%1: listening on 127.0.0.1:%2").arg(url).arg(request.port));
+        return true;
+    }
+
+    channels.insert(request.port, listener);
+    if (m_settings.usbListenDelayMs > 0) {
+        simLog(QStringLiteral("%1: listening in %2 ms").arg(url).arg(m_settings.usbListenDelayMs));
+        QTimer::singleShot(m_settings.usbListenDelayMs, listener,
+            [this, listener, url, request] { serveUsbChannel(listener, url, request.port); });
+    } else {
+        serveUsbChannel(listener, url, request.port);
     }
     return true;
+}
+
+void CompanionService::serveUsbChannel(ChannelListener* listener, const QString& url, quint16 devicePort)
+{
+    if (!listener->listen(QHostAddress::LocalHost, 0)) {
+        simLog(QStringLiteral("%1: can not listen: %2").arg(url, listener->errorString()));
+        listener->retire();
+        return;
+    }
+    const quint16 endpoint = listener->serverPort();
+    {
+        QMutexLocker lock(&m_endpointMutex);
+        m_usbEndpoints.insert(devicePort, endpoint);
+    }
+    connect(listener, &QObject::destroyed, this, [this, devicePort, endpoint] {
+        QMutexLocker lock(&m_endpointMutex);
+        if (m_usbEndpoints.value(devicePort) == endpoint)
+            m_usbEndpoints.remove(devicePort);
+    });
+    simLog(QStringLiteral("%1: serving device port %2 on 127.0.0.1:%3").arg(url).arg(devicePort).arg(endpoint));
 }
 
 QString CompanionService::announceChannel(const QString& url)

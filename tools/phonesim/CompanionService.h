@@ -50,6 +50,8 @@ private:
     // Starts listening for a requested channel; false with the reason (possibly empty) on refusal.
     bool openChannel(const QString& url, bool overUsb, QString* refusal);
     static bool parseUrl(const QString& url, ChannelRequest* request);
+    // Listens for an announced USB channel and lets the forwarded device port reach it.
+    void serveUsbChannel(ChannelListener* listener, const QString& url, quint16 devicePort);
 
     CompanionSettings m_settings;
     QSharedPointer<MessageStore> m_store;

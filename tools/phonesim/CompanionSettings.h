@@ -20,6 +20,8 @@ struct CompanionSettings
     QString mmc = QStringLiteral("310");
 
     int batchSize = 100;
+    // A USB channel is listened for this long after its broadcast, as a phone's receiver starts late.
+    int usbListenDelayMs = 0;
     int defSmsApp = 0;
     bool verbose = false;
 

@@ -5,7 +5,14 @@
 #include <QMutex>
 #include <QTime>
 
+#include <atomic>
 #include <cstdio>
+
+namespace {
+
+std::atomic<int> violations { 0 };
+
+} // namespace
 
 void simLog(const QString& text)
 {
@@ -15,4 +22,15 @@ void simLog(const QString& text)
     QMutexLocker lock(&mutex);
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
+}
+
+void simViolation(const QString& text)
+{
+    ++violations;
+    simLog(QStringLiteral("protocol violation: ") + text);
+}
+
+int simViolationCount()
+{
+    return violations;
 }
