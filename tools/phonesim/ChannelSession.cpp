@@ -161,8 +161,11 @@ void ChannelSession::run()
     } catch (const RemoteException& e) {
         simLog(QStringLiteral("%1: the desktop sent $error: %2").arg(label(), QString::fromUtf8(e.what())));
     } catch (const LocalException& e) {
-        simViolation(QStringLiteral("%1: wrong line from the desktop, answered with $error: %2")
-                         .arg(label(), QString::fromUtf8(e.what())));
+        if (m_refused)
+            simLog(QStringLiteral("%1: answered with $error: %2").arg(label(), QString::fromUtf8(e.what())));
+        else
+            simViolation(QStringLiteral("%1: wrong line from the desktop, answered with $error: %2")
+                             .arg(label(), QString::fromUtf8(e.what())));
     } catch (const std::exception& e) {
         // The desktop may drop a channel at any time when its user cancels, but not instead of the
         // closing "$bye:" it owes once the companion has said everything.
@@ -213,15 +216,24 @@ QString ChannelSession::receive(QTcpSocket& socket)
         throw RemoteException(
             QString::fromUtf8(QByteArray::fromBase64(line.mid(channelprotocol::errorCommand.size()).toLatin1())));
     if (line.isEmpty())
-        throw LocalException(&socket, QStringLiteral("empty line"));
+        refuse(socket, QStringLiteral("empty line"));
     return line;
+}
+
+void ChannelSession::refuse(QTcpSocket& socket, const QString& why)
+{
+    // Counted before the desktop is told: it may already have hung up, and then the telling fails.
+    m_refused = true;
+    m_awaitingClosingBye = false;
+    simViolation(QStringLiteral("%1: wrong line from the desktop: %2").arg(label(), why));
+    throw LocalException(&socket, why);
 }
 
 void ChannelSession::expectExactly(QTcpSocket& socket, const QString& command)
 {
     const QString line = receive(socket);
     if (line != command)
-        throw LocalException(&socket, QStringLiteral("invalid feedback [%1], must be [%2]").arg(line, command));
+        refuse(socket, QStringLiteral("invalid feedback [%1], must be [%2]").arg(line, command));
 }
 
 void ChannelSession::expectClosingBye(QTcpSocket& socket)
@@ -318,7 +330,7 @@ void ChannelSession::serveRestore(QTcpSocket& socket)
         if (line == channelprotocol::byeCommand)
             break;
         if (line != channelprotocol::batchCommand)
-            throw LocalException(&socket, QStringLiteral("invalid feedback [%1], must be [$batch:]").arg(line));
+            refuse(socket, QStringLiteral("invalid feedback [%1], must be [$batch:]").arg(line));
 
         QList<SimMessage> batch;
         for (;;) {
@@ -326,14 +338,14 @@ void ChannelSession::serveRestore(QTcpSocket& socket)
             if (item == channelprotocol::endCommand)
                 break;
             if (!item.startsWith(channelprotocol::smsCommand))
-                throw LocalException(&socket, QStringLiteral("invalid feedback [%1], must be [$sms:]").arg(item));
+                refuse(socket, QStringLiteral("invalid feedback [%1], must be [$sms:]").arg(item));
             SimMessage message;
             QString problem;
             if (!parseRestoreRecord(item.mid(channelprotocol::smsCommand.size()), &message, &problem))
-                throw LocalException(&socket, QStringLiteral("invalid sms record [%1]: %2").arg(item, problem));
+                refuse(socket, QStringLiteral("invalid sms record [%1]: %2").arg(item, problem));
             batch.append(message);
             if (batch.size() > 100)
-                throw LocalException(&socket, QStringLiteral("more than 100 messages in one batch."));
+                refuse(socket, QStringLiteral("more than 100 messages in one batch."));
             ++received;
             if (received == m_settings.closeAfter)
                 closeNow(socket, QStringLiteral("after %1 records (fault)").arg(received));

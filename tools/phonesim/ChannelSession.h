@@ -37,6 +37,8 @@ private:
     void closeNow(QTcpSocket& socket, const QString& why);
     // The next line from the desktop; "$error:" raises RemoteException, an empty line LocalException.
     QString receive(QTcpSocket& socket);
+    // Counts the desktop's fault, tells it with "$error:" (LocalException) and ends the session.
+    [[noreturn]] void refuse(QTcpSocket& socket, const QString& why);
     // A line that must be exactly this command without payload; anything else raises LocalException.
     void expectExactly(QTcpSocket& socket, const QString& command);
     void expectClosingBye(QTcpSocket& socket);
@@ -52,4 +54,5 @@ private:
     QSharedPointer<MessageStore> m_store;
     bool m_errorSent = false;
     bool m_awaitingClosingBye = false;
+    bool m_refused = false;
 };
