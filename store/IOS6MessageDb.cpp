@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 #include <QtDebug>
 
 #include <sqlite3.h>
@@ -55,11 +56,10 @@ void IOS6MessageDb::open()
         return;
     const QString path = dbPath();
     const bool exists = QFileInfo::exists(path);
+    m_readOnly = false;
     try {
         if (exists) {
-            openThrow(path, ReadWrite | connectionFlags);
-            if (m_upgrade)
-                upgradeSchema();
+            openExisting(path);
         } else {
             QDir().mkpath(QFileInfo(path).absolutePath());
             openThrow(path, ReadWriteCreate | connectionFlags);
@@ -76,6 +76,57 @@ void IOS6MessageDb::open()
             QFile::remove(path);
         throw;
     }
+}
+
+void IOS6MessageDb::openExisting(const QString& path)
+{
+    const QFileInfo file(path);
+    m_readOnly = !file.isWritable() || !QFileInfo(file.absolutePath()).isWritable();
+    if (!m_readOnly) {
+        openThrow(path, ReadWrite | connectionFlags);
+        // SQLite opens for reading only, without saying so, what it may not write (a read-only mount).
+        m_readOnly = sqlite3_db_readonly(rawHandle(), "main") == 1;
+    }
+    if (m_readOnly)
+        openReadOnly(path);
+    requireMessageTables(path);
+    if (m_upgrade && !m_readOnly)
+        upgradeSchema();
+}
+
+void IOS6MessageDb::openReadOnly(const QString& path)
+{
+    // A reader of a file in write-ahead mode creates -wal and -shm files beside it and cannot remove
+    // them afterwards, and cannot open it at all in a folder it may not write. Opened as immutable,
+    // SQLite needs neither. That ignores journals, so a file with changes still in a journal is read
+    // through it the ordinary way.
+    const QFileInfo wal(path + QStringLiteral("-wal"));
+    const bool journalled = (wal.exists() && wal.size() > 0) || QFileInfo::exists(path + QStringLiteral("-journal"));
+    if (journalled) {
+        openThrow(path, ReadOnly | connectionFlags);
+        return;
+    }
+    openThrow(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
+            + QStringLiteral("?immutable=1"),
+        ReadOnly | SQLITE_OPEN_URI | connectionFlags);
+}
+
+void IOS6MessageDb::requireMessageTables(const QString& path)
+{
+    int found = 0;
+    try {
+        Sqlite3Cursor tables = queryThrow(
+            "select count(*) from sqlite_master where type in ('table', 'view') and name in ('chat', 'message')");
+        if (tables.moveNext())
+            found = tables.getInt(0);
+    } catch (const Sqlite3Exception& e) {
+        // Not SQLite at all, or encrypted.
+        if (e.code() != SQLITE_NOTADB)
+            throw;
+    }
+    if (found < 2)
+        throwText(QStringLiteral("The file \"%1\" is not a message database this application can read.")
+                      .arg(QDir::toNativeSeparators(path)));
 }
 
 void IOS6MessageDb::createSchema()

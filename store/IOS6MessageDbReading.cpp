@@ -71,8 +71,10 @@ public:
             const MessageColumn& column = *bound.column;
             switch (column.kind) {
             case MessageColumnKind::Int:
-            case MessageColumnKind::Date:
                 (*m).*column.intField = c.getInt(bound.index);
+                break;
+            case MessageColumnKind::Date:
+                (*m).*column.intField = storedDateToSeconds(c.getInt64(bound.index));
                 break;
             case MessageColumnKind::Int64:
                 (*m).*column.int64Field = c.getInt64(bound.index);
@@ -154,7 +156,7 @@ void IOS6MessageDb::chats(_MsgCollection& collection)
             chat->is_archived = c.getInt(is_archived);
             chat->last_addressed_handle = c.getText(last_addressed_handle);
             chat->display_name = c.getText(display_name);
-            chat->_last = c.getInt(last);
+            chat->_last = storedDateToSeconds(c.getInt64(last));
             chat->group_id = c.getText(group_id);
             collection.addChat(std::move(chat));
         }
@@ -168,7 +170,7 @@ void IOS6MessageDb::chats(_MsgCollection& collection)
         const int last = c.columnIndex(QStringLiteral("last"));
         while (c.moveNext()) {
             if (_MsgChat* chat = collection.chat(c.getInt64(chat_id)))
-                chat->_last = c.getInt(last);
+                chat->_last = storedDateToSeconds(c.getInt64(last));
         }
     }
 

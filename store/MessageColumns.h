@@ -5,6 +5,7 @@
 #include "store/MsgCollection.h"
 
 #include <iterator>
+#include <limits>
 
 // The columns of table `message` in table order (ROWID aside), as reading, writing and the upgrade
 // use them: a new column is one more row here.
@@ -33,6 +34,20 @@ enum class MessageColumnSource : quint8 {
     OtherHandleRowId,
     LogicHash,
 };
+
+// A date as a store holds it, in seconds since 2001-01-01 UTC. Stores written by newer phones count
+// nanoseconds instead: any such value after the first two seconds of 2001 lies outside the 32-bit range
+// that dates in seconds keep to, so a value outside it is taken as nanoseconds (and clamped to that range).
+constexpr int storedDateToSeconds(qint64 stored)
+{
+    constexpr qint64 low = std::numeric_limits<qint32>::min();
+    constexpr qint64 high = std::numeric_limits<qint32>::max();
+    if (stored >= low && stored <= high)
+        return static_cast<int>(stored);
+    constexpr qint64 perSecond = 1000000000;
+    const qint64 seconds = stored / perSecond - (stored % perSecond < 0 ? 1 : 0);
+    return static_cast<int>(seconds < low ? low : (seconds > high ? high : seconds));
+}
 
 struct MessageColumn
 {
