@@ -46,8 +46,10 @@ bool isWideMessageCleanUp(const QString& triggerSql)
     if (begin < 0 || !sql.endsWith(QLatin1String(" end")))
         return false;
     const QString head = sql.left(begin);
-    if (!head.startsWith(QLatin1String("create trigger ")) || head.contains(QLatin1String(" when "))
-        || !head.contains(QLatin1String(" after delete on chat_message_join")))
+    // Every deleted join row, with no WHEN clause narrowing it.
+    if (!head.startsWith(QLatin1String("create trigger "))
+        || !(head.endsWith(QLatin1String(" after delete on chat_message_join"))
+            || head.endsWith(QLatin1String(" after delete on chat_message_join for each row"))))
         return false;
     const QString body = sql.mid(begin + 7, sql.size() - begin - 7 - 4);
     for (const char* joinColumn : { "message_id", "chat_message_join . message_id" }) {
