@@ -65,7 +65,7 @@ QString cachePath(const AndroidDevice& device)
 
 QString stagingPath(const AndroidDevice& device)
 {
-    return device.cacheDir().filePath(AndroidLoadSMSThread::stagingFolderName());
+    return device.cacheDir().filePath(AndroidLoadSMSThread::stagingFolderPrefix());
 }
 
 // Opens a cache database read-only for checking; fails the test when it is missing.

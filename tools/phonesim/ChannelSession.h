@@ -31,6 +31,8 @@ private:
     void send(QTcpSocket& socket, const QString& step, const QString& command, const QString& payload = QString(),
         bool flush = true);
     void closeNow(QTcpSocket& socket, const QString& why);
+    // Ends the connection with a reset, as a phone whose companion is killed does.
+    void resetNow(QTcpSocket& socket);
     void serveDevice(QTcpSocket& socket);
     void serveBackup(QTcpSocket& socket);
     void serveRestore(QTcpSocket& socket);

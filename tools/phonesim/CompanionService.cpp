@@ -128,6 +128,11 @@ void CompanionService::addOptions(QCommandLineParser& parser)
             QStringLiteral("ms")),
         option(QStringLiteral("wrong-ack"),
             QStringLiteral("Fault: answer a restore2 batch with $bye: instead of $batch:.")),
+        option(QStringLiteral("reset-after-bye"),
+            QStringLiteral("Fault: reset the backup2 connection right after sending $bye:, without waiting for "
+                           "the desktop's answer.")),
+        option(QStringLiteral("bad-date"),
+            QStringLiteral("Fault: record number <k> (from 1) has a time that is not a number."), QStringLiteral("k")),
     });
 }
 
@@ -143,7 +148,8 @@ bool CompanionService::parseSettings(const QCommandLineParser& parser, QString* 
         || !readInt(parser, QStringLiteral("short-record"), 1, &s.shortRecord, error)
         || !readInt(parser, QStringLiteral("unknown-command"), 1, &s.unknownCommandAt, error)
         || !readInt(parser, QStringLiteral("count"), 0, &s.countOverride, error)
-        || !readInt(parser, QStringLiteral("batch-delay"), 0, &s.batchDelayMs, error))
+        || !readInt(parser, QStringLiteral("batch-delay"), 0, &s.batchDelayMs, error)
+        || !readInt(parser, QStringLiteral("bad-date"), 1, &s.badDateAt, error))
         return false;
     s.model = parser.value(QStringLiteral("model"));
     s.manufacturer = parser.value(QStringLiteral("manufacturer"));
@@ -174,6 +180,7 @@ bool CompanionService::parseSettings(const QCommandLineParser& parser, QString* 
     s.errorText = parser.value(QStringLiteral("error-text"));
     s.noCount = parser.isSet(QStringLiteral("no-count"));
     s.wrongAck = parser.isSet(QStringLiteral("wrong-ack"));
+    s.resetAfterBye = parser.isSet(QStringLiteral("reset-after-bye"));
     return true;
 }
 
