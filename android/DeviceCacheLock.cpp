@@ -27,7 +27,6 @@ void DeviceCacheLock::acquire(ProgressReceiver* progress, int waitMs)
 {
     const QDeadlineTimer deadline(waitMs);
     for (;;) {
-        throwIfCancelled(progress);
         const int step = static_cast<int>(std::min<qint64>(cancelPollMs, deadline.remainingTime()));
         if (m_file.tryLock(step))
             return;
@@ -35,6 +34,7 @@ void DeviceCacheLock::acquire(ProgressReceiver* progress, int waitMs)
             throw std::runtime_error(QStringLiteral("can not lock %1.").arg(m_file.fileName()).toStdString());
         if (deadline.hasExpired())
             break;
+        throwIfCancelled(progress);
     }
     throw std::runtime_error(
         QStringLiteral("The messages of this phone are being loaded or sent by another task. Try again when it has "
