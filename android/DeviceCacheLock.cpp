@@ -27,7 +27,8 @@ void DeviceCacheLock::acquire(ProgressReceiver* progress, int waitMs)
 {
     const QDeadlineTimer deadline(waitMs);
     for (;;) {
-        const int step = static_cast<int>(std::min<qint64>(cancelPollMs, deadline.remainingTime()));
+        const qint64 remaining = deadline.isForever() ? cancelPollMs : deadline.remainingTime();
+        const int step = static_cast<int>(std::min<qint64>(cancelPollMs, remaining));
         if (m_file.tryLock(step))
             return;
         if (m_file.error() != QLockFile::LockFailedError)

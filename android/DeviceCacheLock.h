@@ -19,8 +19,8 @@ public:
 
     explicit DeviceCacheLock(const QDir& cacheFolder);
 
-    // Waits up to waitMs while the lock is taken, ending early on the user's cancel (TaskCancelled). Throws
-    // std::runtime_error with a text for the user when the lock stays taken.
+    // Waits up to waitMs (a negative time: for as long as it takes) while the lock is taken, ending early on the user's
+    // cancel (TaskCancelled). Throws std::runtime_error with a text for the user when the lock stays taken.
     void acquire(ProgressReceiver* progress, int waitMs = defaultWaitMs);
 
     // The lock file inside the cache folder.

@@ -243,7 +243,6 @@ private slots:
     void queueStaysWithinByteBudget();
     void recordDates_data();
     void recordDates();
-    void recordParsing();
 
 private:
     // Writes the messages into a message file (m_lastMessageFile) and starts a simulator on the WiFi
@@ -984,26 +983,6 @@ void TestAndroidLoad::recordDates()
     qint32 date = 12345;
     QCOMPARE(int(SmsRecord::convertDate(field, date)), outcome);
     QCOMPARE(date, seconds);
-}
-
-void TestAndroidLoad::recordParsing()
-{
-    const auto b64 = [](const char* text) { return QString::fromLatin1(QByteArray(text).toBase64()); };
-    QVERIFY(!SmsRecord::parse(QStringLiteral("1356998400000,1,") + b64("+44") + QLatin1Char(',') + b64("Zoe")
-        + QLatin1Char(',') + b64("body"))
-                 .has_value());
-    const QByteArray body("Gr\xc3\xbc\xc3\x9f"
-                          "e\0hidden",
-        15);
-    const auto record = SmsRecord::parse(QStringLiteral("1356998400999,1,") + b64("+44") + QLatin1Char(',') + b64("Zoe")
-        + QLatin1Char(',') + QString::fromLatin1(body.toBase64()) + QStringLiteral(",,extra,fields"));
-    QVERIFY(record.has_value());
-    QCOMPARE(record->date, 378691200);
-    QCOMPARE(record->isFromMe, 1);
-    QCOMPARE(record->address, QStringLiteral("+44"));
-    QCOMPARE(record->contactName, QStringLiteral("Zoe"));
-    QCOMPARE(record->text, QStringLiteral("Grüße"));
-    QCOMPARE(record->subject, QString());
 }
 
 QTEST_GUILESS_MAIN(TestAndroidLoad)
