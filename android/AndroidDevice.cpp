@@ -81,8 +81,8 @@ QString AndroidDevice::deviceId() const
 
 QString AndroidDevice::cacheFolderName(const QString& imei)
 {
-    static const QRegularExpression plainName(QRegularExpression::anchoredPattern(
-        QStringLiteral("[A-Za-z0-9_-](?:[A-Za-z0-9._-]{0,62}[A-Za-z0-9_-])?")));
+    static const QRegularExpression plainName(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9_-](?:[A-Za-z0-9._-]{0,62}[A-Za-z0-9_-])?")));
     // Names that Windows opens as devices whatever their extension.
     static const QRegularExpression deviceName(
         QRegularExpression::anchoredPattern(QStringLiteral("(?:CON|PRN|AUX|NUL|COM[0-9]|LPT[0-9])(?:\\..*)?")),
