@@ -7,6 +7,7 @@
 #include "android/LineProtocol.h"
 #include "app/DataFolders.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QTcpSocket>
@@ -78,9 +79,23 @@ QString AndroidDevice::deviceId() const
     return wifi ? uid : serial;
 }
 
+QString AndroidDevice::cacheFolderName(const QString& imei)
+{
+    static const QRegularExpression plainName(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9_-](?:[A-Za-z0-9._-]{0,62}[A-Za-z0-9_-])?")));
+    // Names that Windows opens as devices whatever their extension.
+    static const QRegularExpression deviceName(
+        QRegularExpression::anchoredPattern(QStringLiteral("(?:CON|PRN|AUX|NUL|COM[0-9]|LPT[0-9])(?:\\..*)?")),
+        QRegularExpression::CaseInsensitiveOption);
+    if (plainName.match(imei).hasMatch() && !deviceName.match(imei).hasMatch())
+        return imei;
+    const QByteArray digest = QCryptographicHash::hash(imei.toUtf8(), QCryptographicHash::Sha256);
+    return QStringLiteral("imei~") + QString::fromLatin1(digest.toHex().left(32));
+}
+
 QDir AndroidDevice::cacheDir() const
 {
-    const QString path = dataRootDir().absoluteFilePath(QStringLiteral("android_cache/") + imei);
+    const QString path = dataRootDir().absoluteFilePath(QStringLiteral("android_cache/") + cacheFolderName(imei));
     QDir dir(path);
     if (!dir.exists())
         QDir().mkpath(path);

@@ -3,6 +3,7 @@
 #include "android/AndroidRestoreSMSThread.h"
 
 #include "android/ChannelProtocol.h"
+#include "android/DeviceCacheLock.h"
 #include "android/LineProtocol.h"
 #include "app/TaskReporting.h"
 #include "message/MessageText.h"
@@ -66,7 +67,11 @@ QByteArray AndroidRestoreSMSThread::smsLine(const _MsgMessage& message)
 void AndroidRestoreSMSThread::run()
 {
     QTcpSocket* channel = nullptr;
+    // A load of the same phone replaces the cache database: the acknowledged batches must not be
+    // written into the file it is about to replace.
+    DeviceCacheLock cacheLock(m_device.cacheDir());
     try {
+        cacheLock.acquire(m_progress);
         const int sent = transfer(channel);
         QString text = tr("IDS_SUC_RESTORE_%1_SMS_TO_ANDROID").arg(sent);
         if (m_skipped != 0)

@@ -12,6 +12,13 @@
 #include <QTcpSocket>
 
 #include <atomic>
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+using SocketHandle = SOCKET;
+#else
+#include <sys/socket.h>
+using SocketHandle = int;
+#endif
 
 using namespace simpleprotocol;
 
@@ -28,13 +35,13 @@ QString base64(const QString& text)
 }
 
 // The whole "$sms:" line, built as bytes: a backup of 100,000 messages spends most of its time here.
-QByteArray recordLine(const SimMessage& message, bool shortened)
+QByteArray recordLine(const SimMessage& message, bool shortened, bool badDate)
 {
     QByteArray line;
     line.reserve(64 + 2 * (message.address.size() + message.contactName.size() + message.subject.size())
         + 3 * message.body.size());
     line += channelprotocol::smsCommand.latin1();
-    line += QByteArray::number(message.timeMs);
+    line += badDate ? QByteArray("yesterday") : QByteArray::number(message.timeMs);
     line += ',';
     line += QByteArray::number(message.direction);
     for (const QString* field : { &message.address, &message.contactName, &message.body, &message.subject }) {
@@ -120,6 +127,8 @@ ChannelSession::ChannelSession(
         m_settings.unknownCommandAt = clean.unknownCommandAt;
         m_settings.batchDelayMs = clean.batchDelayMs;
         m_settings.wrongAck = clean.wrongAck;
+        m_settings.resetAfterBye = clean.resetAfterBye;
+        m_settings.badDateAt = clean.badDateAt;
     }
 }
 
@@ -243,6 +252,17 @@ void ChannelSession::expectClosingBye(QTcpSocket& socket)
     m_awaitingClosingBye = false;
 }
 
+void ChannelSession::resetNow(QTcpSocket& socket)
+{
+    simLog(QStringLiteral("%1: fault: resetting the connection").arg(label()));
+    // A zero linger time makes the close send a reset instead of an orderly end.
+    const linger immediately { 1, 0 };
+    ::setsockopt(static_cast<SocketHandle>(socket.socketDescriptor()), SOL_SOCKET, SO_LINGER,
+        reinterpret_cast<const char*>(&immediately), sizeof immediately);
+    socket.abort();
+    throw SessionEnded();
+}
+
 void ChannelSession::pauseBeforeBatch()
 {
     if (m_settings.batchDelayMs > 0)
@@ -292,7 +312,10 @@ void ChannelSession::serveBackup(QTcpSocket& socket)
             const bool shortened = number == m_settings.shortRecord;
             if (shortened)
                 simLog(QStringLiteral("%1: fault: record %2 has five fields").arg(label()).arg(number));
-            const QByteArray line = recordLine(messages.at(sent), shortened);
+            const bool badDate = number == m_settings.badDateAt;
+            if (badDate)
+                simLog(QStringLiteral("%1: fault: record %2 has a time that is not a number").arg(label()).arg(number));
+            const QByteArray line = recordLine(messages.at(sent), shortened, badDate);
             if (m_settings.errorStep == QLatin1String("sms"))
                 send(socket, QStringLiteral("sms"), QString::fromUtf8(line.chopped(1)));
             else
@@ -308,6 +331,8 @@ void ChannelSession::serveBackup(QTcpSocket& socket)
     if (sent == m_settings.closeAfter)
         closeNow(socket, QStringLiteral("after %1 records (fault)").arg(sent));
     send(socket, QStringLiteral("bye"), channelprotocol::byeCommand);
+    if (m_settings.resetAfterBye)
+        resetNow(socket);
     expectClosingBye(socket);
     simLog(QStringLiteral("%1: sent %2 messages in %3 batches").arg(label()).arg(sent).arg(batches));
 }

@@ -133,6 +133,11 @@ void CompanionService::addOptions(QCommandLineParser& parser)
             QStringLiteral("ms")),
         option(QStringLiteral("wrong-ack"),
             QStringLiteral("Fault: answer a restore2 batch with $bye: instead of $batch:.")),
+        option(QStringLiteral("reset-after-bye"),
+            QStringLiteral("Fault: reset the backup2 connection right after sending $bye:, without waiting for "
+                           "the desktop's answer.")),
+        option(QStringLiteral("bad-date"),
+            QStringLiteral("Fault: record number <k> (from 1) has a time that is not a number."), QStringLiteral("k")),
     });
 }
 
@@ -149,7 +154,8 @@ bool CompanionService::parseSettings(const QCommandLineParser& parser, QString* 
         || !readInt(parser, QStringLiteral("unknown-command"), 1, &s.unknownCommandAt, error)
         || !readInt(parser, QStringLiteral("count"), 0, &s.countOverride, error)
         || !readInt(parser, QStringLiteral("batch-delay"), 0, &s.batchDelayMs, error)
-        || !readInt(parser, QStringLiteral("usb-listen-delay"), 0, &s.usbListenDelayMs, error))
+        || !readInt(parser, QStringLiteral("usb-listen-delay"), 0, &s.usbListenDelayMs, error)
+        || !readInt(parser, QStringLiteral("bad-date"), 1, &s.badDateAt, error))
         return false;
     s.model = parser.value(QStringLiteral("model"));
     s.manufacturer = parser.value(QStringLiteral("manufacturer"));
@@ -180,6 +186,7 @@ bool CompanionService::parseSettings(const QCommandLineParser& parser, QString* 
     s.errorText = parser.value(QStringLiteral("error-text"));
     s.noCount = parser.isSet(QStringLiteral("no-count"));
     s.wrongAck = parser.isSet(QStringLiteral("wrong-ack"));
+    s.resetAfterBye = parser.isSet(QStringLiteral("reset-after-bye"));
     return true;
 }
 

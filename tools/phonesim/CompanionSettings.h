@@ -39,6 +39,8 @@ struct CompanionSettings
     int countOverride = -1;
     int batchDelayMs = 0;
     bool wrongAck = false;
+    bool resetAfterBye = false;
+    int badDateAt = -1;
 
     bool faultsApplyTo(const QString& kind) const { return faultChannel.isEmpty() || faultChannel == kind; }
 };
