@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QPixmap>
+#include <QPixmapCache>
 #include <QSize>
 
 #include <algorithm>
@@ -15,19 +16,19 @@ namespace {
 
 constexpr int pictureSize = 18;
 
-// Resource pictures are decoded once per run; the tree asks for them on every paint.
-QPixmap resourcePicture(const QString& path)
+// Resource pictures are decoded once and kept in the application's pixmap cache, which outlives no
+// application: the tree asks for them on every paint.
+QPixmap resourcePicture(const QString& path, int width = 0)
 {
-    static QHash<QString, QPixmap> loaded;
-    auto it = loaded.find(path);
-    if (it == loaded.end())
-        it = loaded.insert(path, QPixmap(path));
-    return *it;
-}
-
-QPixmap smallResourcePicture(const QString& path)
-{
-    return resourcePicture(path).scaledToWidth(pictureSize, Qt::FastTransformation);
+    const QString key = QStringLiteral("qsms-tree:%1:%2").arg(path).arg(width);
+    QPixmap picture;
+    if (!QPixmapCache::find(key, &picture)) {
+        picture = QPixmap(path);
+        if (width > 0)
+            picture = picture.scaledToWidth(width, Qt::FastTransformation);
+        QPixmapCache::insert(key, picture);
+    }
+    return picture;
 }
 
 struct ConversationGroup
@@ -105,8 +106,9 @@ QVariant ItemModelMain::conversationPicture(_ChatSessionItemNode* node) const
             picture = picture.scaledToHeight(pictureSize, Qt::FastTransformation);
     }
     if (picture.isNull()) {
-        picture = smallResourcePicture(
-            chat->handles.size() > 1 ? QStringLiteral(":/res/group.png") : QStringLiteral(":/res/contact.png"));
+        const QString path
+            = chat->handles.size() > 1 ? QStringLiteral(":/res/group.png") : QStringLiteral(":/res/contact.png");
+        picture = resourcePicture(path, pictureSize);
     }
     node->picture = picture;
     return picture;

@@ -8,6 +8,7 @@
 #include <QBrush>
 #include <QLocale>
 #include <QPixmap>
+#include <QPixmapCache>
 #include <QSize>
 
 namespace {
@@ -15,17 +16,22 @@ namespace {
 constexpr int rowHeight = 23;
 constexpr int iconWidth = 18;
 
-// The four direction icons, decoded and scaled once: the list asks for one on every painted row.
-const QPixmap& directionIcon(const _MsgMessage& message)
+// The direction icons are decoded and scaled once and kept in the application's pixmap cache: the
+// list asks for one on every painted row.
+QPixmap directionIcon(const _MsgMessage& message)
 {
-    static const QPixmap icons[] = {
-        QPixmap(QStringLiteral(":/res/icon_sms-receive.png")).scaledToWidth(iconWidth, Qt::FastTransformation),
-        QPixmap(QStringLiteral(":/res/icon_sms-sent.png")).scaledToWidth(iconWidth, Qt::FastTransformation),
-        QPixmap(QStringLiteral(":/res/imsg-rec.png")).scaledToWidth(iconWidth, Qt::FastTransformation),
-        QPixmap(QStringLiteral(":/res/imsg-send.png")).scaledToWidth(iconWidth, Qt::FastTransformation),
-    };
     const bool chatService = message.service.compare(QLatin1String("iMessage"), Qt::CaseInsensitive) == 0;
-    return icons[(chatService ? 2 : 0) + (message.is_from_me != 0 ? 1 : 0)];
+    const bool sent = message.is_from_me != 0;
+    const QString path = chatService
+        ? (sent ? QStringLiteral(":/res/imsg-send.png") : QStringLiteral(":/res/imsg-rec.png"))
+        : (sent ? QStringLiteral(":/res/icon_sms-sent.png") : QStringLiteral(":/res/icon_sms-receive.png"));
+    const QString key = QStringLiteral("qsms-list:") + path;
+    QPixmap icon;
+    if (!QPixmapCache::find(key, &icon)) {
+        icon = QPixmap(path).scaledToWidth(iconWidth, Qt::FastTransformation);
+        QPixmapCache::insert(key, icon);
+    }
+    return icon;
 }
 
 } // namespace
