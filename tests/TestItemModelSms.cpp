@@ -75,9 +75,6 @@ void TestItemModelSms::data_data()
     QTest::newRow("sent: To") << "sent sms" << 1 << int(Qt::DisplayRole) << text("To");
     QTest::newRow("received: From") << "received sms" << 1 << int(Qt::ToolTipRole) << text("From");
     QTest::newRow("contact with number") << "sent sms" << 2 << int(Qt::DisplayRole) << text("Ada (+447700900001)");
-    QTest::newRow("content") << "received sms" << 3 << int(Qt::DisplayRole) << text("yo");
-    QTest::newRow("group message names the sender")
-        << "group message" << 2 << int(Qt::DisplayRole) << text("Ada (+447700900001), +447700900002 (+447700900002)");
     QTest::newRow("event: empty flag") << "group event" << 1 << int(Qt::DisplayRole) << text("");
     QTest::newRow("event: conversation without numbers")
         << "group event" << 2 << int(Qt::DisplayRole) << text("Ada, +447700900002");
@@ -96,7 +93,6 @@ void TestItemModelSms::data_data()
     QTest::newRow("sent brush") << "sent sms" << 3 << int(Qt::BackgroundRole) << QVariant(QBrush(sentGreen));
     QTest::newRow("received brush") << "received chat" << 2 << int(Qt::BackgroundRole) << QVariant(QBrush(white));
     QTest::newRow("row height") << "group event" << 1 << int(Qt::SizeHintRole) << QVariant(QSize(0, 23));
-    QTest::newRow("no edit text") << "sent sms" << 3 << int(Qt::EditRole) << QVariant();
 }
 
 void TestItemModelSms::data()
