@@ -261,6 +261,13 @@ void TestItemModelMain::fixedNodes()
     QCOMPARE(model.nodeIndex(db).data(Qt::SizeHintRole).toSize(), QSize(0, 25));
     QVERIFY(!model.headerData(0, Qt::Horizontal).isValid());
     QVERIFY(!model.nodeIndex(db).data(Qt::EditRole).isValid());
+
+    // The pictures the menus, the tool bar and the about box name are compiled in as well.
+    for (const char* name : { "search", "backup", "db2a", "export", "print", "delete", "open_db_folder", "exit", "help",
+             "unmount", "group", "contact", "android", "databases" }) {
+        QVERIFY2(!QPixmap(QStringLiteral(":/res/%1.png").arg(QLatin1String(name))).isNull(), name);
+    }
+    QVERIFY(!QPixmap(QStringLiteral(":main")).isNull());
 }
 
 QTEST_MAIN(TestItemModelMain)
