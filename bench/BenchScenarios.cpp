@@ -5,6 +5,7 @@
 #include "bench/LoadScenario.h"
 #include "bench/RawWriteLoop.h"
 #include "bench/SendScenario.h"
+#include "bench/ShowScenario.h"
 #include "bench/SyntheticRecords.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
@@ -120,6 +121,7 @@ const QList<BenchScenario>& benchScenarios()
         { "delete", StoreNeed::Filled, StoreEffect::Empties, &runDelete },
         { "load", StoreNeed::None, StoreEffect::Keeps, &runLoadScenario },
         { "send", StoreNeed::None, StoreEffect::Keeps, &runSend },
+        { "show", StoreNeed::Filled, StoreEffect::Keeps, &runShowScenario, true },
     };
     return scenarios;
 }
