@@ -25,8 +25,6 @@ using namespace channelprotocol;
 namespace {
 
 constexpr int channelOpenTimeoutMs = 10000;
-// How often a silent channel is interrupted to look at the cancel flag.
-constexpr int cancelPollMs = 200;
 constexpr int recordFields = 6;
 
 std::runtime_error cannotOverwrite(const QString& path)
@@ -126,6 +124,7 @@ void AndroidLoadSMSThread::fillCorrespondent(const QString& address, _MsgHandle&
 
 void AndroidLoadSMSThread::run()
 {
+    const TaskCancelScope cancelScope(m_progress);
     total = -1;
     loaded = 0;
     postUpdateProgress(m_progress, tr("IDS_ANDROID_LOADING_SMS"), 0, QString());
@@ -228,16 +227,10 @@ void AndroidLoadSMSThread::readBatch()
 
 void AndroidLoadSMSThread::waitForData()
 {
-    // Lines are read without a time limit; only a phone that is silent is waited for in steps, so
-    // that a cancel does not have to wait for its next line.
-    while (m_channel->bytesAvailable() == 0) {
-        throwIfCancelled(m_progress);
-        if (m_channel->waitForReadyRead(cancelPollMs))
-            return;
-        if (m_channel->error() != QAbstractSocket::SocketTimeoutError
-            || m_channel->state() != QAbstractSocket::ConnectedState)
-            return; // readCommand reports the broken connection
-    }
+    // Lines are read without a time limit; the wait looks at the cancel flag while the phone is silent
+    // and leaves a broken connection for readCommand to report.
+    if (m_channel->bytesAvailable() == 0)
+        simpleprotocol::waitForReadable(m_channel.get(), -1);
 }
 
 void AndroidLoadSMSThread::parseRecord(QStringView payload)

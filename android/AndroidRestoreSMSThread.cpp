@@ -65,6 +65,7 @@ QByteArray AndroidRestoreSMSThread::smsLine(const _MsgMessage& message)
 
 void AndroidRestoreSMSThread::run()
 {
+    const TaskCancelScope cancelScope(m_progress);
     QTcpSocket* channel = nullptr;
     try {
         const int sent = transfer(channel);
