@@ -8,11 +8,13 @@
 #include "app/TaskReporting.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <stdexcept>
 
 AndroidConnectWithUSBThread::AndroidConnectWithUSBThread(const QString& serial, ProgressReceiver* progress,
@@ -34,7 +36,10 @@ void AndroidConnectWithUSBThread::installCompanion()
     QFile::setPermissions(target, QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ReadOwner
                               | QFileDevice::WriteOwner);
     installPackage(m_device.serial, target);
-    QThread::msleep(static_cast<unsigned long>(m_installSettleMs));
+    // The pause is cut short by a cancel, which run() looks at next.
+    QDeadlineTimer settled(m_installSettleMs);
+    while (!settled.hasExpired() && !m_progress->cancelled)
+        QThread::msleep(static_cast<unsigned long>(std::min<qint64>(settled.remainingTime(), 100)));
 }
 
 void AndroidConnectWithUSBThread::run()
