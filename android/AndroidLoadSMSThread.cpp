@@ -29,8 +29,6 @@ using namespace channelprotocol;
 namespace {
 
 constexpr int channelOpenTimeoutMs = 10000;
-// How often a silent channel is interrupted to look at the cancel flag.
-constexpr int cancelPollMs = 200;
 // Enough to keep the store stage busy while the next batch arrives, little enough to bound memory.
 constexpr size_t maxQueued = 4096;
 // The store stage gives back the budget of what it has written in steps of this size, so that the
@@ -149,6 +147,7 @@ void AndroidLoadSMSThread::fillCorrespondent(const QString& address, _MsgHandle&
 
 void AndroidLoadSMSThread::run()
 {
+    const TaskCancelScope cancelScope(m_progress);
     total = -1;
     loaded = 0;
     peakQueuedBytes = 0;
@@ -285,16 +284,10 @@ void AndroidLoadSMSThread::readBatch()
 
 void AndroidLoadSMSThread::waitForData()
 {
-    // Lines are read without a time limit; only a phone that is silent is waited for in steps, so
-    // that a cancel does not have to wait for its next line.
-    while (m_channel->bytesAvailable() == 0) {
-        throwIfCancelled(m_progress);
-        if (m_channel->waitForReadyRead(cancelPollMs))
-            return;
-        if (m_channel->error() != QAbstractSocket::SocketTimeoutError
-            || m_channel->state() != QAbstractSocket::ConnectedState)
-            return; // readCommand reports the broken connection
-    }
+    // Lines are read without a time limit; the wait looks at the cancel flag while the phone is silent
+    // and leaves a broken connection for readCommand to report.
+    if (m_channel->bytesAvailable() == 0)
+        simpleprotocol::waitForReadable(m_channel.get(), -1);
 }
 
 void AndroidLoadSMSThread::parseRecord(QStringView payload)

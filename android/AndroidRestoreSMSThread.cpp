@@ -66,6 +66,7 @@ QByteArray AndroidRestoreSMSThread::smsLine(const _MsgMessage& message)
 
 void AndroidRestoreSMSThread::run()
 {
+    const TaskCancelScope cancelScope(m_progress);
     QTcpSocket* channel = nullptr;
     // A load of the same phone replaces the cache database: the acknowledged batches must not be
     // written into the file it is about to replace.

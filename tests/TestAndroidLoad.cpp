@@ -466,10 +466,10 @@ void TestAndroidLoad::failureKeepsPreviousCache_data()
     QTest::newRow("error instead of the count") << QStringList { QStringLiteral("--error-at"), QStringLiteral("count"),
         QStringLiteral("--error-text"), QStringLiteral("no permission") }
                                                 << -1 << QStringLiteral("no permission");
-    // The pause before each batch lets the cancel of the second batch's 20th record arrive in time.
-    QTest::newRow("cancel mid-batch") << QStringList { QStringLiteral("--batch-delay"), QStringLiteral("300") } << 121
-                                      << QString();
-    QTest::newRow("cancel at the start") << QStringList() << 1 << QString();
+    // The phone hangs before the end of its first batch, so it can never finish ahead of the cancel.
+    const QStringList hangBeforeEnd { QStringLiteral("--hold-at"), QStringLiteral("end") };
+    QTest::newRow("cancel mid-batch") << hangBeforeEnd << 21 << QString();
+    QTest::newRow("cancel at the start") << hangBeforeEnd << 1 << QString();
 }
 
 void TestAndroidLoad::failureKeepsPreviousCache()
@@ -517,9 +517,9 @@ void TestAndroidLoad::failureKeepsPreviousCache()
 
 void TestAndroidLoad::cancelWhilePhoneIsSilent()
 {
-    // The phone waits before every batch; a cancel must not wait for its next line.
+    // The phone hangs before its first batch; a cancel must not wait for its next line.
     PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(phone, generateMessages(20, 3), { QStringLiteral("--batch-delay"), QStringLiteral("6000") }));
+    QVERIFY(startPhone(phone, generateMessages(20, 3), { QStringLiteral("--hold-at"), QStringLiteral("batch") }));
     const AndroidDevice device = wifiDevice(QStringLiteral("silent"));
     const LoadOutcome outcome = runLoad(device, -1, 500);
     QCOMPARE(outcome.errors, QStringList());

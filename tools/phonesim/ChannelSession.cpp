@@ -4,6 +4,7 @@
 
 #include "android/ChannelProtocol.h"
 #include "android/LineProtocol.h"
+#include "tools/phonesim/FaultHold.h"
 #include "tools/phonesim/MessageStore.h"
 #include "tools/phonesim/SimLog.h"
 
@@ -129,6 +130,7 @@ ChannelSession::ChannelSession(
         m_settings.wrongAck = clean.wrongAck;
         m_settings.resetAfterBye = clean.resetAfterBye;
         m_settings.badDateAt = clean.badDateAt;
+        m_settings.holdStep = clean.holdStep;
     }
 }
 
@@ -201,6 +203,20 @@ void ChannelSession::send(
         writeCommand(&socket, channelprotocol::errorCommand, base64(text));
         simLog(QStringLiteral("%1: fault: sent $error: \"%2\" instead of %3").arg(label(), text, command));
         closeNow(socket, QStringLiteral("after the error line"));
+    }
+    if (m_settings.holdStep == step && faulthold::mustHold(m_settings.holdFile)) {
+        simLog(QStringLiteral("%1: fault: holding %2").arg(label(), command));
+        if (m_settings.partialLine)
+            writeAll(&socket, (command + payload).toUtf8(), false);
+        // Whatever went unflushed before (the records of a batch) reaches the desktop ahead of the silence.
+        socket.flush();
+        while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(5000)) { }
+        faulthold::waitForRelease(m_settings.holdFile);
+        simLog(QStringLiteral("%1: released").arg(label()));
+        if (m_settings.partialLine) {
+            writeAll(&socket, QByteArrayLiteral("\n"), flush);
+            return;
+        }
     }
     writeCommand(&socket, command, payload, flush);
 }
@@ -344,6 +360,10 @@ void ChannelSession::serveRestore(QTcpSocket& socket)
         simLog(QStringLiteral("%1: waiting for the desktop's $defsmsapp:").arg(label()));
         expectExactly(socket, channelprotocol::defSmsAppCommand);
         simLog(QStringLiteral("%1: now the default messaging app").arg(label()));
+    }
+    if (m_settings.holdStep == QLatin1String("receive") && faulthold::mustHold(m_settings.holdFile)) {
+        simLog(QStringLiteral("%1: fault: not reading").arg(label()));
+        faulthold::waitForRelease(m_settings.holdFile);
     }
 
     int received = 0;

@@ -41,6 +41,11 @@ struct CompanionSettings
     bool wrongAck = false;
     bool resetAfterBye = false;
     int badDateAt = -1;
+    // Before the line of holdStep the phone stays silent until holdFile exists (for good without
+    // one); with partialLine it first sends that line without its line feed.
+    QString holdStep;
+    QString holdFile;
+    bool partialLine = false;
 
     bool faultsApplyTo(const QString& kind) const { return faultChannel.isEmpty() || faultChannel == kind; }
 };
