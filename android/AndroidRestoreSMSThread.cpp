@@ -19,6 +19,9 @@ using namespace simpleprotocol;
 
 namespace {
 
+// How long a cancelled transfer still waits for the phone to acknowledge a batch it has received whole.
+constexpr int lastAnswerAfterCancelMs = 700;
+
 void disposeChannel(QTcpSocket*& channel)
 {
     if (!channel)
@@ -158,7 +161,19 @@ void AndroidRestoreSMSThread::sendBatch(QTcpSocket* channel, int& sent)
     writeCommand(channel, channelprotocol::endCommand);
     // While the phone stores this batch, the one it acknowledged before goes into the cache.
     cacheAcknowledged();
-    expectCommand(channel, channelprotocol::batchCommand);
+    try {
+        expectCommand(channel, channelprotocol::batchCommand);
+    } catch (const TaskCancelled&) {
+        // The phone has the whole batch and is storing it. Its answer, when it comes soon, lets the
+        // batch go into the cache, so that the next transfer does not send those messages again.
+        const TaskCancelScope lastAnswer(nullptr);
+        try {
+            expectCommand(channel, channelprotocol::batchCommand, lastAnswerAfterCancelMs);
+            m_acknowledged = std::move(batch);
+        } catch (const std::exception&) {
+        }
+        throw;
+    }
     m_acknowledged = std::move(batch);
 }
 

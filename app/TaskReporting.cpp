@@ -52,7 +52,7 @@ thread_local const std::atomic<bool>* currentCancelFlag = nullptr;
 TaskCancelScope::TaskCancelScope(ProgressReceiver* receiver)
     : m_previous(currentCancelFlag)
 {
-    currentCancelFlag = &receiver->cancelled;
+    currentCancelFlag = receiver ? &receiver->cancelled : nullptr;
 }
 
 TaskCancelScope::~TaskCancelScope()

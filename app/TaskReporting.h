@@ -51,6 +51,8 @@ void throwIfCancelled(ProgressReceiver* receiver);
 // Makes the receiver's cancel flag the one that blocking waits on this thread look at (see
 // throwIfTaskCancelled), for as long as the scope lives. Each worker's run() opens one first thing,
 // so that waits deep inside the line protocol end on Cancel without a parameter in every call.
+// A null receiver lets the waits of the scope run to their own time limits, for a last answer that
+// is still worth having after a cancel.
 class TaskCancelScope
 {
 public:

@@ -185,6 +185,7 @@ private slots:
     void phoneFailsMidTransfer();
     void cancelBeforeFirstBatch();
     void cancelDuringTransfer();
+    void cancelWhilePhoneStoresBatch();
     void cancelWhileTipShown();
     void roundTrip();
 
@@ -613,6 +614,40 @@ void TestAndroidRestore::cancelDuringTransfer()
     const qint64 cached = cachedMessageCount(device);
     QVERIFY2(cached == 0 || cached == 100, qPrintable(QString::number(cached)));
     QVERIFY(cached <= 100 * stored.size());
+}
+
+void TestAndroidRestore::cancelWhilePhoneStoresBatch()
+{
+    // A cancel that comes after the phone has received a whole batch: its answer, arriving soon
+    // after, still puts the batch into the cache, so a later transfer does not send it again.
+    PhoneSimulatorProcess phone;
+    AndroidDevice device;
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString releaseFile = folder.filePath(QStringLiteral("release"));
+    QVERIFY2(
+        startPhone(phone, QStringLiteral("wifi"),
+            { QStringLiteral("--hold-at"), QStringLiteral("ack"), QStringLiteral("--hold-file"), releaseFile }, device),
+        qUtf8Printable(phone.log()));
+    MessageRecords records;
+    addSeries(records, 150);
+    RecordingProgress progress;
+    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    thread.start();
+    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("fault: holding \\$batch:"))));
+    progress.cancelled = true;
+    QTest::qWait(100);
+    {
+        QFile release(releaseFile);
+        QVERIFY(release.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(thread.wait(30000));
+    QCoreApplication::processEvents();
+    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(progress.successes, QStringList());
+    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("restore2 channel[^\\n]*: ended"))));
+    QCOMPARE(storedBatchSizes(phone), QList<int> { 100 });
+    QCOMPARE(cachedMessageCount(device), qint64(100));
 }
 
 void TestAndroidRestore::cancelWhileTipShown()
