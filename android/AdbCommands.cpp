@@ -2,6 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AdbCommands.h"
 
+#include "android/LineProtocol.h"
+#include "app/TaskReporting.h"
+
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -41,7 +44,16 @@ QString runAdb(const QStringList& arguments, bool throwOnError)
         return runFailedText();
     }
 
-    const bool finished = process.waitForFinished(-1);
+    // adb takes as long as the phone does; a cancelled task stops waiting for it, and stops it, at once.
+    bool finished = false;
+    while (!(finished = process.waitForFinished(simpleprotocol::cancelSliceMs))
+        && process.state() != QProcess::NotRunning) {
+        if (taskCancelled()) {
+            process.kill();
+            process.waitForFinished(1000);
+            throw TaskCancelled();
+        }
+    }
     const QString errorText = QString::fromLatin1(process.readAllStandardError());
     const QString outputText = QString::fromLatin1(process.readAllStandardOutput());
     if (!finished) {

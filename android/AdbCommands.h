@@ -15,7 +15,8 @@
 
 // Runs `adb` with the arguments and returns standard output. Text on standard error makes the call
 // throw with that text when throwOnError is set; otherwise it is returned ahead of the standard
-// output ("stderr\nstdout"). When adb cannot start: throws or returns "run adb failed.".
+// output ("stderr\nstdout"). When adb cannot start: throws or returns "run adb failed.". Inside a
+// cancelled task (TaskCancelScope) the wait ends at once with TaskCancelled and adb is stopped.
 QString runAdb(const QStringList& arguments, bool throwOnError);
 
 // `adb start-server`; returns the output unparsed (the caller looks for the success phrase).

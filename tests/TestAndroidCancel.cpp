@@ -109,6 +109,9 @@ void TestAndroidCancel::cancelEndsEveryWait_data()
     const QString wifi = QStringLiteral("wifi");
     const QString serviceHangs = QStringLiteral("service: fault: holding");
 
+    QTest::newRow("usb: adb package listing hangs")
+        << connectTask << usb << hold("packages") << QStringLiteral("fault: holding the package list") << QString()
+        << 0;
     QTest::newRow("usb channel open: no $ready:")
         << connectTask << usb << hold("ready") << QStringLiteral("fault: holding \\$ready:") << QString() << 0;
     QTest::newRow("wifi service exchange: no answer")
