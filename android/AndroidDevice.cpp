@@ -112,8 +112,7 @@ QTcpSocket* AndroidDevice::openChannel(const QString& url, int timeoutMs) const
 QTcpSocket* AndroidDevice::openUsbChannel(const QString& url, int timeoutMs) const
 {
     activityManager(serial, QStringLiteral("broadcast"),
-                    QStringLiteral("com.quillbarrow.smsagent/.AdbSyncBroadcastReceiver"), QString(), url, {},
-                    QString());
+        QStringLiteral("com.quillbarrow.smsagent/.AdbSyncBroadcastReceiver"), QString(), url, {}, QString());
     auto socket = std::make_unique<QTcpSocket>();
     const int port = urlPort(url);
     forwardPort(serial, port, port);
@@ -152,7 +151,7 @@ QTcpSocket* AndroidDevice::openWifiChannel(const QString& url, int timeoutMs) co
     if (answer.startsWith(QLatin1Char('0'))) {
         const QString reason = QString::fromUtf8(QByteArray::fromBase64(answer.mid(1).toLatin1()));
         throw std::runtime_error(
-            QStringLiteral("start %1 failed.%2").arg(url, shortenedText(reason, maxLoggedTextLength)).toStdString());
+            QStringLiteral("start %1 failed.%2").arg(url, simpleprotocol::phoneTextForMessage(reason)).toStdString());
     }
 
     auto socket = std::make_unique<QTcpSocket>();

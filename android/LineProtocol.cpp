@@ -141,6 +141,11 @@ QString readLine(QIODevice* device, int timeoutMs)
     }
 }
 
+QString phoneTextForMessage(const QString& text)
+{
+    return shortenedText(text, maxLoggedTextLength).toHtmlEscaped();
+}
+
 QString readCommand(QIODevice* device, int timeoutMs)
 {
     const QString line = readLine(device, timeoutMs);
@@ -148,7 +153,7 @@ QString readCommand(QIODevice* device, int timeoutMs)
         throw SocketDataTransferException(QStringLiteral("Null command."));
     if (line.startsWith(channelprotocol::errorCommand)) {
         const QByteArray encoded = QStringView(line).mid(channelprotocol::errorCommand.size()).toLatin1();
-        throw RemoteException(shortenedText(QString::fromUtf8(QByteArray::fromBase64(encoded)), maxLoggedTextLength));
+        throw RemoteException(phoneTextForMessage(QString::fromUtf8(QByteArray::fromBase64(encoded))));
     }
     return line;
 }
@@ -157,9 +162,8 @@ QString expectCommand(QIODevice* device, const QString& prefix, int timeoutMs)
 {
     const QString line = readCommand(device, timeoutMs);
     if (!line.startsWith(prefix))
-        throw LocalException(device,
-            QStringLiteral("invalid feedback [%1], must be [%2]")
-                .arg(shortenedText(line, maxLoggedTextLength), prefix));
+        throw LocalException(
+            device, QStringLiteral("invalid feedback [%1], must be [%2]").arg(phoneTextForMessage(line), prefix));
     return line;
 }
 

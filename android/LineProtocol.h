@@ -62,6 +62,10 @@ bool waitForWritten(QIODevice* device, int timeoutMs);
 // is not connected in time (the socket is then closed). Throws TaskCancelled.
 bool connectSocket(QAbstractSocket* socket, const QString& host, quint16 port, int timeoutMs);
 
+// A text the phone sent, as it goes into an error message: cut to maxLoggedTextLength, and escaped,
+// since error boxes show rich text and a phone must not plant markup or links in them.
+QString phoneTextForMessage(const QString& text);
+
 QString readLine(QIODevice* device, int timeoutMs = -1);
 // A non-empty line; "$error:" from the peer raises RemoteException.
 QString readCommand(QIODevice* device, int timeoutMs = -1);

@@ -6,11 +6,10 @@
 #include <QObject>
 #include <QThread>
 
-void postUpdateProgress(ProgressReceiver* receiver, const QString& status, int curProgress,
-                        const QString& progressText)
+void postUpdateProgress(ProgressReceiver* receiver, const QString& status, int curProgress, const QString& progressText)
 {
     QMetaObject::invokeMethod(receiver->reportTarget(), "updateProgress", Qt::AutoConnection, Q_ARG(QString, status),
-                              Q_ARG(int, curProgress), Q_ARG(QString, progressText));
+        Q_ARG(int, curProgress), Q_ARG(QString, progressText));
 }
 
 void postError(ProgressReceiver* receiver, const QString& text)

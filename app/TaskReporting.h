@@ -15,8 +15,8 @@ class QObject;
 class ProgressReceiver
 {
 public:
-    std::atomic<bool> cancelled{false};
-    std::atomic<bool> waitingForTips{false};
+    std::atomic<bool> cancelled { false };
+    std::atomic<bool> waitingForTips { false };
 
     // The object whose slots updateProgress, errorOccurred, succeed and tipsWait receive the posts.
     virtual QObject* reportTarget() = 0;
@@ -29,8 +29,8 @@ protected:
 };
 
 // Queued invocations of the receiver's slots; safe to call from any thread.
-void postUpdateProgress(ProgressReceiver* receiver, const QString& status, int curProgress,
-                        const QString& progressText);
+void postUpdateProgress(
+    ProgressReceiver* receiver, const QString& status, int curProgress, const QString& progressText);
 void postError(ProgressReceiver* receiver, const QString& text);
 void postSucceed(ProgressReceiver* receiver, const QString& text);
 // Sets waitingForTips first, then posts tipsWait.

@@ -654,7 +654,7 @@ void TestAndroidRestore::cancelWhileTipShown()
 {
     PhoneSimulatorProcess phone;
     AndroidDevice device;
-    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), {QStringLiteral("--defsmsapp"), QStringLiteral("1")}, device),
+    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--defsmsapp"), QStringLiteral("1") }, device),
         qUtf8Printable(phone.log()));
     MessageRecords records;
     addSeries(records, 3);

@@ -233,12 +233,19 @@ private slots:
         QTest::newRow("unexpected line") << QByteArray("$bye:" + longText + "\n")
                                          << QStringLiteral("invalid feedback [$bye:xxxxxxxx");
         QTest::newRow("error text") << QByteArray("$error:" + longText.toBase64() + "\n") << QStringLiteral("xxxxxxxx");
+        const QByteArray markup = "<a href=\"file:///etc\">HERE</a>" + longText;
+        QTest::newRow("markup in an unexpected line")
+            << QByteArray("$bye:" + markup + "\n")
+            << QStringLiteral("invalid feedback [$bye:&lt;a href=&quot;file:///etc&quot;&gt;HERE&lt;/a&gt;x");
+        QTest::newRow("markup in an error text")
+            << QByteArray("$error:" + markup.toBase64() + "\n")
+            << QStringLiteral("&lt;a href=&quot;file:///etc&quot;&gt;HERE&lt;/a&gt;x");
     }
 
     void phoneTextIsCut()
     {
         // A phone's text ends up in the log, in a box and, for an unexpected line, back on the phone:
-        // megabytes of it are cut to a sane size with a mark.
+        // megabytes of it are cut to a sane size with a mark, and its markup is escaped for the box.
         QFETCH(QByteArray, line);
         QFETCH(QString, start);
         auto socket = connectPeer([line](QTcpSocket& peer) { writeFully(peer, line); });
