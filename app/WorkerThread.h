@@ -1,0 +1,41 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "app/TaskReporting.h"
+
+#include <QString>
+#include <QThread>
+
+// The frame every worker thread runs in. run() calls work() and turns its outcome into exactly one
+// report: its success text through postSucceed, a std::exception through postError (after
+// abandon() has cleaned up), a TaskCancelled into nothing at all (after abandon()). A subclass
+// writes only its own steps in work() and abandon().
+class WorkerThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    ProgressReceiver* progress() const { return m_progress; }
+
+protected:
+    WorkerThread(ProgressReceiver* progress, QObject* parent);
+
+    // The operation; returns the success text (empty closes the dialog without a box). Throws
+    // std::exception on failure and TaskCancelled (through checkCancelled) when the user cancelled.
+    virtual QString work() = 0;
+    // Undoes or releases what an unfinished work() left behind; runs on failure and on cancel,
+    // before any report. Must not throw.
+    virtual void abandon() { }
+
+    // Throws TaskCancelled when the user has cancelled; called before each unit of work.
+    void checkCancelled() const;
+    void reportStatus(const QString& status, int curProgress);
+    // Posts the progress of `done` units out of `total` (truncated percentage) with the text.
+    void reportProgress(qint64 done, qint64 total, const QString& progressText = QString());
+
+private:
+    void run() final;
+
+    ProgressReceiver* m_progress;
+};

@@ -1,0 +1,27 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ops/export/ExportSMSPdf.h"
+
+#include <QPageSize>
+
+ExportSMSPdf::ExportSMSPdf(const QString& path)
+    : m_printer(QPrinter::ScreenResolution)
+{
+    m_printer.setPageSize(QPageSize(QPageSize::A4));
+    m_printer.setOutputFormat(QPrinter::PdfFormat);
+    m_printer.setOutputFileName(path);
+    m_printer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Point);
+    m_pages.beginPages(&m_printer);
+}
+
+void ExportSMSPdf::begin() { }
+
+void ExportSMSPdf::write(const _MsgMessage& message)
+{
+    m_pages.writeMessage(message);
+}
+
+void ExportSMSPdf::end()
+{
+    m_pages.endPages();
+}
