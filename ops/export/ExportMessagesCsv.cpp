@@ -94,7 +94,8 @@ void ExportMessagesCsv::write(const _MsgMessage& message)
     line += QLatin1Char(',');
     line += csvField(number);
     line += QLatin1Char(',');
-    line += csvField(messageDisplayText(message));
+    // A line feed inside a quoted body ends its line the way the file's lines end.
+    line += csvField(messageDisplayText(message)).replace(QLatin1Char('\n'), exportLineEnd);
     line += exportLineEnd;
     m_stream << line;
 }

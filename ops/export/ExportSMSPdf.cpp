@@ -4,6 +4,8 @@
 
 #include <QPageSize>
 
+#include <stdexcept>
+
 ExportSMSPdf::ExportSMSPdf(const QString& path)
     : m_printer(QPrinter::ScreenResolution)
 {
@@ -14,7 +16,13 @@ ExportSMSPdf::ExportSMSPdf(const QString& path)
     m_pages.beginPages(&m_printer);
 }
 
-void ExportSMSPdf::begin() { }
+void ExportSMSPdf::begin()
+{
+    // A file that can not be written must fail the export instead of reporting it done.
+    if (!m_pages.isActive())
+        throw std::runtime_error(
+            QStringLiteral("can not write the PDF file %1.").arg(m_printer.outputFileName()).toUtf8().toStdString());
+}
 
 void ExportSMSPdf::write(const _MsgMessage& message)
 {

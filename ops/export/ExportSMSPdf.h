@@ -9,7 +9,7 @@
 #include <QPrinter>
 
 // One conversation as a PDF file on A4, laid out by SmsPageWriter. The file is created by the
-// constructor and completed by end. A file that can not be written is not reported.
+// constructor and completed by end; begin throws when it could not be created.
 class ExportSMSPdf : public AbsFormatExport<_MsgMessage>
 {
 public:

@@ -31,6 +31,8 @@ public:
     void endPages();
 
     int pageNumber() const { return m_pageNumber; }
+    // False when the painter could not begin on the printer, or the pages have ended.
+    bool isActive() const { return m_painter.isActive(); }
 
 private:
     void drawPageNumber();
