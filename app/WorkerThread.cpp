@@ -20,9 +20,16 @@ void WorkerThread::reportStatus(const QString& status, int curProgress)
     postUpdateProgress(m_progress, status, curProgress, QString());
 }
 
-void WorkerThread::reportProgress(qint64 done, qint64 total, const QString& progressText)
+void WorkerThread::reportProgress(qint64 done, qint64 total, const QString& progressFormat, const QString& status)
 {
-    postUpdateProgress(m_progress, QString(), percentOf(done, total), progressText);
+    const int percent = percentOf(done, total);
+    if (percent == m_lastPercent && done != total && m_sinceLastPost.isValid() && m_sinceLastPost.elapsed() < 50)
+        return;
+    m_lastPercent = percent;
+    m_sinceLastPost.start();
+    const QString text =
+        progressFormat.isEmpty() ? QString() : progressFormat.arg(QString::number(done), QString::number(total));
+    postUpdateProgress(m_progress, status, percent, text);
 }
 
 void WorkerThread::run()

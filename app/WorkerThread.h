@@ -4,6 +4,7 @@
 
 #include "app/TaskReporting.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QThread>
 
@@ -31,11 +32,17 @@ protected:
     // Throws TaskCancelled when the user has cancelled; called before each unit of work.
     void checkCancelled() const;
     void reportStatus(const QString& status, int curProgress);
-    // Posts the progress of `done` units out of `total` (truncated percentage) with the text.
-    void reportProgress(qint64 done, qint64 total, const QString& progressText = QString());
+    // Reports `done` units out of `total`: the truncated percentage, and progressFormat with %1 = done
+    // and %2 = total (empty: the dialog's default text), under the status (empty keeps the shown one).
+    // A post that would change neither the percentage nor the last unit's report is made at most
+    // every 50 ms: a dialog can not show more, and a flood of queued posts only delays the GUI.
+    void reportProgress(qint64 done, qint64 total, const QString& progressFormat = QString(),
+                        const QString& status = QString());
 
 private:
     void run() final;
 
     ProgressReceiver* m_progress;
+    int m_lastPercent = -2;
+    QElapsedTimer m_sinceLastPost;
 };

@@ -4,6 +4,7 @@
 #include "bench/PeakMemory.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -81,7 +82,10 @@ bool startChild(const QString& name, const BenchContext& context, bool quiet)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // The PDF export lays out text, which needs a GUI application; no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     const QStringList arguments = app.arguments().mid(1);
 
     BenchContext context;

@@ -22,14 +22,11 @@ QString BackupSMSThread::work()
     reportStatus(status, 0);
     const qsizetype total = m_messages.size();
     const QString progressFormat = tr("SMS: %1/%2");
-    const QString totalText = QString::number(total);
     m_writer->begin();
     qsizetype done = 0;
     for (const _MsgMessage* message : std::as_const(m_messages)) {
         checkCancelled();
-        ++done;
-        postUpdateProgress(
-            progress(), status, percentOf(done, total), progressFormat.arg(QString::number(done), totalText));
+        reportProgress(++done, total, progressFormat, status);
         m_writer->write(*message);
     }
     m_writer->end();

@@ -107,12 +107,10 @@ QString ExportSMSThread::work()
 
     const qsizetype total = m_messages.size();
     const QString progressFormat = tr("Messages: %1/%2");
-    const QString totalText = QString::number(total);
     qsizetype done = 0;
     for (const _MsgMessage* message : std::as_const(m_messages)) {
         checkCancelled();
-        ++done;
-        reportProgress(done, total, progressFormat.arg(QString::number(done), totalText));
+        reportProgress(++done, total, progressFormat);
         openWriterFor(*message);
         m_writer->write(*message);
     }

@@ -23,7 +23,6 @@ void appendField(QString& line, const QString& text, int width)
 
 ExportMessagesTxt::ExportMessagesTxt(const QString& path)
     : m_file(path)
-    , m_locale(QLocale::system())
 {
 }
 
@@ -51,7 +50,7 @@ void ExportMessagesTxt::write(const _MsgMessage& message)
 
     QString line;
     line.reserve(dateWidth + flagWidth + nameWidth + body.size() + 2);
-    appendField(line, m_locale.toString(messageDateTime(message.date), QLocale::ShortFormat), dateWidth);
+    appendField(line, m_times.text(message.date), dateWidth);
     appendField(line, flag, flagWidth);
     appendField(line, message.chat ? chatDisplayName(*message.chat, false) : QStringLiteral("Unknown"), nameWidth);
     line += body;

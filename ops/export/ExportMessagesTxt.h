@@ -2,11 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ops/export/ShortDateTimeText.h"
 #include "store/AbsFormatExport.h"
 #include "store/MsgCollection.h"
 
 #include <QFile>
-#include <QLocale>
 #include <QTextStream>
 
 // Messages as a plain text table, one line each: date, direction, conversation name, body. The
@@ -23,5 +23,5 @@ public:
 private:
     QFile m_file;
     QTextStream m_stream;
-    QLocale m_locale;
+    ShortDateTimeText m_times;
 };

@@ -8,7 +8,6 @@
 
 ExportSMSHtml::ExportSMSHtml(const QString& path)
     : m_file(path)
-    , m_locale(QLocale::system())
 {
 }
 
@@ -34,7 +33,7 @@ void ExportSMSHtml::write(const _MsgMessage& message)
     fragment += QLatin1String("\"></a><div style=\"color:");
     fragment += fromMe ? QLatin1String("#008040") : QLatin1String("#0000FF");
     fragment += QLatin1String(";font-size:16px;\"><div>");
-    fragment += m_locale.toString(messageDateTime(message.date), QLocale::ShortFormat);
+    fragment += m_times.text(message.date);
     fragment += QLatin1String("</div><div>");
     fragment += fromMe ? QLatin1String("To: ") : QLatin1String("From: ");
     fragment += contact;

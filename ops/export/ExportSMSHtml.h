@@ -2,12 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ops/export/ShortDateTimeText.h"
 #include "store/AbsFormatExport.h"
 #include "store/MsgCollection.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QLocale>
 #include <QTextStream>
 
 // One conversation as an XHTML file: a coloured time and "To:"/"From:" line and the escaped body
@@ -26,5 +26,5 @@ public:
 private:
     QFile m_file;
     QTextStream m_stream;
-    QLocale m_locale;
+    ShortDateTimeText m_times;
 };

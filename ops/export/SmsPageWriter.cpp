@@ -89,7 +89,7 @@ void SmsPageWriter::writeMessage(const _MsgMessage& message)
     if (!m_painter.isActive())
         return;
     const bool fromMe = message.is_from_me != 0;
-    const QString time = QLocale::system().toString(messageDateTime(message.date), QLocale::ShortFormat);
+    const QString time = m_times.text(message.date);
     QString header = fromMe ? QStringLiteral("To: ") : QStringLiteral("From: ");
     if (message.chat)
         header += chatDisplayName(*message.chat, true);

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ops/export/ShortDateTimeText.h"
+
 #include <QPainter>
 #include <QString>
 
@@ -48,4 +50,5 @@ private:
     int m_bottom = 0;
     int m_y = 0;
     int m_pageNumber = 1;
+    ShortDateTimeText m_times;
 };
