@@ -27,8 +27,8 @@ void WorkerThread::reportProgress(qint64 done, qint64 total, const QString& prog
         return;
     m_lastPercent = percent;
     m_sinceLastPost.start();
-    const QString text =
-        progressFormat.isEmpty() ? QString() : progressFormat.arg(QString::number(done), QString::number(total));
+    const QString text
+        = progressFormat.isEmpty() ? QString() : progressFormat.arg(QString::number(done), QString::number(total));
     postUpdateProgress(m_progress, status, percent, text);
 }
 

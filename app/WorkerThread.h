@@ -36,8 +36,8 @@ protected:
     // and %2 = total (empty: the dialog's default text), under the status (empty keeps the shown one).
     // A post that would change neither the percentage nor the last unit's report is made at most
     // every 50 ms: a dialog can not show more, and a flood of queued posts only delays the GUI.
-    void reportProgress(qint64 done, qint64 total, const QString& progressFormat = QString(),
-                        const QString& status = QString());
+    void reportProgress(
+        qint64 done, qint64 total, const QString& progressFormat = QString(), const QString& status = QString());
 
 private:
     void run() final;

@@ -2,17 +2,47 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "message/MessageHtml.h"
 
+namespace {
+
+bool needsEscape(QChar c)
+{
+    switch (c.unicode()) {
+    case '&':
+    case '<':
+    case '>':
+    case '\r':
+    case '\n':
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 QString escapeMessageHtml(const QString& text)
 {
-    // One pass instead of three replacements and a regular expression: the export runs this on
-    // every message. A carriage return directly before a line feed is dropped with it; any other
-    // carriage return stays.
+    // One pass instead of three replacements and a regular expression, and no copy at all for the
+    // common text without markup or line breaks: the export runs this on every message.
+    const QChar* const begin = text.constData();
+    const QChar* const end = begin + text.size();
+    const QChar* plain = begin;
+    while (plain != end && !needsEscape(*plain))
+        ++plain;
+    if (plain == end)
+        return text;
+
     QString out;
-    out.reserve(text.size() + text.size() / 8);
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const QChar c = text.at(i);
-        switch (c.unicode()) {
+    out.reserve(text.size() + 32);
+    out.append(begin, plain - begin);
+    for (const QChar* it = plain; it != end; ++it) {
+        const QChar* run = it;
+        while (it != end && !needsEscape(*it))
+            ++it;
+        out.append(run, it - run);
+        if (it == end)
+            break;
+        switch (it->unicode()) {
         case '&':
             out += QLatin1String("&amp;");
             break;
@@ -23,18 +53,16 @@ QString escapeMessageHtml(const QString& text)
             out += QLatin1String("&gt;");
             break;
         case '\r':
-            if (i + 1 < size && text.at(i + 1) == QLatin1Char('\n')) {
+            // Only a carriage return directly before a line feed belongs to the line break.
+            if (it + 1 != end && it[1] == QLatin1Char('\n')) {
                 out += QLatin1String("<br/>");
-                ++i;
+                ++it;
             } else {
-                out += c;
+                out += *it;
             }
             break;
-        case '\n':
+        default: // '\n'
             out += QLatin1String("<br/>");
-            break;
-        default:
-            out += c;
         }
     }
     return out;

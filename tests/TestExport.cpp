@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/ExportSMSThread.h"
 #include "ops/export/ExportSMSPdf.h"
+#include "ops/export/ShortDateTimeText.h"
 #include "store/MsgCollection.h"
 #include "support/RecordingProgress.h"
 #include "support/TestHome.h"
@@ -122,6 +123,8 @@ private slots:
     void cancelOrFailureRemovesOnlyWhatExportMade_data();
     void cancelOrFailureRemovesOnlyWhatExportMade();
     void pdfPagesNeverCutAMessage();
+    void dateTextsAsTheLocaleFormatsThem_data();
+    void dateTextsAsTheLocaleFormatsThem();
     void printedPagesMatchPdfExport_data();
     void printedPagesMatchPdfExport();
     void previewOpensWithPdfPrinter();
@@ -438,6 +441,24 @@ void TestExport::pdfPagesNeverCutAMessage()
         at = found + line.size();
     }
     QVERIFY(all.indexOf(QLatin1String("after the long one"), at) > 0);
+}
+
+void TestExport::dateTextsAsTheLocaleFormatsThem_data()
+{
+    QTest::addColumn<QString>("locale");
+    for (const char* name : { "C", "en_US", "de_DE", "ar_EG", "ja_JP", "fa_IR", "bg_BG" })
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestExport::dateTextsAsTheLocaleFormatsThem()
+{
+    // The cached day, minute and second texts join to what the locale gives for the whole date.
+    QFETCH(QString, locale);
+    const QLocale system(locale);
+    ShortDateTimeText texts(system);
+    for (int date = baseDate - 400 * 86400; date < baseDate + 400 * 86400; date += 86400 / 7 + 59)
+        QCOMPARE(
+            texts.text(date), system.toString(QDateTime::fromSecsSinceEpoch(date + 978307200LL), QLocale::ShortFormat));
 }
 
 void TestExport::printedPagesMatchPdfExport_data()

@@ -4,6 +4,7 @@
 
 #include "message/MessageText.h"
 #include "ops/export/ExportFile.h"
+#include "ops/export/ShortDateTimeText.h"
 
 namespace {
 
@@ -50,9 +51,13 @@ void ExportMessagesTxt::write(const _MsgMessage& message)
 
     QString line;
     line.reserve(dateWidth + flagWidth + nameWidth + body.size() + 2);
-    appendField(line, m_times.text(message.date), dateWidth);
+    appendField(line, shortDateTimeText(message.date), dateWidth);
     appendField(line, flag, flagWidth);
-    appendField(line, message.chat ? chatDisplayName(*message.chat, false) : QStringLiteral("Unknown"), nameWidth);
+    if (message.chat != m_namedChat || m_chatName.isNull()) {
+        m_namedChat = message.chat;
+        m_chatName = message.chat ? chatDisplayName(*message.chat, false) : QStringLiteral("Unknown");
+    }
+    appendField(line, m_chatName, nameWidth);
     line += body;
     line += exportLineEnd;
     m_stream << line;

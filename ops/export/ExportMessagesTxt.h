@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ops/export/ShortDateTimeText.h"
 #include "store/AbsFormatExport.h"
 #include "store/MsgCollection.h"
 
@@ -23,5 +22,7 @@ public:
 private:
     QFile m_file;
     QTextStream m_stream;
-    ShortDateTimeText m_times;
+    // The name of the conversation of the previous line: lists come mostly grouped by conversation.
+    const _MsgChat* m_namedChat = nullptr;
+    QString m_chatName;
 };

@@ -5,6 +5,7 @@
 #include "message/MessageHtml.h"
 #include "message/MessageText.h"
 #include "ops/export/ExportFile.h"
+#include "ops/export/ShortDateTimeText.h"
 
 ExportSMSHtml::ExportSMSHtml(const QString& path)
     : m_file(path)
@@ -24,7 +25,11 @@ void ExportSMSHtml::begin()
 void ExportSMSHtml::write(const _MsgMessage& message)
 {
     const bool fromMe = message.is_from_me != 0;
-    const QString contact = message.chat ? escapeMessageHtml(chatDisplayName(*message.chat, true)) : QString();
+    if (message.chat != m_namedChat || m_contact.isNull()) {
+        m_namedChat = message.chat;
+        m_contact = message.chat ? escapeMessageHtml(chatDisplayName(*message.chat, true)) : QLatin1String("");
+    }
+    const QString& contact = m_contact;
 
     QString fragment;
     fragment.reserve(256 + message.text.size());
@@ -33,7 +38,7 @@ void ExportSMSHtml::write(const _MsgMessage& message)
     fragment += QLatin1String("\"></a><div style=\"color:");
     fragment += fromMe ? QLatin1String("#008040") : QLatin1String("#0000FF");
     fragment += QLatin1String(";font-size:16px;\"><div>");
-    fragment += m_times.text(message.date);
+    fragment += shortDateTimeText(message.date);
     fragment += QLatin1String("</div><div>");
     fragment += fromMe ? QLatin1String("To: ") : QLatin1String("From: ");
     fragment += contact;

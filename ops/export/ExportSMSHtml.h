@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ops/export/ShortDateTimeText.h"
 #include "store/AbsFormatExport.h"
 #include "store/MsgCollection.h"
 
@@ -26,5 +25,7 @@ public:
 private:
     QFile m_file;
     QTextStream m_stream;
-    ShortDateTimeText m_times;
+    // The escaped name of the conversation, made once per file.
+    const _MsgChat* m_namedChat = nullptr;
+    QString m_contact;
 };

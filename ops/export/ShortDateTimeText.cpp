@@ -4,14 +4,42 @@
 
 #include "message/MessageText.h"
 
-ShortDateTimeText::ShortDateTimeText()
-    : m_locale(QLocale::system())
+namespace {
+
+constexpr QChar secondsMarker(0x0001);
+
+} // namespace
+
+ShortDateTimeText::ShortDateTimeText(const QLocale& locale)
+    : m_locale(locale)
     , m_dateFormat(m_locale.dateFormat(QLocale::ShortFormat))
-    , m_timeFormat(m_locale.timeFormat(QLocale::ShortFormat))
 {
+    const QString timeFormat = m_locale.timeFormat(QLocale::ShortFormat);
     // A time zone in the format depends on the whole date-time; such formats are not split.
-    m_joinParts = m_locale.dateTimeFormat(QLocale::ShortFormat) == m_dateFormat + QLatin1Char(' ') + m_timeFormat
-        && !m_timeFormat.contains(QLatin1Char('t'));
+    m_joinParts = m_locale.dateTimeFormat(QLocale::ShortFormat) == m_dateFormat + QLatin1Char(' ') + timeFormat
+        && !timeFormat.contains(QLatin1Char('t'));
+
+    // Seconds fields outside quoted text become a quoted marker, filled in per second.
+    bool quoted = false;
+    for (qsizetype i = 0; i < timeFormat.size(); ++i) {
+        const QChar c = timeFormat.at(i);
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (quoted || c != QLatin1Char('s')) {
+            m_minuteFormat += c;
+            continue;
+        }
+        const qsizetype length = i + 1 < timeFormat.size() && timeFormat.at(i + 1) == QLatin1Char('s') ? 2 : 1;
+        m_secondsFields.append(timeFormat.mid(i, length));
+        m_minuteFormat += QLatin1Char('\'') + secondsMarker + QLatin1Char('\'');
+        i += length - 1;
+    }
+    for (const QString& field : std::as_const(m_secondsFields)) {
+        QStringList texts;
+        for (int second = 0; second < 60; ++second)
+            texts.append(m_locale.toString(QTime(0, 0, second), field));
+        m_seconds.append(texts);
+    }
 }
 
 QString ShortDateTimeText::text(int date)
@@ -20,13 +48,34 @@ QString ShortDateTimeText::text(int date)
     if (!m_joinParts)
         return m_locale.toString(when, QLocale::ShortFormat);
     const QDate day = when.date();
-    const QTime time = when.time();
     auto dayText = m_days.constFind(day.toJulianDay());
     if (dayText == m_days.cend())
         dayText = m_days.insert(day.toJulianDay(), m_locale.toString(day, m_dateFormat));
-    const int second = time.msecsSinceStartOfDay() / 1000;
-    auto timeText = m_times.constFind(second);
-    if (timeText == m_times.cend())
-        timeText = m_times.insert(second, m_locale.toString(time, m_timeFormat));
-    return *dayText + QLatin1Char(' ') + *timeText;
+    return *dayText + QLatin1Char(' ') + minuteText(when.time());
+}
+
+QString ShortDateTimeText::minuteText(const QTime& time)
+{
+    const int minute = time.hour() * 60 + time.minute();
+    auto minuteText = m_minutes.constFind(minute);
+    if (minuteText == m_minutes.cend())
+        minuteText = m_minutes.insert(minute, m_locale.toString(QTime(time.hour(), time.minute()), m_minuteFormat));
+    if (m_secondsFields.isEmpty())
+        return *minuteText;
+    QString text;
+    text.reserve(minuteText->size() + 4);
+    qsizetype field = 0;
+    for (const QChar c : *minuteText) {
+        if (c == secondsMarker && field < m_seconds.size())
+            text += m_seconds.at(field++).at(time.second());
+        else
+            text += c;
+    }
+    return text;
+}
+
+QString shortDateTimeText(int date)
+{
+    thread_local ShortDateTimeText texts;
+    return texts.text(date);
 }

@@ -3,6 +3,7 @@
 #include "ops/export/SmsPageWriter.h"
 
 #include "message/MessageText.h"
+#include "ops/export/ShortDateTimeText.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -89,7 +90,7 @@ void SmsPageWriter::writeMessage(const _MsgMessage& message)
     if (!m_painter.isActive())
         return;
     const bool fromMe = message.is_from_me != 0;
-    const QString time = m_times.text(message.date);
+    const QString time = shortDateTimeText(message.date);
     QString header = fromMe ? QStringLiteral("To: ") : QStringLiteral("From: ");
     if (message.chat)
         header += chatDisplayName(*message.chat, true);

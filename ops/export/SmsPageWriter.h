@@ -2,8 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ops/export/ShortDateTimeText.h"
-
 #include <QPainter>
 #include <QString>
 
@@ -50,5 +48,4 @@ private:
     int m_bottom = 0;
     int m_y = 0;
     int m_pageNumber = 1;
-    ShortDateTimeText m_times;
 };
