@@ -14,12 +14,14 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <deque>
 #include <memory>
+#include <time.h>
 
 namespace {
 
@@ -446,19 +448,43 @@ void TestExport::pdfPagesNeverCutAMessage()
 void TestExport::dateTextsAsTheLocaleFormatsThem_data()
 {
     QTest::addColumn<QString>("locale");
+    QTest::addColumn<QByteArray>("zone");
     for (const char* name : { "C", "en_US", "de_DE", "ar_EG", "ja_JP", "fa_IR", "bg_BG" })
-        QTest::newRow(name) << QString::fromLatin1(name);
+        QTest::newRow(name) << QString::fromLatin1(name) << QByteArray("UTC");
+    QTest::newRow("en_GB in London") << QStringLiteral("en_GB") << QByteArray("Europe/London");
+    QTest::newRow("de_DE in Berlin") << QStringLiteral("de_DE") << QByteArray("Europe/Berlin");
+    QTest::newRow("en_AU on Lord Howe") << QStringLiteral("en_AU") << QByteArray("Australia/Lord_Howe");
 }
 
 void TestExport::dateTextsAsTheLocaleFormatsThem()
 {
     // The cached day, minute and second texts join to what the locale gives for the whole date.
     QFETCH(QString, locale);
+    QFETCH(QByteArray, zone);
+    qputenv("TZ", zone);
+    tzset();
+    const auto restoreZone = qScopeGuard([] {
+        qputenv("TZ", "UTC");
+        tzset();
+    });
     const QLocale system(locale);
     ShortDateTimeText texts(system);
-    for (int date = baseDate - 400 * 86400; date < baseDate + 400 * 86400; date += 86400 / 7 + 59)
-        QCOMPARE(
-            texts.text(date), system.toString(QDateTime::fromSecsSinceEpoch(date + 978307200LL), QLocale::ShortFormat));
+
+    // Dates on both sides of 2001 and 1970, and every minute around the changes to and from summer
+    // time in Europe and on Lord Howe in 2015, where the change falls within a UTC hour.
+    QList<qint64> dates;
+    for (qint64 date = -1200000000; date < 600000000; date += 86400 * 3 + 3607)
+        dates.append(date);
+    for (qint64 date = 449110800 - 7200; date < 449110800 + 7200; date += 60)
+        dates.append(date);
+    for (qint64 date = 467254800 - 7200; date < 467254800 + 7200; date += 61)
+        dates.append(date);
+    for (qint64 date = 465579000 - 7200; date < 465579000 + 7200; date += 59)
+        dates.append(date); // Lord Howe at 15:30 UTC on 2015-10-03
+    for (const qint64 date : std::as_const(dates)) {
+        QCOMPARE(texts.text(int(date)),
+            system.toString(QDateTime::fromSecsSinceEpoch(date + 978307200LL), QLocale::ShortFormat));
+    }
 }
 
 void TestExport::printedPagesMatchPdfExport_data()

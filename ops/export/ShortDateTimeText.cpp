@@ -7,6 +7,7 @@
 namespace {
 
 constexpr QChar secondsMarker(0x0001);
+constexpr qint64 unixEpochJulianDay = 2440588;
 
 } // namespace
 
@@ -44,14 +45,38 @@ ShortDateTimeText::ShortDateTimeText(const QLocale& locale)
 
 QString ShortDateTimeText::text(int date)
 {
-    const QDateTime when = messageDateTime(date);
     if (!m_joinParts)
-        return m_locale.toString(when, QLocale::ShortFormat);
-    const QDate day = when.date();
+        return m_locale.toString(messageDateTime(date), QLocale::ShortFormat);
+    const qint64 unixTime = qint64(date) + messageDateOffset;
+    const std::optional<int> offset = hourOffset(unixTime);
+    QDate day;
+    QTime time;
+    if (offset) {
+        const qint64 local = unixTime + *offset;
+        const qint64 days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
+        day = QDate::fromJulianDay(unixEpochJulianDay + days);
+        time = QTime::fromMSecsSinceStartOfDay(int(local - days * 86400) * 1000);
+    } else {
+        const QDateTime when = messageDateTime(date);
+        day = when.date();
+        time = when.time();
+    }
     auto dayText = m_days.constFind(day.toJulianDay());
     if (dayText == m_days.cend())
         dayText = m_days.insert(day.toJulianDay(), m_locale.toString(day, m_dateFormat));
-    return *dayText + QLatin1Char(' ') + minuteText(when.time());
+    return *dayText + QLatin1Char(' ') + minuteText(time);
+}
+
+std::optional<int> ShortDateTimeText::hourOffset(qint64 unixTime)
+{
+    const qint64 hour = unixTime >= 0 ? unixTime / 3600 : (unixTime - 3599) / 3600;
+    auto offset = m_offsets.constFind(hour);
+    if (offset == m_offsets.cend()) {
+        const int first = QDateTime::fromSecsSinceEpoch(hour * 3600).offsetFromUtc();
+        const int last = QDateTime::fromSecsSinceEpoch(hour * 3600 + 3599).offsetFromUtc();
+        offset = m_offsets.insert(hour, first == last ? std::optional<int>(first) : std::nullopt);
+    }
+    return *offset;
 }
 
 QString ShortDateTimeText::minuteText(const QTime& time)

@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QString>
 
+#include <optional>
+
 // The local time of message dates in the system locale's short date and time format, as the
 // exports and printing show it. Formatting through the locale parses the format on every call,
 // which costs more than the rest of an exported line. When the format is the date format, a space
@@ -20,6 +22,10 @@ public:
 
 private:
     QString minuteText(const QTime& time);
+    // The local offset from UTC throughout the hour holding the Unix time, or none when it changes
+    // within that hour. Converting each date to local time asks the C library, which looks at the
+    // zone file on every call.
+    std::optional<int> hourOffset(qint64 unixTime);
 
     QLocale m_locale;
     bool m_joinParts = false;
@@ -28,6 +34,7 @@ private:
     QStringList m_secondsFields; // the seconds fields, in order
     QHash<qint64, QString> m_days; // by Julian day
     QHash<int, QString> m_minutes; // by minute of the day; markers where the seconds go
+    QHash<qint64, std::optional<int>> m_offsets; // by hour since 1970
     QList<QStringList> m_seconds; // per seconds field, the text of each second
 };
 
