@@ -18,10 +18,8 @@ void appendDigits(QString& out, int value, int width)
 }
 
 // "yyyy-MM-dd hh:mm:ss" in local time, always with ASCII digits.
-void appendCsvDate(QString& out, const QDateTime& when)
+void appendCsvDate(QString& out, const QDate& date, const QTime& time)
 {
-    const QDate date = when.date();
-    const QTime time = when.time();
     appendDigits(out, date.year(), 4);
     out += QLatin1Char('-');
     appendDigits(out, date.month(), 2);
@@ -88,7 +86,10 @@ void ExportMessagesCsv::write(const _MsgMessage& message)
     }
 
     QString line;
-    appendCsvDate(line, messageDateTime(message.date));
+    QDate day;
+    QTime time;
+    m_times.localDayAndTime(message.date, day, time);
+    appendCsvDate(line, day, time);
     line += message.is_from_me != 0 ? QLatin1String(",1,") : QLatin1String(",0,");
     line += csvField(person);
     line += QLatin1Char(',');

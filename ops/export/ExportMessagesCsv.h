@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ops/export/ShortDateTimeText.h"
 #include "store/AbsFormatExport.h"
 #include "store/MsgCollection.h"
 
@@ -25,4 +26,5 @@ public:
 private:
     QFile m_file;
     QTextStream m_stream;
+    ShortDateTimeText m_times;
 };

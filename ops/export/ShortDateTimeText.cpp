@@ -47,11 +47,19 @@ QString ShortDateTimeText::text(int date)
 {
     if (!m_joinParts)
         return m_locale.toString(messageDateTime(date), QLocale::ShortFormat);
-    const qint64 unixTime = qint64(date) + messageDateOffset;
-    const std::optional<int> offset = hourOffset(unixTime);
     QDate day;
     QTime time;
-    if (offset) {
+    localDayAndTime(date, day, time);
+    auto dayText = m_days.constFind(day.toJulianDay());
+    if (dayText == m_days.cend())
+        dayText = m_days.insert(day.toJulianDay(), m_locale.toString(day, m_dateFormat));
+    return *dayText + QLatin1Char(' ') + minuteText(time);
+}
+
+void ShortDateTimeText::localDayAndTime(int date, QDate& day, QTime& time)
+{
+    const qint64 unixTime = qint64(date) + messageDateOffset;
+    if (const std::optional<int> offset = hourOffset(unixTime)) {
         const qint64 local = unixTime + *offset;
         const qint64 days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
         day = QDate::fromJulianDay(unixEpochJulianDay + days);
@@ -61,10 +69,6 @@ QString ShortDateTimeText::text(int date)
         day = when.date();
         time = when.time();
     }
-    auto dayText = m_days.constFind(day.toJulianDay());
-    if (dayText == m_days.cend())
-        dayText = m_days.insert(day.toJulianDay(), m_locale.toString(day, m_dateFormat));
-    return *dayText + QLatin1Char(' ') + minuteText(time);
 }
 
 std::optional<int> ShortDateTimeText::hourOffset(qint64 unixTime)

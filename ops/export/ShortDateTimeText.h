@@ -19,6 +19,8 @@ public:
     explicit ShortDateTimeText(const QLocale& locale = QLocale::system());
 
     QString text(int date);
+    // The local day and time of a message date.
+    void localDayAndTime(int date, QDate& day, QTime& time);
 
 private:
     QString minuteText(const QTime& time);
