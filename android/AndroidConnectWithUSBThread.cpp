@@ -8,11 +8,13 @@
 #include "app/TaskReporting.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <stdexcept>
 
 AndroidConnectWithUSBThread::AndroidConnectWithUSBThread(const QString& serial, ProgressReceiver* progress,
@@ -34,11 +36,15 @@ void AndroidConnectWithUSBThread::installCompanion()
     QFile::setPermissions(target, QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ReadOwner
                               | QFileDevice::WriteOwner);
     installPackage(m_device.serial, target);
-    QThread::msleep(static_cast<unsigned long>(m_installSettleMs));
+    // The pause is cut short by a cancel, which run() looks at next.
+    QDeadlineTimer settled(m_installSettleMs);
+    while (!settled.hasExpired() && !m_progress->cancelled)
+        QThread::msleep(static_cast<unsigned long>(std::min<qint64>(settled.remainingTime(), 100)));
 }
 
 void AndroidConnectWithUSBThread::run()
 {
+    const TaskCancelScope cancelScope(m_progress);
     QTcpSocket* socket = nullptr;
     try {
         postUpdateProgress(m_progress, tr("IDS_CHECKING_APK_INSTALL"), -1, QString());
@@ -63,6 +69,9 @@ void AndroidConnectWithUSBThread::run()
         postUpdateProgress(m_progress, tr("IDS_GET_ANDROID_DEVICE_INFO"), 99, QString());
         companionapp::readGreeting(m_device, socket);
         companionapp::reportGreeting(m_progress, m_device);
+    } catch (const TaskCancelled&) {
+        if (socket)
+            socket->deleteLater();
     } catch (const std::exception& error) {
         if (socket)
             socket->deleteLater();

@@ -19,11 +19,15 @@ AndroidConnectWithWiFiThread::AndroidConnectWithWiFiThread(const QString& addres
 
 void AndroidConnectWithWiFiThread::run()
 {
+    const TaskCancelScope cancelScope(m_progress);
     QTcpSocket* socket = nullptr;
     try {
         postUpdateProgress(m_progress, tr("IDS_GET_ANDROID_DEVICE_INFO"), 99, QString());
         companionapp::readGreeting(m_device, socket);
         companionapp::reportGreeting(m_progress, m_device);
+    } catch (const TaskCancelled&) {
+        if (socket)
+            socket->deleteLater();
     } catch (const std::exception& error) {
         if (socket)
             socket->deleteLater();

@@ -6,7 +6,9 @@
 #include "android/ChannelProtocol.h"
 #include "android/LineProtocol.h"
 #include "app/DataFolders.h"
+#include "app/TaskReporting.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QTcpSocket>
@@ -19,6 +21,7 @@ namespace {
 
 const QString localHost = QStringLiteral("127.0.0.1");
 constexpr int attemptTimeoutMs = 5000;
+constexpr int serviceConnectTimeoutMs = 10000;
 
 int urlPort(const QString& url)
 {
@@ -78,9 +81,23 @@ QString AndroidDevice::deviceId() const
     return wifi ? uid : serial;
 }
 
+QString AndroidDevice::cacheFolderName(const QString& imei)
+{
+    static const QRegularExpression plainName(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9_-](?:[A-Za-z0-9._-]{0,62}[A-Za-z0-9_-])?")));
+    // Names that Windows opens as devices whatever their extension.
+    static const QRegularExpression deviceName(
+        QRegularExpression::anchoredPattern(QStringLiteral("(?:CON|PRN|AUX|NUL|COM[0-9]|LPT[0-9])(?:\\..*)?")),
+        QRegularExpression::CaseInsensitiveOption);
+    if (plainName.match(imei).hasMatch() && !deviceName.match(imei).hasMatch())
+        return imei;
+    const QByteArray digest = QCryptographicHash::hash(imei.toUtf8(), QCryptographicHash::Sha256);
+    return QStringLiteral("imei~") + QString::fromLatin1(digest.toHex().left(32));
+}
+
 QDir AndroidDevice::cacheDir() const
 {
-    const QString path = dataRootDir().absoluteFilePath(QStringLiteral("android_cache/") + imei);
+    const QString path = dataRootDir().absoluteFilePath(QStringLiteral("android_cache/") + cacheFolderName(imei));
     QDir dir(path);
     if (!dir.exists())
         QDir().mkpath(path);
@@ -108,8 +125,7 @@ QTcpSocket* AndroidDevice::openUsbChannel(const QString& url, int timeoutMs) con
         if (QDateTime::currentMSecsSinceEpoch() - started > timeoutMs)
             throw std::runtime_error(QStringLiteral("start %1 failed.").arg(url).toStdString());
         socket->abort();
-        socket->connectToHost(localHost, static_cast<quint16>(port), QIODevice::ReadWrite);
-        if (!socket->waitForConnected(attemptTimeoutMs))
+        if (!simpleprotocol::connectSocket(socket.get(), localHost, static_cast<quint16>(port), attemptTimeoutMs))
             continue;
         sendWithoutDelay(socket.get());
         try {
@@ -123,23 +139,24 @@ QTcpSocket* AndroidDevice::openUsbChannel(const QString& url, int timeoutMs) con
 
 QTcpSocket* AndroidDevice::openWifiChannel(const QString& url, int timeoutMs) const
 {
+    // The request and its answer are bounded by the channel's time-out too: a service that takes the
+    // request and never answers must not hold the connection attempt for ever.
     auto service = std::make_unique<QTcpSocket>();
-    service->connectToHost(host, static_cast<quint16>(port), QIODevice::ReadWrite);
-    if (!service->waitForConnected(10000))
+    if (!simpleprotocol::connectSocket(service.get(), host, static_cast<quint16>(port), serviceConnectTimeoutMs))
         throw std::runtime_error(QStringLiteral("can not connect %1:%2.").arg(host).arg(port).toStdString());
-    simpleprotocol::writeCommand(service.get(), url, QString(), true, -1);
-    const QString answer = simpleprotocol::readCommand(service.get(), -1);
+    simpleprotocol::writeCommand(service.get(), url, QString(), true, timeoutMs);
+    const QString answer = simpleprotocol::readCommand(service.get(), timeoutMs);
     service->disconnectFromHost();
     service.reset();
 
     if (answer.startsWith(QLatin1Char('0'))) {
         const QString reason = QString::fromUtf8(QByteArray::fromBase64(answer.mid(1).toLatin1()));
-        throw std::runtime_error(QStringLiteral("start %1 failed.%2").arg(url, reason).toStdString());
+        throw std::runtime_error(
+            QStringLiteral("start %1 failed.%2").arg(url, shortenedText(reason, maxLoggedTextLength)).toStdString());
     }
 
     auto socket = std::make_unique<QTcpSocket>();
-    socket->connectToHost(host, static_cast<quint16>(urlPort(url)), QIODevice::ReadWrite);
-    if (!socket->waitForConnected(timeoutMs))
+    if (!simpleprotocol::connectSocket(socket.get(), host, static_cast<quint16>(urlPort(url)), timeoutMs))
         throw std::runtime_error(QStringLiteral("connec %1 failed.").arg(url).toStdString());
     sendWithoutDelay(socket.get());
     simpleprotocol::expectCommand(socket.get(), channelprotocol::readyCommand, timeoutMs);

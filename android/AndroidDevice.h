@@ -39,8 +39,14 @@ public:
     QString displayName() const;
     // The text by which the device is matched: its uid over WiFi, its adb serial over USB.
     QString deviceId() const;
-    // <data root>/android_cache/<imei>, created when missing: the folder of the device's cache database.
+    // <data root>/android_cache/<name>, created when missing: the folder of the device's cache database,
+    // named by cacheFolderName of the imei.
     QDir cacheDir() const;
+    // The imei itself when it is a plain name (letters, digits, '-', '_' and inner dots, at most 64
+    // characters, no device name of Windows), so the caches of ordinary phones keep their folders.
+    // Any other value comes from a phone that must not choose where the desktop writes: it is named
+    // "imei~" and a digest of the value, a name no plain imei can take.
+    static QString cacheFolderName(const QString& imei);
 
     // A connected socket on which the companion has sent "$ready:" for the channel URL. The socket
     // has no parent: the caller deletes it. Throws std::runtime_error (or a protocol exception).

@@ -3,15 +3,19 @@
 #include "android/AndroidLoadSMSThread.h"
 
 #include "android/ChannelProtocol.h"
+#include "android/DeviceCacheLock.h"
 #include "android/LineProtocol.h"
+#include "android/SmsRecord.h"
 #include "app/TaskReporting.h"
 #include "message/MessageText.h"
 #include "store/ExportMessagesDb.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtDebug>
 
 #include <algorithm>
@@ -25,9 +29,11 @@ using namespace channelprotocol;
 namespace {
 
 constexpr int channelOpenTimeoutMs = 10000;
-// How often a silent channel is interrupted to look at the cancel flag.
-constexpr int cancelPollMs = 200;
-constexpr int recordFields = 6;
+// Enough to keep the store stage busy while the next batch arrives, little enough to bound memory.
+constexpr size_t maxQueued = 4096;
+// The store stage gives back the budget of what it has written in steps of this size, so that the
+// reader goes on during a run of large records without taking the lock for every small one.
+constexpr qint64 releaseStep = qint64(1) << 20;
 
 std::runtime_error cannotOverwrite(const QString& path)
 {
@@ -89,10 +95,25 @@ QString guidOfLogicHash(const QString& hash)
     return guid;
 }
 
-// Seconds since 2001 of a phone time in milliseconds since 1970, truncated, as a 32-bit number.
-int storeDate(qint64 phoneMs)
+// A folder between the cache folder and its database that is a symbolic link would make the load
+// remove and replace files elsewhere.
+void refuseLinkedFolders(const QDir& cacheFolder, const QString& cachePath)
 {
-    return static_cast<int>(static_cast<qint32>(phoneMs / 1000 - messageDateOffset));
+    const QString top = QDir::cleanPath(cacheFolder.absolutePath());
+    for (QString folder = QFileInfo(cachePath).absolutePath();; folder = QFileInfo(folder).absolutePath()) {
+        if (QFileInfo(folder).isSymLink())
+            throw std::runtime_error(QStringLiteral("%1 is a symbolic link; the cache is not replaced through it.")
+                                         .arg(folder)
+                                         .toStdString());
+        if (folder.size() <= top.size())
+            return;
+    }
+}
+
+QString quotedStart(QStringView field)
+{
+    constexpr qsizetype shown = 40;
+    return QLatin1Char('"') + field.left(shown).toString() + QLatin1String(field.size() > shown ? "...\"" : "\"");
 }
 
 } // namespace
@@ -106,7 +127,7 @@ AndroidLoadSMSThread::AndroidLoadSMSThread(const AndroidDevice& device, Progress
 
 AndroidLoadSMSThread::~AndroidLoadSMSThread() = default;
 
-QString AndroidLoadSMSThread::stagingFolderName()
+QString AndroidLoadSMSThread::stagingFolderPrefix()
 {
     return QStringLiteral(".loading");
 }
@@ -126,8 +147,10 @@ void AndroidLoadSMSThread::fillCorrespondent(const QString& address, _MsgHandle&
 
 void AndroidLoadSMSThread::run()
 {
+    const TaskCancelScope cancelScope(m_progress);
     total = -1;
     loaded = 0;
+    peakQueuedBytes = 0;
     postUpdateProgress(m_progress, tr("IDS_ANDROID_LOADING_SMS"), 0, QString());
 
     const QDir cacheFolder = m_device.cacheDir();
@@ -135,24 +158,55 @@ void AndroidLoadSMSThread::run()
         load(cacheFolder);
         postSucceed(m_progress, QString());
     } catch (const TaskCancelled&) {
-        dropLoad(cacheFolder);
+        dropLoad();
     } catch (const std::exception& error) {
-        dropLoad(cacheFolder);
+        dropLoad();
         postError(m_progress, exceptionText(error));
+    }
+}
+
+void AndroidLoadSMSThread::prepareCacheFolder(const QDir& cacheFolder, const QString& cachePath)
+{
+    refuseLinkedFolders(cacheFolder, cachePath);
+    m_cacheLock = std::make_unique<DeviceCacheLock>(cacheFolder);
+    m_cacheLock->acquire(m_progress);
+    if (!canReplace(cachePath))
+        throw cannotOverwrite(cachePath);
+
+    // With the lock held no other load is running, so every staging folder left here belongs to a
+    // load that was cut short by a crash. A link is removed itself, never what it points to.
+    const QFileInfoList leftovers = cacheFolder.entryInfoList({ stagingFolderPrefix() + QLatin1Char('*') },
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& leftover : leftovers) {
+        const bool removed = leftover.isDir() && !leftover.isSymLink()
+            ? QDir(leftover.absoluteFilePath()).removeRecursively()
+            : QFile::remove(leftover.absoluteFilePath());
+        if (!removed)
+            throw cannotOverwrite(leftover.absoluteFilePath());
+    }
+}
+
+void AndroidLoadSMSThread::answerBye()
+{
+    try {
+        simpleprotocol::writeCommand(m_channel.get(), byeCommand, QString(), true, -1);
+    } catch (const std::exception& error) {
+        qWarning() << "AndroidLoadSMSThread: the phone has gone before the closing $bye: was answered; the load is "
+                      "complete."
+                   << error.what();
     }
 }
 
 void AndroidLoadSMSThread::load(const QDir& cacheFolder)
 {
-    const QDir staging(cacheFolder.filePath(stagingFolderName()));
-    m_writer = std::make_unique<ExportMessagesDb>(staging, m_device.mmc);
+    const QString cachePath = IOS6MessageDb(cacheFolder, m_device.mmc, false).dbPath();
+    prepareCacheFolder(cacheFolder, cachePath);
+    m_staging
+        = std::make_unique<QTemporaryDir>(cacheFolder.filePath(stagingFolderPrefix() + QStringLiteral("-XXXXXX")));
+    if (!m_staging->isValid())
+        throw cannotOverwrite(m_staging->path());
+    m_writer = std::make_unique<ExportMessagesDb>(QDir(m_staging->path()), m_device.mmc);
     const QString stagedPath = m_writer->db().dbPath();
-    const QString cachePath = cacheFolder.filePath(staging.relativeFilePath(stagedPath));
-    if (!canReplace(cachePath))
-        throw cannotOverwrite(cachePath);
-    // What a load that was cut short by a crash left behind.
-    if (staging.exists() && !QDir(staging).removeRecursively())
-        throw cannotOverwrite(stagedPath);
 
     m_writer->begin();
     m_country = m_writer->db().countryLib().currentCountry();
@@ -191,14 +245,16 @@ void AndroidLoadSMSThread::load(const QDir& cacheFolder)
             break;
         }
     }
-    simpleprotocol::writeCommand(m_channel.get(), byeCommand, QString(), true, -1);
 
+    // The phone has sent everything: the load is committed first, and answering it can no longer undo that.
     finishStoreStage();
     m_writer->end();
     m_writer.reset();
+    answerBye();
     closeChannel();
     replaceCache(stagedPath, cachePath);
-    QDir(staging).removeRecursively();
+    m_staging.reset();
+    m_cacheLock.reset();
 }
 
 void AndroidLoadSMSThread::readBatch()
@@ -228,61 +284,42 @@ void AndroidLoadSMSThread::readBatch()
 
 void AndroidLoadSMSThread::waitForData()
 {
-    // Lines are read without a time limit; only a phone that is silent is waited for in steps, so
-    // that a cancel does not have to wait for its next line.
-    while (m_channel->bytesAvailable() == 0) {
-        throwIfCancelled(m_progress);
-        if (m_channel->waitForReadyRead(cancelPollMs))
-            return;
-        if (m_channel->error() != QAbstractSocket::SocketTimeoutError
-            || m_channel->state() != QAbstractSocket::ConnectedState)
-            return; // readCommand reports the broken connection
-    }
+    // Lines are read without a time limit; the wait looks at the cancel flag while the phone is silent
+    // and leaves a broken connection for readCommand to report.
+    if (m_channel->bytesAvailable() == 0)
+        simpleprotocol::waitForReadable(m_channel.get(), -1);
 }
 
 void AndroidLoadSMSThread::parseRecord(QStringView payload)
 {
-    // Base64 never holds a comma; fields after the sixth are ignored.
-    std::array<QStringView, recordFields> fields;
-    qsizetype start = 0;
-    int count = 0;
-    for (; count < recordFields; ++count) {
-        const qsizetype comma = payload.indexOf(QLatin1Char(','), start);
-        fields[static_cast<size_t>(count)] = payload.mid(start, comma < 0 ? -1 : comma - start);
-        if (comma < 0) {
-            ++count;
-            break;
-        }
-        start = comma + 1;
-    }
-    if (count < recordFields)
+    SmsRecord::Fields fields;
+    if (!SmsRecord::split(payload, fields))
         return;
 
-    const auto decode = [this](QStringView field) {
-        if (field.isEmpty())
-            return QString();
-        // The line arrived as one character per byte, so the field converts back to its bytes losslessly.
-        m_decodeBuffer.resize(field.size());
-        char* bytes = m_decodeBuffer.data();
-        for (QChar c : field)
-            *bytes++ = static_cast<char>(c.unicode());
-        // Decoded in place: the buffer is reused for every field of every record.
-        m_decodeBuffer = std::move(QByteArray::fromBase64Encoding(std::move(m_decodeBuffer)).decoded);
-        const qsizetype zero = m_decodeBuffer.indexOf('\0');
-        return QString::fromUtf8(
-            zero < 0 ? QByteArrayView(m_decodeBuffer) : QByteArrayView(m_decodeBuffer).first(zero));
-    };
+    qint32 date = 0;
+    switch (SmsRecord::convertDate(fields[0], date)) {
+    case SmsRecord::DateOutcome::Exact:
+        break;
+    case SmsRecord::DateOutcome::Clamped:
+        qWarning("AndroidLoadSMSThread: record %d: date %s is out of range, stored as %s.", loaded,
+            qUtf8Printable(quotedStart(fields[0])),
+            qUtf8Printable(QDateTime::fromSecsSinceEpoch(date + messageDateOffset, Qt::UTC).toString(Qt::ISODate)));
+        break;
+    case SmsRecord::DateOutcome::NotANumber:
+        qWarning("AndroidLoadSMSThread: record %d: date %s is not a number, record skipped.", loaded,
+            qUtf8Printable(quotedStart(fields[0])));
+        return;
+    }
 
     Correspondent& correspondent = correspondentFor(fields[2]);
     if (correspondent.encodedName != fields[3]) {
         correspondent.encodedName = fields[3].toString();
-        correspondent.contactName = decode(fields[3]);
+        correspondent.contactName = SmsRecord::decodeText(fields[3], m_decodeBuffer);
     }
 
-    const int date = storeDate(fields[0].toLongLong());
-    m_message.text = decode(fields[4]);
+    m_message.text = SmsRecord::decodeText(fields[4], m_decodeBuffer);
     m_message.date = date;
-    m_message.is_from_me = fields[1].toInt() == 1 ? 1 : 0;
+    m_message.is_from_me = SmsRecord::fromMe(fields[1]);
     m_message.handle = &correspondent.handle;
 
     ParsedRecord record;
@@ -290,7 +327,7 @@ void AndroidLoadSMSThread::parseRecord(QStringView payload)
     record.contactName = correspondent.contactName;
     record.guid = guidOfLogicHash(logicHash(m_message));
     record.text = m_message.text;
-    record.subject = decode(fields[5]);
+    record.subject = SmsRecord::decodeText(fields[5], m_decodeBuffer);
     record.date = date;
     record.isFromMe = m_message.is_from_me;
     enqueue(std::move(record));
@@ -299,6 +336,7 @@ void AndroidLoadSMSThread::parseRecord(QStringView payload)
 void AndroidLoadSMSThread::startStoreStage()
 {
     m_queue.clear();
+    m_pendingBytes = 0;
     m_inputDone = false;
     m_stopStoring = false;
     m_storeError = nullptr;
@@ -317,6 +355,15 @@ void AndroidLoadSMSThread::storeStageLoop()
             taken.swap(m_queue);
         }
         m_queueChanged.notify_all();
+        qint64 written = 0;
+        const auto release = [this, &written] {
+            {
+                std::lock_guard<std::mutex> lock(m_queueMutex);
+                m_pendingBytes -= written;
+            }
+            written = 0;
+            m_queueChanged.notify_all();
+        };
         try {
             for (ParsedRecord& record : taken) {
                 if (m_stopStoring)
@@ -335,6 +382,13 @@ void AndroidLoadSMSThread::storeStageLoop()
                 m_stored.date_delivered = record.date;
                 m_stored.is_from_me = record.isFromMe;
                 m_writer->write(m_stored);
+                written += record.bytes;
+                if (written >= releaseStep) {
+                    // Large texts are let go of before the budget they held is given back.
+                    m_stored.text.clear();
+                    m_stored.subject.clear();
+                    release();
+                }
             }
         } catch (...) {
             std::lock_guard<std::mutex> lock(m_queueMutex);
@@ -343,21 +397,35 @@ void AndroidLoadSMSThread::storeStageLoop()
             return;
         }
         taken.clear();
+        release();
     }
 }
 
 void AndroidLoadSMSThread::enqueue(ParsedRecord&& record)
 {
-    // Enough to keep the store stage busy while the next batch arrives, little enough to bound memory.
-    constexpr size_t maxQueued = 4096;
     // The store stage is woken for runs of records, not for each one.
     constexpr size_t wakeEvery = 64;
+    record.bytes = qint64(sizeof record)
+        + qint64(sizeof(QChar))
+            * (record.contactName.size() + record.text.size() + record.subject.size() + record.guid.size());
     size_t queued = 0;
     {
         std::unique_lock<std::mutex> lock(m_queueMutex);
-        m_queueChanged.wait(lock, [this] { return m_queue.size() < maxQueued || m_storeError; });
+        // A record larger than the whole budget still goes, alone.
+        const auto hasRoom = [this, &record] {
+            return m_storeError
+                || (m_queue.size() < maxQueued
+                    && (m_pendingBytes == 0 || m_pendingBytes + record.bytes <= m_queueBudget));
+        };
+        if (!hasRoom()) {
+            // The store stage may sleep until the end of the batch: what is queued must go now.
+            m_queueChanged.notify_all();
+            m_queueChanged.wait(lock, hasRoom);
+        }
         if (m_storeError)
             std::rethrow_exception(m_storeError);
+        m_pendingBytes += record.bytes;
+        peakQueuedBytes = std::max(peakQueuedBytes, m_pendingBytes);
         m_queue.push_back(std::move(record));
         queued = m_queue.size();
     }
@@ -426,16 +494,17 @@ void AndroidLoadSMSThread::closeChannel()
     m_channel.reset();
 }
 
-void AndroidLoadSMSThread::dropLoad(const QDir& cacheFolder)
+void AndroidLoadSMSThread::dropLoad()
 {
-    // The writer goes without end: its transaction is rolled back and the staging file is removed
-    // with its folder, so nothing of this load remains and the previous cache stays as it was.
+    // The writer goes without end: its transaction is rolled back and the staging folder is removed
+    // with it, so nothing of this load remains and the previous cache stays as it was.
     stopStoreStage();
     m_writer.reset();
     closeChannel();
     m_byEncodedAddress.clear();
     m_byAddress.clear();
-    const QString staging = cacheFolder.filePath(stagingFolderName());
-    if (QFileInfo::exists(staging) && !QDir(staging).removeRecursively())
-        qWarning() << "AndroidLoadSMSThread: can not remove" << staging;
+    if (m_staging && !m_staging->remove())
+        qWarning() << "AndroidLoadSMSThread: can not remove" << m_staging->path();
+    m_staging.reset();
+    m_cacheLock.reset();
 }

@@ -18,13 +18,17 @@
 #include <mutex>
 #include <thread>
 
+class DeviceCacheLock;
 class ExportMessagesDb;
 class ProgressReceiver;
 class QTcpSocket;
+class QTemporaryDir;
 
 // Loads every text message of a phone over a "backup2" channel into the device's cache database.
-// The load is written into a staging database inside the cache folder and replaces the cache only
-// once it has been committed, so a failed or cancelled load leaves the previous cache as it was.
+// The load is written into a staging database of its own inside the cache folder and replaces the
+// cache only once it has been committed, so a failed or cancelled load leaves the previous cache as
+// it was. The cache's lock is held from start to end: a second load or a transfer to the phone of
+// the same device waits for it a short time, then gives up with a message.
 class AndroidLoadSMSThread : public QThread
 {
     Q_OBJECT
@@ -39,8 +43,16 @@ public:
     // "$sms:" records received so far.
     int loaded = 0;
 
-    // Folder inside the cache folder that holds a load until it has been committed.
-    static QString stagingFolderName();
+    // Start of the names of the folders inside the cache folder that hold a load until it has been
+    // committed; each load makes one of its own.
+    static QString stagingFolderPrefix();
+
+    // Parsed records waiting for the store stage are held to this many bytes (and 4096 records), so
+    // memory stays bounded whatever the size of the phone's records.
+    static constexpr qint64 defaultQueueBudget = qint64(256) << 20;
+    void setQueueBudget(qint64 bytes) { m_queueBudget = bytes; }
+    // The most bytes of parsed records that waited for the store stage at one time during the last run.
+    qint64 peakQueuedBytes = 0;
 
     // The correspondent and the one-to-one SMS conversation that a loaded message from this
     // normalised address belongs to.
@@ -70,16 +82,22 @@ private:
         QString guid;
         int date = 0;
         int isFromMe = 0;
+        qint64 bytes = 0; // what it holds, for the queue's budget
     };
 
     void load(const QDir& cacheFolder);
+    // Takes the cache's lock and removes what loads cut short by a crash left in the cache folder.
+    void prepareCacheFolder(const QDir& cacheFolder, const QString& cachePath);
+    // Answers the phone's "$bye:"; the load is complete by then, so a phone that has already gone is
+    // only logged.
+    void answerBye();
     void readBatch();
     void parseRecord(QStringView payload);
     // Waits until the channel has data, checking the cancel flag while the phone is silent.
     void waitForData();
     Correspondent& correspondentFor(QStringView encodedAddress);
     void closeChannel();
-    void dropLoad(const QDir& cacheFolder);
+    void dropLoad();
 
     // The store stage: a second thread writes the parsed records through the cache writer while this
     // one reads and parses the channel, so that the phone's lines and SQLite's work overlap.
@@ -96,6 +114,8 @@ private:
     const AndroidDevice& m_device;
     ProgressReceiver* m_progress;
     std::unique_ptr<QTcpSocket> m_channel;
+    std::unique_ptr<DeviceCacheLock> m_cacheLock;
+    std::unique_ptr<QTemporaryDir> m_staging;
     std::unique_ptr<ExportMessagesDb> m_writer;
 
     CountryInfo m_country;
@@ -108,6 +128,9 @@ private:
     std::mutex m_queueMutex;
     std::condition_variable m_queueChanged;
     std::deque<ParsedRecord> m_queue;
+    qint64 m_queueBudget = defaultQueueBudget;
+    // Bytes of the records queued or being written by the store stage.
+    qint64 m_pendingBytes = 0;
     bool m_inputDone = false;
     std::atomic<bool> m_stopStoring { false };
     std::exception_ptr m_storeError;

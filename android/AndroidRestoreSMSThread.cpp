@@ -3,6 +3,7 @@
 #include "android/AndroidRestoreSMSThread.h"
 
 #include "android/ChannelProtocol.h"
+#include "android/DeviceCacheLock.h"
 #include "android/LineProtocol.h"
 #include "app/TaskReporting.h"
 #include "message/MessageText.h"
@@ -17,6 +18,9 @@
 using namespace simpleprotocol;
 
 namespace {
+
+// How long a cancelled transfer still waits for the phone to acknowledge a batch it has received whole.
+constexpr int lastAnswerAfterCancelMs = 700;
 
 void disposeChannel(QTcpSocket*& channel)
 {
@@ -65,8 +69,13 @@ QByteArray AndroidRestoreSMSThread::smsLine(const _MsgMessage& message)
 
 void AndroidRestoreSMSThread::run()
 {
+    const TaskCancelScope cancelScope(m_progress);
     QTcpSocket* channel = nullptr;
+    // A load of the same phone replaces the cache database: the acknowledged batches must not be
+    // written into the file it is about to replace.
+    DeviceCacheLock cacheLock(m_device.cacheDir());
     try {
+        cacheLock.acquire(m_progress);
         const int sent = transfer(channel);
         QString text = tr("IDS_SUC_RESTORE_%1_SMS_TO_ANDROID").arg(sent);
         if (m_skipped != 0)
@@ -152,7 +161,19 @@ void AndroidRestoreSMSThread::sendBatch(QTcpSocket* channel, int& sent)
     writeCommand(channel, channelprotocol::endCommand);
     // While the phone stores this batch, the one it acknowledged before goes into the cache.
     cacheAcknowledged();
-    expectCommand(channel, channelprotocol::batchCommand);
+    try {
+        expectCommand(channel, channelprotocol::batchCommand);
+    } catch (const TaskCancelled&) {
+        // The phone has the whole batch and is storing it. Its answer, when it comes soon, lets the
+        // batch go into the cache, so that the next transfer does not send those messages again.
+        const TaskCancelScope lastAnswer(nullptr);
+        try {
+            expectCommand(channel, channelprotocol::batchCommand, lastAnswerAfterCancelMs);
+            m_acknowledged = std::move(batch);
+        } catch (const std::exception&) {
+        }
+        throw;
+    }
     m_acknowledged = std::move(batch);
 }
 

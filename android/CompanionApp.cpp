@@ -30,9 +30,11 @@ QString tooOldText()
 void readGreeting(AndroidDevice& device, QTcpSocket*& socket)
 {
     const int port = simpleprotocol::choosePort();
-    socket = device.openChannel(channelprotocol::channelUrl(channelprotocol::deviceChannel, port), 10000);
-    // The greeting is the payload after the "$hello:" command word.
-    const QString description = simpleprotocol::readCommand(socket, -1).mid(channelprotocol::helloCommand.size());
+    socket = device.openChannel(channelprotocol::channelUrl(channelprotocol::deviceChannel, port), channelTimeoutMs);
+    // The greeting is the payload after the "$hello:" command word. The companion sends it right
+    // after "$ready:", so a phone that stays silent has failed.
+    const QString description
+        = simpleprotocol::readCommand(socket, channelTimeoutMs).mid(channelprotocol::helloCommand.size());
     simpleprotocol::writeCommand(socket, channelprotocol::byeCommand, QString(), true, -1);
     socket->disconnectFromHost();
     socket->deleteLater();

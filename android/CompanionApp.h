@@ -12,6 +12,8 @@ class QTcpSocket;
 namespace companionapp {
 
 inline constexpr int lowestAcceptedVersion = 10;
+// How long opening the greeting channel may take, and then how long the greeting may take.
+inline constexpr int channelTimeoutMs = 10000;
 
 QString packageName();
 // The path of the companion package among the resources.

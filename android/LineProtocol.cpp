@@ -1,11 +1,16 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "android/ChannelProtocol.h"
 #include "android/LineProtocol.h"
 
+#include "android/ChannelProtocol.h"
+#include "app/TaskReporting.h"
+
 #include <QAbstractSocket>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QIODevice>
 #include <QTime>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -21,6 +26,29 @@ QString errorText(QIODevice* device)
     return device->errorString();
 }
 
+// Runs wait(ms) in slices of at most cancelSliceMs until it succeeds, the time is up or the
+// connection fails, looking at the cancel flag before each slice. A socket that merely timed out is
+// still connected; anything else ends the wait at once. Devices other than sockets cannot tell a
+// time-out from a failure and are waited for in one piece.
+template <typename Wait> bool waitInSlices(QIODevice* device, int timeoutMs, Wait wait)
+{
+    throwIfTaskCancelled();
+    auto* socket = qobject_cast<QAbstractSocket*>(device);
+    if (!socket)
+        return wait(timeoutMs);
+    const QDeadlineTimer deadline(timeoutMs); // -1: never expires
+    for (;;) {
+        const qint64 remaining = deadline.remainingTime();
+        const int slice = remaining < 0 ? cancelSliceMs : static_cast<int>(std::min<qint64>(remaining, cancelSliceMs));
+        if (wait(slice))
+            return true;
+        if (socket->error() != QAbstractSocket::SocketTimeoutError || socket->state() != QAbstractSocket::ConnectedState
+            || deadline.hasExpired())
+            return false;
+        throwIfTaskCancelled();
+    }
+}
+
 } // namespace
 
 SocketDataTransferException::SocketDataTransferException(const QString& message)
@@ -31,6 +59,48 @@ SocketDataTransferException::SocketDataTransferException(const QString& message)
 RemoteException::RemoteException(const QString& message)
     : std::runtime_error(message.toStdString())
 {
+}
+
+bool waitForReadable(QIODevice* device, int timeoutMs)
+{
+    return waitInSlices(device, timeoutMs, [device](int ms) { return device->waitForReadyRead(ms); });
+}
+
+bool waitForWritten(QIODevice* device, int timeoutMs)
+{
+    return waitInSlices(device, timeoutMs, [device](int ms) { return device->waitForBytesWritten(ms); });
+}
+
+bool connectSocket(QAbstractSocket* socket, const QString& host, quint16 port, int timeoutMs)
+{
+    throwIfTaskCancelled();
+    // waitForConnected gives up the attempt when its time is up, so it cannot be waited for in
+    // slices; the connection is followed in a local event loop instead, woken to look at the flag.
+    socket->connectToHost(host, port, QIODevice::ReadWrite);
+    const QDeadlineTimer deadline(timeoutMs); // -1: never expires
+    const auto settled = [socket] {
+        return socket->state() == QAbstractSocket::ConnectedState
+            || socket->state() == QAbstractSocket::UnconnectedState;
+    };
+    if (!settled()) {
+        QEventLoop loop;
+        QTimer tick;
+        QObject::connect(socket, &QAbstractSocket::stateChanged, &loop, [&loop, &settled] {
+            if (settled())
+                loop.quit();
+        });
+        QObject::connect(&tick, &QTimer::timeout, &loop, [&loop, &deadline] {
+            if (taskCancelled() || deadline.hasExpired())
+                loop.quit();
+        });
+        tick.start(cancelSliceMs);
+        loop.exec();
+    }
+    if (socket->state() == QAbstractSocket::ConnectedState)
+        return true;
+    socket->abort();
+    throwIfTaskCancelled();
+    return false;
 }
 
 LocalException::LocalException(QIODevice* device, const QString& message)
@@ -66,7 +136,7 @@ QString readLine(QIODevice* device, int timeoutMs)
         }
         if (line.size() > maxLineLength)
             throw SocketDataTransferException(QStringLiteral("line too long."));
-        if (got == 0 && !device->waitForReadyRead(timeoutMs))
+        if (got == 0 && !waitForReadable(device, timeoutMs))
             throw SocketDataTransferException(errorText(device));
     }
 }
@@ -78,7 +148,7 @@ QString readCommand(QIODevice* device, int timeoutMs)
         throw SocketDataTransferException(QStringLiteral("Null command."));
     if (line.startsWith(channelprotocol::errorCommand)) {
         const QByteArray encoded = QStringView(line).mid(channelprotocol::errorCommand.size()).toLatin1();
-        throw RemoteException(QString::fromUtf8(QByteArray::fromBase64(encoded)));
+        throw RemoteException(shortenedText(QString::fromUtf8(QByteArray::fromBase64(encoded)), maxLoggedTextLength));
     }
     return line;
 }
@@ -87,7 +157,9 @@ QString expectCommand(QIODevice* device, const QString& prefix, int timeoutMs)
 {
     const QString line = readCommand(device, timeoutMs);
     if (!line.startsWith(prefix))
-        throw LocalException(device, QStringLiteral("invalid feedback [%1], must be [%2]").arg(line, prefix));
+        throw LocalException(device,
+            QStringLiteral("invalid feedback [%1], must be [%2]")
+                .arg(shortenedText(line, maxLoggedTextLength), prefix));
     return line;
 }
 
@@ -104,7 +176,7 @@ void writeAll(QIODevice* device, const QByteArray& bytes, bool flush, int timeou
             written += accepted;
             continue;
         }
-        if (!device->waitForBytesWritten(timeoutMs))
+        if (!waitForWritten(device, timeoutMs))
             throw SocketDataTransferException(errorText(device));
     }
     if (!flush)
@@ -114,7 +186,7 @@ void writeAll(QIODevice* device, const QByteArray& bytes, bool flush, int timeou
         // here so that a failure shows now rather than at some later read.
         socket->flush();
         while (socket->bytesToWrite() > 0) {
-            if (!socket->waitForBytesWritten(timeoutMs))
+            if (!waitForWritten(socket, timeoutMs))
                 throw SocketDataTransferException(errorText(device));
         }
         if (socket->state() != QAbstractSocket::ConnectedState)

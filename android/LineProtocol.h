@@ -7,6 +7,7 @@
 
 #include <stdexcept>
 
+class QAbstractSocket;
 class QIODevice;
 class QTime;
 
@@ -15,6 +16,11 @@ class QTime;
 // (Latin-1), so text beyond ASCII travels base64-encoded. Lines are written as UTF-8. A command
 // line is a command word such as "$sms:" followed by its payload. Time-outs are in milliseconds,
 // -1 meaning no limit.
+//
+// Every blocking wait on a channel (reading, writing, flushing, connecting) looks at the cancel flag
+// of the task running on this thread (TaskCancelScope in app/TaskReporting.h) at least every
+// cancelSliceMs and ends with TaskCancelled once it is set, whether the peer is silent or not. The
+// flag is looked at only while there is nothing to read, so reading buffered lines costs nothing.
 namespace simpleprotocol {
 
 // The connection failed: no data in time, a closed or broken socket, an incomplete write or flush,
@@ -43,6 +49,18 @@ public:
 // Longest line accepted, in bytes without the line feed; a longer one ends the read with
 // SocketDataTransferException instead of exhausting memory.
 inline constexpr qint64 maxLineLength = 64 * 1024 * 1024;
+
+// How long a blocking wait runs at most before it looks at the cancel flag again.
+inline constexpr int cancelSliceMs = 100;
+
+// Waits until the device has more data to read, or until its written data has gone out, up to
+// timeoutMs. False when the time is up or the connection failed (the device's errorString says
+// which). Throws TaskCancelled.
+bool waitForReadable(QIODevice* device, int timeoutMs);
+bool waitForWritten(QIODevice* device, int timeoutMs);
+// Connects the socket to host:port for reading and writing, waiting up to timeoutMs. False when it
+// is not connected in time (the socket is then closed). Throws TaskCancelled.
+bool connectSocket(QAbstractSocket* socket, const QString& host, quint16 port, int timeoutMs);
 
 QString readLine(QIODevice* device, int timeoutMs = -1);
 // A non-empty line; "$error:" from the peer raises RemoteException.

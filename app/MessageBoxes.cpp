@@ -3,13 +3,19 @@
 #include "app/MessageBoxes.h"
 
 #include "app/StyleSheet.h"
+#include "app/TaskReporting.h"
 #include "app/WinMovable.h"
 
 #include <QCoreApplication>
+#include <QtDebug>
 
 namespace {
 
 const QLatin1String supportAddress("support@quillbarrow.com");
+
+// An error box shows this much of an error text: a box laid out around megabytes of a phone's text
+// takes many seconds and freezes the window meanwhile.
+constexpr qsizetype maxShownErrorLength = 1024;
 
 struct Script
 {
@@ -66,12 +72,14 @@ QMessageBox::StandardButton showMessageBox(
 
 QString errorBoxText(const QString& error)
 {
-    return QStringLiteral("An Error Occurred. <br/><br/>%1<br/><br/> Or you can contact ").arg(error) + supportAddress
-        + QStringLiteral(" for help.");
+    return QStringLiteral("An Error Occurred. <br/><br/>%1<br/><br/> Or you can contact ")
+               .arg(shortenedText(error, maxShownErrorLength))
+        + supportAddress + QStringLiteral(" for help.");
 }
 
 void showErrorBox(const QString& text)
 {
+    qWarning().noquote() << "Error shown to the user:" << shortenedText(text, maxLoggedTextLength);
     showMessageBox(QMessageBox::Critical, errorBoxText(text), QMessageBox::Ok);
 }
 

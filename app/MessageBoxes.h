@@ -12,6 +12,7 @@
 // Returns the standard button pressed.
 QMessageBox::StandardButton showMessageBox(
     QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons);
+// Also writes the error text to the log.
 void showErrorBox(const QString& text);
 void showInfoBox(const QString& text);
 void showWarningBox(const QString& text);
@@ -22,7 +23,8 @@ bool askYesNo(const QString& text);
 std::unique_ptr<QMessageBox> createMessageBox(
     QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons);
 
-// The rich text of the error box around an error text; the error text's own markup is kept.
+// The rich text of the error box around an error text; the error text's own markup is kept. A long
+// error text is cut after its first kilobyte, with a mark that says so.
 QString errorBoxText(const QString& error);
 
 // Scripting for tests, so that no test blocks on a modal box. While scripted, or while answers are

@@ -43,6 +43,34 @@ void throwIfCancelled(ProgressReceiver* receiver)
         throw TaskCancelled();
 }
 
+namespace {
+
+thread_local const std::atomic<bool>* currentCancelFlag = nullptr;
+
+} // namespace
+
+TaskCancelScope::TaskCancelScope(ProgressReceiver* receiver)
+    : m_previous(currentCancelFlag)
+{
+    currentCancelFlag = receiver ? &receiver->cancelled : nullptr;
+}
+
+TaskCancelScope::~TaskCancelScope()
+{
+    currentCancelFlag = m_previous;
+}
+
+bool taskCancelled()
+{
+    return currentCancelFlag && currentCancelFlag->load();
+}
+
+void throwIfTaskCancelled()
+{
+    if (taskCancelled())
+        throw TaskCancelled();
+}
+
 int percentOf(qint64 done, qint64 total)
 {
     if (total <= 0)
@@ -53,4 +81,11 @@ int percentOf(qint64 done, qint64 total)
 QString exceptionText(const std::exception& error)
 {
     return QString::fromUtf8(error.what());
+}
+
+QString shortenedText(const QString& text, qsizetype maxLength)
+{
+    if (text.size() <= maxLength)
+        return text;
+    return text.left(maxLength) + QStringLiteral(" [... %1 more characters cut]").arg(text.size() - maxLength);
 }

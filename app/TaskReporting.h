@@ -48,9 +48,38 @@ struct TaskCancelled
 // Throws TaskCancelled when the user has cancelled.
 void throwIfCancelled(ProgressReceiver* receiver);
 
+// Makes the receiver's cancel flag the one that blocking waits on this thread look at (see
+// throwIfTaskCancelled), for as long as the scope lives. Each worker's run() opens one first thing,
+// so that waits deep inside the line protocol end on Cancel without a parameter in every call.
+// A null receiver lets the waits of the scope run to their own time limits, for a last answer that
+// is still worth having after a cancel.
+class TaskCancelScope
+{
+public:
+    explicit TaskCancelScope(ProgressReceiver* receiver);
+    ~TaskCancelScope();
+    TaskCancelScope(const TaskCancelScope&) = delete;
+    TaskCancelScope& operator=(const TaskCancelScope&) = delete;
+
+private:
+    const std::atomic<bool>* m_previous;
+};
+
+// True when the task running on this thread has been cancelled; false outside any TaskCancelScope.
+bool taskCancelled();
+// Throws TaskCancelled when the task running on this thread has been cancelled.
+void throwIfTaskCancelled();
+
 // Percentage of done in total, truncated toward zero, computed in floating point.
 // A negative or zero total gives a negative value (the bar then stays where it is).
 int percentOf(qint64 done, qint64 total);
 
 // Text of a caught exception as shown to the user.
 QString exceptionText(const std::exception& error);
+
+// Longest text from a phone that an error message carries (and the log keeps).
+inline constexpr qsizetype maxLoggedTextLength = 64 * 1024;
+
+// The first maxLength characters of text followed by a mark that says how much was cut; text
+// itself when it is not longer. Keeps a phone's endless text out of boxes and logs.
+QString shortenedText(const QString& text, qsizetype maxLength);

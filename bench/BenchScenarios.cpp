@@ -6,6 +6,7 @@
 #include "bench/OpsScenarios.h"
 #include "bench/RawWriteLoop.h"
 #include "bench/SendScenario.h"
+#include "bench/ShowScenario.h"
 #include "bench/SyntheticRecords.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
@@ -121,11 +122,12 @@ const QList<BenchScenario>& benchScenarios()
         { "delete", StoreNeed::Filled, StoreEffect::Empties, &runDelete },
         { "load", StoreNeed::None, StoreEffect::Keeps, &runLoadScenario },
         { "send", StoreNeed::None, StoreEffect::Keeps, &runSend },
+        { "show", StoreNeed::Filled, StoreEffect::Keeps, &runShowScenario, true },
         { "backup", StoreNeed::Filled, StoreEffect::Keeps, &runBackupScenario },
         { "export-txt", StoreNeed::Filled, StoreEffect::Keeps, &runExportTxtScenario },
         { "export-csv", StoreNeed::Filled, StoreEffect::Keeps, &runExportCsvScenario },
         { "export-html", StoreNeed::Filled, StoreEffect::Keeps, &runExportHtmlScenario },
-        { "export-pdf", StoreNeed::Filled, StoreEffect::Keeps, &runExportPdfScenario },
+        { "export-pdf", StoreNeed::Filled, StoreEffect::Keeps, &runExportPdfScenario, true },
     };
     return scenarios;
 }

@@ -40,6 +40,8 @@ struct BenchScenario
     StoreNeed need;
     StoreEffect effect;
     ScenarioResult (*run)(const BenchContext& context);
+    // Runs in a widget application on the offscreen platform.
+    bool needsWidgets = false;
 };
 
 // Every scenario in the order they run; new scenarios are new rows.

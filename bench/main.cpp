@@ -3,8 +3,8 @@
 #include "bench/BenchScenarios.h"
 #include "bench/PeakMemory.h"
 
+#include <QApplication>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <memory>
 
 // Each scenario runs in a child process of this program, started with this switch, so that the
 // peak resident set it reports is its own.
@@ -78,15 +79,29 @@ bool startChild(const QString& name, const BenchContext& context, bool quiet)
     return child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
 }
 
+// A child running a scenario that shows widgets gets a widget application on the offscreen
+// platform (unless a platform is chosen); every other run needs only the core application.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv)
+{
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (QLatin1String(argv[i]) != childSwitch)
+            continue;
+        const BenchScenario* scenario = findBenchScenario(QString::fromLocal8Bit(argv[i + 1]));
+        if (scenario && scenario->needsWidgets) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            return std::make_unique<QApplication>(argc, argv);
+        }
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    // The PDF export lays out text, which needs a GUI application; no display is needed.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    const QStringList arguments = app.arguments().mid(1);
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
 
     BenchContext context;
     context.messageCount = defaultMessageCount;

@@ -4,7 +4,6 @@
 
 #include <QString>
 
-// Message text made safe for rich text and HTML files: "&", "<" and ">" become entities and every
-// line feed, with or without a carriage return before it, becomes "<br/>". Quotes stay as they are.
-// The conversation view and the HTML export both show text this way.
+// Plain text made safe for a rich-text cell: "&", "<" and ">" become entities and every line feed
+// (with an optional carriage return before it) becomes "<br/>". Quotes are left as they are.
 QString escapeMessageHtml(const QString& text);

@@ -4,6 +4,8 @@
 
 #include <QDebug>
 
+#include <sqlite3.h>
+
 AbsDb::~AbsDb() = default;
 
 void AbsDb::beginTransaction()
@@ -26,10 +28,25 @@ void AbsDb::endTransaction(bool commit)
     open();
     // The flag is cleared first: a failed commit must not leave a later endTransaction retrying it.
     m_inTransaction = false;
-    if (commit)
+    if (!commit) {
+        // SQLite may already have rolled back on its own after an I/O or full-disk error.
+        if (!sqlite3_get_autocommit(rawHandle()))
+            rollbackTran();
+        return;
+    }
+    try {
         commitTran();
-    else
-        rollbackTran();
+    } catch (...) {
+        // A refused COMMIT ("database is locked" while another connection still reads) leaves the
+        // transaction open and its lock held: the next beginTransaction would fail and other
+        // connections would stay blocked. What the transaction wrote is given up.
+        if (isOpen() && !sqlite3_get_autocommit(rawHandle())) {
+            QString error;
+            if (exec(QStringLiteral("ROLLBACK"), error) != 0)
+                qWarning() << "AbsDb: rollback after a failed commit failed." << error;
+        }
+        throw;
+    }
 }
 
 qint64 AbsDb::insertRow(const Sqlite3Row& row, const QString& table)

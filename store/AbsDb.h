@@ -15,7 +15,8 @@ public:
     virtual void open() = 0;
 
     void beginTransaction();
-    // Commits or rolls back the transaction begun by beginTransaction; nothing when none is open.
+    // Commits or rolls back the transaction begun by beginTransaction; nothing when none is open. A
+    // commit that fails rolls the transaction back before the error is thrown.
     void endTransaction(bool commit);
     bool inTransaction() const { return m_inTransaction; }
 

@@ -66,6 +66,18 @@ void copyAttachmentFile(const QDir& fileRelay, const _MsgAttachment& attachment)
     const QFileInfo targetInfo(target);
     if (targetInfo.exists() || targetInfo.isSymLink())
         return;
+    // A folder on the way that is a symbolic link or junction would carry the copy out of the store.
+    QString folder = fileRelay.path();
+    const QStringList parts = relative.split(QLatin1Char('/'));
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
+        folder += QLatin1Char('/') + parts[i];
+        const QFileInfo folderInfo(folder);
+        if (folderInfo.isSymLink() || folderInfo.isJunction()) {
+            qWarning() << "ExportMessagesDb: not copying attachment" << attachment.sourcePath << "through the link"
+                       << folder;
+            return;
+        }
+    }
     if (!QDir().mkpath(targetInfo.absolutePath()) || !QFile::copy(attachment.sourcePath, target))
         qWarning() << "ExportMessagesDb: can not copy attachment" << attachment.sourcePath << "to" << target;
 }

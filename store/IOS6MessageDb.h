@@ -25,8 +25,12 @@ public:
     IOS6MessageDb(const QDir& folder, const QString& mcc, bool upgrade);
     ~IOS6MessageDb() override;
 
+    // Opens the file, creating it when missing. An existing file that cannot be written (the file or
+    // its folder) is opened for reading only and not upgraded.
     void open() override;
     int version() const override { return 6; }
+    // Whether the open file is read without being written; false while closed.
+    bool isReadOnly() const { return isOpen() && m_readOnly; }
 
     void chats(_MsgCollection& collection) override;
     void messages(_MsgCollection& collection, qint64 chatRowId) override;
@@ -85,8 +89,13 @@ public:
     IOSContactsMemDb& contacts() { return m_contacts; }
 
 private:
+    void openExisting(const QString& path);
+    void openReadOnly(const QString& path);
+    void requireMessageTables(const QString& path);
     void createSchema();
     void upgradeSchema();
+    void narrowMessageCleanUp();
+    void indexHandleJoins();
     void registerFunctions();
     void readTableSql();
     void storeNewestDate(qint64 chatRowId, int date);
@@ -107,4 +116,5 @@ private:
     QMap<QString, QString> m_tableSql;
     QString m_relativeDbPath;
     bool m_upgrade;
+    bool m_readOnly = false;
 };

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
+#include "store/MessageColumns.h"
 #include "store/MsgCollection.h"
 
 #include <QHash>
@@ -23,18 +24,8 @@ struct ColumnTests
     bool chatGroupId = false;
     bool handleContactName = false;
     bool handleContactPhoto = false;
-    bool messageAudio = false;
-    bool messagePlayed = false;
-    bool messageDatePlayed = false;
-    bool messageItemTypeColumn = false;
-    bool messageGroupActionType = false;
-    bool messageShareStatus = false;
-    bool messageShareDirection = false;
-    bool messageExpirable = false;
-    bool messageExpireState = false;
-    bool messageActionType = false;
-    bool messageGroupTitle = false;
-    bool messageOtherHandle = false;
+    // Bit i set: the table has messageColumnTable[i]; always set for the columns every store has.
+    quint64 messageColumns = 0;
     bool messageLogicHash = false;
     bool attachmentUserInfo = false;
     bool attachmentTransferName = false;
@@ -175,62 +166,6 @@ template <typename Sink> void handleColumns(Sink& s, const ios6writing::ColumnTe
     s.opt(c.handleContactPhoto, "_photo", handle._photo);
 }
 
-template <typename Sink>
-void messageColumns(Sink& s, const ios6writing::ColumnTests& c, const _MsgMessage& m, qint64 handleRowId,
-    qint64 otherHandleRowId, const QString& hash)
-{
-    s.col("guid", m.guid);
-    s.col("text", m.text);
-    s.col("replace", m.replace);
-    s.opt(!m.service_center.isEmpty(), "service_center", m.service_center);
-    s.col("handle_id", handleRowId);
-    s.opt(!m.subject.isEmpty(), "subject", m.subject);
-    s.opt(!m.country.isEmpty(), "country", m.country);
-    s.opt(!m.attributedBody.isEmpty(), "attributedBody", m.attributedBody);
-    s.col("version", m.version);
-    s.col("type", m.type);
-    s.col("service", m.service);
-    s.col("account", m.account);
-    s.col("account_guid", m.account_guid);
-    s.col("error", m.error);
-    s.col("date", m.date);
-    s.col("date_read", m.date_read);
-    s.col("date_delivered", m.date_delivered);
-    s.col("is_delivered", m.is_delivered);
-    s.col("is_finished", m.is_finished);
-    s.col("is_emote", m.is_emote);
-    s.col("is_from_me", m.is_from_me);
-    s.col("is_empty", m.is_empty);
-    s.col("is_delayed", m.is_delayed);
-    s.col("is_auto_reply", m.is_auto_reply);
-    s.col("is_prepared", m.is_prepared);
-    s.col("is_read", m.is_read);
-    s.col("is_system_message", m.is_system_message);
-    s.col("is_sent", m.is_sent);
-    s.col("has_dd_results", m.has_dd_results);
-    s.col("is_service_message", m.is_service_message);
-    s.col("is_forward", m.is_forward);
-    s.col("was_downgraded", m.was_downgraded);
-    s.col("is_archive", m.is_archive);
-    s.col("cache_has_attachments", m.cache_has_attachments);
-    s.col("cache_roomnames", m.cache_roomnames);
-    s.col("was_data_detected", m.was_data_detected);
-    s.col("was_deduplicated", m.was_deduplicated);
-    s.opt(c.messageAudio, "is_audio_message", m.is_audio_message);
-    s.opt(c.messagePlayed, "is_played", m.is_played);
-    s.opt(c.messageDatePlayed, "date_played", m.date_played);
-    s.opt(c.messageItemTypeColumn, "item_type", m.item_type);
-    s.opt(c.messageOtherHandle && otherHandleRowId > 0, "other_handle", otherHandleRowId);
-    s.opt(c.messageGroupTitle && !m.group_title.isEmpty(), "group_title", m.group_title);
-    s.opt(c.messageGroupActionType, "group_action_type", m.group_action_type);
-    s.opt(c.messageShareStatus, "share_status", m.share_status);
-    s.opt(c.messageShareDirection, "share_direction", m.share_direction);
-    s.opt(c.messageExpirable, "is_expirable", m.is_expirable);
-    s.opt(c.messageExpireState, "expire_state", m.expire_state);
-    s.opt(c.messageActionType, "message_action_type", m.message_action_type);
-    s.opt(c.messageLogicHash, "logic_hash", hash);
-}
-
 template <typename Sink> void attachmentColumns(Sink& s, const ios6writing::ColumnTests& c, const _MsgAttachment& a)
 {
     s.col("guid", a.guid);
@@ -265,6 +200,88 @@ Sqlite3Sql insertStatement(QHash<quint64, QString>& texts, const char* table, Co
     return sql;
 }
 
+// Binds the value of one message column, or returns false when the row does not write it.
+bool bindMessageColumn(Sqlite3Sql& sql, const MessageColumn& column, const _MsgMessage& m, qint64 handleRowId,
+    qint64 otherHandleRowId, const QString& hash)
+{
+    const bool nonEmpty = column.write == MessageColumnWrite::NonEmpty;
+    const bool positive = column.write == MessageColumnWrite::Positive;
+    switch (column.source) {
+    case MessageColumnSource::HandleRowId:
+    case MessageColumnSource::OtherHandleRowId: {
+        const qint64 rowId = column.source == MessageColumnSource::HandleRowId ? handleRowId : otherHandleRowId;
+        if (positive && rowId <= 0)
+            return false;
+        sql.addInt64Param(rowId);
+        return true;
+    }
+    case MessageColumnSource::LogicHash:
+        sql.addTextParam(hash);
+        return true;
+    case MessageColumnSource::Field:
+        break;
+    }
+    switch (column.kind) {
+    case MessageColumnKind::Int:
+    case MessageColumnKind::Date: {
+        const int value = m.*column.intField;
+        if (positive && value <= 0)
+            return false;
+        sql.addIntParam(value);
+        return true;
+    }
+    case MessageColumnKind::Int64: {
+        const qint64 value = m.*column.int64Field;
+        if (positive && value <= 0)
+            return false;
+        sql.addInt64Param(value);
+        return true;
+    }
+    case MessageColumnKind::Text:
+    case MessageColumnKind::SharedText: {
+        const QString& value = m.*column.textField;
+        if (nonEmpty && value.isEmpty())
+            return false;
+        sql.addTextParam(value);
+        return true;
+    }
+    case MessageColumnKind::Blob: {
+        const QByteArray& value = m.*column.bytesField;
+        if (nonEmpty && value.isEmpty())
+            return false;
+        sql.addBlobParam(value);
+        return true;
+    }
+    }
+    return false;
+}
+
+// The insert of one message: the columns the table has and the row writes, with the statement text
+// cached per set of written columns.
+Sqlite3Sql messageInsert(QHash<quint64, QString>& texts, quint64 present, const _MsgMessage& m, qint64 handleRowId,
+    qint64 otherHandleRowId, const QString& hash)
+{
+    Sqlite3Sql sql { QString() };
+    sql.reserveParams(messageColumnCount);
+    quint64 written = 0;
+    for (int i = 0; i < messageColumnCount; ++i) {
+        const quint64 bit = quint64(1) << i;
+        if ((present & bit) && bindMessageColumn(sql, messageColumnTable[i], m, handleRowId, otherHandleRowId, hash))
+            written |= bit;
+    }
+    auto found = texts.constFind(written);
+    if (found == texts.constEnd()) {
+        InsertNames names;
+        for (int i = 0; i < messageColumnCount; ++i) {
+            if (written & (quint64(1) << i))
+                names.col(messageColumnTable[i].name, 0);
+        }
+        found = texts.insert(written, names.sql("message"));
+    }
+    sql.appendSql(found.value());
+    return sql;
+}
+
 } // namespace
 
 IOS6MessageDb::WriteCache& IOS6MessageDb::writeCache()
@@ -280,18 +297,11 @@ IOS6MessageDb::WriteCache& IOS6MessageDb::writeCache()
     cache->has.chatGroupId = chatHasColumn(QStringLiteral("group_id"));
     cache->has.handleContactName = handleHasContactName();
     cache->has.handleContactPhoto = handleHasContactPhoto();
-    cache->has.messageAudio = messageHasColumn(QStringLiteral("is_audio_message"));
-    cache->has.messagePlayed = messageHasColumn(QStringLiteral("is_played"));
-    cache->has.messageDatePlayed = messageHasColumn(QStringLiteral("date_played"));
-    cache->has.messageItemTypeColumn = messageHasColumn(QStringLiteral("item_type"));
-    cache->has.messageGroupActionType = messageHasColumn(QStringLiteral("group_action_type"));
-    cache->has.messageShareStatus = messageHasColumn(QStringLiteral("share_status"));
-    cache->has.messageShareDirection = messageHasColumn(QStringLiteral("share_direction"));
-    cache->has.messageExpirable = messageHasColumn(QStringLiteral("is_expirable"));
-    cache->has.messageExpireState = messageHasColumn(QStringLiteral("expire_state"));
-    cache->has.messageActionType = messageHasColumn(QStringLiteral("message_action_type"));
-    cache->has.messageGroupTitle = messageHasColumn(QStringLiteral("group_title"));
-    cache->has.messageOtherHandle = messageHasColumn(QStringLiteral("other_handle"));
+    for (int i = 0; i < messageColumnCount; ++i) {
+        const MessageColumn& column = messageColumnTable[i];
+        if (!column.addedAs || messageHasColumn(QLatin1String(column.name)))
+            cache->has.messageColumns |= quint64(1) << i;
+    }
     cache->has.messageLogicHash = messageHasColumn(QStringLiteral("logic_hash"));
     cache->has.attachmentUserInfo = attachmentHasColumn(QStringLiteral("user_info"));
     cache->has.attachmentTransferName = attachmentHasColumn(QStringLiteral("transfer_name"));
@@ -523,8 +533,8 @@ qint64 IOS6MessageDb::insertMessage(
     const _MsgMessage& message, qint64 handleRowId, qint64 otherHandleRowId, const QString& hash)
 {
     WriteCache& cache = writeCache();
-    const Sqlite3Sql sql = insertStatement(cache.messageInserts, "message",
-        [&](auto& sink) { messageColumns(sink, cache.has, message, handleRowId, otherHandleRowId, hash); });
+    const Sqlite3Sql sql
+        = messageInsert(cache.messageInserts, cache.has.messageColumns, message, handleRowId, otherHandleRowId, hash);
     executeThrow(sql);
     const qint64 messageRowId = lastInsertId();
     if (m_writerRun) {

@@ -69,9 +69,10 @@ void IOSContactsMemDb::open()
         return;
     const QString wal = addressBook + QStringLiteral("-wal");
     const qint64 sourceTime = modificationTime(QFileInfo::exists(wal) ? wal : addressBook);
-    if (modificationTime(lookupPath()) < sourceTime) {
+    const CountryInfo country = CountryLibDb(m_mcc).currentCountry();
+    if (modificationTime(lookupPath()) < sourceTime || !isBuiltFor(country)) {
         try {
-            rebuild();
+            rebuild(country);
         } catch (...) {
             // A half-built copy would look newer than the address book and never be rebuilt.
             try {
@@ -87,7 +88,20 @@ void IOSContactsMemDb::open()
     openThrow(lookupPath(), ReadOnly);
 }
 
-void IOSContactsMemDb::rebuild()
+bool IOSContactsMemDb::isBuiltFor(const CountryInfo& country) const
+{
+    try {
+        Sqlite3DB copy;
+        copy.openThrow(lookupPath(), ReadOnly);
+        Sqlite3Cursor built = copy.queryThrow("select country from built_for");
+        return built.moveNext() && built.getText(0) == country.sn;
+    } catch (const std::exception&) {
+        // Missing, unreadable, or made before the country was recorded.
+        return false;
+    }
+}
+
+void IOSContactsMemDb::rebuild(const CountryInfo& country)
 {
     qDebug().noquote() << QStringLiteral("rebuild IOSContactsMemDb.");
     const QString copy = lookupPath();
@@ -102,8 +116,8 @@ void IOSContactsMemDb::rebuild()
         throw std::runtime_error(QStringLiteral("create IOSContactsMemDb error. %1").arg(error).toUtf8().toStdString());
     }
 
-    CountryLibDb countries(m_mcc);
-    const CountryInfo country = countries.currentCountry();
+    executeThrow(Sqlite3Sql("CREATE TABLE built_for(country TEXT)"));
+    executeThrow(Sqlite3Sql("INSERT INTO built_for VALUES(?)").addTextParam(country.sn));
 
     Sqlite3DB source;
     source.openThrow(addressBookPath(), ReadWrite);

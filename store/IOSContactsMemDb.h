@@ -3,6 +3,7 @@
 #pragma once
 
 #include "store/AbsDb.h"
+#include "store/CountryLibDb.h"
 
 #include <QDir>
 
@@ -19,7 +20,9 @@ struct IOSContact
 };
 
 // Contact names and pictures of a database folder's address book, condensed into `ct-phone.db`
-// (rebuilt only when the address book changed). Stays closed when the folder has no address book.
+// (rebuilt only when the address book changed, or when it was built for another country: numbers are
+// normalised for the country, so a number found under one may be missing under another). Stays closed when the folder
+// has no address book.
 class IOSContactsMemDb : public AbsDb
 {
 public:
@@ -35,7 +38,8 @@ public:
     QString lookupPath() const;
 
 private:
-    void rebuild();
+    bool isBuiltFor(const CountryInfo& country) const;
+    void rebuild(const CountryInfo& country);
 
     QDir m_folder;
     QString m_mcc;

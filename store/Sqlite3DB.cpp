@@ -37,8 +37,6 @@ using sqlite3detail::CachedStatement;
 
 namespace {
 
-constexpr int busyTimeoutMs = 5000;
-
 QString errorText(sqlite3* db, int code)
 {
     if (db)

@@ -149,6 +149,8 @@ class Sqlite3DB
 public:
     // SQLite open flags as used by the callers: read-only, read-write, read-write with creation.
     enum OpenFlag { ReadOnly = 1, ReadWrite = 2, ReadWriteCreate = 6 };
+    // How long a statement waits for another connection's lock before it fails with "database is locked".
+    static constexpr int busyTimeoutMs = 5000;
 
     Sqlite3DB();
     virtual ~Sqlite3DB();

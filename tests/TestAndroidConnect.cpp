@@ -13,7 +13,9 @@
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTranslator>
 
 #include <memory>
@@ -87,7 +89,9 @@ private slots:
     void wifiServiceUnreachable();
 
 private:
-    Outcome connectUsb(const QStringList& simulatorArguments, int cancelAfterUpdates = -1);
+    // With a release file the phone's package listing waits until the test has cancelled.
+    Outcome connectUsb(
+        const QStringList& simulatorArguments, int cancelAfterUpdates = -1, const QString& releaseFile = QString());
     Outcome connectWifi(const QStringList& simulatorArguments);
 
     std::unique_ptr<AdbTestServer> m_adb;
@@ -112,7 +116,8 @@ void TestAndroidConnect::init()
     QFile::remove(installedPackageFile());
 }
 
-Outcome TestAndroidConnect::connectUsb(const QStringList& simulatorArguments, int cancelAfterUpdates)
+Outcome TestAndroidConnect::connectUsb(
+    const QStringList& simulatorArguments, int cancelAfterUpdates, const QString& releaseFile)
 {
     PhoneSimulatorProcess phone;
     if (!phone.start(QStringList{QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
@@ -132,6 +137,16 @@ Outcome TestAndroidConnect::connectUsb(const QStringList& simulatorArguments, in
         progress.cancelled = true;
     AndroidConnectWithUSBThread thread(serial, &progress);
     thread.setInstallSettleMs(50);
+    QTimer release;
+    connect(&release, &QTimer::timeout, &progress, [&progress, &release, releaseFile] {
+        if (!progress.cancelled)
+            return;
+        QFile file(releaseFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        release.stop();
+    });
+    if (!releaseFile.isEmpty())
+        release.start(5);
     Outcome outcome = runToEnd(thread, progress);
     m_adb->disconnectDevice(serial);
     return outcome;
@@ -319,9 +334,17 @@ void TestAndroidConnect::usbCancel()
     QFETCH(QStringList, packages);
     QFETCH(int, cancelAfterUpdates);
 
-    // The first progress post comes before the package list is read, so cancelling on it stops the
-    // thread at its next check: before installing, or before the greeting.
-    const Outcome outcome = connectUsb(packages, cancelAfterUpdates);
+    // The first progress post comes before the package list is read, and the phone lists its
+    // packages only once the cancel is set, so the thread meets the cancel at its next check:
+    // before installing, or before the greeting.
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString releaseFile = folder.filePath(QStringLiteral("release"));
+    const Outcome outcome = connectUsb(packages
+            + QStringList { QStringLiteral("--hold-at"), QStringLiteral("packages"), QStringLiteral("--hold-file"),
+                releaseFile },
+        cancelAfterUpdates, releaseFile);
+    QVERIFY(QFile::exists(releaseFile));
     QCOMPARE(outcome.errors, QStringList());
     QCOMPARE(outcome.successes, QStringList());
     QVERIFY(!QFile::exists(installedPackageFile()));

@@ -1,6 +1,11 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidConnectWithWiFiThread.h"
 #include "android/AndroidLoadSMSThread.h"
+#include "android/AndroidRestoreSMSThread.h"
+#include "android/DeviceCacheLock.h"
+#include "android/SmsRecord.h"
+#include "app/DataFolders.h"
 #include "store/CountryLibDb.h"
 #include "store/ExportMessagesDb.h"
 #include "store/Sqlite3DB.h"
@@ -10,6 +15,7 @@
 #include "support/TestHome.h"
 #include "tools/common/SyntheticMessages.h"
 
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSet>
@@ -18,6 +24,7 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <limits>
 #include <memory>
 
 Q_DECLARE_METATYPE(QList<SimMessage>)
@@ -25,6 +32,10 @@ Q_DECLARE_METATYPE(QList<SimMessage>)
 namespace {
 
 const QString ukCountryCode = QStringLiteral("234");
+const QString cacheBusy = QStringLiteral(
+    "The messages of this phone are being loaded or sent by another task. Try again when it has finished.");
+constexpr int lastSecond = std::numeric_limits<qint32>::max();
+constexpr int firstSecond = std::numeric_limits<qint32>::min();
 
 SimMessage message(qint64 timeMs, int direction, const QString& address, const QString& body,
     const QString& contactName = QString(), const QString& subject = QString())
@@ -63,9 +74,55 @@ QString cachePath(const AndroidDevice& device)
     return device.cacheDir().filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
 }
 
-QString stagingPath(const AndroidDevice& device)
+// The staging folders of loads in the device's cache folder; none remains after a load has ended.
+QStringList stagingLeftovers(const AndroidDevice& device)
 {
-    return device.cacheDir().filePath(AndroidLoadSMSThread::stagingFolderName());
+    return device.cacheDir().entryList({ AndroidLoadSMSThread::stagingFolderPrefix() + QLatin1Char('*') },
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+QString cachesRoot()
+{
+    return dataRootDir().absoluteFilePath(QStringLiteral("android_cache"));
+}
+
+// Every file and folder below `top` outside the device caches, with its size and time of change.
+QStringList filesOutsideCaches(const QString& top)
+{
+    QStringList entries;
+    QDirIterator it(
+        top, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (path == cachesRoot() || path.startsWith(cachesRoot() + QLatin1Char('/')))
+            continue;
+        entries << QStringLiteral("%1 %2 %3")
+                       .arg(path)
+                       .arg(it.fileInfo().size())
+                       .arg(it.fileInfo().lastModified().toMSecsSinceEpoch());
+    }
+    entries.sort();
+    return entries;
+}
+
+// Files where a load would have written and removed if the imei chose its folder: a database and a
+// staging folder in the folder "android_cache/<imei>" names, when that lies inside the test's home.
+void plantWhereImeiPoints(const QString& imei)
+{
+    const QString home = QDir::cleanPath(useTemporaryHome());
+    const QString target = QDir::cleanPath(cachesRoot() + QLatin1Char('/') + imei);
+    if (target == cachesRoot() || !target.startsWith(home + QLatin1Char('/')))
+        return;
+    const QDir folder(target);
+    // A name too long for the file system can not hold anything either.
+    if (!QDir().mkpath(folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS"))))
+        return;
+    QVERIFY(QDir().mkpath(folder.filePath(QStringLiteral(".loading"))));
+    for (const char* name : { "file-relay/var/mobile/Library/SMS/sms.db", ".loading/keep" }) {
+        QFile file(folder.filePath(QLatin1String(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not the phone's");
+    }
 }
 
 // Opens a cache database read-only for checking; fails the test when it is missing.
@@ -102,11 +159,13 @@ QString storedMessageText(const StoredMessage& m)
 }
 
 // Runs a load to its end; cancelAfterMs cancels from the GUI thread after that time.
-LoadOutcome runLoad(const AndroidDevice& device, int cancelAfterUpdates = -1, int cancelAfterMs = -1)
+LoadOutcome runLoad(const AndroidDevice& device, int cancelAfterUpdates = -1, int cancelAfterMs = -1,
+    qint64 queueBudget = AndroidLoadSMSThread::defaultQueueBudget, qint64* peakQueuedBytes = nullptr)
 {
     RecordingProgress progress;
     progress.cancelAfterUpdates = cancelAfterUpdates;
     AndroidLoadSMSThread thread(device, &progress);
+    thread.setQueueBudget(queueBudget);
     if (cancelAfterMs >= 0)
         QTimer::singleShot(cancelAfterMs, &progress, [&progress] { progress.cancelled = true; });
     QElapsedTimer timer;
@@ -120,7 +179,25 @@ LoadOutcome runLoad(const AndroidDevice& device, int cancelAfterUpdates = -1, in
     outcome.errors = progress.errors;
     outcome.successes = progress.successes;
     outcome.updates = progress.updates;
+    if (peakQueuedBytes)
+        *peakQueuedBytes = thread.peakQueuedBytes;
     return outcome;
+}
+
+// The device as the phone on the WiFi service port describes itself in its greeting.
+AndroidDevice greetedDevice()
+{
+    RecordingProgress progress;
+    AndroidConnectWithWiFiThread thread(QStringLiteral("127.0.0.1"), &progress);
+    thread.start();
+    progress.waitForOutcome(&thread, 30000);
+    thread.wait();
+    QCoreApplication::processEvents();
+    if (progress.successes.isEmpty())
+        qWarning("greeting failed: %s", qUtf8Printable(progress.errors.join(QLatin1Char('\n'))));
+    AndroidDevice device = thread.device();
+    device.mmc = ukCountryCode;
+    return device;
 }
 
 AndroidDevice wifiDevice(const QString& imei, const QString& mmc = ukCountryCode)
@@ -155,6 +232,17 @@ private slots:
     void leftoversOfEarlierLoads();
     void generatedMessagesOverWifi();
     void generatedMessagesOverUsb();
+    void cacheFolderName_data();
+    void cacheFolderName();
+    void hostilePhone_data();
+    void hostilePhone();
+    void linkedCacheFolderIsNotFollowed();
+    void twoLoadsAtOnce_data();
+    void twoLoadsAtOnce();
+    void sendingWaitsForTheCacheLock();
+    void queueStaysWithinByteBudget();
+    void recordDates_data();
+    void recordDates();
 
 private:
     // Writes the messages into a message file (m_lastMessageFile) and starts a simulator on the WiFi
@@ -253,7 +341,7 @@ void TestAndroidLoad::edgeCases()
     QCOMPARE(countRows(*db, "handle"), qint64(handleRows));
     QCOMPARE(countRows(*db, "chat_message_join"), qint64(messageRows));
     QCOMPARE(countRows(*db, "chat_handle_join"), qint64(handleRows));
-    QVERIFY(!QFileInfo::exists(stagingPath(device)));
+    QCOMPARE(stagingLeftovers(device), QStringList());
 }
 
 void TestAndroidLoad::recordFields()
@@ -378,10 +466,10 @@ void TestAndroidLoad::failureKeepsPreviousCache_data()
     QTest::newRow("error instead of the count") << QStringList { QStringLiteral("--error-at"), QStringLiteral("count"),
         QStringLiteral("--error-text"), QStringLiteral("no permission") }
                                                 << -1 << QStringLiteral("no permission");
-    // The pause before each batch lets the cancel of the second batch's 20th record arrive in time.
-    QTest::newRow("cancel mid-batch") << QStringList { QStringLiteral("--batch-delay"), QStringLiteral("300") } << 121
-                                      << QString();
-    QTest::newRow("cancel at the start") << QStringList() << 1 << QString();
+    // The phone hangs before the end of its first batch, so it can never finish ahead of the cancel.
+    const QStringList hangBeforeEnd { QStringLiteral("--hold-at"), QStringLiteral("end") };
+    QTest::newRow("cancel mid-batch") << hangBeforeEnd << 21 << QString();
+    QTest::newRow("cancel at the start") << hangBeforeEnd << 1 << QString();
 }
 
 void TestAndroidLoad::failureKeepsPreviousCache()
@@ -424,21 +512,21 @@ void TestAndroidLoad::failureKeepsPreviousCache()
     QCOMPARE(after.size(), previous.size());
     for (qsizetype i = 0; i < after.size(); ++i)
         QCOMPARE(storedMessageText(after[i]), storedMessageText(previous[i]));
-    QVERIFY(!QFileInfo::exists(stagingPath(device)));
+    QCOMPARE(stagingLeftovers(device), QStringList());
 }
 
 void TestAndroidLoad::cancelWhilePhoneIsSilent()
 {
-    // The phone waits before every batch; a cancel must not wait for its next line.
+    // The phone hangs before its first batch; a cancel must not wait for its next line.
     PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(phone, generateMessages(20, 3), { QStringLiteral("--batch-delay"), QStringLiteral("6000") }));
+    QVERIFY(startPhone(phone, generateMessages(20, 3), { QStringLiteral("--hold-at"), QStringLiteral("batch") }));
     const AndroidDevice device = wifiDevice(QStringLiteral("silent"));
     const LoadOutcome outcome = runLoad(device, -1, 500);
     QCOMPARE(outcome.errors, QStringList());
     QCOMPARE(outcome.successes, QStringList());
     QVERIFY2(outcome.elapsedMs < 3000, qPrintable(QString::number(outcome.elapsedMs)));
     QVERIFY(!QFileInfo::exists(cachePath(device)));
-    QVERIFY(!QFileInfo::exists(stagingPath(device)));
+    QCOMPARE(stagingLeftovers(device), QStringList());
 }
 
 void TestAndroidLoad::cacheThatCannotBeReplaced()
@@ -455,7 +543,7 @@ void TestAndroidLoad::cacheThatCannotBeReplaced()
     QCOMPARE(outcome.errors, QStringList { QStringLiteral("can not overwrite %1.").arg(path) });
     QCOMPARE(outcome.successes, QStringList());
     QVERIFY(QFileInfo::exists(inside.fileName()));
-    QVERIFY(!QFileInfo::exists(stagingPath(device)));
+    QCOMPARE(stagingLeftovers(device), QStringList());
 }
 
 void TestAndroidLoad::leftoversOfEarlierLoads()
@@ -467,11 +555,20 @@ void TestAndroidLoad::leftoversOfEarlierLoads()
         QVERIFY(startPhone(phone, first, {}));
         QCOMPARE(runLoad(device).successes, QStringList { QString() });
     }
-    // A load cut short by a crash: its staging database holds a message, and the old cache has a journal.
-    const QString staged
-        = QDir(stagingPath(device)).filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
-    QVERIFY(QDir().mkpath(QFileInfo(staged).absolutePath()));
-    QVERIFY(QFile::copy(cachePath(device), staged));
+    // Loads cut short by a crash: staging databases that hold a message (from earlier versions and
+    // from this one), a staging name that is a link to a folder elsewhere, and a journal of the old cache.
+    for (const char* folder : { ".loading", ".loading-Zq81xT" }) {
+        const QString staged = device.cacheDir().filePath(
+            QLatin1String(folder) + QStringLiteral("/file-relay/var/mobile/Library/SMS/sms.db"));
+        QVERIFY(QDir().mkpath(QFileInfo(staged).absolutePath()));
+        QVERIFY(QFile::copy(cachePath(device), staged));
+    }
+    const QString elsewhere = m_files.filePath(QStringLiteral("linked-staging"));
+    QVERIFY(QDir().mkpath(elsewhere));
+    QFile kept(QDir(elsewhere).filePath(QStringLiteral("keep.txt")));
+    QVERIFY(kept.open(QIODevice::WriteOnly));
+    kept.close();
+    QVERIFY(QFile::link(elsewhere, device.cacheDir().filePath(QStringLiteral(".loading-link"))));
     QFile journal(cachePath(device) + QStringLiteral("-journal"));
     QVERIFY(journal.open(QIODevice::WriteOnly));
     journal.write(QByteArray(512, 'x'));
@@ -485,7 +582,8 @@ void TestAndroidLoad::leftoversOfEarlierLoads()
     QVERIFY2(outcome.errors.isEmpty(), qUtf8Printable(outcome.errors.join(QLatin1Char('\n'))));
     QCOMPARE(outcome.successes, QStringList { QString() });
     QVERIFY(!QFileInfo::exists(journal.fileName()));
-    QVERIFY(!QFileInfo::exists(stagingPath(device)));
+    QCOMPARE(stagingLeftovers(device), QStringList());
+    QVERIFY(QFileInfo::exists(kept.fileName()));
     auto db = openCache(device);
     const QList<StoredMessage> stored = storedMessages(*db);
     QCOMPARE(stored.size(), 1);
@@ -572,6 +670,319 @@ void TestAndroidLoad::generatedMessagesOverUsb()
     QVERIFY2(outcome.errors.isEmpty(), qUtf8Printable(outcome.errors.join(QLatin1Char('\n')) + phone.log()));
     QCOMPARE(outcome.successes, QStringList { QString() });
     compareWithMessageFile(device, file);
+}
+
+void TestAndroidLoad::cacheFolderName_data()
+{
+    QTest::addColumn<QString>("imei");
+    QTest::addColumn<bool>("kept");
+
+    QTest::newRow("IMEI") << QStringLiteral("359881030314356") << true;
+    QTest::newRow("MEID with letters") << QStringLiteral("A0000038AF8B2C") << true;
+    QTest::newRow("inner dot, dash and underscore") << QStringLiteral("sim-5f3a.2c_91") << true;
+    QTest::newRow("64 characters") << QString(64, QLatin1Char('7')) << true;
+    QTest::newRow("parent") << QStringLiteral("..") << false;
+    QTest::newRow("into local_databases") << QStringLiteral("../local_databases/MyBackup") << false;
+    QTest::newRow("absolute") << QStringLiteral("/etc") << false;
+    QTest::newRow("slash inside") << QStringLiteral("35988/1030314356") << false;
+    QTest::newRow("backslashes") << QStringLiteral("..\\..\\Windows") << false;
+    QTest::newRow("drive letter") << QStringLiteral("C:") << false;
+    QTest::newRow("drive path") << QStringLiteral("C:\\Users") << false;
+    QTest::newRow("empty") << QString() << false;
+    QTest::newRow("dot") << QStringLiteral(".") << false;
+    QTest::newRow("three dots") << QStringLiteral("...") << false;
+    QTest::newRow("hidden name") << QStringLiteral(".loading") << false;
+    QTest::newRow("trailing dot") << QStringLiteral("359881030314356.") << false;
+    QTest::newRow("65 characters") << QString(65, QLatin1Char('7')) << false;
+    QTest::newRow("300 bytes") << QString(300, QLatin1Char('7')) << false;
+    QTest::newRow("device name of Windows") << QStringLiteral("com1.txt") << false;
+    QTest::newRow("blank inside") << QStringLiteral("3598 8103") << false;
+    QTest::newRow("line break") << QStringLiteral("359881030314356\n") << false;
+    QTest::newRow("non-ASCII digits") << QStringLiteral("٣٥٩٨٨١") << false;
+}
+
+void TestAndroidLoad::cacheFolderName()
+{
+    QFETCH(QString, imei);
+    QFETCH(bool, kept);
+    // Different values never share a folder.
+    static QHash<QString, QString> imeiOfName;
+
+    const QString name = AndroidDevice::cacheFolderName(imei);
+    QCOMPARE(name == imei, kept);
+    QVERIFY2(kept || name.startsWith(QLatin1String("imei~")), qUtf8Printable(name));
+    QVERIFY(name.size() <= 64);
+    QCOMPARE(AndroidDevice::cacheFolderName(imei), name);
+    QCOMPARE(imeiOfName.value(name, imei), imei);
+    imeiOfName.insert(name, imei);
+
+    AndroidDevice device;
+    device.imei = imei;
+    const QFileInfo folder(device.cacheDir().absolutePath());
+    QVERIFY(folder.isDir());
+    QVERIFY(!folder.isSymLink());
+    QCOMPARE(folder.fileName(), name);
+    QCOMPARE(folder.absolutePath(), cachesRoot());
+}
+
+void TestAndroidLoad::hostilePhone_data()
+{
+    QTest::addColumn<QString>("imei");
+    QTest::addColumn<QList<SimMessage>>("messages");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("cacheLocked");
+    QTest::addColumn<QString>("error");
+    // Dates of the new cache in the phone's order; the previous cache stays when an error is expected.
+    QTest::addColumn<QList<int>>("dates");
+
+    const qint64 t = 1400000000000;
+    const int d = 421692800;
+    const QList<SimMessage> two { message(t, 0, QStringLiteral("+447700900123"), QStringLiteral("new 1")),
+        message(t + 1000, 1, QStringLiteral("+447700900456"), QStringLiteral("new 2")) };
+    const QList<SimMessage> three
+        = two + QList<SimMessage> { message(t + 2000, 0, QStringLiteral("+447700900789"), QStringLiteral("new 3")) };
+    const QString imei = QStringLiteral("359881030314356");
+
+    QTest::newRow("imei names a backup database") << QStringLiteral("../local_databases/MyBackup") << two
+                                                  << QStringList() << false << QString() << QList<int> { d, d + 1 };
+    QTest::newRow("imei climbs out of the data folder")
+        << QStringLiteral("../../../..") << two << QStringList() << false << QString() << QList<int> { d, d + 1 };
+    QTest::newRow("empty imei") << QString() << two << QStringList() << false << QString() << QList<int> { d, d + 1 };
+    QTest::newRow("imei of 300 bytes") << QString(300, QLatin1Char('9')) << two << QStringList() << false << QString()
+                                       << QList<int> { d, d + 1 };
+    QTest::newRow("phone resets after its bye") << imei << two << QStringList { QStringLiteral("--reset-after-bye") }
+                                                << false << QString() << QList<int> { d, d + 1 };
+    QTest::newRow("dates beyond the 32-bit range")
+        << imei
+        << QList<SimMessage> { message(4102444800000, 0, QStringLiteral("+447700900123"), QStringLiteral("in 2100")),
+               message(std::numeric_limits<qint64>::max(), 0, QStringLiteral("+447700900123"),
+                   QStringLiteral("at the end of 64 bits")),
+               message(-4102444800000, 1, QStringLiteral("+447700900123"), QStringLiteral("in 1840")), two[0] }
+        << QStringList() << false << QString() << QList<int> { lastSecond, lastSecond, firstSecond, d };
+    QTest::newRow("date that is not a number")
+        << imei << three << QStringList { QStringLiteral("--bad-date"), QStringLiteral("2") } << false << QString()
+        << QList<int> { d, d + 2 };
+    QTest::newRow("cache held by another load") << imei << two << QStringList() << true << cacheBusy << QList<int>();
+}
+
+void TestAndroidLoad::hostilePhone()
+{
+    QFETCH(QString, imei);
+    QFETCH(QList<SimMessage>, messages);
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, cacheLocked);
+    QFETCH(QString, error);
+    QFETCH(QList<int>, dates);
+
+    const QStringList greeting { QStringLiteral("--imei"), imei };
+    plantWhereImeiPoints(imei);
+    AndroidDevice device;
+    QList<StoredMessage> previous;
+    {
+        PhoneSimulatorProcess phone;
+        QVERIFY(startPhone(phone,
+            { message(1300000000000, 0, QStringLiteral("+447700900001"), QStringLiteral("earlier load")) }, greeting));
+        device = greetedDevice();
+        QCOMPARE(device.imei, imei);
+        QCOMPARE(runLoad(device).successes, QStringList { QString() });
+        auto db = openCache(device);
+        previous = storedMessages(*db);
+    }
+    QCOMPARE(previous.size(), 1);
+    const QStringList outside = filesOutsideCaches(useTemporaryHome());
+
+    PhoneSimulatorProcess phone;
+    QVERIFY(startPhone(phone, messages, arguments + greeting));
+    RecordingProgress otherTask;
+    std::unique_ptr<DeviceCacheLock> lock;
+    if (cacheLocked) {
+        lock = std::make_unique<DeviceCacheLock>(device.cacheDir());
+        lock->acquire(&otherTask);
+    }
+    const LoadOutcome outcome = runLoad(device);
+    lock.reset();
+
+    if (error.isEmpty()) {
+        QVERIFY2(outcome.errors.isEmpty(), qUtf8Printable(outcome.errors.join(QLatin1Char('\n')) + phone.log()));
+        QCOMPARE(outcome.successes, QStringList { QString() });
+    } else {
+        QCOMPARE(outcome.errors, QStringList { error });
+        QCOMPARE(outcome.successes, QStringList());
+    }
+    auto db = openCache(device);
+    const QList<StoredMessage> stored = storedMessages(*db);
+    if (error.isEmpty()) {
+        QList<int> storedDates;
+        for (const StoredMessage& m : stored)
+            storedDates << m.date;
+        QCOMPARE(storedDates, dates);
+    } else {
+        QCOMPARE(stored.size(), previous.size());
+        QCOMPARE(storedMessageText(stored.first()), storedMessageText(previous.first()));
+    }
+    QCOMPARE(filesOutsideCaches(useTemporaryHome()), outside);
+    QCOMPARE(QFileInfo(device.cacheDir().absolutePath()).absolutePath(), cachesRoot());
+    QCOMPARE(stagingLeftovers(device), QStringList());
+}
+
+void TestAndroidLoad::linkedCacheFolderIsNotFollowed()
+{
+    // The cache folder of a phone is a link to a folder elsewhere that looks like a cache with a
+    // load cut short; nothing there may be removed or replaced.
+    const QString elsewhere = m_files.filePath(QStringLiteral("linked-cache"));
+    const QString database = QDir(elsewhere).filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
+    const QString staged = QDir(elsewhere).filePath(QStringLiteral(".loading-Xy12ab/keep"));
+    for (const QString& path : { database, staged }) {
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not the phone's");
+    }
+    const QString imei = QStringLiteral("353000000000001");
+    QVERIFY(QDir().mkpath(cachesRoot()));
+    const QString link = QDir(cachesRoot()).filePath(imei);
+    QVERIFY(QFile::link(elsewhere, link));
+
+    PhoneSimulatorProcess phone;
+    QVERIFY(startPhone(phone, generateMessages(5, 4), {}));
+    const LoadOutcome outcome = runLoad(wifiDevice(imei));
+    QCOMPARE(outcome.successes, QStringList());
+    QCOMPARE(outcome.errors,
+        QStringList { QStringLiteral("%1 is a symbolic link; the cache is not replaced through it.").arg(link) });
+    for (const QString& path : { database, staged }) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("not the phone's"));
+    }
+    QCOMPARE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        (QStringList { QStringLiteral(".loading-Xy12ab"), QStringLiteral("file-relay") }));
+}
+
+void TestAndroidLoad::twoLoadsAtOnce_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("successes");
+
+    QTest::newRow("the second waits for the first") << QStringList() << 2;
+    // Three batches of 1.5 s: the first load holds the cache longer than the second waits for it.
+    QTest::newRow("the second gives up") << QStringList { QStringLiteral("--batch-delay"), QStringLiteral("1500") }
+                                         << 1;
+}
+
+void TestAndroidLoad::twoLoadsAtOnce()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, successes);
+
+    PhoneSimulatorProcess phone;
+    QVERIFY(startPhone(phone, generateMessages(300, 11),
+        arguments + QStringList { QStringLiteral("--batch-size"), QStringLiteral("100") }));
+    const AndroidDevice device = wifiDevice(QStringLiteral("together-%1").arg(QLatin1String(QTest::currentDataTag())));
+    RecordingProgress first;
+    RecordingProgress second;
+    AndroidLoadSMSThread firstLoad(device, &first);
+    AndroidLoadSMSThread secondLoad(device, &second);
+    firstLoad.start();
+    secondLoad.start();
+    first.waitForOutcome(&firstLoad, 120000);
+    second.waitForOutcome(&secondLoad, 120000);
+    firstLoad.wait();
+    secondLoad.wait();
+    QCoreApplication::processEvents();
+
+    QCOMPARE((first.successes + second.successes).size(), successes);
+    QCOMPARE(first.errors + second.errors, QStringList(2 - successes, cacheBusy));
+    compareWithMessageFile(device, m_lastMessageFile);
+    QCOMPARE(stagingLeftovers(device), QStringList());
+}
+
+void TestAndroidLoad::sendingWaitsForTheCacheLock()
+{
+    PhoneSimulatorProcess phone;
+    QVERIFY(startPhone(phone, {}, {}));
+    const AndroidDevice device = wifiDevice(QStringLiteral("sending"));
+    RecordingProgress loading;
+    DeviceCacheLock lock(device.cacheDir());
+    lock.acquire(&loading);
+
+    _MsgHandle handle;
+    handle.id = QStringLiteral("+447700900123");
+    _MsgMessage sms;
+    sms.handle = &handle;
+    sms.text = QStringLiteral("waits");
+    RecordingProgress progress;
+    AndroidRestoreSMSThread thread(device, { &sms }, &progress);
+    thread.start();
+    progress.waitForOutcome(&thread, 30000);
+    thread.wait();
+    QCoreApplication::processEvents();
+    QCOMPARE(progress.errors, QStringList { cacheBusy });
+    QCOMPARE(progress.successes, QStringList());
+    QCOMPARE(loadMessages(m_lastMessageFile).size(), 0);
+}
+
+void TestAndroidLoad::queueStaysWithinByteBudget()
+{
+    // Records of 1 MiB bodies (2 MiB as text) against a budget of 4 MiB: at most one waits at a time.
+    QList<SimMessage> large;
+    for (int i = 0; i < 24; ++i)
+        large << message(1400000000000 + i * 1000, 0, QStringLiteral("+447700900123"),
+            QString(1 << 20, QLatin1Char(static_cast<char>('a' + i))));
+    PhoneSimulatorProcess phone;
+    QVERIFY(startPhone(phone, large, { QStringLiteral("--batch-size"), QStringLiteral("8") }));
+    const AndroidDevice device = wifiDevice(QStringLiteral("large-records"));
+    const qint64 budget = qint64(4) << 20;
+    qint64 peak = 0;
+    const LoadOutcome outcome = runLoad(device, -1, -1, budget, &peak);
+    QCOMPARE(outcome.successes, QStringList { QString() });
+    QVERIFY2(peak >= qint64(2) << 20 && peak <= budget, qPrintable(QString::number(peak)));
+
+    auto db = openCache(device);
+    Sqlite3Cursor sizes = db->queryThrow(Sqlite3Sql("select count(*), sum(length(text)) from message"));
+    QVERIFY(sizes.moveNext());
+    QCOMPARE(sizes.getInt64(0), qint64(24));
+    QCOMPARE(sizes.getInt64(1), qint64(24) << 20);
+}
+
+void TestAndroidLoad::recordDates_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<int>("outcome");
+
+    const int exact = int(SmsRecord::DateOutcome::Exact);
+    const int clamped = int(SmsRecord::DateOutcome::Clamped);
+    const int notANumber = int(SmsRecord::DateOutcome::NotANumber);
+    const qint64 lastMs = (qint64(lastSecond) + 978307200) * 1000;
+    const qint64 firstMs = (qint64(firstSecond) + 978307200) * 1000;
+
+    QTest::newRow("2013-01-01") << QStringLiteral("1356998400000") << 378691200 << exact;
+    QTest::newRow("1970") << QStringLiteral("0") << -978307200 << exact;
+    QTest::newRow("last millisecond held") << QString::number(lastMs + 999) << lastSecond << exact;
+    QTest::newRow("one second later") << QString::number(lastMs + 1000) << lastSecond << clamped;
+    QTest::newRow("2100") << QStringLiteral("4102444800000") << lastSecond << clamped;
+    QTest::newRow("2^63-1") << QStringLiteral("9223372036854775807") << lastSecond << clamped;
+    QTest::newRow("beyond 64 bits") << QStringLiteral("92233720368547758070") << lastSecond << clamped;
+    QTest::newRow("first second held, truncated toward zero") << QString::number(firstMs - 999) << firstSecond << exact;
+    QTest::newRow("one second earlier") << QString::number(firstMs - 1000) << firstSecond << clamped;
+    QTest::newRow("-2^63") << QStringLiteral("-9223372036854775808") << firstSecond << clamped;
+    QTest::newRow("below 64 bits") << QStringLiteral("-92233720368547758080") << firstSecond << clamped;
+    QTest::newRow("empty") << QString() << 0 << notANumber;
+    QTest::newRow("words") << QStringLiteral("yesterday") << 0 << notANumber;
+    QTest::newRow("unit after the number") << QStringLiteral("1356998400000ms") << 0 << notANumber;
+    QTest::newRow("exponent") << QStringLiteral("1.4e12") << 0 << notANumber;
+    QTest::newRow("sign alone") << QStringLiteral("-") << 0 << notANumber;
+}
+
+void TestAndroidLoad::recordDates()
+{
+    QFETCH(QString, field);
+    QFETCH(int, seconds);
+    QFETCH(int, outcome);
+
+    qint32 date = 12345;
+    QCOMPARE(int(SmsRecord::convertDate(field, date)), outcome);
+    QCOMPARE(date, seconds);
 }
 
 QTEST_GUILESS_MAIN(TestAndroidLoad)

@@ -2,13 +2,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidWIFIForm.h"
 #include "app/MessageBoxes.h"
+#include "app/ProgressForm.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/TestHome.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 #include <QTranslator>
 
 class TestAndroidWIFIForm : public QObject
@@ -22,6 +26,9 @@ private slots:
     void inputRules_data();
     void inputRules();
     void connectsToPhone();
+    void cancelReturnsAtOnce_data();
+    void cancelReturnsAtOnce();
+    void longPhoneErrorIsShortened();
     void cancelButtonRejects();
 
 private:
@@ -115,6 +122,73 @@ void TestAndroidWIFIForm::connectsToPhone()
     QCOMPARE(form.device().deviceId(), QStringLiteral("wifi-phone"));
     QCOMPARE(form.device().version, 12);
     QCOMPARE(form.device().mmc, QStringLiteral("234"));
+}
+
+void TestAndroidWIFIForm::cancelReturnsAtOnce_data()
+{
+    QTest::addColumn<QString>("step"); // where the phone hangs
+    QTest::newRow("phone answers, sends $ready: and then nothing") << QStringLiteral("hello");
+    QTest::newRow("phone never answers the request") << QStringLiteral("service");
+}
+
+void TestAndroidWIFIForm::cancelReturnsAtOnce()
+{
+    QFETCH(QString, step);
+    PhoneSimulatorProcess phone;
+    QVERIFY2(phone.start({ QStringLiteral("--port"), QStringLiteral("44441"), QStringLiteral("--hold-at"), step }),
+        qUtf8Printable(phone.log()));
+    AndroidWIFIForm form;
+    form.show();
+    form.findChild<QLineEdit*>(QStringLiteral("txtWifiSocket"))->setText(QStringLiteral("127.0.0.1"));
+
+    // The progress dialog runs modally inside onBtnConnect: press its Cancel once the phone hangs.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 cancelledAt = -1;
+    QTimer user;
+    connect(&user, &QTimer::timeout, &form, [&] {
+        auto* progress = form.findChild<ProgressForm*>();
+        if (!progress || !progress->isVisible() || !phone.log().contains(QLatin1String("fault: holding")))
+            return;
+        user.stop();
+        QTest::qWait(300);
+        cancelledAt = clock.elapsed();
+        QTest::mouseClick(progress->findChild<QPushButton*>(QStringLiteral("btnCancel")), Qt::LeftButton);
+    });
+    user.start(20);
+    QTest::mousePress(form.findChild<QPushButton*>(QStringLiteral("btnConnect")), Qt::LeftButton);
+    const qint64 returnedAt = clock.elapsed();
+
+    QVERIFY2(cancelledAt >= 0, qUtf8Printable(phone.log()));
+    QVERIFY2(returnedAt - cancelledAt <= 1500, qPrintable(QString::number(returnedAt - cancelledAt)));
+    QCOMPARE(takeShownMessageBoxes().size(), 0);
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.result(), 0);
+    QVERIFY(form.device().uid.isEmpty());
+}
+
+void TestAndroidWIFIForm::longPhoneErrorIsShortened()
+{
+    // Megabytes of a phone's text would take the box many seconds to lay out.
+    const QString phoneText = QStringLiteral("Fehler ").repeated(15000);
+    PhoneSimulatorProcess phone;
+    QVERIFY2(phone.start({ QStringLiteral("--port"), QStringLiteral("44441"), QStringLiteral("--error-at"),
+                 QStringLiteral("hello"), QStringLiteral("--error-text"), phoneText }),
+        qUtf8Printable(phone.log()));
+    AndroidWIFIForm form;
+    form.show();
+    form.findChild<QLineEdit*>(QStringLiteral("txtWifiSocket"))->setText(QStringLiteral("127.0.0.1"));
+    QTest::mousePress(form.findChild<QPushButton*>(QStringLiteral("btnConnect")), Qt::LeftButton);
+
+    const QList<ShownMessageBox> boxes = takeShownMessageBoxes();
+    QCOMPARE(boxes.size(), 1);
+    const QString& text = boxes.first().text;
+    QCOMPARE(boxes.first().icon, QMessageBox::Critical);
+    QVERIFY2(text.size() < 2000, qPrintable(QString::number(text.size())));
+    QVERIFY(text.startsWith(QLatin1String("An Error Occurred. <br/><br/>") + phoneText.left(1024)));
+    static const QRegularExpression cutMark(QStringLiteral("\\[\\.\\.\\. \\d+ more characters cut\\]<br/><br/>"));
+    QVERIFY2(cutMark.match(text).hasMatch(), qUtf8Printable(text.right(200)));
+    QVERIFY(text.endsWith(QLatin1String(" for help.")));
 }
 
 void TestAndroidWIFIForm::cancelButtonRejects()

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/CountryLibDb.h"
 #include "store/IOSContactsMemDb.h"
 #include "support/TestHome.h"
 
@@ -248,6 +249,35 @@ private slots:
         QVERIFY(!contacts.isOpen());
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("ct-phone.db"))));
         QVERIFY(!contacts.inTransaction());
+    }
+
+    // Numbers are stored normalised for the country; another country needs a copy of its own.
+    void otherCountryRebuilds_data()
+    {
+        QTest::addColumn<QString>("mcc");
+        QTest::addColumn<bool>("rebuilt");
+        QTest::newRow("same country") << gbMcc << false;
+        QTest::newRow("other country") << QStringLiteral("310") << true;
+    }
+
+    void otherCountryRebuilds()
+    {
+        QFETCH(QString, mcc);
+        QFETCH(bool, rebuilt);
+        {
+            IOSContactsMemDb contacts(QDir(m_folder.path()), gbMcc);
+            contacts.open();
+        }
+        const QDateTime now = QDateTime::currentDateTime();
+        markLookupFile();
+        QVERIFY(setModified(bookPath(), now.addSecs(-7200)));
+        QVERIFY(setModified(lookupPath(), now.addSecs(-3600)));
+
+        IOSContactsMemDb contacts(QDir(m_folder.path()), mcc);
+        contacts.open();
+        QCOMPARE(lookupFileMarked(), !rebuilt);
+        const QString number = normalizePhoneNumber(CountryLibDb(mcc).currentCountry(), QStringLiteral("07912-345678"));
+        QCOMPARE(contacts.lookup(number).first, QStringLiteral("Alice"));
     }
 
     void displayName_data()

@@ -224,6 +224,37 @@ private slots:
         QCOMPARE(phone->readLine(), QByteArray("$error:" + message.toUtf8().toBase64() + "\n"));
     }
 
+    void phoneTextIsCut_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("start");
+
+        const QByteArray longText(2 * 1024 * 1024, 'x');
+        QTest::newRow("unexpected line") << QByteArray("$bye:" + longText + "\n")
+                                         << QStringLiteral("invalid feedback [$bye:xxxxxxxx");
+        QTest::newRow("error text") << QByteArray("$error:" + longText.toBase64() + "\n") << QStringLiteral("xxxxxxxx");
+    }
+
+    void phoneTextIsCut()
+    {
+        // A phone's text ends up in the log, in a box and, for an unexpected line, back on the phone:
+        // megabytes of it are cut to a sane size with a mark.
+        QFETCH(QByteArray, line);
+        QFETCH(QString, start);
+        auto socket = connectPeer([line](QTcpSocket& peer) { writeFully(peer, line); });
+        QVERIFY(socket);
+        QString text;
+        try {
+            expectCommand(socket.get(), QStringLiteral("$batch:"), 10000);
+        } catch (const std::exception& e) {
+            text = QString::fromUtf8(e.what());
+        }
+        socket->abort();
+        QVERIFY(text.startsWith(start));
+        QVERIFY2(text.size() < 65 * 1024, qPrintable(QString::number(text.size())));
+        QVERIFY2(text.contains(QLatin1String("more characters cut]")), qUtf8Printable(text.right(100)));
+    }
+
     void expectCommandMatchReturnsWholeLine()
     {
         auto [local, phone] = localPair();

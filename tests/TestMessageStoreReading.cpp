@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -75,6 +77,35 @@ INSERT INTO chat_message_join VALUES (1, 2);
 INSERT INTO chat_message_join VALUES (2, 3);
 )";
 
+// A store as newer phones write it: dates in nanoseconds since 2001, no _last, no logic_hash, and
+// columns of their own. %1 is the stored date of the one message.
+const char phoneLayout[] = R"(
+CREATE TABLE handle (ROWID INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, id TEXT NOT NULL, country TEXT,
+  service TEXT NOT NULL, uncanonicalized_id TEXT, person_centric_id TEXT, UNIQUE (id, service));
+CREATE TABLE chat (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, style INTEGER, state INTEGER,
+  account_id TEXT, properties BLOB, chat_identifier TEXT, service_name TEXT, room_name TEXT, account_login TEXT,
+  is_archived INTEGER DEFAULT 0, last_addressed_handle TEXT, display_name TEXT, group_id TEXT,
+  is_filtered INTEGER DEFAULT 0, last_read_message_timestamp INTEGER DEFAULT 0);
+CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, text TEXT,
+  handle_id INTEGER DEFAULT 0, service TEXT, date INTEGER, date_read INTEGER, date_delivered INTEGER,
+  is_from_me INTEGER DEFAULT 0, item_type INTEGER DEFAULT 0, other_handle INTEGER DEFAULT 0,
+  associated_message_guid TEXT);
+CREATE TABLE chat_handle_join (chat_id INTEGER REFERENCES chat (ROWID) ON DELETE CASCADE,
+  handle_id INTEGER REFERENCES handle (ROWID) ON DELETE CASCADE, UNIQUE(chat_id, handle_id));
+CREATE TABLE chat_message_join (chat_id INTEGER REFERENCES chat (ROWID) ON DELETE CASCADE,
+  message_id INTEGER REFERENCES message (ROWID) ON DELETE CASCADE, message_date INTEGER DEFAULT 0,
+  PRIMARY KEY (chat_id, message_id));
+INSERT INTO handle (ROWID, id, country, service) VALUES (1, '+447946123456', 'gb', 'SMS');
+INSERT INTO chat (ROWID, guid, chat_identifier, service_name) VALUES (1, 'SMS;-;+447946123456', '+447946123456', 'SMS');
+INSERT INTO chat_handle_join VALUES (1, 1);
+INSERT INTO message (ROWID, guid, text, handle_id, service, date, date_read, date_delivered)
+  VALUES (1, 'm1', 'old', 1, 'SMS', 1, 1, 1);
+INSERT INTO message (ROWID, guid, text, handle_id, service, date, date_read, date_delivered)
+  VALUES (2, 'm2', 'new', 1, 'SMS', %1, %1, %1);
+INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 1);
+INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 2);
+)";
+
 } // namespace
 
 class TestMessageStoreReading : public QObject
@@ -116,6 +147,43 @@ private:
     }
 
 private slots:
+    void phoneDates_data()
+    {
+        QTest::addColumn<qint64>("stored");
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("seconds") << qint64(568000000) << 568000000;
+        QTest::newRow("nanoseconds of 2019") << qint64(568000000123456789) << 568000000;
+        QTest::newRow("seconds before 2001") << qint64(-86400) << -86400;
+        QTest::newRow("nanoseconds before 2001") << qint64(-86400500000000) << -86401;
+        QTest::newRow("just past the range of seconds") << qint64(2147483648) << 2;
+        QTest::newRow("nanoseconds after 2069")
+            << std::numeric_limits<qint64>::max() << std::numeric_limits<int>::max();
+    }
+
+    void phoneDates()
+    {
+        QFETCH(qint64, stored);
+        QFETCH(int, seconds);
+        QTemporaryDir folder;
+        const QDir dir(folder.path());
+        QVERIFY(dir.mkpath(QStringLiteral("file-relay/var/mobile/Library/SMS")));
+        {
+            Sqlite3DB db;
+            db.openThrow(
+                dir.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db")), Sqlite3DB::ReadWriteCreate);
+            runScript(db, QString::fromLatin1(phoneLayout).arg(stored));
+        }
+        IOS6MessageDb store(dir, gbMcc, true);
+        _MsgCollection collection;
+        store.messages(collection, 0);
+        const _MsgMessage* message = collection.message(2);
+        QVERIFY(message);
+        QCOMPARE(message->date, seconds);
+        QCOMPARE(message->date_read, seconds);
+        QCOMPARE(message->date_delivered, seconds);
+        QCOMPARE(collection.chat(1)->_last, std::max(seconds, 1));
+    }
+
     void initTestCase()
     {
         useTemporaryHome();

@@ -1,8 +1,11 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/IOS6MessageDb.h"
+#include "store/MsgCollection.h"
+#include "support/ReadOnlyPath.h"
 #include "support/TestHome.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -116,6 +119,28 @@ INSERT INTO message_attachment_join VALUES (1, 1);
 INSERT INTO message_attachment_join VALUES (2, 1);
 INSERT INTO message_attachment_join VALUES (3, 2);
 )";
+
+// The message clean-up that scans the whole message table, as earlier stores have it.
+const char wideCleanUp[] = "CREATE TRIGGER clean_orphaned_messages AFTER DELETE ON chat_message_join\n"
+                           "BEGIN\n"
+                           "    DELETE FROM message WHERE (SELECT 1 from chat_message_join WHERE message_id = "
+                           "message.ROWID LIMIT 1) IS NULL;\n"
+                           "END;\n";
+
+QString schemaText(Sqlite3DB& db)
+{
+    Sqlite3Cursor cursor
+        = db.queryThrow("select group_concat(type || name || ifnull(sql, ''), ';') from sqlite_master");
+    return cursor.moveNext() ? cursor.getText(0) : QString();
+}
+
+// Read by a connection that may write: closing it removes the files a write-ahead log leaves.
+QString schemaText(const QString& path)
+{
+    Sqlite3DB db;
+    db.openThrow(path, Sqlite3DB::ReadWrite);
+    return schemaText(db);
+}
 
 } // namespace
 
@@ -536,6 +561,185 @@ private slots:
         QVERIFY(!store.isOpen());
         QVERIFY(QFile::exists(store.dbPath()));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, store.open());
+    }
+
+    void wideCleanUpIsNarrowed_data()
+    {
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<bool>("narrowed");
+        QTest::newRow("lower case on one line") << QStringLiteral(
+            "create trigger clean_orphaned_messages after delete on chat_message_join begin delete from "
+            "message where (select 1 from chat_message_join where message_id=message.rowid limit 1) "
+            "is null; end") << true;
+        QTest::newRow("tabs, quotes, for each row, qualified and reversed") << QStringLiteral(
+            "CREATE TRIGGER \"clean_orphaned_messages\" AFTER DELETE ON [chat_message_join] FOR EACH "
+            "ROW\n\tBEGIN\n\t\tDELETE   FROM message\n\t\tWHERE ( SELECT 1 FROM chat_message_join WHERE "
+            "message.ROWID=chat_message_join.message_id ) IS NULL ;\n\tEND") << true;
+        QTest::newRow("another action as well") << QStringLiteral(
+            "CREATE TRIGGER clean_orphaned_messages AFTER DELETE ON chat_message_join BEGIN DELETE FROM "
+            "message WHERE (SELECT 1 from chat_message_join WHERE message_id = message.ROWID LIMIT 1) "
+            "IS NULL; DELETE FROM chat WHERE ROWID = old.chat_id; END")
+                                                << false;
+        QTest::newRow("only some joins") << QStringLiteral(
+            "CREATE TRIGGER clean_orphaned_messages AFTER DELETE ON chat_message_join WHEN "
+            "old.chat_id > 1 BEGIN DELETE FROM message WHERE (SELECT 1 from chat_message_join WHERE "
+            "message_id = message.ROWID LIMIT 1) IS NULL; END")
+                                         << false;
+    }
+
+    void wideCleanUpIsNarrowed()
+    {
+        QFETCH(QString, trigger);
+        QFETCH(bool, narrowed);
+        const QString triggerSql
+            = QStringLiteral("select sql from sqlite_master where type='trigger' and name='clean_orphaned_messages'");
+        QTemporaryDir folder;
+        writeStore(folder, QString::fromLatin1(oldLayout) + trigger);
+        IOS6MessageDb store(QDir(folder.path()), QString(), true);
+        store.open();
+        Sqlite3Cursor stored = store.queryThrow(Sqlite3Sql(triggerSql));
+        QVERIFY(stored.moveNext());
+        Sqlite3Cursor fresh = m_store->queryThrow(Sqlite3Sql(triggerSql));
+        QVERIFY(fresh.moveNext());
+        QCOMPARE(stored.getText(0), narrowed ? fresh.getText(0) : trigger);
+    }
+
+    void unreadableFileIsNamed_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // SQL for a database, otherwise the file's bytes
+        QTest::addColumn<bool>("isSql");
+        QTest::newRow("no conversation table")
+            << QByteArray("CREATE TABLE message (ROWID INTEGER PRIMARY KEY, guid TEXT, text TEXT)") << true;
+        QTest::newRow("no tables") << QByteArray("CREATE TABLE other (x)") << true;
+        QTest::newRow("not a database") << QByteArray("plain text, not a database at all\n").repeated(64) << false;
+    }
+
+    void unreadableFileIsNamed()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, isSql);
+        QTemporaryDir folder;
+        const QString path = QDir(folder.path()).filePath(dbRelativePath);
+        if (isSql) {
+            writeStore(folder, QString::fromLatin1(content));
+        } else {
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        QFile before(path);
+        QVERIFY(before.open(QIODevice::ReadOnly));
+        const QByteArray bytes = before.readAll();
+        IOS6MessageDb store(QDir(folder.path()), QString(), true);
+        try {
+            store.open();
+            QFAIL("the file should have been refused");
+        } catch (const std::runtime_error& e) {
+            QCOMPARE(QString::fromUtf8(e.what()),
+                QStringLiteral("The file \"%1\" is not a message database this application can read.")
+                    .arg(QDir::toNativeSeparators(path)));
+        }
+        QVERIFY(!store.isOpen());
+        QFile after(path);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll(), bytes);
+    }
+
+    void readOnlyStoreIsReadAsItIs_data()
+    {
+        QTest::addColumn<bool>("complete"); // full schema but without the speed-ups, otherwise the old layout
+        QTest::addColumn<bool>("writeAhead");
+        QTest::addColumn<bool>("lockFolder"); // the folder instead of the file cannot be written
+        QTest::newRow("old layout, file") << false << false << false;
+        QTest::newRow("old layout, folder") << false << false << true;
+        QTest::newRow("write-ahead, file") << false << true << false;
+        QTest::newRow("write-ahead, folder") << false << true << true;
+        QTest::newRow("complete store, file") << true << false << false;
+        QTest::newRow("complete store, write-ahead folder") << true << true << true;
+    }
+
+    void readOnlyStoreIsReadAsItIs()
+    {
+        QFETCH(bool, complete);
+        QFETCH(bool, writeAhead);
+        QFETCH(bool, lockFolder);
+        QTemporaryDir folder;
+        const QString path = QDir(folder.path()).filePath(dbRelativePath);
+        if (complete) {
+            newStore(folder).reset();
+            Sqlite3DB db;
+            db.openThrow(path, Sqlite3DB::ReadWrite);
+            runScript(db,
+                QStringLiteral("DROP INDEX chat_handle_join_idx_handle_id; DROP TRIGGER clean_orphaned_messages;")
+                    + QString::fromLatin1(wideCleanUp) + QString::fromLatin1(triggerFixture));
+        } else {
+            writeStore(folder, QString::fromLatin1(oldLayout));
+        }
+        if (writeAhead) {
+            Sqlite3DB db;
+            db.openThrow(path, Sqlite3DB::ReadWrite);
+            Sqlite3Cursor mode = db.queryThrow("PRAGMA journal_mode=WAL");
+            QVERIFY(mode.moveNext());
+            QCOMPARE(mode.getText(0), QStringLiteral("wal"));
+        }
+        const QDir storeDir = QFileInfo(path).dir();
+        const QString schema = schemaText(path);
+        qint64 messages = 0;
+        {
+            Sqlite3DB db;
+            db.openThrow(path, Sqlite3DB::ReadWrite);
+            messages = scalar(db, QStringLiteral("select count(*) from message"));
+        }
+
+        QCOMPARE(storeDir.entryList(QDir::Files), QStringList { QStringLiteral("sms.db") });
+        ReadOnlyPath readOnly(lockFolder ? storeDir.path() : path);
+        if (!readOnly.isReadOnly())
+            QSKIP("this machine offers no way to make a path unwritable for this process");
+        {
+            IOS6MessageDb store(QDir(folder.path()), QString(), true);
+            store.open();
+            QVERIFY(store.isReadOnly());
+            _MsgCollection collection;
+            store.messages(collection, 0);
+            QVERIFY(collection.chats().size() >= 1);
+            QCOMPARE(scalar(store, QStringLiteral("select count(*) from message")), messages);
+            QCOMPARE(schemaText(store), schema);
+        }
+        QCOMPARE(storeDir.entryList(QDir::Files), QStringList { QStringLiteral("sms.db") });
+    }
+
+    void completeStoreOpensWhileAnotherWrites()
+    {
+        QTemporaryDir folder;
+        newStore(folder).reset();
+        const QString path = QDir(folder.path()).filePath(dbRelativePath);
+        Sqlite3DB writer;
+        writer.openThrow(path, Sqlite3DB::ReadWrite);
+        runScript(writer,
+            QStringLiteral("DROP INDEX chat_handle_join_idx_handle_id; DROP TRIGGER clean_orphaned_messages;")
+                + QString::fromLatin1(wideCleanUp));
+        const QString schema = schemaText(path);
+        writer.beginTran();
+        {
+            QElapsedTimer timer;
+            timer.start();
+            IOS6MessageDb store(QDir(folder.path()), QString(), true);
+            store.open();
+            QVERIFY(!store.isReadOnly());
+            QVERIFY2(timer.elapsed() < Sqlite3DB::busyTimeoutMs, "the optional steps waited for the lock");
+            _MsgCollection collection;
+            store.messages(collection, 0);
+        }
+        writer.rollbackTran();
+        QCOMPARE(schemaText(path), schema);
+
+        // Once the file is free, the next open adds them.
+        IOS6MessageDb store(QDir(folder.path()), QString(), true);
+        store.open();
+        QCOMPARE(indexColumns(store, QStringLiteral("chat_handle_join_idx_handle_id")),
+            QStringList { QStringLiteral("handle_id") });
+        QVERIFY(schemaText(path) != schema);
     }
 
     void unwritableFolderFailsToCreate()

@@ -144,6 +144,10 @@ private slots:
     void attachmentKeepsExistingFile();
     void hostileAttachmentPathStaysInside_data();
     void hostileAttachmentPathStaysInside();
+    void attachmentNotCopiedThroughLink_data();
+    void attachmentNotCopiedThroughLink();
+
+    void failedCommitRollsBack();
 
 private:
     std::unique_ptr<QTemporaryDir> m_tmp;
@@ -714,6 +718,75 @@ void TestMessageStoreWriting::hostileAttachmentPathStaysInside()
     }
     QCOMPARE(copies, expected.isEmpty() ? QStringList() : QStringList { expected });
     QCOMPARE(scalar(m_folder, QStringLiteral("select filename from attachment")), filename);
+}
+
+void TestMessageStoreWriting::attachmentNotCopiedThroughLink_data()
+{
+    QTest::addColumn<QString>("link"); // below file-relay, a link to a folder outside the store
+    QTest::newRow("attachments folder") << QStringLiteral("var/mobile/Library/SMS/Attachments");
+    QTest::newRow("last folder") << QStringLiteral("var/mobile/Library/SMS/Attachments/ab");
+}
+
+void TestMessageStoreWriting::attachmentNotCopiedThroughLink()
+{
+    QFETCH(QString, link);
+    QVERIFY(QDir(m_tmp->path()).mkpath(QStringLiteral("outside")));
+    const QString outside = m_tmp->filePath(QStringLiteral("outside"));
+    const QString source = m_tmp->filePath(QStringLiteral("source.jpg"));
+    {
+        QFile f(source);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("payload");
+    }
+    const QString linkPath = m_folder.filePath(QStringLiteral("file-relay/") + link);
+    QVERIFY(QDir().mkpath(QFileInfo(linkPath).absolutePath()));
+    QVERIFY(QFile::link(outside, linkPath));
+
+    Records r;
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {});
+    _MsgMessage* m = r.message(chat, nullptr, 1, QStringLiteral("a"));
+    _MsgAttachment a;
+    a.guid = QStringLiteral("att");
+    a.filename = QStringLiteral("~/Library/SMS/Attachments/ab/photo.jpg");
+    a.sourcePath = source;
+    m->attachments.insert(QStringLiteral("1"), a);
+    writeAll(m_folder, r.messages);
+
+    QDirIterator it(outside, QDir::Files, QDirIterator::Subdirectories);
+    QVERIFY2(!it.hasNext(), qPrintable(it.hasNext() ? it.next() : QString()));
+    QCOMPARE(count(m_folder, QStringLiteral("attachment")), 1);
+}
+
+// COMMIT fails while another connection still reads; the writer's transaction must not stay open,
+// holding its lock and refusing the next begin.
+void TestMessageStoreWriting::failedCommitRollsBack()
+{
+    Records r;
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {});
+    r.message(chat, nullptr, 1, QStringLiteral("a"));
+    writeAll(m_folder, {});
+
+    ExportMessagesDb writer(m_folder, QStringLiteral("310"));
+    writer.begin();
+    writer.write(r.messages.front());
+    Sqlite3DB reader;
+    reader.openThrow(smsDbPath(m_folder), Sqlite3DB::ReadOnly);
+    reader.beginTran();
+    QVERIFY(reader.queryThrow("select count(*) from message").moveNext());
+    QVERIFY_THROWS_EXCEPTION(std::exception, writer.end());
+
+    // Nothing of the failed run is kept, and another writer gets the file while the reader still reads.
+    Sqlite3DB other;
+    other.openThrow(smsDbPath(m_folder), Sqlite3DB::ReadWrite);
+    QVERIFY_THROWS_NO_EXCEPTION(other.beginTran());
+    other.rollbackTran();
+    reader.rollbackTran();
+    QCOMPARE(count(m_folder, QStringLiteral("message")), 0);
+
+    writer.begin();
+    writer.write(r.messages.front());
+    writer.end();
+    QCOMPARE(count(m_folder, QStringLiteral("message")), 1);
 }
 
 QTEST_GUILESS_MAIN(TestMessageStoreWriting)

@@ -18,6 +18,9 @@ const QString modelOption = QStringLiteral("adb-model");
 const QString deviceOption = QStringLiteral("adb-device");
 const QString packagesOption = QStringLiteral("packages");
 const QString noPackagesOption = QStringLiteral("no-packages");
+// Registered by the companion's options, which list "packages" among the steps they can hold.
+const QString holdAtOption = QStringLiteral("hold-at");
+const QString holdFileOption = QStringLiteral("hold-file");
 const QString installFailOption = QStringLiteral("install-fail");
 const QString broadcastErrorOption = QStringLiteral("broadcast-error");
 const QString relayOption = QStringLiteral("adb-relay");
@@ -84,6 +87,8 @@ bool AdbDeviceServer::start(const QCommandLineParser& parser, QString* error)
     for (const QString& name : parser.value(packagesOption).split(QLatin1Char(','), Qt::SkipEmptyParts))
         m_state.packages.insert(name.trimmed());
     m_state.hidePackages = parser.isSet(noPackagesOption);
+    m_state.holdPackages = parser.value(holdAtOption) == QLatin1String("packages");
+    m_state.holdFile = parser.value(holdFileOption);
     m_state.installFailure = parser.value(installFailOption);
     m_state.broadcastError = parser.value(broadcastErrorOption);
 

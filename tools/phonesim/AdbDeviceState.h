@@ -19,6 +19,9 @@ struct AdbDeviceState
     QSet<QString> packages;
     // `pm -l` prints nothing at all, as an unreadable package manager would.
     bool hidePackages = false;
+    // `pm list packages` answers only once holdFile exists (never without one).
+    bool holdPackages = false;
+    QString holdFile;
     // Non-empty: every `pm install` prints "Failure [installFailure]".
     QString installFailure;
     // Non-empty: every `am broadcast` prints "Error: broadcastError".

@@ -4,6 +4,7 @@
 
 #include "tools/phonesim/AdbDeviceState.h"
 #include "tools/phonesim/ChannelBroker.h"
+#include "tools/phonesim/FaultHold.h"
 #include "tools/phonesim/SimLog.h"
 
 #include <QFile>
@@ -55,6 +56,10 @@ QByteArray packageManager(AdbDeviceState& state, const QStringList& args)
 {
     const QString verb = args.value(0);
     if (verb == QLatin1String("-l") || (verb == QLatin1String("list") && args.value(1) == QLatin1String("packages"))) {
+        if (state.holdPackages && faulthold::mustHold(state.holdFile)) {
+            logAdb(QStringLiteral("fault: holding the package list"));
+            faulthold::waitForRelease(state.holdFile);
+        }
         if (state.hidePackages)
             return QByteArray();
         // `pm list packages [options] [FILTER]`: the one argument that is not an option filters.

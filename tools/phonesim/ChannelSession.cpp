@@ -4,6 +4,7 @@
 
 #include "android/ChannelProtocol.h"
 #include "android/LineProtocol.h"
+#include "tools/phonesim/FaultHold.h"
 #include "tools/phonesim/MessageStore.h"
 #include "tools/phonesim/SimLog.h"
 
@@ -12,6 +13,13 @@
 #include <QTcpSocket>
 
 #include <atomic>
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+using SocketHandle = SOCKET;
+#else
+#include <sys/socket.h>
+using SocketHandle = int;
+#endif
 
 using namespace simpleprotocol;
 
@@ -28,13 +36,13 @@ QString base64(const QString& text)
 }
 
 // The whole "$sms:" line, built as bytes: a backup of 100,000 messages spends most of its time here.
-QByteArray recordLine(const SimMessage& message, bool shortened)
+QByteArray recordLine(const SimMessage& message, bool shortened, bool badDate)
 {
     QByteArray line;
     line.reserve(64 + 2 * (message.address.size() + message.contactName.size() + message.subject.size())
         + 3 * message.body.size());
     line += channelprotocol::smsCommand.latin1();
-    line += QByteArray::number(message.timeMs);
+    line += badDate ? QByteArray("yesterday") : QByteArray::number(message.timeMs);
     line += ',';
     line += QByteArray::number(message.direction);
     for (const QString* field : { &message.address, &message.contactName, &message.body, &message.subject }) {
@@ -120,6 +128,9 @@ ChannelSession::ChannelSession(
         m_settings.unknownCommandAt = clean.unknownCommandAt;
         m_settings.batchDelayMs = clean.batchDelayMs;
         m_settings.wrongAck = clean.wrongAck;
+        m_settings.resetAfterBye = clean.resetAfterBye;
+        m_settings.badDateAt = clean.badDateAt;
+        m_settings.holdStep = clean.holdStep;
     }
 }
 
@@ -193,6 +204,20 @@ void ChannelSession::send(
         simLog(QStringLiteral("%1: fault: sent $error: \"%2\" instead of %3").arg(label(), text, command));
         closeNow(socket, QStringLiteral("after the error line"));
     }
+    if (m_settings.holdStep == step && faulthold::mustHold(m_settings.holdFile)) {
+        simLog(QStringLiteral("%1: fault: holding %2").arg(label(), command));
+        if (m_settings.partialLine)
+            writeAll(&socket, (command + payload).toUtf8(), false);
+        // Whatever went unflushed before (the records of a batch) reaches the desktop ahead of the silence.
+        socket.flush();
+        while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(5000)) { }
+        faulthold::waitForRelease(m_settings.holdFile);
+        simLog(QStringLiteral("%1: released").arg(label()));
+        if (m_settings.partialLine) {
+            writeAll(&socket, QByteArrayLiteral("\n"), flush);
+            return;
+        }
+    }
     writeCommand(&socket, command, payload, flush);
 }
 
@@ -241,6 +266,17 @@ void ChannelSession::expectClosingBye(QTcpSocket& socket)
     m_awaitingClosingBye = true;
     expectExactly(socket, channelprotocol::byeCommand);
     m_awaitingClosingBye = false;
+}
+
+void ChannelSession::resetNow(QTcpSocket& socket)
+{
+    simLog(QStringLiteral("%1: fault: resetting the connection").arg(label()));
+    // A zero linger time makes the close send a reset instead of an orderly end.
+    const linger immediately { 1, 0 };
+    ::setsockopt(static_cast<SocketHandle>(socket.socketDescriptor()), SOL_SOCKET, SO_LINGER,
+        reinterpret_cast<const char*>(&immediately), sizeof immediately);
+    socket.abort();
+    throw SessionEnded();
 }
 
 void ChannelSession::pauseBeforeBatch()
@@ -292,7 +328,10 @@ void ChannelSession::serveBackup(QTcpSocket& socket)
             const bool shortened = number == m_settings.shortRecord;
             if (shortened)
                 simLog(QStringLiteral("%1: fault: record %2 has five fields").arg(label()).arg(number));
-            const QByteArray line = recordLine(messages.at(sent), shortened);
+            const bool badDate = number == m_settings.badDateAt;
+            if (badDate)
+                simLog(QStringLiteral("%1: fault: record %2 has a time that is not a number").arg(label()).arg(number));
+            const QByteArray line = recordLine(messages.at(sent), shortened, badDate);
             if (m_settings.errorStep == QLatin1String("sms"))
                 send(socket, QStringLiteral("sms"), QString::fromUtf8(line.chopped(1)));
             else
@@ -308,6 +347,8 @@ void ChannelSession::serveBackup(QTcpSocket& socket)
     if (sent == m_settings.closeAfter)
         closeNow(socket, QStringLiteral("after %1 records (fault)").arg(sent));
     send(socket, QStringLiteral("bye"), channelprotocol::byeCommand);
+    if (m_settings.resetAfterBye)
+        resetNow(socket);
     expectClosingBye(socket);
     simLog(QStringLiteral("%1: sent %2 messages in %3 batches").arg(label()).arg(sent).arg(batches));
 }
@@ -319,6 +360,10 @@ void ChannelSession::serveRestore(QTcpSocket& socket)
         simLog(QStringLiteral("%1: waiting for the desktop's $defsmsapp:").arg(label()));
         expectExactly(socket, channelprotocol::defSmsAppCommand);
         simLog(QStringLiteral("%1: now the default messaging app").arg(label()));
+    }
+    if (m_settings.holdStep == QLatin1String("receive") && faulthold::mustHold(m_settings.holdFile)) {
+        simLog(QStringLiteral("%1: fault: not reading").arg(label()));
+        faulthold::waitForRelease(m_settings.holdFile);
     }
 
     int received = 0;

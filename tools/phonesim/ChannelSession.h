@@ -42,6 +42,8 @@ private:
     // A line that must be exactly this command without payload; anything else raises LocalException.
     void expectExactly(QTcpSocket& socket, const QString& command);
     void expectClosingBye(QTcpSocket& socket);
+    // Ends the connection with a reset, as a phone whose companion is killed does.
+    void resetNow(QTcpSocket& socket);
     void serveDevice(QTcpSocket& socket);
     void serveBackup(QTcpSocket& socket);
     void serveRestore(QTcpSocket& socket);

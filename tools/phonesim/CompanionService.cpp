@@ -4,6 +4,7 @@
 
 #include "android/ChannelProtocol.h"
 #include "tools/phonesim/ChannelListener.h"
+#include "tools/phonesim/FaultHold.h"
 #include "tools/phonesim/MessageStore.h"
 #include "tools/phonesim/SimLog.h"
 
@@ -133,6 +134,21 @@ void CompanionService::addOptions(QCommandLineParser& parser)
             QStringLiteral("ms")),
         option(QStringLiteral("wrong-ack"),
             QStringLiteral("Fault: answer a restore2 batch with $bye: instead of $batch:.")),
+        option(QStringLiteral("reset-after-bye"),
+            QStringLiteral("Fault: reset the backup2 connection right after sending $bye:, without waiting for "
+                           "the desktop's answer.")),
+        option(QStringLiteral("bad-date"),
+            QStringLiteral("Fault: record number <k> (from 1) has a time that is not a number."), QStringLiteral("k")),
+        option(QStringLiteral("hold-at"),
+            QStringLiteral("Fault: stay silent before the line of this step, reading nothing, until the --hold-file "
+                           "exists (for good without one): %1. (receive: a restore2 channel stops reading after "
+                           "$defsmsapp:; packages: the adb device's pm list packages.)")
+                .arg(faulthold::steps().join(QStringLiteral(", "))),
+            QStringLiteral("step")),
+        option(QStringLiteral("hold-file"), QStringLiteral("The file whose creation ends the --hold-at silence."),
+            QStringLiteral("file")),
+        option(QStringLiteral("partial-line"),
+            QStringLiteral("Fault: send the held line without its line feed before the --hold-at silence.")),
     });
 }
 
@@ -149,7 +165,8 @@ bool CompanionService::parseSettings(const QCommandLineParser& parser, QString* 
         || !readInt(parser, QStringLiteral("unknown-command"), 1, &s.unknownCommandAt, error)
         || !readInt(parser, QStringLiteral("count"), 0, &s.countOverride, error)
         || !readInt(parser, QStringLiteral("batch-delay"), 0, &s.batchDelayMs, error)
-        || !readInt(parser, QStringLiteral("usb-listen-delay"), 0, &s.usbListenDelayMs, error))
+        || !readInt(parser, QStringLiteral("usb-listen-delay"), 0, &s.usbListenDelayMs, error)
+        || !readInt(parser, QStringLiteral("bad-date"), 1, &s.badDateAt, error))
         return false;
     s.model = parser.value(QStringLiteral("model"));
     s.manufacturer = parser.value(QStringLiteral("manufacturer"));
@@ -180,6 +197,14 @@ bool CompanionService::parseSettings(const QCommandLineParser& parser, QString* 
     s.errorText = parser.value(QStringLiteral("error-text"));
     s.noCount = parser.isSet(QStringLiteral("no-count"));
     s.wrongAck = parser.isSet(QStringLiteral("wrong-ack"));
+    s.resetAfterBye = parser.isSet(QStringLiteral("reset-after-bye"));
+    s.holdStep = parser.value(QStringLiteral("hold-at"));
+    if (!s.holdStep.isEmpty() && !faulthold::steps().contains(s.holdStep)) {
+        *error = QStringLiteral("--hold-at must be one of %1").arg(faulthold::steps().join(QStringLiteral(", ")));
+        return false;
+    }
+    s.holdFile = parser.value(QStringLiteral("hold-file"));
+    s.partialLine = parser.isSet(QStringLiteral("partial-line"));
     return true;
 }
 
@@ -238,10 +263,41 @@ void CompanionService::serviceConnection(QTcpSocket* socket)
             line.replace('\n', QByteArray());
             if (line.isEmpty())
                 continue;
-            const QString answer = serviceAnswer(QString::fromUtf8(line));
-            socket->write(answer.toUtf8() + '\n');
+            const QString request = QString::fromUtf8(line);
+            const QByteArray answer = serviceAnswer(request).toUtf8() + '\n';
+            if (holdsService(request))
+                answerWhenReleased(socket, answer);
+            else
+                socket->write(answer);
         }
     });
+}
+
+bool CompanionService::holdsService(const QString& request) const
+{
+    ChannelRequest parsed;
+    return m_settings.holdStep == QLatin1String("service") && parseUrl(request, &parsed)
+        && m_settings.faultsApplyTo(parsed.kind) && faulthold::mustHold(m_settings.holdFile);
+}
+
+void CompanionService::answerWhenReleased(QTcpSocket* socket, const QByteArray& answer)
+{
+    simLog(QStringLiteral("service: fault: holding the answer"));
+    if (m_settings.partialLine)
+        socket->write(answer.chopped(1));
+    // The service shares the main thread with everything else, so it is polled, not waited for.
+    if (m_settings.holdFile.isEmpty())
+        return;
+    auto* poll = new QTimer(socket);
+    const QString releaseFile = m_settings.holdFile;
+    const QByteArray rest = m_settings.partialLine ? QByteArray("\n") : answer;
+    connect(poll, &QTimer::timeout, socket, [socket, poll, releaseFile, rest] {
+        if (faulthold::mustHold(releaseFile))
+            return;
+        poll->deleteLater();
+        socket->write(rest);
+    });
+    poll->start(20);
 }
 
 QString CompanionService::serviceAnswer(const QString& line)

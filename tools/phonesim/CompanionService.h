@@ -47,6 +47,9 @@ private:
     bool loadStore(const QCommandLineParser& parser, QString* error);
     void serviceConnection(QTcpSocket* socket);
     QString serviceAnswer(const QString& line);
+    // The --hold-at service fault: the answer to this request waits for the release file.
+    bool holdsService(const QString& request) const;
+    void answerWhenReleased(QTcpSocket* socket, const QByteArray& answer);
     // Starts listening for a requested channel; false with the reason (possibly empty) on refusal.
     bool openChannel(const QString& url, bool overUsb, QString* refusal);
     static bool parseUrl(const QString& url, ChannelRequest* request);

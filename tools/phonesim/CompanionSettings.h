@@ -39,6 +39,13 @@ struct CompanionSettings
     int countOverride = -1;
     int batchDelayMs = 0;
     bool wrongAck = false;
+    bool resetAfterBye = false;
+    int badDateAt = -1;
+    // Before the line of holdStep the phone stays silent until holdFile exists (for good without
+    // one); with partialLine it first sends that line without its line feed.
+    QString holdStep;
+    QString holdFile;
+    bool partialLine = false;
 
     bool faultsApplyTo(const QString& kind) const { return faultChannel.isEmpty() || faultChannel == kind; }
 };

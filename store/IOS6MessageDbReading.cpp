@@ -1,0 +1,265 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/IOS6MessageDb.h"
+#include "store/MessageColumns.h"
+#include "store/MsgCollection.h"
+
+#include <QtDebug>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Reads a text column whose values repeat from row to row (service, country, account) and hands
+// out the previous row's string while the bytes stay the same, so equal values share one buffer.
+class RepeatedText
+{
+public:
+    RepeatedText(const Sqlite3Cursor& cursor, const QString& name)
+        : m_index(cursor.columnIndex(name))
+    {
+    }
+
+    QString read(const Sqlite3Cursor& cursor)
+    {
+        int size = 0;
+        const char* data = cursor.textData(m_index, &size);
+        if (!data || size == 0)
+            return QString();
+        if (m_lastBytes.size() != static_cast<size_t>(size) || m_lastBytes.compare(0, size, data, size) != 0) {
+            m_lastBytes.assign(data, size);
+            m_lastValue = QString::fromUtf8(data, size);
+        }
+        return m_lastValue;
+    }
+
+private:
+    int m_index;
+    std::string m_lastBytes;
+    QString m_lastValue;
+};
+
+// Reads the message columns of a "j.chat_id, m.*" row, with their indexes resolved once per query.
+class MessageReader
+{
+public:
+    explicit MessageReader(const Sqlite3Cursor& c)
+        : chat_id(c.columnIndex(QStringLiteral("chat_id")))
+        , rowid(c.columnIndex(QStringLiteral("ROWID"), Qt::CaseInsensitive))
+    {
+        m_columns.reserve(messageColumnCount);
+        for (const MessageColumn& column : messageColumnTable) {
+            if (!column.intField && !column.int64Field && !column.textField && !column.bytesField)
+                continue;
+            const QString name = QLatin1String(column.name);
+            Bound bound { &column, c.columnIndex(name), -1 };
+            if (column.kind == MessageColumnKind::SharedText) {
+                bound.shared = static_cast<int>(m_sharedTexts.size());
+                m_sharedTexts.emplace_back(c, name);
+            }
+            m_columns.push_back(bound);
+        }
+    }
+
+    std::unique_ptr<_MsgMessage> read(const Sqlite3Cursor& c, qint64 messageRowId)
+    {
+        auto m = std::make_unique<_MsgMessage>();
+        m->rowid = messageRowId;
+        m->readRowId = messageRowId;
+        for (const Bound& bound : m_columns) {
+            const MessageColumn& column = *bound.column;
+            switch (column.kind) {
+            case MessageColumnKind::Int:
+                (*m).*column.intField = c.getInt(bound.index);
+                break;
+            case MessageColumnKind::Date:
+                (*m).*column.intField = storedDateToSeconds(c.getInt64(bound.index));
+                break;
+            case MessageColumnKind::Int64:
+                (*m).*column.int64Field = c.getInt64(bound.index);
+                break;
+            case MessageColumnKind::Text:
+                (*m).*column.textField = c.getText(bound.index);
+                break;
+            case MessageColumnKind::SharedText:
+                (*m).*column.textField = m_sharedTexts[static_cast<size_t>(bound.shared)].read(c);
+                break;
+            case MessageColumnKind::Blob:
+                (*m).*column.bytesField = c.getBlob(bound.index);
+                break;
+            }
+        }
+        return m;
+    }
+
+    const int chat_id;
+    const int rowid;
+
+private:
+    struct Bound
+    {
+        const MessageColumn* column;
+        int index;
+        int shared; // position in m_sharedTexts, -1 for other kinds
+    };
+    std::vector<Bound> m_columns;
+    std::vector<RepeatedText> m_sharedTexts;
+};
+
+} // namespace
+
+void IOS6MessageDb::chats(_MsgCollection& collection)
+{
+    open();
+    bool withContacts = false;
+    try {
+        m_contacts.open();
+        withContacts = m_contacts.isOpen();
+    } catch (const std::exception& e) {
+        qWarning().noquote()
+            << QStringLiteral("IOS6MessageDb::chats, IOSContactsMemDb error. %1").arg(QString::fromUtf8(e.what()));
+    }
+
+    {
+        Sqlite3Cursor c = queryThrow("select * from chat");
+        const int rowid = c.columnIndex(QStringLiteral("ROWID"), Qt::CaseInsensitive);
+        const int guid = c.columnIndex(QStringLiteral("guid"));
+        const int style = c.columnIndex(QStringLiteral("style"));
+        const int state = c.columnIndex(QStringLiteral("state"));
+        RepeatedText account_id(c, QStringLiteral("account_id"));
+        const int properties = c.columnIndex(QStringLiteral("properties"));
+        const int chat_identifier = c.columnIndex(QStringLiteral("chat_identifier"));
+        RepeatedText service_name(c, QStringLiteral("service_name"));
+        const int room_name = c.columnIndex(QStringLiteral("room_name"));
+        RepeatedText account_login(c, QStringLiteral("account_login"));
+        const int is_archived = c.columnIndex(QStringLiteral("is_archived"));
+        const int last_addressed_handle = c.columnIndex(QStringLiteral("last_addressed_handle"));
+        const int display_name = c.columnIndex(QStringLiteral("display_name"));
+        const int last = c.columnIndex(QStringLiteral("_last"));
+        const int group_id = c.columnIndex(QStringLiteral("group_id"));
+        while (c.moveNext()) {
+            const qint64 chatRowId = c.getInt64(rowid);
+            if (collection.chat(chatRowId))
+                continue;
+            auto chat = std::make_unique<_MsgChat>();
+            chat->rowid = chatRowId;
+            chat->guid = c.getText(guid);
+            chat->style = c.getInt(style);
+            chat->state = c.getInt(state);
+            chat->account_id = account_id.read(c);
+            chat->properties = c.getBlob(properties);
+            chat->chat_identifier = c.getText(chat_identifier);
+            chat->service_name = service_name.read(c);
+            chat->room_name = c.getText(room_name);
+            chat->account_login = account_login.read(c);
+            chat->is_archived = c.getInt(is_archived);
+            chat->last_addressed_handle = c.getText(last_addressed_handle);
+            chat->display_name = c.getText(display_name);
+            chat->_last = storedDateToSeconds(c.getInt64(last));
+            chat->group_id = c.getText(group_id);
+            collection.addChat(std::move(chat));
+        }
+    }
+
+    if (!chatKeepsLast()) {
+        Sqlite3Cursor c = queryThrow(
+            "select chat_id, max(date) as last from ( select cm.chat_id, m.date from chat_message_join as cm inner "
+            "join message as m on cm.message_id=m.rowid ) as tmp group by chat_id");
+        const int chat_id = c.columnIndex(QStringLiteral("chat_id"));
+        const int last = c.columnIndex(QStringLiteral("last"));
+        while (c.moveNext()) {
+            if (_MsgChat* chat = collection.chat(c.getInt64(chat_id)))
+                chat->_last = storedDateToSeconds(c.getInt64(last));
+        }
+    }
+
+    Sqlite3Cursor c = queryThrow("select j.chat_id, h.* from chat_handle_join as j inner join handle as h on "
+                                 "j.handle_id = h.rowid");
+    const int chat_id = c.columnIndex(QStringLiteral("chat_id"));
+    const int rowid = c.columnIndex(QStringLiteral("ROWID"), Qt::CaseInsensitive);
+    const int id = c.columnIndex(QStringLiteral("id"));
+    const int country = c.columnIndex(QStringLiteral("country"));
+    RepeatedText service(c, QStringLiteral("service"));
+    const int uncanonicalized_id = c.columnIndex(QStringLiteral("uncanonicalized_id"));
+    const int ct_name = c.columnIndex(QStringLiteral("_ct_name"));
+    const int photo = c.columnIndex(QStringLiteral("_photo"));
+    QHash<QString, CountryInfo> countriesByCode;
+    while (c.moveNext()) {
+        const qint64 handleRowId = c.getInt64(rowid);
+        _MsgHandle* handle = collection.handle(handleRowId);
+        if (!handle) {
+            auto fresh = std::make_unique<_MsgHandle>();
+            fresh->rowid = handleRowId;
+            fresh->id = c.getText(id);
+            fresh->country = c.getText(country);
+            fresh->service = service.read(c);
+            fresh->uncanonicalized_id = c.getText(uncanonicalized_id);
+            // With contacts open the stored name and picture are replaced below; not read for nothing.
+            if (!withContacts) {
+                fresh->_ct_name = c.getText(ct_name);
+                fresh->_photo = c.getBlob(photo);
+            }
+
+            CountryInfo numberCountry;
+            if (fresh->country.isEmpty()) {
+                numberCountry = m_countryLib.currentCountry();
+                fresh->country = numberCountry.sn.toLower();
+            } else {
+                auto known = countriesByCode.constFind(fresh->country);
+                if (known == countriesByCode.constEnd())
+                    known = countriesByCode.insert(fresh->country, m_countryLib.findBySn(fresh->country));
+                numberCountry = known.value();
+            }
+            fresh->id = normalizePhoneNumber(numberCountry, fresh->id);
+
+            if (withContacts) {
+                const IOSContact contact = m_contacts.lookup(fresh->id);
+                fresh->_ct_name = contact.displayName();
+                fresh->_photo = contact.photo;
+            }
+            handle = collection.addHandle(std::move(fresh));
+        }
+        if (_MsgChat* chat = collection.chat(c.getInt64(chat_id)))
+            chat->handles.insert(QString::number(handleRowId), handle);
+    }
+}
+
+void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
+{
+    open();
+    chats(collection);
+
+    QString sql = QStringLiteral(
+        "select j.chat_id, m.* from chat_message_join as j inner join message as m on j.message_id = m.rowid");
+    if (messageHasItemType())
+        sql += QStringLiteral(" and m.item_type <> 4");
+    if (chatRowId > 0)
+        sql += QStringLiteral(" and j.chat_id=%1").arg(chatRowId);
+
+    if (chatRowId <= 0 && collection.messages().isEmpty()) {
+        Sqlite3Cursor count = queryThrow("select count(*) as n from message");
+        if (count.moveNext())
+            collection.reserve(0, 0, count.getInt64(0));
+    }
+
+    Sqlite3Cursor c = queryThrow(sql);
+    MessageReader columns(c);
+    while (c.moveNext()) {
+        const qint64 messageRowId = c.getInt64(columns.rowid);
+        _MsgMessage* message = collection.message(messageRowId);
+        if (!message)
+            message = collection.addMessage(columns.read(c, messageRowId));
+        if (_MsgHandle* handle = collection.handle(message->handle_id)) {
+            message->handle = handle;
+            if (message->country.isEmpty())
+                message->country = handle->country;
+        }
+        if (message->other_handle > 0) {
+            if (_MsgHandle* other = collection.handle(message->other_handle))
+                message->otherHandle = other;
+        }
+        if (_MsgChat* chat = collection.chat(c.getInt64(columns.chat_id)))
+            collection.linkMessageToChat(message, chat);
+    }
+}

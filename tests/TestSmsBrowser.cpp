@@ -1,0 +1,201 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/MessageRecords.h"
+#include "ui/views/SmsBrowser.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QtTest>
+
+namespace {
+
+// The links and anchor names of the page on show, in document order.
+struct PageAnchors
+{
+    QStringList links;
+    QStringList names;
+};
+
+PageAnchors anchorsOf(const QTextDocument* document)
+{
+    PageAnchors anchors;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (!format.anchorHref().isEmpty() && !anchors.links.contains(format.anchorHref()))
+                anchors.links.append(format.anchorHref());
+            for (const QString& name : format.anchorNames()) {
+                if (name.startsWith(QLatin1String("sms_")) && !anchors.names.contains(name))
+                    anchors.names.append(name);
+            }
+        }
+    }
+    return anchors;
+}
+
+// Where the anchor's text sits in the viewport, in pixels from its top.
+int anchorTop(SmsBrowser& browser, const QString& name)
+{
+    const QTextDocument* document = browser.document();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().anchorNames().contains(name)) {
+                QTextCursor cursor(browser.document());
+                cursor.setPosition(it.fragment().position());
+                return browser.cursorRect(cursor).top();
+            }
+        }
+    }
+    return -1;
+}
+
+QStringList texts(std::initializer_list<const char*> items)
+{
+    QStringList result;
+    for (const char* item : items)
+        result.append(QString::fromUtf8(item));
+    return result;
+}
+
+} // namespace
+
+class TestSmsBrowser : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pages_data();
+    void pages();
+    void showMessage_data();
+    void showMessage();
+    void previousPageLandsAtItsEnd();
+    void textIsEscaped_data();
+    void textIsEscaped();
+};
+
+void TestSmsBrowser::pages_data()
+{
+    QTest::addColumn<int>("count");
+    // Per page: its links, then its first and last message anchors.
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("empty") << 0 << QStringList();
+    QTest::newRow("50: one page, no links") << 50 << texts({ "|sms_1..sms_50" });
+    QTest::newRow("51: two pages") << 51 << texts({ "/next_page|sms_1..sms_50", "/pre_page|sms_51..sms_51" });
+    QTest::newRow("120: three pages") << 120
+                                      << texts({ "/next_page|sms_1..sms_50", "/pre_page /next_page|sms_51..sms_100",
+                                             "/pre_page|sms_101..sms_120" });
+}
+
+void TestSmsBrowser::pages()
+{
+    QFETCH(int, count);
+    QFETCH(QStringList, expected);
+
+    MessageRecords records;
+    SmsBrowser browser;
+    browser.setMessages(records.addConversation(count));
+    QCOMPARE(browser.pageCount(), int(expected.size()));
+    QStringList seen;
+    for (int page = 1; page <= browser.pageCount(); ++page) {
+        QCOMPARE(browser.currentPage(), page);
+        const PageAnchors anchors = anchorsOf(browser.document());
+        seen.append(anchors.links.join(QLatin1Char(' ')) + QLatin1Char('|') + anchors.names.value(0)
+            + QLatin1String("..") + anchors.names.value(anchors.names.size() - 1));
+        QCOMPARE(anchors.names.size(), page < browser.pageCount() ? 50 : count - 50 * (page - 1));
+        browser.onAnchorClicked(QUrl(QStringLiteral("/next_page")));
+    }
+    QCOMPARE(seen, expected);
+    QCOMPARE(browser.currentPage(), expected.isEmpty() ? 0 : int(expected.size()));
+}
+
+void TestSmsBrowser::showMessage_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("anchor"); // empty: nothing happens
+
+    QTest::newRow("row 50: page 2, first message") << 50 << 2 << QStringLiteral("sms_51");
+    QTest::newRow("row 75: page 2, middle") << 75 << 2 << QStringLiteral("sms_76");
+    QTest::newRow("row 10: page 1") << 10 << 1 << QStringLiteral("sms_11");
+    QTest::newRow("row 120: past the end") << 120 << 1 << QString();
+    QTest::newRow("row -1") << -1 << 1 << QString();
+}
+
+void TestSmsBrowser::showMessage()
+{
+    QFETCH(int, row);
+    QFETCH(int, page);
+    QFETCH(QString, anchor);
+
+    MessageRecords records;
+    SmsBrowser browser;
+    browser.resize(500, 300);
+    browser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&browser));
+    browser.setMessages(records.addConversation(120));
+    const QString firstPage = browser.toHtml();
+
+    browser.showMessage(row);
+    QCOMPARE(browser.currentPage(), page);
+    if (anchor.isEmpty()) {
+        QCOMPARE(browser.toHtml(), firstPage);
+        return;
+    }
+    // The scroll is queued: it waits until the new page is in place.
+    QCOMPARE(browser.verticalScrollBar()->value(), 0);
+    QTRY_VERIFY(qAbs(anchorTop(browser, anchor)) <= 2);
+}
+
+void TestSmsBrowser::previousPageLandsAtItsEnd()
+{
+    MessageRecords records;
+    SmsBrowser browser;
+    browser.setMessages(records.addConversation(120));
+    browser.nextPage();
+    browser.nextPage();
+    QCOMPARE(browser.currentPage(), 3);
+    browser.onAnchorClicked(QUrl(QStringLiteral("/pre_page")));
+    QCOMPARE(browser.currentPage(), 2);
+    QVERIFY(browser.textCursor().atEnd());
+    QCOMPARE(anchorsOf(browser.document()).names.value(0), QStringLiteral("sms_51"));
+    browser.onAnchorClicked(QUrl(QStringLiteral("/pre_page")));
+    browser.onAnchorClicked(QUrl(QStringLiteral("/pre_page")));
+    QCOMPARE(browser.currentPage(), 1);
+}
+
+void TestSmsBrowser::textIsEscaped_data()
+{
+    QTest::addColumn<QString>("contactName");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("markup in the text") << QStringLiteral("Ada") << QStringLiteral("a<b & c\nd");
+    QTest::newRow("carriage return and line feed") << QStringLiteral("Ada") << QStringLiteral("x\r\n<i>y</i>");
+    QTest::newRow("markup in the contact name") << QStringLiteral("<b>Bob</b> <table") << QStringLiteral("hi");
+    QTest::newRow("local file link in the contact name")
+        << QStringLiteral("<a href=\"file:///etc/passwd\">Eve</a>") << QStringLiteral("hi");
+}
+
+void TestSmsBrowser::textIsEscaped()
+{
+    QFETCH(QString, contactName);
+    QFETCH(QString, text);
+
+    MessageRecords records;
+    _MsgHandle* handle = records.addHandle(1, QStringLiteral("+447700900001"), contactName);
+    _MsgChat* chat = records.addChat(1, handle->id, { handle });
+    SmsBrowser browser;
+    browser.setMessages({ records.addMessage(1, chat, handle, 0, text, false) });
+
+    const QString shown = browser.document()->toPlainText();
+    QVERIFY2(shown.contains(contactName + QStringLiteral(" (+447700900001)")), qPrintable(shown));
+    QString lines = text;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QVERIFY2(shown.contains(lines), qPrintable(shown));
+    QCOMPARE(anchorsOf(browser.document()).links, QStringList());
+    QCOMPARE(anchorsOf(browser.document()).names, QStringList({ QStringLiteral("sms_1") }));
+}
+
+QTEST_MAIN(TestSmsBrowser)
+#include "TestSmsBrowser.moc"

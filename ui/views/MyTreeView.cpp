@@ -1,0 +1,20 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/views/MyTreeView.h"
+
+MyTreeView::MyTreeView(QWidget* parent)
+    : QTreeView(parent)
+{
+}
+
+void MyTreeView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    emit onSelectionChanged(selected, deselected);
+    QTreeView::selectionChanged(selected, deselected);
+}
+
+void MyTreeView::contextMenuEvent(QContextMenuEvent* event)
+{
+    emit createContextMenu();
+    QTreeView::contextMenuEvent(event);
+}

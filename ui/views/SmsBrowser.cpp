@@ -1,0 +1,162 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/views/SmsBrowser.h"
+
+#include "app/ShellServices.h"
+#include "message/MessageHtml.h"
+#include "message/MessageText.h"
+#include "store/MsgCollection.h"
+
+#include <QLocale>
+#include <QTextDocument>
+
+#include <algorithm>
+
+namespace {
+
+const QString documentStyleSheet = QStringLiteral(
+    ".t{font-size:13px;padding:5px 10px} .c,.sc{font-size:14px;padding:5px 10px;background-color:#EEEEEE;}"
+    ".send{/*background-color:#CEE0EC;*/} .send .t{color:#008040;}.rec{/*background-color:#F5FFE2;*/} "
+    ".rec .t{color:#0000FF;}");
+
+const QLatin1String previousPagePath("/pre_page");
+const QLatin1String nextPagePath("/next_page");
+
+QString anchorName(const _MsgMessage& message)
+{
+    return QStringLiteral("sms_%1").arg(message.rowid);
+}
+
+// One message: a header row (time, direction, correspondent) and a content row, each in the left
+// half for a received message and in the right half for a sent one.
+void appendMessageHtml(QString& html, const _MsgMessage& message)
+{
+    const bool sent = message.is_from_me != 0;
+    const QString emptyHeaderCell = QStringLiteral("<td width=\"50%\" class=\"st\"></td>");
+    const QString emptyContentCell = QStringLiteral("<td width=\"50%\" class=\"sc\"></td>");
+    const QString when = QLocale::system().toString(messageDateTime(message.date), QLocale::ShortFormat);
+
+    html += QStringLiteral("<a name=\"%1\"></a>").arg(anchorName(message));
+    html += QStringLiteral("<table class=\"%1\" width=\"100%\" cellpadding=\"0\" border=\"0\" cellspacing=\"0\">")
+                .arg(sent ? QLatin1String("send") : QLatin1String("rec"));
+    html += sent ? QStringLiteral("<tr>") + emptyHeaderCell : QStringLiteral("<tr>");
+    // Contact names come from the phone and from address books: escaped like the content, so that
+    // no name can add markup or links to the page.
+    html += QStringLiteral("<td width=\"50%\" class=\"t\">%1<br/>%2 %3</td>")
+                .arg(when, sent ? QLatin1String("To:") : QLatin1String("From:"),
+                    escapeMessageHtml(messageContactText(message)));
+    html += sent ? QStringLiteral("</tr>") : emptyHeaderCell + QStringLiteral("</tr>");
+    html += sent ? QStringLiteral("<tr>") + emptyContentCell : QStringLiteral("<tr>");
+    html += QStringLiteral("<td width=\"50%\" class=\"c\">%1</td>").arg(escapeMessageHtml(messageDisplayText(message)));
+    html += sent ? QStringLiteral("</tr>") : emptyContentCell + QStringLiteral("</tr>");
+    html += QStringLiteral("</table>");
+}
+
+} // namespace
+
+SmsBrowser::SmsBrowser(QWidget* parent)
+    : QTextBrowser(parent)
+    , m_document(new QTextDocument(this))
+{
+    m_document->setDefaultStyleSheet(documentStyleSheet);
+    setDocument(m_document);
+    setOpenLinks(false);
+    connect(this, &QTextBrowser::anchorClicked, this, &SmsBrowser::onAnchorClicked);
+}
+
+void SmsBrowser::setMessages(const QList<_MsgMessage*>& messages)
+{
+    m_messages = messages;
+    if (m_messages.isEmpty()) {
+        m_pageCount = 0;
+        m_currentPage = 0;
+        QTextBrowser::clear();
+        return;
+    }
+    m_pageCount = int((m_messages.size() + pageSize - 1) / pageSize);
+    firstPage();
+}
+
+void SmsBrowser::clear()
+{
+    m_messages.clear();
+    setUpdatesEnabled(false);
+    setText(QString());
+    setUpdatesEnabled(true);
+}
+
+void SmsBrowser::firstPage()
+{
+    m_currentPage = 1;
+    renderPage(m_currentPage);
+    moveCursor(QTextCursor::Start);
+}
+
+void SmsBrowser::previousPage()
+{
+    if (m_currentPage < 2)
+        return;
+    --m_currentPage;
+    renderPage(m_currentPage);
+    moveCursor(QTextCursor::End);
+}
+
+void SmsBrowser::nextPage()
+{
+    if (m_currentPage >= m_pageCount)
+        return;
+    ++m_currentPage;
+    renderPage(m_currentPage);
+    moveCursor(QTextCursor::Start);
+}
+
+void SmsBrowser::showMessage(int row)
+{
+    if (row < 0 || row >= m_messages.size())
+        return;
+    const int page = row / pageSize + 1;
+    if (page != m_currentPage) {
+        m_currentPage = page;
+        renderPage(page);
+    }
+    // Queued, so that the scroll runs on the laid-out page rather than on the one being replaced.
+    const QString anchor = anchorName(*m_messages.at(row));
+    QMetaObject::invokeMethod(
+        this, [this, anchor] { scrollToAnchor(anchor); }, Qt::QueuedConnection);
+}
+
+void SmsBrowser::onAnchorClicked(const QUrl& link)
+{
+    const QString path = link.path();
+    if (path == previousPagePath)
+        previousPage();
+    else if (path == nextPagePath)
+        nextPage();
+    else if (link.isLocalFile())
+        openFolderInExplorer(link.toLocalFile());
+}
+
+void SmsBrowser::renderPage(int page)
+{
+    if (page <= 0 || page > m_pageCount)
+        return;
+    const QString html = pageHtml(page);
+    setUpdatesEnabled(false);
+    setHtml(html);
+    setUpdatesEnabled(true);
+}
+
+QString SmsBrowser::pageHtml(int page) const
+{
+    QString html = QStringLiteral("<a name=\"start\"></a>");
+    if (page != 1)
+        html += QStringLiteral("<p><a href=\"/pre_page\">&lt;&lt;Previous Page</a></p>");
+    const qsizetype first = qsizetype(page - 1) * pageSize;
+    const qsizetype end = std::min<qsizetype>(first + pageSize, m_messages.size());
+    for (qsizetype i = first; i < end; ++i)
+        appendMessageHtml(html, *m_messages.at(i));
+    if (page != m_pageCount)
+        html += QStringLiteral("<p><a href=\"/next_page\">&gt;&gt;Next Page</a></p>");
+    html += QStringLiteral("<a name=\"end\"></a>");
+    return html;
+}

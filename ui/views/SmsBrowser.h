@@ -1,0 +1,50 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QList>
+#include <QTextBrowser>
+#include <QUrl>
+
+struct _MsgMessage;
+class QTextDocument;
+
+// The conversation view: the current message list as a transcript, received messages on the left
+// half and sent ones on the right, one page of 50 messages at a time with links to the neighbouring
+// pages. Positions in the list are the rows of the message list above it.
+class SmsBrowser : public QTextBrowser
+{
+    Q_OBJECT
+
+public:
+    static constexpr int pageSize = 50;
+
+    explicit SmsBrowser(QWidget* parent = nullptr);
+
+    // Stores the list (borrowed records) and shows its first page; an empty list empties the view.
+    void setMessages(const QList<_MsgMessage*>& messages);
+    // Forgets the list and empties the view; the page numbers stay until the next setMessages.
+    void clear();
+    // Shows the page holding the message at that position and scrolls to it once the page is laid out.
+    void showMessage(int row);
+
+    void firstPage();
+    void previousPage();
+    void nextPage();
+
+    const QList<_MsgMessage*>& messages() const { return m_messages; }
+    int pageCount() const { return m_pageCount; }
+    int currentPage() const { return m_currentPage; }
+
+public slots:
+    void onAnchorClicked(const QUrl& link);
+
+private:
+    void renderPage(int page);
+    QString pageHtml(int page) const;
+
+    QTextDocument* m_document;
+    QList<_MsgMessage*> m_messages;
+    int m_pageCount = 0;
+    int m_currentPage = 0;
+};
