@@ -34,6 +34,7 @@ void WorkerThread::reportProgress(qint64 done, qint64 total, const QString& prog
 
 void WorkerThread::run()
 {
+    const TaskCancelScope cancelScope(m_progress);
     try {
         const QString successText = work();
         postSucceed(m_progress, successText);
@@ -41,7 +42,7 @@ void WorkerThread::run()
         abandon();
     } catch (const std::exception& error) {
         abandon();
-        postError(m_progress, exceptionText(error));
+        postError(m_progress, errorText(error));
     } catch (...) {
         // Nothing may leave run(): an exception escaping a QThread ends the program.
         abandon();

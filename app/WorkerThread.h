@@ -8,9 +8,12 @@
 #include <QString>
 #include <QThread>
 
+#include <exception>
+
 // The frame every worker thread runs in. run() calls work() and turns its outcome into exactly one
 // report: its success text through postSucceed, a std::exception through postError (after
-// abandon() has cleaned up), a TaskCancelled into nothing at all (after abandon()). A subclass
+// abandon() has cleaned up), a TaskCancelled into nothing at all (after abandon()). While work()
+// runs, the dialog's cancel flag is the one that blocking waits on the thread look at. A subclass
 // writes only its own steps in work() and abandon().
 class WorkerThread : public QThread
 {
@@ -28,6 +31,8 @@ protected:
     // Undoes or releases what an unfinished work() left behind; runs on failure and on cancel,
     // before any report. Must not throw.
     virtual void abandon() { }
+    // The text of the error box for a failure of work().
+    virtual QString errorText(const std::exception& error) const { return exceptionText(error); }
 
     // Throws TaskCancelled when the user has cancelled; called before each unit of work.
     void checkCancelled() const;
