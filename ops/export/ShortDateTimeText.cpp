@@ -59,7 +59,7 @@ QString ShortDateTimeText::text(int date)
 void ShortDateTimeText::localDayAndTime(int date, QDate& day, QTime& time)
 {
     const qint64 unixTime = qint64(date) + messageDateOffset;
-    if (const std::optional<int> offset = hourOffset(unixTime)) {
+    if (const std::optional<int> offset = dayOffset(unixTime)) {
         const qint64 local = unixTime + *offset;
         const qint64 days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
         day = QDate::fromJulianDay(unixEpochJulianDay + days);
@@ -71,14 +71,17 @@ void ShortDateTimeText::localDayAndTime(int date, QDate& day, QTime& time)
     }
 }
 
-std::optional<int> ShortDateTimeText::hourOffset(qint64 unixTime)
+std::optional<int> ShortDateTimeText::dayOffset(qint64 unixTime)
 {
-    const qint64 hour = unixTime >= 0 ? unixTime / 3600 : (unixTime - 3599) / 3600;
-    auto offset = m_offsets.constFind(hour);
+    const qint64 day = unixTime >= 0 ? unixTime / 86400 : (unixTime - 86399) / 86400;
+    auto offset = m_offsets.constFind(day);
     if (offset == m_offsets.cend()) {
-        const int first = QDateTime::fromSecsSinceEpoch(hour * 3600).offsetFromUtc();
-        const int last = QDateTime::fromSecsSinceEpoch(hour * 3600 + 3599).offsetFromUtc();
-        offset = m_offsets.insert(hour, first == last ? std::optional<int>(first) : std::nullopt);
+        // Zones change their offset at most twice a year, never twice within a day.
+        const int first = QDateTime::fromSecsSinceEpoch(day * 86400).offsetFromUtc();
+        const int middle = QDateTime::fromSecsSinceEpoch(day * 86400 + 43200).offsetFromUtc();
+        const int last = QDateTime::fromSecsSinceEpoch(day * 86400 + 86399).offsetFromUtc();
+        const bool constant = first == middle && middle == last;
+        offset = m_offsets.insert(day, constant ? std::optional<int>(first) : std::nullopt);
     }
     return *offset;
 }

@@ -24,10 +24,10 @@ public:
 
 private:
     QString minuteText(const QTime& time);
-    // The local offset from UTC throughout the hour holding the Unix time, or none when it changes
-    // within that hour. Converting each date to local time asks the C library, which looks at the
-    // zone file on every call.
-    std::optional<int> hourOffset(qint64 unixTime);
+    // The local offset from UTC throughout the UTC day holding the Unix time, or none when it
+    // changes within that day. Converting each date to local time asks the C library, which looks
+    // at the zone file on every call.
+    std::optional<int> dayOffset(qint64 unixTime);
 
     QLocale m_locale;
     bool m_joinParts = false;
@@ -36,7 +36,7 @@ private:
     QStringList m_secondsFields; // the seconds fields, in order
     QHash<qint64, QString> m_days; // by Julian day
     QHash<int, QString> m_minutes; // by minute of the day; markers where the seconds go
-    QHash<qint64, std::optional<int>> m_offsets; // by hour since 1970
+    QHash<qint64, std::optional<int>> m_offsets; // by day since 1970
     QList<QStringList> m_seconds; // per seconds field, the text of each second
 };
 
