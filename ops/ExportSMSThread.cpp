@@ -133,12 +133,14 @@ void ExportSMSThread::openWriterFor(const _MsgMessage& message)
     case Text:
     case Csv:
         if (!m_writer) {
-            m_created.addFile(m_path);
             if (m_format == Text)
                 m_writer = std::make_shared<ExportMessagesTxt>(m_path);
             else
                 m_writer = std::make_shared<ExportMessagesCsv>(m_path);
+            // Only a file the export could open is its own to remove: one it could not open may
+            // be a file of the user's.
             m_writer->begin();
+            m_created.addFile(m_path);
         }
         return;
     case Pdf:
@@ -162,12 +164,12 @@ void ExportSMSThread::openConversationFile(const _MsgMessage& message)
         prepareHtmlFolders();
 
     const QString path = QDir(m_path).filePath(conversationFileName(message));
-    m_created.addFile(path);
     if (m_format == Pdf)
         m_writer = std::make_shared<ExportSMSPdf>(path);
     else
         m_writer = std::make_shared<ExportSMSHtml>(path);
     m_writer->begin();
+    m_created.addFile(path);
 }
 
 QString ExportSMSThread::conversationFileName(const _MsgMessage& message)
