@@ -17,10 +17,9 @@
 #include <algorithm>
 #include <stdexcept>
 
-AndroidConnectWithUSBThread::AndroidConnectWithUSBThread(const QString& serial, ProgressReceiver* progress,
-                                                         QObject* parent)
-    : QThread(parent)
-    , m_progress(progress)
+AndroidConnectWithUSBThread::AndroidConnectWithUSBThread(
+    const QString& serial, ProgressReceiver* progress, QObject* parent)
+    : WorkerThread(progress, parent)
 {
     m_device.serial = serial;
 }
@@ -33,57 +32,61 @@ void AndroidConnectWithUSBThread::installCompanion()
     if (!QFile::copy(resource, target))
         throw std::runtime_error(QStringLiteral("can not create %1.").arg(target).toStdString());
     // The copy of a resource is read-only; the owner must be able to replace it next time.
-    QFile::setPermissions(target, QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ReadOwner
-                              | QFileDevice::WriteOwner);
+    QFile::setPermissions(
+        target, QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     installPackage(m_device.serial, target);
     // The pause is cut short by a cancel, which run() looks at next.
     QDeadlineTimer settled(m_installSettleMs);
-    while (!settled.hasExpired() && !m_progress->cancelled)
+    while (!settled.hasExpired() && !progress()->cancelled)
         QThread::msleep(static_cast<unsigned long>(std::min<qint64>(settled.remainingTime(), 100)));
 }
 
-void AndroidConnectWithUSBThread::run()
+QString AndroidConnectWithUSBThread::work()
 {
-    const TaskCancelScope cancelScope(m_progress);
-    QTcpSocket* socket = nullptr;
-    try {
-        postUpdateProgress(m_progress, tr("IDS_CHECKING_APK_INSTALL"), -1, QString());
-        const QSet<QString> packages = listPackages(m_device.serial);
-        // An empty list means the phone could not be asked; the greeting then tells whether the app is there.
-        if (!packages.isEmpty() && !packages.contains(companionapp::packageName())) {
-            if (m_progress->cancelled)
-                return;
-            try {
-                installCompanion();
-            } catch (const std::exception& error) {
-                postError(m_progress,
-                          QStringLiteral("Please go to Google Play on your Android Phone to download and install "
-                                         "Quillbarrow SMS Agent first and then try again. <br/><br/>Error:")
-                              + exceptionText(error));
-                return;
-            }
+    m_adviseOnFailure = true;
+    reportStatus(tr("IDS_CHECKING_APK_INSTALL"), -1);
+    const QSet<QString> packages = listPackages(m_device.serial);
+    // An empty list means the phone could not be asked; the greeting then tells whether the app is there.
+    if (!packages.isEmpty() && !packages.contains(companionapp::packageName())) {
+        checkCancelled();
+        try {
+            installCompanion();
+        } catch (const std::exception& error) {
+            m_adviseOnFailure = false;
+            throw std::runtime_error(
+                (QStringLiteral("Please go to Google Play on your Android Phone to download and install "
+                                "Quillbarrow SMS Agent first and then try again. <br/><br/>Error:")
+                    + exceptionText(error))
+                    .toStdString());
         }
-        if (m_progress->cancelled)
-            return;
-
-        postUpdateProgress(m_progress, tr("IDS_GET_ANDROID_DEVICE_INFO"), 99, QString());
-        companionapp::readGreeting(m_device, socket);
-        companionapp::reportGreeting(m_progress, m_device);
-    } catch (const TaskCancelled&) {
-        if (socket)
-            socket->deleteLater();
-    } catch (const std::exception& error) {
-        if (socket)
-            socket->deleteLater();
-        const QString deviceManager
-            = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("QuillbarrowDeviceManager.exe"));
-        postError(m_progress,
-                  QStringLiteral("Please try the following:<br/><br/>")
-                      + QStringLiteral("1 Go to Google Play on your phone to download and installed the latest version "
-                                       "Quillbarrow SMS Agent.<br/><br/>")
-                      + QStringLiteral("2 click <a href=\"file:///%1\"><b>HERE</b></a> to run Quillbarrow Device "
-                                       "Manager and then restart your phone to try again.<br/><br/>")
-                            .arg(deviceManager)
-                      + exceptionText(error));
     }
+    checkCancelled();
+
+    reportStatus(tr("IDS_GET_ANDROID_DEVICE_INFO"), 99);
+    companionapp::readGreeting(m_device, m_socket);
+    m_adviseOnFailure = false;
+    companionapp::checkGreeting(m_device);
+    return QString();
+}
+
+void AndroidConnectWithUSBThread::abandon()
+{
+    if (m_socket)
+        m_socket->deleteLater();
+    m_socket = nullptr;
+}
+
+QString AndroidConnectWithUSBThread::errorText(const std::exception& error) const
+{
+    if (!m_adviseOnFailure)
+        return exceptionText(error);
+    const QString deviceManager
+        = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("QuillbarrowDeviceManager.exe"));
+    return QStringLiteral("Please try the following:<br/><br/>")
+        + QStringLiteral("1 Go to Google Play on your phone to download and installed the latest version "
+                         "Quillbarrow SMS Agent.<br/><br/>")
+        + QStringLiteral("2 click <a href=\"file:///%1\"><b>HERE</b></a> to run Quillbarrow Device "
+                         "Manager and then restart your phone to try again.<br/><br/>")
+              .arg(deviceManager)
+        + exceptionText(error);
 }

@@ -3,14 +3,13 @@
 #pragma once
 
 #include "android/AndroidDevice.h"
+#include "app/WorkerThread.h"
 
-#include <QThread>
-
-class ProgressReceiver;
+class QTcpSocket;
 
 // Connects a phone over USB: installs the companion app when it is missing, then reads the
 // companion's greeting into device(). Reports to the progress dialog.
-class AndroidConnectWithUSBThread : public QThread
+class AndroidConnectWithUSBThread : public WorkerThread
 {
     Q_OBJECT
 
@@ -24,13 +23,17 @@ public:
     void setInstallSettleMs(int ms) { m_installSettleMs = ms; }
 
 protected:
-    void run() override;
+    QString work() override;
+    void abandon() override;
+    QString errorText(const std::exception& error) const override;
 
 private:
     // Copies the companion package out of the resources into the data root and installs it.
     void installCompanion();
 
-    ProgressReceiver* m_progress;
     AndroidDevice m_device;
     int m_installSettleMs = 5000;
+    QTcpSocket* m_socket = nullptr; // the greeting channel while it is open
+    // Failures other than a refused install and a companion too old come with advice on what to try.
+    bool m_adviseOnFailure = true;
 };

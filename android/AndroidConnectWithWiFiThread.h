@@ -3,14 +3,13 @@
 #pragma once
 
 #include "android/AndroidDevice.h"
+#include "app/WorkerThread.h"
 
-#include <QThread>
-
-class ProgressReceiver;
+class QTcpSocket;
 
 // Connects a phone over WiFi: asks the companion's service port for a greeting channel and reads
 // the greeting into device(). Reports to the progress dialog.
-class AndroidConnectWithWiFiThread : public QThread
+class AndroidConnectWithWiFiThread : public WorkerThread
 {
     Q_OBJECT
 
@@ -21,9 +20,10 @@ public:
     const AndroidDevice& device() const { return m_device; }
 
 protected:
-    void run() override;
+    QString work() override;
+    void abandon() override;
 
 private:
-    ProgressReceiver* m_progress;
     AndroidDevice m_device;
+    QTcpSocket* m_socket = nullptr; // the greeting channel while it is open
 };

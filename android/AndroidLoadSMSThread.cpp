@@ -119,9 +119,8 @@ QString quotedStart(QStringView field)
 } // namespace
 
 AndroidLoadSMSThread::AndroidLoadSMSThread(const AndroidDevice& device, ProgressReceiver* progress, QObject* parent)
-    : QThread(parent)
+    : WorkerThread(progress, parent)
     , m_device(device)
-    , m_progress(progress)
 {
 }
 
@@ -145,31 +144,26 @@ void AndroidLoadSMSThread::fillCorrespondent(const QString& address, _MsgHandle&
     chat.handles.insert(address, &handle);
 }
 
-void AndroidLoadSMSThread::run()
+QString AndroidLoadSMSThread::work()
 {
-    const TaskCancelScope cancelScope(m_progress);
     total = -1;
     loaded = 0;
     peakQueuedBytes = 0;
-    postUpdateProgress(m_progress, tr("IDS_ANDROID_LOADING_SMS"), 0, QString());
+    reportStatus(tr("IDS_ANDROID_LOADING_SMS"), 0);
+    load(m_device.cacheDir());
+    return QString();
+}
 
-    const QDir cacheFolder = m_device.cacheDir();
-    try {
-        load(cacheFolder);
-        postSucceed(m_progress, QString());
-    } catch (const TaskCancelled&) {
-        dropLoad();
-    } catch (const std::exception& error) {
-        dropLoad();
-        postError(m_progress, exceptionText(error));
-    }
+void AndroidLoadSMSThread::abandon()
+{
+    dropLoad();
 }
 
 void AndroidLoadSMSThread::prepareCacheFolder(const QDir& cacheFolder, const QString& cachePath)
 {
     refuseLinkedFolders(cacheFolder, cachePath);
     m_cacheLock = std::make_unique<DeviceCacheLock>(cacheFolder);
-    m_cacheLock->acquire(m_progress);
+    m_cacheLock->acquire(progress());
     if (!canReplace(cachePath))
         throw cannotOverwrite(cachePath);
 
@@ -260,7 +254,7 @@ void AndroidLoadSMSThread::load(const QDir& cacheFolder)
 void AndroidLoadSMSThread::readBatch()
 {
     for (;;) {
-        throwIfCancelled(m_progress);
+        throwIfCancelled(progress());
         waitForData();
         const QString line = simpleprotocol::readCommand(m_channel.get(), -1);
         if (line.startsWith(smsCommand)) {
@@ -272,7 +266,7 @@ void AndroidLoadSMSThread::readBatch()
                 .append(QString::number(loaded))
                 .append(QLatin1Char('/'))
                 .append(QString::number(total));
-            postUpdateProgress(m_progress, QString(), percentOf(loaded, total), progressText);
+            postUpdateProgress(progress(), QString(), percentOf(loaded, total), progressText);
             parseRecord(QStringView(line).mid(smsCommand.size()));
         } else if (line.startsWith(endCommand)) {
             publishQueued();

@@ -3,12 +3,12 @@
 #pragma once
 
 #include "android/AndroidDevice.h"
+#include "app/WorkerThread.h"
 #include "store/CountryLibDb.h"
 #include "store/MsgCollection.h"
 
 #include <QDir>
 #include <QHash>
-#include <QThread>
 
 #include <atomic>
 #include <condition_variable>
@@ -20,7 +20,6 @@
 
 class DeviceCacheLock;
 class ExportMessagesDb;
-class ProgressReceiver;
 class QTcpSocket;
 class QTemporaryDir;
 
@@ -29,7 +28,7 @@ class QTemporaryDir;
 // cache only once it has been committed, so a failed or cancelled load leaves the previous cache as
 // it was. The cache's lock is held from start to end: a second load or a transfer to the phone of
 // the same device waits for it a short time, then gives up with a message.
-class AndroidLoadSMSThread : public QThread
+class AndroidLoadSMSThread : public WorkerThread
 {
     Q_OBJECT
 
@@ -59,7 +58,8 @@ public:
     static void fillCorrespondent(const QString& address, _MsgHandle& handle, _MsgChat& chat);
 
 protected:
-    void run() override;
+    QString work() override;
+    void abandon() override;
 
 private:
     // One correspondent of this load, kept for every record of the same address: its records never
@@ -112,7 +112,6 @@ private:
     void stopStoreStage();
 
     const AndroidDevice& m_device;
-    ProgressReceiver* m_progress;
     std::unique_ptr<QTcpSocket> m_channel;
     std::unique_ptr<DeviceCacheLock> m_cacheLock;
     std::unique_ptr<QTemporaryDir> m_staging;

@@ -34,9 +34,8 @@ void disposeChannel(QTcpSocket*& channel)
 
 AndroidRestoreSMSThread::AndroidRestoreSMSThread(
     const AndroidDevice& device, const QList<_MsgMessage*>& messages, ProgressReceiver* progress, QObject* parent)
-    : QThread(parent)
+    : WorkerThread(progress, parent)
     , m_device(device)
-    , m_progress(progress)
     , m_cacheWriter(std::make_unique<ExportMessagesDb>(device.cacheDir(), device.mmc))
 {
     m_messages.reserve(messages.size());
@@ -67,59 +66,54 @@ QByteArray AndroidRestoreSMSThread::smsLine(const _MsgMessage& message)
     return line;
 }
 
-void AndroidRestoreSMSThread::run()
+QString AndroidRestoreSMSThread::work()
 {
-    const TaskCancelScope cancelScope(m_progress);
-    QTcpSocket* channel = nullptr;
-    // A load of the same phone replaces the cache database: the acknowledged batches must not be
-    // written into the file it is about to replace.
-    DeviceCacheLock cacheLock(m_device.cacheDir());
-    try {
-        cacheLock.acquire(m_progress);
-        const int sent = transfer(channel);
-        QString text = tr("IDS_SUC_RESTORE_%1_SMS_TO_ANDROID").arg(sent);
-        if (m_skipped != 0)
-            text += tr("IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES").arg(m_skipped);
-        postSucceed(m_progress, text);
-    } catch (const TaskCancelled&) {
-        disposeChannel(channel);
-        closeCache();
-    } catch (const std::exception& error) {
-        disposeChannel(channel);
-        closeCache();
-        postError(m_progress, exceptionText(error));
-    }
+    m_cacheLock = std::make_unique<DeviceCacheLock>(m_device.cacheDir());
+    m_cacheLock->acquire(progress());
+    const int sent = transfer(m_channel);
+    m_cacheLock.reset();
+    QString text = tr("IDS_SUC_RESTORE_%1_SMS_TO_ANDROID").arg(sent);
+    if (m_skipped != 0)
+        text += tr("IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES").arg(m_skipped);
+    return text;
+}
+
+void AndroidRestoreSMSThread::abandon()
+{
+    disposeChannel(m_channel);
+    closeCache();
+    m_cacheLock.reset();
 }
 
 int AndroidRestoreSMSThread::transfer(QTcpSocket*& channel)
 {
-    postUpdateProgress(m_progress, tr("IDS_RESTORING_SMS_TO_ANDROID"), 0, QString());
+    postUpdateProgress(progress(), tr("IDS_RESTORING_SMS_TO_ANDROID"), 0, QString());
     m_cacheWriter->begin();
     channel = m_device.openChannel(channelprotocol::channelUrl(channelprotocol::restoreChannel, choosePort()), 10000);
 
     const QString prefix = channelprotocol::defSmsAppCommand;
     const int flag = expectCommand(channel, prefix).mid(prefix.size()).toInt();
     if (flag != 0) {
-        postTipsWait(m_progress,
+        postTipsWait(progress(),
             tr("Please click \"YES\" to temporarily set our Quillbarrow app as your default SMS app when the "
                "message pops out on your Android's screen. Then click the \"OK\" button to start "
                "transferring messages to your Android.<br/><br/>Note: It will resume your default "
                "Messaging app settings after transferring messages to Android."));
-        waitForTipsClosed(m_progress);
+        waitForTipsClosed(progress());
         // A cancel while the tip was shown must not let the companion take the messaging role.
-        throwIfCancelled(m_progress);
+        throwIfCancelled(progress());
         writeCommand(channel, prefix);
     }
 
     const int total = static_cast<int>(m_messages.size());
     int sent = 0;
     if (total > 0) {
-        throwIfCancelled(m_progress);
+        throwIfCancelled(progress());
         for (;;) {
             sendBatch(channel, sent);
             if (sent >= total)
                 break;
-            throwIfCancelled(m_progress);
+            throwIfCancelled(progress());
         }
     }
 
@@ -144,10 +138,10 @@ void AndroidRestoreSMSThread::sendBatch(QTcpSocket* channel, int& sent)
     batch.messages.reserve(count);
     writeCommand(channel, channelprotocol::batchCommand);
     for (int i = 0; i < count; ++i) {
-        throwIfCancelled(m_progress);
+        throwIfCancelled(progress());
         const _MsgMessage& message = *m_messages.at(sent);
         ++sent;
-        postUpdateProgress(m_progress, QString(), percentOf(sent, total), progressFormat.arg(sent).arg(total));
+        postUpdateProgress(progress(), QString(), percentOf(sent, total), progressFormat.arg(sent).arg(total));
         if (message.handle) {
             QString key = logicHash(message);
             if (!m_sentKeys.contains(key) && cache.findMessageByLogicHash(key) == 0) {

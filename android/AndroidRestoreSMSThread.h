@@ -3,17 +3,17 @@
 #pragma once
 
 #include "android/AndroidDevice.h"
+#include "app/WorkerThread.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QSet>
 #include <QStringList>
-#include <QThread>
 
 #include <memory>
 
 class ExportMessagesDb;
-class ProgressReceiver;
+class DeviceCacheLock;
 class QTcpSocket;
 struct _MsgMessage;
 
@@ -22,7 +22,7 @@ struct _MsgMessage;
 // database, so a message the phone already holds (loaded from it or sent before) is not sent again;
 // a batch is cached only once the phone has acknowledged it. Only ordinary messages with a
 // correspondent are sent; the others are counted as skipped.
-class AndroidRestoreSMSThread : public QThread
+class AndroidRestoreSMSThread : public WorkerThread
 {
     Q_OBJECT
 
@@ -43,7 +43,8 @@ public:
     static QByteArray smsLine(const _MsgMessage& message);
 
 protected:
-    void run() override;
+    QString work() override;
+    void abandon() override;
 
 private:
     int transfer(QTcpSocket*& channel);
@@ -60,8 +61,11 @@ private:
 
     AndroidDevice m_device;
     QList<_MsgMessage*> m_messages;
-    ProgressReceiver* m_progress;
     std::unique_ptr<ExportMessagesDb> m_cacheWriter;
+    // A load of the same phone replaces the cache database: the acknowledged batches must not be
+    // written into the file it is about to replace. Held while the transfer runs.
+    std::unique_ptr<DeviceCacheLock> m_cacheLock;
+    QTcpSocket* m_channel = nullptr;
     int m_skipped = 0;
     PendingBatch m_acknowledged;
     // Duplicate keys of the messages sent but not yet in the cache.

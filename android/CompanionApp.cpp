@@ -5,9 +5,10 @@
 #include "android/AndroidDevice.h"
 #include "android/ChannelProtocol.h"
 #include "android/LineProtocol.h"
-#include "app/TaskReporting.h"
 
 #include <QTcpSocket>
+
+#include <stdexcept>
 
 namespace companionapp {
 
@@ -42,12 +43,10 @@ void readGreeting(AndroidDevice& device, QTcpSocket*& socket)
     device.parseInfo(description);
 }
 
-void reportGreeting(ProgressReceiver* progress, const AndroidDevice& device)
+void checkGreeting(const AndroidDevice& device)
 {
-    if (device.version >= lowestAcceptedVersion)
-        postSucceed(progress, QString());
-    else
-        postError(progress, tooOldText());
+    if (device.version < lowestAcceptedVersion)
+        throw std::runtime_error(tooOldText().toStdString());
 }
 
 } // namespace companionapp

@@ -5,7 +5,6 @@
 #include <QString>
 
 class AndroidDevice;
-class ProgressReceiver;
 class QTcpSocket;
 
 // Facts about the companion app and the greeting channel shared by the USB and WiFi connections.
@@ -25,7 +24,8 @@ QString tooOldText();
 // channel. `socket` holds the open channel meanwhile, so the caller can dispose of it on failure.
 void readGreeting(AndroidDevice& device, QTcpSocket*& socket);
 
-// Success without a box for a companion that is new enough, otherwise the too-old text.
-void reportGreeting(ProgressReceiver* progress, const AndroidDevice& device);
+// Throws std::runtime_error with the too-old text when the greeting names a companion older than
+// the desktop accepts.
+void checkGreeting(const AndroidDevice& device);
 
 } // namespace companionapp

@@ -3,6 +3,7 @@
 #include "bench/BenchScenarios.h"
 
 #include "bench/LoadScenario.h"
+#include "bench/OpsScenarios.h"
 #include "bench/RawWriteLoop.h"
 #include "bench/SendScenario.h"
 #include "bench/ShowScenario.h"
@@ -122,6 +123,11 @@ const QList<BenchScenario>& benchScenarios()
         { "load", StoreNeed::None, StoreEffect::Keeps, &runLoadScenario },
         { "send", StoreNeed::None, StoreEffect::Keeps, &runSend },
         { "show", StoreNeed::Filled, StoreEffect::Keeps, &runShowScenario, true },
+        { "backup", StoreNeed::Filled, StoreEffect::Keeps, &runBackupScenario },
+        { "export-txt", StoreNeed::Filled, StoreEffect::Keeps, &runExportTxtScenario },
+        { "export-csv", StoreNeed::Filled, StoreEffect::Keeps, &runExportCsvScenario },
+        { "export-html", StoreNeed::Filled, StoreEffect::Keeps, &runExportHtmlScenario },
+        { "export-pdf", StoreNeed::Filled, StoreEffect::Keeps, &runExportPdfScenario, true },
     };
     return scenarios;
 }

@@ -66,6 +66,8 @@ constexpr char16_t emojiSymbols[] = { 0x203C, 0x2049, 0x2139, 0x2194, 0x2195, 0x
 
 bool isSingleUnitEmoji(char16_t unit)
 {
+    if (unit < emojiSymbols[0])
+        return false;
     if (unit >= 0xE000 && unit <= 0xE537)
         return true;
     return std::binary_search(std::begin(emojiSymbols), std::end(emojiSymbols), unit);

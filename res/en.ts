@@ -127,6 +127,10 @@
         <translation>Exporting SMS...</translation>
     </message>
     <message>
+        <source>Messages: %1/%2</source>
+        <translation>SMS: %1/%2</translation>
+    </message>
+    <message>
         <source>IDS_SUC_EXPORT_%1_MMS</source>
         <translation>Successfully exported %1 SMS.</translation>
     </message>

@@ -12,7 +12,7 @@ QSMS_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-qpa-plugins
     libsqlite3-dev sqlite3 adb fonts-dejavu-core
-    xvfb xauth iproute2 util-linux
+    xvfb xauth iproute2 util-linux poppler-utils
 )
 
 qsms_install_packages() {

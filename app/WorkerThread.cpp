@@ -1,0 +1,51 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/WorkerThread.h"
+
+#include <exception>
+
+WorkerThread::WorkerThread(ProgressReceiver* progress, QObject* parent)
+    : QThread(parent)
+    , m_progress(progress)
+{
+}
+
+void WorkerThread::checkCancelled() const
+{
+    throwIfCancelled(m_progress);
+}
+
+void WorkerThread::reportStatus(const QString& status, int curProgress)
+{
+    postUpdateProgress(m_progress, status, curProgress, QString());
+}
+
+void WorkerThread::reportProgress(qint64 done, qint64 total, const QString& progressFormat, const QString& status)
+{
+    const int percent = percentOf(done, total);
+    if (percent == m_lastPercent && done != total && m_sinceLastPost.isValid() && m_sinceLastPost.elapsed() < 50)
+        return;
+    m_lastPercent = percent;
+    m_sinceLastPost.start();
+    const QString text
+        = progressFormat.isEmpty() ? QString() : progressFormat.arg(QString::number(done), QString::number(total));
+    postUpdateProgress(m_progress, status, percent, text);
+}
+
+void WorkerThread::run()
+{
+    const TaskCancelScope cancelScope(m_progress);
+    try {
+        const QString successText = work();
+        postSucceed(m_progress, successText);
+    } catch (const TaskCancelled&) {
+        abandon();
+    } catch (const std::exception& error) {
+        abandon();
+        postError(m_progress, errorText(error));
+    } catch (...) {
+        // Nothing may leave run(): an exception escaping a QThread ends the program.
+        abandon();
+        postError(m_progress, QStringLiteral("unknown error."));
+    }
+}

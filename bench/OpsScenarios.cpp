@@ -1,0 +1,108 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "bench/OpsScenarios.h"
+
+#include "bench/IgnoringProgress.h"
+#include "message/MessageText.h"
+#include "ops/BackupSMSThread.h"
+#include "ops/ExportSMSThread.h"
+#include "store/IOS6MessageDb.h"
+#include "store/MsgCollection.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+
+#include <stdexcept>
+
+namespace {
+
+constexpr qsizetype pdfMessageLimit = 10000;
+
+// Every message of the filled store in list order, read before the clock starts.
+struct StoreMessages
+{
+    _MsgCollection collection;
+    QList<_MsgMessage*> list;
+
+    explicit StoreMessages(const BenchContext& context)
+    {
+        IOS6MessageDb store(context.storeDir(), context.mcc, true);
+        store.chats(collection);
+        store.messages(collection, 0);
+        list = collection.messages().values();
+        sortMessages(list, true);
+    }
+};
+
+void removeOutput(const QString& path)
+{
+    QDir(path).removeRecursively();
+    QFile::remove(path);
+}
+
+ScenarioResult timeWorker(WorkerThread& worker, IgnoringProgress& progress, qsizetype messages)
+{
+    QEventLoop loop;
+    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);
+    QElapsedTimer timer;
+    timer.start();
+    worker.start();
+    loop.exec();
+    worker.wait();
+    ScenarioResult result;
+    result.seconds = double(timer.nsecsElapsed()) / 1e9;
+    QCoreApplication::processEvents();
+    if (!progress.succeeded)
+        throw std::runtime_error("worker failed: " + progress.error.toStdString());
+    result.messages = messages;
+    return result;
+}
+
+ScenarioResult runExport(const BenchContext& context, unsigned format, const QString& outputName)
+{
+    StoreMessages messages(context);
+    if (format == ExportSMSThread::Pdf && messages.list.size() > pdfMessageLimit)
+        messages.list = messages.list.mid(0, pdfMessageLimit);
+    const QString output = context.workDir.filePath(outputName);
+    removeOutput(output);
+    IgnoringProgress progress;
+    ExportSMSThread worker(messages.list, output, format, true, &progress);
+    const ScenarioResult result = timeWorker(worker, progress, messages.list.size());
+    removeOutput(output);
+    return result;
+}
+
+} // namespace
+
+ScenarioResult runBackupScenario(const BenchContext& context)
+{
+    StoreMessages messages(context);
+    const QDir target(context.workDir.filePath(QStringLiteral("backup")));
+    removeOutput(target.path());
+    IgnoringProgress progress;
+    BackupSMSThread worker(messages.list, target, QString(), &progress);
+    const ScenarioResult result = timeWorker(worker, progress, messages.list.size());
+    removeOutput(target.path());
+    return result;
+}
+
+ScenarioResult runExportTxtScenario(const BenchContext& context)
+{
+    return runExport(context, ExportSMSThread::Text, QStringLiteral("export.txt"));
+}
+
+ScenarioResult runExportCsvScenario(const BenchContext& context)
+{
+    return runExport(context, ExportSMSThread::Csv, QStringLiteral("export.csv"));
+}
+
+ScenarioResult runExportHtmlScenario(const BenchContext& context)
+{
+    return runExport(context, ExportSMSThread::Html, QStringLiteral("export-html"));
+}
+
+ScenarioResult runExportPdfScenario(const BenchContext& context)
+{
+    return runExport(context, ExportSMSThread::Pdf, QStringLiteral("export-pdf"));
+}

@@ -1,0 +1,14 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "bench/BenchScenarios.h"
+
+// The operations on every message of the filled store, each timed from the worker's start to its
+// end with the progress posts delivered as the dialog would take them: a backup into a new local
+// database, and the exports to text, CSV, HTML and PDF (PDF on the first 10,000 messages at most).
+ScenarioResult runBackupScenario(const BenchContext& context);
+ScenarioResult runExportTxtScenario(const BenchContext& context);
+ScenarioResult runExportCsvScenario(const BenchContext& context);
+ScenarioResult runExportHtmlScenario(const BenchContext& context);
+ScenarioResult runExportPdfScenario(const BenchContext& context);

@@ -1,0 +1,30 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "ops/export/ShortDateTimeText.h"
+#include "store/AbsFormatExport.h"
+#include "store/MsgCollection.h"
+
+#include <QFile>
+#include <QTextStream>
+
+// A CSV field: bare, or in double quotes with inner quotes doubled when it holds a line feed, a
+// comma or a double quote. A carriage return alone does not call for quotes.
+QString csvField(const QString& text);
+
+// Messages as CSV: date, send flag, person, number, content.
+class ExportMessagesCsv : public AbsFormatExport<_MsgMessage>
+{
+public:
+    explicit ExportMessagesCsv(const QString& path);
+
+    void begin() override;
+    void write(const _MsgMessage& message) override;
+    void end() override;
+
+private:
+    QFile m_file;
+    QTextStream m_stream;
+    ShortDateTimeText m_times;
+};

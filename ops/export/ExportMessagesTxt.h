@@ -1,0 +1,28 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "store/AbsFormatExport.h"
+#include "store/MsgCollection.h"
+
+#include <QFile>
+#include <QTextStream>
+
+// Messages as a plain text table, one line each: date, direction, conversation name, body. The
+// same file serves the ".txt" and the ".doc" choice.
+class ExportMessagesTxt : public AbsFormatExport<_MsgMessage>
+{
+public:
+    explicit ExportMessagesTxt(const QString& path);
+
+    void begin() override;
+    void write(const _MsgMessage& message) override;
+    void end() override;
+
+private:
+    QFile m_file;
+    QTextStream m_stream;
+    // The name of the conversation of the previous line: lists come mostly grouped by conversation.
+    const _MsgChat* m_namedChat = nullptr;
+    QString m_chatName;
+};

@@ -1,0 +1,56 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ops/export/ExportSMSHtml.h"
+
+#include "message/MessageHtml.h"
+#include "message/MessageText.h"
+#include "ops/export/ExportFile.h"
+#include "ops/export/ShortDateTimeText.h"
+
+ExportSMSHtml::ExportSMSHtml(const QString& path)
+    : m_file(path)
+{
+}
+
+void ExportSMSHtml::begin()
+{
+    openExportFile(m_file, m_stream);
+    m_stream << QLatin1String("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                              "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
+                              "<html xmlns=\"http://www.w3.org/1999/xhtml\">"
+                              "<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />")
+             << QStringLiteral("<title>%1</title></head><body>").arg(tr("Quillbarrow SMS Desk"));
+}
+
+void ExportSMSHtml::write(const _MsgMessage& message)
+{
+    const bool fromMe = message.is_from_me != 0;
+    if (message.chat != m_namedChat || m_contact.isNull()) {
+        m_namedChat = message.chat;
+        m_contact = message.chat ? escapeMessageHtml(chatDisplayName(*message.chat, true)) : QLatin1String("");
+    }
+    const QString& contact = m_contact;
+
+    QString fragment;
+    fragment.reserve(256 + message.text.size());
+    fragment += QLatin1String("<a name=\"sms");
+    fragment += QString::number(message.rowid);
+    fragment += QLatin1String("\"></a><div style=\"color:");
+    fragment += fromMe ? QLatin1String("#008040") : QLatin1String("#0000FF");
+    fragment += QLatin1String(";font-size:16px;\"><div>");
+    fragment += shortDateTimeText(message.date);
+    fragment += QLatin1String("</div><div>");
+    fragment += fromMe ? QLatin1String("To: ") : QLatin1String("From: ");
+    fragment += contact;
+    fragment += QLatin1String("</div></div><div style=\"font-size:14px;\">");
+    fragment += escapeMessageHtml(messageDisplayText(message));
+    fragment += QLatin1String("</div><br/><br/>");
+    fragment += exportLineEnd;
+    m_stream << fragment;
+}
+
+void ExportSMSHtml::end()
+{
+    m_stream << QLatin1String("</body></html>");
+    closeExportFile(m_file, m_stream);
+}

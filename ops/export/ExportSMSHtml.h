@@ -1,0 +1,31 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "store/AbsFormatExport.h"
+#include "store/MsgCollection.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTextStream>
+
+// One conversation as an XHTML file: a coloured time and "To:"/"From:" line and the escaped body
+// per message, each behind an anchor named after the message's row id.
+class ExportSMSHtml : public AbsFormatExport<_MsgMessage>
+{
+    Q_DECLARE_TR_FUNCTIONS(ExportSMSHtml)
+
+public:
+    explicit ExportSMSHtml(const QString& path);
+
+    void begin() override;
+    void write(const _MsgMessage& message) override;
+    void end() override;
+
+private:
+    QFile m_file;
+    QTextStream m_stream;
+    // The escaped name of the conversation, made once per file.
+    const _MsgChat* m_namedChat = nullptr;
+    QString m_contact;
+};

@@ -1,0 +1,577 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ops/ExportSMSThread.h"
+#include "ops/export/ExportSMSPdf.h"
+#include "ops/export/ShortDateTimeText.h"
+#include "store/MsgCollection.h"
+#include "support/RecordingProgress.h"
+#include "support/TestHome.h"
+#include "ui/SMSPrinter.h"
+
+#include <QApplication>
+#include <QDirIterator>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <deque>
+#include <memory>
+#include <time.h>
+
+namespace {
+
+// 2014-03-05 21:05:00 UTC in seconds since 2001.
+constexpr int baseDate = 415746300;
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing " + path.toUtf8() + ">");
+}
+
+QString runTool(const QString& program, const QStringList& arguments)
+{
+    QProcess tool;
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(60000) || tool.exitCode() != 0)
+        return QStringLiteral("<%1 failed>").arg(program);
+    return QString::fromUtf8(tool.readAllStandardOutput());
+}
+
+int pdfPageCount(const QString& path)
+{
+    const QString info = runTool(QStringLiteral("pdfinfo"), { path });
+    const qsizetype at = info.indexOf(QLatin1String("Pages:"));
+    return at < 0 ? -1 : info.mid(at + 6, info.indexOf(QLatin1Char('\n'), at) - at - 6).trimmed().toInt();
+}
+
+QString pdfPageText(const QString& path, int page)
+{
+    const QString number = QString::number(page);
+    // The PDF draws "fi" as one ligature glyph; compatibility normalisation splits it again.
+    return runTool(QStringLiteral("pdftotext"),
+        { QStringLiteral("-f"), number, QStringLiteral("-l"), number, path, QStringLiteral("-") })
+        .normalized(QString::NormalizationForm_KC);
+}
+
+// Every page's text, in order.
+QStringList pdfPages(const QString& path)
+{
+    QStringList pages;
+    const int count = pdfPageCount(path);
+    for (int page = 1; page <= count; ++page)
+        pages.append(pdfPageText(path, page));
+    return pages;
+}
+
+// The last non-empty line of a page: its number at the bottom right.
+QString lastLine(const QString& page)
+{
+    const QStringList lines = QString(page).remove(QChar(0x0C)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return lines.isEmpty() ? QString() : lines.last().trimmed();
+}
+
+// Relative paths of everything under the folder, folders marked with a trailing slash.
+QStringList listing(const QString& folder)
+{
+    QStringList entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        entries.append(
+            QDir(folder).relativeFilePath(it.filePath()) + (it.fileInfo().isDir() ? QStringLiteral("/") : QString()));
+    }
+    entries.sort();
+    return entries;
+}
+
+void runDirect(QThread& worker, RecordingProgress& progress)
+{
+    progress.moveToThread(&worker);
+    worker.start();
+    QVERIFY(worker.wait(120000));
+}
+
+} // namespace
+
+// The export files: golden text, CSV and HTML files, one file per conversation even when names
+// collide or conversations end at the same time, PDF pages, printing, and what a cancel or a
+// failure leaves behind.
+//
+// Fixture, ascending by the conversations' newest message:
+//   (no conversation): "orphan"
+//   +447700900001 with Anna: "Hello Anna", a two-line body sent, a body with quotes and a comma;
+//   chat-anna-a named "Anna?/" and chat-anna-b named "Anna", both newest at the same time, their
+//       messages interleaved in time; one body holds markup;
+//   chat-group-1 with Bob (no contact name) and Carol: "group hello" from Bob;
+//   chat-marks named "???" with Carol: "question marks".
+class TestExport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void goldenFiles_data();
+    void goldenFiles();
+    void oneFilePerConversation_data();
+    void oneFilePerConversation();
+    void cancelOrFailureRemovesOnlyWhatExportMade_data();
+    void cancelOrFailureRemovesOnlyWhatExportMade();
+    void pdfPagesNeverCutAMessage();
+    void dateTextsAsTheLocaleFormatsThem_data();
+    void dateTextsAsTheLocaleFormatsThem();
+    void printedPagesMatchPdfExport_data();
+    void printedPagesMatchPdfExport();
+    void previewOpensWithPdfPrinter();
+
+private:
+    _MsgMessage* add(_MsgChat* chat, _MsgHandle* sender, int minute, bool fromMe, const QString& text);
+    QList<_MsgMessage*> fixture();
+    QString goldenPath(const QString& name) const;
+
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    std::deque<_MsgHandle> m_handles;
+    std::deque<_MsgChat> m_chats;
+    std::deque<_MsgMessage> m_messages;
+};
+
+void TestExport::initTestCase()
+{
+    useTemporaryHome();
+    QCOMPARE(QLocale::system().name(), QStringLiteral("C"));
+}
+
+void TestExport::init()
+{
+    m_tmp = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_tmp->isValid());
+}
+
+QString TestExport::goldenPath(const QString& name) const
+{
+    return QStringLiteral(QSMS_EXPORT_GOLDEN_DIR "/") + name;
+}
+
+_MsgMessage* TestExport::add(_MsgChat* chat, _MsgHandle* sender, int minute, bool fromMe, const QString& text)
+{
+    _MsgMessage& message = m_messages.emplace_back();
+    message.rowid = qint64(m_messages.size());
+    message.readRowId = message.rowid;
+    message.guid = QStringLiteral("guid-%1").arg(message.rowid);
+    message.text = text;
+    message.date = baseDate + minute * 60;
+    message.is_from_me = fromMe ? 1 : 0;
+    message.handle = sender;
+    message.chat = chat;
+    if (chat)
+        chat->_last = qMax(chat->_last, message.date);
+    return &message;
+}
+
+QList<_MsgMessage*> TestExport::fixture()
+{
+    m_handles.clear();
+    m_chats.clear();
+    m_messages.clear();
+    auto handle = [this](const QString& id, const QString& name) {
+        _MsgHandle& handle = m_handles.emplace_back();
+        handle.rowid = qint64(m_handles.size());
+        handle.id = id;
+        handle._ct_name = name;
+        return &handle;
+    };
+    auto chat = [this](const QString& identifier, const QString& name, const QList<_MsgHandle*>& handles) {
+        _MsgChat& chat = m_chats.emplace_back();
+        chat.rowid = qint64(m_chats.size());
+        chat.guid = QStringLiteral("SMS;-;") + identifier;
+        chat.chat_identifier = identifier;
+        chat.display_name = name;
+        for (_MsgHandle* handle : handles)
+            chat.handles.insert(QString::number(handle->rowid), handle);
+        return &chat;
+    };
+    _MsgHandle* anna = handle(QStringLiteral("+447700900001"), QStringLiteral("Anna"));
+    _MsgHandle* annaToo = handle(QStringLiteral("+447700900002"), QStringLiteral("Anna"));
+    _MsgHandle* bob = handle(QStringLiteral("+447700900003"), QString());
+    _MsgHandle* carol = handle(QStringLiteral("+447700900004"), QStringLiteral("Carol"));
+    _MsgChat* withAnna = chat(anna->id, QString(), { anna });
+    _MsgChat* annaA = chat(QStringLiteral("chat-anna-a"), QStringLiteral("Anna?/"), { annaToo });
+    _MsgChat* annaB = chat(QStringLiteral("chat-anna-b"), QStringLiteral("Anna"), { bob });
+    _MsgChat* group = chat(QStringLiteral("chat-group-1"), QString(), { bob, carol });
+    _MsgChat* marks = chat(QStringLiteral("chat-marks"), QStringLiteral("???"), { carol });
+
+    // Handed over in an order that is not the export's.
+    return {
+        add(annaB, bob, 31, false, QStringLiteral("Anna B second")),
+        add(withAnna, anna, 1, false, QStringLiteral("Hello Anna")),
+        add(withAnna, nullptr, 2, true, QStringLiteral("Line one\nLine two")),
+        add(withAnna, anna, 3, false, QStringLiteral("say \"hi\", bye")),
+        add(annaA, annaToo, 10, false, QStringLiteral("<b>bold</b> & more")),
+        add(annaB, nullptr, 11, true, QStringLiteral("Anna B first")),
+        add(annaA, nullptr, 31, true, QStringLiteral("Anna A second")),
+        add(group, bob, 40, false, QStringLiteral("group hello")),
+        add(marks, carol, 50, false, QStringLiteral("question marks")),
+        add(nullptr, nullptr, 0, false, QStringLiteral("orphan")),
+    };
+}
+
+void TestExport::goldenFiles_data()
+{
+    QTest::addColumn<unsigned>("format");
+    QTest::addColumn<QString>("output"); // inside the temporary folder
+    QTest::addColumn<QString>("file"); // the file compared, inside the temporary folder
+    QTest::addColumn<QString>("golden");
+
+    QTest::newRow("text") << unsigned(ExportSMSThread::Text) << "all.txt"
+                          << "all.txt"
+                          << "export.txt";
+    QTest::newRow("doc") << unsigned(ExportSMSThread::Text) << "all.doc"
+                         << "all.doc"
+                         << "export.txt";
+    QTest::newRow("csv") << unsigned(ExportSMSThread::Csv) << "all.csv"
+                         << "all.csv"
+                         << "export.csv";
+    QTest::newRow("html") << unsigned(ExportSMSThread::Html) << "html"
+                          << "html/Anna.html"
+                          << "Anna.html";
+}
+
+void TestExport::goldenFiles()
+{
+    QFETCH(unsigned, format);
+    QFETCH(QString, output);
+    QFETCH(QString, file);
+    QFETCH(QString, golden);
+
+    RecordingProgress progress;
+    ExportSMSThread worker(fixture(), m_tmp->filePath(output), format, true, &progress);
+    runDirect(worker, progress);
+    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(progress.successes, QStringList { QStringLiteral("IDS_SUC_EXPORT_10_MMS") });
+    QCOMPARE(progress.updates.first().status, QStringLiteral("IDS_EXPORTING_MESSAGES_TO_FILE"));
+    QCOMPARE(progress.updates.first().progress, -1);
+    QCOMPARE(progress.updates.last().text, QStringLiteral("Messages: 10/10"));
+
+    const QByteArray written = readAll(m_tmp->filePath(file));
+    if (qEnvironmentVariableIsSet("QSMS_UPDATE_GOLDEN")) {
+        QFile update(goldenPath(golden));
+        QVERIFY(update.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        update.write(written);
+    }
+    QCOMPARE(written, readAll(goldenPath(golden)));
+}
+
+void TestExport::oneFilePerConversation_data()
+{
+    QTest::addColumn<unsigned>("format");
+    QTest::addColumn<bool>("ascending");
+
+    QTest::newRow("html ascending") << unsigned(ExportSMSThread::Html) << true;
+    QTest::newRow("html descending") << unsigned(ExportSMSThread::Html) << false;
+    QTest::newRow("pdf ascending") << unsigned(ExportSMSThread::Pdf) << true;
+}
+
+void TestExport::oneFilePerConversation()
+{
+    QFETCH(unsigned, format);
+    QFETCH(bool, ascending);
+
+    RecordingProgress progress;
+    const QString folder = m_tmp->filePath(QStringLiteral("out/conversations"));
+    ExportSMSThread worker(fixture(), folder, format, ascending, &progress);
+    runDirect(worker, progress);
+    QCOMPARE(progress.errors, QStringList());
+
+    // Both "Anna" conversations keep a file each, the one met first in the export's order taking
+    // the plain name; a name left empty becomes unknown-chat, like a message without conversation.
+    const QString suffix = format == ExportSMSThread::Pdf ? QStringLiteral(".pdf") : QStringLiteral(".html");
+    const QString first = ascending ? QStringLiteral("Anna") : QStringLiteral("Anna (2)");
+    const QString second = ascending ? QStringLiteral("Anna (2)") : QStringLiteral("Anna");
+    const QString orphan = ascending ? QStringLiteral("unknown-chat") : QStringLiteral("unknown-chat (2)");
+    const QString marks = ascending ? QStringLiteral("unknown-chat (2)") : QStringLiteral("unknown-chat");
+    const QList<QPair<QString, QStringList>> expected = {
+        { QStringLiteral("Anna (+447700900001)"),
+            { QStringLiteral("Hello Anna"), QStringLiteral("Line one"), QStringLiteral("say") } },
+        { first, { QStringLiteral("bold"), QStringLiteral("Anna A second") } },
+        { second, { QStringLiteral("Anna B first"), QStringLiteral("Anna B second") } },
+        { QStringLiteral("chat-group-1"), { QStringLiteral("group hello") } },
+        { marks, { QStringLiteral("question marks") } },
+        { orphan, { QStringLiteral("orphan") } },
+    };
+    const QStringList bodies
+        = { QStringLiteral("Hello Anna"), QStringLiteral("Line one"), QStringLiteral("say"), QStringLiteral("bold"),
+              QStringLiteral("Anna A second"), QStringLiteral("Anna B first"), QStringLiteral("Anna B second"),
+              QStringLiteral("group hello"), QStringLiteral("question marks"), QStringLiteral("orphan") };
+
+    QStringList expectedNames;
+    for (const auto& [name, texts] : expected)
+        expectedNames.append(name + suffix);
+    if (format == ExportSMSThread::Html)
+        expectedNames.append(QStringLiteral("files/"));
+    expectedNames.sort();
+    QCOMPARE(listing(folder), expectedNames);
+
+    for (const auto& [name, texts] : expected) {
+        const QString path = QDir(folder).filePath(name + suffix);
+        const QString content
+            = format == ExportSMSThread::Pdf ? pdfPages(path).join(QString()) : QString::fromUtf8(readAll(path));
+        for (const QString& body : bodies)
+            QVERIFY2(content.contains(body) == texts.contains(body), qPrintable(name + QLatin1String(": ") + body));
+    }
+}
+
+void TestExport::cancelOrFailureRemovesOnlyWhatExportMade_data()
+{
+    QTest::addColumn<unsigned>("format");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<bool>("userFiles"); // the output folder already holds the user's files
+    QTest::addColumn<int>("cancelAfterUpdates"); // 0: cancelled before the first message; -1: never
+    QTest::addColumn<bool>("fails");
+
+    QTest::newRow("text cancelled before the first message")
+        << unsigned(ExportSMSThread::Text) << "all.txt" << false << 0 << false;
+    QTest::newRow("csv cancelled after some messages")
+        << unsigned(ExportSMSThread::Csv) << "all.csv" << false << 4 << false;
+    QTest::newRow("html cancelled in a folder with the user's files")
+        << unsigned(ExportSMSThread::Html) << "mine" << true << 6 << false;
+    QTest::newRow("html failing in a folder with the user's files")
+        << unsigned(ExportSMSThread::Html) << "mine" << true << -1 << true;
+    QTest::newRow("pdf cancelled in a new folder")
+        << unsigned(ExportSMSThread::Pdf) << "new/pdf" << false << 6 << false;
+    QTest::newRow("pdf failing") << unsigned(ExportSMSThread::Pdf) << "new/pdf" << false << -1 << true;
+}
+
+void TestExport::cancelOrFailureRemovesOnlyWhatExportMade()
+{
+    QFETCH(unsigned, format);
+    QFETCH(QString, output);
+    QFETCH(bool, userFiles);
+    QFETCH(int, cancelAfterUpdates);
+    QFETCH(bool, fails);
+
+    const QDir root(m_tmp->path());
+    const QString path = root.filePath(output);
+    if (userFiles) {
+        QVERIFY(root.mkpath(output + QStringLiteral("/files")));
+        QFile notes(root.filePath(output + QStringLiteral("/notes.txt")));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("mine");
+        notes.close();
+        QVERIFY(QFile::copy(notes.fileName(), root.filePath(output + QStringLiteral("/files/style.css"))));
+    }
+    if (fails) {
+        // A folder where the fourth conversation's file should go: opening that file fails.
+        const QString blocked = format == ExportSMSThread::Pdf ? QStringLiteral("/chat-group-1.pdf")
+                                                               : QStringLiteral("/chat-group-1.html");
+        QVERIFY(root.mkpath(output + blocked));
+    }
+    const QStringList before = listing(m_tmp->path());
+
+    RecordingProgress progress;
+    progress.cancelled = cancelAfterUpdates == 0;
+    progress.cancelAfterUpdates = cancelAfterUpdates;
+    ExportSMSThread worker(fixture(), path, format, true, &progress);
+    runDirect(worker, progress);
+
+    QCOMPARE(progress.successes, QStringList());
+    QCOMPARE(progress.errors.size(), fails ? 1 : 0);
+    if (userFiles)
+        QCOMPARE(readAll(root.filePath(output + QStringLiteral("/notes.txt"))), QByteArray("mine"));
+    QCOMPARE(listing(m_tmp->path()), before);
+}
+
+void TestExport::pdfPagesNeverCutAMessage()
+{
+    // Enough short messages to fill more than a page, then a body taller than a page, then one more.
+    fixture();
+    _MsgChat* chat = &m_chats.front();
+    QList<_MsgMessage*> list;
+    for (int i = 1; i <= 14; ++i)
+        list.append(add(chat, nullptr, 100 + i, i % 2 == 0, QStringLiteral("short message %1").arg(i)));
+    QStringList longLines;
+    for (int i = 1; i <= 150; ++i)
+        longLines.append(QStringLiteral("long line %1").arg(i, 3, 10, QLatin1Char('0')));
+    list.append(add(chat, nullptr, 200, false, longLines.join(QLatin1Char('\n'))));
+    list.append(add(chat, nullptr, 201, true, QStringLiteral("after the long one")));
+
+    const QString path = m_tmp->filePath(QStringLiteral("pages.pdf"));
+    {
+        ExportSMSPdf writer(path);
+        writer.begin();
+        for (const _MsgMessage* message : std::as_const(list))
+            writer.write(*message);
+        writer.end();
+    }
+    const QStringList pages = pdfPages(path);
+    QVERIFY2(pages.size() >= 4, qPrintable(QString::number(pages.size())));
+    for (int page = 0; page < pages.size(); ++page)
+        QCOMPARE(lastLine(pages.at(page)), QString::number(page + 1));
+
+    // A short message is drawn whole on one page: its time and its body are on the same page.
+    QLocale locale = QLocale::system();
+    bool someMessageStartedANewPage = false;
+    for (int i = 0; i < 14; ++i) {
+        const QString time
+            = locale.toString(QDateTime::fromSecsSinceEpoch(list.at(i)->date + 978307200LL), QLocale::ShortFormat);
+        const QString body = QStringLiteral("short message %1\n").arg(i + 1);
+        int bodyPage = -1;
+        for (int page = 0; page < pages.size(); ++page) {
+            if (pages.at(page).contains(body)) {
+                bodyPage = page;
+                QVERIFY2(pages.at(page).contains(time), qPrintable(body));
+            }
+        }
+        QVERIFY2(bodyPage >= 0, qPrintable(body));
+        someMessageStartedANewPage = someMessageStartedANewPage
+            || (bodyPage > 0 && i > 0 && !pages.at(bodyPage).contains(QStringLiteral("short message %1\n").arg(i)));
+    }
+    QVERIFY(someMessageStartedANewPage);
+
+    // The long body runs on over the pages in order, every line of it present once.
+    const QString all = pages.join(QString());
+    qsizetype at = 0;
+    for (const QString& line : std::as_const(longLines)) {
+        const qsizetype found = all.indexOf(line, at);
+        QVERIFY2(found >= 0, qPrintable(line));
+        at = found + line.size();
+    }
+    QVERIFY(all.indexOf(QLatin1String("after the long one"), at) > 0);
+}
+
+void TestExport::dateTextsAsTheLocaleFormatsThem_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QByteArray>("zone");
+    for (const char* name : { "C", "en_US", "de_DE", "ar_EG", "ja_JP", "fa_IR", "bg_BG" })
+        QTest::newRow(name) << QString::fromLatin1(name) << QByteArray("UTC");
+    QTest::newRow("en_GB in London") << QStringLiteral("en_GB") << QByteArray("Europe/London");
+    QTest::newRow("de_DE in Berlin") << QStringLiteral("de_DE") << QByteArray("Europe/Berlin");
+    QTest::newRow("en_AU on Lord Howe") << QStringLiteral("en_AU") << QByteArray("Australia/Lord_Howe");
+}
+
+void TestExport::dateTextsAsTheLocaleFormatsThem()
+{
+    // The cached day, minute and second texts join to what the locale gives for the whole date.
+    QFETCH(QString, locale);
+    QFETCH(QByteArray, zone);
+    qputenv("TZ", zone);
+    tzset();
+    const auto restoreZone = qScopeGuard([] {
+        qputenv("TZ", "UTC");
+        tzset();
+    });
+    const QLocale system(locale);
+    ShortDateTimeText texts(system);
+
+    // Dates on both sides of 2001 and 1970, and every minute around the changes to and from summer
+    // time in Europe and on Lord Howe in 2015, where the change falls within a UTC hour.
+    QList<qint64> dates;
+    for (qint64 date = -1200000000; date < 600000000; date += 86400 * 3 + 3607)
+        dates.append(date);
+    for (qint64 date = 449110800 - 7200; date < 449110800 + 7200; date += 60)
+        dates.append(date);
+    for (qint64 date = 467254800 - 7200; date < 467254800 + 7200; date += 61)
+        dates.append(date);
+    for (qint64 date = 465579000 - 7200; date < 465579000 + 7200; date += 59)
+        dates.append(date); // Lord Howe at 15:30 UTC on 2015-10-03
+    for (const qint64 date : std::as_const(dates)) {
+        QCOMPARE(texts.text(int(date)),
+            system.toString(QDateTime::fromSecsSinceEpoch(date + 978307200LL), QLocale::ShortFormat));
+    }
+}
+
+void TestExport::printedPagesMatchPdfExport_data()
+{
+    QTest::addColumn<bool>("empty");
+    QTest::newRow("one conversation") << false;
+    QTest::newRow("empty list") << true;
+}
+
+void TestExport::printedPagesMatchPdfExport()
+{
+    QFETCH(bool, empty);
+    QList<_MsgMessage*> list = fixture().mid(1, 3);
+    if (empty)
+        list.clear();
+    for (int i = 0; !empty && i < 40; ++i)
+        list.append(add(&m_chats.front(), nullptr, 60 + i, i % 3 == 0, QStringLiteral("printed %1").arg(i)));
+
+    const QString exported = m_tmp->filePath(QStringLiteral("exported.pdf"));
+    {
+        ExportSMSPdf writer(exported);
+        writer.begin();
+        for (const _MsgMessage* message : std::as_const(list))
+            writer.write(*message);
+        writer.end();
+    }
+    // The preview stores the list; while it is open, the slot paints on a PDF printer of ours.
+    const QString printed = m_tmp->filePath(QStringLiteral("printed.pdf"));
+    SMSPrinter smsPrinter;
+    QTimer::singleShot(100, this, [&] {
+        QPrinter printer(QPrinter::ScreenResolution);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        printer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Point);
+        smsPrinter.onPaintRequested(&printer);
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* preview = qobject_cast<QPrintPreviewDialog*>(widget))
+                preview->reject();
+        }
+    });
+    smsPrinter.print(list);
+
+    const QStringList printedPages = pdfPages(printed);
+    QCOMPARE(printedPages, pdfPages(exported));
+    if (empty) {
+        QCOMPARE(printedPages.size(), 1);
+        QCOMPARE(lastLine(printedPages.first()), QStringLiteral("1"));
+    } else {
+        QVERIFY(printedPages.size() >= 2);
+        QVERIFY(printedPages.join(QString()).contains(QLatin1String("printed 39")));
+    }
+}
+
+void TestExport::previewOpensWithPdfPrinter()
+{
+    if (!QPrinterInfo::availablePrinterNames().isEmpty())
+        QSKIP("a printer is installed here; the PDF fallback is not taken");
+    SMSPrinter printer;
+    QPrinter::OutputFormat format = QPrinter::NativeFormat;
+    QString title;
+    bool seen = false;
+    QTimer::singleShot(100, this, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* preview = qobject_cast<QPrintPreviewDialog*>(widget)) {
+                seen = true;
+                format = preview->printer()->outputFormat();
+                title = preview->windowTitle();
+                preview->reject();
+            }
+        }
+    });
+    printer.print(fixture().mid(1, 3));
+    QVERIFY(seen);
+    QCOMPARE(format, QPrinter::PdfFormat);
+    QCOMPARE(title, QStringLiteral("IDS_PRINT_SMS"));
+}
+
+// Golden files hold dates: they are written in UTC under the C locale whatever the machine's.
+int main(int argc, char** argv)
+{
+    qputenv("TZ", "UTC");
+    qputenv("LC_ALL", "C");
+    qputenv("LANG", "C");
+    QApplication app(argc, argv);
+    TestExport test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "TestExport.moc"
