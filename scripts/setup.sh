@@ -48,8 +48,8 @@ qsms_build() {
     cmake --build "$QSMS_BUILD" --parallel "$(nproc)"
 }
 
-# qsms_run_tests [CTEST_ARGUMENT...]: runs the tests of $QSMS_BUILD through CTest in place of the
-# calling shell; its exit status is CTest's.
+# qsms_run_tests [CTEST_ARGUMENT...]: runs the tests of $QSMS_BUILD through CTest; its status is
+# CTest's.
 #
 # Channel ports are chosen from 10001-45999 by the time of day, and the tests bind them on
 # 127.0.0.1 (the phone simulator, adb forwarding). The kernel also hands out ports of that range to
@@ -65,9 +65,10 @@ qsms_run_tests() {
         # shellcheck disable=SC2086
         if unshare $unshare_options bash -c "$isolated" isolated-check true 2>/dev/null; then
             # shellcheck disable=SC2086
-            exec unshare $unshare_options bash -c "$isolated" isolated-tests "${ctest_command[@]}"
+            unshare $unshare_options bash -c "$isolated" isolated-tests "${ctest_command[@]}"
+            return
         fi
     done
     echo "Note: no network namespace available; running the tests in the host's network." >&2
-    exec "${ctest_command[@]}"
+    "${ctest_command[@]}"
 }
