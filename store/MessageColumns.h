@@ -93,8 +93,9 @@ constexpr MessageColumn sharedText(
 }
 
 constexpr MessageColumnWrite nonEmpty = MessageColumnWrite::NonEmpty;
-constexpr char laterInt[] = "INTEGER DEFAULT 0";
-constexpr char laterPlain[] = "INTEGER";
+// Inline like the table that points at them, so that every file refers to the same texts.
+inline constexpr char laterInt[] = "INTEGER DEFAULT 0";
+inline constexpr char laterPlain[] = "INTEGER";
 
 } // namespace messagecolumns
 
