@@ -2,13 +2,156 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QMainWindow>
+#include "android/AdbDevice.h"
 
+#include <QItemSelection>
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+
+class AndroidDevice;
+class AndroidMonitor;
+class ItemModelMain;
+class ItemModelSms;
+class MyTreeView;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QSplitter;
+class QToolButton;
+class SmsBrowser;
+class _AbsDBItemNode;
+class _ItemNode;
+class _MsgMessage;
+
+// Timings a test shortens; the application uses the defaults.
+struct MainWindowOptions
+{
+    int usbTipsDelayMs = 10000;
+    int monitorPollIntervalMs = 3000;
+    bool startMonitor = true;
+};
+
+// The one top-level window: the device and database tree on the left, the message list above the
+// conversation view on the right, the menus, the tool bar and the status bar.
+//
+// MainWindow.cpp builds the window and holds the road from a phone to its messages on screen, the
+// selection handling and the searches; MainWindowCommands.cpp holds the menus, the tool bar, the
+// context menus and every command behind them.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    explicit MainWindow(QWidget* parent = nullptr, const MainWindowOptions& options = MainWindowOptions());
     ~MainWindow() override;
+
+    // The messages of the rows selected in the list, in the order the selection model reports them.
+    QList<_MsgMessage*> selectedMessages() const;
+    // Every message the list holds, in its order.
+    QList<_MsgMessage*> shownMessages() const;
+    // Every message of the current device or database node, in the list's sort order.
+    QList<_MsgMessage*> allMessagesOfSource();
+    void showMessages(QList<_MsgMessage*> list);
+    void clearMessages();
+    // Expands the node and makes it current after the current event.
+    void selectNode(_ItemNode* node);
+
+    ItemModelMain* mainModel() const { return m_modelMain; }
+    ItemModelSms* smsModel() const { return m_modelSms; }
+    AndroidMonitor* monitor() const { return m_monitor; }
+
+public slots:
+    void androidDeviceConnected(const AdbDevice& adbDevice);
+    void androidDeviceDisconnected(QString devId);
+    void androidDeviceLoad(AndroidDevice device);
+    void androidUsbTips();
+
+    void onMainTreeSelected(const QItemSelection& selected, const QItemSelection& deselected);
+    void onSMSItemSelected(const QItemSelection& selected, const QItemSelection& deselected);
+    void onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder order);
+    void searchMessages();
+    void searchCotnact();
+
+    // The web services are not built; these exist so that the window's interface is complete.
+    void onCheckVersionReadyRead();
+    void onGetAdvLinkRead();
+    void miCheckUpdate();
+
+    // Commands (MainWindowCommands.cpp).
+    void onMainTreeContextMenu();
+    void onSMSContextMenu();
+    void miBackup();
+    void miBackupSel();
+    void miBackupChat();
+    void miBackupAll();
+    void miExport();
+    void miExportSel();
+    void miExportChat();
+    void miExportAll();
+    void miPrint();
+    void miPrintSel();
+    void miPrintChat();
+    void miPrintAll();
+    void miDel();
+    void miDelSel();
+    void miDelChat();
+    void miDelAll();
+    void miDb2A();
+    void miDb2ASel();
+    void miDb2AChat();
+    void miDb2AAll();
+    void miA2A();
+    void miA2ASel();
+    void miA2AChat();
+    void miA2AAll();
+    void miConnectWifi();
+    void miViewCache();
+    void miOpenDbFolder();
+    void miClearCache();
+    void miUnmoutDevice();
+    void miHelp();
+    void miFeedback();
+    void miAbout();
+
+private:
+    // MainWindow.cpp
+    void buildWidgets();
+    void listLocalDatabases();
+    void listVirtualDevices();
+    _ItemNode* currentNode() const;
+    // The device or database node that the current node belongs to (itself, or a conversation's parent).
+    _AbsDBItemNode* currentSourceNode() const;
+    void removeDeviceNodeByUid(const QString& uid);
+
+    // MainWindowCommands.cpp
+    void buildMenus();
+    // Enables the five shared command actions for the current tree node.
+    void updateCommandActions();
+
+    const MainWindowOptions m_options;
+
+    QSplitter* m_splitter = nullptr;
+    QSplitter* m_splitter2 = nullptr;
+    QLineEdit* m_txtHandleKeyword = nullptr;
+    QToolButton* m_btnSearchHandle = nullptr;
+    MyTreeView* m_treeViewDS = nullptr;
+    QLineEdit* m_txtSMSKeyword = nullptr;
+    QToolButton* m_btnSearchSMS = nullptr;
+    MyTreeView* m_treeViewSMS = nullptr;
+    QLabel* m_lbChatName = nullptr;
+    SmsBrowser* m_txtSMS = nullptr;
+    QLabel* m_lbSMSCount = nullptr;
+    QLabel* m_linkLabel = nullptr;
+
+    ItemModelMain* m_modelMain = nullptr;
+    ItemModelSms* m_modelSms = nullptr;
+    AndroidMonitor* m_monitor = nullptr;
+
+    // The five command actions shared by the File menu and the tool bar.
+    QAction* m_actBackup = nullptr;
+    QAction* m_actDb2A = nullptr;
+    QAction* m_actExport = nullptr;
+    QAction* m_actPrint = nullptr;
+    QAction* m_actDelete = nullptr;
 };
