@@ -13,6 +13,8 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // Names the installed desktop entry, through which Wayland desktops find the window's icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.quillbarrow.smsdesk"));
 
     // Every IDS_... key shown to the user gets its English text from this table.
     QTranslator translator;

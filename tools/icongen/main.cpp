@@ -4,6 +4,9 @@
 // Paints the program's pictures:
 //   qsms-icongen <output folder>          writes every picture as <name>.png at the size it is used at
 //   qsms-icongen --sheet <file.png>       writes a contact sheet of all of them at 18 and 60 pixels
+//   qsms-icongen --hicolor <folder> <name>
+//                                         writes the program's picture as the desktop's application icon,
+//                                         <folder>/<N>x<N>/apps/<name>.png at each usual size N
 // Each picture is drawn on a 64-unit grid from flat shapes of one palette and rendered at its size,
 // so the output is the same on every run and machine (no fonts are used).
 #include <QColor>
@@ -14,6 +17,7 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -470,10 +474,31 @@ QImage contactSheet()
     return sheet;
 }
 
+// The sizes desktops look for in the hicolor icon theme, from menus and panels to launchers.
+const QList<int> hicolorSizes = { 16, 22, 24, 32, 48, 64, 128, 256, 512 };
+
+// Each size is painted from the shapes, not scaled from another size, so small ones stay sharp.
+bool writeHicolorIcons(const QDir& root, const QString& iconName)
+{
+    const auto program = std::find_if(pictures().cbegin(), pictures().cend(),
+        [](const Picture& picture) { return qstrcmp(picture.name, "main") == 0; });
+    for (int size : hicolorSizes) {
+        const QString folder = QStringLiteral("%1x%1/apps").arg(size);
+        const QString path = root.absoluteFilePath(folder + QLatin1Char('/') + iconName + QLatin1String(".png"));
+        if (!root.mkpath(folder) || !render(*program, size).save(path, "PNG")) {
+            std::fprintf(stderr, "qsms-icongen: cannot write %s\n", qPrintable(path));
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 4 && QByteArray(argv[1]) == "--hicolor")
+        return writeHicolorIcons(QDir(QString::fromLocal8Bit(argv[2])), QString::fromLocal8Bit(argv[3])) ? 0 : 1;
     if (argc == 3 && QByteArray(argv[1]) == "--sheet") {
         if (!contactSheet().save(QString::fromLocal8Bit(argv[2]), "PNG")) {
             std::fprintf(stderr, "qsms-icongen: cannot write the contact sheet\n");
@@ -482,7 +507,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: qsms-icongen <output folder> | --sheet <file.png>\n");
+        std::fprintf(stderr, "usage: qsms-icongen <output folder> | --sheet <file.png> | --hicolor <folder> <name>\n");
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
