@@ -16,6 +16,11 @@ QSMS_PACKAGES=(
     xvfb xauth iproute2 util-linux poppler-utils
 )
 
+# What the installation check (tests/InstallCheck.sh) and scripts/package need besides: the
+# desktop's validators of the desktop entry and the metadata, groff for the manual page, file for
+# the icons.
+QSMS_INSTALL_CHECK_PACKAGES=(desktop-file-utils appstream groff-base file)
+
 # qsms_install_packages [EXTRA_PACKAGE...]: the project's packages and the extra ones.
 qsms_install_packages() {
     local missing=()
