@@ -41,7 +41,9 @@ metainfo=$prefix/share/metainfo/$app_id.metainfo.xml
 [ -f "$desktop" ] || fail "the desktop entry is not installed"
 [ -f "$metainfo" ] || fail "the AppStream metadata is not installed"
 # Warnings count as failures: desktop-file-validate prints them but still exits with 0.
-report=$(desktop-file-validate "$desktop" 2>&1) && [ -z "$report" ] || fail "desktop-file-validate: $report"
+if ! report=$(desktop-file-validate "$desktop" 2>&1) || [ -n "$report" ]; then
+    fail "desktop-file-validate: $report"
+fi
 appstreamcli validate --no-net --pedantic "$metainfo" || fail "appstreamcli rejects the metadata"
 grep -qx "Name=Quillbarrow SMS Desk" "$desktop" || fail "the desktop entry has another name"
 exec_program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
@@ -55,7 +57,9 @@ for size in 16 22 24 32 48 64 128 256 512; do
 done
 
 # groff prints a warning for each fault of the markup.
-report=$(groff -t -man -ww -z -Tutf8 "$manual_source" 2>&1) && [ -z "$report" ] || fail "groff: $report"
+if ! report=$(groff -t -man -ww -z -Tutf8 "$manual_source" 2>&1) || [ -n "$report" ]; then
+    fail "groff: $report"
+fi
 manual=$prefix/share/man/man1/quillbarrow-sms.1
 if [ -x "$prefix/bin/quillbarrow-sms" ]; then
     [ -f "$manual" ] || fail "the command line is installed without its manual page"
