@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/DataFolders.h"
+#include "app/LegacyConversion.h"
 #include "app/LogHandler.h"
 #include "app/MessageBoxes.h"
 #include "store/Sqlite3DB.h"
@@ -34,5 +35,6 @@ int main(int argc, char** argv)
 
     MainWindow window;
     window.show();
+    convertLegacyDatabases(&window);
     return app.exec();
 }
