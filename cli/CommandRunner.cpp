@@ -16,6 +16,7 @@
 #include "message/MessageText.h"
 #include "ops/BackupSMSThread.h"
 #include "ops/ExportSMSThread.h"
+#include "ops/XmlImportThread.h"
 #include "store/CountryLibDb.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MsgCollection.h"
@@ -300,8 +301,6 @@ int CommandRunner::exportMessages()
         until = dateBound(QStringLiteral("until"), m_line.value(QStringLiteral("until")));
     const QString name = m_line.positional.first();
     const QDir folder = existingDatabase(name);
-    if (format == QLatin1String("xml"))
-        throw failure(QStringLiteral("Export to XML backup files is not available in this build."));
 
     _MsgCollection collection;
     QList<_MsgMessage*> messages = readMessages(folder, QString(), collection);
@@ -325,6 +324,8 @@ int CommandRunner::exportMessages()
         code = ExportSMSThread::Pdf;
     else if (format == QLatin1String("html"))
         code = ExportSMSThread::Html;
+    else if (format == QLatin1String("xml"))
+        code = ExportSMSThread::Xml;
     const QString path = QFileInfo(m_line.value(QStringLiteral("out"))).absoluteFilePath();
     ConsoleProgress progress;
     ExportSMSThread worker(messages, path, code, true, &progress);
@@ -335,9 +336,27 @@ int CommandRunner::exportMessages()
 
 int CommandRunner::importXml()
 {
-    databaseFolder(m_line.value(QStringLiteral("to")));
+    const QString name = m_line.value(QStringLiteral("to"));
+    const QDir target = databaseFolder(name);
     checkCountryOption();
-    throw failure(QStringLiteral("Import of XML backup files is not available in this build."));
+    const QString file = m_line.positional.first();
+    if (!QFileInfo(file).isFile())
+        throw failure(QStringLiteral("There is no file \"%1\".").arg(file));
+
+    ConsoleProgress progress;
+    // The import removes a database it created when it does not complete.
+    XmlImportThread worker(
+        QFileInfo(file).absoluteFilePath(), target, m_line.value(QStringLiteral("country")), &progress);
+    runWorker(worker, progress);
+    QString result = QStringLiteral("Imported %1 messages into %2: %3 new, %4 already there.")
+                         .arg(worker.messagesRead())
+                         .arg(name)
+                         .arg(worker.newMessages())
+                         .arg(worker.presentMessages());
+    if (worker.skippedMessages() != 0)
+        result += QStringLiteral(" %1 without a usable date skipped.").arg(worker.skippedMessages());
+    printResult(result);
+    return 0;
 }
 
 int CommandRunner::restore()

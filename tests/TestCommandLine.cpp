@@ -25,6 +25,7 @@ private slots:
     void exitStatus_data();
     void exitStatus();
     void exportFilters();
+    void xmlRoundTrip();
     void interruptLeavesDatabasesAsTheyWere_data();
     void interruptLeavesDatabasesAsTheyWere();
 
@@ -185,6 +186,9 @@ void TestCommandLine::exitStatus_data()
     QTest::newRow("phone unreachable") << QStringList { QStringLiteral("backup"), QStringLiteral("--wifi"),
         QStringLiteral("127.0.0.2"), QStringLiteral("--to"), QStringLiteral("Unreached") }
                                        << 1 << "can not connect 127\\.0\\.0\\.2:44441" << QStringLiteral("Unreached");
+    QTest::newRow("missing XML file") << QStringList { QStringLiteral("import"), QStringLiteral("nothing.xml"),
+        QStringLiteral("--to"), QStringLiteral("Old") }
+                                      << 1 << "no file" << QStringLiteral("Old");
     QTest::newRow("list databases") << QStringList { QStringLiteral("list") } << 0 << "(^|\n)Seed\t\\d+\n" << QString();
     QTest::newRow("backup from a database") << QStringList { QStringLiteral("backup"), QStringLiteral("--from"),
         QStringLiteral("Seed"), QStringLiteral("--to"), QStringLiteral("Seed") }
@@ -243,6 +247,32 @@ void TestCommandLine::exportFilters()
     QCOMPARE(
         exported({ QStringLiteral("--since"), QDate::fromString(day, Qt::ISODate).addDays(1).toString(Qt::ISODate) }),
         -1);
+}
+
+// A database exported as an XML backup and imported into a new one holds as many messages; a
+// second import of the file adds none.
+void TestCommandLine::xmlRoundTrip()
+{
+    const QString file = QDir(m_home).absoluteFilePath(QStringLiteral("seed.xml"));
+    const Run exported = run({ QStringLiteral("export"), QStringLiteral("Seed"), QStringLiteral("--format"),
+        QStringLiteral("xml"), QStringLiteral("--out"), file });
+    QVERIFY2(exported.status == 0, qUtf8Printable(exported.err));
+
+    const QStringList import { QStringLiteral("import"), file, QStringLiteral("--to"), QStringLiteral("FromXml"),
+        QStringLiteral("--country"), QStringLiteral("234") };
+    const Run first = run(import);
+    QVERIFY2(first.status == 0, qUtf8Printable(first.err));
+    const Run second = run(import);
+    QVERIFY2(second.status == 0, qUtf8Printable(second.err));
+
+    const Run listed = run({ QStringLiteral("list") });
+    static const QRegularExpression seedCount(QStringLiteral("(^|\n)Seed\t(\\d+)\n"));
+    const QString total = seedCount.match(listed.out).captured(2);
+    QVERIFY2(!total.isEmpty(), qUtf8Printable(listed.out));
+    const QRegularExpression fromXmlCount(QStringLiteral("(^|\\n)FromXml\\t%1\\n").arg(total));
+    QVERIFY2(fromXmlCount.match(listed.out).hasMatch(), qUtf8Printable(listed.out));
+    QCOMPARE(first.out, QStringLiteral("Imported %1 messages into FromXml: %1 new, 0 already there.\n").arg(total));
+    QCOMPARE(second.out, QStringLiteral("Imported %1 messages into FromXml: 0 new, %1 already there.\n").arg(total));
 }
 
 void TestCommandLine::interruptLeavesDatabasesAsTheyWere_data()
