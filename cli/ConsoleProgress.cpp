@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -90,13 +91,23 @@ void ConsoleProgress::updateProgress(const QString& status, int curProgress, con
 
 void ConsoleProgress::drawBar()
 {
-    constexpr int barWidth = 30;
-    const int filled = std::min(barWidth, m_percent * barWidth / 100);
+    // A phone's load reports every message: redraw for a new percentage, otherwise at most ten
+    // times a second, so that the terminal does not slow the load down.
+    if (m_lineOpen && m_percent == m_drawnPercent && m_sinceDrawn.isValid() && m_sinceDrawn.elapsed() < 100)
+        return;
+    m_drawnPercent = m_percent;
+    m_sinceDrawn.start();
+
+    const QString percent = QStringLiteral("%1%").arg(m_percent, 3);
+    const QString text = m_text.isEmpty() ? QString() : QLatin1Char(' ') + m_text;
+    // The bar gives way to the texts on a narrow terminal, down to 10 characters.
+    const int columns = terminalColumns() - 1;
+    const int room = columns - static_cast<int>(m_status.size() + percent.size() + text.size()) - 4;
+    const int barWidth = std::clamp(room, 10, 30);
+    const int filled = std::clamp(m_percent * barWidth / 100, 0, barWidth);
     const QString bar = QString(filled, QLatin1Char('#')) + QString(barWidth - filled, QLatin1Char('-'));
-    QString line = QStringLiteral("%1 [%2] %3%").arg(m_status, bar).arg(m_percent, 3);
-    if (!m_text.isEmpty())
-        line += QLatin1Char(' ') + m_text;
-    line.truncate(terminalColumns() - 1);
+    QString line = QStringLiteral("%1 [%2] %3").arg(m_status, bar, percent) + text;
+    line.truncate(columns);
     // Back to the start of the line and clear it, so that a shorter line leaves nothing behind.
     writeError(QStringLiteral("\r\x1b[K") + line);
     m_lineOpen = true;

@@ -4,6 +4,7 @@
 
 #include "app/TaskReporting.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -51,6 +52,8 @@ private:
     int m_percent = 0;
     QString m_text;
     bool m_lineOpen = false;
+    int m_drawnPercent = -1;
+    QElapsedTimer m_sinceDrawn;
     int m_lastPrintedDecile = -1;
     bool m_succeeded = false;
     QString m_successText;
