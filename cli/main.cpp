@@ -73,7 +73,9 @@ int main(int argc, char** argv)
     }
     installLogHandler(dataRootDir().absoluteFilePath(QStringLiteral("qlogs")), 10, false);
     qInfo("command line: %s", qUtf8Printable(arguments.join(QLatin1Char(' '))));
-    installInterruptHandler();
+    // Listing commands only read: Ctrl-C may end them at once, as it ends any program.
+    if (line.command != QLatin1String("list") && line.command != QLatin1String("devices"))
+        installInterruptHandler();
 
     try {
         return CommandRunner(line).run();
