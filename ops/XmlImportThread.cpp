@@ -4,6 +4,7 @@
 
 #include "android/AndroidLoadSMSThread.h"
 #include "android/SmsRecord.h"
+#include "ops/xml/SmsXmlReadAhead.h"
 #include "ops/xml/SmsXmlReader.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
@@ -64,7 +65,7 @@ QString XmlImportThread::work()
     const QString status = tr("Importing SMS from XML backup...");
     reportStatus(status, 0);
 
-    SmsXmlReader reader(m_xmlPath);
+    auto reader = std::make_unique<SmsXmlReader>(m_xmlPath);
     m_scratch = std::make_unique<QTemporaryDir>();
     if (!m_scratch->isValid())
         throw std::runtime_error(
@@ -78,17 +79,27 @@ QString XmlImportThread::work()
     m_country = m_writer->db().countryLib().currentCountry();
     const qint64 countBefore = messageCount();
 
+    // The file is parsed on a second thread while this one stores what has been parsed.
+    m_readAhead = std::make_unique<SmsXmlReadAhead>(std::move(reader));
+    const qint64 declared = m_readAhead->declaredCount();
     const QString progressFormat = tr("SMS: %1/%2");
-    SmsXmlRecord record;
-    while (reader.next(record)) {
+    std::vector<SmsXmlRecord> batch;
+    for (;;) {
         checkCancelled();
-        ++m_read;
-        if (reader.declaredCount() > 0)
-            reportProgress(m_read, std::max(reader.declaredCount(), m_read), progressFormat);
-        else
-            reportProgress(reader.bytesRead(), reader.fileSize());
-        store(record);
+        const SmsXmlReadAhead::Take taken = m_readAhead->take(batch, 100);
+        if (taken == SmsXmlReadAhead::Take::End)
+            break;
+        for (const SmsXmlRecord& record : batch) {
+            checkCancelled();
+            ++m_read;
+            if (declared > 0)
+                reportProgress(m_read, std::max(declared, m_read), progressFormat);
+            else
+                reportProgress(m_readAhead->bytesRead(), m_readAhead->fileSize());
+            store(record);
+        }
     }
+    m_readAhead.reset();
 
     m_new = messageCount() - countBefore;
     m_writer->end();
@@ -104,6 +115,7 @@ QString XmlImportThread::work()
 
 void XmlImportThread::abandon()
 {
+    m_readAhead.reset();
     // Dropping the writer before end rolls the transaction back.
     m_writer.reset();
     removeCreatedFiles();

@@ -16,6 +16,7 @@
 
 class ExportMessagesDb;
 class QTemporaryDir;
+class SmsXmlReadAhead;
 struct SmsXmlRecord;
 
 // Imports an XML backup of the common Android backup apps into a local database. Every <sms> and
@@ -67,6 +68,7 @@ private:
     bool m_databaseExisted = false;
     bool m_writing = false; // the database may hold changes of this run
 
+    std::unique_ptr<SmsXmlReadAhead> m_readAhead;
     std::unique_ptr<ExportMessagesDb> m_writer;
     std::unique_ptr<QTemporaryDir> m_scratch;
     CountryInfo m_country;
