@@ -78,6 +78,7 @@ QString XmlImportThread::work()
     m_writer->begin();
     m_country = m_writer->db().countryLib().currentCountry();
     const qint64 countBefore = messageCount();
+    readKnownGroups();
 
     // The file is parsed on a second thread while this one stores what has been parsed.
     m_readAhead = std::make_unique<SmsXmlReadAhead>(std::move(reader));
@@ -204,10 +205,17 @@ _MsgChat& XmlImportThread::chatFor(const QStringList& participants)
         chat->handles.insert(participants.first(), &handleFor(participants.first()));
         return *chat;
     }
-    // A group conversation is named by its participants, so that every import of it finds it again.
-    const QByteArray digest = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Md5).toHex();
-    chat->chat_identifier = QStringLiteral("chat") + QString::fromLatin1(digest.left(16));
-    chat->guid = QStringLiteral("SMS;+;") + chat->chat_identifier;
+    // A group conversation the database holds already is found by its participants; a new one is named
+    // by them, so that every import of it finds it again.
+    const auto known = m_knownGroups.constFind(key);
+    if (known != m_knownGroups.constEnd()) {
+        chat->guid = known->first;
+        chat->chat_identifier = known->second;
+    } else {
+        const QByteArray digest = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Md5).toHex();
+        chat->chat_identifier = QStringLiteral("chat") + QString::fromLatin1(digest.left(16));
+        chat->guid = QStringLiteral("SMS;+;") + chat->chat_identifier;
+    }
     chat->style = 43;
     chat->state = 3;
     chat->service_name = QStringLiteral("SMS");
@@ -326,6 +334,29 @@ _MsgAttachment XmlImportThread::attachmentFor(
     attachment.sourcePath = scratch.fileName();
     m_createdFiles.append(target);
     return attachment;
+}
+
+void XmlImportThread::readKnownGroups()
+{
+    m_knownGroups.clear();
+    QHash<qint64, QStringList> participants;
+    QHash<qint64, QPair<QString, QString>> names;
+    Sqlite3Cursor cursor = m_writer->db().queryThrow(
+        Sqlite3Sql("select c.rowid, c.guid, c.chat_identifier, h.id from chat as c "
+                   "inner join chat_handle_join as j on j.chat_id = c.rowid "
+                   "inner join handle as h on h.rowid = j.handle_id where c.service_name = 'SMS'"));
+    while (cursor.moveNext()) {
+        const qint64 rowid = cursor.getInt64(0);
+        participants[rowid].append(cursor.getText(3));
+        names.insert(rowid, qMakePair(cursor.getText(1), cursor.getText(2)));
+    }
+    for (auto it = participants.begin(); it != participants.end(); ++it) {
+        if (it->size() < 2)
+            continue;
+        it->sort();
+        it->removeDuplicates();
+        m_knownGroups.insert(it->join(QLatin1Char('~')), names.value(it.key()));
+    }
 }
 
 qint64 XmlImportThread::messageCount()

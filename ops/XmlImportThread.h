@@ -59,6 +59,8 @@ private:
     _MsgAttachment attachmentFor(
         const QByteArray& data, const QString& contentType, const QString& partName, int date, int isOutgoing);
     qint64 messageCount();
+    // The SMS group conversations of the database by their participants, to add to them.
+    void readKnownGroups();
     void removeCreatedFiles();
 
     QString m_xmlPath;
@@ -73,6 +75,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_scratch;
     CountryInfo m_country;
     QHash<QString, QString> m_normalised;
+    QHash<QString, QPair<QString, QString>> m_knownGroups; // participants joined by '~': guid, identifier
     std::unordered_map<QString, std::unique_ptr<_MsgHandle>> m_handles;
     std::unordered_map<QString, std::unique_ptr<_MsgChat>> m_chats;
     // The phone's own numbers, learnt from the senders of sent <mms>: they are no participants.
