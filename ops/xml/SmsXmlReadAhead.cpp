@@ -19,7 +19,7 @@ qint64 recordBytes(const SmsXmlRecord& record)
     qint64 bytes = qint64(sizeof record)
         + qint64(sizeof(QChar))
             * (record.date.size() + record.address.size() + record.contactName.size() + record.body.size()
-                + record.subject.size() + record.serviceCenter.size());
+                + record.subject.size() + record.serviceCenter.size() + record.prepared.text.size());
     for (const SmsXmlRecord::Part& part : record.parts)
         bytes += qint64(sizeof part) + part.data.size() + qint64(sizeof(QChar)) * (part.text.size() + part.name.size());
     for (const SmsXmlRecord::Address& address : record.addresses)
@@ -29,8 +29,9 @@ qint64 recordBytes(const SmsXmlRecord& record)
 
 } // namespace
 
-SmsXmlReadAhead::SmsXmlReadAhead(std::unique_ptr<SmsXmlReader> reader)
+SmsXmlReadAhead::SmsXmlReadAhead(std::unique_ptr<SmsXmlReader> reader, Preparation prepare)
     : m_reader(std::move(reader))
+    , m_prepare(std::move(prepare))
     , m_declaredCount(m_reader->declaredCount())
     , m_fileSize(m_reader->fileSize())
 {
@@ -74,6 +75,8 @@ void SmsXmlReadAhead::readLoop()
         Batch batch;
         SmsXmlRecord record;
         while (m_reader->next(record)) {
+            if (m_prepare)
+                m_prepare(record);
             batch.bytes += recordBytes(record);
             batch.records.push_back(std::move(record));
             if (batch.records.size() >= batchRecords || batch.bytes >= batchBytes) {

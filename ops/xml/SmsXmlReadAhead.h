@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -23,8 +24,11 @@ class SmsXmlReadAhead
 public:
     enum class Take { Records, Waiting, End };
 
-    // Takes the reader, whose root has been read, and starts reading ahead.
-    explicit SmsXmlReadAhead(std::unique_ptr<SmsXmlReader> reader);
+    using Preparation = std::function<void(SmsXmlRecord&)>;
+
+    // Takes the reader, whose root has been read, and starts reading ahead; each record goes through
+    // prepare, on the reading thread and in file order, before it is handed over.
+    SmsXmlReadAhead(std::unique_ptr<SmsXmlReader> reader, Preparation prepare);
     // Stops reading and waits for the thread.
     ~SmsXmlReadAhead();
     SmsXmlReadAhead(const SmsXmlReadAhead&) = delete;
@@ -49,6 +53,7 @@ private:
     bool push(Batch&& batch);
 
     std::unique_ptr<SmsXmlReader> m_reader;
+    Preparation m_prepare;
     const qint64 m_declaredCount;
     const qint64 m_fileSize;
     std::atomic<qint64> m_bytesRead { 0 };
