@@ -3,12 +3,11 @@
 #pragma once
 
 #include "app/WorkerThread.h"
-#include "store/CountryLibDb.h"
+#include "ops/xml/SmsXmlRecord.h"
 #include "store/MsgCollection.h"
 
 #include <QDir>
 #include <QHash>
-#include <QSet>
 #include <QStringList>
 
 #include <memory>
@@ -16,7 +15,7 @@
 
 class ExportMessagesDb;
 class QTemporaryDir;
-struct SmsXmlRecord;
+class SmsXmlReadAhead;
 
 // Imports an XML backup of the common Android backup apps into a local database. Every <sms> and
 // <mms> becomes a message as a load from the phone makes it: addresses normalised for the country
@@ -48,16 +47,14 @@ protected:
 
 private:
     void store(const SmsXmlRecord& record);
-    QString normalised(const QString& address);
     _MsgHandle& handleFor(const QString& address);
     // The one-to-one conversation of one participant, the group conversation of several.
     _MsgChat& chatFor(const QStringList& participants);
-    QStringList participantsOf(const SmsXmlRecord& record);
-    _MsgHandle* senderOf(const SmsXmlRecord& record, const QStringList& participants);
-    void addMmsContent(const SmsXmlRecord& record, _MsgMessage& message);
-    _MsgAttachment attachmentFor(
-        const QByteArray& data, const QString& contentType, const QString& partName, int date, int isOutgoing);
+    _MsgAttachment attachmentFor(const QByteArray& data, const QString& contentType,
+        const SmsXmlRecord::Prepared::Media& media, const _MsgMessage& message);
     qint64 messageCount();
+    // The SMS group conversations of the database by their participants, to add to them.
+    void readKnownGroups();
     void removeCreatedFiles();
 
     QString m_xmlPath;
@@ -67,14 +64,12 @@ private:
     bool m_databaseExisted = false;
     bool m_writing = false; // the database may hold changes of this run
 
+    std::unique_ptr<SmsXmlReadAhead> m_readAhead;
     std::unique_ptr<ExportMessagesDb> m_writer;
     std::unique_ptr<QTemporaryDir> m_scratch;
-    CountryInfo m_country;
-    QHash<QString, QString> m_normalised;
+    QHash<QString, QPair<QString, QString>> m_knownGroups; // participants joined by '~': guid, identifier
     std::unordered_map<QString, std::unique_ptr<_MsgHandle>> m_handles;
     std::unordered_map<QString, std::unique_ptr<_MsgChat>> m_chats;
-    // The phone's own numbers, learnt from the senders of sent <mms>: they are no participants.
-    QSet<QString> m_ownNumbers;
     QStringList m_createdFiles;
     qint64 m_scratchFiles = 0;
 

@@ -360,10 +360,12 @@ void TestXmlBackup::roundTripAndSecondImport()
     QCOMPARE(second->presentMessages(), 5);
     QCOMPARE(rows(copy, QStringLiteral("select * from message order by rowid")), dumpAfterFirst);
 
-    // Importing the export into the database it came from finds every message there.
+    // Importing the export into the database it came from finds every message and conversation there.
+    const QStringList chatsBefore = rows(original, QStringLiteral("select rowid, guid from chat order by rowid"));
     XmlImportThread* back = nullptr;
     QVERIFY2(!import(xmlPath, original, &back).startsWith(QLatin1String("error")), "import into original failed");
     QCOMPARE(back->newMessages(), 0);
+    QCOMPARE(rows(original, QStringLiteral("select rowid, guid from chat order by rowid")), chatsBefore);
 }
 
 void TestXmlBackup::malformedFileLeavesDatabase_data()

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // One message of an XML backup as the file gives it: an <sms> element, or an <mms> element with its
 // parts and addresses. Texts the format writes as "null" are empty here.
@@ -44,6 +45,27 @@ struct SmsXmlRecord
     int read = 1;
     QList<Part> parts;
     QList<Address> addresses;
+
+    // What storing the message needs, worked out from the fields above (XmlMessagePreparer).
+    struct Prepared
+    {
+        // A media part to store as an attachment: its index in parts, its file name and the MD5 of its data.
+        struct Media
+        {
+            qsizetype part = 0;
+            QString name;
+            QString key;
+        };
+
+        bool hasDate = false; // false: the date is no number and the message is skipped
+        qint32 date = 0; // seconds since 2001-01-01 00:00:00 UTC
+        QStringList participants; // normalised, sorted, each once
+        QString sender; // normalised; empty when the message names none
+        QString text;
+        QList<Media> media;
+        QString guid;
+    };
+    Prepared prepared;
 
     bool isSent() const { return box >= 2 && box <= 6; }
 };
