@@ -144,6 +144,21 @@ void AndroidLoadSMSThread::fillCorrespondent(const QString& address, _MsgHandle&
     chat.handles.insert(address, &handle);
 }
 
+void AndroidLoadSMSThread::fillLoadedMessage(_MsgMessage& message)
+{
+    message.replace = 0;
+    message.version = 10;
+    message.type = 0;
+    message.service = QStringLiteral("SMS");
+    message.account = QStringLiteral("e:");
+    message.error = 0;
+    message.is_finished = 1;
+    message.is_prepared = 1;
+    message.is_read = 1;
+    message.is_sent = 1;
+    message.was_data_detected = 1;
+}
+
 QString AndroidLoadSMSThread::work()
 {
     total = -1;
@@ -209,17 +224,7 @@ void AndroidLoadSMSThread::load(const QDir& cacheFolder)
 
     // Everything but the text, subject, dates, direction and guid is the same for every loaded message.
     m_stored = _MsgMessage();
-    m_stored.replace = 0;
-    m_stored.version = 10;
-    m_stored.type = 0;
-    m_stored.service = QStringLiteral("SMS");
-    m_stored.account = QStringLiteral("e:");
-    m_stored.error = 0;
-    m_stored.is_finished = 1;
-    m_stored.is_prepared = 1;
-    m_stored.is_read = 1;
-    m_stored.is_sent = 1;
-    m_stored.was_data_detected = 1;
+    fillLoadedMessage(m_stored);
     m_message = m_stored;
     startStoreStage();
 

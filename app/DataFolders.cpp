@@ -3,6 +3,7 @@
 #include "app/DataFolders.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace {
@@ -56,4 +57,15 @@ QDir localDatabasesDir()
     if (!dir.exists())
         QDir().mkpath(dir.absolutePath());
     return dir;
+}
+
+LocalDbNameCheck checkLocalDbName(const QString& name)
+{
+    if (name.trimmed().isEmpty())
+        return LocalDbNameCheck::Empty;
+    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|]+"));
+    static const QRegularExpression dotsOnly(QStringLiteral("^\\s*\\.+\\s*$"));
+    if (name.contains(forbidden) || dotsOnly.match(name).hasMatch())
+        return LocalDbNameCheck::Invalid;
+    return LocalDbNameCheck::Valid;
 }

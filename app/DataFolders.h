@@ -10,3 +10,9 @@ QDir dataRootDir();
 
 // <data root>/local_databases, created when missing.
 QDir localDatabasesDir();
+
+// Whether a name can name a local database folder. A name that is blank is Empty; one holding any of
+// \ / : * ? " < > | is Invalid, and so is one made of dots only, which would name the databases
+// folder itself or the data root. The name is used as given, surrounding blanks included.
+enum class LocalDbNameCheck { Valid, Empty, Invalid };
+LocalDbNameCheck checkLocalDbName(const QString& name);

@@ -19,6 +19,7 @@ struct LogState
     QMutex mutex;
     QString folderPath;
     QFile file;
+    bool echoDebug = true;
 };
 
 LogState& logState()
@@ -63,12 +64,13 @@ void openLogFile(LogState& state)
 
 } // namespace
 
-void installLogHandler(const QString& logFolderPath, int keepCount)
+void installLogHandler(const QString& logFolderPath, int keepCount, bool echoDebug)
 {
     LogState& state = logState();
     {
         QMutexLocker locker(&state.mutex);
         state.folderPath = logFolderPath;
+        state.echoDebug = echoDebug;
     }
 
     QDir folder(logFolderPath);
@@ -94,7 +96,7 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext& context, const 
         if (!state.file.isOpen())
             openLogFile(state);
 
-        if (type == QtDebugMsg) {
+        if (type == QtDebugMsg && state.echoDebug) {
             std::fprintf(stdout, "%s\n", message.toLocal8Bit().constData());
             std::fflush(stdout);
         }

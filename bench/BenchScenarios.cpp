@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/BenchScenarios.h"
 
+#include "bench/ImportXmlScenario.h"
 #include "bench/LoadScenario.h"
 #include "bench/OpsScenarios.h"
 #include "bench/RawWriteLoop.h"
@@ -128,6 +129,8 @@ const QList<BenchScenario>& benchScenarios()
         { "export-csv", StoreNeed::Filled, StoreEffect::Keeps, &runExportCsvScenario },
         { "export-html", StoreNeed::Filled, StoreEffect::Keeps, &runExportHtmlScenario },
         { "export-pdf", StoreNeed::Filled, StoreEffect::Keeps, &runExportPdfScenario, true },
+        { "export-xml", StoreNeed::Filled, StoreEffect::Keeps, &runExportXmlScenario },
+        { "import-xml", StoreNeed::None, StoreEffect::Keeps, &runImportXmlScenario },
     };
     return scenarios;
 }

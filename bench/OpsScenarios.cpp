@@ -106,3 +106,8 @@ ScenarioResult runExportPdfScenario(const BenchContext& context)
 {
     return runExport(context, ExportSMSThread::Pdf, QStringLiteral("export-pdf"));
 }
+
+ScenarioResult runExportXmlScenario(const BenchContext& context)
+{
+    return runExport(context, ExportSMSThread::Xml, QStringLiteral("export.xml"));
+}

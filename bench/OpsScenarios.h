@@ -6,9 +6,10 @@
 
 // The operations on every message of the filled store, each timed from the worker's start to its
 // end with the progress posts delivered as the dialog would take them: a backup into a new local
-// database, and the exports to text, CSV, HTML and PDF (PDF on the first 10,000 messages at most).
+// database, and the exports to text, CSV, HTML, PDF (on the first 10,000 messages at most) and XML.
 ScenarioResult runBackupScenario(const BenchContext& context);
 ScenarioResult runExportTxtScenario(const BenchContext& context);
 ScenarioResult runExportCsvScenario(const BenchContext& context);
 ScenarioResult runExportHtmlScenario(const BenchContext& context);
 ScenarioResult runExportPdfScenario(const BenchContext& context);
+ScenarioResult runExportXmlScenario(const BenchContext& context);

@@ -6,6 +6,10 @@
 #include <QFile>
 #include <QList>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 double peakResidentMiB()
 {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -22,4 +26,14 @@ double peakResidentMiB()
         return ok ? value / 1024.0 : -1;
     }
     return -1;
+}
+
+bool resetPeakResident()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+    // Writing 5 to clear_refs sets the peak resident set to the present one.
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
 }

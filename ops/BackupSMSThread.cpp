@@ -30,6 +30,8 @@ QString BackupSMSThread::work()
         m_writer->write(*message);
     }
     m_writer->end();
+    m_added = m_writer->addedMessages();
+    m_known = m_writer->knownMessages();
     m_writer.reset();
     return tr("IDS_SUC_BACKUP_%1_SMS").arg(total);
 }

@@ -24,6 +24,10 @@ public:
         ProgressReceiver* progress, QObject* parent = nullptr);
     ~BackupSMSThread() override;
 
+    // After a successful run: the messages stored as new, and those the database held already.
+    qint64 addedMessages() const { return m_added; }
+    qint64 knownMessages() const { return m_known; }
+
 protected:
     QString work() override;
     void abandon() override;
@@ -31,4 +35,6 @@ protected:
 private:
     QList<_MsgMessage*> m_messages;
     std::unique_ptr<ExportMessagesDb> m_writer;
+    qint64 m_added = 0;
+    qint64 m_known = 0;
 };

@@ -7,6 +7,7 @@
 #include "ops/export/ExportMessagesTxt.h"
 #include "ops/export/ExportSMSHtml.h"
 #include "ops/export/ExportSMSPdf.h"
+#include "ops/export/ExportSMSXml.h"
 #include "store/MsgCollection.h"
 
 #include <QCoreApplication>
@@ -132,11 +133,14 @@ void ExportSMSThread::openWriterFor(const _MsgMessage& message)
     switch (m_format) {
     case Text:
     case Csv:
+    case Xml:
         if (!m_writer) {
             if (m_format == Text)
                 m_writer = std::make_shared<ExportMessagesTxt>(m_path);
-            else
+            else if (m_format == Csv)
                 m_writer = std::make_shared<ExportMessagesCsv>(m_path);
+            else
+                m_writer = std::make_shared<ExportSMSXml>(m_path);
             // Only a file the export could open is its own to remove: one it could not open may
             // be a file of the user's.
             m_writer->begin();

@@ -24,16 +24,16 @@ QString safeFileName(const QString& name);
 bool conversationLessThan(const _MsgMessage& a, const _MsgMessage& b);
 bool conversationGreaterThan(const _MsgMessage& a, const _MsgMessage& b);
 
-// Exports messages to one text or CSV file, or to a folder with one PDF or HTML file per
+// Exports messages to one text, CSV or XML backup file, or to a folder with one PDF or HTML file per
 // conversation. A cancel or a failure removes what the export has written and the folders it made.
 class ExportSMSThread : public WorkerThread
 {
     Q_OBJECT
 
 public:
-    enum FormatCode : unsigned { Text = 0, Csv = 1, Pdf = 2, Html = 3 };
+    enum FormatCode : unsigned { Text = 0, Csv = 1, Pdf = 2, Html = 3, Xml = 4 };
 
-    // path is the file for Text and Csv, the folder for Pdf and Html. ascending orders the
+    // path is the file for Text, Csv and Xml, the folder for Pdf and Html. ascending orders the
     // conversations of Pdf and Html. The records are borrowed and must outlive the thread.
     ExportSMSThread(const QList<_MsgMessage*>& messages, const QString& path, unsigned formatCode, bool ascending,
         ProgressReceiver* progress, QObject* parent = nullptr);

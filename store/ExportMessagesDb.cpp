@@ -146,6 +146,8 @@ ExportMessagesDb::~ExportMessagesDb()
 
 void ExportMessagesDb::begin()
 {
+    m_added = 0;
+    m_known = 0;
     m_db.beginTransaction();
     m_db.beginWriterRun();
 }
@@ -190,6 +192,9 @@ void ExportMessagesDb::write(const _MsgMessage& message)
         messageRowId = m_db.insertMessage(message, handleRowId, otherHandleRowId, hash);
         m_db.joinMessageToChat(chatRowId, messageRowId);
         m_db.keepNewestDate(chatRowId, message.date);
+        ++m_added;
+    } else {
+        ++m_known;
     }
 
     if (chat.handles.size() > 1 && message.handle)

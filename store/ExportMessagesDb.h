@@ -29,6 +29,12 @@ public:
 
     IOS6MessageDb& db() { return m_db; }
 
+    // Messages written since begin: stored as new, and found already in the database (a duplicate).
+    qint64 addedMessages() const { return m_added; }
+    qint64 knownMessages() const { return m_known; }
+
 private:
     IOS6MessageDb m_db;
+    qint64 m_added = 0;
+    qint64 m_known = 0;
 };

@@ -1,0 +1,59 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "bench/ImportXmlScenario.h"
+
+#include "bench/IgnoringProgress.h"
+#include "bench/PeakMemory.h"
+#include "bench/SyntheticRecords.h"
+#include "ops/XmlImportThread.h"
+#include "ops/export/ExportSMSXml.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+void writeBackupFile(const BenchContext& context, const QString& path)
+{
+    const auto records = std::make_unique<SyntheticRecords>(context.messageCount, context.seed, context.mcc);
+    ExportSMSXml writer(path);
+    writer.begin();
+    for (const _MsgMessage& message : records->messages())
+        writer.write(message);
+    writer.end();
+}
+
+} // namespace
+
+ScenarioResult runImportXmlScenario(const BenchContext& context)
+{
+    const QString xmlPath = context.workDir.filePath(QStringLiteral("import.xml"));
+    const QDir target(context.workDir.filePath(QStringLiteral("imported")));
+    QDir(target).removeRecursively();
+    writeBackupFile(context, xmlPath);
+    resetPeakResident();
+
+    IgnoringProgress progress;
+    XmlImportThread worker(xmlPath, target, context.mcc, &progress);
+    QEventLoop loop;
+    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);
+    QElapsedTimer timer;
+    timer.start();
+    worker.start();
+    loop.exec();
+    worker.wait();
+    ScenarioResult result;
+    result.seconds = double(timer.nsecsElapsed()) / 1e9;
+    QCoreApplication::processEvents();
+    if (!progress.succeeded)
+        throw std::runtime_error("import failed: " + progress.error.toStdString());
+    result.messages = worker.messagesRead();
+    QDir(target).removeRecursively();
+    QFile::remove(xmlPath);
+    return result;
+}

@@ -1,0 +1,376 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/CommandRunner.h"
+
+#include "android/AdbCommands.h"
+#include "android/AndroidConnectWithUSBThread.h"
+#include "android/AndroidConnectWithWiFiThread.h"
+#include "android/AndroidDevice.h"
+#include "android/AndroidLoadSMSThread.h"
+#include "android/AndroidRestoreSMSThread.h"
+#include "app/DataFolders.h"
+#include "app/ShellServices.h"
+#include "cli/ConsoleProgress.h"
+#include "cli/Interrupt.h"
+#include "cli/UsageError.h"
+#include "message/MessageText.h"
+#include "ops/BackupSMSThread.h"
+#include "ops/ExportSMSThread.h"
+#include "ops/XmlImportThread.h"
+#include "store/CountryLibDb.h"
+#include "store/IOS6MessageDb.h"
+#include "store/MsgCollection.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+
+namespace {
+
+void printResult(const QString& line)
+{
+    std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+std::runtime_error failure(const QString& text)
+{
+    return std::runtime_error(text.toStdString());
+}
+
+bool knownCountry(const QString& mcc)
+{
+    if (mcc.isEmpty())
+        return false;
+    bool found = false;
+    CountryLibDb library(mcc);
+    library.findByMcc(mcc, &found);
+    return found;
+}
+
+// Number of messages of a message store, without reading them, and without creating a store in a
+// folder that holds none.
+qint64 countMessages(const QDir& folder)
+{
+    IOS6MessageDb db(folder, QString(), false);
+    if (!QFileInfo::exists(db.dbPath()))
+        return 0;
+    db.open();
+    QString sql = QStringLiteral("select count(*) from message");
+    if (db.messageHasItemType())
+        sql += QStringLiteral(" where item_type <> 4");
+    Sqlite3Cursor cursor = db.queryThrow(sql);
+    return cursor.moveNext() ? cursor.getInt64(0) : 0;
+}
+
+} // namespace
+
+CommandRunner::CommandRunner(const CommandLine& line)
+    : m_line(line)
+{
+}
+
+int CommandRunner::run()
+{
+    const QString& command = m_line.command;
+    if (command == QLatin1String("devices"))
+        return devices();
+    if (command == QLatin1String("load"))
+        return load();
+    if (command == QLatin1String("backup"))
+        return backup();
+    if (command == QLatin1String("list"))
+        return list();
+    if (command == QLatin1String("export"))
+        return exportMessages();
+    if (command == QLatin1String("import"))
+        return importXml();
+    if (command == QLatin1String("restore"))
+        return restore();
+    throw UsageError(QStringLiteral("unknown command \"%1\".").arg(command));
+}
+
+void CommandRunner::runWorker(WorkerThread& worker, ConsoleProgress& progress)
+{
+    const InterruptTarget target(&progress);
+    QEventLoop loop;
+    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);
+    worker.start(QThread::InheritPriority);
+    loop.exec();
+    worker.wait();
+    // The worker's last post was queued before its finished signal; deliver whatever is left.
+    QCoreApplication::sendPostedEvents(&progress);
+    progress.endLine();
+    if (progress.cancelled)
+        throw TaskCancelled();
+    if (!progress.errorText().isEmpty())
+        throw failure(progress.errorText());
+    if (!progress.succeeded())
+        throw failure(QStringLiteral("the operation ended without a result."));
+}
+
+QDir CommandRunner::databaseFolder(const QString& name)
+{
+    switch (checkLocalDbName(name)) {
+    case LocalDbNameCheck::Empty:
+        throw UsageError(QCoreApplication::translate("LocalDbSelForm", "IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME"));
+    case LocalDbNameCheck::Invalid:
+        throw UsageError(QCoreApplication::translate("LocalDbSelForm", "IDS_INVALID_LOCALDB_NAME"));
+    case LocalDbNameCheck::Valid:
+        break;
+    }
+    return QDir(localDatabasesDir().absoluteFilePath(name));
+}
+
+QDir CommandRunner::existingDatabase(const QString& name)
+{
+    const QDir folder = databaseFolder(name);
+    if (!folder.exists())
+        throw failure(QStringLiteral("There is no local database named \"%1\".").arg(name));
+    return folder;
+}
+
+QList<_MsgMessage*> CommandRunner::readMessages(const QDir& folder, const QString& mcc, _MsgCollection& collection)
+{
+    IOS6MessageDb db(folder, mcc, false);
+    if (QFileInfo::exists(db.dbPath()))
+        db.messages(collection, 0);
+    db.close();
+    QList<_MsgMessage*> messages = collection.messages().values();
+    sortMessages(messages, true);
+    return messages;
+}
+
+qint64 CommandRunner::dateBound(const QString& option, const QString& text)
+{
+    const bool until = option == QLatin1String("until");
+    QDateTime time;
+    const QDate day = QDate::fromString(text, Qt::ISODate);
+    if (day.isValid())
+        time = until ? day.endOfDay() : day.startOfDay();
+    else
+        time = QDateTime::fromString(text, Qt::ISODate);
+    if (!time.isValid())
+        throw UsageError(QStringLiteral("--%1 takes a date YYYY-MM-DD or a time YYYY-MM-DDTHH:MM[:SS], not \"%2\".")
+                             .arg(option, text));
+    return time.toSecsSinceEpoch() - messageDateOffset;
+}
+
+void CommandRunner::checkCountryOption() const
+{
+    if (m_line.has(QStringLiteral("country")) && !knownCountry(m_line.value(QStringLiteral("country"))))
+        throw UsageError(QStringLiteral("unknown mobile country code \"%1\" for --country.")
+                             .arg(m_line.value(QStringLiteral("country"))));
+}
+
+AndroidDevice CommandRunner::connectDevice()
+{
+    ConsoleProgress progress;
+    if (m_line.has(QStringLiteral("usb"))) {
+        AndroidConnectWithUSBThread worker(m_line.value(QStringLiteral("usb")), &progress);
+        runWorker(worker, progress);
+        return worker.device();
+    }
+    AndroidConnectWithWiFiThread worker(m_line.value(QStringLiteral("wifi")), &progress);
+    runWorker(worker, progress);
+    return worker.device();
+}
+
+int CommandRunner::loadDevice(AndroidDevice& device)
+{
+    if (!knownCountry(device.mmc)) {
+        if (!m_line.has(QStringLiteral("country")))
+            throw failure(QStringLiteral("Failed to load country code from your phone. Give one with --country MCC."));
+        device.mmc = m_line.value(QStringLiteral("country"));
+    }
+    ConsoleProgress progress;
+    AndroidLoadSMSThread worker(device, &progress);
+    runWorker(worker, progress);
+    return worker.loaded;
+}
+
+int CommandRunner::devices()
+{
+    // As the window's device monitor does: a server started by the listing itself would announce
+    // that on standard error, which the listing takes for a failure.
+    startServer();
+    for (const AdbDevice& device : listDevices())
+        printResult(device.serial + QLatin1Char('\t') + device.state);
+    return 0;
+}
+
+int CommandRunner::load()
+{
+    checkCountryOption();
+    AndroidDevice device = connectDevice();
+    const int loaded = loadDevice(device);
+    printResult(QStringLiteral("Loaded %1 messages from %2 into %3")
+                    .arg(loaded)
+                    .arg(device.displayName(), QDir::toNativeSeparators(device.cacheDir().absolutePath())));
+    return 0;
+}
+
+int CommandRunner::backup()
+{
+    const QString name = m_line.value(QStringLiteral("to"));
+    const QDir target = databaseFolder(name);
+    checkCountryOption();
+
+    _MsgCollection collection;
+    QList<_MsgMessage*> messages;
+    if (m_line.has(QStringLiteral("from"))) {
+        messages = readMessages(existingDatabase(m_line.value(QStringLiteral("from"))), QString(), collection);
+    } else {
+        AndroidDevice device = connectDevice();
+        loadDevice(device);
+        messages = readMessages(device.cacheDir(), device.mmc, collection);
+    }
+
+    // A database this run creates goes again when the run does not complete: "every database as
+    // before the run" includes not having one.
+    const bool existed = target.exists();
+    ConsoleProgress progress;
+    BackupSMSThread worker(messages, target, QString(), &progress);
+    try {
+        runWorker(worker, progress);
+    } catch (...) {
+        if (!existed)
+            removeFolderTree(target.absolutePath());
+        throw;
+    }
+    printResult(QStringLiteral("Backed up %1 messages into %2: %3 new, %4 already there.")
+                    .arg(messages.size())
+                    .arg(name)
+                    .arg(worker.addedMessages())
+                    .arg(worker.knownMessages()));
+    return 0;
+}
+
+int CommandRunner::list()
+{
+    if (m_line.positional.isEmpty()) {
+        int status = 0;
+        const QDir databases = localDatabasesDir();
+        for (const QString& name : databases.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+            try {
+                printResult(name + QLatin1Char('\t') + QString::number(countMessages(QDir(databases.filePath(name)))));
+            } catch (const std::exception& error) {
+                std::fprintf(stderr, "quillbarrow-sms: %s: %s\n", qUtf8Printable(name), error.what());
+                status = 1;
+            }
+        }
+        return status;
+    }
+
+    _MsgCollection collection;
+    readMessages(existingDatabase(m_line.positional.first()), QString(), collection);
+    QList<const _MsgChat*> chats;
+    for (const _MsgChat* chat : collection.chats())
+        chats << chat;
+    std::stable_sort(chats.begin(), chats.end(), [](const _MsgChat* a, const _MsgChat* b) {
+        return a->_last != b->_last ? a->_last > b->_last : a->chat_identifier < b->chat_identifier;
+    });
+    for (const _MsgChat* chat : std::as_const(chats)) {
+        const QString newest = chat->messages.isEmpty()
+            ? QString()
+            : messageDateTime(chat->_last).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        printResult(QStringList {
+            chat->chat_identifier, QString::number(chat->messages.size()), newest, chatDisplayName(*chat, false) }
+                        .join(QLatin1Char('\t')));
+    }
+    return 0;
+}
+
+int CommandRunner::exportMessages()
+{
+    static const QStringList formats { QStringLiteral("txt"), QStringLiteral("doc"), QStringLiteral("csv"),
+        QStringLiteral("html"), QStringLiteral("pdf"), QStringLiteral("xml") };
+    const QString format = m_line.value(QStringLiteral("format")).toLower();
+    if (!formats.contains(format))
+        throw UsageError(QStringLiteral("--format takes txt, doc, csv, html, pdf or xml, not \"%1\".")
+                             .arg(m_line.value(QStringLiteral("format"))));
+    qint64 since = std::numeric_limits<qint64>::min();
+    qint64 until = std::numeric_limits<qint64>::max();
+    if (m_line.has(QStringLiteral("since")))
+        since = dateBound(QStringLiteral("since"), m_line.value(QStringLiteral("since")));
+    if (m_line.has(QStringLiteral("until")))
+        until = dateBound(QStringLiteral("until"), m_line.value(QStringLiteral("until")));
+    const QString name = m_line.positional.first();
+    const QDir folder = existingDatabase(name);
+
+    _MsgCollection collection;
+    QList<_MsgMessage*> messages = readMessages(folder, QString(), collection);
+    if (m_line.has(QStringLiteral("chat"))) {
+        const QString identifier = m_line.value(QStringLiteral("chat"));
+        const auto chats = collection.chats();
+        if (std::none_of(chats.cbegin(), chats.cend(),
+                [&](const _MsgChat* chat) { return chat->chat_identifier == identifier; }))
+            throw failure(QStringLiteral("There is no conversation \"%1\" in %2.").arg(identifier, name));
+        messages.removeIf(
+            [&](const _MsgMessage* message) { return !message->chat || message->chat->chat_identifier != identifier; });
+    }
+    messages.removeIf([&](const _MsgMessage* message) { return message->date < since || message->date > until; });
+    if (messages.isEmpty())
+        throw failure(QStringLiteral("No messages to export."));
+
+    unsigned code = ExportSMSThread::Text;
+    if (format == QLatin1String("csv"))
+        code = ExportSMSThread::Csv;
+    else if (format == QLatin1String("pdf"))
+        code = ExportSMSThread::Pdf;
+    else if (format == QLatin1String("html"))
+        code = ExportSMSThread::Html;
+    else if (format == QLatin1String("xml"))
+        code = ExportSMSThread::Xml;
+    const QString path = QFileInfo(m_line.value(QStringLiteral("out"))).absoluteFilePath();
+    ConsoleProgress progress;
+    ExportSMSThread worker(messages, path, code, true, &progress);
+    runWorker(worker, progress);
+    printResult(progress.successText());
+    return 0;
+}
+
+int CommandRunner::importXml()
+{
+    const QString name = m_line.value(QStringLiteral("to"));
+    const QDir target = databaseFolder(name);
+    checkCountryOption();
+    const QString file = m_line.positional.first();
+    if (!QFileInfo(file).isFile())
+        throw failure(QStringLiteral("There is no file \"%1\".").arg(file));
+
+    ConsoleProgress progress;
+    // The import removes a database it created when it does not complete.
+    XmlImportThread worker(
+        QFileInfo(file).absoluteFilePath(), target, m_line.value(QStringLiteral("country")), &progress);
+    runWorker(worker, progress);
+    QString result = QStringLiteral("Imported %1 messages into %2: %3 new, %4 already there.")
+                         .arg(worker.messagesRead())
+                         .arg(name)
+                         .arg(worker.newMessages())
+                         .arg(worker.presentMessages());
+    if (worker.skippedMessages() != 0)
+        result += QStringLiteral(" %1 without a usable date skipped.").arg(worker.skippedMessages());
+    printResult(result);
+    return 0;
+}
+
+int CommandRunner::restore()
+{
+    checkCountryOption();
+    _MsgCollection collection;
+    const QList<_MsgMessage*> messages
+        = readMessages(existingDatabase(m_line.positional.first()), QString(), collection);
+    AndroidDevice device = connectDevice();
+    // The phone's cache must hold what the phone holds, or the transfer would send it again.
+    loadDevice(device);
+    ConsoleProgress progress;
+    AndroidRestoreSMSThread worker(device, messages, &progress);
+    runWorker(worker, progress);
+    printResult(progress.successText());
+    return 0;
+}

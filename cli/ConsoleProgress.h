@@ -1,0 +1,62 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "app/TaskReporting.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QSocketNotifier;
+
+// The progress dialog of the command-line program: receives a worker's posts and shows them on
+// standard error, as a bar redrawn in place on a terminal and as plain lines (each status, then
+// every tenth percent) otherwise. Keeps the worker's outcome for the caller.
+class ConsoleProgress : public QObject, public ProgressReceiver
+{
+    Q_OBJECT
+
+public:
+    explicit ConsoleProgress(QObject* parent = nullptr);
+    ~ConsoleProgress() override;
+
+    QObject* reportTarget() override { return this; }
+
+    bool succeeded() const { return m_succeeded; }
+    // The success text, as plain text.
+    const QString& successText() const { return m_successText; }
+    // The error text, as plain text; empty when no error came.
+    const QString& errorText() const { return m_errorText; }
+
+    // Ends a bar line that is still open, so that what follows starts on a line of its own.
+    void endLine();
+
+    // The text of a box of the window as plain text: line breaks for <br/>, no tags, entities decoded.
+    static QString plainText(const QString& richText);
+
+public slots:
+    void updateProgress(const QString& status, int curProgress, const QString& progressText);
+    void errorOccurred(const QString& text);
+    void succeed(const QString& tipsStr);
+    void tipsWait(const QString& info);
+
+private:
+    void drawBar();
+    void tipClosed();
+
+    const bool m_terminal;
+    QString m_status;
+    int m_percent = 0;
+    QString m_text;
+    bool m_lineOpen = false;
+    int m_drawnPercent = -1;
+    QElapsedTimer m_sinceDrawn;
+    int m_lastPrintedDecile = -1;
+    bool m_succeeded = false;
+    QString m_successText;
+    QString m_errorText;
+    std::unique_ptr<QSocketNotifier> m_enterKey;
+};

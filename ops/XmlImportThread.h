@@ -1,0 +1,79 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "app/WorkerThread.h"
+#include "ops/xml/SmsXmlRecord.h"
+#include "store/MsgCollection.h"
+
+#include <QDir>
+#include <QHash>
+#include <QStringList>
+
+#include <memory>
+#include <unordered_map>
+
+class ExportMessagesDb;
+class QTemporaryDir;
+class SmsXmlReadAhead;
+
+// Imports an XML backup of the common Android backup apps into a local database. Every <sms> and
+// <mms> becomes a message as a load from the phone makes it: addresses normalised for the country
+// code, one conversation per correspondent, and a group conversation for an <mms> with several
+// participants; media parts become attachments stored in the database folder. The file is streamed,
+// and everything is written in one transaction through the store's writer, so messages already
+// stored are not stored again and a malformed file, a failure or a cancel leaves the database (and
+// its attachment files) as it was; a database the import created is removed again.
+class XmlImportThread : public WorkerThread
+{
+    Q_OBJECT
+
+public:
+    // mcc chooses the country for numbers without a country prefix (empty: none).
+    XmlImportThread(const QString& xmlPath, const QDir& databaseFolder, const QString& mcc, ProgressReceiver* progress,
+        QObject* parent = nullptr);
+    ~XmlImportThread() override;
+
+    // Results of a successful run. Messages read from the file are either new or already present
+    // (stored before, or repeated in the file); skipped ones have no usable date.
+    qint64 messagesRead() const { return m_read; }
+    qint64 newMessages() const { return m_new; }
+    qint64 presentMessages() const { return m_read - m_skipped - m_new; }
+    qint64 skippedMessages() const { return m_skipped; }
+
+protected:
+    QString work() override;
+    void abandon() override;
+
+private:
+    void store(const SmsXmlRecord& record);
+    _MsgHandle& handleFor(const QString& address);
+    // The one-to-one conversation of one participant, the group conversation of several.
+    _MsgChat& chatFor(const QStringList& participants);
+    _MsgAttachment attachmentFor(const QByteArray& data, const QString& contentType,
+        const SmsXmlRecord::Prepared::Media& media, const _MsgMessage& message);
+    qint64 messageCount();
+    // The SMS group conversations of the database by their participants, to add to them.
+    void readKnownGroups();
+    void removeCreatedFiles();
+
+    QString m_xmlPath;
+    QDir m_folder;
+    QString m_mcc;
+    bool m_folderExisted = false;
+    bool m_databaseExisted = false;
+    bool m_writing = false; // the database may hold changes of this run
+
+    std::unique_ptr<SmsXmlReadAhead> m_readAhead;
+    std::unique_ptr<ExportMessagesDb> m_writer;
+    std::unique_ptr<QTemporaryDir> m_scratch;
+    QHash<QString, QPair<QString, QString>> m_knownGroups; // participants joined by '~': guid, identifier
+    std::unordered_map<QString, std::unique_ptr<_MsgHandle>> m_handles;
+    std::unordered_map<QString, std::unique_ptr<_MsgChat>> m_chats;
+    QStringList m_createdFiles;
+    qint64 m_scratchFiles = 0;
+
+    qint64 m_read = 0;
+    qint64 m_new = 0;
+    qint64 m_skipped = 0;
+};

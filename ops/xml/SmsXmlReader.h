@@ -1,0 +1,43 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "ops/xml/CharacterReferenceFilter.h"
+#include "ops/xml/SmsXmlRecord.h"
+
+#include <QFile>
+#include <QXmlStreamReader>
+
+// Reads the XML backup format of the common Android backup apps, a root <smses count="N"> holding
+// <sms> and <mms> elements, one message at a time: the file is streamed, so memory does not grow
+// with its size. Malformed input throws std::runtime_error with a text that names the file's line.
+class SmsXmlReader
+{
+public:
+    // Opens the file and reads up to its root element; throws when it can not be opened or is no backup.
+    explicit SmsXmlReader(const QString& path);
+
+    // The root's count attribute, -1 when it has none.
+    qint64 declaredCount() const { return m_declaredCount; }
+    // Reads the next message into record; false after the last one.
+    bool next(SmsXmlRecord& record);
+
+    qint64 fileSize() const { return m_fileSize; }
+    qint64 bytesRead() const { return m_filter.sourceBytesRead(); }
+
+private:
+    void readSms(SmsXmlRecord& record);
+    void readMms(SmsXmlRecord& record);
+    void readParts(SmsXmlRecord& record);
+    void readAddresses(SmsXmlRecord& record);
+    [[noreturn]] void fail(const QString& what) const;
+    void throwIfError() const;
+
+    QString m_path;
+    QFile m_file;
+    CharacterReferenceFilter m_filter;
+    QXmlStreamReader m_xml;
+    qint64 m_fileSize = 0;
+    qint64 m_declaredCount = -1;
+    bool m_finished = false;
+};

@@ -1,0 +1,414 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidLoadSMSThread.h"
+#include "ops/ExportSMSThread.h"
+#include "ops/XmlImportThread.h"
+#include "ops/xml/CharacterReferenceFilter.h"
+#include "store/ExportMessagesDb.h"
+#include "store/IOS6MessageDb.h"
+#include "store/Sqlite3DB.h"
+#include "support/RecordingProgress.h"
+#include "support/StoreFiles.h"
+#include "support/TestHome.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <deque>
+
+namespace {
+
+const QString britain = QStringLiteral("234");
+
+QByteArray backup(const QByteArray& elements)
+{
+    return "<?xml version='1.0' encoding='UTF-8' standalone='yes' ?>\n<smses count=\"2\">\n" + elements + "</smses>\n";
+}
+
+QByteArray sms(const QByteArray& attributes)
+{
+    return "  <sms protocol=\"0\" " + attributes + " />\n";
+}
+
+// The rows of a query on the folder's message database, one line each, columns joined by '|'.
+QStringList rows(const QDir& folder, const QString& sql)
+{
+    Sqlite3DB db;
+    db.openThrow(smsDbPath(folder), Sqlite3DB::ReadOnly);
+    Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql(sql));
+    QStringList lines;
+    while (cursor.moveNext()) {
+        QStringList columns;
+        for (int i = 0; i < cursor.count(); ++i)
+            columns.append(cursor.getText(i));
+        lines.append(columns.join(QLatin1Char('|')));
+    }
+    return lines;
+}
+
+// The messages of a database as its reader gives them: conversation participants, sender, date,
+// direction, read flag, subject and text; sorted, so that row ids do not matter.
+QStringList messageSummary(const QDir& folder)
+{
+    IOS6MessageDb store(folder, britain, true);
+    _MsgCollection collection;
+    store.messages(collection, 0);
+    QStringList lines;
+    for (const _MsgMessage* message : collection.messages()) {
+        QStringList participants;
+        for (const _MsgHandle* handle : message->chat->handles)
+            participants.append(handle->id);
+        participants.sort();
+        lines.append(QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
+                         .arg(participants.join(QLatin1Char(',')), message->handle ? message->handle->id : QString())
+                         .arg(message->date)
+                         .arg(message->is_from_me)
+                         .arg(message->is_read)
+                         .arg(message->subject, message->text));
+    }
+    lines.sort();
+    return lines;
+}
+
+QStringList filesUnder(const QDir& folder)
+{
+    QStringList files;
+    QDirIterator it(folder.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(it.next());
+    files.sort();
+    return files;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+} // namespace
+
+// Import and export of the XML backup format of the common Android backup apps, end to end through
+// the real worker threads, the store and files on disk.
+class TestXmlBackup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void filterRewritesReferences_data();
+    void filterRewritesReferences();
+    void importMapsMessages_data();
+    void importMapsMessages();
+    void groupMmsWithImage();
+    void roundTripAndSecondImport();
+    void malformedFileLeavesDatabase_data();
+    void malformedFileLeavesDatabase();
+
+private:
+    QString import(const QString& xmlPath, const QDir& folder, XmlImportThread** done = nullptr);
+    QString importBytes(const QByteArray& xml, const QDir& folder);
+
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    std::unique_ptr<XmlImportThread> m_lastImport;
+};
+
+void TestXmlBackup::initTestCase()
+{
+    useTemporaryHome();
+}
+
+void TestXmlBackup::init()
+{
+    m_tmp = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_tmp->isValid());
+}
+
+QString TestXmlBackup::import(const QString& xmlPath, const QDir& folder, XmlImportThread** done)
+{
+    RecordingProgress progress;
+    m_lastImport = std::make_unique<XmlImportThread>(xmlPath, folder, britain, &progress);
+    m_lastImport->start();
+    progress.waitForOutcome(m_lastImport.get(), 120000);
+    m_lastImport->wait();
+    if (done)
+        *done = m_lastImport.get();
+    if (!progress.errors.isEmpty())
+        return QStringLiteral("error: ") + progress.errors.first();
+    return progress.successes.value(0, QStringLiteral("no outcome"));
+}
+
+QString TestXmlBackup::importBytes(const QByteArray& xml, const QDir& folder)
+{
+    const QString path = m_tmp->filePath(QStringLiteral("in.xml"));
+    writeFile(path, xml);
+    return import(path, folder);
+}
+
+void TestXmlBackup::filterRewritesReferences_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<int>("padding");
+
+    QTest::newRow("surrogate pair") << QByteArray("a&#55357;&#56832;b") << QByteArray("a&#x1F600;b") << 0;
+    QTest::newRow("hexadecimal pair") << QByteArray("&#xD83D;&#xDE00;") << QByteArray("&#x1F600;") << 0;
+    QTest::newRow("two emoji") << QByteArray("&#55357;&#56832;&#55356;&#57225;") << QByteArray("&#x1F600;&#x1F389;")
+                               << 0;
+    QTest::newRow("lone high surrogate") << QByteArray("&#55357;x") << QByteArray("&#xFFFD;x") << 0;
+    QTest::newRow("high then entity") << QByteArray("&#55357;&amp;") << QByteArray("&#xFFFD;&amp;") << 0;
+    QTest::newRow("lone low surrogate") << QByteArray("&#56832;") << QByteArray("&#xFFFD;") << 0;
+    QTest::newRow("control character") << QByteArray("&#1;&#27;") << QByteArray("&#xFFFD;&#xFFFD;") << 0;
+    QTest::newRow("allowed references kept")
+        << QByteArray("&#10;&#233;&amp;&#x1F600;") << QByteArray("&#10;&#233;&amp;&#x1F600;") << 0;
+    QTest::newRow("not a reference") << QByteArray("&#;&#12a;&") << QByteArray("&#;&#12a;&") << 0;
+    // The filter reads in chunks of 256 KiB: references cut by a chunk's end are decided whole.
+    QTest::newRow("pair across chunks") << QByteArray("&#55357;&#56832;") << QByteArray("&#x1F600;") << 256 * 1024 - 10;
+    QTest::newRow("first across chunks") << QByteArray("&#55357;&#56832;") << QByteArray("&#x1F600;") << 256 * 1024 - 3;
+    QTest::newRow("ampersand at chunk end")
+        << QByteArray("&#55357;&#56832;") << QByteArray("&#x1F600;") << 256 * 1024 - 1;
+}
+
+void TestXmlBackup::filterRewritesReferences()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, expected);
+    QFETCH(int, padding);
+    const QByteArray pad(padding, 'p');
+    const QByteArray out = CharacterReferenceFilter::filtered(pad + input + "\nend");
+    QCOMPARE(out.mid(padding), expected + "\nend");
+    QCOMPARE(out.left(padding), pad);
+}
+
+void TestXmlBackup::importMapsMessages_data()
+{
+    QTest::addColumn<QByteArray>("elements");
+    QTest::addColumn<QStringList>("expected");
+
+    // 1356998400000 ms is 2013-01-01 00:00:00 UTC, 378691200 s after 2001-01-01.
+    QTest::newRow("received, sent, failed")
+        << sms("address=\"+447700900123\" date=\"1356998400000\" type=\"1\" read=\"0\" body=\"in\"")
+            + sms("address=\"+447700900123\" date=\"1356998400999\" type=\"2\" body=\"out\"")
+            + sms("address=\"+447700900123\" date=\"1356998460000\" type=\"5\" body=\"failed\"")
+        << QStringList { QStringLiteral("+447700900123|378691200|0|0|in"),
+               QStringLiteral("+447700900123|378691200|1|1|out"),
+               QStringLiteral("+447700900123|378691260|1|1|failed") };
+    QTest::newRow("surrogate pairs") << sms("address=\"+447700900123\" date=\"1356998400000\" type=\"1\" "
+                                            "body=\"smile &#55357;&#56832;&#10;line &amp; &quot;q&quot;\"")
+                                     << QStringList { QString::fromUtf8(
+                                            "+447700900123|378691200|0|1|smile \xF0\x9F\x98\x80\nline & \"q\"") };
+    QTest::newRow("national spellings share one conversation")
+        << sms("address=\"07946 123456\" date=\"1356998400000\" type=\"1\" body=\"a\"")
+            + sms("address=\"447946123456\" date=\"1356998401000\" type=\"2\" body=\"b\"")
+        << QStringList { QStringLiteral("+447946123456|378691200|0|1|a"),
+               QStringLiteral("+447946123456|378691201|1|1|b") };
+    QTest::newRow("date that is no number is skipped")
+        << sms("address=\"+447700900123\" date=\"soon\" type=\"1\" body=\"x\"")
+            + sms("address=\"+447700900123\" date=\"1356998400000\" type=\"1\" body=\"y\"")
+        << QStringList { QStringLiteral("+447700900123|378691200|0|1|y") };
+}
+
+void TestXmlBackup::importMapsMessages()
+{
+    QFETCH(QByteArray, elements);
+    QFETCH(QStringList, expected);
+    const QDir folder(m_tmp->filePath(QStringLiteral("db")));
+    const QString outcome = importBytes(backup(elements), folder);
+    QVERIFY2(!outcome.startsWith(QLatin1String("error")), qPrintable(outcome));
+    QCOMPARE(rows(folder,
+                 QStringLiteral("select h.id, m.date, m.is_from_me, m.is_read, m.text from message m "
+                                "join handle h on h.rowid = m.handle_id order by m.date, m.is_from_me")),
+        expected);
+    // Every message of one address lands in that address's one-to-one conversation.
+    QCOMPARE(rows(folder,
+                 QStringLiteral("select count(*) from chat where chat_identifier not in "
+                                "(select id from handle)")),
+        QStringList { QStringLiteral("0") });
+}
+
+void TestXmlBackup::groupMmsWithImage()
+{
+    const QByteArray image = QByteArray::fromHex("89504e470d0a1a0a0000000d49484452") + QByteArray(300, '\x7f');
+    const QByteArray mms = "  <mms date=\"1356998400000\" msg_box=\"1\" address=\"+447700900001~07946 123456\" "
+                           "read=\"1\" sub=\"null\" m_type=\"132\">\n"
+                           "    <parts>\n"
+                           "      <part seq=\"-1\" ct=\"application/smil\" name=\"null\" text=\"&lt;smil/&gt;\" />\n"
+                           "      <part seq=\"0\" ct=\"image/png\" name=\"null\" cl=\"photo.png\" data=\""
+        + image.toBase64()
+        + "\" />\n"
+          "      <part seq=\"1\" ct=\"text/plain\" name=\"null\" text=\"look &#55357;&#56832;\" />\n"
+          "    </parts>\n"
+          "    <addrs>\n"
+          "      <addr address=\"+447700900001\" type=\"137\" charset=\"106\" />\n"
+          "      <addr address=\"+447700900099\" type=\"151\" charset=\"106\" />\n"
+          "      <addr address=\"07946 123456\" type=\"151\" charset=\"106\" />\n"
+          "    </addrs>\n"
+          "  </mms>\n";
+    const QByteArray sent = "  <mms date=\"1356998460000\" msg_box=\"2\" address=\"+447946123456~+447700900001\">\n"
+                            "    <parts><part seq=\"0\" ct=\"text/plain\" text=\"thanks\" /></parts>\n"
+                            "    <addrs><addr address=\"+447700900099\" type=\"137\" /></addrs>\n"
+                            "  </mms>\n";
+    const QDir folder(m_tmp->filePath(QStringLiteral("db")));
+    const QString outcome = importBytes(backup(mms + sent), folder);
+    QVERIFY2(!outcome.startsWith(QLatin1String("error")), qPrintable(outcome));
+
+    // Both messages in one group conversation of the two participants; the received one from its sender.
+    QCOMPARE(messageSummary(folder),
+        QStringList({ QString::fromUtf8("+447700900001,+447946123456|+447700900001|378691200|0|1||\xEF\xBF\xBC\nlook "
+                                        "\xF0\x9F\x98\x80"),
+            QStringLiteral("+447700900001,+447946123456||378691260|1|1||thanks") }));
+    QCOMPARE(rows(folder, QStringLiteral("select count(*) from chat")), QStringList { QStringLiteral("1") });
+
+    // The image is an attachment of the received message, its file in the database folder.
+    const QStringList attachment = rows(folder,
+        QStringLiteral("select a.mime_type, a.transfer_name, a.filename from attachment a "
+                       "join message_attachment_join j on j.attachment_id = a.rowid "
+                       "join message m on m.rowid = j.message_id where m.is_from_me = 0"));
+    QCOMPARE(attachment.size(), 1);
+    const QStringList fields = attachment.first().split(QLatin1Char('|'));
+    QCOMPARE(fields.mid(0, 2), QStringList({ QStringLiteral("image/png"), QStringLiteral("photo.png") }));
+    QVERIFY(fields.at(2).startsWith(QLatin1String("~/")));
+    QFile stored(folder.filePath(QStringLiteral("file-relay/var/mobile/") + fields.at(2).mid(2)));
+    QVERIFY2(stored.open(QIODevice::ReadOnly), qPrintable(stored.fileName()));
+    QCOMPARE(stored.readAll(), image);
+}
+
+void TestXmlBackup::roundTripAndSecondImport()
+{
+    // A database as a load and a group message make it, with texts that need escaping.
+    const QDir original(m_tmp->filePath(QStringLiteral("original")));
+    std::deque<_MsgHandle> handles(3);
+    std::deque<_MsgChat> chats(2);
+    AndroidLoadSMSThread::fillCorrespondent(QStringLiteral("+447700900123"), handles[0], chats[0]);
+    handles[0]._ct_name = QStringLiteral("Ann <A&B>");
+    handles[1].id = QStringLiteral("+447700900001");
+    handles[2].id = QStringLiteral("+447700900002");
+    chats[1].guid = QStringLiteral("SMS;+;chat-round-trip");
+    chats[1].chat_identifier = QStringLiteral("chat-round-trip");
+    chats[1].handles.insert(handles[1].id, &handles[1]);
+    chats[1].handles.insert(handles[2].id, &handles[2]);
+    const struct
+    {
+        int chat;
+        int handle; // -1: none
+        int date;
+        int fromMe;
+        const char* text;
+    } specs[] = {
+        { 0, 0, 378691200, 0, "plain" },
+        { 0, 0, 378691201, 1, "quotes \" ' & < > and\nlines\ttab" },
+        { 0, 0, 378691202, 0, "emoji \xF0\x9F\x98\x80 and accents \xC3\xA9" },
+        { 1, 1, 378691300, 0, "group hello" },
+        { 1, -1, 378691301, 1, "group reply" },
+    };
+    {
+        ExportMessagesDb writer(original, britain);
+        writer.begin();
+        for (const auto& spec : specs) {
+            _MsgMessage message;
+            AndroidLoadSMSThread::fillLoadedMessage(message);
+            message.chat = &chats[size_t(spec.chat)];
+            message.handle = spec.handle < 0 ? nullptr : &handles[size_t(spec.handle)];
+            message.date = message.date_read = message.date_delivered = spec.date;
+            message.is_from_me = spec.fromMe;
+            message.text = QString::fromUtf8(spec.text);
+            message.guid = guidFromBytes(logicHash(message).toUtf8());
+            writer.write(message);
+        }
+        writer.end();
+    }
+    const QStringList before = messageSummary(original);
+    QCOMPARE(before.size(), 5);
+
+    // Export all of it through the export thread's XML format.
+    IOS6MessageDb store(original, britain, true);
+    _MsgCollection collection;
+    store.messages(collection, 0);
+    const QString xmlPath = m_tmp->filePath(QStringLiteral("backup.xml"));
+    {
+        RecordingProgress progress;
+        ExportSMSThread exporter(collection.messages().values(), xmlPath, ExportSMSThread::Xml, true, &progress);
+        exporter.start();
+        progress.waitForOutcome(&exporter);
+        exporter.wait();
+        QCOMPARE(progress.errors, QStringList());
+    }
+    QFile xml(xmlPath);
+    QVERIFY(xml.open(QIODevice::ReadOnly));
+    const QByteArray written = xml.readAll();
+    QVERIFY(written.contains("<smses count=\"5\""));
+    QCOMPARE(written.count("<sms "), 3);
+    QCOMPARE(written.count("<mms "), 2);
+
+    // Imported into a new database, the messages are the same; a second import stores nothing new.
+    const QDir copy(m_tmp->filePath(QStringLiteral("copy")));
+    XmlImportThread* first = nullptr;
+    QVERIFY2(!import(xmlPath, copy, &first).startsWith(QLatin1String("error")), "first import failed");
+    QCOMPARE(first->newMessages(), 5);
+    QCOMPARE(messageSummary(copy), before);
+    const QStringList dumpAfterFirst = rows(copy, QStringLiteral("select * from message order by rowid"));
+
+    XmlImportThread* second = nullptr;
+    QVERIFY2(!import(xmlPath, copy, &second).startsWith(QLatin1String("error")), "second import failed");
+    QCOMPARE(second->newMessages(), 0);
+    QCOMPARE(second->presentMessages(), 5);
+    QCOMPARE(rows(copy, QStringLiteral("select * from message order by rowid")), dumpAfterFirst);
+
+    // Importing the export into the database it came from finds every message and conversation there.
+    const QStringList chatsBefore = rows(original, QStringLiteral("select rowid, guid from chat order by rowid"));
+    XmlImportThread* back = nullptr;
+    QVERIFY2(!import(xmlPath, original, &back).startsWith(QLatin1String("error")), "import into original failed");
+    QCOMPARE(back->newMessages(), 0);
+    QCOMPARE(rows(original, QStringLiteral("select rowid, guid from chat order by rowid")), chatsBefore);
+}
+
+void TestXmlBackup::malformedFileLeavesDatabase_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QString>("expectedError");
+
+    const QByteArray good = backup(sms("address=\"+447700900555\" date=\"1356998500000\" type=\"1\" body=\"new\""));
+    QTest::newRow("truncated") << good.left(good.indexOf("</smses>")) + "  <sms address=\"+4477\" da"
+                               << QStringLiteral("line 4");
+    QTest::newRow("mismatched tag") << backup(
+        sms("address=\"+447700900555\" date=\"1356998500000\" body=\"x\"") + "  <mms date=\"1\"><parts></mms>\n")
+                                    << QStringLiteral("line 4");
+    QTest::newRow("not a backup") << QByteArray("<?xml version='1.0'?>\n<contacts/>\n") << QStringLiteral("line 2");
+    QTest::newRow("image part cut") << good.left(good.indexOf("</smses>"))
+            + "  <mms date=\"1356998500000\" msg_box=\"1\" address=\"+447700900555\"><parts>"
+              "<part ct=\"image/png\" data=\"iVBORw0KGgo=\" /></parts></mms>\n  <sms "
+                                    << QStringLiteral("line 5");
+}
+
+void TestXmlBackup::malformedFileLeavesDatabase()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(QString, expectedError);
+
+    const QDir folder(m_tmp->filePath(QStringLiteral("db")));
+    const QString first
+        = importBytes(backup(sms("address=\"+447700900123\" date=\"1356998400000\" type=\"1\" body=\"kept\"")), folder);
+    QVERIFY2(!first.startsWith(QLatin1String("error")), qPrintable(first));
+    const QStringList messagesBefore = rows(folder, QStringLiteral("select * from message"));
+    const QStringList filesBefore = filesUnder(folder);
+
+    const QString outcome = importBytes(xml, folder);
+    QVERIFY2(outcome.startsWith(QLatin1String("error: in.xml is not a valid XML backup")), qPrintable(outcome));
+    QVERIFY2(outcome.contains(expectedError), qPrintable(outcome));
+    QCOMPARE(rows(folder, QStringLiteral("select * from message")), messagesBefore);
+    QCOMPARE(filesUnder(folder), filesBefore);
+
+    // A database the failed import would have created is not left behind.
+    const QDir fresh(m_tmp->filePath(QStringLiteral("fresh")));
+    QVERIFY(importBytes(xml, fresh).startsWith(QLatin1String("error")));
+    QVERIFY(!fresh.exists());
+}
+
+QTEST_GUILESS_MAIN(TestXmlBackup)
+#include "TestXmlBackup.moc"
