@@ -84,7 +84,7 @@ const QList<DemoContact>& contacts()
         { QStringLiteral("Camille Dubois"), QStringLiteral("+33 6 55 50 12 34"), Talk::French, 2 },
         { QStringLiteral("田中 由紀"), QStringLiteral("+81 90-5550-1234"), Talk::Japanese, 2 },
         { QStringLiteral("נועה לוי"), QStringLiteral("+972 52-555-0123"), Talk::Hebrew, 2 },
-        { QStringLiteral("Five-a-side ⚽"),
+        { QStringLiteral("Five-a-side football"),
             QStringLiteral("+447700900356;+447700900721;+447700900812;+447700900630;+447700900539"), Talk::Group, 10 },
         { QString(), QStringLiteral("BANK-INFO"), Talk::Bank, 5 },
         { QString(), QStringLiteral("ParcelPost"), Talk::Parcel, 4 },
