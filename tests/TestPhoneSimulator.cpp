@@ -4,10 +4,12 @@
 #include "android/AndroidDevice.h"
 #include "android/ChannelProtocol.h"
 #include "android/LineProtocol.h"
+#include "store/CountryLibDb.h"
 #include "support/AdbTestServer.h"
 #include "support/LocalPorts.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/TestHome.h"
+#include "tools/common/DemoMessages.h"
 #include "tools/common/SyntheticMessages.h"
 #include "tools/phonesim/CompanionService.h"
 
@@ -353,6 +355,75 @@ private slots:
         QVERIFY(sent < 5000);
     }
 
+    void demoPhoneLooksLikeARealOne()
+    {
+        const QList<SimMessage> messages = generateDemoMessages(1);
+        QCOMPARE(messages.size(), demoMessageCount);
+        QCOMPARE(generateDemoMessages(1), messages);
+        QVERIFY(generateDemoMessages(2) != messages);
+
+        // The conversations as the desktop will form them, for the phone's own country.
+        const CountryInfo britain = CountryLibDb(QStringLiteral("234")).currentCountry();
+        QHash<QString, int> perConversation;
+        QSet<QString> named;
+        QHash<QString, int> scripts { { QStringLiteral("Arabic"), 0 }, { QStringLiteral("Chinese"), 0 },
+            { QStringLiteral("Cyrillic"), 0 }, { QStringLiteral("Greek"), 0 }, { QStringLiteral("Hebrew"), 0 } };
+        int sent = 0, emoji = 0, attachments = 0, longest = 0, signedInGroup = 0, sentToGroup = 0;
+        static const QRegularExpression attachment(
+            QStringLiteral("^\\[(Photo: IMG_\\d{8}_\\d{6}\\.jpg|Video: VID_\\d{8}_\\d{6}\\.mp4|Voice message: "
+                           "AUD_\\d{8}_\\d{6}\\.m4a|Contact card: .+\\.vcf)\\]"));
+        for (qsizetype i = 0; i < messages.size(); ++i) {
+            const SimMessage& m = messages.at(i);
+            if (i > 0)
+                QVERIFY(messages.at(i - 1).timeMs <= m.timeMs);
+            const QString conversation = normalizePhoneNumber(britain, m.address);
+            ++perConversation[conversation];
+            if (!m.contactName.isEmpty())
+                named.insert(conversation);
+            sent += m.direction;
+            emoji += std::any_of(m.body.cbegin(), m.body.cend(), [](QChar c) { return c.isHighSurrogate(); });
+            attachments += attachment.match(m.body).hasMatch();
+            longest = std::max(longest, int(m.body.size()));
+            if (m.address.count(QLatin1Char(';')) >= 2) {
+                sentToGroup += m.direction;
+                signedInGroup += m.direction == 0 && m.body.contains(QRegularExpression(QStringLiteral("^\\w+: ")));
+            }
+            for (const QChar c : m.body + m.contactName) {
+                const char16_t u = c.unicode();
+                const QString script = u >= 0x0600 && u <= 0x06FF ? QStringLiteral("Arabic")
+                    : u >= 0x4E00 && u <= 0x9FFF                  ? QStringLiteral("Chinese")
+                    : u >= 0x0400 && u <= 0x04FF                  ? QStringLiteral("Cyrillic")
+                    : u >= 0x0370 && u <= 0x03FF                  ? QStringLiteral("Greek")
+                    : u >= 0x0590 && u <= 0x05FF                  ? QStringLiteral("Hebrew")
+                                                                  : QString();
+                if (!script.isEmpty())
+                    ++scripts[script];
+            }
+        }
+        QCOMPARE(perConversation.size(), demoConversationCount);
+        QVERIFY2(named.size() >= 30, qPrintable(QString::number(named.size())));
+        QVERIFY(messages.last().timeMs - messages.first().timeMs > 5 * 365 * 86400000LL);
+        QVERIFY2(sent > 500 && sent < 1500, qPrintable(QString::number(sent)));
+        QVERIFY2(emoji >= 50, qPrintable(QString::number(emoji)));
+        QVERIFY2(attachments >= 20, qPrintable(QString::number(attachments)));
+        QVERIFY(longest >= 1000);
+        QVERIFY(signedInGroup >= 10 && sentToGroup >= 5);
+        for (auto it = scripts.cbegin(); it != scripts.cend(); ++it)
+            QVERIFY2(it.value() > 0, qPrintable(it.key()));
+
+        // The simulator started as the demo phone hands over exactly this set.
+        PhoneSimulatorProcess sim;
+        QVERIFY(sim.start({ QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--demo") }));
+        auto channel = openWifiChannel(sim.servicePort(), QStringLiteral("backup2"));
+        QList<QStringList> records;
+        QCOMPARE(receiveBackup(channel.get(), &records).first(), QStringLiteral("$count:%1").arg(demoMessageCount));
+        QCOMPARE(records.size(), messages.size());
+        for (const qsizetype i : { qsizetype(0), messages.size() / 2, messages.size() - 1 }) {
+            QCOMPARE(records.at(i).at(0), QString::number(messages.at(i).timeMs));
+            QCOMPARE(fromBase64(records.at(i).at(4)), messages.at(i).body);
+        }
+    }
+
     void deviceChannel_data()
     {
         QTest::addColumn<QStringList>("switches");
@@ -363,6 +434,14 @@ private slots:
             QStringLiteral("--mmc"), QStringLiteral("460"), QStringLiteral("--root"), QStringLiteral("1") }
                                    << QStringLiteral("$hello:version=12;model=X;manufacturer=Y;imei=1;uid=sim-5f3a2c91;"
                                                      "sdk=13;sdk_id=33;root=1;storage1=/storage/emulated/0;mmc=460");
+        QTest::newRow("demo phone")
+            << QStringList { QStringLiteral("--demo") }
+            << QStringLiteral("$hello:version=12;model=Lumen 7;manufacturer=Ostara;imei=358462112345673;"
+                              "uid=a3f29c7e51d04b88;sdk=14;sdk_id=34;root=0;storage1=/storage/emulated/0;mmc=234");
+        QTest::newRow("demo phone with another country")
+            << QStringList { QStringLiteral("--demo"), QStringLiteral("--mmc"), QStringLiteral("262") }
+            << QStringLiteral("$hello:version=12;model=Lumen 7;manufacturer=Ostara;imei=358462112345673;"
+                              "uid=a3f29c7e51d04b88;sdk=14;sdk_id=34;root=0;storage1=/storage/emulated/0;mmc=262");
         QTest::newRow("too old") << QStringList { QStringLiteral("--too-old") } << QStringLiteral("version=9;");
         QTest::newRow("chosen version") << QStringList { QStringLiteral("--companion-version"), QStringLiteral("31") }
                                         << QStringLiteral("version=31;");

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/common/SyntheticMessages.h"
 
+#include "tools/common/SeededRandom.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,37 +12,11 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <random>
 #include <stdexcept>
 
 namespace {
 
-// Deterministic on every platform: the standard distributions are not, so draws are taken from
-// the raw engine output.
-class Random
-{
-public:
-    explicit Random(quint32 seed)
-        : m_engine(seed)
-    {
-    }
-
-    int below(int n) { return n <= 1 ? 0 : static_cast<int>(m_engine() % static_cast<quint32>(n)); }
-    int between(int low, int high) { return low + below(high - low + 1); }
-    bool percent(int p) { return below(100) < p; }
-    QString digits(int n)
-    {
-        QString text;
-        text.reserve(n);
-        for (int i = 0; i < n; ++i)
-            text.append(QChar(u'0' + below(10)));
-        return text;
-    }
-    template <typename T> const T& pick(const QList<T>& list) { return list.at(below(int(list.size()))); }
-
-private:
-    std::mt19937 m_engine;
-};
+using Random = SeededRandom;
 
 struct Correspondent
 {

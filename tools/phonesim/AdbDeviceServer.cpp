@@ -3,6 +3,7 @@
 #include "tools/phonesim/AdbDeviceServer.h"
 
 #include "tools/phonesim/AdbHostConnection.h"
+#include "tools/phonesim/DemoPhone.h"
 
 #include <QCommandLineParser>
 #include <QTcpSocket>
@@ -24,6 +25,8 @@ const QString holdFileOption = QStringLiteral("hold-file");
 const QString installFailOption = QStringLiteral("install-fail");
 const QString broadcastErrorOption = QStringLiteral("broadcast-error");
 const QString relayOption = QStringLiteral("adb-relay");
+// Registered by the companion's options.
+const QString demoOption = QStringLiteral("demo");
 
 // A phone that runs the companion app, as the simulator stands in for one.
 const QString defaultPackages = QStringLiteral("android,com.android.phone,com.android.providers.telephony,"
@@ -80,10 +83,17 @@ bool AdbDeviceServer::start(const QCommandLineParser& parser, QString* error)
         return false;
     }
 
-    m_state.serial = parser.value(serialOption);
-    m_state.product = parser.value(productOption);
-    m_state.model = parser.value(modelOption);
-    m_state.device = parser.value(deviceOption);
+    const bool demo = parser.isSet(demoOption);
+    const DemoPhone demoPhone;
+    const auto text = [&parser, demo](const QString& name, const QString& demoValue) {
+        return demo && !parser.isSet(name) ? demoValue : parser.value(name);
+    };
+    m_state.serial = text(serialOption, demoPhone.adbSerial);
+    m_state.product = text(productOption, demoPhone.adbProduct);
+    m_state.model = text(modelOption, demoPhone.adbModel);
+    m_state.device = text(deviceOption, demoPhone.adbDevice);
+    if (demo)
+        m_state.sdkLevel = QString::number(demoPhone.sdkId);
     for (const QString& name : parser.value(packagesOption).split(QLatin1Char(','), Qt::SkipEmptyParts))
         m_state.packages.insert(name.trimmed());
     m_state.hidePackages = parser.isSet(noPackagesOption);

@@ -15,6 +15,8 @@ struct AdbDeviceState
     QString product;
     QString model;
     QString device;
+    // getprop ro.build.version.sdk
+    QString sdkLevel = QStringLiteral("29");
 
     QSet<QString> packages;
     // `pm -l` prints nothing at all, as an unreadable package manager would.

@@ -178,7 +178,7 @@ QByteArray getProperty(const AdbDeviceState& state, const QStringList& args)
         { QStringLiteral("ro.product.name"), state.product },
         { QStringLiteral("ro.product.model"), state.model },
         { QStringLiteral("ro.product.device"), state.device },
-        { QStringLiteral("ro.build.version.sdk"), QStringLiteral("29") },
+        { QStringLiteral("ro.build.version.sdk"), state.sdkLevel },
     };
     if (args.isEmpty()) {
         QStringList out;

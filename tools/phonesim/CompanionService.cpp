@@ -3,7 +3,9 @@
 #include "tools/phonesim/CompanionService.h"
 
 #include "android/ChannelProtocol.h"
+#include "tools/common/DemoMessages.h"
 #include "tools/phonesim/ChannelListener.h"
+#include "tools/phonesim/DemoPhone.h"
 #include "tools/phonesim/FaultHold.h"
 #include "tools/phonesim/MessageStore.h"
 #include "tools/phonesim/SimLog.h"
@@ -70,8 +72,15 @@ void CompanionService::addOptions(QCommandLineParser& parser)
             QStringLiteral("file")),
         option(QStringLiteral("generate"),
             QStringLiteral("Start with <count> synthetic messages instead of the file's."), QStringLiteral("count")),
-        option(
-            QStringLiteral("seed"), QStringLiteral("Seed of --generate."), QStringLiteral("seed"), QStringLiteral("1")),
+        option(QStringLiteral("demo"),
+            QStringLiteral("Be the demo phone: a %1 %2 (mobile country code %3) with %4 messages in %5 "
+                           "conversations over several years, generated from --seed. Greeting and adb switches "
+                           "given as well win.")
+                .arg(DemoPhone().manufacturer, DemoPhone().model, DemoPhone().mmc)
+                .arg(demoMessageCount)
+                .arg(demoConversationCount)),
+        option(QStringLiteral("seed"), QStringLiteral("Seed of --generate and --demo."), QStringLiteral("seed"),
+            QStringLiteral("1")),
         option(QStringLiteral("batch-size"), QStringLiteral("Messages per batch on a backup2 channel."),
             QStringLiteral("n"), QString::number(d.batchSize)),
         option(QStringLiteral("defsmsapp"),
@@ -168,13 +177,20 @@ bool CompanionService::parseSettings(const QCommandLineParser& parser, QString* 
         || !readInt(parser, QStringLiteral("usb-listen-delay"), 0, &s.usbListenDelayMs, error)
         || !readInt(parser, QStringLiteral("bad-date"), 1, &s.badDateAt, error))
         return false;
-    s.model = parser.value(QStringLiteral("model"));
-    s.manufacturer = parser.value(QStringLiteral("manufacturer"));
-    s.imei = parser.value(QStringLiteral("imei"));
-    s.uid = parser.value(QStringLiteral("uid"));
-    s.sdk = parser.value(QStringLiteral("sdk"));
+    const bool demo = parser.isSet(QStringLiteral("demo"));
+    const DemoPhone demoPhone;
+    const auto text = [&parser, demo](const QString& name, const QString& demoValue) {
+        return demo && !parser.isSet(name) ? demoValue : parser.value(name);
+    };
+    s.model = text(QStringLiteral("model"), demoPhone.model);
+    s.manufacturer = text(QStringLiteral("manufacturer"), demoPhone.manufacturer);
+    s.imei = text(QStringLiteral("imei"), demoPhone.imei);
+    s.uid = text(QStringLiteral("uid"), demoPhone.uid);
+    s.sdk = text(QStringLiteral("sdk"), demoPhone.sdk);
+    if (demo && !parser.isSet(QStringLiteral("sdk-id")))
+        s.sdkId = demoPhone.sdkId;
     s.storage1 = parser.value(QStringLiteral("storage1"));
-    s.mmc = parser.value(QStringLiteral("mmc"));
+    s.mmc = text(QStringLiteral("mmc"), demoPhone.mmc);
     s.verbose = parser.isSet(QStringLiteral("verbose"));
     if (parser.isSet(QStringLiteral("too-old")))
         s.version = 9;
@@ -220,6 +236,12 @@ bool CompanionService::loadStore(const QCommandLineParser& parser, QString* erro
             return false;
         messages = generateMessages(count, static_cast<quint32>(seed));
         simLog(QStringLiteral("generated %1 messages from seed %2").arg(count).arg(seed));
+    } else if (parser.isSet(QStringLiteral("demo"))) {
+        int seed = 1;
+        if (!readInt(parser, QStringLiteral("seed"), 0, &seed, error))
+            return false;
+        messages = generateDemoMessages(static_cast<quint32>(seed));
+        simLog(QStringLiteral("demo phone with %1 messages from seed %2").arg(messages.size()).arg(seed));
     } else if (!path.isEmpty() && QFileInfo::exists(path)) {
         try {
             messages = loadMessages(path);
