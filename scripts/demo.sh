@@ -106,7 +106,7 @@ qsms_run_demo() {
         sleep 0.2
     done
 
-    echo "Demo: a simulated Google Pixel 7a with 2,000 messages is plugged in over USB (adb server port" \
+    echo "Demo: a simulated Ostara Lumen 7 with 2,000 messages is plugged in over USB (adb server port" \
         "$ANDROID_ADB_SERVER_PORT, device $QSMS_DEMO_SERIAL); over WiFi connect to 127.0.0.1."
     echo "Demo: data folder below ${home#"$QSMS_ROOT"/}; close the window to end the demo."
     local status=0
