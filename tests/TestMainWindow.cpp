@@ -1,0 +1,573 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window offscreen: a phone found by the real adb through the window's own monitor, connected,
+// loaded and shown; local databases and offline devices listed at start-up; searches, the sort rule and
+// the country dialog.
+#include "android/AndroidMonitor.h"
+#include "app/DataFolders.h"
+#include "app/MessageBoxes.h"
+#include "message/MessageText.h"
+#include "store/ExportMessagesDb.h"
+#include "support/AdbTestServer.h"
+#include "support/MessageRecords.h"
+#include "support/PhoneSimulatorProcess.h"
+#include "support/StoreFiles.h"
+#include "support/TestHome.h"
+#include "ui/MainWindow.h"
+#include "ui/dialogs/CountrySelForm.h"
+#include "ui/models/ItemModelMain.h"
+#include "ui/models/ItemModelSms.h"
+#include "ui/models/ItemNodes.h"
+#include "ui/views/MyTreeView.h"
+#include "ui/views/SmsBrowser.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTranslator>
+
+#include <memory>
+
+namespace {
+
+MainWindowOptions quietOptions()
+{
+    MainWindowOptions options;
+    options.startMonitor = false;
+    options.usbTipsDelayMs = -1;
+    return options;
+}
+
+// Writes conversations (name, [(date, text, from me)]) into a new database folder.
+struct FixtureMessage
+{
+    int date;
+    QString text;
+    bool fromMe;
+};
+
+void writeStore(const QDir& folder, const QList<QPair<QString, QList<FixtureMessage>>>& conversations)
+{
+    MessageRecords records;
+    qint64 rowid = 0;
+    QList<_MsgMessage*> messages;
+    for (const auto& [name, texts] : conversations) {
+        ++rowid;
+        const QString number = QStringLiteral("+4477009001%1").arg(rowid, 2, 10, QLatin1Char('0'));
+        _MsgHandle* handle = records.addHandle(rowid, number, name);
+        _MsgChat* chat = records.addChat(rowid, number, { handle }, texts.last().date);
+        for (const FixtureMessage& m : texts)
+            messages.append(records.addMessage(rowid * 100 + messages.size(), chat, handle, m.date, m.text, m.fromMe));
+    }
+    ExportMessagesDb store(folder, QString());
+    store.begin();
+    for (const _MsgMessage* message : std::as_const(messages))
+        store.write(*message);
+    store.end();
+}
+
+QStringList childNames(const _ItemNode* node)
+{
+    QStringList names;
+    for (const _ItemNode* child : node->children)
+        names.append(child->name);
+    return names;
+}
+
+_ItemNode* childNamed(const _ItemNode* node, const QString& name)
+{
+    for (_ItemNode* child : node->children) {
+        if (child->name == name)
+            return child;
+    }
+    return nullptr;
+}
+
+QStringList boxTexts(const QList<ShownMessageBox>& boxes)
+{
+    QStringList texts;
+    for (const ShownMessageBox& box : boxes)
+        texts.append(box.text);
+    return texts;
+}
+
+bool hasErrorBox(const QList<ShownMessageBox>& boxes)
+{
+    for (const ShownMessageBox& box : boxes) {
+        if (box.icon == QMessageBox::Critical)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void phoneFromPlugToScreen();
+    void usbTipsWithoutDevice();
+    void databasesAtStartUp();
+    void searches_data();
+    void searches();
+    void sortRule_data();
+    void sortRule();
+    void countrySelForm_data();
+    void countrySelForm();
+
+private:
+    _ItemNode* localDb(MainWindow& window, const QString& name) const
+    {
+        return childNamed(window.mainModel()->rootLocalDb(), name);
+    }
+    void select(MainWindow& window, _ItemNode* node) const
+    {
+        window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"))
+            ->setCurrentIndex(window.mainModel()->nodeIndex(node));
+    }
+    QStringList listTexts(MainWindow& window) const
+    {
+        QStringList texts;
+        for (const _MsgMessage* message : window.shownMessages())
+            texts.append(message->text);
+        return texts;
+    }
+
+    // A window closed just before stopped the adb server; the first connect may meet it going down.
+    QString connectDevice(const PhoneSimulatorProcess& phone) const
+    {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const QString serial = m_adb->connectDevice(phone);
+            if (!serial.isEmpty())
+                return serial;
+        }
+        return QString();
+    }
+
+    QTranslator m_translator;
+    std::unique_ptr<AdbTestServer> m_adb;
+};
+
+void TestMainWindow::initTestCase()
+{
+    useTemporaryHome();
+    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
+    QCoreApplication::installTranslator(&m_translator);
+    setMessageBoxesScripted(true);
+
+    // Three conversations, newest last: Anna Berg, then Bob Stone, then Carla Berg.
+    const QDir databases = localDatabasesDir();
+    QVERIFY(databases.mkpath(QStringLiteral("Family")));
+    writeStore(QDir(databases.filePath(QStringLiteral("Family"))),
+        { { QStringLiteral("Anna Berg"),
+              { { 1000, QStringLiteral("Lunch at noon?"), false }, { 1100, QStringLiteral("Yes, see you"), true } } },
+            { QStringLiteral("Bob Stone"), { { 2000, QStringLiteral("Meeting moved to Friday"), false } } },
+            { QStringLiteral("Carla Berg"), { { 3000, QStringLiteral("Parcel arrived"), false } } } });
+    QVERIFY(databases.mkpath(QStringLiteral("alpha")));
+    QVERIFY(databases.mkpath(QStringLiteral("Broken/file-relay/var/mobile/Library/SMS")));
+    QFile broken(smsDbPath(QDir(databases.filePath(QStringLiteral("Broken")))));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write(QByteArray("this is not a database file at all, just text").repeated(100));
+    broken.close();
+    QFile legacy(databases.filePath(QStringLiteral("legacy.db")));
+    QVERIFY(legacy.open(QIODevice::WriteOnly));
+    legacy.close();
+
+    const QDir offline(dataRootDir().absoluteFilePath(QStringLiteral("virtual_android/OldPhone")));
+    QVERIFY(offline.mkpath(QStringLiteral(".")));
+    writeStore(offline, { { QStringLiteral("Dora"), { { 500, QStringLiteral("old times"), false } } } });
+
+    m_adb = std::make_unique<AdbTestServer>();
+}
+
+void TestMainWindow::cleanupTestCase()
+{
+    m_adb.reset();
+}
+
+void TestMainWindow::init()
+{
+    takeShownMessageBoxes();
+}
+
+// The monitor reports the phone, the USB sequence connects it, the load fills its cache and the window
+// shows it. A phone without a country code is asked for one; a second phone with the same uid replaces
+// the node; only unplugging the phone the node was made from removes it.
+void TestMainWindow::phoneFromPlugToScreen()
+{
+    MainWindowOptions options;
+    options.monitorPollIntervalMs = 100;
+    options.usbTipsDelayMs = -1;
+    MainWindow window(nullptr, options);
+    window.show();
+    auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
+
+    // The country dialog is answered like a person would: filter, pick, OK, confirm.
+    QStringList countryDialogs;
+    QTimer person;
+    connect(&person, &QTimer::timeout, &window, [&] {
+        auto* form = window.findChild<CountrySelForm*>();
+        if (!form || !form->isVisible())
+            return;
+        form->findChild<QLineEdit*>(QStringLiteral("txtKW"))->setText(QStringLiteral("germany"));
+        auto* countries = form->findChild<QListWidget*>(QStringLiteral("ltCountries"));
+        countryDialogs.append(countries->count() > 0 ? countries->item(0)->text() : QString());
+        countries->setCurrentRow(0);
+        setNextMessageBoxAnswer(QMessageBox::Yes);
+        QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("btnOK")), Qt::LeftButton);
+    });
+    person.start(20);
+
+    const QStringList common { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
+        QStringLiteral("0"), QStringLiteral("--uid"), QStringLiteral("same-phone"), QStringLiteral("--imei"),
+        QStringLiteral("350000000000001"), QStringLiteral("--manufacturer"), QStringLiteral("Pixelcorp"),
+        QStringLiteral("--model"), QStringLiteral("P7") };
+    PhoneSimulatorProcess first;
+    QVERIFY2(
+        first.start(common
+            + QStringList { QStringLiteral("--generate"), QStringLiteral("60"), QStringLiteral("--mmc"), QString() }),
+        qUtf8Printable(first.log()));
+    const QString firstSerial = connectDevice(first);
+    QVERIFY2(!firstSerial.isEmpty(), qUtf8Printable(first.log()));
+
+    const auto deviceNode = [&]() -> _AndroidDeviceItemNode* {
+        const auto& devices = window.mainModel()->rootDevice()->children;
+        for (_ItemNode* node : devices) {
+            if (node->type == _ItemNode::TypeAndroidDevice && node->name == QLatin1String("Pixelcorp P7"))
+                return static_cast<_AndroidDeviceItemNode*>(node);
+        }
+        return nullptr;
+    };
+    // Generated messages may repeat one another, and the cache keeps a message once.
+    const auto shownFrom = [&](const QString& serial, int generated) {
+        _AndroidDeviceItemNode* node = deviceNode();
+        const int rows = window.smsModel()->rowCount();
+        return node && node->device.serial == serial && AbsTreeItemModel::nodeOf(tree->currentIndex()) == node
+            && rows == node->collection.messages().size() && rows > generated * 9 / 10 && rows <= generated;
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(shownFrom(firstSerial, 60), qUtf8Printable(first.log()), 60000);
+    QVERIFY(window.monitor()->currentKnownSerials().contains(firstSerial));
+
+    _AndroidDeviceItemNode* node = deviceNode();
+    QCOMPARE(window.mainModel()->countDevices(), 2); // with the offline device
+    QCOMPARE(countryDialogs, QStringList { QStringLiteral("Germany (+49)") });
+    QCOMPARE(node->device.mmc, QStringLiteral("262"));
+    QVERIFY(!node->children.isEmpty());
+    QVERIFY(tree->isExpanded(window.mainModel()->nodeIndex(node)));
+    const int rows = window.smsModel()->rowCount();
+    QCOMPARE(window.findChild<SmsBrowser*>(QStringLiteral("txtSMS"))->messages(), window.shownMessages());
+    QVERIFY(!window.findChild<SmsBrowser*>(QStringLiteral("txtSMS"))->toPlainText().isEmpty());
+    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("lbSMSCount"))->text(), QStringLiteral("SMS: %1").arg(rows));
+    QList<ShownMessageBox> boxes = takeShownMessageBoxes();
+    QVERIFY2(!hasErrorBox(boxes), qUtf8Printable(boxTexts(boxes).join(QLatin1Char('\n'))));
+    QVERIFY(boxTexts(boxes).contains(QStringLiteral(
+        "Failed to load country code from your phone. Please click \"OK\" button to select a country code manually.")));
+
+    // A device is known now, so the tips stay away.
+    window.androidUsbTips();
+    QCOMPARE(takeShownMessageBoxes().size(), 0);
+
+    PhoneSimulatorProcess second;
+    QVERIFY2(second.start(common
+                 + QStringList { QStringLiteral("--generate"), QStringLiteral("25"), QStringLiteral("--mmc"),
+                     QStringLiteral("262") }),
+        qUtf8Printable(second.log()));
+    const QString secondSerial = connectDevice(second);
+    QVERIFY(!secondSerial.isEmpty());
+    QTRY_VERIFY2_WITH_TIMEOUT(shownFrom(secondSerial, 25), qUtf8Printable(second.log()), 60000);
+    QCOMPARE(window.mainModel()->countDevices(), 2);
+    QCOMPARE(countryDialogs.size(), 1);
+    boxes = takeShownMessageBoxes();
+    QVERIFY2(!hasErrorBox(boxes), qUtf8Printable(boxTexts(boxes).join(QLatin1Char('\n'))));
+
+    m_adb->disconnectDevice(firstSerial);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.monitor()->currentKnownSerials().contains(firstSerial), 10000);
+    QTest::qWait(300);
+    QVERIFY(deviceNode());
+
+    m_adb->disconnectDevice(secondSerial);
+    QTRY_VERIFY_WITH_TIMEOUT(!deviceNode(), 10000);
+    QCOMPARE(window.mainModel()->countDevices(), 1);
+    // The list let go of the phone's messages; it shows the node the tree moved to.
+    QCOMPARE(AbsTreeItemModel::nodeOf(tree->currentIndex())->name, QStringLiteral("OldPhone"));
+    QCOMPARE(listTexts(window), QStringList { QStringLiteral("old times") });
+    QCOMPARE(window.findChild<SmsBrowser*>(QStringLiteral("txtSMS"))->messages(), window.shownMessages());
+    QCOMPARE(takeShownMessageBoxes().size(), 0);
+}
+
+void TestMainWindow::usbTipsWithoutDevice()
+{
+    MainWindowOptions options = quietOptions();
+    options.usbTipsDelayMs = 10;
+    MainWindow window(nullptr, options);
+    QList<ShownMessageBox> boxes;
+    QTRY_VERIFY((boxes += takeShownMessageBoxes(), !boxes.isEmpty()));
+    QTest::qWait(50);
+    boxes += takeShownMessageBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY(boxes.first().text.startsWith(QStringLiteral("<b>Android device not found.</b><br/><br/>")));
+    QVERIFY(boxes.first().text.contains(QStringLiteral("QuillbarrowDeviceManager.exe\">HERE</a>")));
+}
+
+// Database folders are listed by name without being read; the first selection reads one. Offline devices
+// are read at start-up. A database that can not be read leaves the tree and the list as they were.
+void TestMainWindow::databasesAtStartUp()
+{
+    MainWindow window(nullptr, quietOptions());
+    window.show();
+    const _ItemNode* databases = window.mainModel()->rootLocalDb();
+    QCOMPARE(childNames(databases),
+        QStringList({ QStringLiteral("Broken"), QStringLiteral("Family"), QStringLiteral("alpha") }));
+    for (const _ItemNode* node : databases->children)
+        QVERIFY(node->children.isEmpty());
+    auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
+    QVERIFY(tree->isExpanded(window.mainModel()->nodeIndex(const_cast<_ItemNode*>(databases))));
+
+    _ItemNode* offline = childNamed(window.mainModel()->rootDevice(), QStringLiteral("OldPhone"));
+    QVERIFY(offline);
+    QCOMPARE(childNames(offline), QStringList { QStringLiteral("Dora") });
+
+    _ItemNode* family = localDb(window, QStringLiteral("Family"));
+    select(window, family);
+    QCOMPARE(childNames(family),
+        QStringList({ QStringLiteral("Carla Berg"), QStringLiteral("Bob Stone"), QStringLiteral("Anna Berg") }));
+    QCOMPARE(listTexts(window),
+        QStringList({ QStringLiteral("Lunch at noon?"), QStringLiteral("Yes, see you"),
+            QStringLiteral("Meeting moved to Friday"), QStringLiteral("Parcel arrived") }));
+    QTRY_VERIFY(tree->isExpanded(window.mainModel()->nodeIndex(family)));
+
+    const int rows = window.mainModel()->rowCount(window.mainModel()->nodeIndex(const_cast<_ItemNode*>(databases)));
+    for (const QString& name : { QStringLiteral("Broken"), QStringLiteral("alpha") }) {
+        select(window, localDb(window, name));
+        QVERIFY(localDb(window, name)->children.isEmpty());
+        QCOMPARE(listTexts(window).size(), 4);
+        QCOMPARE(window.mainModel()->rowCount(window.mainModel()->nodeIndex(const_cast<_ItemNode*>(databases))), rows);
+        QCOMPARE(hasErrorBox(takeShownMessageBoxes()), name == QLatin1String("Broken"));
+    }
+
+    select(window, childNamed(family, QStringLiteral("Anna Berg")));
+    QCOMPARE(listTexts(window), QStringList({ QStringLiteral("Lunch at noon?"), QStringLiteral("Yes, see you") }));
+    select(window, offline);
+    QCOMPARE(listTexts(window), QStringList { QStringLiteral("old times") });
+    select(window, window.mainModel()->rootLocalDb());
+    QCOMPARE(window.smsModel()->rowCount(), 0);
+}
+
+void TestMainWindow::searches_data()
+{
+    QTest::addColumn<bool>("inList"); // the message search, else the conversation search
+    QTest::addColumn<QString>("from"); // a conversation or a list row; empty: the database node, no current row
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QString>("found"); // the current conversation or list row afterwards
+    QTest::addColumn<QString>("box");
+
+    // Family's conversations, newest first: Carla Berg, Bob Stone, Anna Berg. Its list, oldest first:
+    // noon, see you, Friday, parcel.
+    const QString none;
+    QTest::newRow("conversation: first hit")
+        << false << none << QStringLiteral("berg") << QStringLiteral("Carla Berg") << none;
+    QTest::newRow("conversation: the next hit")
+        << false << QStringLiteral("Carla Berg") << QStringLiteral("BERG") << QStringLiteral("Anna Berg") << none;
+    QTest::newRow("conversation: wraps to the first row")
+        << false << QStringLiteral("Anna Berg") << QStringLiteral("berg") << QStringLiteral("Carla Berg") << none;
+    QTest::newRow("conversation: the only match again")
+        << false << QStringLiteral("Bob Stone") << QStringLiteral(" stone ") << QStringLiteral("Bob Stone") << none;
+    QTest::newRow("conversation: no hit")
+        << false << QStringLiteral("Bob Stone") << QStringLiteral("zebra") << QStringLiteral("Bob Stone")
+        << QStringLiteral("Find no contact with keyword zebra.");
+    QTest::newRow("conversation: blank keyword")
+        << false << none << QStringLiteral("   ") << QStringLiteral("Family") << none;
+    QTest::newRow("message: first hit") << true << none << QStringLiteral("FRIDAY") << QStringLiteral("2") << none;
+    QTest::newRow("message: after the current row")
+        << true << QStringLiteral("0") << QStringLiteral("e") << QStringLiteral("1") << none;
+    QTest::newRow("message: the only match again")
+        << true << QStringLiteral("0") << QStringLiteral("noon") << QStringLiteral("0") << none;
+    QTest::newRow("message: wraps past the end")
+        << true << QStringLiteral("3") << QStringLiteral("yes") << QStringLiteral("1") << none;
+    QTest::newRow("message: no hit") << true << QStringLiteral("1") << QStringLiteral("zebra") << QStringLiteral("1")
+                                     << QStringLiteral("Find no SMS with keyword zebra.");
+    QTest::newRow("message: empty list") << true << QStringLiteral("root") << QStringLiteral("noon") << none
+                                         << QStringLiteral("Can't find any SMS.");
+}
+
+void TestMainWindow::searches()
+{
+    QFETCH(bool, inList);
+    QFETCH(QString, from);
+    QFETCH(QString, keyword);
+    QFETCH(QString, found);
+    QFETCH(QString, box);
+
+    MainWindow window(nullptr, quietOptions());
+    window.show();
+    auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
+    auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
+    _ItemNode* family = localDb(window, QStringLiteral("Family"));
+    select(window, from == QLatin1String("root") ? window.mainModel()->rootLocalDb() : family);
+    if (!inList && !from.isEmpty())
+        select(window, childNamed(family, from));
+    if (inList && !from.isEmpty() && from != QLatin1String("root"))
+        list->setCurrentIndex(window.smsModel()->rowIndex(from.toInt()));
+    takeShownMessageBoxes();
+
+    auto* keywordEdit
+        = window.findChild<QLineEdit*>(inList ? QStringLiteral("txtSMSKeyword") : QStringLiteral("txtHandleKeyword"));
+    keywordEdit->setText(keyword);
+    if (inList)
+        QTest::keyClick(keywordEdit, Qt::Key_Return);
+    else
+        QTest::mouseClick(window.findChild<QToolButton*>(QStringLiteral("btnSearchHandle")), Qt::LeftButton);
+
+    if (inList) {
+        QCOMPARE(list->currentIndex().isValid() ? QString::number(list->currentIndex().row()) : QString(), found);
+        // The conversation view follows the list.
+        if (!found.isEmpty())
+            QVERIFY(window.findChild<SmsBrowser*>(QStringLiteral("txtSMS"))
+                        ->toPlainText()
+                        .contains(window.shownMessages().at(found.toInt())->text));
+    } else {
+        QCOMPARE(AbsTreeItemModel::nodeOf(tree->currentIndex())->name, found);
+        if (found != QLatin1String("Family"))
+            QCOMPARE(window.smsModel()->rowCount(), found == QLatin1String("Anna Berg") ? 2 : 1);
+    }
+    QCOMPARE(boxTexts(takeShownMessageBoxes()), box.isEmpty() ? QStringList() : QStringList { box });
+}
+
+void TestMainWindow::sortRule_data()
+{
+    QTest::addColumn<QList<int>>("clicks"); // header sections, in order
+    QTest::addColumn<Qt::SortOrder>("order"); // of the list, always by date on column 0
+
+    QTest::newRow("contact column") << QList<int> { 2 } << Qt::DescendingOrder;
+    QTest::newRow("content column") << QList<int> { 3 } << Qt::DescendingOrder;
+    QTest::newRow("date column toggles") << QList<int> { 0 } << Qt::DescendingOrder;
+    QTest::newRow("flag, then date") << QList<int> { 1, 0 } << Qt::AscendingOrder;
+}
+
+void TestMainWindow::sortRule()
+{
+    QFETCH(QList<int>, clicks);
+    QFETCH(Qt::SortOrder, order);
+
+    MainWindow window(nullptr, quietOptions());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    select(window, localDb(window, QStringLiteral("Family")));
+    QHeaderView* header = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"))->header();
+    for (int section : clicks) {
+        const QPoint at(
+            header->sectionViewportPosition(section) + header->sectionSize(section) / 2, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    }
+
+    QCOMPARE(header->sortIndicatorSection(), 0);
+    QCOMPARE(header->sortIndicatorOrder(), order);
+    QStringList expected { QStringLiteral("Lunch at noon?"), QStringLiteral("Yes, see you"),
+        QStringLiteral("Meeting moved to Friday"), QStringLiteral("Parcel arrived") };
+    if (order == Qt::DescendingOrder)
+        std::reverse(expected.begin(), expected.end());
+    QCOMPARE(listTexts(window), expected);
+    QCOMPARE(window.findChild<SmsBrowser*>(QStringLiteral("txtSMS"))->messages(), window.shownMessages());
+}
+
+void TestMainWindow::countrySelForm_data()
+{
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QStringList>("mustHave");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("answer"); // to the confirmation
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("code"); // empty: the dialog stays open
+
+    const QStringList ger { QStringLiteral("Algeria (+213)"), QStringLiteral("Germany (+49)"),
+        QStringLiteral("Niger (+227)"), QStringLiteral("Nigeria (+234)") };
+    const QString confirm = QStringLiteral("Confirm to select Algeria (+213)?");
+    QTest::newRow("ger, Escape does nothing")
+        << QStringLiteral("ger") << ger << QStringLiteral("escape") << 0 << QString() << QString();
+    QTest::newRow("GER, close request does nothing")
+        << QStringLiteral("GER") << ger << QStringLiteral("close") << 0 << QString() << QString();
+    QTest::newRow("OK without a choice") << QStringLiteral("(+49)") << QStringList { QStringLiteral("Germany (+49)") }
+                                         << QStringLiteral("ok") << 0
+                                         << QStringLiteral("Please select a cuntry code first to continue.")
+                                         << QString();
+    QTest::newRow("no country matches") << QStringLiteral("zzzz") << QStringList() << QStringLiteral("choose") << 0
+                                        << QStringLiteral("Please select a cuntry code first to continue.")
+                                        << QString();
+    QTest::newRow("confirmation refused")
+        << QStringLiteral("ger") << ger << QStringLiteral("choose") << int(QMessageBox::No) << confirm << QString();
+    QTest::newRow("confirmed") << QStringLiteral("ger") << ger << QStringLiteral("choose") << int(QMessageBox::Yes)
+                               << confirm << QStringLiteral("603");
+}
+
+void TestMainWindow::countrySelForm()
+{
+    QFETCH(QString, keyword);
+    QFETCH(QStringList, mustHave);
+    QFETCH(QString, action);
+    QFETCH(int, answer);
+    QFETCH(QString, box);
+    QFETCH(QString, code);
+
+    CountrySelForm form;
+    auto* countries = form.findChild<QListWidget*>(QStringLiteral("ltCountries"));
+    const auto rows = [countries] {
+        QStringList texts;
+        for (int row = 0; row < countries->count(); ++row)
+            texts.append(countries->item(row)->text());
+        return texts;
+    };
+    const QStringList all = rows();
+    QVERIFY(all.size() > 150);
+    QStringList sorted = all;
+    std::sort(sorted.begin(), sorted.end());
+    QCOMPARE(all, sorted);
+
+    form.findChild<QLineEdit*>(QStringLiteral("txtKW"))->setText(keyword);
+    QStringList expected;
+    for (const QString& text : all) {
+        if (text.contains(keyword, Qt::CaseInsensitive))
+            expected.append(text);
+    }
+    QCOMPARE(rows(), expected);
+    for (const QString& text : std::as_const(mustHave))
+        QVERIFY2(expected.contains(text), qPrintable(text));
+
+    bool stayedOpen = false;
+    QTimer::singleShot(0, &form, [&] {
+        if (action == QLatin1String("escape"))
+            QTest::keyClick(&form, Qt::Key_Escape);
+        else if (action == QLatin1String("close"))
+            form.close();
+        if (action == QLatin1String("choose")) {
+            countries->setCurrentRow(0);
+            if (answer)
+                setNextMessageBoxAnswer(QMessageBox::StandardButton(answer));
+        }
+        if (action == QLatin1String("ok") || action == QLatin1String("choose"))
+            QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("btnOK")), Qt::LeftButton);
+        QTimer::singleShot(50, &form, [&] {
+            stayedOpen = form.isVisible();
+            form.done(0);
+        });
+    });
+    const int result = form.exec();
+    QCOMPARE(boxTexts(takeShownMessageBoxes()), box.isEmpty() ? QStringList() : QStringList { box });
+    QCOMPARE(stayedOpen, code.isEmpty());
+    QCOMPARE(result, code.isEmpty() ? 0 : 1);
+    QCOMPARE(form.code(), code);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "TestMainWindow.moc"
