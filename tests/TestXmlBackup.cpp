@@ -58,6 +58,8 @@ QStringList messageSummary(const QDir& folder)
     store.messages(collection, 0);
     QStringList lines;
     for (const _MsgMessage* message : collection.messages()) {
+        if (message->item_type != 0)
+            continue;
         QStringList participants;
         for (const _MsgHandle* handle : message->chat->handles)
             participants.append(handle->id);
@@ -321,6 +323,14 @@ void TestXmlBackup::roundTripAndSecondImport()
             message.guid = guidFromBytes(logicHash(message).toUtf8());
             writer.write(message);
         }
+        // A conversation event, which no phone could hold, stays out of the backup.
+        _MsgMessage event;
+        event.chat = &chats[1];
+        event.handle = &handles[1];
+        event.item_type = 2;
+        event.group_title = QStringLiteral("Renamed");
+        event.guid = QStringLiteral("event-1");
+        writer.write(event);
         writer.end();
     }
     const QStringList before = messageSummary(original);

@@ -140,6 +140,9 @@ void ExportSMSXml::begin()
 
 void ExportSMSXml::write(const _MsgMessage& message)
 {
+    // Conversation events (a participant added, a name given) are no messages a phone could hold.
+    if (message.item_type != 0)
+        return;
     if (message.chat && isGroupChat(*message.chat))
         writeMms(message);
     else
