@@ -414,10 +414,13 @@ void TestXmlBackup::malformedFileLeavesDatabase()
     QCOMPARE(rows(folder, QStringLiteral("select * from message")), messagesBefore);
     QCOMPARE(filesUnder(folder), filesBefore);
 
-    // A database the failed import would have created is not left behind.
+    // A database the failed import would have created is not left behind, nor its folder when new.
     const QDir fresh(m_tmp->filePath(QStringLiteral("fresh")));
     QVERIFY(importBytes(xml, fresh).startsWith(QLatin1String("error")));
     QVERIFY(!fresh.exists());
+    QVERIFY(QDir().mkpath(fresh.path()));
+    QVERIFY(importBytes(xml, fresh).startsWith(QLatin1String("error")));
+    QCOMPARE(fresh.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestXmlBackup)
