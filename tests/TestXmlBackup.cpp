@@ -3,6 +3,7 @@
 #include "android/AndroidLoadSMSThread.h"
 #include "ops/ExportSMSThread.h"
 #include "ops/XmlImportThread.h"
+#include "ops/export/ExportSMSXml.h"
 #include "ops/xml/CharacterReferenceFilter.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
@@ -279,6 +280,37 @@ void TestXmlBackup::groupMmsWithImage()
     QFile stored(folder.filePath(QStringLiteral("file-relay/var/mobile/") + fields.at(2).mid(2)));
     QVERIFY2(stored.open(QIODevice::ReadOnly), qPrintable(stored.fileName()));
     QCOMPARE(stored.readAll(), image);
+
+    // A message whose attachment file is at hand goes out as <mms> with the image, and comes back in.
+    _MsgHandle ann;
+    _MsgChat chat;
+    AndroidLoadSMSThread::fillCorrespondent(QStringLiteral("+447700900123"), ann, chat);
+    _MsgMessage message;
+    AndroidLoadSMSThread::fillLoadedMessage(message);
+    message.chat = &chat;
+    message.handle = &ann;
+    message.date = 378691200;
+    message.text = QStringLiteral("pic");
+    _MsgAttachment picture;
+    picture.rowid = 1;
+    picture.filename = QStringLiteral("~/Library/SMS/Attachments/photo.png");
+    picture.mime_type = QStringLiteral("image/png");
+    picture.sourcePath = stored.fileName();
+    message.attachments.insert(QStringLiteral("1"), picture);
+    const QString xmlPath = m_tmp->filePath(QStringLiteral("media.xml"));
+    ExportSMSXml writer(xmlPath);
+    writer.begin();
+    writer.write(message);
+    writer.end();
+    const QDir copy(m_tmp->filePath(QStringLiteral("copy")));
+    QVERIFY(!import(xmlPath, copy).startsWith(QLatin1String("error")));
+    const QStringList copied = rows(copy, QStringLiteral("select filename from attachment"));
+    QCOMPARE(copied.size(), 1);
+    QFile copiedFile(copy.filePath(QStringLiteral("file-relay/var/mobile/") + copied.first().mid(2)));
+    QVERIFY(copiedFile.open(QIODevice::ReadOnly));
+    QCOMPARE(copiedFile.readAll(), image);
+    QCOMPARE(messageSummary(copy),
+        QStringList { QString::fromUtf8("+447700900123|+447700900123|378691200|0|1||pic\n\xEF\xBF\xBC") });
 }
 
 void TestXmlBackup::roundTripAndSecondImport()
