@@ -334,7 +334,7 @@ void TestXmlBackup::roundTripAndSecondImport()
         int date;
         int fromMe;
         const char* text;
-    } specs[] = {
+    } samples[] = {
         { 0, 0, 378691200, 0, "plain" },
         { 0, 0, 378691201, 1, "quotes \" ' & < > and\nlines\ttab" },
         { 0, 0, 378691202, 0, "emoji \xF0\x9F\x98\x80 and accents \xC3\xA9" },
@@ -344,14 +344,14 @@ void TestXmlBackup::roundTripAndSecondImport()
     {
         ExportMessagesDb writer(original, britain);
         writer.begin();
-        for (const auto& spec : specs) {
+        for (const auto& sample : samples) {
             _MsgMessage message;
             AndroidLoadSMSThread::fillLoadedMessage(message);
-            message.chat = &chats[size_t(spec.chat)];
-            message.handle = spec.handle < 0 ? nullptr : &handles[size_t(spec.handle)];
-            message.date = message.date_read = message.date_delivered = spec.date;
-            message.is_from_me = spec.fromMe;
-            message.text = QString::fromUtf8(spec.text);
+            message.chat = &chats[size_t(sample.chat)];
+            message.handle = sample.handle < 0 ? nullptr : &handles[size_t(sample.handle)];
+            message.date = message.date_read = message.date_delivered = sample.date;
+            message.is_from_me = sample.fromMe;
+            message.text = QString::fromUtf8(sample.text);
             message.guid = guidFromBytes(logicHash(message).toUtf8());
             writer.write(message);
         }
