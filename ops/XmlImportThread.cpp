@@ -103,6 +103,7 @@ void XmlImportThread::abandon()
         const QString dbPath = IOS6MessageDb(m_folder, m_mcc, false).dbPath();
         QFile::remove(dbPath);
         QFile::remove(dbPath + QStringLiteral("-journal"));
+        removeEmptyFoldersAbove(dbPath);
     }
 }
 
@@ -252,17 +253,22 @@ qint64 XmlImportThread::messageCount()
 
 void XmlImportThread::removeCreatedFiles()
 {
-    const QString top = QDir::cleanPath(m_folder.absolutePath());
     for (const QString& file : std::as_const(m_createdFiles)) {
         if (!QFileInfo::exists(file))
             continue;
         QFile::remove(file);
-        // Folders made for it go too while they are empty.
-        for (QString folder = QFileInfo(file).absolutePath(); folder.size() > top.size();
-             folder = QFileInfo(folder).absolutePath()) {
-            if (!QDir().rmdir(folder))
-                break;
-        }
+        removeEmptyFoldersAbove(file);
     }
     m_createdFiles.clear();
+}
+
+void XmlImportThread::removeEmptyFoldersAbove(const QString& file)
+{
+    // Only folders inside the database folder, and only while they are empty.
+    const QString top = QDir::cleanPath(m_folder.absolutePath());
+    for (QString folder = QFileInfo(file).absolutePath(); folder.size() > top.size();
+         folder = QFileInfo(folder).absolutePath()) {
+        if (!QDir().rmdir(folder))
+            break;
+    }
 }

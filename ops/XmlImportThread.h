@@ -56,6 +56,7 @@ private:
     // The SMS group conversations of the database by their participants, to add to them.
     void readKnownGroups();
     void removeCreatedFiles();
+    void removeEmptyFoldersAbove(const QString& file);
 
     QString m_xmlPath;
     QDir m_folder;

@@ -3,6 +3,7 @@
 #include "android/AndroidLoadSMSThread.h"
 #include "ops/ExportSMSThread.h"
 #include "ops/XmlImportThread.h"
+#include "ops/export/ExportSMSXml.h"
 #include "ops/xml/CharacterReferenceFilter.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
@@ -58,6 +59,8 @@ QStringList messageSummary(const QDir& folder)
     store.messages(collection, 0);
     QStringList lines;
     for (const _MsgMessage* message : collection.messages()) {
+        if (message->item_type != 0)
+            continue;
         QStringList participants;
         for (const _MsgHandle* handle : message->chat->handles)
             participants.append(handle->id);
@@ -277,6 +280,37 @@ void TestXmlBackup::groupMmsWithImage()
     QFile stored(folder.filePath(QStringLiteral("file-relay/var/mobile/") + fields.at(2).mid(2)));
     QVERIFY2(stored.open(QIODevice::ReadOnly), qPrintable(stored.fileName()));
     QCOMPARE(stored.readAll(), image);
+
+    // A message whose attachment file is at hand goes out as <mms> with the image, and comes back in.
+    _MsgHandle ann;
+    _MsgChat chat;
+    AndroidLoadSMSThread::fillCorrespondent(QStringLiteral("+447700900123"), ann, chat);
+    _MsgMessage message;
+    AndroidLoadSMSThread::fillLoadedMessage(message);
+    message.chat = &chat;
+    message.handle = &ann;
+    message.date = 378691200;
+    message.text = QStringLiteral("pic");
+    _MsgAttachment picture;
+    picture.rowid = 1;
+    picture.filename = QStringLiteral("~/Library/SMS/Attachments/photo.png");
+    picture.mime_type = QStringLiteral("image/png");
+    picture.sourcePath = stored.fileName();
+    message.attachments.insert(QStringLiteral("1"), picture);
+    const QString xmlPath = m_tmp->filePath(QStringLiteral("media.xml"));
+    ExportSMSXml writer(xmlPath);
+    writer.begin();
+    writer.write(message);
+    writer.end();
+    const QDir copy(m_tmp->filePath(QStringLiteral("copy")));
+    QVERIFY(!import(xmlPath, copy).startsWith(QLatin1String("error")));
+    const QStringList copied = rows(copy, QStringLiteral("select filename from attachment"));
+    QCOMPARE(copied.size(), 1);
+    QFile copiedFile(copy.filePath(QStringLiteral("file-relay/var/mobile/") + copied.first().mid(2)));
+    QVERIFY(copiedFile.open(QIODevice::ReadOnly));
+    QCOMPARE(copiedFile.readAll(), image);
+    QCOMPARE(messageSummary(copy),
+        QStringList { QString::fromUtf8("+447700900123|+447700900123|378691200|0|1||pic\n\xEF\xBF\xBC") });
 }
 
 void TestXmlBackup::roundTripAndSecondImport()
@@ -300,7 +334,7 @@ void TestXmlBackup::roundTripAndSecondImport()
         int date;
         int fromMe;
         const char* text;
-    } specs[] = {
+    } samples[] = {
         { 0, 0, 378691200, 0, "plain" },
         { 0, 0, 378691201, 1, "quotes \" ' & < > and\nlines\ttab" },
         { 0, 0, 378691202, 0, "emoji \xF0\x9F\x98\x80 and accents \xC3\xA9" },
@@ -310,17 +344,25 @@ void TestXmlBackup::roundTripAndSecondImport()
     {
         ExportMessagesDb writer(original, britain);
         writer.begin();
-        for (const auto& spec : specs) {
+        for (const auto& sample : samples) {
             _MsgMessage message;
             AndroidLoadSMSThread::fillLoadedMessage(message);
-            message.chat = &chats[size_t(spec.chat)];
-            message.handle = spec.handle < 0 ? nullptr : &handles[size_t(spec.handle)];
-            message.date = message.date_read = message.date_delivered = spec.date;
-            message.is_from_me = spec.fromMe;
-            message.text = QString::fromUtf8(spec.text);
+            message.chat = &chats[size_t(sample.chat)];
+            message.handle = sample.handle < 0 ? nullptr : &handles[size_t(sample.handle)];
+            message.date = message.date_read = message.date_delivered = sample.date;
+            message.is_from_me = sample.fromMe;
+            message.text = QString::fromUtf8(sample.text);
             message.guid = guidFromBytes(logicHash(message).toUtf8());
             writer.write(message);
         }
+        // A conversation event, which no phone could hold, stays out of the backup.
+        _MsgMessage event;
+        event.chat = &chats[1];
+        event.handle = &handles[1];
+        event.item_type = 2;
+        event.group_title = QStringLiteral("Renamed");
+        event.guid = QStringLiteral("event-1");
+        writer.write(event);
         writer.end();
     }
     const QStringList before = messageSummary(original);
@@ -404,10 +446,13 @@ void TestXmlBackup::malformedFileLeavesDatabase()
     QCOMPARE(rows(folder, QStringLiteral("select * from message")), messagesBefore);
     QCOMPARE(filesUnder(folder), filesBefore);
 
-    // A database the failed import would have created is not left behind.
+    // A database the failed import would have created is not left behind, nor its folder when new.
     const QDir fresh(m_tmp->filePath(QStringLiteral("fresh")));
     QVERIFY(importBytes(xml, fresh).startsWith(QLatin1String("error")));
     QVERIFY(!fresh.exists());
+    QVERIFY(QDir().mkpath(fresh.path()));
+    QVERIFY(importBytes(xml, fresh).startsWith(QLatin1String("error")));
+    QCOMPARE(fresh.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestXmlBackup)

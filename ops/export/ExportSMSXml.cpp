@@ -6,6 +6,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -46,6 +47,11 @@ QString readableDate(ShortDateTimeText& times, int date)
         .arg(time.minute(), 2, 10, QLatin1Char('0'))
         .arg(time.second(), 2, 10, QLatin1Char('0'))
         .arg(QLatin1String(time.hour() < 12 ? "AM" : "PM"));
+}
+
+bool hasFile(const _MsgAttachment& attachment)
+{
+    return !attachment.sourcePath.isEmpty() && QFileInfo(attachment.sourcePath).isFile();
 }
 
 qint64 javaTime(int date)
@@ -140,7 +146,13 @@ void ExportSMSXml::begin()
 
 void ExportSMSXml::write(const _MsgMessage& message)
 {
-    if (message.chat && isGroupChat(*message.chat))
+    // Conversation events (a participant added, a name given) are no messages a phone could hold.
+    if (message.item_type != 0)
+        return;
+    // An <sms> holds text only: a message with media at hand goes as <mms> in any conversation.
+    const bool hasMedia = std::any_of(message.attachments.cbegin(), message.attachments.cend(),
+        [](const _MsgAttachment& attachment) { return hasFile(attachment); });
+    if (message.chat && (isGroupChat(*message.chat) || hasMedia))
         writeMms(message);
     else
         writeSms(message);
@@ -201,7 +213,7 @@ void ExportSMSXml::writeMms(const _MsgMessage& message)
 
     QList<const _MsgAttachment*> media;
     for (const _MsgAttachment* attachment : orderedAttachments(message)) {
-        if (!attachment->sourcePath.isEmpty() && QFileInfo(attachment->sourcePath).isFile())
+        if (hasFile(*attachment))
             media.append(attachment);
     }
     const QString text = stripObjectReplacement(message.text);

@@ -12,7 +12,7 @@
 // Messages as the XML backup of the common Android backup apps, which restore it to a phone: a root
 // <smses count="N">, a message of a one-to-one conversation as <sms>, one of a group conversation
 // as <mms> with its text part and its participants in <addrs>. Attachments whose files are at hand
-// go along as base64 media parts.
+// go along as base64 media parts of an <mms>; conversation events are left out.
 class ExportSMSXml : public AbsFormatExport<_MsgMessage>
 {
 public:

@@ -12,7 +12,7 @@ constexpr size_t batchRecords = 256;
 constexpr qint64 batchBytes = qint64(4) << 20;
 constexpr size_t maxQueuedBatches = 8;
 // A record larger than this still goes, alone.
-constexpr qint64 maxQueuedBytes = qint64(64) << 20;
+constexpr qint64 maxQueuedBytes = qint64(16) << 20;
 
 qint64 recordBytes(const SmsXmlRecord& record)
 {

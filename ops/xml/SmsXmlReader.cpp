@@ -158,8 +158,8 @@ void SmsXmlReader::readParts(SmsXmlRecord& record)
                 fileName = optional(value);
             else if (name == QLatin1String("text"))
                 part.text = optional(value);
-            else if (name == QLatin1String("data"))
-                part.data = QByteArray::fromBase64(optional(value).toLatin1());
+            else if (name == QLatin1String("data") && value != QLatin1String("null"))
+                part.data = QByteArray::fromBase64(value.toLatin1());
         }
         if (part.name.isEmpty())
             part.name = location.isEmpty() ? fileName : location;
