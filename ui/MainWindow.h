@@ -131,7 +131,8 @@ private:
     void updateCommandActions();
     // miX() of every family: the selected rows when there are any, else the shown conversation, else
     // all messages of the current device or database.
-    void runFamily(void (MainWindow::*onSelection)(), void (MainWindow::*onConversation)(), void (MainWindow::*onAll)());
+    void runFamily(
+        void (MainWindow::*onSelection)(), void (MainWindow::*onConversation)(), void (MainWindow::*onAll)());
     // miXAll() of every family: runs the command on all messages of the source, when it has any.
     void runOnAllOfSource(void (MainWindow::*command)(const QList<_MsgMessage*>&));
     void backupMessages(const QList<_MsgMessage*>& list);
