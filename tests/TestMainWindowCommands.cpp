@@ -12,14 +12,6 @@
 
 namespace {
 
-QStringList entries(std::initializer_list<const char*> texts)
-{
-    QStringList list;
-    for (const char* text : texts)
-        list.append(QString::fromUtf8(text));
-    return list;
-}
-
 // A tree with one node of every kind, looked up by a short name.
 class NodeKinds
 {
@@ -60,6 +52,45 @@ private:
     _ItemNode* databaseChat;
 };
 
+// What each context-menu slot shows, in every menu that offers it.
+const QHash<QByteArray, QByteArray> entryLooks {
+    { "miOpenDbFolder", "Open Database Folder | :res/open_db_folder.png" },
+    { "miBackupAll", "Backup SMS to Local Database | :res/backup.png" },
+    { "miExportAll", "Export SMS to File | :res/export.png" },
+    { "miPrintAll", "Print SMS | :res/print.png" },
+    { "miViewCache", "View Cache Files | " },
+    { "miUnmoutDevice", "Disconnect Device | :res/unmount.png" },
+    { "miDb2AAll", "Transfer SMS from Database to Android | :res/db2a.png" },
+    { "miDelAll", "Delete this Database | :res/delete.png" },
+    { "miBackupChat", "Backup SMS with this contact to Local Database | :res/backup.png" },
+    { "miExportChat", "Export SMS with this contact to File | :res/export.png" },
+    { "miPrintChat", "Print SMS with this contact | :res/print.png" },
+    { "miDb2AChat", "Transfer SMS with this contact to Android | :res/db2a.png" },
+    { "miDelChat", "Delete SMS with this contact | :res/delete.png" },
+    { "miBackupSel", "Backup Selected SMS to Local Database | :res/backup.png" },
+    { "miExportSel", "Export Selected SMS to File | :res/export.png" },
+    { "miPrintSel", "Print Selected SMS | :res/print.png" },
+    { "miDb2ASel", "Transfer Selected SMS to Android | :res/db2a.png" },
+    { "miDelSel", "Delete Selected SMS | :res/delete.png" },
+};
+
+// The slots of the entries, "(off)" marking one that can not be chosen; each entry's text and icon
+// are checked against entryLooks, and its slot against the window's meta-object.
+QString slotsOf(const QList<CommandEntry>& entries)
+{
+    QStringList names;
+    for (const CommandEntry& entry : entries) {
+        const QString slot = QLatin1String(entry.slot);
+        if (MainWindow::staticMetaObject.indexOfSlot(QByteArray(entry.slot).append("()").constData()) < 0)
+            names.append(QStringLiteral("no such slot ") + slot);
+        else if (QStringLiteral("%1 | %2").arg(entry.text, entry.icon).toUtf8() != entryLooks.value(entry.slot))
+            names.append(QStringLiteral("looks wrong ") + slot);
+        else
+            names.append(entry.enabled ? slot : slot + QStringLiteral("(off)"));
+    }
+    return names.join(QLatin1Char(' '));
+}
+
 } // namespace
 
 class TestMainWindowCommands : public QObject
@@ -68,14 +99,10 @@ class TestMainWindowCommands : public QObject
 
 private slots:
     void initTestCase();
-    void enabledActions_data();
-    void enabledActions();
-    void contextMenus_data();
-    void contextMenus();
+    void commandsOfNode_data();
+    void commandsOfNode();
     void exportPaths_data();
     void exportPaths();
-    void databaseFolders_data();
-    void databaseFolders();
     void linkedDatabaseFolderIsRemovedAsLink();
 };
 
@@ -84,126 +111,63 @@ void TestMainWindowCommands::initTestCase()
     useTemporaryHome();
 }
 
-void TestMainWindowCommands::enabledActions_data()
+void TestMainWindowCommands::commandsOfNode_data()
 {
     QTest::addColumn<QString>("node");
     QTest::addColumn<int>("devices");
-    QTest::addColumn<QString>("enabled");
+    QTest::addColumn<QString>("actions"); // the shared actions enabled
+    QTest::addColumn<QString>("tree"); // the tree's context menu
+    QTest::addColumn<QString>("list"); // the message list's context menu
 
-    QTest::newRow("no node") << "none" << 1 << "";
-    QTest::newRow("devices root") << "devices root" << 1 << "";
-    QTest::newRow("databases root") << "databases root" << 1 << "";
-    QTest::newRow("device") << "device" << 1 << "backup export print";
-    QTest::newRow("device conversation") << "device conversation" << 1 << "backup export print";
-    QTest::newRow("database, no phone") << "database" << 0 << "export print delete";
-    QTest::newRow("database, a phone") << "database" << 1 << "transfer export print delete";
-    QTest::newRow("database conversation, no phone") << "database conversation" << 0 << "export print delete";
-    QTest::newRow("database conversation, two phones")
-        << "database conversation" << 2 << "transfer export print delete";
+    QTest::newRow("no node") << "none" << 1 << ""
+                             << ""
+                             << "";
+    QTest::newRow("devices root") << "devices root" << 1 << ""
+                                  << ""
+                                  << "";
+    QTest::newRow("databases root") << "databases root" << 1 << ""
+                                    << "miOpenDbFolder"
+                                    << "";
+    QTest::newRow("device") << "device" << 1 << "backup export print"
+                            << "miBackupAll miExportAll miPrintAll miViewCache miUnmoutDevice"
+                            << "miBackupSel miExportSel miPrintSel";
+    QTest::newRow("device conversation") << "device conversation" << 1 << "backup export print"
+                                         << "miBackupChat miExportChat miPrintChat"
+                                         << "miBackupSel miExportSel miPrintSel";
+    QTest::newRow("database, no phone") << "database" << 0 << "export print delete"
+                                        << "miDb2AAll(off) miExportAll miPrintAll miDelAll"
+                                        << "miDb2ASel(off) miExportSel miPrintSel miDelSel";
+    QTest::newRow("database, a phone") << "database" << 1 << "transfer export print delete"
+                                       << "miDb2AAll miExportAll miPrintAll miDelAll"
+                                       << "miDb2ASel miExportSel miPrintSel miDelSel";
+    QTest::newRow("database conversation, no phone") << "database conversation" << 0 << "export print delete"
+                                                     << "miDb2AChat(off) miExportChat miPrintChat miDelChat"
+                                                     << "miDb2ASel(off) miExportSel miPrintSel miDelSel";
+    QTest::newRow("database conversation, two phones") << "database conversation" << 2 << "transfer export print delete"
+                                                       << "miDb2AChat miExportChat miPrintChat miDelChat"
+                                                       << "miDb2ASel miExportSel miPrintSel miDelSel";
 }
 
-void TestMainWindowCommands::enabledActions()
+void TestMainWindowCommands::commandsOfNode()
 {
     QFETCH(QString, node);
     QFETCH(int, devices);
-    QFETCH(QString, enabled);
+    QFETCH(QString, actions);
+    QFETCH(QString, tree);
+    QFETCH(QString, list);
 
-    const NodeKinds tree;
-    const CommandActionStates states = commandActionStates(tree.byName(node), devices);
-    QStringList names;
-    const std::pair<bool, const char*> actions[] = { { states.backup, "backup" }, { states.transfer, "transfer" },
+    const NodeKinds kinds;
+    const _ItemNode* current = kinds.byName(node);
+    const CommandActionStates states = commandActionStates(current, devices);
+    QStringList enabled;
+    const std::pair<bool, const char*> shared[] = { { states.backup, "backup" }, { states.transfer, "transfer" },
         { states.exportMessages, "export" }, { states.print, "print" }, { states.remove, "delete" } };
-    for (const auto& [on, name] : actions)
+    for (const auto& [on, name] : shared)
         if (on)
-            names.append(QLatin1String(name));
-    QCOMPARE(names.join(QLatin1Char(' ')), enabled);
-}
-
-void TestMainWindowCommands::contextMenus_data()
-{
-    QTest::addColumn<QString>("menu"); // "tree" or "messages"
-    QTest::addColumn<QString>("node");
-    QTest::addColumn<int>("devices");
-    QTest::addColumn<QStringList>("entries"); // text | icon | slot, "(off)" when it can not be chosen
-
-    QTest::newRow("tree: no node") << "tree"
-                                   << "none" << 1 << QStringList();
-    QTest::newRow("tree: devices root") << "tree"
-                                        << "devices root" << 1 << QStringList();
-    QTest::newRow("tree: databases root")
-        << "tree"
-        << "databases root" << 0 << entries({ "Open Database Folder | :res/open_db_folder.png | miOpenDbFolder" });
-    QTest::newRow("tree: device") << "tree"
-                                  << "device" << 1
-                                  << entries({ "Backup SMS to Local Database | :res/backup.png | miBackupAll",
-                                         "Export SMS to File | :res/export.png | miExportAll",
-                                         "Print SMS | :res/print.png | miPrintAll", "View Cache Files |  | miViewCache",
-                                         "Disconnect Device | :res/unmount.png | miUnmoutDevice" });
-    QTest::newRow("tree: database without phones")
-        << "tree"
-        << "database" << 0
-        << entries({ "Transfer SMS from Database to Android | :res/db2a.png | miDb2AAll (off)",
-               "Export SMS to File | :res/export.png | miExportAll", "Print SMS | :res/print.png | miPrintAll",
-               "Delete this Database | :res/delete.png | miDelAll" });
-    QTest::newRow("tree: database with a phone")
-        << "tree"
-        << "database" << 1
-        << entries({ "Transfer SMS from Database to Android | :res/db2a.png | miDb2AAll",
-               "Export SMS to File | :res/export.png | miExportAll", "Print SMS | :res/print.png | miPrintAll",
-               "Delete this Database | :res/delete.png | miDelAll" });
-    QTest::newRow("tree: device conversation")
-        << "tree"
-        << "device conversation" << 1
-        << entries({ "Backup SMS with this contact to Local Database | :res/backup.png | miBackupChat",
-               "Export SMS with this contact to File | :res/export.png | miExportChat",
-               "Print SMS with this contact | :res/print.png | miPrintChat" });
-    QTest::newRow("tree: database conversation")
-        << "tree"
-        << "database conversation" << 0
-        << entries({ "Transfer SMS with this contact to Android | :res/db2a.png | miDb2AChat (off)",
-               "Export SMS with this contact to File | :res/export.png | miExportChat",
-               "Print SMS with this contact | :res/print.png | miPrintChat",
-               "Delete SMS with this contact | :res/delete.png | miDelChat" });
-    const QStringList fromDevice = entries({ "Backup Selected SMS to Local Database | :res/backup.png | miBackupSel",
-        "Export Selected SMS to File | :res/export.png | miExportSel",
-        "Print Selected SMS | :res/print.png | miPrintSel" });
-    QTest::newRow("messages: device") << "messages"
-                                      << "device" << 0 << fromDevice;
-    QTest::newRow("messages: device conversation") << "messages"
-                                                   << "device conversation" << 0 << fromDevice;
-    QTest::newRow("messages: database conversation")
-        << "messages"
-        << "database conversation" << 1
-        << entries({ "Transfer Selected SMS to Android | :res/db2a.png | miDb2ASel",
-               "Export Selected SMS to File | :res/export.png | miExportSel",
-               "Print Selected SMS | :res/print.png | miPrintSel",
-               "Delete Selected SMS | :res/delete.png | miDelSel" });
-    QTest::newRow("messages: root") << "messages"
-                                    << "databases root" << 1 << QStringList();
-    QTest::newRow("messages: no node") << "messages"
-                                       << "none" << 1 << QStringList();
-}
-
-void TestMainWindowCommands::contextMenus()
-{
-    QFETCH(QString, menu);
-    QFETCH(QString, node);
-    QFETCH(int, devices);
-    QFETCH(QStringList, entries);
-
-    const NodeKinds tree;
-    const QList<CommandEntry> made = menu == QLatin1String("tree") ? treeContextEntries(tree.byName(node), devices)
-                                                                   : messageContextEntries(tree.byName(node), devices);
-    QStringList texts;
-    for (const CommandEntry& entry : made) {
-        // Every entry calls a slot the window really has.
-        QVERIFY2(
-            MainWindow::staticMetaObject.indexOfSlot(QByteArray(entry.slot).append("()").constData()) >= 0, entry.slot);
-        texts.append(QStringLiteral("%1 | %2 | %3%4")
-                         .arg(entry.text, entry.icon, QLatin1String(entry.slot),
-                             entry.enabled ? QString() : QStringLiteral(" (off)")));
-    }
-    QCOMPARE(texts, entries);
+            enabled.append(QLatin1String(name));
+    QCOMPARE(enabled.join(QLatin1Char(' ')), actions);
+    QCOMPARE(slotsOf(treeContextEntries(current, devices)), tree);
+    QCOMPARE(slotsOf(messageContextEntries(current, devices)), list);
 }
 
 void TestMainWindowCommands::exportPaths_data()
@@ -238,36 +202,6 @@ void TestMainWindowCommands::exportPaths()
     const ExportTarget target = exportTarget(chosen, filter);
     QCOMPARE(target.formatCode, format);
     QCOMPARE(target.path, path);
-}
-
-void TestMainWindowCommands::databaseFolders_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("inside"); // a folder directly inside local_databases; otherwise refused
-
-    QTest::newRow("plain") << "Family" << true;
-    QTest::newRow("blanks") << " x " << true;
-    QTest::newRow("dot") << "." << false;
-    QTest::newRow("dot dot") << ".." << false;
-    QTest::newRow("parent path") << "../x" << false;
-    QTest::newRow("windows parent path") << "..\\x" << false;
-    QTest::newRow("absolute") << "/tmp" << false;
-    QTest::newRow("drive") << "C:" << false;
-    QTest::newRow("empty") << "" << false;
-}
-
-void TestMainWindowCommands::databaseFolders()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, inside);
-
-    const QString folder = localDatabaseFolder(name);
-    if (!inside) {
-        QVERIFY2(folder.isEmpty(), qPrintable(folder));
-        return;
-    }
-    QCOMPARE(QFileInfo(folder).absolutePath(), localDatabasesDir().absolutePath());
-    QCOMPARE(QFileInfo(folder).fileName(), name);
 }
 
 void TestMainWindowCommands::linkedDatabaseFolderIsRemovedAsLink()
