@@ -42,6 +42,15 @@ _AbsDBItemNode* asSource(_ItemNode* node, int type)
     return node && node->type == type ? static_cast<_AbsDBItemNode*>(node) : nullptr;
 }
 
+// The chat_identifier of a conversation node; a null text for any other node.
+QString conversationIdentifier(const _ItemNode* node)
+{
+    if (!node || node->type != _ItemNode::TypeChatSession)
+        return QString();
+    const auto* chat = static_cast<const _ChatSessionItemNode*>(node);
+    return chat->group.isEmpty() ? QString() : chat->group.first()->chat_identifier;
+}
+
 } // namespace
 
 // The families. miX() picks the scope; miXSel(), miXChat() and miXAll() each name theirs.
@@ -271,9 +280,7 @@ void MainWindow::miDelSel()
     // The list shows the records about to be destroyed; it is rebuilt from the node below.
     clearMessages();
     m_treeViewDS->setCurrentIndex(QModelIndex());
-    const QString currentIdentifier = current->type == _ItemNode::TypeChatSession
-        ? static_cast<_ChatSessionItemNode*>(current)->group.value(0)->chat_identifier
-        : QString();
+    const QString currentIdentifier = conversationIdentifier(current);
     QSet<_MsgChat*> touched;
     for (const _MsgMessage* message : deleted)
         touched.insert(message->chat);
@@ -290,8 +297,7 @@ void MainWindow::miDelSel()
         m_modelMain->rebuildConversations(node);
         current = node;
         for (_ItemNode* child : std::as_const(node->children))
-            if (!currentIdentifier.isNull()
-                && static_cast<_ChatSessionItemNode*>(child)->group.value(0)->chat_identifier == currentIdentifier)
+            if (!currentIdentifier.isNull() && conversationIdentifier(child) == currentIdentifier)
                 current = child;
     }
     m_treeViewDS->setCurrentIndex(m_modelMain->nodeIndex(current));
