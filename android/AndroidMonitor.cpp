@@ -78,6 +78,12 @@ void AndroidMonitor::start()
     m_future = QtConcurrent::run(QThreadPool::globalInstance(), [this] { watch(); });
 }
 
+QSet<QString> AndroidMonitor::currentKnownSerials() const
+{
+    const QMutexLocker lock(&m_knownSerialsMutex);
+    return knownSerials;
+}
+
 void AndroidMonitor::watch()
 {
     if (!serverStartedFresh(startServer())) {
@@ -107,7 +113,9 @@ void AndroidMonitor::poll()
     for (const AdbDevice& device : devices) {
         currentSerials.insert(device.serial);
         if (!knownSerials.contains(device.serial)) {
+            m_knownSerialsMutex.lock();
             knownSerials.insert(device.serial);
+            m_knownSerialsMutex.unlock();
             emit deviceConnected(device);
         }
     }
@@ -119,7 +127,9 @@ void AndroidMonitor::poll()
     }
     std::sort(goneSerials.begin(), goneSerials.end());
     for (const QString& serial : std::as_const(goneSerials)) {
+        m_knownSerialsMutex.lock();
         knownSerials.remove(serial);
+        m_knownSerialsMutex.unlock();
         emit deviceDisconnected(serial);
     }
 }

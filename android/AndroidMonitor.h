@@ -5,6 +5,7 @@
 #include "android/AdbDevice.h"
 
 #include <QFuture>
+#include <QMutex>
 #include <QSet>
 #include <QString>
 #include <QThread>
@@ -27,6 +28,9 @@ public:
     // Hands the polling loop to the global thread pool and returns at once.
     void start();
 
+    // The serials reported as connected and not yet as gone, read safely from any thread.
+    QSet<QString> currentKnownSerials() const;
+
 signals:
     void deviceConnected(const AdbDevice& dev);
     void deviceDisconnected(QString devid);
@@ -38,6 +42,7 @@ private:
 
     std::atomic<bool> stopRequested { false };
     QSet<QString> knownSerials;
+    mutable QMutex m_knownSerialsMutex; // the loop writes knownSerials while the window may read it
     QFuture<void> m_future;
     const int m_pollIntervalMs;
 };

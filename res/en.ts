@@ -210,6 +210,26 @@
         <translation>Quillbarrow SMS Desk</translation>
     </message>
     <message>
+        <source>Conversations</source>
+        <translation>Conversations</translation>
+    </message>
+    <message>
+        <source>Messages: 0</source>
+        <translation>SMS: 0</translation>
+    </message>
+    <message>
+        <source>Messages: %1</source>
+        <translation>SMS: %1</translation>
+    </message>
+    <message>
+        <source>IDS_CONNECTING_ANDROID_DEVICE</source>
+        <translation>Connecting to Android...</translation>
+    </message>
+    <message>
+        <source>IDS_ANDROID_LOADING_SMS</source>
+        <translation>Loading SMS...</translation>
+    </message>
+    <message>
         <source>IDS_ANDROID_%1_CANT_READ_MMC_NUMBER</source>
         <translation>Failed to load country code from your phone. Please click &quot;OK&quot; button to select a country code manually.</translation>
     </message>

@@ -9,6 +9,8 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <functional>
+
 class AndroidDevice;
 class AndroidMonitor;
 struct CommandEntry;
@@ -19,11 +21,14 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QSplitter;
+class QToolBar;
 class QToolButton;
 class SmsBrowser;
 class _AbsDBItemNode;
 class _ItemNode;
+class _MsgCollection;
 class _MsgMessage;
+class IOS6MessageDb;
 
 // Timings a test shortens; the application uses the defaults.
 struct MainWindowOptions
@@ -124,6 +129,17 @@ private:
     // The device or database node that the current node belongs to (itself, or a conversation's parent).
     _AbsDBItemNode* currentSourceNode() const;
     void removeDeviceNodeByUid(const QString& uid);
+    // Removes a device or database node; the message list is emptied first when it shows that node's
+    // messages, since the list borrows the node's records.
+    void removeSourceNode(_AbsDBItemNode* node);
+    void connectUsbDevice(const AdbDevice& adbDevice);
+    void loadDevice(AndroidDevice device);
+    // Asks for the country when the phone's code is empty or unknown; the chosen code replaces it.
+    void checkCountry(AndroidDevice& device);
+    // Runs the device reports that arrived while a connection or load was under way, in order.
+    void runPendingDeviceEvents();
+    // Reads the conversations of a database into a collection, so that a failure leaves the tree as it was.
+    static _MsgCollection readChats(IOS6MessageDb& db);
 
     // MainWindowCommands.cpp
     void buildMenus();
@@ -159,6 +175,14 @@ private:
     SmsBrowser* m_txtSMS = nullptr;
     QLabel* m_lbSMSCount = nullptr;
     QLabel* m_linkLabel = nullptr;
+    QToolBar* m_mainToolBar = nullptr;
+
+    // The node whose records the message list and the conversation view borrow; null when empty.
+    _AbsDBItemNode* m_listSource = nullptr;
+    // While a connection or a load runs its modal dialogs, device reports wait here, so that only one
+    // runs at a time and an unplugging is handled after the load of that phone.
+    int m_deviceWorkDepth = 0;
+    QList<std::function<void()>> m_pendingDeviceEvents;
 
     ItemModelMain* m_modelMain = nullptr;
     ItemModelSms* m_modelSms = nullptr;

@@ -1,0 +1,45 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class WinMovable;
+
+// Asks for the phone's country when the phone reported no usable mobile country code. It ends only
+// with a chosen country: Escape and the close request do nothing.
+class CountrySelForm : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CountrySelForm(QWidget* parent = nullptr);
+
+    // The mobile country code of the chosen country, once exec() returned 1.
+    const QString& code() const { return m_code; }
+
+public slots:
+    void accept() override;
+    void reject() override;
+    // Shows the countries whose display text contains the keyword, in name order.
+    void kwinput(const QString& keyword);
+
+private:
+    void fillCountries();
+
+    WinMovable* movable;
+    QLabel* lbTitle;
+    QLineEdit* txtKW;
+    QListWidget* ltCountries;
+    QPushButton* btnOK;
+    // Code and display text of every country, in name order.
+    QList<QPair<QString, QString>> m_countries;
+    QString m_code;
+};
