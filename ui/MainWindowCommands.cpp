@@ -339,12 +339,10 @@ void MainWindow::miDelAll()
         showWarningBox(LocalDbSelForm::nameProblem(name));
         return;
     }
-    // The list shows records of this node, which go with it.
-    clearMessages();
     m_treeViewDS->setCurrentIndex(QModelIndex());
     node->db->close();
     removeFolderOrLink(folder);
-    m_modelMain->removeNode(node);
+    removeSourceNode(node);
     showInfoBox(tr("IDS_DEL_LOCALDB_SUC").arg(name));
 }
 
@@ -487,21 +485,12 @@ void MainWindow::buildMenus()
     connect(help->addAction(tr("Feedback and Support")), &QAction::triggered, this, &MainWindow::miFeedback);
     connect(help->addAction(tr("About")), &QAction::triggered, this, &MainWindow::miAbout);
 
-    auto* toolBar = findChild<QToolBar*>(QStringLiteral("mainToolBar"));
-    if (!toolBar) {
-        toolBar = new QToolBar(this);
-        toolBar->setObjectName(QStringLiteral("mainToolBar"));
-        toolBar->setMovable(false);
-        toolBar->setFloatable(false);
-        toolBar->setIconSize(QSize(60, 60));
-        addToolBar(Qt::TopToolBarArea, toolBar);
-    }
-    toolBar->addAction(m_actBackup);
-    toolBar->addAction(m_actDb2A);
-    toolBar->addSeparator();
-    toolBar->addAction(m_actExport);
-    toolBar->addAction(m_actPrint);
-    toolBar->addAction(m_actDelete);
+    m_mainToolBar->addAction(m_actBackup);
+    m_mainToolBar->addAction(m_actDb2A);
+    m_mainToolBar->addSeparator();
+    m_mainToolBar->addAction(m_actExport);
+    m_mainToolBar->addAction(m_actPrint);
+    m_mainToolBar->addAction(m_actDelete);
 
     updateCommandActions();
 }
