@@ -4,6 +4,7 @@
 
 #include <QMouseEvent>
 #include <QWidget>
+#include <QWindow>
 
 WinMovable::WinMovable(QWidget* window)
     : QObject(window)
@@ -22,11 +23,20 @@ bool WinMovable::eventFilter(QObject* watched, QEvent* event)
         const auto* mouse = static_cast<QMouseEvent*>(event);
         pressPos = mouse->position().toPoint();
         dragging = mouse->button() == Qt::LeftButton;
+        systemMove = false;
+        systemMoveTried = false;
         break;
     }
     case QEvent::MouseMove: {
         // A press position of (0, 0) counts as "no press remembered".
-        if (!pressPos.isNull() && dragging) {
+        if (!pressPos.isNull() && dragging && !systemMove) {
+            if (!systemMoveTried) {
+                systemMoveTried = true;
+                QWindow* handle = window->windowHandle();
+                systemMove = handle && handle->startSystemMove();
+                if (systemMove)
+                    break;
+            }
             const auto* mouse = static_cast<QMouseEvent*>(event);
             window->move(window->pos() + mouse->position().toPoint() - pressPos);
         }

@@ -8,7 +8,9 @@
 class QWidget;
 
 // Lets the user drag a frameless window by pressing the left button anywhere on it and moving.
-// Installs itself as event filter on the window and never consumes an event.
+// Installs itself as event filter on the window and never consumes an event. Where the window system
+// offers to move the window itself (Wayland ignores a window that moves itself), the drag is handed
+// to it on the first move; elsewhere the window follows the mouse.
 class WinMovable : public QObject
 {
     Q_OBJECT
@@ -23,4 +25,7 @@ private:
     QWidget* window;
     QPoint pressPos;
     bool dragging = false;
+    // Whether this drag was offered to the window system, and whether it took it over.
+    bool systemMoveTried = false;
+    bool systemMove = false;
 };

@@ -5,6 +5,7 @@
 #include "bench/LoadScenario.h"
 #include "bench/OpsScenarios.h"
 #include "bench/RawWriteLoop.h"
+#include "bench/SelectScenario.h"
 #include "bench/SendScenario.h"
 #include "bench/ShowScenario.h"
 #include "bench/SyntheticRecords.h"
@@ -123,6 +124,7 @@ const QList<BenchScenario>& benchScenarios()
         { "load", StoreNeed::None, StoreEffect::Keeps, &runLoadScenario },
         { "send", StoreNeed::None, StoreEffect::Keeps, &runSend },
         { "show", StoreNeed::Filled, StoreEffect::Keeps, &runShowScenario, true },
+        { "select", StoreNeed::Filled, StoreEffect::Keeps, &runSelectScenario, true },
         { "backup", StoreNeed::Filled, StoreEffect::Keeps, &runBackupScenario },
         { "export-txt", StoreNeed::Filled, StoreEffect::Keeps, &runExportTxtScenario },
         { "export-csv", StoreNeed::Filled, StoreEffect::Keeps, &runExportCsvScenario },
