@@ -84,6 +84,8 @@ void TestSelectionDialogs::shape()
     QCOMPARE(names->geometry(), QRect(10, 40, 401, 22));
     QCOMPARE(names->count(), 2); // the empty first item, then the database
     QCOMPARE(names->currentText(), QStringLiteral("Phone_Backup"));
+    const auto* label = database.findChild<QLabel*>(QStringLiteral("label"));
+    QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
 
     DataSourceSelForm device;
     QCOMPARE(device.size(), QSize(421, 152));

@@ -7,6 +7,7 @@
 #include "app/WinMovable.h"
 
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +27,11 @@ LocalDbSelForm::LocalDbSelForm(const QStringList& names, const QString& proposed
     label = new QLabel(tr("选择或输入新的数据库名称:"), this);
     label->setObjectName(QStringLiteral("label"));
     label->setGeometry(10, 20, 401, 16);
+    // The line is laid out for the narrow fonts of some desktops; a wider font is made smaller until it fits.
+    QFont labelFont = label->font();
+    while (QFontMetrics(labelFont).horizontalAdvance(label->text()) > label->width() && labelFont.pointSizeF() > 6)
+        labelFont.setPointSizeF(labelFont.pointSizeF() - 0.5);
+    label->setFont(labelFont);
 
     cbLocalDbNames = new QComboBox(this);
     cbLocalDbNames->setObjectName(QStringLiteral("cbLocalDbNames"));
