@@ -50,12 +50,14 @@ AboutUsForm::AboutUsForm(QWidget* parent)
 
     lbCopyRight = new QLabel(this);
     lbCopyRight->setObjectName(QStringLiteral("lbCopyRight"));
-    lbCopyRight->setGeometry(110, 100, 280, 20);
+    lbCopyRight->setGeometry(110, 100, 280, 40);
+    lbCopyRight->setWordWrap(true);
+    lbCopyRight->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lbCopyRight->setText(tr("Copyright © %1 Quillbarrow. All rights reserved.").arg(QDate::currentDate().year()));
 
     btnOK = new QPushButton(tr("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setGeometry(160, 155, 80, 24);
+    btnOK->setGeometry(160, 160, 80, 24);
 
     connect(btnOK, &QPushButton::pressed, this, &QDialog::accept);
 }
