@@ -12,46 +12,6 @@
 
 namespace {
 
-// A tree with one node of every kind, looked up by a short name.
-class NodeKinds
-{
-public:
-    NodeKinds()
-        : devices(QStringLiteral("Devices"))
-        , databases(QStringLiteral("Local Databases"))
-    {
-        device = add(_ItemNode::TypeAndroidDevice, &devices);
-        database = add(_ItemNode::TypeLocalDb, &databases);
-        deviceChat = add(_ItemNode::TypeChatSession, device);
-        databaseChat = add(_ItemNode::TypeChatSession, database);
-    }
-
-    const _ItemNode* byName(const QString& name) const
-    {
-        const QHash<QString, const _ItemNode*> nodes { { QStringLiteral("none"), nullptr },
-            { QStringLiteral("devices root"), &devices }, { QStringLiteral("databases root"), &databases },
-            { QStringLiteral("device"), device }, { QStringLiteral("database"), database },
-            { QStringLiteral("device conversation"), deviceChat },
-            { QStringLiteral("database conversation"), databaseChat } };
-        return nodes.value(name);
-    }
-
-private:
-    static _ItemNode* add(int type, _ItemNode* parent)
-    {
-        auto* node = new _ItemNode(type, QStringLiteral("node"), parent);
-        parent->children.append(node);
-        return node;
-    }
-
-    _RootDeviceItemNode devices;
-    _RootLocalDBItemNode databases;
-    _ItemNode* device;
-    _ItemNode* database;
-    _ItemNode* deviceChat;
-    _ItemNode* databaseChat;
-};
-
 // What each context-menu slot shows, in every menu that offers it.
 const QHash<QByteArray, QByteArray> entryLooks {
     { "miOpenDbFolder", "Open Database Folder | :res/open_db_folder.png" },
@@ -113,51 +73,61 @@ void TestMainWindowCommands::initTestCase()
 
 void TestMainWindowCommands::commandsOfNode_data()
 {
-    QTest::addColumn<QString>("node");
+    QTest::addColumn<int>("node"); // the current node's kind; 0 for none
+    QTest::addColumn<int>("parent"); // its parent's kind; 0 for none
     QTest::addColumn<int>("devices");
     QTest::addColumn<QString>("actions"); // the shared actions enabled
     QTest::addColumn<QString>("tree"); // the tree's context menu
     QTest::addColumn<QString>("list"); // the message list's context menu
 
-    QTest::newRow("no node") << "none" << 1 << ""
+    const int device = _ItemNode::TypeAndroidDevice;
+    const int database = _ItemNode::TypeLocalDb;
+    const int chat = _ItemNode::TypeChatSession;
+    QTest::newRow("no node") << 0 << 0 << 1 << ""
                              << ""
                              << "";
-    QTest::newRow("devices root") << "devices root" << 1 << ""
+    QTest::newRow("devices root") << int(_ItemNode::TypeRootDevice) << 0 << 1 << ""
                                   << ""
                                   << "";
-    QTest::newRow("databases root") << "databases root" << 1 << ""
+    QTest::newRow("databases root") << int(_ItemNode::TypeRootLocalDb) << 0 << 1 << ""
                                     << "miOpenDbFolder"
                                     << "";
-    QTest::newRow("device") << "device" << 1 << "backup export print"
+    QTest::newRow("device") << device << int(_ItemNode::TypeRootDevice) << 1 << "backup export print"
                             << "miBackupAll miExportAll miPrintAll miViewCache miUnmoutDevice"
                             << "miBackupSel miExportSel miPrintSel";
-    QTest::newRow("device conversation") << "device conversation" << 1 << "backup export print"
+    QTest::newRow("device conversation") << chat << device << 1 << "backup export print"
                                          << "miBackupChat miExportChat miPrintChat"
                                          << "miBackupSel miExportSel miPrintSel";
-    QTest::newRow("database, no phone") << "database" << 0 << "export print delete"
+    QTest::newRow("database, no phone") << database << int(_ItemNode::TypeRootLocalDb) << 0 << "export print delete"
                                         << "miDb2AAll(off) miExportAll miPrintAll miDelAll"
                                         << "miDb2ASel(off) miExportSel miPrintSel miDelSel";
-    QTest::newRow("database, a phone") << "database" << 1 << "transfer export print delete"
+    QTest::newRow("database, a phone") << database << int(_ItemNode::TypeRootLocalDb) << 1
+                                       << "transfer export print delete"
                                        << "miDb2AAll miExportAll miPrintAll miDelAll"
                                        << "miDb2ASel miExportSel miPrintSel miDelSel";
-    QTest::newRow("database conversation, no phone") << "database conversation" << 0 << "export print delete"
+    QTest::newRow("database conversation, no phone") << chat << database << 0 << "export print delete"
                                                      << "miDb2AChat(off) miExportChat miPrintChat miDelChat"
                                                      << "miDb2ASel(off) miExportSel miPrintSel miDelSel";
-    QTest::newRow("database conversation, two phones") << "database conversation" << 2 << "transfer export print delete"
+    QTest::newRow("database conversation, two phones") << chat << database << 2 << "transfer export print delete"
                                                        << "miDb2AChat miExportChat miPrintChat miDelChat"
                                                        << "miDb2ASel miExportSel miPrintSel miDelSel";
 }
 
 void TestMainWindowCommands::commandsOfNode()
 {
-    QFETCH(QString, node);
+    QFETCH(int, node);
+    QFETCH(int, parent);
     QFETCH(int, devices);
     QFETCH(QString, actions);
     QFETCH(QString, tree);
     QFETCH(QString, list);
 
-    const NodeKinds kinds;
-    const _ItemNode* current = kinds.byName(node);
+    _ItemNode parentNode(parent, QStringLiteral("parent"), nullptr);
+    const _ItemNode* current = nullptr;
+    if (node) {
+        parentNode.children.append(new _ItemNode(node, QStringLiteral("node"), parent ? &parentNode : nullptr));
+        current = parentNode.children.first();
+    }
     const CommandActionStates states = commandActionStates(current, devices);
     QStringList enabled;
     const std::pair<bool, const char*> shared[] = { { states.backup, "backup" }, { states.transfer, "transfer" },
