@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>AboutUsForm</name>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+</context>
+<context>
     <name>AndroidConnectWithUSBThread</name>
     <message>
         <source>IDS_CHECKING_APK_INSTALL</source>
@@ -101,6 +108,14 @@
 <context>
     <name>DataSourceSelForm</name>
     <message>
+        <source>确定</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
         <source>IDS_TITLE_SELECT_ONE_DEVICE_TO_TRANSFER</source>
         <translation>Please select a Device.</translation>
     </message>
@@ -148,6 +163,26 @@
 </context>
 <context>
     <name>LocalDbSelForm</name>
+    <message>
+        <source>选择要备份到哪个数据库</source>
+        <translation>Select one Database for backup</translation>
+    </message>
+    <message>
+        <source>选择或输入新的数据库名称:</source>
+        <translation>Select current database to merge or enter a new database name:</translation>
+    </message>
+    <message>
+        <source>选择现有的数据库会将短信息附加到里面,输入新的名字会创建新的本地数据库.</source>
+        <translation>Selecting current Database will merge messages;entering new DB name will create a new Database.</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
     <message>
         <source>IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME</source>
         <translation>Select one Database or enter a new Database name</translation>

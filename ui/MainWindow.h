@@ -13,6 +13,7 @@
 
 class AndroidDevice;
 class AndroidMonitor;
+struct CommandEntry;
 class ItemModelMain;
 class ItemModelSms;
 class MyTreeView;
@@ -144,6 +145,21 @@ private:
     void buildMenus();
     // Enables the five shared command actions for the current tree node.
     void updateCommandActions();
+    // miX() of every family: the selected rows when there are any, else the shown conversation, else
+    // all messages of the current device or database.
+    void runFamily(
+        void (MainWindow::*onSelection)(), void (MainWindow::*onConversation)(), void (MainWindow::*onAll)());
+    // miXAll() of every family: runs the command on all messages of the source, when it has any.
+    void runOnAllOfSource(void (MainWindow::*command)(const QList<_MsgMessage*>&));
+    void backupMessages(const QList<_MsgMessage*>& list);
+    void transferMessages(const QList<_MsgMessage*>& list);
+    void exportMessages(const QList<_MsgMessage*>& list);
+    void printMessages(const QList<_MsgMessage*>& list);
+    // Drops deleted messages from the node's collection and destroys them.
+    void forgetMessages(_AbsDBItemNode* node, const QList<_MsgMessage*>& deleted);
+    // Re-reads the node's conversations (and their messages when asked) after a command changed its store.
+    void rereadNode(_AbsDBItemNode* node, bool withMessages);
+    void showContextMenu(const QList<CommandEntry>& entries);
 
     const MainWindowOptions m_options;
 

@@ -1,42 +1,508 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidRestoreSMSThread.h"
+#include "android/AndroidWIFIForm.h"
+#include "app/DataFolders.h"
+#include "app/MessageBoxes.h"
+#include "app/ProgressForm.h"
+#include "app/SaveFileDialog.h"
+#include "app/ShellServices.h"
+#include "app/WorkerRun.h"
+#include "ops/BackupSMSThread.h"
+#include "ops/DeleteMessagesThread.h"
+#include "ops/ExportSMSThread.h"
+#include "store/IOS6MessageDb.h"
+#include "ui/CommandRules.h"
 #include "ui/MainWindow.h"
+#include "ui/SMSPrinter.h"
+#include "ui/dialogs/AboutUsForm.h"
+#include "ui/dialogs/DataSourceSelForm.h"
+#include "ui/dialogs/LocalDbSelForm.h"
+#include "ui/models/ItemModelMain.h"
+#include "ui/models/ItemNodes.h"
+#include "ui/views/MyTreeView.h"
 
-void MainWindow::onMainTreeContextMenu() { }
-void MainWindow::onSMSContextMenu() { }
-void MainWindow::miBackup() { }
-void MainWindow::miBackupSel() { }
-void MainWindow::miBackupChat() { }
-void MainWindow::miBackupAll() { }
-void MainWindow::miExport() { }
-void MainWindow::miExportSel() { }
-void MainWindow::miExportChat() { }
-void MainWindow::miExportAll() { }
-void MainWindow::miPrint() { }
-void MainWindow::miPrintSel() { }
-void MainWindow::miPrintChat() { }
-void MainWindow::miPrintAll() { }
-void MainWindow::miDel() { }
-void MainWindow::miDelSel() { }
-void MainWindow::miDelChat() { }
-void MainWindow::miDelAll() { }
-void MainWindow::miDb2A() { }
-void MainWindow::miDb2ASel() { }
-void MainWindow::miDb2AChat() { }
-void MainWindow::miDb2AAll() { }
-void MainWindow::miA2A() { }
-void MainWindow::miA2ASel() { }
-void MainWindow::miA2AChat() { }
-void MainWindow::miA2AAll() { }
-void MainWindow::miConnectWifi() { }
-void MainWindow::miViewCache() { }
-void MainWindow::miOpenDbFolder() { }
-void MainWindow::miClearCache() { }
-void MainWindow::miUnmoutDevice() { }
-void MainWindow::miHelp() { }
-void MainWindow::miFeedback() { }
-void MainWindow::miAbout() { }
+#include <QCursor>
+#include <QDateTime>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSet>
+#include <QToolBar>
 
-void MainWindow::buildMenus() { }
+#include <exception>
 
-void MainWindow::updateCommandActions() { }
+namespace {
+
+const QString helpPage = QStringLiteral("https://www.quillbarrow.example/help/");
+const QString supportPage = QStringLiteral("https://www.quillbarrow.example/support/");
+
+_AbsDBItemNode* asSource(_ItemNode* node, int type)
+{
+    return node && node->type == type ? static_cast<_AbsDBItemNode*>(node) : nullptr;
+}
+
+// The chat_identifier of a conversation node; a null text for any other node.
+QString conversationIdentifier(const _ItemNode* node)
+{
+    if (!node || node->type != _ItemNode::TypeChatSession)
+        return QString();
+    const auto* chat = static_cast<const _ChatSessionItemNode*>(node);
+    return chat->group.isEmpty() ? QString() : chat->group.first()->chat_identifier;
+}
+
+} // namespace
+
+// The families. miX() picks the scope; miXSel(), miXChat() and miXAll() each name theirs.
+
+void MainWindow::miBackup()
+{
+    runFamily(&MainWindow::miBackupSel, &MainWindow::miBackupChat, &MainWindow::miBackupAll);
+}
+void MainWindow::miBackupSel()
+{
+    backupMessages(selectedMessages());
+}
+void MainWindow::miBackupChat()
+{
+    backupMessages(shownMessages());
+}
+void MainWindow::miBackupAll()
+{
+    runOnAllOfSource(&MainWindow::backupMessages);
+}
+
+void MainWindow::miExport()
+{
+    runFamily(&MainWindow::miExportSel, &MainWindow::miExportChat, &MainWindow::miExportAll);
+}
+void MainWindow::miExportSel()
+{
+    exportMessages(selectedMessages());
+}
+void MainWindow::miExportChat()
+{
+    exportMessages(shownMessages());
+}
+void MainWindow::miExportAll()
+{
+    runOnAllOfSource(&MainWindow::exportMessages);
+}
+
+void MainWindow::miPrint()
+{
+    runFamily(&MainWindow::miPrintSel, &MainWindow::miPrintChat, &MainWindow::miPrintAll);
+}
+void MainWindow::miPrintSel()
+{
+    printMessages(selectedMessages());
+}
+void MainWindow::miPrintChat()
+{
+    printMessages(shownMessages());
+}
+void MainWindow::miPrintAll()
+{
+    runOnAllOfSource(&MainWindow::printMessages);
+}
+
+void MainWindow::miDb2A()
+{
+    runFamily(&MainWindow::miDb2ASel, &MainWindow::miDb2AChat, &MainWindow::miDb2AAll);
+}
+void MainWindow::miDb2ASel()
+{
+    transferMessages(selectedMessages());
+}
+void MainWindow::miDb2AChat()
+{
+    transferMessages(shownMessages());
+}
+void MainWindow::miDb2AAll()
+{
+    runOnAllOfSource(&MainWindow::transferMessages);
+}
+
+void MainWindow::miA2A()
+{
+    miDb2A();
+}
+void MainWindow::miA2ASel()
+{
+    miDb2ASel();
+}
+void MainWindow::miA2AChat()
+{
+    miDb2AChat();
+}
+void MainWindow::miA2AAll()
+{
+    miDb2AAll();
+}
+
+void MainWindow::miDel()
+{
+    runFamily(&MainWindow::miDelSel, &MainWindow::miDelChat, &MainWindow::miDelAll);
+}
+
+void MainWindow::runFamily(
+    void (MainWindow::*onSelection)(), void (MainWindow::*onConversation)(), void (MainWindow::*onAll)())
+{
+    if (m_treeViewSMS && m_treeViewSMS->selectionModel() && m_treeViewSMS->selectionModel()->hasSelection()) {
+        (this->*onSelection)();
+        return;
+    }
+    _ItemNode* node = currentNode();
+    if (!node)
+        return;
+    if (node->type == _ItemNode::TypeChatSession)
+        (this->*onConversation)();
+    else
+        (this->*onAll)();
+}
+
+void MainWindow::runOnAllOfSource(void (MainWindow::*command)(const QList<_MsgMessage*>&))
+{
+    const QList<_MsgMessage*> all = allMessagesOfSource();
+    if (!all.isEmpty())
+        (this->*command)(all);
+}
+
+void MainWindow::backupMessages(const QList<_MsgMessage*>& list)
+{
+    _AbsDBItemNode* source = currentSourceNode();
+    if (!source)
+        return;
+
+    QStringList names;
+    for (const _ItemNode* db : std::as_const(m_modelMain->rootLocalDb()->children))
+        names.append(db->name);
+    LocalDbSelForm form(names, source->name + QStringLiteral("_Backup"), this);
+    const QString name = form.chooseName();
+    if (name.isEmpty())
+        return;
+
+    _AbsDBItemNode* target = nullptr;
+    for (_ItemNode* db : std::as_const(m_modelMain->rootLocalDb()->children)) {
+        if (db->name == name) {
+            target = static_cast<_AbsDBItemNode*>(db);
+            break;
+        }
+    }
+    if (!target) {
+        const QString folder = localDatabaseFolder(name);
+        if (folder.isEmpty()) {
+            showWarningBox(LocalDbSelForm::nameProblem(name));
+            return;
+        }
+        target = m_modelMain->addLocalDb(QSharedPointer<IOS6MessageDb>::create(QDir(folder), QString(), true), name);
+    }
+    target->db->close();
+
+    ProgressForm progress(QString(), this);
+    BackupSMSThread thread(list, target->db->folder(), QString(), &progress);
+    if (!runWorkerWithDialog(thread, progress))
+        return;
+    rereadNode(target, true);
+}
+
+void MainWindow::transferMessages(const QList<_MsgMessage*>& list)
+{
+    const _AndroidDeviceItemNode* sourceDevice = nullptr;
+    if (_ItemNode* node = currentNode()) {
+        _ItemNode* owner = node->type == _ItemNode::TypeChatSession ? node->parent : node;
+        if (owner && owner->type == _ItemNode::TypeAndroidDevice)
+            sourceDevice = static_cast<const _AndroidDeviceItemNode*>(owner);
+    }
+
+    QList<DataSourceSelForm::Choice> candidates;
+    for (_ItemNode* node : std::as_const(m_modelMain->rootDevice()->children)) {
+        if (node->type != _ItemNode::TypeAndroidDevice)
+            continue;
+        const auto* device = static_cast<_AndroidDeviceItemNode*>(node);
+        if (sourceDevice && device->device.uid == sourceDevice->device.uid)
+            continue;
+        candidates.append({ QStringLiteral(":res/android.png"), device->device.displayName(), node });
+    }
+
+    DataSourceSelForm form(this);
+    auto* target = static_cast<_AndroidDeviceItemNode*>(form.selectOne(tr("IDS_SEL_ONE_ANDROID_DEVICE"), candidates));
+    if (!target)
+        return;
+    target->db->close();
+
+    ProgressForm progress(QString(), this);
+    AndroidRestoreSMSThread thread(target->device, list, &progress);
+    if (!runWorkerWithDialog(thread, progress))
+        return;
+    rereadNode(target, false);
+}
+
+void MainWindow::exportMessages(const QList<_MsgMessage*>& list)
+{
+    const QStringList filters = exportFilters();
+    const QString proposed = QDir::home().filePath(
+        QStringLiteral("sms(%1)").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
+    QString selectedFilter;
+    const QString chosen = getSaveFileName(
+        this, tr("IDS_SEL_EXPORT_MESSAGES_PATH"), proposed, filters.join(QStringLiteral(";;")), &selectedFilter);
+    if (chosen.isEmpty())
+        return;
+
+    const ExportTarget target = exportTarget(chosen, int(filters.indexOf(selectedFilter)));
+    const bool ascending = m_treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder;
+    ProgressForm progress(QString(), this);
+    ExportSMSThread thread(list, target.path, target.formatCode, ascending, &progress);
+    runWorkerWithDialog(thread, progress);
+}
+
+void MainWindow::printMessages(const QList<_MsgMessage*>& list)
+{
+    SMSPrinter printer(this);
+    printer.print(list);
+}
+
+void MainWindow::miDelSel()
+{
+    _ItemNode* current = currentNode();
+    _AbsDBItemNode* node = asSource(current, _ItemNode::TypeLocalDb);
+    if (!node && current && current->type == _ItemNode::TypeChatSession)
+        node = asSource(current->parent, _ItemNode::TypeLocalDb);
+    if (!node || !askYesNo(tr("IDS_CONFIRM_DEL_SEL_MESSAGES")))
+        return;
+
+    const QList<_MsgMessage*> deleted = selectedMessages();
+    ProgressForm progress(QString(), this);
+    DeleteMessagesThread thread(node->db.data(), &deleted, &progress);
+    if (!runWorkerWithDialog(thread, progress))
+        return;
+
+    // The list shows the records about to be destroyed; it is rebuilt from the node below.
+    clearMessages();
+    m_treeViewDS->setCurrentIndex(QModelIndex());
+    const QString currentIdentifier = conversationIdentifier(current);
+    QSet<_MsgChat*> touched;
+    for (const _MsgMessage* message : deleted)
+        touched.insert(message->chat);
+    forgetMessages(node, deleted);
+
+    // The store drops a conversation with its last message; the tree follows.
+    QList<qint64> emptied;
+    for (const _MsgChat* chat : std::as_const(touched))
+        if (chat && chat->messages.isEmpty())
+            emptied.append(chat->rowid);
+    if (!emptied.isEmpty()) {
+        for (qint64 rowid : std::as_const(emptied))
+            node->collection.removeChat(rowid);
+        m_modelMain->rebuildConversations(node);
+        current = node;
+        for (_ItemNode* child : std::as_const(node->children))
+            if (!currentIdentifier.isNull() && conversationIdentifier(child) == currentIdentifier)
+                current = child;
+    }
+    m_treeViewDS->setCurrentIndex(m_modelMain->nodeIndex(current));
+}
+
+void MainWindow::miDelChat()
+{
+    _ItemNode* current = currentNode();
+    if (!current || current->type != _ItemNode::TypeChatSession)
+        return;
+    _AbsDBItemNode* node = asSource(current->parent, _ItemNode::TypeLocalDb);
+    if (!node || !askYesNo(tr("IDS_CONFIRM_DEL_THIS_CHAT")))
+        return;
+
+    const QList<_MsgMessage*> deleted = shownMessages();
+    ProgressForm progress(QString(), this);
+    DeleteMessagesThread thread(node->db.data(), &deleted, &progress);
+    if (!runWorkerWithDialog(thread, progress))
+        return;
+
+    clearMessages();
+    m_treeViewDS->setCurrentIndex(QModelIndex());
+    forgetMessages(node, deleted);
+    const QList<_MsgChat*> group = static_cast<_ChatSessionItemNode*>(current)->group;
+    m_modelMain->removeNode(current);
+    for (const _MsgChat* chat : group)
+        node->collection.removeChat(chat->rowid);
+}
+
+void MainWindow::miDelAll()
+{
+    _AbsDBItemNode* node = asSource(currentNode(), _ItemNode::TypeLocalDb);
+    if (!node || !askYesNo(tr("IDS_CONFIRM_DEL_THIS_LOCALDB")))
+        return;
+
+    const QString name = node->name;
+    const QString folder = localDatabaseFolder(name);
+    if (folder.isEmpty()) {
+        showWarningBox(LocalDbSelForm::nameProblem(name));
+        return;
+    }
+    m_treeViewDS->setCurrentIndex(QModelIndex());
+    node->db->close();
+    removeFolderOrLink(folder);
+    removeSourceNode(node);
+    showInfoBox(tr("IDS_DEL_LOCALDB_SUC").arg(name));
+}
+
+void MainWindow::forgetMessages(_AbsDBItemNode* node, const QList<_MsgMessage*>& deleted)
+{
+    for (const _MsgMessage* message : deleted)
+        node->collection.removeMessage(message->rowid);
+}
+
+void MainWindow::rereadNode(_AbsDBItemNode* node, bool withMessages)
+{
+    try {
+        m_modelMain->clearChildren(node);
+        node->db->chats(node->collection);
+        if (withMessages)
+            node->db->messages(node->collection, 0);
+        m_modelMain->rebuildConversations(node);
+        selectNode(node);
+    } catch (const std::exception& error) {
+        showErrorBox(QString::fromUtf8(error.what()));
+    }
+}
+
+void MainWindow::miConnectWifi()
+{
+    AndroidWIFIForm form(this);
+    if (form.exec() != QDialog::Accepted)
+        return;
+    removeDeviceNodeByUid(form.device().uid);
+    androidDeviceLoad(form.device());
+}
+
+void MainWindow::miUnmoutDevice()
+{
+    if (const auto* node = asSource(currentNode(), _ItemNode::TypeAndroidDevice))
+        androidDeviceDisconnected(static_cast<const _AndroidDeviceItemNode*>(node)->device.deviceId());
+}
+
+void MainWindow::miViewCache()
+{
+    if (const auto* node = asSource(currentNode(), _ItemNode::TypeAndroidDevice))
+        openFolderInExplorer(static_cast<const _AndroidDeviceItemNode*>(node)->device.cacheDir().absolutePath());
+}
+
+void MainWindow::miOpenDbFolder()
+{
+    openFolderInExplorer(localDatabasesDir().absolutePath());
+}
+
+void MainWindow::miClearCache()
+{
+    removeFolderOrLink(dataRootDir().filePath(QStringLiteral("android_cache")));
+    showInfoBox(tr("IDS_SUC_CLEAR_CACHE"));
+}
+
+void MainWindow::miHelp()
+{
+    shellOpen(helpPage);
+}
+
+void MainWindow::miFeedback()
+{
+    shellOpen(supportPage);
+}
+
+void MainWindow::miAbout()
+{
+    AboutUsForm form(this);
+    form.exec();
+}
+
+void MainWindow::onMainTreeContextMenu()
+{
+    showContextMenu(treeContextEntries(currentNode(), m_modelMain->countDevices()));
+}
+
+void MainWindow::onSMSContextMenu()
+{
+    showContextMenu(messageContextEntries(currentNode(), m_modelMain->countDevices()));
+}
+
+void MainWindow::showContextMenu(const QList<CommandEntry>& entries)
+{
+    if (entries.isEmpty())
+        return;
+    QMenu menu(this);
+    for (const CommandEntry& entry : entries) {
+        QAction* action = menu.addAction(QIcon(entry.icon), entry.text);
+        action->setEnabled(entry.enabled);
+        const char* slot = entry.slot;
+        connect(action, &QAction::triggered, this, [this, slot] { QMetaObject::invokeMethod(this, slot); });
+    }
+    menu.exec(QCursor::pos());
+}
+
+void MainWindow::buildMenus()
+{
+    const auto command
+        = [this](const QString& icon, const QString& text, const char* name, void (MainWindow::*slot)()) {
+              auto* action = new QAction(QIcon(icon), text, this);
+              action->setObjectName(QLatin1String(name));
+              connect(action, &QAction::triggered, this, slot);
+              return action;
+          };
+    m_actBackup = command(
+        QStringLiteral(":res/backup.png"), tr("Backup SMS to Local Database"), "actBackup", &MainWindow::miBackup);
+    m_actDb2A = command(
+        QStringLiteral(":res/db2a.png"), tr("Transfer SMS from Database to Android"), "actDb2A", &MainWindow::miDb2A);
+    m_actExport
+        = command(QStringLiteral(":res/export.png"), tr("Export SMS to File"), "actExport", &MainWindow::miExport);
+    m_actPrint = command(QStringLiteral(":res/print.png"), tr("Print SMS"), "actPrint", &MainWindow::miPrint);
+    m_actDelete = command(QStringLiteral(":res/delete.png"), tr("Delete SMS"), "actDelete", &MainWindow::miDel);
+
+    QMenu* file = menuBar()->addMenu(tr("File"));
+    file->setObjectName(QStringLiteral("menuFile"));
+    file->addAction(m_actBackup);
+    file->addAction(m_actDb2A);
+    file->addSeparator();
+    file->addAction(m_actExport);
+    file->addAction(m_actPrint);
+    file->addAction(m_actDelete);
+    file->addSeparator();
+    file->addAction(command(QStringLiteral(":res/open_db_folder.png"), tr("Open Database Folder"), "actOpenDbFolder",
+        &MainWindow::miOpenDbFolder));
+    QAction* exit = file->addAction(QIcon(QStringLiteral(":res/exit.png")), tr("Exit"));
+    exit->setObjectName(QStringLiteral("actExit"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* tools = menuBar()->addMenu(tr("Tools"));
+    tools->setObjectName(QStringLiteral("menuTools"));
+    connect(tools->addAction(tr("Check for Update")), &QAction::triggered, this, &MainWindow::miCheckUpdate);
+    connect(tools->addAction(tr("Clear Cache files")), &QAction::triggered, this, &MainWindow::miClearCache);
+    connect(
+        tools->addAction(tr("Connect Android Phone via WiFi")), &QAction::triggered, this, &MainWindow::miConnectWifi);
+
+    QMenu* help = menuBar()->addMenu(tr("Help"));
+    help->setObjectName(QStringLiteral("menuHelp"));
+    connect(help->addAction(QIcon(QStringLiteral(":res/help.png")), tr("Help")), &QAction::triggered, this,
+        &MainWindow::miHelp);
+    connect(help->addAction(tr("Feedback and Support")), &QAction::triggered, this, &MainWindow::miFeedback);
+    connect(help->addAction(tr("About")), &QAction::triggered, this, &MainWindow::miAbout);
+
+    m_mainToolBar->addAction(m_actBackup);
+    m_mainToolBar->addAction(m_actDb2A);
+    m_mainToolBar->addSeparator();
+    m_mainToolBar->addAction(m_actExport);
+    m_mainToolBar->addAction(m_actPrint);
+    m_mainToolBar->addAction(m_actDelete);
+
+    updateCommandActions();
+}
+
+void MainWindow::updateCommandActions()
+{
+    if (!m_actBackup)
+        return;
+    const CommandActionStates states = commandActionStates(currentNode(), m_modelMain->countDevices());
+    m_actBackup->setEnabled(states.backup);
+    m_actDb2A->setEnabled(states.transfer);
+    m_actExport->setEnabled(states.exportMessages);
+    m_actPrint->setEnabled(states.print);
+    m_actDelete->setEnabled(states.remove);
+}

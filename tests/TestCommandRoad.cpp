@@ -1,0 +1,305 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/DataFolders.h"
+#include "app/MessageBoxes.h"
+#include "app/SaveFileDialog.h"
+#include "support/AdbTestServer.h"
+#include "support/PhoneSimulatorProcess.h"
+#include "support/StoreFiles.h"
+#include "support/TestHome.h"
+#include "tools/common/SyntheticMessages.h"
+#include "ui/CommandRules.h"
+#include "ui/MainWindow.h"
+#include "ui/dialogs/DataSourceSelForm.h"
+#include "ui/dialogs/LocalDbSelForm.h"
+#include "ui/models/ItemModelMain.h"
+#include "ui/models/ItemModelSms.h"
+#include "ui/models/ItemNodes.h"
+#include "ui/views/MyTreeView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTranslator>
+
+#include <functional>
+
+namespace {
+
+constexpr int phoneMessages = 40;
+
+// Acts on the next dialog of type T once it is shown modally.
+template <typename T> void onNextDialog(const std::function<void(T*)>& action)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, action] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<T*>(widget);
+            if (dialog && dialog->isVisible()) {
+                timer->deleteLater();
+                timer->stop();
+                action(dialog);
+                return;
+            }
+        }
+    });
+    timer->start();
+}
+
+void pressButton(QWidget* dialog, const char* name)
+{
+    emit dialog->findChild<QPushButton*>(QLatin1String(name))->pressed();
+}
+
+QStringList choicesOf(QWidget* dialog)
+{
+    QStringList texts;
+    auto* combo = dialog->findChild<QComboBox*>();
+    for (int i = 0; i < combo->count(); ++i)
+        texts.append(combo->itemText(i));
+    return texts;
+}
+
+QStringList shownTexts()
+{
+    QStringList texts;
+    for (const ShownMessageBox& box : takeShownMessageBoxes())
+        texts.append(box.text);
+    return texts;
+}
+
+QStringList phoneArguments(const QString& name, const QString& messageFile)
+{
+    return { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"), QStringLiteral("0"),
+        QStringLiteral("--messages"), messageFile, QStringLiteral("--manufacturer"), QStringLiteral("Acme"),
+        QStringLiteral("--model"), name, QStringLiteral("--uid"), QStringLiteral("uid-") + name,
+        QStringLiteral("--imei"), QStringLiteral("imei-") + name, QStringLiteral("--mmc"), QStringLiteral("262") };
+}
+
+} // namespace
+
+class TestCommandRoad : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void fromPhoneToDatabaseAndBack();
+
+private:
+    // The window's pieces the road goes through.
+    _AndroidDeviceItemNode* deviceNode(const QString& model) const;
+    _LocalDBItemNode* databaseNode(const QString& name) const;
+    void select(_ItemNode* node, int expectedRows);
+    QAction* action(const char* name) const;
+    int listRows() const;
+
+    QTranslator m_translator;
+    MainWindow* m_window = nullptr;
+};
+
+void TestCommandRoad::initTestCase()
+{
+    useTemporaryHome();
+    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
+    QCoreApplication::installTranslator(&m_translator);
+    setMessageBoxesScripted(true);
+}
+
+_AndroidDeviceItemNode* TestCommandRoad::deviceNode(const QString& model) const
+{
+    for (_ItemNode* node : m_window->mainModel()->rootDevice()->children) {
+        auto* device = static_cast<_AndroidDeviceItemNode*>(node);
+        if (device->device.model == model)
+            return device;
+    }
+    return nullptr;
+}
+
+_LocalDBItemNode* TestCommandRoad::databaseNode(const QString& name) const
+{
+    for (_ItemNode* node : m_window->mainModel()->rootLocalDb()->children)
+        if (node->name == name)
+            return static_cast<_LocalDBItemNode*>(node);
+    return nullptr;
+}
+
+void TestCommandRoad::select(_ItemNode* node, int expectedRows)
+{
+    auto* tree = m_window->findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
+    tree->setCurrentIndex(m_window->mainModel()->nodeIndex(node));
+    if (expectedRows >= 0)
+        QTRY_COMPARE(listRows(), expectedRows);
+    m_window->findChild<MyTreeView*>(QStringLiteral("treeViewSMS"))->clearSelection();
+}
+
+QAction* TestCommandRoad::action(const char* name) const
+{
+    return m_window->findChild<QAction*>(QLatin1String(name));
+}
+
+int TestCommandRoad::listRows() const
+{
+    return m_window->smsModel()->rowCount();
+}
+
+void TestCommandRoad::fromPhoneToDatabaseAndBack()
+{
+    QTemporaryDir work;
+    const QString fileA = work.filePath(QStringLiteral("a.json"));
+    const QString fileB = work.filePath(QStringLiteral("b.json"));
+    saveMessages(fileA, generateMessages(phoneMessages, 11));
+
+    AdbTestServer adb;
+    PhoneSimulatorProcess phoneA;
+    QVERIFY2(phoneA.start(phoneArguments(QStringLiteral("Alpha"), fileA)), qUtf8Printable(phoneA.log()));
+    const QString serialA = adb.connectDevice(phoneA);
+    QVERIFY(!serialA.isEmpty());
+
+    MainWindowOptions options;
+    options.usbTipsDelayMs = 3600 * 1000;
+    options.monitorPollIntervalMs = 200;
+    MainWindow window(nullptr, options);
+    m_window = &window;
+    window.show();
+
+    // The phone appears and loads.
+    QTRY_VERIFY_WITH_TIMEOUT(deviceNode(QStringLiteral("Alpha")), 60000);
+    _AndroidDeviceItemNode* alpha = deviceNode(QStringLiteral("Alpha"));
+    QVERIFY(!alpha->children.isEmpty());
+    select(alpha, phoneMessages);
+    shownTexts();
+
+    // Backup of all its messages into a new database, twice: the second stores nothing new.
+    for (int run = 0; run < 2; ++run) {
+        QString proposed;
+        onNextDialog<LocalDbSelForm>([&proposed](LocalDbSelForm* form) {
+            auto* names = form->findChild<QComboBox*>();
+            proposed = names->currentText();
+            names->setEditText(QStringLiteral("Family"));
+            pressButton(form, "btnOK");
+        });
+        QVERIFY(action("actBackup")->isEnabled());
+        action("actBackup")->trigger();
+        QCOMPARE(proposed, alpha->name + QStringLiteral("_Backup"));
+        QCOMPARE(shownTexts(),
+            QStringList { QStringLiteral("Successfully Backup %1 SMS to local Database.").arg(phoneMessages) });
+        QVERIFY(databaseNode(QStringLiteral("Family")));
+        QCOMPARE(m_window->mainModel()->rootLocalDb()->children.size(), 1);
+        QCOMPARE(databaseNode(QStringLiteral("Family"))->collection.messages().size(), phoneMessages);
+    }
+    const QDir familyFolder(localDatabasesDir().filePath(QStringLiteral("Family")));
+    QCOMPARE(scalar(familyFolder, QStringLiteral("select count(*) from message")).toInt(), phoneMessages);
+
+    // Export of one conversation to CSV with nothing selected: exactly the shown messages.
+    _ItemNode* chatA = alpha->children.first();
+    select(chatA, -1);
+    QTRY_VERIFY(listRows() > 0);
+    const int shown = listRows();
+    QVERIFY(shown < phoneMessages);
+    setNextSaveFileAnswer(work.filePath(QStringLiteral("chat")), exportFilters().at(2));
+    action("actExport")->trigger();
+    QCOMPARE(takeShownSaveDialogs().size(), 1);
+    QCOMPARE(shownTexts(), QStringList { QStringLiteral("Successfully exported %1 SMS.").arg(shown) });
+    QFile csv(work.filePath(QStringLiteral("chat.csv")));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(csv.readAll().count('\n'), shown + 1); // the header line, then one line per message
+
+    // "Delete SMS" on a selection of the database.
+    _LocalDBItemNode* family = databaseNode(QStringLiteral("Family"));
+    select(family, phoneMessages);
+    auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
+    list->selectionModel()->select(QItemSelection(list->model()->index(0, 0), list->model()->index(2, 0)),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    setNextMessageBoxAnswer(QMessageBox::Yes);
+    QVERIFY(action("actDelete")->isEnabled());
+    action("actDelete")->trigger();
+    QCOMPARE(shownTexts().value(0), QStringLiteral("Confirm to delete the selected SMS?"));
+    int remaining = phoneMessages - 3;
+    QCOMPARE(scalar(familyFolder, QStringLiteral("select count(*) from message")).toInt(), remaining);
+    QTRY_COMPARE(listRows(), remaining);
+
+    // ... then on a conversation of the database.
+    _ItemNode* chat = family->children.first();
+    select(chat, -1);
+    QTRY_VERIFY(listRows() > 0);
+    remaining -= listRows();
+    const int conversations = family->children.size();
+    setNextMessageBoxAnswer(QMessageBox::Yes);
+    action("actDelete")->trigger();
+    QCOMPARE(shownTexts().value(0), QStringLiteral("Confirm to delete SMS with this contact?"));
+    QCOMPARE(family->children.size(), conversations - 1);
+    QCOMPARE(scalar(familyFolder, QStringLiteral("select count(*) from message")).toInt(), remaining);
+    QCOMPARE(listRows(), 0);
+
+    // A second phone; the transfer never offers the phone the messages come from.
+    PhoneSimulatorProcess phoneB;
+    QVERIFY2(phoneB.start(phoneArguments(QStringLiteral("Beta"), fileB)), qUtf8Printable(phoneB.log()));
+    QVERIFY(!adb.connectDevice(phoneB).isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(deviceNode(QStringLiteral("Beta")), 60000);
+    alpha = deviceNode(QStringLiteral("Alpha"));
+    _AndroidDeviceItemNode* beta = deviceNode(QStringLiteral("Beta"));
+
+    QStringList offered;
+    select(alpha, phoneMessages);
+    onNextDialog<DataSourceSelForm>([&offered](DataSourceSelForm* form) {
+        offered = choicesOf(form);
+        pressButton(form, "btnClose");
+    });
+    window.miA2AAll();
+    QCOMPARE(offered, QStringList { beta->name });
+
+    select(family, remaining);
+    onNextDialog<DataSourceSelForm>([&offered, beta](DataSourceSelForm* form) {
+        offered = choicesOf(form);
+        form->findChild<QComboBox*>()->setCurrentIndex(int(offered.indexOf(beta->name)));
+        pressButton(form, "btnOK");
+    });
+    QVERIFY(action("actDb2A")->isEnabled());
+    action("actDb2A")->trigger();
+    QCOMPARE(offered.size(), 2);
+    QCOMPARE(shownTexts(), QStringList { QStringLiteral("Successfully Transferred %1 SMS").arg(remaining) });
+    QStringList familyTexts;
+    for (const _MsgMessage* message : family->collection.messages())
+        familyTexts.append(message->text);
+    QStringList betaTexts;
+    for (const SimMessage& message : loadMessages(fileB))
+        betaTexts.append(message.body);
+    familyTexts.sort();
+    betaTexts.sort();
+    QCOMPARE(familyTexts.size(), remaining);
+    QCOMPARE(betaTexts, familyTexts);
+
+    // ... then "Delete SMS" on the database itself: its folder is gone.
+    select(family, remaining);
+    setNextMessageBoxAnswer(QMessageBox::Yes);
+    action("actDelete")->trigger();
+    QCOMPARE(shownTexts(),
+        (QStringList { QStringLiteral("Confirm to delete this Database?"),
+            QStringLiteral("Successfully Deleted Database Family.") }));
+    QVERIFY(!databaseNode(QStringLiteral("Family")));
+    QVERIFY(!familyFolder.exists());
+    QVERIFY(localDatabasesDir().exists());
+
+    // "Disconnect Device" removes the node. The serial stays known, so the phone comes back only once
+    // it has left the adb list and appeared again.
+    select(alpha, phoneMessages);
+    window.miUnmoutDevice();
+    QVERIFY(!deviceNode(QStringLiteral("Alpha")));
+    QTest::qWait(1000);
+    QVERIFY(!deviceNode(QStringLiteral("Alpha")));
+    QVERIFY(deviceNode(QStringLiteral("Beta")));
+    adb.disconnectDevice(serialA);
+    QTest::qWait(1000);
+    QCOMPARE(adb.connectDevice(phoneA), serialA);
+    QTRY_VERIFY_WITH_TIMEOUT(deviceNode(QStringLiteral("Alpha")), 60000);
+    m_window = nullptr;
+}
+
+QTEST_MAIN(TestCommandRoad)
+#include "TestCommandRoad.moc"

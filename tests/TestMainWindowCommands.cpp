@@ -1,0 +1,193 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/DataFolders.h"
+#include "support/TestHome.h"
+#include "ui/CommandRules.h"
+#include "ui/MainWindow.h"
+#include "ui/models/ItemNodes.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// What each context-menu slot shows, in every menu that offers it.
+const QHash<QByteArray, QByteArray> entryLooks {
+    { "miOpenDbFolder", "Open Database Folder | :res/open_db_folder.png" },
+    { "miBackupAll", "Backup SMS to Local Database | :res/backup.png" },
+    { "miExportAll", "Export SMS to File | :res/export.png" },
+    { "miPrintAll", "Print SMS | :res/print.png" },
+    { "miViewCache", "View Cache Files | " },
+    { "miUnmoutDevice", "Disconnect Device | :res/unmount.png" },
+    { "miDb2AAll", "Transfer SMS from Database to Android | :res/db2a.png" },
+    { "miDelAll", "Delete this Database | :res/delete.png" },
+    { "miBackupChat", "Backup SMS with this contact to Local Database | :res/backup.png" },
+    { "miExportChat", "Export SMS with this contact to File | :res/export.png" },
+    { "miPrintChat", "Print SMS with this contact | :res/print.png" },
+    { "miDb2AChat", "Transfer SMS with this contact to Android | :res/db2a.png" },
+    { "miDelChat", "Delete SMS with this contact | :res/delete.png" },
+    { "miBackupSel", "Backup Selected SMS to Local Database | :res/backup.png" },
+    { "miExportSel", "Export Selected SMS to File | :res/export.png" },
+    { "miPrintSel", "Print Selected SMS | :res/print.png" },
+    { "miDb2ASel", "Transfer Selected SMS to Android | :res/db2a.png" },
+    { "miDelSel", "Delete Selected SMS | :res/delete.png" },
+};
+
+// The slots of the entries, "(off)" marking one that can not be chosen; each entry's text and icon
+// are checked against entryLooks, and its slot against the window's meta-object.
+QString slotsOf(const QList<CommandEntry>& entries)
+{
+    QStringList names;
+    for (const CommandEntry& entry : entries) {
+        const QString slot = QLatin1String(entry.slot);
+        if (MainWindow::staticMetaObject.indexOfSlot(QByteArray(entry.slot).append("()").constData()) < 0)
+            names.append(QStringLiteral("no such slot ") + slot);
+        else if (QStringLiteral("%1 | %2").arg(entry.text, entry.icon).toUtf8() != entryLooks.value(entry.slot))
+            names.append(QStringLiteral("looks wrong ") + slot);
+        else
+            names.append(entry.enabled ? slot : slot + QStringLiteral("(off)"));
+    }
+    return names.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+class TestMainWindowCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void commandsOfNode_data();
+    void commandsOfNode();
+    void exportPaths_data();
+    void exportPaths();
+    void linkedDatabaseFolderIsRemovedAsLink();
+};
+
+void TestMainWindowCommands::initTestCase()
+{
+    useTemporaryHome();
+}
+
+void TestMainWindowCommands::commandsOfNode_data()
+{
+    QTest::addColumn<int>("node"); // the current node's kind; 0 for none
+    QTest::addColumn<int>("parent"); // its parent's kind; 0 for none
+    QTest::addColumn<int>("devices");
+    QTest::addColumn<QString>("actions"); // the shared actions enabled
+    QTest::addColumn<QString>("tree"); // the tree's context menu
+    QTest::addColumn<QString>("list"); // the message list's context menu
+
+    const int device = _ItemNode::TypeAndroidDevice;
+    const int database = _ItemNode::TypeLocalDb;
+    const int chat = _ItemNode::TypeChatSession;
+    QTest::newRow("no node") << 0 << 0 << 1 << ""
+                             << ""
+                             << "";
+    QTest::newRow("devices root") << int(_ItemNode::TypeRootDevice) << 0 << 1 << ""
+                                  << ""
+                                  << "";
+    QTest::newRow("databases root") << int(_ItemNode::TypeRootLocalDb) << 0 << 1 << ""
+                                    << "miOpenDbFolder"
+                                    << "";
+    QTest::newRow("device") << device << int(_ItemNode::TypeRootDevice) << 1 << "backup export print"
+                            << "miBackupAll miExportAll miPrintAll miViewCache miUnmoutDevice"
+                            << "miBackupSel miExportSel miPrintSel";
+    QTest::newRow("device conversation") << chat << device << 1 << "backup export print"
+                                         << "miBackupChat miExportChat miPrintChat"
+                                         << "miBackupSel miExportSel miPrintSel";
+    QTest::newRow("database, no phone") << database << int(_ItemNode::TypeRootLocalDb) << 0 << "export print delete"
+                                        << "miDb2AAll(off) miExportAll miPrintAll miDelAll"
+                                        << "miDb2ASel(off) miExportSel miPrintSel miDelSel";
+    QTest::newRow("database, a phone") << database << int(_ItemNode::TypeRootLocalDb) << 1
+                                       << "transfer export print delete"
+                                       << "miDb2AAll miExportAll miPrintAll miDelAll"
+                                       << "miDb2ASel miExportSel miPrintSel miDelSel";
+    QTest::newRow("database conversation, no phone") << chat << database << 0 << "export print delete"
+                                                     << "miDb2AChat(off) miExportChat miPrintChat miDelChat"
+                                                     << "miDb2ASel(off) miExportSel miPrintSel miDelSel";
+    QTest::newRow("database conversation, two phones") << chat << database << 2 << "transfer export print delete"
+                                                       << "miDb2AChat miExportChat miPrintChat miDelChat"
+                                                       << "miDb2ASel miExportSel miPrintSel miDelSel";
+}
+
+void TestMainWindowCommands::commandsOfNode()
+{
+    QFETCH(int, node);
+    QFETCH(int, parent);
+    QFETCH(int, devices);
+    QFETCH(QString, actions);
+    QFETCH(QString, tree);
+    QFETCH(QString, list);
+
+    _ItemNode parentNode(parent, QStringLiteral("parent"), nullptr);
+    const _ItemNode* current = nullptr;
+    if (node) {
+        parentNode.children.append(new _ItemNode(node, QStringLiteral("node"), parent ? &parentNode : nullptr));
+        current = parentNode.children.first();
+    }
+    const CommandActionStates states = commandActionStates(current, devices);
+    QStringList enabled;
+    const std::pair<bool, const char*> shared[] = { { states.backup, "backup" }, { states.transfer, "transfer" },
+        { states.exportMessages, "export" }, { states.print, "print" }, { states.remove, "delete" } };
+    for (const auto& [on, name] : shared)
+        if (on)
+            enabled.append(QLatin1String(name));
+    QCOMPARE(enabled.join(QLatin1Char(' ')), actions);
+    QCOMPARE(slotsOf(treeContextEntries(current, devices)), tree);
+    QCOMPARE(slotsOf(messageContextEntries(current, devices)), list);
+}
+
+void TestMainWindowCommands::exportPaths_data()
+{
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<unsigned>("format");
+    QTest::addColumn<QString>("path");
+
+    QTest::newRow("text, no suffix") << 0 << "/F/report" << 0u << "/F/report.txt";
+    QTest::newRow("text, own suffix kept") << 0 << "/F/report.log" << 0u << "/F/report.log";
+    QTest::newRow("doc, no suffix") << 1 << "/F/report" << 0u << "/F/report.doc";
+    QTest::newRow("doc, suffix") << 1 << "/F/report.doc" << 0u << "/F/report.doc";
+    QTest::newRow("csv, no suffix") << 2 << "/F/sms(20260101-120000)" << 1u << "/F/sms(20260101-120000).csv";
+    QTest::newRow("csv, suffix") << 2 << "/F/a.b.csv" << 1u << "/F/a.b.csv";
+    QTest::newRow("pdf, suffixes") << 3 << "/F/my.export.pdf" << 2u << "/F/my-pdf";
+    QTest::newRow("pdf, no suffix") << 3 << "/F/my" << 2u << "/F/my-pdf";
+    QTest::newRow("html, suffixes") << 4 << "/F/my.export.html" << 3u << "/F/my-html";
+    QTest::newRow("html, no suffix") << 4 << "/F/my" << 3u << "/F/my-html";
+    QTest::newRow("dotted folder kept") << 3 << "/F.d/my.pdf" << 2u << "/F.d/my-pdf";
+    QTest::newRow("unknown filter is text") << -1 << "/F/report" << 0u << "/F/report.txt";
+}
+
+void TestMainWindowCommands::exportPaths()
+{
+    QFETCH(int, filter);
+    QFETCH(QString, chosen);
+    QFETCH(unsigned, format);
+    QFETCH(QString, path);
+
+    QCOMPARE(exportFilters().size(), 5);
+    const ExportTarget target = exportTarget(chosen, filter);
+    QCOMPARE(target.formatCode, format);
+    QCOMPARE(target.path, path);
+}
+
+void TestMainWindowCommands::linkedDatabaseFolderIsRemovedAsLink()
+{
+    QTemporaryDir elsewhere;
+    QVERIFY(QDir(elsewhere.path()).mkpath(QStringLiteral("file-relay")));
+    QFile precious(elsewhere.filePath(QStringLiteral("file-relay/sms.db")));
+    QVERIFY(precious.open(QIODevice::WriteOnly));
+    precious.close();
+
+    const QString link = localDatabaseFolder(QStringLiteral("Linked"));
+    QVERIFY(QFile::link(elsewhere.path(), link));
+    removeFolderOrLink(link);
+    QVERIFY(!QFileInfo(link).exists() && !QFileInfo(link).isSymLink());
+    QVERIFY(QFileInfo::exists(precious.fileName()));
+}
+
+QTEST_MAIN(TestMainWindowCommands)
+#include "TestMainWindowCommands.moc"

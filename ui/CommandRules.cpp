@@ -1,0 +1,167 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/CommandRules.h"
+
+#include "app/DataFolders.h"
+#include "app/ShellServices.h"
+#include "ui/dialogs/LocalDbSelForm.h"
+#include "ui/models/ItemNodes.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("MainWindow", text);
+}
+
+// The node a command works on: a conversation stands for its device or database.
+const _ItemNode* sourceOf(const _ItemNode* node)
+{
+    if (node && node->type == _ItemNode::TypeChatSession)
+        return node->parent;
+    return node;
+}
+
+const QString backupIcon = QStringLiteral(":res/backup.png");
+const QString transferIcon = QStringLiteral(":res/db2a.png");
+const QString exportIcon = QStringLiteral(":res/export.png");
+const QString printIcon = QStringLiteral(":res/print.png");
+const QString deleteIcon = QStringLiteral(":res/delete.png");
+
+} // namespace
+
+CommandActionStates commandActionStates(const _ItemNode* node, int deviceCount)
+{
+    CommandActionStates states;
+    const _ItemNode* source = sourceOf(node);
+    if (!source || (source->type != _ItemNode::TypeAndroidDevice && source->type != _ItemNode::TypeLocalDb))
+        return states;
+    states.exportMessages = true;
+    states.print = true;
+    states.backup = source->type == _ItemNode::TypeAndroidDevice;
+    states.remove = source->type == _ItemNode::TypeLocalDb;
+    states.transfer = source->type == _ItemNode::TypeLocalDb && deviceCount > 0;
+    return states;
+}
+
+QList<CommandEntry> treeContextEntries(const _ItemNode* node, int deviceCount)
+{
+    if (!node)
+        return {};
+    const bool devicePresent = deviceCount > 0;
+    switch (node->type) {
+    case _ItemNode::TypeRootLocalDb:
+        return { { tr("Open Database Folder"), QStringLiteral(":res/open_db_folder.png"), "miOpenDbFolder" } };
+    case _ItemNode::TypeAndroidDevice:
+        return {
+            { tr("Backup SMS to Local Database"), backupIcon, "miBackupAll" },
+            { tr("Export SMS to File"), exportIcon, "miExportAll" },
+            { tr("Print SMS"), printIcon, "miPrintAll" },
+            { tr("View Cache Files"), QString(), "miViewCache" },
+            { tr("Disconnect Device"), QStringLiteral(":res/unmount.png"), "miUnmoutDevice" },
+        };
+    case _ItemNode::TypeLocalDb:
+        return {
+            { tr("Transfer SMS from Database to Android"), transferIcon, "miDb2AAll", devicePresent },
+            { tr("Export SMS to File"), exportIcon, "miExportAll" },
+            { tr("Print SMS"), printIcon, "miPrintAll" },
+            { tr("Delete this Database"), deleteIcon, "miDelAll" },
+        };
+    case _ItemNode::TypeChatSession:
+        if (node->parent && node->parent->type == _ItemNode::TypeAndroidDevice)
+            return {
+                { tr("Backup SMS with this contact to Local Database"), backupIcon, "miBackupChat" },
+                { tr("Export SMS with this contact to File"), exportIcon, "miExportChat" },
+                { tr("Print SMS with this contact"), printIcon, "miPrintChat" },
+            };
+        if (node->parent && node->parent->type == _ItemNode::TypeLocalDb)
+            return {
+                { tr("Transfer SMS with this contact to Android"), transferIcon, "miDb2AChat", devicePresent },
+                { tr("Export SMS with this contact to File"), exportIcon, "miExportChat" },
+                { tr("Print SMS with this contact"), printIcon, "miPrintChat" },
+                { tr("Delete SMS with this contact"), deleteIcon, "miDelChat" },
+            };
+        return {};
+    default:
+        return {};
+    }
+}
+
+QList<CommandEntry> messageContextEntries(const _ItemNode* node, int deviceCount)
+{
+    const _ItemNode* source = sourceOf(node);
+    if (!source)
+        return {};
+    if (source->type == _ItemNode::TypeAndroidDevice)
+        return {
+            { tr("Backup Selected SMS to Local Database"), backupIcon, "miBackupSel" },
+            { tr("Export Selected SMS to File"), exportIcon, "miExportSel" },
+            { tr("Print Selected SMS"), printIcon, "miPrintSel" },
+        };
+    if (source->type == _ItemNode::TypeLocalDb)
+        return {
+            { tr("Transfer Selected SMS to Android"), transferIcon, "miDb2ASel", deviceCount > 0 },
+            { tr("Export Selected SMS to File"), exportIcon, "miExportSel" },
+            { tr("Print Selected SMS"), printIcon, "miPrintSel" },
+            { tr("Delete Selected SMS"), deleteIcon, "miDelSel" },
+        };
+    return {};
+}
+
+QStringList exportFilters()
+{
+    return { tr("Text Files(*.txt)"), tr("Doc Files(*.doc)"), tr("CSV Files(*.csv)"), tr("PDF Files(*.pdf)"),
+        tr("HTML Files(*.html)") };
+}
+
+ExportTarget exportTarget(const QString& chosenPath, int filterIndex)
+{
+    struct Rule
+    {
+        unsigned formatCode;
+        const char* suffix; // appended to a name without suffix (text kinds) or to the base name (folders)
+        bool folder;
+    };
+    static const Rule rules[] = {
+        { 0, ".txt", false },
+        { 0, ".doc", false },
+        { 1, ".csv", false },
+        { 2, "-pdf", true },
+        { 3, "-html", true },
+    };
+    const Rule& rule = rules[filterIndex >= 0 && filterIndex < int(std::size(rules)) ? filterIndex : 0];
+
+    const QFileInfo chosen(chosenPath);
+    QString path = chosenPath;
+    if (rule.folder) {
+        if (!chosen.suffix().isEmpty())
+            path = chosen.dir().filePath(chosen.baseName());
+    } else if (!chosen.suffix().isEmpty()) {
+        return { rule.formatCode, path };
+    }
+    return { rule.formatCode, path + QLatin1String(rule.suffix) };
+}
+
+QString localDatabaseFolder(const QString& name)
+{
+    if (!LocalDbSelForm::nameProblem(name).isEmpty())
+        return QString();
+    return localDatabasesDir().absoluteFilePath(name);
+}
+
+void removeFolderOrLink(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink() || info.isJunction()) {
+        // A link to a folder is a file on some systems and an empty folder entry on others.
+        if (!QFile::remove(path))
+            QDir().rmdir(path);
+        return;
+    }
+    removeFolderTree(path);
+}

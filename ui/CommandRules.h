@@ -1,0 +1,65 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class _ItemNode;
+
+// The rules behind the main window's commands, apart from the window so that they can be checked on
+// their own: which shared actions are enabled, which context-menu entries a node offers, where an
+// export goes, and which folders a command may write or remove.
+
+// The five actions of the File menu and the tool bar.
+struct CommandActionStates
+{
+    bool backup = false;
+    bool transfer = false;
+    bool exportMessages = false;
+    bool print = false;
+    bool remove = false;
+};
+
+// For the current tree node (null for none) and the number of phones in the tree. A conversation
+// counts as its device or database.
+CommandActionStates commandActionStates(const _ItemNode* node, int deviceCount);
+
+// One entry of a context menu: its text, icon resource (empty for none), the MainWindow slot it
+// calls, and whether it can be chosen.
+struct CommandEntry
+{
+    QString text;
+    QString icon;
+    const char* slot;
+    bool enabled = true;
+};
+
+// The tree's context menu for the current node; empty for no menu.
+QList<CommandEntry> treeContextEntries(const _ItemNode* node, int deviceCount);
+// The message list's context menu, by the current tree node; empty for no menu.
+QList<CommandEntry> messageContextEntries(const _ItemNode* node, int deviceCount);
+
+// The save dialog's filters, in the order of the export's filter indexes.
+QStringList exportFilters();
+
+// What an export writes: ExportSMSThread's format code and its file (text, CSV) or folder (PDF, HTML).
+struct ExportTarget
+{
+    unsigned formatCode = 0;
+    QString path;
+};
+
+// The export for the path the save dialog returned and the index of the chosen filter in
+// exportFilters() (an unknown filter counts as the first).
+ExportTarget exportTarget(const QString& chosenPath, int filterIndex);
+
+// The folder of the local database of that name: an entry directly inside local_databases. Empty
+// when the name could lead anywhere else (empty, only dots, or with a separator or a character a
+// database name may not hold).
+QString localDatabaseFolder(const QString& name);
+
+// Removes a folder and everything under it; a symbolic link or junction at the path itself is
+// removed as a link, and what it points to is left alone.
+void removeFolderOrLink(const QString& path);

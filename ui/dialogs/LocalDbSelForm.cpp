@@ -1,0 +1,96 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/dialogs/LocalDbSelForm.h"
+
+#include "app/MessageBoxes.h"
+#include "app/StyleSheet.h"
+#include "app/WinMovable.h"
+
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+
+LocalDbSelForm::LocalDbSelForm(const QStringList& names, const QString& proposedName, QWidget* parent)
+    : QDialog(parent)
+    , movable(new WinMovable(this))
+{
+    setObjectName(QStringLiteral("LocalDbSelForm"));
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setFixedSize(423, 156);
+    setStyleSheet(appStyleSheet());
+    setWindowTitle(tr("选择要备份到哪个数据库"));
+
+    label = new QLabel(tr("选择或输入新的数据库名称:"), this);
+    label->setObjectName(QStringLiteral("label"));
+    label->setGeometry(10, 20, 401, 16);
+    // The line is laid out for the narrow fonts of some desktops; a wider font is made smaller until it fits.
+    QFont labelFont = label->font();
+    while (QFontMetrics(labelFont).horizontalAdvance(label->text()) > label->width() && labelFont.pointSizeF() > 6)
+        labelFont.setPointSizeF(labelFont.pointSizeF() - 0.5);
+    label->setFont(labelFont);
+
+    cbLocalDbNames = new QComboBox(this);
+    cbLocalDbNames->setObjectName(QStringLiteral("cbLocalDbNames"));
+    cbLocalDbNames->setGeometry(10, 40, 401, 22);
+    cbLocalDbNames->setEditable(true);
+    // A typed name must stay a typed name, not become a list entry on Enter.
+    cbLocalDbNames->setInsertPolicy(QComboBox::NoInsert);
+    cbLocalDbNames->setToolTip(tr("选择现有的数据库会将短信息附加到里面,输入新的名字会创建新的本地数据库."));
+
+    layoutWidget = new QWidget(this);
+    layoutWidget->setObjectName(QStringLiteral("layoutWidget"));
+    layoutWidget->setGeometry(10, 90, 401, 41);
+    horizontalLayout = new QHBoxLayout(layoutWidget);
+    horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
+    horizontalLayout->setContentsMargins(0, 0, 0, 0);
+    btnOK = new QPushButton(tr("确定"), layoutWidget);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnClose = new QPushButton(tr("取消"), layoutWidget);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    horizontalLayout->addWidget(btnOK);
+    horizontalLayout->addWidget(btnClose);
+
+    connect(btnOK, &QPushButton::pressed, this, &LocalDbSelForm::onBtnOkPress);
+    connect(btnClose, &QPushButton::pressed, this, &QDialog::reject);
+
+    cbLocalDbNames->addItem(QString());
+    cbLocalDbNames->addItems(names);
+    cbLocalDbNames->setCurrentIndex(-1);
+    if (!proposedName.isEmpty())
+        cbLocalDbNames->setEditText(proposedName);
+}
+
+QString LocalDbSelForm::chooseName()
+{
+    if (exec() != QDialog::Accepted || m_name.isEmpty())
+        return QString();
+    return m_name;
+}
+
+QString LocalDbSelForm::nameProblem(const QString& name)
+{
+    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|]+"));
+    static const QRegularExpression onlyDots(QStringLiteral("^\\.+$"));
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty())
+        return tr("IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME");
+    // A name of dots only would name the databases folder itself or the data folder above it.
+    if (forbidden.match(name).hasMatch() || onlyDots.match(trimmed).hasMatch())
+        return tr("IDS_INVALID_LOCALDB_NAME");
+    return QString();
+}
+
+void LocalDbSelForm::onBtnOkPress()
+{
+    m_name = cbLocalDbNames->currentText();
+    const QString problem = nameProblem(m_name);
+    if (!problem.isEmpty()) {
+        showWarningBox(problem);
+        return;
+    }
+    accept();
+}
