@@ -37,6 +37,15 @@ QString getSaveFileName(QWidget* parent, const QString& caption, const QString& 
     return answer.first;
 }
 
+QString getOpenFileName(QWidget* parent, const QString& caption, const QString& folder, const QString& filters)
+{
+    if (queuedAnswers().isEmpty())
+        return QFileDialog::getOpenFileName(parent, caption, folder, filters);
+
+    shownDialogs().append({ caption, folder, filters });
+    return queuedAnswers().dequeue().first;
+}
+
 void setNextSaveFileAnswer(const QString& path, const QString& selectedFilter)
 {
     queuedAnswers().enqueue({ path, selectedFilter });

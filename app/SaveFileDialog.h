@@ -21,6 +21,9 @@ struct ShownSaveDialog
     QString filters;
 };
 
+// The open dialog for one existing file; tests answer it through the same queue as the save dialog.
+QString getOpenFileName(QWidget* parent, const QString& caption, const QString& folder, const QString& filters);
+
 void setNextSaveFileAnswer(const QString& path, const QString& selectedFilter);
 // The dialogs recorded since the last call, oldest first.
 QList<ShownSaveDialog> takeShownSaveDialogs();

@@ -4,6 +4,7 @@
 #include "app/MessageBoxes.h"
 #include "app/SaveFileDialog.h"
 #include "support/AdbTestServer.h"
+#include "support/NextDialog.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
@@ -31,25 +32,6 @@
 namespace {
 
 constexpr int phoneMessages = 40;
-
-// Acts on the next dialog of type T once it is shown modally.
-template <typename T> void onNextDialog(const std::function<void(T*)>& action)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, action] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* dialog = qobject_cast<T*>(widget);
-            if (dialog && dialog->isVisible()) {
-                timer->deleteLater();
-                timer->stop();
-                action(dialog);
-                return;
-            }
-        }
-    });
-    timer->start();
-}
 
 void pressButton(QWidget* dialog, const char* name)
 {

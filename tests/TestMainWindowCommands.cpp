@@ -1,12 +1,23 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/DataFolders.h"
+#include "app/MessageBoxes.h"
+#include "app/SaveFileDialog.h"
+#include "support/NextDialog.h"
 #include "support/TestHome.h"
 #include "ui/CommandRules.h"
 #include "ui/MainWindow.h"
+#include "ui/dialogs/CountrySelForm.h"
+#include "ui/dialogs/LocalDbSelForm.h"
+#include "ui/models/ItemModelMain.h"
 #include "ui/models/ItemNodes.h"
 
+#include <QAction>
+#include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -64,6 +75,7 @@ private slots:
     void exportPaths_data();
     void exportPaths();
     void linkedDatabaseFolderIsRemovedAsLink();
+    void importXmlFromFileMenu();
 };
 
 void TestMainWindowCommands::initTestCase()
@@ -158,6 +170,8 @@ void TestMainWindowCommands::exportPaths_data()
     QTest::newRow("html, suffixes") << 4 << "/F/my.export.html" << 3u << "/F/my-html";
     QTest::newRow("html, no suffix") << 4 << "/F/my" << 3u << "/F/my-html";
     QTest::newRow("dotted folder kept") << 3 << "/F.d/my.pdf" << 2u << "/F.d/my-pdf";
+    QTest::newRow("xml, no suffix") << 5 << "/F/backup" << 4u << "/F/backup.xml";
+    QTest::newRow("xml, suffix") << 5 << "/F/backup.xml" << 4u << "/F/backup.xml";
     QTest::newRow("unknown filter is text") << -1 << "/F/report" << 0u << "/F/report.txt";
 }
 
@@ -168,7 +182,7 @@ void TestMainWindowCommands::exportPaths()
     QFETCH(unsigned, format);
     QFETCH(QString, path);
 
-    QCOMPARE(exportFilters().size(), 5);
+    QCOMPARE(exportFilters().size(), 6);
     const ExportTarget target = exportTarget(chosen, filter);
     QCOMPARE(target.formatCode, format);
     QCOMPARE(target.path, path);
@@ -187,6 +201,78 @@ void TestMainWindowCommands::linkedDatabaseFolderIsRemovedAsLink()
     removeFolderOrLink(link);
     QVERIFY(!QFileInfo(link).exists() && !QFileInfo(link).isSymLink());
     QVERIFY(QFileInfo::exists(precious.fileName()));
+}
+
+// File > "Import SMS from XML Backup...": the open dialog, the database dialog and the country dialog
+// answered like a person would, then the import run under the progress dialog.
+void TestMainWindowCommands::importXmlFromFileMenu()
+{
+    setMessageBoxesScripted(true);
+    QTemporaryDir files;
+    const QByteArray backup
+        = "<?xml version='1.0' encoding='UTF-8' standalone='yes' ?>\n"
+          "<smses count=\"3\">\n"
+          "  <sms address=\"0170 1234567\" date=\"1700000000000\" type=\"1\" body=\"Hallo &#55357;&#56832;\" />\n"
+          "  <sms address=\"+491701234567\" date=\"1700000060000\" type=\"2\" body=\"Tschuess\" />\n"
+          "  <sms address=\"+441632960000\" date=\"1700000120000\" type=\"1\" body=\"Hi\" />\n"
+          "</smses>\n";
+    const auto writeFile = [&files](const QString& name, const QByteArray& content) {
+        QFile file(files.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            return QString();
+        return file.fileName();
+    };
+    const QString whole = writeFile(QStringLiteral("sms-old.xml"), backup);
+    const QString cut = writeFile(QStringLiteral("cut.xml"), backup.left(backup.indexOf("<sms address=\"+44")));
+    QVERIFY(!whole.isEmpty() && !cut.isEmpty());
+
+    MainWindowOptions options;
+    options.startMonitor = false;
+    options.usbTipsDelayMs = -1;
+    MainWindow window(nullptr, options);
+    window.show();
+    QAction* importXml = window.findChild<QAction*>(QStringLiteral("actImportXml"));
+    QVERIFY(importXml);
+
+    const auto importInto = [&](const QString& file, const QString& database) {
+        setNextSaveFileAnswer(file, QString());
+        onNextDialog<LocalDbSelForm>([database](LocalDbSelForm* form) {
+            form->findChild<QComboBox*>()->setEditText(database);
+            emit form->findChild<QPushButton*>(QStringLiteral("btnOK"))->pressed();
+        });
+        onNextDialog<CountrySelForm>([](CountrySelForm* form) {
+            form->findChild<QLineEdit*>(QStringLiteral("txtKW"))->setText(QStringLiteral("germany"));
+            form->findChild<QListWidget*>(QStringLiteral("ltCountries"))->setCurrentRow(0);
+            setNextMessageBoxAnswer(QMessageBox::Yes);
+            QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("btnOK")), Qt::LeftButton);
+        });
+        importXml->trigger();
+        QStringList texts;
+        for (const ShownMessageBox& box : takeShownMessageBoxes())
+            texts.append(box.text);
+        return texts.join(QLatin1Char('\n'));
+    };
+    const auto databaseNode = [&window](const QString& name) -> _AbsDBItemNode* {
+        for (_ItemNode* node : std::as_const(window.mainModel()->rootLocalDb()->children))
+            if (node->name == name)
+                return static_cast<_AbsDBItemNode*>(node);
+        return nullptr;
+    };
+
+    QVERIFY2(importInto(whole, QStringLiteral("Old")).contains(QLatin1String(": 3 new, 0 already")), "first import");
+    _AbsDBItemNode* old = databaseNode(QStringLiteral("Old"));
+    QVERIFY(old);
+    // The national and the international form of one German number are one conversation.
+    QCOMPARE(old->children.size(), 2);
+    QCOMPARE(old->collection.messages().size(), 3);
+    QVERIFY2(importInto(whole, QStringLiteral("Old")).contains(QLatin1String(": 0 new, 3 already")), "second import");
+    QCOMPARE(databaseNode(QStringLiteral("Old"))->collection.messages().size(), 3);
+
+    const QString error = importInto(cut, QStringLiteral("Broken"));
+    QVERIFY2(error.contains(QLatin1String("line")), qPrintable(error));
+    QVERIFY(!databaseNode(QStringLiteral("Broken")));
+    QVERIFY(!QFileInfo::exists(localDatabasesDir().filePath(QStringLiteral("Broken"))));
+    QVERIFY(databaseNode(QStringLiteral("Old")));
 }
 
 QTEST_MAIN(TestMainWindowCommands)

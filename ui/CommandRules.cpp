@@ -116,7 +116,7 @@ QList<CommandEntry> messageContextEntries(const _ItemNode* node, int deviceCount
 QStringList exportFilters()
 {
     return { tr("Text Files(*.txt)"), tr("Doc Files(*.doc)"), tr("CSV Files(*.csv)"), tr("PDF Files(*.pdf)"),
-        tr("HTML Files(*.html)") };
+        tr("HTML Files(*.html)"), tr("XML Backup(*.xml)") };
 }
 
 ExportTarget exportTarget(const QString& chosenPath, int filterIndex)
@@ -133,6 +133,7 @@ ExportTarget exportTarget(const QString& chosenPath, int filterIndex)
         { 1, ".csv", false },
         { 2, "-pdf", true },
         { 3, "-html", true },
+        { 4, ".xml", false },
     };
     const Rule& rule = rules[filterIndex >= 0 && filterIndex < int(std::size(rules)) ? filterIndex : 0];
 

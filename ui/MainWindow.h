@@ -119,6 +119,7 @@ public slots:
     void miHelp();
     void miFeedback();
     void miAbout();
+    void miImportXml();
 
 private:
     // MainWindow.cpp
@@ -152,6 +153,7 @@ private:
     // miXAll() of every family: runs the command on all messages of the source, when it has any.
     void runOnAllOfSource(void (MainWindow::*command)(const QList<_MsgMessage*>&));
     void backupMessages(const QList<_MsgMessage*>& list);
+    void importXmlBackup(const QString& file);
     void transferMessages(const QList<_MsgMessage*>& list);
     void exportMessages(const QList<_MsgMessage*>& list);
     void printMessages(const QList<_MsgMessage*>& list);
@@ -159,6 +161,9 @@ private:
     void forgetMessages(_AbsDBItemNode* node, const QList<_MsgMessage*>& deleted);
     // Re-reads the node's conversations (and their messages when asked) after a command changed its store.
     void rereadNode(_AbsDBItemNode* node, bool withMessages);
+    // Asks for a local database (proposing proposedName) and returns its node, adding a node for a
+    // new one (then *added is true); nullptr when the person gave no usable name.
+    _AbsDBItemNode* chooseLocalDb(const QString& proposedName, bool* added);
     void showContextMenu(const QList<CommandEntry>& entries);
 
     const MainWindowOptions m_options;

@@ -11,11 +11,13 @@
 #include "ops/BackupSMSThread.h"
 #include "ops/DeleteMessagesThread.h"
 #include "ops/ExportSMSThread.h"
+#include "ops/XmlImportThread.h"
 #include "store/IOS6MessageDb.h"
 #include "ui/CommandRules.h"
 #include "ui/MainWindow.h"
 #include "ui/SMSPrinter.h"
 #include "ui/dialogs/AboutUsForm.h"
+#include "ui/dialogs/CountrySelForm.h"
 #include "ui/dialogs/DataSourceSelForm.h"
 #include "ui/dialogs/LocalDbSelForm.h"
 #include "ui/models/ItemModelMain.h"
@@ -24,6 +26,7 @@
 
 #include <QCursor>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
@@ -174,13 +177,29 @@ void MainWindow::backupMessages(const QList<_MsgMessage*>& list)
     if (!source)
         return;
 
+    _AbsDBItemNode* target = chooseLocalDb(source->name + QStringLiteral("_Backup"), nullptr);
+    if (!target)
+        return;
+    target->db->close();
+
+    ProgressForm progress(QString(), this);
+    BackupSMSThread thread(list, target->db->folder(), QString(), &progress);
+    if (!runWorkerWithDialog(thread, progress))
+        return;
+    rereadNode(target, true);
+}
+
+_AbsDBItemNode* MainWindow::chooseLocalDb(const QString& proposedName, bool* added)
+{
+    if (added)
+        *added = false;
     QStringList names;
     for (const _ItemNode* db : std::as_const(m_modelMain->rootLocalDb()->children))
         names.append(db->name);
-    LocalDbSelForm form(names, source->name + QStringLiteral("_Backup"), this);
+    LocalDbSelForm form(names, proposedName, this);
     const QString name = form.chooseName();
     if (name.isEmpty())
-        return;
+        return nullptr;
 
     _AbsDBItemNode* target = nullptr;
     for (_ItemNode* db : std::as_const(m_modelMain->rootLocalDb()->children)) {
@@ -193,16 +212,35 @@ void MainWindow::backupMessages(const QList<_MsgMessage*>& list)
         const QString folder = localDatabaseFolder(name);
         if (folder.isEmpty()) {
             showWarningBox(LocalDbSelForm::nameProblem(name));
-            return;
+            return nullptr;
         }
         target = m_modelMain->addLocalDb(QSharedPointer<IOS6MessageDb>::create(QDir(folder), QString(), true), name);
+        if (added)
+            *added = true;
     }
+    return target;
+}
+
+void MainWindow::importXmlBackup(const QString& file)
+{
+    bool added = false;
+    _AbsDBItemNode* target = chooseLocalDb(QFileInfo(file).completeBaseName(), &added);
+    if (!target)
+        return;
+    // Numbers without a country prefix are stored in the form a load of a phone of that country gives.
+    CountrySelForm country(this);
+    if (country.exec() != QDialog::Accepted)
+        return;
     target->db->close();
 
-    ProgressForm progress(QString(), this);
-    BackupSMSThread thread(list, target->db->folder(), QString(), &progress);
-    if (!runWorkerWithDialog(thread, progress))
+    ProgressForm progress(tr("Importing SMS from the XML backup..."), this);
+    XmlImportThread thread(file, target->db->folder(), country.code(), &progress);
+    if (!runWorkerWithDialog(thread, progress)) {
+        // A database the import created is removed again by the import; so goes its node.
+        if (added && !QFileInfo::exists(target->db->folder().absolutePath()))
+            removeSourceNode(target);
         return;
+    }
     rereadNode(target, true);
 }
 
@@ -366,6 +404,14 @@ void MainWindow::rereadNode(_AbsDBItemNode* node, bool withMessages)
     }
 }
 
+void MainWindow::miImportXml()
+{
+    const QString file
+        = getOpenFileName(this, tr("Please select an XML backup file."), QDir::homePath(), tr("XML Backup(*.xml)"));
+    if (!file.isEmpty())
+        importXmlBackup(file);
+}
+
 void MainWindow::miConnectWifi()
 {
     AndroidWIFIForm form(this);
@@ -465,6 +511,9 @@ void MainWindow::buildMenus()
     file->addAction(m_actPrint);
     file->addAction(m_actDelete);
     file->addSeparator();
+    QAction* importXml = file->addAction(tr("Import SMS from XML Backup..."));
+    importXml->setObjectName(QStringLiteral("actImportXml"));
+    connect(importXml, &QAction::triggered, this, &MainWindow::miImportXml);
     file->addAction(command(QStringLiteral(":res/open_db_folder.png"), tr("Open Database Folder"), "actOpenDbFolder",
         &MainWindow::miOpenDbFolder));
     QAction* exit = file->addAction(QIcon(QStringLiteral(":res/exit.png")), tr("Exit"));
