@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 AndroidWIFIForm::AndroidWIFIForm(QWidget* parent)
     : QDialog(parent)
     , movable(new WinMovable(this))
@@ -57,6 +59,12 @@ AndroidWIFIForm::AndroidWIFIForm(QWidget* parent)
     lbTipsDownloadWifiConnection->setText(
         tr("If you haven't installed Quillbarrow SMS Agent on Android phone, please go to the Market (Google Play) on "
            "your Android to search Quillbarrow SMS Agent to download and install. "));
+    // The note has room for two lines of a narrow font; where the desktop's font wraps it onto a third,
+    // it grows upwards into the space below the buttons instead of being cut at the dialog's edge.
+    lbTipsDownloadWifiConnection->ensurePolished();
+    const int tipsBottom = 221;
+    const int tipsHeight = std::clamp(lbTipsDownloadWifiConnection->heightForWidth(401), 31, tipsBottom - 168);
+    lbTipsDownloadWifiConnection->setGeometry(0, tipsBottom - tipsHeight, 401, tipsHeight);
 
     connect(btnClose, &QPushButton::pressed, this, &QDialog::reject);
     connect(btnConnect, &QPushButton::pressed, this, &AndroidWIFIForm::onBtnConnect);

@@ -61,7 +61,12 @@ void TestAndroidWIFIForm::layout()
     QCOMPARE(form.findChild<QPushButton*>(QStringLiteral("btnConnect"))->text(), QStringLiteral("Connect"));
     QCOMPARE(form.findChild<QPushButton*>(QStringLiteral("btnClose"))->text(), QStringLiteral("Cancel"));
     QCOMPARE(form.findChild<QLabel*>(QStringLiteral("label_2"))->text(), QStringLiteral("Connect Android via WiFi"));
-    QVERIFY(form.findChild<QLabel*>(QStringLiteral("lbTipsDownloadWifiConnection"))->openExternalLinks());
+    const auto* tips = form.findChild<QLabel*>(QStringLiteral("lbTipsDownloadWifiConnection"));
+    QVERIFY(tips->openExternalLinks());
+    // The wrapped note is shown whole, inside the dialog and below the buttons.
+    QVERIFY(tips->heightForWidth(tips->width()) <= tips->height());
+    QVERIFY(tips->geometry().bottom() < form.height());
+    QVERIFY(tips->y() > form.findChild<QPushButton*>(QStringLiteral("btnConnect"))->geometry().bottom());
 }
 
 void TestAndroidWIFIForm::inputRules_data()

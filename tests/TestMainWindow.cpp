@@ -22,11 +22,14 @@
 #include "ui/views/SmsBrowser.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -465,7 +468,14 @@ void TestMainWindow::sortRule()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     select(window, localDb(window, QStringLiteral("Family")));
-    QHeaderView* header = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"))->header();
+    auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
+    QHeaderView* header = list->header();
+    // No date of the list is cut: a long one fits with its 16-pixel icon, each with the style's margins.
+    const QString longDate
+        = QLocale::system().toString(QDateTime(QDate(2025, 9, 28), QTime(23, 58, 58)), QLocale::ShortFormat);
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+    QVERIFY(list->indentation() + 16 + list->fontMetrics().horizontalAdvance(longDate) + 4 * margin
+        <= header->sectionSize(0));
     for (int section : clicks) {
         const QPoint at(
             header->sectionViewportPosition(section) + header->sectionSize(section) / 2, header->height() / 2);

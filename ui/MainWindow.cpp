@@ -24,20 +24,25 @@
 #include "ui/views/SmsBrowser.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPersistentModelIndex>
 #include <QSet>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -89,6 +94,27 @@ _AbsDBItemNode* asSourceNode(_ItemNode* node)
     return nullptr;
 }
 
+// The list's date column is 160 pixels wide, which cuts dates with a two-digit day in wider fonts or
+// longer date formats; it is widened to the widest date of the system's format with its icon.
+int dateColumnWidth(QTreeView* view)
+{
+    view->ensurePolished();
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    option.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
+    const int icon = view->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, view);
+    option.decorationSize = QSize(icon, icon);
+    int width = 160;
+    for (int month = 1; month <= 12; ++month) {
+        option.text
+            = QLocale::system().toString(QDateTime(QDate(2000, month, 28), QTime(23, 58, 58)), QLocale::ShortFormat);
+        const int needed = view->style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), view).width()
+            + (view->rootIsDecorated() ? view->indentation() : 0);
+        width = std::max(width, needed);
+    }
+    return width;
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options)
@@ -118,7 +144,7 @@ MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options)
     m_treeViewSMS->header()->setSortIndicator(0, Qt::AscendingOrder);
     connect(m_treeViewSMS->header(), &QHeaderView::sortIndicatorChanged, this, &MainWindow::onSMSSortIndicatorChanged);
     m_treeViewSMS->setModel(m_modelSms);
-    m_treeViewSMS->setColumnWidth(0, 160);
+    m_treeViewSMS->setColumnWidth(0, dateColumnWidth(m_treeViewSMS));
     m_treeViewSMS->setColumnWidth(1, 50);
     m_treeViewSMS->setColumnWidth(2, 120);
 
