@@ -5,9 +5,9 @@
 #include "app/MessageBoxes.h"
 #include "app/StyleSheet.h"
 #include "app/WinMovable.h"
+#include "ui/dialogs/ConfirmButtonRow.h"
 
 #include <QComboBox>
-#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
@@ -30,21 +30,13 @@ DataSourceSelForm::DataSourceSelForm(QWidget* parent)
     cbDevice->setGeometry(10, 50, 401, 22);
     cbDevice->setEditable(false);
 
-    layoutWidget = new QWidget(this);
-    layoutWidget->setObjectName(QStringLiteral("layoutWidget"));
-    layoutWidget->setGeometry(10, 90, 401, 41);
-    horizontalLayout = new QHBoxLayout(layoutWidget);
-    horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
-    horizontalLayout->setContentsMargins(0, 0, 0, 0);
-    btnOK = new QPushButton(tr("确定"), layoutWidget);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnClose = new QPushButton(tr("取消"), layoutWidget);
-    btnClose->setObjectName(QStringLiteral("btnClose"));
-    horizontalLayout->addWidget(btnOK);
-    horizontalLayout->addWidget(btnClose);
+    const ConfirmButtonRow buttons = addConfirmButtonRow(this, tr("确定"), tr("取消"));
+    layoutWidget = buttons.layoutWidget;
+    horizontalLayout = buttons.horizontalLayout;
+    btnOK = buttons.btnOK;
+    btnClose = buttons.btnClose;
 
     connect(btnOK, &QPushButton::pressed, this, &DataSourceSelForm::onBtnOkPressed);
-    connect(btnClose, &QPushButton::pressed, this, &QDialog::reject);
 }
 
 _ItemNode* DataSourceSelForm::selectOne(const QString& title, const QList<Choice>& choices)

@@ -5,10 +5,10 @@
 #include "app/MessageBoxes.h"
 #include "app/StyleSheet.h"
 #include "app/WinMovable.h"
+#include "ui/dialogs/ConfirmButtonRow.h"
 
 #include <QComboBox>
 #include <QFontMetrics>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -41,21 +41,13 @@ LocalDbSelForm::LocalDbSelForm(const QStringList& names, const QString& proposed
     cbLocalDbNames->setInsertPolicy(QComboBox::NoInsert);
     cbLocalDbNames->setToolTip(tr("选择现有的数据库会将短信息附加到里面,输入新的名字会创建新的本地数据库."));
 
-    layoutWidget = new QWidget(this);
-    layoutWidget->setObjectName(QStringLiteral("layoutWidget"));
-    layoutWidget->setGeometry(10, 90, 401, 41);
-    horizontalLayout = new QHBoxLayout(layoutWidget);
-    horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
-    horizontalLayout->setContentsMargins(0, 0, 0, 0);
-    btnOK = new QPushButton(tr("确定"), layoutWidget);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnClose = new QPushButton(tr("取消"), layoutWidget);
-    btnClose->setObjectName(QStringLiteral("btnClose"));
-    horizontalLayout->addWidget(btnOK);
-    horizontalLayout->addWidget(btnClose);
+    const ConfirmButtonRow buttons = addConfirmButtonRow(this, tr("确定"), tr("取消"));
+    layoutWidget = buttons.layoutWidget;
+    horizontalLayout = buttons.horizontalLayout;
+    btnOK = buttons.btnOK;
+    btnClose = buttons.btnClose;
 
     connect(btnOK, &QPushButton::pressed, this, &LocalDbSelForm::onBtnOkPress);
-    connect(btnClose, &QPushButton::pressed, this, &QDialog::reject);
 
     cbLocalDbNames->addItem(QString());
     cbLocalDbNames->addItems(names);
