@@ -220,6 +220,13 @@ QString stripObjectReplacement(const QString& text)
 
 QString messageDisplayText(const _MsgMessage& message)
 {
+    // Most messages are plain text without attachments: nothing to strip, tag or replace, since
+    // every unit the passes look at lies at or above the first listed symbol.
+    if (message.item_type == 0 && message.attachments.isEmpty()
+        && std::none_of(
+            message.text.cbegin(), message.text.cend(), [](QChar c) { return c.unicode() >= emojiSymbols[0]; }))
+        return message.text.trimmed();
+
     QString text;
     if (message.item_type == 0) {
         text = stripObjectReplacement(message.text);
