@@ -4,6 +4,8 @@
 
 #include "message/MessageText.h"
 
+#include <ctime>
+
 namespace {
 
 constexpr QChar secondsMarker(0x0001);
@@ -16,8 +18,18 @@ qint64 dayOf(qint64 seconds)
     return seconds >= 0 ? seconds / secondsPerDay : (seconds - (secondsPerDay - 1)) / secondsPerDay;
 }
 
+// The local offset from UTC at the Unix time, as the toolkit's local time has it. On Unix the
+// toolkit asks localtime_r after tzset, which reads the zone file's state on every call; the zone
+// is read once per cache instead (see the constructor).
 int offsetAt(qint64 unixTime)
 {
+#ifdef Q_OS_UNIX
+    // Before 1970 the toolkit applies its own rule (no summer time); it answers for those times.
+    const time_t when = time_t(unixTime);
+    tm local {};
+    if (unixTime >= 0 && qint64(when) == unixTime && localtime_r(&when, &local))
+        return int(local.tm_gmtoff);
+#endif
     return QDateTime::fromSecsSinceEpoch(unixTime).offsetFromUtc();
 }
 
@@ -28,6 +40,9 @@ ShortDateTimeText::ShortDateTimeText(const QLocale& locale)
     , m_dateFormat(m_locale.dateFormat(QLocale::ShortFormat))
     , m_minutes(minutesPerDay)
 {
+#ifdef Q_OS_UNIX
+    tzset();
+#endif
     const QString timeFormat = m_locale.timeFormat(QLocale::ShortFormat);
     // A time zone in the format depends on the whole date-time; such formats are not split.
     m_joinParts = m_locale.dateTimeFormat(QLocale::ShortFormat) == m_dateFormat + QLatin1Char(' ') + timeFormat
@@ -124,13 +139,16 @@ void ShortDateTimeText::appendMinuteText(QString& out, int secondOfDay)
         return;
     }
     const int second = secondOfDay % 60;
-    qsizetype field = 0;
-    for (const QChar c : std::as_const(minuteText)) {
-        if (c == secondsMarker && field < m_seconds.size())
-            out += m_seconds.at(field++).at(second);
-        else
-            out += c;
+    qsizetype run = 0;
+    for (qsizetype field = 0; field < m_seconds.size(); ++field) {
+        const qsizetype marker = minuteText.indexOf(secondsMarker, run);
+        if (marker < 0)
+            break;
+        out.append(minuteText.constData() + run, marker - run);
+        out += m_seconds.at(field).at(second);
+        run = marker + 1;
     }
+    out.append(minuteText.constData() + run, minuteText.size() - run);
 }
 
 std::optional<int> ShortDateTimeText::dayOffset(qint64 unixTime)
