@@ -55,7 +55,6 @@ void SmsPageWriter::beginPages(QPrinter* printer)
     m_bottom = m_top + contentHeight - 1;
     m_y = m_top;
     m_pageNumber = 1;
-    m_headerHeights.clear();
     if (!m_painter.begin(printer))
         return;
     m_painter.setFont(pageFont());
@@ -99,11 +98,7 @@ void SmsPageWriter::writeMessage(const _MsgMessage& message)
 
     const int width = m_right - m_left + 1;
     const int timeHeight = textHeight(time, width);
-    // The messages of a conversation share two header lines: each is measured once.
-    auto measured = m_headerHeights.constFind(header);
-    if (measured == m_headerHeights.cend())
-        measured = m_headerHeights.insert(header, textHeight(header, width));
-    const int headerHeight = *measured;
+    const int headerHeight = textHeight(header, width);
     const int bodyHeight = textHeight(body, width);
     const int needed = timeHeight + headerHeight + bodyHeight + extraMessageHeight;
     // A message taller than a page starts on a fresh page and its body runs on over the next ones.

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QHash>
 #include <QPainter>
 #include <QString>
 
@@ -49,5 +48,4 @@ private:
     int m_bottom = 0;
     int m_y = 0;
     int m_pageNumber = 1;
-    QHash<QString, int> m_headerHeights; // at the content width of these pages
 };
