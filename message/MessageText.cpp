@@ -68,8 +68,10 @@ bool isSingleUnitEmoji(char16_t unit)
 {
     if (unit < emojiSymbols[0])
         return false;
-    if (unit >= 0xE000 && unit <= 0xE537)
-        return true;
+    if (unit >= 0xE000)
+        return unit <= 0xE537;
+    if (unit > emojiSymbols[std::size(emojiSymbols) - 1])
+        return false;
     return std::binary_search(std::begin(emojiSymbols), std::end(emojiSymbols), unit);
 }
 
@@ -85,47 +87,53 @@ QString hexCode(uint codePoint)
 
 // The text is scanned per UTF-16 code unit rather than with a regular expression: the second
 // pass must see lone surrogates and line feeds, which a Unicode-aware matcher rejects or skips.
-QString replaceSingleUnits(const QString& text, const EmojiReplacement& replacement)
+// `replace` receives the code point and returns its replacement text.
+template <typename Replace> QString replaceSingleUnits(const QString& text, const Replace& replace)
 {
-    const auto first = std::find_if(text.cbegin(), text.cend(), [](QChar c) { return isSingleUnitEmoji(c.unicode()); });
-    if (first == text.cend())
+    const auto isEmoji = [](QChar c) { return isSingleUnitEmoji(c.unicode()); };
+    const QChar* const end = text.constData() + text.size();
+    const QChar* emoji = std::find_if(text.constData(), end, isEmoji);
+    if (emoji == end)
         return text;
     QString result;
     result.reserve(text.size() + 16);
-    result.append(text.constData(), first - text.cbegin());
-    for (auto it = first; it != text.cend(); ++it) {
-        const char16_t unit = it->unicode();
-        if (isSingleUnitEmoji(unit))
-            result.append(replacement(hexCode(unit)));
-        else
-            result.append(*it);
+    const QChar* run = text.constData();
+    while (emoji != end) {
+        result.append(run, emoji - run);
+        result.append(replace(uint(emoji->unicode())));
+        run = emoji + 1;
+        emoji = std::find_if(run, end, isEmoji);
     }
+    result.append(run, end - run);
     return result;
 }
 
-QString replaceLeadPairs(const QString& text, const EmojiReplacement& replacement)
+template <typename Replace> QString replaceLeadPairs(const QString& text, const Replace& replace)
 {
+    const QChar* const units = text.constData();
     const qsizetype size = text.size();
-    qsizetype start = 0;
-    while (start + 1 < size && !isEmojiLead(text.at(start).unicode()))
-        ++start;
-    if (start + 1 >= size)
-        return text;
     QString result;
-    result.reserve(size + 16);
-    result.append(text.constData(), start);
-    for (qsizetype i = start; i < size; ++i) {
-        const char16_t unit = text.at(i).unicode();
-        if (isEmojiLead(unit) && i + 1 < size) {
-            // Any unit after the lead counts, as the pattern's "." does; the formula is applied as is.
-            const qint64 low = text.at(i + 1).unicode();
-            const qint64 codePoint = (qint64(unit) - 0xD800) * 1024 + (low - 0xDC00) + 0x10000;
-            result.append(replacement(hexCode(uint(codePoint))));
+    qsizetype run = 0;
+    qsizetype i = 0;
+    for (;;) {
+        // A lead counts only with a unit after it; any unit does, as the pattern's "." does.
+        while (i + 1 < size && !isEmojiLead(units[i].unicode()))
             ++i;
-        } else {
-            result.append(text.at(i));
-        }
+        if (i + 1 >= size)
+            break;
+        if (result.isNull())
+            result.reserve(size + 16);
+        result.append(units + run, i - run);
+        // The formula is applied as is, whatever the unit after the lead.
+        const qint64 codePoint
+            = (qint64(units[i].unicode()) - 0xD800) * 1024 + (qint64(units[i + 1].unicode()) - 0xDC00) + 0x10000;
+        result.append(replace(uint(codePoint)));
+        i += 2;
+        run = i;
     }
+    if (run == 0)
+        return text;
+    result.append(units + run, size - run);
     return result;
 }
 
@@ -220,11 +228,20 @@ QString stripObjectReplacement(const QString& text)
 
 QString messageDisplayText(const _MsgMessage& message)
 {
+    // Most messages are plain text without attachments: nothing to strip, tag or replace, since
+    // every unit the passes look at lies at or above the first listed symbol.
+    if (message.item_type == 0 && message.attachments.isEmpty()
+        && std::none_of(
+            message.text.cbegin(), message.text.cend(), [](QChar c) { return c.unicode() >= emojiSymbols[0]; }))
+        return message.text.trimmed();
+
     QString text;
     if (message.item_type == 0) {
         text = stripObjectReplacement(message.text);
-        for (const _MsgAttachment* attachment : orderedAttachments(message))
-            text += attachmentTag(attachment->mime_type);
+        if (!message.attachments.isEmpty()) {
+            for (const _MsgAttachment* attachment : orderedAttachments(message))
+                text += attachmentTag(attachment->mime_type);
+        }
         text = text.trimmed();
     } else {
         const QString date = eventDateText(message.date);
@@ -250,13 +267,15 @@ QString messageDisplayText(const _MsgMessage& message)
             break;
         }
     }
-    static const EmojiReplacement placeholder = [](const QString&) { return QStringLiteral("[EMOJI]"); };
-    return replaceEmoji(text, placeholder);
+    // Every emoji reads the same, whatever its code point.
+    const auto placeholder = [](uint) { return QLatin1String("[EMOJI]"); };
+    return replaceLeadPairs(replaceSingleUnits(text, placeholder), placeholder);
 }
 
 QString replaceEmoji(const QString& text, const EmojiReplacement& replacement)
 {
-    return replaceLeadPairs(replaceSingleUnits(text, replacement), replacement);
+    const auto replace = [&replacement](uint codePoint) { return replacement(hexCode(codePoint)); };
+    return replaceLeadPairs(replaceSingleUnits(text, replace), replace);
 }
 
 bool messageLessThan(const _MsgMessage& a, const _MsgMessage& b)

@@ -14,9 +14,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -35,7 +37,61 @@ int chatLast(const _MsgMessage& message)
 
 bool sameConversation(const _MsgMessage& a, const _MsgMessage& b)
 {
-    return QString::compare(chatIdentifier(a), chatIdentifier(b), Qt::CaseInsensitive) == 0;
+    return a.chat == b.chat || QString::compare(chatIdentifier(a), chatIdentifier(b), Qt::CaseInsensitive) == 0;
+}
+
+// Sorts in conversation order, ascending or descending, with the same answers as comparing the
+// messages through conversationLessThan but without comparing identifiers text by text each time:
+// each conversation gets the rank of its identifier among all identifiers, folded to one case.
+void sortByConversation(QList<_MsgMessage*>& messages, bool ascending)
+{
+    QHash<const _MsgChat*, int> ranks;
+    for (const _MsgMessage* message : std::as_const(messages))
+        ranks.insert(message->chat, 0);
+    std::vector<const _MsgChat*> chats;
+    chats.reserve(size_t(ranks.size()));
+    for (auto it = ranks.cbegin(); it != ranks.cend(); ++it)
+        chats.push_back(it.key());
+    const auto identifierOf = [](const _MsgChat* chat) -> const QString& {
+        static const QString none;
+        return chat ? chat->chat_identifier : none;
+    };
+    std::sort(chats.begin(), chats.end(), [&](const _MsgChat* a, const _MsgChat* b) {
+        return QString::compare(identifierOf(a), identifierOf(b), Qt::CaseInsensitive) < 0;
+    });
+    int rank = 0;
+    for (size_t i = 0; i < chats.size(); ++i) {
+        if (i > 0 && QString::compare(identifierOf(chats[i - 1]), identifierOf(chats[i]), Qt::CaseInsensitive) != 0)
+            ++rank;
+        ranks[chats[i]] = rank;
+    }
+
+    struct Ranked
+    {
+        int rank;
+        int last;
+        _MsgMessage* message;
+    };
+    std::vector<Ranked> ranked;
+    ranked.reserve(size_t(messages.size()));
+    for (_MsgMessage* message : std::as_const(messages))
+        ranked.push_back({ ranks.value(message->chat), chatLast(*message), message });
+    const auto lessThan = [](const Ranked& a, const Ranked& b) {
+        if (a.rank == b.rank)
+            return messageLessThan(*a.message, *b.message);
+        if (a.last != b.last)
+            return a.last < b.last;
+        return a.rank < b.rank;
+    };
+    // A stable sort, comparing b with a for the descending order, never reads outside the list
+    // and keeps messages that neither order puts first where they were.
+    if (ascending)
+        std::stable_sort(ranked.begin(), ranked.end(), lessThan);
+    else
+        std::stable_sort(
+            ranked.begin(), ranked.end(), [&](const Ranked& a, const Ranked& b) { return lessThan(b, a); });
+    for (size_t i = 0; i < ranked.size(); ++i)
+        messages[qsizetype(i)] = ranked[i].message;
 }
 
 } // namespace
@@ -95,15 +151,7 @@ QString ExportSMSThread::work()
     reportStatus(tr("IDS_EXPORTING_MESSAGES_TO_FILE"), -1);
     if (m_format == Pdf || m_format == Html) {
         m_created.makeFolder(m_path);
-        // A stable sort, comparing b with a for the descending order, never reads outside the list
-        // and keeps messages that neither order puts first where they were.
-        if (m_ascending) {
-            std::stable_sort(m_messages.begin(), m_messages.end(),
-                [](const _MsgMessage* a, const _MsgMessage* b) { return conversationLessThan(*a, *b); });
-        } else {
-            std::stable_sort(m_messages.begin(), m_messages.end(),
-                [](const _MsgMessage* a, const _MsgMessage* b) { return conversationLessThan(*b, *a); });
-        }
+        sortByConversation(m_messages, m_ascending);
     }
 
     const qsizetype total = m_messages.size();

@@ -14,6 +14,8 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -122,6 +124,8 @@ private slots:
     void goldenFiles();
     void oneFilePerConversation_data();
     void oneFilePerConversation();
+    void conversationOrderFollowsTheComparison_data();
+    void conversationOrderFollowsTheComparison();
     void cancelOrFailureRemovesOnlyWhatExportMade_data();
     void cancelOrFailureRemovesOnlyWhatExportMade();
     void pdfPagesNeverCutAMessage();
@@ -325,6 +329,78 @@ void TestExport::oneFilePerConversation()
         for (const QString& body : bodies)
             QVERIFY2(content.contains(body) == texts.contains(body), qPrintable(name + QLatin1String(": ") + body));
     }
+}
+
+void TestExport::conversationOrderFollowsTheComparison_data()
+{
+    QTest::addColumn<bool>("ascending");
+    QTest::newRow("ascending") << true;
+    QTest::newRow("descending") << false;
+}
+
+void TestExport::conversationOrderFollowsTheComparison()
+{
+    // Identifiers equal but for case, conversations ending at the same time, and messages close in
+    // time and read row id, where the message order is not a strict order: the files and the
+    // order of the messages in them are those of a stable sort by conversationLessThan.
+    QFETCH(bool, ascending);
+    m_chats.clear();
+    m_messages.clear();
+    const QStringList identifiers = { QStringLiteral("chat-a"), QStringLiteral("CHAT-A"), QStringLiteral("chat-b"),
+        QStringLiteral("Chat-C"), QStringLiteral("chat-c") };
+    for (const QString& identifier : identifiers) {
+        _MsgChat& chat = m_chats.emplace_back();
+        chat.chat_identifier = identifier;
+        chat.display_name = QStringLiteral("Chat %1").arg(m_chats.size());
+    }
+    QRandomGenerator random(7);
+    QList<_MsgMessage*> messages;
+    for (int i = 0; i < 300; ++i) {
+        _MsgMessage* message = add(
+            &m_chats[size_t(random.bounded(5))], nullptr, 0, random.bounded(2) == 1, QStringLiteral("m%1").arg(i));
+        message->date = baseDate + random.bounded(600);
+        message->readRowId = random.bounded(60);
+        messages.append(message);
+    }
+    m_chats[2]._last = m_chats[3]._last = baseDate + 1000;
+    m_chats[0]._last = baseDate + 900;
+
+    RecordingProgress progress;
+    const QString folder = m_tmp->filePath(QStringLiteral("order"));
+    ExportSMSThread worker(messages, folder, ExportSMSThread::Html, ascending, &progress);
+    runDirect(worker, progress);
+    QCOMPARE(progress.errors, QStringList());
+
+    QList<_MsgMessage*> sorted = messages;
+    std::stable_sort(sorted.begin(), sorted.end(), [ascending](const _MsgMessage* a, const _MsgMessage* b) {
+        return ascending ? conversationLessThan(*a, *b) : conversationLessThan(*b, *a);
+    });
+    QStringList expectedNames { QStringLiteral("files/") };
+    QSet<QString> used;
+    for (qsizetype start = 0; start < sorted.size();) {
+        qsizetype end = start + 1;
+        while (end < sorted.size()
+            && sorted[end]->chat->chat_identifier.compare(sorted[start]->chat->chat_identifier, Qt::CaseInsensitive)
+                == 0)
+            ++end;
+        QString name = sorted[start]->chat->display_name + QStringLiteral(".html");
+        for (int n = 2; used.contains(name); ++n)
+            name = QStringLiteral("%1 (%2).html").arg(sorted[start]->chat->display_name).arg(n);
+        used.insert(name);
+        expectedNames.append(name);
+        QStringList expectedAnchors;
+        for (qsizetype i = start; i < end; ++i)
+            expectedAnchors.append(QString::number(sorted[i]->rowid));
+        QStringList anchors;
+        const QString html = QString::fromUtf8(readAll(QDir(folder).filePath(name)));
+        for (const QRegularExpressionMatch& match :
+            QRegularExpression(QStringLiteral("name=\"sms(\\d+)\"")).globalMatch(html))
+            anchors.append(match.captured(1));
+        QCOMPARE(anchors, expectedAnchors);
+        start = end;
+    }
+    expectedNames.sort();
+    QCOMPARE(listing(folder), expectedNames);
 }
 
 void TestExport::cancelOrFailureRemovesOnlyWhatExportMade_data()

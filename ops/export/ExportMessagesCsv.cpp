@@ -7,7 +7,12 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+
 namespace {
+
+// Lines are gathered and handed to the stream in pieces of about this many characters.
+constexpr qsizetype pendingLimit = 32768;
 
 void appendDigits(QString& out, int value, int width)
 {
@@ -17,20 +22,35 @@ void appendDigits(QString& out, int value, int width)
     out += digits;
 }
 
-// "yyyy-MM-dd hh:mm:ss" in local time, always with ASCII digits.
-void appendCsvDate(QString& out, const QDate& date, const QTime& time)
+void appendTwoDigits(QString& out, int value)
 {
-    appendDigits(out, date.year(), 4);
-    out += QLatin1Char('-');
-    appendDigits(out, date.month(), 2);
-    out += QLatin1Char('-');
-    appendDigits(out, date.day(), 2);
-    out += QLatin1Char(' ');
-    appendDigits(out, time.hour(), 2);
-    out += QLatin1Char(':');
-    appendDigits(out, time.minute(), 2);
-    out += QLatin1Char(':');
-    appendDigits(out, time.second(), 2);
+    const QChar digits[] = { QLatin1Char(char('0' + value / 10)), QLatin1Char(char('0' + value % 10)) };
+    out.append(digits, 2);
+}
+
+bool needsCsvQuotes(QChar c)
+{
+    return c == QLatin1Char('"') || c == QLatin1Char('\n') || c == QLatin1Char(',');
+}
+
+// The body as a CSV field whose line feeds end their line the way the file's lines end.
+void appendCsvBody(QString& out, const QString& text)
+{
+    if (std::none_of(text.cbegin(), text.cend(), needsCsvQuotes)) {
+        out += text;
+        return;
+    }
+    out += QLatin1Char('"');
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n')) {
+            out += exportLineEnd;
+            continue;
+        }
+        out += c;
+        if (c == QLatin1Char('"'))
+            out += c;
+    }
+    out += QLatin1Char('"');
 }
 
 } // namespace
@@ -67,14 +87,56 @@ ExportMessagesCsv::ExportMessagesCsv(const QString& path)
 void ExportMessagesCsv::begin()
 {
     openExportFile(m_file, m_stream);
-    m_stream << QLatin1String("date,send,person,number,content") << exportLineEnd;
+    m_pending.reserve(pendingLimit + 4096);
+    m_pending += QLatin1String("date,send,person,number,content");
+    m_pending += exportLineEnd;
 }
 
 void ExportMessagesCsv::write(const _MsgMessage& message)
 {
+    QDate day;
+    QTime time;
+    m_times.localDayAndTime(message.date, day, time);
+    // "yyyy-MM-dd hh:mm:ss" in local time, always with ASCII digits.
+    const qint64 julianDay = day.toJulianDay();
+    if (julianDay != m_dayOfText || m_dayText.isNull()) {
+        m_dayText.clear();
+        appendDigits(m_dayText, day.year(), 4);
+        m_dayText += QLatin1Char('-');
+        appendDigits(m_dayText, day.month(), 2);
+        m_dayText += QLatin1Char('-');
+        appendDigits(m_dayText, day.day(), 2);
+        m_dayText += QLatin1Char(' ');
+        m_dayOfText = julianDay;
+    }
+    m_pending += m_dayText;
+    appendTwoDigits(m_pending, time.hour());
+    m_pending += QLatin1Char(':');
+    appendTwoDigits(m_pending, time.minute());
+    m_pending += QLatin1Char(':');
+    appendTwoDigits(m_pending, time.second());
+    m_pending += message.is_from_me != 0 ? QLatin1String(",1,") : QLatin1String(",0,");
+    m_pending += personFields(message.chat);
+    appendCsvBody(m_pending, messageDisplayText(message));
+    m_pending += exportLineEnd;
+    if (m_pending.size() >= pendingLimit)
+        flushPending();
+}
+
+void ExportMessagesCsv::end()
+{
+    flushPending();
+    closeExportFile(m_file, m_stream);
+}
+
+const QString& ExportMessagesCsv::personFields(const _MsgChat* chat)
+{
+    auto fields = m_personFields.constFind(chat);
+    if (fields != m_personFields.cend())
+        return *fields;
     QString person;
     QString number;
-    if (const _MsgChat* chat = message.chat) {
+    if (chat) {
         if (isGroupChat(*chat)) {
             person = chat->chat_identifier;
             number = chat->chat_identifier;
@@ -84,24 +146,11 @@ void ExportMessagesCsv::write(const _MsgMessage& message)
             number = first->id;
         }
     }
-
-    QString line;
-    QDate day;
-    QTime time;
-    m_times.localDayAndTime(message.date, day, time);
-    appendCsvDate(line, day, time);
-    line += message.is_from_me != 0 ? QLatin1String(",1,") : QLatin1String(",0,");
-    line += csvField(person);
-    line += QLatin1Char(',');
-    line += csvField(number);
-    line += QLatin1Char(',');
-    // A line feed inside a quoted body ends its line the way the file's lines end.
-    line += csvField(messageDisplayText(message)).replace(QLatin1Char('\n'), exportLineEnd);
-    line += exportLineEnd;
-    m_stream << line;
+    return *m_personFields.insert(chat, csvField(person) + QLatin1Char(',') + csvField(number) + QLatin1Char(','));
 }
 
-void ExportMessagesCsv::end()
+void ExportMessagesCsv::flushPending()
 {
-    closeExportFile(m_file, m_stream);
+    m_stream << m_pending;
+    m_pending.resize(0);
 }

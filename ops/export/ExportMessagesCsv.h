@@ -7,6 +7,7 @@
 #include "store/MsgCollection.h"
 
 #include <QFile>
+#include <QHash>
 #include <QTextStream>
 
 // A CSV field: bare, or in double quotes with inner quotes doubled when it holds a line feed, a
@@ -24,7 +25,15 @@ public:
     void end() override;
 
 private:
+    // The person and number fields of a conversation, each followed by its comma.
+    const QString& personFields(const _MsgChat* chat);
+    void flushPending();
+
     QFile m_file;
     QTextStream m_stream;
     ShortDateTimeText m_times;
+    QString m_pending; // lines not yet handed to the stream
+    QHash<const _MsgChat*, QString> m_personFields;
+    qint64 m_dayOfText = 0; // the Julian day of m_dayText
+    QString m_dayText; // "yyyy-MM-dd " of the previous line
 };

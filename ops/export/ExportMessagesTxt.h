@@ -6,6 +6,7 @@
 #include "store/MsgCollection.h"
 
 #include <QFile>
+#include <QHash>
 #include <QTextStream>
 
 // Messages as a plain text table, one line each: date, direction, conversation name, body. The
@@ -20,9 +21,15 @@ public:
     void end() override;
 
 private:
+    // The name of the conversation, made once per conversation.
+    const QString& chatName(const _MsgChat* chat);
+    void flushPending();
+
     QFile m_file;
     QTextStream m_stream;
-    // The name of the conversation of the previous line: lists come mostly grouped by conversation.
+    QString m_pending; // lines not yet handed to the stream
+    QHash<const _MsgChat*, QString> m_chatNames;
+    // The conversation of the previous line: lists come mostly grouped by conversation.
     const _MsgChat* m_namedChat = nullptr;
-    QString m_chatName;
+    const QString* m_chatName = nullptr;
 };

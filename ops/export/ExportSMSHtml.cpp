@@ -31,14 +31,14 @@ void ExportSMSHtml::write(const _MsgMessage& message)
     }
     const QString& contact = m_contact;
 
-    QString fragment;
-    fragment.reserve(256 + message.text.size());
+    QString& fragment = m_fragment;
+    fragment.resize(0);
     fragment += QLatin1String("<a name=\"sms");
     fragment += QString::number(message.rowid);
     fragment += QLatin1String("\"></a><div style=\"color:");
     fragment += fromMe ? QLatin1String("#008040") : QLatin1String("#0000FF");
     fragment += QLatin1String(";font-size:16px;\"><div>");
-    fragment += shortDateTimeText(message.date);
+    appendShortDateTimeText(fragment, message.date);
     fragment += QLatin1String("</div><div>");
     fragment += fromMe ? QLatin1String("To: ") : QLatin1String("From: ");
     fragment += contact;

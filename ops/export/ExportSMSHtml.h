@@ -28,4 +28,5 @@ private:
     // The escaped name of the conversation, made once per file.
     const _MsgChat* m_namedChat = nullptr;
     QString m_contact;
+    QString m_fragment; // kept to reuse its memory
 };

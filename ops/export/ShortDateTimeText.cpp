@@ -4,17 +4,45 @@
 
 #include "message/MessageText.h"
 
+#include <ctime>
+
 namespace {
 
 constexpr QChar secondsMarker(0x0001);
 constexpr qint64 unixEpochJulianDay = 2440588;
+constexpr int secondsPerDay = 86400;
+constexpr int minutesPerDay = 1440;
+
+qint64 dayOf(qint64 seconds)
+{
+    return seconds >= 0 ? seconds / secondsPerDay : (seconds - (secondsPerDay - 1)) / secondsPerDay;
+}
+
+// The local offset from UTC at the Unix time, as the toolkit's local time has it. On Unix the
+// toolkit asks localtime_r after tzset, which reads the zone file's state on every call; the zone
+// is read once per cache instead (see the constructor).
+int offsetAt(qint64 unixTime)
+{
+#ifdef Q_OS_UNIX
+    // Before 1970 the toolkit applies its own rule (no summer time); it answers for those times.
+    const time_t when = time_t(unixTime);
+    tm local {};
+    if (unixTime >= 0 && qint64(when) == unixTime && localtime_r(&when, &local))
+        return int(local.tm_gmtoff);
+#endif
+    return QDateTime::fromSecsSinceEpoch(unixTime).offsetFromUtc();
+}
 
 } // namespace
 
 ShortDateTimeText::ShortDateTimeText(const QLocale& locale)
     : m_locale(locale)
     , m_dateFormat(m_locale.dateFormat(QLocale::ShortFormat))
+    , m_minutes(minutesPerDay)
 {
+#ifdef Q_OS_UNIX
+    tzset();
+#endif
     const QString timeFormat = m_locale.timeFormat(QLocale::ShortFormat);
     // A time zone in the format depends on the whole date-time; such formats are not split.
     m_joinParts = m_locale.dateTimeFormat(QLocale::ShortFormat) == m_dateFormat + QLatin1Char(' ') + timeFormat
@@ -45,69 +73,116 @@ ShortDateTimeText::ShortDateTimeText(const QLocale& locale)
 
 QString ShortDateTimeText::text(int date)
 {
-    if (!m_joinParts)
-        return m_locale.toString(messageDateTime(date), QLocale::ShortFormat);
-    QDate day;
-    QTime time;
-    localDayAndTime(date, day, time);
-    auto dayText = m_days.constFind(day.toJulianDay());
-    if (dayText == m_days.cend())
-        dayText = m_days.insert(day.toJulianDay(), m_locale.toString(day, m_dateFormat));
-    return *dayText + QLatin1Char(' ') + minuteText(time);
+    QString out;
+    appendText(out, date);
+    return out;
+}
+
+void ShortDateTimeText::appendText(QString& out, int date)
+{
+    if (!m_joinParts) {
+        out += m_locale.toString(messageDateTime(date), QLocale::ShortFormat);
+        return;
+    }
+    qint64 day = 0;
+    int second = 0;
+    localDayAndSecond(date, day, second);
+    out += dayText(day);
+    out += QLatin1Char(' ');
+    appendMinuteText(out, second);
 }
 
 void ShortDateTimeText::localDayAndTime(int date, QDate& day, QTime& time)
 {
+    qint64 localDay = 0;
+    int second = 0;
+    localDayAndSecond(date, localDay, second);
+    day = QDate::fromJulianDay(unixEpochJulianDay + localDay);
+    time = QTime::fromMSecsSinceStartOfDay(second * 1000);
+}
+
+void ShortDateTimeText::localDayAndSecond(int date, qint64& day, int& second)
+{
     const qint64 unixTime = qint64(date) + messageDateOffset;
     if (const std::optional<int> offset = dayOffset(unixTime)) {
         const qint64 local = unixTime + *offset;
-        const qint64 days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
-        day = QDate::fromJulianDay(unixEpochJulianDay + days);
-        time = QTime::fromMSecsSinceStartOfDay(int(local - days * 86400) * 1000);
+        day = dayOf(local);
+        second = int(local - day * secondsPerDay);
     } else {
         const QDateTime when = messageDateTime(date);
-        day = when.date();
-        time = when.time();
+        day = when.date().toJulianDay() - unixEpochJulianDay;
+        second = when.time().msecsSinceStartOfDay() / 1000;
     }
+}
+
+const QString& ShortDateTimeText::dayText(qint64 localDay)
+{
+    if (localDay == m_lastDay)
+        return *m_lastDayText;
+    auto text = m_days.find(localDay);
+    if (text == m_days.end())
+        text = m_days.insert(
+            localDay, m_locale.toString(QDate::fromJulianDay(unixEpochJulianDay + localDay), m_dateFormat));
+    m_lastDay = localDay;
+    m_lastDayText = &text.value();
+    return *m_lastDayText;
+}
+
+void ShortDateTimeText::appendMinuteText(QString& out, int secondOfDay)
+{
+    const int minute = secondOfDay / 60;
+    QString& minuteText = m_minutes[minute];
+    if (minuteText.isNull())
+        minuteText = m_locale.toString(QTime(minute / 60, minute % 60), m_minuteFormat);
+    if (m_secondsFields.isEmpty()) {
+        out += minuteText;
+        return;
+    }
+    const int second = secondOfDay % 60;
+    qsizetype run = 0;
+    for (qsizetype field = 0; field < m_seconds.size(); ++field) {
+        const qsizetype marker = minuteText.indexOf(secondsMarker, run);
+        if (marker < 0)
+            break;
+        out.append(minuteText.constData() + run, marker - run);
+        out += m_seconds.at(field).at(second);
+        run = marker + 1;
+    }
+    out.append(minuteText.constData() + run, minuteText.size() - run);
 }
 
 std::optional<int> ShortDateTimeText::dayOffset(qint64 unixTime)
 {
-    const qint64 day = unixTime >= 0 ? unixTime / 86400 : (unixTime - 86399) / 86400;
+    const qint64 day = dayOf(unixTime);
+    if (day == m_lastOffsetDay)
+        return m_lastOffset;
     auto offset = m_offsets.constFind(day);
     if (offset == m_offsets.cend()) {
-        // Zones change their offset at most twice a year, never twice within a day.
-        const int first = QDateTime::fromSecsSinceEpoch(day * 86400).offsetFromUtc();
-        const int middle = QDateTime::fromSecsSinceEpoch(day * 86400 + 43200).offsetFromUtc();
-        const int last = QDateTime::fromSecsSinceEpoch(day * 86400 + 86399).offsetFromUtc();
+        // Zones change their offset at most twice a year, never twice within a day. When the day
+        // before is known to keep one offset, that offset stands for the first second of this day:
+        // a change at midnight then only makes the day look changing, which is merely slower.
+        const qint64 start = day * secondsPerDay;
+        const auto before = m_offsets.constFind(day - 1);
+        const int first = before != m_offsets.cend() && before->has_value() ? **before : offsetAt(start);
+        const int middle = offsetAt(start + secondsPerDay / 2);
+        const int last = offsetAt(start + secondsPerDay - 1);
         const bool constant = first == middle && middle == last;
         offset = m_offsets.insert(day, constant ? std::optional<int>(first) : std::nullopt);
     }
-    return *offset;
-}
-
-QString ShortDateTimeText::minuteText(const QTime& time)
-{
-    const int minute = time.hour() * 60 + time.minute();
-    auto minuteText = m_minutes.constFind(minute);
-    if (minuteText == m_minutes.cend())
-        minuteText = m_minutes.insert(minute, m_locale.toString(QTime(time.hour(), time.minute()), m_minuteFormat));
-    if (m_secondsFields.isEmpty())
-        return *minuteText;
-    QString text;
-    text.reserve(minuteText->size() + 4);
-    qsizetype field = 0;
-    for (const QChar c : *minuteText) {
-        if (c == secondsMarker && field < m_seconds.size())
-            text += m_seconds.at(field++).at(time.second());
-        else
-            text += c;
-    }
-    return text;
+    m_lastOffsetDay = day;
+    m_lastOffset = *offset;
+    return m_lastOffset;
 }
 
 QString shortDateTimeText(int date)
 {
+    QString out;
+    appendShortDateTimeText(out, date);
+    return out;
+}
+
+void appendShortDateTimeText(QString& out, int date)
+{
     thread_local ShortDateTimeText texts;
-    return texts.text(date);
+    texts.appendText(out, date);
 }

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QString>
 
+#include <limits>
 #include <optional>
 
 // The local time of message dates in the system locale's short date and time format, as the
@@ -19,11 +20,16 @@ public:
     explicit ShortDateTimeText(const QLocale& locale = QLocale::system());
 
     QString text(int date);
+    // Appends the text of the date to `out`, without a string of its own.
+    void appendText(QString& out, int date);
     // The local day and time of a message date.
     void localDayAndTime(int date, QDate& day, QTime& time);
 
 private:
-    QString minuteText(const QTime& time);
+    // The local day (counted from 1970-01-01) and second of that day of a message date.
+    void localDayAndSecond(int date, qint64& day, int& second);
+    const QString& dayText(qint64 localDay);
+    void appendMinuteText(QString& out, int secondOfDay);
     // The local offset from UTC throughout the UTC day holding the Unix time, or none when it
     // changes within that day. Converting each date to local time asks the C library, which looks
     // at the zone file on every call.
@@ -34,11 +40,18 @@ private:
     QString m_dateFormat;
     QString m_minuteFormat; // the time format with each seconds field replaced by a marker
     QStringList m_secondsFields; // the seconds fields, in order
-    QHash<qint64, QString> m_days; // by Julian day
-    QHash<int, QString> m_minutes; // by minute of the day; markers where the seconds go
+    QHash<qint64, QString> m_days; // by day since 1970
+    QList<QString> m_minutes; // by minute of the day; markers where the seconds go
     QHash<qint64, std::optional<int>> m_offsets; // by day since 1970
     QList<QStringList> m_seconds; // per seconds field, the text of each second
+    // Dates come mostly in order: the last day looked up, for both caches.
+    qint64 m_lastDay = std::numeric_limits<qint64>::min();
+    const QString* m_lastDayText = nullptr;
+    qint64 m_lastOffsetDay = std::numeric_limits<qint64>::min();
+    std::optional<int> m_lastOffset;
 };
 
 // The text of a message date as above, with the caches of the calling thread.
 QString shortDateTimeText(int date);
+// Appends that text to `out`.
+void appendShortDateTimeText(QString& out, int date);
