@@ -117,6 +117,17 @@ Sqlite3Sql& Sqlite3Sql::addTextParam(const QString& value)
     return *this;
 }
 
+Sqlite3Sql& Sqlite3Sql::addUtf8TextParam(const QByteArray& utf8)
+{
+    Param param;
+    param.kind = utf8.isNull() ? ParamKind::Null : ParamKind::Text;
+    param.bytes = utf8;
+    if (!param.bytes.data_ptr().isMutable() && !param.bytes.isEmpty())
+        param.bytes = QByteArray(utf8.constData(), utf8.size());
+    m_params.push_back(std::move(param));
+    return *this;
+}
+
 Sqlite3Sql& Sqlite3Sql::addIntParam(int value)
 {
     m_params.push_back({ ParamKind::Int, value, {} });

@@ -58,6 +58,8 @@ public:
     Sqlite3Sql(const QString& sql);
 
     Sqlite3Sql& addTextParam(const QString& value);
+    // A text already encoded as UTF-8; a null array binds NULL like a null string.
+    Sqlite3Sql& addUtf8TextParam(const QByteArray& utf8);
     Sqlite3Sql& addIntParam(int value);
     Sqlite3Sql& addInt64Param(qint64 value);
     Sqlite3Sql& addBlobParam(const QByteArray& value);
