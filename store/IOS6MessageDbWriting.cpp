@@ -540,9 +540,7 @@ qint64 IOS6MessageDb::findWrittenByLogicHash(const QString& logicHash)
 void IOS6MessageDb::joinMessageToChat(qint64 chatRowId, qint64 messageRowId)
 {
     open();
-    // A message joins its conversation once, as it is stored. Should the pair be there already, it stays:
-    // replacing it would delete it first, and with recursive triggers that deletion removes the message.
-    Sqlite3Sql sql(QStringLiteral("insert or ignore into chat_message_join(chat_id,message_id) values(?,?)"));
+    Sqlite3Sql sql(QStringLiteral("replace into chat_message_join(chat_id,message_id) values(?,?)"));
     sql.addInt64Param(chatRowId).addInt64Param(messageRowId);
     executeThrow(sql);
 }
