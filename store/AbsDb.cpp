@@ -35,6 +35,7 @@ void AbsDb::endTransaction(bool commit)
         return;
     }
     try {
+        beforeCommit();
         commitTran();
     } catch (...) {
         // A refused COMMIT ("database is locked" while another connection still reads) leaves the

@@ -23,6 +23,11 @@ public:
     // Inserts the row into the table and returns its row id.
     qint64 insertRow(const Sqlite3Row& row, const QString& table);
 
+protected:
+    // Runs inside the transaction just before endTransaction commits it; an exception it throws
+    // fails the commit like a failed COMMIT.
+    virtual void beforeCommit() { }
+
 private:
     bool m_inTransaction = false;
 };

@@ -84,16 +84,59 @@ void copyAttachmentFile(const QDir& fileRelay, const _MsgAttachment& attachment)
 
 } // namespace
 
+namespace {
+
+// Feeds the UTF-8 bytes of the text to the hash. ASCII, the common case, goes through a buffer on
+// the stack in pieces; from the first other character on, the rest is encoded as a whole (it starts
+// after an ASCII character, so no surrogate pair is cut).
+void addUtf8(QCryptographicHash& hash, QStringView text)
+{
+    char buffer[256];
+    const char16_t* chars = text.utf16();
+    qsizetype start = 0;
+    while (start < text.size()) {
+        const qsizetype end = std::min(text.size(), start + qsizetype(sizeof buffer));
+        qsizetype i = start;
+        for (; i < end && chars[i] < 0x80; ++i)
+            buffer[i - start] = static_cast<char>(chars[i]);
+        hash.addData(QByteArrayView(buffer, i - start));
+        if (i < end) {
+            hash.addData(text.mid(i).toUtf8());
+            return;
+        }
+        start = end;
+    }
+}
+
+// The MD5 digest as 32 hexadecimal digits.
+QString hexDigest(const QCryptographicHash& hash, bool upper)
+{
+    static const char lowerDigits[] = "0123456789abcdef";
+    static const char upperDigits[] = "0123456789ABCDEF";
+    const char* digits = upper ? upperDigits : lowerDigits;
+    const QByteArrayView digest = hash.resultView();
+    QString hex(digest.size() * 2, Qt::Uninitialized);
+    QChar* out = hex.data();
+    for (const char byte : digest) {
+        const auto value = static_cast<unsigned char>(byte);
+        *out++ = QLatin1Char(digits[value >> 4]);
+        *out++ = QLatin1Char(digits[value & 0x0f]);
+    }
+    return hex;
+}
+
+} // namespace
+
 QString logicHash(const _MsgMessage& message)
 {
     QCryptographicHash hash(QCryptographicHash::Md5);
     if (message.item_type != 0) {
-        hash.addData(message.guid.toUtf8());
-        return QString::fromLatin1(hash.result().toHex());
+        addUtf8(hash, message.guid);
+        return hexDigest(hash, false);
     }
 
     if (message.handle)
-        hash.addData(message.handle->id.toUtf8());
+        addUtf8(hash, message.handle->id);
     char date[4];
     qToLittleEndian<qint32>(message.date, date);
     hash.addData(QByteArrayView(date, 4));
@@ -102,9 +145,9 @@ QString logicHash(const _MsgMessage& message)
     if (message.text.contains(QChar(0xFFFC))) {
         QString text = message.text;
         text.remove(QChar(0xFFFC));
-        hash.addData(text.toUtf8());
+        addUtf8(hash, text);
     } else {
-        hash.addData(message.text.toUtf8());
+        addUtf8(hash, message.text);
     }
 
     if (!message.attachments.isEmpty()) {
@@ -117,14 +160,22 @@ QString logicHash(const _MsgMessage& message)
         for (const QString& name : std::as_const(names))
             hash.addData(name.toUtf8());
     }
-    return QString::fromLatin1(hash.result().toHex());
+    return hexDigest(hash, false);
 }
 
 QString guidFromBytes(const QByteArray& bytes)
 {
-    const QString hex = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex()).toUpper();
-    return hex.left(8) + QLatin1Char('-') + hex.mid(8, 4) + QLatin1Char('-') + hex.mid(12, 4) + QLatin1Char('-')
-        + hex.mid(16, 4) + QLatin1Char('-') + hex.mid(20);
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    hash.addData(bytes);
+    const QString hex = hexDigest(hash, true);
+    QString guid(36, Qt::Uninitialized);
+    QChar* out = guid.data();
+    for (qsizetype i = 0; i < hex.size(); ++i) {
+        if (i == 8 || i == 12 || i == 16 || i == 20)
+            *out++ = QLatin1Char('-');
+        *out++ = hex.at(i);
+    }
+    return guid;
 }
 
 ExportMessagesDb::ExportMessagesDb(const QDir& folder, const QString& mcc)

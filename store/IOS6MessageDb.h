@@ -7,7 +7,9 @@
 #include "store/IOSContactsMemDb.h"
 
 #include <QDir>
+#include <QList>
 #include <QMap>
+#include <QPair>
 #include <QSet>
 
 #include <memory>
@@ -44,7 +46,9 @@ public:
     // ones cost a hash lookup instead of a query; in a store that held no message when the run began,
     // a message whose duplicate key or guid the run has not written is not looked up at all. It keeps
     // the newest date of each conversation in memory, written by flushNewestDates with one update per
-    // conversation.
+    // conversation. A run that begins inside a transaction on a store without messages drops the
+    // message indexes the run does not look up by, and builds them again, in the same transaction,
+    // before that transaction commits.
     void beginWriterRun();
     void flushNewestDates();
     // Forgets everything remembered; pending newest dates not flushed are dropped.
@@ -88,6 +92,9 @@ public:
     CountryLibDb& countryLib() { return m_countryLib; }
     IOSContactsMemDb& contacts() { return m_contacts; }
 
+protected:
+    void beforeCommit() override;
+
 private:
     void openExisting(const QString& path);
     void openReadOnly(const QString& path);
@@ -99,7 +106,10 @@ private:
     void registerFunctions();
     void readTableSql();
     void storeNewestDate(qint64 chatRowId, int date);
-    qint64 findMessage(const QString& query, const QString& key, const QSet<size_t>* written);
+    qint64 findMessage(const QString& query, const QString& key, bool byLogicHash);
+    qint64 findWrittenByLogicHash(const QString& logicHash);
+    void deferMessageIndexes();
+    void restoreDeferredIndexes();
 
     // Column tests and insert statement texts of the open file, kept for the writing operations,
     // which run them for every message. Rebuilt whenever tableSql is refilled.
@@ -108,6 +118,8 @@ private:
     std::shared_ptr<WriteCache> m_writeCache;
     struct WriterRun;
     std::shared_ptr<WriterRun> m_writerRun;
+    // Indexes a writer run dropped, by name with their CREATE statements, still to be made again.
+    QList<QPair<QString, QString>> m_deferredIndexes;
 
     QDir m_folder;
     QDir m_fileRelay;

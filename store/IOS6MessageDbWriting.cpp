@@ -9,7 +9,9 @@
 #include <QPair>
 #include <QSet>
 
+#include <sqlite3.h>
 #include <stdexcept>
+#include <utility>
 
 // Row ids are bound as parameters rather than written into the statement text, so that each
 // statement is prepared once per connection and found again in the wrapper's statement cache.
@@ -47,6 +49,19 @@ struct IOS6MessageDb::WriteCache
     QHash<quint64, QString> attachmentInserts;
 };
 
+namespace ios6writing {
+
+// A message key (logic_hash or guid) with its UTF-8 bytes and their fingerprint, kept for the next
+// call with the same string: a message's keys are looked up and then written.
+struct EncodedKey
+{
+    QString text;
+    QByteArray utf8;
+    size_t fingerprint = 0;
+};
+
+} // namespace ios6writing
+
 struct IOS6MessageDb::WriterRun
 {
     QHash<QString, qint64> chatsByGuid;
@@ -57,19 +72,47 @@ struct IOS6MessageDb::WriterRun
     // Per conversation, the last_addressed_handle this run last stored.
     QHash<qint64, QString> lastAddressedHandles;
     // Fingerprints (64-bit hashes of the UTF-8 bytes SQLite compares) of the logic_hash and guid of
-    // every message this run wrote. When the store held no message as the run began, a key whose
-    // fingerprint is missing here is missing from the store; a fingerprint found is confirmed by a query.
-    QSet<size_t> writtenLogicHashes;
+    // every message this run wrote, the logic_hash ones with the message's row id. When the store held
+    // no message as the run began, a key whose fingerprint is missing here is missing from the store;
+    // a fingerprint found is confirmed by a query (for logic_hash, on the rows that have it).
+    QMultiHash<size_t, qint64> writtenLogicHashes;
     QSet<size_t> writtenGuids;
     bool storeHadMessages = true;
+    ios6writing::EncodedKey lastLogicHash;
+    ios6writing::EncodedKey lastGuid;
 };
 
 namespace {
 
-size_t keyFingerprint(const QString& key)
+using ios6writing::EncodedKey;
+
+// The slot's encoding of `key`, made again unless the slot already holds this very string. Only a
+// string with its own counted storage is recognised by where it is stored: the slot keeps that
+// storage alive, so no other text can appear there.
+const EncodedKey& encodedKey(EncodedKey& slot, const QString& key)
 {
-    return qHash(key.toUtf8(), 0);
+    const bool same = key.data_ptr().isMutable() && slot.text.constData() == key.constData()
+        && slot.text.size() == key.size() && !slot.text.isNull();
+    if (!same) {
+        slot.text = key;
+        slot.utf8 = key.toUtf8();
+        slot.fingerprint = qHash(slot.utf8, 0);
+    }
+    return slot;
 }
+
+// Binds a key as addTextParam would, from the bytes already encoded.
+void bindKey(Sqlite3Sql& sql, const EncodedKey& key)
+{
+    if (key.utf8.isEmpty())
+        sql.addTextParam(key.text);
+    else
+        sql.addUtf8TextParam(key.utf8);
+}
+
+// The message indexes a writer run never looks up by: dropped for a run into an empty store and
+// built again, sorted at once, before it commits.
+const char* const deferrableIndexes[] = { "message_idx_handle", "message_idx_logic_hash" };
 
 // The row id in the first row of a "select rowid ..." query, 0 without a row. Read by position:
 // SQLite names that column ROWID or rowid depending on the table's declaration.
@@ -202,7 +245,7 @@ Sqlite3Sql insertStatement(QHash<quint64, QString>& texts, const char* table, Co
 
 // Binds the value of one message column, or returns false when the row does not write it.
 bool bindMessageColumn(Sqlite3Sql& sql, const MessageColumn& column, const _MsgMessage& m, qint64 handleRowId,
-    qint64 otherHandleRowId, const QString& hash)
+    qint64 otherHandleRowId, const QString& hash, const EncodedKey* guidKey, const EncodedKey* hashKey)
 {
     const bool nonEmpty = column.write == MessageColumnWrite::NonEmpty;
     const bool positive = column.write == MessageColumnWrite::Positive;
@@ -216,7 +259,10 @@ bool bindMessageColumn(Sqlite3Sql& sql, const MessageColumn& column, const _MsgM
         return true;
     }
     case MessageColumnSource::LogicHash:
-        sql.addTextParam(hash);
+        if (hashKey)
+            bindKey(sql, *hashKey);
+        else
+            sql.addTextParam(hash);
         return true;
     case MessageColumnSource::Field:
         break;
@@ -242,7 +288,10 @@ bool bindMessageColumn(Sqlite3Sql& sql, const MessageColumn& column, const _MsgM
         const QString& value = m.*column.textField;
         if (nonEmpty && value.isEmpty())
             return false;
-        sql.addTextParam(value);
+        if (guidKey && column.textField == &_MsgMessage::guid)
+            bindKey(sql, *guidKey);
+        else
+            sql.addTextParam(value);
         return true;
     }
     case MessageColumnKind::Blob: {
@@ -259,14 +308,15 @@ bool bindMessageColumn(Sqlite3Sql& sql, const MessageColumn& column, const _MsgM
 // The insert of one message: the columns the table has and the row writes, with the statement text
 // cached per set of written columns.
 Sqlite3Sql messageInsert(QHash<quint64, QString>& texts, quint64 present, const _MsgMessage& m, qint64 handleRowId,
-    qint64 otherHandleRowId, const QString& hash)
+    qint64 otherHandleRowId, const QString& hash, const EncodedKey* guidKey, const EncodedKey* hashKey)
 {
     Sqlite3Sql sql { QString() };
     sql.reserveParams(messageColumnCount);
     quint64 written = 0;
     for (int i = 0; i < messageColumnCount; ++i) {
         const quint64 bit = quint64(1) << i;
-        if ((present & bit) && bindMessageColumn(sql, messageColumnTable[i], m, handleRowId, otherHandleRowId, hash))
+        if ((present & bit)
+            && bindMessageColumn(sql, messageColumnTable[i], m, handleRowId, otherHandleRowId, hash, guidKey, hashKey))
             written |= bit;
     }
     auto found = texts.constFind(written);
@@ -317,6 +367,47 @@ void IOS6MessageDb::beginWriterRun()
     if (m_tableSql.contains(QStringLiteral("message")))
         run->storeHadMessages = queryThrow("select 1 from message limit 1").moveNext();
     m_writerRun = std::move(run);
+    // Dropped only inside a transaction, whose rollback brings them back and whose commit waits for them.
+    if (!m_writerRun->storeHadMessages && !m_readOnly && inTransaction() && !sqlite3_get_autocommit(rawHandle()))
+        deferMessageIndexes();
+}
+
+void IOS6MessageDb::deferMessageIndexes()
+{
+    m_deferredIndexes.clear();
+    for (const char* name : deferrableIndexes) {
+        QString createSql;
+        {
+            Sqlite3Cursor index = queryThrow(
+                Sqlite3Sql("select sql from sqlite_master where type='index' and tbl_name='message' and name=?")
+                    .addTextParam(QLatin1String(name)));
+            if (!index.moveNext() || index.isNull(0))
+                continue;
+            createSql = index.getText(0);
+        }
+        executeThrow(Sqlite3Sql(QStringLiteral("DROP INDEX %1").arg(QLatin1String(name))));
+        m_deferredIndexes.append(qMakePair(QString::fromLatin1(name), createSql));
+    }
+}
+
+void IOS6MessageDb::restoreDeferredIndexes()
+{
+    if (m_deferredIndexes.isEmpty())
+        return;
+    // After a rollback, or a close that ended the transaction, the indexes are there again.
+    const QList<QPair<QString, QString>> deferred = std::exchange(m_deferredIndexes, {});
+    for (const auto& [name, createSql] : deferred) {
+        const bool exists
+            = queryThrow(Sqlite3Sql("select 1 from sqlite_master where type='index' and name=?").addTextParam(name))
+                  .moveNext();
+        if (!exists)
+            executeThrow(Sqlite3Sql(createSql));
+    }
+}
+
+void IOS6MessageDb::beforeCommit()
+{
+    restoreDeferredIndexes();
 }
 
 void IOS6MessageDb::flushNewestDates()
@@ -393,25 +484,57 @@ qint64 IOS6MessageDb::findMessageByLogicHash(const QString& logicHash)
 {
     if (!writeCache().has.messageLogicHash)
         return 0;
-    return findMessage(QStringLiteral("select rowid from message where logic_hash=?"), logicHash,
-        m_writerRun ? &m_writerRun->writtenLogicHashes : nullptr);
+    return findMessage(QStringLiteral("select rowid from message where logic_hash=?"), logicHash, true);
 }
 
 qint64 IOS6MessageDb::findMessageByGuid(const QString& guid)
 {
     open();
-    return findMessage(QStringLiteral("select rowid from message where guid=?"), guid,
-        m_writerRun ? &m_writerRun->writtenGuids : nullptr);
+    return findMessage(QStringLiteral("select rowid from message where guid=?"), guid, false);
 }
 
-qint64 IOS6MessageDb::findMessage(const QString& query, const QString& key, const QSet<size_t>* written)
+qint64 IOS6MessageDb::findMessage(const QString& query, const QString& key, bool byLogicHash)
 {
-    // A NULL key matches no row; a run writes none.
-    if (written && !m_writerRun->storeHadMessages && (key.isNull() || !written->contains(keyFingerprint(key))))
-        return 0;
+    WriterRun* run = m_writerRun.get();
+    if (!run) {
+        Sqlite3Sql sql(query);
+        sql.addTextParam(key);
+        return firstRowId(queryThrow(sql));
+    }
+    const EncodedKey& encoded = encodedKey(byLogicHash ? run->lastLogicHash : run->lastGuid, key);
+    if (!run->storeHadMessages) {
+        // A NULL key matches no row; a run writes none.
+        if (key.isNull())
+            return 0;
+        if (byLogicHash)
+            return findWrittenByLogicHash(key);
+        if (!run->writtenGuids.contains(encoded.fingerprint))
+            return 0;
+    }
     Sqlite3Sql sql(query);
-    sql.addTextParam(key);
+    bindKey(sql, encoded);
     return firstRowId(queryThrow(sql));
+}
+
+// In a store that held no message as the run began, the rows that can have this logic_hash are those the
+// run wrote with its fingerprint: each is tested by its row id, and the first that has it is the one the
+// query by logic_hash finds.
+qint64 IOS6MessageDb::findWrittenByLogicHash(const QString& logicHash)
+{
+    const EncodedKey& encoded = encodedKey(m_writerRun->lastLogicHash, logicHash);
+    auto [candidate, last] = m_writerRun->writtenLogicHashes.equal_range(encoded.fingerprint);
+    qint64 found = 0;
+    for (; candidate != last; ++candidate) {
+        const qint64 rowId = candidate.value();
+        if (found != 0 && rowId >= found)
+            continue;
+        Sqlite3Sql sql(QStringLiteral("select rowid from message where rowid=? and logic_hash=?"));
+        sql.addInt64Param(rowId);
+        bindKey(sql, encoded);
+        if (queryThrow(sql).moveNext())
+            found = rowId;
+    }
+    return found;
 }
 
 void IOS6MessageDb::joinMessageToChat(qint64 chatRowId, qint64 messageRowId)
@@ -533,15 +656,18 @@ qint64 IOS6MessageDb::insertMessage(
     const _MsgMessage& message, qint64 handleRowId, qint64 otherHandleRowId, const QString& hash)
 {
     WriteCache& cache = writeCache();
-    const Sqlite3Sql sql
-        = messageInsert(cache.messageInserts, cache.has.messageColumns, message, handleRowId, otherHandleRowId, hash);
+    WriterRun* run = m_writerRun.get();
+    const EncodedKey* guidKey = run ? &encodedKey(run->lastGuid, message.guid) : nullptr;
+    const EncodedKey* hashKey = run && cache.has.messageLogicHash ? &encodedKey(run->lastLogicHash, hash) : nullptr;
+    const Sqlite3Sql sql = messageInsert(
+        cache.messageInserts, cache.has.messageColumns, message, handleRowId, otherHandleRowId, hash, guidKey, hashKey);
     executeThrow(sql);
     const qint64 messageRowId = lastInsertId();
-    if (m_writerRun) {
-        if (cache.has.messageLogicHash && !hash.isNull())
-            m_writerRun->writtenLogicHashes.insert(keyFingerprint(hash));
+    if (run) {
+        if (hashKey && !hash.isNull())
+            run->writtenLogicHashes.insert(hashKey->fingerprint, messageRowId);
         if (!message.guid.isNull())
-            m_writerRun->writtenGuids.insert(keyFingerprint(message.guid));
+            run->writtenGuids.insert(guidKey->fingerprint);
     }
     return messageRowId;
 }
@@ -558,6 +684,8 @@ qint64 IOS6MessageDb::insertAttachment(const _MsgAttachment& attachment)
 void IOS6MessageDb::deleteMessage(const _MsgMessage& message)
 {
     open();
+    // The clean-up triggers look messages up by correspondent.
+    restoreDeferredIndexes();
     // Its triggers may remove conversations and correspondents a writer run remembers.
     if (m_writerRun) {
         m_writerRun->chatsByGuid.clear();

@@ -3,6 +3,7 @@
 #include "store/Sqlite3DB.h"
 
 #include <algorithm>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace sqlite3detail {
@@ -16,6 +17,9 @@ struct CachedStatement
     bool columnsKnown = false;
     bool inUse = false;
     bool cached = true; // false: finalized when its cursor lets go
+    // What each parameter is bound to now. Bindings outlive a reset, so a value equal to the bound one
+    // is not bound again; text and blob bytes are held here for as long as SQLite points at them.
+    std::vector<Sqlite3Sql::Param> bound;
 
     ~CachedStatement()
     {
@@ -26,7 +30,6 @@ struct CachedStatement
     void reset()
     {
         sqlite3_reset(statement);
-        sqlite3_clear_bindings(statement);
         inUse = false;
     }
 };
@@ -36,6 +39,42 @@ struct CachedStatement
 using sqlite3detail::CachedStatement;
 
 namespace {
+
+// Texts and blobs up to this size are compared with the bound ones; longer ones are bound again
+// unless they are the very bytes already bound.
+constexpr qsizetype comparedBytes = 64;
+
+bool isBound(const Sqlite3Sql::Param& bound, const Sqlite3Sql::Param& param)
+{
+    if (bound.kind != param.kind)
+        return false;
+    switch (param.kind) {
+    case Sqlite3Sql::ParamKind::Null:
+        return true;
+    case Sqlite3Sql::ParamKind::Int:
+    case Sqlite3Sql::ParamKind::Int64:
+        return bound.number == param.number;
+    case Sqlite3Sql::ParamKind::Text:
+    case Sqlite3Sql::ParamKind::Blob:
+        if (bound.bytes.size() != param.bytes.size())
+            return false;
+        return bound.bytes.constData() == param.bytes.constData()
+            || (param.bytes.size() <= comparedBytes
+                && std::memcmp(bound.bytes.constData(), param.bytes.constData(), size_t(param.bytes.size())) == 0);
+    }
+    return false;
+}
+
+// Process-wide SQLite settings, made before the library's first use. Memory statistics are not read
+// anywhere, and keeping them costs a global mutex on every allocation SQLite makes.
+void configureSqlite()
+{
+    static const bool configured = [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        return true;
+    }();
+    Q_UNUSED(configured);
+}
 
 QString errorText(sqlite3* db, int code)
 {
@@ -78,6 +117,17 @@ Sqlite3Sql& Sqlite3Sql::addTextParam(const QString& value)
     return *this;
 }
 
+Sqlite3Sql& Sqlite3Sql::addUtf8TextParam(const QByteArray& utf8)
+{
+    Param param;
+    param.kind = utf8.isNull() ? ParamKind::Null : ParamKind::Text;
+    param.bytes = utf8;
+    if (!param.bytes.data_ptr().isMutable() && !param.bytes.isEmpty())
+        param.bytes = QByteArray(utf8.constData(), utf8.size());
+    m_params.push_back(std::move(param));
+    return *this;
+}
+
 Sqlite3Sql& Sqlite3Sql::addIntParam(int value)
 {
     m_params.push_back({ ParamKind::Int, value, {} });
@@ -95,6 +145,9 @@ Sqlite3Sql& Sqlite3Sql::addBlobParam(const QByteArray& value)
     Param param;
     param.kind = value.isNull() ? ParamKind::Null : ParamKind::Blob;
     param.bytes = value;
+    // Bytes that only borrow the caller's buffer are copied: SQLite may point at them after the call.
+    if (!param.bytes.data_ptr().isMutable() && !param.bytes.isEmpty())
+        param.bytes = QByteArray(value.constData(), value.size());
     m_params.push_back(std::move(param));
     return *this;
 }
@@ -378,6 +431,7 @@ Sqlite3DB::~Sqlite3DB()
 void Sqlite3DB::openThrow(const QString& path, int flags)
 {
     close();
+    configureSqlite();
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
@@ -401,6 +455,7 @@ void Sqlite3DB::close()
             entry->cached = false;
     }
     m_statements.clear();
+    m_statementsByText.clear();
     sqlite3_close_v2(m_db);
     m_db = nullptr;
 }
@@ -434,33 +489,55 @@ std::shared_ptr<CachedStatement> Sqlite3DB::prepare(const Sqlite3Sql& sql)
     if (!m_db)
         throw Sqlite3Exception(SQLITE_MISUSE, QStringLiteral("database is not open [%1]").arg(sql.sql()));
 
-    auto found = m_statements.constFind(sql.sql());
+    // An entry holds its text, so text at the same place with the same length is the same text.
+    const QString& text = sql.sql();
+    auto byText = m_statementsByText.constFind(text.constData());
+    if (byText != m_statementsByText.constEnd() && byText.value()->sql.size() == text.size()
+        && !byText.value()->inUse) {
+        byText.value()->inUse = true;
+        return byText.value();
+    }
+
+    auto found = m_statements.constFind(text);
     if (found != m_statements.constEnd() && !found.value()->inUse) {
         found.value()->inUse = true;
         return found.value();
     }
 
     auto entry = std::make_shared<CachedStatement>();
-    entry->sql = sql.sql();
-    const QByteArray text = sql.sql().toUtf8();
+    entry->sql = text;
+    const QByteArray utf8 = text.toUtf8();
     const int rc
-        = sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &entry->statement, nullptr);
+        = sqlite3_prepare_v2(m_db, utf8.constData(), static_cast<int>(utf8.size()), &entry->statement, nullptr);
     if (rc != SQLITE_OK)
-        throwError(rc, sql.sql());
+        throwError(rc, text);
+    if (entry->statement)
+        entry->bound.resize(size_t(sqlite3_bind_parameter_count(entry->statement)));
     entry->inUse = true;
     // A statement already held by an open cursor stays with it; this one runs uncached.
-    if (found == m_statements.constEnd())
-        m_statements.insert(sql.sql(), entry);
-    else
+    if (found == m_statements.constEnd()) {
+        m_statements.insert(text, entry);
+        if (!text.isEmpty())
+            m_statementsByText.insert(entry->sql.constData(), entry);
+    } else {
         entry->cached = false;
+    }
     return entry;
 }
 
-void Sqlite3DB::bindAll(sqlite3_stmt* statement, const Sqlite3Sql& sql, bool borrow)
+void Sqlite3DB::bindAll(CachedStatement& entry, const Sqlite3Sql& sql)
 {
-    const sqlite3_destructor_type keep = borrow ? SQLITE_STATIC : SQLITE_TRANSIENT;
-    int index = 1;
-    for (const auto& param : sql.params()) {
+    sqlite3_stmt* statement = entry.statement;
+    std::vector<Sqlite3Sql::Param>& bound = entry.bound;
+    const std::vector<Sqlite3Sql::Param>& params = sql.params();
+    // Parameters the statement text has and the call leaves out are NULL.
+    const size_t count = std::max(params.size(), bound.size());
+    for (size_t i = 0; i < count; ++i) {
+        static const Sqlite3Sql::Param nullParam;
+        const Sqlite3Sql::Param& param = i < params.size() ? params[i] : nullParam;
+        if (i < bound.size() && isBound(bound[i], param))
+            continue;
+        const int index = static_cast<int>(i) + 1;
         int rc = SQLITE_OK;
         switch (param.kind) {
         case Sqlite3Sql::ParamKind::Null:
@@ -474,16 +551,16 @@ void Sqlite3DB::bindAll(sqlite3_stmt* statement, const Sqlite3Sql& sql, bool bor
             break;
         case Sqlite3Sql::ParamKind::Text:
             rc = sqlite3_bind_text(
-                statement, index, param.bytes.constData(), static_cast<int>(param.bytes.size()), keep);
+                statement, index, param.bytes.constData(), static_cast<int>(param.bytes.size()), SQLITE_STATIC);
             break;
         case Sqlite3Sql::ParamKind::Blob:
             rc = sqlite3_bind_blob(
-                statement, index, param.bytes.constData(), static_cast<int>(param.bytes.size()), keep);
+                statement, index, param.bytes.constData(), static_cast<int>(param.bytes.size()), SQLITE_STATIC);
             break;
         }
         if (rc != SQLITE_OK)
             throwError(rc, sql.sql());
-        ++index;
+        bound[i] = param;
     }
 }
 
@@ -491,19 +568,16 @@ Sqlite3Cursor Sqlite3DB::queryThrow(const Sqlite3Sql& sql)
 {
     auto entry = prepare(sql);
     Sqlite3Cursor cursor(m_db, entry);
-    // On a binding failure the cursor's destructor resets the statement for the next caller. The
-    // cursor may outlive `sql`, so SQLite keeps its own copies of the values.
-    bindAll(entry->statement, sql, false);
+    // On a binding failure the cursor's destructor resets the statement for the next caller.
+    bindAll(*entry, sql);
     return cursor;
 }
 
 void Sqlite3DB::executeThrow(const Sqlite3Sql& sql)
 {
     auto entry = prepare(sql);
-    // The statement runs to its end and is reset by the cursor before `sql` can go: its values
-    // are bound where they are.
     Sqlite3Cursor cursor(m_db, entry);
-    bindAll(entry->statement, sql, true);
+    bindAll(*entry, sql);
     int rc;
     do {
         rc = sqlite3_step(entry->statement);

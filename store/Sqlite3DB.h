@@ -58,6 +58,8 @@ public:
     Sqlite3Sql(const QString& sql);
 
     Sqlite3Sql& addTextParam(const QString& value);
+    // A text already encoded as UTF-8; a null array binds NULL like a null string.
+    Sqlite3Sql& addUtf8TextParam(const QByteArray& utf8);
     Sqlite3Sql& addIntParam(int value);
     Sqlite3Sql& addInt64Param(qint64 value);
     Sqlite3Sql& addBlobParam(const QByteArray& value);
@@ -184,11 +186,13 @@ protected:
 
 private:
     std::shared_ptr<sqlite3detail::CachedStatement> prepare(const Sqlite3Sql& sql);
-    // Values are copied by SQLite unless `borrow`: then they must stay alive until the statement is reset.
-    void bindAll(sqlite3_stmt* statement, const Sqlite3Sql& sql, bool borrow);
+    void bindAll(sqlite3detail::CachedStatement& entry, const Sqlite3Sql& sql);
     [[noreturn]] void throwError(int code, const QString& sql) const;
 
     sqlite3* m_db = nullptr;
     QString m_path;
     QHash<QString, std::shared_ptr<sqlite3detail::CachedStatement>> m_statements;
+    // The same statements keyed by where their text is stored. Callers that run a statement many times
+    // pass the same string (a literal or a kept copy), found here without hashing the whole text.
+    QHash<const QChar*, std::shared_ptr<sqlite3detail::CachedStatement>> m_statementsByText;
 };

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidDevice.h"
 #include "app/DataFolders.h"
+#include "store/Sqlite3DB.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/TestHome.h"
 
@@ -28,6 +29,7 @@ private slots:
     void xmlRoundTrip();
     void interruptLeavesDatabasesAsTheyWere_data();
     void interruptLeavesDatabasesAsTheyWere();
+    void killedLoadLeavesWholeStores();
 
 private:
     struct Run
@@ -312,6 +314,67 @@ void TestCommandLine::interruptLeavesDatabasesAsTheyWere()
     QCOMPARE(backup.readAllStandardOutput(), QByteArray());
     QCOMPARE(folderDigest(target), targetBefore);
     QCOMPARE(folderDigest(caches), cachesBefore);
+}
+
+// A load killed outright, in the middle of writing a new store, leaves every store file whole: the
+// store being written holds no message and has all its indexes, the stores written before are unchanged.
+void TestCommandLine::killedLoadLeavesWholeStores()
+{
+    const QString caches = dataRootDir().absoluteFilePath(QStringLiteral("android_cache"));
+    const auto storesUnder = [&caches](bool staging) {
+        QStringList stores;
+        for (QDirIterator it(
+                 caches, { QStringLiteral("sms.db") }, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+             it.hasNext();) {
+            const QString path = it.next();
+            if (path.contains(QLatin1String("/.loading")) == staging)
+                stores << path;
+        }
+        return stores;
+    };
+    const auto scalar = [](const QString& path, const char* sql) {
+        Sqlite3DB db;
+        db.openThrow(path, Sqlite3DB::ReadWrite);
+        Sqlite3Cursor cursor = db.queryThrow(sql);
+        return cursor.moveNext() ? cursor.getText(0) : QString();
+    };
+    const char* indexes = "select group_concat(name, ',') from (select name from sqlite_master where type='index' "
+                          "and tbl_name='message' order by name)";
+    const QStringList caches0 = storesUnder(false);
+    QVERIFY(!caches0.isEmpty());
+    const QString cache = caches0.first();
+    const QString cachedMessages = scalar(cache, "select count(*) from message");
+    const QString cacheIndexes = scalar(cache, indexes);
+    QVERIFY(cacheIndexes.contains(QLatin1String("message_idx_logic_hash")));
+
+    PhoneSimulatorProcess phone;
+    QVERIFY(startPhone(phone,
+        { QStringLiteral("--batch-size"), QStringLiteral("50"), QStringLiteral("--hold-at"), QStringLiteral("end") }));
+    QProcess backup;
+    backup.start(program,
+        { QStringLiteral("backup"), QStringLiteral("--wifi"), QStringLiteral("127.0.0.1"), QStringLiteral("--to"),
+            QStringLiteral("Killed") });
+    QVERIFY(backup.waitForStarted());
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        phone.log().contains(QLatin1String("fault: holding")), qUtf8Printable(phone.log()), 30000);
+    QTest::qWait(300);
+    QCOMPARE(backup.state(), QProcess::Running);
+    ::kill(static_cast<pid_t>(backup.processId()), SIGKILL);
+    QVERIFY(backup.waitForFinished(10000));
+
+    const QStringList staged = storesUnder(true);
+    QCOMPARE(staged.size(), 1);
+    QCOMPARE(scalar(staged.first(), "PRAGMA integrity_check"), QStringLiteral("ok"));
+    QCOMPARE(scalar(staged.first(), "select count(*) from message"), QStringLiteral("0"));
+    QCOMPARE(scalar(staged.first(), indexes), cacheIndexes);
+    QCOMPARE(scalar(cache, "PRAGMA integrity_check"), QStringLiteral("ok"));
+    QCOMPARE(scalar(cache, "select count(*) from message"), cachedMessages);
+
+    // What the killed load left behind goes, as the next load would remove it.
+    QDir stagingFolder(QFileInfo(staged.first()).absolutePath());
+    while (!stagingFolder.dirName().startsWith(QLatin1String(".loading")) && stagingFolder.cdUp()) { }
+    QVERIFY(stagingFolder.dirName().startsWith(QLatin1String(".loading")));
+    QVERIFY(stagingFolder.removeRecursively());
 }
 
 #include "TestCommandLine.moc"

@@ -135,6 +135,8 @@ private slots:
     void chatColumns();
     void invalidServiceNameThrows();
     void writerDroppedWithoutEndKeepsNothing();
+    void messageIndexesAfterRun_data();
+    void messageIndexesAfterRun();
     void messageWithoutChatIsSkipped();
 
     void oldStoreFindsByGuid();
@@ -759,6 +761,77 @@ void TestMessageStoreWriting::attachmentNotCopiedThroughLink()
 
 // COMMIT fails while another connection still reads; the writer's transaction must not stay open,
 // holding its lock and refusing the next begin.
+namespace {
+
+// The message table's indexes as a store file holds them, by name with their statements.
+QString messageIndexes(const QDir& folder)
+{
+    return scalar(folder,
+        QStringLiteral("select group_concat(name || ':' || sql, ';') from (select name, sql from sqlite_master "
+                       "where type='index' and tbl_name='message' and sql is not null order by name)"));
+}
+
+} // namespace
+
+// A run into a store without messages builds some message indexes only at its end: whichever way
+// the run ends, the file has every index, matching its rows.
+void TestMessageStoreWriting::messageIndexesAfterRun_data()
+{
+    QTest::addColumn<bool>("storeHasMessages");
+    QTest::addColumn<bool>("ended");
+    QTest::newRow("new store, ended") << false << true;
+    QTest::newRow("new store, dropped") << false << false;
+    QTest::newRow("store with messages, ended") << true << true;
+}
+
+void TestMessageStoreWriting::messageIndexesAfterRun()
+{
+    QFETCH(bool, storeHasMessages);
+    QFETCH(bool, ended);
+
+    QTemporaryDir reference;
+    IOS6MessageDb(QDir(reference.path()), QString(), true).open();
+    const QString expected = messageIndexes(QDir(reference.path()));
+    QVERIFY(expected.contains(QLatin1String("message_idx_logic_hash:")));
+    QVERIFY(expected.contains(QLatin1String("message_idx_handle:")));
+
+    Records r;
+    _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
+    _MsgHandle* bob = r.handle(QStringLiteral("+15550000002"));
+    _MsgChat* annChat = r.chat(QStringLiteral("chat-ann"), { ann });
+    _MsgChat* bobChat = r.chat(QStringLiteral("chat-bob"), { bob });
+    Records earlier;
+    earlier.message(earlier.chat(QStringLiteral("chat-0"), {}), nullptr, 1, QStringLiteral("earlier"));
+    writeAll(m_folder, storeHasMessages ? earlier.messages : std::deque<_MsgMessage>());
+    // The last 50 repeat the first 50 under other guids: only their duplicate key finds them.
+    for (int i = 0; i < 300; ++i) {
+        const int k = i % 250;
+        _MsgMessage* m = r.message(k % 2 ? annChat : bobChat, k % 2 ? ann : bob, 1000 - k, QString::number(k));
+        if (i != k)
+            m->guid = QStringLiteral("repeat-%1").arg(i);
+    }
+    {
+        ExportMessagesDb writer(m_folder, QStringLiteral("310"));
+        writer.begin();
+        for (const _MsgMessage& m : r.messages)
+            writer.write(m);
+        // Looked up by duplicate key while the run goes on.
+        QCOMPARE(writer.knownMessages(), qint64(50));
+        if (ended)
+            writer.end();
+    }
+
+    QCOMPARE(messageIndexes(m_folder), expected);
+    QCOMPARE(scalar(m_folder, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+    QCOMPARE(count(m_folder, QStringLiteral("message")), (storeHasMessages ? 1 : 0) + (ended ? 250 : 0));
+    if (ended) {
+        QCOMPARE(scalar(m_folder,
+                     QStringLiteral("select count(*) from message where date>=760 and handle_id=(select rowid from "
+                                    "handle where id='+15550000002')")),
+            QStringLiteral("121"));
+    }
+}
+
 void TestMessageStoreWriting::failedCommitRollsBack()
 {
     Records r;

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <optional>
 #include <sqlite3.h>
 
 namespace {
@@ -40,6 +41,9 @@ private slots:
     void errorTextNamesStatement();
     void execReportsError();
     void statementCacheSurvivesErrors();
+    void rebindingACachedStatement_data();
+    void rebindingACachedStatement();
+    void queryKeepsItsValues();
     void nestedCursorsOnOneStatement();
     void transactions();
     void insertRowAndLastInsertId();
@@ -202,6 +206,103 @@ void TestSqlite3DB::execReportsError()
     QCOMPARE(error, QStringLiteral("table e already exists"));
 }
 
+namespace {
+
+// Binds a test value by its type: QString text, int, qlonglong 64-bit, QByteArray blob, anything else NULL.
+void bindValues(Sqlite3Sql& sql, const QVariantList& values)
+{
+    for (const QVariant& value : values) {
+        switch (value.typeId()) {
+        case QMetaType::QString:
+            sql.addTextParam(value.toString());
+            break;
+        case QMetaType::Int:
+            sql.addIntParam(value.toInt());
+            break;
+        case QMetaType::LongLong:
+            sql.addInt64Param(value.toLongLong());
+            break;
+        case QMetaType::QByteArray:
+            sql.addBlobParam(value.toByteArray());
+            break;
+        default:
+            sql.addNullParam();
+            break;
+        }
+    }
+}
+
+} // namespace
+
+// A cached statement keeps what it was last bound to; the next run must see exactly its own values.
+void TestSqlite3DB::rebindingACachedStatement_data()
+{
+    QTest::addColumn<QVariantList>("first");
+    QTest::addColumn<QVariantList>("second");
+    QTest::addColumn<QString>("stored"); // the second row, quoted by SQLite
+
+    const QString shortText = QStringLiteral("SMS");
+    const QString longText = QString(100, QLatin1Char('x'));
+    QTest::newRow("fewer values leave NULL") << QVariantList { shortText, 7, QByteArray("b") }
+                                             << QVariantList { shortText } << QStringLiteral("'SMS',NULL,NULL");
+    QTest::newRow("equal values in new strings")
+        << QVariantList { shortText, 7, longText }
+        << QVariantList { QString(shortText.constData(), 3), 7, longText + QString() }
+        << QStringLiteral("'SMS',7,'") + longText + QLatin1Char('\'');
+    QTest::newRow("long text changed after its start")
+        << QVariantList { longText, 1, 2 } << QVariantList { QString(longText).replace(90, 1, QLatin1Char('y')), 1, 2 }
+        << QLatin1Char('\'') + QString(longText).replace(90, 1, QLatin1Char('y')) + QStringLiteral("',1,2");
+    QTest::newRow("same number, other kinds")
+        << QVariantList { 5, qlonglong(5), QStringLiteral("5") }
+        << QVariantList { qlonglong(5), QStringLiteral("5"), 5 } << QStringLiteral("5,'5',5");
+    QTest::newRow("text and blob of the same bytes")
+        << QVariantList { QStringLiteral("ab"), QByteArray("ab"), QVariant() }
+        << QVariantList { QByteArray("ab"), QStringLiteral("ab"), QString() } << QStringLiteral("X'6162','ab',NULL");
+    QTest::newRow("empty text is not NULL")
+        << QVariantList { QVariant(), QVariant(), QVariant() } << QVariantList { QStringLiteral(""), 0, QVariant() }
+        << QStringLiteral("'',0,NULL");
+}
+
+void TestSqlite3DB::rebindingACachedStatement()
+{
+    QFETCH(QVariantList, first);
+    QFETCH(QVariantList, second);
+    QFETCH(QString, stored);
+
+    Sqlite3DB db;
+    db.openThrow(path(QStringLiteral("rebind.db")), 6);
+    db.executeThrow("CREATE TABLE IF NOT EXISTS r(a, b, c)");
+    db.executeThrow("DELETE FROM r");
+    const char* insert = "INSERT INTO r(a, b, c) VALUES (?, ?, ?)";
+    for (const QVariantList& values : { first, second }) {
+        Sqlite3Sql sql(insert);
+        bindValues(sql, values);
+        db.executeThrow(sql);
+    }
+    Sqlite3Cursor cursor
+        = db.queryThrow("SELECT quote(a) || ',' || quote(b) || ',' || quote(c) FROM r ORDER BY rowid DESC LIMIT 1");
+    QVERIFY(cursor.moveNext());
+    QCOMPARE(cursor.getText(0), stored);
+}
+
+// A cursor runs after its statement object is gone, and after a caller's buffer it bound has changed.
+void TestSqlite3DB::queryKeepsItsValues()
+{
+    Sqlite3DB db;
+    db.openThrow(path(QStringLiteral("keeps.db")), 6);
+    char buffer[] = "payload";
+    std::optional<Sqlite3Cursor> cursor;
+    {
+        Sqlite3Sql sql("SELECT ?, ?");
+        sql.addTextParam(QStringLiteral("kept text")).addBlobParam(QByteArray::fromRawData(buffer, 7));
+        cursor.emplace(db.queryThrow(sql));
+    }
+    buffer[0] = 'X';
+    QVERIFY(cursor->moveNext());
+    QCOMPARE(cursor->getText(0), QStringLiteral("kept text"));
+    QCOMPARE(cursor->getBlob(1), QByteArray("payload"));
+}
+
 void TestSqlite3DB::statementCacheSurvivesErrors()
 {
     Sqlite3DB db;
@@ -219,7 +320,7 @@ void TestSqlite3DB::statementCacheSurvivesErrors()
     QStringList values;
     while (cursor.moveNext())
         values << cursor.getText(QStringLiteral("v"));
-    QCOMPARE(values, QStringList({QStringLiteral("one"), QStringLiteral("two")}));
+    QCOMPARE(values, QStringList({ QStringLiteral("one"), QStringLiteral("two") }));
 }
 
 void TestSqlite3DB::nestedCursorsOnOneStatement()
@@ -296,9 +397,10 @@ void TestSqlite3DB::tbInfoDescribesColumns()
 {
     Sqlite3DB db;
     db.openThrow(path(QStringLiteral("info.db")), 6);
-    db.executeThrow("CREATE TABLE IF NOT EXISTS i(ROWID INTEGER PRIMARY KEY, guid TEXT NOT NULL, n INTEGER DEFAULT -1)");
+    db.executeThrow(
+        "CREATE TABLE IF NOT EXISTS i(ROWID INTEGER PRIMARY KEY, guid TEXT NOT NULL, n INTEGER DEFAULT -1)");
     const auto columns = db.tbInfo(QStringLiteral("i"));
-    QCOMPARE(columns.keys(), QStringList({QStringLiteral("ROWID"), QStringLiteral("guid"), QStringLiteral("n")}));
+    QCOMPARE(columns.keys(), QStringList({ QStringLiteral("ROWID"), QStringLiteral("guid"), QStringLiteral("n") }));
     QVERIFY(columns.value(QStringLiteral("ROWID")).primaryKey);
     QVERIFY(columns.value(QStringLiteral("guid")).notNull);
     QCOMPARE(columns.value(QStringLiteral("n")).defaultValue, QStringLiteral("-1"));
