@@ -3,14 +3,12 @@
 #include "bench/ImportXmlScenario.h"
 
 #include "bench/IgnoringProgress.h"
+#include "bench/OpsScenarios.h"
 #include "bench/PeakMemory.h"
 #include "bench/SyntheticRecords.h"
 #include "ops/XmlImportThread.h"
 #include "ops/export/ExportSMSXml.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 
 #include <memory>
@@ -40,18 +38,7 @@ ScenarioResult runImportXmlScenario(const BenchContext& context)
 
     IgnoringProgress progress;
     XmlImportThread worker(xmlPath, target, context.mcc, &progress);
-    QEventLoop loop;
-    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);
-    QElapsedTimer timer;
-    timer.start();
-    worker.start();
-    loop.exec();
-    worker.wait();
-    ScenarioResult result;
-    result.seconds = double(timer.nsecsElapsed()) / 1e9;
-    QCoreApplication::processEvents();
-    if (!progress.succeeded)
-        throw std::runtime_error("import failed: " + progress.error.toStdString());
+    ScenarioResult result = timeWorker(worker, progress, 0);
     result.messages = worker.messagesRead();
     QDir(target).removeRecursively();
     QFile::remove(xmlPath);

@@ -41,6 +41,22 @@ void removeOutput(const QString& path)
     QFile::remove(path);
 }
 
+ScenarioResult runExport(const BenchContext& context, unsigned format, const QString& outputName)
+{
+    StoreMessages messages(context);
+    if (format == ExportSMSThread::Pdf && messages.list.size() > pdfMessageLimit)
+        messages.list = messages.list.mid(0, pdfMessageLimit);
+    const QString output = context.workDir.filePath(outputName);
+    removeOutput(output);
+    IgnoringProgress progress;
+    ExportSMSThread worker(messages.list, output, format, true, &progress);
+    const ScenarioResult result = timeWorker(worker, progress, messages.list.size());
+    removeOutput(output);
+    return result;
+}
+
+} // namespace
+
 ScenarioResult timeWorker(WorkerThread& worker, IgnoringProgress& progress, qsizetype messages)
 {
     QEventLoop loop;
@@ -58,22 +74,6 @@ ScenarioResult timeWorker(WorkerThread& worker, IgnoringProgress& progress, qsiz
     result.messages = messages;
     return result;
 }
-
-ScenarioResult runExport(const BenchContext& context, unsigned format, const QString& outputName)
-{
-    StoreMessages messages(context);
-    if (format == ExportSMSThread::Pdf && messages.list.size() > pdfMessageLimit)
-        messages.list = messages.list.mid(0, pdfMessageLimit);
-    const QString output = context.workDir.filePath(outputName);
-    removeOutput(output);
-    IgnoringProgress progress;
-    ExportSMSThread worker(messages.list, output, format, true, &progress);
-    const ScenarioResult result = timeWorker(worker, progress, messages.list.size());
-    removeOutput(output);
-    return result;
-}
-
-} // namespace
 
 ScenarioResult runBackupScenario(const BenchContext& context)
 {

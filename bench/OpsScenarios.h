@@ -4,6 +4,12 @@
 
 #include "bench/BenchScenarios.h"
 
+class IgnoringProgress;
+class WorkerThread;
+
+// Runs the worker to its end and times it; a failure throws with the worker's error text.
+ScenarioResult timeWorker(WorkerThread& worker, IgnoringProgress& progress, qsizetype messages);
+
 // The operations on every message of the filled store, each timed from the worker's start to its
 // end with the progress posts delivered as the dialog would take them: a backup into a new local
 // database, and the exports to text, CSV, HTML, PDF (on the first 10,000 messages at most) and XML.
