@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/LocalDbUpdateThread.h"
 
+#include "android/AndroidLoadSMSThread.h"
 #include "ops/Rc4.h"
 #include "store/CountryLibDb.h"
 #include "store/ExportMessagesDb.h"
@@ -63,36 +64,21 @@ void writeLegacyRow(
     const QString address = normalizePhoneNumber(country, row.getText(columns.address));
     const QByteArray body = row.getBlob(columns.body);
 
+    // A converted row is stored as a load from a phone would store it.
     _MsgHandle handle;
-    handle.id = address;
-    handle.service = QStringLiteral("SMS");
+    _MsgChat chat;
+    AndroidLoadSMSThread::fillCorrespondent(address, handle, chat);
     handle._ct_name = row.getText(columns.person);
 
-    _MsgChat chat;
-    chat.guid = QStringLiteral("SMS;-;") + address;
-    chat.style = 45;
-    chat.state = 3;
-    chat.chat_identifier = address;
-    chat.service_name = QStringLiteral("SMS");
-    chat.account_login = QStringLiteral("E:");
-    chat.handles.insert(address, &handle);
-
     _MsgMessage message;
+    AndroidLoadSMSThread::fillLoadedMessage(message);
     message.handle = &handle;
     message.chat = &chat;
     message.text = body.isEmpty() ? QString() : QString::fromUtf8(rc4(bodyKey, body));
-    message.version = 10;
-    message.service = QStringLiteral("SMS");
-    message.account = QStringLiteral("e:");
     message.date = static_cast<int>(row.getInt(columns.date) - storeEpochOffset);
     message.date_read = message.date;
     message.date_delivered = message.date;
     message.is_from_me = row.getInt(columns.isSend) != 0 ? 1 : 0;
-    message.is_finished = 1;
-    message.is_prepared = 1;
-    message.is_read = 1;
-    message.is_sent = 1;
-    message.was_data_detected = 1;
     // The guid follows from the duplicate key, so a row converted twice is the same message.
     message.guid = guidFromBytes(logicHash(message).toUtf8());
     writer.write(message);
