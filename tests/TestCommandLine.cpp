@@ -41,6 +41,9 @@ private:
 
     static Run run(const QStringList& arguments);
     bool startPhone(PhoneSimulatorProcess& phone, const QStringList& extra = {});
+    // Starts a backup over WiFi into the database that the phone holds in flight, before the end of
+    // its first batch. The caller checks QTest::currentTestFailed().
+    void startHeldBackup(PhoneSimulatorProcess& phone, QProcess& backup, const QString& database);
     // A digest of every file under the folder (names and contents); empty when it does not exist.
     static QByteArray folderDigest(const QString& path);
 
@@ -81,6 +84,20 @@ TestCommandLine::Run TestCommandLine::run(const QStringList& arguments)
     result.out = QString::fromUtf8(process.readAllStandardOutput());
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+void TestCommandLine::startHeldBackup(PhoneSimulatorProcess& phone, QProcess& backup, const QString& database)
+{
+    QVERIFY(startPhone(phone,
+        { QStringLiteral("--batch-size"), QStringLiteral("50"), QStringLiteral("--hold-at"), QStringLiteral("end") }));
+    backup.start(program,
+        { QStringLiteral("backup"), QStringLiteral("--wifi"), QStringLiteral("127.0.0.1"), QStringLiteral("--to"),
+            database });
+    QVERIFY(backup.waitForStarted());
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        phone.log().contains(QLatin1String("fault: holding")), qUtf8Printable(phone.log()), 30000);
+    QTest::qWait(300);
+    QCOMPARE(backup.state(), QProcess::Running);
 }
 
 bool TestCommandLine::startPhone(PhoneSimulatorProcess& phone, const QStringList& extra)
@@ -295,17 +312,10 @@ void TestCommandLine::interruptLeavesDatabasesAsTheyWere()
 
     // The phone stops before the end of its first batch, with the load in flight.
     PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(phone,
-        { QStringLiteral("--batch-size"), QStringLiteral("50"), QStringLiteral("--hold-at"), QStringLiteral("end") }));
     QProcess backup;
-    backup.start(program,
-        { QStringLiteral("backup"), QStringLiteral("--wifi"), QStringLiteral("127.0.0.1"), QStringLiteral("--to"),
-            database });
-    QVERIFY(backup.waitForStarted());
-    QTRY_VERIFY2_WITH_TIMEOUT(
-        phone.log().contains(QLatin1String("fault: holding")), qUtf8Printable(phone.log()), 30000);
-    QTest::qWait(300);
-    QCOMPARE(backup.state(), QProcess::Running);
+    startHeldBackup(phone, backup, database);
+    if (QTest::currentTestFailed())
+        return;
 
     ::kill(static_cast<pid_t>(backup.processId()), SIGINT);
     QVERIFY(backup.waitForFinished(10000));
@@ -348,17 +358,10 @@ void TestCommandLine::killedLoadLeavesWholeStores()
     QVERIFY(cacheIndexes.contains(QLatin1String("message_idx_logic_hash")));
 
     PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(phone,
-        { QStringLiteral("--batch-size"), QStringLiteral("50"), QStringLiteral("--hold-at"), QStringLiteral("end") }));
     QProcess backup;
-    backup.start(program,
-        { QStringLiteral("backup"), QStringLiteral("--wifi"), QStringLiteral("127.0.0.1"), QStringLiteral("--to"),
-            QStringLiteral("Killed") });
-    QVERIFY(backup.waitForStarted());
-    QTRY_VERIFY2_WITH_TIMEOUT(
-        phone.log().contains(QLatin1String("fault: holding")), qUtf8Printable(phone.log()), 30000);
-    QTest::qWait(300);
-    QCOMPARE(backup.state(), QProcess::Running);
+    startHeldBackup(phone, backup, QStringLiteral("Killed"));
+    if (QTest::currentTestFailed())
+        return;
     ::kill(static_cast<pid_t>(backup.processId()), SIGKILL);
     QVERIFY(backup.waitForFinished(10000));
 
