@@ -150,6 +150,7 @@ private slots:
     void secondImportFindsEverything();
     void longPartNamesAreStored_data();
     void longPartNamesAreStored();
+    void pictureNotStoredFailsImport();
     void oversizedElementIsRefused_data();
     void oversizedElementIsRefused();
 
@@ -684,6 +685,29 @@ void TestXmlBackup::longPartNamesAreStored()
     QFile picture(expectedPath);
     QVERIFY(picture.open(QIODevice::ReadOnly));
     QCOMPARE(picture.readAll(), image);
+}
+
+// A picture the store can not take (here a file stands where its folder would go) fails the import
+// with the reason, and leaves the database as it was, instead of a message without its picture.
+void TestXmlBackup::pictureNotStoredFailsImport()
+{
+    const QDir folder(m_tmp->filePath(QStringLiteral("db")));
+    QVERIFY(
+        !importBytes(backup(sms("address=\"+447700900123\" date=\"1356998400000\" type=\"1\" body=\"kept\"")), folder)
+             .startsWith(QLatin1String("error")));
+    writeFile(folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/Attachments")), "in the way");
+    const QStringList messagesBefore = rows(folder, QStringLiteral("select * from message"));
+    const QStringList filesBefore = filesUnder(folder);
+
+    const QByteArray picture = "  <mms date=\"1356998460000\" msg_box=\"1\" address=\"+447700900123\">\n"
+                               "    <parts><part ct=\"image/png\" name=\"p.png\" data=\"iVBORw0KGgo=\" /></parts>\n"
+                               "  </mms>\n";
+    const QString outcome = importBytes(backup(picture), folder);
+    QVERIFY2(outcome.startsWith(QLatin1String("error: The message at line 3 of in.xml can not be imported. can not "
+                                              "copy the attachment ~/Library/SMS/Attachments/")),
+        qPrintable(outcome));
+    QCOMPARE(rows(folder, QStringLiteral("select * from message")), messagesBefore);
+    QCOMPARE(filesUnder(folder), filesBefore);
 }
 
 // An element beyond the reader's bound ends the reading with a clear error, having read little more
