@@ -196,7 +196,8 @@ QString TestXmlBackup::importBytes(const QByteArray& xml, const QDir& folder)
     return import(path, folder);
 }
 
-// Exports every message of the database through the export thread's XML format; returns the file.
+// Exports every message of the database through the export thread's XML format; returns the file,
+// empty when the export failed.
 QString TestXmlBackup::exportAll(const QDir& folder, const QString& name)
 {
     IOS6MessageDb store(folder, britain, true);
@@ -209,8 +210,10 @@ QString TestXmlBackup::exportAll(const QDir& folder, const QString& name)
     exporter.start();
     progress.waitForOutcome(&exporter);
     exporter.wait();
-    if (!progress.errors.isEmpty())
+    if (!progress.errors.isEmpty()) {
         qWarning() << "export failed:" << progress.errors;
+        return QString();
+    }
     return xmlPath;
 }
 
@@ -429,18 +432,8 @@ void TestXmlBackup::roundTripAndSecondImport()
     QCOMPARE(before.size(), 5);
 
     // Export all of it through the export thread's XML format.
-    IOS6MessageDb store(original, britain, true);
-    _MsgCollection collection;
-    store.messages(collection, 0);
-    const QString xmlPath = m_tmp->filePath(QStringLiteral("backup.xml"));
-    {
-        RecordingProgress progress;
-        ExportSMSThread exporter(collection.messages().values(), xmlPath, ExportSMSThread::Xml, true, &progress);
-        exporter.start();
-        progress.waitForOutcome(&exporter);
-        exporter.wait();
-        QCOMPARE(progress.errors, QStringList());
-    }
+    const QString xmlPath = exportAll(original, QStringLiteral("backup.xml"));
+    QVERIFY(!xmlPath.isEmpty());
     QFile xml(xmlPath);
     QVERIFY(xml.open(QIODevice::ReadOnly));
     const QByteArray written = xml.readAll();
@@ -607,6 +600,7 @@ void TestXmlBackup::secondImportFindsEverything()
     QString again = xmlPath;
     if (viaExport) {
         again = exportAll(folder, QStringLiteral("out.xml"));
+        QVERIFY(!again.isEmpty());
         QCOMPARE(textsAndBoxes(again), textsAndBoxes(xmlPath));
     }
     XmlImportThread* second = nullptr;
@@ -641,7 +635,6 @@ void TestXmlBackup::longPartNamesAreStored_data()
     QTest::newRow("200 CJK characters") << QString(200, QChar(0x4E2D)) << QString(85, QChar(0x4E2D));
     QTest::newRow("emoji after 119 letters")
         << QString(119, QLatin1Char('a')) + emoji + QStringLiteral(".jpg") << QString(119, QLatin1Char('a'));
-    QTest::newRow("70 emoji") << emoji.repeated(70) << emoji.repeated(60);
     QTest::newRow("long ASCII name, cut as always")
         << QString(126, QLatin1Char('b')) + QStringLiteral(".jpg") << QString(120, QLatin1Char('b'));
     QTest::newRow("characters a path can not hold") << QStringLiteral("a:b*c?\"<d>|.png") << QStringLiteral("abcd.png");
