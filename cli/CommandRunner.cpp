@@ -353,8 +353,12 @@ int CommandRunner::importXml()
                          .arg(name)
                          .arg(worker.newMessages())
                          .arg(worker.presentMessages());
+    if (worker.repeatedMessages() != 0)
+        result += QStringLiteral(" %1 repeated in the file.").arg(worker.repeatedMessages());
     if (worker.skippedMessages() != 0)
         result += QStringLiteral(" %1 without a usable date skipped.").arg(worker.skippedMessages());
+    if (!worker.countryNote().isEmpty())
+        result += QLatin1Char(' ') + worker.countryNote();
     printResult(result);
     return 0;
 }

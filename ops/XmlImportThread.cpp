@@ -47,13 +47,13 @@ QString XmlImportThread::work()
     m_writing = true;
     m_writer = std::make_unique<ExportMessagesDb>(m_folder, m_mcc);
     m_writer->begin();
-    const qint64 countBefore = messageCount();
     readKnownGroups();
+    const CountryInfo country = chooseCountry();
 
     // The file is parsed, and its messages prepared, on a second thread while this one stores them.
-    auto preparer = std::make_shared<XmlMessagePreparer>(m_writer->db().countryLib().currentCountry());
-    m_readAhead = std::make_unique<SmsXmlReadAhead>(
-        std::move(reader), [preparer](SmsXmlRecord& record) { preparer->prepare(record); });
+    auto preparer = std::make_shared<XmlMessagePreparer>(country, m_xmlPath);
+    m_readAhead = std::make_unique<SmsXmlReadAhead>(std::move(reader),
+        [preparer](SmsXmlRecord& record, const std::atomic<bool>& stop) { preparer->prepare(record, stop); });
     const qint64 declared = m_readAhead->declaredCount();
     const QString progressFormat = tr("SMS: %1/%2");
     std::vector<SmsXmlRecord> batch;
@@ -74,16 +74,45 @@ QString XmlImportThread::work()
     }
     m_readAhead.reset();
 
-    m_new = messageCount() - countBefore;
+    m_new = m_writer->addedMessages();
+    m_repeated = m_writer->repeatedMessages();
+    m_present = m_writer->knownMessages() - m_repeated;
     m_writer->end();
     m_writer.reset();
     m_writing = false;
     m_createdFiles.clear();
     m_scratch.reset();
-    return tr("Imported %1 SMS from the XML backup: %2 new, %3 already in the database.")
-        .arg(m_read - m_skipped)
-        .arg(m_new)
-        .arg(presentMessages());
+    QString result = tr("Imported %1 SMS from the XML backup: %2 new, %3 already in the database.")
+                         .arg(m_read - m_skipped)
+                         .arg(m_new)
+                         .arg(m_present);
+    if (m_repeated != 0)
+        result += QLatin1Char(' ') + tr("%1 repeated in the file.").arg(m_repeated);
+    if (!m_countryNote.isEmpty())
+        result += QLatin1Char(' ') + m_countryNote;
+    return result;
+}
+
+CountryInfo XmlImportThread::chooseCountry()
+{
+    m_countryNote.clear();
+    CountryLibDb& library = m_writer->db().countryLib();
+    bool given = false;
+    const CountryInfo asked = m_mcc.isEmpty() ? CountryInfo() : library.findByMcc(m_mcc, &given);
+    bool kept = false;
+    const QString code = m_writer->db().numberCountry();
+    const CountryInfo stored = code.isEmpty() ? CountryInfo() : library.findBySn(code, &kept);
+    // Numbers normalised for another country would not be found again: every message would be stored twice.
+    const CountryInfo chosen = kept ? stored : (given ? asked : CountryInfo());
+    if (kept && (!given || asked.sn != stored.sn)) {
+        const QString name = QStringLiteral("%1 (%2)").arg(stored.n, stored.mmc.section(QLatin1Char(','), 0, 0));
+        m_countryNote = given
+            ? tr("Numbers were read for %1, the country of the numbers already in this database, not for %2.")
+                  .arg(name, QStringLiteral("%1 (%2)").arg(asked.n, m_mcc))
+            : tr("Numbers were read for %1, the country of the numbers already in this database.").arg(name);
+    }
+    m_countryCode = chosen.sn.toLower();
+    return chosen;
 }
 
 void XmlImportThread::abandon()
@@ -127,6 +156,10 @@ void XmlImportThread::store(const SmsXmlRecord& record)
     message.date = message.date_read = message.date_delivered = prepared.date;
     message.is_from_me = record.isSent() ? 1 : 0;
     message.is_read = record.isSent() ? 1 : record.read;
+    if (record.keepsBox()) {
+        message.is_sent = 0;
+        message.error = record.box;
+    }
     message.subject = record.subject;
     message.text = prepared.text;
     if (record.kind == SmsXmlRecord::Kind::Sms)
@@ -138,7 +171,15 @@ void XmlImportThread::store(const SmsXmlRecord& record)
         message.attachments.insert(QString::number(attachment.rowid), attachment);
     }
     message.guid = prepared.guid;
+    const qint64 failedBefore = m_writer->failedAttachmentCopies();
     m_writer->write(message);
+    // A message whose picture is not in the store would be found by every later import, and the
+    // picture never stored: the import fails instead, leaving the database as it was.
+    if (m_writer->failedAttachmentCopies() != failedBefore)
+        throw std::runtime_error(tr("The message at line %1 of %2 can not be imported. %3")
+                                     .arg(record.line)
+                                     .arg(QFileInfo(m_xmlPath).fileName(), m_writer->lastCopyFailure())
+                                     .toStdString());
     for (const _MsgAttachment& attachment : std::as_const(message.attachments)) {
         if (!attachment.sourcePath.isEmpty())
             QFile::remove(attachment.sourcePath);
@@ -152,6 +193,7 @@ _MsgHandle& XmlImportThread::handleFor(const QString& address)
         handle = std::make_unique<_MsgHandle>();
         handle->id = address;
         handle->service = QStringLiteral("SMS");
+        handle->country = m_countryCode;
     }
     return *handle;
 }
@@ -205,10 +247,10 @@ _MsgAttachment XmlImportThread::attachmentFor(const QByteArray& data, const QStr
     attachment.transfer_name = media.name;
     attachment.total_bytes = data.size();
 
-    // The store puts "~/" paths under var/mobile of its file-relay folder.
-    const QString target
-        = m_writer->db().fileRelayDir().filePath(QStringLiteral("var/mobile/") + attachment.filename.mid(2));
-    if (QFileInfo::exists(target))
+    // Where the store copies it to; when the name gives no such place the store reports the copy failed.
+    const QString relative = relayRelativePath(attachment.filename);
+    const QString target = relative.isEmpty() ? QString() : m_writer->db().fileRelayDir().filePath(relative);
+    if (!target.isEmpty() && QFileInfo(target).isFile())
         return attachment;
     // The store copies the file in and never overwrites one that is there.
     QFile scratch(m_scratch->filePath(QStringLiteral("part-%1").arg(++m_scratchFiles)));
@@ -218,7 +260,8 @@ _MsgAttachment XmlImportThread::attachmentFor(const QByteArray& data, const QStr
     }
     scratch.close();
     attachment.sourcePath = scratch.fileName();
-    m_createdFiles.append(target);
+    if (!target.isEmpty())
+        m_createdFiles.append(target);
     return attachment;
 }
 
@@ -243,12 +286,6 @@ void XmlImportThread::readKnownGroups()
         it->removeDuplicates();
         m_knownGroups.insert(it->join(QLatin1Char('~')), names.value(it.key()));
     }
-}
-
-qint64 XmlImportThread::messageCount()
-{
-    Sqlite3Cursor cursor = m_writer->db().queryThrow(Sqlite3Sql("select count(*) from message"));
-    return cursor.moveNext() ? cursor.getInt64(0) : 0;
 }
 
 void XmlImportThread::removeCreatedFiles()

@@ -4,6 +4,7 @@
 
 #include "app/WorkerThread.h"
 #include "ops/xml/SmsXmlRecord.h"
+#include "store/CountryLibDb.h"
 #include "store/MsgCollection.h"
 
 #include <QDir>
@@ -29,17 +30,22 @@ class XmlImportThread : public WorkerThread
     Q_OBJECT
 
 public:
-    // mcc chooses the country for numbers without a country prefix (empty: none).
+    // mcc chooses the country for numbers without a country prefix (empty: none). A database keeps the
+    // country its numbers were normalised for; its numbers are read for that one whatever mcc says, so
+    // that a file imported again finds its messages (countryNote() then says so).
     XmlImportThread(const QString& xmlPath, const QDir& databaseFolder, const QString& mcc, ProgressReceiver* progress,
         QObject* parent = nullptr);
     ~XmlImportThread() override;
 
-    // Results of a successful run. Messages read from the file are either new or already present
-    // (stored before, or repeated in the file); skipped ones have no usable date.
+    // Results of a successful run. Messages read from the file are new, already in the database, or
+    // repeated in the file; skipped ones have no usable date.
     qint64 messagesRead() const { return m_read; }
     qint64 newMessages() const { return m_new; }
-    qint64 presentMessages() const { return m_read - m_skipped - m_new; }
+    qint64 presentMessages() const { return m_present; }
+    qint64 repeatedMessages() const { return m_repeated; }
     qint64 skippedMessages() const { return m_skipped; }
+    // Which country the numbers were read for when the database chose it; empty otherwise.
+    const QString& countryNote() const { return m_countryNote; }
 
 protected:
     QString work() override;
@@ -52,7 +58,7 @@ private:
     _MsgChat& chatFor(const QStringList& participants);
     _MsgAttachment attachmentFor(const QByteArray& data, const QString& contentType,
         const SmsXmlRecord::Prepared::Media& media, const _MsgMessage& message);
-    qint64 messageCount();
+    CountryInfo chooseCountry();
     // The SMS group conversations of the database by their participants, to add to them.
     void readKnownGroups();
     void removeCreatedFiles();
@@ -74,7 +80,12 @@ private:
     QStringList m_createdFiles;
     qint64 m_scratchFiles = 0;
 
+    QString m_countryCode; // lower-case two-letter code written with every correspondent
+    QString m_countryNote;
+
     qint64 m_read = 0;
     qint64 m_new = 0;
+    qint64 m_present = 0;
+    qint64 m_repeated = 0;
     qint64 m_skipped = 0;
 };

@@ -6,11 +6,11 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStringList>
 #include <QtEndian>
 
 #include <algorithm>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -23,45 +23,67 @@ QString attachmentFileName(const QString& path)
     return path.mid(slash + 1);
 }
 
-// The path below file-relay that an attachment's file is copied to. Besides the phone-path
-// rewriting, every part that could lead outside file-relay is dropped: "..", ".", empty parts
-// (absolute and UNC forms), names of dots and spaces only, and a leading drive letter.
+bool isDotsAndSpaces(QStringView part)
+{
+    return std::all_of(
+        part.begin(), part.end(), [](QChar c) { return c == QLatin1Char('.') || c == QLatin1Char(' '); });
+}
+
+bool isDriveLetter(QStringView part)
+{
+    return part.size() == 2 && part[1] == QLatin1Char(':') && part[0].unicode() < 0x80 && part[0].isLetter();
+}
+
+} // namespace
+
+// Besides the phone-path rewriting, every part that could lead outside file-relay is dropped: "..",
+// ".", empty parts (absolute and UNC forms), names of dots and spaces only, and a leading drive
+// letter. Plain string operations throughout: a step that could be skipped (a regular expression
+// does not match text that is no valid UTF-16) would let a path through uncleaned.
 QString relayRelativePath(const QString& filename)
 {
-    static const QRegularExpression leadingSlash(QStringLiteral("^/"));
-    static const QRegularExpression leadingHome(QStringLiteral("^~/"));
-    static const QRegularExpression forbidden(QStringLiteral("[:*?\"<>|]"));
-    static const QRegularExpression separators(QStringLiteral("[/\\\\]"));
-    static const QRegularExpression driveLetter(QStringLiteral("^[A-Za-z]:$"));
-    static const QRegularExpression dotsOnly(QStringLiteral("^[. ]*$"));
-
+    if (!filename.isValidUtf16())
+        return QString();
     QString path = filename;
-    path.remove(leadingSlash);
-    path.replace(leadingHome, QStringLiteral("var/mobile/"));
+    if (path.startsWith(QLatin1Char('/')))
+        path.remove(0, 1);
+    if (path.startsWith(QLatin1String("~/")))
+        path.replace(0, 2, QStringLiteral("var/mobile/"));
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
 
     QStringList kept;
-    const QStringList parts = path.split(separators);
+    const QStringList parts = path.split(QLatin1Char('/'));
     for (qsizetype i = 0; i < parts.size(); ++i) {
-        if (i == 0 && driveLetter.match(parts[i]).hasMatch())
+        if (i == 0 && isDriveLetter(parts[i]))
             continue;
         QString part = parts[i];
-        part.remove(forbidden);
-        if (dotsOnly.match(part).hasMatch())
+        part.removeIf([](QChar c) { return QStringView(u":*?\"<>|").contains(c); });
+        if (isDotsAndSpaces(part))
             continue;
         kept.append(part);
     }
     return kept.join(QLatin1Char('/'));
 }
 
-// Copies an attachment's source file into the store unless the target is already there.
-// A failed copy is not an error: the attachment row is written all the same.
-void copyAttachmentFile(const QDir& fileRelay, const _MsgAttachment& attachment)
+// Copies an attachment's source file into the store unless the target is already there. A source
+// that exists and is not copied is counted: the caller decides whether the run may go on without it.
+void ExportMessagesDb::copyAttachmentFile(const _MsgAttachment& attachment)
 {
     if (attachment.sourcePath.isEmpty() || !QFileInfo(attachment.sourcePath).isFile())
         return;
+    const auto fail = [this, &attachment](const QString& why) {
+        ++m_failedCopies;
+        m_lastCopyFailure = QStringLiteral("can not copy the attachment %1 into the database: %2")
+                                .arg(QDir::toNativeSeparators(attachment.filename), why);
+        qWarning().noquote() << QStringLiteral("ExportMessagesDb:") << m_lastCopyFailure
+                             << QDir::toNativeSeparators(attachment.sourcePath);
+    };
+    const QDir& fileRelay = m_db.fileRelayDir();
     const QString relative = relayRelativePath(attachment.filename);
-    if (relative.isEmpty())
+    if (relative.isEmpty()) {
+        fail(QStringLiteral("its name gives no path inside the database folder."));
         return;
+    }
     const QString target = fileRelay.filePath(relative);
     const QFileInfo targetInfo(target);
     if (targetInfo.exists() || targetInfo.isSymLink())
@@ -73,16 +95,18 @@ void copyAttachmentFile(const QDir& fileRelay, const _MsgAttachment& attachment)
         folder += QLatin1Char('/') + parts[i];
         const QFileInfo folderInfo(folder);
         if (folderInfo.isSymLink() || folderInfo.isJunction()) {
-            qWarning() << "ExportMessagesDb: not copying attachment" << attachment.sourcePath << "through the link"
-                       << folder;
+            fail(QStringLiteral("the folder %1 is a link.").arg(QDir::toNativeSeparators(folder)));
             return;
         }
     }
-    if (!QDir().mkpath(targetInfo.absolutePath()) || !QFile::copy(attachment.sourcePath, target))
-        qWarning() << "ExportMessagesDb: can not copy attachment" << attachment.sourcePath << "to" << target;
+    if (!QDir().mkpath(targetInfo.absolutePath())) {
+        fail(QStringLiteral("can not create the folder %1.").arg(QDir::toNativeSeparators(targetInfo.absolutePath())));
+        return;
+    }
+    QFile source(attachment.sourcePath);
+    if (!source.copy(target))
+        fail(source.errorString());
 }
-
-} // namespace
 
 namespace {
 
@@ -199,8 +223,24 @@ void ExportMessagesDb::begin()
 {
     m_added = 0;
     m_known = 0;
+    m_repeated = 0;
+    m_failedCopies = 0;
+    m_lastCopyFailure.clear();
+    m_db.open();
+    // A trigger the file brought along would run on every row written: it could change or remove
+    // messages of the store without anyone seeing it.
+    const QStringList foreign = m_db.foreignTriggers();
+    if (!foreign.isEmpty())
+        throw std::runtime_error(
+            QStringLiteral("The database %1 has triggers that this application did not make (%2); nothing was "
+                           "written to it.")
+                .arg(QDir::toNativeSeparators(m_db.dbPath()), foreign.join(QLatin1String(", ")))
+                .toUtf8()
+                .toStdString());
     m_db.beginTransaction();
     m_db.beginWriterRun();
+    Sqlite3Cursor last = m_db.queryThrow("select max(rowid) from message");
+    m_lastRowIdBefore = last.moveNext() ? last.getInt64(0) : 0;
 }
 
 void ExportMessagesDb::write(const _MsgMessage& message)
@@ -246,6 +286,8 @@ void ExportMessagesDb::write(const _MsgMessage& message)
         ++m_added;
     } else {
         ++m_known;
+        if (messageRowId > m_lastRowIdBefore)
+            ++m_repeated;
     }
 
     if (chat.handles.size() > 1 && message.handle)
@@ -260,7 +302,7 @@ void ExportMessagesDb::write(const _MsgMessage& message)
     std::stable_sort(attachments.begin(), attachments.end(),
         [](const _MsgAttachment* a, const _MsgAttachment* b) { return a->rowid < b->rowid; });
     for (const _MsgAttachment* attachment : attachments) {
-        copyAttachmentFile(m_db.fileRelayDir(), *attachment);
+        copyAttachmentFile(*attachment);
         qint64 attachmentRowId = m_db.findAttachmentByGuid(attachment->guid);
         if (attachmentRowId == 0)
             attachmentRowId = m_db.insertAttachment(*attachment);

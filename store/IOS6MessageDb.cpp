@@ -129,7 +129,7 @@ void IOS6MessageDb::requireMessageTables(const QString& path)
                       .arg(QDir::toNativeSeparators(path)));
 }
 
-void IOS6MessageDb::createSchema()
+QByteArray IOS6MessageDb::schemaScript()
 {
     QFile file(schemaResource);
     if (!file.open(QIODevice::ReadOnly))
@@ -138,6 +138,12 @@ void IOS6MessageDb::createSchema()
     const qsizetype nul = script.indexOf('\0');
     if (nul >= 0)
         script.truncate(nul);
+    return script;
+}
+
+void IOS6MessageDb::createSchema()
+{
+    const QByteArray script = schemaScript();
     // One transaction: a single sync instead of one per statement, and no half-made schema on failure.
     sqlite3* db = rawHandle();
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);

@@ -37,6 +37,13 @@ public:
     void chats(_MsgCollection& collection) override;
     void messages(_MsgCollection& collection, qint64 chatRowId) override;
 
+    // Names of the triggers of the file that are not those the schema script makes (or made in an earlier
+    // version): they would run on every row a writer stores, so writers refuse such a file.
+    QStringList foreignTriggers();
+    // The country (its lower-case two-letter code) the numbers of the store's correspondents were
+    // normalised for, the most common when several; empty when no correspondent names one.
+    QString numberCountry();
+
     // Removes one message; a conversation left without messages goes too.
     void deleteMessage(const _MsgMessage& message);
 
@@ -96,6 +103,7 @@ protected:
     void beforeCommit() override;
 
 private:
+    static QByteArray schemaScript();
     void openExisting(const QString& path);
     void openReadOnly(const QString& path);
     void requireMessageTables(const QString& path);

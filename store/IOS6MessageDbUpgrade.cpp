@@ -3,6 +3,7 @@
 #include "store/IOS6MessageDb.h"
 #include "store/MessageColumns.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QtDebug>
@@ -68,7 +69,42 @@ bool isWideMessageCleanUp(const QString& triggerSql)
     return false;
 }
 
+// The triggers of the schema script by name, each as a normalised statement: the script is run on an
+// empty database in memory, so that they are compared in the form SQLite keeps them.
+QHash<QString, QString> scriptTriggers(const QByteArray& script)
+{
+    Sqlite3DB memory;
+    memory.openThrow(QStringLiteral(":memory:"), Sqlite3DB::ReadWriteCreate);
+    QString error;
+    if (memory.exec(QString::fromLatin1(script), error) != 0)
+        throwText(QStringLiteral("create IOS6MessageDb error. %1").arg(error));
+    QHash<QString, QString> triggers;
+    Sqlite3Cursor cursor = memory.queryThrow("select name, sql from sqlite_master where type='trigger'");
+    while (cursor.moveNext())
+        triggers.insert(cursor.getText(0), normalizedSql(cursor.getText(1)));
+    return triggers;
+}
+
 } // namespace
+
+QStringList IOS6MessageDb::foreignTriggers()
+{
+    static const QHash<QString, QString> own = scriptTriggers(schemaScript());
+    open();
+    QStringList foreign;
+    Sqlite3Cursor cursor = queryThrow("select name, sql from sqlite_master where type='trigger' order by name");
+    while (cursor.moveNext()) {
+        const QString name = cursor.getText(0);
+        const QString sql = cursor.getText(1);
+        const auto known = own.constFind(name);
+        const bool isOwn = known != own.constEnd()
+            && (normalizedSql(sql) == *known
+                || (name == QLatin1String("clean_orphaned_messages") && isWideMessageCleanUp(sql)));
+        if (!isOwn)
+            foreign.append(name);
+    }
+    return foreign;
+}
 
 void IOS6MessageDb::upgradeSchema()
 {

@@ -32,6 +32,8 @@ struct ColumnTests
     bool attachmentUserInfo = false;
     bool attachmentTransferName = false;
     bool attachmentTotalBytes = false;
+    // The store's messages count their dates in nanoseconds; new ones are written the same way.
+    bool nanosecondDates = false;
 };
 
 } // namespace ios6writing
@@ -245,7 +247,8 @@ Sqlite3Sql insertStatement(QHash<quint64, QString>& texts, const char* table, Co
 
 // Binds the value of one message column, or returns false when the row does not write it.
 bool bindMessageColumn(Sqlite3Sql& sql, const MessageColumn& column, const _MsgMessage& m, qint64 handleRowId,
-    qint64 otherHandleRowId, const QString& hash, const EncodedKey* guidKey, const EncodedKey* hashKey)
+    qint64 otherHandleRowId, const QString& hash, const EncodedKey* guidKey, const EncodedKey* hashKey,
+    bool nanosecondDates)
 {
     const bool nonEmpty = column.write == MessageColumnWrite::NonEmpty;
     const bool positive = column.write == MessageColumnWrite::Positive;
@@ -268,12 +271,21 @@ bool bindMessageColumn(Sqlite3Sql& sql, const MessageColumn& column, const _MsgM
         break;
     }
     switch (column.kind) {
-    case MessageColumnKind::Int:
-    case MessageColumnKind::Date: {
+    case MessageColumnKind::Int: {
         const int value = m.*column.intField;
         if (positive && value <= 0)
             return false;
         sql.addIntParam(value);
+        return true;
+    }
+    case MessageColumnKind::Date: {
+        const int value = m.*column.intField;
+        if (positive && value <= 0)
+            return false;
+        if (nanosecondDates)
+            sql.addInt64Param(secondsToStoredDate(value, true));
+        else
+            sql.addIntParam(value);
         return true;
     }
     case MessageColumnKind::Int64: {
@@ -307,16 +319,19 @@ bool bindMessageColumn(Sqlite3Sql& sql, const MessageColumn& column, const _MsgM
 
 // The insert of one message: the columns the table has and the row writes, with the statement text
 // cached per set of written columns.
-Sqlite3Sql messageInsert(QHash<quint64, QString>& texts, quint64 present, const _MsgMessage& m, qint64 handleRowId,
-    qint64 otherHandleRowId, const QString& hash, const EncodedKey* guidKey, const EncodedKey* hashKey)
+Sqlite3Sql messageInsert(QHash<quint64, QString>& texts, const ios6writing::ColumnTests& has, const _MsgMessage& m,
+    qint64 handleRowId, qint64 otherHandleRowId, const QString& hash, const EncodedKey* guidKey,
+    const EncodedKey* hashKey)
 {
+    const quint64 present = has.messageColumns;
     Sqlite3Sql sql { QString() };
     sql.reserveParams(messageColumnCount);
     quint64 written = 0;
     for (int i = 0; i < messageColumnCount; ++i) {
         const quint64 bit = quint64(1) << i;
         if ((present & bit)
-            && bindMessageColumn(sql, messageColumnTable[i], m, handleRowId, otherHandleRowId, hash, guidKey, hashKey))
+            && bindMessageColumn(sql, messageColumnTable[i], m, handleRowId, otherHandleRowId, hash, guidKey, hashKey,
+                has.nanosecondDates))
             written |= bit;
     }
     auto found = texts.constFind(written);
@@ -356,6 +371,15 @@ IOS6MessageDb::WriteCache& IOS6MessageDb::writeCache()
     cache->has.attachmentUserInfo = attachmentHasColumn(QStringLiteral("user_info"));
     cache->has.attachmentTransferName = attachmentHasColumn(QStringLiteral("transfer_name"));
     cache->has.attachmentTotalBytes = attachmentHasColumn(QStringLiteral("total_bytes"));
+    // Judged by the oldest and the newest dated message, so that a store with a few rows in the other
+    // unit keeps the unit of the phone that made it.
+    if (m_tableSql.contains(QStringLiteral("message"))) {
+        Sqlite3Cursor dates = queryThrow("select (select date from message where date <> 0 order by rowid limit 1), "
+                                         "(select date from message where date <> 0 order by rowid desc limit 1)");
+        if (dates.moveNext())
+            cache->has.nanosecondDates
+                = isStoredInNanoseconds(dates.getInt64(0)) || isStoredInNanoseconds(dates.getInt64(1));
+    }
     m_writeCache = std::move(cache);
     return *m_writeCache;
 }
@@ -564,9 +588,20 @@ void IOS6MessageDb::keepNewestDate(qint64 chatRowId, int date)
 
 void IOS6MessageDb::storeNewestDate(qint64 chatRowId, int date)
 {
+    const qint64 stored = secondsToStoredDate(date, writeCache().has.nanosecondDates);
     Sqlite3Sql sql(QStringLiteral("update chat set _last=? where rowid=? and _last < ?"));
-    sql.addIntParam(date).addInt64Param(chatRowId).addIntParam(date);
+    sql.addInt64Param(stored).addInt64Param(chatRowId).addInt64Param(stored);
     executeThrow(sql);
+}
+
+QString IOS6MessageDb::numberCountry()
+{
+    open();
+    if (!m_tableSql.value(QStringLiteral("handle")).contains(QLatin1String("country"), Qt::CaseInsensitive))
+        return QString();
+    Sqlite3Cursor cursor = queryThrow("select lower(trim(country)) as c from handle where length(trim(country)) = 2 "
+                                      "group by c order by count(*) desc, c limit 1");
+    return cursor.moveNext() ? cursor.getText(0) : QString();
 }
 
 void IOS6MessageDb::setLastAddressedHandle(qint64 chatRowId, const QString& handleId)
@@ -660,7 +695,7 @@ qint64 IOS6MessageDb::insertMessage(
     const EncodedKey* guidKey = run ? &encodedKey(run->lastGuid, message.guid) : nullptr;
     const EncodedKey* hashKey = run && cache.has.messageLogicHash ? &encodedKey(run->lastLogicHash, hash) : nullptr;
     const Sqlite3Sql sql = messageInsert(
-        cache.messageInserts, cache.has.messageColumns, message, handleRowId, otherHandleRowId, hash, guidKey, hashKey);
+        cache.messageInserts, cache.has, message, handleRowId, otherHandleRowId, hash, guidKey, hashKey);
     executeThrow(sql);
     const qint64 messageRowId = lastInsertId();
     if (run) {

@@ -38,15 +38,28 @@ enum class MessageColumnSource : quint8 {
 // A date as a store holds it, in seconds since 2001-01-01 UTC. Stores written by newer phones count
 // nanoseconds instead: any such value after the first two seconds of 2001 lies outside the 32-bit range
 // that dates in seconds keep to, so a value outside it is taken as nanoseconds (and clamped to that range).
+constexpr qint64 storedNanosecondsPerSecond = 1000000000;
+
+constexpr bool isStoredInNanoseconds(qint64 stored)
+{
+    return stored < std::numeric_limits<qint32>::min() || stored > std::numeric_limits<qint32>::max();
+}
+
 constexpr int storedDateToSeconds(qint64 stored)
 {
     constexpr qint64 low = std::numeric_limits<qint32>::min();
     constexpr qint64 high = std::numeric_limits<qint32>::max();
-    if (stored >= low && stored <= high)
+    if (!isStoredInNanoseconds(stored))
         return static_cast<int>(stored);
-    constexpr qint64 perSecond = 1000000000;
+    constexpr qint64 perSecond = storedNanosecondsPerSecond;
     const qint64 seconds = stored / perSecond - (stored % perSecond < 0 ? 1 : 0);
     return static_cast<int>(seconds < low ? low : (seconds > high ? high : seconds));
+}
+
+// A date in seconds as a store that counts in nanoseconds, or in seconds, holds it.
+constexpr qint64 secondsToStoredDate(int seconds, bool nanoseconds)
+{
+    return nanoseconds ? qint64(seconds) * storedNanosecondsPerSecond : qint64(seconds);
 }
 
 struct MessageColumn

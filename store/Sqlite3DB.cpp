@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/Sqlite3DB.h"
 
+#include <QtDebug>
+
 #include <algorithm>
 #include <cstring>
 #include <sqlite3.h>
@@ -81,6 +83,13 @@ QString errorText(sqlite3* db, int code)
     if (db)
         return QString::fromUtf8(sqlite3_errmsg(db));
     return QString::fromUtf8(sqlite3_errstr(code));
+}
+
+// The statement goes to the log only: the text reaches a person, and an insert names dozens of columns.
+Sqlite3Exception statementError(int code, const QString& message, const QString& sql)
+{
+    qWarning().noquote() << QStringLiteral("SQLite: %1 [%2]").arg(message, sql);
+    return Sqlite3Exception(code, message);
 }
 
 } // namespace
@@ -228,7 +237,7 @@ bool Sqlite3Cursor::moveNext()
     const QString message = errorText(m_db, rc);
     const QString sql = m_statement->sql;
     release();
-    throw Sqlite3Exception(rc, QStringLiteral("%1 [%2]").arg(message, sql));
+    throw statementError(rc, message, sql);
 }
 
 int Sqlite3Cursor::columnIndex(const QString& name, Qt::CaseSensitivity cs) const
@@ -481,13 +490,13 @@ void Sqlite3DB::throwError(int code, const QString& sql) const
     const QString message = errorText(m_db, code);
     if (sql.isEmpty())
         throw Sqlite3Exception(code, message);
-    throw Sqlite3Exception(code, QStringLiteral("%1 [%2]").arg(message, sql));
+    throw statementError(code, message, sql);
 }
 
 std::shared_ptr<CachedStatement> Sqlite3DB::prepare(const Sqlite3Sql& sql)
 {
     if (!m_db)
-        throw Sqlite3Exception(SQLITE_MISUSE, QStringLiteral("database is not open [%1]").arg(sql.sql()));
+        throw statementError(SQLITE_MISUSE, QStringLiteral("database is not open"), sql.sql());
 
     // An entry holds its text, so text at the same place with the same length is the same text.
     const QString& text = sql.sql();

@@ -234,13 +234,16 @@ void TestMainWindowCommands::importXmlFromFileMenu()
     QAction* importXml = window.findChild<QAction*>(QStringLiteral("actImportXml"));
     QVERIFY(importXml);
 
+    // A database that holds numbers already keeps their country: only a new one asks for it.
+    int countryDialogs = 0;
     const auto importInto = [&](const QString& file, const QString& database) {
         setNextSaveFileAnswer(file, QString());
         onNextDialog<LocalDbSelForm>([database](LocalDbSelForm* form) {
             form->findChild<QComboBox*>()->setEditText(database);
             emit form->findChild<QPushButton*>(QStringLiteral("btnOK"))->pressed();
         });
-        onNextDialog<CountrySelForm>([](CountrySelForm* form) {
+        onNextDialog<CountrySelForm>([&countryDialogs](CountrySelForm* form) {
+            ++countryDialogs;
             form->findChild<QLineEdit*>(QStringLiteral("txtKW"))->setText(QStringLiteral("germany"));
             form->findChild<QListWidget*>(QStringLiteral("ltCountries"))->setCurrentRow(0);
             setNextMessageBoxAnswer(QMessageBox::Yes);
@@ -273,6 +276,7 @@ void TestMainWindowCommands::importXmlFromFileMenu()
     QVERIFY(!databaseNode(QStringLiteral("Broken")));
     QVERIFY(!QFileInfo::exists(localDatabasesDir().filePath(QStringLiteral("Broken"))));
     QVERIFY(databaseNode(QStringLiteral("Old")));
+    QCOMPARE(countryDialogs, 2);
 }
 
 QTEST_MAIN(TestMainWindowCommands)

@@ -150,6 +150,8 @@ private slots:
     void attachmentNotCopiedThroughLink();
 
     void failedCommitRollsBack();
+    void storesMadeElsewhere_data();
+    void storesMadeElsewhere();
 
 private:
     std::unique_ptr<QTemporaryDir> m_tmp;
@@ -860,6 +862,93 @@ void TestMessageStoreWriting::failedCommitRollsBack()
     writer.write(r.messages.front());
     writer.end();
     QCOMPARE(count(m_folder, QStringLiteral("message")), 1);
+}
+
+// Stores that other programs made or changed. A trigger the schema does not make would run on every
+// row written, so the writer refuses such a store and leaves it as it is; dates are written in the
+// unit the store's messages use.
+void TestMessageStoreWriting::storesMadeElsewhere_data()
+{
+    QTest::addColumn<QString>("change"); // made to a store of 29 messages
+    QTest::addColumn<QString>("refused"); // the triggers the error names; empty: the message is written
+    QTest::addColumn<qint64>("storedDate"); // the new message's date as the store holds it
+
+    constexpr qint64 date = 600000100;
+    QTest::newRow("trigger deleting other messages")
+        << QStringLiteral("CREATE TRIGGER prune AFTER INSERT ON message BEGIN "
+                          "DELETE FROM message WHERE rowid <> new.rowid; END")
+        << QStringLiteral("prune") << qint64(0);
+    QTest::newRow("own name, another body")
+        << QStringLiteral("DROP TRIGGER clean_orphaned_handles; CREATE TRIGGER clean_orphaned_handles AFTER DELETE ON "
+                          "chat_handle_join BEGIN DELETE FROM handle; END; CREATE TRIGGER audit AFTER UPDATE ON chat "
+                          "BEGIN SELECT 1; END")
+        << QStringLiteral("audit, clean_orphaned_handles") << qint64(0);
+    QTest::newRow("message clean-up of an earlier version")
+        << QStringLiteral("DROP TRIGGER clean_orphaned_messages; CREATE TRIGGER clean_orphaned_messages AFTER DELETE "
+                          "ON chat_message_join BEGIN DELETE FROM message WHERE (SELECT 1 from chat_message_join "
+                          "WHERE message_id = message.ROWID LIMIT 1) IS NULL; END")
+        << QString() << date;
+    QTest::newRow("dates in nanoseconds")
+        << QStringLiteral("UPDATE message SET date = date * 1000000000, date_read = date_read * 1000000000; "
+                          "UPDATE chat SET _last = _last * 1000000000")
+        << QString() << date * 1000000000;
+}
+
+void TestMessageStoreWriting::storesMadeElsewhere()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, refused);
+    QFETCH(qint64, storedDate);
+
+    Records r;
+    _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
+    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), { ann });
+    for (int i = 0; i < 29; ++i)
+        r.message(chat, i % 2 ? ann : nullptr, 600000000 + i, QString::number(i))->date_read = 600000000 + i;
+    writeAll(m_folder, r.messages);
+    {
+        Sqlite3DB db;
+        db.openThrow(smsDbPath(m_folder), Sqlite3DB::ReadWrite);
+        QString error;
+        QVERIFY2(db.exec(change, error) == 0, qPrintable(error));
+    }
+    const QString rowsQuery = QStringLiteral("select group_concat(guid || ':' || date, ',') from message");
+    const QString before = scalar(m_folder, rowsQuery);
+
+    Records more;
+    _MsgMessage* added = more.message(chat, ann, 600000100, QStringLiteral("new"));
+    added->date_read = added->date;
+    ExportMessagesDb writer(m_folder, QStringLiteral("310"));
+    if (!refused.isEmpty()) {
+        try {
+            writer.begin();
+            QFAIL("the writer must refuse the store");
+        } catch (const std::runtime_error& e) {
+            const QString text = QString::fromUtf8(e.what());
+            QVERIFY2(
+                text.contains(QLatin1Char('(') + refused + QStringLiteral("); nothing was written")), qPrintable(text));
+        }
+        QCOMPARE(scalar(m_folder, rowsQuery), before);
+        return;
+    }
+    writer.begin();
+    writer.write(*added);
+    writer.end();
+    QCOMPARE(count(m_folder, QStringLiteral("message")), 30);
+    QCOMPARE(scalar(m_folder, QStringLiteral("select date || ',' || date_read from message where text='new'")),
+        QStringLiteral("%1,%1").arg(storedDate));
+    QCOMPARE(scalar(m_folder, QStringLiteral("select _last from chat")), QString::number(storedDate));
+
+    IOS6MessageDb store(m_folder, QString(), true);
+    _MsgCollection collection;
+    store.messages(collection, 0);
+    QStringList dates;
+    for (const _MsgMessage* m : collection.messages())
+        dates.append(QString::number(m->date));
+    dates.sort();
+    QCOMPARE(dates.size(), 30);
+    QCOMPARE(dates.first(), QStringLiteral("600000000"));
+    QCOMPARE(dates.last(), QStringLiteral("600000100"));
 }
 
 QTEST_GUILESS_MAIN(TestMessageStoreWriting)

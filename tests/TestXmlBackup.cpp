@@ -5,6 +5,7 @@
 #include "ops/XmlImportThread.h"
 #include "ops/export/ExportSMSXml.h"
 #include "ops/xml/CharacterReferenceFilter.h"
+#include "ops/xml/SmsXmlReader.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
 #include "store/Sqlite3DB.h"
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <deque>
 
 namespace {
@@ -86,6 +88,35 @@ QStringList filesUnder(const QDir& folder)
     return files;
 }
 
+// An <mms> with text parts and <addr> elements given as (address, type) pairs.
+QByteArray mms(const QByteArray& attributes, const QByteArray& text, const QList<QPair<QByteArray, int>>& addresses)
+{
+    QByteArray element = "  <mms " + attributes + ">\n    <parts><part seq=\"0\" ct=\"text/plain\" text=\"" + text
+        + "\" /></parts>\n    <addrs>\n";
+    for (const auto& [address, type] : addresses)
+        element
+            += "      <addr address=\"" + address + "\" type=\"" + QByteArray::number(type) + "\" charset=\"106\" />\n";
+    return element + "    </addrs>\n  </mms>\n";
+}
+
+// The messages of a backup file as the reader gives them: text and box, sorted.
+QStringList textsAndBoxes(const QString& path)
+{
+    QStringList lines;
+    SmsXmlReader reader(path);
+    SmsXmlRecord record;
+    while (reader.next(record)) {
+        QString text = record.body;
+        for (const SmsXmlRecord::Part& part : std::as_const(record.parts)) {
+            if (part.contentType == QLatin1String("text/plain"))
+                text += part.text;
+        }
+        lines.append(QStringLiteral("%1|%2").arg(text).arg(record.box));
+    }
+    lines.sort();
+    return lines;
+}
+
 void writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
@@ -113,10 +144,21 @@ private slots:
     void roundTripAndSecondImport();
     void malformedFileLeavesDatabase_data();
     void malformedFileLeavesDatabase();
+    void conversationsOfRealBackups_data();
+    void conversationsOfRealBackups();
+    void secondImportFindsEverything_data();
+    void secondImportFindsEverything();
+    void longPartNamesAreStored_data();
+    void longPartNamesAreStored();
+    void pictureNotStoredFailsImport();
+    void oversizedElementIsRefused_data();
+    void oversizedElementIsRefused();
 
 private:
-    QString import(const QString& xmlPath, const QDir& folder, XmlImportThread** done = nullptr);
+    QString import(
+        const QString& xmlPath, const QDir& folder, XmlImportThread** done = nullptr, const QString& mcc = britain);
     QString importBytes(const QByteArray& xml, const QDir& folder);
+    QString exportAll(const QDir& folder, const QString& name);
 
     std::unique_ptr<QTemporaryDir> m_tmp;
     std::unique_ptr<XmlImportThread> m_lastImport;
@@ -133,10 +175,10 @@ void TestXmlBackup::init()
     QVERIFY(m_tmp->isValid());
 }
 
-QString TestXmlBackup::import(const QString& xmlPath, const QDir& folder, XmlImportThread** done)
+QString TestXmlBackup::import(const QString& xmlPath, const QDir& folder, XmlImportThread** done, const QString& mcc)
 {
     RecordingProgress progress;
-    m_lastImport = std::make_unique<XmlImportThread>(xmlPath, folder, britain, &progress);
+    m_lastImport = std::make_unique<XmlImportThread>(xmlPath, folder, mcc, &progress);
     m_lastImport->start();
     progress.waitForOutcome(m_lastImport.get(), 120000);
     m_lastImport->wait();
@@ -152,6 +194,27 @@ QString TestXmlBackup::importBytes(const QByteArray& xml, const QDir& folder)
     const QString path = m_tmp->filePath(QStringLiteral("in.xml"));
     writeFile(path, xml);
     return import(path, folder);
+}
+
+// Exports every message of the database through the export thread's XML format; returns the file,
+// empty when the export failed.
+QString TestXmlBackup::exportAll(const QDir& folder, const QString& name)
+{
+    IOS6MessageDb store(folder, britain, true);
+    _MsgCollection collection;
+    store.messages(collection, 0);
+    store.close();
+    const QString xmlPath = m_tmp->filePath(name);
+    RecordingProgress progress;
+    ExportSMSThread exporter(collection.messages().values(), xmlPath, ExportSMSThread::Xml, true, &progress);
+    exporter.start();
+    progress.waitForOutcome(&exporter);
+    exporter.wait();
+    if (!progress.errors.isEmpty()) {
+        qWarning() << "export failed:" << progress.errors;
+        return QString();
+    }
+    return xmlPath;
 }
 
 void TestXmlBackup::filterRewritesReferences_data()
@@ -369,18 +432,8 @@ void TestXmlBackup::roundTripAndSecondImport()
     QCOMPARE(before.size(), 5);
 
     // Export all of it through the export thread's XML format.
-    IOS6MessageDb store(original, britain, true);
-    _MsgCollection collection;
-    store.messages(collection, 0);
-    const QString xmlPath = m_tmp->filePath(QStringLiteral("backup.xml"));
-    {
-        RecordingProgress progress;
-        ExportSMSThread exporter(collection.messages().values(), xmlPath, ExportSMSThread::Xml, true, &progress);
-        exporter.start();
-        progress.waitForOutcome(&exporter);
-        exporter.wait();
-        QCOMPARE(progress.errors, QStringList());
-    }
+    const QString xmlPath = exportAll(original, QStringLiteral("backup.xml"));
+    QVERIFY(!xmlPath.isEmpty());
     QFile xml(xmlPath);
     QVERIFY(xml.open(QIODevice::ReadOnly));
     const QByteArray written = xml.readAll();
@@ -453,6 +506,254 @@ void TestXmlBackup::malformedFileLeavesDatabase()
     QVERIFY(QDir().mkpath(fresh.path()));
     QVERIFY(importBytes(xml, fresh).startsWith(QLatin1String("error")));
     QCOMPARE(fresh.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+}
+
+// Files as the common backup app writes them: conversations by their participants, whatever order the
+// messages come in and whatever the <mms> address names.
+void TestXmlBackup::conversationsOfRealBackups_data()
+{
+    QTest::addColumn<QByteArray>("elements");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<int>("chats");
+
+    const QStringList groupOfTwo {
+        QStringLiteral("+447946100001,+447946100002|+447946100001|378691200|0|1||first"),
+        QStringLiteral("+447946100001,+447946100002||378691260|1|1||reply"),
+    };
+    // The owner (+447946100099) is a recipient of the received message and the sender of the sent one.
+    QTest::newRow("chat group named by its identifier")
+        << mms("date=\"1356998400000\" msg_box=\"1\" address=\"group_8@rcs.google.com\" read=\"1\"", "first",
+               { { "+447946100001", 137 }, { "+447946100099", 151 }, { "+447946100002", 151 } })
+            + mms("date=\"1356998460000\" msg_box=\"2\" address=\"group_8@rcs.google.com\"", "reply",
+                { { "+447946100099", 137 }, { "+447946100001", 151 }, { "07946 100002", 130 } })
+        << groupOfTwo << 1;
+    QTest::newRow("received before the first sent message")
+        << mms("date=\"1356998400000\" msg_box=\"1\" address=\"+447946100001~+447946100002~+447946100099\"", "first",
+               { { "+447946100001", 137 }, { "+447946100002", 151 }, { "+447946100099", 151 } })
+            + sms("address=\"+447946100005\" date=\"1356998430000\" type=\"1\" body=\"between\"")
+            + mms("date=\"1356998460000\" msg_box=\"2\" address=\"+447946100001~+447946100002~07946 100099\"", "reply",
+                { { "07946 100099", 137 }, { "+447946100001", 151 }, { "+447946100002", 151 } })
+        << groupOfTwo + QStringList { QStringLiteral("+447946100005|+447946100005|378691230|0|1||between") } << 2;
+    // A sender name is no number, but it is the one the <addrs> name: the address still tells.
+    QTest::newRow("named sender") << mms("date=\"1356998400000\" msg_box=\"1\" address=\"VODAFONE\"", "offer",
+        { { "VODAFONE", 137 }, { "+447946100099", 151 } })
+                                  << QStringList { QStringLiteral("vodafone|vodafone|378691200|0|1||offer") } << 1;
+}
+
+void TestXmlBackup::conversationsOfRealBackups()
+{
+    QFETCH(QByteArray, elements);
+    QFETCH(QStringList, expected);
+    QFETCH(int, chats);
+    const QDir folder(m_tmp->filePath(QStringLiteral("db")));
+    const QString outcome = importBytes(backup(elements), folder);
+    QVERIFY2(!outcome.startsWith(QLatin1String("error")), qPrintable(outcome));
+    expected.sort();
+    QCOMPARE(messageSummary(folder), expected);
+    QCOMPARE(rows(folder, QStringLiteral("select count(*) from chat")), QStringList { QString::number(chats) });
+}
+
+// A file imported again stores nothing: whatever country the second import is given, and after a round
+// trip through an export, which puts every message of the owner back in the box it came from.
+void TestXmlBackup::secondImportFindsEverything_data()
+{
+    QTest::addColumn<QByteArray>("elements");
+    QTest::addColumn<QString>("secondMcc");
+    QTest::addColumn<bool>("viaExport");
+
+    const QByteArray national = sms("address=\"07946 123456\" date=\"1356998400000\" type=\"1\" body=\"a\"")
+        + sms("address=\"07946 123456\" date=\"1356998401000\" type=\"2\" body=\"b\"")
+        + sms("address=\"020 7946 0958\" date=\"1356998402000\" type=\"1\" body=\"c\"");
+    QTest::newRow("another country") << national << QStringLiteral("262") << false;
+    QTest::newRow("no country") << national << QString() << false;
+    QByteArray boxes;
+    for (int type = 1; type <= 6; ++type) {
+        const QByteArray n = QByteArray::number(type);
+        boxes += sms(
+            "address=\"+447700900123\" date=\"13569984" + n + "0000\" type=\"" + n + "\" body=\"type " + n + "\"");
+    }
+    for (int box = 1; box <= 5; ++box)
+        boxes += mms("date=\"13569985" + QByteArray::number(box) + "0000\" msg_box=\"" + QByteArray::number(box)
+                + "\" address=\"+447700900001~+447700900002\"",
+            "box " + QByteArray::number(box),
+            { { box == 1 ? "+447700900001" : "insert-address-token", 137 }, { "+447700900002", 151 } });
+    QTest::newRow("drafts, outbox, failed and queued") << boxes << britain << true;
+}
+
+void TestXmlBackup::secondImportFindsEverything()
+{
+    QFETCH(QByteArray, elements);
+    QFETCH(QString, secondMcc);
+    QFETCH(bool, viaExport);
+
+    const QDir folder(m_tmp->filePath(QStringLiteral("db")));
+    const QString xmlPath = m_tmp->filePath(QStringLiteral("in.xml"));
+    writeFile(xmlPath, backup(elements));
+    XmlImportThread* first = nullptr;
+    QVERIFY(!import(xmlPath, folder, &first).startsWith(QLatin1String("error")));
+    const qint64 count = first->newMessages();
+    QCOMPARE(count, first->messagesRead());
+    const QStringList stored = messageSummary(folder);
+    const QStringList states
+        = rows(folder, QStringLiteral("select text, is_from_me, is_sent, error from message order by text"));
+
+    QString again = xmlPath;
+    if (viaExport) {
+        again = exportAll(folder, QStringLiteral("out.xml"));
+        QVERIFY(!again.isEmpty());
+        QCOMPARE(textsAndBoxes(again), textsAndBoxes(xmlPath));
+    }
+    XmlImportThread* second = nullptr;
+    const QString outcome = import(again, folder, &second, secondMcc);
+    QVERIFY2(!outcome.startsWith(QLatin1String("error")), qPrintable(outcome));
+    QCOMPARE(second->newMessages(), 0);
+    QCOMPARE(second->presentMessages(), count);
+    QCOMPARE(messageSummary(folder), stored);
+    if (secondMcc != britain) {
+        QVERIFY2(outcome.contains(QLatin1String("United Kingdom (234)")), qPrintable(outcome));
+        QVERIFY(!second->countryNote().isEmpty());
+    }
+
+    if (viaExport) {
+        // In a new database the messages keep their states as well.
+        const QDir copy(m_tmp->filePath(QStringLiteral("copy")));
+        QVERIFY(!import(again, copy).startsWith(QLatin1String("error")));
+        QCOMPARE(messageSummary(copy), stored);
+        QCOMPARE(
+            rows(copy, QStringLiteral("select text, is_from_me, is_sent, error from message order by text")), states);
+    }
+}
+
+// Part names as phones write them, in any script and of any length: each picture is stored as a file
+// inside the database folder under a name of at most 255 bytes, or the import fails.
+void TestXmlBackup::longPartNamesAreStored_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("stored");
+
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    QTest::newRow("200 CJK characters") << QString(200, QChar(0x4E2D)) << QString(85, QChar(0x4E2D));
+    QTest::newRow("emoji after 119 letters")
+        << QString(119, QLatin1Char('a')) + emoji + QStringLiteral(".jpg") << QString(119, QLatin1Char('a'));
+    QTest::newRow("long ASCII name, cut as always")
+        << QString(126, QLatin1Char('b')) + QStringLiteral(".jpg") << QString(120, QLatin1Char('b'));
+    QTest::newRow("characters a path can not hold") << QStringLiteral("a:b*c?\"<d>|.png") << QStringLiteral("abcd.png");
+    QTest::newRow("dots and spaces") << QStringLiteral(". . .") << QStringLiteral("attachment-1");
+}
+
+void TestXmlBackup::longPartNamesAreStored()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, stored);
+    const QByteArray image = QByteArray::fromHex("ffd8ffe000104a464946") + QByteArray(200, '\x42');
+    QString escaped = name;
+    escaped.replace(QLatin1Char('&'), QLatin1String("&amp;"))
+        .replace(QLatin1Char('"'), QLatin1String("&quot;"))
+        .replace(QLatin1Char('<'), QLatin1String("&lt;"))
+        .replace(QLatin1Char('>'), QLatin1String("&gt;"));
+    const QByteArray element = "  <mms date=\"1356998400000\" msg_box=\"1\" address=\"+447700900001\">\n"
+                               "    <parts><part seq=\"0\" ct=\"image/jpeg\" name=\""
+        + escaped.toUtf8() + "\" data=\"" + image.toBase64()
+        + "\" /></parts>\n"
+          "    <addrs><addr address=\"+447700900001\" type=\"137\" /></addrs>\n  </mms>\n";
+    const QDir folder(m_tmp->filePath(QStringLiteral("db")));
+    const QString outcome = importBytes(backup(element), folder);
+    QVERIFY2(!outcome.startsWith(QLatin1String("error")), qPrintable(outcome));
+
+    const QStringList fields
+        = rows(folder, QStringLiteral("select transfer_name, filename, total_bytes from attachment"))
+              .value(0)
+              .split(QLatin1Char('|'));
+    QCOMPARE(fields.value(0), stored);
+    QVERIFY2(fields.value(1).endsWith(QLatin1Char('/') + stored), qPrintable(fields.value(1)));
+    QCOMPARE(fields.value(2), QString::number(image.size()));
+    QVERIFY(stored.toUtf8().size() <= 255);
+
+    // The one file below file-relay is the picture, where the store's path says.
+    const QString relay = QDir(folder.filePath(QStringLiteral("file-relay"))).canonicalPath();
+    QStringList pictures = filesUnder(QDir(relay));
+    pictures.removeIf([](const QString& path) { return path.contains(QLatin1String("/Library/SMS/sms.db")); });
+    const QString expectedPath = relay + QStringLiteral("/var/mobile/") + fields.value(1).mid(2);
+    QCOMPARE(pictures, QStringList { expectedPath });
+    QFile picture(expectedPath);
+    QVERIFY(picture.open(QIODevice::ReadOnly));
+    QCOMPARE(picture.readAll(), image);
+}
+
+// A picture the store can not take (here a file stands where its folder would go) fails the import
+// with the reason, and leaves the database as it was, instead of a message without its picture.
+void TestXmlBackup::pictureNotStoredFailsImport()
+{
+    const QDir folder(m_tmp->filePath(QStringLiteral("db")));
+    QVERIFY(
+        !importBytes(backup(sms("address=\"+447700900123\" date=\"1356998400000\" type=\"1\" body=\"kept\"")), folder)
+             .startsWith(QLatin1String("error")));
+    writeFile(folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/Attachments")), "in the way");
+    const QStringList messagesBefore = rows(folder, QStringLiteral("select * from message"));
+    const QStringList filesBefore = filesUnder(folder);
+
+    const QByteArray picture = "  <mms date=\"1356998460000\" msg_box=\"1\" address=\"+447700900123\">\n"
+                               "    <parts><part ct=\"image/png\" name=\"p.png\" data=\"iVBORw0KGgo=\" /></parts>\n"
+                               "  </mms>\n";
+    const QString outcome = importBytes(backup(picture), folder);
+    QVERIFY2(outcome.startsWith(QLatin1String("error: The message at line 3 of in.xml can not be imported. can not "
+                                              "copy the attachment ~/Library/SMS/Attachments/")),
+        qPrintable(outcome));
+    QCOMPARE(rows(folder, QStringLiteral("select * from message")), messagesBefore);
+    QCOMPARE(filesUnder(folder), filesBefore);
+}
+
+// An element beyond the reader's bound ends the reading with a clear error, having read little more
+// than the bound: memory does not grow with the element.
+void TestXmlBackup::oversizedElementIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("elements");
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<QString>("error"); // empty: the file reads
+    QTest::addColumn<qint64>("readAtMost"); // bytes of the file read when the error comes
+
+    // The reader takes the file in chunks of 256 KiB.
+    constexpr int bound = 1 << 20;
+    constexpr int chunk = 256 * 1024;
+    const QString tooLarge = QStringLiteral("in.xml can not be imported: the message at line 3 is larger than 1 MiB.");
+    const QByteArray head = "address=\"+447700900001\" date=\"1356998400000\" type=\"1\" body=\"";
+    const QByteArray huge = sms(head + QByteArray(8 * bound, 'x') + '"');
+    QTest::newRow("attribute beyond the bound") << huge << false << tooLarge << qint64(bound + 2 * chunk);
+    QTest::newRow("attribute within the bound")
+        << sms(head + QByteArray(bound - 4096, 'x') + '"') << false << QString() << qint64(0);
+    // Each part within the bound, but not the three first together.
+    QByteArray parts = "  <mms date=\"1356998400000\" msg_box=\"1\" address=\"+447700900001\">\n    <parts>\n";
+    for (int i = 0; i < 12; ++i)
+        parts += "      <part ct=\"image/png\" data=\"" + QByteArray(bound / 2, 'p').toBase64() + "\" />\n";
+    parts += "    </parts>\n  </mms>\n";
+    QTest::newRow("parts beyond the bound together") << parts << false << tooLarge << qint64(3 * bound);
+    QTest::newRow("stopped") << huge << true << QStringLiteral("reading the XML backup was stopped.")
+                             << qint64(2 * chunk);
+}
+
+void TestXmlBackup::oversizedElementIsRefused()
+{
+    QFETCH(QByteArray, elements);
+    QFETCH(bool, stop);
+    QFETCH(QString, error);
+    QFETCH(qint64, readAtMost);
+    constexpr qint64 bound = 1 << 20;
+    const QString path = m_tmp->filePath(QStringLiteral("in.xml"));
+    writeFile(path, backup(elements));
+
+    SmsXmlReader reader(path, bound);
+    std::atomic<bool> stopFlag { stop };
+    reader.setStopFlag(&stopFlag);
+    SmsXmlRecord record;
+    QString outcome;
+    try {
+        while (reader.next(record)) { }
+    } catch (const std::exception& e) {
+        outcome = QString::fromUtf8(e.what());
+    }
+    QCOMPARE(outcome, error);
+    if (!error.isEmpty())
+        QVERIFY2(reader.bytesRead() <= readAtMost, qPrintable(QString::number(reader.bytesRead())));
 }
 
 QTEST_GUILESS_MAIN(TestXmlBackup)

@@ -32,6 +32,7 @@
 #include <QMenuBar>
 #include <QSet>
 #include <QToolBar>
+#include <QtDebug>
 
 #include <exception>
 
@@ -228,13 +229,26 @@ void MainWindow::importXmlBackup(const QString& file)
     if (!target)
         return;
     // Numbers without a country prefix are stored in the form a load of a phone of that country gives.
-    CountrySelForm country(this);
-    if (country.exec() != QDialog::Accepted)
-        return;
+    // A database that holds numbers already keeps their country, and the import says so.
+    QString storedCountry;
+    if (!added && QFileInfo::exists(target->db->dbPath())) {
+        try {
+            storedCountry = target->db->numberCountry();
+        } catch (const std::exception& e) {
+            qWarning() << "MainWindow: can not read the country of" << target->db->dbPath() << e.what();
+        }
+    }
+    QString mcc;
+    if (storedCountry.isEmpty()) {
+        CountrySelForm country(this);
+        if (country.exec() != QDialog::Accepted)
+            return;
+        mcc = country.code();
+    }
     target->db->close();
 
     ProgressForm progress(tr("Importing SMS from the XML backup..."), this);
-    XmlImportThread thread(file, target->db->folder(), country.code(), &progress);
+    XmlImportThread thread(file, target->db->folder(), mcc, &progress);
     if (!runWorkerWithDialog(thread, progress)) {
         // A database the import created is removed again by the import; so goes its node.
         if (added && !QFileInfo::exists(target->db->folder().absolutePath()))

@@ -3,6 +3,7 @@
 #include "ops/export/ExportSMSXml.h"
 
 #include "message/MessageText.h"
+#include "ops/xml/SmsXmlRecord.h"
 
 #include <QFileInfo>
 
@@ -57,6 +58,11 @@ bool hasFile(const _MsgAttachment& attachment)
 qint64 javaTime(int date)
 {
     return (qint64(date) + messageDateOffset) * 1000;
+}
+
+int storedBox(const _MsgMessage& message)
+{
+    return SmsXmlRecord::boxOfStored(message.is_from_me, message.is_sent, message.error);
 }
 
 QString contactNames(const _MsgChat& chat)
@@ -184,7 +190,7 @@ void ExportSMSXml::writeSms(const _MsgMessage& message)
     m_buffer.append("  <sms protocol=\"0\"");
     appendAttribute("address", address);
     appendAttribute("date", javaTime(message.date));
-    appendAttribute("type", message.is_from_me ? 2 : 1);
+    appendAttribute("type", storedBox(message));
     if (message.subject.isEmpty())
         m_buffer.append(" subject=\"null\"");
     else
@@ -222,7 +228,9 @@ void ExportSMSXml::writeMms(const _MsgMessage& message)
     m_buffer.append("  <mms");
     appendAttribute("date", javaTime(message.date));
     m_buffer.append(" ct_t=\"application/vnd.wap.multipart.related\"");
-    appendAttribute("msg_box", sent ? 2 : 1);
+    // A message box has no "queued": such a message waits in the outbox.
+    const int box = storedBox(message);
+    appendAttribute("msg_box", box == 6 ? 4 : box);
     appendAttribute("address", addresses.join(QLatin1Char('~')));
     if (message.subject.isEmpty())
         m_buffer.append(" sub=\"null\"");
@@ -232,7 +240,9 @@ void ExportSMSXml::writeMms(const _MsgMessage& message)
     m_buffer.append(" seen=\"1\" locked=\"0\" sub_id=\"-1\" m_cls=\"personal\" pri=\"129\" v=\"18\"");
     appendAttribute("m_type", sent ? 128 : 132);
     appendAttribute("text_only", media.isEmpty() ? 1 : 0);
-    appendCommonDates(message);
+    // The apps write an <mms> date_sent in seconds, as the phone keeps it, and its date in milliseconds.
+    appendAttribute("date_sent", sent ? 0 : javaTime(message.date) / 1000);
+    appendAttribute("readable_date", readableDate(m_times, message.date));
     appendAttribute("contact_name", contactNames(chat));
     m_buffer.append(">\n    <parts>\n");
 

@@ -84,7 +84,7 @@ CharacterReferenceFilter::CharacterReferenceFilter(QIODevice* source)
 
 bool CharacterReferenceFilter::atEnd() const
 {
-    return m_outputPos >= m_output.size() && m_sourceDone && m_pending.isEmpty();
+    return m_stopped || m_oversized || (m_outputPos >= m_output.size() && m_sourceDone && m_pending.isEmpty());
 }
 
 qint64 CharacterReferenceFilter::bytesAvailable() const
@@ -103,6 +103,10 @@ QByteArray CharacterReferenceFilter::filtered(const QByteArray& xml)
 
 qint64 CharacterReferenceFilter::readData(char* data, qint64 maxSize)
 {
+    if (m_stop && m_stop->load(std::memory_order_relaxed))
+        m_stopped = true;
+    if (m_stopped || m_oversized)
+        return 0;
     while (m_outputPos >= m_output.size()) {
         if (!fill())
             return 0;
@@ -132,10 +136,20 @@ bool CharacterReferenceFilter::fill()
     m_pending.resize(kept + chunkSize);
     const qint64 got = m_source->read(m_pending.data() + kept, chunkSize);
     m_pending.resize(kept + std::max<qint64>(got, 0));
-    if (got <= 0)
+    if (got <= 0) {
         m_sourceDone = true;
-    else
+    } else {
         m_sourceBytesRead += got;
+        const qsizetype markup = QByteArrayView(m_pending).sliced(kept).lastIndexOf('<');
+        m_bytesWithoutMarkup = markup < 0 ? m_bytesWithoutMarkup + got : got - markup - 1;
+        if (m_maxBytesWithoutMarkup > 0 && m_bytesWithoutMarkup > m_maxBytesWithoutMarkup) {
+            // What the reader has not taken yet is dropped, so that nothing grows any further.
+            m_oversized = true;
+            m_pending = QByteArray();
+            m_output = QByteArray();
+            return false;
+        }
+    }
     filterPending(m_sourceDone);
     return true;
 }

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QIODevice>
 
+#include <atomic>
+
 // Passes an XML byte stream from a source device through, rewriting the numeric character references
 // that a conforming reader rejects. Phones write a character outside the first Unicode plane (an
 // emoji) as two references to its UTF-16 surrogates, "&#55357;&#56832;": the pair becomes one
@@ -23,6 +25,14 @@ public:
 
     // Bytes taken from the source so far.
     qint64 sourceBytesRead() const { return m_sourceBytesRead; }
+
+    // Ends the stream, as if the source had ended, once more than this many bytes follow the last '<'
+    // (no markup can then be complete within the bound); oversized() tells afterwards. 0: no bound.
+    void setMaxBytesWithoutMarkup(qint64 bytes) { m_maxBytesWithoutMarkup = bytes; }
+    bool oversized() const { return m_oversized; }
+    // Ends the stream at the next read once *stop is true; may be set from another thread.
+    void setStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }
+    bool stopped() const { return m_stopped; }
 
     // The filter on one whole text, for tests and small inputs.
     static QByteArray filtered(const QByteArray& xml);
@@ -43,4 +53,9 @@ private:
     qsizetype m_outputPos = 0;
     qint64 m_sourceBytesRead = 0;
     bool m_sourceDone = false;
+    qint64 m_maxBytesWithoutMarkup = 0;
+    qint64 m_bytesWithoutMarkup = 0;
+    bool m_oversized = false;
+    const std::atomic<bool>* m_stop = nullptr;
+    bool m_stopped = false;
 };

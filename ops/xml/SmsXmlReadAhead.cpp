@@ -35,11 +35,13 @@ SmsXmlReadAhead::SmsXmlReadAhead(std::unique_ptr<SmsXmlReader> reader, Preparati
     , m_declaredCount(m_reader->declaredCount())
     , m_fileSize(m_reader->fileSize())
 {
+    m_reader->setStopFlag(&m_stopReading);
     m_thread = std::thread([this] { readLoop(); });
 }
 
 SmsXmlReadAhead::~SmsXmlReadAhead()
 {
+    m_stopReading = true;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stop = true;
@@ -76,7 +78,7 @@ void SmsXmlReadAhead::readLoop()
         SmsXmlRecord record;
         while (m_reader->next(record)) {
             if (m_prepare)
-                m_prepare(record);
+                m_prepare(record, m_stopReading);
             batch.bytes += recordBytes(record);
             batch.records.push_back(std::move(record));
             if (batch.records.size() >= batchRecords || batch.bytes >= batchBytes) {

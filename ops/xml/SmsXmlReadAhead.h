@@ -24,12 +24,13 @@ class SmsXmlReadAhead
 public:
     enum class Take { Records, Waiting, End };
 
-    using Preparation = std::function<void(SmsXmlRecord&)>;
+    // Gets the flag that turns true when reading is to stop, for any reading of its own it does.
+    using Preparation = std::function<void(SmsXmlRecord&, const std::atomic<bool>& stop)>;
 
     // Takes the reader, whose root has been read, and starts reading ahead; each record goes through
     // prepare, on the reading thread and in file order, before it is handed over.
     SmsXmlReadAhead(std::unique_ptr<SmsXmlReader> reader, Preparation prepare);
-    // Stops reading and waits for the thread.
+    // Stops reading, also inside a large element, and waits for the thread.
     ~SmsXmlReadAhead();
     SmsXmlReadAhead(const SmsXmlReadAhead&) = delete;
     SmsXmlReadAhead& operator=(const SmsXmlReadAhead&) = delete;
@@ -57,6 +58,7 @@ private:
     const qint64 m_declaredCount;
     const qint64 m_fileSize;
     std::atomic<qint64> m_bytesRead { 0 };
+    std::atomic<bool> m_stopReading { false };
 
     std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -24,11 +24,13 @@ int number(QStringView value, int fallback)
 
 } // namespace
 
-SmsXmlReader::SmsXmlReader(const QString& path)
+SmsXmlReader::SmsXmlReader(const QString& path, qint64 maxElementBytes)
     : m_path(path)
     , m_file(path)
     , m_filter(&m_file)
+    , m_maxElementBytes(maxElementBytes)
 {
+    m_filter.setMaxBytesWithoutMarkup(maxElementBytes);
     if (!m_file.open(QIODevice::ReadOnly))
         throw std::runtime_error(QStringLiteral("can not open %1. %2")
                                      .arg(QDir::toNativeSeparators(path), m_file.errorString())
@@ -124,7 +126,7 @@ void SmsXmlReader::readMms(SmsXmlRecord& record)
             record.contactName = optional(value);
     }
     while (m_xml.readNextStartElement()) {
-        if (m_xml.name() == QLatin1String("parts"))
+        if (m_xml.name() == QLatin1String("parts") && !m_partsSkipped)
             readParts(record);
         else if (m_xml.name() == QLatin1String("addrs"))
             readAddresses(record);
@@ -136,6 +138,7 @@ void SmsXmlReader::readMms(SmsXmlRecord& record)
 
 void SmsXmlReader::readParts(SmsXmlRecord& record)
 {
+    qint64 bytes = 0;
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() != QLatin1String("part")) {
             m_xml.skipCurrentElement();
@@ -163,6 +166,9 @@ void SmsXmlReader::readParts(SmsXmlRecord& record)
         }
         if (part.name.isEmpty())
             part.name = location.isEmpty() ? fileName : location;
+        bytes += part.data.size() + qint64(sizeof(QChar)) * (part.text.size() + part.name.size());
+        if (bytes > m_maxElementBytes)
+            failOversized(record.line);
         record.parts.append(std::move(part));
         m_xml.skipCurrentElement();
     }
@@ -186,8 +192,21 @@ void SmsXmlReader::readAddresses(SmsXmlRecord& record)
 
 void SmsXmlReader::throwIfError() const
 {
+    if (m_filter.oversized())
+        failOversized(m_xml.lineNumber());
+    if (m_filter.stopped())
+        throw std::runtime_error("reading the XML backup was stopped.");
     if (m_xml.hasError())
         fail(m_xml.errorString());
+}
+
+void SmsXmlReader::failOversized(qint64 line) const
+{
+    throw std::runtime_error(QStringLiteral("%1 can not be imported: the message at line %2 is larger than %3 MiB.")
+                                 .arg(QFileInfo(m_path).fileName())
+                                 .arg(line)
+                                 .arg(m_maxElementBytes >> 20)
+                                 .toStdString());
 }
 
 void SmsXmlReader::fail(const QString& what) const

@@ -68,4 +68,21 @@ struct SmsXmlRecord
     Prepared prepared;
 
     bool isSent() const { return box >= 2 && box <= 6; }
+
+    // A message of the owner that did not go out (a draft, in the outbox, failed, queued) is stored with
+    // is_sent 0 and its box in `error`, so that a backup written from the store puts it in that box
+    // again instead of showing it as delivered.
+    bool keepsBox() const { return box >= 3 && box <= 6; }
+    // The <sms> type of a stored message.
+    static int boxOfStored(int isFromMe, int isSent, int error)
+    {
+        if (!isFromMe)
+            return 1;
+        if (isSent)
+            return 2;
+        if (error >= 3 && error <= 6)
+            return error;
+        // Any other error code of a message that did not go out: it failed.
+        return error != 0 ? 5 : 2;
+    }
 };

@@ -3,29 +3,40 @@
 #include "ops/xml/XmlMessagePreparer.h"
 
 #include "android/SmsRecord.h"
+#include "ops/xml/SmsXmlReader.h"
 #include "store/ExportMessagesDb.h"
 #include "store/MsgCollection.h"
 
 #include <QCryptographicHash>
 
+#include <algorithm>
+
 namespace {
 
 const QString insertAddressToken = QStringLiteral("insert-address-token");
 
-// A part's name as the last part of a stored path: no separators, nothing the store drops.
-QString safeAttachmentName(const QString& name, qsizetype index)
+bool isDotsAndSpaces(QStringView text)
 {
-    QString safe;
-    safe.reserve(name.size());
-    for (const QChar c : name) {
-        if (c.unicode() < 0x20 || QStringView(u"/\\:*?\"<>|").contains(c))
-            continue;
-        safe += c;
+    return std::all_of(
+        text.begin(), text.end(), [](QChar c) { return c == QLatin1Char('.') || c == QLatin1Char(' '); });
+}
+
+int utf8Length(char32_t codePoint)
+{
+    return codePoint < 0x80 ? 1 : codePoint < 0x800 ? 2 : codePoint < 0x10000 ? 3 : 4;
+}
+
+// Digits with the usual punctuation of a phone number, at least one digit.
+bool isPlainNumber(QStringView address)
+{
+    bool digit = false;
+    for (const QChar c : address) {
+        if (c.unicode() >= '0' && c.unicode() <= '9')
+            digit = true;
+        else if (!QStringView(u"+-(). ").contains(c))
+            return false;
     }
-    safe = safe.trimmed();
-    if (safe.isEmpty() || safe.count(QLatin1Char('.')) == safe.size())
-        safe = QStringLiteral("attachment-%1").arg(index);
-    return safe.left(120);
+    return digit;
 }
 
 bool isMediaPart(const SmsXmlRecord::Part& part)
@@ -36,8 +47,9 @@ bool isMediaPart(const SmsXmlRecord::Part& part)
 
 } // namespace
 
-XmlMessagePreparer::XmlMessagePreparer(const CountryInfo& country)
+XmlMessagePreparer::XmlMessagePreparer(const CountryInfo& country, const QString& xmlPath)
     : m_country(country)
+    , m_xmlPath(xmlPath)
 {
 }
 
@@ -47,8 +59,46 @@ QString XmlMessagePreparer::attachmentPath(const QString& key, const QString& na
         + name;
 }
 
-void XmlMessagePreparer::prepare(SmsXmlRecord& record)
+QString XmlMessagePreparer::safeAttachmentName(const QString& name, qsizetype index)
 {
+    QString safe;
+    safe.reserve(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name[i];
+        if (c.unicode() < 0x20 || QStringView(u"/\\:*?\"<>|").contains(c))
+            continue;
+        if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+            safe += c;
+            safe += name[++i];
+        } else {
+            safe += c.isSurrogate() ? QChar(QChar::ReplacementCharacter) : c;
+        }
+    }
+    safe = safe.trimmed();
+
+    // At most 120 UTF-16 units, as names always were (the duplicate key of a message holds them), and
+    // at most 255 bytes of UTF-8; never between the two halves of a pair.
+    qsizetype end = 0;
+    int bytes = 0;
+    while (end < safe.size()) {
+        const bool pair = safe[end].isHighSurrogate() && end + 1 < safe.size();
+        const qsizetype units = pair ? 2 : 1;
+        const int length = pair ? 4 : utf8Length(safe[end].unicode());
+        if (end + units > 120 || bytes + length > 255)
+            break;
+        end += units;
+        bytes += length;
+    }
+    safe.truncate(end);
+    if (isDotsAndSpaces(safe))
+        return QStringLiteral("attachment-%1").arg(index);
+    return safe;
+}
+
+void XmlMessagePreparer::prepare(SmsXmlRecord& record, const std::atomic<bool>& stop)
+{
+    if (record.kind == SmsXmlRecord::Kind::Mms && !m_ownNumbersLearnt)
+        learnOwnNumbers(stop);
     SmsXmlRecord::Prepared& prepared = record.prepared;
     prepared = SmsXmlRecord::Prepared();
     prepared.hasDate = SmsRecord::convertDate(record.date, prepared.date) != SmsRecord::DateOutcome::NotANumber;
@@ -102,21 +152,48 @@ QString XmlMessagePreparer::normalised(const QString& address)
     return result;
 }
 
+void XmlMessagePreparer::learnOwnNumbers(const std::atomic<bool>& stop)
+{
+    m_ownNumbersLearnt = true;
+    SmsXmlReader reader(m_xmlPath);
+    reader.setStopFlag(&stop);
+    reader.setPartsSkipped(true);
+    SmsXmlRecord record;
+    while (reader.next(record)) {
+        if (record.kind == SmsXmlRecord::Kind::Mms)
+            addOwnNumbers(record);
+    }
+}
+
+void XmlMessagePreparer::addOwnNumbers(const SmsXmlRecord& record)
+{
+    if (!record.isSent())
+        return;
+    for (const SmsXmlRecord::Address& address : record.addresses) {
+        if (address.type == SmsXmlRecord::fromAddress && address.address != insertAddressToken
+            && !address.address.isEmpty())
+            m_ownNumbers.insert(normalised(address.address));
+    }
+}
+
 QStringList XmlMessagePreparer::participantsOf(const SmsXmlRecord& record)
 {
     QStringList raw;
     if (record.kind == SmsXmlRecord::Kind::Sms) {
         raw.append(record.address);
     } else {
-        for (const SmsXmlRecord::Address& address : record.addresses) {
-            if (record.isSent() && address.type == SmsXmlRecord::fromAddress && address.address != insertAddressToken
-                && !address.address.isEmpty())
-                m_ownNumbers.insert(normalised(address.address));
-        }
-        // The <mms> names its conversation's addresses; without them the <addrs> tell: for a sent
-        // message its recipients, for a received one the sender and the other recipients.
-        if (!record.address.isEmpty()) {
-            raw = record.address.split(QLatin1Char('~'), Qt::SkipEmptyParts);
+        // The <mms> names its conversation's addresses. Where it names something else (the identifier
+        // of a chat group), or nothing, the <addrs> tell: for a sent message its recipients, for a
+        // received one the sender and the other recipients.
+        const QStringList listed = record.address.split(QLatin1Char('~'), Qt::SkipEmptyParts);
+        QSet<QString> members;
+        for (const SmsXmlRecord::Address& address : record.addresses)
+            members.insert(normalised(address.address));
+        const bool listHolds = !listed.isEmpty() && std::all_of(listed.cbegin(), listed.cend(), [&](const QString& a) {
+            return isPlainNumber(a) || members.isEmpty() || members.contains(normalised(a));
+        });
+        if (listHolds) {
+            raw = listed;
         } else {
             for (const SmsXmlRecord::Address& address : record.addresses) {
                 if (!(record.isSent() && address.type == SmsXmlRecord::fromAddress))
