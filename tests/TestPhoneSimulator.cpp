@@ -10,6 +10,7 @@
 #include "support/PhoneSimulatorProcess.h"
 #include "support/TestHome.h"
 #include "tools/common/DemoMessages.h"
+#include "tools/common/EdgeMessages.h"
 #include "tools/common/SyntheticMessages.h"
 #include "tools/phonesim/CompanionService.h"
 
@@ -279,6 +280,7 @@ private slots:
         QTest::newRow("awkward") << awkwardMessages();
         QTest::newRow("generated") << generateMessages(3000, 11);
         QTest::newRow("empty") << QList<SimMessage>();
+        QTest::newRow("multimedia and hidden boxes") << hostileMessages() + hiddenBoxMessages(1356998400000);
     }
 
     void messageFileKeepsEveryField()
@@ -294,7 +296,29 @@ private slots:
             QCOMPARE(loaded.at(i).contactName.toUtf8(), messages.at(i).contactName.toUtf8());
             QCOMPARE(loaded.at(i).body.toUtf8(), messages.at(i).body.toUtf8());
             QCOMPARE(loaded.at(i).subject.toUtf8(), messages.at(i).subject.toUtf8());
+            QCOMPARE(loaded.at(i).mms, messages.at(i).mms);
+            QCOMPARE(loaded.at(i).box, messages.at(i).box);
+            QCOMPARE(loaded.at(i).sender, messages.at(i).sender);
+            QCOMPARE(loaded.at(i).parts.size(), messages.at(i).parts.size());
+            QVERIFY(loaded.at(i).parts == messages.at(i).parts);
         }
+    }
+
+    // Files written before multimedia messages hold text messages only, in the inbox or sent box.
+    void messageFileWithoutMultimediaKeys()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("texts-only.json"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"({"messages":[{"time":5,"direction":1,"address":"+4471","contactName":"","body":"hi",)"
+                   R"("subject":""}]})");
+        file.close();
+        const QList<SimMessage> loaded = loadMessages(path);
+        QCOMPARE(loaded.size(), 1);
+        QVERIFY(!loaded.first().mms);
+        QVERIFY(loaded.first().parts.isEmpty());
+        QCOMPARE(messageBox(loaded.first()), 2);
+        QVERIFY(inVisibleBox(loaded.first()));
     }
 
     void badMessageFileIsAnError()

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/common/DemoMessages.h"
 
+#include "tools/common/GeneratedPicture.h"
 #include "tools/common/SeededRandom.h"
 
 #include <QDateTime>
@@ -419,6 +420,50 @@ QList<SimMessage> generateDemoMessages(quint32 seed)
         }
     }
     messages.resize(demoMessageCount);
+    std::stable_sort(
+        messages.begin(), messages.end(), [](const SimMessage& a, const SimMessage& b) { return a.timeMs < b.timeMs; });
+    return messages;
+}
+
+QList<SimMessage> generateDemoMultimedia(quint32 seed)
+{
+    // A draw of its own, so that the text messages of the same seed do not change.
+    SeededRandom random(seed ^ 0x6d6d7321u);
+    struct Picture
+    {
+        int contact;
+        int direction;
+        QString caption;
+    };
+    const QList<Picture> pictures = {
+        { 0, 0, QStringLiteral("Look at this! 😍") },
+        { 1, 1, QStringLiteral("The view from here 🏔️") },
+        { 4, 0, QString() },
+        { 23, 0, QStringLiteral("Καλημέρα από την Αθήνα ☀️") },
+        { 0, 1, QStringLiteral("For you ❤️") },
+    };
+    const DemoContact& team = contacts().at(33);
+    QList<SimMessage> messages;
+    int counter = 0;
+    const auto pictureMessage = [&](const DemoContact& contact, int direction, const QString& caption) {
+        const int day = random.between(contact.firstDay, contact.lastDay);
+        const qint64 timeMs
+            = firstDayMs + day * dayMs + qint64(random.between(8 * 3600, 22 * 3600)) * 1000 + random.below(1000);
+        const QString stamp
+            = QDateTime::fromMSecsSinceEpoch(timeMs, Qt::UTC).toString(QStringLiteral("yyyyMMdd_HHmmss"));
+        SimMessage m = message(contact, timeMs, direction, QString());
+        m.mms = true;
+        if (!caption.isEmpty())
+            m.parts.append({ QStringLiteral("text/plain"), QStringLiteral("text_0.txt"), caption, {} });
+        m.parts.append({ QStringLiteral("image/png"), QStringLiteral("IMG_%1.png").arg(stamp), QString(),
+            generatedPng(seed * 31u + quint32(++counter), 64 + 16 * random.below(3), 48) });
+        return m;
+    };
+    for (const Picture& picture : pictures)
+        messages.append(pictureMessage(contacts().at(picture.contact), picture.direction, picture.caption));
+    SimMessage toTeam = pictureMessage(team, 0, QStringLiteral("Team photo from tonight ⚽ Same time next week?"));
+    toTeam.sender = team.address.section(QLatin1Char(';'), 2, 2);
+    messages.append(toTeam);
     std::stable_sort(
         messages.begin(), messages.end(), [](const SimMessage& a, const SimMessage& b) { return a.timeMs < b.timeMs; });
     return messages;

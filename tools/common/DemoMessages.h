@@ -16,5 +16,11 @@
 // is a line such as "[Photo: IMG_20210614_183012.jpg]", possibly followed by a caption.
 QList<SimMessage> generateDemoMessages(quint32 seed);
 
+// The demo phone's multimedia messages, kept apart from the text messages above so that those stay
+// as they are: pictures from and to a few contacts, some with a caption, and one picture sent to the
+// group conversation by one of its members. Only the phone's message provider serves them; the
+// companion's channels carry text messages. The same seed always gives the same list.
+QList<SimMessage> generateDemoMultimedia(quint32 seed);
+
 constexpr int demoMessageCount = 2000;
 constexpr int demoConversationCount = 40;

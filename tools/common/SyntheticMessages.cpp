@@ -251,7 +251,42 @@ QString stringValue(const QJsonObject& object, QLatin1String key)
     return value.isString() ? value.toString() : QString();
 }
 
+QJsonObject partObject(const SimPart& part)
+{
+    QJsonObject object;
+    object.insert(QLatin1String("ct"), part.contentType);
+    object.insert(QLatin1String("name"), part.name);
+    if (part.data.isEmpty())
+        object.insert(QLatin1String("text"), part.text);
+    else
+        object.insert(QLatin1String("data"), QString::fromLatin1(part.data.toBase64()));
+    return object;
+}
+
+SimPart partFromObject(const QJsonObject& object)
+{
+    SimPart part;
+    part.contentType = stringValue(object, QLatin1String("ct"));
+    part.name = stringValue(object, QLatin1String("name"));
+    part.text = stringValue(object, QLatin1String("text"));
+    part.data = QByteArray::fromBase64(stringValue(object, QLatin1String("data")).toLatin1());
+    return part;
+}
+
 } // namespace
+
+int messageBox(const SimMessage& message)
+{
+    if (message.box != 0)
+        return message.box;
+    return message.direction == 1 ? 2 : 1;
+}
+
+bool inVisibleBox(const SimMessage& message)
+{
+    const int box = messageBox(message);
+    return box == 1 || box == 2;
+}
 
 QList<SimMessage> generateMessages(int count, quint32 seed)
 {
@@ -317,6 +352,11 @@ QList<SimMessage> loadMessages(const QString& path)
         message.contactName = stringValue(record, QLatin1String("contactName"));
         message.body = stringValue(record, QLatin1String("body"));
         message.subject = stringValue(record, QLatin1String("subject"));
+        message.mms = record.value(QLatin1String("mms")).toBool();
+        message.box = record.value(QLatin1String("box")).toInt();
+        message.sender = stringValue(record, QLatin1String("sender"));
+        for (const QJsonValue& part : record.value(QLatin1String("parts")).toArray())
+            message.parts.append(partFromObject(part.toObject()));
         messages.append(message);
     }
     return messages;
@@ -338,6 +378,18 @@ void saveMessages(const QString& path, const QList<SimMessage>& messages)
         record.insert(QLatin1String("contactName"), message.contactName);
         record.insert(QLatin1String("body"), message.body);
         record.insert(QLatin1String("subject"), message.subject);
+        if (message.mms)
+            record.insert(QLatin1String("mms"), true);
+        if (message.box != 0)
+            record.insert(QLatin1String("box"), message.box);
+        if (!message.sender.isEmpty())
+            record.insert(QLatin1String("sender"), message.sender);
+        if (!message.parts.isEmpty()) {
+            QJsonArray parts;
+            for (const SimPart& part : message.parts)
+                parts.append(partObject(part));
+            record.insert(QLatin1String("parts"), parts);
+        }
         text += QJsonDocument(record).toJson(QJsonDocument::Compact);
         text += i + 1 < messages.size() ? ",\n" : "\n";
     }

@@ -25,8 +25,15 @@ const QString holdFileOption = QStringLiteral("hold-file");
 const QString installFailOption = QStringLiteral("install-fail");
 const QString broadcastErrorOption = QStringLiteral("broadcast-error");
 const QString relayOption = QStringLiteral("adb-relay");
-// Registered by the companion's options.
+const QString ownNumberOption = QStringLiteral("own-number");
+const QString contentDeniedOption = QStringLiteral("content-denied");
+// Registered by the companion's options, which say who the phone is.
 const QString demoOption = QStringLiteral("demo");
+const QString phoneModelOption = QStringLiteral("model");
+const QString manufacturerOption = QStringLiteral("manufacturer");
+const QString mccOption = QStringLiteral("mmc");
+const QString releaseOption = QStringLiteral("sdk");
+const QString sdkOption = QStringLiteral("sdk-id");
 
 // A phone that runs the companion app, as the simulator stands in for one.
 const QString defaultPackages = QStringLiteral("android,com.android.phone,com.android.providers.telephony,"
@@ -71,6 +78,14 @@ void AdbDeviceServer::addOptions(QCommandLineParser& parser)
             QStringLiteral(
                 "Relay forwarded streams for device port P to 127.0.0.1:Q instead of the companion (repeatable)."),
             QStringLiteral("P:Q") },
+        { ownNumberOption,
+            QStringLiteral("The phone's own number, which received multimedia messages list among their recipients "
+                           "(content://mms/N/addr)."),
+            QStringLiteral("number"), QStringLiteral("+12025550143") },
+        { contentDeniedOption,
+            QStringLiteral("Comma-separated content provider authorities (sms, mms, com.android.contacts, or all) that "
+                           "refuse the shell with a SecurityException, as on phones whose maker restricts them."),
+            QStringLiteral("list") },
     });
 }
 
@@ -92,8 +107,26 @@ bool AdbDeviceServer::start(const QCommandLineParser& parser, QString* error)
     m_state.product = text(productOption, demoPhone.adbProduct);
     m_state.model = text(modelOption, demoPhone.adbModel);
     m_state.device = text(deviceOption, demoPhone.adbDevice);
-    if (demo)
-        m_state.sdkLevel = QString::number(demoPhone.sdkId);
+    const QString mcc = text(mccOption, demoPhone.mmc);
+    // The first three digits of the operator codes are the country code; the rest is the network's.
+    const QString operatorCode = mcc.isEmpty() ? QString() : mcc + QStringLiteral("01");
+    const QString manufacturer = text(manufacturerOption, demoPhone.manufacturer);
+    m_state.properties = {
+        { QStringLiteral("ro.serialno"), m_state.serial },
+        { QStringLiteral("ro.product.name"), m_state.product },
+        { QStringLiteral("ro.product.device"), m_state.device },
+        { QStringLiteral("ro.product.model"), text(phoneModelOption, demoPhone.model) },
+        { QStringLiteral("ro.product.manufacturer"), manufacturer },
+        { QStringLiteral("ro.product.brand"), manufacturer.toLower() },
+        { QStringLiteral("ro.build.version.release"), text(releaseOption, demoPhone.sdk) },
+        { QStringLiteral("ro.build.version.sdk"),
+            parser.isSet(sdkOption) ? parser.value(sdkOption)
+                                    : (demo ? QString::number(demoPhone.sdkId) : QStringLiteral("29")) },
+        { QStringLiteral("gsm.sim.operator.numeric"), operatorCode },
+        { QStringLiteral("gsm.operator.numeric"), operatorCode },
+    };
+    m_state.ownNumber = text(ownNumberOption, demoPhone.ownNumber);
+    m_state.deniedAuthorities = parser.value(contentDeniedOption).split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (const QString& name : parser.value(packagesOption).split(QLatin1Char(','), Qt::SkipEmptyParts))
         m_state.packages.insert(name.trimmed());
     m_state.hidePackages = parser.isSet(noPackagesOption);

@@ -23,6 +23,9 @@ public:
     bool start(const QCommandLineParser& parser, QString* error) override;
     quint16 listeningPort() const override { return m_server.serverPort(); }
 
+    // The messages that the phone's providers serve to `content`: the companion's store, set before start.
+    void setMessageStore(QSharedPointer<MessageStore> store) { m_state.messages = std::move(store); }
+
 private:
     void acceptHosts();
 

@@ -4,8 +4,13 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QMap>
 #include <QSet>
+#include <QSharedPointer>
 #include <QString>
+#include <QStringList>
+
+class MessageStore;
 
 // What the emulated device remembers while it runs: its identity, installed packages, files pushed
 // to it, and the faults it was told to inject. Shared by every host connection.
@@ -15,8 +20,15 @@ struct AdbDeviceState
     QString product;
     QString model;
     QString device;
-    // getprop ro.build.version.sdk
-    QString sdkLevel = QStringLiteral("29");
+    // What getprop prints, by property name.
+    QMap<QString, QString> properties;
+
+    // The phone's own content providers, which `content` reads: the messages the companion also
+    // reads, the phone's number (in the addresses of received multimedia messages), and the
+    // authorities whose provider refuses the shell ("all" for every one).
+    QSharedPointer<MessageStore> messages;
+    QString ownNumber;
+    QStringList deniedAuthorities;
 
     QSet<QString> packages;
     // `pm -l` prints nothing at all, as an unreadable package manager would.

@@ -18,6 +18,42 @@ namespace {
 const std::uint32_t protocolVersion = 0x01000001;
 const std::uint32_t devicePayloadLimit = 1024 * 1024;
 
+// The shell protocol (feature shell_v2) frames a command's streams as packets of a one-byte stream
+// id and a 32-bit little-endian length, and ends with its exit status.
+enum ShellPacket : char { shellStdout = 1, shellStderr = 2, shellExit = 3 };
+
+void appendShellPacket(QByteArray& out, ShellPacket id, const QByteArray& data)
+{
+    constexpr qsizetype chunk = 32 * 1024;
+    for (qsizetype at = 0; at < data.size(); at += chunk) {
+        const qsizetype size = std::min(chunk, data.size() - at);
+        const quint32 length = static_cast<quint32>(size);
+        out += id;
+        out += char(length & 0xff);
+        out += char((length >> 8) & 0xff);
+        out += char((length >> 16) & 0xff);
+        out += char((length >> 24) & 0xff);
+        out += data.mid(at, size);
+    }
+}
+
+// "shell:CMD" or "shell,ARG,...:CMD" (adb asks for "shell,v2,raw:CMD" when the device offers
+// shell_v2); "exec:CMD" runs without the shell protocol.
+bool parseShellService(const QString& service, QString* command, bool* shellProtocol)
+{
+    const qsizetype colon = service.indexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return false;
+    const QString head = service.left(colon);
+    QStringList arguments = head.split(QLatin1Char(','));
+    const QString kind = arguments.takeFirst();
+    if (kind != QLatin1String("shell") && !(kind == QLatin1String("exec") && arguments.isEmpty()))
+        return false;
+    *command = service.mid(colon + 1);
+    *shellProtocol = arguments.contains(QLatin1String("v2"));
+    return true;
+}
+
 } // namespace
 
 AdbHostConnection::AdbHostConnection(QTcpSocket* socket, AdbDeviceState& state, ChannelBroker& broker, QObject* parent)
@@ -65,7 +101,7 @@ void AdbHostConnection::handle(const AdbPacket& packet)
         m_maxPayload = std::clamp<std::uint32_t>(packet.arg1, 4096, devicePayloadLimit);
         m_connected = true;
         const QString banner = QStringLiteral("device::ro.product.name=%1;ro.product.model=%2;ro.product.device=%3;"
-                                              "features=")
+                                              "features=shell_v2")
                                    .arg(m_state.product, m_state.model, m_state.device);
         logAdb(QStringLiteral("connect from %1").arg(QString::fromUtf8(packet.payload).remove(QChar())));
         send(AdbPacket::CNXN, protocolVersion, devicePayloadLimit, banner.toUtf8());
@@ -111,12 +147,21 @@ void AdbHostConnection::openStream(quint32 remoteId, const QByteArray& rawName)
     stream->remoteId = remoteId;
     Stream& opened = *stream;
 
-    if (service.startsWith(QLatin1String("shell:")) || service.startsWith(QLatin1String("exec:"))) {
-        const QString command = service.mid(service.indexOf(QLatin1Char(':')) + 1);
+    QString command;
+    bool shellProtocol = false;
+    if (parseShellService(service, &command, &shellProtocol)) {
         logAdb(QStringLiteral("shell %1").arg(command));
         m_streams.emplace(opened.localId, std::move(stream));
         accept(opened);
-        opened.pending = runShellCommand(m_state, m_broker, command);
+        const ShellResult result = runShellCommand(m_state, m_broker, command);
+        if (shellProtocol) {
+            appendShellPacket(opened.pending, shellStdout, result.out);
+            appendShellPacket(opened.pending, shellStderr, result.err);
+            appendShellPacket(opened.pending, shellExit, QByteArray(1, char(result.exitCode & 0xff)));
+        } else {
+            // Without the shell protocol both streams share the one stream, and the status is lost.
+            opened.pending = result.out + result.err;
+        }
         opened.closeWhenSent = true;
         pump(opened.localId);
         return;
@@ -201,7 +246,7 @@ void AdbHostConnection::writeToStream(quint32 localId, const QByteArray& data)
     } else if (stream->endpoint) {
         stream->endpoint->write(data);
     }
-    // A shell stream has no input: whatever the host types is dropped.
+    // A shell stream has no input: whatever the host types (or sends as shell packets) is dropped.
 }
 
 void AdbHostConnection::pump(quint32 localId)

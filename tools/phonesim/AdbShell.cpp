@@ -4,6 +4,7 @@
 
 #include "tools/phonesim/AdbDeviceState.h"
 #include "tools/phonesim/ChannelBroker.h"
+#include "tools/phonesim/ContentCommand.h"
 #include "tools/phonesim/FaultHold.h"
 #include "tools/phonesim/SimLog.h"
 
@@ -11,6 +12,7 @@
 #include <QMap>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -173,20 +175,53 @@ QByteArray activityManager(AdbDeviceState& state, ChannelBroker& broker, const Q
 
 QByteArray getProperty(const AdbDeviceState& state, const QStringList& args)
 {
-    const QMap<QString, QString> properties {
-        { QStringLiteral("ro.serialno"), state.serial },
-        { QStringLiteral("ro.product.name"), state.product },
-        { QStringLiteral("ro.product.model"), state.model },
-        { QStringLiteral("ro.product.device"), state.device },
-        { QStringLiteral("ro.build.version.sdk"), state.sdkLevel },
-    };
     if (args.isEmpty()) {
         QStringList out;
-        for (auto it = properties.cbegin(); it != properties.cend(); ++it)
+        for (auto it = state.properties.cbegin(); it != state.properties.cend(); ++it)
             out << QStringLiteral("[%1]: [%2]").arg(it.key(), it.value());
         return lines(out);
     }
-    return lines({ properties.value(args.first()) });
+    // An unknown property prints an empty line, or the default given after its name.
+    return lines({ state.properties.value(args.first(), args.value(1)) });
+}
+
+// Runs one simple command; its output is still to be redirected.
+ShellResult runProgram(AdbDeviceState& state, ChannelBroker& broker, const QStringList& words)
+{
+    const QString program = words.value(0);
+    const QStringList args = words.mid(1);
+    if (program == QLatin1String("pm"))
+        return { packageManager(state, args), {}, 0 };
+    if (program == QLatin1String("am"))
+        return { activityManager(state, broker, args), {}, 0 };
+    if (program == QLatin1String("rm")) {
+        for (const QString& path : args) {
+            if (!path.startsWith(QLatin1Char('-')))
+                state.files.remove(path);
+        }
+        return {};
+    }
+    if (program == QLatin1String("getprop"))
+        return { getProperty(state, args), {}, 0 };
+    if (program == QLatin1String("echo"))
+        return { lines({ args.join(QLatin1Char(' ')) }), {}, 0 };
+    if (program == QLatin1String("content"))
+        return runContentCommand(state, args);
+    return { {}, lines({ QStringLiteral("/system/bin/sh: %1: not found").arg(program) }), 127 };
+}
+
+// Sends one stream of a command where its redirection says: adb's stream (out), a file on the device,
+// or nowhere for /dev/null.
+void deliver(AdbDeviceState& state, const QString& file, bool append, const QByteArray& data, QByteArray& out)
+{
+    if (file.isEmpty())
+        out += data;
+    else if (file == QLatin1String("/dev/null"))
+        return;
+    else if (append)
+        state.files[file] += data;
+    else
+        state.files[file] = data;
 }
 
 } // namespace
@@ -196,71 +231,39 @@ QString companionPackageName()
     return QStringLiteral("com.quillbarrow.smsagent");
 }
 
-QStringList splitShellWords(const QString& commandLine)
+ShellResult runShellCommand(AdbDeviceState& state, ChannelBroker& broker, const QString& commandLine)
 {
-    QStringList words;
-    QString word;
-    bool inWord = false;
-    QChar quote;
-    for (int i = 0; i < commandLine.size(); ++i) {
-        const QChar c = commandLine.at(i);
-        if (quote == QLatin1Char('\'')) {
-            if (c == quote)
-                quote = QChar();
-            else
-                word += c;
-        } else if (c == QLatin1Char('\\') && i + 1 < commandLine.size()) {
-            word += commandLine.at(++i);
-            inWord = true;
-        } else if (quote == QLatin1Char('"')) {
-            if (c == quote)
-                quote = QChar();
-            else
-                word += c;
-        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            quote = c;
-            inWord = true;
-        } else if (c.isSpace()) {
-            if (inWord)
-                words << word;
-            word.clear();
-            inWord = false;
-        } else {
-            word += c;
-            inWord = true;
-        }
-    }
-    if (inWord)
-        words << word;
-    return words;
-}
+    const ShellLine line = parseShellLine(commandLine);
+    if (!line.error.isEmpty())
+        return { {}, lines({ QStringLiteral("/system/bin/sh: ") + line.error }),
+            line.error.startsWith(QLatin1String("syntax")) ? 1 : 2 };
 
-QByteArray runShellCommand(AdbDeviceState& state, ChannelBroker& broker, const QString& commandLine)
-{
-    QStringList words = splitShellWords(commandLine);
-    // adb appends redirections such as "</dev/null" to some commands; there is nothing to redirect.
-    words.erase(
-        std::remove_if(words.begin(), words.end(),
-            [](const QString& word) { return word.startsWith(QLatin1Char('<')) || word.startsWith(QLatin1Char('>')); }),
-        words.end());
-    const QString program = words.value(0);
-    const QStringList args = words.mid(1);
-    if (program == QLatin1String("pm"))
-        return packageManager(state, args);
-    if (program == QLatin1String("am"))
-        return activityManager(state, broker, args);
-    if (program == QLatin1String("rm")) {
-        for (const QString& path : args) {
-            if (!path.startsWith(QLatin1Char('-')))
-                state.files.remove(path);
+    ShellResult total;
+    QString joiner;
+    for (const ShellCommand& command : line.commands) {
+        const bool skip = (joiner == QLatin1String("&&") && total.exitCode != 0)
+            || (joiner == QLatin1String("||") && total.exitCode == 0);
+        joiner = command.joiner;
+        if (skip)
+            continue;
+        ShellResult result;
+        if (!command.inputFile.isEmpty() && command.inputFile != QLatin1String("/dev/null")
+            && !state.files.contains(command.inputFile)) {
+            result.err = lines(
+                { QStringLiteral("/system/bin/sh: can't open %1: No such file or directory").arg(command.inputFile) });
+            result.exitCode = 1;
+        } else {
+            result = runProgram(state, broker, command.words);
         }
-        return QByteArray();
+        if (command.errorToOutput)
+            result.out += std::exchange(result.err, {});
+        else if (command.outputToError)
+            result.err += std::exchange(result.out, {});
+        // A pipe hands the output to the next command, and none of them reads its input.
+        if (command.joiner != QLatin1String("|"))
+            deliver(state, command.outputFile, command.appendOutput, result.out, total.out);
+        deliver(state, command.errorFile, command.appendError, result.err, total.err);
+        total.exitCode = command.joiner == QLatin1String("&") ? 0 : result.exitCode;
     }
-    if (program == QLatin1String("getprop"))
-        return getProperty(state, args);
-    if (program == QLatin1String("echo"))
-        return lines({ args.join(QLatin1Char(' ')) });
-    if (program.isEmpty())
-        return QByteArray();
-    return lines({ QStringLiteral("/system/bin/sh: %1: not found").arg(program) });
+    return total;
 }

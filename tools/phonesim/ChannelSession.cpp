@@ -300,7 +300,7 @@ void ChannelSession::serveDevice(QTcpSocket& socket)
 
 void ChannelSession::serveBackup(QTcpSocket& socket)
 {
-    const QList<SimMessage> messages = m_store->snapshot();
+    const QList<SimMessage> messages = m_store->textSnapshot();
     const int total = static_cast<int>(messages.size());
     if (m_settings.noCount) {
         simLog(QStringLiteral("%1: fault: no $count: line").arg(label()));

@@ -4,6 +4,7 @@
 
 #include "android/ChannelProtocol.h"
 #include "tools/common/DemoMessages.h"
+#include "tools/common/EdgeMessages.h"
 #include "tools/phonesim/ChannelListener.h"
 #include "tools/phonesim/DemoPhone.h"
 #include "tools/phonesim/FaultHold.h"
@@ -81,6 +82,14 @@ void CompanionService::addOptions(QCommandLineParser& parser)
                 .arg(demoConversationCount)),
         option(QStringLiteral("seed"), QStringLiteral("Seed of --generate and --demo."), QStringLiteral("seed"),
             QStringLiteral("1")),
+        option(QStringLiteral("hostile-messages"),
+            QStringLiteral("Put messages first whose texts look like the rows that content query prints (fake "
+                           "rows naming the next ids, \", date=\", NULL, \"No result found.\", line breaks, emoji, "
+                           "right-to-left text, trailing spaces, backslashes and quotes).")),
+        option(QStringLiteral("hidden-boxes"),
+            QStringLiteral("Add drafts and outbox, failed and queued messages amid the others: the phone keeps "
+                           "them, but only the default messaging app sees them, so content query and the "
+                           "companion leave them out.")),
         option(QStringLiteral("batch-size"), QStringLiteral("Messages per batch on a backup2 channel."),
             QStringLiteral("n"), QString::number(d.batchSize)),
         option(QStringLiteral("defsmsapp"),
@@ -240,7 +249,8 @@ bool CompanionService::loadStore(const QCommandLineParser& parser, QString* erro
         int seed = 1;
         if (!readInt(parser, QStringLiteral("seed"), 0, &seed, error))
             return false;
-        messages = generateDemoMessages(static_cast<quint32>(seed));
+        messages
+            = generateDemoMessages(static_cast<quint32>(seed)) + generateDemoMultimedia(static_cast<quint32>(seed));
         simLog(QStringLiteral("demo phone with %1 messages from seed %2").arg(messages.size()).arg(seed));
     } else if (!path.isEmpty() && QFileInfo::exists(path)) {
         try {
@@ -252,6 +262,14 @@ bool CompanionService::loadStore(const QCommandLineParser& parser, QString* erro
         simLog(QStringLiteral("loaded %1 messages from %2").arg(messages.size()).arg(path));
     } else if (!path.isEmpty()) {
         simLog(QStringLiteral("%1 does not exist yet: starting without messages").arg(path));
+    }
+    if (parser.isSet(QStringLiteral("hostile-messages")))
+        messages = hostileMessages() + messages;
+    if (parser.isSet(QStringLiteral("hidden-boxes"))) {
+        const qsizetype middle = messages.size() / 2;
+        const qint64 aroundMs = messages.isEmpty() ? 1700000000000LL : messages.at(middle).timeMs;
+        const QList<SimMessage> hidden = hiddenBoxMessages(aroundMs);
+        messages = messages.mid(0, middle) + hidden + messages.mid(middle);
     }
     m_store = QSharedPointer<MessageStore>::create(std::move(messages), path);
     return true;

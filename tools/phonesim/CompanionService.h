@@ -31,6 +31,8 @@ public:
     void addOptions(QCommandLineParser& parser) override;
     bool start(const QCommandLineParser& parser, QString* error) override;
     quint16 listeningPort() const override { return m_service.serverPort(); }
+    // The phone's messages, once started.
+    QSharedPointer<MessageStore> messageStore() const { return m_store; }
 
     // Safe to call from any thread.
     QString announceChannel(const QString& url) override;

@@ -16,6 +16,8 @@ struct DemoPhone
     QString sdk = QStringLiteral("14");
     int sdkId = 34;
     QString mmc = QStringLiteral("234");
+    // In the range set aside for fiction, as the demo contacts' numbers are.
+    QString ownNumber = QStringLiteral("+447700900077");
 
     QString adbSerial = QStringLiteral("29031JEHN05417");
     QString adbProduct = QStringLiteral("lumen");

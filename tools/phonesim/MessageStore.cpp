@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/phonesim/MessageStore.h"
 
+#include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 MessageStore::MessageStore(QList<SimMessage> messages, QString path)
@@ -14,6 +16,17 @@ QList<SimMessage> MessageStore::snapshot() const
 {
     QMutexLocker lock(&m_mutex);
     return m_messages;
+}
+
+QList<SimMessage> MessageStore::textSnapshot() const
+{
+    const QList<SimMessage> all = snapshot();
+    const auto isText = [](const SimMessage& m) { return !m.mms && inVisibleBox(m); };
+    if (std::all_of(all.cbegin(), all.cend(), isText))
+        return all;
+    QList<SimMessage> texts;
+    std::copy_if(all.cbegin(), all.cend(), std::back_inserter(texts), isText);
+    return texts;
 }
 
 void MessageStore::append(const QList<SimMessage>& messages)

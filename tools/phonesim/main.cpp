@@ -63,7 +63,10 @@ int main(int argc, char** argv)
     parser.process(app);
 
     QString error;
-    if (!companion.start(parser, &error) || !adbDevice.start(parser, &error)) {
+    const bool companionStarted = companion.start(parser, &error);
+    if (companionStarted)
+        adbDevice.setMessageStore(companion.messageStore());
+    if (!companionStarted || !adbDevice.start(parser, &error)) {
         std::fprintf(stderr, "qsms-phone-sim: %s\n", qPrintable(error));
         return 2;
     }
