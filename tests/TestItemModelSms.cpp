@@ -5,9 +5,12 @@
 #include "ui/models/ItemModelSms.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QBrush>
+#include <QGlyphRun>
 #include <QLocale>
 #include <QPixmap>
+#include <QTextLayout>
 #include <QtTest>
 
 namespace {
@@ -46,6 +49,45 @@ struct Fixture
     }
 };
 
+// The x of the glyph drawn for the character at the position, or -1 for none.
+qreal glyphX(const QTextLayout& layout, int position)
+{
+    const QList<QGlyphRun> runs = layout.glyphRuns(position, 1);
+    if (runs.isEmpty() || runs.first().positions().isEmpty())
+        return -1;
+    return runs.first().positions().first().x();
+}
+
+// Whether "NAME (+DIGITS)", laid out left to right as a list cell is, shows the name, then the
+// parenthesis, the plus sign and the digits in their order, and the closing parenthesis last.
+bool numberReadsAfterName(const QString& text)
+{
+    QTextLayout layout(text, QApplication::font());
+    QTextOption option;
+    option.setTextDirection(Qt::LeftToRight);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const int open = int(text.indexOf(QLatin1Char('(')));
+    const int close = int(text.indexOf(QLatin1Char(')')));
+    for (int i = 0; i < open; ++i) {
+        if (text.at(i).isLetter() && glyphX(layout, i) >= glyphX(layout, open))
+            return false;
+    }
+    qreal previous = glyphX(layout, open);
+    for (int i = open + 1; i <= close; ++i) {
+        // The isolates themselves take no room.
+        if (text.at(i).category() == QChar::Other_Format)
+            continue;
+        const qreal x = glyphX(layout, i);
+        if (x <= previous)
+            return false;
+        previous = x;
+    }
+    return true;
+}
+
 QImage directionIcon(const char* path)
 {
     return QPixmap(QLatin1String(path)).scaledToWidth(18, Qt::FastTransformation).toImage();
@@ -62,6 +104,7 @@ private slots:
     void data();
     void emptyListHeaders();
     void listsReplacedUnderTester();
+    void rightToLeftNameKeepsItsNumber();
 };
 
 void TestItemModelSms::data_data()
@@ -149,6 +192,19 @@ void TestItemModelSms::listsReplacedUnderTester()
     QCOMPARE(model.index(0, 3).data().toString(), QStringLiteral("message 5"));
     model.setMessages({});
     QCOMPARE(model.rowCount(), 0);
+}
+
+void TestItemModelSms::rightToLeftNameKeepsItsNumber()
+{
+    MessageRecords records;
+    _MsgHandle* omar = records.addHandle(1, QStringLiteral("+201005550142"), QString::fromUtf8("عمر"));
+    _MsgChat* chat = records.addChat(1, omar->id, { omar });
+    ItemModelSms model;
+    model.setMessages({ records.addMessage(1, chat, omar, 100, QStringLiteral("hi"), false) });
+    const QString shown = model.index(0, ItemModelSms::ContactColumn).data().toString();
+    QVERIFY(numberReadsAfterName(shown));
+    // Without the isolates the same text comes out as "(201005550142+) name": the check above sees it.
+    QVERIFY(!numberReadsAfterName(QString(shown).remove(QChar(0x2068)).remove(QChar(0x2069))));
 }
 
 QTEST_MAIN(TestItemModelSms)
