@@ -65,25 +65,20 @@ QString cutToUtf8Bytes(const QString& name, qsizetype bytes)
     // Three bytes at most per UTF-16 unit: no need to count for most names.
     if (name.size() * 3 <= bytes || name.toUtf8().size() <= bytes)
         return name;
-    const auto fit = [&](QTextBoundaryFinder::BoundaryType type) {
-        QTextBoundaryFinder boundaries(type, name);
-        qsizetype cut = 0;
-        qsizetype used = 0;
-        for (qsizetype next = boundaries.toNextBoundary(); next > 0; next = boundaries.toNextBoundary()) {
-            used += QStringView(name).sliced(cut, next - cut).toUtf8().size();
-            if (used > bytes)
-                break;
-            cut = next;
-        }
-        return cut;
-    };
-    qsizetype cut = fit(QTextBoundaryFinder::Grapheme);
+    qsizetype cut = 0;
+    qsizetype used = 0;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, name);
+    for (qsizetype next = graphemes.toNextBoundary(); next > 0; next = graphemes.toNextBoundary()) {
+        used += QStringView(name).sliced(cut, next - cut).toUtf8().size();
+        if (used > bytes)
+            break;
+        cut = next;
+    }
     // One cluster longer than the whole room (a letter under hundreds of marks) is cut between code
     // points instead, which never parts a surrogate pair either.
     if (cut == 0) {
-        const QList<uint> codePoints = name.toUcs4();
-        qsizetype used = 0;
-        for (const uint codePoint : codePoints) {
+        used = 0;
+        for (const uint codePoint : name.toUcs4()) {
             const qsizetype units = QChar::requiresSurrogates(codePoint) ? 2 : 1;
             used += QStringView(name).sliced(cut, units).toUtf8().size();
             if (used > bytes)
@@ -261,7 +256,10 @@ void ExportSMSThread::openWriterFor(const _MsgMessage& message)
 void ExportSMSThread::openWriter(unsigned format, const QString& finalPath)
 {
     m_writerPath = finalPath;
-    m_stagedPath = m_staging.stageFile(finalPath);
+    // A device or pipe is written to only where the person named it: the one-file formats.
+    const bool named = format == Text || format == Csv || format == Xml;
+    m_stagedPath = m_staging.stageFile(finalPath, ExportStaging::Existing::Replace,
+        named ? ExportStaging::Devices::WriteDirectly : ExportStaging::Devices::Refuse);
     switch (format) {
     case Text:
         m_writer = std::make_shared<ExportMessagesTxt>(m_stagedPath);
@@ -288,8 +286,9 @@ template <typename Step> void ExportSMSThread::runWriterStep(const Step& step)
         step();
     } catch (const std::exception& error) {
         QString reason = QString::fromUtf8(error.what());
-        // Qt's own text when it has lost the system's reason.
-        if (reason.isEmpty() || reason == QLatin1String("Unknown error"))
+        // Qt's own text when it has lost the system's reason. A device is not probed: what the
+        // probe writes would reach whatever reads from it.
+        if ((reason.isEmpty() || reason == QLatin1String("Unknown error")) && m_stagedPath != m_writerPath)
             reason = writeFailureReason(m_stagedPath);
         throw exportWriteError(m_writerPath, reason);
     }
@@ -368,7 +367,7 @@ void ExportSMSThread::copyPlainFiles(const QString& fromFolder, const QString& t
 
 void ExportSMSThread::copyFile(const QString& from, const QString& to)
 {
-    const QString staged = m_staging.stageFile(to, ExportStaging::Existing::Keep);
+    const QString staged = m_staging.stageFile(to, ExportStaging::Existing::Keep, ExportStaging::Devices::Refuse);
     QFile source(from);
     QFile copy(staged);
     if (!source.open(QIODevice::ReadOnly) || !copy.open(QIODevice::WriteOnly | QIODevice::Truncate)) {

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -42,7 +43,11 @@ void checkReplaceable(const QString& path, fs::file_type type)
 {
     switch (type) {
     case fs::file_type::not_found:
+        return;
     case fs::file_type::regular:
+        // A file the person made read-only is not replaced behind that protection.
+        if (!QFileInfo(path).isWritable())
+            throw exportWriteError(path, qt_error_string(EACCES));
         return;
     case fs::file_type::symlink:
         throw std::runtime_error(
@@ -127,10 +132,10 @@ void ExportStaging::makeFolder(const QString& path)
         m_folders.append(outermostMissing);
 }
 
-QString ExportStaging::stageFile(const QString& finalPath, Existing existing)
+QString ExportStaging::stageFile(const QString& finalPath, Existing existing, Devices devices)
 {
     const fs::file_type type = entryType(finalPath);
-    if (type == fs::file_type::character || type == fs::file_type::fifo) {
+    if (devices == Devices::WriteDirectly && (type == fs::file_type::character || type == fs::file_type::fifo)) {
         m_files.append({ finalPath, finalPath, existing });
         return finalPath;
     }

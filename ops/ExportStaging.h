@@ -21,6 +21,8 @@ class ExportStaging
 public:
     // What becomes of a file already at the final name: replaced, or kept and the new one dropped.
     enum class Existing { Replace, Keep };
+    // What becomes of a device or pipe at the final name: written to as it is, or refused.
+    enum class Devices { WriteDirectly, Refuse };
 
     ExportStaging() = default;
     // Discards whatever was not committed.
@@ -32,10 +34,11 @@ public:
     // Throws std::runtime_error when the folder can not be made.
     void makeFolder(const QString& path);
     // Creates a new, empty file beside finalPath under a name no other file has and returns its path,
-    // for a writer to fill. A device or pipe at finalPath is returned itself: writing there replaces
-    // no file. Throws std::runtime_error, naming finalPath, when it is a symbolic link (never written
-    // through), a folder or another kind of file, or when the file can not be created.
-    QString stageFile(const QString& finalPath, Existing existing = Existing::Replace);
+    // for a writer to fill. A device or pipe at finalPath that may be written directly is returned
+    // itself: writing there replaces no file. Throws std::runtime_error, naming finalPath, when it is
+    // a symbolic link (never written through), a folder or another kind of file, or when the file can
+    // not be created.
+    QString stageFile(const QString& finalPath, Existing existing, Devices devices);
     // Removes a staged file and forgets it, for a file that is left out after all.
     void unstage(const QString& stagedPath);
     // Renames every staged file onto its final name. When one can not be put in place, puts back

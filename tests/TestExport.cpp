@@ -149,7 +149,7 @@ private slots:
     void previewOpensWithPdfPrinter();
 
 private:
-    enum Situation { Succeeds, Cancelled, LinkInPlace, LaterFileFails, DiskFull, DeviceFull };
+    enum Situation { Succeeds, Cancelled, LinkInPlace, PipeInPlace, LaterFileFails, DiskFull, DeviceFull, DeviceNull };
 
     _MsgMessage* add(_MsgChat* chat, _MsgHandle* sender, int minute, bool fromMe, const QString& text);
     QList<_MsgMessage*> fixture();
@@ -553,6 +553,9 @@ void TestExport::filesThatExistedBeforeSurvive_data()
         if (!kind.later.isEmpty()) {
             row("a link at a later name") << kind.output << kind.later << QString() << int(LinkInPlace)
                                           << link.arg(QStringLiteral("%1"), kind.later);
+            row("a pipe at a later name")
+                << kind.output << kind.later << QString() << int(PipeInPlace)
+                << cannotWrite.arg(QStringLiteral("%1"), kind.later, QStringLiteral("it is not a plain file"));
             row("failing at a later file")
                 << kind.output << kind.first << kind.later << int(LaterFileFails)
                 << cannotWrite.arg(QStringLiteral("%1"), kind.later, QStringLiteral("it is a folder"));
@@ -564,6 +567,8 @@ void TestExport::filesThatExistedBeforeSurvive_data()
     QTest::newRow("txt: a full device") << unsigned(ExportSMSThread::Text) << "disk/full"
                                         << "disk/full" << QString() << int(DeviceFull)
                                         << cannotWrite.arg(QStringLiteral("%1"), QStringLiteral("disk/full"), full);
+    QTest::newRow("txt: an empty device") << unsigned(ExportSMSThread::Text) << "disk/null"
+                                          << "disk/null" << QString() << int(DeviceNull) << QString();
 }
 
 void TestExport::filesThatExistedBeforeSurvive()
@@ -594,9 +599,12 @@ void TestExport::filesThatExistedBeforeSurvive()
     const QString existingPath = root.filePath(existing);
     const QString elsewhere = root.filePath(QStringLiteral("elsewhere.txt"));
     QVERIFY(QFileInfo(existingPath).dir().mkpath(QStringLiteral(".")));
-    if (situation == DeviceFull) {
-        if (::mknod(QFile::encodeName(existingPath).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+    if (situation == DeviceFull || situation == DeviceNull) {
+        const dev_t device = situation == DeviceFull ? makedev(1, 7) : makedev(1, 3);
+        if (::mknod(QFile::encodeName(existingPath).constData(), S_IFCHR | 0666, device) != 0)
             QSKIP("no device file can be made here");
+    } else if (situation == PipeInPlace) {
+        QVERIFY(::mkfifo(QFile::encodeName(existingPath).constData(), 0600) == 0);
     } else if (situation == LinkInPlace) {
         QVERIFY(writeFile(elsewhere, own));
         QVERIFY(QFile::link(elsewhere, existingPath));
@@ -627,20 +635,32 @@ void TestExport::filesThatExistedBeforeSurvive()
     ExportSMSThread worker(messages, root.filePath(output), format, true, &progress);
     runDirect(worker, progress);
 
+    const auto isKind = [&](mode_t kind) {
+        struct stat status;
+        return ::lstat(QFile::encodeName(existingPath).constData(), &status) == 0 && (status.st_mode & S_IFMT) == kind;
+    };
+    if (situation == DeviceNull) {
+        QCOMPARE(progress.errors, QStringList());
+        QVERIFY(isKind(S_IFCHR));
+        QCOMPARE(listing(m_tmp->path()), before);
+        return;
+    }
     if (situation == Succeeds) {
         QCOMPARE(progress.errors, QStringList());
         QVERIFY(readAll(existingPath).size() > 100);
         QCOMPARE(QFile::permissions(existingPath), permissions);
         const QStringList after = listing(m_tmp->path());
-        QVERIFY2(!after.join(QLatin1Char('\n')).contains(QLatin1String(".quillbarrow")), qPrintable(after.join(QLatin1Char(' '))));
+        QVERIFY2(!after.join(QLatin1Char('\n')).contains(QLatin1String(".quillbarrow")),
+            qPrintable(after.join(QLatin1Char(' '))));
         return;
     }
     QCOMPARE(progress.successes, QStringList());
     QCOMPARE(progress.errors, error.isEmpty() ? QStringList() : QStringList { error.arg(root.path()) });
     QCOMPARE(listing(m_tmp->path()), before);
     if (situation == DeviceFull) {
-        struct stat status;
-        QVERIFY(::lstat(QFile::encodeName(existingPath).constData(), &status) == 0 && S_ISCHR(status.st_mode));
+        QVERIFY(isKind(S_IFCHR));
+    } else if (situation == PipeInPlace) {
+        QVERIFY(isKind(S_IFIFO));
     } else if (situation == LinkInPlace) {
         QCOMPARE(QFileInfo(existingPath).symLinkTarget(), elsewhere);
         QCOMPARE(readAll(elsewhere), own);
