@@ -2,15 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "message/MessageText.h"
 #include "support/MessageRecords.h"
+#include "support/TextOrder.h"
 #include "ui/models/ItemModelSms.h"
 
 #include <QAbstractItemModelTester>
-#include <QApplication>
 #include <QBrush>
-#include <QGlyphRun>
 #include <QLocale>
 #include <QPixmap>
-#include <QTextLayout>
 #include <QtTest>
 
 namespace {
@@ -48,45 +46,6 @@ struct Fixture
             QStringLiteral("group message"), records.addMessage(7, group, bob, 500, QStringLiteral("g"), false));
     }
 };
-
-// The x of the glyph drawn for the character at the position, or -1 for none.
-qreal glyphX(const QTextLayout& layout, int position)
-{
-    const QList<QGlyphRun> runs = layout.glyphRuns(position, 1);
-    if (runs.isEmpty() || runs.first().positions().isEmpty())
-        return -1;
-    return runs.first().positions().first().x();
-}
-
-// Whether "NAME (+DIGITS)", laid out left to right as a list cell is, shows the name, then the
-// parenthesis, the plus sign and the digits in their order, and the closing parenthesis last.
-bool numberReadsAfterName(const QString& text)
-{
-    QTextLayout layout(text, QApplication::font());
-    QTextOption option;
-    option.setTextDirection(Qt::LeftToRight);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    layout.createLine();
-    layout.endLayout();
-    const int open = int(text.indexOf(QLatin1Char('(')));
-    const int close = int(text.indexOf(QLatin1Char(')')));
-    for (int i = 0; i < open; ++i) {
-        if (text.at(i).isLetter() && glyphX(layout, i) >= glyphX(layout, open))
-            return false;
-    }
-    qreal previous = glyphX(layout, open);
-    for (int i = open + 1; i <= close; ++i) {
-        // The isolates themselves take no room.
-        if (text.at(i).category() == QChar::Other_Format)
-            continue;
-        const qreal x = glyphX(layout, i);
-        if (x <= previous)
-            return false;
-        previous = x;
-    }
-    return true;
-}
 
 QImage directionIcon(const char* path)
 {
