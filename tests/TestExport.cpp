@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "message/MessageText.h"
 #include "ops/ExportSMSThread.h"
+#include "ops/ExportStaging.h"
 #include "ops/export/ExportSMSPdf.h"
 #include "ops/export/ShortDateTimeText.h"
 #include "store/MsgCollection.h"
@@ -134,6 +135,7 @@ private slots:
     void cancelOrFailureRemovesOnlyWhatExportMade();
     void filesThatExistedBeforeSurvive_data();
     void filesThatExistedBeforeSurvive();
+    void failedCommitPutsBackWhatItReplaced();
     void sharedIdentifierMakesOneFileInTimeOrder_data();
     void sharedIdentifierMakesOneFileInTimeOrder();
     void conversationFileNames_data();
@@ -668,6 +670,32 @@ void TestExport::filesThatExistedBeforeSurvive()
         QCOMPARE(readAll(existingPath), own);
         QCOMPARE(QFile::permissions(existingPath), permissions);
     }
+}
+
+void TestExport::failedCommitPutsBackWhatItReplaced()
+{
+    // The second file can not take its name when the files are put in place: the first, already
+    // renamed onto the person's file, gives the name back to it.
+    const QDir root(m_tmp->path());
+    const auto writeFile = [](const QString& path, const QByteArray& content) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+    };
+    QVERIFY(writeFile(root.filePath(QStringLiteral("a.txt")), "old a"));
+    ExportStaging staging;
+    const auto stage = [&](const char* name) {
+        return staging.stageFile(
+            root.filePath(QLatin1String(name)), ExportStaging::Existing::Replace, ExportStaging::Devices::Refuse);
+    };
+    QVERIFY(writeFile(stage("a.txt"), "new a"));
+    QVERIFY(writeFile(stage("b.txt"), "new b"));
+    QVERIFY(writeFile(stage("c.txt"), "new c"));
+    QVERIFY(root.mkpath(QStringLiteral("c.txt")));
+
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, staging.commit());
+    staging.discard();
+    QCOMPARE(readAll(root.filePath(QStringLiteral("a.txt"))), QByteArray("old a"));
+    QCOMPARE(listing(root.path()), QStringList({ QStringLiteral("a.txt"), QStringLiteral("c.txt/") }));
 }
 
 namespace {
