@@ -254,9 +254,6 @@ void TestMessageText::rightToLeftNamesAreIsolated_data()
         << QString() << strings({ "1|+4471|Bob\u202Egpj.exe" }) << QString()
         << QString::fromUtf8("[Bob\u202Egpj.exe] ([+4471])") << QString::fromUtf8("[Bob\u202Egpj.exe]")
         << QString::fromUtf8("[Bob\u202Egpj.exe] ([+4471])");
-    QTest::newRow("Arabic-Indic digits in a name")
-        << QString() << strings({ "1|+4471|١٢٣" }) << QString() << QString::fromUtf8("[١٢٣] ([+4471])")
-        << QString::fromUtf8("[١٢٣]") << QString::fromUtf8("[١٢٣] ([+4471])");
 }
 
 void TestMessageText::rightToLeftNamesAreIsolated()
