@@ -327,6 +327,8 @@ int CommandRunner::exportMessages()
     else if (format == QLatin1String("xml"))
         code = ExportSMSThread::Xml;
     const QString path = QFileInfo(m_line.value(QStringLiteral("out"))).absoluteFilePath();
+    if (!isValidExportPath(path))
+        throw UsageError(QCoreApplication::translate("LocalDbSelForm", "IDS_INVALID_LOCALDB_NAME"));
     ConsoleProgress progress;
     ExportSMSThread worker(messages, path, code, true, &progress);
     runWorker(worker, progress);

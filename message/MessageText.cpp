@@ -137,6 +137,64 @@ template <typename Replace> QString replaceLeadPairs(const QString& text, const 
     return result;
 }
 
+// Whether the text holds a character that the bidirectional algorithm lets move the text beside it:
+// a letter or digit written right to left, or a directional control of its own.
+bool needsDirectionIsolates(const QString& text)
+{
+    for (const char32_t codePoint : QStringView(text).toUcs4()) {
+        switch (QChar::direction(codePoint)) {
+        case QChar::DirR:
+        case QChar::DirAL:
+        case QChar::DirAN:
+        case QChar::DirLRE:
+        case QChar::DirLRO:
+        case QChar::DirRLE:
+        case QChar::DirRLO:
+        case QChar::DirPDF:
+        case QChar::DirLRI:
+        case QChar::DirRLI:
+        case QChar::DirFSI:
+        case QChar::DirPDI:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+// U+2068 FIRST STRONG ISOLATE ... U+2069 POP DIRECTIONAL ISOLATE: the part takes the direction of
+// its own first letter and closes whatever embedding it opens, without moving its neighbours.
+QString isolated(const QString& part, bool isolate)
+{
+    if (!isolate)
+        return part;
+    return QChar(0x2068) + part + QChar(0x2069);
+}
+
+QString handleName(const _MsgHandle& handle, bool withNumber, bool isolate)
+{
+    if (handle._ct_name.isEmpty())
+        return isolated(handle.id, isolate);
+    if (!withNumber)
+        return isolated(handle._ct_name, isolate);
+    return QStringLiteral("%1 (%2)").arg(isolated(handle._ct_name, isolate), isolated(handle.id, isolate));
+}
+
+QString chatName(const _MsgChat& chat, bool withNumbers, bool isolate)
+{
+    if (!chat.display_name.isEmpty())
+        return isolated(chat.display_name, isolate);
+    const QList<const _MsgHandle*> participants = orderedHandles(chat);
+    if (participants.isEmpty())
+        return QStringLiteral("Unknown");
+    QStringList names;
+    names.reserve(participants.size());
+    for (const _MsgHandle* handle : participants)
+        names.append(handleName(*handle, withNumbers, isolate));
+    return names.join(QLatin1String(", "));
+}
+
 template <typename Pointer> void sortMessageList(QList<Pointer>& messages, bool ascending)
 {
     // A stable merge sort never reads outside the list whatever the comparison answers; the
@@ -179,25 +237,20 @@ QList<const _MsgAttachment*> orderedAttachments(const _MsgMessage& message)
 
 QString handleDisplayName(const _MsgHandle& handle, bool withNumber)
 {
-    if (handle._ct_name.isEmpty())
-        return handle.id;
-    if (!withNumber)
-        return handle._ct_name;
-    return QStringLiteral("%1 (%2)").arg(handle._ct_name, handle.id);
+    return handleName(handle, withNumber, false);
 }
 
 QString chatDisplayName(const _MsgChat& chat, bool withNumbers)
 {
-    if (!chat.display_name.isEmpty())
-        return chat.display_name;
-    const QList<const _MsgHandle*> participants = orderedHandles(chat);
-    if (participants.isEmpty())
-        return QStringLiteral("Unknown");
-    QStringList names;
-    names.reserve(participants.size());
-    for (const _MsgHandle* handle : participants)
-        names.append(handleDisplayName(*handle, withNumbers));
-    return names.join(QLatin1String(", "));
+    return chatName(chat, withNumbers, false);
+}
+
+QString chatDisplayNameIsolated(const _MsgChat& chat, bool withNumbers)
+{
+    QString name = chatName(chat, withNumbers, false);
+    if (needsDirectionIsolates(name))
+        name = chatName(chat, withNumbers, true);
+    return name;
 }
 
 bool isGroupChat(const _MsgChat& chat)
@@ -209,12 +262,16 @@ QString messageContactText(const _MsgMessage& message)
 {
     if (!message.chat)
         return QStringLiteral("unknown");
-    QString text = chatDisplayName(*message.chat, true);
-    if (isGroupChat(*message.chat) && message.handle) {
-        const _MsgHandle& sender = *message.handle;
-        text += QStringLiteral(" (%1)").arg(sender._ct_name.isEmpty() ? sender.id : sender._ct_name);
-    }
-    return text;
+    const _MsgHandle* sender = isGroupChat(*message.chat) ? message.handle : nullptr;
+    const auto text = [&](bool isolate) {
+        QString text = chatName(*message.chat, true, isolate);
+        if (sender)
+            text += QStringLiteral(" (%1)").arg(
+                isolated(sender->_ct_name.isEmpty() ? sender->id : sender->_ct_name, isolate));
+        return text;
+    };
+    const QString plain = text(false);
+    return needsDirectionIsolates(plain) ? text(true) : plain;
 }
 
 QString stripObjectReplacement(const QString& text)

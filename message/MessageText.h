@@ -28,8 +28,14 @@ QList<const _MsgAttachment*> orderedAttachments(const _MsgMessage& message);
 QString handleDisplayName(const _MsgHandle& handle, bool withNumber);
 // The conversation's own name, else its participants' names joined by ", ", else "Unknown".
 QString chatDisplayName(const _MsgChat& chat, bool withNumbers);
+// The same name for a line that shows it beside other text. When any of it is written right to left,
+// each name and each number is set apart in U+2068 FIRST STRONG ISOLATE and U+2069 POP DIRECTIONAL
+// ISOLATE, so that "(+201005550142)" stays as it is beside an Arabic name instead of being reordered
+// with it. A name without such characters is returned unchanged.
+QString chatDisplayNameIsolated(const _MsgChat& chat, bool withNumbers);
 bool isGroupChat(const _MsgChat& chat);
-// The "Contact" text: the conversation's name with numbers, plus the sender in a group.
+// The "Contact" text: the conversation's name with numbers, plus the sender in a group; isolated
+// like chatDisplayNameIsolated.
 QString messageContactText(const _MsgMessage& message);
 // Removes every U+FFFC OBJECT REPLACEMENT CHARACTER.
 QString stripObjectReplacement(const QString& text);

@@ -3,6 +3,7 @@
 #include "ops/ExportSMSThread.h"
 
 #include "message/MessageText.h"
+#include "ops/export/ExportFile.h"
 #include "ops/export/ExportMessagesCsv.h"
 #include "ops/export/ExportMessagesTxt.h"
 #include "ops/export/ExportSMSHtml.h"
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QTextBoundaryFinder>
 
 #include <algorithm>
 #include <stdexcept>
@@ -23,6 +25,8 @@
 namespace {
 
 const QString unknownChatName = QStringLiteral("unknown-chat");
+// The longest file name most file systems take, in bytes of UTF-8.
+constexpr qsizetype maxFileNameBytes = 255;
 
 const QString& chatIdentifier(const _MsgMessage& message)
 {
@@ -30,68 +34,59 @@ const QString& chatIdentifier(const _MsgMessage& message)
     return message.chat ? message.chat->chat_identifier : none;
 }
 
-int chatLast(const _MsgMessage& message)
-{
-    return message.chat ? message.chat->_last : 0;
-}
-
 bool sameConversation(const _MsgMessage& a, const _MsgMessage& b)
 {
     return a.chat == b.chat || QString::compare(chatIdentifier(a), chatIdentifier(b), Qt::CaseInsensitive) == 0;
 }
 
-// Sorts in conversation order, ascending or descending, with the same answers as comparing the
-// messages through conversationLessThan but without comparing identifiers text by text each time:
-// each conversation gets the rank of its identifier among all identifiers, folded to one case.
-void sortByConversation(QList<_MsgMessage*>& messages, bool ascending)
+// Line breaks, tabs and the other control characters: a name holding one is hard to type, to show
+// and to use in a script.
+bool isControlCharacter(QChar c)
 {
-    QHash<const _MsgChat*, int> ranks;
-    for (const _MsgMessage* message : std::as_const(messages))
-        ranks.insert(message->chat, 0);
-    std::vector<const _MsgChat*> chats;
-    chats.reserve(size_t(ranks.size()));
-    for (auto it = ranks.cbegin(); it != ranks.cend(); ++it)
-        chats.push_back(it.key());
-    const auto identifierOf = [](const _MsgChat* chat) -> const QString& {
-        static const QString none;
-        return chat ? chat->chat_identifier : none;
-    };
-    std::sort(chats.begin(), chats.end(), [&](const _MsgChat* a, const _MsgChat* b) {
-        return QString::compare(identifierOf(a), identifierOf(b), Qt::CaseInsensitive) < 0;
-    });
-    int rank = 0;
-    for (size_t i = 0; i < chats.size(); ++i) {
-        if (i > 0 && QString::compare(identifierOf(chats[i - 1]), identifierOf(chats[i]), Qt::CaseInsensitive) != 0)
-            ++rank;
-        ranks[chats[i]] = rank;
+    switch (c.category()) {
+    case QChar::Other_Control:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
     }
+}
 
-    struct Ranked
-    {
-        int rank;
-        int last;
-        _MsgMessage* message;
-    };
-    std::vector<Ranked> ranked;
-    ranked.reserve(size_t(messages.size()));
-    for (_MsgMessage* message : std::as_const(messages))
-        ranked.push_back({ ranks.value(message->chat), chatLast(*message), message });
-    const auto lessThan = [](const Ranked& a, const Ranked& b) {
-        if (a.rank == b.rank)
-            return messageLessThan(*a.message, *b.message);
-        if (a.last != b.last)
-            return a.last < b.last;
-        return a.rank < b.rank;
-    };
-    // A stable sort, comparing b with a for the descending order, never reads outside the list
-    // and keeps messages that neither order puts first where they were.
-    if (ascending)
-        std::stable_sort(ranked.begin(), ranked.end(), lessThan);
-    else
-        std::stable_sort(
-            ranked.begin(), ranked.end(), [&](const Ranked& a, const Ranked& b) { return lessThan(b, a); });
-    for (size_t i = 0; i < ranked.size(); ++i)
-        messages[qsizetype(i)] = ranked[i].message;
+bool hasControlCharacter(const QString& name)
+{
+    return std::any_of(name.cbegin(), name.cend(), isControlCharacter);
+}
+
+// The longest start of the name that takes at most `bytes` bytes in UTF-8, cut between two
+// characters as a reader sees them (an emoji with its modifiers, a flag, a letter with its marks).
+QString cutToUtf8Bytes(const QString& name, qsizetype bytes)
+{
+    // Three bytes at most per UTF-16 unit: no need to count for most names.
+    if (name.size() * 3 <= bytes || name.toUtf8().size() <= bytes)
+        return name;
+    qsizetype cut = 0;
+    qsizetype used = 0;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, name);
+    for (qsizetype next = graphemes.toNextBoundary(); next > 0; next = graphemes.toNextBoundary()) {
+        used += QStringView(name).sliced(cut, next - cut).toUtf8().size();
+        if (used > bytes)
+            break;
+        cut = next;
+    }
+    // One cluster longer than the whole room (a letter under hundreds of marks) is cut between code
+    // points instead, which never parts a surrogate pair either.
+    if (cut == 0) {
+        used = 0;
+        for (const uint codePoint : name.toUcs4()) {
+            const qsizetype units = QChar::requiresSurrogates(codePoint) ? 2 : 1;
+            used += QStringView(name).sliced(cut, units).toUtf8().size();
+            if (used > bytes)
+                break;
+            cut += units;
+        }
+    }
+    return name.left(cut);
 }
 
 } // namespace
@@ -113,25 +108,82 @@ QString safeFileName(const QString& name)
         case '|':
             break;
         default:
-            result += c;
+            result += isControlCharacter(c) ? QLatin1Char(' ') : c;
         }
     }
     return result.trimmed();
 }
 
-bool conversationLessThan(const _MsgMessage& a, const _MsgMessage& b)
+bool isValidExportPath(const QString& path)
 {
-    const int byIdentifier = QString::compare(chatIdentifier(a), chatIdentifier(b), Qt::CaseInsensitive);
-    if (byIdentifier == 0)
-        return messageLessThan(a, b);
-    if (chatLast(a) != chatLast(b))
-        return chatLast(a) < chatLast(b);
-    return byIdentifier < 0;
+    const QFileInfo target(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    if (hasControlCharacter(target.fileName()))
+        return false;
+    for (QFileInfo folder(target.absolutePath()); !folder.exists() && !folder.isRoot();
+         folder = QFileInfo(folder.absolutePath())) {
+        if (hasControlCharacter(folder.fileName()))
+            return false;
+    }
+    return true;
 }
 
-bool conversationGreaterThan(const _MsgMessage& a, const _MsgMessage& b)
+void sortByConversation(QList<_MsgMessage*>& messages, bool ascending)
 {
-    return conversationLessThan(b, a);
+    // Every conversation gets the rank of its group: the groups of equal identifiers (ignoring case)
+    // ordered by their newest date, then by identifier. Comparing two messages by rank is a
+    // consistent order, which comparing the dates of their own conversations is not when a third
+    // conversation ends between two that share an identifier.
+    QHash<const _MsgChat*, int> ranks;
+    for (const _MsgMessage* message : std::as_const(messages))
+        ranks.insert(message->chat, 0);
+    std::vector<const _MsgChat*> chats;
+    chats.reserve(size_t(ranks.size()));
+    for (auto it = ranks.cbegin(); it != ranks.cend(); ++it)
+        chats.push_back(it.key());
+    const auto identifierOf = [](const _MsgChat* chat) -> const QString& {
+        static const QString none;
+        return chat ? chat->chat_identifier : none;
+    };
+    std::sort(chats.begin(), chats.end(), [&](const _MsgChat* a, const _MsgChat* b) {
+        return QString::compare(identifierOf(a), identifierOf(b), Qt::CaseInsensitive) < 0;
+    });
+
+    struct Group
+    {
+        size_t first; // into chats
+        size_t end;
+        int last;
+    };
+    std::vector<Group> groups;
+    for (size_t i = 0; i < chats.size(); ++i) {
+        const int last = chats[i] ? chats[i]->_last : 0;
+        if (i > 0 && QString::compare(identifierOf(chats[i - 1]), identifierOf(chats[i]), Qt::CaseInsensitive) == 0) {
+            groups.back().end = i + 1;
+            groups.back().last = std::max(groups.back().last, last);
+        } else {
+            groups.push_back({ i, i + 1, last });
+        }
+    }
+    // Groups are in identifier order already; a stable sort by date keeps it among equal dates.
+    std::stable_sort(groups.begin(), groups.end(), [](const Group& a, const Group& b) { return a.last < b.last; });
+    for (size_t rank = 0; rank < groups.size(); ++rank) {
+        for (size_t i = groups[rank].first; i < groups[rank].end; ++i)
+            ranks[chats[i]] = int(rank);
+    }
+
+    // The messages of each group in the order the message list gives them, the groups one after
+    // the other: each file reads like its conversation in the list.
+    std::vector<QList<_MsgMessage*>> byGroup(groups.size());
+    for (_MsgMessage* message : std::as_const(messages))
+        byGroup[size_t(ranks.value(message->chat))].append(message);
+    if (!ascending)
+        std::reverse(byGroup.begin(), byGroup.end());
+    qsizetype next = 0;
+    for (QList<_MsgMessage*>& group : byGroup) {
+        sortMessages(group, ascending);
+        for (_MsgMessage* message : std::as_const(group))
+            messages[next++] = message;
+    }
 }
 
 ExportSMSThread::ExportSMSThread(const QList<_MsgMessage*>& messages, const QString& path, unsigned formatCode,
@@ -149,8 +201,11 @@ ExportSMSThread::~ExportSMSThread() = default;
 QString ExportSMSThread::work()
 {
     reportStatus(tr("IDS_EXPORTING_MESSAGES_TO_FILE"), -1);
+    if (!isValidExportPath(m_path))
+        throw std::runtime_error(
+            QCoreApplication::translate("LocalDbSelForm", "IDS_INVALID_LOCALDB_NAME").toUtf8().toStdString());
     if (m_format == Pdf || m_format == Html) {
-        m_created.makeFolder(m_path);
+        m_staging.makeFolder(m_path);
         sortByConversation(m_messages, m_ascending);
     }
 
@@ -161,11 +216,14 @@ QString ExportSMSThread::work()
         checkCancelled();
         reportProgress(++done, total, progressFormat);
         openWriterFor(*message);
-        m_writer->write(*message);
+        runWriterStep([&] { m_writer->write(*message); });
     }
     if (m_writer)
-        m_writer->end();
+        runWriterStep([&] { m_writer->end(); });
     m_writer.reset();
+    // The last moment to cancel: from here on the files take their final names.
+    checkCancelled();
+    m_staging.commit();
     return tr("IDS_SUC_EXPORT_%1_MMS").arg(total);
 }
 
@@ -173,7 +231,7 @@ void ExportSMSThread::abandon()
 {
     // Releasing the writer closes its file before the file is removed.
     m_writer.reset();
-    m_created.removeAll();
+    m_staging.discard();
 }
 
 void ExportSMSThread::openWriterFor(const _MsgMessage& message)
@@ -182,18 +240,8 @@ void ExportSMSThread::openWriterFor(const _MsgMessage& message)
     case Text:
     case Csv:
     case Xml:
-        if (!m_writer) {
-            if (m_format == Text)
-                m_writer = std::make_shared<ExportMessagesTxt>(m_path);
-            else if (m_format == Csv)
-                m_writer = std::make_shared<ExportMessagesCsv>(m_path);
-            else
-                m_writer = std::make_shared<ExportSMSXml>(m_path);
-            // Only a file the export could open is its own to remove: one it could not open may
-            // be a file of the user's.
-            m_writer->begin();
-            m_created.addFile(m_path);
-        }
+        if (!m_writer)
+            openWriter(m_format, m_path);
         return;
     case Pdf:
     case Html:
@@ -205,23 +253,57 @@ void ExportSMSThread::openWriterFor(const _MsgMessage& message)
     }
 }
 
+void ExportSMSThread::openWriter(unsigned format, const QString& finalPath)
+{
+    m_writerPath = finalPath;
+    // A device or pipe is written to only where the person named it: the one-file formats.
+    const bool named = format == Text || format == Csv || format == Xml;
+    m_stagedPath = m_staging.stageFile(finalPath, ExportStaging::Existing::Replace,
+        named ? ExportStaging::Devices::WriteDirectly : ExportStaging::Devices::Refuse);
+    switch (format) {
+    case Text:
+        m_writer = std::make_shared<ExportMessagesTxt>(m_stagedPath);
+        break;
+    case Csv:
+        m_writer = std::make_shared<ExportMessagesCsv>(m_stagedPath);
+        break;
+    case Xml:
+        m_writer = std::make_shared<ExportSMSXml>(m_stagedPath);
+        break;
+    case Pdf:
+        m_writer = std::make_shared<ExportSMSPdf>(m_stagedPath);
+        break;
+    default:
+        m_writer = std::make_shared<ExportSMSHtml>(m_stagedPath);
+        break;
+    }
+    runWriterStep([&] { m_writer->begin(); });
+}
+
+template <typename Step> void ExportSMSThread::runWriterStep(const Step& step)
+{
+    try {
+        step();
+    } catch (const std::exception& error) {
+        QString reason = QString::fromUtf8(error.what());
+        // Qt's own text when it has lost the system's reason. A device is not probed: what the
+        // probe writes would reach whatever reads from it.
+        if ((reason.isEmpty() || reason == QLatin1String("Unknown error")) && m_stagedPath != m_writerPath)
+            reason = writeFailureReason(m_stagedPath);
+        throw exportWriteError(m_writerPath, reason);
+    }
+}
+
 void ExportSMSThread::openConversationFile(const _MsgMessage& message)
 {
     if (m_writer)
-        m_writer->end();
+        runWriterStep([&] { m_writer->end(); });
     const bool firstFile = !m_writer;
     m_writer.reset();
     m_conversationStart = &message;
     if (m_format == Html && firstFile)
         prepareHtmlFolders();
-
-    const QString path = QDir(m_path).filePath(conversationFileName(message));
-    if (m_format == Pdf)
-        m_writer = std::make_shared<ExportSMSPdf>(path);
-    else
-        m_writer = std::make_shared<ExportSMSHtml>(path);
-    m_writer->begin();
-    m_created.addFile(path);
+    openWriter(m_format, QDir(m_path).filePath(conversationFileName(message)));
 }
 
 QString ExportSMSThread::conversationFileName(const _MsgMessage& message)
@@ -234,12 +316,19 @@ QString ExportSMSThread::conversationFileName(const _MsgMessage& message)
         base = unknownChatName;
     const QString suffix = m_format == Pdf ? QStringLiteral(".pdf") : QStringLiteral(".html");
 
-    // Two conversations whose names come out the same must not share, and overwrite, one file.
-    QString name = base + suffix;
-    for (int n = 2; m_usedNames.contains(name.toLower()); ++n)
-        name = QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(suffix);
-    m_usedNames.insert(name.toLower());
-    return name;
+    // Two conversations whose names come out the same must not share, and overwrite, one file. A
+    // long name is cut so that it still fits with its number and its suffix.
+    for (int n = 1;; ++n) {
+        const QString tail = n == 1 ? suffix : QStringLiteral(" (%1)%2").arg(n).arg(suffix);
+        QString fitted = cutToUtf8Bytes(base, maxFileNameBytes - tail.toUtf8().size()).trimmed();
+        if (fitted.isEmpty())
+            fitted = unknownChatName;
+        const QString name = fitted + tail;
+        if (!m_usedNames.contains(name.toLower())) {
+            m_usedNames.insert(name.toLower());
+            return name;
+        }
+    }
 }
 
 void ExportSMSThread::prepareHtmlFolders()
@@ -247,25 +336,47 @@ void ExportSMSThread::prepareHtmlFolders()
     const QDir output(m_path);
     const QDir application(QCoreApplication::applicationDirPath());
     const QString files = output.filePath(QStringLiteral("files"));
-    m_created.makeFolder(files);
+    m_staging.makeFolder(files);
     if (application.exists(QStringLiteral("bubble")))
         copyPlainFiles(application.filePath(QStringLiteral("bubble")), files);
     if (application.exists(QStringLiteral("emoji"))) {
         const QString emoji = output.filePath(QStringLiteral("emoji"));
-        m_created.makeFolder(emoji);
+        m_staging.makeFolder(emoji);
         copyPlainFiles(application.filePath(QStringLiteral("emoji")), emoji);
     }
 }
 
 void ExportSMSThread::copyPlainFiles(const QString& fromFolder, const QString& toFolder)
 {
+    // A folder reached through a link lies outside the export.
+    if (QFileInfo(toFolder).isSymLink())
+        return;
     const QFileInfoList entries = QDir(fromFolder).entryInfoList(QDir::Files | QDir::NoDotAndDotDot);
     for (const QFileInfo& entry : entries) {
         const QString target = QDir(toFolder).filePath(entry.fileName());
-        if (QFileInfo::exists(target))
+        const QFileInfo existing(target);
+        if (existing.exists() || existing.isSymLink())
             continue;
         // A copy that fails is left out: the pages do not refer to these files.
-        if (QFile::copy(entry.filePath(), target))
-            m_created.addFile(target);
+        try {
+            copyFile(entry.filePath(), target);
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+void ExportSMSThread::copyFile(const QString& from, const QString& to)
+{
+    const QString staged = m_staging.stageFile(to, ExportStaging::Existing::Keep, ExportStaging::Devices::Refuse);
+    QFile source(from);
+    QFile copy(staged);
+    if (!source.open(QIODevice::ReadOnly) || !copy.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        m_staging.unstage(staged);
+        return;
+    }
+    const QByteArray content = source.readAll();
+    if (copy.write(content) != content.size() || !copy.flush()) {
+        copy.close();
+        m_staging.unstage(staged);
     }
 }

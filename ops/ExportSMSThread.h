@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/WorkerThread.h"
-#include "ops/ExportCreatedPaths.h"
+#include "ops/ExportStaging.h"
 #include "store/AbsFormatExport.h"
 
 #include <QList>
@@ -15,17 +15,24 @@
 struct _MsgChat;
 struct _MsgMessage;
 
-// The name without \ / : * ? " < > | and without white space at both ends.
+// The name without \ / : * ? " < > |, with line breaks, tabs and other control characters made
+// spaces, and without white space at both ends.
 QString safeFileName(const QString& name);
 
-// The order of a per-conversation export: conversations by the date of their newest message, ties
-// broken by chat_identifier so that two conversations never interleave; inside a conversation,
-// message order. conversationGreaterThan is the descending order (b before a).
-bool conversationLessThan(const _MsgMessage& a, const _MsgMessage& b);
-bool conversationGreaterThan(const _MsgMessage& a, const _MsgMessage& b);
+// Whether a path the person gave may name an export: the file or folder it names, and every folder
+// the export would have to make for it, hold no line break, tab or other control character.
+bool isValidExportPath(const QString& path);
+
+// The order of a per-conversation export. Conversations sharing a chat_identifier (ignoring case)
+// form one group and one file; groups follow each other by the newest date of all their
+// conversations, then by identifier; inside a group the messages are in message order. Descending
+// reverses both. Messages that neither order puts first keep their relative place.
+void sortByConversation(QList<_MsgMessage*>& messages, bool ascending);
 
 // Exports messages to one text, CSV or XML backup file, or to a folder with one PDF or HTML file per
-// conversation. A cancel or a failure removes what the export has written and the folders it made.
+// conversation. Files are written under temporary names and take their final names only when the
+// whole export has succeeded; a cancel or a failure leaves every file that was there before as it
+// was and removes what the export has written and the folders it made.
 class ExportSMSThread : public WorkerThread
 {
     Q_OBJECT
@@ -47,11 +54,16 @@ private:
     using Writer = AbsFormatExport<_MsgMessage>;
 
     void openWriterFor(const _MsgMessage& message);
+    // Creates the writer of that kind for the staged file of finalPath and begins it.
+    void openWriter(unsigned format, const QString& finalPath);
+    // Runs a step of the current writer; a failure names the file it was writing.
+    template <typename Step> void runWriterStep(const Step& step);
     void openConversationFile(const _MsgMessage& message);
     // The conversation's file name, distinct from every other name of this export.
     QString conversationFileName(const _MsgMessage& message);
     void prepareHtmlFolders();
     void copyPlainFiles(const QString& fromFolder, const QString& toFolder);
+    void copyFile(const QString& from, const QString& to);
 
     QList<_MsgMessage*> m_messages;
     QString m_path;
@@ -59,7 +71,9 @@ private:
     bool m_ascending;
 
     std::shared_ptr<Writer> m_writer;
+    QString m_writerPath; // the final name of the writer's file
+    QString m_stagedPath; // the name the writer writes to until the export has succeeded
     const _MsgMessage* m_conversationStart = nullptr; // first message of the file being written
     QSet<QString> m_usedNames; // file names given in this export, folded to lower case
-    ExportCreatedPaths m_created;
+    ExportStaging m_staging;
 };

@@ -1,10 +1,13 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "message/MessageText.h"
 #include "ops/ExportSMSThread.h"
+#include "ops/ExportStaging.h"
 #include "ops/export/ExportSMSPdf.h"
 #include "ops/export/ShortDateTimeText.h"
 #include "store/MsgCollection.h"
 #include "support/RecordingProgress.h"
+#include "support/SmallFileSystem.h"
 #include "support/TestHome.h"
 #include "ui/SMSPrinter.h"
 
@@ -23,6 +26,8 @@
 
 #include <deque>
 #include <memory>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <time.h>
 
 namespace {
@@ -128,6 +133,16 @@ private slots:
     void conversationOrderFollowsTheComparison();
     void cancelOrFailureRemovesOnlyWhatExportMade_data();
     void cancelOrFailureRemovesOnlyWhatExportMade();
+    void filesThatExistedBeforeSurvive_data();
+    void filesThatExistedBeforeSurvive();
+    void failedCommitPutsBackWhatItReplaced();
+    void sharedIdentifierMakesOneFileInTimeOrder_data();
+    void sharedIdentifierMakesOneFileInTimeOrder();
+    void conversationFileNames_data();
+    void conversationFileNames();
+    void typedNamesWithControlCharactersAreRefused_data();
+    void typedNamesWithControlCharactersAreRefused();
+    void rightToLeftNamesKeepTheirNumbersInHtml();
     void pdfPagesNeverCutAMessage();
     void dateTextsAsTheLocaleFormatsThem_data();
     void dateTextsAsTheLocaleFormatsThem();
@@ -136,9 +151,12 @@ private slots:
     void previewOpensWithPdfPrinter();
 
 private:
+    enum Situation { Succeeds, Cancelled, LinkInPlace, PipeInPlace, LaterFileFails, DiskFull, DeviceFull, DeviceNull };
+
     _MsgMessage* add(_MsgChat* chat, _MsgHandle* sender, int minute, bool fromMe, const QString& text);
     QList<_MsgMessage*> fixture();
     QString goldenPath(const QString& name) const;
+    _MsgChat* addChat(const QString& identifier, const QString& name, int last);
 
     std::unique_ptr<QTemporaryDir> m_tmp;
     std::deque<_MsgHandle> m_handles;
@@ -341,8 +359,9 @@ void TestExport::conversationOrderFollowsTheComparison_data()
 void TestExport::conversationOrderFollowsTheComparison()
 {
     // Identifiers equal but for case, conversations ending at the same time, and messages close in
-    // time and read row id, where the message order is not a strict order: the files and the
-    // order of the messages in them are those of a stable sort by conversationLessThan.
+    // time and read row id, where the message order is not a strict order: one file per identifier,
+    // the files ordered by the newest date of their conversations, the messages of each in the
+    // order the message list gives them.
     QFETCH(bool, ascending);
     m_chats.clear();
     m_messages.clear();
@@ -371,33 +390,48 @@ void TestExport::conversationOrderFollowsTheComparison()
     runDirect(worker, progress);
     QCOMPARE(progress.errors, QStringList());
 
-    QList<_MsgMessage*> sorted = messages;
-    std::stable_sort(sorted.begin(), sorted.end(), [ascending](const _MsgMessage* a, const _MsgMessage* b) {
-        return ascending ? conversationLessThan(*a, *b) : conversationLessThan(*b, *a);
+    // Groups by identifier, in the order they are first met in the given list.
+    QList<QList<_MsgMessage*>> groups;
+    QHash<QString, qsizetype> groupOf;
+    for (_MsgMessage* message : std::as_const(messages)) {
+        const QString key = message->chat->chat_identifier.toLower();
+        if (!groupOf.contains(key)) {
+            groupOf.insert(key, groups.size());
+            groups.append(QList<_MsgMessage*>());
+        }
+        groups[groupOf.value(key)].append(message);
+    }
+    const auto newest = [](const QList<_MsgMessage*>& group) {
+        int last = 0;
+        for (const _MsgMessage* message : group)
+            last = qMax(last, message->chat->_last);
+        return last;
+    };
+    std::sort(groups.begin(), groups.end(), [&](const auto& a, const auto& b) {
+        if (newest(a) != newest(b))
+            return ascending ? newest(a) < newest(b) : newest(b) < newest(a);
+        const QString aKey = a.first()->chat->chat_identifier.toLower();
+        const QString bKey = b.first()->chat->chat_identifier.toLower();
+        return ascending ? aKey < bKey : bKey < aKey;
     });
     QStringList expectedNames { QStringLiteral("files/") };
     QSet<QString> used;
-    for (qsizetype start = 0; start < sorted.size();) {
-        qsizetype end = start + 1;
-        while (end < sorted.size()
-            && sorted[end]->chat->chat_identifier.compare(sorted[start]->chat->chat_identifier, Qt::CaseInsensitive)
-                == 0)
-            ++end;
-        QString name = sorted[start]->chat->display_name + QStringLiteral(".html");
+    for (QList<_MsgMessage*> group : std::as_const(groups)) {
+        sortMessages(group, ascending);
+        QString name = group.first()->chat->display_name + QStringLiteral(".html");
         for (int n = 2; used.contains(name); ++n)
-            name = QStringLiteral("%1 (%2).html").arg(sorted[start]->chat->display_name).arg(n);
+            name = QStringLiteral("%1 (%2).html").arg(group.first()->chat->display_name).arg(n);
         used.insert(name);
         expectedNames.append(name);
         QStringList expectedAnchors;
-        for (qsizetype i = start; i < end; ++i)
-            expectedAnchors.append(QString::number(sorted[i]->rowid));
+        for (const _MsgMessage* message : std::as_const(group))
+            expectedAnchors.append(QString::number(message->rowid));
         QStringList anchors;
         const QString html = QString::fromUtf8(readAll(QDir(folder).filePath(name)));
         for (const QRegularExpressionMatch& match :
             QRegularExpression(QStringLiteral("name=\"sms(\\d+)\"")).globalMatch(html))
             anchors.append(match.captured(1));
         QCOMPARE(anchors, expectedAnchors);
-        start = end;
     }
     expectedNames.sort();
     QCOMPARE(listing(folder), expectedNames);
@@ -461,6 +495,388 @@ void TestExport::cancelOrFailureRemovesOnlyWhatExportMade()
     if (userFiles)
         QCOMPARE(readAll(root.filePath(output + QStringLiteral("/notes.txt"))), QByteArray("mine"));
     QCOMPARE(listing(m_tmp->path()), before);
+}
+
+_MsgChat* TestExport::addChat(const QString& identifier, const QString& name, int last)
+{
+    _MsgHandle& handle = m_handles.emplace_back();
+    handle.rowid = qint64(m_handles.size());
+    handle.id = identifier;
+    handle._ct_name = name;
+    _MsgChat& chat = m_chats.emplace_back();
+    chat.rowid = qint64(m_chats.size());
+    chat.chat_identifier = identifier;
+    chat.handles.insert(QString::number(handle.rowid), &handle);
+    chat._last = last;
+    return &chat;
+}
+
+void TestExport::filesThatExistedBeforeSurvive_data()
+{
+    QTest::addColumn<unsigned>("format");
+    QTest::addColumn<QString>("output"); // file or folder, inside the temporary folder
+    QTest::addColumn<QString>("existing"); // the person's file (or link) at one of the export's names
+    QTest::addColumn<QString>("blocked"); // a folder in place of a later file, or empty
+    QTest::addColumn<int>("situation");
+    QTest::addColumn<QString>("error"); // %1 is the temporary folder
+
+    const QString link = QStringLiteral("%1/%2 is a symbolic link; the export does not write through it.");
+    const QString cannotWrite = QStringLiteral("can not write %1/%2: %3.");
+    const QString full = QStringLiteral("No space left on device");
+    const QString anna = QStringLiteral("Anna (+447700900001)");
+    struct Kind
+    {
+        const char* name;
+        ExportSMSThread::FormatCode format;
+        QString output;
+        QString first; // the file of the first message
+        QString later; // a file written after others, for the formats with several
+    };
+    const Kind kinds[] = {
+        { "txt", ExportSMSThread::Text, QStringLiteral("all.txt"), QStringLiteral("all.txt"), QString() },
+        { "csv", ExportSMSThread::Csv, QStringLiteral("all.csv"), QStringLiteral("all.csv"), QString() },
+        { "xml", ExportSMSThread::Xml, QStringLiteral("all.xml"), QStringLiteral("all.xml"), QString() },
+        { "html", ExportSMSThread::Html, QStringLiteral("html"), QStringLiteral("html/%1.html").arg(anna),
+            QStringLiteral("html/chat-group-1.html") },
+        { "pdf", ExportSMSThread::Pdf, QStringLiteral("pdf"), QStringLiteral("pdf/%1.pdf").arg(anna),
+            QStringLiteral("pdf/chat-group-1.pdf") },
+    };
+    for (const Kind& kind : kinds) {
+        const auto row = [&](const char* what) -> QTestData& {
+            return QTest::newRow(
+                       qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(kind.name), QLatin1String(what))))
+                << unsigned(kind.format);
+        };
+        row("replaced when the export succeeds")
+            << kind.output << kind.first << QString() << int(Succeeds) << QString();
+        row("cancelled while writing") << kind.output << kind.first << QString() << int(Cancelled) << QString();
+        row("a link at the first name") << kind.output << kind.first << QString() << int(LinkInPlace)
+                                        << link.arg(QStringLiteral("%1"), kind.first);
+        if (!kind.later.isEmpty()) {
+            row("a link at a later name") << kind.output << kind.later << QString() << int(LinkInPlace)
+                                          << link.arg(QStringLiteral("%1"), kind.later);
+            row("a pipe at a later name")
+                << kind.output << kind.later << QString() << int(PipeInPlace)
+                << cannotWrite.arg(QStringLiteral("%1"), kind.later, QStringLiteral("it is not a plain file"));
+            row("failing at a later file")
+                << kind.output << kind.first << kind.later << int(LaterFileFails)
+                << cannotWrite.arg(QStringLiteral("%1"), kind.later, QStringLiteral("it is a folder"));
+        }
+        row("disk full") << QStringLiteral("disk/") + kind.output << QStringLiteral("disk/") + kind.first << QString()
+                         << int(DiskFull)
+                         << cannotWrite.arg(QStringLiteral("%1"), QStringLiteral("disk/") + kind.first, full);
+    }
+    QTest::newRow("txt: a full device") << unsigned(ExportSMSThread::Text) << "disk/full"
+                                        << "disk/full" << QString() << int(DeviceFull)
+                                        << cannotWrite.arg(QStringLiteral("%1"), QStringLiteral("disk/full"), full);
+    QTest::newRow("txt: an empty device") << unsigned(ExportSMSThread::Text) << "disk/null"
+                                          << "disk/null" << QString() << int(DeviceNull) << QString();
+}
+
+void TestExport::filesThatExistedBeforeSurvive()
+{
+    // Whatever ends an export, a file that was there before it is left as it was, and no link is
+    // written through; only an export that succeeds replaces the file, keeping its permissions.
+    QFETCH(unsigned, format);
+    QFETCH(QString, output);
+    QFETCH(QString, existing);
+    QFETCH(QString, blocked);
+    QFETCH(int, situation);
+    QFETCH(QString, error);
+
+    const QDir root(m_tmp->path());
+    std::unique_ptr<SmallFileSystem> disk;
+    if (output.startsWith(QLatin1String("disk/"))) {
+        QVERIFY(root.mkpath(QStringLiteral("disk")));
+        disk = std::make_unique<SmallFileSystem>(root.filePath(QStringLiteral("disk")), 64 * 1024);
+        if (!disk->isMounted())
+            QSKIP("no file system of its own can be mounted here");
+    }
+    const auto writeFile = [](const QString& path, const QByteArray& content) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    };
+    const QByteArray own("the person's own file\n");
+    QFileDevice::Permissions permissions;
+    const QString existingPath = root.filePath(existing);
+    const QString elsewhere = root.filePath(QStringLiteral("elsewhere.txt"));
+    QVERIFY(QFileInfo(existingPath).dir().mkpath(QStringLiteral(".")));
+    if (situation == DeviceFull || situation == DeviceNull) {
+        const dev_t device = situation == DeviceFull ? makedev(1, 7) : makedev(1, 3);
+        if (::mknod(QFile::encodeName(existingPath).constData(), S_IFCHR | 0666, device) != 0)
+            QSKIP("no device file can be made here");
+    } else if (situation == PipeInPlace) {
+        QVERIFY(::mkfifo(QFile::encodeName(existingPath).constData(), 0600) == 0);
+    } else if (situation == LinkInPlace) {
+        QVERIFY(writeFile(elsewhere, own));
+        QVERIFY(QFile::link(elsewhere, existingPath));
+    } else {
+        QVERIFY(writeFile(existingPath, own));
+        QVERIFY(QFile::setPermissions(existingPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        permissions = QFile::permissions(existingPath);
+    }
+    if (!blocked.isEmpty())
+        QVERIFY(root.mkpath(blocked));
+
+    QList<_MsgMessage*> messages = fixture();
+    if (situation == Cancelled || situation == DiskFull) {
+        // Enough to write a good part of a file before the cancel, and more than the disk holds.
+        if (situation == DiskFull) {
+            messages.removeIf([&](const _MsgMessage* message) { return message->chat != &m_chats.front(); });
+            QVERIFY(writeFile(root.filePath(QStringLiteral("disk/filler")), QByteArray(40 * 1024, 'x')));
+        }
+        for (int i = 0; i < 600; ++i)
+            messages.append(add(&m_chats.front(), nullptr, 100 + i, i % 2 == 0,
+                QStringLiteral("message %1, long enough to fill a disk that holds only a little").arg(i)));
+    }
+    const QStringList before = listing(m_tmp->path());
+
+    RecordingProgress progress;
+    if (situation == Cancelled)
+        progress.cancelAfterUpdates = 80;
+    ExportSMSThread worker(messages, root.filePath(output), format, true, &progress);
+    runDirect(worker, progress);
+
+    const auto isKind = [&](mode_t kind) {
+        struct stat status;
+        return ::lstat(QFile::encodeName(existingPath).constData(), &status) == 0 && (status.st_mode & S_IFMT) == kind;
+    };
+    if (situation == DeviceNull) {
+        QCOMPARE(progress.errors, QStringList());
+        QVERIFY(isKind(S_IFCHR));
+        QCOMPARE(listing(m_tmp->path()), before);
+        return;
+    }
+    if (situation == Succeeds) {
+        QCOMPARE(progress.errors, QStringList());
+        QVERIFY(readAll(existingPath).size() > 100);
+        QCOMPARE(QFile::permissions(existingPath), permissions);
+        const QStringList after = listing(m_tmp->path());
+        QVERIFY2(!after.join(QLatin1Char('\n')).contains(QLatin1String(".quillbarrow")),
+            qPrintable(after.join(QLatin1Char(' '))));
+        return;
+    }
+    QCOMPARE(progress.successes, QStringList());
+    QCOMPARE(progress.errors, error.isEmpty() ? QStringList() : QStringList { error.arg(root.path()) });
+    QCOMPARE(listing(m_tmp->path()), before);
+    if (situation == DeviceFull) {
+        QVERIFY(isKind(S_IFCHR));
+    } else if (situation == PipeInPlace) {
+        QVERIFY(isKind(S_IFIFO));
+    } else if (situation == LinkInPlace) {
+        QCOMPARE(QFileInfo(existingPath).symLinkTarget(), elsewhere);
+        QCOMPARE(readAll(elsewhere), own);
+    } else {
+        QCOMPARE(readAll(existingPath), own);
+        QCOMPARE(QFile::permissions(existingPath), permissions);
+    }
+}
+
+void TestExport::failedCommitPutsBackWhatItReplaced()
+{
+    // The second file can not take its name when the files are put in place: the first, already
+    // renamed onto the person's file, gives the name back to it.
+    const QDir root(m_tmp->path());
+    const auto writeFile = [](const QString& path, const QByteArray& content) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+    };
+    QVERIFY(writeFile(root.filePath(QStringLiteral("a.txt")), "old a"));
+    ExportStaging staging;
+    const auto stage = [&](const char* name) {
+        return staging.stageFile(
+            root.filePath(QLatin1String(name)), ExportStaging::Existing::Replace, ExportStaging::Devices::Refuse);
+    };
+    QVERIFY(writeFile(stage("a.txt"), "new a"));
+    QVERIFY(writeFile(stage("b.txt"), "new b"));
+    QVERIFY(writeFile(stage("c.txt"), "new c"));
+    QVERIFY(root.mkpath(QStringLiteral("c.txt")));
+
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, staging.commit());
+    staging.discard();
+    QCOMPARE(readAll(root.filePath(QStringLiteral("a.txt"))), QByteArray("old a"));
+    QCOMPARE(listing(root.path()), QStringList({ QStringLiteral("a.txt"), QStringLiteral("c.txt/") }));
+}
+
+namespace {
+
+// The row ids named by the anchors of an HTML export file, in file order.
+QStringList anchorsIn(const QString& path)
+{
+    QStringList anchors;
+    const QString html = QString::fromUtf8(readAll(path));
+    for (const QRegularExpressionMatch& match :
+        QRegularExpression(QStringLiteral("name=\"sms(\\d+)\"")).globalMatch(html))
+        anchors.append(match.captured(1));
+    return anchors;
+}
+
+} // namespace
+
+void TestExport::sharedIdentifierMakesOneFileInTimeOrder_data()
+{
+    QTest::addColumn<bool>("ascending");
+    QTest::newRow("ascending") << true;
+    QTest::newRow("descending") << false;
+}
+
+void TestExport::sharedIdentifierMakesOneFileInTimeOrder()
+{
+    // Two conversations with Anna's number, a third one with Bob ending between them: Anna's
+    // messages all go into one file, in time order.
+    QFETCH(bool, ascending);
+    m_handles.clear();
+    m_chats.clear();
+    m_messages.clear();
+    _MsgChat* x1 = addChat(QStringLiteral("+447700800000"), QStringLiteral("Anna"), baseDate + 10 * 60);
+    _MsgChat* x2 = addChat(QStringLiteral("+447700800000"), QStringLiteral("Anna"), baseDate + 30 * 60);
+    _MsgChat* y = addChat(QStringLiteral("+447700800001"), QStringLiteral("Bob"), baseDate + 20 * 60);
+    QList<_MsgMessage*> messages = {
+        add(x2, nullptr, 30, true, QStringLiteral("x2 b")),
+        add(y, nullptr, 20, false, QStringLiteral("y b")),
+        add(x1, nullptr, 10, false, QStringLiteral("x1 b")),
+        add(x2, nullptr, 25, false, QStringLiteral("x2 a")),
+        add(y, nullptr, 15, true, QStringLiteral("y a")),
+        add(x1, nullptr, 5, true, QStringLiteral("x1 a")),
+    };
+    // Row ids far apart: the order is the time order.
+    for (_MsgMessage* message : std::as_const(messages))
+        message->readRowId = message->rowid * 100;
+
+    RecordingProgress progress;
+    const QString folder = m_tmp->filePath(QStringLiteral("shared"));
+    ExportSMSThread worker(messages, folder, ExportSMSThread::Html, ascending, &progress);
+    runDirect(worker, progress);
+    QCOMPARE(progress.errors, QStringList());
+
+    QCOMPARE(listing(folder),
+        QStringList({ QStringLiteral("Anna (+447700800000).html"), QStringLiteral("Bob (+447700800001).html"),
+            QStringLiteral("files/") }));
+    QStringList anna = { QStringLiteral("6"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("1") };
+    QStringList bob = { QStringLiteral("5"), QStringLiteral("2") };
+    if (!ascending) {
+        std::reverse(anna.begin(), anna.end());
+        std::reverse(bob.begin(), bob.end());
+    }
+    QCOMPARE(anchorsIn(QDir(folder).filePath(QStringLiteral("Anna (+447700800000).html"))), anna);
+    QCOMPARE(anchorsIn(QDir(folder).filePath(QStringLiteral("Bob (+447700800001).html"))), bob);
+}
+
+void TestExport::conversationFileNames_data()
+{
+    QTest::addColumn<unsigned>("format");
+    QTest::addColumn<QStringList>("names"); // conversation names, one conversation each
+    QTest::addColumn<QStringList>("files");
+
+    const QString a300(300, QLatin1Char('A'));
+    const QString cjk86(86, QChar(0x6F22));
+    const QString grin = QString::fromUtf16(u"\U0001F600");
+    const QString flag = QString::fromUtf16(u"\U0001F1EC\U0001F1E7");
+    const unsigned html = ExportSMSThread::Html;
+    const unsigned pdf = ExportSMSThread::Pdf;
+    QTest::newRow("300 characters") << html << QStringList { a300 }
+                                    << QStringList { a300.left(250) + QStringLiteral(".html") };
+    QTest::newRow("300 characters as pdf")
+        << pdf << QStringList { a300 } << QStringList { a300.left(251) + QStringLiteral(".pdf") };
+    QTest::newRow("two long names equal at the cut")
+        << html << QStringList { a300, a300 + QStringLiteral("B") }
+        << QStringList { a300.left(250) + QStringLiteral(".html"), a300.left(246) + QStringLiteral(" (2).html") };
+    QTest::newRow("86 CJK characters") << html << QStringList { cjk86 }
+                                       << QStringList { cjk86.left(83) + QStringLiteral(".html") };
+    QTest::newRow("emoji across the boundary")
+        << html << QStringList { QString(248, QLatin1Char('a')) + grin + QStringLiteral("b") }
+        << QStringList { QString(248, QLatin1Char('a')) + QStringLiteral(".html") };
+    QTest::newRow("emoji just fitting") << html
+                                        << QStringList { QString(246, QLatin1Char('a')) + grin + QStringLiteral("b") }
+                                        << QStringList { QString(246, QLatin1Char('a')) + grin
+                                               + QStringLiteral(".html") };
+    QTest::newRow("flag across the boundary")
+        << html << QStringList { QString(244, QLatin1Char('a')) + flag }
+        << QStringList { QString(244, QLatin1Char('a')) + QStringLiteral(".html") };
+    QTest::newRow("blank at the cut") << html << QStringList { QString(249, QLatin1Char('a')) + QStringLiteral(" bc") }
+                                      << QStringList { QString(249, QLatin1Char('a')) + QStringLiteral(".html") };
+    QTest::newRow("line breaks and tabs") << html << QStringList { QStringLiteral("Anna\nSmith\r\n\tJr\n") }
+                                          << QStringList { QStringLiteral("Anna Smith   Jr.html") };
+    QTest::newRow("only a line break") << html << QStringList { QStringLiteral("\n") }
+                                       << QStringList { QStringLiteral("unknown-chat.html") };
+    QTest::newRow("right-to-left name without direction marks")
+        << html << QStringList { QString::fromUtf8("عمر") } << QStringList { QString::fromUtf8("عمر.html") };
+}
+
+void TestExport::conversationFileNames()
+{
+    // Names from conversations fit a file name of 255 bytes with their number and suffix, cut
+    // between characters as a reader sees them, and hold no control character.
+    QFETCH(unsigned, format);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, files);
+
+    m_handles.clear();
+    m_chats.clear();
+    m_messages.clear();
+    QList<_MsgMessage*> messages;
+    for (const QString& name : std::as_const(names)) {
+        _MsgChat* chat = addChat(QStringLiteral("+4477009%1").arg(m_chats.size()), QString(), baseDate);
+        chat->display_name = name;
+        messages.append(add(chat, nullptr, int(m_chats.size()), false, QStringLiteral("hello")));
+    }
+    RecordingProgress progress;
+    const QString folder = m_tmp->filePath(QStringLiteral("names"));
+    ExportSMSThread worker(messages, folder, format, true, &progress);
+    runDirect(worker, progress);
+    QCOMPARE(progress.errors, QStringList());
+
+    QStringList expected = files;
+    if (format == ExportSMSThread::Html)
+        expected.append(QStringLiteral("files/"));
+    expected.sort();
+    QCOMPARE(listing(folder), expected);
+    for (const QString& file : std::as_const(files))
+        QVERIFY(QFile::encodeName(file).size() <= 255);
+}
+
+void TestExport::typedNamesWithControlCharactersAreRefused_data()
+{
+    QTest::addColumn<unsigned>("format");
+    QTest::addColumn<QString>("output");
+
+    QTest::newRow("line feed in a file name") << unsigned(ExportSMSThread::Text) << "a\nb.txt";
+    QTest::newRow("tab in a folder to make") << unsigned(ExportSMSThread::Pdf) << "new\tfolder/out-pdf";
+    QTest::newRow("line separator in an output folder")
+        << unsigned(ExportSMSThread::Html) << QString::fromUtf16(u"out\u2028more-html");
+}
+
+void TestExport::typedNamesWithControlCharactersAreRefused()
+{
+    QFETCH(unsigned, format);
+    QFETCH(QString, output);
+
+    RecordingProgress progress;
+    ExportSMSThread worker(fixture(), m_tmp->filePath(output), format, true, &progress);
+    runDirect(worker, progress);
+    QCOMPARE(progress.successes, QStringList());
+    QCOMPARE(progress.errors, QStringList { QStringLiteral("IDS_INVALID_LOCALDB_NAME") });
+    QCOMPARE(listing(m_tmp->path()), QStringList());
+}
+
+void TestExport::rightToLeftNamesKeepTheirNumbersInHtml()
+{
+    m_handles.clear();
+    m_chats.clear();
+    m_messages.clear();
+    _MsgChat* chat = addChat(QStringLiteral("+201005550142"), QString::fromUtf8("عمر"), baseDate);
+    const QList<_MsgMessage*> messages = { add(chat, nullptr, 0, false, QString::fromUtf8("مرحبا 42!")) };
+    RecordingProgress progress;
+    const QString folder = m_tmp->filePath(QStringLiteral("rtl"));
+    ExportSMSThread worker(messages, folder, ExportSMSThread::Html, true, &progress);
+    runDirect(worker, progress);
+    QCOMPARE(progress.errors, QStringList());
+
+    const QString html
+        = QString::fromUtf8(readAll(QDir(folder).filePath(QString::fromUtf8("عمر (+201005550142).html"))));
+    QVERIFY2(html.contains(QString::fromUtf16(u"<div>From: \u2068عمر\u2069 (\u2068+201005550142\u2069)</div>")),
+        qPrintable(html));
+    QVERIFY2(html.contains(QString::fromUtf8("dir=\"auto\">مرحبا 42!</div>")), qPrintable(html));
 }
 
 void TestExport::pdfPagesNeverCutAMessage()
@@ -645,6 +1061,8 @@ int main(int argc, char** argv)
     qputenv("TZ", "UTC");
     qputenv("LC_ALL", "C");
     qputenv("LANG", "C");
+    // Before any thread starts: the full-disk cases mount a small file system of their own.
+    enterPrivateMountNamespace();
     QApplication app(argc, argv);
     TestExport test;
     return QTest::qExec(&test, argc, argv);

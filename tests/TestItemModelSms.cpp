@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "message/MessageText.h"
 #include "support/MessageRecords.h"
+#include "support/TextOrder.h"
 #include "ui/models/ItemModelSms.h"
 
 #include <QAbstractItemModelTester>
@@ -62,6 +63,7 @@ private slots:
     void data();
     void emptyListHeaders();
     void listsReplacedUnderTester();
+    void rightToLeftNameKeepsItsNumber();
 };
 
 void TestItemModelSms::data_data()
@@ -149,6 +151,19 @@ void TestItemModelSms::listsReplacedUnderTester()
     QCOMPARE(model.index(0, 3).data().toString(), QStringLiteral("message 5"));
     model.setMessages({});
     QCOMPARE(model.rowCount(), 0);
+}
+
+void TestItemModelSms::rightToLeftNameKeepsItsNumber()
+{
+    MessageRecords records;
+    _MsgHandle* omar = records.addHandle(1, QStringLiteral("+201005550142"), QString::fromUtf8("عمر"));
+    _MsgChat* chat = records.addChat(1, omar->id, { omar });
+    ItemModelSms model;
+    model.setMessages({ records.addMessage(1, chat, omar, 100, QStringLiteral("hi"), false) });
+    const QString shown = model.index(0, ItemModelSms::ContactColumn).data().toString();
+    QVERIFY(numberReadsAfterName(shown));
+    // Without the isolates the same text comes out as "(201005550142+) name": the check above sees it.
+    QVERIFY(!numberReadsAfterName(QString(shown).remove(QChar(0x2068)).remove(QChar(0x2069))));
 }
 
 QTEST_MAIN(TestItemModelSms)

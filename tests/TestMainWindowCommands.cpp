@@ -170,6 +170,8 @@ void TestMainWindowCommands::exportPaths_data()
     QTest::newRow("html, suffixes") << 4 << "/F/my.export.html" << 3u << "/F/my-html";
     QTest::newRow("html, no suffix") << 4 << "/F/my" << 3u << "/F/my-html";
     QTest::newRow("dotted folder kept") << 3 << "/F.d/my.pdf" << 2u << "/F.d/my-pdf";
+    QTest::newRow("pdf, nothing before the dot") << 3 << "/F/.pdf" << 2u << "/F/-pdf";
+    QTest::newRow("html, nothing before the dot") << 4 << "/F/.x.html" << 3u << "/F/-html";
     QTest::newRow("xml, no suffix") << 5 << "/F/backup" << 4u << "/F/backup.xml";
     QTest::newRow("xml, suffix") << 5 << "/F/backup.xml" << 4u << "/F/backup.xml";
     QTest::newRow("unknown filter is text") << -1 << "/F/report" << 0u << "/F/report.txt";

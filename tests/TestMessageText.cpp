@@ -96,6 +96,8 @@ private slots:
     void handleDisplayName();
     void chatAndContactText_data();
     void chatAndContactText();
+    void rightToLeftNamesAreIsolated_data();
+    void rightToLeftNamesAreIsolated();
     void displayText_data();
     void displayText();
     void emojiCodePoints_data();
@@ -219,6 +221,66 @@ void TestMessageText::chatAndContactText()
     if (!sender.isEmpty())
         message.handle = records.addHandle(sender);
     QCOMPARE(messageContactText(message), contactText);
+}
+
+void TestMessageText::rightToLeftNamesAreIsolated_data()
+{
+    // In the expected texts "[" stands for U+2068 FIRST STRONG ISOLATE and "]" for U+2069 POP
+    // DIRECTIONAL ISOLATE.
+    QTest::addColumn<QString>("displayName");
+    QTest::addColumn<QStringList>("participants");
+    QTest::addColumn<QString>("sender");
+    QTest::addColumn<QString>("nameWithNumbers");
+    QTest::addColumn<QString>("nameWithoutNumbers");
+    QTest::addColumn<QString>("contactText");
+
+    QTest::newRow("Arabic name and its number")
+        << QString() << strings({ "1|+201005550142|عمر" }) << "1|+201005550142|عمر"
+        << QString::fromUtf8("[عمر] ([+201005550142])") << QString::fromUtf8("[عمر]")
+        << QString::fromUtf8("[عمر] ([+201005550142])");
+    QTest::newRow("Latin names unchanged") << QString() << strings({ "1|+447700900001|Anna" }) << "1|+447700900001|Anna"
+                                           << "Anna (+447700900001)"
+                                           << "Anna"
+                                           << "Anna (+447700900001)";
+    QTest::newRow("group of Hebrew and Latin names, Hebrew sender")
+        << QString() << strings({ "1|+972501234567|דנה", "2|+4471|Bob", "3|+4472|" }) << "1|+972501234567|דנה"
+        << QString::fromUtf8("[דנה] ([+972501234567]), [Bob] ([+4471]), [+4472]")
+        << QString::fromUtf8("[דנה], [Bob], [+4472]")
+        << QString::fromUtf8("[דנה] ([+972501234567]), [Bob] ([+4471]), [+4472] ([דנה])");
+    QTest::newRow("Arabic conversation name, Latin sender")
+        << QString::fromUtf8("رحلة") << strings({ "1|+4471|Bob", "2|+4472|Cid" }) << "2|+4472|Cid"
+        << QString::fromUtf8("[رحلة]") << QString::fromUtf8("[رحلة]") << QString::fromUtf8("[رحلة] ([Cid])");
+    QTest::newRow("right-to-left override in a Latin name")
+        << QString() << strings({ "1|+4471|Bob\u202Egpj.exe" }) << QString()
+        << QString::fromUtf8("[Bob\u202Egpj.exe] ([+4471])") << QString::fromUtf8("[Bob\u202Egpj.exe]")
+        << QString::fromUtf8("[Bob\u202Egpj.exe] ([+4471])");
+}
+
+void TestMessageText::rightToLeftNamesAreIsolated()
+{
+    QFETCH(QString, displayName);
+    QFETCH(QStringList, participants);
+    QFETCH(QString, sender);
+    QFETCH(QString, nameWithNumbers);
+    QFETCH(QString, nameWithoutNumbers);
+    QFETCH(QString, contactText);
+
+    const auto isolates = [](QString text) {
+        return text.replace(QLatin1Char('['), QChar(0x2068)).replace(QLatin1Char(']'), QChar(0x2069));
+    };
+    Records records;
+    records.chat.display_name = displayName;
+    records.addParticipants(participants);
+    _MsgMessage message;
+    message.chat = &records.chat;
+    if (!sender.isEmpty())
+        message.handle = records.addHandle(sender);
+    QCOMPARE(chatDisplayNameIsolated(records.chat, true), isolates(nameWithNumbers));
+    QCOMPARE(chatDisplayNameIsolated(records.chat, false), isolates(nameWithoutNumbers));
+    QCOMPARE(messageContactText(message), isolates(contactText));
+    // The plain name, which names export files, never carries the marks.
+    QCOMPARE(chatDisplayName(records.chat, true),
+        QString(nameWithNumbers).remove(QLatin1Char('[')).remove(QLatin1Char(']')));
 }
 
 void TestMessageText::displayText_data()

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/MessageRecords.h"
+#include "support/TextOrder.h"
 #include "ui/views/SmsBrowser.h"
 
 #include <QScrollBar>
@@ -72,6 +73,7 @@ private slots:
     void previousPageLandsAtItsEnd();
     void textIsEscaped_data();
     void textIsEscaped();
+    void rightToLeftNameKeepsItsNumber();
 };
 
 void TestSmsBrowser::pages_data()
@@ -195,6 +197,25 @@ void TestSmsBrowser::textIsEscaped()
     QVERIFY2(shown.contains(lines), qPrintable(shown));
     QCOMPARE(anchorsOf(browser.document()).links, QStringList());
     QCOMPARE(anchorsOf(browser.document()).names, QStringList({ QStringLiteral("sms_1") }));
+}
+
+void TestSmsBrowser::rightToLeftNameKeepsItsNumber()
+{
+    // The header line of a message from an Arabic-named correspondent, as the view lays it out.
+    MessageRecords records;
+    _MsgHandle* handle = records.addHandle(1, QStringLiteral("+201005550142"), QString::fromUtf8("عمر"));
+    _MsgChat* chat = records.addChat(1, handle->id, { handle });
+    SmsBrowser browser;
+    browser.resize(800, 600);
+    browser.setMessages({ records.addMessage(1, chat, handle, 0, QStringLiteral("hi"), false) });
+    // The cells of the page's tables are laid out when they are painted.
+    browser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&browser));
+    browser.viewport()->grab();
+    const QTextBlock header = browser.document()->find(QStringLiteral("From:")).block();
+    QVERIFY(header.isValid() && header.layout() && header.layout()->lineCount() > 0);
+    QVERIFY2(numberReadsAfterName(*header.layout(), header.text(), int(header.text().indexOf(QLatin1String("From:")))),
+        qPrintable(header.text()));
 }
 
 QTEST_MAIN(TestSmsBrowser)

@@ -138,14 +138,15 @@ ExportTarget exportTarget(const QString& chosenPath, int filterIndex)
     const Rule& rule = rules[filterIndex >= 0 && filterIndex < int(std::size(rules)) ? filterIndex : 0];
 
     const QFileInfo chosen(chosenPath);
-    QString path = chosenPath;
     if (rule.folder) {
-        if (!chosen.suffix().isEmpty())
-            path = chosen.dir().filePath(chosen.baseName());
-    } else if (!chosen.suffix().isEmpty()) {
-        return { rule.formatCode, path };
+        // The folder is always made inside the chosen one, also for a name with nothing before its
+        // first dot (".pdf").
+        const QString base = chosen.suffix().isEmpty() ? chosen.fileName() : chosen.baseName();
+        return { rule.formatCode, chosen.dir().filePath(base + QLatin1String(rule.suffix)) };
     }
-    return { rule.formatCode, path + QLatin1String(rule.suffix) };
+    if (!chosen.suffix().isEmpty())
+        return { rule.formatCode, chosenPath };
+    return { rule.formatCode, chosenPath + QLatin1String(rule.suffix) };
 }
 
 QString localDatabaseFolder(const QString& name)

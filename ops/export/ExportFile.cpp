@@ -2,26 +2,85 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/export/ExportFile.h"
 
-#include <QFile>
-#include <QTextStream>
-
+#include <cerrno>
 #include <stdexcept>
 
-void openExportFile(QFile& file, QTextStream& stream)
+namespace {
+
+// Encoded text is handed to the system in pieces of about this size.
+constexpr qsizetype bufferLimit = 1 << 16;
+
+std::runtime_error failure(const QString& reason)
 {
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw std::runtime_error(file.errorString().toUtf8().toStdString());
-    stream.setDevice(&file);
-    stream.setEncoding(QStringConverter::Utf8);
-    stream.setGenerateByteOrderMark(false);
+    return std::runtime_error(reason.toUtf8().toStdString());
 }
 
-void closeExportFile(QFile& file, QTextStream& stream)
+// Qt sets its error text only when a write has written nothing at all; after a short write errno
+// is all that tells what happened.
+QString reasonOf(const QFile& file, int error)
 {
-    stream.flush();
-    const bool written = stream.status() == QTextStream::Ok && file.error() == QFileDevice::NoError;
-    const QString error = file.errorString();
-    file.close();
-    if (!written)
-        throw std::runtime_error(error.toUtf8().toStdString());
+    if (file.error() != QFileDevice::NoError)
+        return file.errorString();
+    return error != 0 ? qt_error_string(error) : QStringLiteral("the file took no more data");
+}
+
+} // namespace
+
+ExportFile::ExportFile(const QString& path)
+    : m_file(path)
+    , m_encoder(QStringEncoder::Utf8)
+{
+}
+
+ExportFile::~ExportFile() = default;
+
+void ExportFile::open()
+{
+    // Unbuffered: the writers gather their text themselves, and each failure shows at its write.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        throw failure(m_file.errorString());
+    m_buffer.reserve(bufferLimit + 4096);
+}
+
+void ExportFile::write(QStringView text)
+{
+    const qsizetype used = m_buffer.size();
+    m_buffer.resize(used + m_encoder.requiredSpace(text.size()));
+    char* const end = m_encoder.appendToBuffer(m_buffer.data() + used, text);
+    m_buffer.resize(end - m_buffer.constData());
+    if (m_buffer.size() >= bufferLimit)
+        writeBuffer();
+}
+
+void ExportFile::close()
+{
+    writeBuffer();
+    m_file.close();
+}
+
+void ExportFile::writeBuffer()
+{
+    const char* data = m_buffer.constData();
+    qint64 left = m_buffer.size();
+    while (left > 0) {
+        errno = 0;
+        const qint64 written = m_file.write(data, left);
+        if (written <= 0)
+            throw failure(reasonOf(m_file, errno));
+        data += written;
+        left -= written;
+    }
+    m_buffer.resize(0);
+}
+
+QString writeFailureReason(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return file.errorString();
+    const QByteArray probe(1 << 16, '\0');
+    errno = 0;
+    if (file.write(probe) != probe.size())
+        return reasonOf(file, errno);
+    return QStringLiteral("the file is incomplete");
 }

@@ -2,17 +2,42 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
+#include <QFile>
 #include <QLatin1String>
-
-class QFile;
-class QTextStream;
+#include <QString>
+#include <QStringEncoder>
 
 // Every exported file ends its lines with a carriage return and a line feed, on every platform,
 // so that a file made here reads the same as one made on Windows.
 inline constexpr QLatin1String exportLineEnd("\r\n");
 
-// Opens the file write-only and truncated, and the stream on it as UTF-8 without byte-order mark.
-// Throws std::runtime_error with the file's error text when it can not be opened.
-void openExportFile(QFile& file, QTextStream& stream);
-// Flushes the stream and closes the file; throws when what was written did not reach the file.
-void closeExportFile(QFile& file, QTextStream& stream);
+// An export file written as UTF-8 without byte-order mark. Every write is checked: a failure throws
+// std::runtime_error with the system's reason ("No space left on device"), which Qt's own error text
+// loses when a write stops part way.
+class ExportFile
+{
+public:
+    explicit ExportFile(const QString& path);
+    ~ExportFile();
+    ExportFile(const ExportFile&) = delete;
+    ExportFile& operator=(const ExportFile&) = delete;
+
+    // Opens the file write-only and truncated.
+    void open();
+    void write(QStringView text);
+    void write(QLatin1String text) { write(QString(text)); }
+    // Writes what is still buffered and closes the file.
+    void close();
+
+private:
+    void writeBuffer();
+
+    QFile m_file;
+    QStringEncoder m_encoder;
+    QByteArray m_buffer;
+};
+
+// Why writing to the file fails: tries to add to it and returns the system's reason, or a plain
+// statement when the file takes the bytes after all. Meant for a file whose writer could not say.
+QString writeFailureReason(const QString& path);

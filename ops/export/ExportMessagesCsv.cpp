@@ -3,7 +3,6 @@
 #include "ops/export/ExportMessagesCsv.h"
 
 #include "message/MessageText.h"
-#include "ops/export/ExportFile.h"
 
 #include <QDateTime>
 
@@ -86,7 +85,7 @@ ExportMessagesCsv::ExportMessagesCsv(const QString& path)
 
 void ExportMessagesCsv::begin()
 {
-    openExportFile(m_file, m_stream);
+    m_file.open();
     m_pending.reserve(pendingLimit + 4096);
     m_pending += QLatin1String("date,send,person,number,content");
     m_pending += exportLineEnd;
@@ -126,7 +125,7 @@ void ExportMessagesCsv::write(const _MsgMessage& message)
 void ExportMessagesCsv::end()
 {
     flushPending();
-    closeExportFile(m_file, m_stream);
+    m_file.close();
 }
 
 const QString& ExportMessagesCsv::personFields(const _MsgChat* chat)
@@ -151,6 +150,6 @@ const QString& ExportMessagesCsv::personFields(const _MsgChat* chat)
 
 void ExportMessagesCsv::flushPending()
 {
-    m_stream << m_pending;
+    m_file.write(m_pending);
     m_pending.resize(0);
 }

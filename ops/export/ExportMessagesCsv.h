@@ -2,13 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ops/export/ExportFile.h"
 #include "ops/export/ShortDateTimeText.h"
 #include "store/AbsFormatExport.h"
 #include "store/MsgCollection.h"
 
-#include <QFile>
 #include <QHash>
-#include <QTextStream>
 
 // A CSV field: bare, or in double quotes with inner quotes doubled when it holds a line feed, a
 // comma or a double quote. A carriage return alone does not call for quotes.
@@ -29,8 +28,7 @@ private:
     const QString& personFields(const _MsgChat* chat);
     void flushPending();
 
-    QFile m_file;
-    QTextStream m_stream;
+    ExportFile m_file;
     ShortDateTimeText m_times;
     QString m_pending; // lines not yet handed to the stream
     QHash<const _MsgChat*, QString> m_personFields;

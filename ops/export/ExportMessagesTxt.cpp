@@ -3,7 +3,6 @@
 #include "ops/export/ExportMessagesTxt.h"
 
 #include "message/MessageText.h"
-#include "ops/export/ExportFile.h"
 #include "ops/export/ShortDateTimeText.h"
 
 namespace {
@@ -55,7 +54,7 @@ ExportMessagesTxt::ExportMessagesTxt(const QString& path)
 
 void ExportMessagesTxt::begin()
 {
-    openExportFile(m_file, m_stream);
+    m_file.open();
     m_pending.reserve(pendingLimit + 4096);
     appendField(m_pending, QStringLiteral("Date"), dateWidth);
     appendField(m_pending, QStringLiteral("Flag"), flagWidth);
@@ -85,7 +84,7 @@ void ExportMessagesTxt::write(const _MsgMessage& message)
 void ExportMessagesTxt::end()
 {
     flushPending();
-    closeExportFile(m_file, m_stream);
+    m_file.close();
 }
 
 const QString& ExportMessagesTxt::chatName(const _MsgChat* chat)
@@ -102,6 +101,6 @@ const QString& ExportMessagesTxt::chatName(const _MsgChat* chat)
 
 void ExportMessagesTxt::flushPending()
 {
-    m_stream << m_pending;
+    m_file.write(m_pending);
     m_pending.resize(0);
 }

@@ -2,12 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ops/export/ExportFile.h"
 #include "store/AbsFormatExport.h"
 #include "store/MsgCollection.h"
 
-#include <QFile>
 #include <QHash>
-#include <QTextStream>
 
 // Messages as a plain text table, one line each: date, direction, conversation name, body. The
 // same file serves the ".txt" and the ".doc" choice.
@@ -25,8 +24,7 @@ private:
     const QString& chatName(const _MsgChat* chat);
     void flushPending();
 
-    QFile m_file;
-    QTextStream m_stream;
+    ExportFile m_file;
     QString m_pending; // lines not yet handed to the stream
     QHash<const _MsgChat*, QString> m_chatNames;
     // The conversation of the previous line: lists come mostly grouped by conversation.

@@ -4,7 +4,6 @@
 
 #include "message/MessageHtml.h"
 #include "message/MessageText.h"
-#include "ops/export/ExportFile.h"
 #include "ops/export/ShortDateTimeText.h"
 
 ExportSMSHtml::ExportSMSHtml(const QString& path)
@@ -14,12 +13,12 @@ ExportSMSHtml::ExportSMSHtml(const QString& path)
 
 void ExportSMSHtml::begin()
 {
-    openExportFile(m_file, m_stream);
-    m_stream << QLatin1String("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
-                              "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
-                              "<html xmlns=\"http://www.w3.org/1999/xhtml\">"
-                              "<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />")
-             << QStringLiteral("<title>%1</title></head><body>").arg(tr("Quillbarrow SMS Desk"));
+    m_file.open();
+    m_file.write(QLatin1String("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                               "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
+                               "<html xmlns=\"http://www.w3.org/1999/xhtml\">"
+                               "<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"));
+    m_file.write(QStringLiteral("<title>%1</title></head><body>").arg(tr("Quillbarrow SMS Desk")));
 }
 
 void ExportSMSHtml::write(const _MsgMessage& message)
@@ -27,7 +26,7 @@ void ExportSMSHtml::write(const _MsgMessage& message)
     const bool fromMe = message.is_from_me != 0;
     if (message.chat != m_namedChat || m_contact.isNull()) {
         m_namedChat = message.chat;
-        m_contact = message.chat ? escapeMessageHtml(chatDisplayName(*message.chat, true)) : QLatin1String("");
+        m_contact = message.chat ? escapeMessageHtml(chatDisplayNameIsolated(*message.chat, true)) : QLatin1String("");
     }
     const QString& contact = m_contact;
 
@@ -42,15 +41,16 @@ void ExportSMSHtml::write(const _MsgMessage& message)
     fragment += QLatin1String("</div><div>");
     fragment += fromMe ? QLatin1String("To: ") : QLatin1String("From: ");
     fragment += contact;
-    fragment += QLatin1String("</div></div><div style=\"font-size:14px;\">");
+    // A body written right to left reads from the right, with its punctuation where it belongs.
+    fragment += QLatin1String("</div></div><div style=\"font-size:14px;\" dir=\"auto\">");
     fragment += escapeMessageHtml(messageDisplayText(message));
     fragment += QLatin1String("</div><br/><br/>");
     fragment += exportLineEnd;
-    m_stream << fragment;
+    m_file.write(fragment);
 }
 
 void ExportSMSHtml::end()
 {
-    m_stream << QLatin1String("</body></html>");
-    closeExportFile(m_file, m_stream);
+    m_file.write(QLatin1String("</body></html>"));
+    m_file.close();
 }

@@ -2,12 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ops/export/ExportFile.h"
 #include "store/AbsFormatExport.h"
 #include "store/MsgCollection.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QTextStream>
 
 // One conversation as an XHTML file: a coloured time and "To:"/"From:" line and the escaped body
 // per message, each behind an anchor named after the message's row id.
@@ -23,8 +22,7 @@ public:
     void end() override;
 
 private:
-    QFile m_file;
-    QTextStream m_stream;
+    ExportFile m_file;
     // The escaped name of the conversation, made once per file.
     const _MsgChat* m_namedChat = nullptr;
     QString m_contact;

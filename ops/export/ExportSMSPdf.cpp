@@ -2,9 +2,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/export/ExportSMSPdf.h"
 
+#include "ops/export/ExportFile.h"
+
+#include <QFile>
 #include <QPageSize>
 
 #include <stdexcept>
+
+namespace {
+
+std::runtime_error failure(const QString& reason)
+{
+    return std::runtime_error(reason.toUtf8().toStdString());
+}
+
+// The printer writes the end-of-file marker last and reports no failed write: a file that does not
+// end with it did not reach the disk whole.
+bool endsWithPdfTrailer(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 16 || !file.seek(file.size() - 16))
+        return false;
+    return file.read(16).trimmed().endsWith("%%EOF");
+}
+
+} // namespace
 
 ExportSMSPdf::ExportSMSPdf(const QString& path)
     : m_printer(QPrinter::ScreenResolution)
@@ -20,8 +42,7 @@ void ExportSMSPdf::begin()
 {
     // A file that can not be written must fail the export instead of reporting it done.
     if (!m_pages.isActive())
-        throw std::runtime_error(
-            QStringLiteral("can not write the PDF file %1.").arg(m_printer.outputFileName()).toUtf8().toStdString());
+        throw failure(writeFailureReason(m_printer.outputFileName()));
 }
 
 void ExportSMSPdf::write(const _MsgMessage& message)
@@ -32,4 +53,6 @@ void ExportSMSPdf::write(const _MsgMessage& message)
 void ExportSMSPdf::end()
 {
     m_pages.endPages();
+    if (!endsWithPdfTrailer(m_printer.outputFileName()))
+        throw failure(writeFailureReason(m_printer.outputFileName()));
 }

@@ -9,7 +9,8 @@
 #include <QPrinter>
 
 // One conversation as a PDF file on A4, laid out by SmsPageWriter. The file is created by the
-// constructor and completed by end; begin throws when it could not be created.
+// constructor and completed by end; begin throws when it could not be created, end when it did not
+// reach the disk whole. Each throws the system's reason.
 class ExportSMSPdf : public AbsFormatExport<_MsgMessage>
 {
 public:

@@ -93,7 +93,7 @@ void SmsPageWriter::writeMessage(const _MsgMessage& message)
     const QString time = shortDateTimeText(message.date);
     QString header = fromMe ? QStringLiteral("To: ") : QStringLiteral("From: ");
     if (message.chat)
-        header += chatDisplayName(*message.chat, true);
+        header += chatDisplayNameIsolated(*message.chat, true);
     const QString body = messageDisplayText(message);
 
     const int width = m_right - m_left + 1;

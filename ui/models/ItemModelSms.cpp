@@ -107,7 +107,7 @@ QVariant ItemModelSms::displayText(const _MsgMessage& message, int column) const
         return message.is_from_me != 0 ? QStringLiteral("To") : QStringLiteral("From");
     case ContactColumn:
         if (event)
-            return message.chat ? chatDisplayName(*message.chat, false) : QString();
+            return message.chat ? chatDisplayNameIsolated(*message.chat, false) : QString();
         return messageContactText(message);
     case ContentColumn:
         return messageDisplayText(message);
