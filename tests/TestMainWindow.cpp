@@ -3,6 +3,7 @@
 // The main window offscreen: a phone found by the real adb through the window's own monitor, connected,
 // loaded and shown; local databases and offline devices listed at start-up; searches, the sort rule and
 // the country dialog.
+#include "android/AdbCommands.h"
 #include "android/AndroidMonitor.h"
 #include "app/DataFolders.h"
 #include "app/MessageBoxes.h"
@@ -11,6 +12,7 @@
 #include "support/AdbTestServer.h"
 #include "support/MessageRecords.h"
 #include "support/PhoneSimulatorProcess.h"
+#include "support/ScopedEnv.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
 #include "ui/MainWindow.h"
@@ -30,6 +32,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QStyle>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -129,6 +132,8 @@ private slots:
     void sortRule();
     void countrySelForm_data();
     void countrySelForm();
+    void closingStopsOnlyItsOwnAdbServer_data();
+    void closingStopsOnlyItsOwnAdbServer();
 
 private:
     _ItemNode* localDb(MainWindow& window, const QString& name) const
@@ -577,6 +582,50 @@ void TestMainWindow::countrySelForm()
     QCOMPARE(stayedOpen, code.isEmpty());
     QCOMPARE(result, code.isEmpty() ? 0 : 1);
     QCOMPARE(form.code(), code);
+}
+
+void TestMainWindow::closingStopsOnlyItsOwnAdbServer_data()
+{
+    QTest::addColumn<bool>("runningBefore");
+    QTest::newRow("a server of another program stays") << true;
+    QTest::newRow("the window's own server goes") << false;
+}
+
+// Closing the window must not cut other adb users off: only a server its monitor started is stopped.
+void TestMainWindow::closingStopsOnlyItsOwnAdbServer()
+{
+    QFETCH(bool, runningBefore);
+
+    const quint16 port = runningBefore ? m_adb->port() : freeLocalPort();
+    ScopedEnv serverPort("ANDROID_ADB_SERVER_PORT", QByteArray::number(port));
+    const auto serverAccepts = [port] {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, port);
+        return probe.waitForConnected(1000);
+    };
+    QCOMPARE(serverAccepts(), runningBefore);
+    {
+        MainWindowOptions options;
+        options.monitorPollIntervalMs = 100;
+        options.usbTipsDelayMs = -1;
+        MainWindow window(nullptr, options);
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(serverAccepts(), 10000);
+        QTest::qWait(300);
+        window.close();
+    }
+    if (runningBefore) {
+        QTest::qWait(500);
+        QVERIFY(serverAccepts());
+        // A server that had to start again would say so on standard error, which fails the listing.
+        try {
+            listDevices();
+        } catch (const std::exception& error) {
+            QFAIL(error.what());
+        }
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(!serverAccepts(), 5000);
+    }
 }
 
 QTEST_MAIN(TestMainWindow)
