@@ -104,6 +104,10 @@
         <source>IDS_CONFIRM_SEL_COUNTRY_%1</source>
         <translation>Confirm to select %1?</translation>
     </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
 </context>
 <context>
     <name>DataSourceSelForm</name>

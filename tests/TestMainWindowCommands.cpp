@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidDevice.h"
 #include "app/DataFolders.h"
 #include "app/MessageBoxes.h"
 #include "app/SaveFileDialog.h"
@@ -83,6 +84,8 @@ private slots:
     void exportPaths_data();
     void exportPaths();
     void linkedDatabaseFolderIsRemovedAsLink();
+    // Ahead of the import test: a dialog answer that test registers and does not use stays pending.
+    void countryCancelStopsTheCommand();
     void importXmlFromFileMenu();
     void deleteCommands_data();
     void deleteCommands();
@@ -424,6 +427,55 @@ void TestMainWindowCommands::deleteCommands()
     }
     stuck.reset();
     QVERIFY(removeFolderOrLink(folder.absolutePath(), true));
+}
+
+// Cancel in the country dialog ends the command that asked, leaving no trace: a database named for
+// an import that never ran, or a phone that never loaded.
+void TestMainWindowCommands::countryCancelStopsTheCommand()
+{
+    setMessageBoxesScripted(true);
+    takeShownMessageBoxes();
+    QTemporaryDir files;
+    QFile backup(files.filePath(QStringLiteral("old.xml")));
+    QVERIFY(backup.open(QIODevice::WriteOnly));
+    backup.write("<?xml version='1.0' encoding='UTF-8'?>\n<smses count=\"1\">\n"
+                 "  <sms address=\"+491701234567\" date=\"1700000000000\" type=\"1\" body=\"Hallo\" />\n</smses>\n");
+    backup.close();
+
+    MainWindowOptions options;
+    options.startMonitor = false;
+    options.usbTipsDelayMs = -1;
+    MainWindow window(nullptr, options);
+    window.show();
+    const int databases = int(window.mainModel()->rootLocalDb()->children.size());
+    const auto cancelCountry = [] {
+        onNextDialog<CountrySelForm>([](CountrySelForm* form) {
+            QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("btnClose")), Qt::LeftButton);
+        });
+    };
+
+    setNextSaveFileAnswer(backup.fileName(), QString());
+    onNextDialog<LocalDbSelForm>([](LocalDbSelForm* form) {
+        form->findChild<QComboBox*>()->setEditText(QStringLiteral("Never"));
+        emit form->findChild<QPushButton*>(QStringLiteral("btnOK"))->pressed();
+    });
+    cancelCountry();
+    window.findChild<QAction*>(QStringLiteral("actImportXml"))->trigger();
+    QCOMPARE(window.mainModel()->rootLocalDb()->children.size(), databases);
+    QVERIFY(!QFileInfo::exists(localDatabasesDir().filePath(QStringLiteral("Never"))));
+    QCOMPARE(takeShownMessageBoxes().size(), 0);
+
+    // A phone without a country code: no load starts, so no progress and no error, and no node.
+    AndroidDevice device;
+    device.serial = QStringLiteral("emulator-5554");
+    device.uid = QStringLiteral("uid-without-country");
+    device.imei = QStringLiteral("350000000000009");
+    cancelCountry();
+    window.androidDeviceLoad(device);
+    const QList<ShownMessageBox> boxes = takeShownMessageBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.first().icon, QMessageBox::Information);
+    QCOMPARE(window.mainModel()->countDevices(), 0);
 }
 
 QTEST_MAIN(TestMainWindowCommands)

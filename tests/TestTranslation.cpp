@@ -56,6 +56,9 @@ void TestTranslation::translatesKey_data()
     QTest::newRow("transfer") << "AndroidRestoreSMSThread"
                               << "IDS_SUC_RESTORE_%1_SMS_%2_STORED_%3_KNOWN"
                               << "Successfully Transferred %1 SMS: %2 stored on the phone, %3 already there.";
+    QTest::newRow("country cancel") << "CountrySelForm"
+                                    << "取消"
+                                    << "Cancel";
     QTest::newRow("quotes") << "MainWindow"
                             << "IDS_ANDROID_%1_CANT_READ_MMC_NUMBER"
                             << "Failed to load country code from your phone. Please click \"OK\" button to select a "

@@ -460,7 +460,7 @@ void MainWindow::androidDeviceLoad(AndroidDevice device)
     runPendingDeviceEvents();
 }
 
-void MainWindow::checkCountry(AndroidDevice& device)
+bool MainWindow::checkCountry(AndroidDevice& device)
 {
     bool found = false;
     if (!device.mmc.isEmpty()) {
@@ -472,16 +472,20 @@ void MainWindow::checkCountry(AndroidDevice& device)
         }
     }
     if (found)
-        return;
+        return true;
     showInfoBox(tr("IDS_ANDROID_%1_CANT_READ_MMC_NUMBER"));
     CountrySelForm form(this);
-    if (form.exec() == QDialog::Accepted)
-        device.mmc = form.code();
+    if (form.exec() != QDialog::Accepted)
+        return false;
+    device.mmc = form.code();
+    return true;
 }
 
 void MainWindow::loadDevice(AndroidDevice device)
 {
-    checkCountry(device);
+    // Nothing is loaded yet, so a cancelled country ends the load and leaves the tree as it was.
+    if (!checkCountry(device))
+        return;
 
     {
         ProgressForm progress(tr("IDS_ANDROID_LOADING_SMS"), this);

@@ -242,8 +242,12 @@ void MainWindow::importXmlBackup(const QString& file)
     QString mcc;
     if (storedCountry.isEmpty()) {
         CountrySelForm country(this);
-        if (country.exec() != QDialog::Accepted)
+        if (country.exec() != QDialog::Accepted) {
+            // A database named just now exists only as its node until something is written.
+            if (added && !QFileInfo::exists(target->db->folder().absolutePath()))
+                removeSourceNode(target);
             return;
+        }
         mcc = country.code();
     }
     target->db->close();
