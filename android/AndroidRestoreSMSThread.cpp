@@ -72,9 +72,10 @@ QString AndroidRestoreSMSThread::work()
     m_cacheLock->acquire(progress());
     const int handled = transfer(m_channel);
     m_cacheLock.reset();
-    m_alreadyThere = handled - m_stored;
+    // The others were not sent: the phone held them already (by its cache, or sent earlier in this run).
+    const int alreadyThere = handled - m_stored;
     QString text = tr("IDS_SUC_RESTORE_%1_SMS_%2_STORED_%3_KNOWN")
-                       .arg(QString::number(handled), QString::number(m_stored), QString::number(m_alreadyThere));
+                       .arg(QString::number(handled), QString::number(m_stored), QString::number(alreadyThere));
     if (m_skipped != 0)
         text += QLatin1Char(' ') + tr("IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES").arg(m_skipped);
     return text;

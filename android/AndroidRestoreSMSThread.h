@@ -35,10 +35,6 @@ public:
     ~AndroidRestoreSMSThread() override;
 
     int skipped() const { return m_skipped; }
-    // After a successful run: the messages the phone acknowledged storing, and those handled without
-    // being sent because the phone held them already (by its cache, or sent earlier in this run).
-    int storedOnPhone() const { return m_stored; }
-    int alreadyOnPhone() const { return m_alreadyThere; }
     // The messages to send, in sending order.
     const QList<_MsgMessage*>& messages() const { return m_messages; }
 
@@ -71,8 +67,8 @@ private:
     std::unique_ptr<DeviceCacheLock> m_cacheLock;
     QTcpSocket* m_channel = nullptr;
     int m_skipped = 0;
+    // Messages in the batches the phone acknowledged: those it stored.
     int m_stored = 0;
-    int m_alreadyThere = 0;
     PendingBatch m_acknowledged;
     // Duplicate keys of the messages sent but not yet in the cache.
     QSet<QString> m_sentKeys;
