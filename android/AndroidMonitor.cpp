@@ -27,7 +27,8 @@
 
 namespace {
 
-// A fresh server says so; anything else means adb could not bring one up by itself.
+// adb announces a server it started ("* daemon started successfully") and says nothing when one was
+// running already; anything else means adb could not bring one up by itself.
 bool serverStartedFresh(const QString& startOutput)
 {
     return startOutput.contains(QLatin1String("daemon started successfully"), Qt::CaseInsensitive);
@@ -69,7 +70,10 @@ AndroidMonitor::~AndroidMonitor()
     qDebug("%s", "~AndroidMonitor begin");
     stopRequested = true;
     m_future.waitForFinished();
-    killServer();
+    // A server that was running before serves other programs too (another window, an IDE, screen
+    // mirroring); only one this monitor started goes with it.
+    if (m_startedServer)
+        killServer();
     qDebug("%s", "~AndroidMonitor end");
 }
 
@@ -86,12 +90,14 @@ QSet<QString> AndroidMonitor::currentKnownSerials() const
 
 void AndroidMonitor::watch()
 {
-    if (!serverStartedFresh(startServer())) {
+    bool started = serverStartedFresh(startServer());
+    if (!started) {
 #ifdef Q_OS_WIN
         launchDeviceManager();
 #endif
-        startServer();
+        started = serverStartedFresh(startServer());
     }
+    m_startedServer = started;
 
     while (!stopRequested) {
         poll();
@@ -104,8 +110,11 @@ void AndroidMonitor::poll()
     QList<AdbDevice> devices;
     try {
         devices = listDevices();
-    } catch (const std::exception&) {
-        // adb failed or wrote to standard error (a server start-up notice): try again next time.
+    } catch (const std::exception& error) {
+        // adb failed or wrote to standard error (a server start-up notice): try again next time. A
+        // server that went away and came back with this listing was started by this monitor.
+        if (serverStartedFresh(QString::fromUtf8(error.what())))
+            m_startedServer = true;
         return;
     }
 

@@ -14,7 +14,8 @@
 
 // Watches which devices adb lists and reports each serial once when it appears and once when it is
 // gone. The polling loop runs on the application-wide thread pool; the signals reach receivers in
-// other threads by queued delivery. Destroying the monitor ends the loop and stops the adb server.
+// other threads by queued delivery. Destroying the monitor ends the loop and stops the adb server
+// when the monitor started it.
 class AndroidMonitor : public QThread
 {
     Q_OBJECT
@@ -41,6 +42,8 @@ private:
     void pause();
 
     std::atomic<bool> stopRequested { false };
+    // Set by the loop when one of its own adb calls started the server; read after the loop ended.
+    std::atomic<bool> m_startedServer { false };
     QSet<QString> knownSerials;
     mutable QMutex m_knownSerialsMutex; // the loop writes knownSerials while the window may read it
     QFuture<void> m_future;

@@ -70,11 +70,14 @@ QString AndroidRestoreSMSThread::work()
 {
     m_cacheLock = std::make_unique<DeviceCacheLock>(m_device.cacheDir());
     m_cacheLock->acquire(progress());
-    const int sent = transfer(m_channel);
+    const int handled = transfer(m_channel);
     m_cacheLock.reset();
-    QString text = tr("IDS_SUC_RESTORE_%1_SMS_TO_ANDROID").arg(sent);
+    // The others were not sent: the phone held them already (by its cache, or sent earlier in this run).
+    const int alreadyThere = handled - m_stored;
+    QString text = tr("IDS_SUC_RESTORE_%1_SMS_%2_STORED_%3_KNOWN")
+                       .arg(QString::number(handled), QString::number(m_stored), QString::number(alreadyThere));
     if (m_skipped != 0)
-        text += tr("IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES").arg(m_skipped);
+        text += QLatin1Char(' ') + tr("IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES").arg(m_skipped);
     return text;
 }
 
@@ -168,6 +171,8 @@ void AndroidRestoreSMSThread::sendBatch(QTcpSocket* channel, int& sent)
         }
         throw;
     }
+    // The phone's "$batch:" says it stored every record of the batch.
+    m_stored += static_cast<int>(batch.sentKeys.size());
     m_acknowledged = std::move(batch);
 }
 

@@ -67,6 +67,8 @@ private:
     std::unique_ptr<DeviceCacheLock> m_cacheLock;
     QTcpSocket* m_channel = nullptr;
     int m_skipped = 0;
+    // Messages in the batches the phone acknowledged: those it stored.
+    int m_stored = 0;
     PendingBatch m_acknowledged;
     // Duplicate keys of the messages sent but not yet in the cache.
     QSet<QString> m_sentKeys;

@@ -63,9 +63,10 @@ LocalDbNameCheck checkLocalDbName(const QString& name)
 {
     if (name.trimmed().isEmpty())
         return LocalDbNameCheck::Empty;
-    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|]+"));
-    static const QRegularExpression dotsOnly(QStringLiteral("^\\s*\\.+\\s*$"));
-    if (name.contains(forbidden) || dotsOnly.match(name).hasMatch())
+    // Line breaks, tabs and other control characters make a name that lists, logs and shells show broken.
+    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|\\p{Cc}\\p{Zl}\\p{Zp}]"));
+    static const QRegularExpression dotsOnly(QStringLiteral("^\\.+$"));
+    if (name.contains(forbidden) || dotsOnly.match(name.trimmed()).hasMatch())
         return LocalDbNameCheck::Invalid;
     return LocalDbNameCheck::Valid;
 }

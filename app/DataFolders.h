@@ -12,7 +12,8 @@ QDir dataRootDir();
 QDir localDatabasesDir();
 
 // Whether a name can name a local database folder. A name that is blank is Empty; one holding any of
-// \ / : * ? " < > | is Invalid, and so is one made of dots only, which would name the databases
-// folder itself or the data root. The name is used as given, surrounding blanks included.
+// \ / : * ? " < > | or a control character (a line break, a tab) is Invalid, and so is one made of
+// dots only, which would name the databases folder itself or the data root. The name is used as
+// given, surrounding blanks included.
 enum class LocalDbNameCheck { Valid, Empty, Invalid };
 LocalDbNameCheck checkLocalDbName(const QString& name);

@@ -41,8 +41,8 @@ QMessageBox::StandardButton cautiousAnswer(QMessageBox::StandardButtons buttons)
 
 } // namespace
 
-std::unique_ptr<QMessageBox> createMessageBox(
-    QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons)
+std::unique_ptr<QMessageBox> createMessageBox(QMessageBox::Icon icon, const QString& text,
+    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
     auto box = std::make_unique<QMessageBox>(
         icon, QCoreApplication::translate("MessageBox", "Quillbarrow SMS Desk"), text, QMessageBox::NoButton);
@@ -54,19 +54,21 @@ std::unique_ptr<QMessageBox> createMessageBox(
         if (buttons.testFlag(button))
             box->addButton(button);
     }
+    if (defaultButton != QMessageBox::NoButton && buttons.testFlag(defaultButton))
+        box->setDefaultButton(defaultButton);
     return box;
 }
 
-QMessageBox::StandardButton showMessageBox(
-    QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons)
+QMessageBox::StandardButton showMessageBox(QMessageBox::Icon icon, const QString& text,
+    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
     Script& s = script();
     if (s.scripted || !s.answers.isEmpty()) {
-        s.shown.append({ icon, text, buttons });
+        s.shown.append({ icon, text, buttons, defaultButton });
         return s.answers.isEmpty() ? cautiousAnswer(buttons) : s.answers.takeFirst();
     }
 
-    const std::unique_ptr<QMessageBox> box = createMessageBox(icon, text, buttons);
+    const std::unique_ptr<QMessageBox> box = createMessageBox(icon, text, buttons, defaultButton);
     return static_cast<QMessageBox::StandardButton>(box->exec());
 }
 
@@ -96,6 +98,12 @@ void showWarningBox(const QString& text)
 bool askYesNo(const QString& text)
 {
     return showMessageBox(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool askYesNoDefaultNo(const QString& text)
+{
+    return showMessageBox(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
 }
 
 void setMessageBoxesScripted(bool scripted)

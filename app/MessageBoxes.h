@@ -9,19 +9,21 @@
 #include <memory>
 
 // The program's modal message boxes: frameless, draggable, styled, without parent. GUI thread only.
-// Returns the standard button pressed.
-QMessageBox::StandardButton showMessageBox(
-    QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons);
+// Returns the standard button pressed. Without a default button the box picks its own (Yes, or OK).
+QMessageBox::StandardButton showMessageBox(QMessageBox::Icon icon, const QString& text,
+    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 // Also writes the error text to the log.
 void showErrorBox(const QString& text);
 void showInfoBox(const QString& text);
 void showWarningBox(const QString& text);
 // True when the user answered Yes.
 bool askYesNo(const QString& text);
+// The same for a question whose Yes destroys data: No is the default button, so Enter keeps the data.
+bool askYesNoDefaultNo(const QString& text);
 
 // The box showMessageBox runs, built but not shown: buttons Yes, No, OK, Cancel in that order, as present.
-std::unique_ptr<QMessageBox> createMessageBox(
-    QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons);
+std::unique_ptr<QMessageBox> createMessageBox(QMessageBox::Icon icon, const QString& text,
+    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 // The rich text of the error box around an error text; the error text's own markup is kept. A long
 // error text is cut after its first kilobyte, with a mark that says so.
@@ -36,6 +38,7 @@ struct ShownMessageBox
     QMessageBox::Icon icon;
     QString text;
     QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
 void setMessageBoxesScripted(bool scripted);

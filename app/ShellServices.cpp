@@ -26,19 +26,24 @@ void shellOpen(const QString& target)
     QDesktopServices::openUrl(QUrl::fromUserInput(target));
 }
 
-void removeFolderTree(const QString& path)
+bool removeFolderTree(const QString& path, bool withHidden)
 {
     QDir folder(path);
-    if (!folder.exists())
-        return;
-
-    const QFileInfoList entries = folder.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Unsorted);
-    for (const QFileInfo& entry : entries) {
-        // Following a link into a folder would empty a folder outside the tree being removed.
-        if (entry.isDir() && !entry.isSymLink() && !entry.isJunction())
-            removeFolderTree(entry.absoluteFilePath());
-        else
-            folder.remove(entry.fileName());
+    if (folder.exists()) {
+        QDir::Filters filter = QDir::AllEntries | QDir::NoDotAndDotDot;
+        // System entries are broken links, sockets and pipes: they keep a folder as much as files do.
+        if (withHidden)
+            filter |= QDir::Hidden | QDir::System;
+        const QFileInfoList entries = folder.entryInfoList(filter, QDir::Unsorted);
+        for (const QFileInfo& entry : entries) {
+            // Following a link into a folder would empty a folder outside the tree being removed.
+            if (entry.isDir() && !entry.isSymLink() && !entry.isJunction())
+                removeFolderTree(entry.absoluteFilePath(), withHidden);
+            else
+                folder.remove(entry.fileName());
+        }
+        QDir().rmdir(folder.absolutePath());
     }
-    QDir().rmdir(folder.absolutePath());
+    const QFileInfo left(path);
+    return !left.exists() && !left.isSymLink();
 }

@@ -33,7 +33,8 @@ QString BackupSMSThread::work()
     m_added = m_writer->addedMessages();
     m_known = m_writer->knownMessages();
     m_writer.reset();
-    return tr("IDS_SUC_BACKUP_%1_SMS").arg(total);
+    return tr("IDS_SUC_BACKUP_%1_SMS_%2_NEW_%3_KNOWN")
+        .arg(QString::number(total), QString::number(m_added), QString::number(m_known));
 }
 
 void BackupSMSThread::abandon()

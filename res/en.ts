@@ -40,8 +40,8 @@
         <translation>Sending SMS to Device...</translation>
     </message>
     <message>
-        <source>IDS_SUC_RESTORE_%1_SMS_TO_ANDROID</source>
-        <translation>Successfully Transferred %1 SMS</translation>
+        <source>IDS_SUC_RESTORE_%1_SMS_%2_STORED_%3_KNOWN</source>
+        <translation>Successfully Transferred %1 SMS: %2 stored on the phone, %3 already there.</translation>
     </message>
     <message>
         <source>IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES</source>
@@ -86,8 +86,8 @@
         <translation>Backing up SMS to Local Database...</translation>
     </message>
     <message>
-        <source>IDS_SUC_BACKUP_%1_SMS</source>
-        <translation>Successfully Backup %1 SMS to local Database.</translation>
+        <source>IDS_SUC_BACKUP_%1_SMS_%2_NEW_%3_KNOWN</source>
+        <translation>Successfully Backup %1 SMS to local Database: %2 new, %3 already there.</translation>
     </message>
 </context>
 <context>
@@ -103,6 +103,10 @@
     <message>
         <source>IDS_CONFIRM_SEL_COUNTRY_%1</source>
         <translation>Confirm to select %1?</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
@@ -268,6 +272,26 @@
     <message>
         <source>IDS_DEL_LOCALDB_SUC</source>
         <translation>Successfully Deleted Database %0.</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_%1_SMS_FROM_LOCALDB_%2</source>
+        <translation>%1 SMS will be deleted from Database %2.</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_%1_SMS_WITH_%2_FROM_LOCALDB_%3</source>
+        <translation>%1 SMS with %2 will be deleted from Database %3.</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_LOCALDB_%1_WITH_%2_SMS</source>
+        <translation>Database %1 will be deleted with all of its %2 SMS.</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_LOCALDB_%1_ALL_SMS</source>
+        <translation>Database %1 will be deleted with all of its SMS.</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_LOCALDB_%1_FAILED_%2</source>
+        <translation>Failed to delete Database %1: %2 still holds files that could not be removed.</translation>
     </message>
     <message>
         <source>IDS_SUC_CLEAR_CACHE</source>

@@ -53,7 +53,8 @@ private slots:
 
     void realDeviceConnectDisconnectReconnect();
     void realTwoDevicesLeave();
-    void realDestructorStopsServer();
+    void realDestructorStopsOnlyItsOwnServer_data();
+    void realDestructorStopsOnlyItsOwnServer();
 
 private:
     std::unique_ptr<AndroidMonitor> startMonitor();
@@ -207,24 +208,37 @@ void TestAndroidMonitor::pollSequence()
 void TestAndroidMonitor::serverStartAndDestruction_data()
 {
     QTest::addColumn<QByteArray>("startOutput");
+    QTest::addColumn<QByteArray>("devicesError"); // of the first listing
     QTest::addColumn<int>("startCalls");
+    QTest::addColumn<bool>("killed");
 
-    QTest::newRow("fresh start") << QByteArray("* daemon started successfully\n") << 1;
-    QTest::newRow("fresh start in another case") << QByteArray("* DAEMON Started Successfully\n") << 1;
-    QTest::newRow("no fresh start tries again") << QByteArray() << 2;
+    const QByteArray started = "* daemon not running; starting now at tcp:5037\n* daemon started successfully\n";
+    QTest::newRow("fresh start") << started << QByteArray() << 1 << true;
+    QTest::newRow("fresh start in another case")
+        << QByteArray("* DAEMON Started Successfully\n") << QByteArray() << 1 << true;
+    // A server that was running serves other programs: it outlives the monitor.
+    QTest::newRow("no fresh start tries again") << QByteArray() << QByteArray() << 2 << false;
+    QTest::newRow("server gone and started again by a listing") << QByteArray() << started << 2 << true;
+    QTest::newRow("a listing failing otherwise") << QByteArray() << QByteArray("adb: warning\n") << 2 << false;
 }
 
 void TestAndroidMonitor::serverStartAndDestruction()
 {
     QFETCH(QByteArray, startOutput);
+    QFETCH(QByteArray, devicesError);
     QFETCH(int, startCalls);
+    QFETCH(bool, killed);
 
     ScopedEnv path("PATH", QFile::encodeName(m_fakeDir.filePath(QStringLiteral("bin"))) + ':' + qgetenv("PATH"));
     ScopedEnv dir("FAKE_ADB_DIR", QFile::encodeName(m_fakeDir.path()));
     writeFile(QStringLiteral("start.err"), startOutput);
+    writeAnswer({ listing({}).out, devicesError });
 
     auto monitor = startMonitor();
-    QTRY_VERIFY_WITH_TIMEOUT(devicesCalls() >= 2, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(devicesCalls() >= 1, 10000);
+    writeAnswer(listing({}));
+    const int seen = devicesCalls();
+    QTRY_VERIFY_WITH_TIMEOUT(devicesCalls() >= seen + 1, 10000);
     QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor begin");
     QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor end");
     monitor.reset();
@@ -234,8 +248,9 @@ void TestAndroidMonitor::serverStartAndDestruction()
     for (int i = 0; i < startCalls; ++i)
         QCOMPARE(made.at(i), QStringLiteral("start-server"));
     // The loop has ended before the server is stopped: nothing follows kill-server.
-    QCOMPARE(made.last(), QStringLiteral("kill-server"));
-    QCOMPARE(made.count(QStringLiteral("kill-server")), 1);
+    QCOMPARE(made.count(QStringLiteral("kill-server")), killed ? 1 : 0);
+    if (killed)
+        QCOMPARE(made.last(), QStringLiteral("kill-server"));
     QTest::qWait(200);
     QCOMPARE(calls(), made);
 }
@@ -293,13 +308,33 @@ void TestAndroidMonitor::realTwoDevicesLeave()
     QCOMPARE(gone, expected);
 }
 
-void TestAndroidMonitor::realDestructorStopsServer()
+void TestAndroidMonitor::realDestructorStopsOnlyItsOwnServer_data()
 {
+    QTest::addColumn<bool>("runningBefore");
+    QTest::newRow("started by the monitor: stopped with it") << false;
+    QTest::newRow("running before: left running") << true;
+}
+
+// The real adb: what `adb start-server` prints tells the monitor whether it started the server.
+void TestAndroidMonitor::realDestructorStopsOnlyItsOwnServer()
+{
+    QFETCH(bool, runningBefore);
+
+    QTRY_VERIFY_WITH_TIMEOUT(!serverAccepts(), 5000);
+    if (runningBefore) {
+        startServer();
+        QVERIFY(serverAccepts());
+    }
     auto monitor = startMonitor();
     QTRY_VERIFY_WITH_TIMEOUT(serverAccepts(), 10000);
     QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor begin");
     QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor end");
     monitor.reset();
+    if (runningBefore) {
+        QTest::qWait(500);
+        QVERIFY(serverAccepts());
+        killServer();
+    }
     QTRY_VERIFY_WITH_TIMEOUT(!serverAccepts(), 5000);
 }
 

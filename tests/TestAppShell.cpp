@@ -301,16 +301,21 @@ void TestAppShell::removeFolderTree_data()
 {
     QTest::addColumn<bool>("withHiddenFile");
     QTest::addColumn<bool>("withLinkOutside");
+    QTest::addColumn<bool>("removeHidden");
 
-    QTest::newRow("nested folders") << false << false;
-    QTest::newRow("hidden file stays") << true << false;
-    QTest::newRow("link to outside folder") << false << true;
+    QTest::newRow("nested folders") << false << false << false;
+    QTest::newRow("hidden file stays") << true << false << false;
+    QTest::newRow("link to outside folder") << false << true << false;
+    // A database folder goes whole: a file browser's .directory file must not keep it.
+    QTest::newRow("hidden entries removed when asked") << true << false << true;
+    QTest::newRow("hidden entries and a link, removed when asked") << true << true << true;
 }
 
 void TestAppShell::removeFolderTree()
 {
     QFETCH(bool, withHiddenFile);
     QFETCH(bool, withLinkOutside);
+    QFETCH(bool, removeHidden);
 
     QTemporaryDir scratch;
     const QString tree = scratch.path() + QStringLiteral("/tree");
@@ -322,26 +327,34 @@ void TestAppShell::removeFolderTree()
     writeFile(tree + QStringLiteral("/a/one.txt"), "1");
     writeFile(tree + QStringLiteral("/a/b/c/deep.png"), "1");
     writeFile(outside + QStringLiteral("/keep.txt"), "1");
-    if (withHiddenFile)
+    if (withHiddenFile) {
         writeFile(tree + QStringLiteral("/a/.hidden"), "1");
+        QVERIFY(QDir().mkpath(tree + QStringLiteral("/.thumbnails/x")));
+        writeFile(tree + QStringLiteral("/.thumbnails/x/t.png"), "1");
+        writeFile(tree + QStringLiteral("/.directory"), "[Desktop Entry]\nIcon=folder-red\n");
+        // A link whose target is gone is listed neither as a file nor as a folder.
+        QVERIFY(QFile::link(scratch.path() + QStringLiteral("/gone"), tree + QStringLiteral("/a/broken")));
+    }
     if (withLinkOutside)
         QVERIFY(QFile::link(outside, tree + QStringLiteral("/a/b/link")));
 
-    ::removeFolderTree(tree);
+    const bool gone = ::removeFolderTree(tree, removeHidden);
 
-    if (withHiddenFile) {
+    if (withHiddenFile && !removeHidden) {
         // The hidden file keeps its folder and the folders above it; everything else is gone.
+        QVERIFY(!gone);
         QVERIFY(QFile::exists(tree + QStringLiteral("/a/.hidden")));
         QVERIFY(!QFile::exists(tree + QStringLiteral("/top.db")));
         QVERIFY(!QFile::exists(tree + QStringLiteral("/a/b")));
         QVERIFY(!QFile::exists(tree + QStringLiteral("/empty")));
     } else {
+        QVERIFY(gone);
         QVERIFY(!QFile::exists(tree));
     }
     QVERIFY(QFile::exists(outside + QStringLiteral("/keep.txt")));
 
-    // A missing folder is no error.
-    ::removeFolderTree(scratch.path() + QStringLiteral("/missing"));
+    // A missing folder is no error, and nothing is left of it.
+    QVERIFY(::removeFolderTree(scratch.path() + QStringLiteral("/missing")));
 }
 
 int main(int argc, char** argv)

@@ -9,9 +9,11 @@
 #include "ui/MainWindow.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QMouseEvent>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -48,6 +50,8 @@ private slots:
     void messageBoxShape();
     void scriptedAnswers_data();
     void scriptedAnswers();
+    void enterAnswersTheDefault_data();
+    void enterAnswersTheDefault();
     void errorBoxText();
     void dragging_data();
     void dragging();
@@ -136,6 +140,43 @@ void TestAppShellWidgets::scriptedAnswers()
     QCOMPARE(boxes.at(1).buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(boxes.at(2).icon, QMessageBox::Warning);
     QVERIFY(takeShownMessageBoxes().isEmpty());
+}
+
+void TestAppShellWidgets::enterAnswersTheDefault_data()
+{
+    QTest::addColumn<bool>("deletes");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("expectedYes");
+
+    QTest::newRow("question, Enter") << false << int(Qt::Key_Return) << true;
+    QTest::newRow("deletion, Enter") << true << int(Qt::Key_Return) << false;
+    QTest::newRow("deletion, keypad Enter") << true << int(Qt::Key_Enter) << false;
+    QTest::newRow("deletion, Escape") << true << int(Qt::Key_Escape) << false;
+}
+
+// The real box, answered from the keyboard: a question whose Yes deletes must not take Enter for Yes.
+void TestAppShellWidgets::enterAnswersTheDefault()
+{
+    QFETCH(bool, deletes);
+    QFETCH(int, key);
+    QFETCH(bool, expectedYes);
+
+    setMessageBoxesScripted(false);
+    bool answered = false;
+    QTimer press;
+    connect(&press, &QTimer::timeout, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        press.stop();
+        answered = true;
+        QTest::keyClick(box, Qt::Key(key));
+    });
+    press.start(20);
+    const QString text = QStringLiteral("Confirm to delete this Database?");
+    const bool yes = deletes ? askYesNoDefaultNo(text) : askYesNo(text);
+    QVERIFY(answered);
+    QCOMPARE(yes, expectedYes);
 }
 
 void TestAppShellWidgets::errorBoxText()

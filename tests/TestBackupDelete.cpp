@@ -58,6 +58,8 @@ private slots:
 
     void backupReportsAndOrder();
     void secondBackupStoresNothing();
+    void backupCountsNewAndKnown_data();
+    void backupCountsNewAndKnown();
     void interruptedRunLeavesStore_data();
     void interruptedRunLeavesStore();
     void deleteRemovesMessagesAndEmptyConversation();
@@ -118,7 +120,7 @@ void TestBackupDelete::backupReportsAndOrder()
     RecordingProgress progress;
     backup(messages(3), progress);
     QCOMPARE(progress.errors, QStringList());
-    QCOMPARE(progress.successes, QStringList { QStringLiteral("IDS_SUC_BACKUP_3_SMS") });
+    QCOMPARE(progress.successes, QStringList { QStringLiteral("IDS_SUC_BACKUP_3_SMS_3_NEW_0_KNOWN") });
     QList<int> values;
     QStringList texts;
     for (const RecordingProgress::Update& update : std::as_const(progress.updates)) {
@@ -145,8 +147,41 @@ void TestBackupDelete::secondBackupStoresNothing()
 
     RecordingProgress second;
     backup(list, second);
-    QCOMPARE(second.successes, QStringList { QStringLiteral("IDS_SUC_BACKUP_3_SMS") });
+    QCOMPARE(second.successes, QStringList { QStringLiteral("IDS_SUC_BACKUP_3_SMS_0_NEW_3_KNOWN") });
     QCOMPARE(storeDump(m_store), before);
+}
+
+void TestBackupDelete::backupCountsNewAndKnown_data()
+{
+    QTest::addColumn<int>("before"); // m1..m<before> backed up first
+    QTest::addColumn<int>("now"); // then m1..m<now>
+    QTest::addColumn<QString>("success");
+    QTest::addColumn<int>("stored");
+
+    QTest::newRow("into a new database") << 0 << 4 << "IDS_SUC_BACKUP_4_SMS_4_NEW_0_KNOWN" << 4;
+    QTest::newRow("some new") << 3 << 5 << "IDS_SUC_BACKUP_5_SMS_2_NEW_3_KNOWN" << 5;
+    QTest::newRow("fewer than stored") << 5 << 2 << "IDS_SUC_BACKUP_2_SMS_0_NEW_2_KNOWN" << 5;
+    QTest::newRow("nothing selected") << 2 << 0 << "IDS_SUC_BACKUP_0_SMS_0_NEW_0_KNOWN" << 2;
+}
+
+// The success text says how many messages were new and how many the database held already.
+void TestBackupDelete::backupCountsNewAndKnown()
+{
+    QFETCH(int, before);
+    QFETCH(int, now);
+    QFETCH(QString, success);
+    QFETCH(int, stored);
+
+    if (before > 0) {
+        RecordingProgress first;
+        backup(messages(before), first);
+        QCOMPARE(first.errors, QStringList());
+    }
+    RecordingProgress progress;
+    backup(messages(now), progress);
+    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(progress.successes, QStringList { success });
+    QCOMPARE(scalar(m_store, QStringLiteral("select count(*) from message")).toInt(), stored);
 }
 
 void TestBackupDelete::interruptedRunLeavesStore_data()

@@ -169,8 +169,12 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
         QVERIFY(action("actBackup")->isEnabled());
         action("actBackup")->trigger();
         QCOMPARE(proposed, alpha->name + QStringLiteral("_Backup"));
+        // The second run finds every message there already and says so.
         QCOMPARE(shownTexts(),
-            QStringList { QStringLiteral("Successfully Backup %1 SMS to local Database.").arg(phoneMessages) });
+            QStringList { QStringLiteral("Successfully Backup %1 SMS to local Database: %2 new, %3 already there.")
+                              .arg(phoneMessages)
+                              .arg(run == 0 ? phoneMessages : 0)
+                              .arg(run == 0 ? 0 : phoneMessages) });
         QVERIFY(databaseNode(QStringLiteral("Family")));
         QCOMPARE(m_window->mainModel()->rootLocalDb()->children.size(), 1);
         QCOMPARE(databaseNode(QStringLiteral("Family"))->collection.messages().size(), phoneMessages);
@@ -201,7 +205,8 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
     setNextMessageBoxAnswer(QMessageBox::Yes);
     QVERIFY(action("actDelete")->isEnabled());
     action("actDelete")->trigger();
-    QCOMPARE(shownTexts().value(0), QStringLiteral("Confirm to delete the selected SMS?"));
+    QCOMPARE(shownTexts().value(0),
+        QStringLiteral("Confirm to delete the selected SMS?<br/><br/>3 SMS will be deleted from Database Family."));
     int remaining = phoneMessages - 3;
     QCOMPARE(scalar(familyFolder, QStringLiteral("select count(*) from message")).toInt(), remaining);
     QTRY_COMPARE(listRows(), remaining);
@@ -210,11 +215,16 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
     _ItemNode* chat = family->children.first();
     select(chat, -1);
     QTRY_VERIFY(listRows() > 0);
-    remaining -= listRows();
+    const int inChat = listRows();
+    const QString chatName = chat->name;
+    remaining -= inChat;
     const int conversations = family->children.size();
     setNextMessageBoxAnswer(QMessageBox::Yes);
     action("actDelete")->trigger();
-    QCOMPARE(shownTexts().value(0), QStringLiteral("Confirm to delete SMS with this contact?"));
+    QCOMPARE(shownTexts().value(0),
+        QStringLiteral("Confirm to delete SMS with this contact?<br/><br/>%1 SMS with %2 will be deleted from "
+                       "Database Family.")
+            .arg(QString::number(inChat), chatName.toHtmlEscaped()));
     QCOMPARE(family->children.size(), conversations - 1);
     QCOMPARE(scalar(familyFolder, QStringLiteral("select count(*) from message")).toInt(), remaining);
     QCOMPARE(listRows(), 0);
@@ -245,7 +255,9 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
     QVERIFY(action("actDb2A")->isEnabled());
     action("actDb2A")->trigger();
     QCOMPARE(offered.size(), 2);
-    QCOMPARE(shownTexts(), QStringList { QStringLiteral("Successfully Transferred %1 SMS").arg(remaining) });
+    QCOMPARE(shownTexts(),
+        QStringList { QStringLiteral("Successfully Transferred %1 SMS: %1 stored on the phone, 0 already there.")
+                          .arg(remaining) });
     QStringList familyTexts;
     for (const _MsgMessage* message : family->collection.messages())
         familyTexts.append(message->text);
@@ -257,12 +269,27 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
     QCOMPARE(familyTexts.size(), remaining);
     QCOMPARE(betaTexts, familyTexts);
 
+    // Sent again, every message is on the phone already: nothing is sent, and the text says so.
+    select(family, remaining);
+    onNextDialog<DataSourceSelForm>([beta](DataSourceSelForm* form) {
+        auto* phones = form->findChild<QComboBox*>();
+        phones->setCurrentIndex(phones->findText(beta->name));
+        pressButton(form, "btnOK");
+    });
+    action("actDb2A")->trigger();
+    QCOMPARE(shownTexts(),
+        QStringList { QStringLiteral("Successfully Transferred %1 SMS: 0 stored on the phone, %1 already there.")
+                          .arg(remaining) });
+    QCOMPARE(loadMessages(fileB).size(), remaining);
+
     // ... then "Delete SMS" on the database itself: its folder is gone.
     select(family, remaining);
     setNextMessageBoxAnswer(QMessageBox::Yes);
     action("actDelete")->trigger();
     QCOMPARE(shownTexts(),
-        (QStringList { QStringLiteral("Confirm to delete this Database?"),
+        (QStringList { QStringLiteral("Confirm to delete this Database?<br/><br/>Database Family will be deleted "
+                                      "with all of its %1 SMS.")
+                           .arg(remaining),
             QStringLiteral("Successfully Deleted Database Family.") }));
     QVERIFY(!databaseNode(QStringLiteral("Family")));
     QVERIFY(!familyFolder.exists());

@@ -3,6 +3,7 @@
 // The main window offscreen: a phone found by the real adb through the window's own monitor, connected,
 // loaded and shown; local databases and offline devices listed at start-up; searches, the sort rule and
 // the country dialog.
+#include "android/AdbCommands.h"
 #include "android/AndroidMonitor.h"
 #include "app/DataFolders.h"
 #include "app/MessageBoxes.h"
@@ -11,6 +12,7 @@
 #include "support/AdbTestServer.h"
 #include "support/MessageRecords.h"
 #include "support/PhoneSimulatorProcess.h"
+#include "support/ScopedEnv.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
 #include "ui/MainWindow.h"
@@ -30,6 +32,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QStyle>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -129,6 +132,9 @@ private slots:
     void sortRule();
     void countrySelForm_data();
     void countrySelForm();
+    void closingStopsOnlyItsOwnAdbServer_data();
+    void closingStopsOnlyItsOwnAdbServer();
+    void unreadableOfflineDeviceGetsNode();
 
 private:
     _ItemNode* localDb(MainWindow& window, const QString& name) const
@@ -320,8 +326,17 @@ void TestMainWindow::usbTipsWithoutDevice()
     QTest::qWait(50);
     boxes += takeShownMessageBoxes();
     QCOMPARE(boxes.size(), 1);
-    QVERIFY(boxes.first().text.startsWith(QStringLiteral("<b>Android device not found.</b><br/><br/>")));
-    QVERIFY(boxes.first().text.contains(QStringLiteral("QuillbarrowDeviceManager.exe\">HERE</a>")));
+    const QString tips = boxes.first().text;
+    QVERIFY(tips.startsWith(QStringLiteral("<b>Android device not found.</b><br/><br/>")));
+    QVERIFY2(tips.contains(QStringLiteral("Tools &gt; Connect Android Phone via WiFi")), qPrintable(tips));
+#ifdef Q_OS_WIN
+    QVERIFY(tips.contains(QStringLiteral("QuillbarrowDeviceManager.exe\">HERE</a>")));
+#else
+    // Advice for this system: the udev rule and the plugdev group, no Windows program or driver.
+    QVERIFY2(tips.contains(QStringLiteral("plugdev")) && tips.contains(QStringLiteral("udev")), qPrintable(tips));
+    QVERIFY(!tips.contains(QStringLiteral(".exe")));
+    QVERIFY(!tips.contains(QStringLiteral("USB driver")));
+#endif
 }
 
 // Database folders are listed by name without being read; the first selection reads one. Offline devices
@@ -577,6 +592,71 @@ void TestMainWindow::countrySelForm()
     QCOMPARE(stayedOpen, code.isEmpty());
     QCOMPARE(result, code.isEmpty() ? 0 : 1);
     QCOMPARE(form.code(), code);
+}
+
+void TestMainWindow::closingStopsOnlyItsOwnAdbServer_data()
+{
+    QTest::addColumn<bool>("runningBefore");
+    QTest::newRow("a server of another program stays") << true;
+    QTest::newRow("the window's own server goes") << false;
+}
+
+// Closing the window must not cut other adb users off: only a server its monitor started is stopped.
+void TestMainWindow::closingStopsOnlyItsOwnAdbServer()
+{
+    QFETCH(bool, runningBefore);
+
+    const quint16 port = runningBefore ? m_adb->port() : freeLocalPort();
+    ScopedEnv serverPort("ANDROID_ADB_SERVER_PORT", QByteArray::number(port));
+    const auto serverAccepts = [port] {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, port);
+        return probe.waitForConnected(1000);
+    };
+    QCOMPARE(serverAccepts(), runningBefore);
+    {
+        MainWindowOptions options;
+        options.monitorPollIntervalMs = 100;
+        options.usbTipsDelayMs = -1;
+        MainWindow window(nullptr, options);
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(serverAccepts(), 10000);
+        QTest::qWait(300);
+        window.close();
+    }
+    if (runningBefore) {
+        QTest::qWait(500);
+        QVERIFY(serverAccepts());
+        // A server that had to start again would say so on standard error, which fails the listing.
+        try {
+            listDevices();
+        } catch (const std::exception& error) {
+            QFAIL(error.what());
+        }
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(!serverAccepts(), 5000);
+    }
+}
+
+// An offline device folder whose store can not be read still stands in the tree, without conversations.
+void TestMainWindow::unreadableOfflineDeviceGetsNode()
+{
+    const QDir folder(dataRootDir().absoluteFilePath(QStringLiteral("virtual_android/Scrambled")));
+    QVERIFY(folder.mkpath(QStringLiteral("file-relay/var/mobile/Library/SMS")));
+    QFile store(smsDbPath(folder));
+    QVERIFY(store.open(QIODevice::WriteOnly));
+    store.write(QByteArray("not a database").repeated(200));
+    store.close();
+
+    {
+        MainWindow window(nullptr, quietOptions());
+        const _ItemNode* devices = window.mainModel()->rootDevice();
+        QCOMPARE(childNames(devices), (QStringList { QStringLiteral("OldPhone"), QStringLiteral("Scrambled") }));
+        QVERIFY(childNamed(devices, QStringLiteral("Scrambled"))->children.isEmpty());
+        QCOMPARE(childNames(childNamed(devices, QStringLiteral("OldPhone"))), QStringList { QStringLiteral("Dora") });
+        QVERIFY(hasErrorBox(takeShownMessageBoxes()));
+    }
+    QVERIFY(QDir(folder).removeRecursively());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,9 +1,14 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidDevice.h"
 #include "app/DataFolders.h"
 #include "app/MessageBoxes.h"
 #include "app/SaveFileDialog.h"
+#include "store/ExportMessagesDb.h"
+#include "support/MessageRecords.h"
 #include "support/NextDialog.h"
+#include "support/ReadOnlyPath.h"
+#include "support/StoreFiles.h"
 #include "support/TestHome.h"
 #include "ui/CommandRules.h"
 #include "ui/MainWindow.h"
@@ -11,6 +16,7 @@
 #include "ui/dialogs/LocalDbSelForm.h"
 #include "ui/models/ItemModelMain.h"
 #include "ui/models/ItemNodes.h"
+#include "ui/views/MyTreeView.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -20,6 +26,9 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
+
+#include <memory>
 
 namespace {
 
@@ -75,12 +84,21 @@ private slots:
     void exportPaths_data();
     void exportPaths();
     void linkedDatabaseFolderIsRemovedAsLink();
+    // Ahead of the import test: a dialog answer that test registers and does not use stays pending.
+    void countryCancelStopsTheCommand();
     void importXmlFromFileMenu();
+    void deleteCommands_data();
+    void deleteCommands();
+
+private:
+    QTranslator m_translator;
 };
 
 void TestMainWindowCommands::initTestCase()
 {
     useTemporaryHome();
+    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
+    QCoreApplication::installTranslator(&m_translator);
 }
 
 void TestMainWindowCommands::commandsOfNode_data()
@@ -279,6 +297,185 @@ void TestMainWindowCommands::importXmlFromFileMenu()
     QVERIFY(!QFileInfo::exists(localDatabasesDir().filePath(QStringLiteral("Broken"))));
     QVERIFY(databaseNode(QStringLiteral("Old")));
     QCOMPARE(countryDialogs, 2);
+}
+
+void TestMainWindowCommands::deleteCommands_data()
+{
+    QTest::addColumn<QString>("command"); // what is current when "Delete SMS" runs: selection, conversation, database
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("leftover"); // in the database folder: a hidden file, a file that can not go
+    QTest::addColumn<QString>("question"); // %CHAT% stands for the conversation's name
+    QTest::addColumn<int>("messagesLeft"); // -1: the database is gone
+    QTest::addColumn<QString>("after"); // the box that follows the question
+
+    const QString selection = QStringLiteral(
+        "Confirm to delete the selected SMS?<br/><br/>2 SMS will be deleted from Database Family &amp; Co.");
+    const QString conversation = QStringLiteral("Confirm to delete SMS with this contact?<br/><br/>5 SMS with %CHAT% "
+                                                "will be deleted from Database Family &amp; Co.");
+    const QString database = QStringLiteral(
+        "Confirm to delete this Database?<br/><br/>Database Family &amp; Co will be deleted with all of its 5 SMS.");
+    const int yes = QMessageBox::Yes;
+    const int no = QMessageBox::No;
+    QTest::newRow("selection, no") << "selection" << no << "" << selection << 5 << "";
+    QTest::newRow("selection, yes") << "selection" << yes << "" << selection << 3 << "Successfully Deleted 2 SMS.";
+    QTest::newRow("conversation, no") << "conversation" << no << "" << conversation << 5 << "";
+    QTest::newRow("conversation, yes") << "conversation" << yes << "" << conversation << 0
+                                       << "Successfully Deleted 5 SMS.";
+    QTest::newRow("database, no") << "database" << no << "" << database << 5 << "";
+    QTest::newRow("database, yes") << "database" << yes << "" << database << -1
+                                   << "Successfully Deleted Database Family & Co.";
+    QTest::newRow("database with hidden files, yes")
+        << "database" << yes << "hidden" << database << -1 << "Successfully Deleted Database Family & Co.";
+    QTest::newRow("database with a file that can not go, yes")
+        << "database" << yes << "stuck" << database << 5 << "Failed to delete Database Family &amp; Co: ";
+}
+
+// "Delete SMS" through the window on a real database: the question names what goes and how many
+// messages and defaults to No; a database is gone whole, hidden files included, or the failure is said.
+void TestMainWindowCommands::deleteCommands()
+{
+    QFETCH(QString, command);
+    QFETCH(int, answer);
+    QFETCH(QString, leftover);
+    QFETCH(QString, question);
+    QFETCH(int, messagesLeft);
+    QFETCH(QString, after);
+
+    setMessageBoxesScripted(true);
+    takeShownMessageBoxes();
+    const QString name = QStringLiteral("Family & Co");
+    const QDir folder(localDatabasesDir().filePath(name));
+    QVERIFY(removeFolderOrLink(folder.absolutePath(), true));
+    {
+        MessageRecords records;
+        const QList<_MsgMessage*> messages = records.addConversation(5);
+        ExportMessagesDb store(folder, QString());
+        store.begin();
+        for (const _MsgMessage* message : messages)
+            store.write(*message);
+        store.end();
+    }
+    std::unique_ptr<ReadOnlyPath> stuck;
+    if (leftover == QLatin1String("hidden")) {
+        QFile directory(folder.filePath(QStringLiteral(".directory")));
+        QVERIFY(directory.open(QIODevice::WriteOnly));
+        directory.write("[Desktop Entry]\nIcon=folder-green\n");
+        directory.close();
+        QVERIFY(folder.mkpath(QStringLiteral("file-relay/.cache")));
+    } else if (leftover == QLatin1String("stuck")) {
+        QVERIFY(folder.mkpath(QStringLiteral("held")));
+        QFile held(folder.filePath(QStringLiteral("held/note.txt")));
+        QVERIFY(held.open(QIODevice::WriteOnly));
+        held.close();
+        stuck = std::make_unique<ReadOnlyPath>(folder.filePath(QStringLiteral("held")));
+        if (!stuck->isReadOnly())
+            QSKIP("this machine offers no way to keep a file from being removed");
+    }
+
+    MainWindowOptions options;
+    options.startMonitor = false;
+    options.usbTipsDelayMs = -1;
+    MainWindow window(nullptr, options);
+    window.show();
+    const auto databaseNode = [&window, &name]() -> _ItemNode* {
+        for (_ItemNode* node : std::as_const(window.mainModel()->rootLocalDb()->children))
+            if (node->name == name)
+                return node;
+        return nullptr;
+    };
+    auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
+    auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
+    QVERIFY(databaseNode());
+    tree->setCurrentIndex(window.mainModel()->nodeIndex(databaseNode()));
+    QCOMPARE(window.shownMessages().size(), 5);
+    QCOMPARE(databaseNode()->children.size(), 1);
+    const QString chatName = databaseNode()->children.first()->name;
+    if (command == QLatin1String("conversation"))
+        tree->setCurrentIndex(window.mainModel()->nodeIndex(databaseNode()->children.first()));
+    list->clearSelection();
+    if (command == QLatin1String("selection"))
+        list->selectionModel()->select(QItemSelection(list->model()->index(0, 0), list->model()->index(1, 0)),
+            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+
+    setNextMessageBoxAnswer(QMessageBox::StandardButton(answer));
+    window.miDel();
+
+    const QList<ShownMessageBox> boxes = takeShownMessageBoxes();
+    QVERIFY(!boxes.isEmpty());
+    QCOMPARE(boxes.first().icon, QMessageBox::Question);
+    QCOMPARE(boxes.first().text, QString(question).replace(QStringLiteral("%CHAT%"), chatName.toHtmlEscaped()));
+    QCOMPARE(boxes.first().defaultButton, QMessageBox::No);
+    QCOMPARE(boxes.size(), after.isEmpty() ? 1 : 2);
+    if (!after.isEmpty())
+        QVERIFY2(boxes.at(1).text.contains(after), qPrintable(boxes.at(1).text));
+
+    if (messagesLeft < 0) {
+        QVERIFY(!databaseNode());
+        QVERIFY(!QFileInfo::exists(folder.absolutePath()));
+        // Nothing comes back at the next start.
+        MainWindow again(nullptr, options);
+        for (const _ItemNode* node : std::as_const(again.mainModel()->rootLocalDb()->children))
+            QVERIFY(node->name != name);
+    } else if (leftover == QLatin1String("stuck")) {
+        // The failure is an error, and the tree keeps the database that is still there in part.
+        QCOMPARE(boxes.at(1).icon, QMessageBox::Critical);
+        QVERIFY(databaseNode());
+        QVERIFY(QFileInfo::exists(folder.filePath(QStringLiteral("held/note.txt"))));
+    } else {
+        QVERIFY(databaseNode());
+        QCOMPARE(scalar(folder, QStringLiteral("select count(*) from message")).toInt(), messagesLeft);
+    }
+    stuck.reset();
+    QVERIFY(removeFolderOrLink(folder.absolutePath(), true));
+}
+
+// Cancel in the country dialog ends the command that asked, leaving no trace: a database named for
+// an import that never ran, or a phone that never loaded.
+void TestMainWindowCommands::countryCancelStopsTheCommand()
+{
+    setMessageBoxesScripted(true);
+    takeShownMessageBoxes();
+    QTemporaryDir files;
+    QFile backup(files.filePath(QStringLiteral("old.xml")));
+    QVERIFY(backup.open(QIODevice::WriteOnly));
+    backup.write("<?xml version='1.0' encoding='UTF-8'?>\n<smses count=\"1\">\n"
+                 "  <sms address=\"+491701234567\" date=\"1700000000000\" type=\"1\" body=\"Hallo\" />\n</smses>\n");
+    backup.close();
+
+    MainWindowOptions options;
+    options.startMonitor = false;
+    options.usbTipsDelayMs = -1;
+    MainWindow window(nullptr, options);
+    window.show();
+    const int databases = int(window.mainModel()->rootLocalDb()->children.size());
+    const auto cancelCountry = [] {
+        onNextDialog<CountrySelForm>([](CountrySelForm* form) {
+            QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("btnClose")), Qt::LeftButton);
+        });
+    };
+
+    setNextSaveFileAnswer(backup.fileName(), QString());
+    onNextDialog<LocalDbSelForm>([](LocalDbSelForm* form) {
+        form->findChild<QComboBox*>()->setEditText(QStringLiteral("Never"));
+        emit form->findChild<QPushButton*>(QStringLiteral("btnOK"))->pressed();
+    });
+    cancelCountry();
+    window.findChild<QAction*>(QStringLiteral("actImportXml"))->trigger();
+    QCOMPARE(window.mainModel()->rootLocalDb()->children.size(), databases);
+    QVERIFY(!QFileInfo::exists(localDatabasesDir().filePath(QStringLiteral("Never"))));
+    QCOMPARE(takeShownMessageBoxes().size(), 0);
+
+    // A phone without a country code: no load starts, so no progress and no error, and no node.
+    AndroidDevice device;
+    device.serial = QStringLiteral("emulator-5554");
+    device.uid = QStringLiteral("uid-without-country");
+    device.imei = QStringLiteral("350000000000009");
+    cancelCountry();
+    window.androidDeviceLoad(device);
+    const QList<ShownMessageBox> boxes = takeShownMessageBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.first().icon, QMessageBox::Information);
+    QCOMPARE(window.mainModel()->countDevices(), 0);
 }
 
 QTEST_MAIN(TestMainWindowCommands)

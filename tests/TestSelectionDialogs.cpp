@@ -124,6 +124,14 @@ void TestSelectionDialogs::databaseName_data()
     QTest::newRow("dot") << QStringLiteral(".") << QString() << QStringList { invalid };
     QTest::newRow("dot dot") << QStringLiteral("..") << QString() << QStringList { invalid };
     QTest::newRow("dots in blanks") << QStringLiteral(" ... ") << QString() << QStringList { invalid };
+    // Pasted text can carry control characters, which a folder name must not.
+    QTest::newRow("line break inside") << QStringLiteral("Family\nOld") << QString() << QStringList { invalid };
+    QTest::newRow("trailing line break") << QStringLiteral("Family\r\n") << QString() << QStringList { invalid };
+    QTest::newRow("tab") << QStringLiteral("a\tb") << QString() << QStringList { invalid };
+    QTest::newRow("line separator") << QStringLiteral("a\u2028b") << QString() << QStringList { invalid };
+    QTest::newRow("line break only") << QStringLiteral("\n") << QString() << QStringList { missing };
+    QTest::newRow("letters of other scripts")
+        << QStringLiteral("Семья 家") << QStringLiteral("Семья 家") << QStringList();
 }
 
 void TestSelectionDialogs::databaseName()

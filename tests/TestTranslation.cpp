@@ -51,8 +51,14 @@ void TestTranslation::translatesKey_data()
                                       << "Connect Android via WiFi"
                                       << "Connect Android via WiFi";
     QTest::newRow("backup") << "BackupSMSThread"
-                            << "IDS_SUC_BACKUP_%1_SMS"
-                            << "Successfully Backup %1 SMS to local Database.";
+                            << "IDS_SUC_BACKUP_%1_SMS_%2_NEW_%3_KNOWN"
+                            << "Successfully Backup %1 SMS to local Database: %2 new, %3 already there.";
+    QTest::newRow("transfer") << "AndroidRestoreSMSThread"
+                              << "IDS_SUC_RESTORE_%1_SMS_%2_STORED_%3_KNOWN"
+                              << "Successfully Transferred %1 SMS: %2 stored on the phone, %3 already there.";
+    QTest::newRow("country cancel") << "CountrySelForm"
+                                    << "取消"
+                                    << "Cancel";
     QTest::newRow("quotes") << "MainWindow"
                             << "IDS_ANDROID_%1_CANT_READ_MMC_NUMBER"
                             << "Failed to load country code from your phone. Please click \"OK\" button to select a "

@@ -156,14 +156,15 @@ QString localDatabaseFolder(const QString& name)
     return localDatabasesDir().absoluteFilePath(name);
 }
 
-void removeFolderOrLink(const QString& path)
+bool removeFolderOrLink(const QString& path, bool withHidden)
 {
     const QFileInfo info(path);
     if (info.isSymLink() || info.isJunction()) {
         // A link to a folder is a file on some systems and an empty folder entry on others.
         if (!QFile::remove(path))
             QDir().rmdir(path);
-        return;
+        const QFileInfo left(path);
+        return !left.exists() && !left.isSymLink();
     }
-    removeFolderTree(path);
+    return removeFolderTree(path, withHidden);
 }

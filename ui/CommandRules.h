@@ -60,6 +60,7 @@ ExportTarget exportTarget(const QString& chosenPath, int filterIndex);
 // database name may not hold).
 QString localDatabaseFolder(const QString& name);
 
-// Removes a folder and everything under it; a symbolic link or junction at the path itself is
-// removed as a link, and what it points to is left alone.
-void removeFolderOrLink(const QString& path);
+// Removes a folder and everything under it (hidden entries too when withHidden is set); a symbolic
+// link or junction at the path itself is removed as a link, and what it points to is left alone.
+// True when nothing is left at the path.
+bool removeFolderOrLink(const QString& path, bool withHidden = false);

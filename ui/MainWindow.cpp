@@ -48,7 +48,9 @@
 namespace {
 
 const QLatin1String usbDebuggingPage("https://www.quillbarrow.com/android/enable-usb-debugging.html");
+#ifdef Q_OS_WIN
 const QLatin1String usbDriverPage("https://www.quillbarrow.com/android/usb-driver.html");
+#endif
 
 // The error box shows rich text; what a store reports is never meant as markup. Quotes stay as they
 // are, so that the log keeps the text readable.
@@ -297,11 +299,11 @@ void MainWindow::listVirtualDevices()
         AndroidDevice device;
         device.model = folder.fileName();
         device.uid = folder.absoluteFilePath();
+        // A folder that can not be read still gets its node, without conversations.
+        auto db = QSharedPointer<IOS6MessageDb>::create(QDir(folder.absoluteFilePath()), QString(), true);
+        _AndroidDeviceItemNode* node = m_modelMain->addAndroidDevice(db, device);
         try {
-            auto db = QSharedPointer<IOS6MessageDb>::create(QDir(folder.absoluteFilePath()), QString(), true);
-            const _MsgCollection chats = readChats(*db);
-            _AndroidDeviceItemNode* node = m_modelMain->addAndroidDevice(db, device);
-            node->collection = chats;
+            node->collection = readChats(*db);
             m_modelMain->rebuildConversations(node);
         } catch (const std::exception& error) {
             showReadError(error);
@@ -460,7 +462,7 @@ void MainWindow::androidDeviceLoad(AndroidDevice device)
     runPendingDeviceEvents();
 }
 
-void MainWindow::checkCountry(AndroidDevice& device)
+bool MainWindow::checkCountry(AndroidDevice& device)
 {
     bool found = false;
     if (!device.mmc.isEmpty()) {
@@ -472,16 +474,20 @@ void MainWindow::checkCountry(AndroidDevice& device)
         }
     }
     if (found)
-        return;
+        return true;
     showInfoBox(tr("IDS_ANDROID_%1_CANT_READ_MMC_NUMBER"));
     CountrySelForm form(this);
-    if (form.exec() == QDialog::Accepted)
-        device.mmc = form.code();
+    if (form.exec() != QDialog::Accepted)
+        return false;
+    device.mmc = form.code();
+    return true;
 }
 
 void MainWindow::loadDevice(AndroidDevice device)
 {
-    checkCountry(device);
+    // Nothing is loaded yet, so a cancelled country ends the load and leaves the tree as it was.
+    if (!checkCountry(device))
+        return;
 
     {
         ProgressForm progress(tr("IDS_ANDROID_LOADING_SMS"), this);
@@ -508,20 +514,31 @@ void MainWindow::androidUsbTips()
 {
     if (!m_monitor->currentKnownSerials().isEmpty())
         return;
+    QString tips = QStringLiteral("<b>Android device not found.</b><br/><br/>")
+        + QStringLiteral("Want to connect Android device? If yes, please follow these steps:<br/><br/>")
+        + QStringLiteral("* Enable USB debugging on your Android device. <a href=\"%1\">How to</a>?<br/><br/>")
+              .arg(usbDebuggingPage);
+#ifdef Q_OS_WIN
     QString program = QDir::toNativeSeparators(
         QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("QuillbarrowDeviceManager.exe")));
     // "file:///" already ends in the root's slash.
     if (program.startsWith(QLatin1Char('/')))
         program.remove(0, 1);
-    showInfoBox(QStringLiteral("<b>Android device not found.</b><br/><br/>")
-        + QStringLiteral("Want to connect Android device? If yes, please follow these steps:<br/><br/>")
-        + QStringLiteral("* Enable USB debugging on your Android device. <a href=\"%1\">How to</a>?<br/><br/>")
-              .arg(usbDebuggingPage)
-        + QStringLiteral("* Install USB driver software on your computer. <a href=\"%1\">How to</a>?<br/><br/>")
-              .arg(usbDriverPage)
+    tips += QStringLiteral("* Install USB driver software on your computer. <a href=\"%1\">How to</a>?<br/><br/>")
+                .arg(usbDriverPage)
         + QStringLiteral("* Click <a href=\"file:///%1\">HERE</a> to run Quillbarrow Device Manager to try "
                          "again.<br/><br/>")
-              .arg(escapeMarkup(program)));
+              .arg(escapeMarkup(program));
+#else
+    // Without a udev rule adb sees the phone only as root, or lists it with "no permissions".
+    tips += QStringLiteral("* Allow your user to reach the phone over USB: install the "
+                           "android-sdk-platform-tools-common package, whose udev rule gives the plugdev group "
+                           "access to Android devices, add yourself to the plugdev group (sudo usermod -aG plugdev "
+                           "$USER), log in again and plug the phone in again.<br/><br/>");
+#endif
+    tips += QStringLiteral("* Or connect without a cable: with the phone and this computer on the same WiFi "
+                           "network, choose Tools &gt; Connect Android Phone via WiFi.<br/><br/>");
+    showInfoBox(tips);
 }
 
 void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemSelection&)

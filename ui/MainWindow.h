@@ -136,7 +136,8 @@ private:
     void connectUsbDevice(const AdbDevice& adbDevice);
     void loadDevice(AndroidDevice device);
     // Asks for the country when the phone's code is empty or unknown; the chosen code replaces it.
-    void checkCountry(AndroidDevice& device);
+    // False when the person cancelled the question.
+    bool checkCountry(AndroidDevice& device);
     // Runs the device reports that arrived while a connection or load was under way, in order.
     void runPendingDeviceEvents();
     // Reads the conversations of a database into a collection, so that a failure leaves the tree as it was.

@@ -19,6 +19,7 @@
 #include "ui/dialogs/AboutUsForm.h"
 #include "ui/dialogs/CountrySelForm.h"
 #include "ui/dialogs/DataSourceSelForm.h"
+#include "ui/dialogs/DeleteConfirmation.h"
 #include "ui/dialogs/LocalDbSelForm.h"
 #include "ui/models/ItemModelMain.h"
 #include "ui/models/ItemNodes.h"
@@ -241,8 +242,12 @@ void MainWindow::importXmlBackup(const QString& file)
     QString mcc;
     if (storedCountry.isEmpty()) {
         CountrySelForm country(this);
-        if (country.exec() != QDialog::Accepted)
+        if (country.exec() != QDialog::Accepted) {
+            // A database named just now exists only as its node until something is written.
+            if (added && !QFileInfo::exists(target->db->folder().absolutePath()))
+                removeSourceNode(target);
             return;
+        }
         mcc = country.code();
     }
     target->db->close();
@@ -320,10 +325,12 @@ void MainWindow::miDelSel()
     _AbsDBItemNode* node = asSource(current, _ItemNode::TypeLocalDb);
     if (!node && current && current->type == _ItemNode::TypeChatSession)
         node = asSource(current->parent, _ItemNode::TypeLocalDb);
-    if (!node || !askYesNo(tr("IDS_CONFIRM_DEL_SEL_MESSAGES")))
+    if (!node)
+        return;
+    const QList<_MsgMessage*> deleted = selectedMessages();
+    if (!confirmDeleteSelection(deleted.size(), node->name))
         return;
 
-    const QList<_MsgMessage*> deleted = selectedMessages();
     ProgressForm progress(QString(), this);
     DeleteMessagesThread thread(node->db.data(), &deleted, &progress);
     if (!runWorkerWithDialog(thread, progress))
@@ -361,10 +368,12 @@ void MainWindow::miDelChat()
     if (!current || current->type != _ItemNode::TypeChatSession)
         return;
     _AbsDBItemNode* node = asSource(current->parent, _ItemNode::TypeLocalDb);
-    if (!node || !askYesNo(tr("IDS_CONFIRM_DEL_THIS_CHAT")))
+    if (!node)
+        return;
+    const QList<_MsgMessage*> deleted = shownMessages();
+    if (!confirmDeleteConversation(deleted.size(), current->name, node->name))
         return;
 
-    const QList<_MsgMessage*> deleted = shownMessages();
     ProgressForm progress(QString(), this);
     DeleteMessagesThread thread(node->db.data(), &deleted, &progress);
     if (!runWorkerWithDialog(thread, progress))
@@ -382,7 +391,7 @@ void MainWindow::miDelChat()
 void MainWindow::miDelAll()
 {
     _AbsDBItemNode* node = asSource(currentNode(), _ItemNode::TypeLocalDb);
-    if (!node || !askYesNo(tr("IDS_CONFIRM_DEL_THIS_LOCALDB")))
+    if (!node || !confirmDeleteDatabase(node->name, storedMessageCount(*node->db)))
         return;
 
     const QString name = node->name;
@@ -393,7 +402,12 @@ void MainWindow::miDelAll()
     }
     m_treeViewDS->setCurrentIndex(QModelIndex());
     node->db->close();
-    removeFolderOrLink(folder);
+    // Hidden files (a file browser's .directory) would keep the folder, and the database with it.
+    if (!removeFolderOrLink(folder, true)) {
+        showErrorBox(tr("IDS_DEL_LOCALDB_%1_FAILED_%2")
+                         .arg(name.toHtmlEscaped(), QDir::toNativeSeparators(folder).toHtmlEscaped()));
+        return;
+    }
     removeSourceNode(node);
     showInfoBox(tr("IDS_DEL_LOCALDB_SUC").arg(name));
 }

@@ -52,12 +52,18 @@ CountrySelForm::CountrySelForm(QWidget* parent)
     buttonLayout->setContentsMargins(0, 0, 0, 0);
     btnOK = new QPushButton(QStringLiteral("OK"), widget_2);
     btnOK->setObjectName(QStringLiteral("btnOK"));
+    // Cancel ends the command that asked; Escape and the close request still do nothing, so that a
+    // stray key never drops a country chosen with care.
+    btnClose = new QPushButton(tr("取消"), widget_2);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
     buttonLayout->addStretch();
     buttonLayout->addWidget(btnOK);
+    buttonLayout->addWidget(btnClose);
     verticalLayout->addWidget(widget_2);
 
     connect(txtKW, &QLineEdit::textChanged, this, &CountrySelForm::kwinput);
     connect(btnOK, &QPushButton::pressed, this, &CountrySelForm::accept);
+    connect(btnClose, &QPushButton::pressed, this, [this] { done(QDialog::Rejected); });
 
     fillCountries();
 }

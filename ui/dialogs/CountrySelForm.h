@@ -13,8 +13,9 @@ class QListWidget;
 class QPushButton;
 class WinMovable;
 
-// Asks for the phone's country when the phone reported no usable mobile country code. It ends only
-// with a chosen country: Escape and the close request do nothing.
+// Asks for the phone's country when the phone reported no usable mobile country code. It ends with a
+// chosen country, or with Cancel, which stops the command that asked; Escape and the close request
+// do nothing.
 class CountrySelForm : public QDialog
 {
     Q_OBJECT
@@ -39,6 +40,7 @@ private:
     QLineEdit* txtKW;
     QListWidget* ltCountries;
     QPushButton* btnOK;
+    QPushButton* btnClose;
     // Code and display text of every country, in name order.
     QList<QPair<QString, QString>> m_countries;
     QString m_code;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/dialogs/LocalDbSelForm.h"
 
+#include "app/DataFolders.h"
 #include "app/MessageBoxes.h"
 #include "app/StyleSheet.h"
 #include "app/WinMovable.h"
@@ -12,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 
 LocalDbSelForm::LocalDbSelForm(const QStringList& names, const QString& proposedName, QWidget* parent)
     : QDialog(parent)
@@ -65,14 +65,14 @@ QString LocalDbSelForm::chooseName()
 
 QString LocalDbSelForm::nameProblem(const QString& name)
 {
-    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|]+"));
-    static const QRegularExpression onlyDots(QStringLiteral("^\\.+$"));
-    const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty())
+    switch (checkLocalDbName(name)) {
+    case LocalDbNameCheck::Empty:
         return tr("IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME");
-    // A name of dots only would name the databases folder itself or the data folder above it.
-    if (forbidden.match(name).hasMatch() || onlyDots.match(trimmed).hasMatch())
+    case LocalDbNameCheck::Invalid:
         return tr("IDS_INVALID_LOCALDB_NAME");
+    case LocalDbNameCheck::Valid:
+        break;
+    }
     return QString();
 }
 
