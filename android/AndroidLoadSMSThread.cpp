@@ -163,6 +163,8 @@ QString AndroidLoadSMSThread::work()
 {
     total = -1;
     loaded = 0;
+    storedMessages = repeatedMessages = 0;
+    incompleteRecords = undatedRecords = 0;
     peakQueuedBytes = 0;
     reportStatus(tr("IDS_ANDROID_LOADING_SMS"), 0);
     load(m_device.cacheDir());
@@ -172,6 +174,14 @@ QString AndroidLoadSMSThread::work()
 void AndroidLoadSMSThread::abandon()
 {
     dropLoad();
+}
+
+QString AndroidLoadSMSThread::errorText(const std::exception& error) const
+{
+    const QString text = WorkerThread::errorText(error);
+    if (text.isEmpty() && dynamic_cast<const simpleprotocol::RemoteException*>(&error))
+        return tr("The phone reported an error without saying what it was.");
+    return text;
 }
 
 void AndroidLoadSMSThread::prepareCacheFolder(const QDir& cacheFolder, const QString& cachePath)
@@ -248,6 +258,8 @@ void AndroidLoadSMSThread::load(const QDir& cacheFolder)
     // The phone has sent everything: the load is committed first, and answering it can no longer undo that.
     finishStoreStage();
     m_writer->end();
+    storedMessages = m_writer->addedMessages();
+    repeatedMessages = m_writer->knownMessages();
     m_writer.reset();
     answerBye();
     closeChannel();
@@ -292,8 +304,10 @@ void AndroidLoadSMSThread::waitForData()
 void AndroidLoadSMSThread::parseRecord(QStringView payload)
 {
     SmsRecord::Fields fields;
-    if (!SmsRecord::split(payload, fields))
+    if (!SmsRecord::split(payload, fields)) {
+        ++incompleteRecords;
         return;
+    }
 
     qint32 date = 0;
     switch (SmsRecord::convertDate(fields[0], date)) {
@@ -307,6 +321,7 @@ void AndroidLoadSMSThread::parseRecord(QStringView payload)
     case SmsRecord::DateOutcome::NotANumber:
         qWarning("AndroidLoadSMSThread: record %d: date %s is not a number, record skipped.", loaded,
             qUtf8Printable(quotedStart(fields[0])));
+        ++undatedRecords;
         return;
     }
 

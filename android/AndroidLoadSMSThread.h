@@ -41,6 +41,12 @@ public:
     int total = -1;
     // "$sms:" records received so far.
     int loaded = 0;
+    // Of the records of a successful run: the messages stored, those that repeated a message of the
+    // same load, and the records skipped as unreadable (fewer than six fields, a time that is not a number).
+    qint64 storedMessages = 0;
+    qint64 repeatedMessages = 0;
+    int incompleteRecords = 0;
+    int undatedRecords = 0;
 
     // Start of the names of the folders inside the cache folder that hold a load until it has been
     // committed; each load makes one of its own.
@@ -62,6 +68,7 @@ public:
 protected:
     QString work() override;
     void abandon() override;
+    QString errorText(const std::exception& error) const override;
 
 private:
     // One correspondent of this load, kept for every record of the same address: its records never

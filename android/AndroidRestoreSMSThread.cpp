@@ -178,6 +178,9 @@ void AndroidRestoreSMSThread::sendBatch(QTcpSocket* channel, int& sent)
 
 void AndroidRestoreSMSThread::cacheAcknowledged()
 {
+    // The phone holds this batch already: a cancel must not stop its statements half-way, or the next
+    // transfer would send the batch again.
+    const TaskCancelScope mustFinish(nullptr);
     const PendingBatch batch = std::exchange(m_acknowledged, PendingBatch());
     for (const _MsgMessage* message : batch.messages)
         m_cacheWriter->write(*message);
@@ -189,6 +192,7 @@ void AndroidRestoreSMSThread::closeCache()
 {
     // Commits what the phone acknowledged. A failure here only means that a later transfer sends
     // those messages again, so it does not turn the transfer into a failure.
+    const TaskCancelScope mustFinish(nullptr);
     try {
         cacheAcknowledged();
         m_cacheWriter->end();

@@ -10,6 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <algorithm>
+
 ProgressForm::ProgressForm(const QString& status, QWidget* parent)
     : QDialog(parent)
     , movable(new WinMovable(this))
@@ -65,8 +67,9 @@ void ProgressForm::updateProgress(const QString& status, int curProgress, const 
 {
     if (!status.isEmpty())
         lbStatus->setText(status);
+    // The bar ignores a value beyond its range and would go on showing an older one.
     if (curProgress >= 0)
-        progressBar->setValue(curProgress);
+        progressBar->setValue(std::min(curProgress, progressBar->maximum()));
     lbProgress->setText(
         progressText.isEmpty() ? QStringLiteral("Progress:%1%").arg(progressBar->value()) : progressText);
 }

@@ -34,18 +34,30 @@ void WorkerThread::reportProgress(qint64 done, qint64 total, const QString& prog
 
 void WorkerThread::run()
 {
-    const TaskCancelScope cancelScope(m_progress);
-    try {
-        const QString successText = work();
-        postSucceed(m_progress, successText);
-    } catch (const TaskCancelled&) {
-        abandon();
-    } catch (const std::exception& error) {
-        abandon();
-        postError(m_progress, errorText(error));
-    } catch (...) {
-        // Nothing may leave run(): an exception escaping a QThread ends the program.
-        abandon();
-        postError(m_progress, QStringLiteral("unknown error."));
+    enum class Outcome { Succeeded, Cancelled, Failed };
+    Outcome outcome = Outcome::Succeeded;
+    QString text;
+    {
+        const TaskCancelScope cancelScope(m_progress);
+        try {
+            text = work();
+        } catch (const TaskCancelled&) {
+            outcome = Outcome::Cancelled;
+        } catch (const std::exception& error) {
+            outcome = Outcome::Failed;
+            text = errorText(error);
+        } catch (...) {
+            // Nothing may leave run(): an exception escaping a QThread ends the program.
+            outcome = Outcome::Failed;
+        }
     }
+    if (outcome == Outcome::Succeeded) {
+        postSucceed(m_progress, text);
+        return;
+    }
+    // Outside the cancel scope: a rollback, or a write that keeps what the phone already holds, must
+    // run to its end rather than stop half-way because the user cancelled.
+    abandon();
+    if (outcome == Outcome::Failed)
+        postError(m_progress, text.isEmpty() ? QStringLiteral("unknown error.") : text);
 }

@@ -13,8 +13,8 @@
 // The frame every worker thread runs in. run() calls work() and turns its outcome into exactly one
 // report: its success text through postSucceed, a std::exception through postError (after
 // abandon() has cleaned up), a TaskCancelled into nothing at all (after abandon()). While work()
-// runs, the dialog's cancel flag is the one that blocking waits on the thread look at. A subclass
-// writes only its own steps in work() and abandon().
+// runs, the dialog's cancel flag is the one that blocking waits and SQLite statements on the thread
+// look at, so a Cancel stops both at once. A subclass writes only its own steps in work() and abandon().
 class WorkerThread : public QThread
 {
     Q_OBJECT
@@ -29,7 +29,7 @@ protected:
     // std::exception on failure and TaskCancelled (through checkCancelled) when the user cancelled.
     virtual QString work() = 0;
     // Undoes or releases what an unfinished work() left behind; runs on failure and on cancel,
-    // before any report. Must not throw.
+    // before any report, with waits and statements no longer stopped by the cancel flag. Must not throw.
     virtual void abandon() { }
     // The text of the error box for a failure of work().
     virtual QString errorText(const std::exception& error) const { return exceptionText(error); }

@@ -12,6 +12,8 @@
 #include "app/ShellServices.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/Interrupt.h"
+#include "cli/ReadMessagesThread.h"
+#include "cli/TerminalText.h"
 #include "cli/UsageError.h"
 #include "message/MessageText.h"
 #include "ops/BackupSMSThread.h"
@@ -24,6 +26,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cstdio>
@@ -31,9 +34,19 @@
 
 namespace {
 
-void printResult(const QString& line)
+void printResult(const QString& line, LineBreaks lineBreaks = LineBreaks::Escape)
 {
-    std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
+    std::fputs((terminalText(line, lineBreaks) + QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+// One line of tab-separated fields; a tab or line break inside a field is escaped with the rest.
+void printFields(const QStringList& fields)
+{
+    QStringList printable;
+    for (const QString& field : fields)
+        printable << terminalText(field);
+    std::fputs((printable.join(QLatin1Char('\t')) + QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
 }
 
@@ -107,8 +120,8 @@ void CommandRunner::runWorker(WorkerThread& worker, ConsoleProgress& progress)
     progress.endLine();
     if (progress.cancelled)
         throw TaskCancelled();
-    if (!progress.errorText().isEmpty())
-        throw failure(progress.errorText());
+    if (progress.failed())
+        throw failure(progress.errorText().isEmpty() ? QStringLiteral("unknown error.") : progress.errorText());
     if (!progress.succeeded())
         throw failure(QStringLiteral("the operation ended without a result."));
 }
@@ -134,26 +147,36 @@ QDir CommandRunner::existingDatabase(const QString& name)
     return folder;
 }
 
-QList<_MsgMessage*> CommandRunner::readMessages(const QDir& folder, const QString& mcc, _MsgCollection& collection)
+QList<_MsgMessage*> CommandRunner::readMessages(const QDir& folder, const QString& mcc)
 {
-    IOS6MessageDb db(folder, mcc, false);
-    if (QFileInfo::exists(db.dbPath()))
-        db.messages(collection, 0);
-    db.close();
-    QList<_MsgMessage*> messages = collection.messages().values();
-    sortMessages(messages, true);
-    return messages;
+    ConsoleProgress progress;
+    ReadMessagesThread worker(folder, mcc, m_collection, &progress);
+    runWorker(worker, progress);
+    return worker.messages();
 }
 
 qint64 CommandRunner::dateBound(const QString& option, const QString& text)
 {
+    // Parsed by hand: QDate::fromString takes any text that starts with a date and ignores the rest,
+    // a time of day or "T25:00" included.
+    static const QRegularExpression form(
+        QStringLiteral("^([0-9]{4})-([0-9]{2})-([0-9]{2})(?:T([0-9]{2}):([0-9]{2})(?::([0-9]{2}))?)?$"));
+    const QRegularExpressionMatch match = form.match(text);
     const bool until = option == QLatin1String("until");
     QDateTime time;
-    const QDate day = QDate::fromString(text, Qt::ISODate);
-    if (day.isValid())
-        time = until ? day.endOfDay() : day.startOfDay();
-    else
-        time = QDateTime::fromString(text, Qt::ISODate);
+    if (match.hasMatch()) {
+        const QDate day(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
+        const bool hasTime = match.capturedLength(4) > 0;
+        const bool hasSeconds = match.capturedLength(6) > 0;
+        const QTime clock(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt());
+        if (day.isValid() && !hasTime)
+            time = until ? day.endOfDay() : day.startOfDay();
+        else if (day.isValid() && clock.isValid())
+            time = QDateTime(day, clock);
+        // --until takes the minute it names to its end, as it takes a day.
+        if (until && hasTime && !hasSeconds && time.isValid())
+            time = time.addSecs(59);
+    }
     if (!time.isValid())
         throw UsageError(QStringLiteral("--%1 takes a date YYYY-MM-DD or a time YYYY-MM-DDTHH:MM[:SS], not \"%2\".")
                              .arg(option, text));
@@ -180,7 +203,7 @@ AndroidDevice CommandRunner::connectDevice()
     return worker.device();
 }
 
-int CommandRunner::loadDevice(AndroidDevice& device)
+QString CommandRunner::loadDevice(AndroidDevice& device)
 {
     if (!knownCountry(device.mmc)) {
         if (!m_line.has(QStringLiteral("country")))
@@ -190,7 +213,21 @@ int CommandRunner::loadDevice(AndroidDevice& device)
     ConsoleProgress progress;
     AndroidLoadSMSThread worker(device, &progress);
     runWorker(worker, progress);
-    return worker.loaded;
+
+    const QString into = QDir::toNativeSeparators(device.cacheDir().absolutePath());
+    QStringList skipped;
+    if (worker.incompleteRecords != 0)
+        skipped << QStringLiteral("%1 with fewer than six fields").arg(worker.incompleteRecords);
+    if (worker.undatedRecords != 0)
+        skipped << QStringLiteral("%1 with a time that is not a number").arg(worker.undatedRecords);
+    if (worker.repeatedMessages != 0)
+        skipped << QStringLiteral("%1 repeating a message already loaded").arg(worker.repeatedMessages);
+    if (skipped.isEmpty())
+        return QStringLiteral("Loaded %1 messages from %2 into %3").arg(worker.loaded).arg(device.displayName(), into);
+    return QStringLiteral("Loaded %1 of %2 messages from %3 into %4; skipped %5.")
+        .arg(worker.storedMessages)
+        .arg(worker.loaded)
+        .arg(device.displayName(), into, skipped.join(QStringLiteral(", ")));
 }
 
 int CommandRunner::devices()
@@ -199,7 +236,7 @@ int CommandRunner::devices()
     // that on standard error, which the listing takes for a failure.
     startServer();
     for (const AdbDevice& device : listDevices())
-        printResult(device.serial + QLatin1Char('\t') + device.state);
+        printFields({ device.serial, device.state });
     return 0;
 }
 
@@ -207,10 +244,7 @@ int CommandRunner::load()
 {
     checkCountryOption();
     AndroidDevice device = connectDevice();
-    const int loaded = loadDevice(device);
-    printResult(QStringLiteral("Loaded %1 messages from %2 into %3")
-                    .arg(loaded)
-                    .arg(device.displayName(), QDir::toNativeSeparators(device.cacheDir().absolutePath())));
+    printResult(loadDevice(device));
     return 0;
 }
 
@@ -220,14 +254,13 @@ int CommandRunner::backup()
     const QDir target = databaseFolder(name);
     checkCountryOption();
 
-    _MsgCollection collection;
     QList<_MsgMessage*> messages;
     if (m_line.has(QStringLiteral("from"))) {
-        messages = readMessages(existingDatabase(m_line.value(QStringLiteral("from"))), QString(), collection);
+        messages = readMessages(existingDatabase(m_line.value(QStringLiteral("from"))), QString());
     } else {
         AndroidDevice device = connectDevice();
         loadDevice(device);
-        messages = readMessages(device.cacheDir(), device.mmc, collection);
+        messages = readMessages(device.cacheDir(), device.mmc);
     }
 
     // A database this run creates goes again when the run does not complete: "every database as
@@ -257,19 +290,21 @@ int CommandRunner::list()
         const QDir databases = localDatabasesDir();
         for (const QString& name : databases.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
             try {
-                printResult(name + QLatin1Char('\t') + QString::number(countMessages(QDir(databases.filePath(name)))));
+                printFields({ name, QString::number(countMessages(QDir(databases.filePath(name)))) });
             } catch (const std::exception& error) {
-                std::fprintf(stderr, "quillbarrow-sms: %s: %s\n", qUtf8Printable(name), error.what());
+                const QString text
+                    = QStringLiteral("quillbarrow-sms: %1: %2\n")
+                          .arg(terminalText(name), terminalText(QString::fromUtf8(error.what()), LineBreaks::Keep));
+                std::fputs(text.toLocal8Bit().constData(), stderr);
                 status = 1;
             }
         }
         return status;
     }
 
-    _MsgCollection collection;
-    readMessages(existingDatabase(m_line.positional.first()), QString(), collection);
+    readMessages(existingDatabase(m_line.positional.first()), QString());
     QList<const _MsgChat*> chats;
-    for (const _MsgChat* chat : collection.chats())
+    for (const _MsgChat* chat : m_collection.chats())
         chats << chat;
     std::stable_sort(chats.begin(), chats.end(), [](const _MsgChat* a, const _MsgChat* b) {
         return a->_last != b->_last ? a->_last > b->_last : a->chat_identifier < b->chat_identifier;
@@ -278,9 +313,8 @@ int CommandRunner::list()
         const QString newest = chat->messages.isEmpty()
             ? QString()
             : messageDateTime(chat->_last).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-        printResult(QStringList {
-            chat->chat_identifier, QString::number(chat->messages.size()), newest, chatDisplayName(*chat, false) }
-                        .join(QLatin1Char('\t')));
+        printFields(
+            { chat->chat_identifier, QString::number(chat->messages.size()), newest, chatDisplayName(*chat, false) });
     }
     return 0;
 }
@@ -302,11 +336,10 @@ int CommandRunner::exportMessages()
     const QString name = m_line.positional.first();
     const QDir folder = existingDatabase(name);
 
-    _MsgCollection collection;
-    QList<_MsgMessage*> messages = readMessages(folder, QString(), collection);
+    QList<_MsgMessage*> messages = readMessages(folder, QString());
     if (m_line.has(QStringLiteral("chat"))) {
         const QString identifier = m_line.value(QStringLiteral("chat"));
-        const auto chats = collection.chats();
+        const auto chats = m_collection.chats();
         if (std::none_of(chats.cbegin(), chats.cend(),
                 [&](const _MsgChat* chat) { return chat->chat_identifier == identifier; }))
             throw failure(QStringLiteral("There is no conversation \"%1\" in %2.").arg(identifier, name));
@@ -332,7 +365,7 @@ int CommandRunner::exportMessages()
     ConsoleProgress progress;
     ExportSMSThread worker(messages, path, code, true, &progress);
     runWorker(worker, progress);
-    printResult(progress.successText());
+    printResult(progress.successText(), LineBreaks::Keep);
     return 0;
 }
 
@@ -368,15 +401,13 @@ int CommandRunner::importXml()
 int CommandRunner::restore()
 {
     checkCountryOption();
-    _MsgCollection collection;
-    const QList<_MsgMessage*> messages
-        = readMessages(existingDatabase(m_line.positional.first()), QString(), collection);
+    const QList<_MsgMessage*> messages = readMessages(existingDatabase(m_line.positional.first()), QString());
     AndroidDevice device = connectDevice();
     // The phone's cache must hold what the phone holds, or the transfer would send it again.
     loadDevice(device);
     ConsoleProgress progress;
     AndroidRestoreSMSThread worker(device, messages, &progress);
     runWorker(worker, progress);
-    printResult(progress.successText());
+    printResult(progress.successText(), LineBreaks::Keep);
     return 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/CommandLine.h"
+#include "store/MsgCollection.h"
 
 #include <QDir>
 #include <QList>
@@ -11,7 +12,6 @@
 class AndroidDevice;
 class ConsoleProgress;
 class WorkerThread;
-class _MsgCollection;
 struct _MsgMessage;
 
 // Runs one command of the command line with the window's own workers, store and phone link: each
@@ -39,8 +39,8 @@ private:
     void checkCountryOption() const;
     AndroidDevice connectDevice();
     // Settles the country code the way the window does (the phone's, else --country) and loads the
-    // phone into its cache. Returns the number of messages received.
-    int loadDevice(AndroidDevice& device);
+    // phone into its cache. Returns the line that says what the load stored and what it skipped, and why.
+    QString loadDevice(AndroidDevice& device);
     // Starts the worker, runs until it ends and throws its failure, or TaskCancelled after Ctrl-C.
     static void runWorker(WorkerThread& worker, ConsoleProgress& progress);
 
@@ -48,10 +48,12 @@ private:
     static QDir databaseFolder(const QString& name);
     // The folder of a local database that must exist.
     static QDir existingDatabase(const QString& name);
-    // Every message of the message store in the folder, oldest first.
-    static QList<_MsgMessage*> readMessages(const QDir& folder, const QString& mcc, _MsgCollection& collection);
+    // Every message of the message store in the folder, oldest first, read on a worker into m_collection.
+    QList<_MsgMessage*> readMessages(const QDir& folder, const QString& mcc);
     // Seconds since 2001 of a --since or --until value.
     static qint64 dateBound(const QString& option, const QString& text);
 
     const CommandLine& m_line;
+    // The records of the store the command reads; they live as long as the runner.
+    _MsgCollection m_collection;
 };

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/ConsoleProgress.h"
 
+#include "cli/TerminalText.h"
+
 #include <QRegularExpression>
 #include <QSocketNotifier>
 
@@ -11,6 +13,9 @@
 #include <unistd.h>
 
 namespace {
+
+// Least time between two plain progress lines of one status.
+constexpr qint64 plainLineIntervalMs = 3000;
 
 void writeError(const QString& text)
 {
@@ -66,6 +71,8 @@ void ConsoleProgress::updateProgress(const QString& status, int curProgress, con
     const bool newStatus = !status.isEmpty() && status != m_status;
     if (!status.isEmpty())
         m_status = status;
+    // A phone that announces fewer messages than it sends would otherwise run the percentage past 100.
+    curProgress = std::min(curProgress, 100);
     if (curProgress >= 0)
         m_percent = curProgress;
     m_text = progressText;
@@ -77,15 +84,18 @@ void ConsoleProgress::updateProgress(const QString& status, int curProgress, con
         return;
     }
     if (newStatus) {
-        writeError(m_status + QLatin1Char('\n'));
+        writeError(terminalText(m_status) + QLatin1Char('\n'));
         m_lastPrintedDecile = curProgress >= 0 ? curProgress / 10 : -1;
+        m_sincePlainLine.start();
         return;
     }
-    if (curProgress >= 0 && curProgress / 10 > m_lastPrintedDecile) {
+    if (curProgress >= 0 && curProgress / 10 > m_lastPrintedDecile
+        && (!m_sincePlainLine.isValid() || m_sincePlainLine.elapsed() >= plainLineIntervalMs)) {
         m_lastPrintedDecile = curProgress / 10;
+        m_sincePlainLine.start();
         const QString detail = m_text.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(m_text);
-        writeError(
-            m_status + QLatin1Char(' ') + QString::number(m_percent) + QLatin1Char('%') + detail + QLatin1Char('\n'));
+        writeError(terminalText(m_status + QLatin1Char(' ') + QString::number(m_percent) + QLatin1Char('%') + detail)
+            + QLatin1Char('\n'));
     }
 }
 
@@ -99,14 +109,15 @@ void ConsoleProgress::drawBar()
     m_sinceDrawn.start();
 
     const QString percent = QStringLiteral("%1%").arg(m_percent, 3);
-    const QString text = m_text.isEmpty() ? QString() : QLatin1Char(' ') + m_text;
+    const QString status = terminalText(m_status);
+    const QString text = m_text.isEmpty() ? QString() : QLatin1Char(' ') + terminalText(m_text);
     // The bar gives way to the texts on a narrow terminal, down to 10 characters.
     const int columns = terminalColumns() - 1;
-    const int room = columns - static_cast<int>(m_status.size() + percent.size() + text.size()) - 4;
+    const int room = columns - static_cast<int>(status.size() + percent.size() + text.size()) - 4;
     const int barWidth = std::clamp(room, 10, 30);
     const int filled = std::clamp(m_percent * barWidth / 100, 0, barWidth);
     const QString bar = QString(filled, QLatin1Char('#')) + QString(barWidth - filled, QLatin1Char('-'));
-    QString line = QStringLiteral("%1 [%2] %3").arg(m_status, bar, percent) + text;
+    QString line = QStringLiteral("%1 [%2] %3").arg(status, bar, percent) + text;
     line.truncate(columns);
     // Back to the start of the line and clear it, so that a shorter line leaves nothing behind.
     writeError(QStringLiteral("\r\x1b[K") + line);
@@ -116,6 +127,7 @@ void ConsoleProgress::drawBar()
 void ConsoleProgress::errorOccurred(const QString& text)
 {
     endLine();
+    m_failed = true;
     m_errorText = plainText(text);
 }
 
@@ -129,7 +141,7 @@ void ConsoleProgress::succeed(const QString& tipsStr)
 void ConsoleProgress::tipsWait(const QString& info)
 {
     endLine();
-    writeError(plainText(info) + QLatin1Char('\n'));
+    writeError(terminalText(plainText(info), LineBreaks::Keep) + QLatin1Char('\n'));
     if (isatty(STDIN_FILENO) != 1) {
         // Nobody can answer: a script runs on as if OK had been pressed.
         tipClosed();

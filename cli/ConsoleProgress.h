@@ -13,8 +13,9 @@
 class QSocketNotifier;
 
 // The progress dialog of the command-line program: receives a worker's posts and shows them on
-// standard error, as a bar redrawn in place on a terminal and as plain lines (each status, then
-// every tenth percent) otherwise. Keeps the worker's outcome for the caller.
+// standard error, as a bar redrawn in place on a terminal and as plain lines otherwise (each status,
+// then a new tenth percent at most every few seconds, so that a log file stays short). Every text is
+// printed through terminalText. Keeps the worker's outcome for the caller.
 class ConsoleProgress : public QObject, public ProgressReceiver
 {
     Q_OBJECT
@@ -26,9 +27,10 @@ public:
     QObject* reportTarget() override { return this; }
 
     bool succeeded() const { return m_succeeded; }
+    bool failed() const { return m_failed; }
     // The success text, as plain text.
     const QString& successText() const { return m_successText; }
-    // The error text, as plain text; empty when no error came.
+    // The error text, as plain text; may be empty even when failed().
     const QString& errorText() const { return m_errorText; }
 
     // Ends a bar line that is still open, so that what follows starts on a line of its own.
@@ -55,7 +57,9 @@ private:
     int m_drawnPercent = -1;
     QElapsedTimer m_sinceDrawn;
     int m_lastPrintedDecile = -1;
+    QElapsedTimer m_sincePlainLine;
     bool m_succeeded = false;
+    bool m_failed = false;
     QString m_successText;
     QString m_errorText;
     std::unique_ptr<QSocketNotifier> m_enterKey;

@@ -6,6 +6,7 @@
 #include "cli/CommandLine.h"
 #include "cli/CommandRunner.h"
 #include "cli/Interrupt.h"
+#include "cli/TerminalText.h"
 #include "cli/UsageError.h"
 #include "store/Sqlite3DB.h"
 
@@ -14,6 +15,7 @@
 #include <QTranslator>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -25,7 +27,9 @@ constexpr int exitInterrupted = 130;
 
 void printError(const QString& text)
 {
-    std::fputs(QStringLiteral("quillbarrow-sms: %1\n").arg(text).toLocal8Bit().constData(), stderr);
+    std::fputs(
+        QStringLiteral("quillbarrow-sms: %1\n").arg(terminalText(text, LineBreaks::Keep)).toLocal8Bit().constData(),
+        stderr);
 }
 
 // PDF pages are painted with fonts, which only a GUI application object provides; it needs no
@@ -77,14 +81,18 @@ int main(int argc, char** argv)
     if (line.command != QLatin1String("list") && line.command != QLatin1String("devices"))
         installInterruptHandler();
 
+    CommandRunner runner(line);
     try {
-        return CommandRunner(line).run();
+        return runner.run();
     } catch (const UsageError& error) {
         printError(QString::fromUtf8(error.what()));
         return exitUsage;
     } catch (const TaskCancelled&) {
         printError(QStringLiteral("interrupted; the step that ran was undone."));
-        return exitInterrupted;
+        // The step has undone its work and closed its stores. What is left is memory: the records of a
+        // large store take seconds to free one by one, and the process's end takes them back at once.
+        std::fflush(stdout);
+        std::_Exit(exitInterrupted);
     } catch (const std::exception& error) {
         const QString text = QString::fromUtf8(error.what());
         qWarning("%s", qUtf8Printable(text));

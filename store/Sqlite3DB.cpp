@@ -2,11 +2,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/Sqlite3DB.h"
 
+#include "app/TaskReporting.h"
+
 #include <QtDebug>
 
 #include <algorithm>
 #include <cstring>
 #include <sqlite3.h>
+#include <utility>
 
 namespace sqlite3detail {
 
@@ -90,6 +93,14 @@ Sqlite3Exception statementError(int code, const QString& message, const QString&
 {
     qWarning().noquote() << QStringLiteral("SQLite: %1 [%2]").arg(message, sql);
     return Sqlite3Exception(code, message);
+}
+
+// A statement that the progress handler stopped because its task was cancelled unwinds as a cancel,
+// which the worker frame ends silently, and not as a failure with an error box.
+void throwIfCancelledStatement(int code)
+{
+    if (code == SQLITE_INTERRUPT && taskCancelled())
+        throw TaskCancelled();
 }
 
 } // namespace
@@ -237,6 +248,7 @@ bool Sqlite3Cursor::moveNext()
     const QString message = errorText(m_db, rc);
     const QString sql = m_statement->sql;
     release();
+    throwIfCancelledStatement(rc);
     throw statementError(rc, message, sql);
 }
 
@@ -450,6 +462,7 @@ void Sqlite3DB::openThrow(const QString& path, int flags)
     }
     sqlite3_busy_timeout(db, busyTimeoutMs);
     sqlite3_extended_result_codes(db, 0);
+    sqlite3_progress_handler(db, cancelCheckSteps, &Sqlite3DB::cancelRequested, this);
     m_db = db;
     m_path = path;
 }
@@ -485,8 +498,14 @@ int Sqlite3DB::exec(const QString& sql, QString& error)
     return 0;
 }
 
+int Sqlite3DB::cancelRequested(void* connection)
+{
+    return !static_cast<const Sqlite3DB*>(connection)->m_uninterruptible && taskCancelled() ? 1 : 0;
+}
+
 void Sqlite3DB::throwError(int code, const QString& sql) const
 {
+    throwIfCancelledStatement(code);
     const QString message = errorText(m_db, code);
     if (sql.isEmpty())
         throw Sqlite3Exception(code, message);
@@ -612,12 +631,25 @@ void Sqlite3DB::beginTran()
 
 void Sqlite3DB::commitTran()
 {
-    executeThrow("COMMIT");
+    // Stopped after its last step, a COMMIT that took effect would be reported as cancelled.
+    executeUninterrupted("COMMIT");
 }
 
 void Sqlite3DB::rollbackTran()
 {
-    executeThrow("ROLLBACK");
+    executeUninterrupted("ROLLBACK");
+}
+
+void Sqlite3DB::executeUninterrupted(const char* sql)
+{
+    const bool wasUninterruptible = std::exchange(m_uninterruptible, true);
+    try {
+        executeThrow(sql);
+    } catch (...) {
+        m_uninterruptible = wasUninterruptible;
+        throw;
+    }
+    m_uninterruptible = wasUninterruptible;
 }
 
 QMap<QString, _SqliteCol> Sqlite3DB::tbInfo(const QString& table)

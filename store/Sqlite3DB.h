@@ -146,6 +146,11 @@ private:
 };
 
 // One SQLite connection with a cache of prepared statements keyed by their text.
+//
+// A statement that runs on a worker thread whose task has been cancelled (see TaskCancelScope) stops
+// within a few thousand SQLite steps and throws TaskCancelled: an endless view or trigger, or a huge
+// table, never holds a Cancel or Ctrl-C up. COMMIT and ROLLBACK are never stopped, so that a
+// transaction ends whole either way and the caller learns which way it ended.
 class Sqlite3DB
 {
 public:
@@ -153,6 +158,9 @@ public:
     enum OpenFlag { ReadOnly = 1, ReadWrite = 2, ReadWriteCreate = 6 };
     // How long a statement waits for another connection's lock before it fails with "database is locked".
     static constexpr int busyTimeoutMs = 5000;
+    // SQLite virtual-machine steps between two looks at the cancel flag; a step takes well under a
+    // microsecond, so a cancelled statement stops within milliseconds.
+    static constexpr int cancelCheckSteps = 1000;
 
     Sqlite3DB();
     virtual ~Sqlite3DB();
@@ -188,8 +196,12 @@ private:
     std::shared_ptr<sqlite3detail::CachedStatement> prepare(const Sqlite3Sql& sql);
     void bindAll(sqlite3detail::CachedStatement& entry, const Sqlite3Sql& sql);
     [[noreturn]] void throwError(int code, const QString& sql) const;
+    // Runs a transaction's end, which the cancel flag must not stop half-way.
+    void executeUninterrupted(const char* sql);
+    static int cancelRequested(void* connection);
 
     sqlite3* m_db = nullptr;
+    bool m_uninterruptible = false;
     QString m_path;
     QHash<QString, std::shared_ptr<sqlite3detail::CachedStatement>> m_statements;
     // The same statements keyed by where their text is stored. Callers that run a statement many times

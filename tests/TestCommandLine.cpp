@@ -4,10 +4,12 @@
 #include "app/DataFolders.h"
 #include "store/Sqlite3DB.h"
 #include "support/PhoneSimulatorProcess.h"
+#include "support/StoreFiles.h"
 #include "support/TestHome.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -30,6 +32,11 @@ private slots:
     void interruptLeavesDatabasesAsTheyWere_data();
     void interruptLeavesDatabasesAsTheyWere();
     void killedLoadLeavesWholeStores();
+    void loadReports_data();
+    void loadReports();
+    void interruptStopsSqlite_data();
+    void interruptStopsSqlite();
+    void cleanupTestCase();
 
 private:
     struct Run
@@ -46,8 +53,12 @@ private:
     void startHeldBackup(PhoneSimulatorProcess& phone, QProcess& backup, const QString& database);
     // A digest of every file under the folder (names and contents); empty when it does not exist.
     static QByteArray folderDigest(const QString& path);
+    // The stores that keep SQLite busy for good or for long, made on first use: Endless, whose message
+    // is an endless view, Trap, whose message table fires an endless trigger, and Large.
+    void makeBusyStores();
 
     QString m_home;
+    bool m_busyStoresMade = false;
 };
 
 namespace {
@@ -189,6 +200,18 @@ void TestCommandLine::exitStatus_data()
         QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--out"), out, QStringLiteral("--since"),
         QStringLiteral("yesterday") }
                               << 2 << "--since takes a date" << QString();
+    // A date followed by anything that is not a whole valid time is refused, not read as the date alone.
+    const QStringList badBounds { QStringLiteral("--since=2024-01-01T25:00"), QStringLiteral("--until=2024-02-30"),
+        QStringLiteral("--since=2024-01-01junk"), QStringLiteral("--until=2024-01-01T10:00Z"),
+        QStringLiteral("--since=2024-01-01T"), QStringLiteral("--until=2024-01-01T10:60"),
+        QStringLiteral("--since=2024-1-1"), QStringLiteral("--until=2024-01-01 10:00") };
+    for (const QString& bound : badBounds) {
+        QTest::newRow(qPrintable(bound))
+            << QStringList { QStringLiteral("export"), QStringLiteral("Seed"), QStringLiteral("--format"),
+                   QStringLiteral("csv"), QStringLiteral("--out"), out, bound }
+            << 2 << QStringLiteral("^quillbarrow-sms: %1 takes a date").arg(bound.section(QLatin1Char('='), 0, 0))
+            << QString();
+    }
     QTest::newRow("unknown country") << QStringList { QStringLiteral("load"), QStringLiteral("--wifi"),
         QStringLiteral("127.0.0.1"), QStringLiteral("--country"), QStringLiteral("999") }
                                      << 2 << "unknown mobile country code" << QString();
@@ -266,6 +289,15 @@ void TestCommandLine::exportFilters()
     QCOMPARE(
         exported({ QStringLiteral("--since"), QDate::fromString(day, Qt::ISODate).addDays(1).toString(Qt::ISODate) }),
         -1);
+
+    // A time of day counts to the minute: the newest message is in its own minute, not in the next
+    // one; --until takes the minute it names to its end.
+    const QDateTime minute = QDateTime::fromString(newest.at(2), QStringLiteral("yyyy-MM-dd HH:mm"));
+    QVERIFY(minute.isValid());
+    const auto at = [](const QDateTime& time) { return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm")); };
+    QVERIFY(exported({ QStringLiteral("--since"), at(minute), QStringLiteral("--until"), at(minute) }) >= 1);
+    QCOMPARE(exported({ QStringLiteral("--since"), at(minute.addSecs(60)) }), -1);
+    QVERIFY(exported({ QStringLiteral("--since"), day, QStringLiteral("--until"), at(minute.addSecs(-60)) }) < thatDay);
 }
 
 // A database exported as an XML backup and imported into a new one holds as many messages; a
@@ -378,6 +410,195 @@ void TestCommandLine::killedLoadLeavesWholeStores()
     while (!stagingFolder.dirName().startsWith(QLatin1String(".loading")) && stagingFolder.cdUp()) { }
     QVERIFY(stagingFolder.dirName().startsWith(QLatin1String(".loading")));
     QVERIFY(stagingFolder.removeRecursively());
+}
+
+void TestCommandLine::loadReports_data()
+{
+    QTest::addColumn<QStringList>("phone"); // the phone's faults
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out"); // a pattern for standard output
+    QTest::addColumn<QString>("err"); // text that standard error must hold
+
+    // ESC sequences that would retitle the terminal (OSC), clear it and colour it (CSI), a bell, and
+    // the one-character C1 forms of CSI and of a line break.
+    const QString escapes = QStringLiteral("\x1b]0;owned\x07\x1b[2J\x1b[31mred\u009b1mC1\u0085end");
+    const QString escaped = QStringLiteral("\\x1B]0;owned\\x07\\x1B[2J\\x1B[31mred\\x9B1mC1\\x85end");
+    QTest::newRow("phone's error with terminal escapes") << QStringList {
+        QStringLiteral("--error-at"), QStringLiteral("count"), QStringLiteral("--error-text"), escapes
+    } << 1 << "^$" << QStringLiteral("quillbarrow-sms: %1\n").arg(escaped);
+    QTest::newRow("phone's empty error")
+        << QStringList { QStringLiteral("--error-at"), QStringLiteral("batch"), QStringLiteral("--error-text"),
+               QString() }
+        << 1 << "^$"
+        << "quillbarrow-sms: The phone reported an error without saying what it was.\n";
+    // The greeting separates its keys with semicolons and is read byte by byte, so the model's escapes
+    // are of the seven-bit kinds without a semicolon.
+    QTest::newRow("model with terminal escapes")
+        << QStringList { QStringLiteral("--model"), QStringLiteral("\x1b[2J\x1b[31mPhone\x07") } << 0
+        << QStringLiteral("^Loaded 119 of 120 messages from Simulated %1 into ")
+               .arg(QRegularExpression::escape(QStringLiteral("\\x1B[2J\\x1B[31mPhone\\x07")))
+        << "Loading SMS...\n";
+    // The simulator's 120 messages hold one message twice.
+    QTest::newRow("phone announces far fewer messages")
+        << QStringList { QStringLiteral("--count"), QStringLiteral("1") } << 0
+        << "^Loaded 119 of 120 messages from [^\n]*; skipped 1 repeating a message already loaded\\.\n$"
+        << "Loading SMS...\n";
+    QTest::newRow("records skipped")
+        << QStringList { QStringLiteral("--short-record"), QStringLiteral("3"), QStringLiteral("--bad-date"),
+               QStringLiteral("5") }
+        << 0
+        << "^Loaded 117 of 120 messages from Simulated SimPhone 7 into [^\n]*; skipped 1 with fewer than six fields, "
+           "1 with a time that is not a number, 1 repeating a message already loaded\\.\n$"
+        << "Loading SMS...\n";
+}
+
+// What a load prints: nothing a phone sends reaches the terminal as a control character, a
+// percentage never passes 100 and plain progress lines stay few, and the result says what the
+// load stored, what it skipped and why.
+void TestCommandLine::loadReports()
+{
+    QFETCH(QStringList, phone);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+
+    PhoneSimulatorProcess simulator;
+    QVERIFY(startPhone(simulator, phone));
+    const Run result = run({ QStringLiteral("load"), QStringLiteral("--wifi"), QStringLiteral("127.0.0.1") });
+    QVERIFY2(result.status == status,
+        qUtf8Printable(QStringLiteral("status %1\n%2%3").arg(result.status).arg(result.out, result.err)));
+    QVERIFY2(QRegularExpression(out).match(result.out).hasMatch(), qUtf8Printable(result.out));
+    QVERIFY2(result.err.contains(err), qUtf8Printable(result.err));
+
+    static const QRegularExpression control(QStringLiteral("[\\x00-\\x09\\x0b-\\x1f\\x7f-\\x9f]"));
+    QVERIFY2(!control.match(result.out + result.err).hasMatch(), qUtf8Printable(result.out + result.err));
+    static const QRegularExpression percent(QStringLiteral("(\\d+)%"));
+    for (auto it = percent.globalMatch(result.err); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        QVERIFY2(match.captured(1).toLongLong() <= 100, qUtf8Printable(result.err));
+    }
+    QVERIFY2(result.err.count(QLatin1Char('\n')) <= 8, qUtf8Printable(result.err));
+}
+
+void TestCommandLine::makeBusyStores()
+{
+    if (m_busyStoresMade)
+        return;
+    const QString endless
+        = QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT i FROM n");
+    const QStringList scripts {
+        QStringLiteral("ALTER TABLE message RENAME TO message_rows;"
+                       "CREATE VIEW message AS SELECT m.* FROM (%1) AS forever, message_rows AS m;")
+            .arg(endless),
+        // Without its messages, so that a backup or import into it stores every message again.
+        QStringLiteral("DELETE FROM chat_message_join; DELETE FROM message; CREATE TRIGGER endless AFTER INSERT ON "
+                       "message BEGIN SELECT count(*) FROM (%1); END;")
+            .arg(endless),
+        // 100,000 conversations of three messages each.
+        QStringLiteral(
+            "BEGIN; WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) INSERT INTO "
+            "handle(id, country, service) SELECT printf('+44770%07d', i), 'gb', 'SMS' FROM n;"
+            "INSERT INTO chat(guid, chat_identifier, service_name, _last) SELECT 'SMS;-;' || id, id, 'SMS', 5e8 "
+            "FROM handle WHERE id LIKE '+44770%';"
+            "INSERT INTO chat_handle_join SELECT c.ROWID, h.ROWID FROM chat AS c JOIN handle AS h ON h.id = "
+            "c.chat_identifier WHERE h.id LIKE '+44770%';"
+            "WITH k(j) AS (VALUES (0), (1), (2)) INSERT INTO message(guid, text, handle_id, service, date, "
+            "is_from_me) SELECT printf('large-%d-%d', h.ROWID, j), 'Message ' || j, h.ROWID, 'SMS', "
+            "5e8 + h.ROWID * 10 + j, j % 2 FROM handle AS h, k WHERE h.id LIKE '+44770%';"
+            "INSERT INTO chat_message_join SELECT c.ROWID, m.ROWID FROM message AS m JOIN handle AS h ON h.ROWID = "
+            "m.handle_id JOIN chat AS c ON c.chat_identifier = h.id WHERE m.guid LIKE 'large-%'; COMMIT;"),
+    };
+    const QStringList names { QStringLiteral("Endless"), QStringLiteral("Trap"), QStringLiteral("Large") };
+    for (int i = 0; i < names.size(); ++i) {
+        const Run copy = run({ QStringLiteral("backup"), QStringLiteral("--from"), QStringLiteral("Seed"),
+            QStringLiteral("--to"), names[i] });
+        QVERIFY2(copy.status == 0, qUtf8Printable(copy.err));
+        Sqlite3DB db;
+        db.openThrow(smsDbPath(QDir(localDatabasesDir().absoluteFilePath(names[i]))), Sqlite3DB::ReadWrite);
+        QString error;
+        QVERIFY2(db.exec(scripts[i], error) == 0, qUtf8Printable(error));
+    }
+    const Run exported = run({ QStringLiteral("export"), QStringLiteral("Seed"), QStringLiteral("--format"),
+        QStringLiteral("xml"), QStringLiteral("--out"), QDir(m_home).absoluteFilePath(QStringLiteral("small.xml")) });
+    QVERIFY2(exported.status == 0, qUtf8Printable(exported.err));
+    m_busyStoresMade = true;
+}
+
+void TestCommandLine::interruptStopsSqlite_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("started"); // what standard error shows once the step to interrupt runs
+    QTest::addColumn<QString>("unchanged"); // the database the run must leave as it was
+
+    const QString reading = QStringLiteral("Reading the messages of %1...\n");
+    const QString backingUp = QStringLiteral("Backing up SMS to Local Database...\n");
+    const QString importing = QStringLiteral("Importing SMS from XML backup...\n");
+    const auto backup = [](const char* from, const char* to) {
+        return QStringList { QStringLiteral("backup"), QStringLiteral("--from"), QLatin1String(from),
+            QStringLiteral("--to"), QLatin1String(to) };
+    };
+    const auto exportCsv = [this](const char* from) {
+        return QStringList { QStringLiteral("export"), QLatin1String(from), QStringLiteral("--format=csv"),
+            QStringLiteral("--out"), QDir(m_home).absoluteFilePath(QStringLiteral("interrupted.csv")) };
+    };
+    const auto import = [this](const char* to) {
+        return QStringList { QStringLiteral("import"), QDir(m_home).absoluteFilePath(QStringLiteral("small.xml")),
+            QStringLiteral("--to"), QLatin1String(to), QStringLiteral("--country=234") };
+    };
+    // Export writes no store, so no trigger fires during it.
+    QTest::newRow("endless view, export") << exportCsv("Endless") << reading.arg(QLatin1String("Endless")) << "Endless";
+    QTest::newRow("endless view, backup --from into a new database")
+        << backup("Endless", "Fresh") << reading.arg(QLatin1String("Endless")) << "Endless";
+    QTest::newRow("endless view, import") << import("Endless") << importing << "Endless";
+    QTest::newRow("endless trigger, backup --from") << backup("Seed", "Trap") << backingUp << "Trap";
+    QTest::newRow("endless trigger, import") << import("Trap") << importing << "Trap";
+    QTest::newRow("large, export") << exportCsv("Large") << reading.arg(QLatin1String("Large")) << "Large";
+    QTest::newRow("large, backup --from") << backup("Large", "Seed") << backingUp << "Seed";
+}
+
+// Ctrl-C stops SQLite at once however long its statement would run (an endless view, an endless
+// trigger, a large store read or written): the program ends with 130, every database as it was, and
+// neither the export file nor the new database is left behind.
+void TestCommandLine::interruptStopsSqlite()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, started);
+    QFETCH(QString, unchanged);
+    makeBusyStores();
+    if (QTest::currentTestFailed())
+        return;
+    const QByteArray before = folderDigest(localDatabasesDir().absoluteFilePath(unchanged));
+
+    QProcess process;
+    process.start(program, arguments);
+    QByteArray err;
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        (err += process.readAllStandardError()).contains(started.toUtf8()), err.constData(), 60000);
+    // Into the step: its statements are running, not about to start.
+    QTest::qWait(300);
+    QCOMPARE(process.state(), QProcess::Running);
+    QElapsedTimer sinceInterrupt;
+    sinceInterrupt.start();
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    const bool ended = process.waitForFinished(20000);
+    const qint64 tookMs = sinceInterrupt.elapsed();
+    process.kill();
+    QVERIFY2(ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 130,
+        (err + process.readAllStandardError()).constData());
+    qInfo("ended %lld ms after Ctrl-C", tookMs);
+    // Well under a second on an idle machine; the bound leaves room for a loaded one.
+    QVERIFY2(tookMs < 5000, qPrintable(QString::number(tookMs)));
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
+    QCOMPARE(folderDigest(localDatabasesDir().absoluteFilePath(unchanged)), before);
+    QVERIFY(!localDatabasesDir().exists(QStringLiteral("Fresh")));
+    QVERIFY(!QFileInfo::exists(QDir(m_home).absoluteFilePath(QStringLiteral("interrupted.csv"))));
+}
+
+void TestCommandLine::cleanupTestCase()
+{
+    // The endless stores would hold up anything that lists the databases after this test.
+    for (const QString& name : { QStringLiteral("Endless"), QStringLiteral("Trap") })
+        QDir(localDatabasesDir().absoluteFilePath(name)).removeRecursively();
 }
 
 #include "TestCommandLine.moc"

@@ -205,6 +205,9 @@ void TestProgressForm::updateProgress_data()
                                         << "Before" << 40 << "SMS: 1/9";
     QTest::newRow("full") << "" << 100 << ""
                           << "Before" << 100 << "Progress:100%";
+    // A phone that announced fewer messages than it sends: the bar stays full, not at the old value.
+    QTest::newRow("beyond full") << "" << 300000000 << ""
+                                 << "Before" << 100 << "Progress:100%";
 }
 
 void TestProgressForm::updateProgress()

@@ -1,6 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/TaskReporting.h"
 #include "store/Sqlite3DB.h"
+#include "support/RecordingProgress.h"
 #include "support/TestHome.h"
 
 #include <QElapsedTimer>
@@ -51,6 +53,7 @@ private slots:
     void insertRowAndLastInsertId();
     void tbInfoDescribesColumns();
     void secondConnectionWaitsForLock();
+    void transactionEndsAreNeverStopped();
 };
 
 void TestSqlite3DB::initTestCase()
@@ -458,6 +461,36 @@ void TestSqlite3DB::secondConnectionWaitsForLock()
     Sqlite3Cursor cursor = second.queryThrow("SELECT count(*) AS n FROM b");
     QVERIFY(cursor.moveNext());
     QCOMPARE(cursor.getInt(QStringLiteral("n")), 2);
+}
+
+// COMMIT and ROLLBACK run to their end on a cancelled task however often the connection ran them
+// before: SQLite looks at the cancel flag after a number of steps counted over every run of a
+// statement, and a COMMIT that took effect must not be reported as stopped.
+void TestSqlite3DB::transactionEndsAreNeverStopped()
+{
+    Sqlite3DB db;
+    db.openThrow(path(QStringLiteral("ends.db")), 6);
+    db.executeThrow("PRAGMA synchronous=OFF");
+    db.executeThrow("CREATE TABLE t(x INTEGER)");
+    RecordingProgress receiver;
+    receiver.cancelled = true;
+    const int runs = 2 * Sqlite3DB::cancelCheckSteps;
+    for (int i = 0; i < runs; ++i) {
+        db.beginTran();
+        db.executeThrow(Sqlite3Sql("INSERT INTO t(x) VALUES (?)").addIntParam(i));
+        const TaskCancelScope cancelled(&receiver);
+        try {
+            if (i % 2 == 0)
+                db.commitTran();
+            else
+                db.rollbackTran();
+        } catch (const TaskCancelled&) {
+            QFAIL(qPrintable(QStringLiteral("transaction end %1 was stopped").arg(i)));
+        }
+    }
+    Sqlite3Cursor cursor = db.queryThrow("SELECT count(*) FROM t");
+    QVERIFY(cursor.moveNext());
+    QCOMPARE(cursor.getInt(0), runs / 2);
 }
 
 QTEST_GUILESS_MAIN(TestSqlite3DB)

@@ -198,8 +198,8 @@ void ChannelSession::send(
 {
     if (!m_errorSent && m_settings.errorStep == step) {
         m_errorSent = true;
-        const QString text = m_settings.errorText.isEmpty() ? QStringLiteral("Simulated failure at %1.").arg(step)
-                                                            : m_settings.errorText;
+        const QString text
+            = m_settings.errorTextGiven ? m_settings.errorText : QStringLiteral("Simulated failure at %1.").arg(step);
         writeCommand(&socket, channelprotocol::errorCommand, base64(text));
         simLog(QStringLiteral("%1: fault: sent $error: \"%2\" instead of %3").arg(label(), text, command));
         closeNow(socket, QStringLiteral("after the error line"));

@@ -131,8 +131,8 @@ void CompanionService::addOptions(QCommandLineParser& parser)
                            "the answer of the WiFi service port; ack is a restore2 batch answer.)")
                 .arg(errorSteps().join(QStringLiteral(", "))),
             QStringLiteral("step")),
-        option(
-            QStringLiteral("error-text"), QStringLiteral("Text of the --error-at error line."), QStringLiteral("text")),
+        option(QStringLiteral("error-text"), QStringLiteral("Text of the --error-at error line; may be empty."),
+            QStringLiteral("text")),
         option(QStringLiteral("close-after"),
             QStringLiteral("Fault: close the connection after <k> records sent (backup2) or received (restore2)."),
             QStringLiteral("k")),
@@ -220,6 +220,7 @@ bool CompanionService::parseSettings(const QCommandLineParser& parser, QString* 
         return false;
     }
     s.errorText = parser.value(QStringLiteral("error-text"));
+    s.errorTextGiven = parser.isSet(QStringLiteral("error-text"));
     s.noCount = parser.isSet(QStringLiteral("no-count"));
     s.wrongAck = parser.isSet(QStringLiteral("wrong-ack"));
     s.resetAfterBye = parser.isSet(QStringLiteral("reset-after-bye"));
@@ -347,7 +348,7 @@ QString CompanionService::serviceAnswer(const QString& line)
     const bool known = parseUrl(line, &request);
     if (known && m_settings.faultsApplyTo(request.kind) && m_settings.errorStep == QLatin1String("service")) {
         const QString text
-            = m_settings.errorText.isEmpty() ? QStringLiteral("Simulated failure at service.") : m_settings.errorText;
+            = m_settings.errorTextGiven ? m_settings.errorText : QStringLiteral("Simulated failure at service.");
         simLog(QStringLiteral("service: fault: answering with $error: \"%1\"").arg(text));
         return channelprotocol::errorCommand + QString::fromLatin1(text.toUtf8().toBase64());
     }

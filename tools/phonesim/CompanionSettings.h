@@ -32,6 +32,7 @@ struct CompanionSettings
     bool noReady = false;
     QString errorStep;
     QString errorText;
+    bool errorTextGiven = false; // an empty --error-text sends an empty $error:
     int closeAfter = -1;
     int shortRecord = -1;
     int unknownCommandAt = -1;
