@@ -529,6 +529,7 @@ void TestCommandLine::interruptStopsSqlite_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("started"); // what standard error shows once the step to interrupt runs
     QTest::addColumn<QString>("unchanged"); // the database the run must leave as it was
+    QTest::addColumn<bool>("refused"); // the store is refused before anything is written, without a Ctrl-C
 
     const QString reading = QStringLiteral("Reading the messages of %1...\n");
     const QString backingUp = QStringLiteral("Backing up SMS to Local Database...\n");
@@ -546,14 +547,16 @@ void TestCommandLine::interruptStopsSqlite_data()
             QStringLiteral("--to"), QLatin1String(to), QStringLiteral("--country=234") };
     };
     // Export writes no store, so no trigger fires during it.
-    QTest::newRow("endless view, export") << exportCsv("Endless") << reading.arg(QLatin1String("Endless")) << "Endless";
+    QTest::newRow("endless view, export")
+        << exportCsv("Endless") << reading.arg(QLatin1String("Endless")) << "Endless" << false;
     QTest::newRow("endless view, backup --from into a new database")
-        << backup("Endless", "Fresh") << reading.arg(QLatin1String("Endless")) << "Endless";
-    QTest::newRow("endless view, import") << import("Endless") << importing << "Endless";
-    QTest::newRow("endless trigger, backup --from") << backup("Seed", "Trap") << backingUp << "Trap";
-    QTest::newRow("endless trigger, import") << import("Trap") << importing << "Trap";
-    QTest::newRow("large, export") << exportCsv("Large") << reading.arg(QLatin1String("Large")) << "Large";
-    QTest::newRow("large, backup --from") << backup("Large", "Seed") << backingUp << "Seed";
+        << backup("Endless", "Fresh") << reading.arg(QLatin1String("Endless")) << "Endless" << false;
+    // A store whose message table is not the application's own is never written to.
+    QTest::newRow("endless view, import") << import("Endless") << importing << "Endless" << true;
+    QTest::newRow("endless trigger, backup --from") << backup("Seed", "Trap") << backingUp << "Trap" << true;
+    QTest::newRow("endless trigger, import") << import("Trap") << importing << "Trap" << true;
+    QTest::newRow("large, export") << exportCsv("Large") << reading.arg(QLatin1String("Large")) << "Large" << false;
+    QTest::newRow("large, backup --from") << backup("Large", "Seed") << backingUp << "Seed" << false;
 }
 
 // Ctrl-C stops SQLite at once however long its statement would run (an endless view, an endless
@@ -564,10 +567,19 @@ void TestCommandLine::interruptStopsSqlite()
     QFETCH(QStringList, arguments);
     QFETCH(QString, started);
     QFETCH(QString, unchanged);
+    QFETCH(bool, refused);
     makeBusyStores();
     if (QTest::currentTestFailed())
         return;
     const QByteArray before = folderDigest(localDatabasesDir().absoluteFilePath(unchanged));
+
+    if (refused) {
+        const Run refusal = run(arguments);
+        QVERIFY2(refusal.status == 1, qUtf8Printable(refusal.err));
+        QVERIFY2(refusal.err.contains(localDatabasesDir().absoluteFilePath(unchanged)), qUtf8Printable(refusal.err));
+        QCOMPARE(folderDigest(localDatabasesDir().absoluteFilePath(unchanged)), before);
+        return;
+    }
 
     QProcess process;
     process.start(program, arguments);
