@@ -320,10 +320,13 @@ void MainWindow::miDelSel()
 {
     const CommandScope scope(this);
     CommandMessages input = selectedOfList();
-    const QPersistentModelIndex current(m_treeViewDS->currentIndex());
     _AbsDBItemNode* node = asSource(input.node, _ItemNode::TypeLocalDb);
     if (!node || !askYesNo(tr("IDS_CONFIRM_DEL_SEL_MESSAGES")))
         return;
+    // A database that could not be read, or has no conversations, leaves the list with the messages
+    // of the node shown before: the tree's current node is then left alone.
+    const bool listShowsCurrent = currentSourceNode() == node;
+    const QPersistentModelIndex current(m_treeViewDS->currentIndex());
 
     const QList<_MsgMessage*>& deleted = input.messages;
     ProgressForm progress(QString(), this);
@@ -331,12 +334,13 @@ void MainWindow::miDelSel()
     if (!runWorkerWithDialog(thread, progress))
         return;
 
-    // The list shows the records about to be destroyed; it is rebuilt from the node below.
+    // The list shows the records about to be destroyed; it is rebuilt below.
     const QSet<_MsgMessage*> gone(deleted.cbegin(), deleted.cend());
     QList<_MsgMessage*> remaining = shownMessages();
     remaining.removeIf([&gone](_MsgMessage* message) { return gone.contains(message); });
     clearMessages();
-    m_treeViewDS->setCurrentIndex(QModelIndex());
+    if (listShowsCurrent)
+        m_treeViewDS->setCurrentIndex(QModelIndex());
     const QString currentIdentifier = conversationIdentifier(AbsTreeItemModel::nodeOf(current));
     QSet<_MsgChat*> touched;
     for (const _MsgMessage* message : deleted)
@@ -350,21 +354,17 @@ void MainWindow::miDelSel()
             emptied.append(chat->rowid);
     _ItemNode* reselect = AbsTreeItemModel::nodeOf(current);
     if (!emptied.isEmpty()) {
-        const bool underNode = reselect && (reselect == node || reselect->parent == node);
         for (qint64 rowid : std::as_const(emptied))
             input.records.removeChat(rowid);
         m_modelMain->rebuildConversations(node);
-        if (underNode) {
-            reselect = node;
-            for (_ItemNode* child : std::as_const(node->children))
-                if (!currentIdentifier.isNull() && conversationIdentifier(child) == currentIdentifier)
-                    reselect = child;
-        }
+        reselect = node;
+        for (_ItemNode* child : std::as_const(node->children))
+            if (!currentIdentifier.isNull() && conversationIdentifier(child) == currentIdentifier)
+                reselect = child;
     }
-    m_treeViewDS->setCurrentIndex(m_modelMain->nodeIndex(reselect));
-    // The tree shows another node than the list did (one it could not read or without
-    // conversations): the list keeps what is left of its messages.
-    if (m_listSource != node && remaining.size() > 0) {
+    if (listShowsCurrent) {
+        m_treeViewDS->setCurrentIndex(m_modelMain->nodeIndex(reselect));
+    } else if (!remaining.isEmpty()) {
         m_listSource = node;
         showMessages(remaining);
     }
