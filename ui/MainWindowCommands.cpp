@@ -321,12 +321,13 @@ void MainWindow::miDelSel()
     const CommandScope scope(this);
     CommandMessages input = selectedOfList();
     _AbsDBItemNode* node = asSource(input.node, _ItemNode::TypeLocalDb);
-    if (!node || !askYesNo(tr("IDS_CONFIRM_DEL_SEL_MESSAGES")))
-        return;
     // A database that could not be read, or has no conversations, leaves the list with the messages
     // of the node shown before: the tree's current node is then left alone.
     const bool listShowsCurrent = currentSourceNode() == node;
     const QPersistentModelIndex current(m_treeViewDS->currentIndex());
+    QList<_MsgMessage*> remaining = shownMessages();
+    if (!node || !askYesNo(tr("IDS_CONFIRM_DEL_SEL_MESSAGES")))
+        return;
 
     const QList<_MsgMessage*>& deleted = input.messages;
     ProgressForm progress(QString(), this);
@@ -336,7 +337,6 @@ void MainWindow::miDelSel()
 
     // The list shows the records about to be destroyed; it is rebuilt below.
     const QSet<_MsgMessage*> gone(deleted.cbegin(), deleted.cend());
-    QList<_MsgMessage*> remaining = shownMessages();
     remaining.removeIf([&gone](_MsgMessage* message) { return gone.contains(message); });
     clearMessages();
     if (listShowsCurrent)
@@ -479,6 +479,8 @@ void MainWindow::miClearCache()
     // The phones' nodes keep their messages in memory; their caches are gone, and a transfer to one
     // of them loads the phone first.
     for (_ItemNode* child : std::as_const(m_modelMain->rootDevice()->children)) {
+        if (child->type != _ItemNode::TypeAndroidDevice)
+            continue;
         auto* device = static_cast<_AndroidDeviceItemNode*>(child);
         if (device->loadedCacheTime.isValid()) {
             device->db->close();
