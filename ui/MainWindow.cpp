@@ -563,6 +563,9 @@ void MainWindow::androidUsbTips()
 
 void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemSelection&)
 {
+    // A read error is shown in a box while the view is still handling this selection; phones that
+    // come or go meanwhile wait until it has finished with it.
+    const CommandScope scope(this);
     updateCommandActions();
     if (selected.isEmpty() || selected.first().indexes().isEmpty())
         return;
