@@ -8,9 +8,7 @@
 #include "app/DataFolders.h"
 #include "app/MessageBoxes.h"
 #include "message/MessageText.h"
-#include "store/ExportMessagesDb.h"
 #include "support/AdbTestServer.h"
-#include "support/MessageRecords.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/ScopedEnv.h"
 #include "support/StoreFiles.h"
@@ -48,34 +46,6 @@ MainWindowOptions quietOptions()
     options.startMonitor = false;
     options.usbTipsDelayMs = -1;
     return options;
-}
-
-// Writes conversations (name, [(date, text, from me)]) into a new database folder.
-struct FixtureMessage
-{
-    int date;
-    QString text;
-    bool fromMe;
-};
-
-void writeStore(const QDir& folder, const QList<QPair<QString, QList<FixtureMessage>>>& conversations)
-{
-    MessageRecords records;
-    qint64 rowid = 0;
-    QList<_MsgMessage*> messages;
-    for (const auto& [name, texts] : conversations) {
-        ++rowid;
-        const QString number = QStringLiteral("+4477009001%1").arg(rowid, 2, 10, QLatin1Char('0'));
-        _MsgHandle* handle = records.addHandle(rowid, number, name);
-        _MsgChat* chat = records.addChat(rowid, number, { handle }, texts.last().date);
-        for (const FixtureMessage& m : texts)
-            messages.append(records.addMessage(rowid * 100 + messages.size(), chat, handle, m.date, m.text, m.fromMe));
-    }
-    ExportMessagesDb store(folder, QString());
-    store.begin();
-    for (const _MsgMessage* message : std::as_const(messages))
-        store.write(*message);
-    store.end();
 }
 
 QStringList childNames(const _ItemNode* node)
