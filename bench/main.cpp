@@ -55,7 +55,7 @@ int runChild(const QString& name, const BenchContext& context, bool quiet)
     try {
         const ScenarioResult result = scenario->run(context);
         if (!quiet)
-            printLine(stdout, formatResultLine(name, result, peakResidentMiB()));
+            printLine(stdout, formatResultLine(name, result, result.peakMiB.value_or(peakResidentMiB())));
         return 0;
     } catch (const std::exception& e) {
         printLine(stderr, QStringLiteral("qsms-bench: %1 failed: %2").arg(name, QString::fromUtf8(e.what())));
