@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -24,3 +25,9 @@ struct ResultFigures
 
 // The line of the figures; the ratio is the rate over the floor rate.
 QString formatFigures(const ResultFigures& figures);
+// Nothing for a line that is not a complete scenario line.
+std::optional<ResultFigures> parseResultLine(const QString& line);
+
+// One line for several runs of a scenario: each figure the median of the runs' figures, the ratio
+// that of the median rate to the median floor rate, then " spread=MIN-MAX" of the rates.
+QString summaryLine(const QList<ResultFigures>& runs);
