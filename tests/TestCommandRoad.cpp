@@ -95,6 +95,7 @@ class TestCommandRoad : public QObject
 
 private slots:
     void initTestCase();
+    void cleanup() { forgetNextDialogs(); }
     void fromPhoneToDatabaseAndBack();
     void deviceReportsWaitForTheCommand_data();
     void deviceReportsWaitForTheCommand();

@@ -79,6 +79,7 @@ class TestMainWindowCommands : public QObject
 
 private slots:
     void initTestCase();
+    void cleanup() { forgetNextDialogs(); }
     void commandsOfNode_data();
     void commandsOfNode();
     void exportPaths_data();
