@@ -285,6 +285,11 @@ QString stripObjectReplacement(const QString& text)
 
 QString messageDisplayText(const _MsgMessage& message)
 {
+    return messageDisplayText(message, EmojiText::Placeholder);
+}
+
+QString messageDisplayText(const _MsgMessage& message, EmojiText emoji)
+{
     // Most messages are plain text without attachments: nothing to strip, tag or replace, since
     // every unit the passes look at lies at or above the first listed symbol.
     if (message.item_type == 0 && message.attachments.isEmpty()
@@ -324,6 +329,8 @@ QString messageDisplayText(const _MsgMessage& message)
             break;
         }
     }
+    if (emoji == EmojiText::Characters)
+        return text;
     // Every emoji reads the same, whatever its code point.
     const auto placeholder = [](uint) { return QLatin1String("[EMOJI]"); };
     return replaceLeadPairs(replaceSingleUnits(text, placeholder), placeholder);

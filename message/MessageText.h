@@ -42,6 +42,10 @@ QString stripObjectReplacement(const QString& text);
 // The text shown for a message: body with attachment tags, or the sentence of a group event;
 // emoji replaced by "[EMOJI]".
 QString messageDisplayText(const _MsgMessage& message);
+// How a message text carries its emoji: "[EMOJI]" in place of each, or the characters themselves
+// for a reader that draws them.
+enum class EmojiText { Placeholder, Characters };
+QString messageDisplayText(const _MsgMessage& message, EmojiText emoji);
 
 // Receives the upper-case hexadecimal code point of an emoji and returns its replacement.
 using EmojiReplacement = std::function<QString(const QString& codePoint)>;
