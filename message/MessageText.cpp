@@ -253,6 +253,14 @@ QString chatDisplayNameIsolated(const _MsgChat& chat, bool withNumbers)
     return name;
 }
 
+QString handleDisplayNameIsolated(const _MsgHandle& handle, bool withNumber)
+{
+    QString name = handleName(handle, withNumber, false);
+    if (needsDirectionIsolates(name))
+        name = handleName(handle, withNumber, true);
+    return name;
+}
+
 bool isGroupChat(const _MsgChat& chat)
 {
     return chat.handles.size() > 1;

@@ -33,6 +33,8 @@ QString chatDisplayName(const _MsgChat& chat, bool withNumbers);
 // ISOLATE, so that "(+201005550142)" stays as it is beside an Arabic name instead of being reordered
 // with it. A name without such characters is returned unchanged.
 QString chatDisplayNameIsolated(const _MsgChat& chat, bool withNumbers);
+// The correspondent's name isolated the same way.
+QString handleDisplayNameIsolated(const _MsgHandle& handle, bool withNumber);
 bool isGroupChat(const _MsgChat& chat);
 // The "Contact" text: the conversation's name with numbers, plus the sender in a group; isolated
 // like chatDisplayNameIsolated.

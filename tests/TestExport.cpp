@@ -182,6 +182,7 @@ private slots:
     void typedNamesWithControlCharactersAreRefused();
     void rightToLeftNamesKeepTheirNumbersInHtml();
     void pdfPagesNeverCutAMessage();
+    void rightToLeftNamesKeepTheirNumbersInPdf();
     void pdfTextAsWritten_data();
     void pdfTextAsWritten();
     void pdfPagesToHandOver();
@@ -930,6 +931,36 @@ void TestExport::rightToLeftNamesKeepTheirNumbersInHtml()
     QVERIFY2(html.contains(QString::fromUtf16(u"<div>From: \u2068عمر\u2069 (\u2068+201005550142\u2069)</div>")),
         qPrintable(html));
     QVERIFY2(html.contains(QString::fromUtf8("dir=\"auto\">مرحبا 42!</div>")), qPrintable(html));
+}
+
+void TestExport::rightToLeftNamesKeepTheirNumbersInPdf()
+{
+    // The number beside an Arabic name keeps its plus sign in front, in the heading, on the cover
+    // page and in the "From:" line, exported and printed alike.
+    m_handles.clear();
+    m_chats.clear();
+    m_messages.clear();
+    _MsgChat* chat = addChat(QStringLiteral("+201005550142"), QString::fromUtf8("عمر"), baseDate);
+    _MsgMessage* message = add(chat, nullptr, 0, false, QString::fromUtf8("مرحبا 42!"));
+
+    const QString exported = m_tmp->filePath(QStringLiteral("rtl.pdf"));
+    PageDocumentInfo info;
+    info.evidence = true;
+    ExportSMSPdf writer(exported, info);
+    writer.begin();
+    writer.write(*message);
+    writer.end();
+    const QString printed = m_tmp->filePath(QStringLiteral("rtl-printed.pdf"));
+    printToPdf({ message }, printed);
+
+    for (const QString& file : { exported, printed }) {
+        const QStringList lines = withoutDirectionMarks(pdfPages(file).join(QString())).split(QLatin1Char('\n'));
+        const QStringList named = lines.filter(QStringLiteral("201005550142"));
+        // Title and "From:" line; on the cover page also the conversation and its participant.
+        QCOMPARE(named.size(), file == exported ? 4 : 2);
+        for (const QString& line : named)
+            QVERIFY2(line.contains(QLatin1String("+201005550142)")), qPrintable(file + QLatin1Char('\n') + line));
+    }
 }
 
 void TestExport::pdfPagesNeverCutAMessage()

@@ -146,7 +146,7 @@ ConversationSummary summarizeConversation(const QList<const _MsgMessage*>& messa
             senders.append(it.key());
     }
     for (const _MsgHandle* handle : std::as_const(senders))
-        summary.participants.append({ handleDisplayName(*handle, true), received.value(handle) });
+        summary.participants.append({ handleDisplayNameIsolated(*handle, true), received.value(handle) });
     if (unknownSender > 0)
         summary.participants.append({ tr("Unknown sender"), unknownSender });
     summary.participants.append({ tr("Sent from the phone"), sent });
