@@ -2,8 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidLoadSMSThread.h"
 
+#include "android/CacheStaging.h"
 #include "android/ChannelProtocol.h"
-#include "android/DeviceCacheLock.h"
+#include "android/DirectLoader.h"
 #include "android/LineProtocol.h"
 #include "android/SmsRecord.h"
 #include "app/TaskReporting.h"
@@ -12,17 +13,11 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QtDebug>
 
 #include <algorithm>
-#include <array>
-#include <filesystem>
 #include <stdexcept>
-#include <system_error>
 
 using namespace channelprotocol;
 
@@ -34,42 +29,6 @@ constexpr size_t maxQueued = 4096;
 // The store stage gives back the budget of what it has written in steps of this size, so that the
 // reader goes on during a run of large records without taking the lock for every small one.
 constexpr qint64 releaseStep = qint64(1) << 20;
-
-std::runtime_error cannotOverwrite(const QString& path)
-{
-    return std::runtime_error(QStringLiteral("can not overwrite %1.").arg(path).toStdString());
-}
-
-// A cache that is a folder, or sits in a folder we may not change, can not be replaced; anything
-// else is found out when the committed load takes its place.
-bool canReplace(const QString& path)
-{
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
-        return true;
-    return (info.isFile() || info.isSymLink()) && QFileInfo(info.absolutePath()).isWritable();
-}
-
-// Files SQLite keeps beside a database: left over from the old cache they would be taken for the
-// new one's and rolled into it.
-const char* const sideFileSuffixes[] = { "-journal", "-wal", "-shm" };
-
-// Moves the committed staging database over the cache database in one step.
-void replaceCache(const QString& stagedPath, const QString& cachePath)
-{
-    if (!canReplace(cachePath) || !QDir().mkpath(QFileInfo(cachePath).absolutePath()))
-        throw cannotOverwrite(cachePath);
-    for (const char* suffix : sideFileSuffixes) {
-        const QString sideFile = cachePath + QLatin1String(suffix);
-        if (QFileInfo::exists(sideFile) && !QFile::remove(sideFile))
-            throw cannotOverwrite(cachePath);
-    }
-    std::error_code error;
-    std::filesystem::rename(
-        QFile::encodeName(stagedPath).toStdString(), QFile::encodeName(cachePath).toStdString(), error);
-    if (error)
-        throw cannotOverwrite(cachePath);
-}
 
 // guidFromBytes of the UTF-8 bytes of a logic hash, formatted without intermediate strings: it is
 // computed for every loaded message. The hash is hexadecimal ASCII, so its Latin-1 bytes are its UTF-8 bytes.
@@ -95,21 +54,6 @@ QString guidOfLogicHash(const QString& hash)
     return guid;
 }
 
-// A folder between the cache folder and its database that is a symbolic link would make the load
-// remove and replace files elsewhere.
-void refuseLinkedFolders(const QDir& cacheFolder, const QString& cachePath)
-{
-    const QString top = QDir::cleanPath(cacheFolder.absolutePath());
-    for (QString folder = QFileInfo(cachePath).absolutePath();; folder = QFileInfo(folder).absolutePath()) {
-        if (QFileInfo(folder).isSymLink())
-            throw std::runtime_error(QStringLiteral("%1 is a symbolic link; the cache is not replaced through it.")
-                                         .arg(folder)
-                                         .toStdString());
-        if (folder.size() <= top.size())
-            return;
-    }
-}
-
 QString quotedStart(QStringView field)
 {
     constexpr qsizetype shown = 40;
@@ -128,7 +72,7 @@ AndroidLoadSMSThread::~AndroidLoadSMSThread() = default;
 
 QString AndroidLoadSMSThread::stagingFolderPrefix()
 {
-    return QStringLiteral(".loading");
+    return CacheStaging::stagingFolderPrefix();
 }
 
 void AndroidLoadSMSThread::fillCorrespondent(const QString& address, _MsgHandle& handle, _MsgChat& chat)
@@ -184,27 +128,6 @@ QString AndroidLoadSMSThread::errorText(const std::exception& error) const
     return text;
 }
 
-void AndroidLoadSMSThread::prepareCacheFolder(const QDir& cacheFolder, const QString& cachePath)
-{
-    refuseLinkedFolders(cacheFolder, cachePath);
-    m_cacheLock = std::make_unique<DeviceCacheLock>(cacheFolder);
-    m_cacheLock->acquire(progress());
-    if (!canReplace(cachePath))
-        throw cannotOverwrite(cachePath);
-
-    // With the lock held no other load is running, so every staging folder left here belongs to a
-    // load that was cut short by a crash. A link is removed itself, never what it points to.
-    const QFileInfoList leftovers = cacheFolder.entryInfoList({ stagingFolderPrefix() + QLatin1Char('*') },
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QFileInfo& leftover : leftovers) {
-        const bool removed = leftover.isDir() && !leftover.isSymLink()
-            ? QDir(leftover.absoluteFilePath()).removeRecursively()
-            : QFile::remove(leftover.absoluteFilePath());
-        if (!removed)
-            throw cannotOverwrite(leftover.absoluteFilePath());
-    }
-}
-
 void AndroidLoadSMSThread::answerBye()
 {
     try {
@@ -218,16 +141,12 @@ void AndroidLoadSMSThread::answerBye()
 
 void AndroidLoadSMSThread::load(const QDir& cacheFolder)
 {
-    const QString cachePath = IOS6MessageDb(cacheFolder, m_device.mmc, false).dbPath();
-    prepareCacheFolder(cacheFolder, cachePath);
-    m_staging
-        = std::make_unique<QTemporaryDir>(cacheFolder.filePath(stagingFolderPrefix() + QStringLiteral("-XXXXXX")));
-    if (!m_staging->isValid())
-        throw cannotOverwrite(m_staging->path());
-    m_writer = std::make_unique<ExportMessagesDb>(QDir(m_staging->path()), m_device.mmc);
-    const QString stagedPath = m_writer->db().dbPath();
-
-    m_writer->begin();
+    m_staging = std::make_unique<CacheStaging>(cacheFolder, m_device.mmc);
+    m_writer = &m_staging->begin(progress());
+    if (m_device.direct) {
+        loadDirectly();
+        return;
+    }
     m_country = m_writer->db().countryLib().currentCountry();
     m_byEncodedAddress.clear();
     m_byAddress.clear();
@@ -257,15 +176,42 @@ void AndroidLoadSMSThread::load(const QDir& cacheFolder)
 
     // The phone has sent everything: the load is committed first, and answering it can no longer undo that.
     finishStoreStage();
-    m_writer->end();
-    storedMessages = m_writer->addedMessages();
-    repeatedMessages = m_writer->knownMessages();
-    m_writer.reset();
+    m_writer = nullptr;
+    m_staging->commit();
+    storedMessages = m_staging->addedMessages();
+    repeatedMessages = m_staging->knownMessages();
     answerBye();
     closeChannel();
-    replaceCache(stagedPath, cachePath);
+    m_staging->replaceCache();
     m_staging.reset();
-    m_cacheLock.reset();
+}
+
+void AndroidLoadSMSThread::loadDirectly()
+{
+    DirectLoader loader(m_device.serial, *m_staging, [this](int done, int count) {
+        loaded = done;
+        total = count > 0 ? count : -1;
+        postLoaded();
+    });
+    loader.run();
+    m_writer = nullptr;
+    m_staging->commit();
+    storedMessages = m_staging->addedMessages();
+    repeatedMessages = m_staging->knownMessages();
+    m_staging->replaceCache();
+    m_staging.reset();
+}
+
+void AndroidLoadSMSThread::postLoaded()
+{
+    // "sms: %1/%2" built by appending: it is posted for every record.
+    QString progressText;
+    progressText.reserve(32);
+    progressText.append(QLatin1String("sms: "))
+        .append(QString::number(loaded))
+        .append(QLatin1Char('/'))
+        .append(QString::number(total));
+    postUpdateProgress(progress(), QString(), percentOf(loaded, total), progressText);
 }
 
 void AndroidLoadSMSThread::readBatch()
@@ -276,14 +222,7 @@ void AndroidLoadSMSThread::readBatch()
         const QString line = simpleprotocol::readCommand(m_channel.get(), -1);
         if (line.startsWith(smsCommand)) {
             ++loaded;
-            // "sms: %1/%2" built by appending: it is posted for every record.
-            QString progressText;
-            progressText.reserve(32);
-            progressText.append(QLatin1String("sms: "))
-                .append(QString::number(loaded))
-                .append(QLatin1Char('/'))
-                .append(QString::number(total));
-            postUpdateProgress(progress(), QString(), percentOf(loaded, total), progressText);
+            postLoaded();
             parseRecord(QStringView(line).mid(smsCommand.size()));
         } else if (line.startsWith(endCommand)) {
             publishQueued();
@@ -510,15 +449,10 @@ void AndroidLoadSMSThread::closeChannel()
 
 void AndroidLoadSMSThread::dropLoad()
 {
-    // The writer goes without end: its transaction is rolled back and the staging folder is removed
-    // with it, so nothing of this load remains and the previous cache stays as it was.
     stopStoreStage();
-    m_writer.reset();
+    m_writer = nullptr;
+    m_staging.reset();
     closeChannel();
     m_byEncodedAddress.clear();
     m_byAddress.clear();
-    if (m_staging && !m_staging->remove())
-        qWarning() << "AndroidLoadSMSThread: can not remove" << m_staging->path();
-    m_staging.reset();
-    m_cacheLock.reset();
 }

@@ -18,10 +18,9 @@
 #include <mutex>
 #include <thread>
 
-class DeviceCacheLock;
+class CacheStaging;
 class ExportMessagesDb;
 class QTcpSocket;
-class QTemporaryDir;
 
 // Loads every text message of a phone over a "backup2" channel into the device's cache database.
 // The load is written into a staging database of its own inside the cache folder and replaces the
@@ -95,11 +94,13 @@ private:
     };
 
     void load(const QDir& cacheFolder);
-    // Takes the cache's lock and removes what loads cut short by a crash left in the cache folder.
-    void prepareCacheFolder(const QDir& cacheFolder, const QString& cachePath);
+    // A phone without the companion app, read over USB through Android's content providers.
+    void loadDirectly();
     // Answers the phone's "$bye:"; the load is complete by then, so a phone that has already gone is
     // only logged.
     void answerBye();
+    // Posts "sms: loaded/total" with its percentage.
+    void postLoaded();
     void readBatch();
     void parseRecord(QStringView payload);
     // Waits until the channel has data, checking the cancel flag while the phone is silent.
@@ -122,9 +123,8 @@ private:
 
     const AndroidDevice& m_device;
     std::unique_ptr<QTcpSocket> m_channel;
-    std::unique_ptr<DeviceCacheLock> m_cacheLock;
-    std::unique_ptr<QTemporaryDir> m_staging;
-    std::unique_ptr<ExportMessagesDb> m_writer;
+    std::unique_ptr<CacheStaging> m_staging;
+    ExportMessagesDb* m_writer = nullptr; // the staging's writer while it is open
 
     CountryInfo m_country;
     QHash<QString, Correspondent*> m_byEncodedAddress;
