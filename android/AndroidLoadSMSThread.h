@@ -88,6 +88,7 @@ private:
         QString text;
         QString subject;
         QString guid;
+        QString hash; // the duplicate key, which the guid is made from
         int date = 0;
         int isFromMe = 0;
         qint64 bytes = 0; // what it holds, for the queue's budget
@@ -99,7 +100,7 @@ private:
     // Answers the phone's "$bye:"; the load is complete by then, so a phone that has already gone is
     // only logged.
     void answerBye();
-    // Posts "sms: loaded/total" with its percentage.
+    // Posts "sms: loaded/total" with its percentage, as often as the person can see it.
     void postLoaded();
     void readBatch();
     void parseRecord(QStringView payload);

@@ -309,7 +309,8 @@ _MsgChat& DirectLoader::chatFor(const QStringList& participants)
 void DirectLoader::write(_MsgMessage& message)
 {
     throwIfTaskCancelled();
-    message.guid = guidFromBytes(logicHash(message).toUtf8());
-    m_writer->write(message);
+    const QString hash = logicHash(message);
+    message.guid = guidFromBytes(hash.toUtf8());
+    m_writer->write(message, hash);
     m_progress(++m_written, m_total);
 }
