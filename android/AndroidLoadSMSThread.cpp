@@ -7,6 +7,7 @@
 #include "android/DirectLoader.h"
 #include "android/LineProtocol.h"
 #include "android/SmsRecord.h"
+#include "android/StorePipeline.h"
 #include "app/TaskReporting.h"
 #include "message/MessageText.h"
 #include "store/ExportMessagesDb.h"
@@ -24,11 +25,6 @@ using namespace channelprotocol;
 namespace {
 
 constexpr int channelOpenTimeoutMs = 10000;
-// Enough to keep the store stage busy while the next batch arrives, little enough to bound memory.
-constexpr size_t maxQueued = 4096;
-// The store stage gives back the budget of what it has written in steps of this size, so that the
-// reader goes on during a run of large records without taking the lock for every small one.
-constexpr qint64 releaseStep = qint64(1) << 20;
 
 // guidFromBytes of the UTF-8 bytes of a logic hash, formatted without intermediate strings: it is
 // computed for every loaded message. The hash is hexadecimal ASCII, so its Latin-1 bytes are its UTF-8 bytes.
@@ -151,11 +147,9 @@ void AndroidLoadSMSThread::load(const QDir& cacheFolder)
     m_byEncodedAddress.clear();
     m_byAddress.clear();
 
-    // Everything but the text, subject, dates, direction and guid is the same for every loaded message.
-    m_stored = _MsgMessage();
-    fillLoadedMessage(m_stored);
-    m_message = m_stored;
-    startStoreStage();
+    m_message = _MsgMessage();
+    fillLoadedMessage(m_message);
+    m_pipeline = std::make_unique<StorePipeline>(*m_writer, m_queueBudget);
 
     const QString url = channelUrl(backupChannel, simpleprotocol::choosePort());
     m_channel.reset(m_device.openChannel(url, channelOpenTimeoutMs));
@@ -175,7 +169,9 @@ void AndroidLoadSMSThread::load(const QDir& cacheFolder)
     }
 
     // The phone has sent everything: the load is committed first, and answering it can no longer undo that.
-    finishStoreStage();
+    m_pipeline->finish();
+    peakQueuedBytes = m_pipeline->peakQueuedBytes();
+    m_pipeline.reset();
     m_writer = nullptr;
     m_staging->commit();
     storedMessages = m_staging->addedMessages();
@@ -220,7 +216,7 @@ void AndroidLoadSMSThread::readBatch()
             parseRecord(QStringView(line).mid(smsCommand.size()));
         } else if (line.startsWith(endCommand)) {
             flushProgress();
-            publishQueued();
+            m_pipeline->publish();
             simpleprotocol::writeCommand(m_channel.get(), batchCommand, QString(), true, -1);
             return;
         }
@@ -259,7 +255,7 @@ void AndroidLoadSMSThread::parseRecord(QStringView payload)
         return;
     }
 
-    Correspondent& correspondent = correspondentFor(fields[2]);
+    LoadedCorrespondent& correspondent = correspondentFor(fields[2]);
     if (correspondent.encodedName != fields[3]) {
         correspondent.encodedName = fields[3].toString();
         correspondent.contactName = SmsRecord::decodeText(fields[3], m_decodeBuffer);
@@ -280,141 +276,10 @@ void AndroidLoadSMSThread::parseRecord(QStringView payload)
     record.subject = SmsRecord::decodeText(fields[5], m_decodeBuffer);
     record.date = date;
     record.isFromMe = m_message.is_from_me;
-    enqueue(std::move(record));
+    m_pipeline->enqueue(std::move(record));
 }
 
-void AndroidLoadSMSThread::startStoreStage()
-{
-    m_queue.clear();
-    m_pendingBytes = 0;
-    m_inputDone = false;
-    m_stopStoring = false;
-    m_storeError = nullptr;
-    m_storeStage = std::thread([this] { storeStageLoop(); });
-}
-
-void AndroidLoadSMSThread::storeStageLoop()
-{
-    std::deque<ParsedRecord> taken;
-    for (;;) {
-        {
-            std::unique_lock<std::mutex> lock(m_queueMutex);
-            m_queueChanged.wait(lock, [this] { return !m_queue.empty() || m_inputDone || m_stopStoring; });
-            if (m_stopStoring || (m_queue.empty() && m_inputDone))
-                return;
-            taken.swap(m_queue);
-        }
-        m_queueChanged.notify_all();
-        qint64 written = 0;
-        const auto release = [this, &written] {
-            {
-                std::lock_guard<std::mutex> lock(m_queueMutex);
-                m_pendingBytes -= written;
-            }
-            written = 0;
-            m_queueChanged.notify_all();
-        };
-        try {
-            for (ParsedRecord& record : taken) {
-                if (m_stopStoring)
-                    return;
-                // The correspondent's records are read by the writer here only; the parser never touches them
-                // after making them.
-                _MsgHandle& handle = record.correspondent->handle;
-                handle._ct_name = std::move(record.contactName);
-                m_stored.handle = &handle;
-                m_stored.chat = &record.correspondent->chat;
-                m_stored.text = std::move(record.text);
-                m_stored.subject = std::move(record.subject);
-                m_stored.guid = std::move(record.guid);
-                m_stored.date = record.date;
-                m_stored.date_read = record.date;
-                m_stored.date_delivered = record.date;
-                m_stored.is_from_me = record.isFromMe;
-                m_writer->write(m_stored, record.hash);
-                written += record.bytes;
-                if (written >= releaseStep) {
-                    // Large texts are let go of before the budget they held is given back.
-                    m_stored.text.clear();
-                    m_stored.subject.clear();
-                    release();
-                }
-            }
-        } catch (...) {
-            std::lock_guard<std::mutex> lock(m_queueMutex);
-            m_storeError = std::current_exception();
-            m_queueChanged.notify_all();
-            return;
-        }
-        taken.clear();
-        release();
-    }
-}
-
-void AndroidLoadSMSThread::enqueue(ParsedRecord&& record)
-{
-    // The store stage is woken for runs of records, not for each one.
-    constexpr size_t wakeEvery = 64;
-    record.bytes = qint64(sizeof record)
-        + qint64(sizeof(QChar))
-            * (record.contactName.size() + record.text.size() + record.subject.size() + record.guid.size()
-                + record.hash.size());
-    size_t queued = 0;
-    {
-        std::unique_lock<std::mutex> lock(m_queueMutex);
-        // A record larger than the whole budget still goes, alone.
-        const auto hasRoom = [this, &record] {
-            return m_storeError
-                || (m_queue.size() < maxQueued
-                    && (m_pendingBytes == 0 || m_pendingBytes + record.bytes <= m_queueBudget));
-        };
-        if (!hasRoom()) {
-            // The store stage may sleep until the end of the batch: what is queued must go now.
-            m_queueChanged.notify_all();
-            m_queueChanged.wait(lock, hasRoom);
-        }
-        if (m_storeError)
-            std::rethrow_exception(m_storeError);
-        m_pendingBytes += record.bytes;
-        peakQueuedBytes = std::max(peakQueuedBytes, m_pendingBytes);
-        m_queue.push_back(std::move(record));
-        queued = m_queue.size();
-    }
-    if (queued % wakeEvery == 0)
-        m_queueChanged.notify_all();
-}
-
-void AndroidLoadSMSThread::publishQueued()
-{
-    m_queueChanged.notify_all();
-}
-
-void AndroidLoadSMSThread::finishStoreStage()
-{
-    {
-        std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_inputDone = true;
-    }
-    m_queueChanged.notify_all();
-    m_storeStage.join();
-    if (m_storeError)
-        std::rethrow_exception(m_storeError);
-}
-
-void AndroidLoadSMSThread::stopStoreStage()
-{
-    if (!m_storeStage.joinable())
-        return;
-    {
-        std::lock_guard<std::mutex> lock(m_queueMutex);
-        m_stopStoring = true;
-    }
-    m_queueChanged.notify_all();
-    m_storeStage.join();
-    m_queue.clear();
-}
-
-AndroidLoadSMSThread::Correspondent& AndroidLoadSMSThread::correspondentFor(QStringView encodedAddress)
+LoadedCorrespondent& AndroidLoadSMSThread::correspondentFor(QStringView encodedAddress)
 {
     const QString key = encodedAddress.toString();
     const auto known = m_byEncodedAddress.constFind(key);
@@ -428,9 +293,9 @@ AndroidLoadSMSThread::Correspondent& AndroidLoadSMSThread::correspondentFor(QStr
     const QString address = normalizePhoneNumber(m_country, QString::fromUtf8(bytes));
 
     // Different spellings of one number share the records of its normalised address.
-    std::shared_ptr<Correspondent>& shared = m_byAddress[address];
+    std::shared_ptr<LoadedCorrespondent>& shared = m_byAddress[address];
     if (!shared) {
-        shared = std::make_shared<Correspondent>();
+        shared = std::make_shared<LoadedCorrespondent>();
         fillCorrespondent(address, shared->handle, shared->chat);
     }
     m_byEncodedAddress.insert(key, shared.get());
@@ -447,7 +312,7 @@ void AndroidLoadSMSThread::closeChannel()
 
 void AndroidLoadSMSThread::dropLoad()
 {
-    stopStoreStage();
+    m_pipeline.reset();
     m_writer = nullptr;
     m_staging.reset();
     closeChannel();
