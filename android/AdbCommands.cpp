@@ -32,6 +32,25 @@ QStringList trimmedLines(const QString& text)
     return lines;
 }
 
+// Waits for a started adb to end. adb takes as long as the phone does; a cancelled task stops
+// waiting for it, and stops it, at once. A process that did not end normally is killed.
+void waitForAdb(QProcess& process)
+{
+    bool finished = false;
+    while (!(finished = process.waitForFinished(simpleprotocol::cancelSliceMs))
+        && process.state() != QProcess::NotRunning) {
+        if (taskCancelled()) {
+            process.kill();
+            process.waitForFinished(1000);
+            throw TaskCancelled();
+        }
+    }
+    if (!finished) {
+        process.kill();
+        process.waitForFinished(1000);
+    }
+}
+
 } // namespace
 
 QString runAdb(const QStringList& arguments, bool throwOnError)
@@ -43,23 +62,9 @@ QString runAdb(const QStringList& arguments, bool throwOnError)
             fail(runFailedText());
         return runFailedText();
     }
-
-    // adb takes as long as the phone does; a cancelled task stops waiting for it, and stops it, at once.
-    bool finished = false;
-    while (!(finished = process.waitForFinished(simpleprotocol::cancelSliceMs))
-        && process.state() != QProcess::NotRunning) {
-        if (taskCancelled()) {
-            process.kill();
-            process.waitForFinished(1000);
-            throw TaskCancelled();
-        }
-    }
+    waitForAdb(process);
     const QString errorText = QString::fromLatin1(process.readAllStandardError());
     const QString outputText = QString::fromLatin1(process.readAllStandardOutput());
-    if (!finished) {
-        process.kill();
-        process.waitForFinished(1000);
-    }
 
     if (!errorText.isEmpty()) {
         if (throwOnError)
@@ -67,6 +72,21 @@ QString runAdb(const QStringList& arguments, bool throwOnError)
         return QStringLiteral("%1\n%2").arg(errorText, outputText);
     }
     return outputText;
+}
+
+AdbShellOutput runAdbShell(const QString& serial, const QString& command)
+{
+    QProcess process;
+    process.start(QStringLiteral("adb"), { QStringLiteral("-s"), serial, QStringLiteral("shell"), command });
+    if (!process.waitForStarted(startTimeoutMs))
+        fail(runFailedText());
+    process.closeWriteChannel();
+    waitForAdb(process);
+    AdbShellOutput output;
+    output.out = process.readAllStandardOutput();
+    output.err = process.readAllStandardError();
+    output.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return output;
 }
 
 QString startServer()

@@ -19,6 +19,17 @@
 // cancelled task (TaskCancelScope) the wait ends at once with TaskCancelled and adb is stopped.
 QString runAdb(const QStringList& arguments, bool throwOnError);
 
+// What `adb -s SERIAL shell COMMAND` gave: the two streams as bytes, and the exit status.
+struct AdbShellOutput
+{
+    QByteArray out;
+    QByteArray err;
+    int exitCode = -1;
+};
+// Runs one command line on the phone's shell (quoted for that shell by the caller). Throws
+// "run adb failed." when adb can not start; cancels as runAdb does.
+AdbShellOutput runAdbShell(const QString& serial, const QString& command);
+
 // `adb start-server`; returns the output unparsed (the caller looks for the success phrase).
 QString startServer();
 // `adb kill-server`; the output is ignored.

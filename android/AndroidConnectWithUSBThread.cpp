@@ -20,6 +20,7 @@
 AndroidConnectWithUSBThread::AndroidConnectWithUSBThread(
     const QString& serial, ProgressReceiver* progress, QObject* parent)
     : WorkerThread(progress, parent)
+    , m_serial(serial)
 {
     m_device.serial = serial;
 }
@@ -41,17 +42,43 @@ void AndroidConnectWithUSBThread::installCompanion()
         QThread::msleep(static_cast<unsigned long>(std::min<qint64>(settled.remainingTime(), 100)));
 }
 
+void AndroidConnectWithUSBThread::readDirectly()
+{
+    m_adviseOnFailure = false;
+    checkCancelled();
+    reportStatus(tr("IDS_GET_ANDROID_DEVICE_INFO"), 99);
+    directphone::describe(m_device);
+}
+
 QString AndroidConnectWithUSBThread::work()
 {
+    using directphone::UsbRoad;
     m_adviseOnFailure = true;
+    m_device = AndroidDevice();
+    m_device.serial = m_serial;
+    if (m_road == UsbRoad::Direct) {
+        readDirectly();
+        return QString();
+    }
     reportStatus(tr("IDS_CHECKING_APK_INSTALL"), -1);
     const QSet<QString> packages = listPackages(m_device.serial);
     // An empty list means the phone could not be asked; the greeting then tells whether the app is there.
     if (!packages.isEmpty() && !packages.contains(companionapp::packageName())) {
         checkCancelled();
+        // A real phone refuses the placeholder that stands in for the app in this build.
+        if (m_road == UsbRoad::Automatic && directphone::bundledPackageIsPlaceholder()) {
+            readDirectly();
+            return QString();
+        }
         try {
             installCompanion();
         } catch (const std::exception& error) {
+            if (m_road == UsbRoad::Automatic) {
+                qWarning(
+                    "AndroidConnectWithUSBThread: installing the companion failed, reading directly: %s", error.what());
+                readDirectly();
+                return QString();
+            }
             m_adviseOnFailure = false;
             throw std::runtime_error(
                 (QStringLiteral("Please go to Google Play on your Android Phone to download and install "

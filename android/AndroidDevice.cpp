@@ -8,6 +8,7 @@
 #include "app/DataFolders.h"
 #include "app/TaskReporting.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QRegularExpression>
@@ -76,6 +77,13 @@ QString AndroidDevice::displayName() const
     return text.trimmed();
 }
 
+QString AndroidDevice::treeName() const
+{
+    if (!direct)
+        return displayName();
+    return QCoreApplication::translate("AndroidDevice", "%1 (read directly over USB)").arg(displayName());
+}
+
 QString AndroidDevice::deviceId() const
 {
     return wifi ? uid : serial;
@@ -97,7 +105,8 @@ QString AndroidDevice::cacheFolderName(const QString& imei)
 
 QDir AndroidDevice::cacheDir() const
 {
-    const QString path = dataRootDir().absoluteFilePath(QStringLiteral("android_cache/") + cacheFolderName(imei));
+    const QString path
+        = dataRootDir().absoluteFilePath(QStringLiteral("android_cache/") + cacheFolderName(direct ? serial : imei));
     QDir dir(path);
     if (!dir.exists())
         QDir().mkpath(path);

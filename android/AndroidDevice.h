@@ -32,6 +32,9 @@ public:
     QString storage1;
     QString mmc;
     QDateTime time;
+    // Read over USB through Android's own content providers, without the companion app: no imei is
+    // readable then, so the serial names the cache folder, and messages can not be written back.
+    bool direct = false;
 
     // Fills the fields named by the "key=value;" pairs of a greeting payload.
     void parseInfo(const QString& text);
@@ -39,8 +42,10 @@ public:
     QString displayName() const;
     // The text by which the device is matched: its uid over WiFi, its adb serial over USB.
     QString deviceId() const;
+    // The name of its node in the device tree: the display name, and how it was read when directly.
+    QString treeName() const;
     // <data root>/android_cache/<name>, created when missing: the folder of the device's cache database,
-    // named by cacheFolderName of the imei.
+    // named by cacheFolderName of the imei (of the serial for a phone read directly).
     QDir cacheDir() const;
     // The imei itself when it is a plain name (letters, digits, '-', '_' and inner dots, at most 64
     // characters, no device name of Windows), so the caches of ordinary phones keep their folders.

@@ -4,6 +4,7 @@
 
 #include "android/ChannelProtocol.h"
 #include "android/DeviceCacheLock.h"
+#include "android/DirectPhone.h"
 #include "android/LineProtocol.h"
 #include "app/TaskReporting.h"
 #include "message/MessageText.h"
@@ -68,6 +69,9 @@ QByteArray AndroidRestoreSMSThread::smsLine(const _MsgMessage& message)
 
 QString AndroidRestoreSMSThread::work()
 {
+    // Only the default messaging app may write messages, which the companion becomes for a transfer.
+    if (m_device.direct)
+        throw std::runtime_error(directphone::transferNeedsCompanionText().toStdString());
     m_cacheLock = std::make_unique<DeviceCacheLock>(m_device.cacheDir());
     m_cacheLock->acquire(progress());
     const int handled = transfer(m_channel);

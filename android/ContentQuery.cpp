@@ -190,6 +190,43 @@ QList<qint64> parseIds(QByteArrayView output)
     return ids;
 }
 
+ContentRows parseIntegerTable(QByteArrayView output, const QStringList& columns)
+{
+    QList<qint64> ids;
+    std::vector<ContentValue> values;
+    QList<QByteArray> names;
+    for (const QString& column : columns)
+        names.append(", " + column.toUtf8() + '=');
+    if (output != noResult) {
+        qsizetype at = 0;
+        while (at < output.size()) {
+            qint64 index = 0;
+            qint64 id = 0;
+            if (!skip(output, at, "Row: ") || !readDecimal(output, at, index) || index != ids.size()
+                || !skip(output, at, " _id=") || !readDecimal(output, at, id))
+                fail(QStringLiteral("not a row %1 of integers").arg(ids.size()), at);
+            for (qsizetype column = 0; column < names.size(); ++column) {
+                ContentValue value;
+                if (!skip(output, at, names.at(column))
+                    || !(skip(output, at, "NULL") ? (value.null = true) : readDecimal(output, at, value.number)))
+                    fail(QStringLiteral("no integer %1 in row %2").arg(columns.at(column)).arg(ids.size()), at);
+                values.push_back(std::move(value));
+            }
+            if (!skip(output, at, "\n"))
+                fail(QStringLiteral("row %1 goes on after its last column").arg(ids.size()), at);
+            ids.append(id);
+        }
+        if (ids.isEmpty())
+            fail(QStringLiteral("neither rows nor \"No result found.\""), 0);
+    }
+    ContentRows rows(QStringList { QStringLiteral("_id") } + columns, ids);
+    for (qsizetype row = 0; row < ids.size(); ++row) {
+        for (qsizetype column = 0; column < columns.size(); ++column)
+            rows.value(row, column + 1) = std::move(values[std::size_t(row * columns.size() + column)]);
+    }
+    return rows;
+}
+
 ContentRows parseIntegerRows(QByteArrayView output, const QStringList& columns, const QList<qint64>& ids)
 {
     expectRows(output, ids);

@@ -107,6 +107,11 @@ QString providerError(QByteArrayView text);
 // The ids of a query with projection `_id`: "Row: i _id=N" lines, or "No result found.".
 QList<qint64> parseIds(QByteArrayView output);
 
+// A query of `_id` and the integer columns whose rows are not known yet: every line must be exactly
+// "Row: i _id=<id>, c=<integer or NULL>, ...", which nothing can imitate. Its ids fix the rows as
+// parseIds does.
+ContentRows parseIntegerTable(QByteArrayView output, const QStringList& columns);
+
 // A query of `_id` and the integer columns, over exactly the expected ids in that order.
 ContentRows parseIntegerRows(QByteArrayView output, const QStringList& columns, const QList<qint64>& ids);
 

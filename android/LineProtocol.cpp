@@ -131,7 +131,8 @@ QString readLine(QIODevice* device, int timeoutMs)
         }
         if (got > 0 && line.back() == '\n') {
             line.chop(1);
-            line.replace('\r', QByteArray());
+            if (line.contains('\r'))
+                line.replace('\r', QByteArray());
             return QString::fromLatin1(line);
         }
         if (line.size() > maxLineLength)

@@ -3,6 +3,7 @@
 #include "app/WorkerThread.h"
 
 #include <exception>
+#include <utility>
 
 WorkerThread::WorkerThread(ProgressReceiver* progress, QObject* parent)
     : QThread(parent)
@@ -23,13 +24,28 @@ void WorkerThread::reportStatus(const QString& status, int curProgress)
 void WorkerThread::reportProgress(qint64 done, qint64 total, const QString& progressFormat, const QString& status)
 {
     const int percent = percentOf(done, total);
-    if (percent == m_lastPercent && done != total && m_sinceLastPost.isValid() && m_sinceLastPost.elapsed() < 50)
+    if (percent == m_lastPercent && done != total && m_sinceLastPost.isValid() && m_sinceLastPost.elapsed() < 50) {
+        m_held = HeldReport { done, total, progressFormat, status };
         return;
+    }
+    m_held.reset();
     m_lastPercent = percent;
     m_sinceLastPost.start();
     const QString text
         = progressFormat.isEmpty() ? QString() : progressFormat.arg(QString::number(done), QString::number(total));
     postUpdateProgress(m_progress, status, percent, text);
+}
+
+void WorkerThread::flushProgress()
+{
+    if (!m_held)
+        return;
+    const HeldReport held = *std::exchange(m_held, std::nullopt);
+    m_lastPercent = percentOf(held.done, held.total);
+    m_sinceLastPost.start();
+    const QString text
+        = held.format.isEmpty() ? QString() : held.format.arg(QString::number(held.done), QString::number(held.total));
+    postUpdateProgress(m_progress, held.status, m_lastPercent, text);
 }
 
 void WorkerThread::run()
@@ -52,6 +68,7 @@ void WorkerThread::run()
         }
     }
     if (outcome == Outcome::Succeeded) {
+        flushProgress();
         postSucceed(m_progress, text);
         return;
     }

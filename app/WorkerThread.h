@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <exception>
+#include <optional>
 
 // The frame every worker thread runs in. run() calls work() and turns its outcome into exactly one
 // report: its success text through postSucceed, a std::exception through postError (after
@@ -43,6 +44,9 @@ protected:
     // every 50 ms: a dialog can not show more, and a flood of queued posts only delays the GUI.
     void reportProgress(
         qint64 done, qint64 total, const QString& progressFormat = QString(), const QString& status = QString());
+    // Posts the last report that reportProgress held back, if any: before a pause (the end of a batch),
+    // so that the dialog never shows a stale count while the worker waits. Success does it too.
+    void flushProgress();
 
 private:
     void run() final;
@@ -50,4 +54,12 @@ private:
     ProgressReceiver* m_progress;
     int m_lastPercent = -2;
     QElapsedTimer m_sinceLastPost;
+    struct HeldReport
+    {
+        qint64 done = 0;
+        qint64 total = 0;
+        QString format;
+        QString status;
+    };
+    std::optional<HeldReport> m_held;
 };

@@ -3,6 +3,7 @@
 #include "bench/BenchScenarios.h"
 
 #include "bench/ImportXmlScenario.h"
+#include "bench/LoadDirectScenario.h"
 #include "bench/LoadScenario.h"
 #include "bench/OpsScenarios.h"
 #include "bench/RawReadLoop.h"
@@ -138,6 +139,8 @@ const QList<BenchScenario>& benchScenarios()
         { "read", StoreNeed::Filled, StoreEffect::Keeps, &runRead },
         { "delete", StoreNeed::Filled, StoreEffect::Empties, &runDelete },
         { "load", StoreNeed::None, StoreEffect::Keeps, &runLoadScenario },
+        { "load-direct", StoreNeed::None, StoreEffect::Keeps, &runLoadDirectScenario },
+        { "parse-content", StoreNeed::None, StoreEffect::Keeps, &runParseContentScenario },
         { "send", StoreNeed::None, StoreEffect::Keeps, &runSend },
         { "show", StoreNeed::Filled, StoreEffect::Keeps, &runShowScenario, true },
         { "select", StoreNeed::Filled, StoreEffect::Keeps, &runSelectScenario, true },

@@ -28,10 +28,12 @@ const QList<CommandShape>& commandShapes()
     static const QString from = QStringLiteral("from");
     static const QString to = QStringLiteral("to");
     static const QString country = QStringLiteral("country");
+    static const QString direct = QStringLiteral("direct");
     static const QList<CommandShape> shapes {
         { QStringLiteral("devices"), {}, 0, 0, {}, {} },
-        { QStringLiteral("load"), { usb, wifi, country }, 0, 0, { { usb, wifi } }, {} },
-        { QStringLiteral("backup"), { usb, wifi, from, to, country }, 0, 0, { { usb, wifi, from } }, { to } },
+        { QStringLiteral("load"), { usb, wifi, country }, 0, 0, { { usb, wifi } }, {}, { direct } },
+        { QStringLiteral("backup"), { usb, wifi, from, to, country }, 0, 0, { { usb, wifi, from } }, { to },
+            { direct } },
         { QStringLiteral("list"), {}, 0, 1, {}, {} },
         { QStringLiteral("export"),
             { QStringLiteral("format"), QStringLiteral("out"), QStringLiteral("chat"), QStringLiteral("since"),
@@ -103,6 +105,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         if (parser.isSet(name))
             line.m_options.insert(name, QString());
     }
+    if (line.has(QStringLiteral("direct")) && !line.has(QStringLiteral("usb")))
+        throw UsageError(QStringLiteral("--direct reads a phone over USB; give --usb SERIAL."));
     for (const QStringList& group : shape->exactlyOneOf) {
         int given = 0;
         for (const QString& name : group)
@@ -135,9 +139,11 @@ QString CommandLine::usage()
         "Commands:\n"
         "  devices\n"
         "      Phones reachable over USB through adb, one line each: serial and state.\n"
-        "  load (--usb SERIAL | --wifi ADDRESS) [--country MCC]\n"
-        "      Connect to the phone and load its messages into its cache, as the window does.\n"
-        "  backup (--usb SERIAL | --wifi ADDRESS | --from DATABASE) --to NAME [--country MCC]\n"
+        "  load (--usb SERIAL [--direct] | --wifi ADDRESS) [--country MCC]\n"
+        "      Connect to the phone and load its messages into its cache, as the window does. Over\n"
+        "      USB a phone without the Quillbarrow SMS Agent app is read directly through Android's\n"
+        "      own providers (received and sent messages only); --direct reads it so in any case.\n"
+        "  backup (--usb SERIAL [--direct] | --wifi ADDRESS | --from DATABASE) --to NAME [--country MCC]\n"
         "      Load the phone (or read local database DATABASE), then back every message up into the\n"
         "      local database NAME, created when missing. Prints how many messages were new and how\n"
         "      many the database held already.\n"

@@ -195,6 +195,8 @@ AndroidDevice CommandRunner::connectDevice()
     ConsoleProgress progress;
     if (m_line.has(QStringLiteral("usb"))) {
         AndroidConnectWithUSBThread worker(m_line.value(QStringLiteral("usb")), &progress);
+        if (m_line.has(QStringLiteral("direct")))
+            worker.setRoad(directphone::UsbRoad::Direct);
         runWorker(worker, progress);
         return worker.device();
     }

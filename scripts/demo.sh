@@ -48,9 +48,17 @@ qsms_demo_stop() {
     fi
 }
 
-# qsms_run_demo [APP_ARGUMENT...]: runs the demo until the application ends; its status is the
-# application's.
+# qsms_run_demo [--companion] [APP_ARGUMENT...]: runs the demo until the application ends; its status
+# is the application's. The phone has no companion app and is read directly over USB, as a person's
+# own phone is; with --companion it runs the companion app, which the application then talks to.
 qsms_run_demo() {
+    local packages="android,com.android.phone,com.android.providers.telephony,com.android.settings,com.android.mms"
+    local road="read directly over USB"
+    if [ "${1:-}" = "--companion" ]; then
+        shift
+        packages="$packages,com.quillbarrow.smsagent"
+        road="running the companion app"
+    fi
     QSMS_DEMO_DIR="$QSMS_BUILD/demo"
     local home="$QSMS_DEMO_DIR/home"
     mkdir -p "$home"
@@ -78,6 +86,7 @@ qsms_run_demo() {
     trap 'exit 129' HUP
 
     "$QSMS_BUILD/tools/phonesim/qsms-phone-sim" --demo --port "$QSMS_DEMO_SERVICE_PORT" --adb-port 0 \
+        --packages "$packages" \
         >"$QSMS_DEMO_DIR/phone.out" 2>"$QSMS_DEMO_DIR/phone.log" &
     QSMS_DEMO_SIM_PID=$!
     local ready="" _
@@ -106,8 +115,8 @@ qsms_run_demo() {
         sleep 0.2
     done
 
-    echo "Demo: a simulated Ostara Lumen 7 with 2,000 messages is plugged in over USB (adb server port" \
-        "$ANDROID_ADB_SERVER_PORT, device $QSMS_DEMO_SERIAL); over WiFi connect to 127.0.0.1."
+    echo "Demo: a simulated Ostara Lumen 7 with 2,000 messages, $road, is plugged in over USB (adb server" \
+        "port $ANDROID_ADB_SERVER_PORT, device $QSMS_DEMO_SERIAL); over WiFi connect to 127.0.0.1."
     echo "Demo: data folder below ${home#"$QSMS_ROOT"/}; close the window to end the demo."
     local status=0
     "$QSMS_BUILD/quillbarrow-sms-desk" "$@" || status=$?

@@ -245,6 +245,11 @@ void ExportMessagesDb::begin()
 
 void ExportMessagesDb::write(const _MsgMessage& message)
 {
+    write(message, m_db.writesLogicHash() ? logicHash(message) : QString());
+}
+
+void ExportMessagesDb::write(const _MsgMessage& message, const QString& knownLogicHash)
+{
     if (message.item_type != 0 && !m_db.messageHasItemType())
         return;
     if (!message.chat) {
@@ -274,7 +279,7 @@ void ExportMessagesDb::write(const _MsgMessage& message)
 
     const qint64 handleRowId = joinedHandle(message.handle);
 
-    const QString hash = m_db.writesLogicHash() ? logicHash(message) : QString();
+    const QString hash = m_db.writesLogicHash() ? knownLogicHash : QString();
     qint64 messageRowId = m_db.findMessageByLogicHash(hash);
     if (messageRowId == 0)
         messageRowId = m_db.findMessageByGuid(message.guid);

@@ -28,6 +28,8 @@ public:
 
     void begin() override;
     void write(const _MsgMessage& message) override;
+    // The same for a caller that has computed the message's logicHash already, to spare computing it twice.
+    void write(const _MsgMessage& message, const QString& knownLogicHash);
     void end() override;
 
     IOS6MessageDb& db() { return m_db; }

@@ -137,6 +137,9 @@ Outcome TestAndroidConnect::connectUsb(
         progress.cancelled = true;
     AndroidConnectWithUSBThread thread(serial, &progress);
     thread.setInstallSettleMs(50);
+    // The bundled package is a placeholder, which a phone without the companion is read directly
+    // instead of getting (TestDirectLoad); these tests are about the companion's road.
+    thread.setRoad(directphone::UsbRoad::Companion);
     QTimer release;
     connect(&release, &QTimer::timeout, &progress, [&progress, &release, releaseFile] {
         if (!progress.cancelled)

@@ -405,14 +405,14 @@ void TestAndroidLoad::progressReports_data()
                                << QStringList { QStringLiteral("sms: 1/4"), QStringLiteral("sms: 2/4"),
                                       QStringLiteral("sms: 3/4"), QStringLiteral("sms: 4/4") }
                                << QList<int> { 25, 50, 75, 100 };
+    // Without a total the count is posted at most every 50 ms, and its last value before the batch
+    // is acknowledged: four records in one batch show the first and the last.
     QTest::newRow("no count") << QStringList { QStringLiteral("--no-count") }
-                              << QStringList { QStringLiteral("sms: 1/-1"), QStringLiteral("sms: 2/-1"),
-                                     QStringLiteral("sms: 3/-1"), QStringLiteral("sms: 4/-1") }
-                              << QList<int> { -1, -1, -1, -1 };
+                              << QStringList { QStringLiteral("sms: 1/-1"), QStringLiteral("sms: 4/-1") }
+                              << QList<int> { -1, -1 };
     QTest::newRow("count 0 is not announced") << QStringList { QStringLiteral("--count"), QStringLiteral("0") }
-                                              << QStringList { QStringLiteral("sms: 1/-1"), QStringLiteral("sms: 2/-1"),
-                                                     QStringLiteral("sms: 3/-1"), QStringLiteral("sms: 4/-1") }
-                                              << QList<int> { -1, -1, -1, -1 };
+                                              << QStringList { QStringLiteral("sms: 1/-1"), QStringLiteral("sms: 4/-1") }
+                                              << QList<int> { -1, -1 };
     QTest::newRow("count 3, truncated percentages")
         << QStringList { QStringLiteral("--count"), QStringLiteral("3"), QStringLiteral("--batch-size"),
                QStringLiteral("3") }

@@ -136,6 +136,7 @@ private slots:
 
     void phoneFromPlugToScreen();
     void usbTipsWithoutDevice();
+    void directPhoneFromPlugToScreen();
     void databasesAtStartUp();
     void searches_data();
     void searches();
@@ -327,6 +328,50 @@ void TestMainWindow::phoneFromPlugToScreen()
     QCOMPARE(listTexts(window), QStringList { QStringLiteral("old times") });
     QCOMPARE(window.findChild<SmsBrowser*>(QStringLiteral("txtSMS"))->messages(), window.shownMessages());
     QCOMPARE(takeShownMessageBoxes().size(), 0);
+}
+
+// A phone without the companion app is read directly as soon as it is plugged in: no click, no box,
+// and its node says how it was read; unplugging it removes the node.
+void TestMainWindow::directPhoneFromPlugToScreen()
+{
+    MainWindowOptions options;
+    options.monitorPollIntervalMs = 100;
+    options.usbTipsDelayMs = -1;
+    MainWindow window(nullptr, options);
+    window.show();
+    auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
+
+    PhoneSimulatorProcess phone;
+    QVERIFY2(
+        phone.start({ QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"), QStringLiteral("0"),
+            QStringLiteral("--packages"), QStringLiteral("android,com.android.phone"), QStringLiteral("--manufacturer"),
+            QStringLiteral("Pixelcorp"), QStringLiteral("--model"), QStringLiteral("D9"), QStringLiteral("--mmc"),
+            QStringLiteral("262"), QStringLiteral("--generate"), QStringLiteral("40") }),
+        qUtf8Printable(phone.log()));
+    const QString serial = connectDevice(phone);
+    QVERIFY2(!serial.isEmpty(), qUtf8Printable(phone.log()));
+
+    const auto deviceNode = [&]() -> _AndroidDeviceItemNode* {
+        for (_ItemNode* node : window.mainModel()->rootDevice()->children) {
+            if (node->type == _ItemNode::TypeAndroidDevice
+                && node->name == QLatin1String("Pixelcorp D9 (read directly over USB)"))
+                return static_cast<_AndroidDeviceItemNode*>(node);
+        }
+        return nullptr;
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(deviceNode() && AbsTreeItemModel::nodeOf(tree->currentIndex()) == deviceNode()
+            && window.smsModel()->rowCount() > 30,
+        qUtf8Printable(phone.log()), 60000);
+    _AndroidDeviceItemNode* node = deviceNode();
+    QVERIFY(node->device.direct);
+    QCOMPARE(node->device.mmc, QStringLiteral("262"));
+    QVERIFY(!node->children.isEmpty());
+    QCOMPARE(window.smsModel()->rowCount(), int(node->collection.messages().size()));
+    const QList<ShownMessageBox> boxes = takeShownMessageBoxes();
+    QVERIFY2(boxes.isEmpty(), qUtf8Printable(boxTexts(boxes).join(QLatin1Char('\n'))));
+
+    m_adb->disconnectDevice(serial);
+    QTRY_VERIFY_WITH_TIMEOUT(!deviceNode(), 10000);
 }
 
 void TestMainWindow::usbTipsWithoutDevice()

@@ -117,7 +117,7 @@ QVariant ItemModelMain::conversationPicture(_ChatSessionItemNode* node) const
 _AndroidDeviceItemNode* ItemModelMain::addAndroidDevice(
     const QSharedPointer<IOS6MessageDb>& db, const AndroidDevice& device)
 {
-    auto* node = new _AndroidDeviceItemNode(device.displayName(), m_rootDevice, db, device);
+    auto* node = new _AndroidDeviceItemNode(device.treeName(), m_rootDevice, db, device);
     appendNode(node);
     return node;
 }
