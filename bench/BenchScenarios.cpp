@@ -3,6 +3,7 @@
 #include "bench/BenchScenarios.h"
 
 #include "bench/ImportXmlScenario.h"
+#include "bench/IndexScenario.h"
 #include "bench/LoadScenario.h"
 #include "bench/OpsScenarios.h"
 #include "bench/RawWriteLoop.h"
@@ -133,6 +134,7 @@ const QList<BenchScenario>& benchScenarios()
         { "export-pdf", StoreNeed::Filled, StoreEffect::Keeps, &runExportPdfScenario, true },
         { "export-xml", StoreNeed::Filled, StoreEffect::Keeps, &runExportXmlScenario },
         { "import-xml", StoreNeed::None, StoreEffect::Keeps, &runImportXmlScenario },
+        { "index", StoreNeed::Filled, StoreEffect::Keeps, &runIndexScenario },
     };
     return scenarios;
 }
