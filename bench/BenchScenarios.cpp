@@ -7,6 +7,7 @@
 #include "bench/LoadScenario.h"
 #include "bench/OpsScenarios.h"
 #include "bench/RawWriteLoop.h"
+#include "bench/SearchScenario.h"
 #include "bench/SelectScenario.h"
 #include "bench/SendScenario.h"
 #include "bench/ShowScenario.h"
@@ -135,6 +136,7 @@ const QList<BenchScenario>& benchScenarios()
         { "export-xml", StoreNeed::Filled, StoreEffect::Keeps, &runExportXmlScenario },
         { "import-xml", StoreNeed::None, StoreEffect::Keeps, &runImportXmlScenario },
         { "index", StoreNeed::Filled, StoreEffect::Keeps, &runIndexScenario },
+        { "search", StoreNeed::Filled, StoreEffect::Keeps, &runSearchScenario },
     };
     return scenarios;
 }
