@@ -584,6 +584,22 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
     // come or go meanwhile wait until it has finished with it.
     const CommandScope scope(this);
     updateCommandActions();
+    // When the current row is removed, the view selects a neighbour from inside the removal. Reading a
+    // store and refilling the list (or a database's conversations) there would change the tree inside its
+    // own change; the selection the view ends up with is shown once the tree has changed.
+    if (m_modelMain->isChanging()) {
+        if (!m_treeSelectionQueued) {
+            m_treeSelectionQueued = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_treeSelectionQueued = false;
+                    onMainTreeSelected(m_treeViewDS->selectionModel()->selection(), QItemSelection());
+                },
+                Qt::QueuedConnection);
+        }
+        return;
+    }
     if (selected.isEmpty() || selected.first().indexes().isEmpty())
         return;
     _ItemNode* node = AbsTreeItemModel::nodeOf(selected.first().indexes().first());

@@ -218,6 +218,8 @@ private:
 
     // The node whose records the message list and the conversation view borrow; null when empty.
     _AbsDBItemNode* m_listSource = nullptr;
+    // A tree selection that came while the tree was changing, waiting to be shown once it has changed.
+    bool m_treeSelectionQueued = false;
     // The CommandScope objects alive, and the device reports waiting for the last of them to end.
     int m_commandDepth = 0;
     QList<std::function<void()>> m_pendingDeviceEvents;

@@ -448,6 +448,15 @@ void MainWindow::miDelAll()
 
 void MainWindow::rereadNode(_AbsDBItemNode* node, bool withMessages)
 {
+    // With the node or one of its conversations current, the list shows what is read again here. The current
+    // index leaves the node first: the view then never selects it from inside the removal of its
+    // conversations, and selectNode() below is a change of selection that shows the node as read now.
+    for (const _ItemNode* current = currentNode(); current; current = current->parent) {
+        if (current == node) {
+            m_treeViewDS->setCurrentIndex(QModelIndex());
+            break;
+        }
+    }
     try {
         m_modelMain->clearChildren(node);
         node->db->chats(node->collection);
