@@ -36,6 +36,9 @@ void MainWindow::buildSearchPanel()
     action->setShortcut(QKeySequence::Find);
     action->setShortcutContext(Qt::WindowShortcut);
     connect(action, &QAction::triggered, this, [this] {
+        // A third of the window, so that the list and the conversation keep room for the hit opened.
+        if (!m_searchDock->isVisible())
+            resizeDocks({ m_searchDock }, { height() / 3 }, Qt::Vertical);
         m_searchDock->show();
         m_searchDock->raise();
         m_searchPanel->activate();
