@@ -39,6 +39,14 @@ struct LiveSearch::Shared
     CancelFlag stale;
     // Set only when the object goes: an index being built is not given up for a keystroke.
     CancelFlag stopping;
+
+    void stop()
+    {
+        const QMutexLocker lock(&mutex);
+        stale.cancelled = true;
+        stopping.cancelled = true;
+        pending.reset();
+    }
 };
 
 class LiveSearch::Worker : public QObject
@@ -126,12 +134,7 @@ LiveSearch::LiveSearch(QObject* parent)
 
 LiveSearch::~LiveSearch()
 {
-    {
-        const QMutexLocker lock(&m_shared->mutex);
-        m_shared->pending.reset();
-        m_shared->stale.cancelled = true;
-        m_shared->stopping.cancelled = true;
-    }
+    m_shared->stop();
     m_thread->quit();
     m_thread->wait();
 }
