@@ -44,8 +44,11 @@ void MainWindow::buildSearchPanel()
         m_searchPanel->activate();
     });
     addAction(action);
-    if (auto* tools = menuBar()->findChild<QMenu*>(QStringLiteral("menuTools")))
-        tools->insertAction(tools->actions().value(0), action);
+    // After the menu's own entries, which keep their places.
+    if (auto* tools = menuBar()->findChild<QMenu*>(QStringLiteral("menuTools"))) {
+        tools->addSeparator();
+        tools->addAction(action);
+    }
 }
 
 _AbsDBItemNode* MainWindow::sourceNodeOf(const QDir& folder) const
