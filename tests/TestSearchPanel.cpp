@@ -192,11 +192,11 @@ void TestSearchPanel::snippet_data()
     QTest::newRow("markup in a message stays text")
         << "tag"
         << "<b>tag</b> & more"
-        << "&lt;b&gt;<b style=\"background-color:#ffe37a\">tag</b>&lt;/b&gt; &amp; more";
+        << "&lt;b&gt;<b style=\"background-color:#ffe37a;color:#000000\">tag</b>&lt;/b&gt; &amp; more";
     QTest::newRow("a late hit is brought into view")
         << "needle" << QStringLiteral("word ").repeated(20) + QStringLiteral("needle\nend")
         << QStringLiteral("…") + QStringLiteral("word ").repeated(5)
-            + QStringLiteral("<b style=\"background-color:#ffe37a\">needle</b> end");
+            + QStringLiteral("<b style=\"background-color:#ffe37a;color:#000000\">needle</b> end");
     QTest::newRow("no hit in the text") << "mum"
                                         << "see you"
                                         << "see you";

@@ -125,8 +125,8 @@ QString SearchHitsModel::snippetHtml(const QString& text, const SearchQuery& que
         if (start >= end)
             continue;
         html += line.mid(at, start - at).toHtmlEscaped();
-        html += QStringLiteral("<b style=\"background-color:#ffe37a\">") + line.mid(start, end - start).toHtmlEscaped()
-            + QStringLiteral("</b>");
+        html += QStringLiteral("<b style=\"background-color:#ffe37a;color:#000000\">")
+            + line.mid(start, end - start).toHtmlEscaped() + QStringLiteral("</b>");
         at = end;
     }
     html += line.mid(at, to - at).toHtmlEscaped();

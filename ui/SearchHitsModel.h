@@ -15,7 +15,8 @@ class SearchHitsModel : public QAbstractTableModel
 
 public:
     enum Column { SourceColumn, ConversationColumn, DateColumn, MessageColumn, ColumnCount };
-    // The message column's snippet as rich text, the words found in <b> with a background, the rest escaped.
+    // The message column's snippet as rich text, the words found in <b>, dark on a light background even
+    // in a selected row; the rest escaped.
     static constexpr int HighlightedRole = Qt::UserRole + 1;
 
     explicit SearchHitsModel(QObject* parent = nullptr);
