@@ -59,6 +59,16 @@ QDir localDatabasesDir()
     return dir;
 }
 
+QDir androidCacheDir()
+{
+    return QDir(dataRootDir().absoluteFilePath(QStringLiteral("android_cache")));
+}
+
+QDir virtualAndroidDir()
+{
+    return QDir(dataRootDir().absoluteFilePath(QStringLiteral("virtual_android")));
+}
+
 LocalDbNameCheck checkLocalDbName(const QString& name)
 {
     if (name.trimmed().isEmpty())

@@ -11,6 +11,11 @@ QDir dataRootDir();
 // <data root>/local_databases, created when missing.
 QDir localDatabasesDir();
 
+// <data root>/android_cache (one folder per phone's cache) and <data root>/virtual_android (folders shown
+// as offline phones); neither is created here.
+QDir androidCacheDir();
+QDir virtualAndroidDir();
+
 // Whether a name can name a local database folder. A name that is blank is Empty; one holding any of
 // \ / : * ? " < > | or a control character (a line break, a tab) is Invalid, and so is one made of
 // dots only, which would name the databases folder itself or the data root. The name is used as

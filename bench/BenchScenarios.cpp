@@ -3,12 +3,14 @@
 #include "bench/BenchScenarios.h"
 
 #include "bench/ImportXmlScenario.h"
+#include "bench/IndexScenario.h"
 #include "bench/LoadDirectScenario.h"
 #include "bench/LoadScenario.h"
 #include "bench/OpsScenarios.h"
 #include "bench/RawReadLoop.h"
 #include "bench/RawWriteLoop.h"
 #include "bench/RunSummary.h"
+#include "bench/SearchScenario.h"
 #include "bench/SelectScenario.h"
 #include "bench/SendScenario.h"
 #include "bench/ShowScenario.h"
@@ -151,6 +153,8 @@ const QList<BenchScenario>& benchScenarios()
         { "export-pdf", StoreNeed::Filled, StoreEffect::Keeps, &runExportPdfScenario, true },
         { "export-xml", StoreNeed::Filled, StoreEffect::Keeps, &runExportXmlScenario },
         { "import-xml", StoreNeed::None, StoreEffect::Keeps, &runImportXmlScenario },
+        { "index", StoreNeed::Filled, StoreEffect::Keeps, &runIndexScenario },
+        { "search", StoreNeed::Filled, StoreEffect::Keeps, &runSearchScenario },
     };
     return scenarios;
 }

@@ -19,6 +19,8 @@ struct CommandShape
     QList<QStringList> exactlyOneOf;
     QStringList required;
     QStringList flags = {}; // options without a value
+    // What the positional argument is, for the error when it is missing.
+    QString positionalMeaning = QStringLiteral("a database or file name");
 };
 
 const QList<CommandShape>& commandShapes()
@@ -41,6 +43,9 @@ const QList<CommandShape>& commandShapes()
             1, 1, {}, { QStringLiteral("format"), QStringLiteral("out") }, { QStringLiteral("evidence") } },
         { QStringLiteral("import"), { to, country }, 1, 1, {}, { to } },
         { QStringLiteral("restore"), { usb, wifi, country }, 1, 1, { { usb, wifi } }, {} },
+        { QStringLiteral("search"),
+            { QStringLiteral("in"), QStringLiteral("since"), QStringLiteral("until"), QStringLiteral("format") }, 1, 1,
+            {}, {}, {}, QStringLiteral("a text to look for") },
     };
     return shapes;
 }
@@ -122,7 +127,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     line.positional = parser.positionalArguments();
     const int count = static_cast<int>(line.positional.size());
     if (count < shape->minPositional)
-        throw UsageError(QStringLiteral("%1 needs a database or file name; see --help.").arg(shape->name));
+        throw UsageError(QStringLiteral("%1 needs %2; see --help.").arg(shape->name, shape->positionalMeaning));
     if (count > shape->maxPositional)
         throw UsageError(QStringLiteral("unexpected argument \"%1\".").arg(line.positional.at(shape->maxPositional)));
     return line;
@@ -164,6 +169,12 @@ QString CommandLine::usage()
         "      NAME, created when missing.\n"
         "  restore DATABASE (--usb SERIAL | --wifi ADDRESS) [--country MCC]\n"
         "      Load the phone, then transfer the database's messages to it.\n"
+        "  search TEXT [--in DATABASE] [--since DATE] [--until DATE] [--format txt|csv]\n"
+        "      The messages of every local database and phone cache (or of DATABASE only) that hold\n"
+        "      every word of TEXT, newest first, one per line: source, conversation, date and message.\n"
+        "      Case and accents do not matter, words match their beginnings, \"quoted words\" match as a\n"
+        "      phrase, and a conversation's names and numbers (in any form) find its messages. --since\n"
+        "      and --until as for export; csv prints the same fields as CSV.\n"
         "\n"
         "--country MCC gives the mobile country code (for example 310) for a phone that reports none;\n"
         "addresses are normalised with it.\n"

@@ -16,7 +16,7 @@ public:
     // The text of --help.
     static QString usage();
 
-    // "help", "devices", "load", "backup", "list", "export", "import" or "restore".
+    // "help", "devices", "load", "backup", "list", "export", "import", "restore" or "search".
     QString command;
     QStringList positional;
 

@@ -104,6 +104,8 @@ int CommandRunner::run()
         return importXml();
     if (command == QLatin1String("restore"))
         return restore();
+    if (command == QLatin1String("search"))
+        return search();
     throw UsageError(QStringLiteral("unknown command \"%1\".").arg(command));
 }
 

@@ -34,6 +34,7 @@ private:
     int exportMessages();
     int importXml();
     int restore();
+    int search();
 
     // Checks --country against the country library before anything connects.
     void checkCountryOption() const;

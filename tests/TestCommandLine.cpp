@@ -238,6 +238,24 @@ void TestCommandLine::exitStatus_data()
     QTest::newRow("backup from a database") << QStringList { QStringLiteral("backup"), QStringLiteral("--from"),
         QStringLiteral("Seed"), QStringLiteral("--to"), QStringLiteral("Seed") }
                                             << 0 << " 0 new, \\d+ already there" << QString();
+    QTest::newRow("search a database") << QStringList { QStringLiteral("search"), QStringLiteral("YOU"),
+        QStringLiteral("--in"), QStringLiteral("Seed") }
+                                       << 0 << "^Seed\t[^\t\n]+\t\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d\t[^\n]*\\byou"
+                                       << QString();
+    QTest::newRow("search everywhere") << QStringList { QStringLiteral("search"), QStringLiteral("you") } << 0
+                                       << "(^|\n)android_cache/[^\t\n]+\t[^\n]*you[^\n]*\n"
+                                       << QString();
+    QTest::newRow("search as CSV") << QStringList { QStringLiteral("search"), QStringLiteral("you"),
+        QStringLiteral("--in"), QStringLiteral("Seed"), QStringLiteral("--format"), QStringLiteral("csv") }
+                                   << 0 << "^Source,Conversation,Date,Message\nSeed," << QString();
+    QTest::newRow("search finds nothing") << QStringList { QStringLiteral("search"), QStringLiteral("zzqxv") } << 1
+                                          << "^quillbarrow-sms: No messages match \"zzqxv\"\\.\n$" << QString();
+    QTest::newRow("search in an unknown database") << QStringList {
+        QStringLiteral("search"), QStringLiteral("you"), QStringLiteral("--in"), QStringLiteral("Missing")
+    } << 1 << "no local database named \"Missing\"" << QStringLiteral("Missing");
+    QTest::newRow("search in another format") << QStringList { QStringLiteral("search"), QStringLiteral("you"),
+        QStringLiteral("--format"), QStringLiteral("pdf") }
+                                              << 2 << "--format takes txt or csv" << QString();
     QTest::newRow("export a year") << QStringList { QStringLiteral("export"), QStringLiteral("Seed"),
         QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--out"), out, QStringLiteral("--since"),
         QStringLiteral("2013-01-01"), QStringLiteral("--until"), QStringLiteral("2013-12-31") }

@@ -463,6 +463,13 @@ void TestMainWindow::searches_data()
     QTest::newRow("conversation: no hit")
         << false << QStringLiteral("Bob Stone") << QStringLiteral("zebra") << QStringLiteral("Bob Stone")
         << QStringLiteral("Find no contact with keyword zebra.");
+    QTest::newRow("conversation: accents do not matter")
+        << false << none << QStringLiteral("BÉRG") << QStringLiteral("Carla Berg") << none;
+    QTest::newRow("conversation: a national number")
+        << false << none << QStringLiteral("07700 900102") << QStringLiteral("Bob Stone") << none;
+    QTest::newRow("conversation: an international number")
+        << false << QStringLiteral("Carla Berg") << QStringLiteral("+44 7700 900101") << QStringLiteral("Anna Berg")
+        << none;
     QTest::newRow("conversation: blank keyword")
         << false << none << QStringLiteral("   ") << QStringLiteral("Family") << none;
     QTest::newRow("message: first hit") << true << none << QStringLiteral("FRIDAY") << QStringLiteral("2") << none;

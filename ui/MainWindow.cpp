@@ -152,6 +152,7 @@ MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options)
     m_treeViewSMS->setColumnWidth(2, 120);
 
     buildMenus();
+    buildSearchPanel();
 
     m_linkLabel = new QLabel(this);
     m_linkLabel->setObjectName(QStringLiteral("lbLink"));
@@ -711,11 +712,12 @@ void MainWindow::searchCotnact()
     if (keyword.isEmpty())
         return;
 
+    const auto matches = conversationMatcher(static_cast<_AbsDBItemNode*>(parentNode), keyword);
     const QList<_ItemNode*>& conversations = parentNode->children;
     const qsizetype count = conversations.size();
     for (qsizetype step = 0; step < count; ++step) {
         _ItemNode* candidate = conversations.at((start + step) % count);
-        if (candidate->name.contains(keyword, Qt::CaseInsensitive)) {
+        if (matches(*candidate)) {
             m_treeViewDS->expand(m_modelMain->nodeIndex(parentNode));
             m_treeViewDS->setCurrentIndex(m_modelMain->nodeIndex(candidate));
             return;

@@ -21,12 +21,18 @@ class ItemModelMain;
 class ItemModelSms;
 class MyTreeView;
 class QAction;
+class QDir;
+class QDockWidget;
 class QLabel;
 class QLineEdit;
 class QSplitter;
 class QToolBar;
 class QToolButton;
+class SearchPanel;
+class SearchQuery;
 class SmsBrowser;
+struct SearchIndexHit;
+struct SearchSource;
 class _AbsDBItemNode;
 class _AndroidDeviceItemNode;
 class _ItemNode;
@@ -123,6 +129,10 @@ public slots:
     void miAbout();
     void miImportXml();
 
+    // Opens the hit's conversation in the tree with the message current in the list and its words
+    // marked in the conversation view (MainWindowSearch.cpp).
+    void openSearchHit(const SearchSource& source, const SearchIndexHit& hit);
+
 private:
     // Held by every command from before its first dialog to its end, and by every connection or load
     // of a phone. While one is held, device reports wait; they run in order once the outermost has
@@ -179,6 +189,14 @@ private:
     // Reads the conversations of a database into a collection, so that a failure leaves the tree as it was.
     static _MsgCollection readChats(IOS6MessageDb& db);
 
+    // MainWindowSearch.cpp
+    void buildSearchPanel();
+    // The device or database node whose store lies in the folder; null when the tree has none.
+    _AbsDBItemNode* sourceNodeOf(const QDir& folder) const;
+    void highlightInTranscript(const _MsgMessage& message, const SearchQuery& query);
+    // Whether a conversation of the source matches the keyword by its names or numbers.
+    static std::function<bool(const _ItemNode&)> conversationMatcher(_AbsDBItemNode* source, const QString& keyword);
+
     // MainWindowCommands.cpp
     void buildMenus();
     // Enables the five shared command actions for the current tree node.
@@ -218,6 +236,8 @@ private:
     QLabel* m_lbSMSCount = nullptr;
     QLabel* m_linkLabel = nullptr;
     QToolBar* m_mainToolBar = nullptr;
+    QDockWidget* m_searchDock = nullptr;
+    SearchPanel* m_searchPanel = nullptr;
 
     // The node whose records the message list and the conversation view borrow; null when empty.
     _AbsDBItemNode* m_listSource = nullptr;
