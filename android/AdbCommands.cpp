@@ -3,7 +3,7 @@
 #include "android/AdbCommands.h"
 
 #include "android/LineProtocol.h"
-#include "app/TaskReporting.h"
+#include "base/TaskReporting.h"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -5,8 +5,8 @@
 #include "android/AdbCommands.h"
 #include "android/ChannelProtocol.h"
 #include "android/LineProtocol.h"
-#include "app/DataFolders.h"
-#include "app/TaskReporting.h"
+#include "base/DataFolders.h"
+#include "base/TaskReporting.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>

@@ -6,7 +6,7 @@
 #include "android/DeviceCacheLock.h"
 #include "android/LineProtocol.h"
 #include "android/SmsRecord.h"
-#include "app/TaskReporting.h"
+#include "base/TaskReporting.h"
 #include "message/MessageText.h"
 #include "store/ExportMessagesDb.h"
 

@@ -5,7 +5,7 @@
 #include "android/ChannelProtocol.h"
 #include "android/DeviceCacheLock.h"
 #include "android/LineProtocol.h"
-#include "app/TaskReporting.h"
+#include "base/TaskReporting.h"
 #include "message/MessageText.h"
 #include "store/ExportMessagesDb.h"
 

@@ -3,7 +3,7 @@
 #include "android/LineProtocol.h"
 
 #include "android/ChannelProtocol.h"
-#include "app/TaskReporting.h"
+#include "base/TaskReporting.h"
 
 #include <QAbstractSocket>
 #include <QDeadlineTimer>

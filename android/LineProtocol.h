@@ -18,7 +18,7 @@ class QTime;
 // -1 meaning no limit.
 //
 // Every blocking wait on a channel (reading, writing, flushing, connecting) looks at the cancel flag
-// of the task running on this thread (TaskCancelScope in app/TaskReporting.h) at least every
+// of the task running on this thread (TaskCancelScope in base/TaskReporting.h) at least every
 // cancelSliceMs and ends with TaskCancelled once it is set, whether the peer is silent or not. The
 // flag is looked at only while there is nothing to read, so reading buffered lines costs nothing.
 namespace simpleprotocol {

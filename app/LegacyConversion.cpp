@@ -2,9 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/LegacyConversion.h"
 
-#include "app/DataFolders.h"
 #include "app/ProgressForm.h"
 #include "app/WorkerRun.h"
+#include "base/DataFolders.h"
 #include "ops/LocalDbUpdateThread.h"
 
 #include <QMetaObject>

@@ -3,8 +3,8 @@
 #include "app/MessageBoxes.h"
 
 #include "app/StyleSheet.h"
-#include "app/TaskReporting.h"
 #include "app/WinMovable.h"
+#include "base/TaskReporting.h"
 
 #include <QCoreApplication>
 #include <QtDebug>

@@ -1,10 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/DataFolders.h"
 #include "app/InstanceGuard.h"
 #include "app/LegacyConversion.h"
-#include "app/LogHandler.h"
 #include "app/MessageBoxes.h"
+#include "base/DataFolders.h"
+#include "base/LogHandler.h"
 #include "store/Sqlite3DB.h"
 #include "ui/MainWindow.h"
 

@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/DataFolders.h"
-#include "app/LogHandler.h"
-#include "app/TaskReporting.h"
+#include "base/DataFolders.h"
+#include "base/LogHandler.h"
+#include "base/TaskReporting.h"
 #include "cli/CommandLine.h"
 #include "cli/CommandRunner.h"
 #include "cli/Interrupt.h"

@@ -5,7 +5,7 @@
 #include "android/AndroidRestoreSMSThread.h"
 #include "android/DeviceCacheLock.h"
 #include "android/SmsRecord.h"
-#include "app/DataFolders.h"
+#include "base/DataFolders.h"
 #include "store/CountryLibDb.h"
 #include "store/ExportMessagesDb.h"
 #include "store/Sqlite3DB.h"

@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/DataFolders.h"
 #include "app/MessageBoxes.h"
 #include "app/SaveFileDialog.h"
+#include "base/DataFolders.h"
 #include "support/AdbTestServer.h"
 #include "support/NextDialog.h"
 #include "support/PhoneSimulatorProcess.h"

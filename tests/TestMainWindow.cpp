@@ -5,8 +5,8 @@
 // the country dialog.
 #include "android/AdbCommands.h"
 #include "android/AndroidMonitor.h"
-#include "app/DataFolders.h"
 #include "app/MessageBoxes.h"
+#include "base/DataFolders.h"
 #include "message/MessageText.h"
 #include "store/ExportMessagesDb.h"
 #include "support/AdbTestServer.h"

@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidDevice.h"
-#include "app/DataFolders.h"
 #include "app/MessageBoxes.h"
 #include "app/SaveFileDialog.h"
+#include "base/DataFolders.h"
 #include "store/ExportMessagesDb.h"
 #include "support/MessageRecords.h"
 #include "support/NextDialog.h"

@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/CommandRules.h"
 
-#include "app/DataFolders.h"
-#include "app/ShellServices.h"
+#include "base/DataFolders.h"
+#include "base/ShellServices.h"
 #include "ui/dialogs/LocalDbSelForm.h"
 #include "ui/models/ItemNodes.h"
 

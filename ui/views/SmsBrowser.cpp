@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/views/SmsBrowser.h"
 
-#include "app/ShellServices.h"
+#include "base/ShellServices.h"
 #include "message/MessageHtml.h"
 #include "message/MessageText.h"
 #include "store/MsgCollection.h"
