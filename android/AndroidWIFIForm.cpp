@@ -3,10 +3,10 @@
 #include "android/AndroidWIFIForm.h"
 
 #include "android/AndroidConnectWithWiFiThread.h"
-#include "app/MessageBoxes.h"
-#include "app/ProgressForm.h"
-#include "app/StyleSheet.h"
-#include "app/WinMovable.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ProgressForm.h"
+#include "ui/StyleSheet.h"
+#include "ui/WinMovable.h"
 
 #include <QLabel>
 #include <QLineEdit>

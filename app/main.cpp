@@ -1,12 +1,12 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/InstanceGuard.h"
-#include "app/LegacyConversion.h"
-#include "app/MessageBoxes.h"
 #include "base/DataFolders.h"
 #include "base/LogHandler.h"
 #include "store/Sqlite3DB.h"
+#include "ui/LegacyConversion.h"
 #include "ui/MainWindow.h"
+#include "ui/MessageBoxes.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,5 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/MessageBoxes.h"
-#include "app/SaveFileDialog.h"
 #include "base/DataFolders.h"
 #include "support/AdbTestServer.h"
 #include "support/NextDialog.h"
@@ -11,6 +9,8 @@
 #include "tools/common/SyntheticMessages.h"
 #include "ui/CommandRules.h"
 #include "ui/MainWindow.h"
+#include "ui/MessageBoxes.h"
+#include "ui/SaveFileDialog.h"
 #include "ui/dialogs/DataSourceSelForm.h"
 #include "ui/dialogs/LocalDbSelForm.h"
 #include "ui/models/ItemModelMain.h"

@@ -5,7 +5,6 @@
 // the country dialog.
 #include "android/AdbCommands.h"
 #include "android/AndroidMonitor.h"
-#include "app/MessageBoxes.h"
 #include "base/DataFolders.h"
 #include "message/MessageText.h"
 #include "store/ExportMessagesDb.h"
@@ -16,6 +15,7 @@
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
 #include "ui/MainWindow.h"
+#include "ui/MessageBoxes.h"
 #include "ui/dialogs/CountrySelForm.h"
 #include "ui/models/ItemModelMain.h"
 #include "ui/models/ItemModelSms.h"

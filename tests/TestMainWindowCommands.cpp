@@ -1,8 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidDevice.h"
-#include "app/MessageBoxes.h"
-#include "app/SaveFileDialog.h"
 #include "base/DataFolders.h"
 #include "store/ExportMessagesDb.h"
 #include "support/MessageRecords.h"
@@ -12,6 +10,8 @@
 #include "support/TestHome.h"
 #include "ui/CommandRules.h"
 #include "ui/MainWindow.h"
+#include "ui/MessageBoxes.h"
+#include "ui/SaveFileDialog.h"
 #include "ui/dialogs/CountrySelForm.h"
 #include "ui/dialogs/LocalDbSelForm.h"
 #include "ui/models/ItemModelMain.h"

@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/dialogs/DeleteConfirmation.h"
 
-#include "app/MessageBoxes.h"
 #include "store/IOS6MessageDb.h"
+#include "ui/MessageBoxes.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -2,10 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/dialogs/LocalDbSelForm.h"
 
-#include "app/MessageBoxes.h"
-#include "app/StyleSheet.h"
-#include "app/WinMovable.h"
 #include "base/DataFolders.h"
+#include "ui/MessageBoxes.h"
+#include "ui/StyleSheet.h"
+#include "ui/WinMovable.h"
 #include "ui/dialogs/ConfirmButtonRow.h"
 
 #include <QComboBox>

@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/SaveFileDialog.h"
+#include "ui/SaveFileDialog.h"
 
 #include <QFileDialog>
 #include <QPair>

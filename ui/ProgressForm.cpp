@@ -1,10 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ProgressForm.h"
+#include "ui/ProgressForm.h"
 
-#include "app/MessageBoxes.h"
-#include "app/StyleSheet.h"
-#include "app/WinMovable.h"
+#include "ui/MessageBoxes.h"
+#include "ui/StyleSheet.h"
+#include "ui/WinMovable.h"
 
 #include <QLabel>
 #include <QProgressBar>

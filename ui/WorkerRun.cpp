@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/WorkerRun.h"
+#include "ui/WorkerRun.h"
 
-#include "app/ProgressForm.h"
+#include "ui/ProgressForm.h"
 
 #include <QThread>
 

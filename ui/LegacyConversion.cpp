@@ -1,11 +1,11 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/LegacyConversion.h"
+#include "ui/LegacyConversion.h"
 
-#include "app/ProgressForm.h"
-#include "app/WorkerRun.h"
 #include "base/DataFolders.h"
 #include "ops/LocalDbUpdateThread.h"
+#include "ui/ProgressForm.h"
+#include "ui/WorkerRun.h"
 
 #include <QMetaObject>
 #include <QWidget>
