@@ -3,6 +3,7 @@
 #pragma once
 
 #include "android/AdbDevice.h"
+#include "android/AndroidDevice.h"
 
 #include <QItemSelection>
 #include <QList>
@@ -11,7 +12,6 @@
 
 #include <functional>
 
-class AndroidDevice;
 class AndroidMonitor;
 struct CommandEntry;
 class ItemModelMain;

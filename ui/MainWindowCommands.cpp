@@ -1,7 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidRestoreSMSThread.h"
-#include "android/AndroidWIFIForm.h"
 #include "base/DataFolders.h"
 #include "base/ShellServices.h"
 #include "ops/BackupSMSThread.h"
@@ -17,6 +16,7 @@
 #include "ui/SaveFileDialog.h"
 #include "ui/WorkerRun.h"
 #include "ui/dialogs/AboutUsForm.h"
+#include "ui/dialogs/AndroidWIFIForm.h"
 #include "ui/dialogs/CountrySelForm.h"
 #include "ui/dialogs/DataSourceSelForm.h"
 #include "ui/dialogs/DeleteConfirmation.h"

@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "android/AndroidWIFIForm.h"
+#include "ui/dialogs/AndroidWIFIForm.h"
 
 #include "android/AndroidConnectWithWiFiThread.h"
 #include "ui/MessageBoxes.h"
