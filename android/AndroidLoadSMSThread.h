@@ -4,8 +4,8 @@
 
 #include "android/AndroidDevice.h"
 #include "base/WorkerThread.h"
+#include "message/MsgCollection.h"
 #include "store/CountryLibDb.h"
-#include "store/MsgCollection.h"
 
 #include <QDir>
 #include <QHash>

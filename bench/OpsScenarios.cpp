@@ -4,10 +4,10 @@
 
 #include "bench/IgnoringProgress.h"
 #include "message/MessageText.h"
+#include "message/MsgCollection.h"
 #include "ops/BackupSMSThread.h"
 #include "ops/ExportSMSThread.h"
 #include "store/IOS6MessageDb.h"
-#include "store/MsgCollection.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -16,12 +16,12 @@
 #include "cli/TerminalText.h"
 #include "cli/UsageError.h"
 #include "message/MessageText.h"
+#include "message/MsgCollection.h"
 #include "ops/BackupSMSThread.h"
 #include "ops/ExportSMSThread.h"
 #include "ops/XmlImportThread.h"
 #include "store/CountryLibDb.h"
 #include "store/IOS6MessageDb.h"
-#include "store/MsgCollection.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "base/WorkerThread.h"
-#include "store/MsgCollection.h"
+#include "message/MsgCollection.h"
 
 #include <QDir>
 #include <QList>

@@ -3,13 +3,13 @@
 #include "ops/ExportSMSThread.h"
 
 #include "message/MessageText.h"
+#include "message/MsgCollection.h"
 #include "ops/export/ExportFile.h"
 #include "ops/export/ExportMessagesCsv.h"
 #include "ops/export/ExportMessagesTxt.h"
 #include "ops/export/ExportSMSHtml.h"
 #include "ops/export/ExportSMSPdf.h"
 #include "ops/export/ExportSMSXml.h"
-#include "store/MsgCollection.h"
 
 #include <QCoreApplication>
 #include <QDir>

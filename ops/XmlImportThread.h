@@ -3,9 +3,9 @@
 #pragma once
 
 #include "base/WorkerThread.h"
+#include "message/MsgCollection.h"
 #include "ops/xml/SmsXmlRecord.h"
 #include "store/CountryLibDb.h"
-#include "store/MsgCollection.h"
 
 #include <QDir>
 #include <QHash>

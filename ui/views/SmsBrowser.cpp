@@ -5,7 +5,7 @@
 #include "base/ShellServices.h"
 #include "message/MessageHtml.h"
 #include "message/MessageText.h"
-#include "store/MsgCollection.h"
+#include "message/MsgCollection.h"
 
 #include <QLocale>
 #include <QTextDocument>

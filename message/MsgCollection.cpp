@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "store/MsgCollection.h"
+#include "message/MsgCollection.h"
 
 struct _MsgCollection::Body
 {
