@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AdbCommands.h"
 
-#include "android/LineProtocol.h"
+#include "android/protocol/LineProtocol.h"
 #include "base/TaskReporting.h"
 
 #include <QProcess>

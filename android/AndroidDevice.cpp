@@ -3,8 +3,8 @@
 #include "android/AndroidDevice.h"
 
 #include "android/AdbCommands.h"
-#include "android/ChannelProtocol.h"
-#include "android/LineProtocol.h"
+#include "android/protocol/ChannelProtocol.h"
+#include "android/protocol/LineProtocol.h"
 #include "base/DataFolders.h"
 #include "base/TaskReporting.h"
 

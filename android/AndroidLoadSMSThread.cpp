@@ -2,10 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidLoadSMSThread.h"
 
-#include "android/ChannelProtocol.h"
 #include "android/DeviceCacheLock.h"
-#include "android/LineProtocol.h"
 #include "android/SmsRecord.h"
+#include "android/protocol/ChannelProtocol.h"
+#include "android/protocol/LineProtocol.h"
 #include "base/TaskReporting.h"
 #include "message/MessageText.h"
 #include "store/ExportMessagesDb.h"
