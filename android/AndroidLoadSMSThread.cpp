@@ -7,7 +7,9 @@
 #include "android/protocol/ChannelProtocol.h"
 #include "android/protocol/LineProtocol.h"
 #include "base/TaskReporting.h"
+#include "message/MessageIdentity.h"
 #include "message/MessageText.h"
+#include "message/RecordDefaults.h"
 #include "store/ExportMessagesDb.h"
 
 #include <QCryptographicHash>
@@ -129,34 +131,6 @@ AndroidLoadSMSThread::~AndroidLoadSMSThread() = default;
 QString AndroidLoadSMSThread::stagingFolderPrefix()
 {
     return QStringLiteral(".loading");
-}
-
-void AndroidLoadSMSThread::fillCorrespondent(const QString& address, _MsgHandle& handle, _MsgChat& chat)
-{
-    handle.id = address;
-    handle.service = QStringLiteral("SMS");
-    chat.guid = QStringLiteral("SMS;-;") + address;
-    chat.style = 45;
-    chat.state = 3;
-    chat.chat_identifier = address;
-    chat.service_name = QStringLiteral("SMS");
-    chat.account_login = QStringLiteral("E:");
-    chat.handles.insert(address, &handle);
-}
-
-void AndroidLoadSMSThread::fillLoadedMessage(_MsgMessage& message)
-{
-    message.replace = 0;
-    message.version = 10;
-    message.type = 0;
-    message.service = QStringLiteral("SMS");
-    message.account = QStringLiteral("e:");
-    message.error = 0;
-    message.is_finished = 1;
-    message.is_prepared = 1;
-    message.is_read = 1;
-    message.is_sent = 1;
-    message.was_data_detected = 1;
 }
 
 QString AndroidLoadSMSThread::work()

@@ -59,12 +59,6 @@ public:
     // The most bytes of parsed records that waited for the store stage at one time during the last run.
     qint64 peakQueuedBytes = 0;
 
-    // The correspondent and the one-to-one SMS conversation that a loaded message from this
-    // normalised address belongs to.
-    static void fillCorrespondent(const QString& address, _MsgHandle& handle, _MsgChat& chat);
-    // The fields that are the same for every loaded message: service, account, version and flags.
-    static void fillLoadedMessage(_MsgMessage& message);
-
 protected:
     QString work() override;
     void abandon() override;

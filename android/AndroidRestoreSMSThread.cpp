@@ -6,6 +6,7 @@
 #include "android/protocol/ChannelProtocol.h"
 #include "android/protocol/LineProtocol.h"
 #include "base/TaskReporting.h"
+#include "message/MessageIdentity.h"
 #include "message/MessageText.h"
 #include "store/ExportMessagesDb.h"
 

@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/LocalDbUpdateThread.h"
 
-#include "android/AndroidLoadSMSThread.h"
+#include "message/MessageIdentity.h"
+#include "message/RecordDefaults.h"
 #include "ops/Rc4.h"
 #include "store/CountryLibDb.h"
 #include "store/ExportMessagesDb.h"
@@ -67,11 +68,11 @@ void writeLegacyRow(
     // A converted row is stored as a load from a phone would store it.
     _MsgHandle handle;
     _MsgChat chat;
-    AndroidLoadSMSThread::fillCorrespondent(address, handle, chat);
+    fillCorrespondent(address, handle, chat);
     handle._ct_name = row.getText(columns.person);
 
     _MsgMessage message;
-    AndroidLoadSMSThread::fillLoadedMessage(message);
+    fillLoadedMessage(message);
     message.handle = &handle;
     message.chat = &chat;
     message.text = body.isEmpty() ? QString() : QString::fromUtf8(rc4(bodyKey, body));

@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/XmlImportThread.h"
 
-#include "android/AndroidLoadSMSThread.h"
+#include "message/MessageIdentity.h"
+#include "message/RecordDefaults.h"
 #include "ops/xml/SmsXmlReadAhead.h"
 #include "ops/xml/SmsXmlReader.h"
 #include "ops/xml/XmlMessagePreparer.h"
@@ -147,7 +148,7 @@ void XmlImportThread::store(const SmsXmlRecord& record)
     }
 
     _MsgMessage message;
-    AndroidLoadSMSThread::fillLoadedMessage(message);
+    fillLoadedMessage(message);
     message.chat = &chatFor(prepared.participants);
     message.handle = prepared.sender.isEmpty() ? nullptr : &handleFor(prepared.sender);
     if (message.handle && prepared.participants.size() == 1 && !record.contactName.isEmpty()
@@ -208,7 +209,7 @@ _MsgChat& XmlImportThread::chatFor(const QStringList& participants)
     if (participants.size() == 1) {
         // The same records a load makes for the address, sharing the correspondent record.
         _MsgHandle scratch;
-        AndroidLoadSMSThread::fillCorrespondent(participants.first(), scratch, *chat);
+        fillCorrespondent(participants.first(), scratch, *chat);
         chat->handles.insert(participants.first(), &handleFor(participants.first()));
         return *chat;
     }

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidLoadSMSThread.h"
 #include "android/AndroidRestoreSMSThread.h"
+#include "message/MessageIdentity.h"
 #include "message/MsgCollection.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
