@@ -2,29 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/ShellServices.h"
 
-#include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QUrl>
-
-void openFolderInExplorer(const QString& path)
-{
-#ifdef Q_OS_WIN
-    QProcess explorer;
-    explorer.setProgram(QStringLiteral("explorer"));
-    explorer.setNativeArguments(QLatin1Char('"') + QDir::toNativeSeparators(path) + QLatin1Char('"'));
-    explorer.startDetached();
-#else
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-#endif
-}
-
-void shellOpen(const QString& target)
-{
-    // Web addresses pass unchanged; a document path becomes a file URL.
-    QDesktopServices::openUrl(QUrl::fromUserInput(target));
-}
 
 bool removeFolderTree(const QString& path, bool withHidden)
 {
@@ -46,4 +26,17 @@ bool removeFolderTree(const QString& path, bool withHidden)
     }
     const QFileInfo left(path);
     return !left.exists() && !left.isSymLink();
+}
+
+bool removeFolderOrLink(const QString& path, bool withHidden)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink() || info.isJunction()) {
+        // A link to a folder is a file on some systems and an empty folder entry on others.
+        if (!QFile::remove(path))
+            QDir().rmdir(path);
+        const QFileInfo left(path);
+        return !left.exists() && !left.isSymLink();
+    }
+    return removeFolderTree(path, withHidden);
 }

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidDevice.h"
 #include "base/DataFolders.h"
+#include "base/ShellServices.h"
 #include "store/ExportMessagesDb.h"
 #include "support/MessageRecords.h"
 #include "support/NextDialog.h"

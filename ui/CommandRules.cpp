@@ -3,13 +3,11 @@
 #include "ui/CommandRules.h"
 
 #include "base/DataFolders.h"
-#include "base/ShellServices.h"
 #include "ui/dialogs/LocalDbSelForm.h"
 #include "ui/models/ItemNodes.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -154,17 +152,4 @@ QString localDatabaseFolder(const QString& name)
     if (!LocalDbSelForm::nameProblem(name).isEmpty())
         return QString();
     return localDatabasesDir().absoluteFilePath(name);
-}
-
-bool removeFolderOrLink(const QString& path, bool withHidden)
-{
-    const QFileInfo info(path);
-    if (info.isSymLink() || info.isJunction()) {
-        // A link to a folder is a file on some systems and an empty folder entry on others.
-        if (!QFile::remove(path))
-            QDir().rmdir(path);
-        const QFileInfo left(path);
-        return !left.exists() && !left.isSymLink();
-    }
-    return removeFolderTree(path, withHidden);
 }

@@ -14,6 +14,7 @@
 #include "ui/ProgressForm.h"
 #include "ui/SMSPrinter.h"
 #include "ui/SaveFileDialog.h"
+#include "ui/ShellOpen.h"
 #include "ui/WorkerRun.h"
 #include "ui/dialogs/AboutUsForm.h"
 #include "ui/dialogs/AndroidWIFIForm.h"
