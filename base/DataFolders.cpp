@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/DataFolders.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -69,4 +70,17 @@ LocalDbNameCheck checkLocalDbName(const QString& name)
     if (name.contains(forbidden) || dotsOnly.match(name.trimmed()).hasMatch())
         return LocalDbNameCheck::Invalid;
     return LocalDbNameCheck::Valid;
+}
+
+QString localDbNameProblem(const QString& name)
+{
+    switch (checkLocalDbName(name)) {
+    case LocalDbNameCheck::Empty:
+        return QCoreApplication::translate("LocalDbSelForm", "IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME");
+    case LocalDbNameCheck::Invalid:
+        return QCoreApplication::translate("LocalDbSelForm", "IDS_INVALID_LOCALDB_NAME");
+    case LocalDbNameCheck::Valid:
+        break;
+    }
+    return QString();
 }

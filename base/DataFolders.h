@@ -17,3 +17,6 @@ QDir localDatabasesDir();
 // given, surrounding blanks included.
 enum class LocalDbNameCheck { Valid, Empty, Invalid };
 LocalDbNameCheck checkLocalDbName(const QString& name);
+// Why a name can not be a database folder, as the warning shown to the user (in the context of the
+// database dialog); an empty text when it can.
+QString localDbNameProblem(const QString& name);

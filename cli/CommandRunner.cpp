@@ -128,14 +128,9 @@ void CommandRunner::runWorker(WorkerThread& worker, ConsoleProgress& progress)
 
 QDir CommandRunner::databaseFolder(const QString& name)
 {
-    switch (checkLocalDbName(name)) {
-    case LocalDbNameCheck::Empty:
-        throw UsageError(QCoreApplication::translate("LocalDbSelForm", "IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME"));
-    case LocalDbNameCheck::Invalid:
-        throw UsageError(QCoreApplication::translate("LocalDbSelForm", "IDS_INVALID_LOCALDB_NAME"));
-    case LocalDbNameCheck::Valid:
-        break;
-    }
+    const QString problem = localDbNameProblem(name);
+    if (!problem.isEmpty())
+        throw UsageError(problem);
     return QDir(localDatabasesDir().absoluteFilePath(name));
 }
 

@@ -3,7 +3,6 @@
 #include "ui/CommandRules.h"
 
 #include "base/DataFolders.h"
-#include "ui/dialogs/LocalDbSelForm.h"
 #include "ui/models/ItemNodes.h"
 
 #include <QCoreApplication>
@@ -149,7 +148,7 @@ ExportTarget exportTarget(const QString& chosenPath, int filterIndex)
 
 QString localDatabaseFolder(const QString& name)
 {
-    if (!LocalDbSelForm::nameProblem(name).isEmpty())
+    if (checkLocalDbName(name) != LocalDbNameCheck::Valid)
         return QString();
     return localDatabasesDir().absoluteFilePath(name);
 }

@@ -214,7 +214,7 @@ _AbsDBItemNode* MainWindow::chooseLocalDb(const QString& proposedName, bool* add
     if (!target) {
         const QString folder = localDatabaseFolder(name);
         if (folder.isEmpty()) {
-            showWarningBox(LocalDbSelForm::nameProblem(name));
+            showWarningBox(localDbNameProblem(name));
             return nullptr;
         }
         target = m_modelMain->addLocalDb(QSharedPointer<IOS6MessageDb>::create(QDir(folder), QString(), true), name);
@@ -398,7 +398,7 @@ void MainWindow::miDelAll()
     const QString name = node->name;
     const QString folder = localDatabaseFolder(name);
     if (folder.isEmpty()) {
-        showWarningBox(LocalDbSelForm::nameProblem(name));
+        showWarningBox(localDbNameProblem(name));
         return;
     }
     m_treeViewDS->setCurrentIndex(QModelIndex());
