@@ -27,7 +27,10 @@ struct ScenarioResult
 {
     qint64 messages = 0; // messages the scenario handled
     double seconds = 0;
-    std::optional<double> floorRate; // messages per second of the bare-statement loop
+    std::optional<double> floorRate; // messages per second of the scenario's floor
+    // The peak resident set in MiB up to the end of what the line times, for a scenario that runs
+    // its floor afterwards on data of its own; without it the process's peak is reported.
+    std::optional<double> peakMiB;
 };
 
 // What a scenario needs before it runs and what it leaves in the store.

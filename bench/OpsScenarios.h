@@ -13,6 +13,8 @@ ScenarioResult timeWorker(WorkerThread& worker, IgnoringProgress& progress, qsiz
 // The operations on every message of the filled store, each timed from the worker's start to its
 // end with the progress posts delivered as the dialog would take them: a backup into a new local
 // database, and the exports to text, CSV, HTML, PDF (on the first 10,000 messages at most) and XML.
+// The HTML export reports the median of three runs, each into a new folder, and as its floor the
+// median of three creations of the same files.
 ScenarioResult runBackupScenario(const BenchContext& context);
 ScenarioResult runExportTxtScenario(const BenchContext& context);
 ScenarioResult runExportCsvScenario(const BenchContext& context);

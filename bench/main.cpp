@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/BenchScenarios.h"
 #include "bench/PeakMemory.h"
+#include "bench/RunSummary.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 
 // Each scenario runs in a child process of this program, started with this switch, so that the
 // peak resident set it reports is its own.
@@ -35,10 +37,12 @@ int usage()
     for (const BenchScenario& scenario : benchScenarios())
         names.append(QLatin1String(scenario.name));
     printLine(stderr,
-        QStringLiteral("usage: qsms-bench [--messages N] [--scenario NAME]...\n"
+        QStringLiteral("usage: qsms-bench [--messages N] [--repeat R] [--scenario NAME]...\n"
                        "  N defaults to %1; scenarios: %2 (all when none is named).\n"
                        "  Prints one line per scenario: scenario=NAME messages=N seconds=S rate=R "
-                       "peak_rss_mib=M [floor_rate=F ratio=X]")
+                       "peak_rss_mib=M [floor_rate=F ratio=X]\n"
+                       "  With R > 1 each scenario runs R times, each in a process of its own, and its line gives\n"
+                       "  the median of each figure followed by spread=MIN-MAX of the rates.")
             .arg(defaultMessageCount)
             .arg(names.join(QLatin1String(", "))));
     return 2;
@@ -55,7 +59,7 @@ int runChild(const QString& name, const BenchContext& context, bool quiet)
     try {
         const ScenarioResult result = scenario->run(context);
         if (!quiet)
-            printLine(stdout, formatResultLine(name, result, peakResidentMiB()));
+            printLine(stdout, formatResultLine(name, result, result.peakMiB.value_or(peakResidentMiB())));
         return 0;
     } catch (const std::exception& e) {
         printLine(stderr, QStringLiteral("qsms-bench: %1 failed: %2").arg(name, QString::fromUtf8(e.what())));
@@ -63,20 +67,40 @@ int runChild(const QString& name, const BenchContext& context, bool quiet)
     }
 }
 
-bool startChild(const QString& name, const BenchContext& context, bool quiet)
+// Runs one scenario in a child process, which passes its standard error on, and returns what it
+// printed on its standard output; nothing when it could not run or failed.
+std::optional<QString> runInChild(const QString& name, const BenchContext& context, bool quiet)
 {
     QStringList arguments { childSwitch, name, QStringLiteral("--messages"), QString::number(context.messageCount),
         QStringLiteral("--work"), context.workDir.path() };
     if (quiet)
         arguments.append(QStringLiteral("--quiet"));
     QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(), arguments);
     if (!child.waitForStarted(-1) || !child.waitForFinished(-1)) {
         printLine(stderr, QStringLiteral("qsms-bench: can not run scenario %1: %2").arg(name, child.errorString()));
-        return false;
+        return std::nullopt;
     }
-    return child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+    const QString output = QString::fromUtf8(child.readAllStandardOutput());
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        return std::nullopt;
+    return output;
+}
+
+// The result line among what a run printed; anything else it printed is passed on.
+std::optional<QString> takeResultLine(const QString& output, QList<ResultFigures>& runs)
+{
+    std::optional<QString> resultLine;
+    for (const QString& line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (const std::optional<ResultFigures> figures = parseResultLine(line)) {
+            runs.append(*figures);
+            resultLine = line;
+        } else {
+            printLine(stdout, line);
+        }
+    }
+    return resultLine;
 }
 
 // A child running a scenario that shows widgets gets a widget application on the offscreen
@@ -108,6 +132,7 @@ int main(int argc, char** argv)
     QStringList selected;
     QString childScenario;
     bool quiet = false;
+    int repeat = 1;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
         const bool hasValue = i + 1 < arguments.size();
@@ -115,6 +140,11 @@ int main(int argc, char** argv)
             bool ok = false;
             context.messageCount = arguments.at(++i).toInt(&ok);
             if (!ok || context.messageCount <= 0)
+                return usage();
+        } else if (argument == QLatin1String("--repeat") && hasValue) {
+            bool ok = false;
+            repeat = arguments.at(++i).toInt(&ok);
+            if (!ok || repeat <= 0)
                 return usage();
         } else if (argument == QLatin1String("--scenario") && hasValue) {
             selected.append(arguments.at(++i));
@@ -156,21 +186,36 @@ int main(int argc, char** argv)
         const QString name = QLatin1String(scenario.name);
         if (!selected.isEmpty() && !selected.contains(name))
             continue;
-        if (scenario.need == StoreNeed::Filled && !storeFilled) {
-            if (!startChild(QStringLiteral("write"), context, true)) {
-                allPassed = false;
-                continue;
+        QList<ResultFigures> runs;
+        std::optional<QString> resultLine;
+        for (int run = 0; run < repeat; ++run) {
+            if (scenario.need == StoreNeed::Filled && !storeFilled) {
+                if (!runInChild(QStringLiteral("write"), context, true))
+                    break;
+                storeFilled = true;
             }
-            storeFilled = true;
+            const std::optional<QString> output = runInChild(name, context, false);
+            if (!output) {
+                // A run that failed part of the way may have left the store half written or half emptied.
+                if (scenario.effect != StoreEffect::Keeps)
+                    storeFilled = false;
+                break;
+            }
+            if (scenario.effect == StoreEffect::Fills)
+                storeFilled = true;
+            else if (scenario.effect == StoreEffect::Empties)
+                storeFilled = false;
+            resultLine = takeResultLine(*output, runs);
+            if (!resultLine) {
+                printLine(stderr, QStringLiteral("qsms-bench: scenario %1 printed no result").arg(name));
+                break;
+            }
         }
-        if (!startChild(name, context, false)) {
+        if (runs.size() < repeat) {
             allPassed = false;
             continue;
         }
-        if (scenario.effect == StoreEffect::Fills)
-            storeFilled = true;
-        else if (scenario.effect == StoreEffect::Empties)
-            storeFilled = false;
+        printLine(stdout, repeat == 1 ? *resultLine : summaryLine(runs));
     }
     return allPassed ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidMonitor.h"
 #include "base/DataFolders.h"
 #include "support/AdbTestServer.h"
 #include "support/NextDialog.h"
@@ -10,6 +11,7 @@
 #include "ui/CommandRules.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
+#include "ui/ProgressForm.h"
 #include "ui/SaveFileDialog.h"
 #include "ui/dialogs/DataSourceSelForm.h"
 #include "ui/dialogs/LocalDbSelForm.h"
@@ -21,7 +23,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QMenu>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -32,6 +38,8 @@
 namespace {
 
 constexpr int phoneMessages = 40;
+// Enough that a backup of them keeps its progress dialog open for a while.
+constexpr int busyPhoneMessages = 2000;
 
 void pressButton(QWidget* dialog, const char* name)
 {
@@ -55,6 +63,22 @@ QStringList shownTexts()
     return texts;
 }
 
+bool errorBoxShown()
+{
+    for (const ShownMessageBox& box : takeShownMessageBoxes())
+        if (box.icon == QMessageBox::Critical)
+            return true;
+    return false;
+}
+
+MainWindowOptions roadOptions()
+{
+    MainWindowOptions options;
+    options.usbTipsDelayMs = 3600 * 1000;
+    options.monitorPollIntervalMs = 200;
+    return options;
+}
+
 QStringList phoneArguments(const QString& name, const QString& messageFile)
 {
     return { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"), QStringLiteral("0"),
@@ -72,6 +96,10 @@ class TestCommandRoad : public QObject
 private slots:
     void initTestCase();
     void fromPhoneToDatabaseAndBack();
+    void deviceReportsWaitForTheCommand_data();
+    void deviceReportsWaitForTheCommand();
+    void transferSendsNothingThePhoneHolds_data();
+    void transferSendsNothingThePhoneHolds();
 
 private:
     // The window's pieces the road goes through.
@@ -80,6 +108,16 @@ private:
     void select(_ItemNode* node, int expectedRows);
     QAction* action(const char* name) const;
     int listRows() const;
+    // Starts the phone on the test's adb server, opens the window and waits until it shows the
+    // phone's messages; the number loaded, or -1.
+    int openWindowOnPhone(MainWindow& window, const QString& name);
+    // Backs up every message of the current node into the local database of that name.
+    void backupTo(const QString& name);
+    // Counts the phone nodes that leave and join the tree from now on.
+    void countDeviceNodes();
+
+    int m_devicesGone = 0;
+    int m_devicesCome = 0;
 
     QTranslator m_translator;
     MainWindow* m_window = nullptr;
@@ -143,10 +181,7 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
     const QString serialA = adb.connectDevice(phoneA);
     QVERIFY(!serialA.isEmpty());
 
-    MainWindowOptions options;
-    options.usbTipsDelayMs = 3600 * 1000;
-    options.monitorPollIntervalMs = 200;
-    MainWindow window(nullptr, options);
+    MainWindow window(nullptr, roadOptions());
     m_window = &window;
     window.show();
 
@@ -307,6 +342,209 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
     QTest::qWait(1000);
     QCOMPARE(adb.connectDevice(phoneA), serialA);
     QTRY_VERIFY_WITH_TIMEOUT(deviceNode(QStringLiteral("Alpha")), 60000);
+    m_window = nullptr;
+}
+
+int TestCommandRoad::openWindowOnPhone(MainWindow& window, const QString& name)
+{
+    m_window = &window;
+    window.show();
+    if (!QTest::qWaitFor([&] { return deviceNode(name) && listRows() > 0; }, 60000))
+        return -1;
+    const int loaded = int(deviceNode(name)->collection.messages().size());
+    return QTest::qWaitFor([&] { return listRows() == loaded; }) ? loaded : -1;
+}
+
+void TestCommandRoad::backupTo(const QString& name)
+{
+    onNextDialog<LocalDbSelForm>([name](LocalDbSelForm* form) {
+        form->findChild<QComboBox*>()->setEditText(name);
+        pressButton(form, "btnOK");
+    });
+    action("actBackup")->trigger();
+}
+
+void TestCommandRoad::countDeviceNodes()
+{
+    m_devicesGone = 0;
+    m_devicesCome = 0;
+    ItemModelMain* model = m_window->mainModel();
+    connect(model, &QAbstractItemModel::rowsRemoved, m_window, [this, model](const QModelIndex& parent) {
+        m_devicesGone += AbsTreeItemModel::nodeOf(parent) == model->rootDevice();
+    });
+    connect(model, &QAbstractItemModel::rowsInserted, m_window, [this, model](const QModelIndex& parent) {
+        m_devicesCome += AbsTreeItemModel::nodeOf(parent) == model->rootDevice();
+    });
+}
+
+void TestCommandRoad::deviceReportsWaitForTheCommand_data()
+{
+    QTest::addColumn<QString>("command");
+
+    QTest::newRow("backup progress") << QStringLiteral("backup");
+    QTest::newRow("export result box") << QStringLiteral("export");
+    QTest::newRow("transfer phone choice") << QStringLiteral("transfer");
+    QTest::newRow("print preview") << QStringLiteral("print");
+    QTest::newRow("delete confirmation") << QStringLiteral("delete");
+}
+
+// The phone is unplugged and plugged in again while a dialog of a command is open. The window
+// takes both reports only once the command, its dialogs and its worker have ended, in the order
+// they came, and the command works on the messages it was given.
+void TestCommandRoad::deviceReportsWaitForTheCommand()
+{
+    QFETCH(QString, command);
+    QDir(localDatabasesDir()).removeRecursively();
+    QTemporaryDir work;
+    const QString file = work.filePath(QStringLiteral("gamma.json"));
+    saveMessages(file, generateMessages(busyPhoneMessages, 5));
+
+    AdbTestServer adb;
+    PhoneSimulatorProcess phone;
+    QVERIFY2(phone.start(phoneArguments(QStringLiteral("Gamma"), file)), qUtf8Printable(phone.log()));
+    const QString serial = adb.connectDevice(phone);
+    QVERIFY(!serial.isEmpty());
+    MainWindow window(nullptr, roadOptions());
+    const int loaded = openWindowOnPhone(window, QStringLiteral("Gamma"));
+    QVERIFY2(loaded > busyPhoneMessages / 2, qUtf8Printable(phone.log()));
+    _AndroidDeviceItemNode* gamma = deviceNode(QStringLiteral("Gamma"));
+    const QDir family(localDatabasesDir().filePath(QStringLiteral("Family")));
+    if (command == QLatin1String("transfer") || command == QLatin1String("delete")) {
+        backupTo(QStringLiteral("Family"));
+        QCOMPARE(scalar(family, QStringLiteral("select count(*) from message")).toInt(), loaded);
+    }
+    QVERIFY(!errorBoxShown());
+    countDeviceNodes();
+
+    bool waited = false;
+    const auto replug = [&] {
+        adb.disconnectDevice(serial);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.monitor()->currentKnownSerials().contains(serial), 10000);
+        QCOMPARE(adb.connectDevice(phone), serial);
+        QTRY_VERIFY_WITH_TIMEOUT(window.monitor()->currentKnownSerials().contains(serial), 10000);
+        // Both reports reach the window while the dialog is still open.
+        QTest::qWait(300);
+        waited = m_devicesGone == 0 && m_devicesCome == 0 && deviceNode(QStringLiteral("Gamma")) == gamma;
+    };
+    // Answers the next message box, shown for real so that the window's event loop runs under it.
+    const auto replugUnderBox = [&](QMessageBox::StandardButton answer) {
+        setMessageBoxesScripted(false);
+        onNextDialog<QMessageBox>([&replug, answer](QMessageBox* box) {
+            replug();
+            setMessageBoxesScripted(true);
+            box->button(answer)->click();
+        });
+    };
+
+    if (command == QLatin1String("backup")) {
+        onNextDialog<ProgressForm>([&replug](ProgressForm*) { replug(); });
+        backupTo(QStringLiteral("Backup"));
+        QCOMPARE(scalar(QDir(localDatabasesDir().filePath(QStringLiteral("Backup"))),
+                     QStringLiteral("select count(*) from message"))
+                     .toInt(),
+            loaded);
+    } else if (command == QLatin1String("export")) {
+        setNextSaveFileAnswer(work.filePath(QStringLiteral("all")), exportFilters().constLast());
+        replugUnderBox(QMessageBox::Ok);
+        action("actExport")->trigger();
+        QFile xml(work.filePath(QStringLiteral("all.xml")));
+        QVERIFY(xml.open(QIODevice::ReadOnly));
+        static const QRegularExpression element(QStringLiteral("<(sms|mms)[ >]"));
+        QCOMPARE(int(QString::fromUtf8(xml.readAll()).count(element)), loaded);
+    } else if (command == QLatin1String("transfer")) {
+        select(databaseNode(QStringLiteral("Family")), loaded);
+        onNextDialog<DataSourceSelForm>([&replug](DataSourceSelForm* form) {
+            replug();
+            pressButton(form, "btnOK");
+        });
+        action("actDb2A")->trigger();
+        // The phone holds them all already: nothing goes twice.
+        QCOMPARE(int(loadMessages(file).size()), busyPhoneMessages);
+    } else if (command == QLatin1String("print")) {
+        auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
+        list->selectionModel()->select(QItemSelection(list->model()->index(0, 0), list->model()->index(9, 0)),
+            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        int pages = 0;
+        onNextDialog<QPrintPreviewDialog>([&replug, &pages](QPrintPreviewDialog* dialog) {
+            replug();
+            // Lays the pages out again from the messages, as printing does.
+            auto* preview = dialog->findChild<QPrintPreviewWidget*>();
+            preview->updatePreview();
+            pages = preview->pageCount();
+            dialog->reject();
+        });
+        action("actPrint")->trigger();
+        QVERIFY(pages > 0);
+    } else {
+        _LocalDBItemNode* database = databaseNode(QStringLiteral("Family"));
+        select(database, loaded);
+        select(database->children.first(), -1);
+        QTRY_VERIFY(listRows() > 0);
+        const int shown = listRows();
+        const qsizetype conversations = database->children.size();
+        replugUnderBox(QMessageBox::Yes);
+        action("actDelete")->trigger();
+        QCOMPARE(scalar(family, QStringLiteral("select count(*) from message")).toInt(), loaded - shown);
+        QCOMPARE(database->children.size(), conversations - 1);
+    }
+    QVERIFY2(waited, "the tree changed while the command's dialog was open");
+    QVERIFY(!errorBoxShown());
+
+    // Then the node goes and comes back with the phone's load, in that order.
+    QCOMPARE(m_devicesGone, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_devicesGone == 1 && m_devicesCome == 1 && deviceNode(QStringLiteral("Gamma")), 60000);
+    QTRY_COMPARE(listRows(), loaded);
+    QVERIFY(!errorBoxShown());
+    m_window = nullptr;
+}
+
+void TestCommandRoad::transferSendsNothingThePhoneHolds_data()
+{
+    QTest::addColumn<QString>("cache"); // what happens to the phone's cache before the transfer
+    QTest::addColumn<bool>("reload");
+
+    QTest::newRow("as loaded") << QStringLiteral("kept") << false;
+    QTest::newRow("Clear Cache files") << QStringLiteral("cleared") << true;
+    QTest::newRow("removed by hand") << QStringLiteral("removed") << true;
+}
+
+// A backup of the phone goes back to the phone: whatever became of the phone's cache, nothing the
+// phone holds is sent again. A cache that is gone makes the transfer load the phone first.
+void TestCommandRoad::transferSendsNothingThePhoneHolds()
+{
+    QFETCH(QString, cache);
+    QFETCH(bool, reload);
+    QDir(localDatabasesDir()).removeRecursively();
+    QTemporaryDir work;
+    const QString file = work.filePath(QStringLiteral("delta.json"));
+    saveMessages(file, generateMessages(phoneMessages, 11));
+
+    AdbTestServer adb;
+    PhoneSimulatorProcess phone;
+    QVERIFY2(phone.start(phoneArguments(QStringLiteral("Delta"), file)), qUtf8Printable(phone.log()));
+    QVERIFY(!adb.connectDevice(phone).isEmpty());
+    MainWindow window(nullptr, roadOptions());
+    QCOMPARE(openWindowOnPhone(window, QStringLiteral("Delta")), phoneMessages);
+    backupTo(QStringLiteral("Family"));
+    shownTexts();
+
+    if (cache == QLatin1String("cleared")) {
+        window.findChild<QMenu*>(QStringLiteral("menuTools"))->actions().at(1)->trigger();
+        QVERIFY(!errorBoxShown());
+    } else if (cache == QLatin1String("removed")) {
+        QVERIFY(QDir(dataRootDir().filePath(QStringLiteral("android_cache"))).removeRecursively());
+    }
+    QVERIFY(!QDir(dataRootDir().filePath(QStringLiteral("android_cache/imei-Delta"))).exists()
+        || cache == QLatin1String("kept"));
+    countDeviceNodes();
+
+    select(databaseNode(QStringLiteral("Family")), phoneMessages);
+    onNextDialog<DataSourceSelForm>([](DataSourceSelForm* form) { pressButton(form, "btnOK"); });
+    action("actDb2A")->trigger();
+    QVERIFY(!errorBoxShown());
+    QCOMPARE(int(loadMessages(file).size()), phoneMessages);
+    QCOMPARE(m_devicesGone, int(reload));
+    QCOMPARE(m_devicesCome, int(reload));
     m_window = nullptr;
 }
 

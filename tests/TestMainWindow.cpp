@@ -7,37 +7,46 @@
 #include "android/AndroidMonitor.h"
 #include "base/DataFolders.h"
 #include "message/MessageText.h"
-#include "store/ExportMessagesDb.h"
 #include "support/AdbTestServer.h"
-#include "support/MessageRecords.h"
+#include "support/NextDialog.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/ScopedEnv.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
+#include "ui/SaveFileDialog.h"
 #include "ui/dialogs/CountrySelForm.h"
+#include "ui/dialogs/LocalDbSelForm.h"
 #include "ui/models/ItemModelMain.h"
 #include "ui/models/ItemModelSms.h"
 #include "ui/models/ItemNodes.h"
 #include "ui/views/MyTreeView.h"
 #include "ui/views/SmsBrowser.h"
 
+#include <QAbstractItemModelTester>
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDateTime>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
+#include <QMap>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTranslator>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -48,34 +57,6 @@ MainWindowOptions quietOptions()
     options.startMonitor = false;
     options.usbTipsDelayMs = -1;
     return options;
-}
-
-// Writes conversations (name, [(date, text, from me)]) into a new database folder.
-struct FixtureMessage
-{
-    int date;
-    QString text;
-    bool fromMe;
-};
-
-void writeStore(const QDir& folder, const QList<QPair<QString, QList<FixtureMessage>>>& conversations)
-{
-    MessageRecords records;
-    qint64 rowid = 0;
-    QList<_MsgMessage*> messages;
-    for (const auto& [name, texts] : conversations) {
-        ++rowid;
-        const QString number = QStringLiteral("+4477009001%1").arg(rowid, 2, 10, QLatin1Char('0'));
-        _MsgHandle* handle = records.addHandle(rowid, number, name);
-        _MsgChat* chat = records.addChat(rowid, number, { handle }, texts.last().date);
-        for (const FixtureMessage& m : texts)
-            messages.append(records.addMessage(rowid * 100 + messages.size(), chat, handle, m.date, m.text, m.fromMe));
-    }
-    ExportMessagesDb store(folder, QString());
-    store.begin();
-    for (const _MsgMessage* message : std::as_const(messages))
-        store.write(*message);
-    store.end();
 }
 
 QStringList childNames(const _ItemNode* node)
@@ -101,6 +82,35 @@ QStringList boxTexts(const QList<ShownMessageBox>& boxes)
     for (const ShownMessageBox& box : boxes)
         texts.append(box.text);
     return texts;
+}
+
+// What of the tree a person can not reach: every row under an expanded node is met walking down from
+// the first row, and the scroll range (a step per row) lets the last of them into view.
+QString unreachableRows(QTreeView* view)
+{
+    // Read before the walk, which lays out what the view still has pending.
+    const int scrollRange = view->verticalScrollBar()->maximum();
+    const QAbstractItemModel* model = view->model();
+    int rows = 0;
+    const std::function<void(const QModelIndex&)> count = [&](const QModelIndex& parent) {
+        for (int row = 0; row < model->rowCount(parent); ++row) {
+            ++rows;
+            if (view->isExpanded(model->index(row, 0, parent)))
+                count(model->index(row, 0, parent));
+        }
+    };
+    count(QModelIndex());
+    int reachable = 0;
+    for (QModelIndex index = model->index(0, 0); index.isValid(); index = view->indexBelow(index))
+        ++reachable;
+    const int expectedRange = std::max(0, rows - std::max(1, view->viewport()->height() / 25));
+    if (reachable == rows && scrollRange == expectedRange)
+        return QString();
+    return QStringLiteral("%1 of %2 rows reachable, scroll range %3 instead of %4")
+        .arg(reachable)
+        .arg(rows)
+        .arg(scrollRange)
+        .arg(expectedRange);
 }
 
 bool hasErrorBox(const QList<ShownMessageBox>& boxes)
@@ -135,6 +145,8 @@ private slots:
     void closingStopsOnlyItsOwnAdbServer_data();
     void closingStopsOnlyItsOwnAdbServer();
     void unreadableOfflineDeviceGetsNode();
+    void treeStaysWholeAroundCommands_data();
+    void treeStaysWholeAroundCommands();
 
 private:
     _ItemNode* localDb(MainWindow& window, const QString& name) const
@@ -657,6 +669,101 @@ void TestMainWindow::unreadableOfflineDeviceGetsNode()
         QVERIFY(hasErrorBox(takeShownMessageBoxes()));
     }
     QVERIFY(QDir(folder).removeRecursively());
+}
+
+void TestMainWindow::treeStaysWholeAroundCommands_data()
+{
+    QTest::addColumn<QString>("current"); // a node, or "node/0" for its newest conversation
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("shown"); // the node current afterwards, all of whose messages the list shows
+
+    const QString archive = QStringLiteral("Archive");
+    QTest::newRow("import into the database shown") << archive << QStringLiteral("import") << archive;
+    QTest::newRow("import into the database of the conversation shown")
+        << QStringLiteral("Archive/0") << QStringLiteral("import") << archive;
+    QTest::newRow("backup of a conversation into an open database")
+        << QStringLiteral("Ada/0") << QStringLiteral("backup") << archive;
+    QTest::newRow("disconnecting a device with another below")
+        << QStringLiteral("Ada") << QStringLiteral("disconnect") << QStringLiteral("Bea");
+}
+
+// Commands that read a node again or remove one, through the real window: the list ends up with every
+// message of the node shown, it is never refilled while the tree is in the middle of a change (the view
+// moves its selection inside the removal of the current row), and every row of the tree can be reached.
+void TestMainWindow::treeStaysWholeAroundCommands()
+{
+    QFETCH(QString, current);
+    QFETCH(QString, command);
+    QFETCH(QString, shown);
+
+    const QDir offline(dataRootDir().absoluteFilePath(QStringLiteral("virtual_android")));
+    const QMap<QString, QString> folders { { QStringLiteral("Ada"), offline.filePath(QStringLiteral("Ada")) },
+        { QStringLiteral("Bea"), offline.filePath(QStringLiteral("Bea")) },
+        { QStringLiteral("Archive"), localDatabasesDir().filePath(QStringLiteral("Archive")) } };
+    const auto removeFolders = qScopeGuard([&folders] {
+        for (const QString& folder : folders)
+            QDir(folder).removeRecursively();
+    });
+    for (const QString& name : folders.keys()) {
+        QList<QPair<QString, QList<FixtureMessage>>> conversations;
+        for (int i = 0; i < 30; ++i)
+            conversations.append({ name + QString::number(i), { { 100 * i, name, false } } });
+        writeStore(QDir(folders.value(name)), conversations);
+    }
+    QTemporaryDir files;
+    QFile xml(files.filePath(QStringLiteral("more.xml")));
+    QVERIFY(xml.open(QIODevice::WriteOnly));
+    xml.write("<smses count=\"2\"><sms address=\"+491701234567\" date=\"1700000060000\" type=\"2\" body=\"Bye\" />"
+              "<sms address=\"+441632960000\" date=\"1700000120000\" type=\"1\" body=\"Hi\" /></smses>");
+    xml.close();
+
+    MainWindow window(nullptr, quietOptions());
+    QAbstractItemModelTester tester(window.mainModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    int refillsInsideTreeChanges = 0;
+    connect(window.smsModel(), &QAbstractItemModel::modelReset, &window,
+        [&] { refillsInsideTreeChanges += window.mainModel()->isChanging(); });
+    window.show();
+    auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
+    const auto node = [&window](const QString& path) {
+        const QString name = path.section(QLatin1Char('/'), 0, 0);
+        _ItemNode* found = childNamed(window.mainModel()->rootDevice(), name);
+        found = found ? found : childNamed(window.mainModel()->rootLocalDb(), name);
+        return found && path.contains(QLatin1Char('/')) ? found->children.value(0) : found;
+    };
+    // The database is open and expanded, and so is the device.
+    select(window, node(QStringLiteral("Archive")));
+    tree->expand(window.mainModel()->nodeIndex(node(QStringLiteral("Ada"))));
+    QTRY_VERIFY(tree->isExpanded(window.mainModel()->nodeIndex(node(QStringLiteral("Archive")))));
+    select(window, node(current));
+
+    const auto chooseArchive = [] {
+        onNextDialog<LocalDbSelForm>([](LocalDbSelForm* form) {
+            form->findChild<QComboBox*>()->setEditText(QStringLiteral("Archive"));
+            emit form->findChild<QPushButton*>(QStringLiteral("btnOK"))->pressed();
+        });
+    };
+    if (command == QLatin1String("import")) {
+        setNextSaveFileAnswer(xml.fileName(), QString());
+        chooseArchive();
+        onNextDialog<CountrySelForm>([](CountrySelForm* form) {
+            form->findChild<QListWidget*>(QStringLiteral("ltCountries"))->setCurrentRow(0);
+            setNextMessageBoxAnswer(QMessageBox::Yes);
+            QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("btnOK")), Qt::LeftButton);
+        });
+        window.findChild<QAction*>(QStringLiteral("actImportXml"))->trigger();
+    } else if (command == QLatin1String("backup")) {
+        chooseArchive();
+        window.findChild<QAction*>(QStringLiteral("actBackup"))->trigger();
+    } else {
+        window.miUnmoutDevice();
+    }
+    QVERIFY(!hasErrorBox(takeShownMessageBoxes()));
+
+    QTRY_COMPARE(AbsTreeItemModel::nodeOf(tree->currentIndex()), node(shown));
+    const int stored = scalar(QDir(folders.value(shown)), QStringLiteral("select count(*) from message")).toInt();
+    QTRY_COMPARE(window.shownMessages().size(), stored);
+    QCOMPARE(refillsInsideTreeChanges, 0);
+    QVERIFY2(unreachableRows(tree).isEmpty(), qPrintable(unreachableRows(tree)));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -90,6 +90,9 @@ private slots:
     void importXmlFromFileMenu();
     void deleteCommands_data();
     void deleteCommands();
+    void deleteActsOnTheListedDatabase_data();
+    void deleteActsOnTheListedDatabase();
+    void disconnectForgetsTheSelectedDevice();
 
 private:
     QTranslator m_translator;
@@ -477,6 +480,106 @@ void TestMainWindowCommands::countryCancelStopsTheCommand()
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.first().icon, QMessageBox::Information);
     QCOMPARE(window.mainModel()->countDevices(), 0);
+}
+
+void TestMainWindowCommands::deleteActsOnTheListedDatabase_data()
+{
+    QTest::addColumn<QString>("other"); // the database selected after the listed one
+    QTest::addColumn<bool>("readable");
+
+    QTest::newRow("without conversations") << QStringLiteral("Empty") << true;
+    QTest::newRow("unreadable") << QStringLiteral("Unreadable") << false;
+}
+
+// A database whose conversations can not be shown leaves the list with the messages of the database
+// selected before. "Delete SMS" on rows of that list deletes them from the database they belong to,
+// and the other database is left as it was.
+void TestMainWindowCommands::deleteActsOnTheListedDatabase()
+{
+    QFETCH(QString, other);
+    QFETCH(bool, readable);
+    setMessageBoxesScripted(true);
+    const QDir listed(localDatabaseFolder(QStringLiteral("Listed")));
+    writeStore(listed,
+        { { QStringLiteral("Ann"), { { 100, QStringLiteral("one"), false }, { 200, QStringLiteral("two"), true } } },
+            { QStringLiteral("Ben"), { { 300, QStringLiteral("three"), false } } } });
+    const QDir otherFolder(localDatabaseFolder(other));
+    if (readable) {
+        writeStore(otherFolder, {});
+    } else {
+        QVERIFY(QDir().mkpath(QFileInfo(smsDbPath(otherFolder)).absolutePath()));
+        QFile garbage(smsDbPath(otherFolder));
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray("not a database").repeated(100));
+    }
+    const auto otherBytes = [&otherFolder] {
+        QFile file(smsDbPath(otherFolder));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray otherBefore = otherBytes();
+
+    MainWindowOptions options;
+    options.startMonitor = false;
+    options.usbTipsDelayMs = -1;
+    MainWindow window(nullptr, options);
+    window.show();
+    auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
+    auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
+    const auto select = [&](const QString& name) {
+        for (_ItemNode* node : std::as_const(window.mainModel()->rootLocalDb()->children))
+            if (node->name == name)
+                tree->setCurrentIndex(window.mainModel()->nodeIndex(node));
+    };
+    select(QStringLiteral("Listed"));
+    QCOMPARE(window.shownMessages().size(), 3);
+    select(other);
+    QCOMPARE(window.shownMessages().size(), 3);
+    list->selectionModel()->select(QItemSelection(list->model()->index(0, 0), list->model()->index(1, 0)),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    takeShownMessageBoxes();
+
+    setNextMessageBoxAnswer(QMessageBox::Yes);
+    window.findChild<QAction*>(QStringLiteral("actDelete"))->trigger();
+    for (const ShownMessageBox& box : takeShownMessageBoxes())
+        QVERIFY2(box.icon != QMessageBox::Critical, qPrintable(box.text));
+    QCOMPARE(scalar(listed, QStringLiteral("select group_concat(text) from message")), QStringLiteral("three"));
+    QCOMPARE(otherBytes(), otherBefore);
+    QStringList shown;
+    for (const _MsgMessage* message : window.shownMessages())
+        shown.append(message->text);
+    QCOMPARE(shown, QStringList { QStringLiteral("three") });
+
+    QVERIFY(QDir(listed).removeRecursively());
+    QVERIFY(QDir(otherFolder).removeRecursively());
+}
+
+// Offline devices all have the same empty device id; "Disconnect Device" forgets the selected one.
+void TestMainWindowCommands::disconnectForgetsTheSelectedDevice()
+{
+    const QDir offline(dataRootDir().absoluteFilePath(QStringLiteral("virtual_android")));
+    const QStringList names { QStringLiteral("First"), QStringLiteral("Second"), QStringLiteral("Third") };
+    for (const QString& name : names)
+        writeStore(QDir(offline.filePath(name)), { { name, { { 100, name, false } } } });
+
+    MainWindowOptions options;
+    options.startMonitor = false;
+    options.usbTipsDelayMs = -1;
+    MainWindow window(nullptr, options);
+    window.show();
+    const auto deviceNames = [&window] {
+        QStringList shown;
+        for (const _ItemNode* node : std::as_const(window.mainModel()->rootDevice()->children))
+            shown.append(node->name);
+        return shown;
+    };
+    QCOMPARE(deviceNames(), names);
+    auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
+    tree->setCurrentIndex(window.mainModel()->nodeIndex(window.mainModel()->rootDevice()->children.at(1)));
+    QCOMPARE(window.shownMessages().size(), 1);
+    window.miUnmoutDevice();
+    QCOMPARE(deviceNames(), (QStringList { QStringLiteral("First"), QStringLiteral("Third") }));
+    QVERIFY(QDir(offline.filePath(QStringLiteral("Second"))).exists());
+    QVERIFY(QDir(offline).removeRecursively());
 }
 
 QTEST_MAIN(TestMainWindowCommands)

@@ -25,6 +25,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -374,6 +375,29 @@ QList<_MsgMessage*> MainWindow::allMessagesOfSource()
     return messages;
 }
 
+MainWindow::CommandMessages MainWindow::messagesOf(_AbsDBItemNode* node, QList<_MsgMessage*> messages)
+{
+    if (!node)
+        return {};
+    return { node, node->db, node->collection, std::move(messages) };
+}
+
+MainWindow::CommandMessages MainWindow::selectedOfList() const
+{
+    return messagesOf(m_listSource, selectedMessages());
+}
+
+MainWindow::CommandMessages MainWindow::shownOfList() const
+{
+    return messagesOf(m_listSource, shownMessages());
+}
+
+MainWindow::CommandMessages MainWindow::allOfSource()
+{
+    QList<_MsgMessage*> messages = allMessagesOfSource();
+    return messagesOf(currentSourceNode(), std::move(messages));
+}
+
 void MainWindow::showMessages(QList<_MsgMessage*> list)
 {
     sortMessages(list, m_treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder);
@@ -406,16 +430,36 @@ void MainWindow::selectNode(_ItemNode* node)
         Qt::QueuedConnection);
 }
 
+MainWindow::CommandScope::CommandScope(MainWindow* window)
+    : m_window(window)
+{
+    ++m_window->m_commandDepth;
+}
+
+MainWindow::CommandScope::~CommandScope()
+{
+    // The reports run from the event loop, once whatever called the command has returned too.
+    if (--m_window->m_commandDepth == 0 && !m_window->m_pendingDeviceEvents.isEmpty())
+        QMetaObject::invokeMethod(m_window, &MainWindow::runPendingDeviceEvents, Qt::QueuedConnection);
+}
+
+void MainWindow::runDeviceReport(std::function<void()> report)
+{
+    m_pendingDeviceEvents.append(std::move(report));
+    runPendingDeviceEvents();
+}
+
+void MainWindow::runPendingDeviceEvents()
+{
+    while (m_commandDepth == 0 && !m_pendingDeviceEvents.isEmpty()) {
+        const CommandScope scope(this);
+        m_pendingDeviceEvents.takeFirst()();
+    }
+}
+
 void MainWindow::androidDeviceConnected(const AdbDevice& adbDevice)
 {
-    if (m_deviceWorkDepth > 0) {
-        m_pendingDeviceEvents.append([this, adbDevice] { androidDeviceConnected(adbDevice); });
-        return;
-    }
-    ++m_deviceWorkDepth;
-    connectUsbDevice(adbDevice);
-    --m_deviceWorkDepth;
-    runPendingDeviceEvents();
+    runDeviceReport([this, adbDevice] { connectUsbDevice(adbDevice); });
 }
 
 void MainWindow::connectUsbDevice(const AdbDevice& adbDevice)
@@ -435,31 +479,21 @@ void MainWindow::connectUsbDevice(const AdbDevice& adbDevice)
 
 void MainWindow::androidDeviceDisconnected(QString devId)
 {
-    if (m_deviceWorkDepth > 0) {
-        m_pendingDeviceEvents.append([this, devId] { androidDeviceDisconnected(devId); });
-        return;
-    }
-    for (_ItemNode* child : std::as_const(m_modelMain->rootDevice()->children)) {
-        if (child->type == _ItemNode::TypeAndroidDevice
-            && static_cast<_AndroidDeviceItemNode*>(child)->device.deviceId() == devId) {
-            removeSourceNode(static_cast<_AbsDBItemNode*>(child));
-            return;
+    runDeviceReport([this, devId] {
+        for (_ItemNode* child : std::as_const(m_modelMain->rootDevice()->children)) {
+            if (child->type == _ItemNode::TypeAndroidDevice
+                && static_cast<_AndroidDeviceItemNode*>(child)->device.deviceId() == devId) {
+                removeSourceNode(static_cast<_AbsDBItemNode*>(child));
+                return;
+            }
         }
-    }
-}
-
-void MainWindow::runPendingDeviceEvents()
-{
-    while (m_deviceWorkDepth == 0 && !m_pendingDeviceEvents.isEmpty())
-        m_pendingDeviceEvents.takeFirst()();
+    });
 }
 
 void MainWindow::androidDeviceLoad(AndroidDevice device)
 {
-    ++m_deviceWorkDepth;
+    const CommandScope scope(this);
     loadDevice(std::move(device));
-    --m_deviceWorkDepth;
-    runPendingDeviceEvents();
 }
 
 bool MainWindow::checkCountry(AndroidDevice& device)
@@ -483,17 +517,17 @@ bool MainWindow::checkCountry(AndroidDevice& device)
     return true;
 }
 
-void MainWindow::loadDevice(AndroidDevice device)
+_AndroidDeviceItemNode* MainWindow::loadDevice(AndroidDevice device)
 {
     // Nothing is loaded yet, so a cancelled country ends the load and leaves the tree as it was.
     if (!checkCountry(device))
-        return;
+        return nullptr;
 
     {
         ProgressForm progress(tr("IDS_ANDROID_LOADING_SMS"), this);
         AndroidLoadSMSThread thread(device, &progress);
         if (!runWorkerWithDialog(thread, progress))
-            return;
+            return nullptr;
     }
 
     try {
@@ -503,10 +537,13 @@ void MainWindow::loadDevice(AndroidDevice device)
         removeDeviceNodeByUid(device.uid);
         _AndroidDeviceItemNode* node = m_modelMain->addAndroidDevice(db, device);
         node->collection = chats;
+        node->loadedCacheTime = QFileInfo(db->dbPath()).lastModified();
         m_modelMain->rebuildConversations(node);
         selectNode(node);
+        return node;
     } catch (const std::exception& error) {
         showReadError(error);
+        return nullptr;
     }
 }
 
@@ -543,7 +580,26 @@ void MainWindow::androidUsbTips()
 
 void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemSelection&)
 {
+    // A read error is shown in a box while the view is still handling this selection; phones that
+    // come or go meanwhile wait until it has finished with it.
+    const CommandScope scope(this);
     updateCommandActions();
+    // When the current row is removed, the view selects a neighbour from inside the removal. Reading a
+    // store and refilling the list (or a database's conversations) there would change the tree inside its
+    // own change; the selection the view ends up with is shown once the tree has changed.
+    if (m_modelMain->isChanging()) {
+        if (!m_treeSelectionQueued) {
+            m_treeSelectionQueued = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_treeSelectionQueued = false;
+                    onMainTreeSelected(m_treeViewDS->selectionModel()->selection(), QItemSelection());
+                },
+                Qt::QueuedConnection);
+        }
+        return;
+    }
     if (selected.isEmpty() || selected.first().indexes().isEmpty())
         return;
     _ItemNode* node = AbsTreeItemModel::nodeOf(selected.first().indexes().first());

@@ -4,10 +4,12 @@
 
 #include "android/AdbDevice.h"
 #include "android/AndroidDevice.h"
+#include "message/MsgCollection.h"
 
 #include <QItemSelection>
 #include <QList>
 #include <QMainWindow>
+#include <QSharedPointer>
 #include <QString>
 
 #include <functional>
@@ -25,9 +27,8 @@ class QToolBar;
 class QToolButton;
 class SmsBrowser;
 class _AbsDBItemNode;
+class _AndroidDeviceItemNode;
 class _ItemNode;
-class _MsgCollection;
-class _MsgMessage;
 class IOS6MessageDb;
 
 // Timings a test shortens; the application uses the defaults.
@@ -122,6 +123,38 @@ public slots:
     void miImportXml();
 
 private:
+    // Held by every command from before its first dialog to its end, and by every connection or load
+    // of a phone. While one is held, device reports wait; they run in order once the outermost has
+    // ended, so that no node, store or record a command works on goes away under its dialogs or
+    // its worker.
+    class CommandScope
+    {
+    public:
+        explicit CommandScope(MainWindow* window);
+        ~CommandScope();
+        CommandScope(const CommandScope&) = delete;
+        CommandScope& operator=(const CommandScope&) = delete;
+
+    private:
+        MainWindow* m_window;
+    };
+
+    // What a command works on, taken before its first dialog: messages and the device or database
+    // node they belong to, with that node's store and records held.
+    struct CommandMessages
+    {
+        _AbsDBItemNode* node = nullptr;
+        QSharedPointer<IOS6MessageDb> db;
+        _MsgCollection records;
+        QList<_MsgMessage*> messages;
+    };
+    static CommandMessages messagesOf(_AbsDBItemNode* node, QList<_MsgMessage*> messages);
+    // The selected rows, or every row, of the list, with the node whose messages the list shows.
+    CommandMessages selectedOfList() const;
+    CommandMessages shownOfList() const;
+    // Every message of the current device or database node.
+    CommandMessages allOfSource();
+
     // MainWindow.cpp
     void buildWidgets();
     void listLocalDatabases();
@@ -134,11 +167,13 @@ private:
     // messages, since the list borrows the node's records.
     void removeSourceNode(_AbsDBItemNode* node);
     void connectUsbDevice(const AdbDevice& adbDevice);
-    void loadDevice(AndroidDevice device);
+    // Loads the phone and replaces its node; the new node, or null when the load did not succeed.
+    _AndroidDeviceItemNode* loadDevice(AndroidDevice device);
     // Asks for the country when the phone's code is empty or unknown; the chosen code replaces it.
     // False when the person cancelled the question.
     bool checkCountry(AndroidDevice& device);
-    // Runs the device reports that arrived while a connection or load was under way, in order.
+    // Queues a device report behind those still waiting and runs them all when no command runs.
+    void runDeviceReport(std::function<void()> report);
     void runPendingDeviceEvents();
     // Reads the conversations of a database into a collection, so that a failure leaves the tree as it was.
     static _MsgCollection readChats(IOS6MessageDb& db);
@@ -152,14 +187,12 @@ private:
     void runFamily(
         void (MainWindow::*onSelection)(), void (MainWindow::*onConversation)(), void (MainWindow::*onAll)());
     // miXAll() of every family: runs the command on all messages of the source, when it has any.
-    void runOnAllOfSource(void (MainWindow::*command)(const QList<_MsgMessage*>&));
-    void backupMessages(const QList<_MsgMessage*>& list);
+    void runOnAllOfSource(void (MainWindow::*command)(const CommandMessages&));
+    void backupMessages(const CommandMessages& input);
     void importXmlBackup(const QString& file);
-    void transferMessages(const QList<_MsgMessage*>& list);
-    void exportMessages(const QList<_MsgMessage*>& list);
-    void printMessages(const QList<_MsgMessage*>& list);
-    // Drops deleted messages from the node's collection and destroys them.
-    void forgetMessages(_AbsDBItemNode* node, const QList<_MsgMessage*>& deleted);
+    void transferMessages(const CommandMessages& input);
+    void exportMessages(const CommandMessages& input);
+    void printMessages(const CommandMessages& input);
     // Re-reads the node's conversations (and their messages when asked) after a command changed its store.
     void rereadNode(_AbsDBItemNode* node, bool withMessages);
     // Asks for a local database (proposing proposedName) and returns its node, adding a node for a
@@ -185,9 +218,10 @@ private:
 
     // The node whose records the message list and the conversation view borrow; null when empty.
     _AbsDBItemNode* m_listSource = nullptr;
-    // While a connection or a load runs its modal dialogs, device reports wait here, so that only one
-    // runs at a time and an unplugging is handled after the load of that phone.
-    int m_deviceWorkDepth = 0;
+    // A tree selection that came while the tree was changing, waiting to be shown once it has changed.
+    bool m_treeSelectionQueued = false;
+    // The CommandScope objects alive, and the device reports waiting for the last of them to end.
+    int m_commandDepth = 0;
     QList<std::function<void()>> m_pendingDeviceEvents;
 
     ItemModelMain* m_modelMain = nullptr;

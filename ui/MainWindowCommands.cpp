@@ -48,6 +48,13 @@ _AbsDBItemNode* asSource(_ItemNode* node, int type)
     return node && node->type == type ? static_cast<_AbsDBItemNode*>(node) : nullptr;
 }
 
+// Drops deleted messages from the records they belong to and destroys them.
+void forgetMessages(_MsgCollection records, const QList<_MsgMessage*>& deleted)
+{
+    for (const _MsgMessage* message : deleted)
+        records.removeMessage(message->rowid);
+}
+
 // The chat_identifier of a conversation node; a null text for any other node.
 QString conversationIdentifier(const _ItemNode* node)
 {
@@ -67,11 +74,11 @@ void MainWindow::miBackup()
 }
 void MainWindow::miBackupSel()
 {
-    backupMessages(selectedMessages());
+    backupMessages(selectedOfList());
 }
 void MainWindow::miBackupChat()
 {
-    backupMessages(shownMessages());
+    backupMessages(shownOfList());
 }
 void MainWindow::miBackupAll()
 {
@@ -84,11 +91,11 @@ void MainWindow::miExport()
 }
 void MainWindow::miExportSel()
 {
-    exportMessages(selectedMessages());
+    exportMessages(selectedOfList());
 }
 void MainWindow::miExportChat()
 {
-    exportMessages(shownMessages());
+    exportMessages(shownOfList());
 }
 void MainWindow::miExportAll()
 {
@@ -101,11 +108,11 @@ void MainWindow::miPrint()
 }
 void MainWindow::miPrintSel()
 {
-    printMessages(selectedMessages());
+    printMessages(selectedOfList());
 }
 void MainWindow::miPrintChat()
 {
-    printMessages(shownMessages());
+    printMessages(shownOfList());
 }
 void MainWindow::miPrintAll()
 {
@@ -118,11 +125,11 @@ void MainWindow::miDb2A()
 }
 void MainWindow::miDb2ASel()
 {
-    transferMessages(selectedMessages());
+    transferMessages(selectedOfList());
 }
 void MainWindow::miDb2AChat()
 {
-    transferMessages(shownMessages());
+    transferMessages(shownOfList());
 }
 void MainWindow::miDb2AAll()
 {
@@ -167,26 +174,28 @@ void MainWindow::runFamily(
         (this->*onAll)();
 }
 
-void MainWindow::runOnAllOfSource(void (MainWindow::*command)(const QList<_MsgMessage*>&))
+void MainWindow::runOnAllOfSource(void (MainWindow::*command)(const CommandMessages&))
 {
-    const QList<_MsgMessage*> all = allMessagesOfSource();
-    if (!all.isEmpty())
+    // Reading the source may show an error box.
+    const CommandScope scope(this);
+    const CommandMessages all = allOfSource();
+    if (!all.messages.isEmpty())
         (this->*command)(all);
 }
 
-void MainWindow::backupMessages(const QList<_MsgMessage*>& list)
+void MainWindow::backupMessages(const CommandMessages& input)
 {
-    _AbsDBItemNode* source = currentSourceNode();
-    if (!source)
+    const CommandScope scope(this);
+    if (!input.node)
         return;
 
-    _AbsDBItemNode* target = chooseLocalDb(source->name + QStringLiteral("_Backup"), nullptr);
+    _AbsDBItemNode* target = chooseLocalDb(input.node->name + QStringLiteral("_Backup"), nullptr);
     if (!target)
         return;
     target->db->close();
 
     ProgressForm progress(QString(), this);
-    BackupSMSThread thread(list, target->db->folder(), QString(), &progress);
+    BackupSMSThread thread(input.messages, target->db->folder(), QString(), &progress);
     if (!runWorkerWithDialog(thread, progress))
         return;
     rereadNode(target, true);
@@ -264,14 +273,11 @@ void MainWindow::importXmlBackup(const QString& file)
     rereadNode(target, true);
 }
 
-void MainWindow::transferMessages(const QList<_MsgMessage*>& list)
+void MainWindow::transferMessages(const CommandMessages& input)
 {
-    const _AndroidDeviceItemNode* sourceDevice = nullptr;
-    if (_ItemNode* node = currentNode()) {
-        _ItemNode* owner = node->type == _ItemNode::TypeChatSession ? node->parent : node;
-        if (owner && owner->type == _ItemNode::TypeAndroidDevice)
-            sourceDevice = static_cast<const _AndroidDeviceItemNode*>(owner);
-    }
+    const CommandScope scope(this);
+    const auto* sourceDevice
+        = static_cast<const _AndroidDeviceItemNode*>(asSource(input.node, _ItemNode::TypeAndroidDevice));
 
     QList<DataSourceSelForm::Choice> candidates;
     for (_ItemNode* node : std::as_const(m_modelMain->rootDevice()->children)) {
@@ -287,17 +293,26 @@ void MainWindow::transferMessages(const QList<_MsgMessage*>& list)
     auto* target = static_cast<_AndroidDeviceItemNode*>(form.selectOne(tr("IDS_SEL_ONE_ANDROID_DEVICE"), candidates));
     if (!target)
         return;
+    // The transfer sends only what the phone's cache lacks: a cache that is gone, or older than the
+    // load that made the node, would let it send the phone's own messages a second time.
+    const QFileInfo cache(target->db->dbPath());
+    if (!target->loadedCacheTime.isValid() || !cache.exists() || cache.lastModified() < target->loadedCacheTime) {
+        target = loadDevice(target->device);
+        if (!target)
+            return;
+    }
     target->db->close();
 
     ProgressForm progress(QString(), this);
-    AndroidRestoreSMSThread thread(target->device, list, &progress);
+    AndroidRestoreSMSThread thread(target->device, input.messages, &progress);
     if (!runWorkerWithDialog(thread, progress))
         return;
     rereadNode(target, false);
 }
 
-void MainWindow::exportMessages(const QList<_MsgMessage*>& list)
+void MainWindow::exportMessages(const CommandMessages& input)
 {
+    const CommandScope scope(this);
     const QStringList filters = exportFilters();
     const QString proposed = QDir::home().filePath(
         QStringLiteral("sms(%1)").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
@@ -310,87 +325,106 @@ void MainWindow::exportMessages(const QList<_MsgMessage*>& list)
     const ExportTarget target = exportTarget(chosen, int(filters.indexOf(selectedFilter)));
     const bool ascending = m_treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder;
     ProgressForm progress(QString(), this);
-    ExportSMSThread thread(list, target.path, target.formatCode, ascending, &progress);
+    ExportSMSThread thread(input.messages, target.path, target.formatCode, ascending, &progress);
     runWorkerWithDialog(thread, progress);
 }
 
-void MainWindow::printMessages(const QList<_MsgMessage*>& list)
+void MainWindow::printMessages(const CommandMessages& input)
 {
+    const CommandScope scope(this);
     SMSPrinter printer(this);
-    printer.print(list);
+    printer.print(input.messages);
 }
 
 void MainWindow::miDelSel()
 {
-    _ItemNode* current = currentNode();
-    _AbsDBItemNode* node = asSource(current, _ItemNode::TypeLocalDb);
-    if (!node && current && current->type == _ItemNode::TypeChatSession)
-        node = asSource(current->parent, _ItemNode::TypeLocalDb);
-    if (!node)
-        return;
-    const QList<_MsgMessage*> deleted = selectedMessages();
-    if (!confirmDeleteSelection(deleted.size(), node->name))
+    const CommandScope scope(this);
+    CommandMessages input = selectedOfList();
+    _AbsDBItemNode* node = asSource(input.node, _ItemNode::TypeLocalDb);
+    // A database that could not be read, or has no conversations, leaves the list with the messages
+    // of the node shown before: the tree's current node is then left alone.
+    const bool listShowsCurrent = currentSourceNode() == node;
+    const QPersistentModelIndex current(m_treeViewDS->currentIndex());
+    QList<_MsgMessage*> remaining = shownMessages();
+    if (!node || !confirmDeleteSelection(input.messages.size(), node->name))
         return;
 
+    const QList<_MsgMessage*>& deleted = input.messages;
     ProgressForm progress(QString(), this);
-    DeleteMessagesThread thread(node->db.data(), &deleted, &progress);
+    DeleteMessagesThread thread(input.db.data(), &deleted, &progress);
     if (!runWorkerWithDialog(thread, progress))
         return;
 
-    // The list shows the records about to be destroyed; it is rebuilt from the node below.
+    // The list shows the records about to be destroyed; it is rebuilt below.
+    const QSet<_MsgMessage*> gone(deleted.cbegin(), deleted.cend());
+    remaining.removeIf([&gone](_MsgMessage* message) { return gone.contains(message); });
     clearMessages();
-    m_treeViewDS->setCurrentIndex(QModelIndex());
-    const QString currentIdentifier = conversationIdentifier(current);
+    if (listShowsCurrent)
+        m_treeViewDS->setCurrentIndex(QModelIndex());
+    const QString currentIdentifier = conversationIdentifier(AbsTreeItemModel::nodeOf(current));
     QSet<_MsgChat*> touched;
     for (const _MsgMessage* message : deleted)
         touched.insert(message->chat);
-    forgetMessages(node, deleted);
+    forgetMessages(input.records, deleted);
 
     // The store drops a conversation with its last message; the tree follows.
     QList<qint64> emptied;
     for (const _MsgChat* chat : std::as_const(touched))
         if (chat && chat->messages.isEmpty())
             emptied.append(chat->rowid);
+    _ItemNode* reselect = AbsTreeItemModel::nodeOf(current);
     if (!emptied.isEmpty()) {
         for (qint64 rowid : std::as_const(emptied))
-            node->collection.removeChat(rowid);
+            input.records.removeChat(rowid);
         m_modelMain->rebuildConversations(node);
-        current = node;
+        reselect = node;
         for (_ItemNode* child : std::as_const(node->children))
             if (!currentIdentifier.isNull() && conversationIdentifier(child) == currentIdentifier)
-                current = child;
+                reselect = child;
     }
-    m_treeViewDS->setCurrentIndex(m_modelMain->nodeIndex(current));
+    if (listShowsCurrent) {
+        m_treeViewDS->setCurrentIndex(m_modelMain->nodeIndex(reselect));
+    } else if (!remaining.isEmpty()) {
+        m_listSource = node;
+        showMessages(remaining);
+    }
 }
 
 void MainWindow::miDelChat()
 {
-    _ItemNode* current = currentNode();
-    if (!current || current->type != _ItemNode::TypeChatSession)
+    const CommandScope scope(this);
+    CommandMessages input = shownOfList();
+    const QPersistentModelIndex current(m_treeViewDS->currentIndex());
+    const _ItemNode* conversation = AbsTreeItemModel::nodeOf(current);
+    // Only the conversation that the list shows is deleted.
+    _AbsDBItemNode* node = asSource(input.node, _ItemNode::TypeLocalDb);
+    if (!conversation || conversation->type != _ItemNode::TypeChatSession || !node || conversation->parent != node)
         return;
-    _AbsDBItemNode* node = asSource(current->parent, _ItemNode::TypeLocalDb);
-    if (!node)
-        return;
-    const QList<_MsgMessage*> deleted = shownMessages();
-    if (!confirmDeleteConversation(deleted.size(), current->name, node->name))
+    QList<qint64> chats;
+    for (const _MsgChat* chat : static_cast<const _ChatSessionItemNode*>(conversation)->group)
+        chats.append(chat->rowid);
+    if (!confirmDeleteConversation(input.messages.size(), conversation->name, node->name))
         return;
 
+    const QList<_MsgMessage*>& deleted = input.messages;
     ProgressForm progress(QString(), this);
-    DeleteMessagesThread thread(node->db.data(), &deleted, &progress);
+    DeleteMessagesThread thread(input.db.data(), &deleted, &progress);
     if (!runWorkerWithDialog(thread, progress))
         return;
 
     clearMessages();
     m_treeViewDS->setCurrentIndex(QModelIndex());
-    forgetMessages(node, deleted);
-    const QList<_MsgChat*> group = static_cast<_ChatSessionItemNode*>(current)->group;
-    m_modelMain->removeNode(current);
-    for (const _MsgChat* chat : group)
-        node->collection.removeChat(chat->rowid);
+    forgetMessages(input.records, deleted);
+    // The conversation node points into the records: it goes before them.
+    if (current.isValid())
+        m_modelMain->removeNode(AbsTreeItemModel::nodeOf(current));
+    for (qint64 rowid : std::as_const(chats))
+        input.records.removeChat(rowid);
 }
 
 void MainWindow::miDelAll()
 {
+    const CommandScope scope(this);
     _AbsDBItemNode* node = asSource(currentNode(), _ItemNode::TypeLocalDb);
     if (!node || !confirmDeleteDatabase(node->name, storedMessageCount(*node->db)))
         return;
@@ -413,14 +447,17 @@ void MainWindow::miDelAll()
     showInfoBox(tr("IDS_DEL_LOCALDB_SUC").arg(name));
 }
 
-void MainWindow::forgetMessages(_AbsDBItemNode* node, const QList<_MsgMessage*>& deleted)
-{
-    for (const _MsgMessage* message : deleted)
-        node->collection.removeMessage(message->rowid);
-}
-
 void MainWindow::rereadNode(_AbsDBItemNode* node, bool withMessages)
 {
+    // With the node or one of its conversations current, the list shows what is read again here. The current
+    // index leaves the node first: the view then never selects it from inside the removal of its
+    // conversations, and selectNode() below is a change of selection that shows the node as read now.
+    for (const _ItemNode* current = currentNode(); current; current = current->parent) {
+        if (current == node) {
+            m_treeViewDS->setCurrentIndex(QModelIndex());
+            break;
+        }
+    }
     try {
         m_modelMain->clearChildren(node);
         node->db->chats(node->collection);
@@ -435,6 +472,7 @@ void MainWindow::rereadNode(_AbsDBItemNode* node, bool withMessages)
 
 void MainWindow::miImportXml()
 {
+    const CommandScope scope(this);
     const QString file
         = getOpenFileName(this, tr("Please select an XML backup file."), QDir::homePath(), tr("XML Backup(*.xml)"));
     if (!file.isEmpty())
@@ -443,6 +481,7 @@ void MainWindow::miImportXml()
 
 void MainWindow::miConnectWifi()
 {
+    const CommandScope scope(this);
     AndroidWIFIForm form(this);
     if (form.exec() != QDialog::Accepted)
         return;
@@ -452,8 +491,9 @@ void MainWindow::miConnectWifi()
 
 void MainWindow::miUnmoutDevice()
 {
-    if (const auto* node = asSource(currentNode(), _ItemNode::TypeAndroidDevice))
-        androidDeviceDisconnected(static_cast<const _AndroidDeviceItemNode*>(node)->device.deviceId());
+    // The selected node itself: offline devices all share the empty device id.
+    if (_AbsDBItemNode* node = asSource(currentNode(), _ItemNode::TypeAndroidDevice))
+        removeSourceNode(node);
 }
 
 void MainWindow::miViewCache()
@@ -469,6 +509,18 @@ void MainWindow::miOpenDbFolder()
 
 void MainWindow::miClearCache()
 {
+    const CommandScope scope(this);
+    // The phones' nodes keep their messages in memory; their caches are gone, and a transfer to one
+    // of them loads the phone first.
+    for (_ItemNode* child : std::as_const(m_modelMain->rootDevice()->children)) {
+        if (child->type != _ItemNode::TypeAndroidDevice)
+            continue;
+        auto* device = static_cast<_AndroidDeviceItemNode*>(child);
+        if (device->loadedCacheTime.isValid()) {
+            device->db->close();
+            device->loadedCacheTime = QDateTime();
+        }
+    }
     removeFolderOrLink(dataRootDir().filePath(QStringLiteral("android_cache")));
     showInfoBox(tr("IDS_SUC_CLEAR_CACHE"));
 }
@@ -485,6 +537,7 @@ void MainWindow::miFeedback()
 
 void MainWindow::miAbout()
 {
+    const CommandScope scope(this);
     AboutUsForm form(this);
     form.exec();
 }
@@ -503,6 +556,8 @@ void MainWindow::showContextMenu(const QList<CommandEntry>& entries)
 {
     if (entries.isEmpty())
         return;
+    // The entries belong to the current node, which must still be there when one is chosen.
+    const CommandScope scope(this);
     QMenu menu(this);
     for (const CommandEntry& entry : entries) {
         QAction* action = menu.addAction(QIcon(entry.icon), entry.text);

@@ -2,7 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/StoreFiles.h"
 
+#include "store/ExportMessagesDb.h"
 #include "store/Sqlite3DB.h"
+#include "support/MessageRecords.h"
 
 QString smsDbPath(const QDir& folder)
 {
@@ -15,4 +17,24 @@ QString scalar(const QDir& folder, const QString& sql)
     db.openThrow(smsDbPath(folder), Sqlite3DB::ReadOnly);
     Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql(sql));
     return cursor.moveNext() ? cursor.getText(0) : QString();
+}
+
+void writeStore(const QDir& folder, const QList<QPair<QString, QList<FixtureMessage>>>& conversations)
+{
+    MessageRecords records;
+    qint64 rowid = 0;
+    QList<_MsgMessage*> messages;
+    for (const auto& [name, texts] : conversations) {
+        ++rowid;
+        const QString number = QStringLiteral("+4477009001%1").arg(rowid, 2, 10, QLatin1Char('0'));
+        _MsgHandle* handle = records.addHandle(rowid, number, name);
+        _MsgChat* chat = records.addChat(rowid, number, { handle }, texts.last().date);
+        for (const FixtureMessage& m : texts)
+            messages.append(records.addMessage(rowid * 100 + messages.size(), chat, handle, m.date, m.text, m.fromMe));
+    }
+    ExportMessagesDb store(folder, QString());
+    store.begin();
+    for (const _MsgMessage* message : std::as_const(messages))
+        store.write(*message);
+    store.end();
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QDir>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 // The message database file of a database folder.
@@ -11,3 +13,15 @@ QString smsDbPath(const QDir& folder);
 // Runs a query on a connection of its own to the folder's message database and returns the first
 // column of the first row as text (empty when there is no row).
 QString scalar(const QDir& folder, const QString& sql);
+
+// One message of a conversation written by writeStore.
+struct FixtureMessage
+{
+    int date;
+    QString text;
+    bool fromMe;
+};
+
+// Writes conversations (correspondent's name and messages, each conversation with a number of its
+// own) into the database of the folder, created when missing.
+void writeStore(const QDir& folder, const QList<QPair<QString, QList<FixtureMessage>>>& conversations);

@@ -4,6 +4,8 @@
 
 #include "ui/models/ItemNodes.h"
 
+#include <QScopeGuard>
+
 #include <utility>
 
 AbsTreeItemModel::AbsTreeItemModel(QObject* parent)
@@ -83,6 +85,8 @@ void AbsTreeItemModel::clearChildren(_ItemNode* node)
     QList<_ItemNode*>& children = node ? node->children : m_topLevel;
     if (children.isEmpty())
         return;
+    ++m_changing;
+    const auto changed = qScopeGuard([this] { --m_changing; });
     beginRemoveRows(nodeIndex(node), 0, int(children.size()) - 1);
     qDeleteAll(std::exchange(children, {}));
     endRemoveRows();
@@ -97,6 +101,8 @@ void AbsTreeItemModel::removeNode(_ItemNode* node)
     const qsizetype row = siblings.indexOf(node);
     if (row < 0)
         return;
+    ++m_changing;
+    const auto changed = qScopeGuard([this] { --m_changing; });
     beginRemoveRows(nodeIndex(node->parent), int(row), int(row));
     siblings.removeAt(row);
     delete node;
@@ -114,6 +120,8 @@ void AbsTreeItemModel::appendNodes(_ItemNode* parent, const QList<_ItemNode*>& n
         return;
     QList<_ItemNode*>& children = parent ? parent->children : m_topLevel;
     const int first = int(children.size());
+    ++m_changing;
+    const auto changed = qScopeGuard([this] { --m_changing; });
     beginInsertRows(nodeIndex(parent), first, first + int(nodes.size()) - 1);
     children.append(nodes);
     endInsertRows();

@@ -29,6 +29,9 @@ public:
     void clearChildren(_ItemNode* node);
     // Removes and destroys the node with its children.
     void removeNode(_ItemNode* node);
+    // True from the announcement of an insertion or removal of rows to its end. A view moves its
+    // selection within that window, when the current row goes away.
+    bool isChanging() const { return m_changing > 0; }
 
 protected:
     // Takes ownership of the node and appends it to its parent's children (to the top level when it
@@ -44,4 +47,5 @@ private:
     const QList<_ItemNode*>& childrenOf(const QModelIndex& parent) const;
 
     QList<_ItemNode*> m_topLevel; // owned
+    int m_changing = 0;
 };

@@ -6,6 +6,7 @@
 #include "message/MsgCollection.h"
 #include "store/IOS6MessageDb.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QPixmap>
 #include <QSharedPointer>
@@ -70,6 +71,9 @@ public:
         const QString& name, _ItemNode* parent, const QSharedPointer<IOS6MessageDb>& db, const AndroidDevice& device);
 
     AndroidDevice device;
+    // When the load that made this node left the phone's cache database; null for an offline device,
+    // and once the cache no longer holds what the phone held.
+    QDateTime loadedCacheTime;
 };
 
 class _LocalDBItemNode : public _AbsDBItemNode
