@@ -3,6 +3,7 @@
 #include "android/AndroidDevice.h"
 
 #include "android/AdbCommands.h"
+#include "android/AndroidLog.h"
 #include "android/protocol/ChannelProtocol.h"
 #include "android/protocol/LineProtocol.h"
 #include "base/DataFolders.h"
@@ -131,7 +132,7 @@ QTcpSocket* AndroidDevice::openUsbChannel(const QString& url, int timeoutMs) con
             simpleprotocol::expectCommand(socket.get(), channelprotocol::readyCommand, attemptTimeoutMs);
             return socket.release();
         } catch (const simpleprotocol::SocketDataTransferException&) {
-            qDebug("connect %s failed, try again...", qUtf8Printable(url));
+            qCDebug(lcAndroid, "connect %s failed, try again...", qUtf8Printable(url));
         }
     }
 }

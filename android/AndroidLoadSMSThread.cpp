@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidLoadSMSThread.h"
 
+#include "android/AndroidLog.h"
 #include "android/DeviceCacheLock.h"
 #include "android/SmsRecord.h"
 #include "android/protocol/ChannelProtocol.h"
@@ -184,9 +185,8 @@ void AndroidLoadSMSThread::answerBye()
     try {
         simpleprotocol::writeCommand(m_channel.get(), byeCommand, QString(), true, -1);
     } catch (const std::exception& error) {
-        qWarning() << "AndroidLoadSMSThread: the phone has gone before the closing $bye: was answered; the load is "
-                      "complete."
-                   << error.what();
+        qCWarning(lcAndroid) << "the phone has gone before the closing $bye: was answered; the load is complete."
+                             << error.what();
     }
 }
 
@@ -288,12 +288,12 @@ void AndroidLoadSMSThread::parseRecord(QStringView payload)
     case SmsRecord::DateOutcome::Exact:
         break;
     case SmsRecord::DateOutcome::Clamped:
-        qWarning("AndroidLoadSMSThread: record %d: date %s is out of range, stored as %s.", loaded,
+        qCWarning(lcAndroid, "record %d: date %s is out of range, stored as %s.", loaded,
             qUtf8Printable(quotedStart(fields[0])),
             qUtf8Printable(QDateTime::fromSecsSinceEpoch(date + messageDateOffset, Qt::UTC).toString(Qt::ISODate)));
         break;
     case SmsRecord::DateOutcome::NotANumber:
-        qWarning("AndroidLoadSMSThread: record %d: date %s is not a number, record skipped.", loaded,
+        qCWarning(lcAndroid, "record %d: date %s is not a number, record skipped.", loaded,
             qUtf8Printable(quotedStart(fields[0])));
         ++undatedRecords;
         return;
@@ -492,7 +492,7 @@ void AndroidLoadSMSThread::dropLoad()
     m_byEncodedAddress.clear();
     m_byAddress.clear();
     if (m_staging && !m_staging->remove())
-        qWarning() << "AndroidLoadSMSThread: can not remove" << m_staging->path();
+        qCWarning(lcAndroid) << "can not remove" << m_staging->path();
     m_staging.reset();
     m_cacheLock.reset();
 }

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidRestoreSMSThread.h"
 
+#include "android/AndroidLog.h"
 #include "android/DeviceCacheLock.h"
 #include "android/protocol/ChannelProtocol.h"
 #include "android/protocol/LineProtocol.h"
@@ -198,6 +199,6 @@ void AndroidRestoreSMSThread::closeCache()
         cacheAcknowledged();
         m_cacheWriter->end();
     } catch (const std::exception& error) {
-        qWarning() << "AndroidRestoreSMSThread: can not close the cache database." << error.what();
+        qCWarning(lcAndroid) << "can not close the cache database." << error.what();
     }
 }

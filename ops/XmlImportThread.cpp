@@ -4,6 +4,7 @@
 
 #include "message/MessageIdentity.h"
 #include "message/RecordDefaults.h"
+#include "ops/OpsLog.h"
 #include "ops/xml/SmsXmlReadAhead.h"
 #include "ops/xml/SmsXmlReader.h"
 #include "ops/xml/XmlMessagePreparer.h"
@@ -128,7 +129,7 @@ void XmlImportThread::abandon()
     m_writing = false;
     if (!m_folderExisted) {
         if (m_folder.exists() && !QDir(m_folder).removeRecursively())
-            qWarning() << "XmlImportThread: can not remove" << m_folder.path();
+            qCWarning(lcOps) << "can not remove" << m_folder.path();
     } else if (!m_databaseExisted) {
         const QString dbPath = IOS6MessageDb(m_folder, m_mcc, false).dbPath();
         QFile::remove(dbPath);
@@ -141,7 +142,7 @@ void XmlImportThread::store(const SmsXmlRecord& record)
 {
     const SmsXmlRecord::Prepared& prepared = record.prepared;
     if (!prepared.hasDate) {
-        qWarning("XmlImportThread: line %lld: date \"%s\" is not a number, message skipped.", record.line,
+        qCWarning(lcOps, "line %lld: date \"%s\" is not a number, message skipped.", record.line,
             qUtf8Printable(record.date.left(40)));
         ++m_skipped;
         return;

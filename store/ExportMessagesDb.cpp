@@ -3,6 +3,7 @@
 #include "store/ExportMessagesDb.h"
 
 #include "message/MessageIdentity.h"
+#include "store/StoreLog.h"
 
 #include <QDebug>
 #include <QFile>
@@ -67,8 +68,7 @@ void ExportMessagesDb::copyAttachmentFile(const _MsgAttachment& attachment)
         ++m_failedCopies;
         m_lastCopyFailure = QStringLiteral("can not copy the attachment %1 into the database: %2")
                                 .arg(QDir::toNativeSeparators(attachment.filename), why);
-        qWarning().noquote() << QStringLiteral("ExportMessagesDb:") << m_lastCopyFailure
-                             << QDir::toNativeSeparators(attachment.sourcePath);
+        qCWarning(lcStore).noquote() << m_lastCopyFailure << QDir::toNativeSeparators(attachment.sourcePath);
     };
     const QDir& fileRelay = m_db.fileRelayDir();
     const QString relative = relayRelativePath(attachment.filename);
@@ -112,7 +112,7 @@ ExportMessagesDb::~ExportMessagesDb()
     try {
         m_db.endTransaction(false);
     } catch (const std::exception& e) {
-        qWarning() << "ExportMessagesDb: rollback failed." << e.what();
+        qCWarning(lcStore) << "rollback failed." << e.what();
     }
     m_db.close();
 }
@@ -146,7 +146,7 @@ void ExportMessagesDb::write(const _MsgMessage& message)
     if (message.item_type != 0 && !m_db.messageHasItemType())
         return;
     if (!message.chat) {
-        qDebug() << "IOS6RestoreMessagesThread skip message with empty chat.";
+        qCDebug(lcStore) << "IOS6RestoreMessagesThread skip message with empty chat.";
         return;
     }
     const _MsgChat& chat = *message.chat;

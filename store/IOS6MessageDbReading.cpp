@@ -3,6 +3,7 @@
 #include "message/MsgCollection.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MessageColumns.h"
+#include "store/StoreLog.h"
 
 #include <QtDebug>
 
@@ -117,7 +118,7 @@ void IOS6MessageDb::chats(_MsgCollection& collection)
         m_contacts.open();
         withContacts = m_contacts.isOpen();
     } catch (const std::exception& e) {
-        qWarning().noquote()
+        qCWarning(lcStore).noquote()
             << QStringLiteral("IOS6MessageDb::chats, IOSContactsMemDb error. %1").arg(QString::fromUtf8(e.what()));
     }
 

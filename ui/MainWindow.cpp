@@ -15,6 +15,7 @@
 #include "ui/MessageBoxes.h"
 #include "ui/ProgressForm.h"
 #include "ui/StyleSheet.h"
+#include "ui/UiLog.h"
 #include "ui/WorkerRun.h"
 #include "ui/dialogs/CountrySelForm.h"
 #include "ui/models/ItemModelMain.h"
@@ -504,7 +505,7 @@ bool MainWindow::checkCountry(AndroidDevice& device)
             CountryLibDb library { QString() };
             library.findByMcc(device.mmc, &found);
         } catch (const std::exception& error) {
-            qWarning("country library not readable: %s", error.what());
+            qCWarning(lcUi, "country library not readable: %s", error.what());
         }
     }
     if (found)

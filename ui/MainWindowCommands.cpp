@@ -15,6 +15,7 @@
 #include "ui/SMSPrinter.h"
 #include "ui/SaveFileDialog.h"
 #include "ui/ShellOpen.h"
+#include "ui/UiLog.h"
 #include "ui/WorkerRun.h"
 #include "ui/dialogs/AboutUsForm.h"
 #include "ui/dialogs/AndroidWIFIForm.h"
@@ -246,7 +247,7 @@ void MainWindow::importXmlBackup(const QString& file)
         try {
             storedCountry = target->db->numberCountry();
         } catch (const std::exception& e) {
-            qWarning() << "MainWindow: can not read the country of" << target->db->dbPath() << e.what();
+            qCWarning(lcUi) << "can not read the country of" << target->db->dbPath() << e.what();
         }
     }
     QString mcc;

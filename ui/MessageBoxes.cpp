@@ -4,6 +4,7 @@
 
 #include "base/TaskReporting.h"
 #include "ui/StyleSheet.h"
+#include "ui/UiLog.h"
 #include "ui/WinMovable.h"
 
 #include <QCoreApplication>
@@ -81,7 +82,7 @@ QString errorBoxText(const QString& error)
 
 void showErrorBox(const QString& text)
 {
-    qWarning().noquote() << "Error shown to the user:" << shortenedText(text, maxLoggedTextLength);
+    qCWarning(lcUi).noquote() << "Error shown to the user:" << shortenedText(text, maxLoggedTextLength);
     showMessageBox(QMessageBox::Critical, errorBoxText(text), QMessageBox::Ok);
 }
 
