@@ -18,6 +18,7 @@ struct CommandShape
     int maxPositional = 0;
     QList<QStringList> exactlyOneOf;
     QStringList required;
+    QStringList flags = {}; // options without a value
 };
 
 const QList<CommandShape>& commandShapes()
@@ -35,7 +36,7 @@ const QList<CommandShape>& commandShapes()
         { QStringLiteral("export"),
             { QStringLiteral("format"), QStringLiteral("out"), QStringLiteral("chat"), QStringLiteral("since"),
                 QStringLiteral("until") },
-            1, 1, {}, { QStringLiteral("format"), QStringLiteral("out") } },
+            1, 1, {}, { QStringLiteral("format"), QStringLiteral("out") }, { QStringLiteral("evidence") } },
         { QStringLiteral("import"), { to, country }, 1, 1, {}, { to } },
         { QStringLiteral("restore"), { usb, wifi, country }, 1, 1, { { usb, wifi } }, {} },
     };
@@ -78,6 +79,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     parser.addOption(help);
     for (const QString& name : shape->options)
         parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
+    for (const QString& name : shape->flags)
+        parser.addOption(QCommandLineOption(name));
     // The parser takes the first argument for the program's name.
     if (!parser.parse(QStringList { QStringLiteral("quillbarrow-sms") } + arguments.mid(1)))
         throw UsageError(parser.errorText());
@@ -95,6 +98,10 @@ CommandLine CommandLine::parse(const QStringList& arguments)
                 throw UsageError(QStringLiteral("--%1 needs a value.").arg(name));
             line.m_options.insert(name, values.first());
         }
+    }
+    for (const QString& name : shape->flags) {
+        if (parser.isSet(name))
+            line.m_options.insert(name, QString());
     }
     for (const QStringList& group : shape->exactlyOneOf) {
         int given = 0;
@@ -138,12 +145,14 @@ QString CommandLine::usage()
         "      The local databases with their message counts; with DATABASE its conversations:\n"
         "      identifier, message count, date of the newest message and name.\n"
         "  export DATABASE --format txt|doc|csv|html|pdf|xml --out PATH [--chat IDENTIFIER]\n"
-        "         [--since DATE] [--until DATE]\n"
+        "         [--since DATE] [--until DATE] [--evidence]\n"
         "      Export the database's messages: txt, doc, csv and xml write the file PATH; html and\n"
         "      pdf write one file per conversation into the folder PATH. --chat keeps one\n"
         "      conversation (its identifier as shown by list); --since and --until keep the messages\n"
         "      from and up to a local date (YYYY-MM-DD) or time (YYYY-MM-DDTHH:MM[:SS]); --until\n"
-        "      takes the day or minute it names to its end.\n"
+        "      takes the day or minute it names to its end. --evidence (pdf only) makes files to\n"
+        "      hand over: a cover page with the SHA-256 of the database and of every attachment,\n"
+        "      and every message numbered.\n"
         "  import FILE.xml --to NAME [--country MCC]\n"
         "      Import an XML backup file of the common Android backup apps into the local database\n"
         "      NAME, created when missing.\n"

@@ -322,6 +322,8 @@ int CommandRunner::exportMessages()
     if (!formats.contains(format))
         throw UsageError(QStringLiteral("--format takes txt, doc, csv, html, pdf or xml, not \"%1\".")
                              .arg(m_line.value(QStringLiteral("format"))));
+    if (m_line.has(QStringLiteral("evidence")) && format != QLatin1String("pdf"))
+        throw UsageError(QStringLiteral("--evidence goes with --format pdf only."));
     qint64 since = std::numeric_limits<qint64>::min();
     qint64 until = std::numeric_limits<qint64>::max();
     if (m_line.has(QStringLiteral("since")))
@@ -359,6 +361,8 @@ int CommandRunner::exportMessages()
         throw UsageError(QCoreApplication::translate("LocalDbSelForm", "IDS_INVALID_LOCALDB_NAME"));
     ConsoleProgress progress;
     ExportSMSThread worker(messages, path, code, true, &progress);
+    worker.setSource({ ExportSource::Kind::Database, name, IOS6MessageDb(folder, QString(), false).dbPath() });
+    worker.setEvidence(m_line.has(QStringLiteral("evidence")));
     runWorker(worker, progress);
     printResult(progress.successText(), LineBreaks::Keep);
     return 0;

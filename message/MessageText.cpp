@@ -253,6 +253,14 @@ QString chatDisplayNameIsolated(const _MsgChat& chat, bool withNumbers)
     return name;
 }
 
+QString handleDisplayNameIsolated(const _MsgHandle& handle, bool withNumber)
+{
+    QString name = handleName(handle, withNumber, false);
+    if (needsDirectionIsolates(name))
+        name = handleName(handle, withNumber, true);
+    return name;
+}
+
 bool isGroupChat(const _MsgChat& chat)
 {
     return chat.handles.size() > 1;
@@ -284,6 +292,11 @@ QString stripObjectReplacement(const QString& text)
 }
 
 QString messageDisplayText(const _MsgMessage& message)
+{
+    return messageDisplayText(message, EmojiText::Placeholder);
+}
+
+QString messageDisplayText(const _MsgMessage& message, EmojiText emoji)
 {
     // Most messages are plain text without attachments: nothing to strip, tag or replace, since
     // every unit the passes look at lies at or above the first listed symbol.
@@ -324,6 +337,8 @@ QString messageDisplayText(const _MsgMessage& message)
             break;
         }
     }
+    if (emoji == EmojiText::Characters)
+        return text;
     // Every emoji reads the same, whatever its code point.
     const auto placeholder = [](uint) { return QLatin1String("[EMOJI]"); };
     return replaceLeadPairs(replaceSingleUnits(text, placeholder), placeholder);

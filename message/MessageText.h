@@ -33,6 +33,8 @@ QString chatDisplayName(const _MsgChat& chat, bool withNumbers);
 // ISOLATE, so that "(+201005550142)" stays as it is beside an Arabic name instead of being reordered
 // with it. A name without such characters is returned unchanged.
 QString chatDisplayNameIsolated(const _MsgChat& chat, bool withNumbers);
+// The correspondent's name isolated the same way.
+QString handleDisplayNameIsolated(const _MsgHandle& handle, bool withNumber);
 bool isGroupChat(const _MsgChat& chat);
 // The "Contact" text: the conversation's name with numbers, plus the sender in a group; isolated
 // like chatDisplayNameIsolated.
@@ -42,6 +44,10 @@ QString stripObjectReplacement(const QString& text);
 // The text shown for a message: body with attachment tags, or the sentence of a group event;
 // emoji replaced by "[EMOJI]".
 QString messageDisplayText(const _MsgMessage& message);
+// How a message text carries its emoji: "[EMOJI]" in place of each, or the characters themselves
+// for a reader that draws them.
+enum class EmojiText { Placeholder, Characters };
+QString messageDisplayText(const _MsgMessage& message, EmojiText emoji);
 
 // Receives the upper-case hexadecimal code point of an emoji and returns its replacement.
 using EmojiReplacement = std::function<QString(const QString& codePoint)>;

@@ -10,8 +10,10 @@
 #include "ops/export/ExportSMSHtml.h"
 #include "ops/export/ExportSMSPdf.h"
 #include "ops/export/ExportSMSXml.h"
+#include "ops/export/pdf/PdfRenderPool.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -87,6 +89,17 @@ QString cutToUtf8Bytes(const QString& name, qsizetype bytes)
         }
     }
     return name.left(cut);
+}
+
+// "can not write PATH: REASON." for a failure of a writer writing finalPath under stagedPath.
+std::runtime_error writerFailure(const QString& finalPath, const QString& stagedPath, const std::exception& error)
+{
+    QString reason = QString::fromUtf8(error.what());
+    // Qt's own text when it has lost the system's reason. A device is not probed: what the
+    // probe writes would reach whatever reads from it.
+    if ((reason.isEmpty() || reason == QLatin1String("Unknown error")) && stagedPath != finalPath)
+        reason = writeFailureReason(stagedPath);
+    return exportWriteError(finalPath, reason);
 }
 
 } // namespace
@@ -208,27 +221,47 @@ QString ExportSMSThread::work()
         m_staging.makeFolder(m_path);
         sortByConversation(m_messages, m_ascending);
     }
+    if (m_format == Pdf) {
+        m_pageInfo.exportedAt = QDateTime::currentDateTime();
+        if (m_pageInfo.evidence && !m_pageInfo.source.file.isEmpty())
+            m_pageInfo.sourceSha256 = sha256OfFile(m_pageInfo.source.file);
+        m_renderPool = std::make_unique<PdfRenderPool>(PdfRenderPool::defaultThreads(), &progress()->cancelled);
+    }
 
-    const qsizetype total = m_messages.size();
-    const QString progressFormat = tr("Messages: %1/%2");
+    m_total = m_messages.size();
+    m_progressFormat = tr("Messages: %1/%2");
+    const QString& progressFormat = m_progressFormat;
     qsizetype done = 0;
     for (const _MsgMessage* message : std::as_const(m_messages)) {
         checkCancelled();
-        reportProgress(++done, total, progressFormat);
+        if (m_renderPool)
+            reportRenderProgress();
+        else
+            reportProgress(++done, m_total, progressFormat);
         openWriterFor(*message);
         runWriterStep([&] { m_writer->write(*message); });
     }
     if (m_writer)
-        runWriterStep([&] { m_writer->end(); });
+        endWriter();
     m_writer.reset();
+    if (m_renderPool) {
+        m_renderPool->finish([this] {
+            checkCancelled();
+            reportRenderProgress();
+        });
+        reportProgress(m_total, m_total, progressFormat);
+    }
     // The last moment to cancel: from here on the files take their final names.
     checkCancelled();
     m_staging.commit();
-    return tr("IDS_SUC_EXPORT_%1_MMS").arg(total);
+    return tr("IDS_SUC_EXPORT_%1_MMS").arg(m_total);
 }
 
 void ExportSMSThread::abandon()
 {
+    // The render threads let go of their files before the files are removed.
+    if (m_renderPool)
+        m_renderPool->stop();
     // Releasing the writer closes its file before the file is removed.
     m_writer.reset();
     m_staging.discard();
@@ -271,7 +304,7 @@ void ExportSMSThread::openWriter(unsigned format, const QString& finalPath)
         m_writer = std::make_shared<ExportSMSXml>(m_stagedPath);
         break;
     case Pdf:
-        m_writer = std::make_shared<ExportSMSPdf>(m_stagedPath);
+        m_writer = std::make_shared<ExportSMSPdf>(m_stagedPath, m_pageInfo);
         break;
     default:
         m_writer = std::make_shared<ExportSMSHtml>(m_stagedPath);
@@ -285,19 +318,43 @@ template <typename Step> void ExportSMSThread::runWriterStep(const Step& step)
     try {
         step();
     } catch (const std::exception& error) {
-        QString reason = QString::fromUtf8(error.what());
-        // Qt's own text when it has lost the system's reason. A device is not probed: what the
-        // probe writes would reach whatever reads from it.
-        if ((reason.isEmpty() || reason == QLatin1String("Unknown error")) && m_stagedPath != m_writerPath)
-            reason = writeFailureReason(m_stagedPath);
-        throw exportWriteError(m_writerPath, reason);
+        throw writerFailure(m_writerPath, m_stagedPath, error);
     }
+}
+
+void ExportSMSThread::endWriter()
+{
+    if (!m_renderPool) {
+        runWriterStep([&] { m_writer->end(); });
+        return;
+    }
+    // Each message counts twice on the render threads: laid out, and drawn.
+    const auto pdf = std::static_pointer_cast<ExportSMSPdf>(m_writer);
+    PdfRenderPool* pool = m_renderPool.get();
+    pdf->setStep([pool] { pool->step(); });
+    m_renderPool->submit(
+        [pdf, finalPath = m_writerPath, stagedPath = m_stagedPath] {
+            try {
+                pdf->end();
+            } catch (const std::exception& error) {
+                throw writerFailure(finalPath, stagedPath, error);
+            }
+        },
+        [this] {
+            checkCancelled();
+            reportRenderProgress();
+        });
+}
+
+void ExportSMSThread::reportRenderProgress()
+{
+    reportProgress(m_renderPool->stepsDone() / 2, m_total, m_progressFormat);
 }
 
 void ExportSMSThread::openConversationFile(const _MsgMessage& message)
 {
     if (m_writer)
-        runWriterStep([&] { m_writer->end(); });
+        endWriter();
     const bool firstFile = !m_writer;
     m_writer.reset();
     m_conversationStart = &message;

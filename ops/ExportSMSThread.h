@@ -4,6 +4,7 @@
 
 #include "base/WorkerThread.h"
 #include "ops/ExportStaging.h"
+#include "ops/export/pdf/PageHeadings.h"
 #include "store/AbsFormatExport.h"
 
 #include <QList>
@@ -12,6 +13,7 @@
 
 #include <memory>
 
+class PdfRenderPool;
 struct _MsgChat;
 struct _MsgMessage;
 
@@ -46,6 +48,12 @@ public:
         ProgressReceiver* progress, QObject* parent = nullptr);
     ~ExportSMSThread() override;
 
+    // Where the messages come from, named in the heading of every PDF conversation.
+    void setSource(const ExportSource& source) { m_pageInfo.source = source; }
+    // PDF files to hand over: a cover page with the digests of the source and of every attachment,
+    // and every message numbered.
+    void setEvidence(bool evidence) { m_pageInfo.evidence = evidence; }
+
 protected:
     QString work() override;
     void abandon() override;
@@ -58,6 +66,9 @@ private:
     void openWriter(unsigned format, const QString& finalPath);
     // Runs a step of the current writer; a failure names the file it was writing.
     template <typename Step> void runWriterStep(const Step& step);
+    // Ends the current writer; a PDF file is drawn on the render threads while the next is filled.
+    void endWriter();
+    void reportRenderProgress();
     void openConversationFile(const _MsgMessage& message);
     // The conversation's file name, distinct from every other name of this export.
     QString conversationFileName(const _MsgMessage& message);
@@ -75,5 +86,10 @@ private:
     QString m_stagedPath; // the name the writer writes to until the export has succeeded
     const _MsgMessage* m_conversationStart = nullptr; // first message of the file being written
     QSet<QString> m_usedNames; // file names given in this export, folded to lower case
+    PageDocumentInfo m_pageInfo;
+    qsizetype m_total = 0;
+    QString m_progressFormat;
     ExportStaging m_staging;
+    // Last, so that its threads have stopped before anything they use goes.
+    std::unique_ptr<PdfRenderPool> m_renderPool;
 };

@@ -13,6 +13,8 @@ QSMS_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-qpa-plugins
     libsqlite3-dev sqlite3 adb fonts-dejavu-core
+    libcairo2-dev libpango1.0-dev libharfbuzz-dev libfontconfig-dev
+    fonts-noto-color-emoji fonts-wqy-microhei
     xvfb xauth iproute2 util-linux poppler-utils
 )
 

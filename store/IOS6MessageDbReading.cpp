@@ -163,10 +163,16 @@ void IOS6MessageDb::chats(_MsgCollection& collection)
         }
     }
 
-    if (!chatKeepsLast()) {
-        Sqlite3Cursor c = queryThrow(
-            "select chat_id, max(date) as last from ( select cm.chat_id, m.date from chat_message_join as cm inner "
-            "join message as m on cm.message_id=m.rowid ) as tmp group by chat_id");
+    // A stored _last of 0 is the column's default: a conversation whose messages are all older than
+    // 2001 never raises it, so its newest date is taken from its messages like in a store without
+    // the column.
+    {
+        Sqlite3Cursor c = queryThrow(chatKeepsLast()
+                ? "select cm.chat_id, max(m.date) as last from chat_message_join as cm inner join message as m on "
+                  "cm.message_id=m.rowid where cm.chat_id in (select rowid from chat where _last = 0) group by "
+                  "cm.chat_id"
+                : "select chat_id, max(date) as last from ( select cm.chat_id, m.date from chat_message_join as cm "
+                  "inner join message as m on cm.message_id=m.rowid ) as tmp group by chat_id");
         const int chat_id = c.columnIndex(QStringLiteral("chat_id"));
         const int last = c.columnIndex(QStringLiteral("last"));
         while (c.moveNext()) {

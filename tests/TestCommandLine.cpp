@@ -212,6 +212,9 @@ void TestCommandLine::exitStatus_data()
             << 2 << QStringLiteral("^quillbarrow-sms: %1 takes a date").arg(bound.section(QLatin1Char('='), 0, 0))
             << QString();
     }
+    QTest::newRow("evidence with csv") << QStringList { QStringLiteral("export"), QStringLiteral("Seed"),
+        QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--out"), out, QStringLiteral("--evidence") }
+                                       << 2 << "--evidence goes with --format pdf only" << QString();
     QTest::newRow("unknown country") << QStringList { QStringLiteral("load"), QStringLiteral("--wifi"),
         QStringLiteral("127.0.0.1"), QStringLiteral("--country"), QStringLiteral("999") }
                                      << 2 << "unknown mobile country code" << QString();
@@ -239,6 +242,11 @@ void TestCommandLine::exitStatus_data()
         QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--out"), out, QStringLiteral("--since"),
         QStringLiteral("2013-01-01"), QStringLiteral("--until"), QStringLiteral("2013-12-31") }
                                    << 0 << "^Successfully exported \\d+ SMS" << QString();
+    QTest::newRow("export a month to hand over")
+        << QStringList { QStringLiteral("export"), QStringLiteral("Seed"), QStringLiteral("--format"),
+               QStringLiteral("pdf"), QStringLiteral("--out"), QDir(m_home).absoluteFilePath(QStringLiteral("court")),
+               QStringLiteral("--evidence"), QStringLiteral("--until"), QStringLiteral("2013-01-31") }
+        << 0 << "^Successfully exported \\d+ SMS" << QString();
 }
 
 void TestCommandLine::exitStatus()

@@ -26,6 +26,7 @@
 #include <QMenu>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -95,6 +96,7 @@ class TestCommandRoad : public QObject
 
 private slots:
     void initTestCase();
+    void cleanup() { forgetNextDialogs(); }
     void fromPhoneToDatabaseAndBack();
     void deviceReportsWaitForTheCommand_data();
     void deviceReportsWaitForTheCommand();
@@ -230,6 +232,29 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
     QFile csv(work.filePath(QStringLiteral("chat.csv")));
     QVERIFY(csv.open(QIODevice::ReadOnly));
     QCOMPARE(csv.readAll().count('\n'), shown + 1); // the header line, then one line per message
+
+    // The same conversation as a PDF file to hand over: its cover page names the phone and the
+    // digest of the database the messages were read from.
+    select(chatA, shown);
+    setNextSaveFileAnswer(work.filePath(QStringLiteral("court")), exportFilters().at(6));
+    action("actExport")->trigger();
+    QCOMPARE(shownTexts(), QStringList { QStringLiteral("Successfully exported %1 SMS.").arg(shown) });
+    const QFileInfoList pdfs
+        = QDir(work.filePath(QStringLiteral("court-pdf"))).entryInfoList({ QStringLiteral("*.pdf") });
+    QCOMPARE(pdfs.size(), 1);
+    const auto output = [](const QString& program, const QStringList& arguments) {
+        QProcess process;
+        process.start(program, arguments);
+        return process.waitForFinished(60000) ? QString::fromUtf8(process.readAllStandardOutput()) : QString();
+    };
+    const QString cover = output(QStringLiteral("pdftotext"),
+        { QStringLiteral("-l"), QStringLiteral("1"), pdfs.first().filePath(), QStringLiteral("-") })
+                              .simplified();
+    const QString digest = output(QStringLiteral("sha256sum"), { alpha->db->dbPath() }).section(QLatin1Char(' '), 0, 0);
+    QVERIFY2(
+        cover.contains(QStringLiteral("Source: the phone %1").arg(alpha->device.displayName())), qPrintable(cover));
+    QVERIFY2(cover.contains(QStringLiteral("SHA-256 of the source file: ") + digest), qPrintable(cover));
+    QVERIFY2(cover.contains(QStringLiteral("Messages: %1, numbered").arg(shown)), qPrintable(cover));
 
     // "Delete SMS" on a selection of the database.
     _LocalDBItemNode* family = databaseNode(QStringLiteral("Family"));
@@ -444,7 +469,7 @@ void TestCommandRoad::deviceReportsWaitForTheCommand()
                      .toInt(),
             loaded);
     } else if (command == QLatin1String("export")) {
-        setNextSaveFileAnswer(work.filePath(QStringLiteral("all")), exportFilters().constLast());
+        setNextSaveFileAnswer(work.filePath(QStringLiteral("all")), exportFilters().at(5));
         replugUnderBox(QMessageBox::Ok);
         action("actExport")->trigger();
         QFile xml(work.filePath(QStringLiteral("all.xml")));

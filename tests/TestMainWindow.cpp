@@ -132,6 +132,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void init();
+    void cleanup() { forgetNextDialogs(); }
 
     void phoneFromPlugToScreen();
     void usbTipsWithoutDevice();

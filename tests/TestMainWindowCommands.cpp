@@ -80,6 +80,7 @@ class TestMainWindowCommands : public QObject
 
 private slots:
     void initTestCase();
+    void cleanup() { forgetNextDialogs(); }
     void commandsOfNode_data();
     void commandsOfNode();
     void exportPaths_data();
@@ -196,6 +197,7 @@ void TestMainWindowCommands::exportPaths_data()
     QTest::newRow("html, nothing before the dot") << 4 << "/F/.x.html" << 3u << "/F/-html";
     QTest::newRow("xml, no suffix") << 5 << "/F/backup" << 4u << "/F/backup.xml";
     QTest::newRow("xml, suffix") << 5 << "/F/backup.xml" << 4u << "/F/backup.xml";
+    QTest::newRow("pdf to hand over") << 6 << "/F/my.pdf" << 2u << "/F/my-pdf";
     QTest::newRow("unknown filter is text") << -1 << "/F/report" << 0u << "/F/report.txt";
 }
 
@@ -206,10 +208,11 @@ void TestMainWindowCommands::exportPaths()
     QFETCH(unsigned, format);
     QFETCH(QString, path);
 
-    QCOMPARE(exportFilters().size(), 6);
+    QCOMPARE(exportFilters().size(), 7);
     const ExportTarget target = exportTarget(chosen, filter);
     QCOMPARE(target.formatCode, format);
     QCOMPARE(target.path, path);
+    QCOMPARE(target.evidence, filter == 6);
 }
 
 void TestMainWindowCommands::linkedDatabaseFolderIsRemovedAsLink()

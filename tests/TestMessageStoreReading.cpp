@@ -351,6 +351,26 @@ private slots:
         QVERIFY(collection.handle(1)->_ct_name.isEmpty());
     }
 
+    // The column's default of 0 is not a date: a conversation whose messages are all older than 2001
+    // gets its newest date from them, one with a stored date keeps it.
+    void lastOfConversationsBefore2001()
+    {
+        QTemporaryDir folder;
+        auto store = fixtureStore(folder.path());
+        runScript(*store,
+            QStringLiteral("INSERT INTO chat (ROWID, guid, chat_identifier) VALUES (4, 'c4', 'old');"
+                           "INSERT INTO message (ROWID, guid, text, handle_id, date) VALUES (6, 'm6', 'a', 1, -5000);"
+                           "INSERT INTO message (ROWID, guid, text, handle_id, date) VALUES (7, 'm7', 'b', 1, -900);"
+                           "INSERT INTO chat_message_join VALUES (4, 6);"
+                           "INSERT INTO chat_message_join VALUES (4, 7);"));
+        _MsgCollection collection;
+        store->messages(collection, 0);
+        QVERIFY(store->chatKeepsLast());
+        QCOMPARE(collection.chat(4)->_last, -900);
+        QCOMPARE(collection.chat(1)->_last, 300);
+        QCOMPARE(collection.chat(3)->_last, 0);
+    }
+
     void contactsFillNamesAndPictures()
     {
         QTemporaryDir folder;

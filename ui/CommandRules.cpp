@@ -113,7 +113,7 @@ QList<CommandEntry> messageContextEntries(const _ItemNode* node, int deviceCount
 QStringList exportFilters()
 {
     return { tr("Text Files(*.txt)"), tr("Doc Files(*.doc)"), tr("CSV Files(*.csv)"), tr("PDF Files(*.pdf)"),
-        tr("HTML Files(*.html)"), tr("XML Backup(*.xml)") };
+        tr("HTML Files(*.html)"), tr("XML Backup(*.xml)"), tr("PDF Files to Hand Over, with Cover Page(*.pdf)") };
 }
 
 ExportTarget exportTarget(const QString& chosenPath, int filterIndex)
@@ -123,6 +123,7 @@ ExportTarget exportTarget(const QString& chosenPath, int filterIndex)
         unsigned formatCode;
         const char* suffix; // appended to a name without suffix (text kinds) or to the base name (folders)
         bool folder;
+        bool evidence = false;
     };
     static const Rule rules[] = {
         { 0, ".txt", false },
@@ -131,6 +132,7 @@ ExportTarget exportTarget(const QString& chosenPath, int filterIndex)
         { 2, "-pdf", true },
         { 3, "-html", true },
         { 4, ".xml", false },
+        { 2, "-pdf", true, true },
     };
     const Rule& rule = rules[filterIndex >= 0 && filterIndex < int(std::size(rules)) ? filterIndex : 0];
 
@@ -139,11 +141,11 @@ ExportTarget exportTarget(const QString& chosenPath, int filterIndex)
         // The folder is always made inside the chosen one, also for a name with nothing before its
         // first dot (".pdf").
         const QString base = chosen.suffix().isEmpty() ? chosen.fileName() : chosen.baseName();
-        return { rule.formatCode, chosen.dir().filePath(base + QLatin1String(rule.suffix)) };
+        return { rule.formatCode, chosen.dir().filePath(base + QLatin1String(rule.suffix)), rule.evidence };
     }
     if (!chosen.suffix().isEmpty())
-        return { rule.formatCode, chosenPath };
-    return { rule.formatCode, chosenPath + QLatin1String(rule.suffix) };
+        return { rule.formatCode, chosenPath, rule.evidence };
+    return { rule.formatCode, chosenPath + QLatin1String(rule.suffix), rule.evidence };
 }
 
 QString localDatabaseFolder(const QString& name)

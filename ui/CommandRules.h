@@ -49,6 +49,7 @@ struct ExportTarget
 {
     unsigned formatCode = 0;
     QString path;
+    bool evidence = false; // PDF files to hand over, with a cover page
 };
 
 // The export for the path the save dialog returned and the index of the chosen filter in

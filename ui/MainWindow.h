@@ -16,6 +16,7 @@
 
 class AndroidMonitor;
 struct CommandEntry;
+struct ExportSource;
 class ItemModelMain;
 class ItemModelSms;
 class MyTreeView;
@@ -193,6 +194,8 @@ private:
     void transferMessages(const CommandMessages& input);
     void exportMessages(const CommandMessages& input);
     void printMessages(const CommandMessages& input);
+    // The phone or database the messages come from, for the headings of exported and printed pages.
+    static ExportSource exportSource(const CommandMessages& input);
     // Re-reads the node's conversations (and their messages when asked) after a command changed its store.
     void rereadNode(_AbsDBItemNode* node, bool withMessages);
     // Asks for a local database (proposing proposedName) and returns its node, adding a node for a

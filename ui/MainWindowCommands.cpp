@@ -327,6 +327,8 @@ void MainWindow::exportMessages(const CommandMessages& input)
     const bool ascending = m_treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder;
     ProgressForm progress(QString(), this);
     ExportSMSThread thread(input.messages, target.path, target.formatCode, ascending, &progress);
+    thread.setSource(exportSource(input));
+    thread.setEvidence(target.evidence);
     runWorkerWithDialog(thread, progress);
 }
 
@@ -334,7 +336,25 @@ void MainWindow::printMessages(const CommandMessages& input)
 {
     const CommandScope scope(this);
     SMSPrinter printer(this);
+    printer.setSource(exportSource(input));
     printer.print(input.messages);
+}
+
+ExportSource MainWindow::exportSource(const CommandMessages& input)
+{
+    ExportSource source;
+    if (!input.node)
+        return source;
+    if (input.node->type == _ItemNode::TypeAndroidDevice) {
+        source.kind = ExportSource::Kind::Phone;
+        source.name = static_cast<const _AndroidDeviceItemNode*>(input.node)->device.displayName();
+    } else {
+        source.kind = ExportSource::Kind::Database;
+        source.name = input.node->name;
+    }
+    if (input.db)
+        source.file = input.db->dbPath();
+    return source;
 }
 
 void MainWindow::miDelSel()

@@ -2,10 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/export/ExportSMSPdf.h"
 
+#include "message/MessageText.h"
 #include "ops/export/ExportFile.h"
+#include "ops/export/SmsPageWriter.h"
+#include "ops/export/pdf/CairoPdfCanvas.h"
 
-#include <QFile>
-#include <QPageSize>
+#include <QCoreApplication>
 
 #include <stdexcept>
 
@@ -16,43 +18,66 @@ std::runtime_error failure(const QString& reason)
     return std::runtime_error(reason.toUtf8().toStdString());
 }
 
-// The printer writes the end-of-file marker last and reports no failed write: a file that does not
-// end with it did not reach the disk whole.
-bool endsWithPdfTrailer(const QString& path)
+// The person who made the file, as the system knows them.
+QString authorName()
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() < 16 || !file.seek(file.size() - 16))
-        return false;
-    return file.read(16).trimmed().endsWith("%%EOF");
+    const QString user = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
+    return user.isEmpty() ? QStringLiteral("Quillbarrow SMS Desk") : user;
 }
 
 } // namespace
 
-ExportSMSPdf::ExportSMSPdf(const QString& path)
-    : m_printer(QPrinter::ScreenResolution)
+ExportSMSPdf::ExportSMSPdf(const QString& path, const PageDocumentInfo& info)
+    : m_path(path)
+    , m_info(info)
+    , m_fontFamily(pageFontFamily())
+    , m_file(path)
 {
-    m_printer.setPageSize(QPageSize(QPageSize::A4));
-    m_printer.setOutputFormat(QPrinter::PdfFormat);
-    m_printer.setOutputFileName(path);
-    m_printer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Point);
-    m_pages.beginPages(&m_printer);
+    if (!m_info.exportedAt.isValid())
+        m_info.exportedAt = QDateTime::currentDateTime();
 }
 
 void ExportSMSPdf::begin()
 {
     // A file that can not be written must fail the export instead of reporting it done.
-    if (!m_pages.isActive())
-        throw failure(writeFailureReason(m_printer.outputFileName()));
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw failure(writeFailureReason(m_path));
 }
 
 void ExportSMSPdf::write(const _MsgMessage& message)
 {
-    m_pages.writeMessage(message);
+    m_messages.append(&message);
 }
 
 void ExportSMSPdf::end()
 {
-    m_pages.endPages();
-    if (!endsWithPdfTrailer(m_printer.outputFileName()))
-        throw failure(writeFailureReason(m_printer.outputFileName()));
+    if (!m_file.isOpen())
+        begin();
+    const ConversationSummary summary = summarizeConversation(m_messages, m_info.evidence);
+    PdfMetadata metadata;
+    if (!m_messages.isEmpty()) {
+        const _MsgChat* chat = m_messages.first()->chat;
+        metadata.title = QCoreApplication::translate("SmsPageWriter", "Text messages with %1")
+                             .arg(chat ? chatDisplayName(*chat, true) : summary.name);
+    }
+    metadata.author = authorName();
+    metadata.subject = conversationHeadingText(summary, m_info).replace(QLatin1Char('\n'), QLatin1String("; "));
+    metadata.created = m_info.exportedAt;
+
+    CairoPdfCanvas canvas(
+        [this](const char* data, qsizetype size) { return m_file.write(data, size) == size; }, metadata, m_fontFamily);
+    SmsPageWriter pages(canvas, m_info);
+    if (!m_messages.isEmpty())
+        pages.beginConversation(summary);
+    int number = 0;
+    for (const _MsgMessage* message : std::as_const(m_messages)) {
+        pages.writeMessage(*message, m_info.evidence ? ++number : 0);
+        if (m_step)
+            m_step();
+    }
+    pages.drawPages(m_step);
+    const bool drawn = canvas.finish();
+    if (!drawn || !m_file.flush())
+        throw failure(writeFailureReason(m_path));
+    m_file.close();
 }

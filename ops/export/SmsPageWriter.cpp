@@ -3,149 +3,188 @@
 #include "ops/export/SmsPageWriter.h"
 
 #include "message/MessageText.h"
-#include "ops/export/ShortDateTimeText.h"
+#include "message/MsgCollection.h"
+#include "ops/export/pdf/FontCoverage.h"
 
-#include <QFontMetrics>
+#include <QFontInfo>
 #include <QGuiApplication>
-#include <QPrinter>
-#include <QTextLayout>
-
-#include <cmath>
 
 namespace {
 
-constexpr int textPointSize = 12;
-constexpr int lineGap = 5;
-constexpr int messageGap = 30;
-constexpr int pageNumberGap = 2;
-constexpr int pageNumberHeight = 18;
-constexpr int extraMessageHeight = 10;
-constexpr int textFlags = Qt::AlignLeft | Qt::TextWordWrap;
-
-QFont pageFont()
+// A picture's pixels taken at the usual 96 per inch, never larger than the content.
+QSizeF pictureSize(const QSize& pixels, double width, double height)
 {
-    QFont font = QGuiApplication::font();
-    font.setPointSize(textPointSize);
-    return font;
+    const QSizeF natural = QSizeF(pixels) * 0.75;
+    const double scale = std::min({ 1.0, width / natural.width(), height / natural.height() });
+    return natural * scale;
 }
 
 } // namespace
 
-int textHeight(const QString& text, int width)
+QString pageFontFamily()
 {
-    static const QFontMetrics metrics(pageFont());
-    return metrics.boundingRect(QRect(0, 0, width, 0), textFlags, text).height();
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return QFontInfo(QGuiApplication::font()).family();
+    return QStringLiteral("Sans");
 }
 
-SmsPageWriter::~SmsPageWriter()
+SmsPageWriter::SmsPageWriter(PageCanvas& canvas, const PageDocumentInfo& info)
+    : m_canvas(canvas)
+    , m_info(info)
 {
-    endPages();
-}
-
-void SmsPageWriter::beginPages(QPrinter* printer)
-{
-    m_printer = printer;
-    const QMarginsF margins = printer->pageLayout().margins(QPageLayout::Point);
-    const QRectF page = printer->pageRect(QPrinter::DevicePixel);
-    m_left = int(margins.left());
-    m_top = int(margins.top());
-    const int contentWidth = int(page.width() - margins.left() - margins.right());
-    const int contentHeight = int(page.height() - margins.top() - margins.bottom());
-    m_right = m_left + contentWidth - 1;
-    m_bottom = m_top + contentHeight - 1;
+    const QSizeF printable = canvas.printableSize();
+    m_left = pageLayout::contentMargin;
+    m_top = pageLayout::contentMargin;
+    m_width = printable.width() - 2 * pageLayout::contentMargin;
+    m_bottom = printable.height() - pageLayout::contentMargin;
+    m_pages.emplace_back();
     m_y = m_top;
-    m_pageNumber = 1;
-    if (!m_painter.begin(printer))
-        return;
-    m_painter.setFont(pageFont());
-    drawPageNumber();
 }
 
-void SmsPageWriter::drawPageNumber()
+SmsPageWriter::~SmsPageWriter() = default;
+
+std::shared_ptr<const PageText> SmsPageWriter::layout(const QString& text, PageTextStyle style)
 {
-    m_painter.drawText(QRect(m_left, m_bottom + pageNumberGap, m_right - m_left + 1, pageNumberHeight), Qt::AlignRight,
-        QString::number(m_pageNumber));
+    return m_canvas.layoutText(text, style, PageTextAlign::Start, m_width);
 }
 
-int SmsPageWriter::pageCapacity() const
+void SmsPageWriter::newPage()
 {
-    // The room ensureSpace finds at the top of a fresh page.
-    return (m_bottom - m_top + 1) - m_top;
-}
-
-void SmsPageWriter::ensureSpace(int height)
-{
-    if ((m_bottom - m_top + 1) - m_y >= height)
-        return;
-    if (m_painter.isActive())
-        m_printer->newPage();
+    m_pages.emplace_back();
     m_y = m_top;
-    ++m_pageNumber;
-    if (m_painter.isActive())
-        drawPageNumber();
+    m_pageUsed = false;
 }
 
-void SmsPageWriter::writeMessage(const _MsgMessage& message)
+void SmsPageWriter::place(Placement placement)
 {
-    if (!m_painter.isActive())
-        return;
+    m_pages.back().push_back(std::move(placement));
+    m_pageUsed = true;
+}
+
+void SmsPageWriter::flowText(const std::shared_ptr<const PageText>& text, const QColor& colour)
+{
+    int first = 0;
+    const int lines = text->lineCount();
+    while (first < lines) {
+        int end = first;
+        while (end < lines && text->lineTop(end + 1) - text->lineTop(first) <= room())
+            ++end;
+        // A line taller than a whole page goes on a page of its own.
+        if (end == first && !m_pageUsed)
+            end = first + 1;
+        if (end == first) {
+            newPage();
+            continue;
+        }
+        Placement placement;
+        placement.text = text;
+        placement.firstLine = first;
+        placement.endLine = end;
+        placement.colour = colour;
+        placement.area = QRectF(m_left, m_y, m_width, 0);
+        place(std::move(placement));
+        m_y += text->lineTop(end) - text->lineTop(first);
+        first = end;
+        if (first < lines)
+            newPage();
+    }
+}
+
+void SmsPageWriter::beginConversation(const ConversationSummary& summary)
+{
+    if (m_pageUsed)
+        newPage();
+    const QColor& black = pageLayout::bodyColour;
+    if (m_info.evidence) {
+        flowText(layout(coverPageTitle(), PageTextStyle::Title), black);
+        m_y += pageLayout::lineGap;
+        flowText(layout(coverPageText(summary, m_info)), black);
+        newPage();
+    }
+    flowText(layout(summary.name, PageTextStyle::Title), black);
+    m_y += pageLayout::lineGap;
+    flowText(layout(conversationHeadingText(summary, m_info)), pageLayout::headingColour);
+    m_y += pageLayout::lineGap;
+    Placement rule;
+    rule.kind = Placement::Kind::Rule;
+    rule.area = QRectF(m_left, m_y, m_width, 0);
+    place(std::move(rule));
+    m_y += pageLayout::headingGap;
+}
+
+void SmsPageWriter::writeMessage(const _MsgMessage& message, int number)
+{
     const bool fromMe = message.is_from_me != 0;
-    const QString time = shortDateTimeText(message.date);
     QString header = fromMe ? QStringLiteral("To: ") : QStringLiteral("From: ");
     if (message.chat)
         header += chatDisplayNameIsolated(*message.chat, true);
-    const QString body = messageDisplayText(message);
-
-    const int width = m_right - m_left + 1;
-    const int timeHeight = textHeight(time, width);
-    const int headerHeight = textHeight(header, width);
-    const int bodyHeight = textHeight(body, width);
-    const int needed = timeHeight + headerHeight + bodyHeight + extraMessageHeight;
-    // A message taller than a page starts on a fresh page and its body runs on over the next ones.
-    const bool tallerThanPage = needed > pageCapacity();
-    ensureSpace(tallerThanPage ? pageCapacity() : needed);
-
-    m_painter.setPen(fromMe ? QColor(0, 128, 64) : QColor(0, 0, 255));
-    m_painter.drawText(QRect(m_left, m_y, width, timeHeight), textFlags, time);
-    m_y += timeHeight + lineGap;
-    m_painter.drawText(QRect(m_left, m_y, width, headerHeight), textFlags, header);
-    m_y += headerHeight + lineGap;
-
-    m_painter.setPen(Qt::black);
-    if (tallerThanPage) {
-        flowBody(body, width);
-    } else {
-        m_painter.drawText(QRect(m_left, m_y, width, bodyHeight), textFlags, body);
-        m_y += bodyHeight;
+    // The header is that of the conversation: the same text for most messages in a row.
+    if (!m_lastHeaderText || header != m_lastHeader) {
+        m_lastHeader = header;
+        m_lastHeaderText = layout(header);
     }
-    m_y += messageGap;
+    const std::shared_ptr<const PageText> time = layout(messageTimeText(message.date, number));
+    const std::shared_ptr<const PageText> headerText = m_lastHeaderText;
+    const QString body = withDrawableEmoji(messageDisplayText(message, EmojiText::Characters));
+    const std::shared_ptr<const PageText> bodyText = body.isEmpty() ? nullptr : layout(body);
+
+    const double needed
+        = time->height() + headerText->height() + (bodyText ? bodyText->height() : 0) + pageLayout::extraMessageHeight;
+    // A message taller than a page starts at the top of one and runs on over the next.
+    if (needed > room() && (needed <= m_bottom - m_top || m_pageUsed))
+        newPage();
+
+    const QColor& colour = fromMe ? pageLayout::sentColour : pageLayout::receivedColour;
+    flowText(time, colour);
+    m_y += pageLayout::lineGap;
+    flowText(headerText, colour);
+    m_y += pageLayout::lineGap;
+    if (bodyText)
+        flowText(bodyText, pageLayout::bodyColour);
+
+    for (const PictureFile& picture : messagePictures(message)) {
+        const QSizeF size = pictureSize(picture.pixels, m_width, m_bottom - m_top);
+        m_y += pageLayout::lineGap;
+        if (size.height() > room())
+            newPage();
+        Placement placement;
+        placement.kind = Placement::Kind::Picture;
+        placement.picture = picture.path;
+        placement.area = QRectF(QPointF(m_left, m_y), size);
+        place(std::move(placement));
+        m_y += size.height();
+    }
+    m_pages.back().back().endsMessage = true;
+    m_y += pageLayout::messageGap;
 }
 
-void SmsPageWriter::flowBody(const QString& body, int width)
+void SmsPageWriter::drawPages(const std::function<void()>& afterMessage)
 {
-    QString text = body;
-    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    QTextLayout layout(text, pageFont(), m_printer);
-    QTextOption option(Qt::AlignLeft);
-    option.setWrapMode(QTextOption::WordWrap);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        line.setPosition(QPointF(0, 0));
+    const int pages = pageCount();
+    for (int page = 0; page < pages; ++page) {
+        m_canvas.beginPage();
+        for (const Placement& placement : m_pages[size_t(page)]) {
+            switch (placement.kind) {
+            case Placement::Kind::Text:
+                m_canvas.drawText(*placement.text, placement.firstLine, placement.endLine, placement.area.topLeft(),
+                    placement.colour);
+                break;
+            case Placement::Kind::Picture:
+                m_canvas.drawPicture(placement.picture, placement.area);
+                break;
+            case Placement::Kind::Rule:
+                m_canvas.drawRule(placement.area.left(), placement.area.right(), placement.area.top());
+                break;
+            }
+            if (placement.endsMessage && afterMessage)
+                afterMessage();
+        }
+        const std::unique_ptr<PageText> number
+            = m_canvas.layoutText(pageNumberText(page + 1, pages), PageTextStyle::Body, PageTextAlign::Right, m_width);
+        m_canvas.drawText(*number, 0, number->lineCount(), QPointF(m_left, m_bottom + pageLayout::pageNumberGap),
+            pageLayout::bodyColour);
+        m_canvas.endPage();
+        // What is drawn is let go: a long conversation keeps only the pages still to come.
+        m_pages[size_t(page)].clear();
     }
-    layout.endLayout();
-    for (int i = 0; i < layout.lineCount(); ++i) {
-        const QTextLine line = layout.lineAt(i);
-        const int lineHeight = int(std::ceil(line.height()));
-        ensureSpace(lineHeight);
-        line.draw(&m_painter, QPointF(m_left, m_y));
-        m_y += lineHeight;
-    }
-}
-
-void SmsPageWriter::endPages()
-{
-    if (m_painter.isActive())
-        m_painter.end();
 }
