@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AdbCommands.h"
 
-#include "android/LineProtocol.h"
-#include "app/TaskReporting.h"
+#include "android/protocol/LineProtocol.h"
+#include "base/TaskReporting.h"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -4,8 +4,8 @@
 
 #include "android/AdbCommands.h"
 #include "android/CompanionApp.h"
-#include "app/DataFolders.h"
-#include "app/TaskReporting.h"
+#include "base/DataFolders.h"
+#include "base/TaskReporting.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -4,7 +4,7 @@
 
 #include "android/AndroidDevice.h"
 #include "android/DirectPhone.h"
-#include "app/WorkerThread.h"
+#include "base/WorkerThread.h"
 
 class QTcpSocket;
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "android/AndroidDevice.h"
-#include "app/WorkerThread.h"
+#include "base/WorkerThread.h"
 
 class QTcpSocket;
 

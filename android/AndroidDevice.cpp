@@ -3,10 +3,11 @@
 #include "android/AndroidDevice.h"
 
 #include "android/AdbCommands.h"
-#include "android/ChannelProtocol.h"
-#include "android/LineProtocol.h"
-#include "app/DataFolders.h"
-#include "app/TaskReporting.h"
+#include "android/AndroidLog.h"
+#include "android/protocol/ChannelProtocol.h"
+#include "android/protocol/LineProtocol.h"
+#include "base/DataFolders.h"
+#include "base/TaskReporting.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -140,7 +141,7 @@ QTcpSocket* AndroidDevice::openUsbChannel(const QString& url, int timeoutMs) con
             simpleprotocol::expectCommand(socket.get(), channelprotocol::readyCommand, attemptTimeoutMs);
             return socket.release();
         } catch (const simpleprotocol::SocketDataTransferException&) {
-            qDebug("connect %s failed, try again...", qUtf8Printable(url));
+            qCDebug(lcAndroid, "connect %s failed, try again...", qUtf8Printable(url));
         }
     }
 }

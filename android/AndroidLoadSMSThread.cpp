@@ -2,14 +2,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidLoadSMSThread.h"
 
+#include "android/AndroidLog.h"
 #include "android/CacheStaging.h"
-#include "android/ChannelProtocol.h"
 #include "android/DirectLoader.h"
-#include "android/LineProtocol.h"
 #include "android/SmsRecord.h"
 #include "android/StorePipeline.h"
-#include "app/TaskReporting.h"
+#include "android/protocol/ChannelProtocol.h"
+#include "android/protocol/LineProtocol.h"
+#include "base/TaskReporting.h"
+#include "message/MessageIdentity.h"
 #include "message/MessageText.h"
+#include "message/RecordDefaults.h"
 #include "store/ExportMessagesDb.h"
 
 #include <QCryptographicHash>
@@ -71,34 +74,6 @@ QString AndroidLoadSMSThread::stagingFolderPrefix()
     return CacheStaging::stagingFolderPrefix();
 }
 
-void AndroidLoadSMSThread::fillCorrespondent(const QString& address, _MsgHandle& handle, _MsgChat& chat)
-{
-    handle.id = address;
-    handle.service = QStringLiteral("SMS");
-    chat.guid = QStringLiteral("SMS;-;") + address;
-    chat.style = 45;
-    chat.state = 3;
-    chat.chat_identifier = address;
-    chat.service_name = QStringLiteral("SMS");
-    chat.account_login = QStringLiteral("E:");
-    chat.handles.insert(address, &handle);
-}
-
-void AndroidLoadSMSThread::fillLoadedMessage(_MsgMessage& message)
-{
-    message.replace = 0;
-    message.version = 10;
-    message.type = 0;
-    message.service = QStringLiteral("SMS");
-    message.account = QStringLiteral("e:");
-    message.error = 0;
-    message.is_finished = 1;
-    message.is_prepared = 1;
-    message.is_read = 1;
-    message.is_sent = 1;
-    message.was_data_detected = 1;
-}
-
 QString AndroidLoadSMSThread::work()
 {
     total = -1;
@@ -129,9 +104,8 @@ void AndroidLoadSMSThread::answerBye()
     try {
         simpleprotocol::writeCommand(m_channel.get(), byeCommand, QString(), true, -1);
     } catch (const std::exception& error) {
-        qWarning() << "AndroidLoadSMSThread: the phone has gone before the closing $bye: was answered; the load is "
-                      "complete."
-                   << error.what();
+        qCWarning(lcAndroid) << "the phone has gone before the closing $bye: was answered; the load is complete."
+                             << error.what();
     }
 }
 
@@ -244,12 +218,12 @@ void AndroidLoadSMSThread::parseRecord(QStringView payload)
     case SmsRecord::DateOutcome::Exact:
         break;
     case SmsRecord::DateOutcome::Clamped:
-        qWarning("AndroidLoadSMSThread: record %d: date %s is out of range, stored as %s.", loaded,
+        qCWarning(lcAndroid, "record %d: date %s is out of range, stored as %s.", loaded,
             qUtf8Printable(quotedStart(fields[0])),
             qUtf8Printable(QDateTime::fromSecsSinceEpoch(date + messageDateOffset, Qt::UTC).toString(Qt::ISODate)));
         break;
     case SmsRecord::DateOutcome::NotANumber:
-        qWarning("AndroidLoadSMSThread: record %d: date %s is not a number, record skipped.", loaded,
+        qCWarning(lcAndroid, "record %d: date %s is not a number, record skipped.", loaded,
             qUtf8Printable(quotedStart(fields[0])));
         ++undatedRecords;
         return;
@@ -318,4 +292,13 @@ void AndroidLoadSMSThread::dropLoad()
     closeChannel();
     m_byEncodedAddress.clear();
     m_byAddress.clear();
+#include "android/AndroidLog.h"
+#include "android/CacheStaging.h"
+#include "android/DirectLoader.h"
+#include "android/SmsRecord.h"
+#include "android/StorePipeline.h"
+#include "android/protocol/ChannelProtocol.h"
+#include "android/protocol/LineProtocol.h"
+#include "base/TaskReporting.h"
+#include "message/MessageIdentity.h"
 }

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "android/AndroidDevice.h"
-#include "app/WorkerThread.h"
+#include "base/WorkerThread.h"
+#include "message/MsgCollection.h"
 #include "store/CountryLibDb.h"
-#include "store/MsgCollection.h"
 
 #include <QDir>
 #include <QHash>
@@ -54,12 +54,6 @@ public:
     void setQueueBudget(qint64 bytes) { m_queueBudget = bytes; }
     // The most bytes of parsed records that waited for the store stage at one time during the last run.
     qint64 peakQueuedBytes = 0;
-
-    // The correspondent and the one-to-one SMS conversation that a loaded message from this
-    // normalised address belongs to.
-    static void fillCorrespondent(const QString& address, _MsgHandle& handle, _MsgChat& chat);
-    // The fields that are the same for every loaded message: service, account, version and flags.
-    static void fillLoadedMessage(_MsgMessage& message);
 
 protected:
     QString work() override;

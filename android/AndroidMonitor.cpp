@@ -3,6 +3,7 @@
 #include "android/AndroidMonitor.h"
 
 #include "android/AdbCommands.h"
+#include "android/AndroidLog.h"
 
 #include <QDeadlineTimer>
 #include <QThreadPool>
@@ -67,14 +68,14 @@ AndroidMonitor::AndroidMonitor(QObject* parent, int pollIntervalMs)
 
 AndroidMonitor::~AndroidMonitor()
 {
-    qDebug("%s", "~AndroidMonitor begin");
+    qCDebug(lcAndroid, "%s", "~AndroidMonitor begin");
     stopRequested = true;
     m_future.waitForFinished();
     // A server that was running before serves other programs too (another window, an IDE, screen
     // mirroring); only one this monitor started goes with it.
     if (m_startedServer)
         killServer();
-    qDebug("%s", "~AndroidMonitor end");
+    qCDebug(lcAndroid, "%s", "~AndroidMonitor end");
 }
 
 void AndroidMonitor::start()

@@ -2,11 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidRestoreSMSThread.h"
 
-#include "android/ChannelProtocol.h"
+#include "android/AndroidLog.h"
 #include "android/DeviceCacheLock.h"
 #include "android/DirectPhone.h"
-#include "android/LineProtocol.h"
-#include "app/TaskReporting.h"
+#include "android/protocol/ChannelProtocol.h"
+#include "android/protocol/LineProtocol.h"
+#include "base/TaskReporting.h"
+#include "message/MessageIdentity.h"
 #include "message/MessageText.h"
 #include "store/ExportMessagesDb.h"
 
@@ -201,6 +203,6 @@ void AndroidRestoreSMSThread::closeCache()
         cacheAcknowledged();
         m_cacheWriter->end();
     } catch (const std::exception& error) {
-        qWarning() << "AndroidRestoreSMSThread: can not close the cache database." << error.what();
+        qCWarning(lcAndroid) << "can not close the cache database." << error.what();
     }
 }

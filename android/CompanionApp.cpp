@@ -3,8 +3,8 @@
 #include "android/CompanionApp.h"
 
 #include "android/AndroidDevice.h"
-#include "android/ChannelProtocol.h"
-#include "android/LineProtocol.h"
+#include "android/protocol/ChannelProtocol.h"
+#include "android/protocol/LineProtocol.h"
 
 #include <QTcpSocket>
 

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/DeviceCacheLock.h"
 
-#include "app/TaskReporting.h"
+#include "base/TaskReporting.h"
 
 #include <QDeadlineTimer>
 

@@ -5,8 +5,10 @@
 #include "android/AndroidLoadSMSThread.h"
 #include "android/CacheStaging.h"
 #include "android/DirectPhone.h"
-#include "app/TaskReporting.h"
+#include "base/TaskReporting.h"
+#include "message/MessageIdentity.h"
 #include "message/MessageText.h"
+#include "message/RecordDefaults.h"
 #include "store/ExportMessagesDb.h"
 
 #include <QCryptographicHash>
@@ -109,7 +111,7 @@ void DirectLoader::readContacts()
 void DirectLoader::writeTextMessages(const ProviderRows& sms)
 {
     _MsgMessage message;
-    AndroidLoadSMSThread::fillLoadedMessage(message);
+    fillLoadedMessage(message);
     for (qsizetype row = 0; row < sms.size(); ++row) {
         const QString address = normalised(sms.text(row, QStringLiteral("address")));
         message.handle = &handleFor(address);
@@ -184,7 +186,7 @@ void DirectLoader::writeMultimediaMessages(const ProviderRows& mms)
             participants.append(sender);
 
         _MsgMessage message;
-        AndroidLoadSMSThread::fillLoadedMessage(message);
+        fillLoadedMessage(message);
         message.chat = &chatFor(participants);
         // A load files every message of a one-to-one conversation under the correspondent.
         const QString handle = participants.size() == 1 ? participants.first() : (fromMe ? QString() : sender);
@@ -290,7 +292,7 @@ _MsgChat& DirectLoader::chatFor(const QStringList& participants)
         return *chat;
     chat = std::make_shared<_MsgChat>();
     if (participants.size() == 1) {
-        AndroidLoadSMSThread::fillCorrespondent(participants.first(), handleFor(participants.first()), *chat);
+        fillCorrespondent(participants.first(), handleFor(participants.first()), *chat);
         return *chat;
     }
     // A group is named by its members, as an import of a backup file names it, so every load finds it again.

@@ -4,7 +4,7 @@
 
 #include "android/ProviderReader.h"
 #include "store/CountryLibDb.h"
-#include "store/MsgCollection.h"
+#include "message/MsgCollection.h"
 
 #include <QDir>
 #include <QHash>

@@ -3,6 +3,7 @@
 #include "android/StorePipeline.h"
 
 #include "android/AndroidLoadSMSThread.h"
+#include "message/RecordDefaults.h"
 #include "store/ExportMessagesDb.h"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ StorePipeline::StorePipeline(ExportMessagesDb& writer, qint64 budget)
     , m_budget(budget)
 {
     // Everything but the text, subject, dates, direction and guid is the same for every loaded message.
-    AndroidLoadSMSThread::fillLoadedMessage(m_stored);
+    fillLoadedMessage(m_stored);
     m_thread = std::thread([this] { loop(); });
 }
 

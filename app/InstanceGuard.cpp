@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/InstanceGuard.h"
 
+#include "app/AppLog.h"
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QLocalServer>
@@ -47,7 +49,7 @@ bool InstanceGuard::acquire()
     if (!m_lock.tryLock(0)) {
         if (m_lock.error() == QLockFile::LockFailedError)
             return false;
-        qWarning("can not take the lock %s (error %d); other windows on this data folder are not kept away",
+        qCWarning(lcApp, "can not take the lock %s (error %d); other windows on this data folder are not kept away",
             qUtf8Printable(m_lockPath), int(m_lock.error()));
         return true;
     }
@@ -57,12 +59,12 @@ bool InstanceGuard::acquire()
     // Holding the lock, no running process owns the name: what is there was left by one that crashed.
     QLocalServer::removeServer(m_serverName);
     if (!m_server->listen(m_serverName)) {
-        qWarning("can not listen as %s: %s; a later start can not bring this window forward",
+        qCWarning(lcApp, "can not listen as %s: %s; a later start can not bring this window forward",
             qUtf8Printable(m_serverName), qUtf8Printable(m_server->errorString()));
         return true;
     }
     connect(m_server.get(), &QLocalServer::newConnection, this, &InstanceGuard::onNewConnection);
-    qInfo("the window of this data folder runs alone (lock %s, socket %s)", qUtf8Printable(m_lockPath),
+    qCInfo(lcApp, "the window of this data folder runs alone (lock %s, socket %s)", qUtf8Printable(m_lockPath),
         qUtf8Printable(m_serverName));
     return true;
 }

@@ -1,12 +1,13 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/DataFolders.h"
+#include "app/AppLog.h"
 #include "app/InstanceGuard.h"
-#include "app/LegacyConversion.h"
-#include "app/LogHandler.h"
-#include "app/MessageBoxes.h"
+#include "base/DataFolders.h"
+#include "base/LogHandler.h"
 #include "store/Sqlite3DB.h"
+#include "ui/LegacyConversion.h"
 #include "ui/MainWindow.h"
+#include "ui/MessageBoxes.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,15 +33,15 @@ int main(int argc, char** argv)
 
     installLogHandler(dataRootDir().absoluteFilePath(QStringLiteral("qlogs")), 10);
     // The first line opens the day's log file, so that every run leaves a trace for support.
-    qInfo("start-up, data root %s", qUtf8Printable(QDir::toNativeSeparators(dataRootDir().absolutePath())));
+    qCInfo(lcApp, "start-up, data root %s", qUtf8Printable(QDir::toNativeSeparators(dataRootDir().absolutePath())));
 
     // One window per data folder: a second start brings the running window forward and ends.
     InstanceGuard guard(dataRootDir());
     if (!guard.acquire()) {
         if (guard.askRunningToRaise(15000)) {
-            qInfo("the window of this data folder runs already and was asked to come forward");
+            qCInfo(lcApp, "the window of this data folder runs already and was asked to come forward");
         } else {
-            qWarning("the window of this data folder runs already but did not answer");
+            qCWarning(lcApp, "the window of this data folder runs already but did not answer");
             showInfoBox(QCoreApplication::translate("InstanceGuard",
                 "Quillbarrow SMS Desk is running already for this data folder, but its window does not answer. "
                 "Close it, or end it if it hangs, and start again.<br/><br/>(%1)")
@@ -51,7 +52,7 @@ int main(int argc, char** argv)
 
     MainWindow window;
     QObject::connect(&guard, &InstanceGuard::raiseRequested, &window, [&window] {
-        qInfo("another start asked for this window: brought forward");
+        qCInfo(lcApp, "another start asked for this window: brought forward");
         window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
         window.show();
         window.raise();

@@ -15,9 +15,9 @@
 #include "bench/SendScenario.h"
 #include "bench/ShowScenario.h"
 #include "bench/SyntheticRecords.h"
+#include "message/MsgCollection.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
-#include "store/MsgCollection.h"
 
 #include <QElapsedTimer>
 

@@ -7,10 +7,10 @@
 #include "bench/PeakMemory.h"
 #include "bench/RunSummary.h"
 #include "message/MessageText.h"
+#include "message/MsgCollection.h"
 #include "ops/BackupSMSThread.h"
 #include "ops/ExportSMSThread.h"
 #include "store/IOS6MessageDb.h"
-#include "store/MsgCollection.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/RawWriteLoop.h"
 
-#include "store/ExportMessagesDb.h"
+#include "message/MessageIdentity.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/SearchScenario.h"
 
-#include "app/DataFolders.h"
+#include "base/DataFolders.h"
 #include "ops/MessageSearch.h"
 #include "store/IOS6MessageDb.h"
 

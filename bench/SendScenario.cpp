@@ -5,9 +5,9 @@
 #include "android/AndroidRestoreSMSThread.h"
 #include "bench/IgnoringProgress.h"
 #include "bench/SyntheticRecords.h"
+#include "message/MsgCollection.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
-#include "store/MsgCollection.h"
 #include "tools/common/SyntheticMessages.h"
 
 #include <QCoreApplication>

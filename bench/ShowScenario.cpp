@@ -3,8 +3,8 @@
 #include "bench/ShowScenario.h"
 
 #include "message/MessageText.h"
+#include "message/MsgCollection.h"
 #include "store/IOS6MessageDb.h"
-#include "store/MsgCollection.h"
 #include "ui/models/ItemModelSms.h"
 #include "ui/views/MyTreeView.h"
 #include "ui/views/SmsBrowser.h"

@@ -2,10 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/SyntheticRecords.h"
 
-#include "android/AndroidLoadSMSThread.h"
-#include "store/CountryLibDb.h"
-#include "store/ExportMessagesDb.h"
+#include "message/MessageIdentity.h"
 #include "message/MessageText.h"
+#include "message/RecordDefaults.h"
+#include "store/CountryLibDb.h"
 #include "tools/common/SyntheticMessages.h"
 
 #include <QHash>
@@ -40,7 +40,7 @@ SyntheticRecords::SyntheticRecords(int count, quint32 seed, const QString& mcc)
         if (!party.handle) {
             _MsgHandle& handle = m_handles.emplace_back();
             _MsgChat& chat = m_chats.emplace_back();
-            AndroidLoadSMSThread::fillCorrespondent(address, handle, chat);
+            fillCorrespondent(address, handle, chat);
             handle._ct_name = sim.contactName;
             party = Party { &handle, &chat };
         }

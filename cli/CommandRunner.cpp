@@ -8,20 +8,20 @@
 #include "android/AndroidDevice.h"
 #include "android/AndroidLoadSMSThread.h"
 #include "android/AndroidRestoreSMSThread.h"
-#include "app/DataFolders.h"
-#include "app/ShellServices.h"
+#include "base/DataFolders.h"
+#include "base/ShellServices.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/Interrupt.h"
 #include "cli/ReadMessagesThread.h"
 #include "cli/TerminalText.h"
 #include "cli/UsageError.h"
 #include "message/MessageText.h"
+#include "message/MsgCollection.h"
 #include "ops/BackupSMSThread.h"
 #include "ops/ExportSMSThread.h"
 #include "ops/XmlImportThread.h"
 #include "store/CountryLibDb.h"
 #include "store/IOS6MessageDb.h"
-#include "store/MsgCollection.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -130,14 +130,9 @@ void CommandRunner::runWorker(WorkerThread& worker, ConsoleProgress& progress)
 
 QDir CommandRunner::databaseFolder(const QString& name)
 {
-    switch (checkLocalDbName(name)) {
-    case LocalDbNameCheck::Empty:
-        throw UsageError(QCoreApplication::translate("LocalDbSelForm", "IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME"));
-    case LocalDbNameCheck::Invalid:
-        throw UsageError(QCoreApplication::translate("LocalDbSelForm", "IDS_INVALID_LOCALDB_NAME"));
-    case LocalDbNameCheck::Valid:
-        break;
-    }
+    const QString problem = localDbNameProblem(name);
+    if (!problem.isEmpty())
+        throw UsageError(problem);
     return QDir(localDatabasesDir().absoluteFilePath(name));
 }
 

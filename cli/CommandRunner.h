@@ -3,7 +3,7 @@
 #pragma once
 
 #include "cli/CommandLine.h"
-#include "store/MsgCollection.h"
+#include "message/MsgCollection.h"
 
 #include <QDir>
 #include <QList>

@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/WorkerThread.h"
-#include "store/MsgCollection.h"
+#include "base/WorkerThread.h"
+#include "message/MsgCollection.h"
 
 #include <QDir>
 #include <QList>

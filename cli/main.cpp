@@ -1,8 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/DataFolders.h"
-#include "app/LogHandler.h"
-#include "app/TaskReporting.h"
+#include "base/DataFolders.h"
+#include "base/LogHandler.h"
+#include "base/TaskReporting.h"
+#include "cli/CliLog.h"
 #include "cli/CommandLine.h"
 #include "cli/CommandRunner.h"
 #include "cli/Interrupt.h"
@@ -76,7 +77,7 @@ int main(int argc, char** argv)
         return exitFailure;
     }
     installLogHandler(dataRootDir().absoluteFilePath(QStringLiteral("qlogs")), 10, false);
-    qInfo("command line: %s", qUtf8Printable(arguments.join(QLatin1Char(' '))));
+    qCInfo(lcCli, "command line: %s", qUtf8Printable(arguments.join(QLatin1Char(' '))));
     // Listing commands only read: Ctrl-C may end them at once, as it ends any program.
     if (line.command != QLatin1String("list") && line.command != QLatin1String("devices"))
         installInterruptHandler();
@@ -95,7 +96,7 @@ int main(int argc, char** argv)
         std::_Exit(exitInterrupted);
     } catch (const std::exception& error) {
         const QString text = QString::fromUtf8(error.what());
-        qWarning("%s", qUtf8Printable(text));
+        qCWarning(lcCli, "%s", qUtf8Printable(text));
         printError(text);
         return exitFailure;
     }

@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ChunkedDevice.h"
-#include "android/ChannelProtocol.h"
-#include "android/LineProtocol.h"
+#include "android/protocol/ChannelProtocol.h"
+#include "android/protocol/LineProtocol.h"
 
 #include <cstddef>
 #include <cstdint>

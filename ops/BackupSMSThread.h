@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/WorkerThread.h"
+#include "base/WorkerThread.h"
 
 #include <QDir>
 #include <QList>

@@ -3,6 +3,7 @@
 #include "ops/ExportSMSThread.h"
 
 #include "message/MessageText.h"
+#include "message/MsgCollection.h"
 #include "ops/export/ExportFile.h"
 #include "ops/export/ExportMessagesCsv.h"
 #include "ops/export/ExportMessagesTxt.h"
@@ -10,7 +11,6 @@
 #include "ops/export/ExportSMSPdf.h"
 #include "ops/export/ExportSMSXml.h"
 #include "ops/export/pdf/PdfRenderPool.h"
-#include "store/MsgCollection.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

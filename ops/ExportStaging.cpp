@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/ExportStaging.h"
 
-#include "app/ShellServices.h"
+#include "base/ShellServices.h"
 
 #include <QDir>
 #include <QFile>

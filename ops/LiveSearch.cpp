@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/LiveSearch.h"
 
-#include "app/TaskReporting.h"
+#include "base/TaskReporting.h"
 
 #include <QMutex>
 #include <QMutexLocker>

@@ -2,7 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/LocalDbUpdateThread.h"
 
-#include "android/AndroidLoadSMSThread.h"
+#include "message/MessageIdentity.h"
+#include "message/RecordDefaults.h"
+#include "ops/OpsLog.h"
 #include "ops/Rc4.h"
 #include "store/CountryLibDb.h"
 #include "store/ExportMessagesDb.h"
@@ -67,11 +69,11 @@ void writeLegacyRow(
     // A converted row is stored as a load from a phone would store it.
     _MsgHandle handle;
     _MsgChat chat;
-    AndroidLoadSMSThread::fillCorrespondent(address, handle, chat);
+    fillCorrespondent(address, handle, chat);
     handle._ct_name = row.getText(columns.person);
 
     _MsgMessage message;
-    AndroidLoadSMSThread::fillLoadedMessage(message);
+    fillLoadedMessage(message);
     message.handle = &handle;
     message.chat = &chat;
     message.text = body.isEmpty() ? QString() : QString::fromUtf8(rc4(bodyKey, body));
@@ -105,8 +107,8 @@ QStringList LocalDbUpdateThread::legacyDatabaseFiles(const QDir& folder)
         if (reason.isEmpty())
             names.append(file.fileName());
         else
-            qWarning() << "LocalDbUpdateThread: leaving" << file.absoluteFilePath()
-                       << "as it is, not a local database of the older format:" << reason;
+            qCWarning(lcOps) << "leaving" << file.absoluteFilePath()
+                             << "as it is, not a local database of the older format:" << reason;
     }
     return names;
 }
@@ -118,7 +120,7 @@ QString LocalDbUpdateThread::work()
     // A converted file whose removal failed is tried once more; nothing else is removed.
     for (const QString& path : std::as_const(m_convertedPaths)) {
         if (QFileInfo::exists(path) && !QFile::remove(path))
-            qWarning() << "LocalDbUpdateThread: can not remove" << path;
+            qCWarning(lcOps) << "can not remove" << path;
     }
     return tr("IDS_LOCALDB_UPDATE_SUC_RESTART_REFRESH");
 }
@@ -166,7 +168,7 @@ void LocalDbUpdateThread::convertFile(const QString& fileName)
     m_legacy.reset();
     m_convertedPaths.append(path);
     if (!QFile::remove(path))
-        qWarning() << "LocalDbUpdateThread: can not remove" << path;
+        qCWarning(lcOps) << "can not remove" << path;
 }
 
 void LocalDbUpdateThread::abandon()

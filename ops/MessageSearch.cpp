@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/MessageSearch.h"
 
-#include "app/DataFolders.h"
-#include "app/TaskReporting.h"
+#include "base/DataFolders.h"
+#include "base/TaskReporting.h"
 
 #include <QtDebug>
 

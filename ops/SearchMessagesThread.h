@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/WorkerThread.h"
+#include "base/WorkerThread.h"
 #include "ops/MessageSearch.h"
 
 // Searches on a worker: brings the indexes of the search's stores up to date, with progress while

@@ -2,7 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/XmlImportThread.h"
 
-#include "android/AndroidLoadSMSThread.h"
+#include "message/MessageIdentity.h"
+#include "message/RecordDefaults.h"
+#include "ops/OpsLog.h"
 #include "ops/xml/SmsXmlReadAhead.h"
 #include "ops/xml/SmsXmlReader.h"
 #include "ops/xml/XmlMessagePreparer.h"
@@ -127,7 +129,7 @@ void XmlImportThread::abandon()
     m_writing = false;
     if (!m_folderExisted) {
         if (m_folder.exists() && !QDir(m_folder).removeRecursively())
-            qWarning() << "XmlImportThread: can not remove" << m_folder.path();
+            qCWarning(lcOps) << "can not remove" << m_folder.path();
     } else if (!m_databaseExisted) {
         const QString dbPath = IOS6MessageDb(m_folder, m_mcc, false).dbPath();
         QFile::remove(dbPath);
@@ -140,14 +142,14 @@ void XmlImportThread::store(const SmsXmlRecord& record)
 {
     const SmsXmlRecord::Prepared& prepared = record.prepared;
     if (!prepared.hasDate) {
-        qWarning("XmlImportThread: line %lld: date \"%s\" is not a number, message skipped.", record.line,
+        qCWarning(lcOps, "line %lld: date \"%s\" is not a number, message skipped.", record.line,
             qUtf8Printable(record.date.left(40)));
         ++m_skipped;
         return;
     }
 
     _MsgMessage message;
-    AndroidLoadSMSThread::fillLoadedMessage(message);
+    fillLoadedMessage(message);
     message.chat = &chatFor(prepared.participants);
     message.handle = prepared.sender.isEmpty() ? nullptr : &handleFor(prepared.sender);
     if (message.handle && prepared.participants.size() == 1 && !record.contactName.isEmpty()
@@ -208,7 +210,7 @@ _MsgChat& XmlImportThread::chatFor(const QStringList& participants)
     if (participants.size() == 1) {
         // The same records a load makes for the address, sharing the correspondent record.
         _MsgHandle scratch;
-        AndroidLoadSMSThread::fillCorrespondent(participants.first(), scratch, *chat);
+        fillCorrespondent(participants.first(), scratch, *chat);
         chat->handles.insert(participants.first(), &handleFor(participants.first()));
         return *chat;
     }

@@ -2,10 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/WorkerThread.h"
+#include "base/WorkerThread.h"
+#include "message/MsgCollection.h"
 #include "ops/xml/SmsXmlRecord.h"
 #include "store/CountryLibDb.h"
-#include "store/MsgCollection.h"
 
 #include <QDir>
 #include <QHash>

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/AbsDb.h"
 
+#include "store/StoreLog.h"
+
 #include <QDebug>
 
 #include <sqlite3.h>
@@ -16,7 +18,7 @@ void AbsDb::beginTransaction()
     // every spill syncs the journal first; a larger cache keeps them in memory until the commit.
     QString error;
     if (exec(QStringLiteral("PRAGMA cache_size=-131072"), error) != 0)
-        qWarning() << "AbsDb: can not enlarge the page cache." << error;
+        qCWarning(lcStore) << "can not enlarge the page cache." << error;
     beginTran();
     m_inTransaction = true;
 }
@@ -44,7 +46,7 @@ void AbsDb::endTransaction(bool commit)
         if (isOpen() && !sqlite3_get_autocommit(rawHandle())) {
             QString error;
             if (exec(QStringLiteral("ROLLBACK"), error) != 0)
-                qWarning() << "AbsDb: rollback after a failed commit failed." << error;
+                qCWarning(lcStore) << "rollback after a failed commit failed." << error;
         }
         throw;
     }

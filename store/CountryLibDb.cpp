@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/CountryLibDb.h"
 
-#include "app/DataFolders.h"
+#include "base/DataFolders.h"
 
 #include <QFile>
 #include <QHash>

@@ -2,26 +2,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/ExportMessagesDb.h"
 
-#include <QCryptographicHash>
+#include "message/MessageIdentity.h"
+#include "store/StoreLog.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
-#include <QtEndian>
 
 #include <algorithm>
 #include <stdexcept>
 #include <vector>
 
 namespace {
-
-// The file-name part of a stored attachment path. Both separators count, so that the duplicate
-// key does not depend on the platform the message was written on.
-QString attachmentFileName(const QString& path)
-{
-    const qsizetype slash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-    return path.mid(slash + 1);
-}
 
 bool isDotsAndSpaces(QStringView part)
 {
@@ -75,8 +68,7 @@ void ExportMessagesDb::copyAttachmentFile(const _MsgAttachment& attachment)
         ++m_failedCopies;
         m_lastCopyFailure = QStringLiteral("can not copy the attachment %1 into the database: %2")
                                 .arg(QDir::toNativeSeparators(attachment.filename), why);
-        qWarning().noquote() << QStringLiteral("ExportMessagesDb:") << m_lastCopyFailure
-                             << QDir::toNativeSeparators(attachment.sourcePath);
+        qCWarning(lcStore).noquote() << m_lastCopyFailure << QDir::toNativeSeparators(attachment.sourcePath);
     };
     const QDir& fileRelay = m_db.fileRelayDir();
     const QString relative = relayRelativePath(attachment.filename);
@@ -108,100 +100,6 @@ void ExportMessagesDb::copyAttachmentFile(const _MsgAttachment& attachment)
         fail(source.errorString());
 }
 
-namespace {
-
-// Feeds the UTF-8 bytes of the text to the hash. ASCII, the common case, goes through a buffer on
-// the stack in pieces; from the first other character on, the rest is encoded as a whole (it starts
-// after an ASCII character, so no surrogate pair is cut).
-void addUtf8(QCryptographicHash& hash, QStringView text)
-{
-    char buffer[256];
-    const char16_t* chars = text.utf16();
-    qsizetype start = 0;
-    while (start < text.size()) {
-        const qsizetype end = std::min(text.size(), start + qsizetype(sizeof buffer));
-        qsizetype i = start;
-        for (; i < end && chars[i] < 0x80; ++i)
-            buffer[i - start] = static_cast<char>(chars[i]);
-        hash.addData(QByteArrayView(buffer, i - start));
-        if (i < end) {
-            hash.addData(text.mid(i).toUtf8());
-            return;
-        }
-        start = end;
-    }
-}
-
-// The MD5 digest as 32 hexadecimal digits.
-QString hexDigest(const QCryptographicHash& hash, bool upper)
-{
-    static const char lowerDigits[] = "0123456789abcdef";
-    static const char upperDigits[] = "0123456789ABCDEF";
-    const char* digits = upper ? upperDigits : lowerDigits;
-    const QByteArrayView digest = hash.resultView();
-    QString hex(digest.size() * 2, Qt::Uninitialized);
-    QChar* out = hex.data();
-    for (const char byte : digest) {
-        const auto value = static_cast<unsigned char>(byte);
-        *out++ = QLatin1Char(digits[value >> 4]);
-        *out++ = QLatin1Char(digits[value & 0x0f]);
-    }
-    return hex;
-}
-
-} // namespace
-
-QString logicHash(const _MsgMessage& message)
-{
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    if (message.item_type != 0) {
-        addUtf8(hash, message.guid);
-        return hexDigest(hash, false);
-    }
-
-    if (message.handle)
-        addUtf8(hash, message.handle->id);
-    char date[4];
-    qToLittleEndian<qint32>(message.date, date);
-    hash.addData(QByteArrayView(date, 4));
-    const char fromMe = static_cast<char>(message.is_from_me & 0xff);
-    hash.addData(QByteArrayView(&fromMe, 1));
-    if (message.text.contains(QChar(0xFFFC))) {
-        QString text = message.text;
-        text.remove(QChar(0xFFFC));
-        addUtf8(hash, text);
-    } else {
-        addUtf8(hash, message.text);
-    }
-
-    if (!message.attachments.isEmpty()) {
-        QStringList names;
-        for (const _MsgAttachment& attachment : message.attachments) {
-            if (!attachment.filename.isEmpty())
-                names.append(attachmentFileName(attachment.filename).toLower());
-        }
-        std::sort(names.begin(), names.end());
-        for (const QString& name : std::as_const(names))
-            hash.addData(name.toUtf8());
-    }
-    return hexDigest(hash, false);
-}
-
-QString guidFromBytes(const QByteArray& bytes)
-{
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    hash.addData(bytes);
-    const QString hex = hexDigest(hash, true);
-    QString guid(36, Qt::Uninitialized);
-    QChar* out = guid.data();
-    for (qsizetype i = 0; i < hex.size(); ++i) {
-        if (i == 8 || i == 12 || i == 16 || i == 20)
-            *out++ = QLatin1Char('-');
-        *out++ = hex.at(i);
-    }
-    return guid;
-}
-
 ExportMessagesDb::ExportMessagesDb(const QDir& folder, const QString& mcc)
     : m_db(folder, mcc, true)
 {
@@ -214,7 +112,7 @@ ExportMessagesDb::~ExportMessagesDb()
     try {
         m_db.endTransaction(false);
     } catch (const std::exception& e) {
-        qWarning() << "ExportMessagesDb: rollback failed." << e.what();
+        qCWarning(lcStore) << "rollback failed." << e.what();
     }
     m_db.close();
 }
@@ -253,7 +151,7 @@ void ExportMessagesDb::write(const _MsgMessage& message, const QString& knownLog
     if (message.item_type != 0 && !m_db.messageHasItemType())
         return;
     if (!message.chat) {
-        qDebug() << "IOS6RestoreMessagesThread skip message with empty chat.";
+        qCDebug(lcStore) << "IOS6RestoreMessagesThread skip message with empty chat.";
         return;
     }
     const _MsgChat& chat = *message.chat;

@@ -2,18 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "message/MsgCollection.h"
 #include "store/AbsFormatExport.h"
 #include "store/IOS6MessageDb.h"
-#include "store/MsgCollection.h"
 
-#include <QByteArray>
 #include <QString>
 
-// The duplicate key of a message: MD5 (32 lower-case hex digits) of its correspondent, date,
-// direction, text without U+FFFC and attachment names; of its guid alone when item_type is not 0.
-QString logicHash(const _MsgMessage& message);
-// MD5 of the bytes as upper-case hex in GUID form 8-4-4-4-12.
-QString guidFromBytes(const QByteArray& bytes);
 // The path below the store's file-relay folder that an attachment with this filename is copied to;
 // empty when no such path is safe (nothing may be copied then).
 QString relayRelativePath(const QString& filename);

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/IOS6MessageDb.h"
 
-#include "store/MsgCollection.h"
+#include "message/MsgCollection.h"
 
 #include <QFile>
 #include <QFileInfo>

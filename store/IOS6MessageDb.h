@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "store/AbsIOSMessageDb.h"
+#include "store/AbsDb.h"
 #include "store/CountryLibDb.h"
 #include "store/IOSContactsMemDb.h"
 
@@ -14,6 +14,7 @@
 
 #include <memory>
 
+class _MsgCollection;
 struct _MsgAttachment;
 struct _MsgChat;
 struct _MsgHandle;
@@ -21,7 +22,7 @@ struct _MsgMessage;
 
 // The message store of a database folder: file-relay/var/mobile/Library/SMS/sms.db, created from
 // the embedded schema when missing and upgraded in place when older. Opened lazily.
-class IOS6MessageDb : public AbsIOSMessageDb
+class IOS6MessageDb : public AbsDb
 {
 public:
     IOS6MessageDb(const QDir& folder, const QString& mcc, bool upgrade);
@@ -30,12 +31,14 @@ public:
     // Opens the file, creating it when missing. An existing file that cannot be written (the file or
     // its folder) is opened for reading only and not upgraded.
     void open() override;
-    int version() const override { return 6; }
+    int version() const { return 6; }
     // Whether the open file is read without being written; false while closed.
     bool isReadOnly() const { return isOpen() && m_readOnly; }
 
-    void chats(_MsgCollection& collection) override;
-    void messages(_MsgCollection& collection, qint64 chatRowId) override;
+    // Fills the collection's conversations and correspondents; records already there are kept.
+    void chats(_MsgCollection& collection);
+    // Fills the messages of one conversation (all of them when chatRowId <= 0) and links them.
+    void messages(_MsgCollection& collection, qint64 chatRowId);
 
     // Names of the triggers of the file that are not those the schema script makes (or made in an earlier
     // version): they would run on every row a writer stores, so writers refuse such a file.

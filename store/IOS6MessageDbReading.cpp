@@ -1,8 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "message/MsgCollection.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MessageColumns.h"
-#include "store/MsgCollection.h"
+#include "store/StoreLog.h"
 
 #include <QtDebug>
 
@@ -117,7 +118,7 @@ void IOS6MessageDb::chats(_MsgCollection& collection)
         m_contacts.open();
         withContacts = m_contacts.isOpen();
     } catch (const std::exception& e) {
-        qWarning().noquote()
+        qCWarning(lcStore).noquote()
             << QStringLiteral("IOS6MessageDb::chats, IOSContactsMemDb error. %1").arg(QString::fromUtf8(e.what()));
     }
 

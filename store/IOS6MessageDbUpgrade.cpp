@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/IOS6MessageDb.h"
 #include "store/MessageColumns.h"
+#include "store/StoreLog.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -141,8 +142,8 @@ void IOS6MessageDb::upgradeSchema()
         try {
             (this->*speedUp)();
         } catch (const std::exception& e) {
-            qWarning().noquote() << QStringLiteral("IOS6MessageDb: optional upgrade of %1 skipped. %2")
-                                        .arg(QDir::toNativeSeparators(dbPath()), QString::fromUtf8(e.what()));
+            qCWarning(lcStore).noquote() << QStringLiteral("optional upgrade of %1 skipped. %2")
+                                                .arg(QDir::toNativeSeparators(dbPath()), QString::fromUtf8(e.what()));
         }
     }
     sqlite3_busy_timeout(rawHandle(), busyTimeoutMs);

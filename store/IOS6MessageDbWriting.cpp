@@ -1,9 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "message/MessageIdentity.h"
+#include "message/MsgCollection.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MessageColumns.h"
-#include "store/MsgCollection.h"
 
 #include <QHash>
 #include <QPair>

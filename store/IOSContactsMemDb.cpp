@@ -3,6 +3,7 @@
 #include "store/IOSContactsMemDb.h"
 
 #include "store/CountryLibDb.h"
+#include "store/StoreLog.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -103,7 +104,7 @@ bool IOSContactsMemDb::isBuiltFor(const CountryInfo& country) const
 
 void IOSContactsMemDb::rebuild(const CountryInfo& country)
 {
-    qDebug().noquote() << QStringLiteral("rebuild IOSContactsMemDb.");
+    qCDebug(lcStore).noquote() << QStringLiteral("rebuild IOSContactsMemDb.");
     const QString copy = lookupPath();
     if (QFileInfo::exists(copy))
         QFile::remove(copy);

@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/Sqlite3DB.h"
 
-#include "app/TaskReporting.h"
+#include "base/TaskReporting.h"
+#include "store/StoreLog.h"
 
 #include <QtDebug>
 
@@ -91,7 +92,7 @@ QString errorText(sqlite3* db, int code)
 // The statement goes to the log only: the text reaches a person, and an insert names dozens of columns.
 Sqlite3Exception statementError(int code, const QString& message, const QString& sql)
 {
-    qWarning().noquote() << QStringLiteral("SQLite: %1 [%2]").arg(message, sql);
+    qCWarning(lcStore).noquote() << QStringLiteral("SQLite: %1 [%2]").arg(message, sql);
     return Sqlite3Exception(code, message);
 }
 

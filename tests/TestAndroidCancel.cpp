@@ -8,7 +8,7 @@
 #include "android/AndroidConnectWithWiFiThread.h"
 #include "android/AndroidLoadSMSThread.h"
 #include "android/AndroidRestoreSMSThread.h"
-#include "store/MsgCollection.h"
+#include "message/MsgCollection.h"
 #include "support/AdbTestServer.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/RecordingProgress.h"

@@ -3,7 +3,7 @@
 #include "android/AndroidConnectWithUSBThread.h"
 #include "android/AndroidConnectWithWiFiThread.h"
 #include "android/CompanionApp.h"
-#include "app/DataFolders.h"
+#include "base/DataFolders.h"
 #include "support/AdbTestServer.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/RecordingProgress.h"

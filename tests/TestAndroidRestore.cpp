@@ -2,9 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidLoadSMSThread.h"
 #include "android/AndroidRestoreSMSThread.h"
+#include "message/MessageIdentity.h"
+#include "message/MsgCollection.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
-#include "store/MsgCollection.h"
 #include "support/AdbTestServer.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/RecordingProgress.h"

@@ -1,10 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "android/AndroidWIFIForm.h"
-#include "app/MessageBoxes.h"
-#include "app/ProgressForm.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/TestHome.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ProgressForm.h"
+#include "ui/dialogs/AndroidWIFIForm.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

@@ -4,9 +4,9 @@
 // The data root, the log file and removeFolderTree. The data root is resolved once per process and the
 // log handler replaces the test framework's own, so those cases run in a child process: this executable
 // started again with "--child <mode> ..." and a prepared HOME.
-#include "app/DataFolders.h"
-#include "app/LogHandler.h"
-#include "app/ShellServices.h"
+#include "base/DataFolders.h"
+#include "base/LogHandler.h"
+#include "base/ShellServices.h"
 #include "support/TestHome.h"
 
 #include <QCoreApplication>

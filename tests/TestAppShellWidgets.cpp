@@ -2,11 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // Message boxes, window dragging, the style sheet with its images, and the main window's frame.
-#include "app/MessageBoxes.h"
-#include "app/StyleSheet.h"
-#include "app/WinMovable.h"
 #include "support/TestHome.h"
 #include "ui/MainWindow.h"
+#include "ui/MessageBoxes.h"
+#include "ui/StyleSheet.h"
+#include "ui/WinMovable.h"
 
 #include <QAbstractButton>
 #include <QApplication>

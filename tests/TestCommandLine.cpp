@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidDevice.h"
-#include "app/DataFolders.h"
+#include "base/DataFolders.h"
 #include "store/Sqlite3DB.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/StoreFiles.h"

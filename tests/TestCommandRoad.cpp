@@ -1,10 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidMonitor.h"
-#include "app/DataFolders.h"
-#include "app/MessageBoxes.h"
-#include "app/ProgressForm.h"
-#include "app/SaveFileDialog.h"
+#include "base/DataFolders.h"
 #include "support/AdbTestServer.h"
 #include "support/NextDialog.h"
 #include "support/PhoneSimulatorProcess.h"
@@ -13,6 +10,9 @@
 #include "tools/common/SyntheticMessages.h"
 #include "ui/CommandRules.h"
 #include "ui/MainWindow.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ProgressForm.h"
+#include "ui/SaveFileDialog.h"
 #include "ui/dialogs/DataSourceSelForm.h"
 #include "ui/dialogs/LocalDbSelForm.h"
 #include "ui/models/ItemModelMain.h"

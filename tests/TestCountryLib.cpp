@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/DataFolders.h"
+#include "base/DataFolders.h"
 #include "store/CountryLibDb.h"
 #include "support/TestHome.h"
 

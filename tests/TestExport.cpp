@@ -1,11 +1,11 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "message/MessageText.h"
+#include "message/MsgCollection.h"
 #include "ops/ExportSMSThread.h"
 #include "ops/ExportStaging.h"
 #include "ops/export/ExportSMSPdf.h"
 #include "ops/export/ShortDateTimeText.h"
-#include "store/MsgCollection.h"
 #include "support/RecordingProgress.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestHome.h"

@@ -1,12 +1,12 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/DataFolders.h"
-#include "app/LegacyConversion.h"
-#include "app/MessageBoxes.h"
+#include "base/DataFolders.h"
 #include "ops/Rc4.h"
 #include "store/Sqlite3DB.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "ui/LegacyConversion.h"
+#include "ui/MessageBoxes.h"
 
 #include <QFile>
 #include <QTest>

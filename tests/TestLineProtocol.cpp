@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "android/LineProtocol.h"
+#include "android/protocol/LineProtocol.h"
 #include "support/TestHome.h"
 
 #include <QElapsedTimer>

@@ -1,9 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidDevice.h"
-#include "app/DataFolders.h"
-#include "app/MessageBoxes.h"
-#include "app/SaveFileDialog.h"
+#include "base/DataFolders.h"
+#include "base/ShellServices.h"
 #include "store/ExportMessagesDb.h"
 #include "support/MessageRecords.h"
 #include "support/NextDialog.h"
@@ -12,6 +11,8 @@
 #include "support/TestHome.h"
 #include "ui/CommandRules.h"
 #include "ui/MainWindow.h"
+#include "ui/MessageBoxes.h"
+#include "ui/SaveFileDialog.h"
 #include "ui/dialogs/CountrySelForm.h"
 #include "ui/dialogs/LocalDbSelForm.h"
 #include "ui/models/ItemModelMain.h"

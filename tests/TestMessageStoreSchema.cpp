@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "message/MsgCollection.h"
 #include "store/IOS6MessageDb.h"
-#include "store/MsgCollection.h"
 #include "support/ReadOnlyPath.h"
 #include "support/TestHome.h"
 

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "message/MessageIdentity.h"
 #include "store/ExportMessagesDb.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"

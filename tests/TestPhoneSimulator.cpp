@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AdbCommands.h"
 #include "android/AndroidDevice.h"
-#include "android/ChannelProtocol.h"
-#include "android/LineProtocol.h"
+#include "android/protocol/ChannelProtocol.h"
+#include "android/protocol/LineProtocol.h"
 #include "store/CountryLibDb.h"
 #include "support/AdbTestServer.h"
 #include "support/LocalPorts.h"

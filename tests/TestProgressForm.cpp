@@ -3,10 +3,10 @@
 
 // The progress dialog against real worker threads, run the way every command runs it: start the
 // worker, exec() the dialog, wait for the worker. Message boxes are scripted so nothing blocks.
-#include "app/MessageBoxes.h"
-#include "app/ProgressForm.h"
-#include "app/StyleSheet.h"
 #include "support/TestHome.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ProgressForm.h"
+#include "ui/StyleSheet.h"
 
 #include <QLabel>
 #include <QMetaMethod>

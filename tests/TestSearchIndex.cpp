@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/DataFolders.h"
-#include "app/TaskReporting.h"
+#include "base/DataFolders.h"
+#include "base/TaskReporting.h"
 #include "ops/MessageSearch.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"

@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window's search over every store, offscreen: Ctrl+F, typing, the hits with their count, and a
 // hit chosen opening its conversation at that message in the tree, the list and the conversation view.
-#include "app/DataFolders.h"
-#include "app/MessageBoxes.h"
+#include "base/DataFolders.h"
+#include "ui/MessageBoxes.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
 #include "ui/MainWindow.h"

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/MessageBoxes.h"
 #include "support/TestHome.h"
+#include "ui/MessageBoxes.h"
 #include "ui/dialogs/AboutUsForm.h"
 #include "ui/dialogs/DataSourceSelForm.h"
 #include "ui/dialogs/LocalDbSelForm.h"

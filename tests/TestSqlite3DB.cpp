@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/TaskReporting.h"
+#include "base/TaskReporting.h"
 #include "store/Sqlite3DB.h"
 #include "support/RecordingProgress.h"
 #include "support/TestHome.h"

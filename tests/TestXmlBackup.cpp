@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "android/AndroidLoadSMSThread.h"
+#include "message/MessageIdentity.h"
+#include "message/RecordDefaults.h"
 #include "ops/ExportSMSThread.h"
 #include "ops/XmlImportThread.h"
 #include "ops/export/ExportSMSXml.h"
@@ -347,9 +348,9 @@ void TestXmlBackup::groupMmsWithImage()
     // A message whose attachment file is at hand goes out as <mms> with the image, and comes back in.
     _MsgHandle ann;
     _MsgChat chat;
-    AndroidLoadSMSThread::fillCorrespondent(QStringLiteral("+447700900123"), ann, chat);
+    fillCorrespondent(QStringLiteral("+447700900123"), ann, chat);
     _MsgMessage message;
-    AndroidLoadSMSThread::fillLoadedMessage(message);
+    fillLoadedMessage(message);
     message.chat = &chat;
     message.handle = &ann;
     message.date = 378691200;
@@ -382,7 +383,7 @@ void TestXmlBackup::roundTripAndSecondImport()
     const QDir original(m_tmp->filePath(QStringLiteral("original")));
     std::deque<_MsgHandle> handles(3);
     std::deque<_MsgChat> chats(2);
-    AndroidLoadSMSThread::fillCorrespondent(QStringLiteral("+447700900123"), handles[0], chats[0]);
+    fillCorrespondent(QStringLiteral("+447700900123"), handles[0], chats[0]);
     handles[0]._ct_name = QStringLiteral("Ann <A&B>");
     handles[1].id = QStringLiteral("+447700900001");
     handles[2].id = QStringLiteral("+447700900002");
@@ -409,7 +410,7 @@ void TestXmlBackup::roundTripAndSecondImport()
         writer.begin();
         for (const auto& sample : samples) {
             _MsgMessage message;
-            AndroidLoadSMSThread::fillLoadedMessage(message);
+            fillLoadedMessage(message);
             message.chat = &chats[size_t(sample.chat)];
             message.handle = sample.handle < 0 ? nullptr : &handles[size_t(sample.handle)];
             message.date = message.date_read = message.date_delivered = sample.date;

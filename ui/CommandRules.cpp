@@ -2,14 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/CommandRules.h"
 
-#include "app/DataFolders.h"
-#include "app/ShellServices.h"
-#include "ui/dialogs/LocalDbSelForm.h"
+#include "base/DataFolders.h"
 #include "ui/models/ItemNodes.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -153,20 +150,7 @@ ExportTarget exportTarget(const QString& chosenPath, int filterIndex)
 
 QString localDatabaseFolder(const QString& name)
 {
-    if (!LocalDbSelForm::nameProblem(name).isEmpty())
+    if (checkLocalDbName(name) != LocalDbNameCheck::Valid)
         return QString();
     return localDatabasesDir().absoluteFilePath(name);
-}
-
-bool removeFolderOrLink(const QString& path, bool withHidden)
-{
-    const QFileInfo info(path);
-    if (info.isSymLink() || info.isJunction()) {
-        // A link to a folder is a file on some systems and an empty folder entry on others.
-        if (!QFile::remove(path))
-            QDir().rmdir(path);
-        const QFileInfo left(path);
-        return !left.exists() && !left.isSymLink();
-    }
-    return removeFolderTree(path, withHidden);
 }

@@ -60,8 +60,3 @@ ExportTarget exportTarget(const QString& chosenPath, int filterIndex);
 // when the name could lead anywhere else (empty, only dots, or with a separator or a character a
 // database name may not hold).
 QString localDatabaseFolder(const QString& name);
-
-// Removes a folder and everything under it (hidden entries too when withHidden is set); a symbolic
-// link or junction at the path itself is removed as a link, and what it points to is left alone.
-// True when nothing is left at the path.
-bool removeFolderOrLink(const QString& path, bool withHidden = false);

@@ -6,16 +6,17 @@
 #include "android/AndroidDevice.h"
 #include "android/AndroidLoadSMSThread.h"
 #include "android/AndroidMonitor.h"
-#include "app/DataFolders.h"
-#include "app/MessageBoxes.h"
-#include "app/ProgressForm.h"
-#include "app/StyleSheet.h"
-#include "app/TaskReporting.h"
-#include "app/WorkerRun.h"
+#include "base/DataFolders.h"
+#include "base/TaskReporting.h"
 #include "message/MessageText.h"
+#include "message/MsgCollection.h"
 #include "store/CountryLibDb.h"
 #include "store/IOS6MessageDb.h"
-#include "store/MsgCollection.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ProgressForm.h"
+#include "ui/StyleSheet.h"
+#include "ui/UiLog.h"
+#include "ui/WorkerRun.h"
 #include "ui/dialogs/CountrySelForm.h"
 #include "ui/models/ItemModelMain.h"
 #include "ui/models/ItemModelSms.h"
@@ -505,7 +506,7 @@ bool MainWindow::checkCountry(AndroidDevice& device)
             CountryLibDb library { QString() };
             library.findByMcc(device.mmc, &found);
         } catch (const std::exception& error) {
-            qWarning("country library not readable: %s", error.what());
+            qCWarning(lcUi, "country library not readable: %s", error.what());
         }
     }
     if (found)

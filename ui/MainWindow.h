@@ -3,7 +3,8 @@
 #pragma once
 
 #include "android/AdbDevice.h"
-#include "store/MsgCollection.h"
+#include "android/AndroidDevice.h"
+#include "message/MsgCollection.h"
 
 #include <QItemSelection>
 #include <QList>
@@ -13,7 +14,6 @@
 
 #include <functional>
 
-class AndroidDevice;
 class AndroidMonitor;
 struct CommandEntry;
 struct ExportSource;

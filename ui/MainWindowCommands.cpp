@@ -1,13 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidRestoreSMSThread.h"
-#include "android/AndroidWIFIForm.h"
-#include "app/DataFolders.h"
-#include "app/MessageBoxes.h"
-#include "app/ProgressForm.h"
-#include "app/SaveFileDialog.h"
-#include "app/ShellServices.h"
-#include "app/WorkerRun.h"
+#include "base/DataFolders.h"
+#include "base/ShellServices.h"
 #include "ops/BackupSMSThread.h"
 #include "ops/DeleteMessagesThread.h"
 #include "ops/ExportSMSThread.h"
@@ -15,8 +10,15 @@
 #include "store/IOS6MessageDb.h"
 #include "ui/CommandRules.h"
 #include "ui/MainWindow.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ProgressForm.h"
 #include "ui/SMSPrinter.h"
+#include "ui/SaveFileDialog.h"
+#include "ui/ShellOpen.h"
+#include "ui/UiLog.h"
+#include "ui/WorkerRun.h"
 #include "ui/dialogs/AboutUsForm.h"
+#include "ui/dialogs/AndroidWIFIForm.h"
 #include "ui/dialogs/CountrySelForm.h"
 #include "ui/dialogs/DataSourceSelForm.h"
 #include "ui/dialogs/DeleteConfirmation.h"
@@ -222,7 +224,7 @@ _AbsDBItemNode* MainWindow::chooseLocalDb(const QString& proposedName, bool* add
     if (!target) {
         const QString folder = localDatabaseFolder(name);
         if (folder.isEmpty()) {
-            showWarningBox(LocalDbSelForm::nameProblem(name));
+            showWarningBox(localDbNameProblem(name));
             return nullptr;
         }
         target = m_modelMain->addLocalDb(QSharedPointer<IOS6MessageDb>::create(QDir(folder), QString(), true), name);
@@ -245,7 +247,7 @@ void MainWindow::importXmlBackup(const QString& file)
         try {
             storedCountry = target->db->numberCountry();
         } catch (const std::exception& e) {
-            qWarning() << "MainWindow: can not read the country of" << target->db->dbPath() << e.what();
+            qCWarning(lcUi) << "can not read the country of" << target->db->dbPath() << e.what();
         }
     }
     QString mcc;
@@ -451,7 +453,7 @@ void MainWindow::miDelAll()
     const QString name = node->name;
     const QString folder = localDatabaseFolder(name);
     if (folder.isEmpty()) {
-        showWarningBox(LocalDbSelForm::nameProblem(name));
+        showWarningBox(localDbNameProblem(name));
         return;
     }
     m_treeViewDS->setCurrentIndex(QModelIndex());

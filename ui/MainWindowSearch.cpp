@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The search over every store: the panel behind Ctrl+F, and opening a hit where it lies in the tree,
 // the list and the conversation view.
-#include "app/TaskReporting.h"
+#include "base/TaskReporting.h"
 #include "store/search/ConversationTerms.h"
 #include "ui/MainWindow.h"
 #include "ui/SearchPanel.h"

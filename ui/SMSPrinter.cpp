@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/SMSPrinter.h"
 
+#include "message/MsgCollection.h"
 #include "ops/export/SmsPageWriter.h"
-#include "store/MsgCollection.h"
 
 #include <QGlyphRun>
 #include <QHash>

@@ -2,10 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "message/MsgCollection.h"
 #include "ops/export/ExportFile.h"
 #include "ops/export/ShortDateTimeText.h"
 #include "store/AbsFormatExport.h"
-#include "store/MsgCollection.h"
 
 #include <QHash>
 

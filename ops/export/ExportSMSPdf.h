@@ -2,9 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "message/MsgCollection.h"
 #include "ops/export/pdf/PageHeadings.h"
 #include "store/AbsFormatExport.h"
-#include "store/MsgCollection.h"
 
 #include <QFile>
 #include <QList>

@@ -3,8 +3,8 @@
 #include "ops/export/SmsPageWriter.h"
 
 #include "message/MessageText.h"
+#include "message/MsgCollection.h"
 #include "ops/export/pdf/FontCoverage.h"
-#include "store/MsgCollection.h"
 
 #include <QFontInfo>
 #include <QGuiApplication>

@@ -3,9 +3,9 @@
 #include "ops/xml/XmlMessagePreparer.h"
 
 #include "android/SmsRecord.h"
+#include "message/MessageIdentity.h"
+#include "message/MsgCollection.h"
 #include "ops/xml/SmsXmlReader.h"
-#include "store/ExportMessagesDb.h"
-#include "store/MsgCollection.h"
 
 #include <QCryptographicHash>
 

@@ -3,7 +3,7 @@
 #include "store/search/ConversationTerms.h"
 
 #include "message/MessageText.h"
-#include "store/MsgCollection.h"
+#include "message/MsgCollection.h"
 
 #include <QRegularExpression>
 

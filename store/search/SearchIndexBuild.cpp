@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/TaskReporting.h"
+#include "base/TaskReporting.h"
 #include "message/MessageText.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MessageColumns.h"

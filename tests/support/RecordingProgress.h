@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/TaskReporting.h"
+#include "base/TaskReporting.h"
 
 #include <QObject>
 #include <QStringList>

@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/phonesim/ChannelSession.h"
 
-#include "android/ChannelProtocol.h"
-#include "android/LineProtocol.h"
+#include "android/protocol/ChannelProtocol.h"
+#include "android/protocol/LineProtocol.h"
 #include "tools/phonesim/FaultHold.h"
 #include "tools/phonesim/MessageStore.h"
 #include "tools/phonesim/SimLog.h"

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/phonesim/CompanionService.h"
 
-#include "android/ChannelProtocol.h"
+#include "android/protocol/ChannelProtocol.h"
 #include "tools/common/DemoMessages.h"
 #include "tools/common/EdgeMessages.h"
 #include "tools/phonesim/ChannelListener.h"

@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/dialogs/AboutUsForm.h"
 
-#include "app/StyleSheet.h"
-#include "app/WinMovable.h"
+#include "ui/StyleSheet.h"
+#include "ui/WinMovable.h"
 
 #include <QDate>
 #include <QGraphicsPixmapItem>

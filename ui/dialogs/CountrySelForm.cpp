@@ -2,11 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/dialogs/CountrySelForm.h"
 
-#include "app/MessageBoxes.h"
-#include "app/StyleSheet.h"
-#include "app/TaskReporting.h"
-#include "app/WinMovable.h"
+#include "base/TaskReporting.h"
 #include "store/CountryLibDb.h"
+#include "ui/MessageBoxes.h"
+#include "ui/StyleSheet.h"
+#include "ui/WinMovable.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -2,9 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/dialogs/DataSourceSelForm.h"
 
-#include "app/MessageBoxes.h"
-#include "app/StyleSheet.h"
-#include "app/WinMovable.h"
+#include "ui/MessageBoxes.h"
+#include "ui/StyleSheet.h"
+#include "ui/WinMovable.h"
 #include "ui/dialogs/ConfirmButtonRow.h"
 
 #include <QComboBox>

@@ -2,8 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/dialogs/DeleteConfirmation.h"
 
-#include "app/MessageBoxes.h"
 #include "store/IOS6MessageDb.h"
+#include "ui/MessageBoxes.h"
+#include "ui/UiLog.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -59,7 +60,7 @@ qint64 storedMessageCount(IOS6MessageDb& db)
         Sqlite3Cursor cursor = db.queryThrow(sql);
         return cursor.moveNext() ? cursor.getInt64(0) : 0;
     } catch (const std::exception& error) {
-        qWarning("can not count the messages of %s: %s", qUtf8Printable(db.dbPath()), error.what());
+        qCWarning(lcUi, "can not count the messages of %s: %s", qUtf8Printable(db.dbPath()), error.what());
         return -1;
     }
 }

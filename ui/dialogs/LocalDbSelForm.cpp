@@ -2,10 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/dialogs/LocalDbSelForm.h"
 
-#include "app/DataFolders.h"
-#include "app/MessageBoxes.h"
-#include "app/StyleSheet.h"
-#include "app/WinMovable.h"
+#include "base/DataFolders.h"
+#include "ui/MessageBoxes.h"
+#include "ui/StyleSheet.h"
+#include "ui/WinMovable.h"
 #include "ui/dialogs/ConfirmButtonRow.h"
 
 #include <QComboBox>
@@ -63,23 +63,10 @@ QString LocalDbSelForm::chooseName()
     return m_name;
 }
 
-QString LocalDbSelForm::nameProblem(const QString& name)
-{
-    switch (checkLocalDbName(name)) {
-    case LocalDbNameCheck::Empty:
-        return tr("IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME");
-    case LocalDbNameCheck::Invalid:
-        return tr("IDS_INVALID_LOCALDB_NAME");
-    case LocalDbNameCheck::Valid:
-        break;
-    }
-    return QString();
-}
-
 void LocalDbSelForm::onBtnOkPress()
 {
     m_name = cbLocalDbNames->currentText();
-    const QString problem = nameProblem(m_name);
+    const QString problem = localDbNameProblem(m_name);
     if (!problem.isEmpty()) {
         showWarningBox(problem);
         return;

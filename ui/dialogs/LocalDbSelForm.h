@@ -24,9 +24,6 @@ public:
     // Runs the dialog; the name as entered (blanks kept) when accepted, otherwise an empty text.
     QString chooseName();
 
-    // Why a name can not be a database folder: an empty text when it can, otherwise the warning shown.
-    static QString nameProblem(const QString& name);
-
 public slots:
     void onBtnOkPress();
 

@@ -3,7 +3,7 @@
 #include "ui/models/ItemModelSms.h"
 
 #include "message/MessageText.h"
-#include "store/MsgCollection.h"
+#include "message/MsgCollection.h"
 
 #include <QBrush>
 #include <QLocale>

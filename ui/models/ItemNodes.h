@@ -3,8 +3,8 @@
 #pragma once
 
 #include "android/AndroidDevice.h"
+#include "message/MsgCollection.h"
 #include "store/IOS6MessageDb.h"
-#include "store/MsgCollection.h"
 
 #include <QDateTime>
 #include <QList>

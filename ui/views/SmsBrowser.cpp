@@ -2,10 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/views/SmsBrowser.h"
 
-#include "app/ShellServices.h"
 #include "message/MessageHtml.h"
 #include "message/MessageText.h"
-#include "store/MsgCollection.h"
+#include "message/MsgCollection.h"
+#include "ui/ShellOpen.h"
 
 #include <QLocale>
 #include <QTextDocument>

@@ -3,8 +3,8 @@
 #include "ops/export/pdf/PageHeadings.h"
 
 #include "message/MessageText.h"
+#include "message/MsgCollection.h"
 #include "ops/export/ShortDateTimeText.h"
-#include "store/MsgCollection.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
