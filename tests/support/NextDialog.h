@@ -19,7 +19,9 @@ inline QObject& pendingDialogAnswers()
 // Drops every answer that was not given; call it in a test class's cleanup().
 inline void forgetNextDialogs()
 {
-    qDeleteAll(pendingDialogAnswers().children());
+    // Deleting a child takes it out of the list, so the list is copied first.
+    const QObjectList answers = pendingDialogAnswers().children();
+    qDeleteAll(answers);
 }
 
 // Acts on the next dialog of type T once it is shown modally, like a person answering it.
