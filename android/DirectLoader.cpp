@@ -295,14 +295,8 @@ _MsgChat& DirectLoader::chatFor(const QStringList& participants)
         fillCorrespondent(participants.first(), handleFor(participants.first()), *chat);
         return *chat;
     }
-    // A group is named by its members, as an import of a backup file names it, so every load finds it again.
-    const QByteArray digest = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Md5).toHex();
-    chat->chat_identifier = QStringLiteral("chat") + QString::fromLatin1(digest.left(16));
-    chat->guid = QStringLiteral("SMS;+;") + chat->chat_identifier;
-    chat->style = 43;
-    chat->state = 3;
-    chat->service_name = QStringLiteral("SMS");
-    chat->account_login = QStringLiteral("E:");
+    // Named by its members as an import of a backup file names it.
+    fillGroupChat(participants, *chat);
     for (const QString& participant : participants)
         chat->handles.insert(participant, &handleFor(participant));
     return *chat;

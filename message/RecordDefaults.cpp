@@ -4,6 +4,8 @@
 
 #include "message/MsgCollection.h"
 
+#include <QCryptographicHash>
+
 void fillCorrespondent(const QString& address, _MsgHandle& handle, _MsgChat& chat)
 {
     handle.id = address;
@@ -15,6 +17,18 @@ void fillCorrespondent(const QString& address, _MsgHandle& handle, _MsgChat& cha
     chat.service_name = QStringLiteral("SMS");
     chat.account_login = QStringLiteral("E:");
     chat.handles.insert(address, &handle);
+}
+
+void fillGroupChat(const QStringList& participants, _MsgChat& chat)
+{
+    const QByteArray key = participants.join(QLatin1Char('~')).toUtf8();
+    const QByteArray digest = QCryptographicHash::hash(key, QCryptographicHash::Md5).toHex();
+    chat.chat_identifier = QStringLiteral("chat") + QString::fromLatin1(digest.left(16));
+    chat.guid = QStringLiteral("SMS;+;") + chat.chat_identifier;
+    chat.style = 43;
+    chat.state = 3;
+    chat.service_name = QStringLiteral("SMS");
+    chat.account_login = QStringLiteral("E:");
 }
 
 void fillLoadedMessage(_MsgMessage& message)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 struct _MsgChat;
 struct _MsgHandle;
@@ -14,5 +15,8 @@ struct _MsgMessage;
 // The correspondent and the one-to-one SMS conversation that a message from this normalised address
 // belongs to.
 void fillCorrespondent(const QString& address, _MsgHandle& handle, _MsgChat& chat);
+// A group conversation named by its members (in the order given), so that every load or import of
+// the same group finds it again; the members' handles are the caller's to add.
+void fillGroupChat(const QStringList& participants, _MsgChat& chat);
 // The fields that are the same for every loaded message: service, account, version and flags.
 void fillLoadedMessage(_MsgMessage& message);

@@ -12,7 +12,6 @@
 #include "store/IOS6MessageDb.h"
 #include "store/Sqlite3DB.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -216,19 +215,12 @@ _MsgChat& XmlImportThread::chatFor(const QStringList& participants)
     }
     // A group conversation the database holds already is found by its participants; a new one is named
     // by them, so that every import of it finds it again.
+    fillGroupChat(participants, *chat);
     const auto known = m_knownGroups.constFind(key);
     if (known != m_knownGroups.constEnd()) {
         chat->guid = known->first;
         chat->chat_identifier = known->second;
-    } else {
-        const QByteArray digest = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Md5).toHex();
-        chat->chat_identifier = QStringLiteral("chat") + QString::fromLatin1(digest.left(16));
-        chat->guid = QStringLiteral("SMS;+;") + chat->chat_identifier;
     }
-    chat->style = 43;
-    chat->state = 3;
-    chat->service_name = QStringLiteral("SMS");
-    chat->account_login = QStringLiteral("E:");
     for (const QString& participant : participants)
         chat->handles.insert(participant, &handleFor(participant));
     return *chat;
