@@ -10,6 +10,7 @@
 #include "store/IOS6MessageDb.h"
 #include "store/Sqlite3DB.h"
 #include "support/AdbTestServer.h"
+#include "support/LocalPorts.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/RecordingProgress.h"
 #include "support/TestHome.h"
@@ -270,7 +271,10 @@ private slots:
         QFETCH(QString, error);
 
         PhoneSimulatorProcess phone;
-        QVERIFY2(startPhone(phone, {}), qUtf8Printable(phone.log()));
+        // The second phone takes this port again. A port the kernel chose could be handed to that
+        // phone's own companion service in between, so it comes from the range kept for the tests.
+        QVERIFY2(startPhone(phone, { QStringLiteral("--adb-port"), QString::number(freeLocalPort()) }),
+            qUtf8Printable(phone.log()));
         AndroidDevice device = connect(phone, directphone::UsbRoad::Direct);
         QVERIFY(device.direct);
         {
