@@ -154,6 +154,7 @@ MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options)
 
     buildMenus();
     buildSearchPanel();
+    buildFilterBar();
 
     m_linkLabel = new QLabel(this);
     m_linkLabel->setObjectName(QStringLiteral("lbLink"));
@@ -402,6 +403,7 @@ MainWindow::CommandMessages MainWindow::allOfSource()
 
 void MainWindow::showMessages(QList<_MsgMessage*> list)
 {
+    list = filteredForList(std::move(list));
     sortMessages(list, m_treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder);
     m_modelSms->setMessages(list);
     m_txtSMS->clear();

@@ -169,7 +169,11 @@ void MainWindow::runFamily(
     _ItemNode* node = currentNode();
     if (!node)
         return;
-    if (node->type == _ItemNode::TypeChatSession)
+    // A filtered list is what the command takes, whatever the tree has chosen; when it shows nothing
+    // there is nothing to take.
+    if (listFiltered() && shownMessages().isEmpty())
+        return;
+    if (node->type == _ItemNode::TypeChatSession || listFiltered())
         (this->*onConversation)();
     else
         (this->*onAll)();
@@ -359,15 +363,19 @@ ExportSource MainWindow::exportSource(const CommandMessages& input)
 
 void MainWindow::miDelSel()
 {
+    deleteListed(selectedOfList());
+}
+
+void MainWindow::deleteListed(CommandMessages input)
+{
     const CommandScope scope(this);
-    CommandMessages input = selectedOfList();
     _AbsDBItemNode* node = asSource(input.node, _ItemNode::TypeLocalDb);
     // A database that could not be read, or has no conversations, leaves the list with the messages
     // of the node shown before: the tree's current node is then left alone.
     const bool listShowsCurrent = currentSourceNode() == node;
     const QPersistentModelIndex current(m_treeViewDS->currentIndex());
     QList<_MsgMessage*> remaining = shownMessages();
-    if (!node || !confirmDeleteSelection(input.messages.size(), node->name))
+    if (!node || input.messages.isEmpty() || !confirmDeleteSelection(input.messages.size(), node->name))
         return;
 
     const QList<_MsgMessage*>& deleted = input.messages;
@@ -414,6 +422,11 @@ void MainWindow::miDelSel()
 void MainWindow::miDelChat()
 {
     const CommandScope scope(this);
+    // A filtered list holds part of a conversation, or more than one: only the messages shown go.
+    if (listFiltered()) {
+        deleteListed(shownOfList());
+        return;
+    }
     CommandMessages input = shownOfList();
     const QPersistentModelIndex current(m_treeViewDS->currentIndex());
     const _ItemNode* conversation = AbsTreeItemModel::nodeOf(current);
