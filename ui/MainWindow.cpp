@@ -10,6 +10,7 @@
 #include "base/TaskReporting.h"
 #include "message/MessageText.h"
 #include "message/MsgCollection.h"
+#include "ops/SearchIndexUpdates.h"
 #include "store/CountryLibDb.h"
 #include "store/IOS6MessageDb.h"
 #include "ui/MessageBoxes.h"
@@ -533,6 +534,7 @@ _AndroidDeviceItemNode* MainWindow::loadDevice(AndroidDevice device)
         if (!runWorkerWithDialog(thread, progress))
             return nullptr;
     }
+    updateSearchIndexLater(device.cacheDir());
 
     try {
         // Read before the tree changes, so that a cache that can not be read leaves the old node.

@@ -6,6 +6,7 @@
 #include "ops/BackupSMSThread.h"
 #include "ops/DeleteMessagesThread.h"
 #include "ops/ExportSMSThread.h"
+#include "ops/SearchIndexUpdates.h"
 #include "ops/XmlImportThread.h"
 #include "store/IOS6MessageDb.h"
 #include "ui/CommandRules.h"
@@ -471,6 +472,7 @@ void MainWindow::miDelAll()
     }
     m_treeViewDS->setCurrentIndex(QModelIndex());
     node->db->close();
+    stopSearchIndexUpdate(node->db->folder());
     // Hidden files (a file browser's .directory) would keep the folder, and the database with it.
     if (!removeFolderOrLink(folder, true)) {
         showErrorBox(tr("IDS_DEL_LOCALDB_%1_FAILED_%2")
@@ -555,6 +557,7 @@ void MainWindow::miClearCache()
             device->loadedCacheTime = QDateTime();
         }
     }
+    stopSearchIndexUpdate(QDir(dataRootDir().filePath(QStringLiteral("android_cache"))));
     removeFolderOrLink(dataRootDir().filePath(QStringLiteral("android_cache")));
     showInfoBox(tr("IDS_SUC_CLEAR_CACHE"));
 }
