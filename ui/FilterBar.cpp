@@ -8,6 +8,7 @@
 #include <QDateEdit>
 #include <QHBoxLayout>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -58,18 +59,23 @@ FilterBar::FilterBar(QWidget* parent)
     layout->addWidget(m_clear);
 
     const auto onChange = [this] {
+        m_dateSettle->stop();
         updateWidgets();
         emit changed();
     };
     connect(m_useFrom, &QCheckBox::toggled, this, onChange);
     connect(m_useTo, &QCheckBox::toggled, this, onChange);
+    m_dateSettle = new QTimer(this);
+    m_dateSettle->setSingleShot(true);
+    m_dateSettle->setInterval(300);
+    connect(m_dateSettle, &QTimer::timeout, this, &FilterBar::changed);
     connect(m_from, &QDateEdit::dateChanged, this, [this] {
         if (m_useFrom->isChecked())
-            emit changed();
+            m_dateSettle->start();
     });
     connect(m_to, &QDateEdit::dateChanged, this, [this] {
         if (m_useTo->isChecked())
-            emit changed();
+            m_dateSettle->start();
     });
     connect(m_scope, &QComboBox::currentIndexChanged, this, onChange);
     connect(m_clear, &QToolButton::clicked, this, &FilterBar::clear);
@@ -107,6 +113,7 @@ void FilterBar::setRange(const QDate& from, const QDate& to)
         if (to.isValid())
             m_to->setDate(to);
     }
+    m_dateSettle->stop();
     updateWidgets();
     emit changed();
 }
@@ -124,6 +131,7 @@ void FilterBar::clear()
         m_useTo->setChecked(false);
         m_scope->setCurrentIndex(0);
     }
+    m_dateSettle->stop();
     updateWidgets();
     emit changed();
 }

@@ -9,6 +9,7 @@
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
+class QTimer;
 class QToolButton;
 
 // The bar above the message list that narrows what it shows: a first and a last day, each taken whole
@@ -47,4 +48,6 @@ private:
     QDateEdit* m_to;
     QComboBox* m_scope;
     QToolButton* m_clear;
+    // A date being stepped through or typed is applied once it rests: each change reads the list again.
+    QTimer* m_dateSettle;
 };
