@@ -174,7 +174,9 @@ void MainWindow::runFamily(
     // there is nothing to take.
     if (listFiltered() && shownMessages().isEmpty())
         return;
-    if (node->type == _ItemNode::TypeChatSession || listFiltered())
+    if (listFiltered() && onConversation == &MainWindow::miDelChat)
+        deleteListed(shownOfList());
+    else if (node->type == _ItemNode::TypeChatSession || listFiltered())
         (this->*onConversation)();
     else
         (this->*onAll)();
@@ -423,9 +425,15 @@ void MainWindow::deleteListed(CommandMessages input)
 void MainWindow::miDelChat()
 {
     const CommandScope scope(this);
-    // A filtered list holds part of a conversation, or more than one: only the messages shown go.
+    // A filtered list may hold part of the conversation, or other conversations as well: only its
+    // messages shown go.
     if (listFiltered()) {
-        deleteListed(shownOfList());
+        CommandMessages input = shownOfList();
+        if (const _ItemNode* node = currentNode(); node && node->type == _ItemNode::TypeChatSession) {
+            const QList<_MsgChat*>& group = static_cast<const _ChatSessionItemNode*>(node)->group;
+            input.messages.removeIf([&group](const _MsgMessage* message) { return !group.contains(message->chat); });
+        }
+        deleteListed(std::move(input));
         return;
     }
     CommandMessages input = shownOfList();
