@@ -19,6 +19,7 @@
 #include "message/MsgCollection.h"
 #include "ops/BackupSMSThread.h"
 #include "ops/ExportSMSThread.h"
+#include "ops/MessageFilter.h"
 #include "ops/XmlImportThread.h"
 #include "store/CountryLibDb.h"
 #include "store/IOS6MessageDb.h"
@@ -26,7 +27,6 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cstdio>
@@ -154,30 +154,11 @@ QList<_MsgMessage*> CommandRunner::readMessages(const QDir& folder, const QStrin
 
 qint64 CommandRunner::dateBound(const QString& option, const QString& text)
 {
-    // Parsed by hand: QDate::fromString takes any text that starts with a date and ignores the rest,
-    // a time of day or "T25:00" included.
-    static const QRegularExpression form(
-        QStringLiteral("^([0-9]{4})-([0-9]{2})-([0-9]{2})(?:T([0-9]{2}):([0-9]{2})(?::([0-9]{2}))?)?$"));
-    const QRegularExpressionMatch match = form.match(text);
-    const bool until = option == QLatin1String("until");
-    QDateTime time;
-    if (match.hasMatch()) {
-        const QDate day(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
-        const bool hasTime = match.capturedLength(4) > 0;
-        const bool hasSeconds = match.capturedLength(6) > 0;
-        const QTime clock(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt());
-        if (day.isValid() && !hasTime)
-            time = until ? day.endOfDay() : day.startOfDay();
-        else if (day.isValid() && clock.isValid())
-            time = QDateTime(day, clock);
-        // --until takes the minute it names to its end, as it takes a day.
-        if (until && hasTime && !hasSeconds && time.isValid())
-            time = time.addSecs(59);
-    }
-    if (!time.isValid())
+    const std::optional<qint64> bound = MessageFilter::parseBound(text, option == QLatin1String("until"));
+    if (!bound)
         throw UsageError(QStringLiteral("--%1 takes a date YYYY-MM-DD or a time YYYY-MM-DDTHH:MM[:SS], not \"%2\".")
                              .arg(option, text));
-    return time.toSecsSinceEpoch() - messageDateOffset;
+    return *bound;
 }
 
 void CommandRunner::checkCountryOption() const
@@ -328,26 +309,23 @@ int CommandRunner::exportMessages()
                              .arg(m_line.value(QStringLiteral("format"))));
     if (m_line.has(QStringLiteral("evidence")) && format != QLatin1String("pdf"))
         throw UsageError(QStringLiteral("--evidence goes with --format pdf only."));
-    qint64 since = std::numeric_limits<qint64>::min();
-    qint64 until = std::numeric_limits<qint64>::max();
+    MessageFilter filter;
     if (m_line.has(QStringLiteral("since")))
-        since = dateBound(QStringLiteral("since"), m_line.value(QStringLiteral("since")));
+        filter.since = dateBound(QStringLiteral("since"), m_line.value(QStringLiteral("since")));
     if (m_line.has(QStringLiteral("until")))
-        until = dateBound(QStringLiteral("until"), m_line.value(QStringLiteral("until")));
+        filter.until = dateBound(QStringLiteral("until"), m_line.value(QStringLiteral("until")));
     const QString name = m_line.positional.first();
     const QDir folder = existingDatabase(name);
 
     QList<_MsgMessage*> messages = readMessages(folder, QString());
     if (m_line.has(QStringLiteral("chat"))) {
-        const QString identifier = m_line.value(QStringLiteral("chat"));
+        filter.chatIdentifier = m_line.value(QStringLiteral("chat"));
         const auto chats = m_collection.chats();
         if (std::none_of(chats.cbegin(), chats.cend(),
-                [&](const _MsgChat* chat) { return chat->chat_identifier == identifier; }))
-            throw failure(QStringLiteral("There is no conversation \"%1\" in %2.").arg(identifier, name));
-        messages.removeIf(
-            [&](const _MsgMessage* message) { return !message->chat || message->chat->chat_identifier != identifier; });
+                [&](const _MsgChat* chat) { return chat->chat_identifier == filter.chatIdentifier; }))
+            throw failure(QStringLiteral("There is no conversation \"%1\" in %2.").arg(filter.chatIdentifier, name));
     }
-    messages.removeIf([&](const _MsgMessage* message) { return message->date < since || message->date > until; });
+    messages = filter.apply(std::move(messages));
     if (messages.isEmpty())
         throw failure(QStringLiteral("No messages to export."));
 

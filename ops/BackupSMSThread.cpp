@@ -3,6 +3,7 @@
 #include "ops/BackupSMSThread.h"
 
 #include "message/MessageText.h"
+#include "ops/SearchIndexUpdates.h"
 #include "store/ExportMessagesDb.h"
 
 BackupSMSThread::BackupSMSThread(const QList<_MsgMessage*>& messages, const QDir& folder, const QString& mcc,
@@ -30,6 +31,7 @@ QString BackupSMSThread::work()
         m_writer->write(*message);
     }
     m_writer->end();
+    updateSearchIndexLater(m_writer->db().folder());
     m_added = m_writer->addedMessages();
     m_known = m_writer->knownMessages();
     m_writer.reset();

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/DeleteMessagesThread.h"
 
+#include "ops/SearchIndexUpdates.h"
 #include "store/IOS6MessageDb.h"
 
 DeleteMessagesThread::DeleteMessagesThread(
@@ -24,6 +25,7 @@ QString DeleteMessagesThread::work()
         m_db->deleteMessage(*message);
     }
     m_db->endTransaction(true);
+    updateSearchIndexLater(m_db->folder());
     return tr("IDS_SUC_DELETE_%1_MESSAGES").arg(total);
 }
 

@@ -5,6 +5,7 @@
 #include "message/MessageIdentity.h"
 #include "message/RecordDefaults.h"
 #include "ops/OpsLog.h"
+#include "ops/SearchIndexUpdates.h"
 #include "ops/xml/SmsXmlReadAhead.h"
 #include "ops/xml/SmsXmlReader.h"
 #include "ops/xml/XmlMessagePreparer.h"
@@ -79,6 +80,7 @@ QString XmlImportThread::work()
     m_repeated = m_writer->repeatedMessages();
     m_present = m_writer->knownMessages() - m_repeated;
     m_writer->end();
+    updateSearchIndexLater(m_folder);
     m_writer.reset();
     m_writing = false;
     m_createdFiles.clear();

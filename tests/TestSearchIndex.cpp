@@ -2,7 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/DataFolders.h"
 #include "base/TaskReporting.h"
+#include "message/MessageText.h"
+#include "ops/BackupSMSThread.h"
+#include "ops/DeleteMessagesThread.h"
 #include "ops/MessageSearch.h"
+#include "ops/SearchIndexUpdates.h"
+#include "ops/XmlImportThread.h"
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
 #include "store/Sqlite3DB.h"
@@ -32,6 +37,8 @@ private slots:
     void damagedIndexIsRebuilt_data();
     void damagedIndexIsRebuilt();
     void cancelledBuildLeavesNoIndex();
+    void tasksKeepIndexCurrent_data();
+    void tasksKeepIndexCurrent();
 
 private:
     // "source|text" of every match, newest first; checks that the count agrees.
@@ -312,3 +319,86 @@ void TestSearchIndex::cancelledBuildLeavesNoIndex()
 }
 
 #include "TestSearchIndex.moc"
+
+void TestSearchIndex::tasksKeepIndexCurrent_data()
+{
+    QTest::addColumn<QString>("task");
+    QTest::addColumn<int>("apples"); // matches of each word once the task has ended
+    QTest::addColumn<int>("cherries");
+
+    QTest::newRow("delete") << "delete" << 0 << 0;
+    QTest::newRow("backup") << "backup" << 1 << 1;
+    QTest::newRow("import") << "import" << 1 << 1;
+    // The database is removed as soon as the delete has ended, its index's update stopped first.
+    QTest::newRow("delete, then the database") << "delete" << -1 << -1;
+}
+
+// A delete, a backup and an import bring the store's index up to date on their own, off their thread:
+// the index, opened as it is without being updated, no longer finds a deleted message and finds the
+// new ones, and a search that follows has nothing left to do.
+void TestSearchIndex::tasksKeepIndexCurrent()
+{
+    QFETCH(QString, task);
+    QFETCH(int, apples);
+    QFETCH(int, cherries);
+
+    const QDir folder(localDatabasesDir().filePath(QStringLiteral("Gamma")));
+    QVERIFY(!folder.exists() || QDir(folder).removeRecursively());
+    writeStore(folder,
+        { { QStringLiteral("Tom"),
+            { { 100, QStringLiteral("apple harvest"), false }, { 200, QStringLiteral("banana bread"), true } } } });
+    QCOMPARE(SearchIndex(folder).ensureUpToDate(), SearchIndex::Update::Rebuilt);
+
+    RecordingProgress progress;
+    MessageRecords records;
+    QTemporaryDir scratch;
+    std::unique_ptr<QThread> worker;
+    IOS6MessageDb store(folder, QString(), false);
+    _MsgCollection collection;
+    QList<_MsgMessage*> chosen;
+    if (task == QLatin1String("delete")) {
+        store.chats(collection);
+        store.messages(collection, 0);
+        for (_MsgMessage* message : collection.messages())
+            if (message->text.startsWith(QLatin1String("apple")))
+                chosen << message;
+        QCOMPARE(chosen.size(), 1);
+        worker = std::make_unique<DeleteMessagesThread>(&store, &chosen, &progress);
+    } else if (task == QLatin1String("backup")) {
+        _MsgHandle* handle = records.addHandle(1, QStringLiteral("+447700900101"));
+        _MsgChat* chat = records.addChat(1, handle->id, { handle }, 300);
+        chosen << records.addMessage(1, chat, handle, 300, QStringLiteral("cherry pie"), false);
+        worker = std::make_unique<BackupSMSThread>(chosen, folder, QString(), &progress);
+    } else {
+        const QString xml = scratch.filePath(QStringLiteral("backup.xml"));
+        QFile file(xml);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("<?xml version='1.0' encoding='UTF-8' standalone='yes' ?>\n<smses count=\"1\">\n"
+                                  "  <sms protocol=\"0\" address=\"+447700900101\" date=\"%1000\" type=\"1\" "
+                                  "body=\"cherry pie\" read=\"1\" />\n</smses>\n")
+                       .arg(messageDateOffset + 300)
+                       .toUtf8());
+        file.close();
+        worker = std::make_unique<XmlImportThread>(xml, folder, QStringLiteral("234"), &progress);
+    }
+    worker->start();
+    QVERIFY(progress.waitForOutcome(worker.get()));
+    QVERIFY(worker->wait(60000));
+    QCOMPARE(progress.errors, QStringList());
+    store.close();
+    if (apples < 0) {
+        stopSearchIndexUpdate(folder);
+        QVERIFY(QDir(folder).removeRecursively());
+        waitForSearchIndexUpdates();
+        QVERIFY(!folder.exists());
+        return;
+    }
+    waitForSearchIndexUpdates();
+
+    SearchIndex index(folder);
+    index.open();
+    QCOMPARE(index.count(SearchQuery(QStringLiteral("apple")), {}), qint64(apples));
+    QCOMPARE(index.count(SearchQuery(QStringLiteral("cherry")), {}), qint64(cherries));
+    QCOMPARE(index.count(SearchQuery(QStringLiteral("banana")), {}), qint64(1));
+    QCOMPARE(index.ensureUpToDate(), SearchIndex::Update::Unchanged);
+}

@@ -3,6 +3,7 @@
 #include "message/MessageIdentity.h"
 #include "message/RecordDefaults.h"
 #include "ops/ExportSMSThread.h"
+#include "ops/SearchIndexUpdates.h"
 #include "ops/XmlImportThread.h"
 #include "ops/export/ExportSMSXml.h"
 #include "ops/xml/CharacterReferenceFilter.h"
@@ -81,6 +82,9 @@ QStringList messageSummary(const QDir& folder)
 
 QStringList filesUnder(const QDir& folder)
 {
+    // The search index that a successful import brings up to date in the background is among the
+    // files, whole.
+    waitForSearchIndexUpdates();
     QStringList files;
     QDirIterator it(folder.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext())

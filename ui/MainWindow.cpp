@@ -10,6 +10,7 @@
 #include "base/TaskReporting.h"
 #include "message/MessageText.h"
 #include "message/MsgCollection.h"
+#include "ops/SearchIndexUpdates.h"
 #include "store/CountryLibDb.h"
 #include "store/IOS6MessageDb.h"
 #include "ui/MessageBoxes.h"
@@ -154,6 +155,7 @@ MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options)
 
     buildMenus();
     buildSearchPanel();
+    buildFilterBar();
 
     m_linkLabel = new QLabel(this);
     m_linkLabel->setObjectName(QStringLiteral("lbLink"));
@@ -402,6 +404,7 @@ MainWindow::CommandMessages MainWindow::allOfSource()
 
 void MainWindow::showMessages(QList<_MsgMessage*> list)
 {
+    list = filteredForList(std::move(list));
     sortMessages(list, m_treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder);
     m_modelSms->setMessages(list);
     m_txtSMS->clear();
@@ -531,6 +534,7 @@ _AndroidDeviceItemNode* MainWindow::loadDevice(AndroidDevice device)
         if (!runWorkerWithDialog(thread, progress))
             return nullptr;
     }
+    updateSearchIndexLater(device.cacheDir());
 
     try {
         // Read before the tree changes, so that a cache that can not be read leaves the old node.

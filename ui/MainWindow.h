@@ -17,6 +17,7 @@
 class AndroidMonitor;
 struct CommandEntry;
 struct ExportSource;
+class FilterBar;
 class ItemModelMain;
 class ItemModelSms;
 class MyTreeView;
@@ -197,6 +198,15 @@ private:
     // Whether a conversation of the source matches the keyword by its names or numbers.
     static std::function<bool(const _ItemNode&)> conversationMatcher(_AbsDBItemNode* source, const QString& keyword);
 
+    // MainWindowFilter.cpp
+    void buildFilterBar();
+    // Whether the filter bar narrows or widens the list: the commands on what is shown then take the
+    // list as it is.
+    bool listFiltered() const;
+    // The messages of the list as the filter bar lets them through.
+    QList<_MsgMessage*> filteredForList(QList<_MsgMessage*> list);
+    void refilterList();
+
     // MainWindowCommands.cpp
     void buildMenus();
     // Enables the five shared command actions for the current tree node.
@@ -212,6 +222,8 @@ private:
     void transferMessages(const CommandMessages& input);
     void exportMessages(const CommandMessages& input);
     void printMessages(const CommandMessages& input);
+    // Deletes messages of the list after asking, and shows what remains.
+    void deleteListed(CommandMessages input);
     // The phone or database the messages come from, for the headings of exported and printed pages.
     static ExportSource exportSource(const CommandMessages& input);
     // Re-reads the node's conversations (and their messages when asked) after a command changed its store.
@@ -238,6 +250,7 @@ private:
     QToolBar* m_mainToolBar = nullptr;
     QDockWidget* m_searchDock = nullptr;
     SearchPanel* m_searchPanel = nullptr;
+    FilterBar* m_filterBar = nullptr;
 
     // The node whose records the message list and the conversation view borrow; null when empty.
     _AbsDBItemNode* m_listSource = nullptr;

@@ -6,6 +6,7 @@
 #include "ops/BackupSMSThread.h"
 #include "ops/DeleteMessagesThread.h"
 #include "ops/ExportSMSThread.h"
+#include "ops/SearchIndexUpdates.h"
 #include "ops/XmlImportThread.h"
 #include "store/IOS6MessageDb.h"
 #include "ui/CommandRules.h"
@@ -169,7 +170,13 @@ void MainWindow::runFamily(
     _ItemNode* node = currentNode();
     if (!node)
         return;
-    if (node->type == _ItemNode::TypeChatSession)
+    // A filtered list is what the command takes, whatever the tree has chosen; when it shows nothing
+    // there is nothing to take.
+    if (listFiltered() && shownMessages().isEmpty())
+        return;
+    if (listFiltered() && onConversation == &MainWindow::miDelChat)
+        deleteListed(shownOfList());
+    else if (node->type == _ItemNode::TypeChatSession || listFiltered())
         (this->*onConversation)();
     else
         (this->*onAll)();
@@ -359,15 +366,19 @@ ExportSource MainWindow::exportSource(const CommandMessages& input)
 
 void MainWindow::miDelSel()
 {
+    deleteListed(selectedOfList());
+}
+
+void MainWindow::deleteListed(CommandMessages input)
+{
     const CommandScope scope(this);
-    CommandMessages input = selectedOfList();
     _AbsDBItemNode* node = asSource(input.node, _ItemNode::TypeLocalDb);
     // A database that could not be read, or has no conversations, leaves the list with the messages
     // of the node shown before: the tree's current node is then left alone.
     const bool listShowsCurrent = currentSourceNode() == node;
     const QPersistentModelIndex current(m_treeViewDS->currentIndex());
     QList<_MsgMessage*> remaining = shownMessages();
-    if (!node || !confirmDeleteSelection(input.messages.size(), node->name))
+    if (!node || input.messages.isEmpty() || !confirmDeleteSelection(input.messages.size(), node->name))
         return;
 
     const QList<_MsgMessage*>& deleted = input.messages;
@@ -414,6 +425,17 @@ void MainWindow::miDelSel()
 void MainWindow::miDelChat()
 {
     const CommandScope scope(this);
+    // A filtered list may hold part of the conversation, or other conversations as well: only its
+    // messages shown go.
+    if (listFiltered()) {
+        CommandMessages input = shownOfList();
+        if (const _ItemNode* node = currentNode(); node && node->type == _ItemNode::TypeChatSession) {
+            const QList<_MsgChat*>& group = static_cast<const _ChatSessionItemNode*>(node)->group;
+            input.messages.removeIf([&group](const _MsgMessage* message) { return !group.contains(message->chat); });
+        }
+        deleteListed(std::move(input));
+        return;
+    }
     CommandMessages input = shownOfList();
     const QPersistentModelIndex current(m_treeViewDS->currentIndex());
     const _ItemNode* conversation = AbsTreeItemModel::nodeOf(current);
@@ -458,6 +480,7 @@ void MainWindow::miDelAll()
     }
     m_treeViewDS->setCurrentIndex(QModelIndex());
     node->db->close();
+    stopSearchIndexUpdate(node->db->folder());
     // Hidden files (a file browser's .directory) would keep the folder, and the database with it.
     if (!removeFolderOrLink(folder, true)) {
         showErrorBox(tr("IDS_DEL_LOCALDB_%1_FAILED_%2")
@@ -542,6 +565,7 @@ void MainWindow::miClearCache()
             device->loadedCacheTime = QDateTime();
         }
     }
+    stopSearchIndexUpdate(QDir(dataRootDir().filePath(QStringLiteral("android_cache"))));
     removeFolderOrLink(dataRootDir().filePath(QStringLiteral("android_cache")));
     showInfoBox(tr("IDS_SUC_CLEAR_CACHE"));
 }

@@ -24,6 +24,8 @@ public:
     void setSource(const ExportSource& source) { m_source = source; }
     // Shows the preview of the messages (borrowed records) and returns when the dialog closes.
     void print(const QList<_MsgMessage*>& list);
+    // The messages being printed.
+    const QList<_MsgMessage*>& messages() const { return m_messages; }
 
 public slots:
     // Paints every message on the printer; the preview calls it whenever it needs the pages. The

@@ -10,11 +10,15 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
 #include <QRandomGenerator>
+#include <QRecursiveMutex>
 #include <QtDebug>
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <sqlite3.h>
 
 namespace {
@@ -38,6 +42,19 @@ QString fileSignature(const QString& path, bool sqliteHeader)
             signature += QLatin1Char('#') + QString::fromLatin1(file.read(32).mid(24).toHex());
     }
     return signature;
+}
+
+// One writer per index file in this program: a search and an update after a task may reach the same
+// index from two threads, and the second then finds the index brought up to date by the first.
+QRecursiveMutex& writerLock(const QString& indexPath)
+{
+    static QMutex registryLock;
+    static QHash<QString, std::shared_ptr<QRecursiveMutex>> locks;
+    const QMutexLocker locked(&registryLock);
+    std::shared_ptr<QRecursiveMutex>& lock = locks[QFileInfo(indexPath).absoluteFilePath()];
+    if (!lock)
+        lock = std::make_shared<QRecursiveMutex>();
+    return *lock;
 }
 
 } // namespace
@@ -118,6 +135,11 @@ QString SearchIndex::storeSignature() const
 
 SearchIndex::Update SearchIndex::ensureUpToDate(const Progress& progress)
 {
+    const QMutexLocker locked(&writerLock(indexPath()));
+    // Another connection may have updated the index, or built it anew under the same name, since this
+    // one opened it: the file is opened again and the conversations' terms read again.
+    close();
+    m_chatTokensRead = false;
     if (!hasStore()) {
         close();
         return Update::NoStore;
@@ -158,6 +180,7 @@ void SearchIndex::removeIndexFiles(const QString& path) const
 
 void SearchIndex::rebuild(const Progress& progress)
 {
+    const QMutexLocker locked(&writerLock(indexPath()));
     close();
     m_chatTokensRead = false;
     const QDateTime now = QDateTime::currentDateTimeUtc();

@@ -1,0 +1,238 @@
+// SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "base/DataFolders.h"
+#include "base/ShellServices.h"
+#include "message/MessageText.h"
+#include "store/IOS6MessageDb.h"
+#include "support/NextDialog.h"
+#include "support/StoreFiles.h"
+#include "support/TestHome.h"
+#include "ui/FilterBar.h"
+#include "ui/MainWindow.h"
+#include "ui/MessageBoxes.h"
+#include "ui/SMSPrinter.h"
+#include "ui/SaveFileDialog.h"
+#include "ui/models/ItemModelMain.h"
+#include "ui/models/ItemNodes.h"
+#include "ui/views/MyTreeView.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QPrintPreviewDialog>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTranslator>
+
+namespace {
+
+const QString database = QStringLiteral("Filtered");
+
+// Local time, as the filter's days are.
+int on(int day, int hour, int minute = 0, int second = 0)
+{
+    return int(QDateTime(QDate(2024, 5, day), QTime(hour, minute, second)).toSecsSinceEpoch() - messageDateOffset);
+}
+
+QStringList sorted(QStringList texts)
+{
+    texts.sort();
+    return texts;
+}
+
+QStringList textsOf(const QList<_MsgMessage*>& messages)
+{
+    QStringList texts;
+    for (const _MsgMessage* message : messages)
+        texts << message->text;
+    return sorted(texts);
+}
+
+// The message texts ("a1", "b2", ...) a file holds.
+QStringList textsIn(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return { QStringLiteral("no file ") + path };
+    QStringList texts;
+    static const QRegularExpression word(QStringLiteral("\\b[ab][0-9]\\b"));
+    for (auto match = word.globalMatch(QString::fromUtf8(file.readAll())); match.hasNext();)
+        texts << match.next().captured();
+    return sorted(texts);
+}
+
+} // namespace
+
+class TestMainWindowFilter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup() { forgetNextDialogs(); }
+    void filterDecidesListAndCommands_data();
+    void filterDecidesListAndCommands();
+
+private:
+    QTranslator m_translator;
+};
+
+void TestMainWindowFilter::initTestCase()
+{
+    useTemporaryHome();
+    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
+    QCoreApplication::installTranslator(&m_translator);
+    setMessageBoxesScripted(true);
+}
+
+void TestMainWindowFilter::filterDecidesListAndCommands_data()
+{
+    QTest::addColumn<QString>("node"); // what the tree has chosen: the database or Ana's conversation
+    QTest::addColumn<int>("scope");
+    QTest::addColumn<QDate>("from"); // invalid: not ticked
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("deleteCommand");
+    QTest::addColumn<QString>("deleted");
+
+    const int conversation = int(FilterBar::Scope::Conversation);
+    const int source = int(FilterBar::Scope::Source);
+    const QDate second(2024, 5, 2);
+    const QDate third(2024, 5, 3);
+    QTest::newRow("database, two whole days") << "database" << conversation << second << third << "a2 a3 b1"
+                                              << "miDel"
+                                              << "a2 a3 b1";
+    QTest::newRow("database, from a day on") << "database" << conversation << QDate(2024, 5, 4) << QDate() << "a4 b2"
+                                             << "miDel"
+                                             << "a4 b2";
+    QTest::newRow("conversation, two whole days") << "conversation" << conversation << second << third << "a2 a3"
+                                                  << "miDel"
+                                                  << "a2 a3";
+    QTest::newRow("conversation, up to a day") << "conversation" << conversation << QDate() << second << "a1 a2"
+                                               << "miDel"
+                                               << "a1 a2";
+    QTest::newRow("conversation widened to its database")
+        << "conversation" << source << QDate() << QDate() << "a1 a2 a3 a4 b1 b2"
+        << "miDel"
+        << "a1 a2 a3 a4 b1 b2";
+    QTest::newRow("conversation widened, up to a day") << "conversation" << source << QDate() << second << "a1 a2 b1"
+                                                       << "miDel"
+                                                       << "a1 a2 b1";
+    // The conversation's own "Delete SMS with this contact" takes only its messages of a widened list.
+    QTest::newRow("conversation widened, its own delete") << "conversation" << source << QDate() << second << "a1 a2 b1"
+                                                          << "miDelChat"
+                                                          << "a1 a2";
+    QTest::newRow("a range with nothing in it") << "database" << conversation << QDate(2024, 6, 1) << QDate() << ""
+                                                << "miDel"
+                                                << "";
+}
+
+// With a date range and a scope set, the list shows exactly those messages, and "Export", "Print" and
+// "Delete" on what is shown take exactly those; delete asks with their number and leaves the others.
+void TestMainWindowFilter::filterDecidesListAndCommands()
+{
+    QFETCH(QString, node);
+    QFETCH(int, scope);
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(QString, shown);
+    QFETCH(QString, deleteCommand);
+    QFETCH(QString, deleted);
+    const QStringList expected = sorted(shown.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+    const QStringList gone = deleted.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+
+    const QDir folder(localDatabasesDir().filePath(database));
+    QVERIFY(removeFolderOrLink(folder.absolutePath(), true));
+    writeStore(folder,
+        { { QStringLiteral("Ana"),
+              { { on(1, 9), QStringLiteral("a1"), false }, { on(2, 0), QStringLiteral("a2"), true },
+                  { on(3, 23, 59, 59), QStringLiteral("a3"), false }, { on(4, 0), QStringLiteral("a4"), true } } },
+            { QStringLiteral("Ben"),
+                { { on(2, 12), QStringLiteral("b1"), false }, { on(5, 12), QStringLiteral("b2"), true } } } });
+
+    MainWindowOptions options;
+    options.startMonitor = false;
+    options.usbTipsDelayMs = -1;
+    MainWindow window(nullptr, options);
+    window.show();
+    auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
+    auto* bar = window.findChild<FilterBar*>(QStringLiteral("filterBar"));
+    QVERIFY(bar);
+    _ItemNode* databaseNode = nullptr;
+    for (_ItemNode* child : std::as_const(window.mainModel()->rootLocalDb()->children))
+        if (child->name == database)
+            databaseNode = child;
+    QVERIFY(databaseNode);
+    tree->setCurrentIndex(window.mainModel()->nodeIndex(databaseNode));
+    QCOMPARE(window.shownMessages().size(), 6);
+    if (node == QLatin1String("conversation")) {
+        for (_ItemNode* child : std::as_const(databaseNode->children))
+            if (child->name.contains(QLatin1String("Ana")))
+                tree->setCurrentIndex(window.mainModel()->nodeIndex(child));
+        QCOMPARE(window.shownMessages().size(), 4);
+    }
+
+    bar->setScope(FilterBar::Scope(scope));
+    bar->setRange(from, to);
+    QCOMPARE(textsOf(window.shownMessages()), expected);
+    // The list keeps the filter when the node is chosen again.
+    const QModelIndex current = tree->currentIndex();
+    tree->setCurrentIndex(QModelIndex());
+    tree->setCurrentIndex(current);
+    QCOMPARE(textsOf(window.shownMessages()), expected);
+
+    QTemporaryDir out;
+    const QString csv = out.filePath(QStringLiteral("shown.csv"));
+    setNextSaveFileAnswer(csv, QStringLiteral("CSV Files(*.csv)"));
+    takeShownMessageBoxes();
+    window.miExport();
+    const bool asked = !takeShownSaveDialogs().isEmpty();
+    QCOMPARE(asked, !expected.isEmpty());
+    if (!expected.isEmpty())
+        QCOMPARE(textsIn(csv), expected);
+
+    QStringList printed { QStringLiteral("not printed") };
+    onNextDialog<QPrintPreviewDialog>([&window, &printed](QPrintPreviewDialog* dialog) {
+        if (auto* printer = window.findChild<SMSPrinter*>())
+            printed = textsOf(printer->messages());
+        dialog->reject();
+    });
+    if (!expected.isEmpty()) {
+        window.miPrint();
+        QCOMPARE(printed, expected);
+    }
+
+    takeShownMessageBoxes();
+    setNextMessageBoxAnswer(QMessageBox::Yes);
+    QVERIFY(QMetaObject::invokeMethod(&window, deleteCommand.toLatin1().constData()));
+    const QList<ShownMessageBox> boxes = takeShownMessageBoxes();
+    QStringList left;
+    {
+        IOS6MessageDb store(folder, QString(), false);
+        _MsgCollection collection;
+        store.chats(collection);
+        store.messages(collection, 0);
+        left = textsOf(collection.messages().values());
+    }
+    if (expected.isEmpty()) {
+        QVERIFY(boxes.isEmpty());
+        QCOMPARE(left.size(), 6);
+        return;
+    }
+    QVERIFY(!boxes.isEmpty());
+    QVERIFY2(boxes.first().text.contains(QStringLiteral("%1 SMS will be deleted").arg(gone.size())),
+        qPrintable(boxes.first().text));
+    QStringList kept;
+    for (const char* text : { "a1", "a2", "a3", "a4", "b1", "b2" })
+        if (!gone.contains(QLatin1String(text)))
+            kept << QLatin1String(text);
+    QCOMPARE(left, kept);
+    // The list goes on showing, through the filter, what is left.
+    QStringList remaining = expected;
+    for (const QString& text : gone)
+        remaining.removeAll(text);
+    QTRY_COMPARE(textsOf(window.shownMessages()), remaining);
+}
+
+QTEST_MAIN(TestMainWindowFilter)
+#include "TestMainWindowFilter.moc"
