@@ -37,8 +37,13 @@ public:
 
     // Fills the collection's conversations and correspondents; records already there are kept.
     void chats(_MsgCollection& collection);
-    // Fills the messages of one conversation (all of them when chatRowId <= 0) and links them.
+    // Fills the messages of one conversation (all of them when chatRowId <= 0) and links them, with
+    // their attachments: the rows, and as source path the attachment's file when it lies inside the
+    // database folder. The files themselves are not read.
     void messages(_MsgCollection& collection, qint64 chatRowId);
+    // The file an attachment's stored path names inside the database folder, with every link resolved;
+    // empty when there is no such file or the path (or a link on it) leads out of the folder.
+    QString attachmentFile(const QString& filename) const;
 
     // Names of the triggers of the file that are not those the schema script makes (or made in an earlier
     // version): they would run on every row a writer stores, so writers refuse such a file.
@@ -116,6 +121,8 @@ private:
     void indexHandleJoins();
     void registerFunctions();
     void readTableSql();
+    void readAttachments(_MsgCollection& collection, qint64 chatRowId);
+    QString attachmentFileBelow(const QString& filename, const QString& canonicalFolder) const;
     void storeNewestDate(qint64 chatRowId, int date);
     qint64 findMessage(const QString& query, const QString& key, bool byLogicHash);
     qint64 findWrittenByLogicHash(const QString& logicHash);

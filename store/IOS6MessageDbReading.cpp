@@ -1,10 +1,12 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "message/MsgCollection.h"
+#include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MessageColumns.h"
 #include "store/StoreLog.h"
 
+#include <QFileInfo>
 #include <QtDebug>
 
 #include <string>
@@ -268,5 +270,77 @@ void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
         }
         if (_MsgChat* chat = collection.chat(c.getInt64(columns.chat_id)))
             collection.linkMessageToChat(message, chat);
+    }
+    readAttachments(collection, chatRowId);
+}
+
+QString IOS6MessageDb::attachmentFile(const QString& filename) const
+{
+    return attachmentFileBelow(filename, QFileInfo(m_folder.path()).canonicalFilePath());
+}
+
+// The stored path is mapped below file-relay as the writer maps it, which already drops "..", absolute
+// and drive forms; the canonical path then catches a link on the way that points elsewhere.
+QString IOS6MessageDb::attachmentFileBelow(const QString& filename, const QString& canonicalFolder) const
+{
+    if (canonicalFolder.isEmpty() || filename.isEmpty())
+        return QString();
+    const QString relative = relayRelativePath(filename);
+    if (relative.isEmpty())
+        return QString();
+    const QFileInfo info(m_fileRelay.filePath(relative));
+    const QString canonical = info.canonicalFilePath();
+    if (canonical.isEmpty() || !info.isFile())
+        return QString();
+    const QString prefix
+        = canonicalFolder.endsWith(QLatin1Char('/')) ? canonicalFolder : canonicalFolder + QLatin1Char('/');
+    return canonical.startsWith(prefix) ? canonical : QString();
+}
+
+void IOS6MessageDb::readAttachments(_MsgCollection& collection, qint64 chatRowId)
+{
+    // Stores of older layouts have no attachment tables.
+    if (!m_tableSql.contains(QStringLiteral("attachment"))
+        || !m_tableSql.contains(QStringLiteral("message_attachment_join")))
+        return;
+    QString sql = QStringLiteral("select j.message_id, a.* from message_attachment_join as j inner join attachment as "
+                                 "a on j.attachment_id = a.rowid");
+    if (chatRowId > 0)
+        sql += QStringLiteral(" where j.message_id in (select message_id from chat_message_join where chat_id=%1)")
+                   .arg(chatRowId);
+    Sqlite3Cursor c = queryThrow(sql);
+    const int message_id = c.columnIndex(QStringLiteral("message_id"));
+    const int rowid = c.columnIndex(QStringLiteral("ROWID"), Qt::CaseInsensitive);
+    const int guid = c.columnIndex(QStringLiteral("guid"));
+    const int created_date = c.columnIndex(QStringLiteral("created_date"));
+    const int start_date = c.columnIndex(QStringLiteral("start_date"));
+    const int filename = c.columnIndex(QStringLiteral("filename"));
+    RepeatedText uti(c, QStringLiteral("uti"));
+    RepeatedText mime_type(c, QStringLiteral("mime_type"));
+    const int transfer_state = c.columnIndex(QStringLiteral("transfer_state"));
+    const int is_outgoing = c.columnIndex(QStringLiteral("is_outgoing"));
+    const int user_info = c.columnIndex(QStringLiteral("user_info"));
+    const int transfer_name = c.columnIndex(QStringLiteral("transfer_name"));
+    const int total_bytes = c.columnIndex(QStringLiteral("total_bytes"));
+    const QString canonicalFolder = QFileInfo(m_folder.path()).canonicalFilePath();
+    while (c.moveNext()) {
+        _MsgMessage* message = collection.message(c.getInt64(message_id));
+        if (!message)
+            continue;
+        _MsgAttachment attachment;
+        attachment.rowid = c.getInt64(rowid);
+        attachment.guid = c.getText(guid);
+        attachment.created_date = storedDateToSeconds(c.getInt64(created_date));
+        attachment.start_date = storedDateToSeconds(c.getInt64(start_date));
+        attachment.filename = c.getText(filename);
+        attachment.uti = uti.read(c);
+        attachment.mime_type = mime_type.read(c);
+        attachment.transfer_state = c.getInt(transfer_state);
+        attachment.is_outgoing = c.getInt(is_outgoing);
+        attachment.user_info = c.getBlob(user_info);
+        attachment.transfer_name = c.getText(transfer_name);
+        attachment.total_bytes = c.getInt64(total_bytes);
+        attachment.sourcePath = attachmentFileBelow(attachment.filename, canonicalFolder);
+        message->attachments.insert(QString::number(attachment.rowid), attachment);
     }
 }

@@ -6,6 +6,8 @@
 #include "ops/ExportStaging.h"
 #include "ops/export/ExportSMSPdf.h"
 #include "ops/export/ShortDateTimeText.h"
+#include "store/IOS6MessageDb.h"
+#include "store/Sqlite3DB.h"
 #include "support/RecordingProgress.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestHome.h"
@@ -135,6 +137,35 @@ QStringList listing(const QString& folder)
     return entries;
 }
 
+// A store as a phone writes it, with attachment tables of its own shape and dates in nanoseconds; one
+// conversation with one message of stored text %1 (an SQL literal) and the attachments %2 (rows of
+// "INSERT INTO attachment (ROWID, guid, mime_type, filename) VALUES ...").
+const char phoneStore[] = R"(
+CREATE TABLE handle (ROWID INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, id TEXT NOT NULL, country TEXT,
+  service TEXT NOT NULL, uncanonicalized_id TEXT, person_centric_id TEXT, UNIQUE (id, service));
+CREATE TABLE chat (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, style INTEGER, state INTEGER,
+  account_id TEXT, properties BLOB, chat_identifier TEXT, service_name TEXT, room_name TEXT, account_login TEXT,
+  is_archived INTEGER DEFAULT 0, last_addressed_handle TEXT, display_name TEXT, group_id TEXT);
+CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, text TEXT,
+  handle_id INTEGER DEFAULT 0, service TEXT, date INTEGER, is_from_me INTEGER DEFAULT 0,
+  cache_has_attachments INTEGER DEFAULT 0, item_type INTEGER DEFAULT 0, associated_message_guid TEXT);
+CREATE TABLE attachment (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL,
+  created_date INTEGER DEFAULT 0, start_date INTEGER DEFAULT 0, filename TEXT, uti TEXT, mime_type TEXT,
+  transfer_state INTEGER DEFAULT 0, is_outgoing INTEGER DEFAULT 0, user_info BLOB, transfer_name TEXT,
+  total_bytes INTEGER DEFAULT 0, is_sticker INTEGER DEFAULT 0, hide_attachment INTEGER DEFAULT 0);
+CREATE TABLE chat_handle_join (chat_id INTEGER, handle_id INTEGER, UNIQUE(chat_id, handle_id));
+CREATE TABLE chat_message_join (chat_id INTEGER, message_id INTEGER, message_date INTEGER DEFAULT 0,
+  PRIMARY KEY (chat_id, message_id));
+CREATE TABLE message_attachment_join (message_id INTEGER, attachment_id INTEGER, UNIQUE(message_id, attachment_id));
+INSERT INTO handle (ROWID, id, country, service) VALUES (1, '+447946123456', 'gb', 'SMS');
+INSERT INTO chat (ROWID, guid, chat_identifier, service_name) VALUES (1, 'SMS;-;+447946123456', '+447946123456', 'SMS');
+INSERT INTO chat_handle_join VALUES (1, 1);
+INSERT INTO message (ROWID, guid, text, handle_id, service, date, cache_has_attachments)
+  VALUES (1, 'm1', %1, 1, 'SMS', 415746300000000000, 1);
+INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 1);
+%2
+)";
+
 void runDirect(QThread& worker, RecordingProgress& progress)
 {
     progress.moveToThread(&worker);
@@ -191,6 +222,8 @@ private slots:
     void printedPagesMatchPdfExport_data();
     void printedPagesMatchPdfExport();
     void previewOpensWithPdfPrinter();
+    void phoneStoreAttachmentsShowTheirTags_data();
+    void phoneStoreAttachmentsShowTheirTags();
 
 private:
     enum Situation { Succeeds, Cancelled, LinkInPlace, PipeInPlace, LaterFileFails, DiskFull, DeviceFull, DeviceNull };
@@ -1241,6 +1274,65 @@ void TestExport::dateTextsAsTheLocaleFormatsThem()
         QCOMPARE(texts.text(int(date)),
             system.toString(QDateTime::fromSecsSinceEpoch(date + 978307200LL), QLocale::ShortFormat));
     }
+}
+
+void TestExport::phoneStoreAttachmentsShowTheirTags_data()
+{
+    QTest::addColumn<QString>("text"); // an SQL literal
+    QTest::addColumn<QStringList>("mimeTypes");
+    QTest::addColumn<QString>("body");
+
+    QTest::newRow("picture alone") << "char(65532)" << QStringList { QStringLiteral("image/jpeg") } << "[IMAGE]";
+    QTest::newRow("picture without text") << "NULL" << QStringList { QStringLiteral("image/heic") } << "[IMAGE]";
+    QTest::newRow("two pictures") << "char(65532, 65532)"
+                                  << QStringList { QStringLiteral("image/jpeg"), QStringLiteral("IMAGE/PNG") }
+                                  << "[IMAGE] [IMAGE]";
+    QTest::newRow("text and video") << "'see' || char(65532)" << QStringList { QStringLiteral("video/quicktime") }
+                                    << "see [VIDEO]";
+    QTest::newRow("voice") << "char(65532)" << QStringList { QStringLiteral("audio/amr") } << "[AUDIO]";
+    QTest::newRow("contact card") << "char(65532)" << QStringList { QStringLiteral("text/x-vCard") } << "[VCARD]";
+    QTest::newRow("document") << "char(65532)" << QStringList { QStringLiteral("application/pdf") } << "[ATTA]";
+}
+
+void TestExport::phoneStoreAttachmentsShowTheirTags()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, mimeTypes);
+    QFETCH(QString, body);
+
+    const QDir folder(m_tmp->filePath(QStringLiteral("phone")));
+    QVERIFY(folder.mkpath(QStringLiteral("file-relay/var/mobile/Library/SMS")));
+    QString attachments;
+    for (qsizetype i = 0; i < mimeTypes.size(); ++i) {
+        attachments
+            += QStringLiteral("INSERT INTO attachment (ROWID, guid, mime_type, filename) VALUES (%1, 'a%1', '%2', "
+                              "'~/Library/SMS/Attachments/%1/file');"
+                              "INSERT INTO message_attachment_join VALUES (1, %1);")
+                   .arg(i + 1)
+                   .arg(mimeTypes.at(i));
+    }
+    {
+        Sqlite3DB db;
+        db.openThrow(
+            folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db")), Sqlite3DB::ReadWriteCreate);
+        QString error;
+        QVERIFY2(db.exec(QString::fromLatin1(phoneStore).arg(text, attachments), error) == 0, qPrintable(error));
+    }
+    IOS6MessageDb store(folder, QStringLiteral("234"), true);
+    _MsgCollection collection;
+    store.messages(collection, 0);
+    store.close();
+    QCOMPARE(collection.messages().size(), 1);
+
+    const QString output = m_tmp->filePath(QStringLiteral("phone.txt"));
+    RecordingProgress progress;
+    ExportSMSThread worker(collection.messages().values(), output, ExportSMSThread::Text, true, &progress);
+    runDirect(worker, progress);
+    QCOMPARE(progress.errors, QStringList());
+    const QStringList lines = QString::fromUtf8(readAll(output)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    // Date (30), flag (6) and name (40) come before the message.
+    QCOMPARE(lines.at(1).mid(76).trimmed(), body);
 }
 
 void TestExport::printToPdf(const QList<_MsgMessage*>& messages, const QString& path)

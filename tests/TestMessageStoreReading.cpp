@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "message/MessageText.h"
 #include "message/MsgCollection.h"
 #include "store/IOS6MessageDb.h"
 #include "support/TestHome.h"
@@ -369,6 +370,81 @@ private slots:
         QCOMPARE(collection.chat(4)->_last, -900);
         QCOMPARE(collection.chat(1)->_last, 300);
         QCOMPARE(collection.chat(3)->_last, 0);
+    }
+
+    // An attachment row is always read; its file only when the stored path, with every link resolved,
+    // names a file inside the database folder. %OUT% stands for the absolute path of a file beside the
+    // folder; link, when given, is made below file-relay/var/mobile and points at that file (a name
+    // ending in .jpg) or at the folder holding it.
+    void attachmentFilesStayInsideFolder_data()
+    {
+        QTest::addColumn<QString>("filename");
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("readable");
+        QTest::newRow("inside") << QStringLiteral("~/Library/SMS/Attachments/aa/pic.jpg") << QString() << true;
+        QTest::newRow("leading slash inside")
+            << QStringLiteral("/var/mobile/Library/SMS/Attachments/aa/pic.jpg") << QString() << true;
+        QTest::newRow("absolute outside") << QStringLiteral("%OUT%") << QString() << false;
+        QTest::newRow("dot-dot to the outside") << QStringLiteral("../../outside.jpg") << QString() << false;
+        QTest::newRow("dot-dot below home") << QStringLiteral("~/../../../../outside.jpg") << QString() << false;
+        QTest::newRow("file link") << QStringLiteral("~/Library/SMS/Attachments/link.jpg")
+                                   << QStringLiteral("Library/SMS/Attachments/link.jpg") << false;
+        QTest::newRow("folder link") << QStringLiteral("~/Library/up/outside.jpg") << QStringLiteral("Library/up")
+                                     << false;
+        QTest::newRow("missing file") << QStringLiteral("~/Library/SMS/Attachments/none.jpg") << QString() << false;
+    }
+
+    void attachmentFilesStayInsideFolder()
+    {
+        QFETCH(QString, filename);
+        QFETCH(QString, link);
+        QFETCH(bool, readable);
+        QTemporaryDir root;
+        const QDir folder(root.filePath(QStringLiteral("db")));
+        const QString outside = root.filePath(QStringLiteral("outside.jpg"));
+        {
+            QFile file(outside);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("secret");
+        }
+        const QString inside
+            = folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/Attachments/aa/pic.jpg"));
+        QVERIFY(QDir().mkpath(QFileInfo(inside).path()));
+        {
+            QFile file(inside);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("jpeg");
+        }
+        if (!link.isEmpty()) {
+            const QString at = folder.filePath(QStringLiteral("file-relay/var/mobile/") + link);
+            QVERIFY(QDir().mkpath(QFileInfo(at).path()));
+            QVERIFY(QFile::link(link.endsWith(QLatin1String(".jpg")) ? outside : root.path(), at));
+        }
+        filename.replace(QLatin1String("%OUT%"), outside);
+        {
+            auto store = fixtureStore(folder.path());
+            runScript(*store,
+                QStringLiteral("INSERT INTO attachment (ROWID, guid, filename, mime_type, transfer_name, total_bytes, "
+                               "created_date) VALUES (7, 'a7', '%1', 'image/jpeg', 'pic.jpg', 4, 123);"
+                               "INSERT INTO message_attachment_join VALUES (1, 7);")
+                    .arg(filename));
+        }
+
+        IOS6MessageDb store(folder, gbMcc, true);
+        _MsgCollection collection;
+        store.messages(collection, 1);
+        const _MsgMessage* message = collection.message(1);
+        QCOMPARE(message->attachments.size(), 1);
+        const _MsgAttachment& attachment = message->attachments.first();
+        QCOMPARE(attachment.rowid, 7);
+        QCOMPARE(attachment.filename, filename);
+        QCOMPARE(attachment.transfer_name, QStringLiteral("pic.jpg"));
+        QCOMPARE(attachment.created_date, 123);
+        QCOMPARE(messageDisplayText(*message), QStringLiteral("first [IMAGE]"));
+        QCOMPARE(attachment.sourcePath, readable ? QFileInfo(inside).canonicalFilePath() : QString());
+        QCOMPARE(store.attachmentFile(filename), attachment.sourcePath);
+        // Messages of other conversations and without attachments have none.
+        QVERIFY(collection.message(2)->attachments.isEmpty());
     }
 
     void contactsFillNamesAndPictures()

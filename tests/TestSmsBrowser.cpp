@@ -4,7 +4,9 @@
 #include "support/TextOrder.h"
 #include "ui/views/SmsBrowser.h"
 
+#include <QDesktopServices>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QtTest>
@@ -61,6 +63,18 @@ QStringList texts(std::initializer_list<const char*> items)
 
 } // namespace
 
+// Takes the addresses the desktop would be asked to open.
+class OpenedUrls : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
 class TestSmsBrowser : public QObject
 {
     Q_OBJECT
@@ -74,6 +88,7 @@ private slots:
     void textIsEscaped_data();
     void textIsEscaped();
     void rightToLeftNameKeepsItsNumber();
+    void attachmentsShowInTheirMessage();
 };
 
 void TestSmsBrowser::pages_data()
@@ -216,6 +231,80 @@ void TestSmsBrowser::rightToLeftNameKeepsItsNumber()
     QVERIFY(header.isValid() && header.layout() && header.layout()->lineCount() > 0);
     QVERIFY2(numberReadsAfterName(*header.layout(), header.text(), int(header.text().indexOf(QLatin1String("From:")))),
         qPrintable(header.text()));
+}
+
+void TestSmsBrowser::attachmentsShowInTheirMessage()
+{
+    QTemporaryDir files;
+    const QString picture = files.filePath(QStringLiteral("red.png"));
+    QImage red(440, 330, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QVERIFY(red.save(picture));
+    const QString document = files.filePath(QStringLiteral("stored-name.pdf"));
+    const QString broken = files.filePath(QStringLiteral("broken.jpg"));
+    for (const QString& path : { document, broken }) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("no picture");
+    }
+    auto attach = [](_MsgMessage* message, const QString& mimeType, const QString& path, const QString& name) {
+        _MsgAttachment attachment;
+        attachment.rowid = message->attachments.size() + 1;
+        attachment.mime_type = mimeType;
+        attachment.filename = QStringLiteral("~/Library/SMS/Attachments/") + name;
+        attachment.transfer_name = name;
+        attachment.sourcePath = path;
+        message->attachments.insert(QString::number(attachment.rowid), attachment);
+    };
+    MessageRecords records;
+    _MsgHandle* handle = records.addHandle(1, QStringLiteral("+447700900001"));
+    _MsgChat* chat = records.addChat(1, handle->id, { handle });
+    const QString replacement(QChar(0xFFFC));
+    _MsgMessage* withFiles
+        = records.addMessage(1, chat, handle, 0, QStringLiteral("look") + replacement + replacement, false);
+    attach(withFiles, QStringLiteral("image/png"), picture, QStringLiteral("red.png"));
+    attach(withFiles, QStringLiteral("application/pdf"), document, QStringLiteral("notes.pdf"));
+    _MsgMessage* fileMissing = records.addMessage(2, chat, nullptr, 60, replacement, true);
+    attach(fileMissing, QStringLiteral("image/jpeg"), QString(), QStringLiteral("gone.jpg"));
+    _MsgMessage* noPicture = records.addMessage(3, chat, handle, 120, replacement, false);
+    attach(noPicture, QStringLiteral("image/jpeg"), broken, QStringLiteral("broken.jpg"));
+
+    SmsBrowser browser;
+    browser.resize(800, 600);
+    browser.setMessages({ withFiles, fileMissing, noPicture });
+    browser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&browser));
+
+    // The thumbnail is made in the background and the page shows it once it is there; a file that is
+    // no picture becomes a named line, and a picture whose file is not at hand keeps its tag.
+    QTRY_VERIFY(browser.document()->toHtml().contains(QLatin1String("qsms-thumbnail:")));
+    QTRY_VERIFY(browser.document()->toPlainText().contains(QLatin1String("broken.jpg")));
+    const QString shown = browser.document()->toPlainText();
+    QVERIFY2(shown.contains(QLatin1String("notes.pdf")), qPrintable(shown));
+    QVERIFY2(shown.contains(QLatin1String("[IMAGE]")), qPrintable(shown));
+    QVERIFY2(!shown.contains(QLatin1String("look [")), qPrintable(shown));
+    QCOMPARE(anchorsOf(browser.document()).links,
+        QStringList({ QUrl::fromLocalFile(picture).toString(), QUrl::fromLocalFile(document).toString(),
+            QUrl::fromLocalFile(broken).toString() }));
+
+    // The picture is on screen, made small: red pixels, fewer than the picture has.
+    const QImage screen = browser.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (qEnvironmentVariableIsSet("QSMS_SHOTS_DIR"))
+        screen.save(QDir(qEnvironmentVariable("QSMS_SHOTS_DIR")).filePath(QStringLiteral("transcript-picture.png")));
+    int redPixels = 0;
+    for (int y = 0; y < screen.height(); ++y) {
+        for (int x = 0; x < screen.width(); ++x)
+            redPixels += screen.pixel(x, y) == qRgb(255, 0, 0) ? 1 : 0;
+    }
+    QVERIFY2(redPixels >= 200 * 150 && redPixels <= 220 * 165, qPrintable(QString::number(redPixels)));
+
+    // A click on an attachment opens that file; other local links still show their folder.
+    OpenedUrls opened;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
+    browser.onAnchorClicked(QUrl::fromLocalFile(picture));
+    browser.onAnchorClicked(QUrl::fromLocalFile(document));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(opened.urls, QList<QUrl>({ QUrl::fromLocalFile(picture), QUrl::fromLocalFile(document) }));
 }
 
 QTEST_MAIN(TestSmsBrowser)

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "message/MessageIdentity.h"
 #include "message/RecordDefaults.h"
+#include "ops/BackupSMSThread.h"
 #include "ops/ExportSMSThread.h"
 #include "ops/SearchIndexUpdates.h"
 #include "ops/XmlImportThread.h"
@@ -122,6 +123,34 @@ QStringList textsAndBoxes(const QString& path)
     return lines;
 }
 
+// An <mms> part holding a file.
+QByteArray mediaPart(const QByteArray& contentType, const QByteArray& name, const QByteArray& data)
+{
+    return "      <part ct=\"" + contentType + "\" name=\"null\" cl=\"" + name + "\" data=\"" + data.toBase64()
+        + "\" />\n";
+}
+
+// The attachments of a database as read back: message text, mime type and name with the bytes of
+// the file the reader found for it ("no file" when it found none); sorted.
+QStringList attachmentsRead(const QDir& folder)
+{
+    IOS6MessageDb store(folder, britain, true);
+    _MsgCollection collection;
+    store.messages(collection, 0);
+    QStringList lines;
+    for (const _MsgMessage* message : collection.messages()) {
+        for (const _MsgAttachment& attachment : message->attachments) {
+            QFile file(attachment.sourcePath);
+            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll().toHex() : "no file";
+            lines.append(
+                QStringLiteral("%1|%2|%3|%4")
+                    .arg(message->text, attachment.mime_type, attachment.transfer_name, QString::fromLatin1(bytes)));
+        }
+    }
+    lines.sort();
+    return lines;
+}
+
 void writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
@@ -156,6 +185,7 @@ private slots:
     void longPartNamesAreStored_data();
     void longPartNamesAreStored();
     void pictureNotStoredFailsImport();
+    void picturesTravelWithTheirMessages();
     void oversizedElementIsRefused_data();
     void oversizedElementIsRefused();
 
@@ -759,6 +789,94 @@ void TestXmlBackup::oversizedElementIsRefused()
     QCOMPARE(outcome, error);
     if (!error.isEmpty())
         QVERIFY2(reader.bytesRead() <= readAtMost, qPrintable(QString::number(reader.bytesRead())));
+}
+
+// Pictures imported from a backup are read back with their files, carried into another database by
+// a backup, and written into an XML export from which a second import stores nothing new.
+void TestXmlBackup::picturesTravelWithTheirMessages()
+{
+    const QByteArray jpeg = QByteArray::fromHex("ffd8ffe000104a464946") + QByteArray(2000, '\x11');
+    const QByteArray png = QByteArray::fromHex("89504e470d0a1a0a") + QByteArray(700, '\x22');
+    const QByteArray gif = QByteArray("GIF89a") + QByteArray(90, '\x33');
+    const QByteArray smil = "      <part ct=\"application/smil\" name=\"null\" text=\"&lt;smil/&gt;\" />\n";
+    const QByteArray xml = backup(
+        // A received picture with text after it, a sent picture alone, a group message with text and a
+        // picture, and a plain SMS.
+        "  <mms date=\"1356998400000\" msg_box=\"1\" address=\"+447700900123\" read=\"1\">\n    <parts>\n" + smil
+        + mediaPart("image/jpeg", "IMG_0001.jpg", jpeg)
+        + "      <part ct=\"text/plain\" text=\"look\" />\n    </parts>\n    <addrs>\n"
+          "      <addr address=\"+447700900123\" type=\"137\" />\n"
+          "      <addr address=\"+447700900999\" type=\"151\" />\n    </addrs>\n  </mms>\n"
+          "  <mms date=\"1356998460000\" msg_box=\"2\" address=\"+447700900123\" read=\"1\">\n    <parts>\n"
+        + smil + mediaPart("image/png", "reply.png", png)
+        + "    </parts>\n    <addrs>\n      <addr address=\"insert-address-token\" type=\"137\" />\n"
+          "      <addr address=\"+447700900123\" type=\"151\" />\n    </addrs>\n  </mms>\n"
+          "  <mms date=\"1356998520000\" msg_box=\"1\" address=\"+447700900001~+447700900002\" read=\"1\">\n"
+          "    <parts>\n      <part ct=\"text/plain\" text=\"all of us\" />\n"
+        + mediaPart("image/gif", "wave.gif", gif)
+        + "    </parts>\n    <addrs>\n      <addr address=\"+447700900001\" type=\"137\" />\n"
+          "      <addr address=\"+447700900002\" type=\"151\" />\n    </addrs>\n  </mms>\n"
+        + sms("address=\"+447700900123\" date=\"1356998580000\" type=\"1\" body=\"plain\" read=\"1\""));
+    const QDir imported(m_tmp->filePath(QStringLiteral("imported")));
+    const QString outcome = importBytes(xml, imported);
+    QVERIFY2(!outcome.startsWith(QLatin1String("error")), qPrintable(outcome));
+
+    const QString image = QString(QChar(0xFFFC));
+    QStringList pictures {
+        image + QStringLiteral("\nlook|image/jpeg|IMG_0001.jpg|") + QString::fromLatin1(jpeg.toHex()),
+        image + QStringLiteral("|image/png|reply.png|") + QString::fromLatin1(png.toHex()),
+        QStringLiteral("all of us\n") + image + QStringLiteral("|image/gif|wave.gif|")
+            + QString::fromLatin1(gif.toHex()),
+    };
+    pictures.sort();
+    QCOMPARE(attachmentsRead(imported), pictures);
+
+    // Backed up into another database: the same rows, each file copied.
+    const QDir backedUp(m_tmp->filePath(QStringLiteral("backed-up")));
+    {
+        IOS6MessageDb store(imported, britain, true);
+        _MsgCollection collection;
+        store.messages(collection, 0);
+        store.close();
+        RecordingProgress progress;
+        BackupSMSThread worker(collection.messages().values(), backedUp, QString(), &progress);
+        worker.start();
+        progress.waitForOutcome(&worker);
+        worker.wait();
+        QCOMPARE(progress.errors, QStringList());
+    }
+    const QString attachmentRows = QStringLiteral(
+        "select m.guid, a.guid, a.filename, a.mime_type, a.transfer_name, a.total_bytes from attachment a join "
+        "message_attachment_join j on j.attachment_id = a.rowid join message m on m.rowid = j.message_id order by 2");
+    QCOMPARE(rows(backedUp, attachmentRows), rows(imported, attachmentRows));
+    QCOMPARE(rows(backedUp, attachmentRows).size(), 3);
+    QCOMPARE(attachmentsRead(backedUp), pictures);
+    QCOMPARE(messageSummary(backedUp), messageSummary(imported));
+
+    // Exported: each picture message as <mms> with its picture, no text part without text and no text
+    // that starts with the line break that joined it to a picture.
+    const QString xmlPath = exportAll(backedUp, QStringLiteral("pictures.xml"));
+    QVERIFY(!xmlPath.isEmpty());
+    QFile exported(xmlPath);
+    QVERIFY(exported.open(QIODevice::ReadOnly));
+    const QByteArray written = exported.readAll();
+    QCOMPARE(written.count("<mms "), 3);
+    QCOMPARE(written.count("<sms "), 1);
+    QCOMPARE(written.count("ct=\"text/plain\""), 2);
+    QVERIFY(!written.contains("text=\"\""));
+    QVERIFY(!written.contains("=\"&#10;"));
+    QVERIFY(written.contains(jpeg.toBase64()));
+
+    // Imported again where it came from: nothing new; into a new database: the same messages and bytes.
+    XmlImportThread* again = nullptr;
+    QVERIFY(!import(xmlPath, backedUp, &again).startsWith(QLatin1String("error")));
+    QCOMPARE(again->newMessages(), 0);
+    QCOMPARE(again->presentMessages(), 4);
+    QCOMPARE(rows(backedUp, attachmentRows).size(), 3);
+    const QDir fresh(m_tmp->filePath(QStringLiteral("fresh")));
+    QVERIFY(!import(xmlPath, fresh).startsWith(QLatin1String("error")));
+    QCOMPARE(messageSummary(fresh), messageSummary(imported));
+    QCOMPARE(attachmentsRead(fresh), pictures);
 }
 
 QTEST_GUILESS_MAIN(TestXmlBackup)

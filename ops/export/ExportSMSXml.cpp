@@ -65,6 +65,49 @@ int storedBox(const _MsgMessage& message)
     return SmsXmlRecord::boxOfStored(message.is_from_me, message.is_sent, message.error);
 }
 
+// A message's text and attachments in the order the text places them: each U+FFFC stands for the next
+// attachment, and the line break that joined it to its neighbouring text is dropped, so that the
+// reader, which joins the parts with line breaks again, rebuilds the same text. Attachments without
+// a place in the text follow at the end.
+struct MessagePiece
+{
+    QString text;
+    const _MsgAttachment* attachment = nullptr;
+};
+
+QList<MessagePiece> messagePieces(const _MsgMessage& message)
+{
+    const QList<const _MsgAttachment*> attachments = orderedAttachments(message);
+    const QStringList segments = message.text.split(QChar(0xFFFC));
+    QList<MessagePiece> pieces;
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < segments.size(); ++i) {
+        QString segment = segments.at(i);
+        if (i > 0 && segment.startsWith(QLatin1Char('\n')))
+            segment.remove(0, 1);
+        if (i + 1 < segments.size() && segment.endsWith(QLatin1Char('\n')))
+            segment.chop(1);
+        if (!segment.isEmpty())
+            pieces.append(MessagePiece { segment, nullptr });
+        if (i + 1 < segments.size() && next < attachments.size())
+            pieces.append(MessagePiece { QString(), attachments.at(next++) });
+    }
+    while (next < attachments.size())
+        pieces.append(MessagePiece { QString(), attachments.at(next++) });
+    return pieces;
+}
+
+// The text alone, its pieces joined as the reader joins text parts.
+QString piecesText(const QList<MessagePiece>& pieces)
+{
+    QStringList texts;
+    for (const MessagePiece& piece : pieces) {
+        if (!piece.attachment)
+            texts.append(piece.text);
+    }
+    return texts.join(QLatin1Char('\n'));
+}
+
 QString contactNames(const _MsgChat& chat)
 {
     QStringList names;
@@ -195,7 +238,7 @@ void ExportSMSXml::writeSms(const _MsgMessage& message)
         m_buffer.append(" subject=\"null\"");
     else
         appendAttribute("subject", message.subject);
-    appendAttribute("body", stripObjectReplacement(message.text));
+    appendAttribute("body", piecesText(messagePieces(message)));
     m_buffer.append(" toa=\"null\" sc_toa=\"null\"");
     if (message.service_center.isEmpty())
         m_buffer.append(" service_center=\"null\"");
@@ -217,12 +260,13 @@ void ExportSMSXml::writeMms(const _MsgMessage& message)
     for (const _MsgHandle* handle : participants)
         addresses.append(handle->id);
 
-    QList<const _MsgAttachment*> media;
-    for (const _MsgAttachment* attachment : orderedAttachments(message)) {
-        if (hasFile(*attachment))
-            media.append(attachment);
-    }
-    const QString text = stripObjectReplacement(message.text);
+    QList<MessagePiece> pieces = messagePieces(message);
+    // An attachment whose file is not at hand leaves no part.
+    pieces.removeIf([](const MessagePiece& piece) { return piece.attachment && !hasFile(*piece.attachment); });
+    const bool withMedia
+        = std::any_of(pieces.cbegin(), pieces.cend(), [](const MessagePiece& piece) { return piece.attachment; });
+    if (!withMedia)
+        pieces = { MessagePiece { piecesText(pieces), nullptr } };
     const bool sent = message.is_from_me != 0;
 
     m_buffer.append("  <mms");
@@ -239,7 +283,7 @@ void ExportSMSXml::writeMms(const _MsgMessage& message)
     appendAttribute("read", message.is_read ? 1 : 0);
     m_buffer.append(" seen=\"1\" locked=\"0\" sub_id=\"-1\" m_cls=\"personal\" pri=\"129\" v=\"18\"");
     appendAttribute("m_type", sent ? 128 : 132);
-    appendAttribute("text_only", media.isEmpty() ? 1 : 0);
+    appendAttribute("text_only", withMedia ? 0 : 1);
     // The apps write an <mms> date_sent in seconds, as the phone keeps it, and its date in milliseconds.
     appendAttribute("date_sent", sent ? 0 : javaTime(message.date) / 1000);
     appendAttribute("readable_date", readableDate(m_times, message.date));
@@ -247,14 +291,20 @@ void ExportSMSXml::writeMms(const _MsgMessage& message)
     m_buffer.append(">\n    <parts>\n");
 
     int seq = 0;
-    if (!text.isEmpty() || media.isEmpty()) {
-        m_buffer.append("      <part seq=\"0\" ct=\"text/plain\" name=\"null\" chset=\"106\" cd=\"null\" fn=\"null\""
-                        " cid=\"&lt;text_0&gt;\" cl=\"text_0.txt\" ctt_s=\"null\" ctt_t=\"null\"");
-        appendAttribute("text", text);
-        m_buffer.append(" />\n");
-        ++seq;
-    }
-    for (const _MsgAttachment* attachment : std::as_const(media)) {
+    for (const MessagePiece& piece : std::as_const(pieces)) {
+        if (!piece.attachment) {
+            const QString name = QStringLiteral("text_%1").arg(seq);
+            m_buffer.append("      <part");
+            appendAttribute("seq", seq++);
+            m_buffer.append(" ct=\"text/plain\" name=\"null\" chset=\"106\" cd=\"null\" fn=\"null\"");
+            appendAttribute("cid", QLatin1Char('<') + name + QLatin1Char('>'));
+            appendAttribute("cl", name + QLatin1String(".txt"));
+            m_buffer.append(" ctt_s=\"null\" ctt_t=\"null\"");
+            appendAttribute("text", piece.text);
+            m_buffer.append(" />\n");
+            continue;
+        }
+        const _MsgAttachment* attachment = piece.attachment;
         QFile file(attachment->sourcePath);
         if (!file.open(QIODevice::ReadOnly))
             continue;

@@ -6,9 +6,14 @@
 #include "message/MessageText.h"
 #include "message/MsgCollection.h"
 #include "ui/ShellOpen.h"
+#include "ui/ThumbnailCache.h"
 
+#include <QFileInfo>
+#include <QImage>
 #include <QLocale>
+#include <QScrollBar>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -21,15 +26,58 @@ const QString documentStyleSheet = QStringLiteral(
 
 const QLatin1String previousPagePath("/pre_page");
 const QLatin1String nextPagePath("/next_page");
+const QLatin1String thumbnailScheme("qsms-thumbnail");
+const QLatin1String pendingScheme("qsms-pending");
+
+bool isPicture(const _MsgAttachment& attachment)
+{
+    return attachment.mime_type.startsWith(QLatin1String("image/"), Qt::CaseInsensitive);
+}
+
+// The resource name of a thumbnail: the file's path under a scheme of the view's own.
+QString thumbnailUrl(const QString& path)
+{
+    QUrl url;
+    url.setScheme(thumbnailScheme);
+    url.setPath(path);
+    return QString::fromLatin1(url.toEncoded());
+}
+
+QString fileLink(const QString& path)
+{
+    return QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded());
+}
+
+// Shown while the thumbnail is made.
+QImage pendingPicture()
+{
+    QImage image(48, 48, QImage::Format_RGB32);
+    image.fill(QColor(0xDD, 0xDD, 0xDD));
+    return image;
+}
+
+// The message's text with the tags of the attachments shown beside it left out.
+QString textBesideFiles(const _MsgMessage& message)
+{
+    const bool anyShown = std::any_of(message.attachments.cbegin(), message.attachments.cend(),
+        [](const _MsgAttachment& attachment) { return !attachment.sourcePath.isEmpty(); });
+    if (!anyShown)
+        return messageDisplayText(message);
+    _MsgMessage untagged = message;
+    untagged.attachments.removeIf([](const auto& entry) { return !entry.value().sourcePath.isEmpty(); });
+    return messageDisplayText(untagged);
+}
 
 QString anchorName(const _MsgMessage& message)
 {
     return QStringLiteral("sms_%1").arg(message.rowid);
 }
 
+} // namespace
+
 // One message: a header row (time, direction, correspondent) and a content row, each in the left
 // half for a received message and in the right half for a sent one.
-void appendMessageHtml(QString& html, const _MsgMessage& message)
+void SmsBrowser::appendMessageHtml(QString& html, const _MsgMessage& message)
 {
     const bool sent = message.is_from_me != 0;
     const QString emptyHeaderCell = QStringLiteral("<td width=\"50%\" class=\"st\"></td>");
@@ -47,21 +95,94 @@ void appendMessageHtml(QString& html, const _MsgMessage& message)
                     escapeMessageHtml(messageContactText(message)));
     html += sent ? QStringLiteral("</tr>") : emptyHeaderCell + QStringLiteral("</tr>");
     html += sent ? QStringLiteral("<tr>") + emptyContentCell : QStringLiteral("<tr>");
-    html += QStringLiteral("<td width=\"50%\" class=\"c\">%1</td>").arg(escapeMessageHtml(messageDisplayText(message)));
+    if (message.attachments.isEmpty()) {
+        html += QStringLiteral("<td width=\"50%\" class=\"c\">%1</td>")
+                    .arg(escapeMessageHtml(messageDisplayText(message)));
+    } else {
+        const QString text = textBesideFiles(message);
+        html += QStringLiteral("<td width=\"50%\" class=\"c\">") + escapeMessageHtml(text);
+        appendAttachmentsHtml(html, message, !text.isEmpty());
+        html += QStringLiteral("</td>");
+    }
     html += sent ? QStringLiteral("</tr>") : emptyContentCell + QStringLiteral("</tr>");
     html += QStringLiteral("</table>");
 }
 
-} // namespace
+void SmsBrowser::appendAttachmentsHtml(QString& html, const _MsgMessage& message, bool afterText)
+{
+    bool lineBefore = afterText;
+    for (const _MsgAttachment* attachment : orderedAttachments(message)) {
+        const QString& path = attachment->sourcePath;
+        if (path.isEmpty())
+            continue;
+        m_pageFiles.insert(path);
+        if (lineBefore)
+            html += QStringLiteral("<br/>");
+        lineBefore = true;
+        html += QStringLiteral("<a href=\"%1\">").arg(fileLink(path));
+        QImage thumbnail;
+        if (isPicture(*attachment) && !m_thumbnails->hasFailed(path)) {
+            thumbnail = m_thumbnails->thumbnail(path);
+            if (thumbnail.isNull() && !m_thumbnails->hasFailed(path)) {
+                m_pendingPictures.insert(path);
+                html += QStringLiteral("<img src=\"%1:\"/></a>").arg(pendingScheme);
+                continue;
+            }
+        }
+        if (!thumbnail.isNull()) {
+            html += QStringLiteral("<img src=\"%1\" width=\"%2\" height=\"%3\"/></a>")
+                        .arg(thumbnailUrl(path))
+                        .arg(thumbnail.width())
+                        .arg(thumbnail.height());
+        } else {
+            const QString name = attachment->transfer_name.isEmpty() ? QFileInfo(attachment->filename).fileName()
+                                                                     : attachment->transfer_name;
+            html += escapeMessageHtml(name.isEmpty() ? QFileInfo(path).fileName() : name) + QStringLiteral("</a>");
+        }
+    }
+}
 
 SmsBrowser::SmsBrowser(QWidget* parent)
     : QTextBrowser(parent)
     , m_document(new QTextDocument(this))
+    , m_thumbnails(new ThumbnailCache(this))
+    , m_thumbnailRefresh(new QTimer(this))
 {
     m_document->setDefaultStyleSheet(documentStyleSheet);
     setDocument(m_document);
     setOpenLinks(false);
     connect(this, &QTextBrowser::anchorClicked, this, &SmsBrowser::onAnchorClicked);
+    connect(m_thumbnails, &ThumbnailCache::thumbnailReady, this, &SmsBrowser::onThumbnailReady);
+    m_thumbnailRefresh->setSingleShot(true);
+    m_thumbnailRefresh->setInterval(50);
+    connect(m_thumbnailRefresh, &QTimer::timeout, this, [this] {
+        // Rendered again where the reader is: the page keeps its scroll position.
+        const int position = verticalScrollBar()->value();
+        renderPage(m_currentPage);
+        verticalScrollBar()->setValue(position);
+    });
+}
+
+void SmsBrowser::onThumbnailReady(const QString& path)
+{
+    if (m_pendingPictures.contains(path) && !m_thumbnailRefresh->isActive())
+        m_thumbnailRefresh->start();
+}
+
+QVariant SmsBrowser::loadResource(int type, const QUrl& name)
+{
+    if (type == QTextDocument::ImageResource && name.scheme() == pendingScheme) {
+        static const QImage pending = pendingPicture();
+        return pending;
+    }
+    if (type == QTextDocument::ImageResource && name.scheme() == thumbnailScheme) {
+        // Only files of the page on show; the cache holds what the page was rendered with.
+        if (!m_pageFiles.contains(name.path()))
+            return QVariant();
+        const QImage image = m_thumbnails->thumbnail(name.path());
+        return image.isNull() ? QVariant() : QVariant(image);
+    }
+    return QTextBrowser::loadResource(type, name);
 }
 
 void SmsBrowser::setMessages(const QList<_MsgMessage*>& messages)
@@ -80,6 +201,8 @@ void SmsBrowser::setMessages(const QList<_MsgMessage*>& messages)
 void SmsBrowser::clear()
 {
     m_messages.clear();
+    m_pageFiles.clear();
+    m_pendingPictures.clear();
     setUpdatesEnabled(false);
     setText(QString());
     setUpdatesEnabled(true);
@@ -132,6 +255,8 @@ void SmsBrowser::onAnchorClicked(const QUrl& link)
         previousPage();
     else if (path == nextPagePath)
         nextPage();
+    else if (link.isLocalFile() && m_pageFiles.contains(link.toLocalFile()))
+        shellOpen(link.toLocalFile());
     else if (link.isLocalFile())
         openFolderInExplorer(link.toLocalFile());
 }
@@ -146,8 +271,10 @@ void SmsBrowser::renderPage(int page)
     setUpdatesEnabled(true);
 }
 
-QString SmsBrowser::pageHtml(int page) const
+QString SmsBrowser::pageHtml(int page)
 {
+    m_pageFiles.clear();
+    m_pendingPictures.clear();
     QString html = QStringLiteral("<a name=\"start\"></a>");
     if (page != 1)
         html += QStringLiteral("<p><a href=\"/pre_page\">&lt;&lt;Previous Page</a></p>");
