@@ -61,7 +61,9 @@ struct _MsgAttachment
     QByteArray user_info;
     QString transfer_name;
     qint64 total_bytes = 0;
-    QString sourcePath; // read when writing: the file copied into the store
+    // The file: copied into the store when writing; after reading, its real path inside the
+    // database folder, or empty when the file is missing or lies outside that folder.
+    QString sourcePath;
 };
 
 // A message (table `message`). Dates are seconds since 2001-01-01 00:00:00 UTC.
