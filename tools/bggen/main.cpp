@@ -13,7 +13,6 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
-#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -25,16 +24,12 @@ struct Scheme
     QColor headerTop;
     QColor bandLine;
     QColor glow;
-    QColor waveLight;
-    QColor waveStrong;
 };
 
 const Scheme light { QColor(0xFF, 0xFF, 0xFF), QColor(0xDD, 0xEF, 0xFA), QColor(0xD6, 0xEC, 0xF8),
-    QColor(0x81, 0xC0, 0xE0), QColor(0xFD, 0xEA, 0xC3, 90), QColor(0x81, 0xC0, 0xE0, 26),
-    QColor(0x29, 0x99, 0xFF, 16) };
+    QColor(0x81, 0xC0, 0xE0), QColor(0xFD, 0xEA, 0xC3, 90) };
 const Scheme dark { QColor(0x2A, 0x2D, 0x31), QColor(0x22, 0x40, 0x57), QColor(0x1D, 0x3A, 0x50),
-    QColor(0x2F, 0x7F, 0xB8), QColor(0x6A, 0x58, 0x30, 70), QColor(0x81, 0xC0, 0xE0, 20),
-    QColor(0x29, 0x99, 0xFF, 14) };
+    QColor(0x2F, 0x7F, 0xB8), QColor(0x6A, 0x58, 0x30, 70) };
 
 // A soft band that rises from left to right across the lower part of the image.
 void paintWave(QPainter& painter, const QSize& size, double baseY, double amplitude, const QColor& color)
@@ -46,21 +41,6 @@ void paintWave(QPainter& painter, const QSize& size, double baseY, double amplit
     wave.lineTo(0, baseY);
     wave.cubicTo(w * 0.30, baseY - amplitude, w * 0.55, baseY + amplitude, w, baseY - amplitude * 1.6);
     wave.lineTo(w, h);
-    wave.closeSubpath();
-    painter.fillPath(wave, color);
-}
-
-// A band whose edge is a whole number of sine periods across the image, so that copies of the image
-// laid side by side join without a step.
-void paintRepeatingWave(
-    QPainter& painter, const QSize& size, double baseY, double amplitude, double phase, const QColor& color)
-{
-    const double w = size.width();
-    QPainterPath wave;
-    wave.moveTo(0, size.height());
-    for (int x = 0; x <= size.width(); x += 4)
-        wave.lineTo(x, baseY + amplitude * std::sin(2 * M_PI * x / w + phase));
-    wave.lineTo(w, size.height());
     wave.closeSubpath();
     painter.fillPath(wave, color);
 }
@@ -85,9 +65,9 @@ QImage paintSubwindow(const Scheme& scheme)
     return image;
 }
 
-// Main window: a header glow behind the menu and tool bars, a soft light circle and two faint waves
-// along the foot. The style sheet repeats the image across windows wider than it, so everything on
-// it continues across its right edge into its left one.
+// Main window: a header glow behind the menu and tool bars and a soft light circle. The style sheet
+// repeats the image across windows wider than it, so the circle continues across its right edge into
+// its left one. Nothing is drawn at the foot: the window may be taller than the image.
 QImage paintMainWindow(const Scheme& scheme)
 {
     const QSize size(1000, 680);
@@ -108,9 +88,6 @@ QImage paintMainWindow(const Scheme& scheme)
         glow.setColorAt(1.0, glowEnd);
         painter.fillRect(QRect(QPoint(0, 0), size), glow);
     }
-
-    paintRepeatingWave(painter, size, 615, 22, 0.0, scheme.waveLight);
-    paintRepeatingWave(painter, size, 640, 14, 2.0, scheme.waveStrong);
     return image;
 }
 
