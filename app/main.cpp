@@ -3,6 +3,7 @@
 #include "app/AppLog.h"
 #include "app/InstanceGuard.h"
 #include "base/DataFolders.h"
+#include "base/FontWarningFilter.h"
 #include "base/LogHandler.h"
 #include "store/Sqlite3DB.h"
 #include "ui/LegacyConversion.h"
@@ -32,6 +33,7 @@ int main(int argc, char** argv)
     }
 
     installLogHandler(dataRootDir().absoluteFilePath(QStringLiteral("qlogs")), 10);
+    installFontWarningFilter();
     // The first line opens the day's log file, so that every run leaves a trace for support.
     qCInfo(lcApp, "start-up, data root %s", qUtf8Printable(QDir::toNativeSeparators(dataRootDir().absolutePath())));
 

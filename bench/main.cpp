@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "base/FontWarningFilter.h"
 #include "bench/BenchScenarios.h"
 #include "bench/PeakMemory.h"
 #include "bench/RunSummary.h"
@@ -124,6 +125,7 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    installFontWarningFilter();
     const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     const QStringList arguments = QCoreApplication::arguments().mid(1);
 

@@ -9,12 +9,15 @@ set -euo pipefail
 QSMS_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 QSMS_BUILD="${QSMS_BUILD_DIR:-$QSMS_ROOT/build}"
 
+# fonts-lohit-deva shapes the Devanagari of the synthetic messages (without a font for it Qt
+# tries, and warns about, every other font); qt6-gtk-platformtheme passes a GTK desktop's palette, a
+# dark one included, on to the application.
 QSMS_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-qpa-plugins
     libsqlite3-dev sqlite3 adb fonts-dejavu-core
     libcairo2-dev libpango1.0-dev libharfbuzz-dev libfontconfig-dev
-    fonts-noto-color-emoji fonts-wqy-microhei
+    fonts-noto-color-emoji fonts-wqy-microhei fonts-lohit-deva qt6-gtk-platformtheme
     xvfb xauth iproute2 util-linux poppler-utils
 )
 

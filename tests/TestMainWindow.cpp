@@ -37,8 +37,10 @@
 #include <QMap>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -149,6 +151,8 @@ private slots:
     void unreadableOfflineDeviceGetsNode();
     void treeStaysWholeAroundCommands_data();
     void treeStaysWholeAroundCommands();
+    void firstSizeFitsTheScreen();
+    void datesFitTheirColumn();
 
 private:
     _ItemNode* localDb(MainWindow& window, const QString& name) const
@@ -817,6 +821,61 @@ void TestMainWindow::treeStaysWholeAroundCommands()
     QTRY_COMPARE(window.shownMessages().size(), stored);
     QCOMPARE(refillsInsideTreeChanges, 0);
     QVERIFY2(unreachableRows(tree).isEmpty(), qPrintable(unreachableRows(tree)));
+}
+
+void TestMainWindow::firstSizeFitsTheScreen()
+{
+    // The offscreen screen, 800 pixels wide, is narrower than the 1000 the window is designed for.
+    MainWindow window(nullptr, quietOptions());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QRect available = window.screen()->availableGeometry();
+    QVERIFY(available.width() < 1000);
+    QVERIFY2(window.frameGeometry().width() < available.width() && window.frameGeometry().height() < available.height(),
+        qPrintable(QStringLiteral("%1x%2 on %3x%4")
+                       .arg(window.frameGeometry().width())
+                       .arg(window.frameGeometry().height())
+                       .arg(available.width())
+                       .arg(available.height())));
+    // Nothing inside the window holds it wider than that.
+    QVERIFY(window.minimumSizeHint().width() <= window.width());
+    QCOMPARE(window.height(), 680);
+}
+
+void TestMainWindow::datesFitTheirColumn()
+{
+    MainWindow window(nullptr, quietOptions());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    select(window, localDb(window, QStringLiteral("Family")));
+    auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
+    QTRY_VERIFY(list->model()->rowCount() > 0);
+
+    // Each row's date with the icon the model gives it, measured as the view lays the cell out, and
+    // the widest date of the year with the same icon.
+    QList<QPair<QString, QSize>> cells;
+    for (int row = 0; row < list->model()->rowCount(); ++row) {
+        const QModelIndex index = list->model()->index(row, 0);
+        const QPixmap icon = index.data(Qt::DecorationRole).value<QPixmap>();
+        QVERIFY(!icon.isNull());
+        cells.append({ index.data().toString(), icon.deviceIndependentSize().toSize() });
+    }
+    for (int month = 1; month <= 12; ++month) {
+        cells.append(
+            { QLocale::system().toString(QDateTime(QDate(2025, month, 28), QTime(23, 58, 58)), QLocale::ShortFormat),
+                cells.first().second });
+    }
+    QStyleOptionViewItem option;
+    option.initFrom(list);
+    option.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
+    for (const auto& [text, iconSize] : std::as_const(cells)) {
+        option.text = text;
+        option.decorationSize = iconSize;
+        const int needed = list->style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), list).width()
+            + list->indentation();
+        QVERIFY2(
+            needed <= list->header()->sectionSize(0), qPrintable(QStringLiteral("%1 needs %2").arg(text).arg(needed)));
+    }
 }
 
 QTEST_MAIN(TestMainWindow)

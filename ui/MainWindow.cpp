@@ -17,6 +17,7 @@
 #include "ui/ProgressForm.h"
 #include "ui/StyleSheet.h"
 #include "ui/UiLog.h"
+#include "ui/WindowSize.h"
 #include "ui/WorkerRun.h"
 #include "ui/dialogs/CountrySelForm.h"
 #include "ui/models/ItemModelMain.h"
@@ -35,6 +36,7 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QPersistentModelIndex>
+#include <QScreen>
 #include <QSet>
 #include <QSplitter>
 #include <QStatusBar>
@@ -107,8 +109,7 @@ int dateColumnWidth(QTreeView* view)
     QStyleOptionViewItem option;
     option.initFrom(view);
     option.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
-    const int icon = view->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, view);
-    option.decorationSize = QSize(icon, icon);
+    option.decorationSize = QSize(ItemModelSms::iconWidth, ItemModelSms::iconWidth);
     int width = 160;
     for (int month = 1; month <= 12; ++month) {
         option.text
@@ -185,7 +186,8 @@ MainWindow::~MainWindow()
 void MainWindow::buildWidgets()
 {
     setObjectName(QStringLiteral("MainWindow"));
-    resize(1000, 680);
+    // Designed for 1000 x 680, smaller where a small or highly scaled screen has less room.
+    resize(firstWindowSize(QSize(1000, 680), screen()->availableGeometry()));
 
     QWidget* centralWidget = namedWidget("centralWidget", this);
     auto* verticalLayout_4 = namedLayout<QVBoxLayout>("verticalLayout_4", centralWidget);

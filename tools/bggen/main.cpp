@@ -1,8 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Paints the two background images of the program's windows:
-//   qsms-bggen <output folder>   writes subwin-bg.png (dialogs) and main-bg.png (main window).
+// Paints the background images of the program's windows:
+//   qsms-bggen <output folder>   writes subwin-bg.png (dialogs) and main-bg.png (main window), and
+//                                subwin-bg-dark.png and main-bg-dark.png for a dark desktop palette.
 // Only gradients and shapes are drawn, so the output is the same on every run and machine.
 #include <QColor>
 #include <QDir>
@@ -15,6 +16,20 @@
 #include <cstdio>
 
 namespace {
+
+struct Scheme
+{
+    QColor ground;
+    QColor bandTop;
+    QColor headerTop;
+    QColor bandLine;
+    QColor glow;
+};
+
+const Scheme light { QColor(0xFF, 0xFF, 0xFF), QColor(0xDD, 0xEF, 0xFA), QColor(0xD6, 0xEC, 0xF8),
+    QColor(0x81, 0xC0, 0xE0), QColor(0xFD, 0xEA, 0xC3, 90) };
+const Scheme dark { QColor(0x2A, 0x2D, 0x31), QColor(0x22, 0x40, 0x57), QColor(0x1D, 0x3A, 0x50),
+    QColor(0x2F, 0x7F, 0xB8), QColor(0x6A, 0x58, 0x30, 70) };
 
 // A soft band that rises from left to right across the lower part of the image.
 void paintWave(QPainter& painter, const QSize& size, double baseY, double amplitude, const QColor& color)
@@ -31,48 +46,54 @@ void paintWave(QPainter& painter, const QSize& size, double baseY, double amplit
 }
 
 // Dialogs: a light title band at the top (behind the dialog's own title line) and a faint wave at the foot.
-QImage paintSubwindow()
+QImage paintSubwindow(const Scheme& scheme)
 {
     const QSize size(420, 240);
     QImage image(size, QImage::Format_ARGB32);
-    image.fill(Qt::white);
+    image.fill(scheme.ground);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
 
     QLinearGradient band(0, 0, 0, 44);
-    band.setColorAt(0.0, QColor(0xDD, 0xEF, 0xFA));
-    band.setColorAt(1.0, QColor(0xFF, 0xFF, 0xFF));
+    band.setColorAt(0.0, scheme.bandTop);
+    band.setColorAt(1.0, scheme.ground);
     painter.fillRect(QRect(0, 0, size.width(), 44), band);
-    painter.fillRect(QRect(0, 0, size.width(), 3), QColor(0x81, 0xC0, 0xE0));
+    painter.fillRect(QRect(0, 0, size.width(), 3), scheme.bandLine);
 
     paintWave(painter, size, 205, 14, QColor(0x81, 0xC0, 0xE0, 28));
     paintWave(painter, size, 218, 10, QColor(0x29, 0x99, 0xFF, 18));
     return image;
 }
 
-// Main window: a header glow behind the menu and tool bars, a soft light circle on the right and
-// two faint waves along the foot.
-QImage paintMainWindow()
+// Main window: a header glow behind the menu and tool bars and a soft light circle. The style sheet
+// repeats the image across windows wider than it, so the circle continues across its right edge into
+// its left one. Nothing is drawn at the foot: the window may be taller than the image.
+QImage paintMainWindow(const Scheme& scheme)
 {
     const QSize size(1000, 680);
     QImage image(size, QImage::Format_ARGB32);
-    image.fill(Qt::white);
+    image.fill(scheme.ground);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
 
     QLinearGradient header(0, 0, 0, 96);
-    header.setColorAt(0.0, QColor(0xD6, 0xEC, 0xF8));
-    header.setColorAt(1.0, QColor(0xFF, 0xFF, 0xFF));
+    header.setColorAt(0.0, scheme.headerTop);
+    header.setColorAt(1.0, scheme.ground);
     painter.fillRect(QRect(0, 0, size.width(), 96), header);
 
-    QRadialGradient glow(QPointF(860, 40), 260);
-    glow.setColorAt(0.0, QColor(0xFD, 0xEA, 0xC3, 90));
-    glow.setColorAt(1.0, QColor(0xFD, 0xEA, 0xC3, 0));
-    painter.fillRect(QRect(QPoint(0, 0), size), glow);
-
-    paintWave(painter, size, 600, 30, QColor(0x81, 0xC0, 0xE0, 26));
-    paintWave(painter, size, 630, 22, QColor(0x29, 0x99, 0xFF, 16));
+    const QColor glowEnd(scheme.glow.red(), scheme.glow.green(), scheme.glow.blue(), 0);
+    for (double centre : { 860.0, 860.0 - size.width() }) {
+        QRadialGradient glow(QPointF(centre, 40), 260);
+        glow.setColorAt(0.0, scheme.glow);
+        glow.setColorAt(1.0, glowEnd);
+        painter.fillRect(QRect(QPoint(0, 0), size), glow);
+    }
     return image;
+}
+
+bool save(const QImage& image, const QDir& out, const char* name)
+{
+    return image.save(out.absoluteFilePath(QLatin1String(name)), "PNG");
 }
 
 } // namespace
@@ -84,8 +105,9 @@ int main(int argc, char** argv)
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
-    const bool saved = paintSubwindow().save(out.absoluteFilePath(QStringLiteral("subwin-bg.png")), "PNG")
-        && paintMainWindow().save(out.absoluteFilePath(QStringLiteral("main-bg.png")), "PNG");
+    const bool saved = save(paintSubwindow(light), out, "subwin-bg.png")
+        && save(paintMainWindow(light), out, "main-bg.png") && save(paintSubwindow(dark), out, "subwin-bg-dark.png")
+        && save(paintMainWindow(dark), out, "main-bg-dark.png");
     if (!saved) {
         std::fprintf(stderr, "qsms-bggen: cannot write the images\n");
         return 1;

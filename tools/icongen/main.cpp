@@ -2,7 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // Paints the program's pictures:
-//   qsms-icongen <output folder>          writes every picture as <name>.png at the size it is used at
+//   qsms-icongen <output folder>          writes every picture as <name>.png at the size it is used at,
+//                                         and <name>@2x.png, <name>@3x.png at twice and three times that
+//                                         size, which QIcon and QImageReader pick on high-density screens
 //   qsms-icongen --sheet <file.png>       writes a contact sheet of all of them at 18 and 60 pixels
 //   qsms-icongen --hicolor <folder> <name>
 //                                         writes the program's picture as the desktop's application icon,
@@ -512,10 +514,15 @@ int main(int argc, char** argv)
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     for (const Picture& picture : pictures()) {
-        const QString path = out.absoluteFilePath(QLatin1String(picture.name) + QLatin1String(".png"));
-        if (!render(picture, picture.size).save(path, "PNG")) {
-            std::fprintf(stderr, "qsms-icongen: cannot write %s\n", qPrintable(path));
-            return 1;
+        // The program's own picture is already large; the desktop gets it at every size through --hicolor.
+        const int largestScale = qstrcmp(picture.name, "main") == 0 ? 1 : 3;
+        for (int scale = 1; scale <= largestScale; ++scale) {
+            const QString suffix = scale == 1 ? QStringLiteral(".png") : QStringLiteral("@%1x.png").arg(scale);
+            const QString path = out.absoluteFilePath(QLatin1String(picture.name) + suffix);
+            if (!render(picture, picture.size * scale).save(path, "PNG")) {
+                std::fprintf(stderr, "qsms-icongen: cannot write %s\n", qPrintable(path));
+                return 1;
+            }
         }
     }
     return 0;

@@ -5,7 +5,9 @@
 #include "message/MessageText.h"
 #include "ui/models/ItemNodes.h"
 
+#include <QGuiApplication>
 #include <QHash>
+#include <QIcon>
 #include <QPixmap>
 #include <QPixmapCache>
 #include <QSize>
@@ -17,15 +19,15 @@ namespace {
 constexpr int pictureSize = 18;
 
 // Resource pictures are decoded once and kept in the application's pixmap cache, which outlives no
-// application: the tree asks for them on every paint.
-QPixmap resourcePicture(const QString& path, int width = 0)
+// application: the tree asks for them on every paint. Through QIcon a high-density screen gets the
+// picture drawn from its @2x or @3x version instead of an enlarged small one.
+QPixmap resourcePicture(const QString& path)
 {
-    const QString key = QStringLiteral("qsms-tree:%1:%2").arg(path).arg(width);
+    const qreal ratio = qApp->devicePixelRatio();
+    const QString key = QStringLiteral("qsms-tree:%1:%2").arg(path).arg(ratio);
     QPixmap picture;
     if (!QPixmapCache::find(key, &picture)) {
-        picture = QPixmap(path);
-        if (width > 0)
-            picture = picture.scaledToWidth(width, Qt::FastTransformation);
+        picture = QIcon(path).pixmap(QSize(pictureSize, pictureSize), ratio);
         QPixmapCache::insert(key, picture);
     }
     return picture;
@@ -108,7 +110,7 @@ QVariant ItemModelMain::conversationPicture(_ChatSessionItemNode* node) const
     if (picture.isNull()) {
         const QString path
             = chat->handles.size() > 1 ? QStringLiteral(":/res/group.png") : QStringLiteral(":/res/contact.png");
-        picture = resourcePicture(path, pictureSize);
+        picture = resourcePicture(path);
     }
     node->picture = picture;
     return picture;

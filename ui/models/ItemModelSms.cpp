@@ -6,6 +6,8 @@
 #include "message/MsgCollection.h"
 
 #include <QBrush>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QLocale>
 #include <QPixmap>
 #include <QPixmapCache>
@@ -14,7 +16,6 @@
 namespace {
 
 constexpr int rowHeight = 23;
-constexpr int iconWidth = 18;
 
 // The direction icons are decoded and scaled once and kept in the application's pixmap cache: the
 // list asks for one on every painted row.
@@ -25,10 +26,12 @@ QPixmap directionIcon(const _MsgMessage& message)
     const QString path = chatService
         ? (sent ? QStringLiteral(":/res/imsg-send.png") : QStringLiteral(":/res/imsg-rec.png"))
         : (sent ? QStringLiteral(":/res/icon_sms-sent.png") : QStringLiteral(":/res/icon_sms-receive.png"));
-    const QString key = QStringLiteral("qsms-list:") + path;
+    // Through QIcon a high-density screen gets the icon drawn from its @2x or @3x version.
+    const qreal ratio = qApp->devicePixelRatio();
+    const QString key = QStringLiteral("qsms-list:%1:%2").arg(path).arg(ratio);
     QPixmap icon;
     if (!QPixmapCache::find(key, &icon)) {
-        icon = QPixmap(path).scaledToWidth(iconWidth, Qt::FastTransformation);
+        icon = QIcon(path).pixmap(QSize(ItemModelSms::iconWidth, ItemModelSms::iconWidth), ratio);
         QPixmapCache::insert(key, icon);
     }
     return icon;

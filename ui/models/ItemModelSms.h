@@ -15,6 +15,8 @@ class ItemModelSms : public QAbstractItemModel
 
 public:
     enum Column { DateColumn, FlagColumn, ContactColumn, ContentColumn, ColumnCount };
+    // The width of the direction icon beside each date, in the view's pixels.
+    static constexpr int iconWidth = 18;
 
     explicit ItemModelSms(QObject* parent = nullptr);
 
