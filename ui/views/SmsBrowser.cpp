@@ -5,6 +5,7 @@
 #include "message/MessageHtml.h"
 #include "message/MessageText.h"
 #include "message/MsgCollection.h"
+#include "ops/export/pdf/FontCoverage.h"
 #include "ui/ShellOpen.h"
 
 #include <QLocale>
@@ -47,7 +48,9 @@ void appendMessageHtml(QString& html, const _MsgMessage& message)
                     escapeMessageHtml(messageContactText(message)));
     html += sent ? QStringLiteral("</tr>") : emptyHeaderCell + QStringLiteral("</tr>");
     html += sent ? QStringLiteral("<tr>") + emptyContentCell : QStringLiteral("<tr>");
-    html += QStringLiteral("<td width=\"50%\" class=\"c\">%1</td>").arg(escapeMessageHtml(messageDisplayText(message)));
+    // The emoji themselves, and "[EMOJI]" only for one that no installed font can draw.
+    html += QStringLiteral("<td width=\"50%\" class=\"c\">%1</td>")
+                .arg(escapeMessageHtml(withDrawableEmoji(messageDisplayText(message, EmojiText::Characters))));
     html += sent ? QStringLiteral("</tr>") : emptyContentCell + QStringLiteral("</tr>");
     html += QStringLiteral("</table>");
 }
