@@ -44,6 +44,8 @@ QString eventPartyName(const _MsgHandle* handle)
     return handle ? handleDisplayName(*handle, false) : QStringLiteral("You");
 }
 
+} // namespace
+
 QString attachmentTag(const QString& mimeType)
 {
     if (mimeType.startsWith(QLatin1String("image/"), Qt::CaseInsensitive))
@@ -57,6 +59,8 @@ QString attachmentTag(const QString& mimeType)
         return QStringLiteral(" [VCARD]");
     return QStringLiteral(" [ATTA]");
 }
+
+namespace {
 
 // Symbols outside U+E000..U+E537 that the first emoji pass replaces, sorted for binary search.
 constexpr char16_t emojiSymbols[] = { 0x203C, 0x2049, 0x2139, 0x2194, 0x2195, 0x21A9, 0x21AA, 0x231A, 0x231B, 0x23EB,
@@ -210,6 +214,10 @@ template <typename Pointer> void sortMessageList(QList<Pointer>& messages, bool 
 
 } // namespace
 
+namespace {
+QString displayText(const _MsgMessage& message, EmojiText emoji, bool withTags);
+} // namespace
+
 QDateTime messageDateTime(int date)
 {
     return QDateTime::fromSecsSinceEpoch(qint64(date) + messageDateOffset);
@@ -298,6 +306,18 @@ QString messageDisplayText(const _MsgMessage& message)
 
 QString messageDisplayText(const _MsgMessage& message, EmojiText emoji)
 {
+    return displayText(message, emoji, true);
+}
+
+QString messageBodyText(const _MsgMessage& message, EmojiText emoji)
+{
+    return displayText(message, emoji, false);
+}
+
+namespace {
+
+QString displayText(const _MsgMessage& message, EmojiText emoji, bool withTags)
+{
     // Most messages are plain text without attachments: nothing to strip, tag or replace, since
     // every unit the passes look at lies at or above the first listed symbol.
     if (message.item_type == 0 && message.attachments.isEmpty()
@@ -308,7 +328,7 @@ QString messageDisplayText(const _MsgMessage& message, EmojiText emoji)
     QString text;
     if (message.item_type == 0) {
         text = stripObjectReplacement(message.text);
-        if (!message.attachments.isEmpty()) {
+        if (withTags && !message.attachments.isEmpty()) {
             for (const _MsgAttachment* attachment : orderedAttachments(message))
                 text += attachmentTag(attachment->mime_type);
         }
@@ -342,6 +362,18 @@ QString messageDisplayText(const _MsgMessage& message, EmojiText emoji)
     // Every emoji reads the same, whatever its code point.
     const auto placeholder = [](uint) { return QLatin1String("[EMOJI]"); };
     return replaceLeadPairs(replaceSingleUnits(text, placeholder), placeholder);
+}
+
+} // namespace
+
+QString attachmentFileName(const _MsgAttachment& attachment)
+{
+    if (!attachment.transfer_name.isEmpty())
+        return attachment.transfer_name;
+    // Stored paths may come from Windows.
+    const QString stored = QString(attachment.filename).replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const QString name = stored.section(QLatin1Char('/'), -1);
+    return name.isEmpty() ? attachment.sourcePath.section(QLatin1Char('/'), -1) : name;
 }
 
 QString replaceEmoji(const QString& text, const EmojiReplacement& replacement)

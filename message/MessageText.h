@@ -48,6 +48,13 @@ QString messageDisplayText(const _MsgMessage& message);
 // for a reader that draws them.
 enum class EmojiText { Placeholder, Characters };
 QString messageDisplayText(const _MsgMessage& message, EmojiText emoji);
+// The same text without the attachment tags, for a page that shows the attachments themselves.
+QString messageBodyText(const _MsgMessage& message, EmojiText emoji);
+// " [IMAGE]", " [VIDEO]", " [AUDIO]", " [VCARD]" or " [ATTA]" by the attachment's type.
+QString attachmentTag(const QString& mimeType);
+
+// The file name an attachment is known by: the name it was sent under, else that of its stored file.
+QString attachmentFileName(const _MsgAttachment& attachment);
 
 // Receives the upper-case hexadecimal code point of an emoji and returns its replacement.
 using EmojiReplacement = std::function<QString(const QString& codePoint)>;

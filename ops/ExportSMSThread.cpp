@@ -232,7 +232,8 @@ QString ExportSMSThread::work()
     m_progressFormat = tr("Messages: %1/%2");
     const QString& progressFormat = m_progressFormat;
     qsizetype done = 0;
-    for (const _MsgMessage* message : std::as_const(m_messages)) {
+    for (m_position = 0; m_position < m_total; ++m_position) {
+        const _MsgMessage* message = m_messages.at(m_position);
         checkCancelled();
         if (m_renderPool)
             reportRenderProgress();
@@ -244,6 +245,12 @@ QString ExportSMSThread::work()
     if (m_writer)
         endWriter();
     m_writer.reset();
+    if (m_format == Html && !m_htmlConversations.isEmpty()) {
+        m_writerPath = QDir(m_path).filePath(QStringLiteral("index.html"));
+        m_stagedPath
+            = m_staging.stageFile(m_writerPath, ExportStaging::Existing::Replace, ExportStaging::Devices::Refuse);
+        runWriterStep([&] { writeHtmlIndex(m_stagedPath, m_htmlConversations); });
+    }
     if (m_renderPool) {
         m_renderPool->finish([this] {
             checkCancelled();
@@ -306,9 +313,13 @@ void ExportSMSThread::openWriter(unsigned format, const QString& finalPath)
     case Pdf:
         m_writer = std::make_shared<ExportSMSPdf>(m_stagedPath, m_pageInfo);
         break;
-    default:
-        m_writer = std::make_shared<ExportSMSHtml>(m_stagedPath);
+    default: {
+        const HtmlConversation page = htmlConversation(*m_conversationStart, QFileInfo(finalPath).fileName());
+        m_htmlConversations.append(page);
+        m_writer = std::make_shared<ExportSMSHtml>(
+            m_stagedPath, page, [this](const _MsgAttachment& attachment) { return placeHtmlAttachment(attachment); });
         break;
+    }
     }
     runWriterStep([&] { m_writer->begin(); });
 }
@@ -365,6 +376,9 @@ void ExportSMSThread::openConversationFile(const _MsgMessage& message)
 
 QString ExportSMSThread::conversationFileName(const _MsgMessage& message)
 {
+    // The index page keeps its name whatever the conversations are called.
+    if (m_format == Html && m_usedNames.isEmpty())
+        m_usedNames.insert(QStringLiteral("index.html"));
     QString base;
     if (message.chat)
         base = safeFileName(
@@ -394,6 +408,17 @@ void ExportSMSThread::prepareHtmlFolders()
     const QDir application(QCoreApplication::applicationDirPath());
     const QString files = output.filePath(QStringLiteral("files"));
     m_staging.makeFolder(files);
+    // The style sheet and the bubbles every page refers to; a new export brings its own.
+    for (const QString& name : htmlSharedFileNames()) {
+        const QString target = QDir(files).filePath(name);
+        m_writerPath = target;
+        m_stagedPath = m_staging.stageFile(target, ExportStaging::Existing::Replace, ExportStaging::Devices::Refuse);
+        const QByteArray content = htmlSharedFile(name);
+        QFile file(m_stagedPath);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size()
+            || !file.flush())
+            throw exportWriteError(target, file.errorString());
+    }
     if (application.exists(QStringLiteral("bubble")))
         copyPlainFiles(application.filePath(QStringLiteral("bubble")), files);
     if (application.exists(QStringLiteral("emoji"))) {
@@ -401,6 +426,54 @@ void ExportSMSThread::prepareHtmlFolders()
         m_staging.makeFolder(emoji);
         copyPlainFiles(application.filePath(QStringLiteral("emoji")), emoji);
     }
+}
+
+HtmlConversation ExportSMSThread::htmlConversation(const _MsgMessage& message, const QString& fileName) const
+{
+    HtmlConversation page;
+    page.fileName = fileName;
+    page.name = message.chat ? chatDisplayNameIsolated(*message.chat, true) : QStringLiteral("Unknown");
+    page.firstDate = page.lastDate = message.date;
+    for (qsizetype i = m_position; i < m_total && sameConversation(message, *m_messages.at(i)); ++i) {
+        ++page.messageCount;
+        page.firstDate = std::min(page.firstDate, m_messages.at(i)->date);
+        page.lastDate = std::max(page.lastDate, m_messages.at(i)->date);
+    }
+    return page;
+}
+
+QString ExportSMSThread::placeHtmlAttachment(const _MsgAttachment& attachment)
+{
+    const QString source = attachment.sourcePath;
+    if (source.isEmpty())
+        return QString();
+    const auto placed = m_placedAttachments.constFind(source);
+    if (placed != m_placedAttachments.cend())
+        return *placed;
+    QString address;
+    if (QFileInfo(source).isFile()) {
+        QString base = safeFileName(attachmentFileName(attachment));
+        if (base.isEmpty() || base.startsWith(QLatin1Char('.')))
+            base = QStringLiteral("attachment") + base;
+        // Attachments of the same name keep a file each; the style sheet and bubbles keep theirs.
+        const QFileInfo info(base);
+        const QString suffix = info.completeSuffix().isEmpty() ? QString() : QLatin1Char('.') + info.completeSuffix();
+        QString name = base;
+        for (int n = 2; m_usedAttachmentNames.contains(name.toLower())
+             || htmlSharedFileNames().contains(name, Qt::CaseInsensitive);
+             ++n)
+            name = QStringLiteral("%1 (%2)%3").arg(info.baseName()).arg(n).arg(suffix);
+        m_usedAttachmentNames.insert(name.toLower());
+        const QString target = QDir(QDir(m_path).filePath(QStringLiteral("files"))).filePath(name);
+        // A copy that fails leaves the picture out, not the whole export.
+        try {
+            if (copyFile(source, target, ExportStaging::Existing::Replace))
+                address = QStringLiteral("files/") + name;
+        } catch (const std::exception&) {
+        }
+    }
+    m_placedAttachments.insert(source, address);
+    return address;
 }
 
 void ExportSMSThread::copyPlainFiles(const QString& fromFolder, const QString& toFolder)
@@ -416,24 +489,26 @@ void ExportSMSThread::copyPlainFiles(const QString& fromFolder, const QString& t
             continue;
         // A copy that fails is left out: the pages do not refer to these files.
         try {
-            copyFile(entry.filePath(), target);
+            copyFile(entry.filePath(), target, ExportStaging::Existing::Keep);
         } catch (const std::exception&) {
         }
     }
 }
 
-void ExportSMSThread::copyFile(const QString& from, const QString& to)
+bool ExportSMSThread::copyFile(const QString& from, const QString& to, ExportStaging::Existing existing)
 {
-    const QString staged = m_staging.stageFile(to, ExportStaging::Existing::Keep, ExportStaging::Devices::Refuse);
+    const QString staged = m_staging.stageFile(to, existing, ExportStaging::Devices::Refuse);
     QFile source(from);
     QFile copy(staged);
     if (!source.open(QIODevice::ReadOnly) || !copy.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         m_staging.unstage(staged);
-        return;
+        return false;
     }
     const QByteArray content = source.readAll();
     if (copy.write(content) != content.size() || !copy.flush()) {
         copy.close();
         m_staging.unstage(staged);
+        return false;
     }
+    return true;
 }

@@ -4,9 +4,11 @@
 
 #include "base/WorkerThread.h"
 #include "ops/ExportStaging.h"
+#include "ops/export/ExportSMSHtml.h"
 #include "ops/export/pdf/PageHeadings.h"
 #include "store/AbsFormatExport.h"
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -73,8 +75,13 @@ private:
     // The conversation's file name, distinct from every other name of this export.
     QString conversationFileName(const _MsgMessage& message);
     void prepareHtmlFolders();
+    // The conversation whose messages start at m_position: its name, count and dates.
+    HtmlConversation htmlConversation(const _MsgMessage& message, const QString& fileName) const;
+    // Copies an attachment's file into "files" once per export; its address from a page, or empty.
+    QString placeHtmlAttachment(const _MsgAttachment& attachment);
     void copyPlainFiles(const QString& fromFolder, const QString& toFolder);
-    void copyFile(const QString& from, const QString& to);
+    // False when the copy was left out.
+    bool copyFile(const QString& from, const QString& to, ExportStaging::Existing existing);
 
     QList<_MsgMessage*> m_messages;
     QString m_path;
@@ -86,6 +93,10 @@ private:
     QString m_stagedPath; // the name the writer writes to until the export has succeeded
     const _MsgMessage* m_conversationStart = nullptr; // first message of the file being written
     QSet<QString> m_usedNames; // file names given in this export, folded to lower case
+    qsizetype m_position = 0; // of the message being written
+    QList<HtmlConversation> m_htmlConversations; // the pages written, for the index
+    QHash<QString, QString> m_placedAttachments; // source file to its address from a page
+    QSet<QString> m_usedAttachmentNames; // in "files", folded to lower case
     PageDocumentInfo m_pageInfo;
     qsizetype m_total = 0;
     QString m_progressFormat;

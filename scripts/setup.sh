@@ -19,6 +19,8 @@ QSMS_PACKAGES=(
     libcairo2-dev libpango1.0-dev libharfbuzz-dev libfontconfig-dev
     fonts-noto-color-emoji fonts-wqy-microhei fonts-lohit-deva qt6-gtk-platformtheme
     xvfb xauth iproute2 util-linux poppler-utils
+    # The tests read the HTML and CSV exports back as a browser, a spreadsheet and Python do.
+    chromium libreoffice-calc-nogui python3
 )
 
 # What the installation check (tests/InstallCheck.sh) and scripts/package need besides: the

@@ -16,6 +16,8 @@
 #include <QApplication>
 #include <QDirIterator>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPageSize>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -24,9 +26,11 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <deque>
 #include <memory>
@@ -166,6 +170,55 @@ INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 1);
 %2
 )";
 
+// The rows of a CSV file as Python's csv module reads them, or an empty list when it can not.
+QList<QStringList> pythonCsvRows(const QString& path, const QString& encoding)
+{
+    const QString rows = runTool(QStringLiteral("python3"),
+        { QStringLiteral("-c"),
+            QStringLiteral("import csv, json, sys\n"
+                           "with open(sys.argv[1], encoding=sys.argv[2], newline='') as f:\n"
+                           "    print(json.dumps(list(csv.reader(f))))"),
+            path, encoding });
+    QList<QStringList> result;
+    for (const QJsonValue& row : QJsonDocument::fromJson(rows.toUtf8()).array()) {
+        QStringList fields;
+        for (const QJsonValue& field : row.toArray())
+            fields.append(field.toString());
+        result.append(fields);
+    }
+    return result;
+}
+
+// Sets the process's time zone for as long as it lives.
+class ScopedTimeZone
+{
+public:
+    explicit ScopedTimeZone(const QByteArray& zone)
+        : m_old(qgetenv("TZ"))
+        , m_wasSet(qEnvironmentVariableIsSet("TZ"))
+    {
+        if (!zone.isEmpty())
+            qputenv("TZ", zone);
+        tzset();
+    }
+    ~ScopedTimeZone()
+    {
+        if (m_wasSet)
+            qputenv("TZ", m_old);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+
+private:
+    QByteArray m_old;
+    bool m_wasSet;
+};
+
+// What an HTML export puts beside its conversation pages.
+const QStringList htmlExtras = { QStringLiteral("files/"), QStringLiteral("files/bubble-received.png"),
+    QStringLiteral("files/bubble-sent.png"), QStringLiteral("files/style.css"), QStringLiteral("index.html") };
+
 void runDirect(QThread& worker, RecordingProgress& progress)
 {
     progress.moveToThread(&worker);
@@ -224,6 +277,11 @@ private slots:
     void previewOpensWithPdfPrinter();
     void phoneStoreAttachmentsShowTheirTags_data();
     void phoneStoreAttachmentsShowTheirTags();
+    void handedOverFilesKeepEmoji_data();
+    void handedOverFilesKeepEmoji();
+    void csvReadBack_data();
+    void csvReadBack();
+    void htmlPagesIndexAndPictures();
 
 private:
     enum Situation { Succeeds, Cancelled, LinkInPlace, PipeInPlace, LaterFileFails, DiskFull, DeviceFull, DeviceNull };
@@ -413,7 +471,7 @@ void TestExport::oneFilePerConversation()
     for (const auto& [name, texts] : expected)
         expectedNames.append(name + suffix);
     if (format == ExportSMSThread::Html)
-        expectedNames.append(QStringLiteral("files/"));
+        expectedNames.append(htmlExtras);
     expectedNames.sort();
     QCOMPARE(listing(folder), expectedNames);
 
@@ -491,7 +549,7 @@ void TestExport::conversationOrderFollowsTheComparison()
         const QString bKey = b.first()->chat->chat_identifier.toLower();
         return ascending ? aKey < bKey : bKey < aKey;
     });
-    QStringList expectedNames { QStringLiteral("files/") };
+    QStringList expectedNames = htmlExtras;
     QSet<QString> used;
     for (QList<_MsgMessage*> group : std::as_const(groups)) {
         sortMessages(group, ascending);
@@ -837,8 +895,8 @@ void TestExport::sharedIdentifierMakesOneFileInTimeOrder()
     QCOMPARE(progress.errors, QStringList());
 
     QCOMPARE(listing(folder),
-        QStringList({ QStringLiteral("Anna (+447700800000).html"), QStringLiteral("Bob (+447700800001).html"),
-            QStringLiteral("files/") }));
+        QStringList({ QStringLiteral("Anna (+447700800000).html"), QStringLiteral("Bob (+447700800001).html") })
+            + htmlExtras);
     QStringList anna = { QStringLiteral("6"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("1") };
     QStringList bob = { QStringLiteral("5"), QStringLiteral("2") };
     if (!ascending) {
@@ -915,7 +973,7 @@ void TestExport::conversationFileNames()
 
     QStringList expected = files;
     if (format == ExportSMSThread::Html)
-        expected.append(QStringLiteral("files/"));
+        expected.append(htmlExtras);
     expected.sort();
     QCOMPARE(listing(folder), expected);
     for (const QString& file : std::as_const(files))
@@ -961,7 +1019,7 @@ void TestExport::rightToLeftNamesKeepTheirNumbersInHtml()
 
     const QString html
         = QString::fromUtf8(readAll(QDir(folder).filePath(QString::fromUtf8("عمر (+201005550142).html"))));
-    QVERIFY2(html.contains(QString::fromUtf16(u"<div>From: \u2068عمر\u2069 (\u2068+201005550142\u2069)</div>")),
+    QVERIFY2(html.contains(QString::fromUtf16(u"<br/>From: \u2068عمر\u2069 (\u2068+201005550142\u2069)</div>")),
         qPrintable(html));
     QVERIFY2(html.contains(QString::fromUtf8("dir=\"auto\">مرحبا 42!</div>")), qPrintable(html));
 }
@@ -1420,6 +1478,257 @@ void TestExport::previewOpensWithPdfPrinter()
     QVERIFY(seen);
     QCOMPARE(format, QPrinter::PdfFormat);
     QCOMPARE(title, QStringLiteral("IDS_PRINT_SMS"));
+}
+
+void TestExport::handedOverFilesKeepEmoji_data()
+{
+    QTest::addColumn<unsigned>("format");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("file");
+
+    QTest::newRow("text") << unsigned(ExportSMSThread::Text) << "all.txt"
+                          << "all.txt";
+    QTest::newRow("doc") << unsigned(ExportSMSThread::Text) << "all.doc"
+                         << "all.doc";
+    QTest::newRow("csv") << unsigned(ExportSMSThread::Csv) << "all.csv"
+                         << "all.csv";
+    QTest::newRow("html") << unsigned(ExportSMSThread::Html) << "html"
+                          << "html/Anna (+447700900001).html";
+}
+
+void TestExport::handedOverFilesKeepEmoji()
+{
+    QFETCH(unsigned, format);
+    QFETCH(QString, output);
+    QFETCH(QString, file);
+
+    // Files read on other machines carry every character, also those no font here draws: the
+    // reader's fonts draw them.
+    m_handles.clear();
+    m_chats.clear();
+    m_messages.clear();
+    _MsgChat* chat = addChat(QStringLiteral("+447700900001"), QStringLiteral("Anna"), baseDate);
+    const QString text = QString::fromUtf16(u"ok \U0001F600 \u26F0 \U0001F92F \u2714 \uE04A \U0001F1EC\U0001F1E7 done");
+    RecordingProgress progress;
+    ExportSMSThread worker({ add(chat, nullptr, 0, false, text) }, m_tmp->filePath(output), format, true, &progress);
+    runDirect(worker, progress);
+    QCOMPARE(progress.errors, QStringList());
+
+    const QString written = QString::fromUtf8(readAll(m_tmp->filePath(file)));
+    QVERIFY2(written.contains(text), qPrintable(written));
+    QVERIFY2(!written.contains(QLatin1String("[EMOJI]")), qPrintable(written));
+}
+
+void TestExport::csvReadBack_data()
+{
+    QTest::addColumn<QString>("reader");
+    QTest::addColumn<QByteArray>("timeZone");
+    QTest::addColumn<QString>("offset"); // of 2014-03-05 in that zone
+    QTest::addColumn<QString>("firstTime"); // the local time of 21:06 UTC, minutes to hours
+
+    QTest::newRow("python, UTC") << "python" << QByteArray("UTC") << "+00:00"
+                                 << "21:06";
+    QTest::newRow("python, east of UTC") << "python" << QByteArray("Europe/Berlin") << "+01:00"
+                                         << "22:06";
+    QTest::newRow("python, west of UTC by a half hour") << "python" << QByteArray("America/St_Johns") << "-03:30"
+                                                        << "17:36";
+    QTest::newRow("libreoffice") << "libreoffice" << QByteArray("UTC") << "+00:00"
+                                 << "21:06";
+}
+
+void TestExport::csvReadBack()
+{
+    QFETCH(QString, reader);
+    QFETCH(QByteArray, timeZone);
+    QFETCH(QString, offset);
+    QFETCH(QString, firstTime);
+    const ScopedTimeZone zone(timeZone);
+
+    m_handles.clear();
+    m_chats.clear();
+    m_messages.clear();
+    _MsgChat* anna = addChat(QStringLiteral("+447700900001"), QStringLiteral("Anna, \"Nan\""), baseDate);
+    _MsgChat* plain = addChat(QStringLiteral("07700900123"), QString(), baseDate);
+    _MsgMessage* withFiles = add(plain, nullptr, 2, true, QStringLiteral("Line one\nLine two"));
+    _MsgAttachment picture;
+    picture.rowid = 1;
+    picture.mime_type = QStringLiteral("image/jpeg");
+    picture.transfer_name = QStringLiteral("IMG 1.jpg");
+    withFiles->attachments.insert(QStringLiteral("1"), picture);
+    _MsgAttachment card;
+    card.rowid = 2;
+    card.mime_type = QStringLiteral("text/vcard");
+    card.filename = QStringLiteral("~/Library/SMS/Attachments/ab/card.vcf");
+    withFiles->attachments.insert(QStringLiteral("2"), card);
+    const QList<_MsgMessage*> messages
+        = { add(anna, nullptr, 1, false, QString::fromUtf16(u"say \"hi\", bye \U0001F600")), withFiles,
+              add(plain, nullptr, 3, false, QStringLiteral("0123")) };
+
+    const QString path = m_tmp->filePath(QStringLiteral("all.csv"));
+    RecordingProgress progress;
+    ExportSMSThread worker(messages, path, ExportSMSThread::Csv, true, &progress);
+    runDirect(worker, progress);
+    QCOMPARE(progress.errors, QStringList());
+    QVERIFY(readAll(path).startsWith("\xEF\xBB\xBF"
+                                     "date,"));
+
+    QList<QStringList> rows;
+    if (reader == QLatin1String("python")) {
+        rows = pythonCsvRows(path, QStringLiteral("utf-8-sig"));
+    } else {
+        if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty())
+            QSKIP("LibreOffice is not installed");
+        // Opened as the import dialog offers this file (UTF-8, quoted fields as text) and saved as
+        // CSV again, which shows what the cells hold.
+        const QString sheetFolder = m_tmp->filePath(QStringLiteral("sheet"));
+        QProcess office;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), m_tmp->path());
+        office.setProcessEnvironment(environment);
+        office.start(QStringLiteral("soffice"),
+            { QStringLiteral("--headless"), QStringLiteral("--norestore"),
+                QStringLiteral("--infilter=CSV:44,34,76,1,,0,true"), QStringLiteral("--convert-to"),
+                QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"), QStringLiteral("--outdir"), sheetFolder,
+                path });
+        QVERIFY(office.waitForFinished(240000));
+        rows = pythonCsvRows(QDir(sheetFolder).filePath(QStringLiteral("all.csv")), QStringLiteral("utf-8"));
+    }
+
+    // The three messages are a minute apart.
+    const auto when = [&](int minutes) {
+        return QStringLiteral("2014-03-05T")
+            + QTime::fromString(firstTime, QStringLiteral("HH:mm"))
+                  .addSecs(minutes * 60)
+                  .toString(QStringLiteral("HH:mm:ss"))
+            + offset;
+    };
+    const QList<QStringList> expected = {
+        { QStringLiteral("date"), QStringLiteral("direction"), QStringLiteral("person"), QStringLiteral("number"),
+            QStringLiteral("content"), QStringLiteral("attachments") },
+        { when(0), QStringLiteral("received"), QStringLiteral("Anna, \"Nan\""), QStringLiteral("+447700900001"),
+            QString::fromUtf16(u"say \"hi\", bye \U0001F600"), QString() },
+        { when(1), QStringLiteral("sent"), QString(), QStringLiteral("07700900123"),
+            QStringLiteral("Line one\nLine two [IMAGE] [VCARD]"), QStringLiteral("IMG 1.jpg; card.vcf") },
+        { when(2), QStringLiteral("received"), QString(), QStringLiteral("07700900123"), QStringLiteral("0123"),
+            QString() },
+    };
+    QCOMPARE(rows, expected);
+}
+
+void TestExport::htmlPagesIndexAndPictures()
+{
+    m_handles.clear();
+    m_chats.clear();
+    m_messages.clear();
+    // A picture in a colour nothing else on the page has, a document, and a file that is gone.
+    QImage red(40, 30, QImage::Format_RGB32);
+    red.fill(QColor(255, 0, 0));
+    QVERIFY(QDir().mkpath(m_tmp->filePath(QStringLiteral("source"))));
+    const QString picturePath = m_tmp->filePath(QStringLiteral("source/photo.png"));
+    QVERIFY(red.save(picturePath));
+    const QString documentPath = m_tmp->filePath(QStringLiteral("source/notes & plans.pdf"));
+    QFile document(documentPath);
+    QVERIFY(document.open(QIODevice::WriteOnly) && document.write("%PDF-1.4\n") > 0);
+    document.close();
+    const auto attach = [](_MsgMessage* message, qint64 rowid, const QString& mime, const QString& source) {
+        _MsgAttachment attachment;
+        attachment.rowid = rowid;
+        attachment.mime_type = mime;
+        attachment.sourcePath = source;
+        attachment.filename = QStringLiteral("~/Library/SMS/Attachments/") + QFileInfo(source).fileName();
+        message->attachments.insert(QString::number(rowid), attachment);
+    };
+
+    _MsgChat* anna = addChat(QStringLiteral("+447700900001"), QStringLiteral("Anna"), baseDate + 120);
+    _MsgChat* named = addChat(QStringLiteral("+447700900002"), QStringLiteral("Bob"), baseDate + 660);
+    named->display_name = QStringLiteral("index");
+    _MsgMessage* photo = add(anna, nullptr, 0, false, QStringLiteral("look"));
+    attach(photo, 1, QStringLiteral("image/png"), picturePath);
+    _MsgMessage* reply = add(anna, nullptr, 2, true, QString::fromUtf16(u"nice \U0001F600 <3"));
+    _MsgMessage* files = add(named, nullptr, 10, false, QStringLiteral("plans"));
+    attach(files, 2, QStringLiteral("application/pdf"), documentPath);
+    attach(files, 3, QStringLiteral("image/jpeg"), m_tmp->filePath(QStringLiteral("source/gone.jpg")));
+    // The same picture again: one copy serves both messages.
+    _MsgMessage* again = add(named, nullptr, 11, true, QString());
+    attach(again, 4, QStringLiteral("image/png"), picturePath);
+
+    const QString folder = m_tmp->filePath(QStringLiteral("html"));
+    RecordingProgress progress;
+    ExportSMSThread worker({ again, files, reply, photo }, folder, ExportSMSThread::Html, true, &progress);
+    runDirect(worker, progress);
+    QCOMPARE(progress.errors, QStringList());
+
+    // The conversation called "index" leaves that name to the index page.
+    QCOMPARE(listing(folder),
+        QStringList({ QStringLiteral("Anna (+447700900001).html"), QStringLiteral("files/"),
+            QStringLiteral("files/bubble-received.png"), QStringLiteral("files/bubble-sent.png"),
+            QStringLiteral("files/notes & plans.pdf"), QStringLiteral("files/photo.png"),
+            QStringLiteral("files/style.css"), QStringLiteral("index (2).html"), QStringLiteral("index.html") }));
+    QCOMPARE(readAll(QDir(folder).filePath(QStringLiteral("files/photo.png"))), readAll(picturePath));
+
+    static const QRegularExpression indexRow(
+        QStringLiteral("<tr><td dir=\"auto\"><a href=\"([^\"]*)\">([^<]*)</a></td><td class=\"n\">(\\d+)</td>"
+                       "<td>([^<]*)</td><td>([^<]*)</td></tr>"));
+    QStringList rows;
+    for (const QRegularExpressionMatch& match :
+        indexRow.globalMatch(QString::fromUtf8(readAll(QDir(folder).filePath(QStringLiteral("index.html")))))) {
+        rows.append(match.capturedTexts().mid(1).join(QLatin1Char('|')));
+    }
+    QCOMPARE(rows,
+        QStringList({ QStringLiteral("Anna%20%28%2B447700900001%29.html|Anna (+447700900001)|2|"
+                                     "2014-03-05 21:05|2014-03-05 21:07"),
+            QStringLiteral("index%20%282%29.html|index|2|2014-03-05 21:15|2014-03-05 21:16") }));
+
+    const QString annaPage
+        = QString::fromUtf8(readAll(QDir(folder).filePath(QStringLiteral("Anna (+447700900001).html"))));
+    const QStringList annaParts = {
+        QStringLiteral("<link rel=\"stylesheet\" type=\"text/css\" href=\"files/style.css\" />"),
+        QStringLiteral("<h1 dir=\"auto\">Anna (+447700900001)</h1><p>2 messages, 2014-03-05 21:05 to 2014-03-05 "
+                       "21:07</p>"),
+        QStringLiteral("<div class=\"m rec\"><a name=\"sms1\"></a>"),
+        QStringLiteral("<div class=\"b\" dir=\"auto\">look<a class=\"pic\" href=\"files/photo.png\"><img "
+                       "src=\"files/photo.png\" alt=\"photo.png\" /></a></div>"),
+        QStringLiteral("<div class=\"m send\"><a name=\"sms2\"></a>"),
+        QString::fromUtf16(u"dir=\"auto\">nice \U0001F600 &lt;3</div>"),
+    };
+    for (const QString& part : annaParts)
+        QVERIFY2(annaPage.contains(part), qPrintable(part + QLatin1Char('\n') + annaPage));
+    const QString namedPage = QString::fromUtf8(readAll(QDir(folder).filePath(QStringLiteral("index (2).html"))));
+    QVERIFY2(
+        namedPage.contains(QStringLiteral("plans [IMAGE]<a class=\"file\" href=\"files/notes%20%26%20plans.pdf\">notes "
+                                          "&amp; plans.pdf</a></div>")),
+        qPrintable(namedPage));
+    QVERIFY2(namedPage.contains(QStringLiteral("<img src=\"files/photo.png\"")), qPrintable(namedPage));
+    QVERIFY2(!namedPage.contains(QLatin1String("gone.jpg")), qPrintable(namedPage));
+
+    // As a browser shows the page: the picture in the received bubble on the left, the sent
+    // bubble on the right.
+    if (QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty())
+        QSKIP("Chromium is not installed");
+    const QString shot = m_tmp->filePath(QStringLiteral("shot.png"));
+    QProcess browser;
+    browser.start(QStringLiteral("chromium"),
+        { QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
+            QStringLiteral("--hide-scrollbars"), QStringLiteral("--window-size=800,600"),
+            QStringLiteral("--user-data-dir=") + m_tmp->filePath(QStringLiteral("chromium")),
+            QStringLiteral("--screenshot=") + shot,
+            QUrl::fromLocalFile(QDir(folder).filePath(QStringLiteral("Anna (+447700900001).html"))).toString() });
+    QVERIFY(browser.waitForFinished(120000));
+    const QImage page(shot);
+    QVERIFY2(!page.isNull(), browser.readAllStandardError().constData());
+    int redLeft = 0;
+    int sentRight = 0;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            const QRgb pixel = page.pixel(x, y) | 0xFF000000;
+            if (pixel == qRgb(255, 0, 0) && x < page.width() / 2)
+                ++redLeft;
+            if (pixel == qRgb(0xE2, 0xF5, 0xD0) && x > page.width() / 2)
+                ++sentRight;
+        }
+    }
+    QVERIFY2(redLeft >= 40 * 30 / 2, qPrintable(QString::number(redLeft)));
+    QVERIFY2(sentRight > 200, qPrintable(QString::number(sentRight)));
 }
 
 // Golden files hold dates: they are written in UTC under the C locale whatever the machine's.

@@ -1,10 +1,13 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ops/export/pdf/FontCoverage.h"
 #include "support/MessageRecords.h"
 #include "support/TextOrder.h"
+#include "ui/models/ItemModelSms.h"
 #include "ui/views/SmsBrowser.h"
 
 #include <QDesktopServices>
+#include <QGlyphRun>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -89,6 +92,8 @@ private slots:
     void textIsEscaped();
     void rightToLeftNameKeepsItsNumber();
     void attachmentsShowInTheirMessage();
+    void emojiShownWhereAFontDrawsThem_data();
+    void emojiShownWhereAFontDrawsThem();
 };
 
 void TestSmsBrowser::pages_data()
@@ -305,6 +310,57 @@ void TestSmsBrowser::attachmentsShowInTheirMessage()
     browser.onAnchorClicked(QUrl::fromLocalFile(document));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QCOMPARE(opened.urls, QList<QUrl>({ QUrl::fromLocalFile(picture), QUrl::fromLocalFile(document) }));
+}
+
+void TestSmsBrowser::emojiShownWhereAFontDrawsThem_data()
+{
+    QTest::addColumn<QString>("emoji");
+    QTest::addColumn<bool>("drawable"); // whether some installed font has it
+
+    QTest::newRow("grinning face, a surrogate pair") << QString::fromUtf16(u"\U0001F600") << true;
+    QTest::newRow("exploding head, from U+1F900") << QString::fromUtf16(u"\U0001F92F") << true;
+    QTest::newRow("mountain, a single unit") << QString::fromUtf16(u"\u26F0") << true;
+    QTest::newRow("check mark, once a placeholder") << QString::fromUtf16(u"\u2714") << true;
+    QTest::newRow("flag, two regional indicators") << QString::fromUtf16(u"\U0001F1EC\U0001F1E7") << true;
+    QTest::newRow("old private-use emoji, in no font") << QString::fromUtf16(u"\uE04A") << false;
+}
+
+void TestSmsBrowser::emojiShownWhereAFontDrawsThem()
+{
+    QFETCH(QString, emoji);
+    QFETCH(bool, drawable);
+    // The machine's fonts as the project installs them: the colour emoji font, and none for the
+    // private-use codes of old phones.
+    QCOMPARE(anyFontHasCharacter(emoji.toUcs4().first()), drawable);
+
+    MessageRecords records;
+    _MsgHandle* handle = records.addHandle(1, QStringLiteral("+447700900001"), QStringLiteral("Ada"));
+    _MsgChat* chat = records.addChat(1, handle->id, { handle });
+    const QString text = QStringLiteral("hi ") + emoji + QStringLiteral(" there");
+    const QString expected
+        = QStringLiteral("hi ") + (drawable ? emoji : QStringLiteral("[EMOJI]")) + QStringLiteral(" there");
+    const QList<_MsgMessage*> messages = { records.addMessage(1, chat, handle, 0, text, false) };
+
+    ItemModelSms model;
+    model.setMessages(messages);
+    QCOMPARE(model.index(0, ItemModelSms::ContentColumn).data().toString(), expected);
+
+    SmsBrowser browser;
+    browser.resize(800, 600);
+    browser.setMessages(messages);
+    browser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&browser));
+    browser.viewport()->grab();
+    const QTextCursor found = browser.document()->find(expected);
+    QVERIFY2(!found.isNull(), qPrintable(browser.document()->toPlainText()));
+
+    // What the view lays out draws: no glyph of the line is the empty box of a missing one.
+    const QTextBlock block = found.block();
+    QVERIFY(block.layout() && block.layout()->lineCount() > 0);
+    for (const QGlyphRun& run : block.layout()->glyphRuns()) {
+        for (const quint32 glyph : run.glyphIndexes())
+            QVERIFY2(glyph != 0, qPrintable(run.rawFont().familyName()));
+    }
 }
 
 QTEST_MAIN(TestSmsBrowser)

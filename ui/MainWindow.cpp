@@ -749,7 +749,7 @@ void MainWindow::searchMessages()
     const qsizetype count = messages.size();
     for (qsizetype step = 0; step < count; ++step) {
         const qsizetype row = (start + step) % count;
-        if (messageDisplayText(*messages.at(row)).contains(keyword, Qt::CaseInsensitive)) {
+        if (messageDisplayText(*messages.at(row), EmojiText::Characters).contains(keyword, Qt::CaseInsensitive)) {
             const QModelIndex hit = m_modelSms->rowIndex(int(row));
             m_treeViewSMS->setCurrentIndex(hit);
             m_treeViewSMS->scrollTo(hit);

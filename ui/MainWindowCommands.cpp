@@ -10,6 +10,7 @@
 #include "ops/XmlImportThread.h"
 #include "store/IOS6MessageDb.h"
 #include "ui/CommandRules.h"
+#include "ui/ExportResultBox.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ProgressForm.h"
@@ -336,7 +337,9 @@ void MainWindow::exportMessages(const CommandMessages& input)
     ExportSMSThread thread(input.messages, target.path, target.formatCode, ascending, &progress);
     thread.setSource(exportSource(input));
     thread.setEvidence(target.evidence);
-    runWorkerWithDialog(thread, progress);
+    progress.keepSuccessText(true);
+    if (runWorkerWithDialog(thread, progress) && !progress.successText().isEmpty())
+        showExportResultBox(progress.successText(), exportResult(target));
 }
 
 void MainWindow::printMessages(const CommandMessages& input)

@@ -7,6 +7,8 @@
 #include "ui/UiLog.h"
 #include "ui/WinMovable.h"
 
+#include <QAbstractButton>
+#include <QPushButton>
 #include <QCoreApplication>
 #include <QtDebug>
 
@@ -70,6 +72,28 @@ QMessageBox::StandardButton showMessageBox(QMessageBox::Icon icon, const QString
     }
 
     const std::unique_ptr<QMessageBox> box = createMessageBox(icon, text, buttons, defaultButton);
+    return static_cast<QMessageBox::StandardButton>(box->exec());
+}
+
+QMessageBox::StandardButton showLabelledMessageBox(
+    QMessageBox::Icon icon, const QString& text, const QList<LabelledButton>& buttons)
+{
+    QMessageBox::StandardButtons standard;
+    for (const LabelledButton& button : buttons)
+        standard |= button.button;
+    Script& s = script();
+    if (s.scripted || !s.answers.isEmpty()) {
+        s.shown.append({ icon, text, standard, QMessageBox::NoButton });
+        return s.answers.isEmpty() ? cautiousAnswer(standard) : s.answers.takeFirst();
+    }
+    const std::unique_ptr<QMessageBox> box = createMessageBox(icon, text, standard);
+    for (const LabelledButton& button : buttons) {
+        QAbstractButton* shown = box->button(button.button);
+        if (!shown)
+            shown = box->addButton(button.button);
+        if (!button.text.isEmpty())
+            shown->setText(button.text);
+    }
     return static_cast<QMessageBox::StandardButton>(box->exec());
 }
 

@@ -12,6 +12,16 @@
 // Returns the standard button pressed. Without a default button the box picks its own (Yes, or OK).
 QMessageBox::StandardButton showMessageBox(QMessageBox::Icon icon, const QString& text,
     QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+// A button of a box with a text of its own (empty: the standard text).
+struct LabelledButton
+{
+    QMessageBox::StandardButton button;
+    QString text;
+};
+// A box with any standard buttons and texts of their own, scripted like the others: answered by
+// standard button, and by the most cautious one when no answer is queued.
+QMessageBox::StandardButton showLabelledMessageBox(
+    QMessageBox::Icon icon, const QString& text, const QList<LabelledButton>& buttons);
 // Also writes the error text to the log.
 void showErrorBox(const QString& text);
 void showInfoBox(const QString& text);

@@ -86,7 +86,9 @@ void ProgressForm::succeed(const QString& tipsStr)
 {
     if (closed)
         return;
-    if (!tipsStr.isEmpty())
+    if (m_keepSuccessText)
+        m_successText = tipsStr;
+    else if (!tipsStr.isEmpty())
         showInfoBox(tipsStr);
     done(1);
 }

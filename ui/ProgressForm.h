@@ -25,6 +25,10 @@ public:
     QObject* reportTarget() override { return this; }
 
     void setCancelEnabled(bool enabled);
+    // Keeps the success text for the caller to show after the worker has ended, instead of
+    // showing it in a plain box.
+    void keepSuccessText(bool keep) { m_keepSuccessText = keep; }
+    QString successText() const { return m_successText; }
 
     void accept() override;
     void reject() override;
@@ -48,4 +52,6 @@ private:
     QPushButton* btnCancel;
     // Set once the dialog has finished: reports that arrive later belong to nobody and are dropped.
     bool closed = false;
+    bool m_keepSuccessText = false;
+    QString m_successText;
 };

@@ -6,7 +6,7 @@
 
 #include <QDateTime>
 
-#include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -27,29 +27,44 @@ void appendTwoDigits(QString& out, int value)
     out.append(digits, 2);
 }
 
-bool needsCsvQuotes(QChar c)
+constexpr qint64 unixEpochJulianDay = 2440588;
+
+// "+hh:mm" or "-hh:mm".
+void appendOffset(QString& out, int seconds)
 {
-    return c == QLatin1Char('"') || c == QLatin1Char('\n') || c == QLatin1Char(',');
+    out += seconds < 0 ? QLatin1Char('-') : QLatin1Char('+');
+    const int minutes = std::abs(seconds) / 60;
+    appendTwoDigits(out, minutes / 60);
+    out += QLatin1Char(':');
+    appendTwoDigits(out, minutes % 60);
 }
 
-// The body as a CSV field whose line feeds end their line the way the file's lines end.
-void appendCsvBody(QString& out, const QString& text)
+// A CSV field in double quotes, inner quotes doubled. Line breaks inside stay as the text has them,
+// so that a reader gets the text back exactly.
+void appendQuoted(QString& out, const QString& text)
 {
-    if (std::none_of(text.cbegin(), text.cend(), needsCsvQuotes)) {
-        out += text;
-        return;
-    }
     out += QLatin1Char('"');
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\n')) {
-            out += exportLineEnd;
-            continue;
+    const QChar* const end = text.constData() + text.size();
+    const QChar* run = text.constData();
+    for (const QChar* it = run; it != end; ++it) {
+        if (*it == QLatin1Char('"')) {
+            out.append(run, it + 1 - run);
+            run = it; // the quote is written a second time with the next run
         }
-        out += c;
-        if (c == QLatin1Char('"'))
-            out += c;
     }
+    out.append(run, end - run);
     out += QLatin1Char('"');
+}
+
+// The file names of the message's attachments, in attachment order, joined by "; ".
+QString attachmentNames(const _MsgMessage& message)
+{
+    if (message.attachments.isEmpty())
+        return QString();
+    QStringList names;
+    for (const _MsgAttachment* attachment : orderedAttachments(message))
+        names.append(attachmentFileName(*attachment));
+    return names.join(QLatin1String("; "));
 }
 
 } // namespace
@@ -87,7 +102,10 @@ void ExportMessagesCsv::begin()
 {
     m_file.open();
     m_pending.reserve(pendingLimit + 4096);
-    m_pending += QLatin1String("date,send,person,number,content");
+    // The byte-order mark tells a spreadsheet that the file is UTF-8, so names and emoji keep their
+    // characters; Python's csv reads it away with the "utf-8-sig" encoding.
+    m_pending += QChar(0xFEFF);
+    m_pending += QLatin1String("date,direction,person,number,content,attachments");
     m_pending += exportLineEnd;
 }
 
@@ -96,7 +114,8 @@ void ExportMessagesCsv::write(const _MsgMessage& message)
     QDate day;
     QTime time;
     m_times.localDayAndTime(message.date, day, time);
-    // "yyyy-MM-dd hh:mm:ss" in local time, always with ASCII digits.
+    // ISO 8601 local time with its offset from UTC ("2014-03-05T21:36:00+01:00"), always with ASCII
+    // digits: a reader elsewhere gets the same instant.
     const qint64 julianDay = day.toJulianDay();
     if (julianDay != m_dayOfText || m_dayText.isNull()) {
         m_dayText.clear();
@@ -105,7 +124,7 @@ void ExportMessagesCsv::write(const _MsgMessage& message)
         appendDigits(m_dayText, day.month(), 2);
         m_dayText += QLatin1Char('-');
         appendDigits(m_dayText, day.day(), 2);
-        m_dayText += QLatin1Char(' ');
+        m_dayText += QLatin1Char('T');
         m_dayOfText = julianDay;
     }
     m_pending += m_dayText;
@@ -114,9 +133,14 @@ void ExportMessagesCsv::write(const _MsgMessage& message)
     appendTwoDigits(m_pending, time.minute());
     m_pending += QLatin1Char(':');
     appendTwoDigits(m_pending, time.second());
-    m_pending += message.is_from_me != 0 ? QLatin1String(",1,") : QLatin1String(",0,");
+    const qint64 localSeconds = (julianDay - unixEpochJulianDay) * 86400 + time.msecsSinceStartOfDay() / 1000;
+    appendOffset(m_pending, int(localSeconds - (qint64(message.date) + messageDateOffset)));
+    m_pending += message.is_from_me != 0 ? QLatin1String(",sent,") : QLatin1String(",received,");
     m_pending += personFields(message.chat);
-    appendCsvBody(m_pending, messageDisplayText(message));
+    // Read on other machines, whose fonts draw the emoji: the characters themselves.
+    appendQuoted(m_pending, messageDisplayText(message, EmojiText::Characters));
+    m_pending += QLatin1Char(',');
+    appendQuoted(m_pending, attachmentNames(message));
     m_pending += exportLineEnd;
     if (m_pending.size() >= pendingLimit)
         flushPending();
@@ -145,7 +169,14 @@ const QString& ExportMessagesCsv::personFields(const _MsgChat* chat)
             number = first->id;
         }
     }
-    return *m_personFields.insert(chat, csvField(person) + QLatin1Char(',') + csvField(number) + QLatin1Char(','));
+    // Quoted always: a number such as "+447700900001" or "07700900001" stays text, with its plus
+    // and its leading zero, in a spreadsheet that takes quoted fields as text.
+    QString text;
+    appendQuoted(text, person);
+    text += QLatin1Char(',');
+    appendQuoted(text, number);
+    text += QLatin1Char(',');
+    return *m_personFields.insert(chat, text);
 }
 
 void ExportMessagesCsv::flushPending()

@@ -13,7 +13,9 @@
 // comma or a double quote. A carriage return alone does not call for quotes.
 QString csvField(const QString& text);
 
-// Messages as CSV: date, send flag, person, number, content.
+// Messages as CSV to hand over: UTF-8 with a byte-order mark, one row per message with its ISO 8601
+// local time and offset, "sent" or "received", the person and number quoted as text, the content,
+// and the file names of its attachments.
 class ExportMessagesCsv : public AbsFormatExport<_MsgMessage>
 {
 public:

@@ -75,7 +75,8 @@ void ExportMessagesTxt::write(const _MsgMessage& message)
     padField(m_pending, start, flagWidth);
 
     appendField(m_pending, chatName(message.chat), nameWidth);
-    appendBody(m_pending, messageDisplayText(message));
+    // Read on other machines, whose fonts draw the emoji: the characters themselves.
+    appendBody(m_pending, messageDisplayText(message, EmojiText::Characters));
     m_pending += exportLineEnd;
     if (m_pending.size() >= pendingLimit)
         flushPending();

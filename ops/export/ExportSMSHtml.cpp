@@ -6,19 +6,84 @@
 #include "message/MessageText.h"
 #include "ops/export/ShortDateTimeText.h"
 
-ExportSMSHtml::ExportSMSHtml(const QString& path)
+#include <QFile>
+#include <QUrl>
+
+#include <stdexcept>
+
+namespace {
+
+const QLatin1String pageStart("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                              "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
+                              "<html xmlns=\"http://www.w3.org/1999/xhtml\">"
+                              "<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"
+                              "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\" />"
+                              "<link rel=\"stylesheet\" type=\"text/css\" href=\"files/style.css\" />");
+
+// Dates a reader elsewhere can not mistake, whatever this machine's locale.
+QString dateText(int date)
+{
+    return messageDateTime(date).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+QString countText(int count)
+{
+    return count == 1 ? ExportSMSHtml::tr("1 message") : ExportSMSHtml::tr("%1 messages").arg(count);
+}
+
+QString periodText(const HtmlConversation& conversation)
+{
+    return ExportSMSHtml::tr("%1, %2 to %3")
+        .arg(countText(conversation.messageCount), dateText(conversation.firstDate), dateText(conversation.lastDate));
+}
+
+bool isPicture(const _MsgAttachment& attachment)
+{
+    return attachment.mime_type.startsWith(QLatin1String("image/"), Qt::CaseInsensitive);
+}
+
+// An address inside an attribute: its characters made safe for a link, then for the attribute.
+QString attributeAddress(const QString& relative)
+{
+    return QString::fromUtf8(QUrl::toPercentEncoding(relative, "/")).toHtmlEscaped();
+}
+
+} // namespace
+
+QStringList htmlSharedFileNames()
+{
+    return { QStringLiteral("style.css"), QStringLiteral("bubble-received.png"), QStringLiteral("bubble-sent.png") };
+}
+
+QByteArray htmlSharedFile(const QString& name)
+{
+    QFile file(QStringLiteral(":/export/html/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("missing resource " + name.toStdString());
+    return file.readAll();
+}
+
+ExportSMSHtml::ExportSMSHtml(
+    const QString& path, const HtmlConversation& conversation, HtmlAttachmentPlacer placeAttachment)
     : m_file(path)
+    , m_conversation(conversation)
+    , m_placeAttachment(std::move(placeAttachment))
 {
 }
 
 void ExportSMSHtml::begin()
 {
     m_file.open();
-    m_file.write(QLatin1String("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
-                               "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
-                               "<html xmlns=\"http://www.w3.org/1999/xhtml\">"
-                               "<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"));
-    m_file.write(QStringLiteral("<title>%1</title></head><body>").arg(tr("Quillbarrow SMS Desk")));
+    m_file.write(pageStart);
+    const QString name = m_conversation.name.toHtmlEscaped();
+    QString head = QStringLiteral("<title>%1</title></head><body><div class=\"top\"><a class=\"back\" "
+                                  "href=\"index.html\">%2</a><h1 dir=\"auto\">%1</h1>")
+                       .arg(name, tr("All conversations"));
+    if (m_conversation.messageCount > 0)
+        head += QStringLiteral("<p>%1</p>").arg(periodText(m_conversation).toHtmlEscaped());
+    head += QLatin1String("</div><div class=\"chat\">");
+    head += exportLineEnd;
+    m_file.write(head);
 }
 
 void ExportSMSHtml::write(const _MsgMessage& message)
@@ -28,29 +93,85 @@ void ExportSMSHtml::write(const _MsgMessage& message)
         m_namedChat = message.chat;
         m_contact = message.chat ? escapeMessageHtml(chatDisplayNameIsolated(*message.chat, true)) : QLatin1String("");
     }
-    const QString& contact = m_contact;
 
     QString& fragment = m_fragment;
     fragment.resize(0);
-    fragment += QLatin1String("<a name=\"sms");
+    fragment += fromMe ? QLatin1String("<div class=\"m send\"><a name=\"sms")
+                       : QLatin1String("<div class=\"m rec\"><a name=\"sms");
     fragment += QString::number(message.rowid);
-    fragment += QLatin1String("\"></a><div style=\"color:");
-    fragment += fromMe ? QLatin1String("#008040") : QLatin1String("#0000FF");
-    fragment += QLatin1String(";font-size:16px;\"><div>");
+    fragment += QLatin1String("\"></a><div class=\"h\">");
     appendShortDateTimeText(fragment, message.date);
-    fragment += QLatin1String("</div><div>");
-    fragment += fromMe ? QLatin1String("To: ") : QLatin1String("From: ");
-    fragment += contact;
-    // A body written right to left reads from the right, with its punctuation where it belongs.
-    fragment += QLatin1String("</div></div><div style=\"font-size:14px;\" dir=\"auto\">");
-    fragment += escapeMessageHtml(messageDisplayText(message));
-    fragment += QLatin1String("</div><br/><br/>");
+    fragment += fromMe ? QLatin1String("<br/>To: ") : QLatin1String("<br/>From: ");
+    fragment += m_contact;
+    // A body written right to left reads from the right, with its punctuation where it belongs. The
+    // page is read on other machines, whose fonts draw the emoji: the characters themselves.
+    fragment += QLatin1String("</div><div class=\"b\" dir=\"auto\">");
+    if (message.attachments.isEmpty() || !m_placeAttachment)
+        fragment += escapeMessageHtml(messageDisplayText(message, EmojiText::Characters));
+    else
+        appendBodyWithAttachments(message);
+    fragment += QLatin1String("</div></div>");
     fragment += exportLineEnd;
     m_file.write(fragment);
 }
 
+void ExportSMSHtml::appendBodyWithAttachments(const _MsgMessage& message)
+{
+    // An attachment whose file is on the page is shown there; one without keeps its tag in the text.
+    QString body = messageBodyText(message, EmojiText::Characters);
+    QString shown;
+    for (const _MsgAttachment* attachment : orderedAttachments(message)) {
+        const QString placed = m_placeAttachment(*attachment);
+        if (placed.isEmpty()) {
+            body += attachmentTag(attachment->mime_type);
+            continue;
+        }
+        const QString address = attributeAddress(placed);
+        const QString name = attachmentFileName(*attachment).toHtmlEscaped();
+        if (isPicture(*attachment))
+            shown
+                += QStringLiteral("<a class=\"pic\" href=\"%1\"><img src=\"%1\" alt=\"%2\" /></a>").arg(address, name);
+        else
+            shown += QStringLiteral("<a class=\"file\" href=\"%1\">%2</a>").arg(address, name);
+    }
+    m_fragment += escapeMessageHtml(body.trimmed());
+    m_fragment += shown;
+}
+
 void ExportSMSHtml::end()
 {
-    m_file.write(QLatin1String("</body></html>"));
+    m_file.write(QLatin1String("</div></body></html>"));
     m_file.close();
+}
+
+void writeHtmlIndex(const QString& path, const QList<HtmlConversation>& conversations)
+{
+    ExportFile file(path);
+    file.open();
+    QString page = pageStart;
+    page += QStringLiteral("<title>%1</title></head><body><div class=\"top\"><h1>%1</h1><p>%2</p></div>")
+                .arg(ExportSMSHtml::tr("Conversations"),
+                    ExportSMSHtml::tr("%1 conversations").arg(conversations.size()).toHtmlEscaped());
+    page += QLatin1String("<table class=\"index\"><tr><th>");
+    page += ExportSMSHtml::tr("Conversation");
+    page += QLatin1String("</th><th>");
+    page += ExportSMSHtml::tr("Messages");
+    page += QLatin1String("</th><th>");
+    page += ExportSMSHtml::tr("First");
+    page += QLatin1String("</th><th>");
+    page += ExportSMSHtml::tr("Last");
+    page += QLatin1String("</th></tr>");
+    page += exportLineEnd;
+    for (const HtmlConversation& conversation : conversations) {
+        // One pass over the template: a name holding "%3" stays as it is.
+        page += QStringLiteral("<tr><td dir=\"auto\"><a href=\"%1\">%2</a></td><td class=\"n\">%3</td><td>%4</td>"
+                               "<td>%5</td></tr>")
+                    .arg(attributeAddress(conversation.fileName), conversation.name.toHtmlEscaped(),
+                        QString::number(conversation.messageCount), dateText(conversation.firstDate),
+                        dateText(conversation.lastDate));
+        page += exportLineEnd;
+    }
+    page += QLatin1String("</table></body></html>");
+    file.write(page);
+    file.close();
 }

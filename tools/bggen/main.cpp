@@ -1,9 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Paints the background images of the program's windows:
-//   qsms-bggen <output folder>   writes subwin-bg.png (dialogs) and main-bg.png (main window), and
-//                                subwin-bg-dark.png and main-bg-dark.png for a dark desktop palette.
+// Paints the background images of the program's windows and the bubbles of the HTML export:
+//   qsms-bggen <output folder>   writes subwin-bg.png (dialogs) and main-bg.png (main window),
+//                                subwin-bg-dark.png and main-bg-dark.png for a dark desktop
+//                                palette, and export/bubble-received.png, export/bubble-sent.png.
 // Only gradients and shapes are drawn, so the output is the same on every run and machine.
 #include <QColor>
 #include <QDir>
@@ -96,6 +97,39 @@ bool save(const QImage& image, const QDir& out, const char* name)
     return image.save(out.absoluteFilePath(QLatin1String(name)), "PNG");
 }
 
+// A message bubble at twice its size in CSS pixels, cut into nine parts by the export's style sheet
+// (border-image): rounded corners of 12 pixels and a tail at the bottom, on the left for a received
+// message and on the right for a sent one. Everything outside the corners stretches.
+QImage paintBubble(bool sent)
+{
+    const QSize size(120, 84);
+    const double tail = 14; // the tail's width, beside the body
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (sent) {
+        painter.translate(size.width(), 0);
+        painter.scale(-1, 1);
+    }
+    const double w = size.width();
+    const double h = size.height();
+    QPainterPath body;
+    body.addRoundedRect(QRectF(tail + 1, 1, w - tail - 2, h - 2), 24, 24);
+    QPainterPath point;
+    point.moveTo(tail + 12, h - 36);
+    point.cubicTo(tail + 10, h - 16, tail - 2, h - 6, 1, h - 1);
+    point.cubicTo(tail + 8, h - 1, tail + 22, h - 6, tail + 30, h - 14);
+    point.closeSubpath();
+    const QPainterPath shape = body.united(point);
+    const QColor fill = sent ? QColor(0xE2, 0xF5, 0xD0) : QColor(0xEE, 0xEE, 0xEE);
+    const QColor edge = sent ? QColor(0xBF, 0xDD, 0xA6) : QColor(0xD2, 0xD2, 0xD2);
+    painter.setPen(QPen(edge, 2));
+    painter.setBrush(fill);
+    painter.drawPath(shape);
+    return image;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -107,7 +141,9 @@ int main(int argc, char** argv)
     const QDir out(QString::fromLocal8Bit(argv[1]));
     const bool saved = save(paintSubwindow(light), out, "subwin-bg.png")
         && save(paintMainWindow(light), out, "main-bg.png") && save(paintSubwindow(dark), out, "subwin-bg-dark.png")
-        && save(paintMainWindow(dark), out, "main-bg-dark.png");
+        && save(paintMainWindow(dark), out, "main-bg-dark.png") && out.mkpath(QStringLiteral("export"))
+        && save(paintBubble(false), out, "export/bubble-received.png")
+        && save(paintBubble(true), out, "export/bubble-sent.png");
     if (!saved) {
         std::fprintf(stderr, "qsms-bggen: cannot write the images\n");
         return 1;

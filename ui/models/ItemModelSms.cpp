@@ -4,6 +4,7 @@
 
 #include "message/MessageText.h"
 #include "message/MsgCollection.h"
+#include "ops/export/pdf/FontCoverage.h"
 
 #include <QBrush>
 #include <QGuiApplication>
@@ -113,7 +114,8 @@ QVariant ItemModelSms::displayText(const _MsgMessage& message, int column) const
             return message.chat ? chatDisplayNameIsolated(*message.chat, false) : QString();
         return messageContactText(message);
     case ContentColumn:
-        return messageDisplayText(message);
+        // The emoji themselves, and "[EMOJI]" only for one that no installed font can draw.
+        return withDrawableEmoji(messageDisplayText(message, EmojiText::Characters));
     default:
         return QVariant();
     }

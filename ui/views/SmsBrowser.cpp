@@ -5,6 +5,7 @@
 #include "message/MessageHtml.h"
 #include "message/MessageText.h"
 #include "message/MsgCollection.h"
+#include "ops/export/pdf/FontCoverage.h"
 #include "ui/ShellOpen.h"
 #include "ui/ThumbnailCache.h"
 
@@ -62,10 +63,10 @@ QString textBesideFiles(const _MsgMessage& message)
     const bool anyShown = std::any_of(message.attachments.cbegin(), message.attachments.cend(),
         [](const _MsgAttachment& attachment) { return !attachment.sourcePath.isEmpty(); });
     if (!anyShown)
-        return messageDisplayText(message);
+        return withDrawableEmoji(messageDisplayText(message, EmojiText::Characters));
     _MsgMessage untagged = message;
     untagged.attachments.removeIf([](const auto& entry) { return !entry.value().sourcePath.isEmpty(); });
-    return messageDisplayText(untagged);
+    return withDrawableEmoji(messageDisplayText(untagged, EmojiText::Characters));
 }
 
 QString anchorName(const _MsgMessage& message)
@@ -95,9 +96,10 @@ void SmsBrowser::appendMessageHtml(QString& html, const _MsgMessage& message)
                     escapeMessageHtml(messageContactText(message)));
     html += sent ? QStringLiteral("</tr>") : emptyHeaderCell + QStringLiteral("</tr>");
     html += sent ? QStringLiteral("<tr>") + emptyContentCell : QStringLiteral("<tr>");
+    // The emoji themselves, and "[EMOJI]" only for one that no installed font can draw.
     if (message.attachments.isEmpty()) {
         html += QStringLiteral("<td width=\"50%\" class=\"c\">%1</td>")
-                    .arg(escapeMessageHtml(messageDisplayText(message)));
+                    .arg(escapeMessageHtml(withDrawableEmoji(messageDisplayText(message, EmojiText::Characters))));
     } else {
         const QString text = textBesideFiles(message);
         html += QStringLiteral("<td width=\"50%\" class=\"c\">") + escapeMessageHtml(text);
