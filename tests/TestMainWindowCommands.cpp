@@ -35,24 +35,25 @@ namespace {
 
 // What each context-menu slot shows, in every menu that offers it.
 const QHash<QByteArray, QByteArray> entryLooks {
-    { "miOpenDbFolder", "Open Database Folder | :res/open_db_folder.png" },
-    { "miBackupAll", "Backup SMS to Local Database | :res/backup.png" },
-    { "miExportAll", "Export SMS to File | :res/export.png" },
-    { "miPrintAll", "Print SMS | :res/print.png" },
-    { "miViewCache", "View Cache Files | " },
-    { "miUnmoutDevice", "Disconnect Device | :res/unmount.png" },
-    { "miDb2AAll", "Transfer SMS from Database to Android | :res/db2a.png" },
-    { "miDelAll", "Delete this Database | :res/delete.png" },
-    { "miBackupChat", "Backup SMS with this contact to Local Database | :res/backup.png" },
-    { "miExportChat", "Export SMS with this contact to File | :res/export.png" },
-    { "miPrintChat", "Print SMS with this contact | :res/print.png" },
-    { "miDb2AChat", "Transfer SMS with this contact to Android | :res/db2a.png" },
-    { "miDelChat", "Delete SMS with this contact | :res/delete.png" },
-    { "miBackupSel", "Backup Selected SMS to Local Database | :res/backup.png" },
-    { "miExportSel", "Export Selected SMS to File | :res/export.png" },
-    { "miPrintSel", "Print Selected SMS | :res/print.png" },
-    { "miDb2ASel", "Transfer Selected SMS to Android | :res/db2a.png" },
-    { "miDelSel", "Delete Selected SMS | :res/delete.png" },
+    { "miOpenDbFolder", "&Open Database Folder | :res/open_db_folder.png" },
+    { "miBackupAll", "&Backup SMS to Local Database | :res/backup.png" },
+    { "miExportAll", "&Export SMS to File | :res/export.png" },
+    { "miPrintAll", "&Print SMS | :res/print.png" },
+    { "miViewCache", "&View Cache Files | " },
+    { "miUnmoutDevice", "&Disconnect Device | :res/unmount.png" },
+    { "miDb2AAll", "&Transfer SMS from Database to Android | :res/db2a.png" },
+    { "miDelAll", "&Delete this Database | :res/delete.png" },
+    { "miBackupChat", "&Backup SMS with this contact to Local Database | :res/backup.png" },
+    { "miExportChat", "&Export SMS with this contact to File | :res/export.png" },
+    { "miPrintChat", "&Print SMS with this contact | :res/print.png" },
+    { "miDb2AChat", "&Transfer SMS with this contact to Android | :res/db2a.png" },
+    { "miDelChat", "&Delete SMS with this contact | :res/delete.png" },
+    { "miBackupSel", "&Backup Selected SMS to Local Database | :res/backup.png" },
+    { "miExportSel", "&Export Selected SMS to File | :res/export.png" },
+    { "miPrintSel", "&Print Selected SMS | :res/print.png" },
+    { "miDb2ASel", "&Transfer Selected SMS to Android | :res/db2a.png" },
+    { "miDelSel", "&Delete Selected SMS | :res/delete.png" },
+    { "miReload", "&Reload | " },
 };
 
 // The slots of the entries, "(off)" marking one that can not be chosen; each entry's text and icon
@@ -122,13 +123,13 @@ void TestMainWindowCommands::commandsOfNode_data()
                              << ""
                              << "";
     QTest::newRow("devices root") << int(_ItemNode::TypeRootDevice) << 0 << 1 << ""
-                                  << ""
+                                  << "miReload"
                                   << "";
     QTest::newRow("databases root") << int(_ItemNode::TypeRootLocalDb) << 0 << 1 << ""
                                     << "miOpenDbFolder"
                                     << "";
     QTest::newRow("device") << device << int(_ItemNode::TypeRootDevice) << 1 << "backup export print"
-                            << "miBackupAll miExportAll miPrintAll miViewCache miUnmoutDevice"
+                            << "miBackupAll miExportAll miPrintAll miViewCache miUnmoutDevice miReload"
                             << "miBackupSel miExportSel miPrintSel";
     QTest::newRow("device conversation") << chat << device << 1 << "backup export print"
                                          << "miBackupChat miExportChat miPrintChat"

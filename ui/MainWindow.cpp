@@ -91,6 +91,21 @@ QToolButton* searchButton(const char* name, QWidget* parent)
     return button;
 }
 
+// The conversation's name with its numbers, as the heading of its transcript; the name alone when
+// it is only the number.
+QString conversationTitle(const _ChatSessionItemNode& node)
+{
+    QStringList numbers;
+    for (const _MsgChat* chat : node.group) {
+        if (!chat->chat_identifier.isEmpty() && chat->chat_identifier != node.name
+            && !numbers.contains(chat->chat_identifier))
+            numbers.append(chat->chat_identifier);
+    }
+    if (numbers.isEmpty())
+        return node.name;
+    return QStringLiteral("%1 (%2)").arg(node.name, numbers.join(QLatin1String(", ")));
+}
+
 _AbsDBItemNode* asSourceNode(_ItemNode* node)
 {
     if (node && (node->type == _ItemNode::TypeAndroidDevice || node->type == _ItemNode::TypeLocalDb))
@@ -247,6 +262,8 @@ void MainWindow::buildWidgets()
     m_lbChatName = new QLabel(tr("Conversations"), widget_6);
     m_lbChatName->setObjectName(QStringLiteral("lbChatName"));
     m_lbChatName->setMinimumHeight(25);
+    // Names come from the phone and from address books.
+    m_lbChatName->setTextFormat(Qt::PlainText);
     verticalLayout_2->addWidget(m_lbChatName);
     m_txtSMS = new SmsBrowser(widget_6);
     m_txtSMS->setObjectName(QStringLiteral("txtSMS"));
@@ -286,12 +303,22 @@ _MsgCollection MainWindow::readChats(IOS6MessageDb& db)
 
 void MainWindow::listLocalDatabases()
 {
+    addNewLocalDatabases();
+    m_treeViewDS->expand(m_modelMain->nodeIndex(m_modelMain->rootLocalDb()));
+}
+
+void MainWindow::addNewLocalDatabases()
+{
+    QSet<QString> listed;
+    for (const _ItemNode* node : std::as_const(m_modelMain->rootLocalDb()->children))
+        listed.insert(node->name);
     const QFileInfoList folders = localDatabasesDir().entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo& folder : folders) {
+        if (listed.contains(folder.fileName()))
+            continue;
         auto db = QSharedPointer<IOS6MessageDb>::create(QDir(folder.absoluteFilePath()), QString(), true);
         m_modelMain->addLocalDb(db, folder.fileName());
     }
-    m_treeViewDS->expand(m_modelMain->nodeIndex(m_modelMain->rootLocalDb()));
 }
 
 void MainWindow::listVirtualDevices()
@@ -407,11 +434,27 @@ void MainWindow::showMessages(QList<_MsgMessage*> list)
     m_txtSMS->clear();
     m_txtSMS->setMessages(m_modelSms->messages());
     m_lbSMSCount->setText(tr("Messages: %1").arg(list.size()));
+    showNewestMessage();
+}
+
+void MainWindow::showNewestMessage()
+{
+    const int rows = m_modelSms->rowCount();
+    if (rows == 0)
+        return;
+    const int row = m_treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder ? rows - 1 : 0;
+    const QModelIndex newest = m_modelSms->rowIndex(row);
+    // Current but not selected: the commands of the File menu and the tool bar keep working on the
+    // whole conversation until rows are chosen.
+    m_treeViewSMS->selectionModel()->setCurrentIndex(newest, QItemSelectionModel::NoUpdate);
+    m_treeViewSMS->scrollTo(newest);
+    m_txtSMS->showMessage(row);
 }
 
 void MainWindow::clearMessages()
 {
     m_listSource = nullptr;
+    m_lbChatName->setText(tr("Conversations"));
     m_modelSms->setMessages({});
     m_txtSMS->clear();
     m_txtSMS->setMessages({});
@@ -630,6 +673,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
                 dbNode->db->messages(dbNode->collection, 0);
             }
             m_listSource = dbNode;
+            m_lbChatName->setText(dbNode->name);
             showMessages(dbNode->collection.messages().values());
             break;
         }
@@ -637,6 +681,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
             auto* dbNode = static_cast<_AbsDBItemNode*>(node);
             dbNode->db->messages(dbNode->collection, 0);
             m_listSource = dbNode;
+            m_lbChatName->setText(dbNode->name);
             showMessages(dbNode->collection.messages().values());
             break;
         }
@@ -660,6 +705,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
                 }
             }
             m_listSource = dbNode;
+            m_lbChatName->setText(conversationTitle(*chatNode));
             showMessages(messages);
             break;
         }

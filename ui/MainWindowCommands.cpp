@@ -1,5 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidConnectWithWiFiThread.h"
+#include "android/AndroidMonitor.h"
 #include "android/AndroidRestoreSMSThread.h"
 #include "base/DataFolders.h"
 #include "base/ShellServices.h"
@@ -31,8 +33,10 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QSet>
 #include <QToolBar>
 #include <QtDebug>
@@ -517,6 +521,51 @@ void MainWindow::miUnmoutDevice()
         removeSourceNode(node);
 }
 
+void MainWindow::miReload()
+{
+    const CommandScope scope(this);
+    _ItemNode* node = currentNode();
+    if (node && node->type == _ItemNode::TypeChatSession)
+        node = node->parent;
+    if (!node)
+        return;
+    switch (node->type) {
+    case _ItemNode::TypeRootDevice: {
+        // Every phone adb lists is loaded again: one that was disconnected, whose load was cancelled or
+        // whose connection was lost stays in the listing, so the monitor never reports it a second time.
+        const QSet<QString> known = m_monitor->currentKnownSerials();
+        QStringList serials(known.cbegin(), known.cend());
+        serials.sort();
+        for (const QString& serial : std::as_const(serials))
+            connectUsbDevice(AdbDevice { serial, serial, QStringLiteral("device") });
+        break;
+    }
+    case _ItemNode::TypeRootLocalDb:
+        addNewLocalDatabases();
+        break;
+    case _ItemNode::TypeAndroidDevice: {
+        const AndroidDevice device = static_cast<_AndroidDeviceItemNode*>(node)->device;
+        if (device.wifi) {
+            ProgressForm progress(tr("IDS_CONNECTING_ANDROID_DEVICE"), this);
+            AndroidConnectWithWiFiThread thread(device.host, &progress);
+            if (runWorkerWithDialog(thread, progress))
+                loadDevice(thread.device());
+        } else if (!device.serial.isEmpty()) {
+            connectUsbDevice(AdbDevice { device.serial, device.serial, QStringLiteral("device") });
+        } else {
+            // An offline phone is a folder on this computer: its store is read again.
+            rereadNode(static_cast<_AbsDBItemNode*>(node), false);
+        }
+        break;
+    }
+    case _ItemNode::TypeLocalDb:
+        rereadNode(static_cast<_AbsDBItemNode*>(node), true);
+        break;
+    default:
+        break;
+    }
+}
+
 void MainWindow::miViewCache()
 {
     if (const auto* node = asSource(currentNode(), _ItemNode::TypeAndroidDevice))
@@ -599,15 +648,30 @@ void MainWindow::buildMenus()
               return action;
           };
     m_actBackup = command(
-        QStringLiteral(":res/backup.png"), tr("Backup SMS to Local Database"), "actBackup", &MainWindow::miBackup);
+        QStringLiteral(":res/backup.png"), tr("&Backup SMS to Local Database"), "actBackup", &MainWindow::miBackup);
     m_actDb2A = command(
-        QStringLiteral(":res/db2a.png"), tr("Transfer SMS from Database to Android"), "actDb2A", &MainWindow::miDb2A);
+        QStringLiteral(":res/db2a.png"), tr("&Transfer SMS from Database to Android"), "actDb2A", &MainWindow::miDb2A);
     m_actExport
-        = command(QStringLiteral(":res/export.png"), tr("Export SMS to File"), "actExport", &MainWindow::miExport);
-    m_actPrint = command(QStringLiteral(":res/print.png"), tr("Print SMS"), "actPrint", &MainWindow::miPrint);
-    m_actDelete = command(QStringLiteral(":res/delete.png"), tr("Delete SMS"), "actDelete", &MainWindow::miDel);
+        = command(QStringLiteral(":res/export.png"), tr("&Export SMS to File"), "actExport", &MainWindow::miExport);
+    m_actPrint = command(QStringLiteral(":res/print.png"), tr("&Print SMS"), "actPrint", &MainWindow::miPrint);
+    m_actDelete = command(QStringLiteral(":res/delete.png"), tr("&Delete SMS"), "actDelete", &MainWindow::miDel);
+    QAction* reload = command(QString(), tr("&Reload"), "actReload", &MainWindow::miReload);
+    QAction* importXml
+        = command(QString(), tr("&Import SMS from XML Backup..."), "actImportXml", &MainWindow::miImportXml);
+    QAction* openDbFolder = command(QStringLiteral(":res/open_db_folder.png"), tr("&Open Database Folder"),
+        "actOpenDbFolder", &MainWindow::miOpenDbFolder);
+    auto* exit = new QAction(QIcon(QStringLiteral(":res/exit.png")), tr("E&xit"), this);
+    exit->setObjectName(QStringLiteral("actExit"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
 
-    QMenu* file = menuBar()->addMenu(tr("File"));
+    setShortcut(m_actBackup, QKeySequence(Qt::CTRL | Qt::Key_B));
+    setShortcut(m_actExport, QKeySequence(Qt::CTRL | Qt::Key_E));
+    setShortcut(m_actPrint, QKeySequence::Print);
+    setShortcut(m_actDelete, QKeySequence::Delete);
+    setShortcut(reload, QKeySequence(Qt::Key_F5));
+    setShortcut(exit, QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    QMenu* file = menuBar()->addMenu(tr("&File"));
     file->setObjectName(QStringLiteral("menuFile"));
     file->addAction(m_actBackup);
     file->addAction(m_actDb2A);
@@ -616,28 +680,28 @@ void MainWindow::buildMenus()
     file->addAction(m_actPrint);
     file->addAction(m_actDelete);
     file->addSeparator();
-    QAction* importXml = file->addAction(tr("Import SMS from XML Backup..."));
-    importXml->setObjectName(QStringLiteral("actImportXml"));
-    connect(importXml, &QAction::triggered, this, &MainWindow::miImportXml);
-    file->addAction(command(QStringLiteral(":res/open_db_folder.png"), tr("Open Database Folder"), "actOpenDbFolder",
-        &MainWindow::miOpenDbFolder));
-    QAction* exit = file->addAction(QIcon(QStringLiteral(":res/exit.png")), tr("Exit"));
-    exit->setObjectName(QStringLiteral("actExit"));
-    connect(exit, &QAction::triggered, this, &QWidget::close);
+    file->addAction(reload);
+    file->addAction(importXml);
+    file->addAction(openDbFolder);
+    file->addAction(exit);
 
-    QMenu* tools = menuBar()->addMenu(tr("Tools"));
+    QMenu* tools = menuBar()->addMenu(tr("&Tools"));
     tools->setObjectName(QStringLiteral("menuTools"));
-    connect(tools->addAction(tr("Check for Update")), &QAction::triggered, this, &MainWindow::miCheckUpdate);
-    connect(tools->addAction(tr("Clear Cache files")), &QAction::triggered, this, &MainWindow::miClearCache);
-    connect(
-        tools->addAction(tr("Connect Android Phone via WiFi")), &QAction::triggered, this, &MainWindow::miConnectWifi);
+#ifdef Q_OS_WIN
+    // Elsewhere the package manager keeps the program up to date.
+    connect(tools->addAction(tr("Check for &Update")), &QAction::triggered, this, &MainWindow::miCheckUpdate);
+#endif
+    tools->addAction(command(QString(), tr("&Clear Cache files"), "actClearCache", &MainWindow::miClearCache));
+    tools->addAction(
+        command(QString(), tr("Connect Android Phone via &WiFi"), "actConnectWifi", &MainWindow::miConnectWifi));
 
-    QMenu* help = menuBar()->addMenu(tr("Help"));
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("menuHelp"));
-    connect(help->addAction(QIcon(QStringLiteral(":res/help.png")), tr("Help")), &QAction::triggered, this,
-        &MainWindow::miHelp);
-    connect(help->addAction(tr("Feedback and Support")), &QAction::triggered, this, &MainWindow::miFeedback);
-    connect(help->addAction(tr("About")), &QAction::triggered, this, &MainWindow::miAbout);
+    QAction* helpAction = command(QStringLiteral(":res/help.png"), tr("&Help"), "actHelp", &MainWindow::miHelp);
+    setShortcut(helpAction, QKeySequence::HelpContents);
+    help->addAction(helpAction);
+    help->addAction(command(QString(), tr("&Feedback and Support"), "actFeedback", &MainWindow::miFeedback));
+    help->addAction(command(QString(), tr("&About"), "actAbout", &MainWindow::miAbout));
 
     m_mainToolBar->addAction(m_actBackup);
     m_mainToolBar->addAction(m_actDb2A);
@@ -647,6 +711,19 @@ void MainWindow::buildMenus()
     m_mainToolBar->addAction(m_actDelete);
 
     updateCommandActions();
+}
+
+void MainWindow::setShortcut(QAction* action, const QKeySequence& keys)
+{
+    action->setShortcut(keys);
+    // The window's shortcuts work wherever the focus is; the line edits keep Delete, Home and End for
+    // their own text.
+    action->setShortcutContext(Qt::WindowShortcut);
+    QString text = action->text();
+    text.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+    action->setToolTip(QStringLiteral("%1 (%2)").arg(text, action->shortcut().toString(QKeySequence::NativeText)));
+    // Actions outside the menu bar (the tool bar hides its own) need the window to own them to be reached.
+    addAction(action);
 }
 
 void MainWindow::updateCommandActions()

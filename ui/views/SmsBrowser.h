@@ -31,6 +31,7 @@ public:
     void firstPage();
     void previousPage();
     void nextPage();
+    void lastPage();
 
     const QList<_MsgMessage*>& messages() const { return m_messages; }
     int pageCount() const { return m_pageCount; }
@@ -39,8 +40,12 @@ public:
 public slots:
     void onAnchorClicked(const QUrl& link);
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void renderPage(int page);
+    void scrollToEnd();
     QString pageHtml(int page) const;
 
     QTextDocument* m_document;
