@@ -42,6 +42,7 @@
 #include <QScrollBar>
 #include <QSet>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QStyle>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -161,6 +162,7 @@ private slots:
     void reloadBringsBackADisconnectedPhone();
     void conversationsOpenAtTheirNewestMessage_data();
     void conversationsOpenAtTheirNewestMessage();
+    void rememberedAcrossRuns();
 
 private:
     _ItemNode* localDb(MainWindow& window, const QString& name) const
@@ -234,6 +236,8 @@ void TestMainWindow::cleanupTestCase()
 
 void TestMainWindow::init()
 {
+    // Each test starts as a first run; rememberedAcrossRuns checks what one run leaves to the next.
+    QFile::remove(settingsFilePath());
     takeShownMessageBoxes();
 }
 
@@ -1052,6 +1056,7 @@ void TestMainWindow::conversationsOpenAtTheirNewestMessage()
     list->header()->setSortIndicator(0, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
     _ItemNode* kitchen = localDb(window, QStringLiteral("Kitchen"));
     QVERIFY(kitchen);
+    QCOMPARE(window.mainModel()->nodeIndex(kitchen).data().toString(), QStringLiteral("Kitchen (123)"));
     select(window, kitchen);
     QTRY_COMPARE(window.smsModel()->rowCount(), 123);
 
@@ -1075,6 +1080,67 @@ void TestMainWindow::conversationsOpenAtTheirNewestMessage()
         qPrintable(newest));
     const QString heading = window.findChild<QLabel*>(QStringLiteral("lbChatName"))->text();
     QVERIFY2(heading.startsWith(name + QStringLiteral(" (+4477009001")), qPrintable(heading));
+}
+
+// One run leaves its window's size, place, splitters and sort, and the export folder, to the next run
+// on the same data folder. An export of one conversation is named for it.
+void TestMainWindow::rememberedAcrossRuns()
+{
+    QTemporaryDir exports;
+    QVERIFY(QDir(exports.path()).mkpath(QStringLiteral("chats")));
+    const QString folder = QDir(exports.path()).filePath(QStringLiteral("chats"));
+    QRect geometry;
+    QList<int> sizes;
+    QList<int> sizes2;
+    {
+        MainWindow first(nullptr, quietOptions());
+        first.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&first));
+        first.setGeometry(60, 70, 900, 620);
+        auto* splitter = first.findChild<QSplitter*>(QStringLiteral("splitter"));
+        auto* splitter2 = first.findChild<QSplitter*>(QStringLiteral("splitter_2"));
+        splitter->setSizes({ 320, 540 });
+        splitter2->setSizes({ 150, 350 });
+        QTRY_COMPARE(first.geometry().size(), QSize(900, 620));
+        geometry = first.geometry();
+        sizes = splitter->sizes();
+        sizes2 = splitter2->sizes();
+        first.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"))->header()->setSortIndicator(0, Qt::DescendingOrder);
+
+        select(first, localDb(first, QStringLiteral("Family")));
+        QTRY_COMPARE(first.smsModel()->rowCount(), 4);
+        select(first, childNamed(localDb(first, QStringLiteral("Family")), QStringLiteral("Anna Berg")));
+        QTRY_COMPARE(first.smsModel()->rowCount(), 2);
+        takeShownSaveDialogs();
+        setNextSaveFileAnswer(QDir(folder).filePath(QStringLiteral("anna")), QStringLiteral("Text Files(*.txt)"));
+        first.miExport();
+        const QList<ShownSaveDialog> dialogs = takeShownSaveDialogs();
+        QCOMPARE(dialogs.size(), 1);
+        QVERIFY2(dialogs.first().proposedPath.startsWith(QDir::home().filePath(QStringLiteral("sms-Anna Berg("))),
+            qPrintable(dialogs.first().proposedPath));
+        QVERIFY(QFileInfo::exists(QDir(folder).filePath(QStringLiteral("anna.txt"))));
+        takeShownMessageBoxes();
+    }
+
+    MainWindow second(nullptr, quietOptions());
+    second.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&second));
+    QCOMPARE(second.geometry(), geometry);
+    QCOMPARE(second.findChild<QSplitter*>(QStringLiteral("splitter"))->sizes(), sizes);
+    QCOMPARE(second.findChild<QSplitter*>(QStringLiteral("splitter_2"))->sizes(), sizes2);
+    auto* list = second.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
+    QCOMPARE(list->header()->sortIndicatorOrder(), Qt::DescendingOrder);
+
+    // The whole database: no conversation's name, and the folder of the last export.
+    select(second, localDb(second, QStringLiteral("Family")));
+    QTRY_COMPARE(second.smsModel()->rowCount(), 4);
+    QCOMPARE(second.shownMessages().first()->text, QStringLiteral("Parcel arrived"));
+    setNextSaveFileAnswer(QString(), QString());
+    second.miExport();
+    const QList<ShownSaveDialog> dialogs = takeShownSaveDialogs();
+    QCOMPARE(dialogs.size(), 1);
+    QVERIFY2(dialogs.first().proposedPath.startsWith(QDir(folder).filePath(QStringLiteral("sms("))),
+        qPrintable(dialogs.first().proposedPath));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -432,6 +432,9 @@ void TestMainWindowCommands::deleteCommands()
     } else {
         QVERIFY(databaseNode());
         QCOMPARE(scalar(folder, QStringLiteral("select count(*) from message")).toInt(), messagesLeft);
+        // The tree's count follows the deletion.
+        QCOMPARE(window.mainModel()->nodeIndex(databaseNode()).data().toString(),
+            QStringLiteral("%1 (%2)").arg(name).arg(messagesLeft));
     }
     stuck.reset();
     QVERIFY(removeFolderOrLink(folder.absolutePath(), true));

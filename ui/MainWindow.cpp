@@ -18,6 +18,7 @@
 #include "ui/UiLog.h"
 #include "ui/WorkerRun.h"
 #include "ui/dialogs/CountrySelForm.h"
+#include "ui/dialogs/DeleteConfirmation.h"
 #include "ui/models/ItemModelMain.h"
 #include "ui/models/ItemModelSms.h"
 #include "ui/models/ItemNodes.h"
@@ -35,6 +36,7 @@
 #include <QMenuBar>
 #include <QPersistentModelIndex>
 #include <QSet>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -186,13 +188,48 @@ MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options)
 
     listLocalDatabases();
     listVirtualDevices();
+    restoreSettings();
 }
 
 MainWindow::~MainWindow()
 {
+    saveSettings();
     // The monitor's loop reports to this window: it ends while the window is still whole.
     delete m_monitor;
     m_monitor = nullptr;
+}
+
+namespace {
+
+const QLatin1String geometryKey("window/geometry");
+const QLatin1String splitterKey("window/splitter");
+const QLatin1String splitter2Key("window/splitter2");
+const QLatin1String sortColumnKey("list/sortColumn");
+const QLatin1String sortOrderKey("list/sortOrder");
+
+} // namespace
+
+void MainWindow::restoreSettings()
+{
+    const QSettings settings(settingsFilePath(), QSettings::IniFormat);
+    restoreGeometry(settings.value(geometryKey).toByteArray());
+    m_splitter->restoreState(settings.value(splitterKey).toByteArray());
+    m_splitter2->restoreState(settings.value(splitter2Key).toByteArray());
+    const int column = settings.value(sortColumnKey, 0).toInt();
+    const int order = settings.value(sortOrderKey, int(Qt::AscendingOrder)).toInt();
+    if (column >= 0 && column < m_modelSms->columnCount()
+        && (order == Qt::AscendingOrder || order == Qt::DescendingOrder))
+        m_treeViewSMS->header()->setSortIndicator(column, Qt::SortOrder(order));
+}
+
+void MainWindow::saveSettings() const
+{
+    QSettings settings(settingsFilePath(), QSettings::IniFormat);
+    settings.setValue(geometryKey, saveGeometry());
+    settings.setValue(splitterKey, m_splitter->saveState());
+    settings.setValue(splitter2Key, m_splitter2->saveState());
+    settings.setValue(sortColumnKey, m_treeViewSMS->header()->sortIndicatorSection());
+    settings.setValue(sortOrderKey, int(m_treeViewSMS->header()->sortIndicatorOrder()));
 }
 
 void MainWindow::buildWidgets()
@@ -317,8 +354,14 @@ void MainWindow::addNewLocalDatabases()
         if (listed.contains(folder.fileName()))
             continue;
         auto db = QSharedPointer<IOS6MessageDb>::create(QDir(folder.absoluteFilePath()), QString(), true);
-        m_modelMain->addLocalDb(db, folder.fileName());
+        countMessages(m_modelMain->addLocalDb(db, folder.fileName()));
     }
+}
+
+void MainWindow::countMessages(_AbsDBItemNode* node)
+{
+    if (node && node->type == _ItemNode::TypeLocalDb)
+        m_modelMain->setMessageCount(node, storedMessageCount(*node->db));
 }
 
 void MainWindow::listVirtualDevices()

@@ -176,9 +176,14 @@ private:
 
     // MainWindow.cpp
     void buildWidgets();
+    // The window's size and place, the splitters and the list's sort, as the last run left them.
+    void restoreSettings();
+    void saveSettings() const;
     void listLocalDatabases();
     // Adds a node for each database folder that has none yet (made by the command line meanwhile).
     void addNewLocalDatabases();
+    // Reads how many messages a database's store holds, for its node's text.
+    void countMessages(_AbsDBItemNode* node);
     void listVirtualDevices();
     _ItemNode* currentNode() const;
     // The device or database node that the current node belongs to (itself, or a conversation's parent).

@@ -38,6 +38,7 @@
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSettings>
 #include <QToolBar>
 #include <QtDebug>
 
@@ -67,6 +68,33 @@ QString conversationIdentifier(const _ItemNode* node)
         return QString();
     const auto* chat = static_cast<const _ChatSessionItemNode*>(node);
     return chat->group.isEmpty() ? QString() : chat->group.first()->chat_identifier;
+}
+
+const QLatin1String exportFolderKey("dialogs/exportFolder");
+const QLatin1String importFolderKey("dialogs/importFolder");
+
+// The folder a file dialog opened in last time, while it still exists; the home folder otherwise.
+QDir rememberedFolder(const QLatin1String& key)
+{
+    const QString folder = QSettings(settingsFilePath(), QSettings::IniFormat).value(key).toString();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? QDir(folder) : QDir::home();
+}
+
+void rememberFolder(const QLatin1String& key, const QString& folder)
+{
+    QSettings(settingsFilePath(), QSettings::IniFormat).setValue(key, folder);
+}
+
+// A name from a phone or an address book as part of a file name: characters that no file system or
+// shell takes well become '_'.
+QString fileNamePart(const QString& name)
+{
+    static const QRegularExpression unsafe(QStringLiteral("[\\\\/:*?\"<>|\\x00-\\x1f]"));
+    QString part = name.trimmed();
+    part.replace(unsafe, QStringLiteral("_"));
+    while (part.startsWith(QLatin1Char('.')))
+        part.remove(0, 1);
+    return part.left(60);
 }
 
 } // namespace
@@ -319,13 +347,22 @@ void MainWindow::exportMessages(const CommandMessages& input)
 {
     const CommandScope scope(this);
     const QStringList filters = exportFilters();
-    const QString proposed = QDir::home().filePath(
-        QStringLiteral("sms(%1)").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
+    // One conversation's export is named for it, so that several exports side by side stay apart.
+    QString conversation;
+    const _ItemNode* current = currentNode();
+    if (input.node && current && current->type == _ItemNode::TypeChatSession && current->parent == input.node)
+        conversation = fileNamePart(current->name);
+    const QString time = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    const QString proposed
+        = rememberedFolder(exportFolderKey)
+              .filePath(conversation.isEmpty() ? QStringLiteral("sms(%1)").arg(time)
+                                               : QStringLiteral("sms-%1(%2)").arg(conversation, time));
     QString selectedFilter;
     const QString chosen = getSaveFileName(
         this, tr("IDS_SEL_EXPORT_MESSAGES_PATH"), proposed, filters.join(QStringLiteral(";;")), &selectedFilter);
     if (chosen.isEmpty())
         return;
+    rememberFolder(exportFolderKey, QFileInfo(chosen).absolutePath());
 
     const ExportTarget target = exportTarget(chosen, int(filters.indexOf(selectedFilter)));
     const bool ascending = m_treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder;
@@ -413,6 +450,7 @@ void MainWindow::miDelSel()
         m_listSource = node;
         showMessages(remaining);
     }
+    countMessages(node);
 }
 
 void MainWindow::miDelChat()
@@ -445,6 +483,7 @@ void MainWindow::miDelChat()
         m_modelMain->removeNode(AbsTreeItemModel::nodeOf(current));
     for (qint64 rowid : std::as_const(chats))
         input.records.removeChat(rowid);
+    countMessages(node);
 }
 
 void MainWindow::miDelAll()
@@ -493,15 +532,18 @@ void MainWindow::rereadNode(_AbsDBItemNode* node, bool withMessages)
     } catch (const std::exception& error) {
         showErrorBox(QString::fromUtf8(error.what()));
     }
+    countMessages(node);
 }
 
 void MainWindow::miImportXml()
 {
     const CommandScope scope(this);
-    const QString file
-        = getOpenFileName(this, tr("Please select an XML backup file."), QDir::homePath(), tr("XML Backup(*.xml)"));
-    if (!file.isEmpty())
-        importXmlBackup(file);
+    const QString file = getOpenFileName(this, tr("Please select an XML backup file."),
+        rememberedFolder(importFolderKey).absolutePath(), tr("XML Backup(*.xml)"));
+    if (file.isEmpty())
+        return;
+    rememberFolder(importFolderKey, QFileInfo(file).absolutePath());
+    importXmlBackup(file);
 }
 
 void MainWindow::miConnectWifi()
