@@ -163,6 +163,7 @@ private slots:
     void conversationsOpenAtTheirNewestMessage_data();
     void conversationsOpenAtTheirNewestMessage();
     void rememberedAcrossRuns();
+    void databaseMadeMeanwhileAppears();
 
 private:
     _ItemNode* localDb(MainWindow& window, const QString& name) const
@@ -1141,6 +1142,21 @@ void TestMainWindow::rememberedAcrossRuns()
     QCOMPARE(dialogs.size(), 1);
     QVERIFY2(dialogs.first().proposedPath.startsWith(QDir(folder).filePath(QStringLiteral("sms("))),
         qPrintable(dialogs.first().proposedPath));
+}
+
+// A database another program (the command line) makes while the window is open joins the tree.
+void TestMainWindow::databaseMadeMeanwhileAppears()
+{
+    MainWindow window(nullptr, quietOptions());
+    const QDir folder(localDatabasesDir().filePath(QStringLiteral("Made Meanwhile")));
+    const auto removeFolder = qScopeGuard([folder] { QDir(folder).removeRecursively(); });
+    writeStore(folder, { { QStringLiteral("Eve"), { { 900, QStringLiteral("hello"), false } } } });
+    QTRY_VERIFY_WITH_TIMEOUT(localDb(window, QStringLiteral("Made Meanwhile")), 10000);
+    QCOMPARE(window.mainModel()->rootLocalDb()->children.count(localDb(window, QStringLiteral("Made Meanwhile"))), 1);
+    select(window, localDb(window, QStringLiteral("Made Meanwhile")));
+    QTRY_COMPARE(listTexts(window), QStringList { QStringLiteral("hello") });
+    QCOMPARE(window.mainModel()->nodeIndex(localDb(window, QStringLiteral("Made Meanwhile"))).data().toString(),
+        QStringLiteral("Made Meanwhile (1)"));
 }
 
 QTEST_MAIN(TestMainWindow)

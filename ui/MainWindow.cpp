@@ -28,6 +28,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -187,6 +188,10 @@ MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options)
         QTimer::singleShot(m_options.usbTipsDelayMs, this, &MainWindow::androidUsbTips);
 
     listLocalDatabases();
+    // The command line may make databases while the window is open.
+    auto* databaseWatcher = new QFileSystemWatcher({ localDatabasesDir().absolutePath() }, this);
+    connect(databaseWatcher, &QFileSystemWatcher::directoryChanged, this,
+        [this] { runDeviceReport([this] { addNewLocalDatabases(); }); });
     listVirtualDevices();
     restoreSettings();
 }
@@ -702,6 +707,8 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
                 const _MsgCollection chats = readChats(*dbNode->db);
                 dbNode->collection = chats;
                 m_modelMain->rebuildConversations(dbNode);
+                // A database made while the window was open may have been counted before it was written.
+                countMessages(dbNode);
                 const QPersistentModelIndex index(m_modelMain->nodeIndex(dbNode));
                 MyTreeView* view = m_treeViewDS;
                 QMetaObject::invokeMethod(

@@ -23,7 +23,6 @@ class MyTreeView;
 class QAction;
 class QDir;
 class QDockWidget;
-class QFileSystemWatcher;
 class QKeySequence;
 class QLabel;
 class QLineEdit;
