@@ -4,6 +4,7 @@
 #include "base/DataFolders.h"
 #include "store/Sqlite3DB.h"
 #include "support/PhoneSimulatorProcess.h"
+#include "support/ScopedEnv.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
 
@@ -12,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -28,6 +30,7 @@ private slots:
     void exitStatus_data();
     void exitStatus();
     void exportFilters();
+    void emptyListSaysSo();
     void xmlRoundTrip();
     void interruptLeavesDatabasesAsTheyWere_data();
     void interruptLeavesDatabasesAsTheyWere();
@@ -180,6 +183,10 @@ void TestCommandLine::exitStatus_data()
 
     const QString out = QDir(m_home).absoluteFilePath(QStringLiteral("seed.csv"));
     QTest::newRow("help") << QStringList { QStringLiteral("--help") } << 0 << "^Usage: quillbarrow-sms" << QString();
+    QTest::newRow("version") << QStringList { QStringLiteral("--version") } << 0
+                             << "^quillbarrow-sms \\d+\\.\\d+\\.\\d+\n$" << QString();
+    QTest::newRow("version after a command")
+        << QStringList { QStringLiteral("list"), QStringLiteral("--version") } << 2 << "unknown option" << QString();
     QTest::newRow("no command") << QStringList() << 2 << "no command" << QString();
     QTest::newRow("unknown command") << QStringList { QStringLiteral("sync") } << 2 << "unknown command" << QString();
     QTest::newRow("unknown option") << QStringList { QStringLiteral("list"), QStringLiteral("--all") } << 2
@@ -284,6 +291,20 @@ void TestCommandLine::exitStatus()
         QCOMPARE(result.out, QString());
     if (!absentDatabase.isEmpty())
         QVERIFY(!localDatabasesDir().exists(absentDatabase));
+}
+
+// With no database at all, list says so on standard error and leaves standard output to scripts.
+void TestCommandLine::emptyListSaysSo()
+{
+    QTemporaryDir empty;
+    const ScopedEnv home("HOME", QFile::encodeName(empty.path()));
+    const ScopedEnv data("XDG_DATA_HOME", QFile::encodeName(empty.filePath(QStringLiteral(".local/share"))));
+    const Run result = run({ QStringLiteral("list") });
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.out, QString());
+    QVERIFY2(
+        result.err.startsWith(QStringLiteral("quillbarrow-sms: no local databases in ")), qUtf8Printable(result.err));
+    QVERIFY2(result.err.contains(empty.path()), qUtf8Printable(result.err));
 }
 
 // The conversation and date filters pick exactly the messages that list counts.
