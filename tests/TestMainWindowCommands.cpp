@@ -21,10 +21,12 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
@@ -75,6 +77,18 @@ QString slotsOf(const QList<CommandEntry>& entries)
 
 } // namespace
 
+// Stands in for the desktop's file manager: takes the file addresses the window opens.
+class FileManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
 class TestMainWindowCommands : public QObject
 {
     Q_OBJECT
@@ -95,6 +109,8 @@ private slots:
     void deleteActsOnTheListedDatabase_data();
     void deleteActsOnTheListedDatabase();
     void disconnectForgetsTheSelectedDevice();
+    void shellCommandsSayWhatIsMissing_data();
+    void shellCommandsSayWhatIsMissing();
 
 private:
     QTranslator m_translator;
@@ -591,3 +607,48 @@ void TestMainWindowCommands::disconnectForgetsTheSelectedDevice()
 
 QTEST_MAIN(TestMainWindowCommands)
 #include "TestMainWindowCommands.moc"
+
+void TestMainWindowCommands::shellCommandsSayWhatIsMissing_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<bool>("handled"); // a program takes file addresses
+    QTest::addColumn<QString>("box"); // the start of the box shown; empty for none
+
+    QTest::newRow("database folder, no file manager")
+        << QByteArray("miOpenDbFolder") << false << "No file manager is installed to show the folder ";
+    QTest::newRow("database folder shown") << QByteArray("miOpenDbFolder") << true << "";
+    QTest::newRow("help, no manual beside the program")
+        << QByteArray("miHelp") << true << "The manual is not installed.";
+    QTest::newRow("feedback, no package metadata")
+        << QByteArray("miFeedback") << true << "The package names no page for feedback.";
+}
+
+// Folders and pages open through the desktop; where nothing can open them, a box says so instead of
+// nothing happening at all.
+void TestMainWindowCommands::shellCommandsSayWhatIsMissing()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(bool, handled);
+    QFETCH(QString, box);
+
+    // The test platform opens nothing; a handler stands in for a file manager.
+    FileManager manager;
+    if (handled)
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &manager, "open");
+    const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
+    setMessageBoxesScripted(true);
+    takeShownMessageBoxes();
+    MainWindowOptions options;
+    options.startMonitor = false;
+    options.usbTipsDelayMs = -1;
+    MainWindow window(nullptr, options);
+    QVERIFY(QMetaObject::invokeMethod(&window, command.constData()));
+    const QList<ShownMessageBox> boxes = takeShownMessageBoxes();
+    if (box.isEmpty()) {
+        QCOMPARE(boxes.size(), 0);
+        QCOMPARE(manager.opened, QList<QUrl> { QUrl::fromLocalFile(localDatabasesDir().absolutePath()) });
+    } else {
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes.first().text.startsWith(box), qPrintable(boxes.first().text));
+    }
+}

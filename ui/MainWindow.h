@@ -234,6 +234,8 @@ private:
     // new one (then *added is true); nullptr when the person gave no usable name.
     _AbsDBItemNode* chooseLocalDb(const QString& proposedName, bool* added);
     void showContextMenu(const QList<CommandEntry>& entries);
+    // Shows the folder in the file manager, or says that there is none.
+    void showFolder(const QString& path);
     // Gives the action its shortcut in the whole window and a tool tip that names it.
     void setShortcut(QAction* action, const QKeySequence& keys);
 

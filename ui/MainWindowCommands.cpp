@@ -29,6 +29,7 @@
 #include "ui/models/ItemNodes.h"
 #include "ui/views/MyTreeView.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QDateTime>
 #include <QFileInfo>
@@ -40,14 +41,42 @@
 #include <QSet>
 #include <QSettings>
 #include <QToolBar>
+#include <QXmlStreamReader>
 #include <QtDebug>
 
 #include <exception>
 
 namespace {
 
-const QString helpPage = QStringLiteral("https://www.quillbarrow.example/help/");
-const QString supportPage = QStringLiteral("https://www.quillbarrow.example/support/");
+// The issue tracker the package's metadata names (its home page when it names none): installed under
+// share/metainfo, or made in the build folder's dist/ when the program runs from there.
+QString issuePage()
+{
+    const QString file = QStringLiteral("com.quillbarrow.smsdesk.metainfo.xml");
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    for (const QString& candidate : { QStringLiteral("../share/metainfo/"), QStringLiteral("dist/") }) {
+        QFile metadata(programDir.absoluteFilePath(candidate + file));
+        if (!metadata.open(QIODevice::ReadOnly))
+            continue;
+        QString tracker;
+        QString home;
+        QXmlStreamReader xml(&metadata);
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("url"))
+                continue;
+            const QString type = xml.attributes().value(QLatin1String("type")).toString();
+            const QString address = xml.readElementText().trimmed();
+            if (type == QLatin1String("bugtracker"))
+                tracker = address;
+            else if (type == QLatin1String("homepage"))
+                home = address;
+        }
+        const QString page = tracker.isEmpty() ? home : tracker;
+        if (page.startsWith(QLatin1String("https://")) || page.startsWith(QLatin1String("http://")))
+            return page;
+    }
+    return QString();
+}
 
 _AbsDBItemNode* asSource(_ItemNode* node, int type)
 {
@@ -611,12 +640,20 @@ void MainWindow::miReload()
 void MainWindow::miViewCache()
 {
     if (const auto* node = asSource(currentNode(), _ItemNode::TypeAndroidDevice))
-        openFolderInExplorer(static_cast<const _AndroidDeviceItemNode*>(node)->device.cacheDir().absolutePath());
+        showFolder(static_cast<const _AndroidDeviceItemNode*>(node)->device.cacheDir().absolutePath());
 }
 
 void MainWindow::miOpenDbFolder()
 {
-    openFolderInExplorer(localDatabasesDir().absolutePath());
+    showFolder(localDatabasesDir().absolutePath());
+}
+
+void MainWindow::showFolder(const QString& path)
+{
+    const CommandScope scope(this);
+    if (!openFolderInExplorer(path))
+        showInfoBox(tr("No file manager is installed to show the folder %1.")
+                        .arg(QDir::toNativeSeparators(path).toHtmlEscaped()));
 }
 
 void MainWindow::miClearCache()
@@ -639,12 +676,32 @@ void MainWindow::miClearCache()
 
 void MainWindow::miHelp()
 {
-    shellOpen(helpPage);
+    // The README that the package installs beside the program's other documents, or the one at the top
+    // of the source tree when the program runs from its build folder.
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    for (const QString& candidate : { QStringLiteral("../share/doc/quillbarrow-sms-desk/README.md"),
+             QStringLiteral("../README.md"), QStringLiteral("README.md") }) {
+        const QString path = QDir::cleanPath(programDir.absoluteFilePath(candidate));
+        if (QFileInfo(path).isFile()) {
+            if (!shellOpen(path))
+                showInfoBox(
+                    tr("No program is installed to open %1.").arg(QDir::toNativeSeparators(path).toHtmlEscaped()));
+            return;
+        }
+    }
+    showInfoBox(tr("The manual is not installed. The command line explains itself with quillbarrow-sms --help, and "
+                   "man quillbarrow-sms shows its manual page where it is installed."));
 }
 
 void MainWindow::miFeedback()
 {
-    shellOpen(supportPage);
+    const QString page = issuePage();
+    if (page.isEmpty()) {
+        showInfoBox(tr("The package names no page for feedback."));
+        return;
+    }
+    if (!shellOpen(page))
+        showInfoBox(tr("No web browser is installed to open %1.").arg(page.toHtmlEscaped()));
 }
 
 void MainWindow::miAbout()
