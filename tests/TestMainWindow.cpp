@@ -150,6 +150,8 @@ private slots:
     void sortRule();
     void countrySelForm_data();
     void countrySelForm();
+    void countryPreselectedFromLocale_data();
+    void countryPreselectedFromLocale();
     void closingStopsOnlyItsOwnAdbServer_data();
     void closingStopsOnlyItsOwnAdbServer();
     void unreadableOfflineDeviceGetsNode();
@@ -674,6 +676,36 @@ void TestMainWindow::countrySelForm()
     QCOMPARE(stayedOpen, code.isEmpty());
     QCOMPARE(result, code.isEmpty() ? 0 : 1);
     QCOMPARE(form.code(), code);
+}
+
+void TestMainWindow::countryPreselectedFromLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("preselected"); // empty: no row current
+
+    QTest::newRow("Germany") << "de_DE"
+                             << "Germany (+49)";
+    QTest::newRow("English of Britain") << "en_GB"
+                                        << "United Kingdom (+44)";
+    QTest::newRow("German of Austria") << "de_AT"
+                                       << "Austria (+43)";
+    QTest::newRow("no country") << "C"
+                                << "";
+}
+
+// The country of the desktop's locale is current when the dialog opens; the person still confirms it.
+void TestMainWindow::countryPreselectedFromLocale()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, preselected);
+
+    const QLocale before;
+    QLocale::setDefault(QLocale(locale));
+    const auto restore = qScopeGuard([before] { QLocale::setDefault(before); });
+    CountrySelForm form;
+    const QListWidgetItem* current = form.findChild<QListWidget*>(QStringLiteral("ltCountries"))->currentItem();
+    QCOMPARE(current ? current->text() : QString(), preselected);
+    QCOMPARE(form.code(), QString());
 }
 
 void TestMainWindow::closingStopsOnlyItsOwnAdbServer_data()
