@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,6 +38,7 @@ private slots:
     void killedLoadLeavesWholeStores();
     void loadReports_data();
     void loadReports();
+    void barsEndFullOnATerminal();
     void interruptStopsSqlite_data();
     void interruptStopsSqlite();
     void cleanupTestCase();
@@ -525,6 +527,36 @@ void TestCommandLine::loadReports()
         QVERIFY2(match.captured(1).toLongLong() <= 100, qUtf8Printable(result.err));
     }
     QVERIFY2(result.err.count(QLatin1Char('\n')) <= 8, qUtf8Printable(result.err));
+}
+
+// On a terminal every step's bar that ends well is drawn full before its line ends, also for the
+// steps that report only their start.
+void TestCommandLine::barsEndFullOnATerminal()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+        QSKIP("no script program to give the run a terminal");
+    PhoneSimulatorProcess simulator;
+    QVERIFY(startPhone(simulator));
+    QProcess process;
+    // script runs the program on a pseudo-terminal of its own and copies what it shows.
+    process.start(QStringLiteral("script"),
+        { QStringLiteral("-qec"), QStringLiteral("'%1' load --wifi 127.0.0.1 2>&1 >/dev/null").arg(program),
+            QStringLiteral("/dev/null") });
+    QVERIFY(process.waitForFinished(120000));
+    QCOMPARE(process.exitCode(), 0);
+    QString shown = QString::fromUtf8(process.readAllStandardOutput());
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QStringList ends;
+    for (const QString& line : shown.split(QLatin1Char('\n'))) {
+        // What a line shows last: the part after its last return to the start.
+        const QString last = line.section(QLatin1Char('\r'), -1).trimmed();
+        if (last.contains(QLatin1Char('[')) && last.contains(QLatin1Char('%')))
+            ends.append(last);
+    }
+    QVERIFY2(ends.size() >= 2, qUtf8Printable(shown));
+    for (const QString& end : std::as_const(ends))
+        QVERIFY2(end.contains(QLatin1String("100%")), qUtf8Printable(end));
+    QVERIFY2(shown.contains(QLatin1String("Getting Android info...")), qUtf8Printable(shown));
 }
 
 void TestCommandLine::makeBusyStores()
