@@ -68,14 +68,12 @@ AndroidMonitor::AndroidMonitor(QObject* parent, int pollIntervalMs)
 
 AndroidMonitor::~AndroidMonitor()
 {
-    qCDebug(lcAndroid, "%s", "~AndroidMonitor begin");
     stopRequested = true;
     m_future.waitForFinished();
     // A server that was running before serves other programs too (another window, an IDE, screen
     // mirroring); only one this monitor started goes with it.
     if (m_startedServer)
         killServer();
-    qCDebug(lcAndroid, "%s", "~AndroidMonitor end");
 }
 
 void AndroidMonitor::start()

@@ -60,6 +60,11 @@ QDir localDatabasesDir()
     return dir;
 }
 
+QString settingsFilePath()
+{
+    return dataRootDir().absoluteFilePath(QStringLiteral("settings.ini"));
+}
+
 QDir androidCacheDir()
 {
     return QDir(dataRootDir().absoluteFilePath(QStringLiteral("android_cache")));

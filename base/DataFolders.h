@@ -11,6 +11,10 @@ QDir dataRootDir();
 // <data root>/local_databases, created when missing.
 QDir localDatabasesDir();
 
+// <data root>/settings.ini: what the window remembers between runs. Kept in the data folder rather than
+// in the desktop's configuration folder, so that a redirected or temporary data folder brings its own.
+QString settingsFilePath();
+
 // <data root>/android_cache (one folder per phone's cache) and <data root>/virtual_android (folders shown
 // as offline phones); neither is created here.
 QDir androidCacheDir();

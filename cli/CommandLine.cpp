@@ -70,6 +70,10 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         line.command = QStringLiteral("help");
         return line;
     }
+    if (first == QLatin1String("--version")) {
+        line.command = QStringLiteral("version");
+        return line;
+    }
 
     const CommandShape* shape = nullptr;
     for (const CommandShape& candidate : commandShapes()) {
@@ -137,6 +141,7 @@ QString CommandLine::usage()
 {
     return QStringLiteral(
         "Usage: quillbarrow-sms COMMAND [OPTIONS]\n"
+        "       quillbarrow-sms --help | --version\n"
         "\n"
         "Backs up, lists, exports and restores the text messages of Android phones from scripts, with\n"
         "the same data folder, local databases and phone link as the Quillbarrow SMS Desk window.\n"

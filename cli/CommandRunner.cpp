@@ -268,7 +268,15 @@ int CommandRunner::list()
     if (m_line.positional.isEmpty()) {
         int status = 0;
         const QDir databases = localDatabasesDir();
-        for (const QString& name : databases.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QStringList names = databases.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        // Said on standard error, so that a script reading the list still reads nothing.
+        if (names.isEmpty())
+            std::fputs(QStringLiteral("quillbarrow-sms: no local databases in %1\n")
+                           .arg(terminalText(QDir::toNativeSeparators(databases.absolutePath())))
+                           .toLocal8Bit()
+                           .constData(),
+                stderr);
+        for (const QString& name : names) {
             try {
                 printFields({ name, QString::number(countMessages(QDir(databases.filePath(name)))) });
             } catch (const std::exception& error) {

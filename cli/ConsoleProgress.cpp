@@ -78,8 +78,10 @@ void ConsoleProgress::updateProgress(const QString& status, int curProgress, con
     m_text = progressText;
 
     if (m_terminal) {
-        if (newStatus)
+        if (newStatus) {
+            completeBar();
             endLine();
+        }
         drawBar();
         return;
     }
@@ -131,8 +133,20 @@ void ConsoleProgress::errorOccurred(const QString& text)
     m_errorText = plainText(text);
 }
 
+void ConsoleProgress::completeBar()
+{
+    // A new step, or success, means the step on the bar is done, whatever its last report said: a
+    // step that reports only its start would otherwise stay at 0 % on the screen.
+    if (!m_lineOpen || m_percent >= 100)
+        return;
+    m_percent = 100;
+    m_drawnPercent = -1;
+    drawBar();
+}
+
 void ConsoleProgress::succeed(const QString& tipsStr)
 {
+    completeBar();
     endLine();
     m_succeeded = true;
     m_successText = plainText(tipsStr);

@@ -47,6 +47,8 @@ public slots:
 
 private:
     void drawBar();
+    // Draws the open bar full before its line ends.
+    void completeBar();
     void tipClosed();
 
     const bool m_terminal;

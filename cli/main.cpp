@@ -65,6 +65,10 @@ int main(int argc, char** argv)
         std::fputs(CommandLine::usage().toLocal8Bit().constData(), stdout);
         return 0;
     }
+    if (line.command == QLatin1String("version")) {
+        std::fputs("quillbarrow-sms " QSMS_VERSION "\n", stdout);
+        return 0;
+    }
 
     const std::unique_ptr<QCoreApplication> app = makeApplication(line, argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillbarrow-sms"));

@@ -297,6 +297,130 @@
         <source>IDS_SUC_CLEAR_CACHE</source>
         <translation>Successfully cleared cache files.</translation>
     </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>&amp;Tools</source>
+        <translation>&amp;Tools</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>&amp;Backup SMS to Local Database</source>
+        <translation>&amp;Backup SMS to Local Database</translation>
+    </message>
+    <message>
+        <source>&amp;Transfer SMS from Database to Android</source>
+        <translation>&amp;Transfer SMS from Database to Android</translation>
+    </message>
+    <message>
+        <source>&amp;Export SMS to File</source>
+        <translation>&amp;Export SMS to File</translation>
+    </message>
+    <message>
+        <source>&amp;Print SMS</source>
+        <translation>&amp;Print SMS</translation>
+    </message>
+    <message>
+        <source>&amp;Delete SMS</source>
+        <translation>&amp;Delete SMS</translation>
+    </message>
+    <message>
+        <source>&amp;Reload</source>
+        <translation>&amp;Reload</translation>
+    </message>
+    <message>
+        <source>&amp;Import SMS from XML Backup...</source>
+        <translation>&amp;Import SMS from XML Backup...</translation>
+    </message>
+    <message>
+        <source>&amp;Open Database Folder</source>
+        <translation>&amp;Open Database Folder</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>Check for &amp;Update</source>
+        <translation>Check for &amp;Update</translation>
+    </message>
+    <message>
+        <source>&amp;Clear Cache files</source>
+        <translation>&amp;Clear Cache files</translation>
+    </message>
+    <message>
+        <source>Connect Android Phone via &amp;WiFi</source>
+        <translation>Connect Android Phone via &amp;WiFi</translation>
+    </message>
+    <message>
+        <source>&amp;Feedback and Support</source>
+        <translation>&amp;Feedback and Support</translation>
+    </message>
+    <message>
+        <source>&amp;About</source>
+        <translation>&amp;About</translation>
+    </message>
+    <message>
+        <source>&amp;Search All Messages...</source>
+        <translation>&amp;Search All Messages...</translation>
+    </message>
+    <message>
+        <source>&amp;View Cache Files</source>
+        <translation>&amp;View Cache Files</translation>
+    </message>
+    <message>
+        <source>&amp;Disconnect Device</source>
+        <translation>&amp;Disconnect Device</translation>
+    </message>
+    <message>
+        <source>&amp;Delete this Database</source>
+        <translation>&amp;Delete this Database</translation>
+    </message>
+    <message>
+        <source>&amp;Backup SMS with this contact to Local Database</source>
+        <translation>&amp;Backup SMS with this contact to Local Database</translation>
+    </message>
+    <message>
+        <source>&amp;Export SMS with this contact to File</source>
+        <translation>&amp;Export SMS with this contact to File</translation>
+    </message>
+    <message>
+        <source>&amp;Print SMS with this contact</source>
+        <translation>&amp;Print SMS with this contact</translation>
+    </message>
+    <message>
+        <source>&amp;Transfer SMS with this contact to Android</source>
+        <translation>&amp;Transfer SMS with this contact to Android</translation>
+    </message>
+    <message>
+        <source>&amp;Delete SMS with this contact</source>
+        <translation>&amp;Delete SMS with this contact</translation>
+    </message>
+    <message>
+        <source>&amp;Backup Selected SMS to Local Database</source>
+        <translation>&amp;Backup Selected SMS to Local Database</translation>
+    </message>
+    <message>
+        <source>&amp;Export Selected SMS to File</source>
+        <translation>&amp;Export Selected SMS to File</translation>
+    </message>
+    <message>
+        <source>&amp;Print Selected SMS</source>
+        <translation>&amp;Print Selected SMS</translation>
+    </message>
+    <message>
+        <source>&amp;Transfer Selected SMS to Android</source>
+        <translation>&amp;Transfer Selected SMS to Android</translation>
+    </message>
+    <message>
+        <source>&amp;Delete Selected SMS</source>
+        <translation>&amp;Delete Selected SMS</translation>
+    </message>
 </context>
 <context>
     <name>MessageBox</name>
@@ -317,6 +441,13 @@
     <message>
         <source>IDS_PRINT_SMS</source>
         <translation>Print SMS</translation>
+    </message>
+</context>
+<context>
+    <name>SmsBrowser</name>
+    <message>
+        <source>page %1 of %2</source>
+        <translation>page %1 of %2</translation>
     </message>
 </context>
 </TS>

@@ -188,8 +188,6 @@ void TestAndroidMonitor::pollSequence()
 
     ScopedEnv path("PATH", QFile::encodeName(m_fakeDir.filePath(QStringLiteral("bin"))) + ':' + qgetenv("PATH"));
     ScopedEnv dir("FAKE_ADB_DIR", QFile::encodeName(m_fakeDir.path()));
-    QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor begin");
-    QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor end");
 
     writeAnswer(polls.first());
     auto monitor = startMonitor();
@@ -239,8 +237,6 @@ void TestAndroidMonitor::serverStartAndDestruction()
     writeAnswer(listing({}));
     const int seen = devicesCalls();
     QTRY_VERIFY_WITH_TIMEOUT(devicesCalls() >= seen + 1, 10000);
-    QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor begin");
-    QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor end");
     monitor.reset();
 
     const QStringList made = calls();
@@ -261,8 +257,6 @@ void TestAndroidMonitor::realDeviceConnectDisconnectReconnect()
     QVERIFY(phone.start({ QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"), QStringLiteral("0") }));
     const QString serial = QStringLiteral("127.0.0.1:%1").arg(phone.adbPort());
 
-    QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor begin");
-    QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor end");
     auto monitor = startMonitor();
     QTRY_VERIFY_WITH_TIMEOUT(serverAccepts(), 10000);
 
@@ -290,8 +284,6 @@ void TestAndroidMonitor::realTwoDevicesLeave()
     const QString firstSerial = QStringLiteral("127.0.0.1:%1").arg(first.adbPort());
     const QString secondSerial = QStringLiteral("127.0.0.1:%1").arg(second.adbPort());
 
-    QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor begin");
-    QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor end");
     auto monitor = startMonitor();
     QTRY_VERIFY_WITH_TIMEOUT(serverAccepts(), 10000);
     runAdb({ QStringLiteral("connect"), firstSerial }, false);
@@ -327,8 +319,6 @@ void TestAndroidMonitor::realDestructorStopsOnlyItsOwnServer()
     }
     auto monitor = startMonitor();
     QTRY_VERIFY_WITH_TIMEOUT(serverAccepts(), 10000);
-    QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor begin");
-    QTest::ignoreMessage(QtDebugMsg, "~AndroidMonitor end");
     monitor.reset();
     if (runningBefore) {
         QTest::qWait(500);

@@ -191,9 +191,8 @@ void TestAndroidWIFIForm::longPhoneErrorIsShortened()
     QCOMPARE(boxes.first().icon, QMessageBox::Critical);
     QVERIFY2(text.size() < 2000, qPrintable(QString::number(text.size())));
     QVERIFY(text.startsWith(QLatin1String("An Error Occurred. <br/><br/>") + phoneText.left(1024)));
-    static const QRegularExpression cutMark(QStringLiteral("\\[\\.\\.\\. \\d+ more characters cut\\]<br/><br/>"));
+    static const QRegularExpression cutMark(QStringLiteral("\\[\\.\\.\\. \\d+ more characters cut\\]$"));
     QVERIFY2(cutMark.match(text).hasMatch(), qUtf8Printable(text.right(200)));
-    QVERIFY(text.endsWith(QLatin1String(" for help.")));
 }
 
 void TestAndroidWIFIForm::cancelButtonRejects()

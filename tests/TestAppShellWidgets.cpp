@@ -188,8 +188,7 @@ void TestAppShellWidgets::errorBoxText()
     QCOMPARE(boxes.at(0).icon, QMessageBox::Critical);
     // The error text, markup and place markers included, goes in unchanged.
     QCOMPARE(boxes.at(0).text,
-        QStringLiteral("An Error Occurred. <br/><br/>can not connect 192.168.0.7:44441. <i>%1</i><br/><br/> Or you "
-                       "can contact support@quillbarrow.com for help."));
+        QStringLiteral("An Error Occurred. <br/><br/>can not connect 192.168.0.7:44441. <i>%1</i>"));
 }
 
 void TestAppShellWidgets::dragging_data()

@@ -4,6 +4,7 @@
 #include "base/DataFolders.h"
 #include "store/Sqlite3DB.h"
 #include "support/PhoneSimulatorProcess.h"
+#include "support/ScopedEnv.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
 
@@ -12,6 +13,8 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -28,12 +31,14 @@ private slots:
     void exitStatus_data();
     void exitStatus();
     void exportFilters();
+    void emptyListSaysSo();
     void xmlRoundTrip();
     void interruptLeavesDatabasesAsTheyWere_data();
     void interruptLeavesDatabasesAsTheyWere();
     void killedLoadLeavesWholeStores();
     void loadReports_data();
     void loadReports();
+    void barsEndFullOnATerminal();
     void interruptStopsSqlite_data();
     void interruptStopsSqlite();
     void cleanupTestCase();
@@ -180,6 +185,10 @@ void TestCommandLine::exitStatus_data()
 
     const QString out = QDir(m_home).absoluteFilePath(QStringLiteral("seed.csv"));
     QTest::newRow("help") << QStringList { QStringLiteral("--help") } << 0 << "^Usage: quillbarrow-sms" << QString();
+    QTest::newRow("version") << QStringList { QStringLiteral("--version") } << 0
+                             << "^quillbarrow-sms \\d+\\.\\d+\\.\\d+\n$" << QString();
+    QTest::newRow("version after a command")
+        << QStringList { QStringLiteral("list"), QStringLiteral("--version") } << 2 << "unknown option" << QString();
     QTest::newRow("no command") << QStringList() << 2 << "no command" << QString();
     QTest::newRow("unknown command") << QStringList { QStringLiteral("sync") } << 2 << "unknown command" << QString();
     QTest::newRow("unknown option") << QStringList { QStringLiteral("list"), QStringLiteral("--all") } << 2
@@ -284,6 +293,20 @@ void TestCommandLine::exitStatus()
         QCOMPARE(result.out, QString());
     if (!absentDatabase.isEmpty())
         QVERIFY(!localDatabasesDir().exists(absentDatabase));
+}
+
+// With no database at all, list says so on standard error and leaves standard output to scripts.
+void TestCommandLine::emptyListSaysSo()
+{
+    QTemporaryDir empty;
+    const ScopedEnv home("HOME", QFile::encodeName(empty.path()));
+    const ScopedEnv data("XDG_DATA_HOME", QFile::encodeName(empty.filePath(QStringLiteral(".local/share"))));
+    const Run result = run({ QStringLiteral("list") });
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.out, QString());
+    QVERIFY2(
+        result.err.startsWith(QStringLiteral("quillbarrow-sms: no local databases in ")), qUtf8Printable(result.err));
+    QVERIFY2(result.err.contains(empty.path()), qUtf8Printable(result.err));
 }
 
 // The conversation and date filters pick exactly the messages that list counts.
@@ -504,6 +527,36 @@ void TestCommandLine::loadReports()
         QVERIFY2(match.captured(1).toLongLong() <= 100, qUtf8Printable(result.err));
     }
     QVERIFY2(result.err.count(QLatin1Char('\n')) <= 8, qUtf8Printable(result.err));
+}
+
+// On a terminal every step's bar that ends well is drawn full before its line ends, also for the
+// steps that report only their start.
+void TestCommandLine::barsEndFullOnATerminal()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+        QSKIP("no script program to give the run a terminal");
+    PhoneSimulatorProcess simulator;
+    QVERIFY(startPhone(simulator));
+    QProcess process;
+    // script runs the program on a pseudo-terminal of its own and copies what it shows.
+    process.start(QStringLiteral("script"),
+        { QStringLiteral("-qec"), QStringLiteral("'%1' load --wifi 127.0.0.1 2>&1 >/dev/null").arg(program),
+            QStringLiteral("/dev/null") });
+    QVERIFY(process.waitForFinished(120000));
+    QCOMPARE(process.exitCode(), 0);
+    QString shown = QString::fromUtf8(process.readAllStandardOutput());
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QStringList ends;
+    for (const QString& line : shown.split(QLatin1Char('\n'))) {
+        // What a line shows last: the part after its last return to the start.
+        const QString last = line.section(QLatin1Char('\r'), -1).trimmed();
+        if (last.contains(QLatin1Char('[')) && last.contains(QLatin1Char('%')))
+            ends.append(last);
+    }
+    QVERIFY2(ends.size() >= 2, qUtf8Printable(shown));
+    for (const QString& end : std::as_const(ends))
+        QVERIFY2(end.contains(QLatin1String("100%")), qUtf8Printable(end));
+    QVERIFY2(shown.contains(QLatin1String("Getting Android info...")), qUtf8Printable(shown));
 }
 
 void TestCommandLine::makeBusyStores()

@@ -554,7 +554,7 @@ void TestCommandRoad::transferSendsNothingThePhoneHolds()
     shownTexts();
 
     if (cache == QLatin1String("cleared")) {
-        window.findChild<QMenu*>(QStringLiteral("menuTools"))->actions().at(1)->trigger();
+        window.findChild<QAction*>(QStringLiteral("actClearCache"))->trigger();
         QVERIFY(!errorBoxShown());
     } else if (cache == QLatin1String("removed")) {
         QVERIFY(QDir(dataRootDir().filePath(QStringLiteral("android_cache"))).removeRecursively());

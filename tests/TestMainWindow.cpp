@@ -35,15 +35,21 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QMap>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSet>
+#include <QSignalSpy>
+#include <QSplitter>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 #include <QToolButton>
 #include <QTranslator>
@@ -146,6 +152,8 @@ private slots:
     void sortRule();
     void countrySelForm_data();
     void countrySelForm();
+    void countryPreselectedFromLocale_data();
+    void countryPreselectedFromLocale();
     void closingStopsOnlyItsOwnAdbServer_data();
     void closingStopsOnlyItsOwnAdbServer();
     void unreadableOfflineDeviceGetsNode();
@@ -153,6 +161,15 @@ private slots:
     void treeStaysWholeAroundCommands();
     void firstSizeFitsTheScreen();
     void datesFitTheirColumn();
+    void shortcuts_data();
+    void shortcuts();
+    void menusHaveMnemonics();
+    void keysReachTheCommands();
+    void reloadBringsBackADisconnectedPhone();
+    void conversationsOpenAtTheirNewestMessage_data();
+    void conversationsOpenAtTheirNewestMessage();
+    void rememberedAcrossRuns();
+    void databaseMadeMeanwhileAppears();
 
 private:
     _ItemNode* localDb(MainWindow& window, const QString& name) const
@@ -226,6 +243,8 @@ void TestMainWindow::cleanupTestCase()
 
 void TestMainWindow::init()
 {
+    // Each test starts as a first run; rememberedAcrossRuns checks what one run leaves to the next.
+    QFile::remove(settingsFilePath());
     takeShownMessageBoxes();
 }
 
@@ -663,6 +682,36 @@ void TestMainWindow::countrySelForm()
     QCOMPARE(form.code(), code);
 }
 
+void TestMainWindow::countryPreselectedFromLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("preselected"); // empty: no row current
+
+    QTest::newRow("Germany") << "de_DE"
+                             << "Germany (+49)";
+    QTest::newRow("English of Britain") << "en_GB"
+                                        << "United Kingdom (+44)";
+    QTest::newRow("German of Austria") << "de_AT"
+                                       << "Austria (+43)";
+    QTest::newRow("no country") << "C"
+                                << "";
+}
+
+// The country of the desktop's locale is current when the dialog opens; the person still confirms it.
+void TestMainWindow::countryPreselectedFromLocale()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, preselected);
+
+    const QLocale before;
+    QLocale::setDefault(QLocale(locale));
+    const auto restore = qScopeGuard([before] { QLocale::setDefault(before); });
+    CountrySelForm form;
+    const QListWidgetItem* current = form.findChild<QListWidget*>(QStringLiteral("ltCountries"))->currentItem();
+    QCOMPARE(current ? current->text() : QString(), preselected);
+    QCOMPARE(form.code(), QString());
+}
+
 void TestMainWindow::closingStopsOnlyItsOwnAdbServer_data()
 {
     QTest::addColumn<bool>("runningBefore");
@@ -876,6 +925,329 @@ void TestMainWindow::datesFitTheirColumn()
         QVERIFY2(
             needed <= list->header()->sectionSize(0), qPrintable(QStringLiteral("%1 needs %2").arg(text).arg(needed)));
     }
+}
+
+void TestMainWindow::shortcuts_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("keys");
+
+    QTest::newRow("search") << "actSearchAll"
+                            << "Ctrl+F";
+    QTest::newRow("print") << "actPrint"
+                           << "Ctrl+P";
+    QTest::newRow("export") << "actExport"
+                            << "Ctrl+E";
+    QTest::newRow("backup") << "actBackup"
+                            << "Ctrl+B";
+    QTest::newRow("delete") << "actDelete"
+                            << "Del";
+    QTest::newRow("reload") << "actReload"
+                            << "F5";
+    QTest::newRow("exit") << "actExit"
+                          << "Ctrl+Q";
+    QTest::newRow("help") << "actHelp"
+                          << "F1";
+}
+
+// Each command answers its keys, alone (two actions with the same keys would both stay silent), and
+// its tool tip names them.
+void TestMainWindow::shortcuts()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, keys);
+
+    MainWindow window(nullptr, quietOptions());
+    const QKeySequence sequence(keys);
+    auto* command = window.findChild<QAction*>(action);
+    QVERIFY(command);
+    QCOMPARE(command->shortcut(), sequence);
+    QCOMPARE(command->shortcutContext(), Qt::WindowShortcut);
+    const QString tip = command->toolTip();
+    QVERIFY2(tip.endsWith(QStringLiteral(" (%1)").arg(sequence.toString(QKeySequence::NativeText))), qPrintable(tip));
+    QVERIFY2(!tip.contains(QLatin1Char('&')), qPrintable(tip));
+    QStringList owners;
+    for (const QAction* other : window.findChildren<QAction*>()) {
+        if (other->shortcuts().contains(sequence))
+            owners.append(other->objectName());
+    }
+    QCOMPARE(owners, QStringList { action });
+}
+
+// Every menu title and entry has a mnemonic, and no two in one menu share its letter.
+void TestMainWindow::menusHaveMnemonics()
+{
+    MainWindow window(nullptr, quietOptions());
+    const auto mnemonic = [](const QString& text) {
+        const QKeySequence key = QKeySequence::mnemonic(text);
+        return key.isEmpty() ? QString() : key.toString();
+    };
+    const auto problems = [&](const QList<QAction*>& actions) {
+        QStringList found;
+        QSet<QString> letters;
+        for (const QAction* action : actions) {
+            if (action->isSeparator())
+                continue;
+            const QString key = mnemonic(action->text());
+            if (key.isEmpty())
+                found.append(QStringLiteral("none: ") + action->text());
+            else if (letters.contains(key))
+                found.append(QStringLiteral("twice: ") + action->text());
+            letters.insert(key);
+        }
+        return found;
+    };
+    auto* bar = window.findChild<QMenuBar*>(QStringLiteral("menuBar"));
+    QStringList found = problems(bar->actions());
+    for (const QAction* title : bar->actions())
+        found += problems(title->menu()->actions());
+    QCOMPARE(found, QStringList());
+    QCOMPARE(bar->actions().size(), 3);
+}
+
+// Keys pressed in the real window: Ctrl+A selects the whole list, Delete asks before deleting it
+// (and edits a search field instead while that has the focus), Ctrl+F opens the search.
+void TestMainWindow::keysReachTheCommands()
+{
+    MainWindow window(nullptr, quietOptions());
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
+    _ItemNode* family = localDb(window, QStringLiteral("Family"));
+    select(window, family);
+    QTRY_COMPARE(window.smsModel()->rowCount(), 4);
+    select(window, childNamed(family, QStringLiteral("Anna Berg")));
+    QTRY_COMPARE(window.smsModel()->rowCount(), 2);
+    takeShownMessageBoxes();
+
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(window.selectedMessages().size(), 2);
+
+    setNextMessageBoxAnswer(QMessageBox::No);
+    QTest::keyClick(list, Qt::Key_Delete);
+    const QList<ShownMessageBox> boxes = takeShownMessageBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes.first().text.startsWith(QStringLiteral("Confirm to delete the selected SMS?")),
+        qPrintable(boxes.first().text));
+    const QDir familyFolder(localDatabasesDir().filePath(QStringLiteral("Family")));
+    QCOMPARE(scalar(familyFolder, QStringLiteral("select count(*) from message")), QStringLiteral("4"));
+
+    auto* keyword = window.findChild<QLineEdit*>(QStringLiteral("txtSMSKeyword"));
+    keyword->setText(QStringLiteral("ab"));
+    keyword->setFocus();
+    keyword->setCursorPosition(0);
+    QTest::keyClick(keyword, Qt::Key_Delete);
+    QCOMPARE(keyword->text(), QStringLiteral("b"));
+    QCOMPARE(takeShownMessageBoxes().size(), 0);
+    keyword->clear();
+
+    QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(window.findChild<QWidget*>(QStringLiteral("dockSearch"))->isVisible());
+}
+
+// "Disconnect Device" forgets the node, and the monitor never reports the still plugged phone again;
+// F5 on "Devices" loads it once more.
+void TestMainWindow::reloadBringsBackADisconnectedPhone()
+{
+    MainWindowOptions options;
+    options.monitorPollIntervalMs = 100;
+    options.usbTipsDelayMs = -1;
+    MainWindow window(nullptr, options);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
+
+    PhoneSimulatorProcess phone;
+    QVERIFY2(phone.start({ QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
+                 QStringLiteral("0"), QStringLiteral("--uid"), QStringLiteral("reload-phone"), QStringLiteral("--imei"),
+                 QStringLiteral("350000000000077"), QStringLiteral("--manufacturer"), QStringLiteral("Acme"),
+                 QStringLiteral("--model"), QStringLiteral("R1"), QStringLiteral("--generate"), QStringLiteral("30"),
+                 QStringLiteral("--mmc"), QStringLiteral("262") }),
+        qUtf8Printable(phone.log()));
+    const QString serial = connectDevice(phone);
+    QVERIFY2(!serial.isEmpty(), qUtf8Printable(phone.log()));
+    const auto phoneNode
+        = [&]() -> _ItemNode* { return childNamed(window.mainModel()->rootDevice(), QStringLiteral("Acme R1")); };
+    QTRY_VERIFY2_WITH_TIMEOUT(phoneNode() && !phoneNode()->children.isEmpty(), qUtf8Printable(phone.log()), 60000);
+
+    select(window, phoneNode());
+    QTRY_VERIFY(window.smsModel()->rowCount() > 0);
+    window.miUnmoutDevice();
+    QVERIFY(!phoneNode());
+    QTest::qWait(500);
+    QVERIFY(!phoneNode());
+    QVERIFY(window.monitor()->currentKnownSerials().contains(serial));
+
+    select(window, window.mainModel()->rootDevice());
+    // The load's progress dialog took the activation with it.
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_F5);
+    QTRY_VERIFY2_WITH_TIMEOUT(phoneNode() && !phoneNode()->children.isEmpty(), qUtf8Printable(phone.log()), 60000);
+    QTRY_COMPARE(AbsTreeItemModel::nodeOf(tree->currentIndex()), phoneNode());
+    QTRY_VERIFY(window.smsModel()->rowCount() > 0);
+
+    // F5 on the phone itself loads it again, replacing its node.
+    QSignalSpy removed(window.mainModel(), &QAbstractItemModel::rowsRemoved);
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_F5);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        removed.size() > 0 && phoneNode() && AbsTreeItemModel::nodeOf(tree->currentIndex()) == phoneNode(), 60000);
+    QCOMPARE(window.mainModel()->countDevices(), 2); // with the offline device
+    const QList<ShownMessageBox> boxes = takeShownMessageBoxes();
+    QVERIFY2(!hasErrorBox(boxes), qUtf8Printable(boxTexts(boxes).join(QLatin1Char('\n'))));
+}
+
+void TestMainWindow::conversationsOpenAtTheirNewestMessage_data()
+{
+    QTest::addColumn<QStringList>("opened"); // conversations clicked, in order
+    QTest::addColumn<bool>("ascending");
+    QTest::addColumn<int>("row"); // current row in the list afterwards
+    QTest::addColumn<int>("page"); // transcript page afterwards
+
+    QTest::newRow("long conversation") << QStringList { QStringLiteral("Mum") } << true << 119 << 3;
+    QTest::newRow("short one after the long one")
+        << QStringList { QStringLiteral("Mum"), QStringLiteral("Dad") } << true << 2 << 1;
+    QTest::newRow("long one after a short one")
+        << QStringList { QStringLiteral("Dad"), QStringLiteral("Mum") } << true << 119 << 3;
+    QTest::newRow("newest first") << QStringList { QStringLiteral("Dad"), QStringLiteral("Mum") } << false << 0 << 1;
+}
+
+// Whichever conversation was shown before, the next one opens at its newest message in the list and
+// in the transcript, whose heading names the correspondent and the number.
+void TestMainWindow::conversationsOpenAtTheirNewestMessage()
+{
+    QFETCH(QStringList, opened);
+    QFETCH(bool, ascending);
+    QFETCH(int, row);
+    QFETCH(int, page);
+
+    const QDir folder(localDatabasesDir().filePath(QStringLiteral("Kitchen")));
+    const auto removeFolder = qScopeGuard([folder] { QDir(folder).removeRecursively(); });
+    QList<FixtureMessage> mum;
+    for (int i = 1; i <= 120; ++i)
+        mum.append({ 10000 + i, QStringLiteral("mum %1").arg(i), i % 2 == 0 });
+    writeStore(folder,
+        { { QStringLiteral("Mum"), mum },
+            { QStringLiteral("Dad"),
+                { { 500, QStringLiteral("dad 1"), false }, { 600, QStringLiteral("dad 2"), true },
+                    { 700, QStringLiteral("dad 3"), false } } } });
+
+    MainWindow window(nullptr, quietOptions());
+    window.resize(1000, 680);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
+    auto* transcript = window.findChild<SmsBrowser*>(QStringLiteral("txtSMS"));
+    list->header()->setSortIndicator(0, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    _ItemNode* kitchen = localDb(window, QStringLiteral("Kitchen"));
+    QVERIFY(kitchen);
+    QCOMPARE(window.mainModel()->nodeIndex(kitchen).data().toString(), QStringLiteral("Kitchen (123)"));
+    select(window, kitchen);
+    QTRY_COMPARE(window.smsModel()->rowCount(), 123);
+
+    for (const QString& name : std::as_const(opened)) {
+        // The list was scrolled and a row picked in the conversation before.
+        list->setCurrentIndex(window.smsModel()->rowIndex(1));
+        list->scrollToTop();
+        select(window, childNamed(kitchen, name));
+        QTRY_COMPARE(window.smsModel()->rowCount(), name == QLatin1String("Mum") ? 120 : 3);
+    }
+
+    const QString name = opened.last();
+    const QString newest = name == QLatin1String("Mum") ? QStringLiteral("mum 120") : QStringLiteral("dad 3");
+    QCOMPARE(list->currentIndex().row(), row);
+    QCOMPARE(window.shownMessages().at(row)->text, newest);
+    QVERIFY(window.selectedMessages().isEmpty());
+    QTRY_VERIFY(list->visualRect(list->currentIndex()).intersects(list->viewport()->rect()));
+    QCOMPARE(transcript->currentPage(), page);
+    QTRY_VERIFY2(
+        transcript->cursorRect(transcript->document()->find(newest)).intersects(transcript->viewport()->rect()),
+        qPrintable(newest));
+    const QString heading = window.findChild<QLabel*>(QStringLiteral("lbChatName"))->text();
+    QVERIFY2(heading.startsWith(name + QStringLiteral(" (+4477009001")), qPrintable(heading));
+}
+
+// One run leaves its window's size, place, splitters and sort, and the export folder, to the next run
+// on the same data folder. An export of one conversation is named for it.
+void TestMainWindow::rememberedAcrossRuns()
+{
+    QTemporaryDir exports;
+    QVERIFY(QDir(exports.path()).mkpath(QStringLiteral("chats")));
+    const QString folder = QDir(exports.path()).filePath(QStringLiteral("chats"));
+    QRect geometry;
+    QList<int> sizes;
+    QList<int> sizes2;
+    {
+        MainWindow first(nullptr, quietOptions());
+        first.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&first));
+        first.setGeometry(60, 70, 900, 620);
+        auto* splitter = first.findChild<QSplitter*>(QStringLiteral("splitter"));
+        auto* splitter2 = first.findChild<QSplitter*>(QStringLiteral("splitter_2"));
+        splitter->setSizes({ 320, 540 });
+        splitter2->setSizes({ 150, 350 });
+        QTRY_COMPARE(first.geometry().size(), QSize(900, 620));
+        geometry = first.geometry();
+        sizes = splitter->sizes();
+        sizes2 = splitter2->sizes();
+        first.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"))->header()->setSortIndicator(0, Qt::DescendingOrder);
+
+        select(first, localDb(first, QStringLiteral("Family")));
+        QTRY_COMPARE(first.smsModel()->rowCount(), 4);
+        select(first, childNamed(localDb(first, QStringLiteral("Family")), QStringLiteral("Anna Berg")));
+        QTRY_COMPARE(first.smsModel()->rowCount(), 2);
+        takeShownSaveDialogs();
+        setNextSaveFileAnswer(QDir(folder).filePath(QStringLiteral("anna")), QStringLiteral("Text Files(*.txt)"));
+        first.miExport();
+        const QList<ShownSaveDialog> dialogs = takeShownSaveDialogs();
+        QCOMPARE(dialogs.size(), 1);
+        QVERIFY2(dialogs.first().proposedPath.startsWith(QDir::home().filePath(QStringLiteral("sms-Anna Berg("))),
+            qPrintable(dialogs.first().proposedPath));
+        QVERIFY(QFileInfo::exists(QDir(folder).filePath(QStringLiteral("anna.txt"))));
+        takeShownMessageBoxes();
+    }
+
+    MainWindow second(nullptr, quietOptions());
+    second.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&second));
+    QCOMPARE(second.geometry(), geometry);
+    QCOMPARE(second.findChild<QSplitter*>(QStringLiteral("splitter"))->sizes(), sizes);
+    QCOMPARE(second.findChild<QSplitter*>(QStringLiteral("splitter_2"))->sizes(), sizes2);
+    auto* list = second.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
+    QCOMPARE(list->header()->sortIndicatorOrder(), Qt::DescendingOrder);
+
+    // The whole database: no conversation's name, and the folder of the last export.
+    select(second, localDb(second, QStringLiteral("Family")));
+    QTRY_COMPARE(second.smsModel()->rowCount(), 4);
+    QCOMPARE(second.shownMessages().first()->text, QStringLiteral("Parcel arrived"));
+    setNextSaveFileAnswer(QString(), QString());
+    second.miExport();
+    const QList<ShownSaveDialog> dialogs = takeShownSaveDialogs();
+    QCOMPARE(dialogs.size(), 1);
+    QVERIFY2(dialogs.first().proposedPath.startsWith(QDir(folder).filePath(QStringLiteral("sms("))),
+        qPrintable(dialogs.first().proposedPath));
+}
+
+// A database another program (the command line) makes while the window is open joins the tree.
+void TestMainWindow::databaseMadeMeanwhileAppears()
+{
+    MainWindow window(nullptr, quietOptions());
+    const QDir folder(localDatabasesDir().filePath(QStringLiteral("Made Meanwhile")));
+    const auto removeFolder = qScopeGuard([folder] { QDir(folder).removeRecursively(); });
+    writeStore(folder, { { QStringLiteral("Eve"), { { 900, QStringLiteral("hello"), false } } } });
+    QTRY_VERIFY_WITH_TIMEOUT(localDb(window, QStringLiteral("Made Meanwhile")), 10000);
+    QCOMPARE(window.mainModel()->rootLocalDb()->children.count(localDb(window, QStringLiteral("Made Meanwhile"))), 1);
+    select(window, localDb(window, QStringLiteral("Made Meanwhile")));
+    QTRY_COMPARE(listTexts(window), QStringList { QStringLiteral("hello") });
+    QCOMPARE(window.mainModel()->nodeIndex(localDb(window, QStringLiteral("Made Meanwhile"))).data().toString(),
+        QStringLiteral("Made Meanwhile (1)"));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -21,10 +21,12 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
@@ -35,24 +37,25 @@ namespace {
 
 // What each context-menu slot shows, in every menu that offers it.
 const QHash<QByteArray, QByteArray> entryLooks {
-    { "miOpenDbFolder", "Open Database Folder | :res/open_db_folder.png" },
-    { "miBackupAll", "Backup SMS to Local Database | :res/backup.png" },
-    { "miExportAll", "Export SMS to File | :res/export.png" },
-    { "miPrintAll", "Print SMS | :res/print.png" },
-    { "miViewCache", "View Cache Files | " },
-    { "miUnmoutDevice", "Disconnect Device | :res/unmount.png" },
-    { "miDb2AAll", "Transfer SMS from Database to Android | :res/db2a.png" },
-    { "miDelAll", "Delete this Database | :res/delete.png" },
-    { "miBackupChat", "Backup SMS with this contact to Local Database | :res/backup.png" },
-    { "miExportChat", "Export SMS with this contact to File | :res/export.png" },
-    { "miPrintChat", "Print SMS with this contact | :res/print.png" },
-    { "miDb2AChat", "Transfer SMS with this contact to Android | :res/db2a.png" },
-    { "miDelChat", "Delete SMS with this contact | :res/delete.png" },
-    { "miBackupSel", "Backup Selected SMS to Local Database | :res/backup.png" },
-    { "miExportSel", "Export Selected SMS to File | :res/export.png" },
-    { "miPrintSel", "Print Selected SMS | :res/print.png" },
-    { "miDb2ASel", "Transfer Selected SMS to Android | :res/db2a.png" },
-    { "miDelSel", "Delete Selected SMS | :res/delete.png" },
+    { "miOpenDbFolder", "&Open Database Folder | :res/open_db_folder.png" },
+    { "miBackupAll", "&Backup SMS to Local Database | :res/backup.png" },
+    { "miExportAll", "&Export SMS to File | :res/export.png" },
+    { "miPrintAll", "&Print SMS | :res/print.png" },
+    { "miViewCache", "&View Cache Files | " },
+    { "miUnmoutDevice", "&Disconnect Device | :res/unmount.png" },
+    { "miDb2AAll", "&Transfer SMS from Database to Android | :res/db2a.png" },
+    { "miDelAll", "&Delete this Database | :res/delete.png" },
+    { "miBackupChat", "&Backup SMS with this contact to Local Database | :res/backup.png" },
+    { "miExportChat", "&Export SMS with this contact to File | :res/export.png" },
+    { "miPrintChat", "&Print SMS with this contact | :res/print.png" },
+    { "miDb2AChat", "&Transfer SMS with this contact to Android | :res/db2a.png" },
+    { "miDelChat", "&Delete SMS with this contact | :res/delete.png" },
+    { "miBackupSel", "&Backup Selected SMS to Local Database | :res/backup.png" },
+    { "miExportSel", "&Export Selected SMS to File | :res/export.png" },
+    { "miPrintSel", "&Print Selected SMS | :res/print.png" },
+    { "miDb2ASel", "&Transfer Selected SMS to Android | :res/db2a.png" },
+    { "miDelSel", "&Delete Selected SMS | :res/delete.png" },
+    { "miReload", "&Reload | " },
 };
 
 // The slots of the entries, "(off)" marking one that can not be chosen; each entry's text and icon
@@ -74,6 +77,18 @@ QString slotsOf(const QList<CommandEntry>& entries)
 
 } // namespace
 
+// Stands in for the desktop's file manager: takes the file addresses the window opens.
+class FileManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
 class TestMainWindowCommands : public QObject
 {
     Q_OBJECT
@@ -94,6 +109,8 @@ private slots:
     void deleteActsOnTheListedDatabase_data();
     void deleteActsOnTheListedDatabase();
     void disconnectForgetsTheSelectedDevice();
+    void shellCommandsSayWhatIsMissing_data();
+    void shellCommandsSayWhatIsMissing();
 
 private:
     QTranslator m_translator;
@@ -122,13 +139,13 @@ void TestMainWindowCommands::commandsOfNode_data()
                              << ""
                              << "";
     QTest::newRow("devices root") << int(_ItemNode::TypeRootDevice) << 0 << 1 << ""
-                                  << ""
+                                  << "miReload"
                                   << "";
     QTest::newRow("databases root") << int(_ItemNode::TypeRootLocalDb) << 0 << 1 << ""
                                     << "miOpenDbFolder"
                                     << "";
     QTest::newRow("device") << device << int(_ItemNode::TypeRootDevice) << 1 << "backup export print"
-                            << "miBackupAll miExportAll miPrintAll miViewCache miUnmoutDevice"
+                            << "miBackupAll miExportAll miPrintAll miViewCache miUnmoutDevice miReload"
                             << "miBackupSel miExportSel miPrintSel";
     QTest::newRow("device conversation") << chat << device << 1 << "backup export print"
                                          << "miBackupChat miExportChat miPrintChat"
@@ -431,6 +448,9 @@ void TestMainWindowCommands::deleteCommands()
     } else {
         QVERIFY(databaseNode());
         QCOMPARE(scalar(folder, QStringLiteral("select count(*) from message")).toInt(), messagesLeft);
+        // The tree's count follows the deletion.
+        QCOMPARE(window.mainModel()->nodeIndex(databaseNode()).data().toString(),
+            QStringLiteral("%1 (%2)").arg(name).arg(messagesLeft));
     }
     stuck.reset();
     QVERIFY(removeFolderOrLink(folder.absolutePath(), true));
@@ -587,3 +607,48 @@ void TestMainWindowCommands::disconnectForgetsTheSelectedDevice()
 
 QTEST_MAIN(TestMainWindowCommands)
 #include "TestMainWindowCommands.moc"
+
+void TestMainWindowCommands::shellCommandsSayWhatIsMissing_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<bool>("handled"); // a program takes file addresses
+    QTest::addColumn<QString>("box"); // the start of the box shown; empty for none
+
+    QTest::newRow("database folder, no file manager")
+        << QByteArray("miOpenDbFolder") << false << "No file manager is installed to show the folder ";
+    QTest::newRow("database folder shown") << QByteArray("miOpenDbFolder") << true << "";
+    QTest::newRow("help, no manual beside the program")
+        << QByteArray("miHelp") << true << "The manual is not installed.";
+    QTest::newRow("feedback, no package metadata")
+        << QByteArray("miFeedback") << true << "The package names no page for feedback.";
+}
+
+// Folders and pages open through the desktop; where nothing can open them, a box says so instead of
+// nothing happening at all.
+void TestMainWindowCommands::shellCommandsSayWhatIsMissing()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(bool, handled);
+    QFETCH(QString, box);
+
+    // The test platform opens nothing; a handler stands in for a file manager.
+    FileManager manager;
+    if (handled)
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &manager, "open");
+    const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
+    setMessageBoxesScripted(true);
+    takeShownMessageBoxes();
+    MainWindowOptions options;
+    options.startMonitor = false;
+    options.usbTipsDelayMs = -1;
+    MainWindow window(nullptr, options);
+    QVERIFY(QMetaObject::invokeMethod(&window, command.constData()));
+    const QList<ShownMessageBox> boxes = takeShownMessageBoxes();
+    if (box.isEmpty()) {
+        QCOMPARE(boxes.size(), 0);
+        QCOMPARE(manager.opened, QList<QUrl> { QUrl::fromLocalFile(localDatabasesDir().absolutePath()) });
+    } else {
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes.first().text.startsWith(box), qPrintable(boxes.first().text));
+    }
+}

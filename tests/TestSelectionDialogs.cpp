@@ -99,9 +99,12 @@ void TestSelectionDialogs::shape()
     QCOMPARE(about.windowTitle(), QStringLiteral("About"));
     QCOMPARE(
         about.findChild<QLabel*>(QStringLiteral("lbProduct"))->text(), QStringLiteral("Quillbarrow SMS Desk v2.14.11"));
-    QVERIFY(about.findChild<QLabel*>(QStringLiteral("lbCopyRight"))
-                ->text()
-                .contains(QString::number(QDate::currentDate().year())));
+    const QString copyright = about.findChild<QLabel*>(QStringLiteral("lbCopyRight"))->text();
+    QVERIFY(copyright.contains(QString::number(QDate::currentDate().year())));
+    // The licence the program comes under, not a reservation of every right.
+    QVERIFY2(
+        copyright.contains(QStringLiteral("GNU General Public License, version 3 or later")), qPrintable(copyright));
+    QVERIFY2(!copyright.contains(QStringLiteral("reserved")), qPrintable(copyright));
 }
 
 void TestSelectionDialogs::databaseName_data()

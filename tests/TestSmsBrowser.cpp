@@ -88,6 +88,8 @@ private slots:
     void showMessage_data();
     void showMessage();
     void previousPageLandsAtItsEnd();
+    void keysTurnPages_data();
+    void keysTurnPages();
     void textIsEscaped_data();
     void textIsEscaped();
     void rightToLeftNameKeepsItsNumber();
@@ -104,10 +106,13 @@ void TestSmsBrowser::pages_data()
 
     QTest::newRow("empty") << 0 << QStringList();
     QTest::newRow("50: one page, no links") << 50 << texts({ "|sms_1..sms_50" });
-    QTest::newRow("51: two pages") << 51 << texts({ "/next_page|sms_1..sms_50", "/pre_page|sms_51..sms_51" });
+    QTest::newRow("51: two pages") << 51
+                                   << texts({ "/next_page /last_page|sms_1..sms_50",
+                                          "/first_page /pre_page|sms_51..sms_51" });
     QTest::newRow("120: three pages") << 120
-                                      << texts({ "/next_page|sms_1..sms_50", "/pre_page /next_page|sms_51..sms_100",
-                                             "/pre_page|sms_101..sms_120" });
+                                      << texts({ "/next_page /last_page|sms_1..sms_50",
+                                             "/first_page /pre_page /next_page /last_page|sms_51..sms_100",
+                                             "/first_page /pre_page|sms_101..sms_120" });
 }
 
 void TestSmsBrowser::pages()
@@ -187,22 +192,79 @@ void TestSmsBrowser::previousPageLandsAtItsEnd()
     QCOMPARE(browser.currentPage(), 1);
 }
 
+// From the first page: keys pressed in the transcript, and the page and the scroll position they end at.
+void TestSmsBrowser::keysTurnPages_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("position"); // top, bottom or between
+
+    QTest::newRow("End stays on the page") << "End" << 1 << "bottom";
+    QTest::newRow("Page Down inside the page scrolls") << "PgDown" << 1 << "between";
+    QTest::newRow("Page Down at the bottom turns the page") << "End PgDown" << 2 << "top";
+    QTest::newRow("Page Up at the top goes back, to its end") << "End PgDown PgUp" << 1 << "bottom";
+    QTest::newRow("Page Up on the first page stays") << "PgUp" << 1 << "top";
+    QTest::newRow("Ctrl+End: last message") << "Ctrl+End" << 3 << "bottom";
+    QTest::newRow("Ctrl+Home: first message") << "Ctrl+End Ctrl+Home" << 1 << "top";
+    QTest::newRow("Home back to the top") << "End Home" << 1 << "top";
+}
+
+void TestSmsBrowser::keysTurnPages()
+{
+    QFETCH(QString, keys);
+    QFETCH(int, page);
+    QFETCH(QString, position);
+
+    MessageRecords records;
+    SmsBrowser browser;
+    browser.resize(500, 300);
+    browser.setMessages(records.addConversation(120));
+    browser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&browser));
+    const QScrollBar* bar = browser.verticalScrollBar();
+    for (const QString& key : keys.split(QLatin1Char(' '))) {
+        const QKeySequence sequence(key);
+        QTest::keyClick(&browser, Qt::Key(sequence[0].key()), sequence[0].keyboardModifiers());
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(browser.currentPage(), page);
+    QVERIFY(bar->maximum() > 0);
+    const QString at = bar->value() == bar->minimum() ? QStringLiteral("top")
+        : bar->value() == bar->maximum()              ? QStringLiteral("bottom")
+                                                      : QStringLiteral("between");
+    QCOMPARE(at, position);
+}
+
 void TestSmsBrowser::textIsEscaped_data()
 {
     QTest::addColumn<QString>("contactName");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("links");
 
-    QTest::newRow("markup in the text") << QStringLiteral("Ada") << QStringLiteral("a<b & c\nd");
-    QTest::newRow("carriage return and line feed") << QStringLiteral("Ada") << QStringLiteral("x\r\n<i>y</i>");
-    QTest::newRow("markup in the contact name") << QStringLiteral("<b>Bob</b> <table") << QStringLiteral("hi");
+    QTest::newRow("markup in the text") << QStringLiteral("Ada") << QStringLiteral("a<b & c\nd") << QStringList();
+    QTest::newRow("carriage return and line feed")
+        << QStringLiteral("Ada") << QStringLiteral("x\r\n<i>y</i>") << QStringList();
+    QTest::newRow("markup in the contact name")
+        << QStringLiteral("<b>Bob</b> <table") << QStringLiteral("hi") << QStringList();
     QTest::newRow("local file link in the contact name")
-        << QStringLiteral("<a href=\"file:///etc/passwd\">Eve</a>") << QStringLiteral("hi");
+        << QStringLiteral("<a href=\"file:///etc/passwd\">Eve</a>") << QStringLiteral("hi") << QStringList();
+    QTest::newRow("web address with a query, sentence dot left out")
+        << QStringLiteral("Ada") << QStringLiteral("see https://example.org/a?b=1&c=<2>.")
+        << QStringList { QStringLiteral("https://example.org/a?b=1&c=") };
+    QTest::newRow("www address and mail address")
+        << QStringLiteral("Ada") << QStringLiteral("www.example.org or mailto:ada@example.org, ok")
+        << QStringList { QStringLiteral("http://www.example.org"), QStringLiteral("mailto:ada@example.org") };
+    QTest::newRow("quote ends the address") << QStringLiteral("Ada") << QStringLiteral("http://x.example/\"onclick=\"y")
+                                            << QStringList { QStringLiteral("http://x.example/") };
+    QTest::newRow("address in the contact name stays text")
+        << QStringLiteral("https://name.example") << QStringLiteral("hi") << QStringList();
 }
 
 void TestSmsBrowser::textIsEscaped()
 {
     QFETCH(QString, contactName);
     QFETCH(QString, text);
+    QFETCH(QStringList, links);
 
     MessageRecords records;
     _MsgHandle* handle = records.addHandle(1, QStringLiteral("+447700900001"), contactName);
@@ -215,7 +277,7 @@ void TestSmsBrowser::textIsEscaped()
     QString lines = text;
     lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     QVERIFY2(shown.contains(lines), qPrintable(shown));
-    QCOMPARE(anchorsOf(browser.document()).links, QStringList());
+    QCOMPARE(anchorsOf(browser.document()).links, links);
     QCOMPARE(anchorsOf(browser.document()).names, QStringList({ QStringLiteral("sms_1") }));
 }
 

@@ -52,36 +52,39 @@ QList<CommandEntry> treeContextEntries(const _ItemNode* node, int deviceCount)
         return {};
     const bool devicePresent = deviceCount > 0;
     switch (node->type) {
+    case _ItemNode::TypeRootDevice:
+        return { { tr("&Reload"), QString(), "miReload" } };
     case _ItemNode::TypeRootLocalDb:
-        return { { tr("Open Database Folder"), QStringLiteral(":res/open_db_folder.png"), "miOpenDbFolder" } };
+        return { { tr("&Open Database Folder"), QStringLiteral(":res/open_db_folder.png"), "miOpenDbFolder" } };
     case _ItemNode::TypeAndroidDevice:
         return {
-            { tr("Backup SMS to Local Database"), backupIcon, "miBackupAll" },
-            { tr("Export SMS to File"), exportIcon, "miExportAll" },
-            { tr("Print SMS"), printIcon, "miPrintAll" },
-            { tr("View Cache Files"), QString(), "miViewCache" },
-            { tr("Disconnect Device"), QStringLiteral(":res/unmount.png"), "miUnmoutDevice" },
+            { tr("&Backup SMS to Local Database"), backupIcon, "miBackupAll" },
+            { tr("&Export SMS to File"), exportIcon, "miExportAll" },
+            { tr("&Print SMS"), printIcon, "miPrintAll" },
+            { tr("&View Cache Files"), QString(), "miViewCache" },
+            { tr("&Disconnect Device"), QStringLiteral(":res/unmount.png"), "miUnmoutDevice" },
+            { tr("&Reload"), QString(), "miReload" },
         };
     case _ItemNode::TypeLocalDb:
         return {
-            { tr("Transfer SMS from Database to Android"), transferIcon, "miDb2AAll", devicePresent },
-            { tr("Export SMS to File"), exportIcon, "miExportAll" },
-            { tr("Print SMS"), printIcon, "miPrintAll" },
-            { tr("Delete this Database"), deleteIcon, "miDelAll" },
+            { tr("&Transfer SMS from Database to Android"), transferIcon, "miDb2AAll", devicePresent },
+            { tr("&Export SMS to File"), exportIcon, "miExportAll" },
+            { tr("&Print SMS"), printIcon, "miPrintAll" },
+            { tr("&Delete this Database"), deleteIcon, "miDelAll" },
         };
     case _ItemNode::TypeChatSession:
         if (node->parent && node->parent->type == _ItemNode::TypeAndroidDevice)
             return {
-                { tr("Backup SMS with this contact to Local Database"), backupIcon, "miBackupChat" },
-                { tr("Export SMS with this contact to File"), exportIcon, "miExportChat" },
-                { tr("Print SMS with this contact"), printIcon, "miPrintChat" },
+                { tr("&Backup SMS with this contact to Local Database"), backupIcon, "miBackupChat" },
+                { tr("&Export SMS with this contact to File"), exportIcon, "miExportChat" },
+                { tr("&Print SMS with this contact"), printIcon, "miPrintChat" },
             };
         if (node->parent && node->parent->type == _ItemNode::TypeLocalDb)
             return {
-                { tr("Transfer SMS with this contact to Android"), transferIcon, "miDb2AChat", devicePresent },
-                { tr("Export SMS with this contact to File"), exportIcon, "miExportChat" },
-                { tr("Print SMS with this contact"), printIcon, "miPrintChat" },
-                { tr("Delete SMS with this contact"), deleteIcon, "miDelChat" },
+                { tr("&Transfer SMS with this contact to Android"), transferIcon, "miDb2AChat", devicePresent },
+                { tr("&Export SMS with this contact to File"), exportIcon, "miExportChat" },
+                { tr("&Print SMS with this contact"), printIcon, "miPrintChat" },
+                { tr("&Delete SMS with this contact"), deleteIcon, "miDelChat" },
             };
         return {};
     default:
@@ -96,16 +99,16 @@ QList<CommandEntry> messageContextEntries(const _ItemNode* node, int deviceCount
         return {};
     if (source->type == _ItemNode::TypeAndroidDevice)
         return {
-            { tr("Backup Selected SMS to Local Database"), backupIcon, "miBackupSel" },
-            { tr("Export Selected SMS to File"), exportIcon, "miExportSel" },
-            { tr("Print Selected SMS"), printIcon, "miPrintSel" },
+            { tr("&Backup Selected SMS to Local Database"), backupIcon, "miBackupSel" },
+            { tr("&Export Selected SMS to File"), exportIcon, "miExportSel" },
+            { tr("&Print Selected SMS"), printIcon, "miPrintSel" },
         };
     if (source->type == _ItemNode::TypeLocalDb)
         return {
-            { tr("Transfer Selected SMS to Android"), transferIcon, "miDb2ASel", deviceCount > 0 },
-            { tr("Export Selected SMS to File"), exportIcon, "miExportSel" },
-            { tr("Print Selected SMS"), printIcon, "miPrintSel" },
-            { tr("Delete Selected SMS"), deleteIcon, "miDelSel" },
+            { tr("&Transfer Selected SMS to Android"), transferIcon, "miDb2ASel", deviceCount > 0 },
+            { tr("&Export Selected SMS to File"), exportIcon, "miExportSel" },
+            { tr("&Print Selected SMS"), printIcon, "miPrintSel" },
+            { tr("&Delete Selected SMS"), deleteIcon, "miDelSel" },
         };
     return {};
 }

@@ -20,6 +20,7 @@
 #include "ui/WindowSize.h"
 #include "ui/WorkerRun.h"
 #include "ui/dialogs/CountrySelForm.h"
+#include "ui/dialogs/DeleteConfirmation.h"
 #include "ui/models/ItemModelMain.h"
 #include "ui/models/ItemModelSms.h"
 #include "ui/models/ItemNodes.h"
@@ -29,6 +30,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -38,6 +40,7 @@
 #include <QPersistentModelIndex>
 #include <QScreen>
 #include <QSet>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -92,6 +95,21 @@ QToolButton* searchButton(const char* name, QWidget* parent)
     button->setText(QStringLiteral("..."));
     button->setIcon(QIcon(QStringLiteral(":/res/search.png")));
     return button;
+}
+
+// The conversation's name with its numbers, as the heading of its transcript; the name alone when
+// it is only the number.
+QString conversationTitle(const _ChatSessionItemNode& node)
+{
+    QStringList numbers;
+    for (const _MsgChat* chat : node.group) {
+        if (!chat->chat_identifier.isEmpty() && chat->chat_identifier != node.name
+            && !numbers.contains(chat->chat_identifier))
+            numbers.append(chat->chat_identifier);
+    }
+    if (numbers.isEmpty())
+        return node.name;
+    return QStringLiteral("%1 (%2)").arg(node.name, numbers.join(QLatin1String(", ")));
 }
 
 _AbsDBItemNode* asSourceNode(_ItemNode* node)
@@ -173,14 +191,53 @@ MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options)
         QTimer::singleShot(m_options.usbTipsDelayMs, this, &MainWindow::androidUsbTips);
 
     listLocalDatabases();
+    // The command line may make databases while the window is open.
+    auto* databaseWatcher = new QFileSystemWatcher({ localDatabasesDir().absolutePath() }, this);
+    connect(databaseWatcher, &QFileSystemWatcher::directoryChanged, this,
+        [this] { runDeviceReport([this] { addNewLocalDatabases(); }); });
     listVirtualDevices();
+    restoreSettings();
 }
 
 MainWindow::~MainWindow()
 {
+    saveSettings();
     // The monitor's loop reports to this window: it ends while the window is still whole.
     delete m_monitor;
     m_monitor = nullptr;
+}
+
+namespace {
+
+const QLatin1String geometryKey("window/geometry");
+const QLatin1String splitterKey("window/splitter");
+const QLatin1String splitter2Key("window/splitter2");
+const QLatin1String sortColumnKey("list/sortColumn");
+const QLatin1String sortOrderKey("list/sortOrder");
+
+} // namespace
+
+void MainWindow::restoreSettings()
+{
+    const QSettings settings(settingsFilePath(), QSettings::IniFormat);
+    restoreGeometry(settings.value(geometryKey).toByteArray());
+    m_splitter->restoreState(settings.value(splitterKey).toByteArray());
+    m_splitter2->restoreState(settings.value(splitter2Key).toByteArray());
+    const int column = settings.value(sortColumnKey, 0).toInt();
+    const int order = settings.value(sortOrderKey, int(Qt::AscendingOrder)).toInt();
+    if (column >= 0 && column < m_modelSms->columnCount()
+        && (order == Qt::AscendingOrder || order == Qt::DescendingOrder))
+        m_treeViewSMS->header()->setSortIndicator(column, Qt::SortOrder(order));
+}
+
+void MainWindow::saveSettings() const
+{
+    QSettings settings(settingsFilePath(), QSettings::IniFormat);
+    settings.setValue(geometryKey, saveGeometry());
+    settings.setValue(splitterKey, m_splitter->saveState());
+    settings.setValue(splitter2Key, m_splitter2->saveState());
+    settings.setValue(sortColumnKey, m_treeViewSMS->header()->sortIndicatorSection());
+    settings.setValue(sortOrderKey, int(m_treeViewSMS->header()->sortIndicatorOrder()));
 }
 
 void MainWindow::buildWidgets()
@@ -251,6 +308,8 @@ void MainWindow::buildWidgets()
     m_lbChatName = new QLabel(tr("Conversations"), widget_6);
     m_lbChatName->setObjectName(QStringLiteral("lbChatName"));
     m_lbChatName->setMinimumHeight(25);
+    // Names come from the phone and from address books.
+    m_lbChatName->setTextFormat(Qt::PlainText);
     verticalLayout_2->addWidget(m_lbChatName);
     m_txtSMS = new SmsBrowser(widget_6);
     m_txtSMS->setObjectName(QStringLiteral("txtSMS"));
@@ -290,12 +349,28 @@ _MsgCollection MainWindow::readChats(IOS6MessageDb& db)
 
 void MainWindow::listLocalDatabases()
 {
+    addNewLocalDatabases();
+    m_treeViewDS->expand(m_modelMain->nodeIndex(m_modelMain->rootLocalDb()));
+}
+
+void MainWindow::addNewLocalDatabases()
+{
+    QSet<QString> listed;
+    for (const _ItemNode* node : std::as_const(m_modelMain->rootLocalDb()->children))
+        listed.insert(node->name);
     const QFileInfoList folders = localDatabasesDir().entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo& folder : folders) {
+        if (listed.contains(folder.fileName()))
+            continue;
         auto db = QSharedPointer<IOS6MessageDb>::create(QDir(folder.absoluteFilePath()), QString(), true);
-        m_modelMain->addLocalDb(db, folder.fileName());
+        countMessages(m_modelMain->addLocalDb(db, folder.fileName()));
     }
-    m_treeViewDS->expand(m_modelMain->nodeIndex(m_modelMain->rootLocalDb()));
+}
+
+void MainWindow::countMessages(_AbsDBItemNode* node)
+{
+    if (node && node->type == _ItemNode::TypeLocalDb)
+        m_modelMain->setMessageCount(node, storedMessageCount(*node->db));
 }
 
 void MainWindow::listVirtualDevices()
@@ -412,11 +487,27 @@ void MainWindow::showMessages(QList<_MsgMessage*> list)
     m_txtSMS->clear();
     m_txtSMS->setMessages(m_modelSms->messages());
     m_lbSMSCount->setText(tr("Messages: %1").arg(list.size()));
+    showNewestMessage();
+}
+
+void MainWindow::showNewestMessage()
+{
+    const int rows = m_modelSms->rowCount();
+    if (rows == 0)
+        return;
+    const int row = m_treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder ? rows - 1 : 0;
+    const QModelIndex newest = m_modelSms->rowIndex(row);
+    // Current but not selected: the commands of the File menu and the tool bar keep working on the
+    // whole conversation until rows are chosen.
+    m_treeViewSMS->selectionModel()->setCurrentIndex(newest, QItemSelectionModel::NoUpdate);
+    m_treeViewSMS->scrollTo(newest);
+    m_txtSMS->showMessage(row);
 }
 
 void MainWindow::clearMessages()
 {
     m_listSource = nullptr;
+    m_lbChatName->setText(tr("Conversations"));
     m_modelSms->setMessages({});
     m_txtSMS->clear();
     m_txtSMS->setMessages({});
@@ -622,6 +713,8 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
                 const _MsgCollection chats = readChats(*dbNode->db);
                 dbNode->collection = chats;
                 m_modelMain->rebuildConversations(dbNode);
+                // A database made while the window was open may have been counted before it was written.
+                countMessages(dbNode);
                 const QPersistentModelIndex index(m_modelMain->nodeIndex(dbNode));
                 MyTreeView* view = m_treeViewDS;
                 QMetaObject::invokeMethod(
@@ -636,6 +729,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
                 dbNode->db->messages(dbNode->collection, 0);
             }
             m_listSource = dbNode;
+            m_lbChatName->setText(dbNode->name);
             showMessages(dbNode->collection.messages().values());
             break;
         }
@@ -643,6 +737,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
             auto* dbNode = static_cast<_AbsDBItemNode*>(node);
             dbNode->db->messages(dbNode->collection, 0);
             m_listSource = dbNode;
+            m_lbChatName->setText(dbNode->name);
             showMessages(dbNode->collection.messages().values());
             break;
         }
@@ -666,6 +761,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
                 }
             }
             m_listSource = dbNode;
+            m_lbChatName->setText(conversationTitle(*chatNode));
             showMessages(messages);
             break;
         }

@@ -24,6 +24,7 @@ class MyTreeView;
 class QAction;
 class QDir;
 class QDockWidget;
+class QKeySequence;
 class QLabel;
 class QLineEdit;
 class QSplitter;
@@ -69,6 +70,9 @@ public:
     QList<_MsgMessage*> allMessagesOfSource();
     void showMessages(QList<_MsgMessage*> list);
     void clearMessages();
+    // Makes the newest message of the list current (without selecting it) and shows it in the
+    // conversation view, so that every conversation opens at its latest message.
+    void showNewestMessage();
     // Expands the node and makes it current after the current event.
     void selectNode(_ItemNode* node);
 
@@ -125,6 +129,9 @@ public slots:
     void miOpenDbFolder();
     void miClearCache();
     void miUnmoutDevice();
+    // Loads the current phone again (every phone adb lists, for the "Devices" root), or reads the
+    // current database again; on "Local Databases" it adds the databases made meanwhile.
+    void miReload();
     void miHelp();
     void miFeedback();
     void miAbout();
@@ -169,7 +176,14 @@ private:
 
     // MainWindow.cpp
     void buildWidgets();
+    // The window's size and place, the splitters and the list's sort, as the last run left them.
+    void restoreSettings();
+    void saveSettings() const;
     void listLocalDatabases();
+    // Adds a node for each database folder that has none yet (made by the command line meanwhile).
+    void addNewLocalDatabases();
+    // Reads how many messages a database's store holds, for its node's text.
+    void countMessages(_AbsDBItemNode* node);
     void listVirtualDevices();
     _ItemNode* currentNode() const;
     // The device or database node that the current node belongs to (itself, or a conversation's parent).
@@ -232,6 +246,10 @@ private:
     // new one (then *added is true); nullptr when the person gave no usable name.
     _AbsDBItemNode* chooseLocalDb(const QString& proposedName, bool* added);
     void showContextMenu(const QList<CommandEntry>& entries);
+    // Shows the folder in the file manager, or says that there is none.
+    void showFolder(const QString& path);
+    // Gives the action its shortcut in the whole window and a tool tip that names it.
+    void setShortcut(QAction* action, const QKeySequence& keys);
 
     const MainWindowOptions m_options;
 

@@ -1,5 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "android/AndroidConnectWithWiFiThread.h"
+#include "android/AndroidMonitor.h"
 #include "android/AndroidRestoreSMSThread.h"
 #include "base/DataFolders.h"
 #include "base/ShellServices.h"
@@ -29,22 +31,54 @@
 #include "ui/models/ItemNodes.h"
 #include "ui/views/MyTreeView.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QSet>
+#include <QSettings>
 #include <QToolBar>
+#include <QXmlStreamReader>
 #include <QtDebug>
 
 #include <exception>
 
 namespace {
 
-const QString helpPage = QStringLiteral("https://www.quillbarrow.example/help/");
-const QString supportPage = QStringLiteral("https://www.quillbarrow.example/support/");
+// The issue tracker the package's metadata names (its home page when it names none): installed under
+// share/metainfo, or made in the build folder's dist/ when the program runs from there.
+QString issuePage()
+{
+    const QString file = QStringLiteral("com.quillbarrow.smsdesk.metainfo.xml");
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    for (const QString& candidate : { QStringLiteral("../share/metainfo/"), QStringLiteral("dist/") }) {
+        QFile metadata(programDir.absoluteFilePath(candidate + file));
+        if (!metadata.open(QIODevice::ReadOnly))
+            continue;
+        QString tracker;
+        QString home;
+        QXmlStreamReader xml(&metadata);
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("url"))
+                continue;
+            const QString type = xml.attributes().value(QLatin1String("type")).toString();
+            const QString address = xml.readElementText().trimmed();
+            if (type == QLatin1String("bugtracker"))
+                tracker = address;
+            else if (type == QLatin1String("homepage"))
+                home = address;
+        }
+        const QString page = tracker.isEmpty() ? home : tracker;
+        if (page.startsWith(QLatin1String("https://")) || page.startsWith(QLatin1String("http://")))
+            return page;
+    }
+    return QString();
+}
 
 _AbsDBItemNode* asSource(_ItemNode* node, int type)
 {
@@ -65,6 +99,33 @@ QString conversationIdentifier(const _ItemNode* node)
         return QString();
     const auto* chat = static_cast<const _ChatSessionItemNode*>(node);
     return chat->group.isEmpty() ? QString() : chat->group.first()->chat_identifier;
+}
+
+const QLatin1String exportFolderKey("dialogs/exportFolder");
+const QLatin1String importFolderKey("dialogs/importFolder");
+
+// The folder a file dialog opened in last time, while it still exists; the home folder otherwise.
+QDir rememberedFolder(const QLatin1String& key)
+{
+    const QString folder = QSettings(settingsFilePath(), QSettings::IniFormat).value(key).toString();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? QDir(folder) : QDir::home();
+}
+
+void rememberFolder(const QLatin1String& key, const QString& folder)
+{
+    QSettings(settingsFilePath(), QSettings::IniFormat).setValue(key, folder);
+}
+
+// A name from a phone or an address book as part of a file name: characters that no file system or
+// shell takes well become '_'.
+QString fileNamePart(const QString& name)
+{
+    static const QRegularExpression unsafe(QStringLiteral("[\\\\/:*?\"<>|\\x00-\\x1f]"));
+    QString part = name.trimmed();
+    part.replace(unsafe, QStringLiteral("_"));
+    while (part.startsWith(QLatin1Char('.')))
+        part.remove(0, 1);
+    return part.left(60);
 }
 
 } // namespace
@@ -323,13 +384,22 @@ void MainWindow::exportMessages(const CommandMessages& input)
 {
     const CommandScope scope(this);
     const QStringList filters = exportFilters();
-    const QString proposed = QDir::home().filePath(
-        QStringLiteral("sms(%1)").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
+    // One conversation's export is named for it, so that several exports side by side stay apart.
+    QString conversation;
+    const _ItemNode* current = currentNode();
+    if (input.node && current && current->type == _ItemNode::TypeChatSession && current->parent == input.node)
+        conversation = fileNamePart(current->name);
+    const QString time = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    const QString proposed
+        = rememberedFolder(exportFolderKey)
+              .filePath(conversation.isEmpty() ? QStringLiteral("sms(%1)").arg(time)
+                                               : QStringLiteral("sms-%1(%2)").arg(conversation, time));
     QString selectedFilter;
     const QString chosen = getSaveFileName(
         this, tr("IDS_SEL_EXPORT_MESSAGES_PATH"), proposed, filters.join(QStringLiteral(";;")), &selectedFilter);
     if (chosen.isEmpty())
         return;
+    rememberFolder(exportFolderKey, QFileInfo(chosen).absolutePath());
 
     const ExportTarget target = exportTarget(chosen, int(filters.indexOf(selectedFilter)));
     const bool ascending = m_treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder;
@@ -423,6 +493,7 @@ void MainWindow::deleteListed(CommandMessages input)
         m_listSource = node;
         showMessages(remaining);
     }
+    countMessages(node);
 }
 
 void MainWindow::miDelChat()
@@ -466,6 +537,7 @@ void MainWindow::miDelChat()
         m_modelMain->removeNode(AbsTreeItemModel::nodeOf(current));
     for (qint64 rowid : std::as_const(chats))
         input.records.removeChat(rowid);
+    countMessages(node);
 }
 
 void MainWindow::miDelAll()
@@ -515,15 +587,18 @@ void MainWindow::rereadNode(_AbsDBItemNode* node, bool withMessages)
     } catch (const std::exception& error) {
         showErrorBox(QString::fromUtf8(error.what()));
     }
+    countMessages(node);
 }
 
 void MainWindow::miImportXml()
 {
     const CommandScope scope(this);
-    const QString file
-        = getOpenFileName(this, tr("Please select an XML backup file."), QDir::homePath(), tr("XML Backup(*.xml)"));
-    if (!file.isEmpty())
-        importXmlBackup(file);
+    const QString file = getOpenFileName(this, tr("Please select an XML backup file."),
+        rememberedFolder(importFolderKey).absolutePath(), tr("XML Backup(*.xml)"));
+    if (file.isEmpty())
+        return;
+    rememberFolder(importFolderKey, QFileInfo(file).absolutePath());
+    importXmlBackup(file);
 }
 
 void MainWindow::miConnectWifi()
@@ -543,15 +618,68 @@ void MainWindow::miUnmoutDevice()
         removeSourceNode(node);
 }
 
+void MainWindow::miReload()
+{
+    const CommandScope scope(this);
+    _ItemNode* node = currentNode();
+    if (node && node->type == _ItemNode::TypeChatSession)
+        node = node->parent;
+    if (!node)
+        return;
+    switch (node->type) {
+    case _ItemNode::TypeRootDevice: {
+        // Every phone adb lists is loaded again: one that was disconnected, whose load was cancelled or
+        // whose connection was lost stays in the listing, so the monitor never reports it a second time.
+        const QSet<QString> known = m_monitor->currentKnownSerials();
+        QStringList serials(known.cbegin(), known.cend());
+        serials.sort();
+        for (const QString& serial : std::as_const(serials))
+            connectUsbDevice(AdbDevice { serial, serial, QStringLiteral("device") });
+        break;
+    }
+    case _ItemNode::TypeRootLocalDb:
+        addNewLocalDatabases();
+        break;
+    case _ItemNode::TypeAndroidDevice: {
+        const AndroidDevice device = static_cast<_AndroidDeviceItemNode*>(node)->device;
+        if (device.wifi) {
+            ProgressForm progress(tr("IDS_CONNECTING_ANDROID_DEVICE"), this);
+            AndroidConnectWithWiFiThread thread(device.host, &progress);
+            if (runWorkerWithDialog(thread, progress))
+                loadDevice(thread.device());
+        } else if (!device.serial.isEmpty()) {
+            connectUsbDevice(AdbDevice { device.serial, device.serial, QStringLiteral("device") });
+        } else {
+            // An offline phone is a folder on this computer: its store is read again.
+            rereadNode(static_cast<_AbsDBItemNode*>(node), false);
+        }
+        break;
+    }
+    case _ItemNode::TypeLocalDb:
+        rereadNode(static_cast<_AbsDBItemNode*>(node), true);
+        break;
+    default:
+        break;
+    }
+}
+
 void MainWindow::miViewCache()
 {
     if (const auto* node = asSource(currentNode(), _ItemNode::TypeAndroidDevice))
-        openFolderInExplorer(static_cast<const _AndroidDeviceItemNode*>(node)->device.cacheDir().absolutePath());
+        showFolder(static_cast<const _AndroidDeviceItemNode*>(node)->device.cacheDir().absolutePath());
 }
 
 void MainWindow::miOpenDbFolder()
 {
-    openFolderInExplorer(localDatabasesDir().absolutePath());
+    showFolder(localDatabasesDir().absolutePath());
+}
+
+void MainWindow::showFolder(const QString& path)
+{
+    const CommandScope scope(this);
+    if (!openFolderInExplorer(path))
+        showInfoBox(tr("No file manager is installed to show the folder %1.")
+                        .arg(QDir::toNativeSeparators(path).toHtmlEscaped()));
 }
 
 void MainWindow::miClearCache()
@@ -575,12 +703,32 @@ void MainWindow::miClearCache()
 
 void MainWindow::miHelp()
 {
-    shellOpen(helpPage);
+    // The README that the package installs beside the program's other documents, or the one at the top
+    // of the source tree when the program runs from its build folder.
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    for (const QString& candidate : { QStringLiteral("../share/doc/quillbarrow-sms-desk/README.md"),
+             QStringLiteral("../README.md"), QStringLiteral("README.md") }) {
+        const QString path = QDir::cleanPath(programDir.absoluteFilePath(candidate));
+        if (QFileInfo(path).isFile()) {
+            if (!shellOpen(path))
+                showInfoBox(
+                    tr("No program is installed to open %1.").arg(QDir::toNativeSeparators(path).toHtmlEscaped()));
+            return;
+        }
+    }
+    showInfoBox(tr("The manual is not installed. The command line explains itself with quillbarrow-sms --help, and "
+                   "man quillbarrow-sms shows its manual page where it is installed."));
 }
 
 void MainWindow::miFeedback()
 {
-    shellOpen(supportPage);
+    const QString page = issuePage();
+    if (page.isEmpty()) {
+        showInfoBox(tr("The package names no page for feedback."));
+        return;
+    }
+    if (!shellOpen(page))
+        showInfoBox(tr("No web browser is installed to open %1.").arg(page.toHtmlEscaped()));
 }
 
 void MainWindow::miAbout()
@@ -626,15 +774,30 @@ void MainWindow::buildMenus()
               return action;
           };
     m_actBackup = command(
-        QStringLiteral(":res/backup.png"), tr("Backup SMS to Local Database"), "actBackup", &MainWindow::miBackup);
+        QStringLiteral(":res/backup.png"), tr("&Backup SMS to Local Database"), "actBackup", &MainWindow::miBackup);
     m_actDb2A = command(
-        QStringLiteral(":res/db2a.png"), tr("Transfer SMS from Database to Android"), "actDb2A", &MainWindow::miDb2A);
+        QStringLiteral(":res/db2a.png"), tr("&Transfer SMS from Database to Android"), "actDb2A", &MainWindow::miDb2A);
     m_actExport
-        = command(QStringLiteral(":res/export.png"), tr("Export SMS to File"), "actExport", &MainWindow::miExport);
-    m_actPrint = command(QStringLiteral(":res/print.png"), tr("Print SMS"), "actPrint", &MainWindow::miPrint);
-    m_actDelete = command(QStringLiteral(":res/delete.png"), tr("Delete SMS"), "actDelete", &MainWindow::miDel);
+        = command(QStringLiteral(":res/export.png"), tr("&Export SMS to File"), "actExport", &MainWindow::miExport);
+    m_actPrint = command(QStringLiteral(":res/print.png"), tr("&Print SMS"), "actPrint", &MainWindow::miPrint);
+    m_actDelete = command(QStringLiteral(":res/delete.png"), tr("&Delete SMS"), "actDelete", &MainWindow::miDel);
+    QAction* reload = command(QString(), tr("&Reload"), "actReload", &MainWindow::miReload);
+    QAction* importXml
+        = command(QString(), tr("&Import SMS from XML Backup..."), "actImportXml", &MainWindow::miImportXml);
+    QAction* openDbFolder = command(QStringLiteral(":res/open_db_folder.png"), tr("&Open Database Folder"),
+        "actOpenDbFolder", &MainWindow::miOpenDbFolder);
+    auto* exit = new QAction(QIcon(QStringLiteral(":res/exit.png")), tr("E&xit"), this);
+    exit->setObjectName(QStringLiteral("actExit"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
 
-    QMenu* file = menuBar()->addMenu(tr("File"));
+    setShortcut(m_actBackup, QKeySequence(Qt::CTRL | Qt::Key_B));
+    setShortcut(m_actExport, QKeySequence(Qt::CTRL | Qt::Key_E));
+    setShortcut(m_actPrint, QKeySequence::Print);
+    setShortcut(m_actDelete, QKeySequence::Delete);
+    setShortcut(reload, QKeySequence(Qt::Key_F5));
+    setShortcut(exit, QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    QMenu* file = menuBar()->addMenu(tr("&File"));
     file->setObjectName(QStringLiteral("menuFile"));
     file->addAction(m_actBackup);
     file->addAction(m_actDb2A);
@@ -643,28 +806,28 @@ void MainWindow::buildMenus()
     file->addAction(m_actPrint);
     file->addAction(m_actDelete);
     file->addSeparator();
-    QAction* importXml = file->addAction(tr("Import SMS from XML Backup..."));
-    importXml->setObjectName(QStringLiteral("actImportXml"));
-    connect(importXml, &QAction::triggered, this, &MainWindow::miImportXml);
-    file->addAction(command(QStringLiteral(":res/open_db_folder.png"), tr("Open Database Folder"), "actOpenDbFolder",
-        &MainWindow::miOpenDbFolder));
-    QAction* exit = file->addAction(QIcon(QStringLiteral(":res/exit.png")), tr("Exit"));
-    exit->setObjectName(QStringLiteral("actExit"));
-    connect(exit, &QAction::triggered, this, &QWidget::close);
+    file->addAction(reload);
+    file->addAction(importXml);
+    file->addAction(openDbFolder);
+    file->addAction(exit);
 
-    QMenu* tools = menuBar()->addMenu(tr("Tools"));
+    QMenu* tools = menuBar()->addMenu(tr("&Tools"));
     tools->setObjectName(QStringLiteral("menuTools"));
-    connect(tools->addAction(tr("Check for Update")), &QAction::triggered, this, &MainWindow::miCheckUpdate);
-    connect(tools->addAction(tr("Clear Cache files")), &QAction::triggered, this, &MainWindow::miClearCache);
-    connect(
-        tools->addAction(tr("Connect Android Phone via WiFi")), &QAction::triggered, this, &MainWindow::miConnectWifi);
+#ifdef Q_OS_WIN
+    // Elsewhere the package manager keeps the program up to date.
+    connect(tools->addAction(tr("Check for &Update")), &QAction::triggered, this, &MainWindow::miCheckUpdate);
+#endif
+    tools->addAction(command(QString(), tr("&Clear Cache files"), "actClearCache", &MainWindow::miClearCache));
+    tools->addAction(
+        command(QString(), tr("Connect Android Phone via &WiFi"), "actConnectWifi", &MainWindow::miConnectWifi));
 
-    QMenu* help = menuBar()->addMenu(tr("Help"));
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("menuHelp"));
-    connect(help->addAction(QIcon(QStringLiteral(":res/help.png")), tr("Help")), &QAction::triggered, this,
-        &MainWindow::miHelp);
-    connect(help->addAction(tr("Feedback and Support")), &QAction::triggered, this, &MainWindow::miFeedback);
-    connect(help->addAction(tr("About")), &QAction::triggered, this, &MainWindow::miAbout);
+    QAction* helpAction = command(QStringLiteral(":res/help.png"), tr("&Help"), "actHelp", &MainWindow::miHelp);
+    setShortcut(helpAction, QKeySequence::HelpContents);
+    help->addAction(helpAction);
+    help->addAction(command(QString(), tr("&Feedback and Support"), "actFeedback", &MainWindow::miFeedback));
+    help->addAction(command(QString(), tr("&About"), "actAbout", &MainWindow::miAbout));
 
     m_mainToolBar->addAction(m_actBackup);
     m_mainToolBar->addAction(m_actDb2A);
@@ -674,6 +837,19 @@ void MainWindow::buildMenus()
     m_mainToolBar->addAction(m_actDelete);
 
     updateCommandActions();
+}
+
+void MainWindow::setShortcut(QAction* action, const QKeySequence& keys)
+{
+    action->setShortcut(keys);
+    // The window's shortcuts work wherever the focus is; the line edits keep Delete, Home and End for
+    // their own text.
+    action->setShortcutContext(Qt::WindowShortcut);
+    QString text = action->text();
+    text.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+    action->setToolTip(QStringLiteral("%1 (%2)").arg(text, action->shortcut().toString(QKeySequence::NativeText)));
+    // Actions outside the menu bar (the tool bar hides its own) need the window to own them to be reached.
+    addAction(action);
 }
 
 void MainWindow::updateCommandActions()

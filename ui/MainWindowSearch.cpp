@@ -31,10 +31,9 @@ void MainWindow::buildSearchPanel()
     m_searchDock->hide();
     connect(m_searchPanel, &SearchPanel::hitChosen, this, &MainWindow::openSearchHit);
 
-    auto* action = new QAction(tr("Search All Messages..."), this);
+    auto* action = new QAction(tr("&Search All Messages..."), this);
     action->setObjectName(QStringLiteral("actSearchAll"));
-    action->setShortcut(QKeySequence::Find);
-    action->setShortcutContext(Qt::WindowShortcut);
+    setShortcut(action, QKeySequence::Find);
     connect(action, &QAction::triggered, this, [this] {
         // A third of the window, so that the list and the conversation keep room for the hit opened.
         if (!m_searchDock->isVisible())
@@ -43,7 +42,6 @@ void MainWindow::buildSearchPanel()
         m_searchDock->raise();
         m_searchPanel->activate();
     });
-    addAction(action);
     // After the menu's own entries, which keep their places.
     if (auto* tools = menuBar()->findChild<QMenu*>(QStringLiteral("menuTools"))) {
         tools->addSeparator();

@@ -14,7 +14,6 @@
 
 namespace {
 
-const QLatin1String supportAddress("support@quillbarrow.com");
 
 // An error box shows this much of an error text: a box laid out around megabytes of a phone's text
 // takes many seconds and freezes the window meanwhile.
@@ -99,9 +98,7 @@ QMessageBox::StandardButton showLabelledMessageBox(
 
 QString errorBoxText(const QString& error)
 {
-    return QStringLiteral("An Error Occurred. <br/><br/>%1<br/><br/> Or you can contact ")
-               .arg(shortenedText(error, maxShownErrorLength))
-        + supportAddress + QStringLiteral(" for help.");
+    return QStringLiteral("An Error Occurred. <br/><br/>%1").arg(shortenedText(error, maxShownErrorLength));
 }
 
 void showErrorBox(const QString& text)

@@ -7,20 +7,20 @@
 #include <QProcess>
 #include <QUrl>
 
-void openFolderInExplorer(const QString& path)
+bool openFolderInExplorer(const QString& path)
 {
 #ifdef Q_OS_WIN
     QProcess explorer;
     explorer.setProgram(QStringLiteral("explorer"));
     explorer.setNativeArguments(QLatin1Char('"') + QDir::toNativeSeparators(path) + QLatin1Char('"'));
-    explorer.startDetached();
+    return explorer.startDetached();
 #else
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 #endif
 }
 
-void shellOpen(const QString& target)
+bool shellOpen(const QString& target)
 {
     // Web addresses pass unchanged; a document path becomes a file URL.
-    QDesktopServices::openUrl(QUrl::fromUserInput(target));
+    return QDesktopServices::openUrl(QUrl::fromUserInput(target));
 }

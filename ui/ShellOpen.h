@@ -4,8 +4,10 @@
 
 #include <QString>
 
-// Shows the folder in the desktop's file browser. The outcome is not reported.
-void openFolderInExplorer(const QString& path);
+// Shows the folder in the desktop's file browser. False when no program could be started for it
+// (no file manager installed).
+bool openFolderInExplorer(const QString& path);
 
-// Opens a web address or a document with the program the desktop associates with it. The outcome is not reported.
-void shellOpen(const QString& target);
+// Opens a web address or a document with the program the desktop associates with it. False when no
+// program could be started for it.
+bool shellOpen(const QString& target);

@@ -50,10 +50,15 @@ AboutUsForm::AboutUsForm(QWidget* parent)
 
     lbCopyRight = new QLabel(this);
     lbCopyRight->setObjectName(QStringLiteral("lbCopyRight"));
-    lbCopyRight->setGeometry(110, 100, 280, 40);
+    lbCopyRight->setGeometry(110, 100, 280, 55);
     lbCopyRight->setWordWrap(true);
     lbCopyRight->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lbCopyRight->setText(tr("Copyright © %1 Quillbarrow. All rights reserved.").arg(QDate::currentDate().year()));
+    lbCopyRight->setTextFormat(Qt::RichText);
+    lbCopyRight->setOpenExternalLinks(true);
+    lbCopyRight->setText(tr("Copyright © %1 Quillbarrow SMS Desk developers. Free software under the "
+                            "<a href=\"https://www.gnu.org/licenses/gpl-3.0.html\">GNU General Public License, "
+                            "version 3 or later</a>.")
+                             .arg(QDate::currentDate().year()));
 
     btnOK = new QPushButton(tr("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));

@@ -3,17 +3,26 @@
 #include "ui/dialogs/AndroidWIFIForm.h"
 
 #include "android/AndroidConnectWithWiFiThread.h"
+#include "base/DataFolders.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ProgressForm.h"
 #include "ui/StyleSheet.h"
 #include "ui/WinMovable.h"
 
+#include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 
 #include <algorithm>
+
+namespace {
+
+const QLatin1String addressesKey("wifi/addresses");
+
+} // namespace
 
 AndroidWIFIForm::AndroidWIFIForm(QWidget* parent)
     : QDialog(parent)
@@ -24,7 +33,7 @@ AndroidWIFIForm::AndroidWIFIForm(QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     resize(404, 226);
     setStyleSheet(appStyleSheet()
-                  + QStringLiteral(" #lbTipsDownloadWifiConnection { font-size:9px; color:#767B7C; margin:0 10px;}"));
+        + QStringLiteral(" #lbTipsDownloadWifiConnection { font-size:9px; color:#767B7C; margin:0 10px;}"));
 
     label = new QLabel(this);
     label->setObjectName(QStringLiteral("label"));
@@ -37,6 +46,14 @@ AndroidWIFIForm::AndroidWIFIForm(QWidget* parent)
     txtWifiSocket = new QLineEdit(this);
     txtWifiSocket->setObjectName(QStringLiteral("txtWifiSocket"));
     txtWifiSocket->setGeometry(40, 110, 331, 20);
+    // The addresses that connected before, the last one filled in.
+    const QStringList addresses
+        = QSettings(settingsFilePath(), QSettings::IniFormat).value(addressesKey).toStringList();
+    if (!addresses.isEmpty()) {
+        txtWifiSocket->setText(addresses.first());
+        txtWifiSocket->selectAll();
+        txtWifiSocket->setCompleter(new QCompleter(addresses, txtWifiSocket));
+    }
 
     btnConnect = new QPushButton(tr("Connect"), this);
     btnConnect->setObjectName(QStringLiteral("btnConnect"));
@@ -87,6 +104,11 @@ void AndroidWIFIForm::onBtnConnect()
     // Errors have been shown by the progress dialog; the user may try another address.
     if (result == QDialog::Accepted && !progress.cancelled) {
         m_device = thread.device();
+        QSettings settings(settingsFilePath(), QSettings::IniFormat);
+        QStringList addresses = settings.value(addressesKey).toStringList();
+        addresses.removeAll(match.captured(1));
+        addresses.prepend(match.captured(1));
+        settings.setValue(addressesKey, QStringList(addresses.mid(0, 8)));
         done(QDialog::Accepted);
     }
 }

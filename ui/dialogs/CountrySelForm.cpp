@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -73,8 +74,10 @@ void CountrySelForm::fillCountries()
     try {
         CountryLibDb library { QString() };
         library.open();
-        Sqlite3Cursor rows
-            = library.queryThrow(Sqlite3Sql("select pnum, n, substr(mmc,0,4) as mmc from countries order by n asc"));
+        Sqlite3Cursor rows = library.queryThrow(
+            Sqlite3Sql("select pnum, n, substr(mmc,0,4) as mmc, sn from countries order by n asc"));
+        // The country of the desktop's locale is the likely answer; it is only preselected, and OK still asks.
+        const QString localCountry = QLocale::territoryToCode(QLocale().territory());
         while (rows.moveNext()) {
             const QString code = rows.getText(QStringLiteral("mmc"));
             const QString text = QStringLiteral("%1 (+%2)")
@@ -82,7 +85,13 @@ void CountrySelForm::fillCountries()
             m_countries.append({ code, text });
             auto* item = new QListWidgetItem(text, ltCountries);
             item->setData(Qt::UserRole, code);
+            if (!ltCountries->currentItem() && !localCountry.isEmpty()
+                && rows.getText(QStringLiteral("sn")).compare(localCountry, Qt::CaseInsensitive) == 0) {
+                ltCountries->setCurrentItem(item);
+            }
         }
+        if (ltCountries->currentItem())
+            ltCountries->scrollToItem(ltCountries->currentItem(), QAbstractItemView::PositionAtCenter);
     } catch (const std::exception& error) {
         showErrorBox(exceptionText(error));
     }

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QIcon>
+#include <QLocale>
 #include <QPixmap>
 #include <QPixmapCache>
 #include <QSize>
@@ -70,6 +71,11 @@ QVariant ItemModelMain::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        if (node->type == _ItemNode::TypeLocalDb) {
+            const qint64 count = static_cast<const _AbsDBItemNode*>(node)->messageCount;
+            if (count >= 0)
+                return QStringLiteral("%1 (%2)").arg(node->name, QLocale().toString(count));
+        }
         return node->name;
     case Qt::SizeHintRole:
         return QSize(0, 25);
@@ -162,6 +168,15 @@ void ItemModelMain::rebuildConversations(_AbsDBItemNode* dbNode)
         nodes.append(new _ChatSessionItemNode(name, dbNode, group.chats, group.lastDate));
     }
     appendNodes(dbNode, nodes);
+}
+
+void ItemModelMain::setMessageCount(_AbsDBItemNode* node, qint64 count)
+{
+    if (node->messageCount == count)
+        return;
+    node->messageCount = count;
+    const QModelIndex index = nodeIndex(node);
+    emit dataChanged(index, index, { Qt::DisplayRole, Qt::ToolTipRole });
 }
 
 int ItemModelMain::countDevices() const

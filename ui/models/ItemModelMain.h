@@ -38,6 +38,8 @@ public:
     _LocalDBItemNode* addLocalDb(const QSharedPointer<IOS6MessageDb>& db, const QString& name);
     // Replaces the node's conversation nodes by one per chat_identifier of its collection, newest first.
     void rebuildConversations(_AbsDBItemNode* dbNode);
+    // Sets the number of messages shown beside a database's name (-1: none shown).
+    void setMessageCount(_AbsDBItemNode* node, qint64 count);
     // The number of phone nodes under "Devices".
     int countDevices() const;
 

@@ -62,6 +62,8 @@ public:
 
     QSharedPointer<IOS6MessageDb> db;
     _MsgCollection collection;
+    // The messages its store holds, shown beside a database's name; -1 while not known.
+    qint64 messageCount = -1;
 };
 
 class _AndroidDeviceItemNode : public _AbsDBItemNode

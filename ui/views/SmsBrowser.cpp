@@ -11,7 +11,9 @@
 
 #include <QFileInfo>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QTimer>
@@ -25,6 +27,7 @@ const QString documentStyleSheet = QStringLiteral(
     ".send{/*background-color:#CEE0EC;*/} .send .t{color:#008040;}.rec{/*background-color:#F5FFE2;*/} "
     ".rec .t{color:#0000FF;}");
 
+const QLatin1String firstPagePath("/first_page");
 const QLatin1String previousPagePath("/pre_page");
 const QLatin1String nextPagePath("/next_page");
 const QLatin1String thumbnailScheme("qsms-thumbnail");
@@ -69,6 +72,29 @@ QString textBesideFiles(const _MsgMessage& message)
     return withDrawableEmoji(messageDisplayText(untagged, EmojiText::Characters));
 }
 
+const QLatin1String lastPagePath("/last_page");
+
+// A message's text as markup, with its web and mail addresses as links. Quotes and angle brackets
+// end an address, so that no message can close the attribute it lands in.
+QString textWithLinks(const QString& text)
+{
+    static const QRegularExpression address(
+        QStringLiteral("\\b(?:https?://|www\\.|mailto:)[^\\s<>\"']*[^\\s<>\"'.,;:!?)\\]]"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString html;
+    qsizetype done = 0;
+    for (auto it = address.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const QString shown = escapeMessageHtml(match.captured());
+        const QString target
+            = shown.startsWith(QLatin1String("www."), Qt::CaseInsensitive) ? QLatin1String("http://") + shown : shown;
+        html += escapeMessageHtml(text.mid(done, match.capturedStart() - done));
+        html += QStringLiteral("<a href=\"%1\">%2</a>").arg(target, shown);
+        done = match.capturedEnd();
+    }
+    return done == 0 ? escapeMessageHtml(text) : html + escapeMessageHtml(text.mid(done));
+}
+
 QString anchorName(const _MsgMessage& message)
 {
     return QStringLiteral("sms_%1").arg(message.rowid);
@@ -99,10 +125,10 @@ void SmsBrowser::appendMessageHtml(QString& html, const _MsgMessage& message)
     // The emoji themselves, and "[EMOJI]" only for one that no installed font can draw.
     if (message.attachments.isEmpty()) {
         html += QStringLiteral("<td width=\"50%\" class=\"c\">%1</td>")
-                    .arg(escapeMessageHtml(withDrawableEmoji(messageDisplayText(message, EmojiText::Characters))));
+                    .arg(textWithLinks(withDrawableEmoji(messageDisplayText(message, EmojiText::Characters))));
     } else {
         const QString text = textBesideFiles(message);
-        html += QStringLiteral("<td width=\"50%\" class=\"c\">") + escapeMessageHtml(text);
+        html += QStringLiteral("<td width=\"50%\" class=\"c\">") + textWithLinks(text);
         appendAttachmentsHtml(html, message, !text.isEmpty());
         html += QStringLiteral("</td>");
     }
@@ -217,13 +243,30 @@ void SmsBrowser::firstPage()
     moveCursor(QTextCursor::Start);
 }
 
+void SmsBrowser::lastPage()
+{
+    if (m_pageCount < 1)
+        return;
+    m_currentPage = m_pageCount;
+    renderPage(m_currentPage);
+    scrollToEnd();
+}
+
+void SmsBrowser::scrollToEnd()
+{
+    moveCursor(QTextCursor::End);
+    // The page's tables finish their layout once painted, which can lengthen the page after the move.
+    QMetaObject::invokeMethod(
+        this, [this] { verticalScrollBar()->setValue(verticalScrollBar()->maximum()); }, Qt::QueuedConnection);
+}
+
 void SmsBrowser::previousPage()
 {
     if (m_currentPage < 2)
         return;
     --m_currentPage;
     renderPage(m_currentPage);
-    moveCursor(QTextCursor::End);
+    scrollToEnd();
 }
 
 void SmsBrowser::nextPage()
@@ -252,15 +295,45 @@ void SmsBrowser::showMessage(int row)
 
 void SmsBrowser::onAnchorClicked(const QUrl& link)
 {
-    const QString path = link.path();
-    if (path == previousPagePath)
+    const QString scheme = link.scheme().toLower();
+    // Only the page's own links are bare paths; an address in a message may end in the same path.
+    const QString path = scheme.isEmpty() ? link.path() : QString();
+    if (path == firstPagePath)
+        firstPage();
+    else if (path == previousPagePath)
         previousPage();
     else if (path == nextPagePath)
         nextPage();
+    else if (path == lastPagePath)
+        lastPage();
     else if (link.isLocalFile() && m_pageFiles.contains(link.toLocalFile()))
         shellOpen(link.toLocalFile());
     else if (link.isLocalFile())
         openFolderInExplorer(link.toLocalFile());
+    else if (scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("mailto"))
+        shellOpen(link.toString());
+}
+
+void SmsBrowser::keyPressEvent(QKeyEvent* event)
+{
+    // The keys read on from one page into the next: Page Down at the bottom of a page turns to the
+    // next, Page Up at its top to the previous; Ctrl+Home and Ctrl+End go to the first and the last
+    // message of the whole list.
+    const QScrollBar* bar = verticalScrollBar();
+    if (event->matches(QKeySequence::MoveToNextPage) && bar->value() >= bar->maximum() && m_currentPage < m_pageCount) {
+        nextPage();
+    } else if (event->matches(QKeySequence::MoveToPreviousPage) && bar->value() <= bar->minimum()
+        && m_currentPage > 1) {
+        previousPage();
+    } else if (event->matches(QKeySequence::MoveToStartOfDocument) && m_pageCount > 0) {
+        firstPage();
+    } else if (event->matches(QKeySequence::MoveToEndOfDocument) && m_pageCount > 0) {
+        lastPage();
+    } else {
+        QTextBrowser::keyPressEvent(event);
+        return;
+    }
+    event->accept();
 }
 
 void SmsBrowser::renderPage(int page)
@@ -278,14 +351,22 @@ QString SmsBrowser::pageHtml(int page)
     m_pageFiles.clear();
     m_pendingPictures.clear();
     QString html = QStringLiteral("<a name=\"start\"></a>");
+    // Where the page lies among all, beside the links to the others.
+    const QString pageOf = m_pageCount > 1 ? tr("page %1 of %2").arg(page).arg(m_pageCount) : QString();
     if (page != 1)
-        html += QStringLiteral("<p><a href=\"/pre_page\">&lt;&lt;Previous Page</a></p>");
+        html += QStringLiteral("<p><a href=\"/first_page\">|&lt;First Page</a>&nbsp;&nbsp;"
+                               "<a href=\"/pre_page\">&lt;&lt;Previous Page</a>&nbsp;&nbsp;%1</p>")
+                    .arg(pageOf);
+    else if (!pageOf.isEmpty())
+        html += QStringLiteral("<p>%1</p>").arg(pageOf);
     const qsizetype first = qsizetype(page - 1) * pageSize;
     const qsizetype end = std::min<qsizetype>(first + pageSize, m_messages.size());
     for (qsizetype i = first; i < end; ++i)
         appendMessageHtml(html, *m_messages.at(i));
     if (page != m_pageCount)
-        html += QStringLiteral("<p><a href=\"/next_page\">&gt;&gt;Next Page</a></p>");
+        html += QStringLiteral("<p><a href=\"/next_page\">&gt;&gt;Next Page</a>&nbsp;&nbsp;"
+                               "<a href=\"/last_page\">Last Page&gt;|</a>&nbsp;&nbsp;%1</p>")
+                    .arg(pageOf);
     html += QStringLiteral("<a name=\"end\"></a>");
     return html;
 }

@@ -36,6 +36,7 @@ public:
     void firstPage();
     void previousPage();
     void nextPage();
+    void lastPage();
 
     const QList<_MsgMessage*>& messages() const { return m_messages; }
     int pageCount() const { return m_pageCount; }
@@ -46,9 +47,11 @@ public slots:
 
 protected:
     QVariant loadResource(int type, const QUrl& name) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void renderPage(int page);
+    void scrollToEnd();
     QString pageHtml(int page);
     void appendMessageHtml(QString& html, const _MsgMessage& message);
     void appendAttachmentsHtml(QString& html, const _MsgMessage& message, bool afterText);
