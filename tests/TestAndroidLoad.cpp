@@ -458,7 +458,9 @@ void TestAndroidLoad::failureKeepsPreviousCache_data()
     QTest::addColumn<QString>("error");
 
     QTest::newRow("connection broken mid-batch")
-        << QStringList { QStringLiteral("--close-after"), QStringLiteral("150") } << -1 << QString();
+        << QStringList { QStringLiteral("--close-after"), QStringLiteral("150") } << -1
+        << QStringLiteral("The phone was disconnected (its connection was closed). Plug it in again, keep it "
+                          "unlocked and try again.");
     QTest::newRow("error from the phone inside a batch")
         << QStringList { QStringLiteral("--error-at"), QStringLiteral("sms"), QStringLiteral("--error-text"),
                QStringLiteral("Speicher voll: Übertragung abgebrochen") }

@@ -6,6 +6,7 @@
 #include "base/TaskReporting.h"
 
 #include <QAbstractSocket>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QIODevice>
@@ -21,8 +22,15 @@ namespace {
 
 std::atomic<int> nextPortCounter { 1 };
 
+// A connection closed from the phone's end means, nearly always, that the phone was unplugged or
+// its app was stopped; Qt's own text ("The remote host closed the connection") says neither.
 QString errorText(QIODevice* device)
 {
+    auto* socket = qobject_cast<QAbstractSocket*>(device);
+    if (socket && socket->error() == QAbstractSocket::RemoteHostClosedError)
+        return QCoreApplication::translate("LineProtocol",
+            "The phone was disconnected (its connection was closed). Plug it in again, keep it unlocked and try "
+            "again.");
     return device->errorString();
 }
 
