@@ -16,7 +16,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTranslator>
 
 #include <memory>
 
@@ -95,14 +94,12 @@ private:
     Outcome connectWifi(const QStringList& simulatorArguments);
 
     std::unique_ptr<AdbTestServer> m_adb;
-    QTranslator m_translator;
 };
 
 void TestAndroidConnect::initTestCase()
 {
     useTemporaryHome();
-    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-    QCoreApplication::installTranslator(&m_translator);
+    QVERIFY(installEnglishTranslation());
     m_adb = std::make_unique<AdbTestServer>();
 }
 

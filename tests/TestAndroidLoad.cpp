@@ -22,7 +22,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTranslator>
 
 #include <limits>
 #include <memory>
@@ -251,7 +250,6 @@ private:
     QString writeMessageFile(const QList<SimMessage>& messages);
 
     QTemporaryDir m_files;
-    QTranslator m_translator;
     int m_fileCounter = 0;
     QString m_lastMessageFile;
 };
@@ -260,8 +258,7 @@ void TestAndroidLoad::initTestCase()
 {
     useTemporaryHome();
     QVERIFY(m_files.isValid());
-    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-    QCoreApplication::installTranslator(&m_translator);
+    QVERIFY(installEnglishTranslation());
 }
 
 QString TestAndroidLoad::writeMessageFile(const QList<SimMessage>& messages)

@@ -17,7 +17,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTranslator>
 
 #include <deque>
 #include <memory>
@@ -203,7 +202,6 @@ private:
     QString messageFile(const QString& name) const { return m_files.filePath(name + QStringLiteral(".json")); }
 
     std::unique_ptr<AdbTestServer> m_adb;
-    QTranslator m_translator;
     QTemporaryDir m_files;
     int m_phoneNumber = 0;
 };
@@ -211,8 +209,7 @@ private:
 void TestAndroidRestore::initTestCase()
 {
     useTemporaryHome();
-    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-    QCoreApplication::installTranslator(&m_translator);
+    QVERIFY(installEnglishTranslation());
     QVERIFY(m_files.isValid());
 }
 

@@ -13,7 +13,6 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
-#include <QTranslator>
 
 class TestAndroidWIFIForm : public QObject
 {
@@ -30,16 +29,12 @@ private slots:
     void cancelReturnsAtOnce();
     void longPhoneErrorIsShortened();
     void cancelButtonRejects();
-
-private:
-    QTranslator m_translator;
 };
 
 void TestAndroidWIFIForm::initTestCase()
 {
     useTemporaryHome();
-    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-    QCoreApplication::installTranslator(&m_translator);
+    QVERIFY(installEnglishTranslation());
     setMessageBoxesScripted(true);
 }
 

@@ -32,7 +32,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTranslator>
 
 #include <functional>
 
@@ -121,15 +120,13 @@ private:
     int m_devicesGone = 0;
     int m_devicesCome = 0;
 
-    QTranslator m_translator;
     MainWindow* m_window = nullptr;
 };
 
 void TestCommandRoad::initTestCase()
 {
     useTemporaryHome();
-    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-    QCoreApplication::installTranslator(&m_translator);
+    QVERIFY(installEnglishTranslation());
     setMessageBoxesScripted(true);
 }
 

@@ -14,7 +14,6 @@
 #include <QPixmap>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTranslator>
 #include <QtTest>
 
 namespace {
@@ -95,15 +94,13 @@ private slots:
     void fixedNodes();
 
 private:
-    QTranslator m_translator;
     QTemporaryDir m_stores;
 };
 
 void TestItemModelMain::initTestCase()
 {
     useTemporaryHome();
-    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-    QCoreApplication::installTranslator(&m_translator);
+    QVERIFY(installEnglishTranslation());
 }
 
 // Databases, a device and its conversations come and go under a shown view with the model checked

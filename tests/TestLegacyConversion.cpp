@@ -10,7 +10,6 @@
 
 #include <QFile>
 #include <QTest>
-#include <QTranslator>
 #include <QWidget>
 
 namespace {
@@ -92,16 +91,12 @@ private slots:
     void rc4Vectors();
     void folderOutcome_data();
     void folderOutcome();
-
-private:
-    QTranslator m_translator;
 };
 
 void TestLegacyConversion::initTestCase()
 {
     useTemporaryHome();
-    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-    QCoreApplication::installTranslator(&m_translator);
+    QVERIFY(installEnglishTranslation());
     setMessageBoxesScripted(true);
 }
 

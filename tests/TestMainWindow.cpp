@@ -52,7 +52,6 @@
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolButton>
-#include <QTranslator>
 
 #include <functional>
 #include <memory>
@@ -200,15 +199,13 @@ private:
         return QString();
     }
 
-    QTranslator m_translator;
     std::unique_ptr<AdbTestServer> m_adb;
 };
 
 void TestMainWindow::initTestCase()
 {
     useTemporaryHome();
-    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-    QCoreApplication::installTranslator(&m_translator);
+    QVERIFY(installEnglishTranslation());
     setMessageBoxesScripted(true);
 
     // Three conversations, newest last: Anna Berg, then Bob Stone, then Carla Berg.

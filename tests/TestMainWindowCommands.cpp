@@ -29,7 +29,6 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTranslator>
 
 #include <memory>
 
@@ -111,16 +110,12 @@ private slots:
     void disconnectForgetsTheSelectedDevice();
     void shellCommandsSayWhatIsMissing_data();
     void shellCommandsSayWhatIsMissing();
-
-private:
-    QTranslator m_translator;
 };
 
 void TestMainWindowCommands::initTestCase()
 {
     useTemporaryHome();
-    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-    QCoreApplication::installTranslator(&m_translator);
+    QVERIFY(installEnglishTranslation());
 }
 
 void TestMainWindowCommands::commandsOfNode_data()

@@ -22,7 +22,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTranslator>
 
 namespace {
 
@@ -72,16 +71,12 @@ private slots:
     void cleanup() { forgetNextDialogs(); }
     void filterDecidesListAndCommands_data();
     void filterDecidesListAndCommands();
-
-private:
-    QTranslator m_translator;
 };
 
 void TestMainWindowFilter::initTestCase()
 {
     useTemporaryHome();
-    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-    QCoreApplication::installTranslator(&m_translator);
+    QVERIFY(installEnglishTranslation());
     setMessageBoxesScripted(true);
 }
 

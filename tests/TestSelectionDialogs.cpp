@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QTranslator>
 
 #include <functional>
 
@@ -55,16 +54,12 @@ private slots:
     void databaseName();
     void deviceChoice_data();
     void deviceChoice();
-
-private:
-    QTranslator m_translator;
 };
 
 void TestSelectionDialogs::initTestCase()
 {
     useTemporaryHome();
-    QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-    QCoreApplication::installTranslator(&m_translator);
+    QVERIFY(installEnglishTranslation());
     setMessageBoxesScripted(true);
 }
 

@@ -2,8 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/TestHome.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
+#include <QTranslator>
 
 QString useTemporaryHome()
 {
@@ -18,4 +20,16 @@ QString useTemporaryHome()
     }();
     Q_UNUSED(ready);
     return home.path();
+}
+
+bool installEnglishTranslation()
+{
+    static QTranslator translator;
+    static const bool loaded = [] {
+        const bool ok = translator.load(QStringLiteral(":/en.qm"));
+        if (ok)
+            QCoreApplication::installTranslator(&translator);
+        return ok;
+    }();
+    return loaded;
 }

@@ -8,3 +8,7 @@
 // never touches the real user's files. Call it before anything resolves the data root. Returns the
 // temporary home folder; later calls return the same folder.
 QString useTemporaryHome();
+
+// Installs the program's embedded English translation, as the program does at start-up, once for
+// the whole process. Returns whether it loaded.
+bool installEnglishTranslation();
