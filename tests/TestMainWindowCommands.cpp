@@ -3,6 +3,7 @@
 #include "android/AndroidDevice.h"
 #include "base/DataFolders.h"
 #include "base/ShellServices.h"
+#include "ops/ExportFormats.h"
 #include "store/ExportMessagesDb.h"
 #include "support/MessageRecords.h"
 #include "support/NextDialog.h"
@@ -99,6 +100,8 @@ private slots:
     void commandsOfNode();
     void exportPaths_data();
     void exportPaths();
+    void exportFormatRows_data();
+    void exportFormatRows();
     void linkedDatabaseFolderIsRemovedAsLink();
     // Ahead of the import test: a dialog answer that test registers and does not use stays pending.
     void countryCancelStopsTheCommand();
@@ -225,6 +228,48 @@ void TestMainWindowCommands::exportPaths()
     QCOMPARE(target.formatCode, format);
     QCOMPARE(target.path, path);
     QCOMPARE(target.evidence, filter == 6);
+}
+
+void TestMainWindowCommands::exportFormatRows_data()
+{
+    QTest::addColumn<int>("row");
+    const QList<ExportFormat>& formats = exportFormats();
+    for (int row = 0; row < formats.size(); ++row)
+        QTest::addRow("%d %s", row, formats.at(row).filter) << row;
+}
+
+// Each row of the export-format table is reached from the save dialog by its own filter, and from
+// the command line by its --format name, and both lead to the same writer and file names.
+void TestMainWindowCommands::exportFormatRows()
+{
+    QFETCH(int, row);
+    const ExportFormat& format = exportFormats().at(row);
+    const QString suffix = QLatin1String(format.suffix);
+
+    // The dialog hands back the filter text; the first row with that text is the one it stands for.
+    const QStringList filters = exportFilters();
+    QCOMPARE(filters.size(), exportFormats().size());
+    QCOMPARE(filters.indexOf(filters.at(row)), row);
+    QVERIFY2(filters.at(row).endsWith(QStringLiteral("(*%1)").arg(suffix)), qUtf8Printable(filters.at(row)));
+
+    const ExportTarget target = exportTarget(QStringLiteral("/F/name"), row);
+    QCOMPARE(target.formatCode, format.code);
+    QCOMPARE(target.evidence, format.evidence);
+    QCOMPARE(target.path,
+        format.folder ? QStringLiteral("/F/name-%1").arg(suffix.mid(1)) : QStringLiteral("/F/name") + suffix);
+
+    const ExportFormat* named
+        = exportFormatByName(QString::fromLatin1(format.commandLineName).toUpper(), format.evidence);
+    QVERIFY(named);
+    QCOMPARE(named->code, format.code);
+    QCOMPARE(named->folder, format.folder);
+    QVERIFY(exportFormatNames().contains(QLatin1String(format.commandLineName)));
+    // The export thread knows the format by its code only: rows sharing a code must write alike.
+    const ExportFormat& byCode = exportFormatByCode(format.code);
+    QVERIFY(byCode.makeWriter == format.makeWriter);
+    QCOMPARE(byCode.folder, format.folder);
+    if (format.folder)
+        QCOMPARE(QLatin1String(byCode.suffix), suffix);
 }
 
 void TestMainWindowCommands::linkedDatabaseFolderIsRemovedAsLink()

@@ -3,6 +3,7 @@
 #include "ui/CommandRules.h"
 
 #include "base/DataFolders.h"
+#include "ops/ExportFormats.h"
 #include "ui/models/ItemNodes.h"
 
 #include <QCoreApplication>
@@ -115,40 +116,27 @@ QList<CommandEntry> messageContextEntries(const _ItemNode* node, int deviceCount
 
 QStringList exportFilters()
 {
-    return { tr("Text Files(*.txt)"), tr("Doc Files(*.doc)"), tr("CSV Files(*.csv)"), tr("PDF Files(*.pdf)"),
-        tr("HTML Files(*.html)"), tr("XML Backup(*.xml)"), tr("PDF Files to Hand Over, with Cover Page(*.pdf)") };
+    QStringList filters;
+    for (const ExportFormat& format : exportFormats())
+        filters.append(tr(format.filter));
+    return filters;
 }
 
 ExportTarget exportTarget(const QString& chosenPath, int filterIndex)
 {
-    struct Rule
-    {
-        unsigned formatCode;
-        const char* suffix; // appended to a name without suffix (text kinds) or to the base name (folders)
-        bool folder;
-        bool evidence = false;
-    };
-    static const Rule rules[] = {
-        { 0, ".txt", false },
-        { 0, ".doc", false },
-        { 1, ".csv", false },
-        { 2, "-pdf", true },
-        { 3, "-html", true },
-        { 4, ".xml", false },
-        { 2, "-pdf", true, true },
-    };
-    const Rule& rule = rules[filterIndex >= 0 && filterIndex < int(std::size(rules)) ? filterIndex : 0];
+    const QList<ExportFormat>& formats = exportFormats();
+    const ExportFormat& format = formats.at(filterIndex >= 0 && filterIndex < formats.size() ? filterIndex : 0);
 
     const QFileInfo chosen(chosenPath);
-    if (rule.folder) {
+    if (format.folder) {
         // The folder is always made inside the chosen one, also for a name with nothing before its
         // first dot (".pdf").
         const QString base = chosen.suffix().isEmpty() ? chosen.fileName() : chosen.baseName();
-        return { rule.formatCode, chosen.dir().filePath(base + QLatin1String(rule.suffix)), rule.evidence };
+        return { format.code, chosen.dir().filePath(exportFolderName(format, base)), format.evidence };
     }
     if (!chosen.suffix().isEmpty())
-        return { rule.formatCode, chosenPath, rule.evidence };
-    return { rule.formatCode, chosenPath + QLatin1String(rule.suffix), rule.evidence };
+        return { format.code, chosenPath, format.evidence };
+    return { format.code, chosenPath + QLatin1String(format.suffix), format.evidence };
 }
 
 QString localDatabaseFolder(const QString& name)
