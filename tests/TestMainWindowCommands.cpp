@@ -31,31 +31,38 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
 
 // What each context-menu slot shows, in every menu that offers it.
-const QHash<QByteArray, QByteArray> entryLooks {
-    { "miOpenDbFolder", "&Open Database Folder | :res/open_db_folder.png" },
-    { "miBackupAll", "&Backup SMS to Local Database | :res/backup.png" },
-    { "miExportAll", "&Export SMS to File | :res/export.png" },
-    { "miPrintAll", "&Print SMS | :res/print.png" },
-    { "miViewCache", "&View Cache Files | " },
-    { "miUnmoutDevice", "&Disconnect Device | :res/unmount.png" },
-    { "miDb2AAll", "&Transfer SMS from Database to Android | :res/db2a.png" },
-    { "miDelAll", "&Delete this Database | :res/delete.png" },
-    { "miBackupChat", "&Backup SMS with this contact to Local Database | :res/backup.png" },
-    { "miExportChat", "&Export SMS with this contact to File | :res/export.png" },
-    { "miPrintChat", "&Print SMS with this contact | :res/print.png" },
-    { "miDb2AChat", "&Transfer SMS with this contact to Android | :res/db2a.png" },
-    { "miDelChat", "&Delete SMS with this contact | :res/delete.png" },
-    { "miBackupSel", "&Backup Selected SMS to Local Database | :res/backup.png" },
-    { "miExportSel", "&Export Selected SMS to File | :res/export.png" },
-    { "miPrintSel", "&Print Selected SMS | :res/print.png" },
-    { "miDb2ASel", "&Transfer Selected SMS to Android | :res/db2a.png" },
-    { "miDelSel", "&Delete Selected SMS | :res/delete.png" },
-    { "miReload", "&Reload | " },
+struct EntryLook
+{
+    void (MainWindow::*slot)();
+    const char* name;
+    QByteArray looks;
+};
+const EntryLook entryLooks[] = {
+    { &MainWindow::miOpenDbFolder, "miOpenDbFolder", "&Open Database Folder | :res/open_db_folder.png" },
+    { &MainWindow::miBackupAll, "miBackupAll", "&Backup SMS to Local Database | :res/backup.png" },
+    { &MainWindow::miExportAll, "miExportAll", "&Export SMS to File | :res/export.png" },
+    { &MainWindow::miPrintAll, "miPrintAll", "&Print SMS | :res/print.png" },
+    { &MainWindow::miViewCache, "miViewCache", "&View Cache Files | " },
+    { &MainWindow::miUnmoutDevice, "miUnmoutDevice", "&Disconnect Device | :res/unmount.png" },
+    { &MainWindow::miDb2AAll, "miDb2AAll", "&Transfer SMS from Database to Android | :res/db2a.png" },
+    { &MainWindow::miDelAll, "miDelAll", "&Delete this Database | :res/delete.png" },
+    { &MainWindow::miBackupChat, "miBackupChat", "&Backup SMS with this contact to Local Database | :res/backup.png" },
+    { &MainWindow::miExportChat, "miExportChat", "&Export SMS with this contact to File | :res/export.png" },
+    { &MainWindow::miPrintChat, "miPrintChat", "&Print SMS with this contact | :res/print.png" },
+    { &MainWindow::miDb2AChat, "miDb2AChat", "&Transfer SMS with this contact to Android | :res/db2a.png" },
+    { &MainWindow::miDelChat, "miDelChat", "&Delete SMS with this contact | :res/delete.png" },
+    { &MainWindow::miBackupSel, "miBackupSel", "&Backup Selected SMS to Local Database | :res/backup.png" },
+    { &MainWindow::miExportSel, "miExportSel", "&Export Selected SMS to File | :res/export.png" },
+    { &MainWindow::miPrintSel, "miPrintSel", "&Print Selected SMS | :res/print.png" },
+    { &MainWindow::miDb2ASel, "miDb2ASel", "&Transfer Selected SMS to Android | :res/db2a.png" },
+    { &MainWindow::miDelSel, "miDelSel", "&Delete Selected SMS | :res/delete.png" },
+    { &MainWindow::miReload, "miReload", "&Reload | " },
 };
 
 // The slots of the entries, "(off)" marking one that can not be chosen; each entry's text and icon
@@ -64,10 +71,16 @@ QString slotsOf(const QList<CommandEntry>& entries)
 {
     QStringList names;
     for (const CommandEntry& entry : entries) {
-        const QString slot = QLatin1String(entry.slot);
-        if (MainWindow::staticMetaObject.indexOfSlot(QByteArray(entry.slot).append("()").constData()) < 0)
+        const auto look = std::find_if(std::begin(entryLooks), std::end(entryLooks),
+            [&entry](const EntryLook& candidate) { return candidate.slot == entry.slot; });
+        if (look == std::end(entryLooks)) {
+            names.append(QStringLiteral("unknown slot"));
+            continue;
+        }
+        const QString slot = QLatin1String(look->name);
+        if (MainWindow::staticMetaObject.indexOfSlot(QByteArray(look->name).append("()").constData()) < 0)
             names.append(QStringLiteral("no such slot ") + slot);
-        else if (QStringLiteral("%1 | %2").arg(entry.text, entry.icon).toUtf8() != entryLooks.value(entry.slot))
+        else if (QStringLiteral("%1 | %2").arg(entry.text, entry.icon).toUtf8() != look->looks)
             names.append(QStringLiteral("looks wrong ") + slot);
         else
             names.append(entry.enabled ? slot : slot + QStringLiteral("(off)"));

@@ -4,6 +4,7 @@
 
 #include "base/DataFolders.h"
 #include "ops/ExportFormats.h"
+#include "ui/MainWindow.h"
 #include "ui/models/ItemNodes.h"
 
 #include <QCoreApplication>
@@ -54,38 +55,40 @@ QList<CommandEntry> treeContextEntries(const _ItemNode* node, int deviceCount)
     const bool devicePresent = deviceCount > 0;
     switch (node->type) {
     case _ItemNode::TypeRootDevice:
-        return { { tr("&Reload"), QString(), "miReload" } };
+        return { { tr("&Reload"), QString(), &MainWindow::miReload } };
     case _ItemNode::TypeRootLocalDb:
-        return { { tr("&Open Database Folder"), QStringLiteral(":res/open_db_folder.png"), "miOpenDbFolder" } };
+        return { { tr("&Open Database Folder"), QStringLiteral(":res/open_db_folder.png"),
+            &MainWindow::miOpenDbFolder } };
     case _ItemNode::TypeAndroidDevice:
         return {
-            { tr("&Backup SMS to Local Database"), backupIcon, "miBackupAll" },
-            { tr("&Export SMS to File"), exportIcon, "miExportAll" },
-            { tr("&Print SMS"), printIcon, "miPrintAll" },
-            { tr("&View Cache Files"), QString(), "miViewCache" },
-            { tr("&Disconnect Device"), QStringLiteral(":res/unmount.png"), "miUnmoutDevice" },
-            { tr("&Reload"), QString(), "miReload" },
+            { tr("&Backup SMS to Local Database"), backupIcon, &MainWindow::miBackupAll },
+            { tr("&Export SMS to File"), exportIcon, &MainWindow::miExportAll },
+            { tr("&Print SMS"), printIcon, &MainWindow::miPrintAll },
+            { tr("&View Cache Files"), QString(), &MainWindow::miViewCache },
+            { tr("&Disconnect Device"), QStringLiteral(":res/unmount.png"), &MainWindow::miUnmoutDevice },
+            { tr("&Reload"), QString(), &MainWindow::miReload },
         };
     case _ItemNode::TypeLocalDb:
         return {
-            { tr("&Transfer SMS from Database to Android"), transferIcon, "miDb2AAll", devicePresent },
-            { tr("&Export SMS to File"), exportIcon, "miExportAll" },
-            { tr("&Print SMS"), printIcon, "miPrintAll" },
-            { tr("&Delete this Database"), deleteIcon, "miDelAll" },
+            { tr("&Transfer SMS from Database to Android"), transferIcon, &MainWindow::miDb2AAll, devicePresent },
+            { tr("&Export SMS to File"), exportIcon, &MainWindow::miExportAll },
+            { tr("&Print SMS"), printIcon, &MainWindow::miPrintAll },
+            { tr("&Delete this Database"), deleteIcon, &MainWindow::miDelAll },
         };
     case _ItemNode::TypeChatSession:
         if (node->parent && node->parent->type == _ItemNode::TypeAndroidDevice)
             return {
-                { tr("&Backup SMS with this contact to Local Database"), backupIcon, "miBackupChat" },
-                { tr("&Export SMS with this contact to File"), exportIcon, "miExportChat" },
-                { tr("&Print SMS with this contact"), printIcon, "miPrintChat" },
+                { tr("&Backup SMS with this contact to Local Database"), backupIcon, &MainWindow::miBackupChat },
+                { tr("&Export SMS with this contact to File"), exportIcon, &MainWindow::miExportChat },
+                { tr("&Print SMS with this contact"), printIcon, &MainWindow::miPrintChat },
             };
         if (node->parent && node->parent->type == _ItemNode::TypeLocalDb)
             return {
-                { tr("&Transfer SMS with this contact to Android"), transferIcon, "miDb2AChat", devicePresent },
-                { tr("&Export SMS with this contact to File"), exportIcon, "miExportChat" },
-                { tr("&Print SMS with this contact"), printIcon, "miPrintChat" },
-                { tr("&Delete SMS with this contact"), deleteIcon, "miDelChat" },
+                { tr("&Transfer SMS with this contact to Android"), transferIcon, &MainWindow::miDb2AChat,
+                    devicePresent },
+                { tr("&Export SMS with this contact to File"), exportIcon, &MainWindow::miExportChat },
+                { tr("&Print SMS with this contact"), printIcon, &MainWindow::miPrintChat },
+                { tr("&Delete SMS with this contact"), deleteIcon, &MainWindow::miDelChat },
             };
         return {};
     default:
@@ -100,16 +103,16 @@ QList<CommandEntry> messageContextEntries(const _ItemNode* node, int deviceCount
         return {};
     if (source->type == _ItemNode::TypeAndroidDevice)
         return {
-            { tr("&Backup Selected SMS to Local Database"), backupIcon, "miBackupSel" },
-            { tr("&Export Selected SMS to File"), exportIcon, "miExportSel" },
-            { tr("&Print Selected SMS"), printIcon, "miPrintSel" },
+            { tr("&Backup Selected SMS to Local Database"), backupIcon, &MainWindow::miBackupSel },
+            { tr("&Export Selected SMS to File"), exportIcon, &MainWindow::miExportSel },
+            { tr("&Print Selected SMS"), printIcon, &MainWindow::miPrintSel },
         };
     if (source->type == _ItemNode::TypeLocalDb)
         return {
-            { tr("&Transfer Selected SMS to Android"), transferIcon, "miDb2ASel", deviceCount > 0 },
-            { tr("&Export Selected SMS to File"), exportIcon, "miExportSel" },
-            { tr("&Print Selected SMS"), printIcon, "miPrintSel" },
-            { tr("&Delete Selected SMS"), deleteIcon, "miDelSel" },
+            { tr("&Transfer Selected SMS to Android"), transferIcon, &MainWindow::miDb2ASel, deviceCount > 0 },
+            { tr("&Export Selected SMS to File"), exportIcon, &MainWindow::miExportSel },
+            { tr("&Print Selected SMS"), printIcon, &MainWindow::miPrintSel },
+            { tr("&Delete Selected SMS"), deleteIcon, &MainWindow::miDelSel },
         };
     return {};
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+class MainWindow;
 class _ItemNode;
 
 // The rules behind the main window's commands, apart from the window so that they can be checked on
@@ -32,7 +33,7 @@ struct CommandEntry
 {
     QString text;
     QString icon;
-    const char* slot;
+    void (MainWindow::*slot)();
     bool enabled = true;
 };
 
