@@ -13,17 +13,17 @@
 #include "cli/CommandLine.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/Interrupt.h"
-#include "cli/ReadMessagesThread.h"
 #include "cli/TerminalText.h"
 #include "cli/UsageError.h"
 #include "message/MessageText.h"
 #include "message/MsgCollection.h"
 #include "ops/BackupSMSThread.h"
+#include "ops/CountryCodes.h"
 #include "ops/ExportFormats.h"
 #include "ops/ExportSMSThread.h"
 #include "ops/MessageFilter.h"
+#include "ops/ReadMessagesThread.h"
 #include "ops/XmlImportThread.h"
-#include "store/CountryLibDb.h"
 #include "store/IOS6MessageDb.h"
 
 #include <QCoreApplication>
@@ -55,16 +55,6 @@ void printFields(const QStringList& fields)
 std::runtime_error failure(const QString& text)
 {
     return std::runtime_error(text.toStdString());
-}
-
-bool knownCountry(const QString& mcc)
-{
-    if (mcc.isEmpty())
-        return false;
-    bool found = false;
-    CountryLibDb library(mcc);
-    library.findByMcc(mcc, &found);
-    return found;
 }
 
 // Number of messages of a message store, without reading them, and without creating a store in a
@@ -165,7 +155,7 @@ qint64 CommandRunner::dateBound(const QString& option, const QString& text)
 
 void CommandRunner::checkCountryOption() const
 {
-    if (m_line.has(QStringLiteral("country")) && !knownCountry(m_line.value(QStringLiteral("country"))))
+    if (m_line.has(QStringLiteral("country")) && !isKnownCountry(m_line.value(QStringLiteral("country"))))
         throw UsageError(QStringLiteral("unknown mobile country code \"%1\" for --country.")
                              .arg(m_line.value(QStringLiteral("country"))));
 }
@@ -187,11 +177,9 @@ AndroidDevice CommandRunner::connectDevice()
 
 QString CommandRunner::loadDevice(AndroidDevice& device)
 {
-    if (!knownCountry(device.mmc)) {
-        if (!m_line.has(QStringLiteral("country")))
-            throw failure(QStringLiteral("Failed to load country code from your phone. Give one with --country MCC."));
-        device.mmc = m_line.value(QStringLiteral("country"));
-    }
+    device.mmc = countryForLoad(device.mmc, m_line.value(QStringLiteral("country")));
+    if (device.mmc.isEmpty())
+        throw failure(QStringLiteral("Failed to load country code from your phone. Give one with --country MCC."));
     ConsoleProgress progress;
     AndroidLoadSMSThread worker(device, &progress);
     runWorker(worker, progress);

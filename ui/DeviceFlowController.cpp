@@ -5,8 +5,8 @@
 #include "android/AndroidConnectWithUSBThread.h"
 #include "android/AndroidLoadSMSThread.h"
 #include "android/AndroidMonitor.h"
+#include "ops/CountryCodes.h"
 #include "ops/SearchIndexUpdates.h"
-#include "store/CountryLibDb.h"
 #include "store/IOS6MessageDb.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowHelpers.h"
@@ -102,17 +102,13 @@ void DeviceFlowController::connectUsbDevice(const AdbDevice& adbDevice)
 
 bool DeviceFlowController::checkCountry(AndroidDevice& device)
 {
-    bool found = false;
-    if (!device.mmc.isEmpty()) {
-        try {
-            CountryLibDb library { QString() };
-            library.findByMcc(device.mmc, &found);
-        } catch (const std::exception& error) {
-            qCWarning(lcUi, "country library not readable: %s", error.what());
-        }
+    // A library that can not be read leaves the choice to the person.
+    try {
+        if (isKnownCountry(device.mmc))
+            return true;
+    } catch (const std::exception& error) {
+        qCWarning(lcUi, "country library not readable: %s", error.what());
     }
-    if (found)
-        return true;
     showInfoBox(MainWindow::tr("IDS_ANDROID_%1_CANT_READ_MMC_NUMBER"));
     CountrySelForm form(m_window);
     if (form.exec() != QDialog::Accepted)
