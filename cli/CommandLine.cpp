@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/UsageError.h"
+#include "ops/ExportFormats.h"
 
 #include <QCommandLineParser>
 
@@ -48,6 +49,43 @@ const QList<CommandShape>& commandShapes()
             {}, {}, {}, QStringLiteral("a text to look for") },
     };
     return shapes;
+}
+
+// "a", "a or b", "a, b or c".
+QString choiceList(const QStringList& names, const QString& conjunction = QStringLiteral("or"))
+{
+    if (names.size() < 2)
+        return names.join(QString());
+    return names.mid(0, names.size() - 1).join(QStringLiteral(", ")) + QLatin1Char(' ') + conjunction + QLatin1Char(' ')
+        + names.last();
+}
+
+QStringList formatNames(bool folder)
+{
+    QStringList names;
+    for (const ExportFormat& format : exportFormats()) {
+        const QString name = QLatin1String(format.commandLineName);
+        if (format.folder == folder && !names.contains(name))
+            names.append(name);
+    }
+    return names;
+}
+
+// Words joined by spaces into lines of at most `width` characters, each after `indent`.
+QString wrapped(const QString& text, const QString& indent, int width)
+{
+    QString result;
+    QString line;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && line.size() + 1 + word.size() > width) {
+            result += indent + line + QLatin1Char('\n');
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    if (!line.isEmpty())
+        result += indent + line + QLatin1Char('\n');
+    return result;
 }
 
 QString optionList(const QStringList& names)
@@ -137,8 +175,35 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     return line;
 }
 
+QString exportFormatChoices()
+{
+    return choiceList(exportFormatNames());
+}
+
+QString evidenceFormatNames()
+{
+    QStringList names;
+    for (const ExportFormat& format : exportFormats()) {
+        const QString name = QLatin1String(format.commandLineName);
+        if (format.evidence && !names.contains(name))
+            names.append(name);
+    }
+    return choiceList(names);
+}
+
 QString CommandLine::usage()
 {
+    // Said from the export-format table, so that a new format is listed with the others.
+    const QString exportText = wrapped(
+        QStringLiteral(
+            "Export the database's messages: %1 write the file PATH; %2 write one file per conversation into the "
+            "folder PATH. --chat keeps one conversation (its identifier as shown by list); --since and --until keep "
+            "the messages from and up to a local date (YYYY-MM-DD) or time (YYYY-MM-DDTHH:MM[:SS]); --until takes "
+            "the day or minute it names to its end. --evidence (%3 only) makes files to hand over: a cover page with "
+            "the SHA-256 of the database and of every attachment, and every message numbered.")
+            .arg(choiceList(formatNames(false), QStringLiteral("and")),
+                choiceList(formatNames(true), QStringLiteral("and")), evidenceFormatNames()),
+        QStringLiteral("      "), 88);
     return QStringLiteral(
         "Usage: quillbarrow-sms COMMAND [OPTIONS]\n"
         "       quillbarrow-sms --help | --version\n"
@@ -160,15 +225,9 @@ QString CommandLine::usage()
         "  list [DATABASE]\n"
         "      The local databases with their message counts; with DATABASE its conversations:\n"
         "      identifier, message count, date of the newest message and name.\n"
-        "  export DATABASE --format txt|doc|csv|html|pdf|xml --out PATH [--chat IDENTIFIER]\n"
+        "  export DATABASE --format %1 --out PATH [--chat IDENTIFIER]\n"
         "         [--since DATE] [--until DATE] [--evidence]\n"
-        "      Export the database's messages: txt, doc, csv and xml write the file PATH; html and\n"
-        "      pdf write one file per conversation into the folder PATH. --chat keeps one\n"
-        "      conversation (its identifier as shown by list); --since and --until keep the messages\n"
-        "      from and up to a local date (YYYY-MM-DD) or time (YYYY-MM-DDTHH:MM[:SS]); --until\n"
-        "      takes the day or minute it names to its end. --evidence (pdf only) makes files to\n"
-        "      hand over: a cover page with the SHA-256 of the database and of every attachment,\n"
-        "      and every message numbered.\n"
+        "%2"
         "  import FILE.xml --to NAME [--country MCC]\n"
         "      Import an XML backup file of the common Android backup apps into the local database\n"
         "      NAME, created when missing.\n"
@@ -186,5 +245,6 @@ QString CommandLine::usage()
         "\n"
         "Progress goes to standard error (a bar on a terminal), results to standard output.\n"
         "Exit status: 0 success, 1 failure, 2 usage error, 130 interrupted (Ctrl-C cancels the\n"
-        "running step and leaves every database as it was before the run).\n");
+        "running step and leaves every database as it was before the run).\n")
+        .arg(exportFormatNames().join(QLatin1Char('|')), exportText);
 }

@@ -26,3 +26,8 @@ public:
 private:
     QMap<QString, QString> m_options;
 };
+
+// The values export's --format takes, as a sentence: "txt, doc, csv or xml".
+QString exportFormatChoices();
+// The values of --format that --evidence goes with, as a sentence.
+QString evidenceFormatNames();

@@ -10,18 +10,20 @@
 #include "android/AndroidRestoreSMSThread.h"
 #include "base/DataFolders.h"
 #include "base/ShellServices.h"
+#include "cli/CommandLine.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/Interrupt.h"
-#include "cli/ReadMessagesThread.h"
 #include "cli/TerminalText.h"
 #include "cli/UsageError.h"
 #include "message/MessageText.h"
 #include "message/MsgCollection.h"
 #include "ops/BackupSMSThread.h"
+#include "ops/CountryCodes.h"
+#include "ops/ExportFormats.h"
 #include "ops/ExportSMSThread.h"
 #include "ops/MessageFilter.h"
+#include "ops/ReadMessagesThread.h"
 #include "ops/XmlImportThread.h"
-#include "store/CountryLibDb.h"
 #include "store/IOS6MessageDb.h"
 
 #include <QCoreApplication>
@@ -53,16 +55,6 @@ void printFields(const QStringList& fields)
 std::runtime_error failure(const QString& text)
 {
     return std::runtime_error(text.toStdString());
-}
-
-bool knownCountry(const QString& mcc)
-{
-    if (mcc.isEmpty())
-        return false;
-    bool found = false;
-    CountryLibDb library(mcc);
-    library.findByMcc(mcc, &found);
-    return found;
 }
 
 // Number of messages of a message store, without reading them, and without creating a store in a
@@ -163,7 +155,7 @@ qint64 CommandRunner::dateBound(const QString& option, const QString& text)
 
 void CommandRunner::checkCountryOption() const
 {
-    if (m_line.has(QStringLiteral("country")) && !knownCountry(m_line.value(QStringLiteral("country"))))
+    if (m_line.has(QStringLiteral("country")) && !isKnownCountry(m_line.value(QStringLiteral("country"))))
         throw UsageError(QStringLiteral("unknown mobile country code \"%1\" for --country.")
                              .arg(m_line.value(QStringLiteral("country"))));
 }
@@ -185,11 +177,9 @@ AndroidDevice CommandRunner::connectDevice()
 
 QString CommandRunner::loadDevice(AndroidDevice& device)
 {
-    if (!knownCountry(device.mmc)) {
-        if (!m_line.has(QStringLiteral("country")))
-            throw failure(QStringLiteral("Failed to load country code from your phone. Give one with --country MCC."));
-        device.mmc = m_line.value(QStringLiteral("country"));
-    }
+    device.mmc = countryForLoad(device.mmc, m_line.value(QStringLiteral("country")));
+    if (device.mmc.isEmpty())
+        throw failure(QStringLiteral("Failed to load country code from your phone. Give one with --country MCC."));
     ConsoleProgress progress;
     AndroidLoadSMSThread worker(device, &progress);
     runWorker(worker, progress);
@@ -309,14 +299,13 @@ int CommandRunner::list()
 
 int CommandRunner::exportMessages()
 {
-    static const QStringList formats { QStringLiteral("txt"), QStringLiteral("doc"), QStringLiteral("csv"),
-        QStringLiteral("html"), QStringLiteral("pdf"), QStringLiteral("xml") };
-    const QString format = m_line.value(QStringLiteral("format")).toLower();
-    if (!formats.contains(format))
-        throw UsageError(QStringLiteral("--format takes txt, doc, csv, html, pdf or xml, not \"%1\".")
-                             .arg(m_line.value(QStringLiteral("format"))));
-    if (m_line.has(QStringLiteral("evidence")) && format != QLatin1String("pdf"))
-        throw UsageError(QStringLiteral("--evidence goes with --format pdf only."));
+    const QString formatName = m_line.value(QStringLiteral("format"));
+    const bool evidence = m_line.has(QStringLiteral("evidence"));
+    const ExportFormat* format = exportFormatByName(formatName, evidence);
+    if (!format && !exportFormatByName(formatName, false))
+        throw UsageError(QStringLiteral("--format takes %1, not \"%2\".").arg(exportFormatChoices(), formatName));
+    if (!format)
+        throw UsageError(QStringLiteral("--evidence goes with --format %1 only.").arg(evidenceFormatNames()));
     MessageFilter filter;
     if (m_line.has(QStringLiteral("since")))
         filter.since = dateBound(QStringLiteral("since"), m_line.value(QStringLiteral("since")));
@@ -337,22 +326,13 @@ int CommandRunner::exportMessages()
     if (messages.isEmpty())
         throw failure(QStringLiteral("No messages to export."));
 
-    unsigned code = ExportSMSThread::Text;
-    if (format == QLatin1String("csv"))
-        code = ExportSMSThread::Csv;
-    else if (format == QLatin1String("pdf"))
-        code = ExportSMSThread::Pdf;
-    else if (format == QLatin1String("html"))
-        code = ExportSMSThread::Html;
-    else if (format == QLatin1String("xml"))
-        code = ExportSMSThread::Xml;
     const QString path = QFileInfo(m_line.value(QStringLiteral("out"))).absoluteFilePath();
     if (!isValidExportPath(path))
         throw UsageError(QCoreApplication::translate("LocalDbSelForm", "IDS_INVALID_LOCALDB_NAME"));
     ConsoleProgress progress;
-    ExportSMSThread worker(messages, path, code, true, &progress);
+    ExportSMSThread worker(messages, path, format->code, true, &progress);
     worker.setSource({ ExportSource::Kind::Database, name, IOS6MessageDb(folder, QString(), false).dbPath() });
-    worker.setEvidence(m_line.has(QStringLiteral("evidence")));
+    worker.setEvidence(format->evidence);
     runWorker(worker, progress);
     printResult(progress.successText(), LineBreaks::Keep);
     return 0;

@@ -4,12 +4,10 @@
 
 #include "message/MessageText.h"
 #include "message/MsgCollection.h"
+#include "ops/ExportFormats.h"
 #include "ops/export/ExportFile.h"
-#include "ops/export/ExportMessagesCsv.h"
-#include "ops/export/ExportMessagesTxt.h"
 #include "ops/export/ExportSMSHtml.h"
 #include "ops/export/ExportSMSPdf.h"
-#include "ops/export/ExportSMSXml.h"
 #include "ops/export/pdf/PdfRenderPool.h"
 
 #include <QCoreApplication>
@@ -217,7 +215,8 @@ QString ExportSMSThread::work()
     if (!isValidExportPath(m_path))
         throw std::runtime_error(
             QCoreApplication::translate("LocalDbSelForm", "IDS_INVALID_LOCALDB_NAME").toUtf8().toStdString());
-    if (m_format == Pdf || m_format == Html) {
+    m_formatRow = &exportFormatByCode(m_format);
+    if (m_formatRow->folder) {
         m_staging.makeFolder(m_path);
         sortByConversation(m_messages, m_ascending);
     }
@@ -276,51 +275,28 @@ void ExportSMSThread::abandon()
 
 void ExportSMSThread::openWriterFor(const _MsgMessage& message)
 {
-    switch (m_format) {
-    case Text:
-    case Csv:
-    case Xml:
+    if (!m_formatRow->folder) {
         if (!m_writer)
-            openWriter(m_format, m_path);
-        return;
-    case Pdf:
-    case Html:
-        if (!m_writer || !sameConversation(*m_conversationStart, message))
-            openConversationFile(message);
-        return;
-    default:
-        throw std::runtime_error("not support export format.");
+            openWriter(m_path);
+    } else if (!m_writer || !sameConversation(*m_conversationStart, message)) {
+        openConversationFile(message);
     }
 }
 
-void ExportSMSThread::openWriter(unsigned format, const QString& finalPath)
+void ExportSMSThread::openWriter(const QString& finalPath)
 {
     m_writerPath = finalPath;
     // A device or pipe is written to only where the person named it: the one-file formats.
-    const bool named = format == Text || format == Csv || format == Xml;
     m_stagedPath = m_staging.stageFile(finalPath, ExportStaging::Existing::Replace,
-        named ? ExportStaging::Devices::WriteDirectly : ExportStaging::Devices::Refuse);
-    switch (format) {
-    case Text:
-        m_writer = std::make_shared<ExportMessagesTxt>(m_stagedPath);
-        break;
-    case Csv:
-        m_writer = std::make_shared<ExportMessagesCsv>(m_stagedPath);
-        break;
-    case Xml:
-        m_writer = std::make_shared<ExportSMSXml>(m_stagedPath);
-        break;
-    case Pdf:
-        m_writer = std::make_shared<ExportSMSPdf>(m_stagedPath, m_pageInfo);
-        break;
-    default: {
-        const HtmlConversation page = htmlConversation(*m_conversationStart, QFileInfo(finalPath).fileName());
-        m_htmlConversations.append(page);
-        m_writer = std::make_shared<ExportSMSHtml>(
-            m_stagedPath, page, [this](const _MsgAttachment& attachment) { return placeHtmlAttachment(attachment); });
-        break;
+        m_formatRow->folder ? ExportStaging::Devices::Refuse : ExportStaging::Devices::WriteDirectly);
+    ExportWriterInput input { m_stagedPath, m_pageInfo, {}, {} };
+    if (m_formatRow->folder)
+        input.conversation = htmlConversation(*m_conversationStart, QFileInfo(finalPath).fileName());
+    if (m_format == Html) {
+        m_htmlConversations.append(input.conversation);
+        input.placeAttachment = [this](const _MsgAttachment& attachment) { return placeHtmlAttachment(attachment); };
     }
-    }
+    m_writer = m_formatRow->makeWriter(input);
     runWriterStep([&] { m_writer->begin(); });
 }
 
@@ -371,7 +347,7 @@ void ExportSMSThread::openConversationFile(const _MsgMessage& message)
     m_conversationStart = &message;
     if (m_format == Html && firstFile)
         prepareHtmlFolders();
-    openWriter(m_format, QDir(m_path).filePath(conversationFileName(message)));
+    openWriter(QDir(m_path).filePath(conversationFileName(message)));
 }
 
 QString ExportSMSThread::conversationFileName(const _MsgMessage& message)
@@ -385,7 +361,7 @@ QString ExportSMSThread::conversationFileName(const _MsgMessage& message)
             isGroupChat(*message.chat) ? message.chat->chat_identifier : chatDisplayName(*message.chat, true));
     if (base.isEmpty())
         base = unknownChatName;
-    const QString suffix = m_format == Pdf ? QStringLiteral(".pdf") : QStringLiteral(".html");
+    const QString suffix = QLatin1String(m_formatRow->suffix);
 
     // Two conversations whose names come out the same must not share, and overwrite, one file. A
     // long name is cut so that it still fits with its number and its suffix.

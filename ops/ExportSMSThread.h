@@ -16,6 +16,7 @@
 #include <memory>
 
 class PdfRenderPool;
+struct ExportFormat;
 struct _MsgChat;
 struct _MsgMessage;
 
@@ -42,6 +43,8 @@ class ExportSMSThread : public WorkerThread
     Q_OBJECT
 
 public:
+    // The writers; the export-format table (ops/ExportFormats.h) says which file names, dialog filters
+    // and command-line names lead to each.
     enum FormatCode : unsigned { Text = 0, Csv = 1, Pdf = 2, Html = 3, Xml = 4 };
 
     // path is the file for Text, Csv and Xml, the folder for Pdf and Html. ascending orders the
@@ -64,8 +67,8 @@ private:
     using Writer = AbsFormatExport<_MsgMessage>;
 
     void openWriterFor(const _MsgMessage& message);
-    // Creates the writer of that kind for the staged file of finalPath and begins it.
-    void openWriter(unsigned format, const QString& finalPath);
+    // Creates the format's writer for the staged file of finalPath and begins it.
+    void openWriter(const QString& finalPath);
     // Runs a step of the current writer; a failure names the file it was writing.
     template <typename Step> void runWriterStep(const Step& step);
     // Ends the current writer; a PDF file is drawn on the render threads while the next is filled.
@@ -86,6 +89,7 @@ private:
     QList<_MsgMessage*> m_messages;
     QString m_path;
     unsigned m_format;
+    const ExportFormat* m_formatRow = nullptr; // of m_format, from the export-format table
     bool m_ascending;
 
     std::shared_ptr<Writer> m_writer;

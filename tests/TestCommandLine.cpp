@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AndroidDevice.h"
 #include "base/DataFolders.h"
+#include "ops/ExportFormats.h"
 #include "store/Sqlite3DB.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/ScopedEnv.h"
@@ -31,6 +32,8 @@ private slots:
     void exitStatus_data();
     void exitStatus();
     void exportFilters();
+    void everyFormatExports_data();
+    void everyFormatExports();
     void emptyListSaysSo();
     void xmlRoundTrip();
     void interruptLeavesDatabasesAsTheyWere_data();
@@ -347,6 +350,51 @@ void TestCommandLine::exportFilters()
     QVERIFY(exported({ QStringLiteral("--since"), at(minute), QStringLiteral("--until"), at(minute) }) >= 1);
     QCOMPARE(exported({ QStringLiteral("--since"), at(minute.addSecs(60)) }), -1);
     QVERIFY(exported({ QStringLiteral("--since"), day, QStringLiteral("--until"), at(minute.addSecs(-60)) }) < thatDay);
+}
+
+void TestCommandLine::everyFormatExports_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("evidence");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<bool>("folder");
+    for (const ExportFormat& format : exportFormats())
+        QTest::addRow("%s%s", format.commandLineName, format.evidence ? " evidence" : "")
+            << QString::fromLatin1(format.commandLineName) << format.evidence << QString::fromLatin1(format.suffix)
+            << format.folder;
+}
+
+// Every format of the table can be asked for by its name and writes its file, or its folder of
+// files, under the table's suffix.
+void TestCommandLine::everyFormatExports()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, evidence);
+    QFETCH(QString, suffix);
+    QFETCH(bool, folder);
+
+    const Run listed = run({ QStringLiteral("list"), QStringLiteral("Seed") });
+    const QString identifier = listed.out.section(QLatin1Char('\n'), 0, 0).section(QLatin1Char('\t'), 0, 0);
+    QVERIFY2(listed.status == 0 && !identifier.isEmpty(), qUtf8Printable(listed.err));
+
+    QTemporaryDir work;
+    const QString out = work.filePath(QStringLiteral("out") + (folder ? QString() : suffix));
+    QStringList arguments { QStringLiteral("export"), QStringLiteral("Seed"), QStringLiteral("--format"), name,
+        QStringLiteral("--out"), out, QStringLiteral("--chat"), identifier };
+    if (evidence)
+        arguments << QStringLiteral("--evidence");
+    const Run result = run(arguments);
+    QVERIFY2(result.status == 0, qUtf8Printable(result.err));
+    QVERIFY2(result.out.startsWith(QStringLiteral("Successfully exported")), qUtf8Printable(result.out));
+    if (folder) {
+        const QStringList files = QDir(out).entryList({ QLatin1Char('*') + suffix }, QDir::Files);
+        QVERIFY2(!files.isEmpty(), qUtf8Printable(QDir(out).entryList().join(QLatin1Char(' '))));
+    } else {
+        QVERIFY(QFileInfo(out).size() > 0);
+    }
+    const Run usage = run({ QStringLiteral("--help") });
+    static const QRegularExpression formats(QStringLiteral("export DATABASE --format (\\S+)"));
+    QVERIFY(formats.match(usage.out).captured(1).split(QLatin1Char('|')).contains(name));
 }
 
 // A database exported as an XML backup and imported into a new one holds as many messages; a

@@ -3,6 +3,7 @@
 #include "android/AndroidDevice.h"
 #include "base/DataFolders.h"
 #include "base/ShellServices.h"
+#include "ops/ExportFormats.h"
 #include "store/ExportMessagesDb.h"
 #include "support/MessageRecords.h"
 #include "support/NextDialog.h"
@@ -30,31 +31,38 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
 
 // What each context-menu slot shows, in every menu that offers it.
-const QHash<QByteArray, QByteArray> entryLooks {
-    { "miOpenDbFolder", "&Open Database Folder | :res/open_db_folder.png" },
-    { "miBackupAll", "&Backup SMS to Local Database | :res/backup.png" },
-    { "miExportAll", "&Export SMS to File | :res/export.png" },
-    { "miPrintAll", "&Print SMS | :res/print.png" },
-    { "miViewCache", "&View Cache Files | " },
-    { "miUnmoutDevice", "&Disconnect Device | :res/unmount.png" },
-    { "miDb2AAll", "&Transfer SMS from Database to Android | :res/db2a.png" },
-    { "miDelAll", "&Delete this Database | :res/delete.png" },
-    { "miBackupChat", "&Backup SMS with this contact to Local Database | :res/backup.png" },
-    { "miExportChat", "&Export SMS with this contact to File | :res/export.png" },
-    { "miPrintChat", "&Print SMS with this contact | :res/print.png" },
-    { "miDb2AChat", "&Transfer SMS with this contact to Android | :res/db2a.png" },
-    { "miDelChat", "&Delete SMS with this contact | :res/delete.png" },
-    { "miBackupSel", "&Backup Selected SMS to Local Database | :res/backup.png" },
-    { "miExportSel", "&Export Selected SMS to File | :res/export.png" },
-    { "miPrintSel", "&Print Selected SMS | :res/print.png" },
-    { "miDb2ASel", "&Transfer Selected SMS to Android | :res/db2a.png" },
-    { "miDelSel", "&Delete Selected SMS | :res/delete.png" },
-    { "miReload", "&Reload | " },
+struct EntryLook
+{
+    void (MainWindow::*slot)();
+    const char* name;
+    QByteArray looks;
+};
+const EntryLook entryLooks[] = {
+    { &MainWindow::miOpenDbFolder, "miOpenDbFolder", "&Open Database Folder | :res/open_db_folder.png" },
+    { &MainWindow::miBackupAll, "miBackupAll", "&Backup SMS to Local Database | :res/backup.png" },
+    { &MainWindow::miExportAll, "miExportAll", "&Export SMS to File | :res/export.png" },
+    { &MainWindow::miPrintAll, "miPrintAll", "&Print SMS | :res/print.png" },
+    { &MainWindow::miViewCache, "miViewCache", "&View Cache Files | " },
+    { &MainWindow::miUnmoutDevice, "miUnmoutDevice", "&Disconnect Device | :res/unmount.png" },
+    { &MainWindow::miDb2AAll, "miDb2AAll", "&Transfer SMS from Database to Android | :res/db2a.png" },
+    { &MainWindow::miDelAll, "miDelAll", "&Delete this Database | :res/delete.png" },
+    { &MainWindow::miBackupChat, "miBackupChat", "&Backup SMS with this contact to Local Database | :res/backup.png" },
+    { &MainWindow::miExportChat, "miExportChat", "&Export SMS with this contact to File | :res/export.png" },
+    { &MainWindow::miPrintChat, "miPrintChat", "&Print SMS with this contact | :res/print.png" },
+    { &MainWindow::miDb2AChat, "miDb2AChat", "&Transfer SMS with this contact to Android | :res/db2a.png" },
+    { &MainWindow::miDelChat, "miDelChat", "&Delete SMS with this contact | :res/delete.png" },
+    { &MainWindow::miBackupSel, "miBackupSel", "&Backup Selected SMS to Local Database | :res/backup.png" },
+    { &MainWindow::miExportSel, "miExportSel", "&Export Selected SMS to File | :res/export.png" },
+    { &MainWindow::miPrintSel, "miPrintSel", "&Print Selected SMS | :res/print.png" },
+    { &MainWindow::miDb2ASel, "miDb2ASel", "&Transfer Selected SMS to Android | :res/db2a.png" },
+    { &MainWindow::miDelSel, "miDelSel", "&Delete Selected SMS | :res/delete.png" },
+    { &MainWindow::miReload, "miReload", "&Reload | " },
 };
 
 // The slots of the entries, "(off)" marking one that can not be chosen; each entry's text and icon
@@ -63,10 +71,16 @@ QString slotsOf(const QList<CommandEntry>& entries)
 {
     QStringList names;
     for (const CommandEntry& entry : entries) {
-        const QString slot = QLatin1String(entry.slot);
-        if (MainWindow::staticMetaObject.indexOfSlot(QByteArray(entry.slot).append("()").constData()) < 0)
+        const auto look = std::find_if(std::begin(entryLooks), std::end(entryLooks),
+            [&entry](const EntryLook& candidate) { return candidate.slot == entry.slot; });
+        if (look == std::end(entryLooks)) {
+            names.append(QStringLiteral("unknown slot"));
+            continue;
+        }
+        const QString slot = QLatin1String(look->name);
+        if (MainWindow::staticMetaObject.indexOfSlot(QByteArray(look->name).append("()").constData()) < 0)
             names.append(QStringLiteral("no such slot ") + slot);
-        else if (QStringLiteral("%1 | %2").arg(entry.text, entry.icon).toUtf8() != entryLooks.value(entry.slot))
+        else if (QStringLiteral("%1 | %2").arg(entry.text, entry.icon).toUtf8() != look->looks)
             names.append(QStringLiteral("looks wrong ") + slot);
         else
             names.append(entry.enabled ? slot : slot + QStringLiteral("(off)"));
@@ -99,6 +113,8 @@ private slots:
     void commandsOfNode();
     void exportPaths_data();
     void exportPaths();
+    void exportFormatRows_data();
+    void exportFormatRows();
     void linkedDatabaseFolderIsRemovedAsLink();
     // Ahead of the import test: a dialog answer that test registers and does not use stays pending.
     void countryCancelStopsTheCommand();
@@ -225,6 +241,48 @@ void TestMainWindowCommands::exportPaths()
     QCOMPARE(target.formatCode, format);
     QCOMPARE(target.path, path);
     QCOMPARE(target.evidence, filter == 6);
+}
+
+void TestMainWindowCommands::exportFormatRows_data()
+{
+    QTest::addColumn<int>("row");
+    const QList<ExportFormat>& formats = exportFormats();
+    for (int row = 0; row < formats.size(); ++row)
+        QTest::addRow("%d %s", row, formats.at(row).filter) << row;
+}
+
+// Each row of the export-format table is reached from the save dialog by its own filter, and from
+// the command line by its --format name, and both lead to the same writer and file names.
+void TestMainWindowCommands::exportFormatRows()
+{
+    QFETCH(int, row);
+    const ExportFormat& format = exportFormats().at(row);
+    const QString suffix = QLatin1String(format.suffix);
+
+    // The dialog hands back the filter text; the first row with that text is the one it stands for.
+    const QStringList filters = exportFilters();
+    QCOMPARE(filters.size(), exportFormats().size());
+    QCOMPARE(filters.indexOf(filters.at(row)), row);
+    QVERIFY2(filters.at(row).endsWith(QStringLiteral("(*%1)").arg(suffix)), qUtf8Printable(filters.at(row)));
+
+    const ExportTarget target = exportTarget(QStringLiteral("/F/name"), row);
+    QCOMPARE(target.formatCode, format.code);
+    QCOMPARE(target.evidence, format.evidence);
+    QCOMPARE(target.path,
+        format.folder ? QStringLiteral("/F/name-%1").arg(suffix.mid(1)) : QStringLiteral("/F/name") + suffix);
+
+    const ExportFormat* named
+        = exportFormatByName(QString::fromLatin1(format.commandLineName).toUpper(), format.evidence);
+    QVERIFY(named);
+    QCOMPARE(named->code, format.code);
+    QCOMPARE(named->folder, format.folder);
+    QVERIFY(exportFormatNames().contains(QLatin1String(format.commandLineName)));
+    // The export thread knows the format by its code only: rows sharing a code must write alike.
+    const ExportFormat& byCode = exportFormatByCode(format.code);
+    QVERIFY(byCode.makeWriter == format.makeWriter);
+    QCOMPARE(byCode.folder, format.folder);
+    if (format.folder)
+        QCOMPARE(QLatin1String(byCode.suffix), suffix);
 }
 
 void TestMainWindowCommands::linkedDatabaseFolderIsRemovedAsLink()

@@ -3,6 +3,7 @@
 #include "base/DataFolders.h"
 #include "base/ShellServices.h"
 #include "message/MessageText.h"
+#include "ops/SearchIndexUpdates.h"
 #include "store/IOS6MessageDb.h"
 #include "support/NextDialog.h"
 #include "support/StoreFiles.h"
@@ -137,6 +138,8 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
     const QStringList gone = deleted.split(QLatin1Char(' '), Qt::SkipEmptyParts);
 
     const QDir folder(localDatabasesDir().filePath(database));
+    // The delete of the row before updates the store's search index on a thread of its own.
+    stopSearchIndexUpdate(folder);
     QVERIFY(removeFolderOrLink(folder.absolutePath(), true));
     writeStore(folder,
         { { QStringLiteral("Ana"),

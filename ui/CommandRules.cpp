@@ -3,6 +3,8 @@
 #include "ui/CommandRules.h"
 
 #include "base/DataFolders.h"
+#include "ops/ExportFormats.h"
+#include "ui/MainWindow.h"
 #include "ui/models/ItemNodes.h"
 
 #include <QCoreApplication>
@@ -53,38 +55,40 @@ QList<CommandEntry> treeContextEntries(const _ItemNode* node, int deviceCount)
     const bool devicePresent = deviceCount > 0;
     switch (node->type) {
     case _ItemNode::TypeRootDevice:
-        return { { tr("&Reload"), QString(), "miReload" } };
+        return { { tr("&Reload"), QString(), &MainWindow::miReload } };
     case _ItemNode::TypeRootLocalDb:
-        return { { tr("&Open Database Folder"), QStringLiteral(":res/open_db_folder.png"), "miOpenDbFolder" } };
+        return { { tr("&Open Database Folder"), QStringLiteral(":res/open_db_folder.png"),
+            &MainWindow::miOpenDbFolder } };
     case _ItemNode::TypeAndroidDevice:
         return {
-            { tr("&Backup SMS to Local Database"), backupIcon, "miBackupAll" },
-            { tr("&Export SMS to File"), exportIcon, "miExportAll" },
-            { tr("&Print SMS"), printIcon, "miPrintAll" },
-            { tr("&View Cache Files"), QString(), "miViewCache" },
-            { tr("&Disconnect Device"), QStringLiteral(":res/unmount.png"), "miUnmoutDevice" },
-            { tr("&Reload"), QString(), "miReload" },
+            { tr("&Backup SMS to Local Database"), backupIcon, &MainWindow::miBackupAll },
+            { tr("&Export SMS to File"), exportIcon, &MainWindow::miExportAll },
+            { tr("&Print SMS"), printIcon, &MainWindow::miPrintAll },
+            { tr("&View Cache Files"), QString(), &MainWindow::miViewCache },
+            { tr("&Disconnect Device"), QStringLiteral(":res/unmount.png"), &MainWindow::miUnmoutDevice },
+            { tr("&Reload"), QString(), &MainWindow::miReload },
         };
     case _ItemNode::TypeLocalDb:
         return {
-            { tr("&Transfer SMS from Database to Android"), transferIcon, "miDb2AAll", devicePresent },
-            { tr("&Export SMS to File"), exportIcon, "miExportAll" },
-            { tr("&Print SMS"), printIcon, "miPrintAll" },
-            { tr("&Delete this Database"), deleteIcon, "miDelAll" },
+            { tr("&Transfer SMS from Database to Android"), transferIcon, &MainWindow::miDb2AAll, devicePresent },
+            { tr("&Export SMS to File"), exportIcon, &MainWindow::miExportAll },
+            { tr("&Print SMS"), printIcon, &MainWindow::miPrintAll },
+            { tr("&Delete this Database"), deleteIcon, &MainWindow::miDelAll },
         };
     case _ItemNode::TypeChatSession:
         if (node->parent && node->parent->type == _ItemNode::TypeAndroidDevice)
             return {
-                { tr("&Backup SMS with this contact to Local Database"), backupIcon, "miBackupChat" },
-                { tr("&Export SMS with this contact to File"), exportIcon, "miExportChat" },
-                { tr("&Print SMS with this contact"), printIcon, "miPrintChat" },
+                { tr("&Backup SMS with this contact to Local Database"), backupIcon, &MainWindow::miBackupChat },
+                { tr("&Export SMS with this contact to File"), exportIcon, &MainWindow::miExportChat },
+                { tr("&Print SMS with this contact"), printIcon, &MainWindow::miPrintChat },
             };
         if (node->parent && node->parent->type == _ItemNode::TypeLocalDb)
             return {
-                { tr("&Transfer SMS with this contact to Android"), transferIcon, "miDb2AChat", devicePresent },
-                { tr("&Export SMS with this contact to File"), exportIcon, "miExportChat" },
-                { tr("&Print SMS with this contact"), printIcon, "miPrintChat" },
-                { tr("&Delete SMS with this contact"), deleteIcon, "miDelChat" },
+                { tr("&Transfer SMS with this contact to Android"), transferIcon, &MainWindow::miDb2AChat,
+                    devicePresent },
+                { tr("&Export SMS with this contact to File"), exportIcon, &MainWindow::miExportChat },
+                { tr("&Print SMS with this contact"), printIcon, &MainWindow::miPrintChat },
+                { tr("&Delete SMS with this contact"), deleteIcon, &MainWindow::miDelChat },
             };
         return {};
     default:
@@ -99,56 +103,43 @@ QList<CommandEntry> messageContextEntries(const _ItemNode* node, int deviceCount
         return {};
     if (source->type == _ItemNode::TypeAndroidDevice)
         return {
-            { tr("&Backup Selected SMS to Local Database"), backupIcon, "miBackupSel" },
-            { tr("&Export Selected SMS to File"), exportIcon, "miExportSel" },
-            { tr("&Print Selected SMS"), printIcon, "miPrintSel" },
+            { tr("&Backup Selected SMS to Local Database"), backupIcon, &MainWindow::miBackupSel },
+            { tr("&Export Selected SMS to File"), exportIcon, &MainWindow::miExportSel },
+            { tr("&Print Selected SMS"), printIcon, &MainWindow::miPrintSel },
         };
     if (source->type == _ItemNode::TypeLocalDb)
         return {
-            { tr("&Transfer Selected SMS to Android"), transferIcon, "miDb2ASel", deviceCount > 0 },
-            { tr("&Export Selected SMS to File"), exportIcon, "miExportSel" },
-            { tr("&Print Selected SMS"), printIcon, "miPrintSel" },
-            { tr("&Delete Selected SMS"), deleteIcon, "miDelSel" },
+            { tr("&Transfer Selected SMS to Android"), transferIcon, &MainWindow::miDb2ASel, deviceCount > 0 },
+            { tr("&Export Selected SMS to File"), exportIcon, &MainWindow::miExportSel },
+            { tr("&Print Selected SMS"), printIcon, &MainWindow::miPrintSel },
+            { tr("&Delete Selected SMS"), deleteIcon, &MainWindow::miDelSel },
         };
     return {};
 }
 
 QStringList exportFilters()
 {
-    return { tr("Text Files(*.txt)"), tr("Doc Files(*.doc)"), tr("CSV Files(*.csv)"), tr("PDF Files(*.pdf)"),
-        tr("HTML Files(*.html)"), tr("XML Backup(*.xml)"), tr("PDF Files to Hand Over, with Cover Page(*.pdf)") };
+    QStringList filters;
+    for (const ExportFormat& format : exportFormats())
+        filters.append(tr(format.filter));
+    return filters;
 }
 
 ExportTarget exportTarget(const QString& chosenPath, int filterIndex)
 {
-    struct Rule
-    {
-        unsigned formatCode;
-        const char* suffix; // appended to a name without suffix (text kinds) or to the base name (folders)
-        bool folder;
-        bool evidence = false;
-    };
-    static const Rule rules[] = {
-        { 0, ".txt", false },
-        { 0, ".doc", false },
-        { 1, ".csv", false },
-        { 2, "-pdf", true },
-        { 3, "-html", true },
-        { 4, ".xml", false },
-        { 2, "-pdf", true, true },
-    };
-    const Rule& rule = rules[filterIndex >= 0 && filterIndex < int(std::size(rules)) ? filterIndex : 0];
+    const QList<ExportFormat>& formats = exportFormats();
+    const ExportFormat& format = formats.at(filterIndex >= 0 && filterIndex < formats.size() ? filterIndex : 0);
 
     const QFileInfo chosen(chosenPath);
-    if (rule.folder) {
+    if (format.folder) {
         // The folder is always made inside the chosen one, also for a name with nothing before its
         // first dot (".pdf").
         const QString base = chosen.suffix().isEmpty() ? chosen.fileName() : chosen.baseName();
-        return { rule.formatCode, chosen.dir().filePath(base + QLatin1String(rule.suffix)), rule.evidence };
+        return { format.code, chosen.dir().filePath(exportFolderName(format, base)), format.evidence };
     }
     if (!chosen.suffix().isEmpty())
-        return { rule.formatCode, chosenPath, rule.evidence };
-    return { rule.formatCode, chosenPath + QLatin1String(rule.suffix), rule.evidence };
+        return { format.code, chosenPath, format.evidence };
+    return { format.code, chosenPath + QLatin1String(format.suffix), format.evidence };
 }
 
 QString localDatabaseFolder(const QString& name)

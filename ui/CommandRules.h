@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+class MainWindow;
 class _ItemNode;
 
 // The rules behind the main window's commands, apart from the window so that they can be checked on
@@ -32,7 +33,7 @@ struct CommandEntry
 {
     QString text;
     QString icon;
-    const char* slot;
+    void (MainWindow::*slot)();
     bool enabled = true;
 };
 
@@ -41,7 +42,7 @@ QList<CommandEntry> treeContextEntries(const _ItemNode* node, int deviceCount);
 // The message list's context menu, by the current tree node; empty for no menu.
 QList<CommandEntry> messageContextEntries(const _ItemNode* node, int deviceCount);
 
-// The save dialog's filters, in the order of the export's filter indexes.
+// The save dialog's filters: the export-format table's, in its order.
 QStringList exportFilters();
 
 // What an export writes: ExportSMSThread's format code and its file (text, CSV) or folder (PDF, HTML).
@@ -53,7 +54,8 @@ struct ExportTarget
 };
 
 // The export for the path the save dialog returned and the index of the chosen filter in
-// exportFilters() (an unknown filter counts as the first).
+// exportFilters() (an unknown filter counts as the first). A name without suffix gets the format's;
+// a folder format makes its folder beside the chosen name.
 ExportTarget exportTarget(const QString& chosenPath, int filterIndex);
 
 // The folder of the local database of that name: an entry directly inside local_databases. Empty

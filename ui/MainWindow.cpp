@@ -13,6 +13,8 @@
 #include "ops/SearchIndexUpdates.h"
 #include "store/CountryLibDb.h"
 #include "store/IOS6MessageDb.h"
+#include "ui/DeviceFlowController.h"
+#include "ui/MainWindowHelpers.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ProgressForm.h"
 #include "ui/StyleSheet.h"
@@ -55,25 +57,6 @@
 
 namespace {
 
-const QLatin1String usbDebuggingPage("https://www.quillbarrow.com/android/enable-usb-debugging.html");
-#ifdef Q_OS_WIN
-const QLatin1String usbDriverPage("https://www.quillbarrow.com/android/usb-driver.html");
-#endif
-
-// The error box shows rich text; what a store reports is never meant as markup. Quotes stay as they
-// are, so that the log keeps the text readable.
-QString escapeMarkup(QString text)
-{
-    return text.replace(QLatin1Char('&'), QLatin1String("&amp;"))
-        .replace(QLatin1Char('<'), QLatin1String("&lt;"))
-        .replace(QLatin1Char('>'), QLatin1String("&gt;"));
-}
-
-void showReadError(const std::exception& error)
-{
-    showErrorBox(escapeMarkup(exceptionText(error)));
-}
-
 QWidget* namedWidget(const char* name, QWidget* parent)
 {
     auto* widget = new QWidget(parent);
@@ -95,28 +78,6 @@ QToolButton* searchButton(const char* name, QWidget* parent)
     button->setText(QStringLiteral("..."));
     button->setIcon(QIcon(QStringLiteral(":/res/search.png")));
     return button;
-}
-
-// The conversation's name with its numbers, as the heading of its transcript; the name alone when
-// it is only the number.
-QString conversationTitle(const _ChatSessionItemNode& node)
-{
-    QStringList numbers;
-    for (const _MsgChat* chat : node.group) {
-        if (!chat->chat_identifier.isEmpty() && chat->chat_identifier != node.name
-            && !numbers.contains(chat->chat_identifier))
-            numbers.append(chat->chat_identifier);
-    }
-    if (numbers.isEmpty())
-        return node.name;
-    return QStringLiteral("%1 (%2)").arg(node.name, numbers.join(QLatin1String(", ")));
-}
-
-_AbsDBItemNode* asSourceNode(_ItemNode* node)
-{
-    if (node && (node->type == _ItemNode::TypeAndroidDevice || node->type == _ItemNode::TypeLocalDb))
-        return static_cast<_AbsDBItemNode*>(node);
-    return nullptr;
 }
 
 // The list's date column is 160 pixels wide, which cuts dates with a two-digit day in wider fonts or
@@ -144,6 +105,7 @@ int dateColumnWidth(QTreeView* view)
 MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options)
     : QMainWindow(parent)
     , m_options(options)
+    , m_deviceFlow(std::make_unique<DeviceFlowController>(this))
 {
     buildWidgets();
     setStyleSheet(appStyleSheet());
@@ -194,7 +156,7 @@ MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options)
     // The command line may make databases while the window is open.
     auto* databaseWatcher = new QFileSystemWatcher({ localDatabasesDir().absolutePath() }, this);
     connect(databaseWatcher, &QFileSystemWatcher::directoryChanged, this,
-        [this] { runDeviceReport([this] { addNewLocalDatabases(); }); });
+        [this] { m_deviceFlow->runDeviceReport([this] { addNewLocalDatabases(); }); });
     listVirtualDevices();
     restoreSettings();
 }
@@ -424,435 +386,36 @@ void MainWindow::removeDeviceNodeByUid(const QString& uid)
     }
 }
 
-QList<_MsgMessage*> MainWindow::selectedMessages() const
-{
-    QList<_MsgMessage*> messages;
-    const QModelIndexList rows = m_treeViewSMS->selectionModel()->selectedRows(0);
-    for (const QModelIndex& index : rows) {
-        if (auto* message = static_cast<_MsgMessage*>(index.internalPointer()))
-            messages.append(message);
-    }
-    return messages;
-}
-
-QList<_MsgMessage*> MainWindow::shownMessages() const
-{
-    return m_modelSms->messages();
-}
-
-QList<_MsgMessage*> MainWindow::allMessagesOfSource()
-{
-    _AbsDBItemNode* node = currentSourceNode();
-    if (!node)
-        return {};
-    try {
-        node->db->messages(node->collection, 0);
-    } catch (const std::exception& error) {
-        showReadError(error);
-        return {};
-    }
-    QList<_MsgMessage*> messages = node->collection.messages().values();
-    sortMessages(messages, m_treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder);
-    return messages;
-}
-
-MainWindow::CommandMessages MainWindow::messagesOf(_AbsDBItemNode* node, QList<_MsgMessage*> messages)
-{
-    if (!node)
-        return {};
-    return { node, node->db, node->collection, std::move(messages) };
-}
-
-MainWindow::CommandMessages MainWindow::selectedOfList() const
-{
-    return messagesOf(m_listSource, selectedMessages());
-}
-
-MainWindow::CommandMessages MainWindow::shownOfList() const
-{
-    return messagesOf(m_listSource, shownMessages());
-}
-
-MainWindow::CommandMessages MainWindow::allOfSource()
-{
-    QList<_MsgMessage*> messages = allMessagesOfSource();
-    return messagesOf(currentSourceNode(), std::move(messages));
-}
-
-void MainWindow::showMessages(QList<_MsgMessage*> list)
-{
-    list = filteredForList(std::move(list));
-    sortMessages(list, m_treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder);
-    m_modelSms->setMessages(list);
-    m_txtSMS->clear();
-    m_txtSMS->setMessages(m_modelSms->messages());
-    m_lbSMSCount->setText(tr("Messages: %1").arg(list.size()));
-    showNewestMessage();
-}
-
-void MainWindow::showNewestMessage()
-{
-    const int rows = m_modelSms->rowCount();
-    if (rows == 0)
-        return;
-    const int row = m_treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder ? rows - 1 : 0;
-    const QModelIndex newest = m_modelSms->rowIndex(row);
-    // Current but not selected: the commands of the File menu and the tool bar keep working on the
-    // whole conversation until rows are chosen.
-    m_treeViewSMS->selectionModel()->setCurrentIndex(newest, QItemSelectionModel::NoUpdate);
-    m_treeViewSMS->scrollTo(newest);
-    m_txtSMS->showMessage(row);
-}
-
-void MainWindow::clearMessages()
-{
-    m_listSource = nullptr;
-    m_lbChatName->setText(tr("Conversations"));
-    m_modelSms->setMessages({});
-    m_txtSMS->clear();
-    m_txtSMS->setMessages({});
-    m_lbSMSCount->setText(tr("Messages: 0"));
-}
-
-void MainWindow::selectNode(_ItemNode* node)
-{
-    const QPersistentModelIndex index(m_modelMain->nodeIndex(node));
-    m_treeViewDS->expand(index);
-    MyTreeView* view = m_treeViewDS;
-    QMetaObject::invokeMethod(
-        view,
-        [view, index] {
-            if (index.isValid())
-                view->setCurrentIndex(index);
-        },
-        Qt::QueuedConnection);
-}
-
 MainWindow::CommandScope::CommandScope(MainWindow* window)
     : m_window(window)
 {
-    ++m_window->m_commandDepth;
+    m_window->m_deviceFlow->enterCommand();
 }
 
 MainWindow::CommandScope::~CommandScope()
 {
-    // The reports run from the event loop, once whatever called the command has returned too.
-    if (--m_window->m_commandDepth == 0 && !m_window->m_pendingDeviceEvents.isEmpty())
-        QMetaObject::invokeMethod(m_window, &MainWindow::runPendingDeviceEvents, Qt::QueuedConnection);
-}
-
-void MainWindow::runDeviceReport(std::function<void()> report)
-{
-    m_pendingDeviceEvents.append(std::move(report));
-    runPendingDeviceEvents();
-}
-
-void MainWindow::runPendingDeviceEvents()
-{
-    while (m_commandDepth == 0 && !m_pendingDeviceEvents.isEmpty()) {
-        const CommandScope scope(this);
-        m_pendingDeviceEvents.takeFirst()();
-    }
+    m_window->m_deviceFlow->leaveCommand();
 }
 
 void MainWindow::androidDeviceConnected(const AdbDevice& adbDevice)
 {
-    runDeviceReport([this, adbDevice] { connectUsbDevice(adbDevice); });
-}
-
-void MainWindow::connectUsbDevice(const AdbDevice& adbDevice)
-{
-    if (!adbDevice.isOnline()) {
-        // The listing line comes from the device, and the box shows rich text.
-        showWarningBox(QStringLiteral("If you are presented with the pop up to allow debugging with the computer on "
-                                      "your Android device screen. Please simply check \"Always allow from this "
-                                      "computer\" and then click \"OK\" to finish.<br/>(%1)")
-                           .arg(escapeMarkup(adbDevice.line)));
-    }
-    ProgressForm progress(tr("IDS_CONNECTING_ANDROID_DEVICE"), this);
-    AndroidConnectWithUSBThread thread(adbDevice.serial, &progress);
-    if (runWorkerWithDialog(thread, progress))
-        loadDevice(thread.device());
+    m_deviceFlow->deviceConnected(adbDevice);
 }
 
 void MainWindow::androidDeviceDisconnected(QString devId)
 {
-    runDeviceReport([this, devId] {
-        for (_ItemNode* child : std::as_const(m_modelMain->rootDevice()->children)) {
-            if (child->type == _ItemNode::TypeAndroidDevice
-                && static_cast<_AndroidDeviceItemNode*>(child)->device.deviceId() == devId) {
-                removeSourceNode(static_cast<_AbsDBItemNode*>(child));
-                return;
-            }
-        }
-    });
+    m_deviceFlow->deviceDisconnected(devId);
 }
 
 void MainWindow::androidDeviceLoad(AndroidDevice device)
 {
     const CommandScope scope(this);
-    loadDevice(std::move(device));
-}
-
-bool MainWindow::checkCountry(AndroidDevice& device)
-{
-    bool found = false;
-    if (!device.mmc.isEmpty()) {
-        try {
-            CountryLibDb library { QString() };
-            library.findByMcc(device.mmc, &found);
-        } catch (const std::exception& error) {
-            qCWarning(lcUi, "country library not readable: %s", error.what());
-        }
-    }
-    if (found)
-        return true;
-    showInfoBox(tr("IDS_ANDROID_%1_CANT_READ_MMC_NUMBER"));
-    CountrySelForm form(this);
-    if (form.exec() != QDialog::Accepted)
-        return false;
-    device.mmc = form.code();
-    return true;
-}
-
-_AndroidDeviceItemNode* MainWindow::loadDevice(AndroidDevice device)
-{
-    // Nothing is loaded yet, so a cancelled country ends the load and leaves the tree as it was.
-    if (!checkCountry(device))
-        return nullptr;
-
-    {
-        ProgressForm progress(tr("IDS_ANDROID_LOADING_SMS"), this);
-        AndroidLoadSMSThread thread(device, &progress);
-        if (!runWorkerWithDialog(thread, progress))
-            return nullptr;
-    }
-    updateSearchIndexLater(device.cacheDir());
-
-    try {
-        // Read before the tree changes, so that a cache that can not be read leaves the old node.
-        auto db = QSharedPointer<IOS6MessageDb>::create(device.cacheDir(), device.mmc, true);
-        const _MsgCollection chats = readChats(*db);
-        removeDeviceNodeByUid(device.uid);
-        _AndroidDeviceItemNode* node = m_modelMain->addAndroidDevice(db, device);
-        node->collection = chats;
-        node->loadedCacheTime = QFileInfo(db->dbPath()).lastModified();
-        m_modelMain->rebuildConversations(node);
-        selectNode(node);
-        return node;
-    } catch (const std::exception& error) {
-        showReadError(error);
-        return nullptr;
-    }
+    m_deviceFlow->loadDevice(std::move(device));
 }
 
 void MainWindow::androidUsbTips()
 {
-    if (!m_monitor->currentKnownSerials().isEmpty())
-        return;
-    QString tips = QStringLiteral("<b>Android device not found.</b><br/><br/>")
-        + QStringLiteral("Want to connect Android device? If yes, please follow these steps:<br/><br/>")
-        + QStringLiteral("* Enable USB debugging on your Android device. <a href=\"%1\">How to</a>?<br/><br/>")
-              .arg(usbDebuggingPage);
-#ifdef Q_OS_WIN
-    QString program = QDir::toNativeSeparators(
-        QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("QuillbarrowDeviceManager.exe")));
-    // "file:///" already ends in the root's slash.
-    if (program.startsWith(QLatin1Char('/')))
-        program.remove(0, 1);
-    tips += QStringLiteral("* Install USB driver software on your computer. <a href=\"%1\">How to</a>?<br/><br/>")
-                .arg(usbDriverPage)
-        + QStringLiteral("* Click <a href=\"file:///%1\">HERE</a> to run Quillbarrow Device Manager to try "
-                         "again.<br/><br/>")
-              .arg(escapeMarkup(program));
-#else
-    // Without a udev rule adb sees the phone only as root, or lists it with "no permissions".
-    tips += QStringLiteral("* Allow your user to reach the phone over USB: install the "
-                           "android-sdk-platform-tools-common package, whose udev rule gives the plugdev group "
-                           "access to Android devices, add yourself to the plugdev group (sudo usermod -aG plugdev "
-                           "$USER), log in again and plug the phone in again.<br/><br/>");
-#endif
-    tips += QStringLiteral("* Or connect without a cable: with the phone and this computer on the same WiFi "
-                           "network, choose Tools &gt; Connect Android Phone via WiFi.<br/><br/>");
-    showInfoBox(tips);
-}
-
-void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemSelection&)
-{
-    // A read error is shown in a box while the view is still handling this selection; phones that
-    // come or go meanwhile wait until it has finished with it.
-    const CommandScope scope(this);
-    updateCommandActions();
-    // When the current row is removed, the view selects a neighbour from inside the removal. Reading a
-    // store and refilling the list (or a database's conversations) there would change the tree inside its
-    // own change; the selection the view ends up with is shown once the tree has changed.
-    if (m_modelMain->isChanging()) {
-        if (!m_treeSelectionQueued) {
-            m_treeSelectionQueued = true;
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    m_treeSelectionQueued = false;
-                    onMainTreeSelected(m_treeViewDS->selectionModel()->selection(), QItemSelection());
-                },
-                Qt::QueuedConnection);
-        }
-        return;
-    }
-    if (selected.isEmpty() || selected.first().indexes().isEmpty())
-        return;
-    _ItemNode* node = AbsTreeItemModel::nodeOf(selected.first().indexes().first());
-    if (!node)
-        return;
-
-    try {
-        switch (node->type) {
-        case _ItemNode::TypeLocalDb: {
-            auto* dbNode = static_cast<_AbsDBItemNode*>(node);
-            if (dbNode->children.isEmpty()) {
-                const _MsgCollection chats = readChats(*dbNode->db);
-                dbNode->collection = chats;
-                m_modelMain->rebuildConversations(dbNode);
-                // A database made while the window was open may have been counted before it was written.
-                countMessages(dbNode);
-                const QPersistentModelIndex index(m_modelMain->nodeIndex(dbNode));
-                MyTreeView* view = m_treeViewDS;
-                QMetaObject::invokeMethod(
-                    view,
-                    [view, index] {
-                        if (index.isValid())
-                            view->expand(index);
-                    },
-                    Qt::QueuedConnection);
-                if (dbNode->children.isEmpty())
-                    return;
-                dbNode->db->messages(dbNode->collection, 0);
-            }
-            m_listSource = dbNode;
-            m_lbChatName->setText(dbNode->name);
-            showMessages(dbNode->collection.messages().values());
-            break;
-        }
-        case _ItemNode::TypeAndroidDevice: {
-            auto* dbNode = static_cast<_AbsDBItemNode*>(node);
-            dbNode->db->messages(dbNode->collection, 0);
-            m_listSource = dbNode;
-            m_lbChatName->setText(dbNode->name);
-            showMessages(dbNode->collection.messages().values());
-            break;
-        }
-        case _ItemNode::TypeChatSession: {
-            auto* chatNode = static_cast<_ChatSessionItemNode*>(node);
-            if (chatNode->group.isEmpty()) {
-                clearMessages();
-                break;
-            }
-            auto* dbNode = static_cast<_AbsDBItemNode*>(chatNode->parent);
-            QList<_MsgMessage*> messages;
-            QSet<_MsgMessage*> seen;
-            for (_MsgChat* chat : std::as_const(chatNode->group)) {
-                dbNode->db->messages(dbNode->collection, chat->rowid);
-                for (_MsgMessage* message : std::as_const(chat->messages)) {
-                    // A message linked to two conversations of the group is listed once.
-                    if (!seen.contains(message)) {
-                        seen.insert(message);
-                        messages.append(message);
-                    }
-                }
-            }
-            m_listSource = dbNode;
-            m_lbChatName->setText(conversationTitle(*chatNode));
-            showMessages(messages);
-            break;
-        }
-        default:
-            clearMessages();
-            break;
-        }
-    } catch (const std::exception& error) {
-        showReadError(error);
-    }
-}
-
-void MainWindow::onSMSItemSelected(const QItemSelection& selected, const QItemSelection&)
-{
-    const QModelIndexList indexes = selected.indexes();
-    for (const QModelIndex& index : indexes) {
-        if (index.internalPointer()) {
-            m_txtSMS->showMessage(index.row());
-            return;
-        }
-    }
-}
-
-void MainWindow::onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder)
-{
-    if (logicalIndex != 0) {
-        // Raises the signal again, for column 0.
-        m_treeViewSMS->header()->setSortIndicator(0, Qt::DescendingOrder);
-        return;
-    }
-    showMessages(shownMessages());
-}
-
-void MainWindow::searchCotnact()
-{
-    _ItemNode* node = currentNode();
-    if (!node)
-        return;
-    _ItemNode* parentNode = nullptr;
-    qsizetype start = 0;
-    if (asSourceNode(node)) {
-        parentNode = node;
-    } else if (node->type == _ItemNode::TypeChatSession) {
-        parentNode = node->parent;
-        start = parentNode->children.indexOf(node) + 1;
-    } else {
-        return;
-    }
-
-    const QString keyword = m_txtHandleKeyword->text().trimmed();
-    if (keyword.isEmpty())
-        return;
-
-    const auto matches = conversationMatcher(static_cast<_AbsDBItemNode*>(parentNode), keyword);
-    const QList<_ItemNode*>& conversations = parentNode->children;
-    const qsizetype count = conversations.size();
-    for (qsizetype step = 0; step < count; ++step) {
-        _ItemNode* candidate = conversations.at((start + step) % count);
-        if (matches(*candidate)) {
-            m_treeViewDS->expand(m_modelMain->nodeIndex(parentNode));
-            m_treeViewDS->setCurrentIndex(m_modelMain->nodeIndex(candidate));
-            return;
-        }
-    }
-    showInfoBox(tr("IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0").arg(keyword));
-}
-
-void MainWindow::searchMessages()
-{
-    const QString keyword = m_txtSMSKeyword->text().trimmed();
-    if (keyword.isEmpty())
-        return;
-    const QList<_MsgMessage*>& messages = m_modelSms->messages();
-    if (messages.isEmpty()) {
-        showInfoBox(tr("IDS_CAN_NOT_FOUND_AND_MESSAGES"));
-        return;
-    }
-
-    const QModelIndex current = m_treeViewSMS->currentIndex();
-    const qsizetype start = current.isValid() ? current.row() + 1 : 0;
-    const qsizetype count = messages.size();
-    for (qsizetype step = 0; step < count; ++step) {
-        const qsizetype row = (start + step) % count;
-        if (messageDisplayText(*messages.at(row), EmojiText::Characters).contains(keyword, Qt::CaseInsensitive)) {
-            const QModelIndex hit = m_modelSms->rowIndex(int(row));
-            m_treeViewSMS->setCurrentIndex(hit);
-            m_treeViewSMS->scrollTo(hit);
-            return;
-        }
-    }
-    showInfoBox(tr("IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0").arg(keyword));
+    m_deviceFlow->showUsbTips();
 }
 
 void MainWindow::onCheckVersionReadyRead() { }

@@ -13,9 +13,11 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class AndroidMonitor;
 struct CommandEntry;
+class DeviceFlowController;
 struct ExportSource;
 class FilterBar;
 class ItemModelMain;
@@ -51,9 +53,11 @@ struct MainWindowOptions
 // The one top-level window: the device and database tree on the left, the message list above the
 // conversation view on the right, the menus, the tool bar and the status bar.
 //
-// MainWindow.cpp builds the window and holds the road from a phone to its messages on screen, the
-// selection handling and the searches; MainWindowCommands.cpp holds the menus, the tool bar, the
-// context menus and every command behind them.
+// MainWindow.cpp builds the window and its tree; MainWindowSelection.cpp shows what the tree chooses
+// and finds contacts and texts; DeviceFlowController brings phones into the tree; MainWindowMenus.cpp
+// holds the menus, the tool bar and the context menus, MainWindowCommands.cpp the five commands on
+// messages and MainWindowTools.cpp the other commands; MainWindowSearch.cpp and MainWindowFilter.cpp
+// the search panel and the filter bar.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -75,6 +79,10 @@ public:
     void showNewestMessage();
     // Expands the node and makes it current after the current event.
     void selectNode(_ItemNode* node);
+    // Removes a device or database node; the message list is emptied first when it shows that node's
+    // messages, since the list borrows the node's records.
+    void removeSourceNode(_AbsDBItemNode* node);
+    void removeDeviceNodeByUid(const QString& uid);
 
     ItemModelMain* mainModel() const { return m_modelMain; }
     ItemModelSms* smsModel() const { return m_modelSms; }
@@ -97,7 +105,7 @@ public slots:
     void onGetAdvLinkRead();
     void miCheckUpdate();
 
-    // Commands (MainWindowCommands.cpp).
+    // Commands (MainWindowMenus.cpp, MainWindowCommands.cpp, MainWindowTools.cpp).
     void onMainTreeContextMenu();
     void onSMSContextMenu();
     void miBackup();
@@ -188,19 +196,6 @@ private:
     _ItemNode* currentNode() const;
     // The device or database node that the current node belongs to (itself, or a conversation's parent).
     _AbsDBItemNode* currentSourceNode() const;
-    void removeDeviceNodeByUid(const QString& uid);
-    // Removes a device or database node; the message list is emptied first when it shows that node's
-    // messages, since the list borrows the node's records.
-    void removeSourceNode(_AbsDBItemNode* node);
-    void connectUsbDevice(const AdbDevice& adbDevice);
-    // Loads the phone and replaces its node; the new node, or null when the load did not succeed.
-    _AndroidDeviceItemNode* loadDevice(AndroidDevice device);
-    // Asks for the country when the phone's code is empty or unknown; the chosen code replaces it.
-    // False when the person cancelled the question.
-    bool checkCountry(AndroidDevice& device);
-    // Queues a device report behind those still waiting and runs them all when no command runs.
-    void runDeviceReport(std::function<void()> report);
-    void runPendingDeviceEvents();
     // Reads the conversations of a database into a collection, so that a failure leaves the tree as it was.
     static _MsgCollection readChats(IOS6MessageDb& db);
 
@@ -221,16 +216,24 @@ private:
     QList<_MsgMessage*> filteredForList(QList<_MsgMessage*> list);
     void refilterList();
 
-    // MainWindowCommands.cpp
+    // MainWindowMenus.cpp
     void buildMenus();
     // Enables the five shared command actions for the current tree node.
     void updateCommandActions();
-    // miX() of every family: the selected rows when there are any, else the shown conversation, else
-    // all messages of the current device or database.
-    void runFamily(
-        void (MainWindow::*onSelection)(), void (MainWindow::*onConversation)(), void (MainWindow::*onAll)());
-    // miXAll() of every family: runs the command on all messages of the source, when it has any.
-    void runOnAllOfSource(void (MainWindow::*command)(const CommandMessages&));
+    // The five commands of the families, and what each takes: Chosen is what miX() takes (the
+    // selected rows when there are any, else the shown conversation, else all messages of the current
+    // device or database); the others are those of miXSel(), miXChat() and miXAll().
+    enum class Command { Backup, Transfer, Export, Print, Delete };
+    enum class Scope { Chosen, Selection, Conversation, AllOfSource };
+    void runCommand(Command command, Scope scope);
+    void runChosen(Command command);
+    void runOn(Command command, const CommandMessages& input);
+
+    void showContextMenu(const QList<CommandEntry>& entries);
+    // Gives the action its shortcut in the whole window and a tool tip that names it.
+    void setShortcut(QAction* action, const QKeySequence& keys);
+
+    // MainWindowCommands.cpp
     void backupMessages(const CommandMessages& input);
     void importXmlBackup(const QString& file);
     void transferMessages(const CommandMessages& input);
@@ -238,6 +241,10 @@ private:
     void printMessages(const CommandMessages& input);
     // Deletes messages of the list after asking, and shows what remains.
     void deleteListed(CommandMessages input);
+    // Deletes the conversation the list shows (or, with a filter set, its messages the list shows).
+    void deleteConversation();
+    // Deletes the current database with its folder, after asking.
+    void deleteDatabase();
     // The phone or database the messages come from, for the headings of exported and printed pages.
     static ExportSource exportSource(const CommandMessages& input);
     // Re-reads the node's conversations (and their messages when asked) after a command changed its store.
@@ -245,11 +252,8 @@ private:
     // Asks for a local database (proposing proposedName) and returns its node, adding a node for a
     // new one (then *added is true); nullptr when the person gave no usable name.
     _AbsDBItemNode* chooseLocalDb(const QString& proposedName, bool* added);
-    void showContextMenu(const QList<CommandEntry>& entries);
-    // Shows the folder in the file manager, or says that there is none.
+    // Shows the folder in the file manager, or says that there is none (MainWindowTools.cpp).
     void showFolder(const QString& path);
-    // Gives the action its shortcut in the whole window and a tool tip that names it.
-    void setShortcut(QAction* action, const QKeySequence& keys);
 
     const MainWindowOptions m_options;
 
@@ -274,9 +278,8 @@ private:
     _AbsDBItemNode* m_listSource = nullptr;
     // A tree selection that came while the tree was changing, waiting to be shown once it has changed.
     bool m_treeSelectionQueued = false;
-    // The CommandScope objects alive, and the device reports waiting for the last of them to end.
-    int m_commandDepth = 0;
-    QList<std::function<void()>> m_pendingDeviceEvents;
+    // The device reports, and the commands that hold them back.
+    std::unique_ptr<DeviceFlowController> m_deviceFlow;
 
     ItemModelMain* m_modelMain = nullptr;
     ItemModelSms* m_modelSms = nullptr;

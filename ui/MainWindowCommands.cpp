@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "android/AndroidConnectWithWiFiThread.h"
-#include "android/AndroidMonitor.h"
+// What the five commands of the File menu, the tool bar and the context menus do with the messages
+// they were given: back up, transfer, export, print and delete.
 #include "android/AndroidRestoreSMSThread.h"
 #include "base/DataFolders.h"
 #include "base/ShellServices.h"
@@ -12,17 +12,16 @@
 #include "ops/XmlImportThread.h"
 #include "store/IOS6MessageDb.h"
 #include "ui/CommandRules.h"
+#include "ui/DeviceFlowController.h"
 #include "ui/ExportResultBox.h"
 #include "ui/MainWindow.h"
+#include "ui/MainWindowHelpers.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ProgressForm.h"
 #include "ui/SMSPrinter.h"
 #include "ui/SaveFileDialog.h"
-#include "ui/ShellOpen.h"
 #include "ui/UiLog.h"
 #include "ui/WorkerRun.h"
-#include "ui/dialogs/AboutUsForm.h"
-#include "ui/dialogs/AndroidWIFIForm.h"
 #include "ui/dialogs/CountrySelForm.h"
 #include "ui/dialogs/DataSourceSelForm.h"
 #include "ui/dialogs/DeleteConfirmation.h"
@@ -31,59 +30,16 @@
 #include "ui/models/ItemNodes.h"
 #include "ui/views/MyTreeView.h"
 
-#include <QCoreApplication>
-#include <QCursor>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QKeySequence>
-#include <QMenu>
-#include <QMenuBar>
 #include <QRegularExpression>
 #include <QSet>
-#include <QSettings>
-#include <QToolBar>
-#include <QXmlStreamReader>
 #include <QtDebug>
 
 #include <exception>
 
 namespace {
-
-// The issue tracker the package's metadata names (its home page when it names none): installed under
-// share/metainfo, or made in the build folder's dist/ when the program runs from there.
-QString issuePage()
-{
-    const QString file = QStringLiteral("com.quillbarrow.smsdesk.metainfo.xml");
-    const QDir programDir(QCoreApplication::applicationDirPath());
-    for (const QString& candidate : { QStringLiteral("../share/metainfo/"), QStringLiteral("dist/") }) {
-        QFile metadata(programDir.absoluteFilePath(candidate + file));
-        if (!metadata.open(QIODevice::ReadOnly))
-            continue;
-        QString tracker;
-        QString home;
-        QXmlStreamReader xml(&metadata);
-        while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("url"))
-                continue;
-            const QString type = xml.attributes().value(QLatin1String("type")).toString();
-            const QString address = xml.readElementText().trimmed();
-            if (type == QLatin1String("bugtracker"))
-                tracker = address;
-            else if (type == QLatin1String("homepage"))
-                home = address;
-        }
-        const QString page = tracker.isEmpty() ? home : tracker;
-        if (page.startsWith(QLatin1String("https://")) || page.startsWith(QLatin1String("http://")))
-            return page;
-    }
-    return QString();
-}
-
-_AbsDBItemNode* asSource(_ItemNode* node, int type)
-{
-    return node && node->type == type ? static_cast<_AbsDBItemNode*>(node) : nullptr;
-}
 
 // Drops deleted messages from the records they belong to and destroys them.
 void forgetMessages(_MsgCollection records, const QList<_MsgMessage*>& deleted)
@@ -101,21 +57,6 @@ QString conversationIdentifier(const _ItemNode* node)
     return chat->group.isEmpty() ? QString() : chat->group.first()->chat_identifier;
 }
 
-const QLatin1String exportFolderKey("dialogs/exportFolder");
-const QLatin1String importFolderKey("dialogs/importFolder");
-
-// The folder a file dialog opened in last time, while it still exists; the home folder otherwise.
-QDir rememberedFolder(const QLatin1String& key)
-{
-    const QString folder = QSettings(settingsFilePath(), QSettings::IniFormat).value(key).toString();
-    return !folder.isEmpty() && QFileInfo(folder).isDir() ? QDir(folder) : QDir::home();
-}
-
-void rememberFolder(const QLatin1String& key, const QString& folder)
-{
-    QSettings(settingsFilePath(), QSettings::IniFormat).setValue(key, folder);
-}
-
 // A name from a phone or an address book as part of a file name: characters that no file system or
 // shell takes well become '_'.
 QString fileNamePart(const QString& name)
@@ -129,129 +70,6 @@ QString fileNamePart(const QString& name)
 }
 
 } // namespace
-
-// The families. miX() picks the scope; miXSel(), miXChat() and miXAll() each name theirs.
-
-void MainWindow::miBackup()
-{
-    runFamily(&MainWindow::miBackupSel, &MainWindow::miBackupChat, &MainWindow::miBackupAll);
-}
-void MainWindow::miBackupSel()
-{
-    backupMessages(selectedOfList());
-}
-void MainWindow::miBackupChat()
-{
-    backupMessages(shownOfList());
-}
-void MainWindow::miBackupAll()
-{
-    runOnAllOfSource(&MainWindow::backupMessages);
-}
-
-void MainWindow::miExport()
-{
-    runFamily(&MainWindow::miExportSel, &MainWindow::miExportChat, &MainWindow::miExportAll);
-}
-void MainWindow::miExportSel()
-{
-    exportMessages(selectedOfList());
-}
-void MainWindow::miExportChat()
-{
-    exportMessages(shownOfList());
-}
-void MainWindow::miExportAll()
-{
-    runOnAllOfSource(&MainWindow::exportMessages);
-}
-
-void MainWindow::miPrint()
-{
-    runFamily(&MainWindow::miPrintSel, &MainWindow::miPrintChat, &MainWindow::miPrintAll);
-}
-void MainWindow::miPrintSel()
-{
-    printMessages(selectedOfList());
-}
-void MainWindow::miPrintChat()
-{
-    printMessages(shownOfList());
-}
-void MainWindow::miPrintAll()
-{
-    runOnAllOfSource(&MainWindow::printMessages);
-}
-
-void MainWindow::miDb2A()
-{
-    runFamily(&MainWindow::miDb2ASel, &MainWindow::miDb2AChat, &MainWindow::miDb2AAll);
-}
-void MainWindow::miDb2ASel()
-{
-    transferMessages(selectedOfList());
-}
-void MainWindow::miDb2AChat()
-{
-    transferMessages(shownOfList());
-}
-void MainWindow::miDb2AAll()
-{
-    runOnAllOfSource(&MainWindow::transferMessages);
-}
-
-void MainWindow::miA2A()
-{
-    miDb2A();
-}
-void MainWindow::miA2ASel()
-{
-    miDb2ASel();
-}
-void MainWindow::miA2AChat()
-{
-    miDb2AChat();
-}
-void MainWindow::miA2AAll()
-{
-    miDb2AAll();
-}
-
-void MainWindow::miDel()
-{
-    runFamily(&MainWindow::miDelSel, &MainWindow::miDelChat, &MainWindow::miDelAll);
-}
-
-void MainWindow::runFamily(
-    void (MainWindow::*onSelection)(), void (MainWindow::*onConversation)(), void (MainWindow::*onAll)())
-{
-    if (m_treeViewSMS && m_treeViewSMS->selectionModel() && m_treeViewSMS->selectionModel()->hasSelection()) {
-        (this->*onSelection)();
-        return;
-    }
-    _ItemNode* node = currentNode();
-    if (!node)
-        return;
-    // A filtered list is what the command takes, whatever the tree has chosen; when it shows nothing
-    // there is nothing to take.
-    if (listFiltered() && shownMessages().isEmpty())
-        return;
-    if (listFiltered() && onConversation == &MainWindow::miDelChat)
-        deleteListed(shownOfList());
-    else if (node->type == _ItemNode::TypeChatSession || listFiltered())
-        (this->*onConversation)();
-    else
-        (this->*onAll)();
-}
-
-void MainWindow::runOnAllOfSource(void (MainWindow::*command)(const CommandMessages&))
-{
-    // Reading the source may show an error box.
-    const CommandScope scope(this);
-    const CommandMessages all = allOfSource();
-    if (!all.messages.isEmpty())
-        (this->*command)(all);
-}
 
 void MainWindow::backupMessages(const CommandMessages& input)
 {
@@ -367,7 +185,7 @@ void MainWindow::transferMessages(const CommandMessages& input)
     // load that made the node, would let it send the phone's own messages a second time.
     const QFileInfo cache(target->db->dbPath());
     if (!target->loadedCacheTime.isValid() || !cache.exists() || cache.lastModified() < target->loadedCacheTime) {
-        target = loadDevice(target->device);
+        target = m_deviceFlow->loadDevice(target->device);
         if (!target)
             return;
     }
@@ -437,11 +255,6 @@ ExportSource MainWindow::exportSource(const CommandMessages& input)
     return source;
 }
 
-void MainWindow::miDelSel()
-{
-    deleteListed(selectedOfList());
-}
-
 void MainWindow::deleteListed(CommandMessages input)
 {
     const CommandScope scope(this);
@@ -496,7 +309,7 @@ void MainWindow::deleteListed(CommandMessages input)
     countMessages(node);
 }
 
-void MainWindow::miDelChat()
+void MainWindow::deleteConversation()
 {
     const CommandScope scope(this);
     // A filtered list may hold part of the conversation, or other conversations as well: only its
@@ -540,7 +353,7 @@ void MainWindow::miDelChat()
     countMessages(node);
 }
 
-void MainWindow::miDelAll()
+void MainWindow::deleteDatabase()
 {
     const CommandScope scope(this);
     _AbsDBItemNode* node = asSource(currentNode(), _ItemNode::TypeLocalDb);
@@ -588,278 +401,4 @@ void MainWindow::rereadNode(_AbsDBItemNode* node, bool withMessages)
         showErrorBox(QString::fromUtf8(error.what()));
     }
     countMessages(node);
-}
-
-void MainWindow::miImportXml()
-{
-    const CommandScope scope(this);
-    const QString file = getOpenFileName(this, tr("Please select an XML backup file."),
-        rememberedFolder(importFolderKey).absolutePath(), tr("XML Backup(*.xml)"));
-    if (file.isEmpty())
-        return;
-    rememberFolder(importFolderKey, QFileInfo(file).absolutePath());
-    importXmlBackup(file);
-}
-
-void MainWindow::miConnectWifi()
-{
-    const CommandScope scope(this);
-    AndroidWIFIForm form(this);
-    if (form.exec() != QDialog::Accepted)
-        return;
-    removeDeviceNodeByUid(form.device().uid);
-    androidDeviceLoad(form.device());
-}
-
-void MainWindow::miUnmoutDevice()
-{
-    // The selected node itself: offline devices all share the empty device id.
-    if (_AbsDBItemNode* node = asSource(currentNode(), _ItemNode::TypeAndroidDevice))
-        removeSourceNode(node);
-}
-
-void MainWindow::miReload()
-{
-    const CommandScope scope(this);
-    _ItemNode* node = currentNode();
-    if (node && node->type == _ItemNode::TypeChatSession)
-        node = node->parent;
-    if (!node)
-        return;
-    switch (node->type) {
-    case _ItemNode::TypeRootDevice: {
-        // Every phone adb lists is loaded again: one that was disconnected, whose load was cancelled or
-        // whose connection was lost stays in the listing, so the monitor never reports it a second time.
-        const QSet<QString> known = m_monitor->currentKnownSerials();
-        QStringList serials(known.cbegin(), known.cend());
-        serials.sort();
-        for (const QString& serial : std::as_const(serials))
-            connectUsbDevice(AdbDevice { serial, serial, QStringLiteral("device") });
-        break;
-    }
-    case _ItemNode::TypeRootLocalDb:
-        addNewLocalDatabases();
-        break;
-    case _ItemNode::TypeAndroidDevice: {
-        const AndroidDevice device = static_cast<_AndroidDeviceItemNode*>(node)->device;
-        if (device.wifi) {
-            ProgressForm progress(tr("IDS_CONNECTING_ANDROID_DEVICE"), this);
-            AndroidConnectWithWiFiThread thread(device.host, &progress);
-            if (runWorkerWithDialog(thread, progress))
-                loadDevice(thread.device());
-        } else if (!device.serial.isEmpty()) {
-            connectUsbDevice(AdbDevice { device.serial, device.serial, QStringLiteral("device") });
-        } else {
-            // An offline phone is a folder on this computer: its store is read again.
-            rereadNode(static_cast<_AbsDBItemNode*>(node), false);
-        }
-        break;
-    }
-    case _ItemNode::TypeLocalDb:
-        rereadNode(static_cast<_AbsDBItemNode*>(node), true);
-        break;
-    default:
-        break;
-    }
-}
-
-void MainWindow::miViewCache()
-{
-    if (const auto* node = asSource(currentNode(), _ItemNode::TypeAndroidDevice))
-        showFolder(static_cast<const _AndroidDeviceItemNode*>(node)->device.cacheDir().absolutePath());
-}
-
-void MainWindow::miOpenDbFolder()
-{
-    showFolder(localDatabasesDir().absolutePath());
-}
-
-void MainWindow::showFolder(const QString& path)
-{
-    const CommandScope scope(this);
-    if (!openFolderInExplorer(path))
-        showInfoBox(tr("No file manager is installed to show the folder %1.")
-                        .arg(QDir::toNativeSeparators(path).toHtmlEscaped()));
-}
-
-void MainWindow::miClearCache()
-{
-    const CommandScope scope(this);
-    // The phones' nodes keep their messages in memory; their caches are gone, and a transfer to one
-    // of them loads the phone first.
-    for (_ItemNode* child : std::as_const(m_modelMain->rootDevice()->children)) {
-        if (child->type != _ItemNode::TypeAndroidDevice)
-            continue;
-        auto* device = static_cast<_AndroidDeviceItemNode*>(child);
-        if (device->loadedCacheTime.isValid()) {
-            device->db->close();
-            device->loadedCacheTime = QDateTime();
-        }
-    }
-    stopSearchIndexUpdate(QDir(dataRootDir().filePath(QStringLiteral("android_cache"))));
-    removeFolderOrLink(dataRootDir().filePath(QStringLiteral("android_cache")));
-    showInfoBox(tr("IDS_SUC_CLEAR_CACHE"));
-}
-
-void MainWindow::miHelp()
-{
-    // The README that the package installs beside the program's other documents, or the one at the top
-    // of the source tree when the program runs from its build folder.
-    const QDir programDir(QCoreApplication::applicationDirPath());
-    for (const QString& candidate : { QStringLiteral("../share/doc/quillbarrow-sms-desk/README.md"),
-             QStringLiteral("../README.md"), QStringLiteral("README.md") }) {
-        const QString path = QDir::cleanPath(programDir.absoluteFilePath(candidate));
-        if (QFileInfo(path).isFile()) {
-            if (!shellOpen(path))
-                showInfoBox(
-                    tr("No program is installed to open %1.").arg(QDir::toNativeSeparators(path).toHtmlEscaped()));
-            return;
-        }
-    }
-    showInfoBox(tr("The manual is not installed. The command line explains itself with quillbarrow-sms --help, and "
-                   "man quillbarrow-sms shows its manual page where it is installed."));
-}
-
-void MainWindow::miFeedback()
-{
-    const QString page = issuePage();
-    if (page.isEmpty()) {
-        showInfoBox(tr("The package names no page for feedback."));
-        return;
-    }
-    if (!shellOpen(page))
-        showInfoBox(tr("No web browser is installed to open %1.").arg(page.toHtmlEscaped()));
-}
-
-void MainWindow::miAbout()
-{
-    const CommandScope scope(this);
-    AboutUsForm form(this);
-    form.exec();
-}
-
-void MainWindow::onMainTreeContextMenu()
-{
-    showContextMenu(treeContextEntries(currentNode(), m_modelMain->countDevices()));
-}
-
-void MainWindow::onSMSContextMenu()
-{
-    showContextMenu(messageContextEntries(currentNode(), m_modelMain->countDevices()));
-}
-
-void MainWindow::showContextMenu(const QList<CommandEntry>& entries)
-{
-    if (entries.isEmpty())
-        return;
-    // The entries belong to the current node, which must still be there when one is chosen.
-    const CommandScope scope(this);
-    QMenu menu(this);
-    for (const CommandEntry& entry : entries) {
-        QAction* action = menu.addAction(QIcon(entry.icon), entry.text);
-        action->setEnabled(entry.enabled);
-        const char* slot = entry.slot;
-        connect(action, &QAction::triggered, this, [this, slot] { QMetaObject::invokeMethod(this, slot); });
-    }
-    menu.exec(QCursor::pos());
-}
-
-void MainWindow::buildMenus()
-{
-    const auto command
-        = [this](const QString& icon, const QString& text, const char* name, void (MainWindow::*slot)()) {
-              auto* action = new QAction(QIcon(icon), text, this);
-              action->setObjectName(QLatin1String(name));
-              connect(action, &QAction::triggered, this, slot);
-              return action;
-          };
-    m_actBackup = command(
-        QStringLiteral(":res/backup.png"), tr("&Backup SMS to Local Database"), "actBackup", &MainWindow::miBackup);
-    m_actDb2A = command(
-        QStringLiteral(":res/db2a.png"), tr("&Transfer SMS from Database to Android"), "actDb2A", &MainWindow::miDb2A);
-    m_actExport
-        = command(QStringLiteral(":res/export.png"), tr("&Export SMS to File"), "actExport", &MainWindow::miExport);
-    m_actPrint = command(QStringLiteral(":res/print.png"), tr("&Print SMS"), "actPrint", &MainWindow::miPrint);
-    m_actDelete = command(QStringLiteral(":res/delete.png"), tr("&Delete SMS"), "actDelete", &MainWindow::miDel);
-    QAction* reload = command(QString(), tr("&Reload"), "actReload", &MainWindow::miReload);
-    QAction* importXml
-        = command(QString(), tr("&Import SMS from XML Backup..."), "actImportXml", &MainWindow::miImportXml);
-    QAction* openDbFolder = command(QStringLiteral(":res/open_db_folder.png"), tr("&Open Database Folder"),
-        "actOpenDbFolder", &MainWindow::miOpenDbFolder);
-    auto* exit = new QAction(QIcon(QStringLiteral(":res/exit.png")), tr("E&xit"), this);
-    exit->setObjectName(QStringLiteral("actExit"));
-    connect(exit, &QAction::triggered, this, &QWidget::close);
-
-    setShortcut(m_actBackup, QKeySequence(Qt::CTRL | Qt::Key_B));
-    setShortcut(m_actExport, QKeySequence(Qt::CTRL | Qt::Key_E));
-    setShortcut(m_actPrint, QKeySequence::Print);
-    setShortcut(m_actDelete, QKeySequence::Delete);
-    setShortcut(reload, QKeySequence(Qt::Key_F5));
-    setShortcut(exit, QKeySequence(Qt::CTRL | Qt::Key_Q));
-
-    QMenu* file = menuBar()->addMenu(tr("&File"));
-    file->setObjectName(QStringLiteral("menuFile"));
-    file->addAction(m_actBackup);
-    file->addAction(m_actDb2A);
-    file->addSeparator();
-    file->addAction(m_actExport);
-    file->addAction(m_actPrint);
-    file->addAction(m_actDelete);
-    file->addSeparator();
-    file->addAction(reload);
-    file->addAction(importXml);
-    file->addAction(openDbFolder);
-    file->addAction(exit);
-
-    QMenu* tools = menuBar()->addMenu(tr("&Tools"));
-    tools->setObjectName(QStringLiteral("menuTools"));
-#ifdef Q_OS_WIN
-    // Elsewhere the package manager keeps the program up to date.
-    connect(tools->addAction(tr("Check for &Update")), &QAction::triggered, this, &MainWindow::miCheckUpdate);
-#endif
-    tools->addAction(command(QString(), tr("&Clear Cache files"), "actClearCache", &MainWindow::miClearCache));
-    tools->addAction(
-        command(QString(), tr("Connect Android Phone via &WiFi"), "actConnectWifi", &MainWindow::miConnectWifi));
-
-    QMenu* help = menuBar()->addMenu(tr("&Help"));
-    help->setObjectName(QStringLiteral("menuHelp"));
-    QAction* helpAction = command(QStringLiteral(":res/help.png"), tr("&Help"), "actHelp", &MainWindow::miHelp);
-    setShortcut(helpAction, QKeySequence::HelpContents);
-    help->addAction(helpAction);
-    help->addAction(command(QString(), tr("&Feedback and Support"), "actFeedback", &MainWindow::miFeedback));
-    help->addAction(command(QString(), tr("&About"), "actAbout", &MainWindow::miAbout));
-
-    m_mainToolBar->addAction(m_actBackup);
-    m_mainToolBar->addAction(m_actDb2A);
-    m_mainToolBar->addSeparator();
-    m_mainToolBar->addAction(m_actExport);
-    m_mainToolBar->addAction(m_actPrint);
-    m_mainToolBar->addAction(m_actDelete);
-
-    updateCommandActions();
-}
-
-void MainWindow::setShortcut(QAction* action, const QKeySequence& keys)
-{
-    action->setShortcut(keys);
-    // The window's shortcuts work wherever the focus is; the line edits keep Delete, Home and End for
-    // their own text.
-    action->setShortcutContext(Qt::WindowShortcut);
-    QString text = action->text();
-    text.remove(QRegularExpression(QStringLiteral("&(?!&)")));
-    action->setToolTip(QStringLiteral("%1 (%2)").arg(text, action->shortcut().toString(QKeySequence::NativeText)));
-    // Actions outside the menu bar (the tool bar hides its own) need the window to own them to be reached.
-    addAction(action);
-}
-
-void MainWindow::updateCommandActions()
-{
-    if (!m_actBackup)
-        return;
-    const CommandActionStates states = commandActionStates(currentNode(), m_modelMain->countDevices());
-    m_actBackup->setEnabled(states.backup);
-    m_actDb2A->setEnabled(states.transfer);
-    m_actExport->setEnabled(states.exportMessages);
-    m_actPrint->setEnabled(states.print);
-    m_actDelete->setEnabled(states.remove);
 }

@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/ReadMessagesThread.h"
+#include "ops/ReadMessagesThread.h"
 
 #include "message/MessageText.h"
 #include "store/IOS6MessageDb.h"
