@@ -60,7 +60,7 @@ bool knownCountry(const QString& mcc)
     if (mcc.isEmpty())
         return false;
     bool found = false;
-    CountryLibDb library(mcc);
+    CountryLibDb library(countryLibPath(), mcc);
     library.findByMcc(mcc, &found);
     return found;
 }

@@ -596,7 +596,7 @@ namespace {
 void compareWithMessageFile(const AndroidDevice& device, const QString& messageFile)
 {
     const QList<SimMessage> phoneMessages = loadMessages(messageFile);
-    CountryLibDb countries(device.mmc);
+    CountryLibDb countries(countryLibPath(), device.mmc);
     const CountryInfo country = countries.currentCountry();
 
     QList<StoredMessage> expected;

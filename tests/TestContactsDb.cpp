@@ -1,7 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "base/DataFolders.h"
 #include "store/CountryLibDb.h"
 #include "store/IOSContactsMemDb.h"
+#include "support/StoreFiles.h"
 #include "support/TestHome.h"
 
 #include <QDateTime>
@@ -276,7 +278,8 @@ private slots:
         IOSContactsMemDb contacts(QDir(m_folder.path()), mcc);
         contacts.open();
         QCOMPARE(lookupFileMarked(), !rebuilt);
-        const QString number = normalizePhoneNumber(CountryLibDb(mcc).currentCountry(), QStringLiteral("07912-345678"));
+        const QString number = normalizePhoneNumber(
+            CountryLibDb(countryLibPath(), mcc).currentCountry(), QStringLiteral("07912-345678"));
         QCOMPARE(contacts.lookup(number).first, QStringLiteral("Alice"));
     }
 

@@ -4,6 +4,7 @@
 #include "android/AndroidLoadSMSThread.h"
 #include "android/AndroidRestoreSMSThread.h"
 #include "android/DirectPhone.h"
+#include "base/DataFolders.h"
 #include "message/MessageText.h"
 #include "store/CountryLibDb.h"
 #include "store/ExportMessagesDb.h"
@@ -72,7 +73,7 @@ Outcome runToEnd(Thread& thread, RecordingProgress& progress, const std::functio
 
 QString normalised(const QString& address)
 {
-    CountryLibDb library { QString() };
+    CountryLibDb library(countryLibPath(), QString());
     bool found = false;
     static const CountryInfo uk = library.findByMcc(QStringLiteral("234"), &found);
     return normalizePhoneNumber(uk, address);

@@ -599,7 +599,7 @@ bool MainWindow::checkCountry(AndroidDevice& device)
     bool found = false;
     if (!device.mmc.isEmpty()) {
         try {
-            CountryLibDb library { QString() };
+            CountryLibDb library(countryLibPath(), QString());
             library.findByMcc(device.mmc, &found);
         } catch (const std::exception& error) {
             qCWarning(lcUi, "country library not readable: %s", error.what());
