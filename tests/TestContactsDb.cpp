@@ -17,12 +17,6 @@ const QString addressBookDir = QStringLiteral("file-relay/var/mobile/Library/Add
 const QString gbMcc = QStringLiteral("234");
 const QByteArray alicePicture = QByteArray("\x89PNG\r\n\x1a\n\0\0picture", 18);
 
-void runScript(Sqlite3DB& db, const QString& script)
-{
-    QString error;
-    QVERIFY2(db.exec(QStringLiteral("BEGIN;") + script + QStringLiteral(";COMMIT;"), error) == 0, qPrintable(error));
-}
-
 bool setModified(const QString& path, const QDateTime& time)
 {
     QFile file(path);

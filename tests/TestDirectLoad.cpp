@@ -64,10 +64,7 @@ Outcome runToEnd(Thread& thread, RecordingProgress& progress, const std::functio
         });
         watch.start(2);
     }
-    thread.start();
-    progress.waitForOutcome(&thread, 120000);
-    thread.wait();
-    QCoreApplication::processEvents();
+    progress.runToEnd(&thread);
     return { progress.errors, progress.successes, int(progress.updates.size()) };
 }
 
