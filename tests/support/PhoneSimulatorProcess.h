@@ -27,9 +27,7 @@ public:
     {
         return add(QStringLiteral("--manufacturer"), manufacturer).add(QStringLiteral("--model"), model);
     }
-    SimulatorOptions& batchSize(int size) { return add(QStringLiteral("--batch-size"), QString::number(size)); }
     SimulatorOptions& holdAt(const QString& step) { return add(QStringLiteral("--hold-at"), step); }
-    SimulatorOptions& holdFile(const QString& file) { return add(QStringLiteral("--hold-file"), file); }
     SimulatorOptions& errorAt(const QString& step, const QString& text = QString());
     SimulatorOptions& companionVersion(int version);
     SimulatorOptions& verbose() { return with({ QStringLiteral("--verbose") }); }
