@@ -3,6 +3,7 @@
 #include "android/AndroidConnectWithUSBThread.h"
 
 #include "android/AdbCommands.h"
+#include "android/AndroidLog.h"
 #include "android/CompanionApp.h"
 #include "base/DataFolders.h"
 #include "base/TaskReporting.h"
@@ -74,8 +75,7 @@ QString AndroidConnectWithUSBThread::work()
             installCompanion();
         } catch (const std::exception& error) {
             if (m_road == UsbRoad::Automatic) {
-                qWarning(
-                    "AndroidConnectWithUSBThread: installing the companion failed, reading directly: %s", error.what());
+                qCWarning(lcAndroid, "installing the companion failed, the phone is read directly: %s", error.what());
                 readDirectly();
                 return QString();
             }

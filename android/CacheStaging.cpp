@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/CacheStaging.h"
 
+#include "android/AndroidLog.h"
 #include "android/DeviceCacheLock.h"
 #include "store/ExportMessagesDb.h"
 
@@ -146,7 +147,7 @@ void CacheStaging::drop()
         QFile::remove(file);
     m_createdFiles.clear();
     if (m_staging && !m_staging->remove())
-        qWarning() << "CacheStaging: can not remove" << m_staging->path();
+        qCWarning(lcAndroid) << "can not remove the staging folder" << m_staging->path();
     m_staging.reset();
     m_lock.reset();
 }

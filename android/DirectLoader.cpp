@@ -3,6 +3,7 @@
 #include "android/DirectLoader.h"
 
 #include "android/AndroidLoadSMSThread.h"
+#include "android/AndroidLog.h"
 #include "android/CacheStaging.h"
 #include "android/DirectPhone.h"
 #include "base/TaskReporting.h"
@@ -97,7 +98,8 @@ void DirectLoader::readContacts()
             { QStringLiteral("display_name"), QStringLiteral("number") });
     } catch (const std::runtime_error& error) {
         // The messages are worth having without the names.
-        qWarning("DirectLoader: contacts not readable, messages are loaded without names: %s", error.what());
+        qCWarning(lcAndroid, "the phone's contacts are not readable, its messages are loaded without names: %s",
+            error.what());
         return;
     }
     for (qsizetype row = 0; row < contacts.size(); ++row) {

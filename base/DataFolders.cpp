@@ -65,6 +65,11 @@ QString settingsFilePath()
     return dataRootDir().absoluteFilePath(QStringLiteral("settings.ini"));
 }
 
+QString countryLibPath()
+{
+    return dataRootDir().absoluteFilePath(QStringLiteral("countries.db"));
+}
+
 QDir androidCacheDir()
 {
     return QDir(dataRootDir().absoluteFilePath(QStringLiteral("android_cache")));

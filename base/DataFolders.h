@@ -15,6 +15,9 @@ QDir localDatabasesDir();
 // in the desktop's configuration folder, so that a redirected or temporary data folder brings its own.
 QString settingsFilePath();
 
+// <data root>/countries.db: the country library, copied there from the resources on first use.
+QString countryLibPath();
+
 // <data root>/android_cache (one folder per phone's cache) and <data root>/virtual_android (folders shown
 // as offline phones); neither is created here.
 QDir androidCacheDir();

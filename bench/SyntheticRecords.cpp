@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/SyntheticRecords.h"
 
+#include "base/DataFolders.h"
 #include "message/MessageIdentity.h"
 #include "message/MessageText.h"
 #include "message/RecordDefaults.h"
@@ -22,7 +23,7 @@ struct Party
 
 SyntheticRecords::SyntheticRecords(int count, quint32 seed, const QString& mcc)
 {
-    CountryLibDb countryLib(mcc);
+    CountryLibDb countryLib(countryLibPath(), mcc);
     const CountryInfo country = countryLib.currentCountry();
 
     const QList<SimMessage> generated = generateMessages(count, seed);

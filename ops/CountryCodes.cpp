@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/CountryCodes.h"
 
+#include "base/DataFolders.h"
 #include "store/CountryLibDb.h"
 
 bool isKnownCountry(const QString& mcc)
@@ -9,7 +10,7 @@ bool isKnownCountry(const QString& mcc)
     if (mcc.isEmpty())
         return false;
     bool found = false;
-    CountryLibDb library(mcc);
+    CountryLibDb library(countryLibPath(), mcc);
     library.findByMcc(mcc, &found);
     return found;
 }

@@ -4,6 +4,7 @@
 
 #include "base/DataFolders.h"
 #include "base/TaskReporting.h"
+#include "ops/OpsLog.h"
 
 #include <QtDebug>
 
@@ -46,7 +47,7 @@ MessageSearch::~MessageSearch() = default;
 void MessageSearch::fail(int source, const std::exception& error)
 {
     const QString text = QStringLiteral("%1: %2").arg(m_sources.at(source).label(), exceptionText(error));
-    qWarning().noquote() << QStringLiteral("search:") << text;
+    qCWarning(lcOps).noquote() << QStringLiteral("search:") << text;
     m_failures << text;
     m_indexes[size_t(source)].reset();
 }

@@ -2,8 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/CountryLibDb.h"
 
-#include "base/DataFolders.h"
-
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
@@ -126,14 +124,18 @@ QString normalizePhoneNumber(const CountryInfo& country, const QString& address)
     return cleaned;
 }
 
-CountryLibDb::CountryLibDb(const QString& mcc) : m_mcc(mcc) {}
+CountryLibDb::CountryLibDb(const QString& path, const QString& mcc)
+    : m_path(path)
+    , m_mcc(mcc)
+{
+}
 
 void CountryLibDb::open()
 {
     if (isOpen())
         return;
 
-    const QString path = dataRootDir().absoluteFilePath(QStringLiteral("countries.db"));
+    const QString& path = m_path;
     if (!QFile::exists(path)) {
         QFile resource(resourcePath);
         if (!resource.exists())

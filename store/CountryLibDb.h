@@ -26,11 +26,12 @@ struct CountryInfo
 // lower case for alphanumeric senders and e-mail addresses, otherwise the cleaned digits.
 QString normalizePhoneNumber(const CountryInfo& country, const QString& address);
 
-// The read-only country library `countries.db` in the data folder, copied from the resources on first use.
+// The read-only country library `countries.db` at the path its caller gives, copied there from the
+// resources on first use.
 class CountryLibDb : public AbsDb
 {
 public:
-    explicit CountryLibDb(const QString& mcc);
+    CountryLibDb(const QString& path, const QString& mcc);
 
     void open() override;
     CountryInfo currentCountry();
@@ -40,6 +41,7 @@ public:
     const QString& mcc() const { return m_mcc; }
 
 private:
+    QString m_path;
     QString m_mcc;
     CountryInfo m_current;
 };

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/IOS6MessageDb.h"
 
+#include "base/DataFolders.h"
 #include "message/MsgCollection.h"
 
 #include <QFile>
@@ -37,7 +38,7 @@ IOS6MessageDb::IOS6MessageDb(const QDir& folder, const QString& mcc, bool upgrad
     : m_folder(folder)
     , m_fileRelay(folder.filePath(QStringLiteral("file-relay")))
     , m_contacts(folder, mcc)
-    , m_countryLib(mcc)
+    , m_countryLib(countryLibPath(), mcc)
     , m_relativeDbPath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"))
     , m_upgrade(upgrade)
 {

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/IOSContactsMemDb.h"
 
+#include "base/DataFolders.h"
 #include "store/CountryLibDb.h"
 #include "store/StoreLog.h"
 
@@ -70,7 +71,7 @@ void IOSContactsMemDb::open()
         return;
     const QString wal = addressBook + QStringLiteral("-wal");
     const qint64 sourceTime = modificationTime(QFileInfo::exists(wal) ? wal : addressBook);
-    const CountryInfo country = CountryLibDb(m_mcc).currentCountry();
+    const CountryInfo country = CountryLibDb(countryLibPath(), m_mcc).currentCountry();
     if (modificationTime(lookupPath()) < sourceTime || !isBuiltFor(country)) {
         try {
             rebuild(country);

@@ -3,6 +3,7 @@
 #include "store/Sqlite3DB.h"
 
 #include "base/TaskReporting.h"
+#include "store/Sqlite3CachedStatement.h"
 #include "store/StoreLog.h"
 
 #include <QtDebug>
@@ -12,37 +13,37 @@
 #include <sqlite3.h>
 #include <utility>
 
+using sqlite3detail::CachedStatement;
+
 namespace sqlite3detail {
 
-// A prepared statement shared between the connection's cache and the cursor that runs it.
-struct CachedStatement
+QString errorText(sqlite3* db, int code)
 {
-    sqlite3_stmt* statement = nullptr;
-    QString sql;
-    QHash<QString, int> columns; // filled on first lookup
-    bool columnsKnown = false;
-    bool inUse = false;
-    bool cached = true; // false: finalized when its cursor lets go
-    // What each parameter is bound to now. Bindings outlive a reset, so a value equal to the bound one
-    // is not bound again; text and blob bytes are held here for as long as SQLite points at them.
-    std::vector<Sqlite3Sql::Param> bound;
+    if (db)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    return QString::fromUtf8(sqlite3_errstr(code));
+}
 
-    ~CachedStatement()
-    {
-        if (statement)
-            sqlite3_finalize(statement);
-    }
+// The statement goes to the log only: the text reaches a person, and an insert names dozens of columns.
+Sqlite3Exception statementError(int code, const QString& message, const QString& sql)
+{
+    qCWarning(lcStore).noquote() << QStringLiteral("SQLite: %1 [%2]").arg(message, sql);
+    return Sqlite3Exception(code, message);
+}
 
-    void reset()
-    {
-        sqlite3_reset(statement);
-        inUse = false;
-    }
-};
+// A statement that the progress handler stopped because its task was cancelled unwinds as a cancel,
+// which the worker frame ends silently, and not as a failure with an error box.
+void throwIfCancelledStatement(int code)
+{
+    if (code == SQLITE_INTERRUPT && taskCancelled())
+        throw TaskCancelled();
+}
 
 } // namespace sqlite3detail
 
-using sqlite3detail::CachedStatement;
+using sqlite3detail::errorText;
+using sqlite3detail::statementError;
+using sqlite3detail::throwIfCancelledStatement;
 
 namespace {
 
@@ -82,28 +83,6 @@ void configureSqlite()
     Q_UNUSED(configured);
 }
 
-QString errorText(sqlite3* db, int code)
-{
-    if (db)
-        return QString::fromUtf8(sqlite3_errmsg(db));
-    return QString::fromUtf8(sqlite3_errstr(code));
-}
-
-// The statement goes to the log only: the text reaches a person, and an insert names dozens of columns.
-Sqlite3Exception statementError(int code, const QString& message, const QString& sql)
-{
-    qCWarning(lcStore).noquote() << QStringLiteral("SQLite: %1 [%2]").arg(message, sql);
-    return Sqlite3Exception(code, message);
-}
-
-// A statement that the progress handler stopped because its task was cancelled unwinds as a cancel,
-// which the worker frame ends silently, and not as a failure with an error box.
-void throwIfCancelledStatement(int code)
-{
-    if (code == SQLITE_INTERRUPT && taskCancelled())
-        throw TaskCancelled();
-}
-
 } // namespace
 
 int sqlite_qt_version()
@@ -116,331 +95,6 @@ Sqlite3Exception::Sqlite3Exception(int code, const QString& message)
     , m_code(code)
 {
 }
-
-// ---- Sqlite3Sql ------------------------------------------------------------------------------
-
-Sqlite3Sql::Sqlite3Sql(const char* sql)
-    : m_sql(QString::fromUtf8(sql))
-{
-}
-
-Sqlite3Sql::Sqlite3Sql(const QString& sql)
-    : m_sql(sql)
-{
-}
-
-Sqlite3Sql& Sqlite3Sql::addTextParam(const QString& value)
-{
-    Param param;
-    param.kind = value.isNull() ? ParamKind::Null : ParamKind::Text;
-    param.bytes = value.toUtf8();
-    m_params.push_back(std::move(param));
-    return *this;
-}
-
-Sqlite3Sql& Sqlite3Sql::addUtf8TextParam(const QByteArray& utf8)
-{
-    Param param;
-    param.kind = utf8.isNull() ? ParamKind::Null : ParamKind::Text;
-    param.bytes = utf8;
-    if (!param.bytes.data_ptr().isMutable() && !param.bytes.isEmpty())
-        param.bytes = QByteArray(utf8.constData(), utf8.size());
-    m_params.push_back(std::move(param));
-    return *this;
-}
-
-Sqlite3Sql& Sqlite3Sql::addIntParam(int value)
-{
-    m_params.push_back({ ParamKind::Int, value, {} });
-    return *this;
-}
-
-Sqlite3Sql& Sqlite3Sql::addInt64Param(qint64 value)
-{
-    m_params.push_back({ ParamKind::Int64, value, {} });
-    return *this;
-}
-
-Sqlite3Sql& Sqlite3Sql::addBlobParam(const QByteArray& value)
-{
-    Param param;
-    param.kind = value.isNull() ? ParamKind::Null : ParamKind::Blob;
-    param.bytes = value;
-    // Bytes that only borrow the caller's buffer are copied: SQLite may point at them after the call.
-    if (!param.bytes.data_ptr().isMutable() && !param.bytes.isEmpty())
-        param.bytes = QByteArray(value.constData(), value.size());
-    m_params.push_back(std::move(param));
-    return *this;
-}
-
-Sqlite3Sql& Sqlite3Sql::addNullParam()
-{
-    m_params.push_back({});
-    return *this;
-}
-
-Sqlite3Sql& Sqlite3Sql::appendSql(const QString& sql)
-{
-    m_sql += sql;
-    return *this;
-}
-
-Sqlite3Sql& Sqlite3Sql::reserveParams(int count)
-{
-    m_params.reserve(size_t(std::max(count, 0)));
-    return *this;
-}
-
-// ---- Sqlite3Cursor ---------------------------------------------------------------------------
-
-Sqlite3Cursor::Sqlite3Cursor(sqlite3* db, std::shared_ptr<CachedStatement> statement)
-    : m_db(db)
-    , m_statement(std::move(statement))
-{
-}
-
-Sqlite3Cursor::Sqlite3Cursor(Sqlite3Cursor&& other) noexcept
-    : m_db(other.m_db)
-    , m_statement(std::move(other.m_statement))
-    , m_hasRow(other.m_hasRow)
-{
-    other.m_hasRow = false;
-}
-
-Sqlite3Cursor& Sqlite3Cursor::operator=(Sqlite3Cursor&& other) noexcept
-{
-    if (this != &other) {
-        release();
-        m_db = other.m_db;
-        m_statement = std::move(other.m_statement);
-        m_hasRow = other.m_hasRow;
-        other.m_hasRow = false;
-    }
-    return *this;
-}
-
-Sqlite3Cursor::~Sqlite3Cursor()
-{
-    release();
-}
-
-void Sqlite3Cursor::release()
-{
-    if (m_statement) {
-        if (m_statement->cached && m_statement->statement)
-            m_statement->reset();
-        m_statement.reset();
-    }
-    m_hasRow = false;
-}
-
-bool Sqlite3Cursor::moveNext()
-{
-    if (!m_statement || !m_statement->statement)
-        return false;
-    const int rc = sqlite3_step(m_statement->statement);
-    if (rc == SQLITE_ROW) {
-        m_hasRow = true;
-        return true;
-    }
-    m_hasRow = false;
-    if (rc == SQLITE_DONE)
-        return false;
-    const QString message = errorText(m_db, rc);
-    const QString sql = m_statement->sql;
-    release();
-    throwIfCancelledStatement(rc);
-    throw statementError(rc, message, sql);
-}
-
-int Sqlite3Cursor::columnIndex(const QString& name, Qt::CaseSensitivity cs) const
-{
-    if (!m_statement || !m_statement->statement)
-        return -1;
-    CachedStatement& entry = *m_statement;
-    if (!entry.columnsKnown) {
-        const int n = sqlite3_column_count(entry.statement);
-        entry.columns.reserve(n);
-        for (int i = 0; i < n; ++i) {
-            const QString column = QString::fromUtf8(sqlite3_column_name(entry.statement, i));
-            if (!entry.columns.contains(column))
-                entry.columns.insert(column, i);
-        }
-        entry.columnsKnown = true;
-    }
-    const int index = entry.columns.value(name, -1);
-    if (index >= 0 || cs == Qt::CaseSensitive)
-        return index;
-    // SQLite itself matches column names without regard to case ("ROWID", "rowid").
-    for (auto it = entry.columns.cbegin(); it != entry.columns.cend(); ++it) {
-        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
-            return it.value();
-    }
-    return -1;
-}
-
-int Sqlite3Cursor::rowColumnIndex(const QString& name) const
-{
-    return m_hasRow ? columnIndex(name) : -1;
-}
-
-QString Sqlite3Cursor::getText(const QString& name) const
-{
-    return getText(rowColumnIndex(name));
-}
-
-int Sqlite3Cursor::getInt(const QString& name) const
-{
-    return getInt(rowColumnIndex(name));
-}
-
-qint64 Sqlite3Cursor::getInt64(const QString& name) const
-{
-    return getInt64(rowColumnIndex(name));
-}
-
-QByteArray Sqlite3Cursor::getBlob(const QString& name) const
-{
-    return getBlob(rowColumnIndex(name));
-}
-
-bool Sqlite3Cursor::isNull(const QString& name) const
-{
-    return isNull(rowColumnIndex(name));
-}
-
-bool Sqlite3Cursor::hasColumn(const QString& name) const
-{
-    return rowColumnIndex(name) >= 0;
-}
-
-const char* Sqlite3Cursor::textData(int index, int* size) const
-{
-    *size = 0;
-    if (index < 0 || !m_hasRow)
-        return nullptr;
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement->statement, index));
-    if (text)
-        *size = sqlite3_column_bytes(m_statement->statement, index);
-    return text;
-}
-
-QString Sqlite3Cursor::getText(int index) const
-{
-    int size = 0;
-    const char* text = textData(index, &size);
-    if (!text)
-        return QString();
-    return QString::fromUtf8(text, size);
-}
-
-int Sqlite3Cursor::getInt(int index) const
-{
-    return index < 0 || !m_hasRow ? 0 : sqlite3_column_int(m_statement->statement, index);
-}
-
-qint64 Sqlite3Cursor::getInt64(int index) const
-{
-    return index < 0 || !m_hasRow ? 0 : sqlite3_column_int64(m_statement->statement, index);
-}
-
-QByteArray Sqlite3Cursor::getBlob(int index) const
-{
-    if (index < 0 || !m_hasRow)
-        return QByteArray();
-    const void* data = sqlite3_column_blob(m_statement->statement, index);
-    const int size = sqlite3_column_bytes(m_statement->statement, index);
-    if (!data || size <= 0)
-        return QByteArray();
-    return QByteArray(static_cast<const char*>(data), size);
-}
-
-bool Sqlite3Cursor::isNull(int index) const
-{
-    return index < 0 || !m_hasRow || sqlite3_column_type(m_statement->statement, index) == SQLITE_NULL;
-}
-
-int Sqlite3Cursor::count() const
-{
-    return m_statement && m_statement->statement ? sqlite3_column_count(m_statement->statement) : 0;
-}
-
-// ---- Sqlite3Row ------------------------------------------------------------------------------
-
-void Sqlite3Row::set(const QString& column, const QVariant& value)
-{
-    for (auto& entry : m_values) {
-        if (entry.first == column) {
-            entry.second = value;
-            return;
-        }
-    }
-    m_values.append({ column, value });
-}
-
-QVariant Sqlite3Row::value(const QString& column) const
-{
-    for (const auto& entry : m_values) {
-        if (entry.first == column)
-            return entry.second;
-    }
-    return QVariant();
-}
-
-bool Sqlite3Row::contains(const QString& column) const
-{
-    for (const auto& entry : m_values) {
-        if (entry.first == column)
-            return true;
-    }
-    return false;
-}
-
-Sqlite3Sql Sqlite3Row::insertSql(const QString& table, const QSet<QString>& names) const
-{
-    Q_UNUSED(names);
-    QString columns;
-    QString marks;
-    for (const auto& entry : m_values) {
-        if (!columns.isEmpty()) {
-            columns += QLatin1Char(',');
-            marks += QLatin1Char(',');
-        }
-        columns += QLatin1Char('[') + entry.first + QLatin1Char(']');
-        marks += QLatin1Char('?');
-    }
-    Sqlite3Sql sql(QStringLiteral("INSERT INTO [%1] (%2) VALUES (%3)").arg(table, columns, marks));
-    for (const auto& entry : m_values) {
-        const QVariant& value = entry.second;
-        if (value.isNull()) {
-            sql.addNullParam();
-            continue;
-        }
-        switch (value.typeId()) {
-        case QMetaType::Bool:
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::Short:
-        case QMetaType::UShort:
-            sql.addIntParam(value.toInt());
-            break;
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Long:
-        case QMetaType::ULong:
-            sql.addInt64Param(value.toLongLong());
-            break;
-        case QMetaType::QByteArray:
-            sql.addBlobParam(value.toByteArray());
-            break;
-        default:
-            sql.addTextParam(value.toString());
-            break;
-        }
-    }
-    return sql;
-}
-
 // ---- Sqlite3DB -------------------------------------------------------------------------------
 
 Sqlite3DB::Sqlite3DB() = default;

@@ -442,9 +442,7 @@ void TestAdbCommands::listingThatStartsServerThrowsOnce()
 
 QString TestAdbCommands::connectSimulator(PhoneSimulatorProcess& simulator, const QStringList& arguments)
 {
-    const QStringList ports { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
-        QStringLiteral("0") };
-    if (!simulator.start(ports + arguments))
+    if (!simulator.start(SimulatorOptions::usb().with(arguments)))
         return QString();
     return connectEmulatedDevice(simulator);
 }

@@ -11,6 +11,7 @@
 #include "message/MsgCollection.h"
 #include "support/AdbTestServer.h"
 #include "support/PhoneSimulatorProcess.h"
+#include "support/PhoneUnderTest.h"
 #include "support/RecordingProgress.h"
 #include "support/TestHome.h"
 
@@ -148,29 +149,15 @@ void TestAndroidCancel::cancelEndsEveryWait()
     QFETCH(int, messageLength);
 
     const bool usb = transport == QLatin1String("usb");
-    PhoneSimulatorProcess phone;
-    const QStringList ports = usb
-        ? QStringList { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
-              QStringLiteral("0") }
-        : QStringList { QStringLiteral("--port"), QString::number(AndroidDevice::wifiServicePort) };
-    QVERIFY2(phone.start(ports
-                 + QStringList { QStringLiteral("--packages"), QStringLiteral("com.quillbarrow.smsagent"),
-                     QStringLiteral("--generate"), QStringLiteral("300") }
-                 + arguments),
-        qUtf8Printable(phone.log()));
-
-    AndroidDevice device;
+    PhoneUnderTest underTest(usb ? m_adb.get() : nullptr);
+    QVERIFY2(underTest.start(
+                 SimulatorOptions().packages(QStringLiteral("com.quillbarrow.smsagent")).generate(300).with(arguments)),
+        qUtf8Printable(underTest.phone.log()));
+    PhoneSimulatorProcess& phone = underTest.phone;
+    AndroidDevice& device = underTest.device;
     device.imei = QStringLiteral("cancel-%1").arg(++m_phoneNumber);
     device.mmc = QStringLiteral("234");
     device.version = 12;
-    if (usb) {
-        device.serial = m_adb->connectDevice(phone);
-        QVERIFY2(!device.serial.isEmpty(), qUtf8Printable(phone.log()));
-    } else {
-        device.wifi = true;
-        device.host = QStringLiteral("127.0.0.1");
-        device.port = AndroidDevice::wifiServicePort;
-    }
 
     RecordingProgress progress;
     SendSelection selection(100, messageLength);
@@ -216,8 +203,6 @@ void TestAndroidCancel::cancelEndsEveryWait()
     QVERIFY2(tookMs <= allowedMs, qPrintable(QStringLiteral("the worker ended %1 ms after the cancel").arg(tookMs)));
     QCOMPARE(progress.errors, QStringList());
     QCOMPARE(progress.successes, QStringList());
-    if (usb)
-        m_adb->disconnectDevice(device.serial);
 }
 
 QTEST_GUILESS_MAIN(TestAndroidCancel)

@@ -43,10 +43,7 @@ Outcome runToEnd(Thread& thread, RecordingProgress& progress)
 {
     QElapsedTimer timer;
     timer.start();
-    thread.start();
-    progress.waitForOutcome(&thread, 60000);
-    thread.wait();
-    QCoreApplication::processEvents();
+    progress.runToEnd(&thread, 60000);
     Outcome outcome;
     outcome.errors = progress.errors;
     outcome.successes = progress.successes;
@@ -117,9 +114,7 @@ Outcome TestAndroidConnect::connectUsb(
     const QStringList& simulatorArguments, int cancelAfterUpdates, const QString& releaseFile)
 {
     PhoneSimulatorProcess phone;
-    if (!phone.start(QStringList{QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
-                                 QStringLiteral("0")}
-                     + simulatorArguments)) {
+    if (!phone.start(SimulatorOptions::usb().with(simulatorArguments))) {
         qWarning("simulator did not start: %s", qUtf8Printable(phone.log()));
         return {};
     }
@@ -155,8 +150,7 @@ Outcome TestAndroidConnect::connectUsb(
 Outcome TestAndroidConnect::connectWifi(const QStringList& simulatorArguments)
 {
     PhoneSimulatorProcess phone;
-    if (!phone.start(QStringList{QStringLiteral("--port"), QString::number(AndroidDevice::wifiServicePort)}
-                     + simulatorArguments)) {
+    if (!phone.start(SimulatorOptions::wifi().with(simulatorArguments))) {
         qWarning("simulator did not start: %s", qUtf8Printable(phone.log()));
         return {};
     }

@@ -188,10 +188,7 @@ AndroidDevice greetedDevice()
 {
     RecordingProgress progress;
     AndroidConnectWithWiFiThread thread(QStringLiteral("127.0.0.1"), &progress);
-    thread.start();
-    progress.waitForOutcome(&thread, 30000);
-    thread.wait();
-    QCoreApplication::processEvents();
+    progress.runToEnd(&thread, 30000);
     if (progress.successes.isEmpty())
         qWarning("greeting failed: %s", qUtf8Printable(progress.errors.join(QLatin1Char('\n'))));
     AndroidDevice device = thread.device();
@@ -272,9 +269,11 @@ bool TestAndroidLoad::startPhone(
     PhoneSimulatorProcess& phone, const QList<SimMessage>& messages, const QStringList& arguments)
 {
     m_lastMessageFile = writeMessageFile(messages);
-    const QStringList base { QStringLiteral("--port"), QString::number(AndroidDevice::wifiServicePort),
-        QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--messages"), m_lastMessageFile };
-    if (!phone.start(base + arguments)) {
+    // Reachable both ways: over WiFi on the service port and as an emulated USB device.
+    const SimulatorOptions options = SimulatorOptions::wifi()
+                                         .with({ QStringLiteral("--adb-port"), QStringLiteral("0") })
+                                         .messages(m_lastMessageFile);
+    if (!phone.start(SimulatorOptions(options).with(arguments))) {
         qWarning("simulator did not start: %s", qUtf8Printable(phone.log()));
         return false;
     }
@@ -596,7 +595,7 @@ namespace {
 void compareWithMessageFile(const AndroidDevice& device, const QString& messageFile)
 {
     const QList<SimMessage> phoneMessages = loadMessages(messageFile);
-    CountryLibDb countries(device.mmc);
+    CountryLibDb countries(countryLibPath(), device.mmc);
     const CountryInfo country = countries.currentCountry();
 
     QList<StoredMessage> expected;
@@ -655,8 +654,7 @@ void TestAndroidLoad::generatedMessagesOverUsb()
     AdbTestServer adb;
     PhoneSimulatorProcess phone;
     const QString file = writeMessageFile(generateMessages(1500, 99));
-    QVERIFY(phone.start({ QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--adb-port"),
-        QStringLiteral("0"), QStringLiteral("--messages"), file }));
+    QVERIFY(phone.start(SimulatorOptions::usb().messages(file)));
     const QString serial = adb.connectDevice(phone);
     QVERIFY2(!serial.isEmpty(), qUtf8Printable(phone.log()));
 
@@ -911,10 +909,7 @@ void TestAndroidLoad::sendingWaitsForTheCacheLock()
     sms.text = QStringLiteral("waits");
     RecordingProgress progress;
     AndroidRestoreSMSThread thread(device, { &sms }, &progress);
-    thread.start();
-    progress.waitForOutcome(&thread, 30000);
-    thread.wait();
-    QCoreApplication::processEvents();
+    progress.runToEnd(&thread, 30000);
     QCOMPARE(progress.errors, QStringList { cacheBusy });
     QCOMPARE(progress.successes, QStringList());
     QCOMPARE(loadMessages(m_lastMessageFile).size(), 0);

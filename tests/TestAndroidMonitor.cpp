@@ -254,7 +254,7 @@ void TestAndroidMonitor::serverStartAndDestruction()
 void TestAndroidMonitor::realDeviceConnectDisconnectReconnect()
 {
     PhoneSimulatorProcess phone;
-    QVERIFY(phone.start({ QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"), QStringLiteral("0") }));
+    QVERIFY(phone.start(SimulatorOptions::usb()));
     const QString serial = QStringLiteral("127.0.0.1:%1").arg(phone.adbPort());
 
     auto monitor = startMonitor();
@@ -279,8 +279,8 @@ void TestAndroidMonitor::realTwoDevicesLeave()
 {
     PhoneSimulatorProcess first;
     PhoneSimulatorProcess second;
-    QVERIFY(first.start({ QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"), QStringLiteral("0") }));
-    QVERIFY(second.start({ QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"), QStringLiteral("0") }));
+    QVERIFY(first.start(SimulatorOptions::usb()));
+    QVERIFY(second.start(SimulatorOptions::usb()));
     const QString firstSerial = QStringLiteral("127.0.0.1:%1").arg(first.adbPort());
     const QString secondSerial = QStringLiteral("127.0.0.1:%1").arg(second.adbPort());
 

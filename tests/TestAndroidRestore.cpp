@@ -7,7 +7,9 @@
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
 #include "support/AdbTestServer.h"
+#include "support/MessageRecords.h"
 #include "support/PhoneSimulatorProcess.h"
+#include "support/PhoneUnderTest.h"
 #include "support/RecordingProgress.h"
 #include "support/TestHome.h"
 #include "tools/common/SyntheticMessages.h"
@@ -18,7 +20,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <deque>
 #include <memory>
 
 namespace {
@@ -44,63 +45,13 @@ QString successText(int handled, int stored, int skipped = 0)
     return text;
 }
 
-// Records as a local database would yield them: one conversation and correspondent per address.
-class MessageRecords
-{
-public:
-    _MsgMessage& add(const QString& address, int date, int fromMe, const QString& text, int itemType = 0)
-    {
-        _MsgMessage& message = m_messages.emplace_back();
-        message.rowid = message.readRowId = qint64(m_messages.size());
-        message.guid = QStringLiteral("guid-%1").arg(m_messages.size());
-        message.date = message.date_read = message.date_delivered = date;
-        message.is_from_me = fromMe;
-        message.text = text;
-        message.service = QStringLiteral("SMS");
-        message.item_type = itemType;
-        if (!address.isEmpty()) {
-            Party& party = m_parties[address];
-            if (!party.handle) {
-                party.handle = &m_handles.emplace_back();
-                party.handle->id = address;
-                party.chat = &m_chats.emplace_back();
-                party.chat->guid = QStringLiteral("SMS;-;") + address;
-                party.chat->chat_identifier = address;
-                party.chat->handles.insert(address, party.handle);
-            }
-            message.handle = party.handle;
-            message.chat = party.chat;
-        }
-        return message;
-    }
-
-    QList<_MsgMessage*> list()
-    {
-        QList<_MsgMessage*> result;
-        for (_MsgMessage& message : m_messages)
-            result.append(&message);
-        return result;
-    }
-
-private:
-    struct Party
-    {
-        _MsgHandle* handle = nullptr;
-        _MsgChat* chat = nullptr;
-    };
-    std::deque<_MsgHandle> m_handles;
-    std::deque<_MsgChat> m_chats;
-    std::deque<_MsgMessage> m_messages;
-    QHash<QString, Party> m_parties;
-};
-
 // `count` ordinary messages, one minute apart, alternating between three correspondents.
 void addSeries(MessageRecords& records, int count, int firstDate = 400000000)
 {
     static const QStringList addresses { QStringLiteral("+447700900123"), QStringLiteral("+447700900456"),
         QStringLiteral("+33612345678") };
     for (int i = 0; i < count; ++i)
-        records.add(addresses.at(i % 3), firstDate + 60 * i, i % 2, QStringLiteral("message %1").arg(i + 1));
+        records.addFrom(addresses.at(i % 3), firstDate + 60 * i, i % 2, QStringLiteral("message %1").arg(i + 1));
 }
 
 // What the phone stores of a sent message; contact name and subject do not travel.
@@ -155,10 +106,7 @@ struct Outcome
 
 Outcome runToEnd(AndroidRestoreSMSThread& thread, RecordingProgress& progress)
 {
-    thread.start();
-    progress.waitForOutcome(&thread, 120000);
-    thread.wait();
-    QCoreApplication::processEvents();
+    progress.runToEnd(&thread);
     return { progress.errors, progress.successes, progress.tips, progress.updates };
 }
 
@@ -231,40 +179,26 @@ bool TestAndroidRestore::startPhone(
     device.imei = QStringLiteral("35000000000%1").arg(m_phoneNumber, 4, 10, QLatin1Char('0'));
     device.mmc = mcc;
     device.version = 12;
-    const QStringList common { QStringLiteral("--verbose"), QStringLiteral("--imei"), device.imei,
-        QStringLiteral("--mmc"), mcc };
-    if (transport == QLatin1String("usb")) {
-        if (!m_adb)
-            m_adb = std::make_unique<AdbTestServer>();
-        if (!phone.start(QStringList { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
-                             QStringLiteral("0") }
-                + common + arguments))
-            return false;
-        device.serial = m_adb->connectDevice(phone);
-        return !device.serial.isEmpty();
-    }
-    if (!phone.start(QStringList { QStringLiteral("--port"), QString::number(AndroidDevice::wifiServicePort) } + common
-            + arguments))
-        return false;
-    device.wifi = true;
-    device.host = QStringLiteral("127.0.0.1");
-    device.port = AndroidDevice::wifiServicePort;
-    return true;
+    const bool usb = transport == QLatin1String("usb");
+    if (usb && !m_adb)
+        m_adb = std::make_unique<AdbTestServer>();
+    return PhoneUnderTest::start(phone, device, usb ? m_adb.get() : nullptr,
+        SimulatorOptions().verbose().imei(device.imei).mmc(mcc).with(arguments));
 }
 
 void TestAndroidRestore::constructorFiltersAndSorts()
 {
     MessageRecords records;
-    records.add(QStringLiteral("+447700900123"), 500, 0, QStringLiteral("third"));
-    records.add(QStringLiteral("+447700900123"), 100, 1, QStringLiteral("first"));
-    records.add(QStringLiteral("+447700900123"), 300, 0, QStringLiteral("group event"), 1);
-    records.add(QString(), 200, 0, QStringLiteral("no correspondent"));
-    records.add(QStringLiteral("+33612345678"), 300, 0, QStringLiteral("second"));
+    records.addFrom(QStringLiteral("+447700900123"), 500, 0, QStringLiteral("third"));
+    records.addFrom(QStringLiteral("+447700900123"), 100, 1, QStringLiteral("first"));
+    records.addFrom(QStringLiteral("+447700900123"), 300, 0, QStringLiteral("group event"), 1);
+    records.addFrom(QString(), 200, 0, QStringLiteral("no correspondent"));
+    records.addFrom(QStringLiteral("+33612345678"), 300, 0, QStringLiteral("second"));
 
     RecordingProgress progress;
     AndroidDevice device;
     device.imei = QStringLiteral("filter");
-    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    AndroidRestoreSMSThread thread(device, records.messages(), &progress);
     QCOMPARE(thread.skipped(), 2);
     QStringList texts;
     for (const _MsgMessage* message : thread.messages())
@@ -303,7 +237,7 @@ void TestAndroidRestore::smsLine()
     QFETCH(QByteArray, line);
 
     MessageRecords records;
-    _MsgMessage& message = records.add(address, date, fromMe, text);
+    _MsgMessage& message = records.addFrom(address, date, fromMe, text);
     message.subject = QStringLiteral("subject does not travel");
     QCOMPARE(AndroidRestoreSMSThread::smsLine(message), line);
 }
@@ -327,7 +261,7 @@ void TestAndroidRestore::sendsInBatches()
     MessageRecords records;
     addSeries(records, 250);
     // Handed over newest first: the phone still receives them in time order.
-    QList<_MsgMessage*> selection = records.list();
+    QList<_MsgMessage*> selection = records.messages();
     std::reverse(selection.begin(), selection.end());
     RecordingProgress progress;
     AndroidRestoreSMSThread thread(device, selection, &progress);
@@ -342,7 +276,7 @@ void TestAndroidRestore::sendsInBatches()
 
     const QList<SimMessage> stored = loadMessages(file);
     QCOMPARE(stored.size(), 250);
-    const QList<_MsgMessage*> sent = records.list();
+    const QList<_MsgMessage*> sent = records.messages();
     for (int i = 0; i < 250; ++i)
         QCOMPARE(stored.at(i), expectedOnPhone(*sent.at(i)));
 
@@ -365,12 +299,12 @@ void TestAndroidRestore::nothingToSend()
                  { QStringLiteral("--messages"), messageFile(QStringLiteral("empty")) }, device),
         qUtf8Printable(phone.log()));
     MessageRecords records;
-    records.add(QStringLiteral("+447700900123"), 1000, 0, QStringLiteral("joined"), 1);
-    records.add(QStringLiteral("+447700900123"), 1001, 0, QStringLiteral("left"), 3);
-    records.add(QString(), 1002, 0, QStringLiteral("no one"));
+    records.addFrom(QStringLiteral("+447700900123"), 1000, 0, QStringLiteral("joined"), 1);
+    records.addFrom(QStringLiteral("+447700900123"), 1001, 0, QStringLiteral("left"), 3);
+    records.addFrom(QString(), 1002, 0, QStringLiteral("no one"));
 
     RecordingProgress progress;
-    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    AndroidRestoreSMSThread thread(device, records.messages(), &progress);
     const Outcome outcome = runToEnd(thread, progress);
     QCOMPARE(outcome.errors, QStringList());
     QCOMPARE(outcome.successes, QStringList { successText(0, 0, 3) });
@@ -388,14 +322,14 @@ void TestAndroidRestore::messageAlreadyOnPhoneIsNotSentAgain()
         qUtf8Printable(phone.log()));
 
     MessageRecords records;
-    _MsgMessage& known = records.add(QStringLiteral("+447700900123"), 1000, 0, QStringLiteral("already there"));
-    records.add(QStringLiteral("+447700900123"), 2000, 1, QStringLiteral("new"));
+    _MsgMessage& known = records.addFrom(QStringLiteral("+447700900123"), 1000, 0, QStringLiteral("already there"));
+    records.addFrom(QStringLiteral("+447700900123"), 2000, 1, QStringLiteral("new"));
     // Selected twice (another record of the same message): sent once within the batch.
-    records.add(QStringLiteral("+447700900123"), 2000, 1, QStringLiteral("new"));
+    records.addFrom(QStringLiteral("+447700900123"), 2000, 1, QStringLiteral("new"));
     // The phone's cache holds the first message as a load would have left it: another guid, same key.
     {
         MessageRecords loaded;
-        _MsgMessage& copy = loaded.add(QStringLiteral("+447700900123"), 1000, 0, QStringLiteral("already there"));
+        _MsgMessage& copy = loaded.addFrom(QStringLiteral("+447700900123"), 1000, 0, QStringLiteral("already there"));
         copy.guid = guidFromBytes(logicHash(copy).toUtf8());
         ExportMessagesDb cache(device.cacheDir(), device.mmc);
         cache.begin();
@@ -405,7 +339,7 @@ void TestAndroidRestore::messageAlreadyOnPhoneIsNotSentAgain()
 
     for (int round = 1; round <= 2; ++round) {
         RecordingProgress progress;
-        AndroidRestoreSMSThread thread(device, records.list(), &progress);
+        AndroidRestoreSMSThread thread(device, records.messages(), &progress);
         const Outcome outcome = runToEnd(thread, progress);
         QCOMPARE(outcome.errors, QStringList());
         // The first round sends the one message the phone lacks; the second finds all three there.
@@ -444,7 +378,7 @@ void TestAndroidRestore::defaultAppFlag()
     addSeries(records, 3);
     RecordingProgress progress;
     progress.tipCloseDelayMs = 300;
-    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    AndroidRestoreSMSThread thread(device, records.messages(), &progress);
     const Outcome outcome = runToEnd(thread, progress);
 
     QCOMPARE(outcome.errors, QStringList());
@@ -463,8 +397,8 @@ void TestAndroidRestore::recordsArriveIntact()
     QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, device),
         qUtf8Printable(phone.log()));
     MessageRecords records;
-    _MsgMessage& dated = records.add(QStringLiteral("+447700900123"), 378691200, 1, QStringLiteral("new year"));
-    _MsgMessage& picture = records.add(
+    _MsgMessage& dated = records.addFrom(QStringLiteral("+447700900123"), 378691200, 1, QStringLiteral("new year"));
+    _MsgMessage& picture = records.addFrom(
         QStringLiteral("Zoë"), 378691300, 0, QStringLiteral("look%1 at this, \"ok\"? 😀").arg(objectReplacement));
     _MsgAttachment attachment;
     attachment.guid = QStringLiteral("at-1");
@@ -472,7 +406,7 @@ void TestAndroidRestore::recordsArriveIntact()
     picture.attachments.insert(QStringLiteral("1"), attachment);
 
     RecordingProgress progress;
-    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    AndroidRestoreSMSThread thread(device, records.messages(), &progress);
     const Outcome outcome = runToEnd(thread, progress);
     QCOMPARE(outcome.errors, QStringList());
     QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("message file saved"))));
@@ -495,7 +429,7 @@ void TestAndroidRestore::wrongBatchAnswer()
     MessageRecords records;
     addSeries(records, 5);
     RecordingProgress progress;
-    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    AndroidRestoreSMSThread thread(device, records.messages(), &progress);
     const Outcome outcome = runToEnd(thread, progress);
 
     QCOMPARE(outcome.successes, QStringList());
@@ -532,7 +466,7 @@ void TestAndroidRestore::phoneFailsMidTransfer()
         PhoneSimulatorProcess phone;
         QVERIFY2(startPhone(phone, QStringLiteral("wifi"), fault, device), qUtf8Printable(phone.log()));
         RecordingProgress progress;
-        AndroidRestoreSMSThread thread(device, records.list(), &progress);
+        AndroidRestoreSMSThread thread(device, records.messages(), &progress);
         const Outcome outcome = runToEnd(thread, progress);
         QCOMPARE(outcome.successes, QStringList());
         QCOMPARE(outcome.errors.size(), 1);
@@ -551,7 +485,7 @@ void TestAndroidRestore::phoneFailsMidTransfer()
     QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, device),
         qUtf8Printable(phone.log()));
     RecordingProgress progress;
-    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    AndroidRestoreSMSThread thread(device, records.messages(), &progress);
     const Outcome outcome = runToEnd(thread, progress);
     QCOMPARE(outcome.errors, QStringList());
     QCOMPARE(outcome.successes, QStringList { successText(250, 250 - int(cachedBefore)) });
@@ -569,7 +503,7 @@ void TestAndroidRestore::cancelBeforeFirstBatch()
     addSeries(records, 10);
     RecordingProgress progress;
     progress.cancelled = true;
-    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    AndroidRestoreSMSThread thread(device, records.messages(), &progress);
     thread.start();
     QVERIFY(thread.wait(30000));
     QCoreApplication::processEvents();
@@ -607,7 +541,7 @@ void TestAndroidRestore::cancelDuringTransfer()
     RecordingProgress progress;
     if (!whilePhoneStores)
         progress.cancelAfterUpdates = 51;
-    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    AndroidRestoreSMSThread thread(device, records.messages(), &progress);
     thread.start();
     if (whilePhoneStores) {
         QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("fault: holding \\$batch:"))));
@@ -644,7 +578,7 @@ void TestAndroidRestore::cancelWhileTipShown()
     addSeries(records, 3);
     RecordingProgress progress;
     progress.tipCloseDelayMs = 60000;
-    AndroidRestoreSMSThread thread(device, records.list(), &progress);
+    AndroidRestoreSMSThread thread(device, records.messages(), &progress);
     thread.start();
     QTRY_COMPARE_WITH_TIMEOUT(progress.tips.size(), 1, 15000);
     progress.cancelled = true;
@@ -680,10 +614,7 @@ bool TestAndroidRestore::loadPhone(const AndroidDevice& device)
 {
     RecordingProgress progress;
     AndroidLoadSMSThread thread(device, &progress);
-    thread.start();
-    progress.waitForOutcome(&thread, 120000);
-    thread.wait();
-    QCoreApplication::processEvents();
+    progress.runToEnd(&thread);
     if (progress.successes.size() != 1)
         qWarning("load failed: %s", qUtf8Printable(progress.errors.join(QLatin1Char('\n'))));
     return progress.successes.size() == 1;

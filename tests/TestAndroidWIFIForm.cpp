@@ -105,10 +105,10 @@ void TestAndroidWIFIForm::inputRules()
 void TestAndroidWIFIForm::connectsToPhone()
 {
     PhoneSimulatorProcess phone;
-    QVERIFY2(phone.start({QStringLiteral("--port"), QStringLiteral("44441"), QStringLiteral("--companion-version"),
-                          QStringLiteral("12"), QStringLiteral("--uid"), QStringLiteral("wifi-phone"),
-                          QStringLiteral("--mmc"), QStringLiteral("234")}),
-             qUtf8Printable(phone.log()));
+    QVERIFY2(
+        phone.start(
+            SimulatorOptions::wifi().companionVersion(12).uid(QStringLiteral("wifi-phone")).mmc(QStringLiteral("234"))),
+        qUtf8Printable(phone.log()));
     AndroidWIFIForm form;
     form.show();
     form.findChild<QLineEdit*>(QStringLiteral("txtWifiSocket"))->setText(QStringLiteral("127.0.0.1"));
@@ -135,8 +135,7 @@ void TestAndroidWIFIForm::cancelReturnsAtOnce()
 {
     QFETCH(QString, step);
     PhoneSimulatorProcess phone;
-    QVERIFY2(phone.start({ QStringLiteral("--port"), QStringLiteral("44441"), QStringLiteral("--hold-at"), step }),
-        qUtf8Printable(phone.log()));
+    QVERIFY2(phone.start(SimulatorOptions::wifi().holdAt(step)), qUtf8Printable(phone.log()));
     AndroidWIFIForm form;
     form.show();
     form.findChild<QLineEdit*>(QStringLiteral("txtWifiSocket"))->setText(QStringLiteral("127.0.0.1"));
@@ -172,9 +171,8 @@ void TestAndroidWIFIForm::longPhoneErrorIsShortened()
     // Megabytes of a phone's text would take the box many seconds to lay out.
     const QString phoneText = QStringLiteral("Fehler ").repeated(15000);
     PhoneSimulatorProcess phone;
-    QVERIFY2(phone.start({ QStringLiteral("--port"), QStringLiteral("44441"), QStringLiteral("--error-at"),
-                 QStringLiteral("hello"), QStringLiteral("--error-text"), phoneText }),
-        qUtf8Printable(phone.log()));
+    QVERIFY2(
+        phone.start(SimulatorOptions::wifi().errorAt(QStringLiteral("hello"), phoneText)), qUtf8Printable(phone.log()));
     AndroidWIFIForm form;
     form.show();
     form.findChild<QLineEdit*>(QStringLiteral("txtWifiSocket"))->setText(QStringLiteral("127.0.0.1"));

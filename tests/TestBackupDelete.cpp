@@ -35,15 +35,6 @@ void execute(const QDir& folder, const QString& sql)
     db.executeThrow(Sqlite3Sql(sql));
 }
 
-// Runs the worker with its reports delivered in its own thread, so that a cancel after k updates
-// is seen before message k + 1 whatever the machine's load.
-void runDirect(QThread& worker, RecordingProgress& progress)
-{
-    progress.moveToThread(&worker);
-    worker.start();
-    QVERIFY(worker.wait(120000));
-}
-
 } // namespace
 
 // Backing up into and deleting from a local database: the order, the reports, and that a cancel or

@@ -121,10 +121,7 @@ void TestCommandLine::startHeldBackup(PhoneSimulatorProcess& phone, QProcess& ba
 
 bool TestCommandLine::startPhone(PhoneSimulatorProcess& phone, const QStringList& extra)
 {
-    const bool started = phone.start(
-        QStringList { QStringLiteral("--port"), QString::number(AndroidDevice::wifiServicePort),
-            QStringLiteral("--generate"), QStringLiteral("120"), QStringLiteral("--mmc"), QStringLiteral("234") }
-        + extra);
+    const bool started = phone.start(SimulatorOptions::wifi().generate(120).mmc(QStringLiteral("234")).with(extra));
     if (!started)
         qWarning("simulator did not start: %s", qUtf8Printable(phone.log()));
     return started;

@@ -79,12 +79,14 @@ MainWindowOptions roadOptions()
     return options;
 }
 
-QStringList phoneArguments(const QString& name, const QString& messageFile)
+SimulatorOptions phoneArguments(const QString& name, const QString& messageFile)
 {
-    return { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"), QStringLiteral("0"),
-        QStringLiteral("--messages"), messageFile, QStringLiteral("--manufacturer"), QStringLiteral("Acme"),
-        QStringLiteral("--model"), name, QStringLiteral("--uid"), QStringLiteral("uid-") + name,
-        QStringLiteral("--imei"), QStringLiteral("imei-") + name, QStringLiteral("--mmc"), QStringLiteral("262") };
+    return SimulatorOptions::usb()
+        .messages(messageFile)
+        .maker(QStringLiteral("Acme"), name)
+        .uid(QStringLiteral("uid-") + name)
+        .imei(QStringLiteral("imei-") + name)
+        .mmc(QStringLiteral("262"));
 }
 
 } // namespace

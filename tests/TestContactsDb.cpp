@@ -1,7 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "base/DataFolders.h"
 #include "store/CountryLibDb.h"
 #include "store/IOSContactsMemDb.h"
+#include "support/StoreFiles.h"
 #include "support/TestHome.h"
 
 #include <QDateTime>
@@ -14,12 +16,6 @@ namespace {
 const QString addressBookDir = QStringLiteral("file-relay/var/mobile/Library/AddressBook");
 const QString gbMcc = QStringLiteral("234");
 const QByteArray alicePicture = QByteArray("\x89PNG\r\n\x1a\n\0\0picture", 18);
-
-void runScript(Sqlite3DB& db, const QString& script)
-{
-    QString error;
-    QVERIFY2(db.exec(QStringLiteral("BEGIN;") + script + QStringLiteral(";COMMIT;"), error) == 0, qPrintable(error));
-}
 
 bool setModified(const QString& path, const QDateTime& time)
 {
@@ -276,7 +272,8 @@ private slots:
         IOSContactsMemDb contacts(QDir(m_folder.path()), mcc);
         contacts.open();
         QCOMPARE(lookupFileMarked(), !rebuilt);
-        const QString number = normalizePhoneNumber(CountryLibDb(mcc).currentCountry(), QStringLiteral("07912-345678"));
+        const QString number = normalizePhoneNumber(
+            CountryLibDb(countryLibPath(), mcc).currentCountry(), QStringLiteral("07912-345678"));
         QCOMPARE(contacts.lookup(number).first, QStringLiteral("Alice"));
     }
 

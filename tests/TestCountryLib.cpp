@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtConcurrent>
 
@@ -20,6 +21,7 @@ private slots:
 
     void existingLibraryIsKept();
     void concurrentFirstOpensShareOneCopy();
+    void libraryLivesWhereTheCallerSays();
 
     void normalize_data();
     void normalize();
@@ -40,7 +42,6 @@ private slots:
     void everyRowIsUsable();
 
 private:
-    static QString libraryPath() { return dataRootDir().absoluteFilePath(QStringLiteral("countries.db")); }
     // Country by code from a library opened with no MCC, so an unknown code gives the empty country.
     CountryInfo country(const QString& sn);
 
@@ -51,13 +52,13 @@ void TestCountryLib::initTestCase()
 {
     useTemporaryHome();
     QVERIFY(QFile::exists(QStringLiteral(":/res/countries.db")));
-    QVERIFY(!QFile::exists(libraryPath()));
+    QVERIFY(!QFile::exists(countryLibPath()));
 }
 
 CountryInfo TestCountryLib::country(const QString& sn)
 {
     if (!m_noMcc)
-        m_noMcc = std::make_unique<CountryLibDb>(QString());
+        m_noMcc = std::make_unique<CountryLibDb>(countryLibPath(), QString());
     return m_noMcc->findBySn(sn);
 }
 
@@ -65,7 +66,7 @@ void TestCountryLib::existingLibraryIsKept()
 {
     {
         Sqlite3DB own;
-        own.openThrow(libraryPath(), Sqlite3DB::ReadWriteCreate);
+        own.openThrow(countryLibPath(), Sqlite3DB::ReadWriteCreate);
         const char* script =
             "create table countries (sn CHAR(2) PRIMARY KEY, ln TEXT, pnum TEXT, mmc TEXT, numc TEXT,"
             " u2 TEXT, r1 TEXT, r2 TEXT, r3 TEXT, r4 TEXT, mnc_rx TEXT, n TEXT);"
@@ -76,32 +77,32 @@ void TestCountryLib::existingLibraryIsKept()
         QCOMPARE(own.exec(QString::fromLatin1(script), error), 0);
     }
     const QByteArray before = [] {
-        QFile file(libraryPath());
+        QFile file(countryLibPath());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }();
 
     {
-        CountryLibDb library(QStringLiteral("234"));
+        CountryLibDb library(countryLibPath(), QStringLiteral("234"));
         const CountryInfo current = library.currentCountry();
         QCOMPARE(current.n, QStringLiteral("Mine"));
         QCOMPARE(current.pnum, QStringLiteral("999"));
         QCOMPARE(normalizePhoneNumber(current, QStringLiteral("5123")), QStringLiteral("+9995123"));
     }
-    QFile file(libraryPath());
+    QFile file(countryLibPath());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before);
     file.close();
-    QVERIFY(QFile::remove(libraryPath()));
+    QVERIFY(QFile::remove(countryLibPath()));
 }
 
 void TestCountryLib::concurrentFirstOpensShareOneCopy()
 {
-    QFile::remove(libraryPath());
+    QFile::remove(countryLibPath());
     // Several connections open at once on a fresh data folder: one copies, the others must not fail.
     const QList<int> workers{0, 1, 2, 3, 4, 5, 6, 7};
     const QList<QString> names = QtConcurrent::blockingMapped(workers, [](int) {
         try {
-            CountryLibDb library(QStringLiteral("262"));
+            CountryLibDb library(countryLibPath(), QStringLiteral("262"));
             return library.currentCountry().n;
         } catch (const std::exception& e) {
             return QString::fromUtf8(e.what());
@@ -110,11 +111,25 @@ void TestCountryLib::concurrentFirstOpensShareOneCopy()
     for (const QString& name : names)
         QCOMPARE(name, QStringLiteral("Germany"));
 
-    QFile copy(libraryPath());
+    QFile copy(countryLibPath());
     QFile resource(QStringLiteral(":/res/countries.db"));
     QVERIFY(copy.open(QIODevice::ReadOnly) && resource.open(QIODevice::ReadOnly));
     QCOMPARE(copy.readAll(), resource.readAll());
     QVERIFY(copy.permissions() & QFileDevice::WriteOwner);
+}
+
+void TestCountryLib::libraryLivesWhereTheCallerSays()
+{
+    QFile::remove(countryLibPath());
+    QTemporaryDir elsewhere;
+    QVERIFY(elsewhere.isValid());
+    const QString path = elsewhere.filePath(QStringLiteral("countries-elsewhere.db"));
+    {
+        CountryLibDb library(path, QStringLiteral("262"));
+        QCOMPARE(library.currentCountry().n, QStringLiteral("Germany"));
+    }
+    QVERIFY(QFile::exists(path));
+    QVERIFY(!QFile::exists(countryLibPath()));
 }
 
 void TestCountryLib::normalize_data()
@@ -283,7 +298,7 @@ void TestCountryLib::lookups()
     QFETCH(bool, found);
     QFETCH(QString, expectedSn);
 
-    CountryLibDb library(libraryMcc);
+    CountryLibDb library(countryLibPath(), libraryMcc);
     bool wasFound = !found;
     const CountryInfo info = byMcc ? library.findByMcc(key, &wasFound) : library.findBySn(key, &wasFound);
     QCOMPARE(wasFound, found);
@@ -320,7 +335,7 @@ void TestCountryLib::currentCountryByMcc()
 {
     QFETCH(QString, mcc);
     QFETCH(QString, expectedSn);
-    CountryLibDb library(mcc);
+    CountryLibDb library(countryLibPath(), mcc);
     const CountryInfo current = library.currentCountry();
     QCOMPARE(current.sn, expectedSn);
     QCOMPARE(current.isEmpty(), expectedSn.isEmpty());
@@ -362,7 +377,7 @@ void TestCountryLib::shownRows()
     QVERIFY(!info.ln.isEmpty());
     QVERIFY(info.r1.startsWith(QLatin1Char('^')) && info.r1.endsWith(QLatin1Char('$')));
     // Every MCC of the row leads back to the row.
-    CountryLibDb library{QString()};
+    CountryLibDb library(countryLibPath(), QString());
     for (const QString& code : mmc.split(QLatin1Char(','))) {
         bool found = false;
         QCOMPARE(library.findByMcc(code, &found).sn, sn);
@@ -372,7 +387,7 @@ void TestCountryLib::shownRows()
 
 void TestCountryLib::tableLayout()
 {
-    CountryLibDb library{QString()};
+    CountryLibDb library(countryLibPath(), QString());
     library.open();
 
     const QStringList countryColumns{QStringLiteral("sn"), QStringLiteral("ln"), QStringLiteral("pnum"),
@@ -406,7 +421,7 @@ void TestCountryLib::tableLayout()
 
 void TestCountryLib::everyRowIsUsable()
 {
-    CountryLibDb library{QString()};
+    CountryLibDb library(countryLibPath(), QString());
     library.open();
 
     int rows = 0;

@@ -4,6 +4,7 @@
 #include "android/AndroidLoadSMSThread.h"
 #include "android/AndroidRestoreSMSThread.h"
 #include "android/DirectPhone.h"
+#include "base/DataFolders.h"
 #include "message/MessageText.h"
 #include "store/CountryLibDb.h"
 #include "store/ExportMessagesDb.h"
@@ -63,16 +64,13 @@ Outcome runToEnd(Thread& thread, RecordingProgress& progress, const std::functio
         });
         watch.start(2);
     }
-    thread.start();
-    progress.waitForOutcome(&thread, 120000);
-    thread.wait();
-    QCoreApplication::processEvents();
+    progress.runToEnd(&thread);
     return { progress.errors, progress.successes, int(progress.updates.size()) };
 }
 
 QString normalised(const QString& address)
 {
-    CountryLibDb library { QString() };
+    CountryLibDb library(countryLibPath(), QString());
     bool found = false;
     static const CountryInfo uk = library.findByMcc(QStringLiteral("234"), &found);
     return normalizePhoneNumber(uk, address);

@@ -219,13 +219,6 @@ private:
 const QStringList htmlExtras = { QStringLiteral("files/"), QStringLiteral("files/bubble-received.png"),
     QStringLiteral("files/bubble-sent.png"), QStringLiteral("files/style.css"), QStringLiteral("index.html") };
 
-void runDirect(QThread& worker, RecordingProgress& progress)
-{
-    progress.moveToThread(&worker);
-    worker.start();
-    QVERIFY(worker.wait(120000));
-}
-
 } // namespace
 
 // The export files: golden text, CSV and HTML files, one file per conversation even when names

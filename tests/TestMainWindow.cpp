@@ -273,15 +273,12 @@ void TestMainWindow::phoneFromPlugToScreen()
     });
     person.start(20);
 
-    const QStringList common { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
-        QStringLiteral("0"), QStringLiteral("--uid"), QStringLiteral("same-phone"), QStringLiteral("--imei"),
-        QStringLiteral("350000000000001"), QStringLiteral("--manufacturer"), QStringLiteral("Pixelcorp"),
-        QStringLiteral("--model"), QStringLiteral("P7") };
+    const SimulatorOptions common = SimulatorOptions::usb()
+                                        .uid(QStringLiteral("same-phone"))
+                                        .imei(QStringLiteral("350000000000001"))
+                                        .maker(QStringLiteral("Pixelcorp"), QStringLiteral("P7"));
     PhoneSimulatorProcess first;
-    QVERIFY2(
-        first.start(common
-            + QStringList { QStringLiteral("--generate"), QStringLiteral("60"), QStringLiteral("--mmc"), QString() }),
-        qUtf8Printable(first.log()));
+    QVERIFY2(first.start(SimulatorOptions(common).generate(60).mmc(QString())), qUtf8Printable(first.log()));
     const QString firstSerial = connectDevice(first);
     QVERIFY2(!firstSerial.isEmpty(), qUtf8Printable(first.log()));
 
@@ -323,10 +320,8 @@ void TestMainWindow::phoneFromPlugToScreen()
     QCOMPARE(takeShownMessageBoxes().size(), 0);
 
     PhoneSimulatorProcess second;
-    QVERIFY2(second.start(common
-                 + QStringList { QStringLiteral("--generate"), QStringLiteral("25"), QStringLiteral("--mmc"),
-                     QStringLiteral("262") }),
-        qUtf8Printable(second.log()));
+    QVERIFY2(
+        second.start(SimulatorOptions(common).generate(25).mmc(QStringLiteral("262"))), qUtf8Printable(second.log()));
     const QString secondSerial = connectDevice(second);
     QVERIFY(!secondSerial.isEmpty());
     QTRY_VERIFY2_WITH_TIMEOUT(shownFrom(secondSerial, 25), qUtf8Printable(second.log()), 60000);
@@ -362,11 +357,11 @@ void TestMainWindow::directPhoneFromPlugToScreen()
     auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
 
     PhoneSimulatorProcess phone;
-    QVERIFY2(
-        phone.start({ QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"), QStringLiteral("0"),
-            QStringLiteral("--packages"), QStringLiteral("android,com.android.phone"), QStringLiteral("--manufacturer"),
-            QStringLiteral("Pixelcorp"), QStringLiteral("--model"), QStringLiteral("D9"), QStringLiteral("--mmc"),
-            QStringLiteral("262"), QStringLiteral("--generate"), QStringLiteral("40") }),
+    QVERIFY2(phone.start(SimulatorOptions::usb()
+                             .packages(QStringLiteral("android,com.android.phone"))
+                             .maker(QStringLiteral("Pixelcorp"), QStringLiteral("D9"))
+                             .mmc(QStringLiteral("262"))
+                             .generate(40)),
         qUtf8Printable(phone.log()));
     const QString serial = connectDevice(phone);
     QVERIFY2(!serial.isEmpty(), qUtf8Printable(phone.log()));
@@ -1058,11 +1053,12 @@ void TestMainWindow::reloadBringsBackADisconnectedPhone()
     auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
 
     PhoneSimulatorProcess phone;
-    QVERIFY2(phone.start({ QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
-                 QStringLiteral("0"), QStringLiteral("--uid"), QStringLiteral("reload-phone"), QStringLiteral("--imei"),
-                 QStringLiteral("350000000000077"), QStringLiteral("--manufacturer"), QStringLiteral("Acme"),
-                 QStringLiteral("--model"), QStringLiteral("R1"), QStringLiteral("--generate"), QStringLiteral("30"),
-                 QStringLiteral("--mmc"), QStringLiteral("262") }),
+    QVERIFY2(phone.start(SimulatorOptions::usb()
+                             .uid(QStringLiteral("reload-phone"))
+                             .imei(QStringLiteral("350000000000077"))
+                             .maker(QStringLiteral("Acme"), QStringLiteral("R1"))
+                             .generate(30)
+                             .mmc(QStringLiteral("262"))),
         qUtf8Printable(phone.log()));
     const QString serial = connectDevice(phone);
     QVERIFY2(!serial.isEmpty(), qUtf8Printable(phone.log()));

@@ -3,6 +3,7 @@
 #include "message/MessageText.h"
 #include "message/MsgCollection.h"
 #include "store/IOS6MessageDb.h"
+#include "support/StoreFiles.h"
 #include "support/TestHome.h"
 
 #include <QElapsedTimer>
@@ -19,12 +20,6 @@ namespace {
 
 const QString gbMcc = QStringLiteral("234");
 const QString addressBookDir = QStringLiteral("file-relay/var/mobile/Library/AddressBook");
-
-void runScript(Sqlite3DB& db, const QString& script)
-{
-    QString error;
-    QVERIFY2(db.exec(QStringLiteral("BEGIN;") + script + QStringLiteral(";COMMIT;"), error) == 0, qPrintable(error));
-}
 
 // Three conversations (the third without messages) and three correspondents as the phone wrote them:
 // a national number with its country, an international one without a country, an alphanumeric sender.

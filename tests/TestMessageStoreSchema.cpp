@@ -3,6 +3,7 @@
 #include "message/MsgCollection.h"
 #include "store/IOS6MessageDb.h"
 #include "support/ReadOnlyPath.h"
+#include "support/StoreFiles.h"
 #include "support/TestHome.h"
 
 #include <QElapsedTimer>
@@ -15,14 +16,6 @@
 namespace {
 
 const QString dbRelativePath = QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db");
-
-// Runs a script of several statements in one transaction, failing the test on any error.
-void runScript(Sqlite3DB& db, const QString& script)
-{
-    QString error;
-    QVERIFY2(db.exec(QStringLiteral("BEGIN;") + script + QStringLiteral(";COMMIT;"), error) == 0,
-        qPrintable(script + QStringLiteral(": ") + error));
-}
 
 qint64 scalar(Sqlite3DB& db, const QString& sql)
 {

@@ -4,6 +4,7 @@
 #include "android/AndroidDevice.h"
 #include "android/protocol/ChannelProtocol.h"
 #include "android/protocol/LineProtocol.h"
+#include "base/DataFolders.h"
 #include "store/CountryLibDb.h"
 #include "support/AdbTestServer.h"
 #include "support/LocalPorts.h"
@@ -387,7 +388,7 @@ private slots:
         QVERIFY(generateDemoMessages(2) != messages);
 
         // The conversations as the desktop will form them, for the phone's own country.
-        const CountryInfo britain = CountryLibDb(QStringLiteral("234")).currentCountry();
+        const CountryInfo britain = CountryLibDb(countryLibPath(), QStringLiteral("234")).currentCountry();
         QHash<QString, int> perConversation;
         QSet<QString> named;
         QHash<QString, int> scripts { { QStringLiteral("Arabic"), 0 }, { QStringLiteral("Chinese"), 0 },

@@ -59,3 +59,26 @@ QList<_MsgMessage*> MessageRecords::addConversation(int count)
     }
     return messages;
 }
+
+_MsgMessage& MessageRecords::addFrom(const QString& address, int date, int fromMe, const QString& text, int itemType)
+{
+    _MsgChat* chat = nullptr;
+    _MsgHandle* handle = nullptr;
+    if (!address.isEmpty()) {
+        chat = m_chatsByAddress.value(address);
+        if (!chat) {
+            const qint64 rowid = m_chatsByAddress.size() + 1;
+            handle = addHandle(rowid, address);
+            chat = addChat(rowid, address, { handle });
+            chat->guid = QStringLiteral("SMS;-;") + address;
+            m_chatsByAddress.insert(address, chat);
+        }
+        handle = *chat->handles.cbegin();
+    }
+    _MsgMessage* message = addMessage(m_added.size() + 1, chat, handle, date, text, fromMe != 0);
+    message->is_from_me = fromMe;
+    message->date_read = message->date_delivered = date;
+    message->item_type = itemType;
+    m_added.append(message);
+    return *message;
+}

@@ -4,6 +4,7 @@
 
 #include "message/MsgCollection.h"
 
+#include <QHash>
 #include <QList>
 
 // Builds conversations, correspondents and messages straight into a collection, linked as the store's
@@ -26,6 +27,15 @@ public:
     // Messages 1..count in one conversation with one correspondent, alternating received and sent,
     // one minute apart, in row id order.
     QList<_MsgMessage*> addConversation(int count);
+    // A message as a local database yields it, with one conversation and one correspondent per
+    // address (none for an empty address); row ids count up from 1 in the order of the calls.
+    _MsgMessage& addFrom(const QString& address, int date, int fromMe, const QString& text, int itemType = 0);
+    // The messages addFrom added, in that order.
+    const QList<_MsgMessage*>& messages() const { return m_added; }
 
     _MsgCollection collection;
+
+private:
+    QList<_MsgMessage*> m_added;
+    QHash<QString, _MsgChat*> m_chatsByAddress;
 };

@@ -2,10 +2,45 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/PhoneSimulatorProcess.h"
 
+#include "android/AndroidDevice.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QRegularExpression>
 #include <QTest>
+
+SimulatorOptions SimulatorOptions::usb()
+{
+    return SimulatorOptions().with(
+        { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"), QStringLiteral("0") });
+}
+
+SimulatorOptions SimulatorOptions::wifi(quint16 port)
+{
+    return SimulatorOptions().add(QStringLiteral("--port"), QString::number(port));
+}
+
+SimulatorOptions SimulatorOptions::wifi()
+{
+    return wifi(AndroidDevice::wifiServicePort);
+}
+
+SimulatorOptions& SimulatorOptions::errorAt(const QString& step, const QString& text)
+{
+    add(QStringLiteral("--error-at"), step);
+    return text.isNull() ? *this : add(QStringLiteral("--error-text"), text);
+}
+
+SimulatorOptions& SimulatorOptions::companionVersion(int version)
+{
+    return add(QStringLiteral("--companion-version"), QString::number(version));
+}
+
+SimulatorOptions& SimulatorOptions::with(const QStringList& switches)
+{
+    m_arguments += switches;
+    return *this;
+}
 
 PhoneSimulatorProcess::~PhoneSimulatorProcess()
 {

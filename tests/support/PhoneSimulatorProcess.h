@@ -6,6 +6,41 @@
 #include <QStringList>
 #include <QTemporaryFile>
 
+// The switches of one simulated phone, named instead of spelled out. The road comes first: over USB
+// the emulated device and the line service take free ports; over WiFi the service listens where the
+// desktop dials. Switches without a setter (fault injection from a data column) go in with().
+class SimulatorOptions
+{
+public:
+    static SimulatorOptions usb();
+    static SimulatorOptions wifi(quint16 port);
+    // The desktop's WiFi service port.
+    static SimulatorOptions wifi();
+
+    SimulatorOptions& messages(const QString& file) { return add(QStringLiteral("--messages"), file); }
+    SimulatorOptions& generate(int count) { return add(QStringLiteral("--generate"), QString::number(count)); }
+    SimulatorOptions& packages(const QString& list) { return add(QStringLiteral("--packages"), list); }
+    SimulatorOptions& imei(const QString& imei) { return add(QStringLiteral("--imei"), imei); }
+    SimulatorOptions& mmc(const QString& mcc) { return add(QStringLiteral("--mmc"), mcc); }
+    SimulatorOptions& uid(const QString& uid) { return add(QStringLiteral("--uid"), uid); }
+    SimulatorOptions& maker(const QString& manufacturer, const QString& model)
+    {
+        return add(QStringLiteral("--manufacturer"), manufacturer).add(QStringLiteral("--model"), model);
+    }
+    SimulatorOptions& holdAt(const QString& step) { return add(QStringLiteral("--hold-at"), step); }
+    SimulatorOptions& errorAt(const QString& step, const QString& text = QString());
+    SimulatorOptions& companionVersion(int version);
+    SimulatorOptions& verbose() { return with({ QStringLiteral("--verbose") }); }
+    SimulatorOptions& with(const QStringList& switches);
+
+    QStringList arguments() const { return m_arguments; }
+
+private:
+    SimulatorOptions& add(const QString& name, const QString& value) { return with({ name, value }); }
+
+    QStringList m_arguments;
+};
+
 // Runs qsms-phone-sim for a test: starts it with the given switches, waits for its ready line and
 // stops it on destruction. Its standard error (the simulator's log) goes to a file, kept for
 // failure messages: a pipe nobody reads while a test blocks would stall the simulator once full.
@@ -24,6 +59,7 @@ public:
 
     // False (with the log in lastLog()) when it did not become ready within timeoutMs.
     bool start(const QStringList& arguments, int timeoutMs = 15000);
+    bool start(const SimulatorOptions& options, int timeoutMs = 15000) { return start(options.arguments(), timeoutMs); }
     // Ends the simulator once its channels have read the desktop's last lines, and fails the running
     // test with the simulator's own words when the desktop broke the protocol.
     void stop();

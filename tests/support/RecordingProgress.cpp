@@ -27,6 +27,21 @@ bool RecordingProgress::waitForOutcome(QThread* worker, int timeoutMs)
     return finished();
 }
 
+void RecordingProgress::runToEnd(QThread* worker, int timeoutMs)
+{
+    worker->start();
+    waitForOutcome(worker, timeoutMs);
+    worker->wait();
+    QCoreApplication::processEvents();
+}
+
+void runDirect(QThread& worker, RecordingProgress& progress)
+{
+    progress.moveToThread(&worker);
+    worker.start();
+    QVERIFY(worker.wait(120000));
+}
+
 void RecordingProgress::updateProgress(const QString& status, int curProgress, const QString& progressText)
 {
     updates.append({status, curProgress, progressText});

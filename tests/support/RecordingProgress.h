@@ -37,6 +37,8 @@ public:
     bool finished() const { return !errors.isEmpty() || !successes.isEmpty(); }
     // Runs the event loop until an error or success arrived or the thread ended; true if one arrived.
     bool waitForOutcome(class QThread* worker, int timeoutMs = 60000);
+    // Starts the worker and returns once it has ended and everything it posted has been recorded.
+    void runToEnd(QThread* worker, int timeoutMs = 120000);
 
 public slots:
     void updateProgress(const QString& status, int curProgress, const QString& progressText);
@@ -44,3 +46,7 @@ public slots:
     void succeed(const QString& text);
     void tipsWait(const QString& info);
 };
+
+// Runs the worker with the receiver moved into the worker's thread, so that the reports arrive
+// while the worker runs (a cancel after k updates is seen before update k + 1, whatever the load).
+void runDirect(QThread& worker, RecordingProgress& progress);

@@ -6,9 +6,18 @@
 #include "store/Sqlite3DB.h"
 #include "support/MessageRecords.h"
 
+#include <QTest>
+
 QString smsDbPath(const QDir& folder)
 {
     return folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
+}
+
+void runScript(Sqlite3DB& db, const QString& script)
+{
+    QString error;
+    QVERIFY2(db.exec(QStringLiteral("BEGIN;") + script + QStringLiteral(";COMMIT;"), error) == 0,
+        qPrintable(script + QStringLiteral(": ") + error));
 }
 
 QString scalar(const QDir& folder, const QString& sql)

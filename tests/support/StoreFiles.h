@@ -7,6 +7,11 @@
 #include <QPair>
 #include <QString>
 
+class Sqlite3DB;
+
+// Runs a script of several statements in one transaction, failing the test on any error.
+void runScript(Sqlite3DB& db, const QString& script);
+
 // The message database file of a database folder.
 QString smsDbPath(const QDir& folder);
 

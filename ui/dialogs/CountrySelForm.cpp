@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/dialogs/CountrySelForm.h"
 
+#include "base/DataFolders.h"
 #include "base/TaskReporting.h"
 #include "store/CountryLibDb.h"
 #include "ui/MessageBoxes.h"
@@ -72,7 +73,7 @@ CountrySelForm::CountrySelForm(QWidget* parent)
 void CountrySelForm::fillCountries()
 {
     try {
-        CountryLibDb library { QString() };
+        CountryLibDb library(countryLibPath(), QString());
         library.open();
         Sqlite3Cursor rows = library.queryThrow(
             Sqlite3Sql("select pnum, n, substr(mmc,0,4) as mmc, sn from countries order by n asc"));

@@ -2,13 +2,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/export/pdf/CairoPdfCanvas.h"
 
+#include "ops/export/pdf/TextDirections.h"
+
 #include <QFile>
 #include <QHash>
 #include <QImage>
 #include <QImageIOHandler>
 #include <QImageReader>
 #include <QPageSize>
-#include <QRegularExpression>
 
 #include <cairo-pdf.h>
 #include <cairo.h>
@@ -203,80 +204,6 @@ private:
     const PangoFontDescription* m_font;
     std::vector<double> m_lineTops;
 };
-
-enum class Strong { None, Left, Right };
-
-// The direction of the first strong character from `from` on, up to the end of the paragraph or of
-// the isolate the scan starts in. Unless skipIsolates, the characters inside isolates count as well.
-Strong firstStrong(QStringView text, qsizetype from, bool skipIsolates)
-{
-    int depth = 0;
-    for (qsizetype i = from; i < text.size(); ++i) {
-        char32_t c = text.at(i).unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
-            ++i;
-        }
-        switch (QChar::direction(c)) {
-        case QChar::DirL:
-            if (depth == 0 || !skipIsolates)
-                return Strong::Left;
-            break;
-        case QChar::DirR:
-        case QChar::DirAL:
-            if (depth == 0 || !skipIsolates)
-                return Strong::Right;
-            break;
-        case QChar::DirLRI:
-        case QChar::DirRLI:
-        case QChar::DirFSI:
-            ++depth;
-            break;
-        case QChar::DirPDI:
-            if (depth == 0)
-                return Strong::None;
-            --depth;
-            break;
-        case QChar::DirB:
-            return Strong::None;
-        default:
-            break;
-        }
-    }
-    return Strong::None;
-}
-
-// The text as pango has to be given it to order it as the printer's layout and the Unicode rules do.
-// The bidi library under pango resolves U+2068 FIRST STRONG ISOLATE right to left when the isolated
-// text has no strong character, so "(+201005550142)" beside an Arabic name read "(201005550142+)":
-// each becomes the left-to-right or right-to-left isolate its text calls for. And pango takes a
-// paragraph's direction from its first strong character even inside an isolate, or from the
-// paragraph before when it has none, where the rules skip isolates and default to left to right:
-// a mark in front of such a paragraph gives it its direction.
-QString withResolvedDirections(const QString& text)
-{
-    static const QRegularExpression directionControls(QStringLiteral("[\\x{2066}-\\x{2069}]"));
-    if (!text.contains(directionControls))
-        return text;
-    QString resolved = text;
-    for (qsizetype i = 0; i < resolved.size(); ++i) {
-        if (resolved.at(i) == QChar(0x2068))
-            resolved[i] = firstStrong(resolved, i + 1, true) == Strong::Right ? QChar(0x2067) : QChar(0x2066);
-    }
-    QStringList paragraphs = resolved.split(QLatin1Char('\n'));
-    Strong pangoDirection = Strong::Left;
-    for (QString& paragraph : paragraphs) {
-        const Strong wanted = firstStrong(paragraph, 0, true) == Strong::Right ? Strong::Right : Strong::Left;
-        const Strong found = firstStrong(paragraph, 0, false);
-        if (found != Strong::None)
-            pangoDirection = found;
-        if (pangoDirection != wanted) {
-            paragraph.prepend(wanted == Strong::Right ? QChar(0x200F) : QChar(0x200E));
-            pangoDirection = wanted;
-        }
-    }
-    return paragraphs.join(QLatin1Char('\n'));
-}
 
 void setColour(cairo_t* cairo, const QColor& colour)
 {
