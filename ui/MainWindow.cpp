@@ -408,7 +408,7 @@ _AbsDBItemNode* MainWindow::currentSourceNode() const
 
 void MainWindow::removeSourceNode(_AbsDBItemNode* node)
 {
-    if (node == m_listSource)
+    if (node == m_listSource || listShowsEverywhere())
         clearMessages();
     m_modelMain->removeNode(node);
 }
@@ -465,11 +465,15 @@ MainWindow::CommandMessages MainWindow::messagesOf(_AbsDBItemNode* node, QList<_
 
 MainWindow::CommandMessages MainWindow::selectedOfList() const
 {
+    if (listShowsEverywhere())
+        return everywhereOfList(selectedMessages());
     return messagesOf(m_listSource, selectedMessages());
 }
 
 MainWindow::CommandMessages MainWindow::shownOfList() const
 {
+    if (listShowsEverywhere())
+        return everywhereOfList(shownMessages());
     return messagesOf(m_listSource, shownMessages());
 }
 

@@ -445,6 +445,8 @@ void MainWindow::miDelSel()
 void MainWindow::deleteListed(CommandMessages input)
 {
     const CommandScope scope(this);
+    if (!input.node && listShowsEverywhere())
+        return deleteEverywhere(input.messages);
     _AbsDBItemNode* node = asSource(input.node, _ItemNode::TypeLocalDb);
     // A database that could not be read, or has no conversations, leaves the list with the messages
     // of the node shown before: the tree's current node is then left alone.
@@ -740,12 +742,13 @@ void MainWindow::miAbout()
 
 void MainWindow::onMainTreeContextMenu()
 {
-    showContextMenu(treeContextEntries(currentNode(), m_modelMain->countDevices()));
+    showContextMenu(limitEntriesToScope(treeContextEntries(currentNode(), m_modelMain->countDevices())));
 }
 
 void MainWindow::onSMSContextMenu()
 {
-    showContextMenu(messageContextEntries(currentNode(), m_modelMain->countDevices()));
+    showContextMenu(listShowsEverywhere() ? everywhereListEntries()
+                                          : messageContextEntries(currentNode(), m_modelMain->countDevices()));
 }
 
 void MainWindow::showContextMenu(const QList<CommandEntry>& entries)
@@ -862,4 +865,5 @@ void MainWindow::updateCommandActions()
     m_actExport->setEnabled(states.exportMessages);
     m_actPrint->setEnabled(states.print);
     m_actDelete->setEnabled(states.remove);
+    limitCommandsToScope();
 }
