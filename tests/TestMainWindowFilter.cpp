@@ -163,6 +163,18 @@ void TestMainWindowFilter::filterDecidesListAndCommands_data()
         << "miDelChat"
         << "a1 a2"
         << "";
+    // A database's own "All" entries with dates set take its messages of those dates, and its delete
+    // leaves the database with the others.
+    QTest::newRow("database's own entries, two whole days")
+        << "database" << conversation << second << third << "a2 a3 b1"
+        << "miDelAll"
+        << "a2 a3 b1"
+        << "";
+    QTest::newRow("database's own entries, everywhere")
+        << "database" << everywhere << second << third << "a2 a3 b1 c1 p1"
+        << "miDelAll"
+        << "a2 a3 b1"
+        << "";
     // The first database loses its messages, the second refuses: the second is named as unchanged.
     QTest::newRow("everywhere, one database refuses") << "database" << everywhere << second << third << "a2 a3 b1 c1 p1"
                                                       << "miDel"
@@ -183,6 +195,9 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
     QFETCH(QString, failing);
     const QStringList expected = sorted(shown.split(QLatin1Char(' '), Qt::SkipEmptyParts));
     const QStringList gone = deleted.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    // The database's own "All" entries take its messages, not what the list shows of other sources.
+    const bool ownEntries = deleteCommand.endsWith(QLatin1String("All"));
+    const QStringList taken = ownEntries ? sorted(gone) : expected;
 
     const QDir folder(localDatabasesDir().filePath(database));
     const QDir otherFolder(localDatabasesDir().filePath(otherDatabase));
@@ -262,11 +277,11 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
     if (!expected.isEmpty())
         setNextSaveFileAnswer(csv, QStringLiteral("CSV Files(*.csv)"));
     takeShownMessageBoxes();
-    window.miExport();
+    ownEntries ? window.miExportAll() : window.miExport();
     const bool asked = !takeShownSaveDialogs().isEmpty();
     QCOMPARE(asked, !expected.isEmpty());
     if (!expected.isEmpty())
-        QCOMPARE(textsIn(csv), expected);
+        QCOMPARE(textsIn(csv), taken);
 
     QStringList printed { QStringLiteral("not printed") };
     onNextDialog<QPrintPreviewDialog>([&window, &printed](QPrintPreviewDialog* dialog) {
@@ -275,8 +290,8 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
         dialog->reject();
     });
     if (!expected.isEmpty()) {
-        window.miPrint();
-        QCOMPARE(printed, expected);
+        ownEntries ? window.miPrintAll() : window.miPrint();
+        QCOMPARE(printed, taken);
     }
 
     std::unique_ptr<ReadOnlyPath> refusing;

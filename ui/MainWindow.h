@@ -236,6 +236,13 @@ private:
     QList<CommandEntry> limitEntriesToScope(QList<CommandEntry> entries) const;
     // The list's context menu while it shows every source.
     static QList<CommandEntry> everywhereListEntries();
+    // Whether dates are set in the filter bar: the "All" entries of a node's menu then take the node's
+    // messages of those dates rather than all of them.
+    bool allTakesDates() const;
+    // Narrows all messages of a node to the filter's dates; false, after saying so, when none remain.
+    bool limitAllToDates(CommandMessages& all) const;
+    // "Delete this Database" with dates set: the database stays, its messages of those dates go.
+    void deleteAllOfDates();
 
     // MainWindowCommands.cpp
     void buildMenus();

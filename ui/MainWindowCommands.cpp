@@ -248,8 +248,8 @@ void MainWindow::runOnAllOfSource(void (MainWindow::*command)(const CommandMessa
 {
     // Reading the source may show an error box.
     const CommandScope scope(this);
-    const CommandMessages all = allOfSource();
-    if (!all.messages.isEmpty())
+    CommandMessages all = allOfSource();
+    if (limitAllToDates(all) && !all.messages.isEmpty())
         (this->*command)(all);
 }
 
@@ -545,6 +545,8 @@ void MainWindow::miDelChat()
 void MainWindow::miDelAll()
 {
     const CommandScope scope(this);
+    if (allTakesDates())
+        return deleteAllOfDates();
     _AbsDBItemNode* node = asSource(currentNode(), _ItemNode::TypeLocalDb);
     if (!node || !confirmDeleteDatabase(node->name, storedMessageCount(*node->db)))
         return;

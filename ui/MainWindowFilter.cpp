@@ -290,3 +290,30 @@ QList<CommandEntry> MainWindow::everywhereListEntries()
         { tr("&Delete Selected SMS"), QStringLiteral(":res/delete.png"), "miDelSel" },
     };
 }
+
+bool MainWindow::allTakesDates() const
+{
+    return m_filterBar && m_filterBar->filter().hasDateRange();
+}
+
+bool MainWindow::limitAllToDates(CommandMessages& all) const
+{
+    if (!allTakesDates() || !all.node || all.messages.isEmpty())
+        return true;
+    all.messages = m_filterBar->filter().apply(std::move(all.messages));
+    if (!all.messages.isEmpty())
+        return true;
+    showInfoBox(tr("No SMS of %1 fall within the dates of the filter.").arg(all.node->name.toHtmlEscaped()));
+    return false;
+}
+
+void MainWindow::deleteAllOfDates()
+{
+    const CommandScope scope(this);
+    const _ItemNode* node = currentNode();
+    if (!node || node->type != _ItemNode::TypeLocalDb)
+        return;
+    CommandMessages all = allOfSource();
+    if (limitAllToDates(all) && !all.messages.isEmpty())
+        deleteListed(std::move(all));
+}
