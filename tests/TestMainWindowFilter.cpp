@@ -6,6 +6,7 @@
 #include "ops/SearchIndexUpdates.h"
 #include "store/IOS6MessageDb.h"
 #include "support/NextDialog.h"
+#include "support/ReadOnlyPath.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
 #include "ui/FilterBar.h"
@@ -14,9 +15,11 @@
 #include "ui/SMSPrinter.h"
 #include "ui/SaveFileDialog.h"
 #include "ui/models/ItemModelMain.h"
+#include "ui/models/ItemModelSms.h"
 #include "ui/models/ItemNodes.h"
 #include "ui/views/MyTreeView.h"
 
+#include <QAction>
 #include <QDateTime>
 #include <QFile>
 #include <QPrintPreviewDialog>
@@ -24,9 +27,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 namespace {
 
 const QString database = QStringLiteral("Filtered");
+// A second database and an offline phone, for the list of every source.
+const QString otherDatabase = QStringLiteral("Other");
+const QString phone = QStringLiteral("OldPhone");
 
 // Local time, as the filter's days are.
 int on(int day, int hour, int minute = 0, int second = 0)
@@ -48,14 +56,23 @@ QStringList textsOf(const QList<_MsgMessage*>& messages)
     return sorted(texts);
 }
 
-// The message texts ("a1", "b2", ...) a file holds.
+QStringList storedTexts(const QDir& folder)
+{
+    IOS6MessageDb store(folder, QString(), false);
+    _MsgCollection collection;
+    store.chats(collection);
+    store.messages(collection, 0);
+    return textsOf(collection.messages().values());
+}
+
+// The message texts ("a1", "c2", "p1", ...) a file holds.
 QStringList textsIn(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return { QStringLiteral("no file ") + path };
     QStringList texts;
-    static const QRegularExpression word(QStringLiteral("\\b[ab][0-9]\\b"));
+    static const QRegularExpression word(QStringLiteral("\\b[abcp][0-9]\\b"));
     for (auto match = word.globalMatch(QString::fromUtf8(file.readAll())); match.hasNext();)
         texts << match.next().captured();
     return sorted(texts);
@@ -83,13 +100,14 @@ void TestMainWindowFilter::initTestCase()
 
 void TestMainWindowFilter::filterDecidesListAndCommands_data()
 {
-    QTest::addColumn<QString>("node"); // what the tree has chosen: the database or Ana's conversation
+    QTest::addColumn<QString>("node"); // what the tree has chosen: the database, Ana's conversation or the phone
     QTest::addColumn<int>("scope");
     QTest::addColumn<QDate>("from"); // invalid: not ticked
     QTest::addColumn<QDate>("to");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("deleteCommand");
     QTest::addColumn<QString>("deleted");
+    QTest::addColumn<QString>("failing"); // a database whose store refuses the delete
 
     const int conversation = int(FilterBar::Scope::Conversation);
     const int source = int(FilterBar::Scope::Source);
@@ -97,30 +115,70 @@ void TestMainWindowFilter::filterDecidesListAndCommands_data()
     const QDate third(2024, 5, 3);
     QTest::newRow("database, two whole days") << "database" << conversation << second << third << "a2 a3 b1"
                                               << "miDel"
-                                              << "a2 a3 b1";
+                                              << "a2 a3 b1"
+                                              << "";
     QTest::newRow("database, from a day on") << "database" << conversation << QDate(2024, 5, 4) << QDate() << "a4 b2"
                                              << "miDel"
-                                             << "a4 b2";
+                                             << "a4 b2"
+                                             << "";
     QTest::newRow("conversation, two whole days") << "conversation" << conversation << second << third << "a2 a3"
                                                   << "miDel"
-                                                  << "a2 a3";
+                                                  << "a2 a3"
+                                                  << "";
     QTest::newRow("conversation, up to a day") << "conversation" << conversation << QDate() << second << "a1 a2"
                                                << "miDel"
-                                               << "a1 a2";
+                                               << "a1 a2"
+                                               << "";
     QTest::newRow("conversation widened to its database")
         << "conversation" << source << QDate() << QDate() << "a1 a2 a3 a4 b1 b2"
         << "miDel"
-        << "a1 a2 a3 a4 b1 b2";
+        << "a1 a2 a3 a4 b1 b2"
+        << "";
     QTest::newRow("conversation widened, up to a day") << "conversation" << source << QDate() << second << "a1 a2 b1"
                                                        << "miDel"
-                                                       << "a1 a2 b1";
+                                                       << "a1 a2 b1"
+                                                       << "";
     // The conversation's own "Delete SMS with this contact" takes only its messages of a widened list.
     QTest::newRow("conversation widened, its own delete") << "conversation" << source << QDate() << second << "a1 a2 b1"
                                                           << "miDelChat"
-                                                          << "a1 a2";
+                                                          << "a1 a2"
+                                                          << "";
     QTest::newRow("a range with nothing in it") << "database" << conversation << QDate(2024, 6, 1) << QDate() << ""
                                                 << "miDel"
+                                                << ""
                                                 << "";
+    // Every phone and database: a phone's messages are listed, exported and printed, and stay on delete.
+    const int everywhere = int(FilterBar::Scope::Everywhere);
+    QTest::newRow("everywhere, two whole days") << "database" << everywhere << second << third << "a2 a3 b1 c1 p1"
+                                                << "miDel"
+                                                << "a2 a3 b1 c1"
+                                                << "";
+    QTest::newRow("everywhere from the phone, every day")
+        << "phone" << everywhere << QDate() << QDate() << "a1 a2 a3 a4 b1 b2 c1 c2 p1 p2"
+        << "miDel"
+        << "a1 a2 a3 a4 b1 b2 c1 c2"
+        << "";
+    QTest::newRow("everywhere, the conversation's own delete")
+        << "conversation" << everywhere << QDate() << second << "a1 a2 b1 c1"
+        << "miDelChat"
+        << "a1 a2"
+        << "";
+    // A database's own "All" entries with dates set take its messages of those dates, and its delete
+    // leaves the database with the others.
+    QTest::newRow("database's own entries, two whole days")
+        << "database" << conversation << second << third << "a2 a3 b1"
+        << "miDelAll"
+        << "a2 a3 b1"
+        << "";
+    QTest::newRow("database's own entries, everywhere")
+        << "database" << everywhere << second << third << "a2 a3 b1 c1 p1"
+        << "miDelAll"
+        << "a2 a3 b1"
+        << "";
+    // The first database loses its messages, the second refuses: the second is named as unchanged.
+    QTest::newRow("everywhere, one database refuses") << "database" << everywhere << second << third << "a2 a3 b1 c1 p1"
+                                                      << "miDel"
+                                                      << "a2 a3 b1" << otherDatabase;
 }
 
 // With a date range and a scope set, the list shows exactly those messages, and "Export", "Print" and
@@ -134,13 +192,26 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
     QFETCH(QString, shown);
     QFETCH(QString, deleteCommand);
     QFETCH(QString, deleted);
+    QFETCH(QString, failing);
     const QStringList expected = sorted(shown.split(QLatin1Char(' '), Qt::SkipEmptyParts));
     const QStringList gone = deleted.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    // The database's own "All" entries take its messages, not what the list shows of other sources.
+    const bool ownEntries = deleteCommand.endsWith(QLatin1String("All"));
+    const QStringList taken = ownEntries ? sorted(gone) : expected;
 
     const QDir folder(localDatabasesDir().filePath(database));
-    // The delete of the row before updates the store's search index on a thread of its own.
-    stopSearchIndexUpdate(folder);
-    QVERIFY(removeFolderOrLink(folder.absolutePath(), true));
+    const QDir otherFolder(localDatabasesDir().filePath(otherDatabase));
+    const QDir phoneFolder(dataRootDir().filePath(QStringLiteral("virtual_android/") + phone));
+    // The index updates that the last row's delete queued write beside the stores.
+    waitForSearchIndexUpdates();
+    for (const QDir& store : { folder, otherFolder, phoneFolder })
+        QVERIFY(removeFolderOrLink(store.absolutePath(), true));
+    writeStore(otherFolder,
+        { { QStringLiteral("Cai"),
+            { { on(2, 8), QStringLiteral("c1"), true }, { on(6, 8), QStringLiteral("c2"), false } } } });
+    writeStore(phoneFolder,
+        { { QStringLiteral("Ana"),
+            { { on(3, 10), QStringLiteral("p1"), false }, { on(7, 10), QStringLiteral("p2"), true } } } });
     writeStore(folder,
         { { QStringLiteral("Ana"),
               { { on(1, 9), QStringLiteral("a1"), false }, { on(2, 0), QStringLiteral("a2"), true },
@@ -163,6 +234,12 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
     QVERIFY(databaseNode);
     tree->setCurrentIndex(window.mainModel()->nodeIndex(databaseNode));
     QCOMPARE(window.shownMessages().size(), 6);
+    if (node == QLatin1String("phone")) {
+        for (_ItemNode* child : std::as_const(window.mainModel()->rootDevice()->children))
+            if (child->name.contains(phone))
+                tree->setCurrentIndex(window.mainModel()->nodeIndex(child));
+        QCOMPARE(window.shownMessages().size(), 2);
+    }
     if (node == QLatin1String("conversation")) {
         for (_ItemNode* child : std::as_const(databaseNode->children))
             if (child->name.contains(QLatin1String("Ana")))
@@ -173,6 +250,21 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
     bar->setScope(FilterBar::Scope(scope));
     bar->setRange(from, to);
     QCOMPARE(textsOf(window.shownMessages()), expected);
+    if (FilterBar::Scope(scope) == FilterBar::Scope::Everywhere) {
+        // Each row names where it comes from; backup and transfer, which take one source, are off.
+        const QHash<QChar, QString> sources { { QLatin1Char('a'), database }, { QLatin1Char('b'), database },
+            { QLatin1Char('c'), otherDatabase }, { QLatin1Char('p'), phone } };
+        for (int row = 0; row < window.smsModel()->rowCount(); ++row) {
+            const QString text = window.shownMessages().at(row)->text;
+            const QString contact = window.smsModel()->index(row, ItemModelSms::ContactColumn).data().toString();
+            QVERIFY2(contact.startsWith(sources.value(text.at(0))), qPrintable(text + QLatin1Char(' ') + contact));
+        }
+        for (const char* name : { "actBackup", "actDb2A" }) {
+            const auto* action = window.findChild<QAction*>(QLatin1String(name));
+            QVERIFY(action && !action->isEnabled());
+            QVERIFY(action->toolTip().contains(QLatin1String("every phone and database")));
+        }
+    }
     // The list keeps the filter when the node is chosen again.
     const QModelIndex current = tree->currentIndex();
     tree->setCurrentIndex(QModelIndex());
@@ -181,13 +273,15 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
 
     QTemporaryDir out;
     const QString csv = out.filePath(QStringLiteral("shown.csv"));
-    setNextSaveFileAnswer(csv, QStringLiteral("CSV Files(*.csv)"));
+    // An answer left unused would be taken by the next row's dialog.
+    if (!expected.isEmpty())
+        setNextSaveFileAnswer(csv, QStringLiteral("CSV Files(*.csv)"));
     takeShownMessageBoxes();
-    window.miExport();
+    ownEntries ? window.miExportAll() : window.miExport();
     const bool asked = !takeShownSaveDialogs().isEmpty();
     QCOMPARE(asked, !expected.isEmpty());
     if (!expected.isEmpty())
-        QCOMPARE(textsIn(csv), expected);
+        QCOMPARE(textsIn(csv), taken);
 
     QStringList printed { QStringLiteral("not printed") };
     onNextDialog<QPrintPreviewDialog>([&window, &printed](QPrintPreviewDialog* dialog) {
@@ -196,35 +290,43 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
         dialog->reject();
     });
     if (!expected.isEmpty()) {
-        window.miPrint();
-        QCOMPARE(printed, expected);
+        ownEntries ? window.miPrintAll() : window.miPrint();
+        QCOMPARE(printed, taken);
     }
 
+    std::unique_ptr<ReadOnlyPath> refusing;
+    if (!failing.isEmpty()) {
+        refusing = std::make_unique<ReadOnlyPath>(
+            QFileInfo(smsDbPath(QDir(localDatabasesDir().filePath(failing)))).absolutePath());
+        QVERIFY(refusing->isReadOnly());
+    }
     takeShownMessageBoxes();
     setNextMessageBoxAnswer(QMessageBox::Yes);
     QVERIFY(QMetaObject::invokeMethod(&window, deleteCommand.toLatin1().constData()));
     const QList<ShownMessageBox> boxes = takeShownMessageBoxes();
+    refusing.reset();
     QStringList left;
-    {
-        IOS6MessageDb store(folder, QString(), false);
-        _MsgCollection collection;
-        store.chats(collection);
-        store.messages(collection, 0);
-        left = textsOf(collection.messages().values());
-    }
+    for (const QDir& store : { folder, otherFolder, phoneFolder })
+        left += storedTexts(store);
+    left = sorted(left);
     if (expected.isEmpty()) {
         QVERIFY(boxes.isEmpty());
-        QCOMPARE(left.size(), 6);
+        QCOMPARE(left.size(), 10);
         return;
     }
     QVERIFY(!boxes.isEmpty());
-    QVERIFY2(boxes.first().text.contains(QStringLiteral("%1 SMS will be deleted").arg(gone.size())),
+    // The question counts every message to go, those of a store that then refuses included.
+    const qsizetype toGo = gone.size() + (failing.isEmpty() ? 0 : expected.filter(QStringLiteral("c")).size());
+    QVERIFY2(boxes.first().text.contains(QStringLiteral("%1 SMS will be deleted").arg(toGo)),
         qPrintable(boxes.first().text));
     QStringList kept;
-    for (const char* text : { "a1", "a2", "a3", "a4", "b1", "b2" })
+    for (const char* text : { "a1", "a2", "a3", "a4", "b1", "b2", "c1", "c2", "p1", "p2" })
         if (!gone.contains(QLatin1String(text)))
             kept << QLatin1String(text);
     QCOMPARE(left, kept);
+    if (!failing.isEmpty())
+        QVERIFY2(boxes.last().text.contains(QStringLiteral("Nothing was deleted from: ") + failing),
+            qPrintable(boxes.last().text));
     // The list goes on showing, through the filter, what is left.
     QStringList remaining = expected;
     for (const QString& text : gone)

@@ -43,8 +43,9 @@ FilterBar::FilterBar(QWidget* parent)
     m_scope->setObjectName(QStringLiteral("cmbFilterScope"));
     m_scope->addItem(tr("This conversation"), int(Scope::Conversation));
     m_scope->addItem(tr("This source"), int(Scope::Source));
+    m_scope->addItem(tr("Everywhere"), int(Scope::Everywhere));
     m_scope->setToolTip(tr("With a conversation chosen: only its messages, or those of every conversation of its "
-                           "phone or database."));
+                           "phone or database. Everywhere: the messages of every phone and database in the tree."));
     m_clear = new QToolButton(this);
     m_clear->setObjectName(QStringLiteral("btnClearFilter"));
     m_clear->setText(tr("Show All"));

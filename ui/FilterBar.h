@@ -13,15 +13,15 @@ class QTimer;
 class QToolButton;
 
 // The bar above the message list that narrows what it shows: a first and a last day, each taken whole
-// and each used only when ticked, and whether a conversation chosen in the tree stands for itself or
-// for every conversation of its phone or database. The commands on what is shown act on what it lets
-// through.
+// and each used only when ticked, and whether a conversation chosen in the tree stands for itself, for
+// every conversation of its phone or database, or for every phone and database in the tree. The
+// commands on what is shown act on what it lets through.
 class FilterBar : public QWidget
 {
     Q_OBJECT
 
 public:
-    enum class Scope { Conversation, Source };
+    enum class Scope { Conversation, Source, Everywhere };
 
     explicit FilterBar(QWidget* parent = nullptr);
 

@@ -370,7 +370,7 @@ _AbsDBItemNode* MainWindow::currentSourceNode() const
 
 void MainWindow::removeSourceNode(_AbsDBItemNode* node)
 {
-    if (node == m_listSource)
+    if (node == m_listSource || listShowsEverywhere())
         clearMessages();
     m_modelMain->removeNode(node);
 }

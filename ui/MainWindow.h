@@ -215,6 +215,29 @@ private:
     // The messages of the list as the filter bar lets them through.
     QList<_MsgMessage*> filteredForList(QList<_MsgMessage*> list);
     void refilterList();
+    // Whether the list shows the messages of every phone and database in the tree.
+    bool listShowsEverywhere() const;
+    // Every message of every phone and database of the tree; each node's records are held by the
+    // window until the list is filled again, so that none goes away while the list shows it.
+    QList<_MsgMessage*> messagesEverywhere();
+    // Messages of the list when it shows every source: no one node, the commands go store by store.
+    CommandMessages everywhereOfList(QList<_MsgMessage*> messages) const;
+    // Deletes those of the messages that local databases hold, after one question with their total,
+    // one database after the other; says which were changed when one of them fails.
+    void deleteEverywhere(const QList<_MsgMessage*>& messages);
+    // Backup and transfer write into one store from one source: with every source listed they are
+    // switched off, saying why.
+    void limitCommandsToScope();
+    QList<CommandEntry> limitEntriesToScope(QList<CommandEntry> entries) const;
+    // The list's context menu while it shows every source.
+    static QList<CommandEntry> everywhereListEntries();
+    // Whether dates are set in the filter bar: the "All" entries of a node's menu then take the node's
+    // messages of those dates rather than all of them.
+    bool allTakesDates() const;
+    // Narrows all messages of a node to the filter's dates; false, after saying so, when none remain.
+    bool limitAllToDates(CommandMessages& all) const;
+    // "Delete this Database" with dates set: the database stays, its messages of those dates go.
+    void deleteAllOfDates();
 
     // MainWindowMenus.cpp
     void buildMenus();
@@ -276,6 +299,8 @@ private:
 
     // The node whose records the message list and the conversation view borrow; null when empty.
     _AbsDBItemNode* m_listSource = nullptr;
+    // The records of every node while the list shows every source.
+    QList<_MsgCollection> m_everywhereRecords;
     // A tree selection that came while the tree was changing, waiting to be shown once it has changed.
     bool m_treeSelectionQueued = false;
     // The device reports, and the commands that hold them back.

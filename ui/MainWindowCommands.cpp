@@ -258,6 +258,8 @@ ExportSource MainWindow::exportSource(const CommandMessages& input)
 void MainWindow::deleteListed(CommandMessages input)
 {
     const CommandScope scope(this);
+    if (!input.node && listShowsEverywhere())
+        return deleteEverywhere(input.messages);
     _AbsDBItemNode* node = asSource(input.node, _ItemNode::TypeLocalDb);
     // A database that could not be read, or has no conversations, leaves the list with the messages
     // of the node shown before: the tree's current node is then left alone.
@@ -356,6 +358,8 @@ void MainWindow::deleteConversation()
 void MainWindow::deleteDatabase()
 {
     const CommandScope scope(this);
+    if (allTakesDates())
+        return deleteAllOfDates();
     _AbsDBItemNode* node = asSource(currentNode(), _ItemNode::TypeLocalDb);
     if (!node || !confirmDeleteDatabase(node->name, storedMessageCount(*node->db)))
         return;

@@ -138,8 +138,8 @@ void MainWindow::runCommand(Command command, Scope scope)
         }
         // Reading the source may show an error box.
         const CommandScope guard(this);
-        const CommandMessages all = allOfSource();
-        if (!all.messages.isEmpty())
+        CommandMessages all = allOfSource();
+        if (limitAllToDates(all) && !all.messages.isEmpty())
             runOn(command, all);
         return;
     }
@@ -190,12 +190,13 @@ void MainWindow::runOn(Command command, const CommandMessages& input)
 
 void MainWindow::onMainTreeContextMenu()
 {
-    showContextMenu(treeContextEntries(currentNode(), m_modelMain->countDevices()));
+    showContextMenu(limitEntriesToScope(treeContextEntries(currentNode(), m_modelMain->countDevices())));
 }
 
 void MainWindow::onSMSContextMenu()
 {
-    showContextMenu(messageContextEntries(currentNode(), m_modelMain->countDevices()));
+    showContextMenu(listShowsEverywhere() ? everywhereListEntries()
+                                          : messageContextEntries(currentNode(), m_modelMain->countDevices()));
 }
 
 void MainWindow::showContextMenu(const QList<CommandEntry>& entries)
@@ -311,4 +312,5 @@ void MainWindow::updateCommandActions()
     m_actExport->setEnabled(states.exportMessages);
     m_actPrint->setEnabled(states.print);
     m_actDelete->setEnabled(states.remove);
+    limitCommandsToScope();
 }

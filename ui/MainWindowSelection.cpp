@@ -82,11 +82,15 @@ MainWindow::CommandMessages MainWindow::messagesOf(_AbsDBItemNode* node, QList<_
 
 MainWindow::CommandMessages MainWindow::selectedOfList() const
 {
+    if (listShowsEverywhere())
+        return everywhereOfList(selectedMessages());
     return messagesOf(m_listSource, selectedMessages());
 }
 
 MainWindow::CommandMessages MainWindow::shownOfList() const
 {
+    if (listShowsEverywhere())
+        return everywhereOfList(shownMessages());
     return messagesOf(m_listSource, shownMessages());
 }
 

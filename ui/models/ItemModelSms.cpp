@@ -109,10 +109,15 @@ QVariant ItemModelSms::displayText(const _MsgMessage& message, int column) const
         if (event)
             return QString();
         return message.is_from_me != 0 ? QStringLiteral("To") : QStringLiteral("From");
-    case ContactColumn:
-        if (event)
-            return message.chat ? chatDisplayNameIsolated(*message.chat, false) : QString();
-        return messageContactText(message);
+    case ContactColumn: {
+        QString contact;
+        if (!event)
+            contact = messageContactText(message);
+        else if (message.chat)
+            contact = chatDisplayNameIsolated(*message.chat, false);
+        const QString source = m_sourceNames.value(message.chat);
+        return source.isEmpty() ? contact : source + QStringLiteral(": ") + contact;
+    }
     case ContentColumn:
         // The emoji themselves, and "[EMOJI]" only for one that no installed font can draw.
         return withDrawableEmoji(messageDisplayText(message, EmojiText::Characters));

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QHash>
 #include <QList>
+#include <QString>
 
+struct _MsgChat;
 struct _MsgMessage;
 
 // The message list: one row per message of a list sorted by the caller, in four columns (date,
@@ -27,6 +30,9 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+    // The phone or database of each conversation, named before the contact when the list mixes several
+    // sources; empty when it shows one. Takes effect with the next setMessages().
+    void setSourceNames(QHash<const _MsgChat*, QString> names) { m_sourceNames = std::move(names); }
     void setMessages(const QList<_MsgMessage*>& messages);
     const QList<_MsgMessage*>& messages() const { return m_messages; }
     // The index of column 0 of the row; invalid when there is no such row.
@@ -36,4 +42,5 @@ private:
     QVariant displayText(const _MsgMessage& message, int column) const;
 
     QList<_MsgMessage*> m_messages;
+    QHash<const _MsgChat*, QString> m_sourceNames;
 };
