@@ -608,7 +608,7 @@ bool MainWindow::checkCountry(AndroidDevice& device)
     if (found)
         return true;
     showInfoBox(tr("IDS_ANDROID_%1_CANT_READ_MMC_NUMBER"));
-    CountrySelForm form(this);
+    CountrySelForm form(this, device.simCountry);
     if (form.exec() != QDialog::Accepted)
         return false;
     device.mmc = form.code();
