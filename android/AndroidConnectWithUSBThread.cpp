@@ -93,6 +93,8 @@ QString AndroidConnectWithUSBThread::work()
     companionapp::readGreeting(m_device, m_socket);
     m_adviseOnFailure = false;
     companionapp::checkGreeting(m_device);
+    // The greeting does not carry it; it preselects the country when the phone's code is unusable.
+    m_device.simCountry = directphone::readSimCountry(m_device.serial);
     return QString();
 }
 

@@ -31,6 +31,9 @@ public:
     bool root = false;
     QString storage1;
     QString mmc;
+    // The two-letter code of the SIM's country in lower case, as the phone's telephony reports it over
+    // USB; empty when the phone names none or was reached over WiFi.
+    QString simCountry;
     QDateTime time;
     // Read over USB through Android's own content providers, without the companion app: no imei is
     // readable then, so the serial names the cache folder, and messages can not be written back.

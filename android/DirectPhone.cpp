@@ -48,7 +48,33 @@ QString countryOf(const QString& operatorCode)
     return code.left(3) == QLatin1String("000") ? QString() : code.left(3);
 }
 
+const QString simCountryProperty = QStringLiteral("gsm.sim.operator.iso-country");
+
 } // namespace
+
+QString simCountryOf(const QString& isoCountries)
+{
+    for (const QString& part : isoCountries.split(QLatin1Char(','))) {
+        const QString code = part.trimmed();
+        if (code.size() == 2 && code.at(0).isLetter() && code.at(1).isLetter() && code.at(0).unicode() < 128
+            && code.at(1).unicode() < 128)
+            return code.toLower();
+    }
+    return QString();
+}
+
+QString readSimCountry(const QString& serial)
+{
+    try {
+        const AdbShellOutput output = runAdbShell(serial, QStringLiteral("getprop ") + simCountryProperty);
+        if (output.exitCode != 0)
+            return QString();
+        return simCountryOf(QString::fromUtf8(output.out));
+    } catch (const std::exception& error) {
+        qWarning("DirectPhone: the SIM's country could not be read: %s", error.what());
+        return QString();
+    }
+}
 
 bool bundledPackageIsPlaceholder()
 {
@@ -133,6 +159,7 @@ void describe(AndroidDevice& device)
     device.mmc = countryOf(properties.value(QStringLiteral("gsm.sim.operator.numeric")));
     if (device.mmc.isEmpty())
         device.mmc = countryOf(properties.value(QStringLiteral("gsm.operator.numeric")));
+    device.simCountry = simCountryOf(properties.value(simCountryProperty));
 }
 
 } // namespace directphone

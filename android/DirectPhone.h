@@ -42,6 +42,14 @@ QByteArray runShell(const QString& serial, const QString& command);
 // it as read directly; the serial must be set.
 void describe(AndroidDevice& device);
 
+// The country of the SIM from the value of gsm.sim.operator.iso-country: a two-letter code in lower
+// case, the first SIM's that names one where a phone with two lists both ("de,fr"); empty otherwise.
+QString simCountryOf(const QString& isoCountries);
+
+// Asks the phone over USB for the country of its SIM. Empty when it names none or can not be asked:
+// the country is only a hint, so nothing here fails the connection.
+QString readSimCountry(const QString& serial);
+
 // The texts for what adb says about a device it can not reach ("unauthorized", "no permissions", gone)
 // and for a provider's refusal; empty when the text is none of these.
 QString deviceErrorText(const QString& adbError);

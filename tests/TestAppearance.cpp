@@ -2,16 +2,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // How the windows look: the light and dark style sheets chosen by the desktop's palette and what they
-// paint on the real main window, readable disabled menu entries, the pictures for dense screens, the
-// first size of a window on a small screen, and the filter of Qt's repeated font warnings.
+// paint on the real main window, a message list and a transcript readable in both, readable disabled menu entries, the
+// pictures for dense screens, the first size of a window on a small screen, and the filter of Qt's repeated font
+// warnings.
 #include "base/FontWarningFilter.h"
+#include "support/MessageRecords.h"
 #include "support/TestHome.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressForm.h"
 #include "ui/StyleSheet.h"
 #include "ui/WindowSize.h"
+#include "ui/models/ItemModelSms.h"
+#include "ui/views/SmsBrowser.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
+#include <QHash>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
@@ -72,6 +78,36 @@ double meanDifference(const QImage& a, const QImage& b)
     return sum / (4.0 * left.width() * left.height());
 }
 
+// The colour that covers most of the area.
+QColor commonest(const QImage& image, const QRect& area)
+{
+    QHash<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++counts[image.pixel(x, y)];
+    }
+    QRgb best = 0;
+    int bestCount = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > bestCount) {
+            best = it.key();
+            bestCount = it.value();
+        }
+    }
+    return QColor::fromRgb(best);
+}
+
+// The strongest contrast of any pixel of the area against the ground: that of its text, where it has any.
+double strongestContrast(const QImage& image, const QRect& area, const QColor& ground)
+{
+    double strongest = 1;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            strongest = std::max(strongest, contrastRatio(image.pixelColor(x, y), ground));
+    }
+    return strongest;
+}
+
 MainWindowOptions quietOptions()
 {
     MainWindowOptions options;
@@ -100,6 +136,8 @@ private slots:
     void paletteChoosesStyleSheet();
     void mainWindowSurfaces_data();
     void mainWindowSurfaces();
+    void messagesReadable_data();
+    void messagesReadable();
     void disabledMenuEntriesReadable_data();
     void disabledMenuEntriesReadable();
     void picturesForDenseScreens_data();
@@ -206,6 +244,84 @@ void TestAppearance::mainWindowSurfaces()
             QVERIFY2(shot.pixelColor(x, y) == surface, qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
     }
     QCOMPARE(surface.lightness() < 128, dark);
+}
+
+void TestAppearance::messagesReadable_data()
+{
+    QTest::addColumn<bool>("dark");
+
+    QTest::newRow("light") << false;
+    QTest::newRow("dark") << true;
+}
+
+// The message list and the transcript follow the desktop: their grounds, the rows and the message cells
+// take its lightness, and every text on them stays readable.
+void TestAppearance::messagesReadable()
+{
+    QFETCH(bool, dark);
+
+    QApplication::setPalette(dark ? paletteOf(QColor(0x2D, 0x2D, 0x2D), QColor(0xEE, 0xEE, 0xEE))
+                                  : paletteOf(QColor(0xEF, 0xEF, 0xEF), Qt::black));
+    MessageRecords records;
+    const QList<_MsgMessage*> messages = records.addConversation(2);
+    QWidget window;
+    window.setStyleSheet(appStyleSheet());
+    auto* layout = new QHBoxLayout(&window);
+    auto* list = new QTreeView(&window);
+    list->setObjectName(QStringLiteral("treeViewSMS"));
+    ItemModelSms model;
+    model.setMessages(messages);
+    list->setModel(&model);
+    auto* transcript = new SmsBrowser(&window);
+    transcript->setObjectName(QStringLiteral("txtSMS"));
+    layout->addWidget(list);
+    layout->addWidget(transcript);
+    window.resize(1000, 400);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    transcript->setMessages(messages);
+
+    // One received and one sent row, each on a ground of the desktop's lightness under readable text.
+    const QImage rows = list->viewport()->grab().toImage();
+    for (int row = 0; row < 2; ++row) {
+        const QRect cell = list->visualRect(model.index(row, ItemModelSms::ContentColumn));
+        const QColor ground = commonest(rows, cell);
+        QCOMPARE(ground.lightness() < 128, dark);
+        const double contrast = strongestContrast(rows, cell, ground);
+        QVERIFY2(contrast >= 4.5, qPrintable(QStringLiteral("row %1: %2").arg(row).arg(contrast)));
+    }
+
+    // The view's ground carries the headers (time and correspondent), the message cells the texts: each
+    // line of text, on whichever ground it lies, stands out from it.
+    const QImage page = transcript->viewport()->grab().toImage();
+    const QColor ground = commonest(page, page.rect());
+    QCOMPARE(ground.lightness() < 128, dark);
+    QList<double> lines;
+    QColor cellGround;
+    double line = 1;
+    for (int y = 0; y < page.height(); ++y) {
+        // A row crossing a message cell is mostly the cell's colour.
+        QColor rowGround = ground;
+        const QColor most = commonest(page, QRect(0, y, page.width(), 1));
+        if (most != ground) {
+            rowGround = most;
+            cellGround = most;
+        }
+        const double contrast = strongestContrast(page, QRect(0, y, page.width(), 1), rowGround);
+        if (contrast > 1.5) {
+            line = std::max(line, contrast);
+        } else if (line > 1) {
+            lines.append(line);
+            line = 1;
+        }
+    }
+    // Two messages: a time, a correspondent and a text each.
+    QVERIFY2(lines.size() >= 6, qPrintable(QString::number(lines.size())));
+    QVERIFY(cellGround.isValid());
+    QCOMPARE(cellGround.lightness() < 128, dark);
+    const double weakest = *std::min_element(lines.cbegin(), lines.cend());
+    // Small text is drawn with soft edges, so its strongest pixel stays a little below its colour.
+    QVERIFY2(weakest >= 3.5, qPrintable(QString::number(weakest)));
 }
 
 void TestAppearance::disabledMenuEntriesReadable_data()

@@ -4,12 +4,14 @@
 // loaded and shown; local databases and offline devices listed at start-up; searches, the sort rule and
 // the country dialog.
 #include "android/AdbCommands.h"
+#include "android/AndroidConnectWithUSBThread.h"
 #include "android/AndroidMonitor.h"
 #include "base/DataFolders.h"
 #include "message/MessageText.h"
 #include "support/AdbTestServer.h"
 #include "support/NextDialog.h"
 #include "support/PhoneSimulatorProcess.h"
+#include "support/RecordingProgress.h"
 #include "support/ScopedEnv.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
@@ -153,6 +155,8 @@ private slots:
     void countrySelForm();
     void countryPreselectedFromLocale_data();
     void countryPreselectedFromLocale();
+    void countryPreselectedFromSim_data();
+    void countryPreselectedFromSim();
     void closingStopsOnlyItsOwnAdbServer_data();
     void closingStopsOnlyItsOwnAdbServer();
     void unreadableOfflineDeviceGetsNode();
@@ -702,6 +706,58 @@ void TestMainWindow::countryPreselectedFromLocale()
     const QListWidgetItem* current = form.findChild<QListWidget*>(QStringLiteral("ltCountries"))->currentItem();
     QCOMPARE(current ? current->text() : QString(), preselected);
     QCOMPARE(form.code(), QString());
+}
+
+void TestMainWindow::countryPreselectedFromSim_data()
+{
+    QTest::addColumn<QString>("simCountry"); // what the phone's getprop prints
+    QTest::addColumn<bool>("direct"); // read without the companion
+    QTest::addColumn<QString>("preselected");
+
+    const QString uk = QStringLiteral("United Kingdom (+44)");
+    const QString locale = QStringLiteral("Austria (+43)");
+    QTest::newRow("SIM of Britain") << "gb" << false << uk;
+    QTest::newRow("SIM of Britain, read directly") << "gb" << true << uk;
+    QTest::newRow("no SIM") << "" << false << locale;
+    QTest::newRow("two SIMs") << "de,fr" << false << "Germany (+49)";
+    QTest::newRow("first slot empty") << ",fr" << false << "France (+33)";
+    QTest::newRow("code of no country") << "zz" << false << locale;
+    QTest::newRow("not a code") << "GBR" << true << locale;
+}
+
+// A phone without a usable country code has its SIM's country preselected in the country dialog, as
+// the USB connection reads it from the phone; the desktop's country stands in where the SIM names none.
+void TestMainWindow::countryPreselectedFromSim()
+{
+    QFETCH(QString, simCountry);
+    QFETCH(bool, direct);
+    QFETCH(QString, preselected);
+
+    const QLocale before;
+    QLocale::setDefault(QLocale(QStringLiteral("de_AT")));
+    const auto restore = qScopeGuard([before] { QLocale::setDefault(before); });
+    PhoneSimulatorProcess phone;
+    QStringList arguments { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
+        QStringLiteral("0"), QStringLiteral("--mmc"), QString(), QStringLiteral("--sim-country"), simCountry };
+    if (direct)
+        arguments += QStringList { QStringLiteral("--packages"), QStringLiteral("android,com.android.phone") };
+    QVERIFY2(phone.start(arguments), qUtf8Printable(phone.log()));
+    const QString serial = connectDevice(phone);
+    QVERIFY2(!serial.isEmpty(), qUtf8Printable(phone.log()));
+    const auto unplug = qScopeGuard([&] { m_adb->disconnectDevice(serial); });
+
+    RecordingProgress progress;
+    AndroidConnectWithUSBThread thread(serial, &progress);
+    thread.start();
+    QVERIFY(progress.waitForOutcome(&thread));
+    thread.wait();
+    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(thread.device().direct, direct);
+    QCOMPARE(thread.device().mmc, QString());
+
+    CountrySelForm form(nullptr, thread.device().simCountry);
+    const QListWidgetItem* current = form.findChild<QListWidget*>(QStringLiteral("ltCountries"))->currentItem();
+    QCOMPARE(current ? current->text() : QString(), preselected);
 }
 
 void TestMainWindow::closingStopsOnlyItsOwnAdbServer_data()

@@ -126,6 +126,7 @@ private slots:
     void disconnectForgetsTheSelectedDevice();
     void shellCommandsSayWhatIsMissing_data();
     void shellCommandsSayWhatIsMissing();
+    void feedbackOpensIssuePage();
 };
 
 void TestMainWindowCommands::initTestCase()
@@ -704,4 +705,29 @@ void TestMainWindowCommands::shellCommandsSayWhatIsMissing()
         QCOMPARE(boxes.size(), 1);
         QVERIFY2(boxes.first().text.startsWith(box), qPrintable(boxes.first().text));
     }
+}
+
+// Feedback opens the issue page that the package's metadata, as the build makes it, names beside the
+// home page; run from the build folder the program finds the metadata in dist/ beside it.
+void TestMainWindowCommands::feedbackOpensIssuePage()
+{
+    const QDir beside(QCoreApplication::applicationDirPath());
+    QVERIFY(!beside.exists(QStringLiteral("dist")));
+    QVERIFY(beside.mkdir(QStringLiteral("dist")));
+    const auto remove = qScopeGuard([beside] { QDir(beside.filePath(QStringLiteral("dist"))).removeRecursively(); });
+    QVERIFY(QFile::copy(QStringLiteral(QSMS_BUILT_METAINFO),
+        beside.filePath(QStringLiteral("dist/com.quillbarrow.smsdesk.metainfo.xml"))));
+
+    FileManager browser;
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
+    const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); });
+    setMessageBoxesScripted(true);
+    takeShownMessageBoxes();
+    MainWindowOptions options;
+    options.startMonitor = false;
+    options.usbTipsDelayMs = -1;
+    MainWindow window(nullptr, options);
+    window.miFeedback();
+    QCOMPARE(takeShownMessageBoxes().size(), 0);
+    QCOMPARE(browser.opened, QList<QUrl> { QUrl(QStringLiteral("https://www.quillbarrow.com/issues/")) });
 }

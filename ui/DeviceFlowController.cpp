@@ -110,7 +110,7 @@ bool DeviceFlowController::checkCountry(AndroidDevice& device)
         qCWarning(lcUi, "country library not readable: %s", error.what());
     }
     showInfoBox(MainWindow::tr("IDS_ANDROID_%1_CANT_READ_MMC_NUMBER"));
-    CountrySelForm form(m_window);
+    CountrySelForm form(m_window, device.simCountry);
     if (form.exec() != QDialog::Accepted)
         return false;
     device.mmc = form.code();

@@ -27,6 +27,7 @@ const QString broadcastErrorOption = QStringLiteral("broadcast-error");
 const QString relayOption = QStringLiteral("adb-relay");
 const QString ownNumberOption = QStringLiteral("own-number");
 const QString contentDeniedOption = QStringLiteral("content-denied");
+const QString simCountryOption = QStringLiteral("sim-country");
 // Registered by the companion's options, which say who the phone is.
 const QString demoOption = QStringLiteral("demo");
 const QString phoneModelOption = QStringLiteral("model");
@@ -82,6 +83,11 @@ void AdbDeviceServer::addOptions(QCommandLineParser& parser)
             QStringLiteral("The phone's own number, which received multimedia messages list among their recipients "
                            "(content://mms/N/addr)."),
             QStringLiteral("number"), QStringLiteral("+12025550143") },
+        { simCountryOption,
+            QStringLiteral("What getprop gsm.sim.operator.iso-country prints: the SIM's country as a lower-case "
+                           "two-letter code, two of them \"de,fr\" for a phone with two SIMs, empty for none "
+                           "(the demo phone's is gb)."),
+            QStringLiteral("code") },
         { contentDeniedOption,
             QStringLiteral("Comma-separated content provider authorities (sms, mms, com.android.contacts, or all) that "
                            "refuse the shell with a SecurityException, as on phones whose maker restricts them."),
@@ -124,6 +130,7 @@ bool AdbDeviceServer::start(const QCommandLineParser& parser, QString* error)
                                     : (demo ? QString::number(demoPhone.sdkId) : QStringLiteral("29")) },
         { QStringLiteral("gsm.sim.operator.numeric"), operatorCode },
         { QStringLiteral("gsm.operator.numeric"), operatorCode },
+        { QStringLiteral("gsm.sim.operator.iso-country"), text(simCountryOption, demoPhone.simCountry) },
     };
     m_state.ownNumber = text(ownNumberOption, demoPhone.ownNumber);
     m_state.deniedAuthorities = parser.value(contentDeniedOption).split(QLatin1Char(','), Qt::SkipEmptyParts);

@@ -16,6 +16,7 @@ struct DemoPhone
     QString sdk = QStringLiteral("14");
     int sdkId = 34;
     QString mmc = QStringLiteral("234");
+    QString simCountry = QStringLiteral("gb");
     // In the range set aside for fiction, as the demo contacts' numbers are.
     QString ownNumber = QStringLiteral("+447700900077");
 

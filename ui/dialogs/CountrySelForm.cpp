@@ -18,7 +18,7 @@
 
 #include <exception>
 
-CountrySelForm::CountrySelForm(QWidget* parent)
+CountrySelForm::CountrySelForm(QWidget* parent, const QString& simCountry)
     : QDialog(parent)
     , movable(new WinMovable(this))
 {
@@ -67,18 +67,20 @@ CountrySelForm::CountrySelForm(QWidget* parent)
     connect(btnOK, &QPushButton::pressed, this, &CountrySelForm::accept);
     connect(btnClose, &QPushButton::pressed, this, [this] { done(QDialog::Rejected); });
 
-    fillCountries();
+    fillCountries(simCountry);
 }
 
-void CountrySelForm::fillCountries()
+void CountrySelForm::fillCountries(const QString& simCountry)
 {
     try {
         CountryLibDb library(countryLibPath(), QString());
         library.open();
         Sqlite3Cursor rows = library.queryThrow(
             Sqlite3Sql("select pnum, n, substr(mmc,0,4) as mmc, sn from countries order by n asc"));
-        // The country of the desktop's locale is the likely answer; it is only preselected, and OK still asks.
+        // The SIM's country, else the desktop's, is the likely answer; it is only preselected, and OK still asks.
         const QString localCountry = QLocale::territoryToCode(QLocale().territory());
+        QListWidgetItem* simItem = nullptr;
+        QListWidgetItem* localItem = nullptr;
         while (rows.moveNext()) {
             const QString code = rows.getText(QStringLiteral("mmc"));
             const QString text = QStringLiteral("%1 (+%2)")
@@ -86,11 +88,14 @@ void CountrySelForm::fillCountries()
             m_countries.append({ code, text });
             auto* item = new QListWidgetItem(text, ltCountries);
             item->setData(Qt::UserRole, code);
-            if (!ltCountries->currentItem() && !localCountry.isEmpty()
-                && rows.getText(QStringLiteral("sn")).compare(localCountry, Qt::CaseInsensitive) == 0) {
-                ltCountries->setCurrentItem(item);
-            }
+            const QString shortName = rows.getText(QStringLiteral("sn"));
+            if (!simItem && !simCountry.isEmpty() && shortName.compare(simCountry, Qt::CaseInsensitive) == 0)
+                simItem = item;
+            if (!localItem && !localCountry.isEmpty() && shortName.compare(localCountry, Qt::CaseInsensitive) == 0)
+                localItem = item;
         }
+        if (simItem || localItem)
+            ltCountries->setCurrentItem(simItem ? simItem : localItem);
         if (ltCountries->currentItem())
             ltCountries->scrollToItem(ltCountries->currentItem(), QAbstractItemView::PositionAtCenter);
     } catch (const std::exception& error) {

@@ -21,7 +21,9 @@ class CountrySelForm : public QDialog
     Q_OBJECT
 
 public:
-    explicit CountrySelForm(QWidget* parent = nullptr);
+    // The country of the phone's SIM (a two-letter code) is current when the dialog opens; without one,
+    // or with one the list does not hold, the country of the desktop's locale is.
+    explicit CountrySelForm(QWidget* parent = nullptr, const QString& simCountry = QString());
 
     // The mobile country code of the chosen country, once exec() returned 1.
     const QString& code() const { return m_code; }
@@ -33,7 +35,7 @@ public slots:
     void kwinput(const QString& keyword);
 
 private:
-    void fillCountries();
+    void fillCountries(const QString& simCountry);
 
     WinMovable* movable;
     QLabel* lbTitle;

@@ -5,6 +5,7 @@
 #include "message/MessageText.h"
 #include "message/MsgCollection.h"
 #include "ops/export/pdf/FontCoverage.h"
+#include "ui/StyleSheet.h"
 
 #include <QBrush>
 #include <QGuiApplication>
@@ -138,6 +139,9 @@ QVariant ItemModelSms::data(const QModelIndex& index, int role) const
     case Qt::DecorationRole:
         return index.column() == DateColumn ? QVariant(directionIcon(message)) : QVariant();
     case Qt::BackgroundRole:
+        // Sent rows keep their green tint on a dark desktop too, in a dark shade under light text.
+        if (desktopPrefersDark())
+            return QBrush(message.is_from_me != 0 ? QColor(0x2B, 0x38, 0x27) : QColor(0x1F, 0x22, 0x25));
         return QBrush(message.is_from_me != 0 ? QColor(245, 255, 226) : QColor(255, 255, 255));
     case Qt::SizeHintRole:
         return QSize(0, rowHeight);

@@ -7,6 +7,7 @@
 #include "message/MsgCollection.h"
 #include "ops/export/pdf/FontCoverage.h"
 #include "ui/ShellOpen.h"
+#include "ui/StyleSheet.h"
 #include "ui/ThumbnailCache.h"
 
 #include <QFileInfo>
@@ -26,6 +27,13 @@ const QString documentStyleSheet = QStringLiteral(
     ".t{font-size:13px;padding:5px 10px} .c,.sc{font-size:14px;padding:5px 10px;background-color:#EEEEEE;}"
     ".send{/*background-color:#CEE0EC;*/} .send .t{color:#008040;}.rec{/*background-color:#F5FFE2;*/} "
     ".rec .t{color:#0000FF;}");
+
+// The same page on a dark desktop: the message cells a shade above the view's dark ground, and the
+// headers and links in lighter tones of the light page's green and blue, which would be too dark to
+// read there. The text itself takes the view's colour from the style sheet.
+const QString darkDocumentStyleSheet = QStringLiteral(
+    ".t{font-size:13px;padding:5px 10px} .c,.sc{font-size:14px;padding:5px 10px;background-color:#33373C;}"
+    ".send .t{color:#6CD49A;} .rec .t{color:#8CB8FF;} a{color:#8CB8FF;}");
 
 const QLatin1String firstPagePath("/first_page");
 const QLatin1String previousPagePath("/pre_page");
@@ -52,11 +60,11 @@ QString fileLink(const QString& path)
     return QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded());
 }
 
-// Shown while the thumbnail is made.
-QImage pendingPicture()
+// Shown while the thumbnail is made: a plain square a little apart from the message cell.
+QImage pendingPicture(bool dark)
 {
     QImage image(48, 48, QImage::Format_RGB32);
-    image.fill(QColor(0xDD, 0xDD, 0xDD));
+    image.fill(dark ? QColor(0x4A, 0x4F, 0x55) : QColor(0xDD, 0xDD, 0xDD));
     return image;
 }
 
@@ -200,8 +208,8 @@ void SmsBrowser::onThumbnailReady(const QString& path)
 QVariant SmsBrowser::loadResource(int type, const QUrl& name)
 {
     if (type == QTextDocument::ImageResource && name.scheme() == pendingScheme) {
-        static const QImage pending = pendingPicture();
-        return pending;
+        static const QImage pending[2] = { pendingPicture(false), pendingPicture(true) };
+        return pending[desktopPrefersDark() ? 1 : 0];
     }
     if (type == QTextDocument::ImageResource && name.scheme() == thumbnailScheme) {
         // Only files of the page on show; the cache holds what the page was rendered with.
@@ -341,6 +349,8 @@ void SmsBrowser::renderPage(int page)
     if (page <= 0 || page > m_pageCount)
         return;
     const QString html = pageHtml(page);
+    // Read on every page, so that a desktop switched between light and dark is followed at the next one.
+    m_document->setDefaultStyleSheet(desktopPrefersDark() ? darkDocumentStyleSheet : documentStyleSheet);
     setUpdatesEnabled(false);
     setHtml(html);
     setUpdatesEnabled(true);
