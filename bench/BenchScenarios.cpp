@@ -146,6 +146,7 @@ const QList<BenchScenario>& benchScenarios()
         { "send", StoreNeed::None, StoreEffect::Keeps, &runSend },
         { "show", StoreNeed::Filled, StoreEffect::Keeps, &runShowScenario, true },
         { "select", StoreNeed::Filled, StoreEffect::Keeps, &runSelectScenario, true },
+        { "open-select", StoreNeed::Filled, StoreEffect::Keeps, &runOpenSelectScenario, true },
         { "backup", StoreNeed::Filled, StoreEffect::Keeps, &runBackupScenario },
         { "export-txt", StoreNeed::Filled, StoreEffect::Keeps, &runExportTxtScenario },
         { "export-csv", StoreNeed::Filled, StoreEffect::Keeps, &runExportCsvScenario },

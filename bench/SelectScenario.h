@@ -8,3 +8,5 @@
 // and waits until the message list and the first page of the conversation view are filled and
 // painted. Needs the widget application.
 ScenarioResult runSelectScenario(const BenchContext& context);
+// Adding the database to the window (its conversations read) and selecting it, timed as one.
+ScenarioResult runOpenSelectScenario(const BenchContext& context);

@@ -4,12 +4,48 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 struct _MsgMessage;
+struct _MsgChat;
+
+// The messages a conversation lists, one per row id, in the order of the decimal text of their row ids
+// ("10" before "9"). That is the order in which the window and the exports meet a conversation's
+// messages, and their stable sorts keep it among messages of equal rank.
+class _MsgChatMessages
+{
+public:
+    using const_iterator = QList<_MsgMessage*>::const_iterator;
+
+    const_iterator begin() const { return m_messages.cbegin(); }
+    const_iterator end() const { return m_messages.cend(); }
+    qsizetype size() const { return m_messages.size(); }
+    bool isEmpty() const { return m_messages.isEmpty(); }
+    const QList<_MsgMessage*>& values() const { return m_messages; }
+    // The decimal text of each row id, in list order.
+    QStringList keys() const;
+
+private:
+    friend class _MsgCollection;
+
+    // Lists the message in its place; one of the same row id already listed is replaced.
+    void insert(_MsgMessage* message);
+    // Takes the message off the list when it is listed; false when it is not.
+    bool remove(const _MsgMessage* message);
+    // For reading many messages at once: appended in any order, and put in order once by
+    // restoreOrder, which also drops repeats of a row id.
+    void appendUnordered(_MsgMessage* message) { m_messages.append(message); }
+    void restoreOrder();
+
+    QList<_MsgMessage*> m_messages;
+};
 
 // A correspondent (table `handle`).
 struct _MsgHandle
@@ -43,7 +79,7 @@ struct _MsgChat
     int _last = 0; // date of the newest message
     QString group_id;
     QMap<QString, _MsgHandle*> handles;
-    QMap<QString, _MsgMessage*> messages;
+    _MsgChatMessages messages;
 };
 
 // An attachment (table `attachment`) plus the local file that holds its data.
@@ -143,14 +179,20 @@ public:
     _MsgMessage* message(qint64 rowid) const;
 
     // Take ownership of a record under its rowid; an existing record of that rowid is kept and the
-    // new one is discarded. Returns the record held.
+    // new one is discarded. Returns the record held. A message's fields move into storage the
+    // collection holds in large blocks, so the returned record is not the one passed in.
     _MsgChat* addChat(std::unique_ptr<_MsgChat> chat);
     _MsgHandle* addHandle(std::unique_ptr<_MsgHandle> handle);
     _MsgMessage* addMessage(std::unique_ptr<_MsgMessage> message);
+    // A fresh message record held under the rowid, or the record already held under it (created
+    // says which). Takes no allocation of its own for most messages.
+    _MsgMessage* addMessage(qint64 rowid, bool* created = nullptr);
 
-    // Links the message to the conversation and lists it in the conversation's map. A message linked to
+    // Links the message to the conversation and lists it in the conversation's list. A message linked to
     // several conversations keeps the last one as its chat and stays listed in all of them.
     void linkMessageToChat(_MsgMessage* message, _MsgChat* chat);
+    // Does what linkMessageToChat does for each pair in turn, ordering each list once at the end.
+    void linkMessagesToChats(const std::vector<std::pair<_MsgMessage*, _MsgChat*>>& links);
     void reserve(qsizetype chats, qsizetype handles, qsizetype messages);
 
     // Removes a message from the collection and from the maps of the conversations listing it, and destroys it.

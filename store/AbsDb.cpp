@@ -5,8 +5,16 @@
 #include "store/StoreLog.h"
 
 #include <QDebug>
+#include <QScopeGuard>
 
 #include <sqlite3.h>
+
+namespace {
+
+// SQLite's own default: enough for reading, which walks the file once.
+const QString readingCacheSize = QStringLiteral("PRAGMA cache_size=-2000");
+
+} // namespace
 
 AbsDb::~AbsDb() = default;
 
@@ -30,6 +38,14 @@ void AbsDb::endTransaction(bool commit)
     open();
     // The flag is cleared first: a failed commit must not leave a later endTransaction retrying it.
     m_inTransaction = false;
+    // The large cache of the transaction is given back when it ends: a connection kept open for
+    // reading (a database shown in the window) would otherwise hold up to 128 MiB of pages, and
+    // reads through a large cache are slower, not faster.
+    const auto shrinkCache = qScopeGuard([this] {
+        QString error;
+        if (isOpen() && exec(readingCacheSize, error) != 0)
+            qCWarning(lcStore) << "can not shrink the page cache." << error;
+    });
     if (!commit) {
         // SQLite may already have rolled back on its own after an I/O or full-disk error.
         if (!sqlite3_get_autocommit(rawHandle()))

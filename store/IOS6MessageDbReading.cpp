@@ -65,11 +65,10 @@ public:
         }
     }
 
-    std::unique_ptr<_MsgMessage> read(const Sqlite3Cursor& c, qint64 messageRowId)
+    void read(const Sqlite3Cursor& c, _MsgMessage& record)
     {
-        auto m = std::make_unique<_MsgMessage>();
-        m->rowid = messageRowId;
-        m->readRowId = messageRowId;
+        _MsgMessage* m = &record;
+        m->readRowId = m->rowid;
         for (const Bound& bound : m_columns) {
             const MessageColumn& column = *bound.column;
             switch (column.kind) {
@@ -93,7 +92,6 @@ public:
                 break;
             }
         }
-        return m;
     }
 
     const int chat_id;
@@ -254,23 +252,32 @@ void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
 
     Sqlite3Cursor c = queryThrow(sql);
     MessageReader columns(c);
-    while (c.moveNext()) {
-        const qint64 messageRowId = c.getInt64(columns.rowid);
-        _MsgMessage* message = collection.message(messageRowId);
-        if (!message)
-            message = collection.addMessage(columns.read(c, messageRowId));
-        if (_MsgHandle* handle = collection.handle(message->handle_id)) {
-            message->handle = handle;
-            if (message->country.isEmpty())
-                message->country = handle->country;
+    // Linked after the loop: each conversation's list is put in order once instead of per message.
+    std::vector<std::pair<_MsgMessage*, _MsgChat*>> links;
+    try {
+        while (c.moveNext()) {
+            bool created = false;
+            _MsgMessage* message = collection.addMessage(c.getInt64(columns.rowid), &created);
+            if (created)
+                columns.read(c, *message);
+            if (_MsgHandle* handle = collection.handle(message->handle_id)) {
+                message->handle = handle;
+                if (message->country.isEmpty())
+                    message->country = handle->country;
+            }
+            if (message->other_handle > 0) {
+                if (_MsgHandle* other = collection.handle(message->other_handle))
+                    message->otherHandle = other;
+            }
+            if (_MsgChat* chat = collection.chat(c.getInt64(columns.chat_id)))
+                links.emplace_back(message, chat);
         }
-        if (message->other_handle > 0) {
-            if (_MsgHandle* other = collection.handle(message->other_handle))
-                message->otherHandle = other;
-        }
-        if (_MsgChat* chat = collection.chat(c.getInt64(columns.chat_id)))
-            collection.linkMessageToChat(message, chat);
+    } catch (...) {
+        // A read stopped part of the way (cancel, I/O error) leaves the messages it added linked.
+        collection.linkMessagesToChats(links);
+        throw;
     }
+    collection.linkMessagesToChats(links);
     readAttachments(collection, chatRowId);
 }
 
