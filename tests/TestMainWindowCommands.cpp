@@ -4,6 +4,7 @@
 #include "base/DataFolders.h"
 #include "base/ShellServices.h"
 #include "ops/ExportFormats.h"
+#include "ops/SearchIndexUpdates.h"
 #include "store/ExportMessagesDb.h"
 #include "support/MessageRecords.h"
 #include "support/NextDialog.h"
@@ -423,6 +424,8 @@ void TestMainWindowCommands::deleteCommands()
     takeShownMessageBoxes();
     const QString name = QStringLiteral("Family & Co");
     const QDir folder(localDatabasesDir().filePath(name));
+    // The delete of the row before updates the store's search index on a thread of its own.
+    waitForSearchIndexUpdates();
     QVERIFY(removeFolderOrLink(folder.absolutePath(), true));
     {
         MessageRecords records;
