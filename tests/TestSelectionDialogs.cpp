@@ -8,6 +8,7 @@
 #include "ui/models/ItemNodes.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -100,6 +101,17 @@ void TestSelectionDialogs::shape()
     QVERIFY2(
         copyright.contains(QStringLiteral("GNU General Public License, version 3 or later")), qPrintable(copyright));
     QVERIFY2(!copyright.contains(QStringLiteral("reserved")), qPrintable(copyright));
+    // The link goes to the home page the package's metadata names, not to an address of its own.
+    QFile metadata(QStringLiteral(QSMS_METAINFO_SOURCE));
+    QVERIFY(metadata.open(QIODevice::ReadOnly));
+    const QString homePage = QString::fromUtf8(metadata.readAll())
+                                 .section(QStringLiteral("<url type=\"homepage\">"), 1)
+                                 .section(QLatin1Char('<'), 0, 0);
+    QVERIFY(homePage.startsWith(QStringLiteral("https://")));
+    QVERIFY2(about.findChild<QLabel*>(QStringLiteral("lbHomePage"))
+                 ->text()
+                 .contains(QStringLiteral("href=\"%1\"").arg(homePage)),
+        qPrintable(homePage));
 }
 
 void TestSelectionDialogs::databaseName_data()

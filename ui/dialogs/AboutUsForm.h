@@ -16,7 +16,7 @@ class AboutUsForm : public QDialog
 
 public:
     static constexpr const char* version = "2.14.11";
-    static constexpr const char* homePage = "https://www.quillbarrow.example/";
+    static constexpr const char* homePage = "https://www.quillbarrow.com/";
 
     explicit AboutUsForm(QWidget* parent = nullptr);
 
