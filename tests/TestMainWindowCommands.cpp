@@ -510,6 +510,7 @@ void TestMainWindowCommands::deleteCommands()
             QStringLiteral("%1 (%2)").arg(name).arg(messagesLeft));
     }
     stuck.reset();
+    waitForSearchIndexUpdates();
     QVERIFY(removeFolderOrLink(folder.absolutePath(), true));
 }
 
@@ -579,6 +580,8 @@ void TestMainWindowCommands::deleteActsOnTheListedDatabase()
     QFETCH(QString, other);
     QFETCH(bool, readable);
     setMessageBoxesScripted(true);
+    // The delete of the row before updates the store's search index on a thread of its own.
+    waitForSearchIndexUpdates();
     const QDir listed(localDatabaseFolder(QStringLiteral("Listed")));
     writeStore(listed,
         { { QStringLiteral("Ann"), { { 100, QStringLiteral("one"), false }, { 200, QStringLiteral("two"), true } } },
@@ -629,6 +632,7 @@ void TestMainWindowCommands::deleteActsOnTheListedDatabase()
         shown.append(message->text);
     QCOMPARE(shown, QStringList { QStringLiteral("three") });
 
+    waitForSearchIndexUpdates();
     QVERIFY(QDir(listed).removeRecursively());
     QVERIFY(QDir(otherFolder).removeRecursively());
 }
