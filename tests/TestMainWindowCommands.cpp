@@ -37,6 +37,15 @@
 
 namespace {
 
+// A window that neither watches for phones nor shows its USB tips, so that only the test talks to it.
+MainWindowOptions quietWindowOptions()
+{
+    MainWindowOptions options;
+    options.startMonitor = false;
+    options.usbTipsDelayMs = -1;
+    return options;
+}
+
 // What each context-menu slot shows, in every menu that offers it.
 struct EntryLook
 {
@@ -325,9 +334,7 @@ void TestMainWindowCommands::importXmlFromFileMenu()
     const QString cut = writeFile(QStringLiteral("cut.xml"), backup.left(backup.indexOf("<sms address=\"+44")));
     QVERIFY(!whole.isEmpty() && !cut.isEmpty());
 
-    MainWindowOptions options;
-    options.startMonitor = false;
-    options.usbTipsDelayMs = -1;
+    const MainWindowOptions options = quietWindowOptions();
     MainWindow window(nullptr, options);
     window.show();
     QAction* importXml = window.findChild<QAction*>(QStringLiteral("actImportXml"));
@@ -453,9 +460,7 @@ void TestMainWindowCommands::deleteCommands()
             QSKIP("this machine offers no way to keep a file from being removed");
     }
 
-    MainWindowOptions options;
-    options.startMonitor = false;
-    options.usbTipsDelayMs = -1;
+    const MainWindowOptions options = quietWindowOptions();
     MainWindow window(nullptr, options);
     window.show();
     const auto databaseNode = [&window, &name]() -> _ItemNode* {
@@ -527,9 +532,7 @@ void TestMainWindowCommands::countryCancelStopsTheCommand()
                  "  <sms address=\"+491701234567\" date=\"1700000000000\" type=\"1\" body=\"Hallo\" />\n</smses>\n");
     backup.close();
 
-    MainWindowOptions options;
-    options.startMonitor = false;
-    options.usbTipsDelayMs = -1;
+    const MainWindowOptions options = quietWindowOptions();
     MainWindow window(nullptr, options);
     window.show();
     const int databases = int(window.mainModel()->rootLocalDb()->children.size());
@@ -601,9 +604,7 @@ void TestMainWindowCommands::deleteActsOnTheListedDatabase()
     };
     const QByteArray otherBefore = otherBytes();
 
-    MainWindowOptions options;
-    options.startMonitor = false;
-    options.usbTipsDelayMs = -1;
+    const MainWindowOptions options = quietWindowOptions();
     MainWindow window(nullptr, options);
     window.show();
     auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
@@ -645,9 +646,7 @@ void TestMainWindowCommands::disconnectForgetsTheSelectedDevice()
     for (const QString& name : names)
         writeStore(QDir(offline.filePath(name)), { { name, { { 100, name, false } } } });
 
-    MainWindowOptions options;
-    options.startMonitor = false;
-    options.usbTipsDelayMs = -1;
+    const MainWindowOptions options = quietWindowOptions();
     MainWindow window(nullptr, options);
     window.show();
     const auto deviceNames = [&window] {
@@ -699,9 +698,7 @@ void TestMainWindowCommands::shellCommandsSayWhatIsMissing()
     const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
     setMessageBoxesScripted(true);
     takeShownMessageBoxes();
-    MainWindowOptions options;
-    options.startMonitor = false;
-    options.usbTipsDelayMs = -1;
+    const MainWindowOptions options = quietWindowOptions();
     MainWindow window(nullptr, options);
     QVERIFY(QMetaObject::invokeMethod(&window, command.constData()));
     const QList<ShownMessageBox> boxes = takeShownMessageBoxes();
@@ -730,9 +727,7 @@ void TestMainWindowCommands::feedbackOpensIssuePage()
     const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); });
     setMessageBoxesScripted(true);
     takeShownMessageBoxes();
-    MainWindowOptions options;
-    options.startMonitor = false;
-    options.usbTipsDelayMs = -1;
+    const MainWindowOptions options = quietWindowOptions();
     MainWindow window(nullptr, options);
     window.miFeedback();
     QCOMPARE(takeShownMessageBoxes().size(), 0);
