@@ -9,6 +9,7 @@
 #include "ui/LegacyConversion.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
+#include "ui/ScreenColormap.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,6 +18,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    useScreenColormapOnX11(app);
     // Names the installed desktop entry, through which Wayland desktops find the window's icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.quillbarrow.smsdesk"));
 
