@@ -461,7 +461,7 @@ void TestCommandRoad::deviceReportsWaitForTheCommand()
     };
 
     if (command == QLatin1String("backup")) {
-        onNextDialog<ProgressForm>([&replug](ProgressForm*) { replug(); });
+        onNextDialogShown<ProgressForm>([&replug](ProgressForm*) { replug(); });
         backupTo(QStringLiteral("Backup"));
         QCOMPARE(scalar(QDir(localDatabasesDir().filePath(QStringLiteral("Backup"))),
                      QStringLiteral("select count(*) from message"))

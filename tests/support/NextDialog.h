@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QEvent>
 #include <QTimer>
 #include <QWidget>
 
@@ -41,4 +42,37 @@ template <typename T> void onNextDialog(const std::function<void(T*)>& action)
         }
     });
     timer->start();
+}
+
+// Like onNextDialog, but for a dialog that may close again within a few milliseconds (a progress
+// dialog over a quick job): the answer is queued the moment the dialog is shown, so it runs first
+// thing in the dialog's event loop instead of whenever a polling timer comes round.
+template <typename T> void onNextDialogShown(const std::function<void(T*)>& action)
+{
+    class ShowWatcher : public QObject {
+    public:
+        ShowWatcher(std::function<void(T*)> action, QObject* parent)
+            : QObject(parent)
+            , m_action(std::move(action))
+        {
+            qApp->installEventFilter(this);
+        }
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            auto* dialog = qobject_cast<T*>(watched);
+            if (event->type() == QEvent::Show && dialog && dialog->isWindow()) {
+                qApp->removeEventFilter(this);
+                QMetaObject::invokeMethod(
+                    dialog, [action = m_action, dialog] { action(dialog); }, Qt::QueuedConnection);
+                deleteLater();
+            }
+            return false;
+        }
+
+    private:
+        std::function<void(T*)> m_action;
+    };
+    new ShowWatcher(action, &pendingDialogAnswers());
 }
