@@ -107,6 +107,10 @@ public:
     CountryLibDb& countryLib() { return m_countryLib; }
     IOSContactsMemDb& contacts() { return m_contacts; }
 
+    // How many messages a writer run into an empty store remembers by fingerprint before it looks
+    // message keys up through the store's indexes; the value before the change is returned.
+    static qsizetype setRememberedMessagesLimit(qsizetype messages);
+
 protected:
     void beforeCommit() override;
 
@@ -128,6 +132,9 @@ private:
     qint64 findWrittenByLogicHash(const QString& logicHash);
     void deferMessageIndexes();
     void restoreDeferredIndexes();
+    // Builds the deferred indexes and lets go of the run's fingerprints: from here on every message
+    // key is looked up in the store.
+    void lookUpWrittenMessagesInStore();
 
     // Column tests and insert statement texts of the open file, kept for the writing operations,
     // which run them for every message. Rebuilt whenever tableSql is refilled.

@@ -104,6 +104,16 @@ void IOS6MessageDb::restoreDeferredIndexes()
     }
 }
 
+void IOS6MessageDb::lookUpWrittenMessagesInStore()
+{
+    restoreDeferredIndexes();
+    if (!m_writerRun)
+        return;
+    m_writerRun->writtenLogicHashes = {};
+    m_writerRun->writtenGuids = {};
+    m_writerRun->storeHadMessages = true;
+}
+
 void IOS6MessageDb::beforeCommit()
 {
     restoreDeferredIndexes();
@@ -314,17 +324,15 @@ void IOS6MessageDb::joinAttachmentToMessage(qint64 messageRowId, qint64 attachme
 void IOS6MessageDb::deleteMessage(const _MsgMessage& message)
 {
     open();
-    // The clean-up triggers look messages up by correspondent.
-    restoreDeferredIndexes();
+    // The clean-up triggers look messages up by correspondent, and the run can no longer tell which
+    // messages the store holds from what it wrote.
+    lookUpWrittenMessagesInStore();
     // Its triggers may remove conversations and correspondents a writer run remembers.
     if (m_writerRun) {
         m_writerRun->chatsByGuid.clear();
         m_writerRun->handlesByIdAndService.clear();
         m_writerRun->chatHandleJoins.clear();
         m_writerRun->lastAddressedHandles.clear();
-        m_writerRun->writtenLogicHashes.clear();
-        m_writerRun->writtenGuids.clear();
-        m_writerRun->storeHadMessages = true;
     }
     const qint64 messageRowId = message.rowid;
     executeThrow(Sqlite3Sql(QStringLiteral("DELETE FROM message WHERE rowid=?")).addInt64Param(messageRowId));

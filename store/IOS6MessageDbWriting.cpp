@@ -21,6 +21,9 @@ using ios6writing::bindKey;
 using ios6writing::EncodedKey;
 using ios6writing::encodedKey;
 
+// How many messages a writer run into an empty store remembers by fingerprint (about 25 MiB).
+qsizetype maxRememberedMessages = 250000;
+
 // Binds the values of an insert in column order and records which optional columns were written,
 // so that the statement text is looked up instead of being built for every row.
 class InsertBinder
@@ -328,6 +331,11 @@ bool IOS6MessageDb::writesLogicHash()
     return writeCache().has.messageLogicHash;
 }
 
+qsizetype IOS6MessageDb::setRememberedMessagesLimit(qsizetype messages)
+{
+    return std::exchange(maxRememberedMessages, messages);
+}
+
 qint64 IOS6MessageDb::insertMessage(const _MsgMessage& message, qint64 handleRowId, qint64 otherHandleRowId)
 {
     return insertMessage(message, handleRowId, otherHandleRowId, writesLogicHash() ? logicHash(message) : QString());
@@ -344,11 +352,15 @@ qint64 IOS6MessageDb::insertMessage(
         cache.messageInserts, cache.has, message, handleRowId, otherHandleRowId, hash, guidKey, hashKey);
     executeThrow(sql);
     const qint64 messageRowId = lastInsertId();
-    if (run) {
+    if (run && !run->storeHadMessages) {
         if (hashKey && !hash.isNull())
             run->writtenLogicHashes.insert(hashKey->fingerprint, messageRowId);
         if (!message.guid.isNull())
             run->writtenGuids.insert(guidKey->fingerprint);
+        // The fingerprints cost about 100 bytes a message; a run of a very large phone or backup file
+        // switches to the store's indexes instead, so that its memory stays bounded.
+        if (run->writtenGuids.size() >= maxRememberedMessages || run->writtenLogicHashes.size() >= maxRememberedMessages)
+            lookUpWrittenMessagesInStore();
     }
     return messageRowId;
 }

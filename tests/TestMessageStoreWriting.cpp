@@ -7,6 +7,7 @@
 
 #include <QDirIterator>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -362,16 +363,24 @@ void TestMessageStoreWriting::duplicatesByKeyOrGuid_data()
 {
     QTest::addColumn<bool>("originalInEarlierRun");
     QTest::addColumn<bool>("sameGuid"); // otherwise the same duplicate key under another guid
-    QTest::newRow("same key, same run") << false << false;
-    QTest::newRow("same guid, same run") << false << true;
-    QTest::newRow("same key, earlier run") << true << false;
-    QTest::newRow("same guid, earlier run") << true << true;
+    // Messages a run remembers by fingerprint; past that it looks keys up in the store.
+    QTest::addColumn<int>("remembered");
+    const int all = 250000;
+    QTest::newRow("same key, same run") << false << false << all;
+    QTest::newRow("same guid, same run") << false << true << all;
+    QTest::newRow("same key, earlier run") << true << false << all;
+    QTest::newRow("same guid, earlier run") << true << true << all;
+    QTest::newRow("same key, same run, past the remembered ones") << false << false << 1;
+    QTest::newRow("same guid, same run, past the remembered ones") << false << true << 1;
 }
 
 void TestMessageStoreWriting::duplicatesByKeyOrGuid()
 {
     QFETCH(bool, originalInEarlierRun);
     QFETCH(bool, sameGuid);
+    QFETCH(int, remembered);
+    const qsizetype limit = IOS6MessageDb::setRememberedMessagesLimit(remembered);
+    const auto restoreLimit = qScopeGuard([limit] { IOS6MessageDb::setRememberedMessagesLimit(limit); });
     Records r;
     _MsgHandle* ann = r.handle(QStringLiteral("+15550000001"));
     _MsgChat* chat = r.chat(QStringLiteral("chat-1"), { ann });
