@@ -6,6 +6,8 @@
 #include "android/AndroidLoadSMSThread.h"
 #include "android/AndroidMonitor.h"
 #include "ops/CountryCodes.h"
+#include "ops/MessageSources.h"
+#include "ops/ReadMessagesThread.h"
 #include "ops/SearchIndexUpdates.h"
 #include "store/IOS6MessageDb.h"
 #include "ui/MainWindow.h"
@@ -131,23 +133,22 @@ _AndroidDeviceItemNode* DeviceFlowController::loadDevice(AndroidDevice device)
     }
     updateSearchIndexLater(device.cacheDir());
 
-    try {
-        // Read before the tree changes, so that a cache that can not be read leaves the old node.
-        auto db = QSharedPointer<IOS6MessageDb>::create(device.cacheDir(), device.mmc, true);
-        _MsgCollection chats;
-        db->chats(chats);
-        m_window->removeDeviceNodeByUid(device.uid);
-        ItemModelMain* model = m_window->mainModel();
-        _AndroidDeviceItemNode* node = model->addAndroidDevice(db, device);
-        node->collection = chats;
-        node->loadedCacheTime = QFileInfo(db->dbPath()).lastModified();
-        model->rebuildConversations(node);
-        m_window->selectNode(node);
-        return node;
-    } catch (const std::exception& error) {
-        showReadError(error);
+    // Read before the tree changes, so that a cache that can not be read leaves the old node.
+    const QSharedPointer<IOS6MessageDb> db = openMessageStore(deviceCacheSource(device));
+    const _MsgCollection chats;
+    StoreRead read;
+    read.chats = true;
+    read.messages = false;
+    if (!m_window->readStore(*db, chats, read))
         return nullptr;
-    }
+    m_window->removeDeviceNodeByUid(device.uid);
+    ItemModelMain* model = m_window->mainModel();
+    _AndroidDeviceItemNode* node = model->addAndroidDevice(db, device);
+    node->collection = chats;
+    node->loadedCacheTime = QFileInfo(db->dbPath()).lastModified();
+    model->rebuildConversations(node);
+    m_window->selectNode(node);
+    return node;
 }
 
 void DeviceFlowController::showUsbTips()

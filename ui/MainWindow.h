@@ -35,6 +35,7 @@ class QToolButton;
 class SearchPanel;
 class SearchQuery;
 class SmsBrowser;
+struct StoreRead;
 struct SearchIndexHit;
 struct SearchSource;
 class _AbsDBItemNode;
@@ -74,6 +75,10 @@ public:
     QList<_MsgMessage*> allMessagesOfSource();
     void showMessages(QList<_MsgMessage*> list);
     void clearMessages();
+    // Reads from a node's store into the collection on a worker, under the progress dialog once the
+    // read takes more than a moment, so that a large store neither freezes the window nor outlasts
+    // Cancel. False when the read failed (the dialog has said why) or was cancelled.
+    bool readStore(IOS6MessageDb& db, const _MsgCollection& collection, const StoreRead& read);
     // Makes the newest message of the list current (without selecting it) and shows it in the
     // conversation view, so that every conversation opens at its latest message.
     void showNewestMessage();
@@ -303,6 +308,8 @@ private:
     QList<_MsgCollection> m_everywhereRecords;
     // A tree selection that came while the tree was changing, waiting to be shown once it has changed.
     bool m_treeSelectionQueued = false;
+    // A store is being read: a tree selection that comes meanwhile waits until the read has ended.
+    bool m_readingStore = false;
     // The device reports, and the commands that hold them back.
     std::unique_ptr<DeviceFlowController> m_deviceFlow;
 
