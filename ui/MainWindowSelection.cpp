@@ -114,9 +114,11 @@ bool MainWindow::readStore(IOS6MessageDb& db, const _MsgCollection& collection, 
 {
     ProgressForm progress(QString(), this);
     WindowStoreRead thread(db, collection, read, &progress);
+    // A read started from inside another one's dialog (a queued event) must not end the outer one's hold.
+    const bool outerRead = m_readingStore;
     m_readingStore = true;
     const bool done = runWorkerWithDialog(thread, progress, readDialogDelayMs);
-    m_readingStore = false;
+    m_readingStore = outerRead;
     return done;
 }
 
