@@ -22,6 +22,7 @@
 #include "ops/ExportFormats.h"
 #include "ops/ExportSMSThread.h"
 #include "ops/MessageFilter.h"
+#include "ops/MessageSources.h"
 #include "ops/ReadMessagesThread.h"
 #include "ops/XmlImportThread.h"
 #include "store/IOS6MessageDb.h"
@@ -122,10 +123,10 @@ void CommandRunner::runWorker(WorkerThread& worker, ConsoleProgress& progress)
 
 QDir CommandRunner::databaseFolder(const QString& name)
 {
-    const QString problem = localDbNameProblem(name);
-    if (!problem.isEmpty())
-        throw UsageError(problem);
-    return QDir(localDatabasesDir().absoluteFilePath(name));
+    const QString folder = localDatabaseFolder(name);
+    if (folder.isEmpty())
+        throw UsageError(localDbNameProblem(name));
+    return QDir(folder);
 }
 
 QDir CommandRunner::existingDatabase(const QString& name)
@@ -136,10 +137,10 @@ QDir CommandRunner::existingDatabase(const QString& name)
     return folder;
 }
 
-QList<_MsgMessage*> CommandRunner::readMessages(const QDir& folder, const QString& mcc)
+QList<_MsgMessage*> CommandRunner::readMessages(const MessageSource& source)
 {
     ConsoleProgress progress;
-    ReadMessagesThread worker(folder, mcc, m_collection, &progress);
+    ReadMessagesThread worker(source, m_collection, &progress);
     runWorker(worker, progress);
     return worker.messages();
 }
@@ -184,20 +185,7 @@ QString CommandRunner::loadDevice(AndroidDevice& device)
     AndroidLoadSMSThread worker(device, &progress);
     runWorker(worker, progress);
 
-    const QString into = QDir::toNativeSeparators(device.cacheDir().absolutePath());
-    QStringList skipped;
-    if (worker.incompleteRecords != 0)
-        skipped << QStringLiteral("%1 with fewer than six fields").arg(worker.incompleteRecords);
-    if (worker.undatedRecords != 0)
-        skipped << QStringLiteral("%1 with a time that is not a number").arg(worker.undatedRecords);
-    if (worker.repeatedMessages != 0)
-        skipped << QStringLiteral("%1 repeating a message already loaded").arg(worker.repeatedMessages);
-    if (skipped.isEmpty())
-        return QStringLiteral("Loaded %1 messages from %2 into %3").arg(worker.loaded).arg(device.displayName(), into);
-    return QStringLiteral("Loaded %1 of %2 messages from %3 into %4; skipped %5.")
-        .arg(worker.storedMessages)
-        .arg(worker.loaded)
-        .arg(device.displayName(), into, skipped.join(QStringLiteral(", ")));
+    return loadSummary(worker, device);
 }
 
 int CommandRunner::devices()
@@ -226,11 +214,11 @@ int CommandRunner::backup()
 
     QList<_MsgMessage*> messages;
     if (m_line.has(QStringLiteral("from"))) {
-        messages = readMessages(existingDatabase(m_line.value(QStringLiteral("from"))), QString());
+        messages = readMessages(localDatabaseSource(existingDatabase(m_line.value(QStringLiteral("from")))));
     } else {
         AndroidDevice device = connectDevice();
         loadDevice(device);
-        messages = readMessages(device.cacheDir(), device.mmc);
+        messages = readMessages(deviceCacheSource(device));
     }
 
     // A database this run creates goes again when the run does not complete: "every database as
@@ -280,7 +268,7 @@ int CommandRunner::list()
         return status;
     }
 
-    readMessages(existingDatabase(m_line.positional.first()), QString());
+    readMessages(localDatabaseSource(existingDatabase(m_line.positional.first())));
     QList<const _MsgChat*> chats;
     for (const _MsgChat* chat : m_collection.chats())
         chats << chat;
@@ -314,7 +302,7 @@ int CommandRunner::exportMessages()
     const QString name = m_line.positional.first();
     const QDir folder = existingDatabase(name);
 
-    QList<_MsgMessage*> messages = readMessages(folder, QString());
+    QList<_MsgMessage*> messages = readMessages(localDatabaseSource(folder));
     if (m_line.has(QStringLiteral("chat"))) {
         filter.chatIdentifier = m_line.value(QStringLiteral("chat"));
         const auto chats = m_collection.chats();
@@ -370,7 +358,7 @@ int CommandRunner::importXml()
 int CommandRunner::restore()
 {
     checkCountryOption();
-    const QList<_MsgMessage*> messages = readMessages(existingDatabase(m_line.positional.first()), QString());
+    const QList<_MsgMessage*> messages = readMessages(localDatabaseSource(existingDatabase(m_line.positional.first())));
     AndroidDevice device = connectDevice();
     // The phone's cache must hold what the phone holds, or the transfer would send it again.
     loadDevice(device);

@@ -12,6 +12,7 @@
 class AndroidDevice;
 class ConsoleProgress;
 class WorkerThread;
+struct MessageSource;
 struct _MsgMessage;
 
 // Runs one command of the command line with the window's own workers, store and phone link: each
@@ -49,8 +50,8 @@ private:
     static QDir databaseFolder(const QString& name);
     // The folder of a local database that must exist.
     static QDir existingDatabase(const QString& name);
-    // Every message of the message store in the folder, oldest first, read on a worker into m_collection.
-    QList<_MsgMessage*> readMessages(const QDir& folder, const QString& mcc);
+    // Every message of the source, oldest first, read on a worker into m_collection.
+    QList<_MsgMessage*> readMessages(const MessageSource& source);
     // Seconds since 2001 of a --since or --until value.
     static qint64 dateBound(const QString& option, const QString& text);
 

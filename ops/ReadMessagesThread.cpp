@@ -9,23 +9,38 @@
 
 #include <algorithm>
 
-ReadMessagesThread::ReadMessagesThread(const QDir& folder, const QString& mcc, const _MsgCollection& collection,
+ReadMessagesThread::ReadMessagesThread(
+    const MessageSource& source, const _MsgCollection& collection, ProgressReceiver* progress, QObject* parent)
+    : WorkerThread(progress, parent)
+    , m_source(source)
+    , m_collection(collection)
+{
+}
+
+ReadMessagesThread::ReadMessagesThread(IOS6MessageDb& store, const _MsgCollection& collection, const StoreRead& read,
     ProgressReceiver* progress, QObject* parent)
     : WorkerThread(progress, parent)
-    , m_folder(folder)
-    , m_mcc(mcc)
+    , m_source { store.folder(), QString() }
+    , m_store(&store)
+    , m_read(read)
     , m_collection(collection)
 {
 }
 
 QString ReadMessagesThread::work()
 {
-    reportStatus(QStringLiteral("Reading the messages of %1...").arg(m_folder.dirName()), -1);
-    IOS6MessageDb db(m_folder, m_mcc, false);
-    if (QFileInfo::exists(db.dbPath()))
-        db.messages(m_collection, 0);
-    db.close();
+    reportStatus(QStringLiteral("Reading the messages of %1...").arg(m_source.folder.dirName()), -1);
+    if (m_store) {
+        readFrom(*m_store);
+    } else {
+        IOS6MessageDb db(m_source.folder, m_source.mcc, false);
+        if (QFileInfo::exists(db.dbPath()))
+            readFrom(db);
+        db.close();
+    }
     checkCancelled();
+    if (!m_read.messages || !m_read.ofChats.isEmpty())
+        return QString();
     m_messages = m_collection.messages().values();
     // sortMessages' order, with a look at the cancel flag now and then: a large store takes a while.
     qint64 comparisons = 0;
@@ -35,4 +50,18 @@ QString ReadMessagesThread::work()
         return messageLessThan(*a, *b);
     });
     return QString();
+}
+
+void ReadMessagesThread::readFrom(IOS6MessageDb& store)
+{
+    if (m_read.chats)
+        store.chats(m_collection);
+    if (!m_read.messages)
+        return;
+    if (m_read.ofChats.isEmpty())
+        store.messages(m_collection, 0);
+    for (const qint64 chat : std::as_const(m_read.ofChats)) {
+        checkCancelled();
+        store.messages(m_collection, chat);
+    }
 }

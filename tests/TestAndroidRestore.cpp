@@ -11,6 +11,7 @@
 #include "support/PhoneSimulatorProcess.h"
 #include "support/PhoneUnderTest.h"
 #include "support/RecordingProgress.h"
+#include "support/StoreFiles.h"
 #include "support/TestHome.h"
 #include "tools/common/SyntheticMessages.h"
 
@@ -595,17 +596,8 @@ void TestAndroidRestore::cancelWhileTipShown()
 // Every message of a cache database as "address|date|direction|text", what a transfer carries.
 QStringList TestAndroidRestore::cachedMessages(const AndroidDevice& device)
 {
-    IOS6MessageDb cache(device.cacheDir(), device.mmc, true);
-    _MsgCollection collection;
-    cache.chats(collection);
-    cache.messages(collection, 0);
-    QStringList keys;
-    for (const _MsgMessage* message : collection.messages())
-        keys << QStringLiteral("%1|%2|%3|%4")
-                    .arg(message->handle ? message->handle->id : QString())
-                    .arg(message->date)
-                    .arg(message->is_from_me)
-                    .arg(message->text);
+    QStringList keys = storedRows(
+        device.cacheDir(), QStringLiteral("ifnull(h.id, '') || '|' || m.date || '|' || m.is_from_me || '|' || m.text"));
     keys.sort();
     return keys;
 }

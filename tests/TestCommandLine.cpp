@@ -202,6 +202,9 @@ void TestCommandLine::exitStatus_data()
                                << 2 << "Invalid Local Database name" << QString();
     QTest::newRow("slash in name") << QStringList { QStringLiteral("list"), QStringLiteral("../Seed") } << 2
                                    << "Invalid Local Database name" << QString();
+    QTest::newRow("line break in name") << QStringList { QStringLiteral("export"), QStringLiteral("Se\ned"),
+        QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--out"), out }
+                                        << 2 << "Invalid Local Database name" << QString();
     QTest::newRow("blank name") << QStringList { QStringLiteral("backup"), QStringLiteral("--from"),
         QStringLiteral("Seed"), QStringLiteral("--to"), QStringLiteral("  ") }
                                 << 2 << "Select one Database or enter a new Database name" << QString();

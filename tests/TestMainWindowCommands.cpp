@@ -4,8 +4,10 @@
 #include "base/DataFolders.h"
 #include "base/ShellServices.h"
 #include "ops/ExportFormats.h"
+#include "ops/MessageSources.h"
 #include "ops/SearchIndexUpdates.h"
 #include "store/ExportMessagesDb.h"
+#include "store/Sqlite3DB.h"
 #include "support/MessageRecords.h"
 #include "support/NextDialog.h"
 #include "support/ReadOnlyPath.h"
@@ -14,6 +16,7 @@
 #include "ui/CommandRules.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
+#include "ui/ProgressForm.h"
 #include "ui/SaveFileDialog.h"
 #include "ui/dialogs/CountrySelForm.h"
 #include "ui/dialogs/LocalDbSelForm.h"
@@ -569,10 +572,12 @@ void TestMainWindowCommands::countryCancelStopsTheCommand()
 void TestMainWindowCommands::deleteActsOnTheListedDatabase_data()
 {
     QTest::addColumn<QString>("other"); // the database selected after the listed one
-    QTest::addColumn<bool>("readable");
+    QTest::addColumn<QString>("store"); // what it holds: "empty", "garbage" or an "endless" read
 
-    QTest::newRow("without conversations") << QStringLiteral("Empty") << true;
-    QTest::newRow("unreadable") << QStringLiteral("Unreadable") << false;
+    QTest::newRow("without conversations") << QStringLiteral("Empty") << QStringLiteral("empty");
+    QTest::newRow("unreadable") << QStringLiteral("Unreadable") << QStringLiteral("garbage");
+    // Its read runs on a worker under the progress dialog, whose Cancel stops it.
+    QTest::newRow("read cancelled") << QStringLiteral("Endless") << QStringLiteral("endless");
 }
 
 // A database whose conversations can not be shown leaves the list with the messages of the database
@@ -581,7 +586,7 @@ void TestMainWindowCommands::deleteActsOnTheListedDatabase_data()
 void TestMainWindowCommands::deleteActsOnTheListedDatabase()
 {
     QFETCH(QString, other);
-    QFETCH(bool, readable);
+    QFETCH(QString, store);
     setMessageBoxesScripted(true);
     // The delete of the row before updates the store's search index on a thread of its own.
     waitForSearchIndexUpdates();
@@ -590,8 +595,20 @@ void TestMainWindowCommands::deleteActsOnTheListedDatabase()
         { { QStringLiteral("Ann"), { { 100, QStringLiteral("one"), false }, { 200, QStringLiteral("two"), true } } },
             { QStringLiteral("Ben"), { { 300, QStringLiteral("three"), false } } } });
     const QDir otherFolder(localDatabaseFolder(other));
-    if (readable) {
+    if (store == QLatin1String("empty")) {
         writeStore(otherFolder, {});
+    } else if (store == QLatin1String("endless")) {
+        // Counting its messages is quick; reading them, which joins them to their conversations, never ends.
+        writeStore(otherFolder, { { QStringLiteral("Eve"), { { 400, QStringLiteral("never shown"), false } } } });
+        Sqlite3DB db;
+        db.openThrow(smsDbPath(otherFolder), Sqlite3DB::ReadWrite);
+        runScript(db,
+            QStringLiteral("ALTER TABLE chat_message_join RENAME TO joins; CREATE VIEW chat_message_join AS SELECT j.* "
+                           "FROM (WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT i FROM n), "
+                           "joins AS j"));
+        onNextDialog<ProgressForm>([](ProgressForm* progress) {
+            QTest::mouseClick(progress->findChild<QPushButton*>(QStringLiteral("btnCancel")), Qt::LeftButton);
+        });
     } else {
         QVERIFY(QDir().mkpath(QFileInfo(smsDbPath(otherFolder)).absolutePath()));
         QFile garbage(smsDbPath(otherFolder));
@@ -626,7 +643,7 @@ void TestMainWindowCommands::deleteActsOnTheListedDatabase()
     window.findChild<QAction*>(QStringLiteral("actDelete"))->trigger();
     for (const ShownMessageBox& box : takeShownMessageBoxes())
         QVERIFY2(box.icon != QMessageBox::Critical, qPrintable(box.text));
-    QCOMPARE(scalar(listed, QStringLiteral("select group_concat(text) from message")), QStringLiteral("three"));
+    QCOMPARE(storedRows(listed), QStringList { QStringLiteral("three") });
     QCOMPARE(otherBytes(), otherBefore);
     QStringList shown;
     for (const _MsgMessage* message : window.shownMessages())

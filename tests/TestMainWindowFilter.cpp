@@ -4,7 +4,6 @@
 #include "base/ShellServices.h"
 #include "message/MessageText.h"
 #include "ops/SearchIndexUpdates.h"
-#include "store/IOS6MessageDb.h"
 #include "support/NextDialog.h"
 #include "support/ReadOnlyPath.h"
 #include "support/StoreFiles.h"
@@ -54,15 +53,6 @@ QStringList textsOf(const QList<_MsgMessage*>& messages)
     for (const _MsgMessage* message : messages)
         texts << message->text;
     return sorted(texts);
-}
-
-QStringList storedTexts(const QDir& folder)
-{
-    IOS6MessageDb store(folder, QString(), false);
-    _MsgCollection collection;
-    store.chats(collection);
-    store.messages(collection, 0);
-    return textsOf(collection.messages().values());
 }
 
 // The message texts ("a1", "c2", "p1", ...) a file holds.
@@ -307,7 +297,7 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
     refusing.reset();
     QStringList left;
     for (const QDir& store : { folder, otherFolder, phoneFolder })
-        left += storedTexts(store);
+        left += storedRows(store);
     left = sorted(left);
     if (expected.isEmpty()) {
         QVERIFY(boxes.isEmpty());

@@ -442,42 +442,48 @@ private slots:
         QVERIFY(collection.message(2)->attachments.isEmpty());
     }
 
-    void contactsFillNamesAndPictures()
+    // The phone's address book names and pictures the correspondents it knows; without one, or with
+    // one that can not be read (a warning, nothing more), the names stored with them stay.
+    void addressBook_data()
     {
-        QTemporaryDir folder;
-        fixtureStore(folder.path());
-        writeAddressBook(QDir(folder.path()), true);
-        IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
-        _MsgCollection collection;
-        store.chats(collection);
-        QCOMPARE(collection.handle(1)->_ct_name, QStringLiteral("Alice Smith"));
-        QCOMPARE(collection.handle(1)->_photo, QByteArray::fromHex("FFD8FFE0"));
-        QCOMPARE(collection.handle(3)->_ct_name, QStringLiteral("Alice Smith"));
-        QVERIFY(collection.handle(2)->_ct_name.isEmpty());
-        QVERIFY(collection.handle(2)->_photo.isEmpty());
+        QTest::addColumn<QString>("book"); // "complete", "broken" or "none"
+        QTest::addColumn<QStringList>("names"); // of correspondents 1 to 3
+        QTest::addColumn<QByteArray>("photo"); // of correspondent 1
+
+        const QString alice = QStringLiteral("Alice Smith");
+        QTest::newRow("names and pictures from the book")
+            << "complete" << QStringList { alice, QString(), alice } << QByteArray::fromHex("FFD8FFE0");
+        QTest::newRow("without a book") << "none" << QStringList { QStringLiteral("Stored Name"), QString(), QString() }
+                                        << QByteArray();
+        QTest::newRow("broken book only warns")
+            << "broken" << QStringList { QStringLiteral("Stored Name"), QString(), QString() } << QByteArray();
     }
 
-    void withoutAddressBookStoredNamesStay()
+    void addressBook()
     {
-        IOS6MessageDb store(QDir(m_folder.path()), gbMcc, true);
-        _MsgCollection collection;
-        store.chats(collection);
-        QCOMPARE(collection.handle(1)->_ct_name, QStringLiteral("Stored Name"));
-    }
+        QFETCH(QString, book);
+        QFETCH(QStringList, names);
+        QFETCH(QByteArray, photo);
 
-    void brokenAddressBookOnlyWarns()
-    {
         QTemporaryDir folder;
         fixtureStore(folder.path());
-        writeAddressBook(QDir(folder.path()), false);
+        if (book != QLatin1String("none"))
+            writeAddressBook(QDir(folder.path()), book == QLatin1String("complete"));
+        if (book == QLatin1String("broken")) {
+            QTest::ignoreMessage(QtDebugMsg, "rebuild IOSContactsMemDb.");
+            QTest::ignoreMessage(QtWarningMsg,
+                QRegularExpression(QStringLiteral("^IOS6MessageDb::chats, IOSContactsMemDb error\\. .+")));
+        }
         IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
         _MsgCollection collection;
-        QTest::ignoreMessage(QtDebugMsg, "rebuild IOSContactsMemDb.");
-        QTest::ignoreMessage(
-            QtWarningMsg, QRegularExpression(QStringLiteral("^IOS6MessageDb::chats, IOSContactsMemDb error\\. .+")));
         store.messages(collection, 0);
         QCOMPARE(collection.messages().size(), 4);
-        QCOMPARE(collection.handle(1)->_ct_name, QStringLiteral("Stored Name"));
+        QStringList read;
+        for (qint64 rowid = 1; rowid <= 3; ++rowid)
+            read << collection.handle(rowid)->_ct_name;
+        QCOMPARE(read, names);
+        QCOMPARE(collection.handle(1)->_photo, photo);
+        QVERIFY(collection.handle(2)->_photo.isEmpty());
     }
 
     void copiesShareRecords()

@@ -399,9 +399,7 @@ void TestMessageStoreWriting::duplicatesByKeyOrGuid()
         r.messages.push_back(twin);
         writeAll(m_folder, r.messages);
     }
-    QCOMPARE(
-        scalar(m_folder, QStringLiteral("select group_concat(text) from (select text from message order by rowid)")),
-        QStringLiteral("original,unrelated"));
+    QCOMPARE(storedRows(m_folder).join(QLatin1Char(',')), QStringLiteral("original,unrelated"));
     QCOMPARE(count(m_folder, QStringLiteral("chat_message_join")), 2);
 }
 

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/CommandRules.h"
 
-#include "base/DataFolders.h"
 #include "ops/ExportFormats.h"
 #include "ui/MainWindow.h"
 #include "ui/models/ItemNodes.h"
@@ -140,11 +139,4 @@ ExportTarget exportTarget(const QString& chosenPath, int filterIndex)
     if (!chosen.suffix().isEmpty())
         return { format.code, chosenPath, format.evidence };
     return { format.code, chosenPath + QLatin1String(format.suffix), format.evidence };
-}
-
-QString localDatabaseFolder(const QString& name)
-{
-    if (checkLocalDbName(name) != LocalDbNameCheck::Valid)
-        return QString();
-    return localDatabasesDir().absoluteFilePath(name);
 }

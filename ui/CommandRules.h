@@ -57,8 +57,3 @@ struct ExportTarget
 // exportFilters() (an unknown filter counts as the first). A name without suffix gets the format's;
 // a folder format makes its folder beside the chosen name.
 ExportTarget exportTarget(const QString& chosenPath, int filterIndex);
-
-// The folder of the local database of that name: an entry directly inside local_databases. Empty
-// when the name could lead anywhere else (empty, only dots, or with a separator or a character a
-// database name may not hold).
-QString localDatabaseFolder(const QString& name);

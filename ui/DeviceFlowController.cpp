@@ -6,9 +6,11 @@
 #include "android/AndroidLoadSMSThread.h"
 #include "android/AndroidMonitor.h"
 #include "ops/CountryCodes.h"
+#include "ops/MessageSources.h"
+#include "ops/ReadMessagesThread.h"
 #include "ops/SearchIndexUpdates.h"
 #include "store/IOS6MessageDb.h"
-#include "ui/MainWindow.h"
+#include "ui/DeviceFlowHost.h"
 #include "ui/MainWindowHelpers.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ProgressForm.h"
@@ -33,8 +35,8 @@ const QLatin1String usbDriverPage("https://www.quillbarrow.com/android/usb-drive
 
 } // namespace
 
-DeviceFlowController::DeviceFlowController(MainWindow* window)
-    : m_window(window)
+DeviceFlowController::DeviceFlowController(DeviceFlowHost* host)
+    : m_host(host)
 {
 }
 
@@ -74,11 +76,11 @@ void DeviceFlowController::deviceConnected(const AdbDevice& adbDevice)
 void DeviceFlowController::deviceDisconnected(const QString& deviceId)
 {
     runDeviceReport([this, deviceId] {
-        ItemModelMain* model = m_window->mainModel();
+        ItemModelMain* model = m_host->mainModel();
         for (_ItemNode* child : std::as_const(model->rootDevice()->children)) {
             if (child->type == _ItemNode::TypeAndroidDevice
                 && static_cast<_AndroidDeviceItemNode*>(child)->device.deviceId() == deviceId) {
-                m_window->removeSourceNode(static_cast<_AbsDBItemNode*>(child));
+                m_host->removeSourceNode(static_cast<_AbsDBItemNode*>(child));
                 return;
             }
         }
@@ -94,7 +96,8 @@ void DeviceFlowController::connectUsbDevice(const AdbDevice& adbDevice)
                                       "computer\" and then click \"OK\" to finish.<br/>(%1)")
                            .arg(escapeMarkup(adbDevice.line)));
     }
-    ProgressForm progress(MainWindow::tr("IDS_CONNECTING_ANDROID_DEVICE"), m_window);
+    ProgressForm progress(
+        QCoreApplication::translate("MainWindow", "IDS_CONNECTING_ANDROID_DEVICE"), m_host->dialogParent());
     AndroidConnectWithUSBThread thread(adbDevice.serial, &progress);
     if (runWorkerWithDialog(thread, progress))
         loadDevice(thread.device());
@@ -109,8 +112,8 @@ bool DeviceFlowController::checkCountry(AndroidDevice& device)
     } catch (const std::exception& error) {
         qCWarning(lcUi, "country library not readable: %s", error.what());
     }
-    showInfoBox(MainWindow::tr("IDS_ANDROID_%1_CANT_READ_MMC_NUMBER"));
-    CountrySelForm form(m_window, device.simCountry);
+    showInfoBox(QCoreApplication::translate("MainWindow", "IDS_ANDROID_%1_CANT_READ_MMC_NUMBER"));
+    CountrySelForm form(m_host->dialogParent(), device.simCountry);
     if (form.exec() != QDialog::Accepted)
         return false;
     device.mmc = form.code();
@@ -124,35 +127,35 @@ _AndroidDeviceItemNode* DeviceFlowController::loadDevice(AndroidDevice device)
         return nullptr;
 
     {
-        ProgressForm progress(MainWindow::tr("IDS_ANDROID_LOADING_SMS"), m_window);
+        ProgressForm progress(
+            QCoreApplication::translate("MainWindow", "IDS_ANDROID_LOADING_SMS"), m_host->dialogParent());
         AndroidLoadSMSThread thread(device, &progress);
         if (!runWorkerWithDialog(thread, progress))
             return nullptr;
     }
     updateSearchIndexLater(device.cacheDir());
 
-    try {
-        // Read before the tree changes, so that a cache that can not be read leaves the old node.
-        auto db = QSharedPointer<IOS6MessageDb>::create(device.cacheDir(), device.mmc, true);
-        _MsgCollection chats;
-        db->chats(chats);
-        m_window->removeDeviceNodeByUid(device.uid);
-        ItemModelMain* model = m_window->mainModel();
-        _AndroidDeviceItemNode* node = model->addAndroidDevice(db, device);
-        node->collection = chats;
-        node->loadedCacheTime = QFileInfo(db->dbPath()).lastModified();
-        model->rebuildConversations(node);
-        m_window->selectNode(node);
-        return node;
-    } catch (const std::exception& error) {
-        showReadError(error);
+    // Read before the tree changes, so that a cache that can not be read leaves the old node.
+    const QSharedPointer<IOS6MessageDb> db = openMessageStore(deviceCacheSource(device));
+    const _MsgCollection chats;
+    StoreRead read;
+    read.chats = true;
+    read.messages = false;
+    if (!m_host->readStore(*db, chats, read))
         return nullptr;
-    }
+    m_host->removeDeviceNodeByUid(device.uid);
+    ItemModelMain* model = m_host->mainModel();
+    _AndroidDeviceItemNode* node = model->addAndroidDevice(db, device);
+    node->collection = chats;
+    node->loadedCacheTime = QFileInfo(db->dbPath()).lastModified();
+    model->rebuildConversations(node);
+    m_host->selectNode(node);
+    return node;
 }
 
 void DeviceFlowController::showUsbTips()
 {
-    if (!m_window->monitor()->currentKnownSerials().isEmpty())
+    if (!m_host->monitor()->currentKnownSerials().isEmpty())
         return;
     QString tips = QStringLiteral("<b>Android device not found.</b><br/><br/>")
         + QStringLiteral("Want to connect Android device? If yes, please follow these steps:<br/><br/>")

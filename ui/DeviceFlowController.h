@@ -11,7 +11,7 @@
 
 #include <functional>
 
-class MainWindow;
+class DeviceFlowHost;
 class _AndroidDeviceItemNode;
 
 // The road from a phone to its node in the main window's tree: the monitor's reports of phones that
@@ -22,7 +22,7 @@ class DeviceFlowController : public QObject
     Q_OBJECT
 
 public:
-    explicit DeviceFlowController(MainWindow* window);
+    explicit DeviceFlowController(DeviceFlowHost* host);
 
     // A command begins or ends. While one runs, device reports wait; they run in order once the
     // outermost has ended, so that no node, store or record a command works on goes away under its
@@ -48,7 +48,7 @@ public:
 private:
     void runPendingDeviceEvents();
 
-    MainWindow* m_window;
+    DeviceFlowHost* m_host;
     int m_commandDepth = 0;
     QList<std::function<void()>> m_pendingDeviceEvents;
 };

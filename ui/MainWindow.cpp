@@ -10,6 +10,7 @@
 #include "base/TaskReporting.h"
 #include "message/MessageText.h"
 #include "message/MsgCollection.h"
+#include "ops/MessageSources.h"
 #include "ops/SearchIndexUpdates.h"
 #include "store/CountryLibDb.h"
 #include "store/IOS6MessageDb.h"
@@ -324,7 +325,7 @@ void MainWindow::addNewLocalDatabases()
     for (const QFileInfo& folder : folders) {
         if (listed.contains(folder.fileName()))
             continue;
-        auto db = QSharedPointer<IOS6MessageDb>::create(QDir(folder.absoluteFilePath()), QString(), true);
+        const auto db = openMessageStore(localDatabaseSource(QDir(folder.absoluteFilePath())));
         countMessages(m_modelMain->addLocalDb(db, folder.fileName()));
     }
 }

@@ -5,6 +5,7 @@
 #include "android/AdbDevice.h"
 #include "android/AndroidDevice.h"
 #include "message/MsgCollection.h"
+#include "ui/DeviceFlowHost.h"
 
 #include <QItemSelection>
 #include <QList>
@@ -35,6 +36,7 @@ class QToolButton;
 class SearchPanel;
 class SearchQuery;
 class SmsBrowser;
+struct StoreRead;
 struct SearchIndexHit;
 struct SearchSource;
 class _AbsDBItemNode;
@@ -58,7 +60,7 @@ struct MainWindowOptions
 // holds the menus, the tool bar and the context menus, MainWindowCommands.cpp the five commands on
 // messages and MainWindowTools.cpp the other commands; MainWindowSearch.cpp and MainWindowFilter.cpp
 // the search panel and the filter bar.
-class MainWindow : public QMainWindow
+class MainWindow : public QMainWindow, public DeviceFlowHost
 {
     Q_OBJECT
 
@@ -74,19 +76,24 @@ public:
     QList<_MsgMessage*> allMessagesOfSource();
     void showMessages(QList<_MsgMessage*> list);
     void clearMessages();
+    // Reads from a node's store into the collection on a worker, under the progress dialog once the
+    // read takes more than a moment, so that a large store neither freezes the window nor outlasts
+    // Cancel. False when the read failed (the dialog has said why) or was cancelled.
+    bool readStore(IOS6MessageDb& db, const _MsgCollection& collection, const StoreRead& read) override;
     // Makes the newest message of the list current (without selecting it) and shows it in the
     // conversation view, so that every conversation opens at its latest message.
     void showNewestMessage();
     // Expands the node and makes it current after the current event.
-    void selectNode(_ItemNode* node);
+    void selectNode(_ItemNode* node) override;
     // Removes a device or database node; the message list is emptied first when it shows that node's
     // messages, since the list borrows the node's records.
-    void removeSourceNode(_AbsDBItemNode* node);
-    void removeDeviceNodeByUid(const QString& uid);
+    void removeSourceNode(_AbsDBItemNode* node) override;
+    void removeDeviceNodeByUid(const QString& uid) override;
 
-    ItemModelMain* mainModel() const { return m_modelMain; }
+    QWidget* dialogParent() override { return this; }
+    ItemModelMain* mainModel() const override { return m_modelMain; }
     ItemModelSms* smsModel() const { return m_modelSms; }
-    AndroidMonitor* monitor() const { return m_monitor; }
+    AndroidMonitor* monitor() const override { return m_monitor; }
 
 public slots:
     void androidDeviceConnected(const AdbDevice& adbDevice);
@@ -303,6 +310,8 @@ private:
     QList<_MsgCollection> m_everywhereRecords;
     // A tree selection that came while the tree was changing, waiting to be shown once it has changed.
     bool m_treeSelectionQueued = false;
+    // A store is being read: a tree selection that comes meanwhile waits until the read has ended.
+    bool m_readingStore = false;
     // The device reports, and the commands that hold them back.
     std::unique_ptr<DeviceFlowController> m_deviceFlow;
 

@@ -8,6 +8,8 @@
 #include "ops/BackupSMSThread.h"
 #include "ops/DeleteMessagesThread.h"
 #include "ops/ExportSMSThread.h"
+#include "ops/MessageSources.h"
+#include "ops/ReadMessagesThread.h"
 #include "ops/SearchIndexUpdates.h"
 #include "ops/XmlImportThread.h"
 #include "store/IOS6MessageDb.h"
@@ -114,7 +116,7 @@ _AbsDBItemNode* MainWindow::chooseLocalDb(const QString& proposedName, bool* add
             showWarningBox(localDbNameProblem(name));
             return nullptr;
         }
-        target = m_modelMain->addLocalDb(QSharedPointer<IOS6MessageDb>::create(QDir(folder), QString(), true), name);
+        target = m_modelMain->addLocalDb(openMessageStore(localDatabaseSource(QDir(folder))), name);
         if (added)
             *added = true;
     }
@@ -394,15 +396,13 @@ void MainWindow::rereadNode(_AbsDBItemNode* node, bool withMessages)
             break;
         }
     }
-    try {
-        m_modelMain->clearChildren(node);
-        node->db->chats(node->collection);
-        if (withMessages)
-            node->db->messages(node->collection, 0);
+    m_modelMain->clearChildren(node);
+    StoreRead read;
+    read.chats = true;
+    read.messages = withMessages;
+    if (readStore(*node->db, node->collection, read)) {
         m_modelMain->rebuildConversations(node);
         selectNode(node);
-    } catch (const std::exception& error) {
-        showErrorBox(QString::fromUtf8(error.what()));
     }
     countMessages(node);
 }

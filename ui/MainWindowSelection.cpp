@@ -4,10 +4,13 @@
 // view, the messages a command takes from them, and the searches for a contact or a text in them.
 #include "message/MessageText.h"
 #include "message/MsgCollection.h"
+#include "ops/ReadMessagesThread.h"
 #include "store/IOS6MessageDb.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowHelpers.h"
 #include "ui/MessageBoxes.h"
+#include "ui/ProgressForm.h"
+#include "ui/WorkerRun.h"
 #include "ui/models/ItemModelMain.h"
 #include "ui/models/ItemModelSms.h"
 #include "ui/models/ItemNodes.h"
@@ -23,6 +26,19 @@
 #include <exception>
 
 namespace {
+
+// Reads that end sooner than this show no progress dialog.
+constexpr int readDialogDelayMs = 300;
+
+// Errors of a store quote its paths and texts; the window's boxes show rich text.
+class WindowStoreRead : public ReadMessagesThread
+{
+public:
+    using ReadMessagesThread::ReadMessagesThread;
+
+protected:
+    QString errorText(const std::exception& error) const override { return escapeMarkup(exceptionText(error)); }
+};
 
 // The conversation's name with its numbers, as the heading of its transcript; the name alone when
 // it is only the number.
@@ -60,14 +76,8 @@ QList<_MsgMessage*> MainWindow::shownMessages() const
 QList<_MsgMessage*> MainWindow::allMessagesOfSource()
 {
     _AbsDBItemNode* node = currentSourceNode();
-    if (!node)
+    if (!node || !readStore(*node->db, node->collection, StoreRead()))
         return {};
-    try {
-        node->db->messages(node->collection, 0);
-    } catch (const std::exception& error) {
-        showReadError(error);
-        return {};
-    }
     QList<_MsgMessage*> messages = node->collection.messages().values();
     sortMessages(messages, m_treeViewSMS->header()->sortIndicatorOrder() == Qt::AscendingOrder);
     return messages;
@@ -98,6 +108,18 @@ MainWindow::CommandMessages MainWindow::allOfSource()
 {
     QList<_MsgMessage*> messages = allMessagesOfSource();
     return messagesOf(currentSourceNode(), std::move(messages));
+}
+
+bool MainWindow::readStore(IOS6MessageDb& db, const _MsgCollection& collection, const StoreRead& read)
+{
+    ProgressForm progress(QString(), this);
+    WindowStoreRead thread(db, collection, read, &progress);
+    // A read started from inside another one's dialog (a queued event) must not end the outer one's hold.
+    const bool outerRead = m_readingStore;
+    m_readingStore = true;
+    const bool done = runWorkerWithDialog(thread, progress, readDialogDelayMs);
+    m_readingStore = outerRead;
+    return done;
 }
 
 void MainWindow::showMessages(QList<_MsgMessage*> list)
@@ -158,7 +180,8 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
     // When the current row is removed, the view selects a neighbour from inside the removal. Reading a
     // store and refilling the list (or a database's conversations) there would change the tree inside its
     // own change; the selection the view ends up with is shown once the tree has changed.
-    if (m_modelMain->isChanging()) {
+    // So does a selection made while a store is read: the read fills the records the list would show.
+    if (m_modelMain->isChanging() || m_readingStore) {
         if (!m_treeSelectionQueued) {
             m_treeSelectionQueued = true;
             QMetaObject::invokeMethod(
@@ -177,72 +200,77 @@ void MainWindow::onMainTreeSelected(const QItemSelection& selected, const QItemS
     if (!node)
         return;
 
-    try {
-        switch (node->type) {
-        case _ItemNode::TypeLocalDb: {
-            auto* dbNode = static_cast<_AbsDBItemNode*>(node);
-            if (dbNode->children.isEmpty()) {
-                const _MsgCollection chats = readChats(*dbNode->db);
-                dbNode->collection = chats;
-                m_modelMain->rebuildConversations(dbNode);
-                // A database made while the window was open may have been counted before it was written.
-                countMessages(dbNode);
-                const QPersistentModelIndex index(m_modelMain->nodeIndex(dbNode));
-                MyTreeView* view = m_treeViewDS;
-                QMetaObject::invokeMethod(
-                    view,
-                    [view, index] {
-                        if (index.isValid())
-                            view->expand(index);
-                    },
-                    Qt::QueuedConnection);
-                if (dbNode->children.isEmpty())
-                    return;
-                dbNode->db->messages(dbNode->collection, 0);
-            }
-            m_listSource = dbNode;
-            m_lbChatName->setText(dbNode->name);
-            showMessages(dbNode->collection.messages().values());
-            break;
+    switch (node->type) {
+    case _ItemNode::TypeLocalDb: {
+        auto* dbNode = static_cast<_AbsDBItemNode*>(node);
+        if (dbNode->children.isEmpty()) {
+            // Into records of their own, so that a read that fails leaves the node as it was.
+            StoreRead read;
+            read.chats = true;
+            const _MsgCollection records;
+            if (!readStore(*dbNode->db, records, read))
+                return;
+            dbNode->collection = records;
+            m_modelMain->rebuildConversations(dbNode);
+            // A database made while the window was open may have been counted before it was written.
+            countMessages(dbNode);
+            const QPersistentModelIndex index(m_modelMain->nodeIndex(dbNode));
+            MyTreeView* view = m_treeViewDS;
+            QMetaObject::invokeMethod(
+                view,
+                [view, index] {
+                    if (index.isValid())
+                        view->expand(index);
+                },
+                Qt::QueuedConnection);
+            if (dbNode->children.isEmpty())
+                return;
         }
-        case _ItemNode::TypeAndroidDevice: {
-            auto* dbNode = static_cast<_AbsDBItemNode*>(node);
-            dbNode->db->messages(dbNode->collection, 0);
-            m_listSource = dbNode;
-            m_lbChatName->setText(dbNode->name);
-            showMessages(dbNode->collection.messages().values());
-            break;
-        }
-        case _ItemNode::TypeChatSession: {
-            auto* chatNode = static_cast<_ChatSessionItemNode*>(node);
-            if (chatNode->group.isEmpty()) {
-                clearMessages();
-                break;
-            }
-            auto* dbNode = static_cast<_AbsDBItemNode*>(chatNode->parent);
-            QList<_MsgMessage*> messages;
-            QSet<_MsgMessage*> seen;
-            for (_MsgChat* chat : std::as_const(chatNode->group)) {
-                dbNode->db->messages(dbNode->collection, chat->rowid);
-                for (_MsgMessage* message : std::as_const(chat->messages)) {
-                    // A message linked to two conversations of the group is listed once.
-                    if (!seen.contains(message)) {
-                        seen.insert(message);
-                        messages.append(message);
-                    }
-                }
-            }
-            m_listSource = dbNode;
-            m_lbChatName->setText(conversationTitle(*chatNode));
-            showMessages(messages);
-            break;
-        }
-        default:
+        m_listSource = dbNode;
+        m_lbChatName->setText(dbNode->name);
+        showMessages(dbNode->collection.messages().values());
+        break;
+    }
+    case _ItemNode::TypeAndroidDevice: {
+        auto* dbNode = static_cast<_AbsDBItemNode*>(node);
+        if (!readStore(*dbNode->db, dbNode->collection, StoreRead()))
+            return;
+        m_listSource = dbNode;
+        m_lbChatName->setText(dbNode->name);
+        showMessages(dbNode->collection.messages().values());
+        break;
+    }
+    case _ItemNode::TypeChatSession: {
+        auto* chatNode = static_cast<_ChatSessionItemNode*>(node);
+        if (chatNode->group.isEmpty()) {
             clearMessages();
             break;
         }
-    } catch (const std::exception& error) {
-        showReadError(error);
+        auto* dbNode = static_cast<_AbsDBItemNode*>(chatNode->parent);
+        StoreRead read;
+        for (const _MsgChat* chat : std::as_const(chatNode->group))
+            read.ofChats.append(chat->rowid);
+        if (!readStore(*dbNode->db, dbNode->collection, read))
+            return;
+        QList<_MsgMessage*> messages;
+        QSet<_MsgMessage*> seen;
+        for (_MsgChat* chat : std::as_const(chatNode->group)) {
+            for (_MsgMessage* message : std::as_const(chat->messages)) {
+                // A message linked to two conversations of the group is listed once.
+                if (!seen.contains(message)) {
+                    seen.insert(message);
+                    messages.append(message);
+                }
+            }
+        }
+        m_listSource = dbNode;
+        m_lbChatName->setText(conversationTitle(*chatNode));
+        showMessages(messages);
+        break;
+    }
+    default:
+        clearMessages();
+        break;
     }
 }
 

@@ -28,6 +28,20 @@ QString scalar(const QDir& folder, const QString& sql)
     return cursor.moveNext() ? cursor.getText(0) : QString();
 }
 
+QStringList storedRows(const QDir& folder, const QString& rowSql)
+{
+    Sqlite3DB db;
+    db.openThrow(smsDbPath(folder), Sqlite3DB::ReadOnly);
+    Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql(QStringLiteral("select ") + rowSql
+        + QStringLiteral(" from message m left join handle h on h.ROWID = m.handle_id "
+                         "left join chat_message_join j on j.message_id = m.ROWID "
+                         "left join chat c on c.ROWID = j.chat_id order by m.ROWID")));
+    QStringList rows;
+    while (cursor.moveNext())
+        rows << cursor.getText(0);
+    return rows;
+}
+
 void writeStore(const QDir& folder, const QList<QPair<QString, QList<FixtureMessage>>>& conversations)
 {
     MessageRecords records;

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 class Sqlite3DB;
 
@@ -18,6 +19,11 @@ QString smsDbPath(const QDir& folder);
 // Runs a query on a connection of its own to the folder's message database and returns the first
 // column of the first row as text (empty when there is no row).
 QString scalar(const QDir& folder, const QString& sql);
+
+// The messages of the folder's message database in row order, one text for each: rowSql evaluated
+// over the message (m), its correspondent (h) and its conversation (c), an empty text for NULL. The
+// one way tests read a store back to compare what it holds.
+QStringList storedRows(const QDir& folder, const QString& rowSql = QStringLiteral("m.text"));
 
 // One message of a conversation written by writeStore.
 struct FixtureMessage
