@@ -68,6 +68,7 @@ bool messageLessThan(const _MsgMessage& a, const _MsgMessage& b);
 // The negation of messageLessThan (true for two equal messages).
 bool messageGreaterThan(const _MsgMessage& a, const _MsgMessage& b);
 // Sorts a list of messages in message order, ascending or descending. Messages that neither
-// order puts first keep their relative place.
-void sortMessages(QList<_MsgMessage*>& messages, bool ascending);
-void sortMessages(QList<const _MsgMessage*>& messages, bool ascending);
+// order puts first keep their relative place. A checkpoint given is called every 65536
+// comparisons, where a caller may throw to stop a long sort.
+void sortMessages(QList<_MsgMessage*>& messages, bool ascending, const std::function<void()>& checkpoint = {});
+void sortMessages(QList<const _MsgMessage*>& messages, bool ascending, const std::function<void()>& checkpoint = {});

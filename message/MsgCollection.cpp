@@ -243,15 +243,22 @@ _MsgMessage* _MsgCollection::addMessage(std::unique_ptr<_MsgMessage> message)
 
 _MsgMessage* _MsgCollection::addMessage(qint64 rowid, bool* created)
 {
-    auto it = d->messages.constFind(rowid);
+    // One look-up for both cases: the slot is made empty and filled when the row id is new.
+    const qsizetype before = d->messages.size();
+    _MsgMessage*& slot = d->messages[rowid];
+    const bool isNew = d->messages.size() != before;
     if (created)
-        *created = it == d->messages.constEnd();
-    if (it != d->messages.constEnd())
-        return it.value();
-    _MsgMessage* message = d->newMessage();
-    message->rowid = rowid;
-    d->messages.insert(rowid, message);
-    return message;
+        *created = isNew;
+    if (!isNew)
+        return slot;
+    try {
+        slot = d->newMessage();
+    } catch (...) {
+        d->messages.remove(rowid);
+        throw;
+    }
+    slot->rowid = rowid;
+    return slot;
 }
 
 namespace {

@@ -42,13 +42,8 @@ QString ReadMessagesThread::work()
     if (!m_read.messages || !m_read.ofChats.isEmpty())
         return QString();
     m_messages = m_collection.messages().values();
-    // sortMessages' order, with a look at the cancel flag now and then: a large store takes a while.
-    qint64 comparisons = 0;
-    std::stable_sort(m_messages.begin(), m_messages.end(), [&](const _MsgMessage* a, const _MsgMessage* b) {
-        if (++comparisons % 65536 == 0)
-            checkCancelled();
-        return messageLessThan(*a, *b);
-    });
+    // With a look at the cancel flag now and then: a large store takes a while.
+    sortMessages(m_messages, true, [this] { checkCancelled(); });
     return QString();
 }
 

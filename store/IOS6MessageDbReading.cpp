@@ -244,23 +244,36 @@ void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
     if (chatRowId > 0)
         sql += QStringLiteral(" and j.chat_id=%1").arg(chatRowId);
 
+    qint64 expected = 0;
     if (chatRowId <= 0 && collection.messages().isEmpty()) {
         Sqlite3Cursor count = queryThrow("select count(*) as n from message");
         if (count.moveNext())
-            collection.reserve(0, 0, count.getInt64(0));
+            expected = count.getInt64(0);
+        collection.reserve(0, 0, expected);
     }
 
     Sqlite3Cursor c = queryThrow(sql);
     MessageReader columns(c);
     // Linked after the loop: each conversation's list is put in order once instead of per message.
     std::vector<std::pair<_MsgMessage*, _MsgChat*>> links;
+    links.reserve(size_t(expected));
+    // Rows come conversation by conversation: the last conversation and correspondent found are
+    // asked for again far more often than any other.
+    qint64 lastChatId = 0;
+    _MsgChat* lastChat = nullptr;
+    qint64 lastHandleId = 0;
+    _MsgHandle* lastHandle = nullptr;
     try {
         while (c.moveNext()) {
             bool created = false;
             _MsgMessage* message = collection.addMessage(c.getInt64(columns.rowid), &created);
             if (created)
                 columns.read(c, *message);
-            if (_MsgHandle* handle = collection.handle(message->handle_id)) {
+            if (!lastHandle || message->handle_id != lastHandleId) {
+                lastHandleId = message->handle_id;
+                lastHandle = collection.handle(lastHandleId);
+            }
+            if (_MsgHandle* handle = lastHandle) {
                 message->handle = handle;
                 if (message->country.isEmpty())
                     message->country = handle->country;
@@ -269,8 +282,13 @@ void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
                 if (_MsgHandle* other = collection.handle(message->other_handle))
                     message->otherHandle = other;
             }
-            if (_MsgChat* chat = collection.chat(c.getInt64(columns.chat_id)))
-                links.emplace_back(message, chat);
+            const qint64 chatId = c.getInt64(columns.chat_id);
+            if (!lastChat || chatId != lastChatId) {
+                lastChatId = chatId;
+                lastChat = collection.chat(chatId);
+            }
+            if (lastChat)
+                links.emplace_back(message, lastChat);
         }
     } catch (...) {
         // A read stopped part of the way (cancel, I/O error) leaves the messages it added linked.

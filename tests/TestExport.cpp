@@ -4,6 +4,7 @@
 #include "message/MsgCollection.h"
 #include "ops/ExportSMSThread.h"
 #include "ops/ExportStaging.h"
+#include "ops/export/ExportFile.h"
 #include "ops/export/ExportSMSPdf.h"
 #include "ops/export/ShortDateTimeText.h"
 #include "store/IOS6MessageDb.h"
@@ -275,6 +276,7 @@ private slots:
     void csvReadBack_data();
     void csvReadBack();
     void htmlPagesIndexAndPictures();
+    void exportFileLeavesNothingOfWhatWasThere();
 
 private:
     enum Situation { Succeeds, Cancelled, LinkInPlace, PipeInPlace, LaterFileFails, DiskFull, DeviceFull, DeviceNull };
@@ -1322,8 +1324,38 @@ void TestExport::dateTextsAsTheLocaleFormatsThem()
     for (qint64 date = 465579000 - 7200; date < 465579000 + 7200; date += 59)
         dates.append(date); // Lord Howe at 15:30 UTC on 2015-10-03
     for (const qint64 date : std::as_const(dates)) {
-        QCOMPARE(texts.text(int(date)),
-            system.toString(QDateTime::fromSecsSinceEpoch(date + 978307200LL), QLocale::ShortFormat));
+        const QDateTime when = QDateTime::fromSecsSinceEpoch(date + 978307200LL);
+        QCOMPARE(texts.text(int(date)), system.toString(when, QLocale::ShortFormat));
+        // The HTML pages head with the same local time in a fixed form.
+        QDate day;
+        QTime time;
+        texts.localDayAndTime(int(date), day, time);
+        QCOMPARE(day.toString(u"yyyy-MM-dd") + QLatin1Char(' ') + time.toString(u"HH:mm"),
+            when.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+    }
+}
+
+void TestExport::exportFileLeavesNothingOfWhatWasThere()
+{
+    // A file written over a longer one holds only what was written, in each writer's way of opening.
+    const QString path = m_tmp->filePath(QStringLiteral("over.txt"));
+    for (const bool pdfWay : { false, true }) {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        old.write(QByteArray(100000, 'x'));
+        old.close();
+        if (pdfWay) {
+            QFile file(path);
+            QVERIFY(openEmptied(file));
+            file.write("new");
+        } else {
+            ExportFile file(path);
+            file.open();
+            file.write(QLatin1String("new"));
+            file.close();
+        }
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("new"));
     }
 }
 

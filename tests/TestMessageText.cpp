@@ -534,10 +534,16 @@ void TestMessageText::sortOfMixedMessagesIsDeterministic()
     for (const _MsgMessage& message : messages)
         list.append(&message);
     QList<const _MsgMessage*> again = list;
+    // The order a stable sort gives when it compares the records themselves.
+    QList<const _MsgMessage*> direct = list;
+    std::stable_sort(direct.begin(), direct.end(), [ascending](const _MsgMessage* a, const _MsgMessage* b) {
+        return ascending ? messageLessThan(*a, *b) : messageLessThan(*b, *a);
+    });
 
     sortMessages(list, ascending);
     sortMessages(again, ascending);
     QCOMPARE(list, again);
+    QCOMPARE(list, direct);
     QList<const _MsgMessage*> sortedPointers = list;
     std::sort(sortedPointers.begin(), sortedPointers.end());
     QCOMPARE(std::adjacent_find(sortedPointers.cbegin(), sortedPointers.cend()), sortedPointers.cend());

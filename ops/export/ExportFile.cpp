@@ -37,7 +37,7 @@ ExportFile::~ExportFile() = default;
 void ExportFile::open()
 {
     // Unbuffered: the writers gather their text themselves, and each failure shows at its write.
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+    if (!openEmptied(m_file, QIODevice::Unbuffered))
         throw failure(m_file.errorString());
     m_buffer.reserve(bufferLimit + 4096);
 }
@@ -71,6 +71,21 @@ void ExportFile::writeBuffer()
         left -= written;
     }
     m_buffer.resize(0);
+}
+
+bool openEmptied(QFile& file, QIODevice::OpenMode extraMode)
+{
+    // The file is nearly always the empty one the export's staging just made. Truncating a file,
+    // even an empty one, makes ext4 write it out when it is closed, which costs an export of
+    // thousands of small files most of its time: so it is opened for appending and cut only when
+    // it holds anything.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | extraMode))
+        return false;
+    if (file.size() > 0 && !file.resize(0)) {
+        file.close();
+        return false;
+    }
+    return true;
 }
 
 QString writeFailureReason(const QString& path)

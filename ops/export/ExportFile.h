@@ -23,7 +23,7 @@ public:
     ExportFile(const ExportFile&) = delete;
     ExportFile& operator=(const ExportFile&) = delete;
 
-    // Opens the file write-only and truncated.
+    // Opens the file write-only, emptied when it holds anything.
     void open();
     void write(QStringView text);
     void write(QLatin1String text) { write(QString(text)); }
@@ -37,6 +37,10 @@ private:
     QStringEncoder m_encoder;
     QByteArray m_buffer;
 };
+
+// Opens the file write-only, emptied when it holds anything, with the further mode given; false,
+// with the file's error set, when it can not.
+bool openEmptied(QFile& file, QIODevice::OpenMode extraMode = {});
 
 // Why writing to the file fails: tries to add to it and returns the system's reason, or a plain
 // statement when the file takes the bytes after all. Meant for a file whose writer could not say.

@@ -20,10 +20,15 @@ const QLatin1String pageStart("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Tra
                               "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\" />"
                               "<link rel=\"stylesheet\" type=\"text/css\" href=\"files/style.css\" />");
 
-// Dates a reader elsewhere can not mistake, whatever this machine's locale.
+// Dates a reader elsewhere can not mistake, whatever this machine's locale. Each page heads with
+// two of them: the local time comes from the per-day offsets the message lines use, not from a
+// fresh time-zone lookup each.
 QString dateText(int date)
 {
-    return messageDateTime(date).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    QDate day;
+    QTime time;
+    localMessageDayAndTime(date, day, time);
+    return day.toString(u"yyyy-MM-dd") + QLatin1Char(' ') + time.toString(u"HH:mm");
 }
 
 QString countText(int count)

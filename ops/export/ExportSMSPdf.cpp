@@ -40,7 +40,7 @@ ExportSMSPdf::ExportSMSPdf(const QString& path, const PageDocumentInfo& info)
 void ExportSMSPdf::begin()
 {
     // A file that can not be written must fail the export instead of reporting it done.
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!openEmptied(m_file))
         throw failure(writeFailureReason(m_path));
 }
 

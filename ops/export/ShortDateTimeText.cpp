@@ -181,8 +181,22 @@ QString shortDateTimeText(int date)
     return out;
 }
 
-void appendShortDateTimeText(QString& out, int date)
+namespace {
+
+ShortDateTimeText& threadTexts()
 {
     thread_local ShortDateTimeText texts;
-    texts.appendText(out, date);
+    return texts;
+}
+
+} // namespace
+
+void appendShortDateTimeText(QString& out, int date)
+{
+    threadTexts().appendText(out, date);
+}
+
+void localMessageDayAndTime(int date, QDate& day, QTime& time)
+{
+    threadTexts().localDayAndTime(date, day, time);
 }

@@ -55,3 +55,5 @@ private:
 QString shortDateTimeText(int date);
 // Appends that text to `out`.
 void appendShortDateTimeText(QString& out, int date);
+// The local day and time of a message date, from the same caches.
+void localMessageDayAndTime(int date, QDate& day, QTime& time);
