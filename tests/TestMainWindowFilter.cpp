@@ -21,6 +21,7 @@
 #include "ui/views/MyTreeView.h"
 
 #include <QAction>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDirIterator>
 #include <QFile>
@@ -332,14 +333,30 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
     QCOMPARE(asked, !expected.isEmpty());
     if (!expected.isEmpty()) {
         QCOMPARE(textsIn(csv), taken);
+        // Messages of several sources go to pages to hand over, whose cover pages give each source's digest.
+        const bool several = readFrom.contains(QLatin1String(" sources: "));
         QTemporaryDir pdfOut;
-        setNextSaveFileAnswer(pdfOut.filePath(QStringLiteral("shown.pdf")), QStringLiteral("PDF Files(*.pdf)"));
+        setNextSaveFileAnswer(pdfOut.filePath(QStringLiteral("shown.pdf")),
+            several ? QStringLiteral("PDF Files to Hand Over, with Cover Page(*.pdf)")
+                    : QStringLiteral("PDF Files(*.pdf)"));
         ownEntries ? window.miExportAll() : window.miExport();
         QCOMPARE(takeShownSaveDialogs().size(), 1);
         // Each conversation's file says where its messages come from.
         const QStringList files = pdfTexts(pdfOut.path()).split(QLatin1Char('\n'));
-        for (const QString& text : files)
+        for (const QString& text : files) {
             QVERIFY2(text.contains(QStringLiteral("Read from %1 Exported on").arg(readFrom)), qPrintable(text));
+            if (!several)
+                continue;
+            QVERIFY2(text.contains(QStringLiteral("Source: %1 Source file: ").arg(readFrom)), qPrintable(text));
+            for (const QDir& store : { folder, otherFolder, phoneFolder }) {
+                QFile file(smsDbPath(store));
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                const QByteArray digest = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
+                QVERIFY2(
+                    text.contains(QString::fromLatin1(digest)) == readFrom.contains(QFileInfo(store.path()).fileName()),
+                    qPrintable(text));
+            }
+        }
     }
 
     QStringList printed { QStringLiteral("not printed") };
