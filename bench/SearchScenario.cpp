@@ -7,10 +7,12 @@
 #include "store/IOS6MessageDb.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -111,14 +113,34 @@ ScenarioResult runSearchScenario(const BenchContext& context)
         time(text, true);
     std::vector<double> wholeTimes;
     std::vector<double> prefixTimes;
+    QHash<QString, std::vector<double>> perQuery;
     for (int round = 0; round < rounds; ++round) {
         for (const QString& text : whole) {
             wholeTimes.push_back(time(text, true));
+            perQuery[text].push_back(wholeTimes.back());
         }
         for (const QString& text : prefixes) {
             prefixTimes.push_back(time(text, false));
+            perQuery[text].push_back(prefixTimes.back());
         }
     }
+    // The slowest query of each kind by its own median, to tell which one a target misses on.
+    const auto slowest = [&perQuery](const QStringList& texts) {
+        QString worst;
+        double worstMedian = -1;
+        for (const QString& text : texts) {
+            const double own = median(perQuery.value(text));
+            if (own > worstMedian) {
+                worst = text;
+                worstMedian = own;
+            }
+        }
+        return std::make_pair(worst, worstMedian);
+    };
+    const auto [slowWhole, slowWholeMedian] = slowest(whole);
+    const auto [slowPrefix, slowPrefixMedian] = slowest(prefixes);
+    std::printf("search_slowest query=\"%s\" median_ms=%.2f prefix=\"%s\" prefix_median_ms=%.2f\n",
+        slowWhole.toUtf8().constData(), slowWholeMedian * 1e3, slowPrefix.toUtf8().constData(), slowPrefixMedian * 1e3);
 
     std::printf("search stores=%d queries=%d median_ms=%.2f max_ms=%.2f prefix_first_page_median_ms=%.2f "
                 "prefix_first_page_max_ms=%.2f index_seconds=%.2f\n",

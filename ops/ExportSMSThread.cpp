@@ -224,6 +224,9 @@ QString ExportSMSThread::work()
         m_pageInfo.exportedAt = QDateTime::currentDateTime();
         if (m_pageInfo.evidence && !m_pageInfo.source.file.isEmpty())
             m_pageInfo.sourceSha256 = sha256OfFile(m_pageInfo.source.file);
+        for (const ExportSource& part : m_pageInfo.source.parts)
+            m_pageInfo.partSha256 << (m_pageInfo.evidence && !part.file.isEmpty() ? sha256OfFile(part.file)
+                                                                                  : QString());
         m_renderPool = std::make_unique<PdfRenderPool>(PdfRenderPool::defaultThreads(), &progress()->cancelled);
     }
 

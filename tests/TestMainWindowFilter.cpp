@@ -4,6 +4,7 @@
 #include "base/ShellServices.h"
 #include "message/MessageText.h"
 #include "ops/SearchIndexUpdates.h"
+#include "ops/export/pdf/PageHeadings.h"
 #include "support/NextDialog.h"
 #include "support/ReadOnlyPath.h"
 #include "support/StoreFiles.h"
@@ -19,9 +20,13 @@
 #include "ui/views/MyTreeView.h"
 
 #include <QAction>
+#include <QCryptographicHash>
 #include <QDateTime>
+#include <QDirIterator>
 #include <QFile>
+#include <QLabel>
 #include <QPrintPreviewDialog>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -68,6 +73,21 @@ QStringList textsIn(const QString& path)
     return sorted(texts);
 }
 
+// The text of the PDF files under a folder, every run of white space one space; one file to a line.
+QString pdfTexts(const QString& folder)
+{
+    QStringList texts;
+    for (QDirIterator files(folder, { QStringLiteral("*.pdf") }, QDir::Files, QDirIterator::Subdirectories);
+         files.hasNext();) {
+        QProcess tool;
+        tool.start(QStringLiteral("pdftotext"), { files.next(), QStringLiteral("-") });
+        if (!tool.waitForFinished(30000))
+            return QStringLiteral("pdftotext did not finish");
+        texts << QString::fromUtf8(tool.readAllStandardOutput()).simplified();
+    }
+    return texts.join(QLatin1Char('\n'));
+}
+
 } // namespace
 
 class TestMainWindowFilter : public QObject
@@ -98,43 +118,61 @@ void TestMainWindowFilter::filterDecidesListAndCommands_data()
     QTest::addColumn<QString>("deleteCommand");
     QTest::addColumn<QString>("deleted");
     QTest::addColumn<QString>("failing"); // a database whose store refuses the delete
+    // Where the heading above the transcript, and the exported and printed pages, say the messages
+    // come from (the heading unchecked when empty).
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<QString>("readFrom");
 
     const int conversation = int(FilterBar::Scope::Conversation);
     const int source = int(FilterBar::Scope::Source);
     const QDate second(2024, 5, 2);
     const QDate third(2024, 5, 3);
+    const QString filtered = QStringLiteral("the local database \"Filtered\"");
+    const QString other = QStringLiteral("the local database \"Other\"");
+    const QString threeNames = QStringLiteral("3 sources: OldPhone, Filtered, Other");
+    const QString threeSources = QStringLiteral("3 sources: the phone OldPhone, %1, %2").arg(filtered, other);
+    const QString twoSources = QStringLiteral("2 sources: %1, %2").arg(filtered, other);
     QTest::newRow("database, two whole days") << "database" << conversation << second << third << "a2 a3 b1"
                                               << "miDel"
                                               << "a2 a3 b1"
-                                              << "";
+                                              << ""
+                                              << "Filtered" << filtered;
     QTest::newRow("database, from a day on") << "database" << conversation << QDate(2024, 5, 4) << QDate() << "a4 b2"
                                              << "miDel"
                                              << "a4 b2"
-                                             << "";
+                                             << ""
+                                             << "Filtered" << filtered;
     QTest::newRow("conversation, two whole days") << "conversation" << conversation << second << third << "a2 a3"
                                                   << "miDel"
                                                   << "a2 a3"
-                                                  << "";
+                                                  << ""
+                                                  << "" << filtered;
     QTest::newRow("conversation, up to a day") << "conversation" << conversation << QDate() << second << "a1 a2"
                                                << "miDel"
                                                << "a1 a2"
-                                               << "";
+                                               << ""
+                                               << "" << filtered;
     QTest::newRow("conversation widened to its database")
         << "conversation" << source << QDate() << QDate() << "a1 a2 a3 a4 b1 b2"
         << "miDel"
         << "a1 a2 a3 a4 b1 b2"
-        << "";
+        << ""
+        << "" << filtered;
     QTest::newRow("conversation widened, up to a day") << "conversation" << source << QDate() << second << "a1 a2 b1"
                                                        << "miDel"
                                                        << "a1 a2 b1"
-                                                       << "";
+                                                       << ""
+                                                       << "" << filtered;
     // The conversation's own "Delete SMS with this contact" takes only its messages of a widened list.
     QTest::newRow("conversation widened, its own delete") << "conversation" << source << QDate() << second << "a1 a2 b1"
                                                           << "miDelChat"
                                                           << "a1 a2"
-                                                          << "";
+                                                          << ""
+                                                          << "" << filtered;
     QTest::newRow("a range with nothing in it") << "database" << conversation << QDate(2024, 6, 1) << QDate() << ""
                                                 << "miDel"
+                                                << ""
+                                                << ""
                                                 << ""
                                                 << "";
     // Every phone and database: a phone's messages are listed, exported and printed, and stay on delete.
@@ -142,33 +180,42 @@ void TestMainWindowFilter::filterDecidesListAndCommands_data()
     QTest::newRow("everywhere, two whole days") << "database" << everywhere << second << third << "a2 a3 b1 c1 p1"
                                                 << "miDel"
                                                 << "a2 a3 b1 c1"
-                                                << "";
+                                                << "" << threeNames << threeSources;
     QTest::newRow("everywhere from the phone, every day")
         << "phone" << everywhere << QDate() << QDate() << "a1 a2 a3 a4 b1 b2 c1 c2 p1 p2"
         << "miDel"
         << "a1 a2 a3 a4 b1 b2 c1 c2"
-        << "";
+        << "" << threeNames << threeSources;
     QTest::newRow("everywhere, the conversation's own delete")
         << "conversation" << everywhere << QDate() << second << "a1 a2 b1 c1"
         << "miDelChat"
         << "a1 a2"
-        << "";
+        << ""
+        << "2 sources: Filtered, Other" << twoSources;
+    // Messages of one source are named as from that source alone.
+    QTest::newRow("everywhere, a day of one database")
+        << "phone" << everywhere << QDate(2024, 5, 5) << QDate(2024, 5, 5) << "b2"
+        << "miDel"
+        << "b2"
+        << ""
+        << "Filtered" << filtered;
     // A database's own "All" entries with dates set take its messages of those dates, and its delete
     // leaves the database with the others.
     QTest::newRow("database's own entries, two whole days")
         << "database" << conversation << second << third << "a2 a3 b1"
         << "miDelAll"
         << "a2 a3 b1"
-        << "";
+        << ""
+        << "Filtered" << filtered;
     QTest::newRow("database's own entries, everywhere")
         << "database" << everywhere << second << third << "a2 a3 b1 c1 p1"
         << "miDelAll"
         << "a2 a3 b1"
-        << "";
+        << "" << threeNames << filtered;
     // The first database loses its messages, the second refuses: the second is named as unchanged.
     QTest::newRow("everywhere, one database refuses") << "database" << everywhere << second << third << "a2 a3 b1 c1 p1"
                                                       << "miDel"
-                                                      << "a2 a3 b1" << otherDatabase;
+                                                      << "a2 a3 b1" << otherDatabase << threeNames << threeSources;
 }
 
 // With a date range and a scope set, the list shows exactly those messages, and "Export", "Print" and
@@ -183,6 +230,8 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
     QFETCH(QString, deleteCommand);
     QFETCH(QString, deleted);
     QFETCH(QString, failing);
+    QFETCH(QString, header);
+    QFETCH(QString, readFrom);
     const QStringList expected = sorted(shown.split(QLatin1Char(' '), Qt::SkipEmptyParts));
     const QStringList gone = deleted.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     // The database's own "All" entries take its messages, not what the list shows of other sources.
@@ -240,6 +289,8 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
     bar->setScope(FilterBar::Scope(scope));
     bar->setRange(from, to);
     QCOMPARE(textsOf(window.shownMessages()), expected);
+    if (!header.isEmpty())
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("lbChatName"))->text(), header);
     if (FilterBar::Scope(scope) == FilterBar::Scope::Everywhere) {
         // Each row names where it comes from; backup and transfer, which take one source, are off.
         const QHash<QChar, QString> sources { { QLatin1Char('a'), database }, { QLatin1Char('b'), database },
@@ -270,18 +321,49 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
     ownEntries ? window.miExportAll() : window.miExport();
     const bool asked = !takeShownSaveDialogs().isEmpty();
     QCOMPARE(asked, !expected.isEmpty());
-    if (!expected.isEmpty())
+    if (!expected.isEmpty()) {
         QCOMPARE(textsIn(csv), taken);
+        // Messages of several sources go to pages to hand over, whose cover pages give each source's digest.
+        const bool several = readFrom.contains(QLatin1String(" sources: "));
+        QTemporaryDir pdfOut;
+        setNextSaveFileAnswer(pdfOut.filePath(QStringLiteral("shown.pdf")),
+            several ? QStringLiteral("PDF Files to Hand Over, with Cover Page(*.pdf)")
+                    : QStringLiteral("PDF Files(*.pdf)"));
+        ownEntries ? window.miExportAll() : window.miExport();
+        QCOMPARE(takeShownSaveDialogs().size(), 1);
+        // Each conversation's file says where its messages come from.
+        const QStringList files = pdfTexts(pdfOut.path()).split(QLatin1Char('\n'));
+        for (const QString& text : files) {
+            QVERIFY2(text.contains(QStringLiteral("Read from %1 Exported on").arg(readFrom)), qPrintable(text));
+            if (!several)
+                continue;
+            QVERIFY2(text.contains(QStringLiteral("Source: %1 Source file: ").arg(readFrom)), qPrintable(text));
+            for (const QDir& store : { folder, otherFolder, phoneFolder }) {
+                QFile file(smsDbPath(store));
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                const QByteArray digest = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
+                QVERIFY2(
+                    text.contains(QString::fromLatin1(digest)) == readFrom.contains(QFileInfo(store.path()).fileName()),
+                    qPrintable(text));
+            }
+        }
+    }
 
     QStringList printed { QStringLiteral("not printed") };
-    onNextDialog<QPrintPreviewDialog>([&window, &printed](QPrintPreviewDialog* dialog) {
-        if (auto* printer = window.findChild<SMSPrinter*>())
+    PageDocumentInfo printedFrom;
+    printedFrom.printed = true;
+    onNextDialog<QPrintPreviewDialog>([&window, &printed, &printedFrom](QPrintPreviewDialog* dialog) {
+        if (auto* printer = window.findChild<SMSPrinter*>()) {
             printed = textsOf(printer->messages());
+            printedFrom.source = printer->source();
+        }
         dialog->reject();
     });
     if (!expected.isEmpty()) {
         ownEntries ? window.miPrintAll() : window.miPrint();
         QCOMPARE(printed, taken);
+        const QString heading = conversationHeadingText(ConversationSummary(), printedFrom);
+        QVERIFY2(heading.contains(QStringLiteral("\nRead from %1\nPrinted on").arg(readFrom)), qPrintable(heading));
     }
 
     std::unique_ptr<ReadOnlyPath> refusing;

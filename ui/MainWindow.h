@@ -229,6 +229,10 @@ private:
     QList<_MsgMessage*> messagesEverywhere();
     // Messages of the list when it shows every source: no one node, the commands go store by store.
     CommandMessages everywhereOfList(QList<_MsgMessage*> messages) const;
+    // The phones and databases of the tree that hold some of the messages, in the tree's order.
+    QList<_AbsDBItemNode*> sourcesHolding(const QList<_MsgMessage*>& messages) const;
+    // Where messages of the list of every source come from: the one source, or several with each.
+    ExportSource everywhereSource(const QList<_MsgMessage*>& messages) const;
     // Deletes those of the messages that local databases hold, after one question with their total,
     // one database after the other; says which were changed when one of them fails.
     void deleteEverywhere(const QList<_MsgMessage*>& messages);
@@ -275,8 +279,9 @@ private:
     void deleteConversation();
     // Deletes the current database with its folder, after asking.
     void deleteDatabase();
-    // The phone or database the messages come from, for the headings of exported and printed pages.
-    static ExportSource exportSource(const CommandMessages& input);
+    // The phone or database the messages come from, for the headings of exported and printed pages;
+    // with every source listed, those of the sources that hold some of them.
+    ExportSource exportSource(const CommandMessages& input) const;
     // Re-reads the node's conversations (and their messages when asked) after a command changed its store.
     void rereadNode(_AbsDBItemNode* node, bool withMessages);
     // Asks for a local database (proposing proposedName) and returns its node, adding a node for a

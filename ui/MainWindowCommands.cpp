@@ -240,9 +240,11 @@ void MainWindow::printMessages(const CommandMessages& input)
     printer.print(input.messages);
 }
 
-ExportSource MainWindow::exportSource(const CommandMessages& input)
+ExportSource MainWindow::exportSource(const CommandMessages& input) const
 {
     ExportSource source;
+    if (!input.node && listShowsEverywhere())
+        return everywhereSource(input.messages);
     if (!input.node)
         return source;
     if (input.node->type == _ItemNode::TypeAndroidDevice) {

@@ -3,6 +3,7 @@
 // The filter bar above the message list: what the list shows, and with it what the commands on the
 // shown messages take.
 #include "ops/DeleteMessagesThread.h"
+#include "ops/export/pdf/PageHeadings.h"
 #include "store/IOS6MessageDb.h"
 #include "ui/CommandRules.h"
 #include "ui/FilterBar.h"
@@ -19,11 +20,13 @@
 #include <QAction>
 #include <QBoxLayout>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPersistentModelIndex>
 #include <QSet>
 #include <QtDebug>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -31,8 +34,8 @@ namespace {
 // The commands that write what the list shows into one store, or send it to one phone.
 bool writesFromOneSource(void (MainWindow::*slot)())
 {
-    for (auto one : { &MainWindow::miBackupSel, &MainWindow::miBackupChat, &MainWindow::miDb2ASel,
-             &MainWindow::miDb2AChat })
+    for (auto one :
+        { &MainWindow::miBackupSel, &MainWindow::miBackupChat, &MainWindow::miDb2ASel, &MainWindow::miDb2AChat })
         if (slot == one)
             return true;
     return false;
@@ -74,8 +77,19 @@ QList<_MsgMessage*> MainWindow::filteredForList(QList<_MsgMessage*> list)
 {
     if (!m_filterBar)
         return list;
-    if (listShowsEverywhere())
-        return m_filterBar->filter().apply(messagesEverywhere());
+    if (listShowsEverywhere()) {
+        list = m_filterBar->filter().apply(messagesEverywhere());
+        // The heading names where the listed messages come from instead of the node chosen in the tree.
+        QStringList names;
+        for (const _AbsDBItemNode* node : sourcesHolding(list))
+            names << node->name;
+        if (names.size() == 1)
+            m_lbChatName->setText(names.first());
+        else if (names.size() > 1)
+            m_lbChatName->setText(
+                tr("%1 sources: %2").arg(QString::number(names.size()), names.join(QStringLiteral(", "))));
+        return list;
+    }
     m_everywhereRecords.clear();
     m_modelSms->setSourceNames({});
     // A conversation chosen in the tree stands for its whole phone or database.
@@ -149,6 +163,48 @@ MainWindow::CommandMessages MainWindow::everywhereOfList(QList<_MsgMessage*> mes
     CommandMessages input;
     input.messages = std::move(messages);
     return input;
+}
+
+QList<_AbsDBItemNode*> MainWindow::sourcesHolding(const QList<_MsgMessage*>& messages) const
+{
+    QList<_AbsDBItemNode*> sources;
+    if (messages.isEmpty())
+        return sources;
+    const QSet<const _MsgMessage*> wanted(messages.cbegin(), messages.cend());
+    for (const _ItemNode* root :
+        { static_cast<_ItemNode*>(m_modelMain->rootDevice()), static_cast<_ItemNode*>(m_modelMain->rootLocalDb()) }) {
+        for (_ItemNode* child : std::as_const(root->children)) {
+            if (child->type != _ItemNode::TypeAndroidDevice && child->type != _ItemNode::TypeLocalDb)
+                continue;
+            auto* node = static_cast<_AbsDBItemNode*>(child);
+            const QHash<qint64, _MsgMessage*>& held = node->collection.messages();
+            if (std::any_of(held.cbegin(), held.cend(),
+                    [&wanted](const _MsgMessage* message) { return wanted.contains(message); }))
+                sources.append(node);
+        }
+    }
+    return sources;
+}
+
+ExportSource MainWindow::everywhereSource(const QList<_MsgMessage*>& messages) const
+{
+    const QList<_AbsDBItemNode*> nodes = sourcesHolding(messages);
+    const auto sourceOf = [this](_AbsDBItemNode* node) {
+        CommandMessages input;
+        input.node = node;
+        input.db = node->db;
+        return exportSource(input);
+    };
+    // Messages of one source are exported as they would be from its own node.
+    if (nodes.size() == 1)
+        return sourceOf(nodes.first());
+    ExportSource source;
+    if (nodes.isEmpty())
+        return source;
+    source.kind = ExportSource::Kind::Several;
+    for (_AbsDBItemNode* node : nodes)
+        source.parts.push_back(sourceOf(node));
+    return source;
 }
 
 void MainWindow::deleteEverywhere(const QList<_MsgMessage*>& messages)

@@ -22,6 +22,7 @@ public:
 
     // Where the messages come from, named in the headings.
     void setSource(const ExportSource& source) { m_source = source; }
+    const ExportSource& source() const { return m_source; }
     // Shows the preview of the messages (borrowed records) and returns when the dialog closes.
     void print(const QList<_MsgMessage*>& list);
     // The messages being printed.

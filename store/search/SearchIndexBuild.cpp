@@ -206,6 +206,7 @@ public:
     }
 
     std::vector<Message>& messages() { return m_messages; }
+    void reserve(qint64 count) { m_messages.reserve(size_t(std::max<qint64>(count, 0))); }
 
 private:
     // Copies a text into blocks that never move, so that messages can point at their texts.
@@ -215,7 +216,8 @@ private:
             return nullptr;
         constexpr size_t blockSize = 4 << 20;
         if (m_blocks.empty() || blockSize - m_used < size_t(size)) {
-            m_blocks.push_back(std::make_unique<char[]>(std::max(blockSize, size_t(size))));
+            // Not zeroed: every byte handed out is written first.
+            m_blocks.emplace_back(new char[std::max(blockSize, size_t(size))]);
             m_used = 0;
         }
         char* kept = m_blocks.back().get() + m_used;
@@ -382,6 +384,7 @@ void SearchIndex::buildInto(const QString& path, const QString& signature, const
             Sqlite3Cursor count = snapshot.store.queryThrow("select count(*) from chat_message_join");
             expected = count.moveNext() ? count.getInt64(0) : 0;
         }
+        pending.reserve(expected);
         Sqlite3Cursor row = snapshot.messages(std::numeric_limits<qint64>::min());
         for (qint64 done = 1; row.moveNext(); ++done) {
             pending.add(row);

@@ -166,6 +166,19 @@ CharFold classify(char32_t c)
     return result;
 }
 
+// Whether a character above the tables is a one-character token of itself, as classify finds, told
+// without building strings: ideographs, kana, Hangul and the other scripts without spaces, emoji and
+// the conversations' private-use tokens, which make up nearly all such characters in messages.
+bool isSelfToken(char32_t c)
+{
+    if (isIgnorable(c) || isDiacritic(c) || c == 0xFFFC || c == 0xFFFD || inRange(c, 0xFF66, 0xFFDC))
+        return false;
+    const QChar::Category category = QChar::category(c);
+    if (category == QChar::Symbol_Other || category == QChar::Other_PrivateUse)
+        return true;
+    return category != QChar::Number_DecimalDigit && isWordCategory(category) && isOneCharacterScript(c);
+}
+
 // Folds of the characters most text is written in, worked out once: everything below the CJK
 // blocks, and the full-width and half-width forms.
 struct FoldTables
@@ -285,6 +298,13 @@ int tokenize(const char* utf8, int size, void* context, TokenCallback callback)
             fold = &tables.low[c];
         } else if (c >= FoldTables::formsBegin && c < FoldTables::formsEnd) {
             fold = &tables.forms[c - FoldTables::formsBegin];
+        } else if (isSelfToken(c)) {
+            if (const int stop = flush())
+                return stop;
+            if (const int stop = callback(context, utf8 + i, length, true, i, i + length))
+                return stop;
+            i += length;
+            continue;
         } else {
             slow = classify(c);
         }

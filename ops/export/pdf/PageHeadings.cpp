@@ -61,6 +61,12 @@ QString sourceText(const ExportSource& source)
         return tr("the local database \"%1\"").arg(source.name);
     case ExportSource::Kind::Phone:
         return tr("the phone %1").arg(source.name);
+    case ExportSource::Kind::Several: {
+        QStringList parts;
+        for (const ExportSource& part : source.parts)
+            parts << sourceText(part);
+        return tr("%1 sources: %2").arg(QString::number(parts.size()), parts.join(QStringLiteral(", ")));
+    }
     case ExportSource::Kind::Unknown:
         break;
     }
@@ -177,11 +183,16 @@ QString coverPageText(const ConversationSummary& summary, const PageDocumentInfo
     lines << tr("Conversation: %1").arg(summary.name);
     const QString source = sourceText(info.source);
     lines << tr("Source: %1").arg(source.isEmpty() ? unknown : source);
-    if (!info.source.file.isEmpty()) {
-        lines << tr("Source file: %1").arg(info.source.file);
+    const auto fileLines = [&lines](const QString& file, const QString& sha256) {
+        if (file.isEmpty())
+            return;
+        lines << tr("Source file: %1").arg(file);
         lines << tr("SHA-256 of the source file:");
-        lines << (info.sourceSha256.isEmpty() ? tr("the file could not be read") : info.sourceSha256);
-    }
+        lines << (sha256.isEmpty() ? tr("the file could not be read") : sha256);
+    };
+    fileLines(info.source.file, info.sourceSha256);
+    for (size_t i = 0; i < info.source.parts.size(); ++i)
+        fileLines(info.source.parts[i].file, info.partSha256.value(qsizetype(i)));
     lines << tr("Exported on %1").arg(exportTimeText(info.exportedAt));
     lines << tr("Period: %1").arg(periodText(summary));
     lines << tr("Messages: %1, numbered No. 1 to No. %1 on the pages that follow").arg(summary.messageCount);

@@ -6,16 +6,22 @@
 #include <QList>
 #include <QSize>
 #include <QString>
+#include <QStringList>
+
+#include <vector>
 
 struct _MsgMessage;
 
 // Where the exported or printed messages were read from.
 struct ExportSource
 {
-    enum class Kind { Unknown, Database, Phone };
+    enum class Kind { Unknown, Database, Phone, Several };
     Kind kind = Kind::Unknown;
     QString name; // the local database's or the phone's name
     QString file; // the message database file; empty when not known
+    // Of Several: each phone or database, in the tree's order. Initialised here, so that a source
+    // made from its first three fields need not name it.
+    std::vector<ExportSource> parts {};
 };
 
 // What the pages of one export or printout share.
@@ -28,6 +34,7 @@ struct PageDocumentInfo
     // and of every attachment, and every message numbered.
     bool evidence = false;
     QString sourceSha256; // of source.file, for evidence; empty when it could not be read
+    QStringList partSha256; // of each part's file of several sources, in the same way
 };
 
 // A picture attachment that can be drawn: its file and its size in pixels, upright.
