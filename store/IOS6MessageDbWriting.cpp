@@ -359,7 +359,8 @@ qint64 IOS6MessageDb::insertMessage(
             run->writtenGuids.insert(guidKey->fingerprint);
         // The fingerprints cost about 100 bytes a message; a run of a very large phone or backup file
         // switches to the store's indexes instead, so that its memory stays bounded.
-        if (run->writtenGuids.size() >= maxRememberedMessages || run->writtenLogicHashes.size() >= maxRememberedMessages)
+        if (run->writtenGuids.size() >= maxRememberedMessages
+            || run->writtenLogicHashes.size() >= maxRememberedMessages)
             lookUpWrittenMessagesInStore();
     }
     return messageRowId;

@@ -27,8 +27,7 @@ qint64 xwdPixel(const QByteArray& dump, int x, int y)
                   bitsPerPixel = field(11), bytesPerLine = field(12), colours = field(19);
     // xwd says 24 bits a pixel for some dumps whose lines still hold 4 bytes a pixel.
     const quint32 bytesPerPixel = width ? bytesPerLine / width : 0;
-    if (bitsPerPixel < 24 || (bytesPerPixel != 3 && bytesPerPixel != 4) || quint32(x) >= width
-        || quint32(y) >= height)
+    if (bitsPerPixel < 24 || (bytesPerPixel != 3 && bytesPerPixel != 4) || quint32(x) >= width || quint32(y) >= height)
         return -1;
     const qint64 offset = qint64(headerSize) + 12 * qint64(colours) + qint64(y) * bytesPerLine + bytesPerPixel * x;
     if (offset + bytesPerPixel > dump.size())
@@ -42,7 +41,8 @@ qint64 xwdPixel(const QByteArray& dump, int x, int y)
 
 } // namespace
 
-class TestScreenCapture : public QObject {
+class TestScreenCapture : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -67,15 +67,15 @@ void TestScreenCapture::progressDialogCapturedAsPainted()
     QTest::qWait(300);
 
     QProcess xwd;
-    xwd.start(QStringLiteral("xwd"), {QStringLiteral("-root"), QStringLiteral("-silent")});
+    xwd.start(QStringLiteral("xwd"), { QStringLiteral("-root"), QStringLiteral("-silent") });
     QVERIFY2(xwd.waitForFinished(30000) && xwd.exitCode() == 0, xwd.readAllStandardError().constData());
     const QByteArray dump = xwd.readAllStandardOutput();
 
     // Points on the dialog's own ground, away from its label, bar and button.
     const QRect dialog = progress.frameGeometry();
     int black = 0;
-    const QList<QPoint> points{{5, 5}, {dialog.width() - 6, 5}, {5, dialog.height() - 6},
-                               {dialog.width() - 6, dialog.height() - 6}, {dialog.width() / 2, 12}};
+    const QList<QPoint> points { { 5, 5 }, { dialog.width() - 6, 5 }, { 5, dialog.height() - 6 },
+        { dialog.width() - 6, dialog.height() - 6 }, { dialog.width() / 2, 12 } };
     for (const QPoint& point : points) {
         const qint64 pixel = xwdPixel(dump, dialog.x() + point.x(), dialog.y() + point.y());
         QVERIFY2(pixel >= 0, "xwd wrote a dump of another shape");

@@ -112,35 +112,29 @@ QList<_MsgMessage*> MainWindow::messagesEverywhere()
     QHash<const _MsgChat*, QString> sourceNames;
     QList<_MsgMessage*> messages;
     QStringList unreadable;
-    for (const _ItemNode* root :
-        { static_cast<_ItemNode*>(m_modelMain->rootDevice()), static_cast<_ItemNode*>(m_modelMain->rootLocalDb()) }) {
-        for (_ItemNode* child : std::as_const(root->children)) {
-            if (child->type != _ItemNode::TypeAndroidDevice && child->type != _ItemNode::TypeLocalDb)
-                continue;
-            auto* node = static_cast<_AbsDBItemNode*>(child);
-            // A store that is not there yet (a database named for a backup still to come) or no longer
-            // (a phone's cache after it was cleared) is not made by looking at it: its node shows what
-            // it holds in memory.
-            if (QFileInfo::exists(node->db->dbPath())) {
-                try {
-                    if (node->type == _ItemNode::TypeLocalDb && node->children.isEmpty()) {
-                        node->collection = readChats(*node->db);
-                        m_modelMain->rebuildConversations(node);
-                        countMessages(node);
-                    }
-                    node->db->messages(node->collection, 0);
-                } catch (const std::exception& error) {
-                    qCWarning(lcUi) << "can not read the messages of" << node->name << error.what();
-                    unreadable << node->name.toHtmlEscaped();
-                    continue;
+    for (_AbsDBItemNode* node : m_modelMain->sourceNodes()) {
+        // A store that is not there yet (a database named for a backup still to come) or no longer
+        // (a phone's cache after it was cleared) is not made by looking at it: its node shows what
+        // it holds in memory.
+        if (QFileInfo::exists(node->db->dbPath())) {
+            try {
+                if (node->type == _ItemNode::TypeLocalDb && node->children.isEmpty()) {
+                    node->collection = readChats(*node->db);
+                    m_modelMain->rebuildConversations(node);
+                    countMessages(node);
                 }
+                node->db->messages(node->collection, 0);
+            } catch (const std::exception& error) {
+                qCWarning(lcUi) << "can not read the messages of" << node->name << error.what();
+                unreadable << node->name.toHtmlEscaped();
+                continue;
             }
-            records.append(node->collection);
-            const QHash<qint64, _MsgChat*>& chats = node->collection.chats();
-            for (const _MsgChat* chat : chats)
-                sourceNames.insert(chat, node->name);
-            messages += node->collection.messages().values();
         }
+        records.append(node->collection);
+        const QHash<qint64, _MsgChat*>& chats = node->collection.chats();
+        for (const _MsgChat* chat : chats)
+            sourceNames.insert(chat, node->name);
+        messages += node->collection.messages().values();
     }
     m_everywhereRecords = std::move(records);
     m_modelSms->setSourceNames(std::move(sourceNames));
@@ -171,17 +165,11 @@ QList<_AbsDBItemNode*> MainWindow::sourcesHolding(const QList<_MsgMessage*>& mes
     if (messages.isEmpty())
         return sources;
     const QSet<const _MsgMessage*> wanted(messages.cbegin(), messages.cend());
-    for (const _ItemNode* root :
-        { static_cast<_ItemNode*>(m_modelMain->rootDevice()), static_cast<_ItemNode*>(m_modelMain->rootLocalDb()) }) {
-        for (_ItemNode* child : std::as_const(root->children)) {
-            if (child->type != _ItemNode::TypeAndroidDevice && child->type != _ItemNode::TypeLocalDb)
-                continue;
-            auto* node = static_cast<_AbsDBItemNode*>(child);
-            const QHash<qint64, _MsgMessage*>& held = node->collection.messages();
-            if (std::any_of(held.cbegin(), held.cend(),
-                    [&wanted](const _MsgMessage* message) { return wanted.contains(message); }))
-                sources.append(node);
-        }
+    for (_AbsDBItemNode* node : m_modelMain->sourceNodes()) {
+        const QHash<qint64, _MsgMessage*>& held = node->collection.messages();
+        if (std::any_of(
+                held.cbegin(), held.cend(), [&wanted](const _MsgMessage* message) { return wanted.contains(message); }))
+            sources.append(node);
     }
     return sources;
 }

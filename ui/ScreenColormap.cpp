@@ -7,9 +7,8 @@
 #include <QWindow>
 
 #if defined(QSMS_HAVE_XCB) && QT_CONFIG(xcb)
-#include <xcb/xcb.h>
-
 #include <cstdlib>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -19,7 +18,8 @@ void shareScreenColormap(xcb_connection_t* connection, xcb_window_t window)
 {
     const xcb_get_window_attributes_cookie_t attributesCookie = xcb_get_window_attributes(connection, window);
     const xcb_get_geometry_cookie_t geometryCookie = xcb_get_geometry(connection, window);
-    xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(connection, attributesCookie, nullptr);
+    xcb_get_window_attributes_reply_t* attributes
+        = xcb_get_window_attributes_reply(connection, attributesCookie, nullptr);
     xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(connection, geometryCookie, nullptr);
     if (attributes && geometry) {
         for (xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection)); it.rem;
@@ -38,7 +38,8 @@ void shareScreenColormap(xcb_connection_t* connection, xcb_window_t window)
     std::free(geometry);
 }
 
-class ScreenColormapFilter : public QObject {
+class ScreenColormapFilter : public QObject
+{
 public:
     ScreenColormapFilter(xcb_connection_t* connection, QObject* parent)
         : QObject(parent)

@@ -49,7 +49,8 @@ template <typename T> void onNextDialog(const std::function<void(T*)>& action)
 // thing in the dialog's event loop instead of whenever a polling timer comes round.
 template <typename T> void onNextDialogShown(const std::function<void(T*)>& action)
 {
-    class ShowWatcher : public QObject {
+    class ShowWatcher : public QObject
+    {
     public:
         ShowWatcher(std::function<void(T*)> action, QObject* parent)
             : QObject(parent)

@@ -179,6 +179,18 @@ void ItemModelMain::setMessageCount(_AbsDBItemNode* node, qint64 count)
     emit dataChanged(index, index, { Qt::DisplayRole, Qt::ToolTipRole });
 }
 
+QList<_AbsDBItemNode*> ItemModelMain::sourceNodes() const
+{
+    QList<_AbsDBItemNode*> nodes;
+    for (const _ItemNode* root : { static_cast<_ItemNode*>(m_rootDevice), static_cast<_ItemNode*>(m_rootLocalDb) }) {
+        for (_ItemNode* child : root->children) {
+            if (child->type == _ItemNode::TypeAndroidDevice || child->type == _ItemNode::TypeLocalDb)
+                nodes.append(static_cast<_AbsDBItemNode*>(child));
+        }
+    }
+    return nodes;
+}
+
 int ItemModelMain::countDevices() const
 {
     return int(std::count_if(m_rootDevice->children.cbegin(), m_rootDevice->children.cend(),

@@ -31,6 +31,8 @@ public:
 
     _RootDeviceItemNode* rootDevice() const { return m_rootDevice; }
     _RootLocalDBItemNode* rootLocalDb() const { return m_rootLocalDb; }
+    // Every phone and local database node, in the tree's order.
+    QList<_AbsDBItemNode*> sourceNodes() const;
 
     // Appends a device node under "Devices", named by the device's display name. Its collection starts empty.
     _AndroidDeviceItemNode* addAndroidDevice(const QSharedPointer<IOS6MessageDb>& db, const AndroidDevice& device);
