@@ -365,7 +365,7 @@ void TestMessageStoreWriting::duplicatesByKeyOrGuid_data()
     QTest::addColumn<bool>("sameGuid"); // otherwise the same duplicate key under another guid
     // Messages a run remembers by fingerprint; past that it looks keys up in the store.
     QTest::addColumn<int>("remembered");
-    const int all = 250000;
+    const int all = 1000;
     QTest::newRow("same key, same run") << false << false << all;
     QTest::newRow("same guid, same run") << false << true << all;
     QTest::newRow("same key, earlier run") << true << false << all;
