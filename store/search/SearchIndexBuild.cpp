@@ -1,19 +1,15 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/TaskReporting.h"
-#include "message/MessageText.h"
-#include "store/IOS6MessageDb.h"
-#include "store/MessageColumns.h"
-#include "store/search/ConversationTerms.h"
+#include "store/search/IndexWriting.h"
 #include "store/search/SearchIndex.h"
 #include "store/search/SearchTokenizer.h"
+#include "store/search/TokenPrefetch.h"
 
 #include <QSet>
 
 #include <algorithm>
-#include <cstring>
 #include <iterator>
-#include <memory>
 #include <sqlite3.h>
 #include <tuple>
 #include <vector>
@@ -25,6 +21,8 @@
 // the 'delete' command with the very values it was indexed with, which `doc` keeps. Its second
 // column holds the conversation's token, so that a search for a person's name or number finds the
 // conversations whose terms (in `chat`) hold it and then their messages by that token.
+
+using namespace searchindex;
 
 namespace {
 
@@ -47,268 +45,6 @@ const char* const schema[] = {
 
 constexpr qint64 keySpacing = 16;
 constexpr qint64 rowsPerCheck = 4096;
-
-// A prepared statement of the index connection for the statements run once per message, bound
-// without copies.
-class Statement
-{
-public:
-    Statement(sqlite3* db, const char* sql)
-        : m_db(db)
-    {
-        check(sqlite3_prepare_v2(db, sql, -1, &m_statement, nullptr));
-    }
-    ~Statement() { sqlite3_finalize(m_statement); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    Statement& bind(int index, qint64 value)
-    {
-        check(sqlite3_bind_int64(m_statement, index, value));
-        return *this;
-    }
-    Statement& bindText(int index, const char* utf8, int size)
-    {
-        check(utf8 ? sqlite3_bind_text(m_statement, index, utf8, size, SQLITE_STATIC)
-                   : sqlite3_bind_null(m_statement, index));
-        return *this;
-    }
-    // Steps once; true while there is a row.
-    bool next()
-    {
-        const int rc = sqlite3_step(m_statement);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc != SQLITE_DONE)
-            check(rc);
-        return false;
-    }
-    void run()
-    {
-        next();
-        reset();
-    }
-    void reset()
-    {
-        sqlite3_reset(m_statement);
-        sqlite3_clear_bindings(m_statement);
-    }
-    qint64 column(int index) const { return sqlite3_column_int64(m_statement, index); }
-    // A text column of the current row (null for NULL), valid until the statement moves on.
-    const char* textData(int index) const
-    {
-        return reinterpret_cast<const char*>(sqlite3_column_text(m_statement, index));
-    }
-    int textSize(int index) const { return sqlite3_column_bytes(m_statement, index); }
-
-private:
-    void check(int rc) const
-    {
-        if (rc == SQLITE_OK)
-            return;
-        if (rc == SQLITE_INTERRUPT)
-            throwIfTaskCancelled();
-        throw Sqlite3Exception(rc, QString::fromUtf8(sqlite3_errmsg(m_db)));
-    }
-
-    sqlite3* m_db;
-    sqlite3_stmt* m_statement = nullptr;
-};
-
-// What a message's guid hashes to: a message that kept its row id but not its guid (a store made
-// anew) is another message.
-qint64 guidMark(const char* guid, int size)
-{
-    quint32 hash = 2166136261u;
-    for (int i = 0; i < size; ++i)
-        hash = (hash ^ static_cast<unsigned char>(guid[i])) * 16777619u;
-    return hash;
-}
-
-struct ChatTerms
-{
-    QString identifier;
-    QString name;
-    QString who;
-
-    bool operator==(const ChatTerms& other) const
-    {
-        return identifier == other.identifier && name == other.name && who == other.who;
-    }
-};
-
-// The store opened for reading in one snapshot, with the conversations as reading shows them.
-struct StoreSnapshot
-{
-    explicit StoreSnapshot(const QDir& folder)
-        : store(folder, QString(), false)
-    {
-        store.open();
-        store.executeThrow("BEGIN");
-        _MsgCollection collection;
-        store.chats(collection);
-        ConversationTerms terms(store.countryLib(), store.numberCountry());
-        for (const _MsgChat* chat : collection.chats())
-            chats.insert(
-                chat->rowid, ChatTerms { chat->chat_identifier, chatDisplayName(*chat, true), terms.terms(*chat) });
-    }
-
-    // Messages with their conversation, as reading yields them, from row id `from` on.
-    Sqlite3Cursor messages(qint64 from)
-    {
-        QString sql = QStringLiteral("select m.ROWID, m.guid, m.date, m.is_from_me, m.text, j.chat_id from "
-                                     "chat_message_join as j join message as m on m.ROWID = j.message_id "
-                                     "where j.message_id >= ?");
-        if (store.messageHasItemType())
-            sql += QStringLiteral(" and m.item_type <> 4");
-        return store.queryThrow(Sqlite3Sql(sql).addInt64Param(from));
-    }
-
-    IOS6MessageDb store;
-    QHash<qint64, ChatTerms> chats;
-};
-
-// Messages read from the store, to be put in date order before they are keyed.
-class PendingMessages
-{
-public:
-    struct Message
-    {
-        qint64 msg;
-        qint64 chat;
-        qint64 mark;
-        qint64 key;
-        const char* text; // null for a message without text
-        int textSize;
-        int date;
-        bool fromMe;
-    };
-
-    void add(const Sqlite3Cursor& row)
-    {
-        int guidSize = 0;
-        const char* guid = row.textData(1, &guidSize);
-        int textSize = 0;
-        const char* text = row.textData(4, &textSize);
-        m_messages.push_back(Message { row.getInt64(0), row.getInt64(5), guidMark(guid, guidSize), 0,
-            keep(text, textSize), textSize, storedDateToSeconds(row.getInt64(2)), row.getInt64(3) != 0 });
-    }
-
-    // Sorts by date and row id; a message in several conversations stays in the first of them.
-    void sort()
-    {
-        std::sort(m_messages.begin(), m_messages.end(), [](const Message& a, const Message& b) {
-            return std::tie(a.date, a.msg, a.chat) < std::tie(b.date, b.msg, b.chat);
-        });
-        m_messages.erase(std::unique(m_messages.begin(), m_messages.end(),
-                             [](const Message& a, const Message& b) { return a.msg == b.msg; }),
-            m_messages.end());
-    }
-
-    std::vector<Message>& messages() { return m_messages; }
-    void reserve(qint64 count) { m_messages.reserve(size_t(std::max<qint64>(count, 0))); }
-
-private:
-    // Copies a text into blocks that never move, so that messages can point at their texts.
-    const char* keep(const char* text, int size)
-    {
-        if (!text)
-            return nullptr;
-        constexpr size_t blockSize = 4 << 20;
-        if (m_blocks.empty() || blockSize - m_used < size_t(size)) {
-            // Not zeroed: every byte handed out is written first.
-            m_blocks.emplace_back(new char[std::max(blockSize, size_t(size))]);
-            m_used = 0;
-        }
-        char* kept = m_blocks.back().get() + m_used;
-        std::memcpy(kept, text, size_t(size));
-        m_used += size_t(size);
-        return kept;
-    }
-
-    std::vector<Message> m_messages;
-    std::vector<std::unique_ptr<char[]>> m_blocks;
-    size_t m_used = 0;
-};
-
-// Writes conversations, and messages into `doc` and the FTS5 table.
-class IndexWriter
-{
-public:
-    explicit IndexWriter(sqlite3* db)
-        : m_insertChat(db, "INSERT OR REPLACE INTO chat(rowid, identifier, name, who) VALUES(?1, ?2, ?3, ?4)")
-        , m_insertDoc(
-              db, "INSERT INTO doc(key, msg, chat, date, from_me, mark, text) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
-        , m_insertFts(db, "INSERT INTO fts(rowid, body, conv) VALUES(?1, ?2, ?3)")
-        , m_readDoc(db, "SELECT chat, text FROM doc WHERE key = ?1")
-        , m_deleteFts(db, "INSERT INTO fts(fts, rowid, body, conv) VALUES('delete', ?1, ?2, ?3)")
-        , m_deleteDoc(db, "DELETE FROM doc WHERE key = ?1")
-    {
-    }
-
-    void writeChat(qint64 rowid, const ChatTerms& chat)
-    {
-        const QByteArray identifier = chat.identifier.toUtf8();
-        const QByteArray name = chat.name.toUtf8();
-        const QByteArray who = chat.who.toUtf8();
-        m_insertChat.bind(1, rowid)
-            .bindText(2, identifier.constData(), int(identifier.size()))
-            .bindText(3, name.constData(), int(name.size()))
-            .bindText(4, who.constData(), int(who.size()))
-            .run();
-    }
-
-    void add(const PendingMessages::Message& message)
-    {
-        const char* text = message.text;
-        const std::string& conversation = conversationToken(message.chat);
-        m_insertDoc.bind(1, message.key)
-            .bind(2, message.msg)
-            .bind(3, message.chat)
-            .bind(4, message.date)
-            .bind(5, message.fromMe ? 1 : 0)
-            .bind(6, message.mark)
-            .bindText(7, text, message.textSize)
-            .run();
-        m_insertFts.bind(1, message.key)
-            .bindText(2, text, message.textSize)
-            .bindText(3, conversation.data(), int(conversation.size()))
-            .run();
-    }
-
-    void remove(qint64 key)
-    {
-        m_readDoc.bind(1, key);
-        if (m_readDoc.next()) {
-            const std::string& conversation = conversationToken(m_readDoc.column(0));
-            m_deleteFts.bind(1, key)
-                .bindText(2, m_readDoc.textData(1), m_readDoc.textSize(1))
-                .bindText(3, conversation.data(), int(conversation.size()))
-                .run();
-        }
-        m_readDoc.reset();
-        m_deleteDoc.bind(1, key).run();
-    }
-
-private:
-    const std::string& conversationToken(qint64 chat)
-    {
-        if (chat != m_tokenChat) {
-            m_token = searchtext::conversationToken(chat);
-            m_tokenChat = chat;
-        }
-        return m_token;
-    }
-
-    Statement m_insertChat;
-    Statement m_insertDoc;
-    Statement m_insertFts;
-    Statement m_readDoc;
-    Statement m_deleteFts;
-    Statement m_deleteDoc;
-    qint64 m_tokenChat = -1;
-    std::string m_token;
-};
 
 // A message of the index as an update compares it with the store.
 struct Indexed
@@ -379,11 +115,7 @@ void SearchIndex::buildInto(const QString& path, const QString& signature, const
         StoreSnapshot snapshot(m_folder);
         for (auto chat = snapshot.chats.cbegin(); chat != snapshot.chats.cend(); ++chat)
             writer.writeChat(chat.key(), chat.value());
-        qint64 expected = 0;
-        {
-            Sqlite3Cursor count = snapshot.store.queryThrow("select count(*) from chat_message_join");
-            expected = count.moveNext() ? count.getInt64(0) : 0;
-        }
+        const qint64 expected = snapshot.joinCount();
         pending.reserve(expected);
         Sqlite3Cursor row = snapshot.messages(std::numeric_limits<qint64>::min());
         for (qint64 done = 1; row.moveNext(); ++done) {
@@ -400,11 +132,14 @@ void SearchIndex::buildInto(const QString& path, const QString& signature, const
     std::vector<PendingMessages::Message>& messages = pending.messages();
     const qint64 total = qint64(messages.size());
     qint64 key = 0;
+    TokenPrefetch prefetch(messages);
     for (qint64 i = 0; i < total; ++i) {
         PendingMessages::Message& message = messages[size_t(i)];
         key += keySpacing;
         message.key = key;
+        prefetch.prepare(size_t(i));
         writer.add(message);
+        searchtext::prepareNextText(nullptr);
         if ((i + 1) % rowsPerCheck == 0) {
             throwIfTaskCancelled();
             if (progress)

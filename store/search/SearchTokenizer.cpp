@@ -5,6 +5,7 @@
 #include <QChar>
 #include <QList>
 
+#include <cstring>
 #include <sqlite3.h>
 #include <stdexcept>
 #include <string>
@@ -246,9 +247,24 @@ int xCreate(void*, const char**, int, Fts5Tokenizer** tokenizer)
 
 void xDelete(Fts5Tokenizer*) { }
 
+thread_local const PreparedText* t_prepared = nullptr;
+
 int xTokenize(Fts5Tokenizer*, void* context, int, const char* text, int size,
     int (*xToken)(void*, int, const char*, int, int, int))
 {
+    if (const PreparedText* prepared = t_prepared) {
+        // The text is compared in full, so that what FTS5 receives never depends on the hint.
+        if (size > 0 && prepared->size == size && std::memcmp(prepared->text, text, size_t(size)) == 0) {
+            t_prepared = nullptr;
+            for (int i = 0; i < prepared->count; ++i) {
+                const PreparedToken& token = prepared->tokens[i];
+                if (const int stop
+                    = xToken(context, 0, prepared->bytes + token.offset, token.size, token.start, token.end))
+                    return stop;
+            }
+            return SQLITE_OK;
+        }
+    }
     return tokenize(text, size, [&](const char* token, int tokenSize, bool, int start, int end) {
         return xToken(context, 0, token, tokenSize, start, end);
     });
@@ -334,6 +350,11 @@ int tokenize(const char* utf8, int size, void* context, TokenCallback callback)
         i += length;
     }
     return flush();
+}
+
+void prepareNextText(const PreparedText* prepared)
+{
+    t_prepared = prepared;
 }
 
 std::string conversationToken(qint64 chatRowId)

@@ -36,6 +36,27 @@ template <typename Sink> int tokenize(const char* utf8, int size, Sink&& sink)
         });
 }
 
+// The tokens of one text worked out in advance (by tokenize, on any thread): each token's folded
+// bytes at `offset` in `bytes`, and its source range in the text.
+struct PreparedToken
+{
+    int offset;
+    int size;
+    int start;
+    int end;
+};
+struct PreparedText
+{
+    const char* text;
+    int size;
+    const char* bytes;
+    const PreparedToken* tokens;
+    int count;
+};
+// While set on a thread, the next FTS5 tokenize on that thread of a text equal to the prepared one
+// hands out the prepared tokens instead of working them out again, and clears it. Null clears it.
+void prepareNextText(const PreparedText* prepared);
+
 // The tokens that stand for a conversation in an index: characters of the supplementary private-use
 // plane, which keyboards do not type, each a token of its own (so the index keeps no prefixes of them).
 std::string conversationToken(qint64 chatRowId);
