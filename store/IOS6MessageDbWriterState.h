@@ -3,6 +3,7 @@
 #pragma once
 
 #include "store/IOS6MessageDb.h"
+#include "store/WrittenKeys.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -71,12 +72,12 @@ struct IOS6MessageDb::WriterRun
     QHash<qint64, int> pendingNewestDates;
     // Per conversation, the last_addressed_handle this run last stored.
     QHash<qint64, QString> lastAddressedHandles;
-    // Fingerprints (64-bit hashes of the UTF-8 bytes SQLite compares) of the logic_hash and guid of
-    // every message this run wrote, the logic_hash ones with the message's row id. When the store held
-    // no message as the run began, a key whose fingerprint is missing here is missing from the store;
-    // a fingerprint found is confirmed by a query (for logic_hash, on the rows that have it).
-    QMultiHash<size_t, qint64> writtenLogicHashes;
-    QSet<size_t> writtenGuids;
+    // Fingerprints of the logic_hash and guid of every message this run wrote, the logic_hash ones
+    // with the message's row id. When the store held no message as the run began, a key whose
+    // fingerprint is missing here is missing from the store; a fingerprint found is confirmed by a
+    // query (for logic_hash, on the rows that have it).
+    ios6writing::WrittenKeys written;
+    qsizetype writtenMessages = 0;
     bool storeHadMessages = true;
     ios6writing::EncodedKey lastLogicHash;
     ios6writing::EncodedKey lastGuid;

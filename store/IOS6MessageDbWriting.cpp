@@ -21,11 +21,11 @@ using ios6writing::bindKey;
 using ios6writing::EncodedKey;
 using ios6writing::encodedKey;
 
-// How many messages a writer run into an empty store remembers by fingerprint (about 120 MiB). Past
-// that the run maintains the indexes it deferred, which costs time with the transaction's page cache
-// (a run of a million messages took 60 % longer with this limit at 250,000), so only runs beyond any
-// phone's or backup file's usual size pay it.
-qsizetype maxRememberedMessages = 2000000;
+// How many messages a writer run into an empty store remembers by fingerprint (24 MiB at most).
+// Past that the run maintains the indexes it deferred, which costs time with the transaction's page
+// cache (a run of a million messages took 60 % longer when this switch came at 250,000), so only
+// runs beyond any phone's or backup file's usual size pay it.
+qsizetype maxRememberedMessages = ios6writing::WrittenKeys::countLimit;
 
 // Binds the values of an insert in column order and records which optional columns were written,
 // so that the statement text is looked up instead of being built for every row.
@@ -356,14 +356,14 @@ qint64 IOS6MessageDb::insertMessage(
     executeThrow(sql);
     const qint64 messageRowId = lastInsertId();
     if (run && !run->storeHadMessages) {
+        bool kept = true;
         if (hashKey && !hash.isNull())
-            run->writtenLogicHashes.insert(hashKey->fingerprint, messageRowId);
-        if (!message.guid.isNull())
-            run->writtenGuids.insert(guidKey->fingerprint);
-        // The fingerprints cost about 100 bytes a message; a run of a very large phone or backup file
-        // switches to the store's indexes instead, so that its memory stays bounded.
-        if (run->writtenGuids.size() >= maxRememberedMessages
-            || run->writtenLogicHashes.size() >= maxRememberedMessages)
+            kept = run->written.addLogicHash(hashKey->fingerprint, messageRowId);
+        if (kept && !message.guid.isNull())
+            kept = run->written.addGuid(guidKey->fingerprint);
+        // A run of a very large phone or backup file switches to the store's indexes instead, so
+        // that its memory stays bounded.
+        if (!kept || ++run->writtenMessages >= maxRememberedMessages)
             lookUpWrittenMessagesInStore();
     }
     return messageRowId;

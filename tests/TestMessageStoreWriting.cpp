@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "message/MessageIdentity.h"
 #include "store/ExportMessagesDb.h"
+#include "store/WrittenKeys.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
 
@@ -131,6 +132,7 @@ private slots:
     void lastAddressedHandleFollowsGroup();
     void duplicatesByKeyOrGuid_data();
     void duplicatesByKeyOrGuid();
+    void writtenKeysKeepEveryCandidate();
     void secondRunOnKnownRows_data();
     void secondRunOnKnownRows();
     void chatColumns_data();
@@ -401,6 +403,38 @@ void TestMessageStoreWriting::duplicatesByKeyOrGuid()
     }
     QCOMPARE(storedRows(m_folder).join(QLatin1Char(',')), QStringLiteral("original,unrelated"));
     QCOMPARE(count(m_folder, QStringLiteral("chat_message_join")), 2);
+}
+
+void TestMessageStoreWriting::writtenKeysKeepEveryCandidate()
+{
+    // Two logic_hashes whose fingerprints fold to the same 32 bits, among enough other keys to make
+    // the tables grow several times: each row written with either is a candidate afterwards.
+    ios6writing::WrittenKeys keys;
+    const size_t first = size_t(0x123456789abcdef0ull);
+    const size_t twin = size_t(0x9abcdef012345678ull);
+    const auto other = [](size_t i) { return size_t(i * 0x9e3779b97f4a7c15ull); };
+    QVERIFY(keys.addLogicHash(first, 7));
+    QVERIFY(keys.addGuid(0));
+    for (size_t i = 1; i <= 5000; ++i) {
+        QVERIFY(keys.addLogicHash(other(i), qint64(i) + 100));
+        QVERIFY(keys.addGuid(other(i)));
+    }
+    QVERIFY(keys.addLogicHash(twin, 9));
+    std::vector<qint64> rows = keys.logicHashRows(first);
+    std::sort(rows.begin(), rows.end());
+    QCOMPARE(rows, (std::vector<qint64> { 7, 9 }));
+    QCOMPARE(keys.logicHashRows(other(4321)), std::vector<qint64> { 4421 });
+    QVERIFY(keys.hasGuid(0));
+    for (size_t i = 1; i <= 5000; ++i)
+        QVERIFY(keys.hasGuid(other(i)));
+
+    // A row id beyond 32 bits, or a full table, is refused: the run then asks the store.
+    QVERIFY(!keys.addLogicHash(1, qint64(1) << 32));
+    ios6writing::WrittenKeys full;
+    qsizetype added = 0;
+    while (full.addGuid(other(size_t(added) + 1)))
+        ++added;
+    QCOMPARE(added, ios6writing::WrittenKeys::countLimit);
 }
 
 void TestMessageStoreWriting::secondRunOnKnownRows_data()
