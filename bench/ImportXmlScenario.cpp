@@ -6,6 +6,7 @@
 #include "bench/OpsScenarios.h"
 #include "bench/PeakMemory.h"
 #include "bench/SyntheticRecords.h"
+#include "ops/SearchIndexUpdates.h"
 #include "ops/XmlImportThread.h"
 #include "ops/export/ExportSMSXml.h"
 
@@ -40,6 +41,8 @@ ScenarioResult runImportXmlScenario(const BenchContext& context)
     XmlImportThread worker(xmlPath, target, context.mcc, &progress);
     ScenarioResult result = timeWorker(worker, progress, 0);
     result.messages = worker.messagesRead();
+    // The index update the import queued would fail on the removed folder.
+    stopSearchIndexUpdate(target);
     QDir(target).removeRecursively();
     QFile::remove(xmlPath);
     return result;

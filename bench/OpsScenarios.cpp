@@ -10,6 +10,7 @@
 #include "message/MsgCollection.h"
 #include "ops/BackupSMSThread.h"
 #include "ops/ExportSMSThread.h"
+#include "ops/SearchIndexUpdates.h"
 #include "store/IOS6MessageDb.h"
 
 #include <QCoreApplication>
@@ -145,6 +146,7 @@ ScenarioResult runBackupScenario(const BenchContext& context)
     IgnoringProgress progress;
     BackupSMSThread worker(messages.list, target, QString(), &progress);
     const ScenarioResult result = timeWorker(worker, progress, messages.list.size());
+    stopSearchIndexUpdate(target);
     removeOutput(target.path());
     return result;
 }
