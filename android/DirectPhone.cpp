@@ -4,6 +4,7 @@
 
 #include "android/AdbCommands.h"
 #include "android/AndroidDevice.h"
+#include "android/AndroidLog.h"
 #include "android/CompanionApp.h"
 #include "android/ContentQuery.h"
 
@@ -71,7 +72,7 @@ QString readSimCountry(const QString& serial)
             return QString();
         return simCountryOf(QString::fromUtf8(output.out));
     } catch (const std::exception& error) {
-        qWarning("DirectPhone: the SIM's country could not be read: %s", error.what());
+        qCWarning(lcAndroid, "the SIM's country could not be read: %s", error.what());
         return QString();
     }
 }

@@ -6,6 +6,7 @@
 #include "store/search/ConversationTerms.h"
 #include "ui/MainWindow.h"
 #include "ui/SearchPanel.h"
+#include "ui/UiLog.h"
 #include "ui/models/ItemModelMain.h"
 #include "ui/models/ItemModelSms.h"
 #include "ui/models/ItemNodes.h"
@@ -149,7 +150,7 @@ std::function<bool(const _ItemNode&)> MainWindow::conversationMatcher(_AbsDBItem
                 tokens.insert(child, searchTokens(text));
             }
         } catch (const std::exception& error) {
-            qWarning().noquote() << QStringLiteral("conversation search by number:") << exceptionText(error);
+            qCWarning(lcUi).noquote() << QStringLiteral("conversation search by number:") << exceptionText(error);
         }
     }
     return [keyword, query, tokens](const _ItemNode& node) {

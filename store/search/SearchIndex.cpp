@@ -3,6 +3,7 @@
 #include "store/search/SearchIndex.h"
 
 #include "store/IOSContactsMemDb.h"
+#include "store/StoreLog.h"
 #include "store/search/SearchQuery.h"
 #include "store/search/SearchTokenizer.h"
 
@@ -119,7 +120,7 @@ bool SearchIndex::openUsable()
         return true;
     } catch (const std::exception& error) {
         // Garbage, a file of some other program, or one cut short: built anew.
-        qWarning().noquote()
+        qCWarning(lcStore).noquote()
             << QStringLiteral("search index %1 is unusable: %2").arg(indexPath(), QString::fromUtf8(error.what()));
         close();
         return false;
@@ -158,7 +159,7 @@ SearchIndex::Update SearchIndex::ensureUpToDate(const Progress& progress)
         } catch (const std::exception& error) {
             if (!isDamage(error))
                 throw;
-            qWarning().noquote()
+            qCWarning(lcStore).noquote()
                 << QStringLiteral("search index %1 is damaged: %2").arg(indexPath(), QString::fromUtf8(error.what()));
         }
     }
