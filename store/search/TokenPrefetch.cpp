@@ -17,7 +17,11 @@ TokenPrefetch::~TokenPrefetch()
 {
     // Also when an insert failed: the tokenizer must not keep pointing into this object.
     searchtext::prepareNextText(nullptr);
-    m_stop = true;
+    {
+        // Under the lock: the thread must not miss the wake-up between its test and its wait.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
     m_changed.notify_all();
     if (m_thread.joinable())
         m_thread.join();
