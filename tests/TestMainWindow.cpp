@@ -15,6 +15,7 @@
 #include "support/ScopedEnv.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/WindowTree.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
 #include "ui/SaveFileDialog.h"
@@ -60,39 +61,6 @@
 
 namespace {
 
-MainWindowOptions quietOptions()
-{
-    MainWindowOptions options;
-    options.startMonitor = false;
-    options.usbTipsDelayMs = -1;
-    return options;
-}
-
-QStringList childNames(const _ItemNode* node)
-{
-    QStringList names;
-    for (const _ItemNode* child : node->children)
-        names.append(child->name);
-    return names;
-}
-
-_ItemNode* childNamed(const _ItemNode* node, const QString& name)
-{
-    for (_ItemNode* child : node->children) {
-        if (child->name == name)
-            return child;
-    }
-    return nullptr;
-}
-
-QStringList boxTexts(const QList<ShownMessageBox>& boxes)
-{
-    QStringList texts;
-    for (const ShownMessageBox& box : boxes)
-        texts.append(box.text);
-    return texts;
-}
-
 // What of the tree a person can not reach: every row under an expanded node is met walking down from
 // the first row, and the scroll range (a step per row) lets the last of them into view.
 QString unreachableRows(QTreeView* view)
@@ -120,15 +88,6 @@ QString unreachableRows(QTreeView* view)
         .arg(rows)
         .arg(scrollRange)
         .arg(expectedRange);
-}
-
-bool hasErrorBox(const QList<ShownMessageBox>& boxes)
-{
-    for (const ShownMessageBox& box : boxes) {
-        if (box.icon == QMessageBox::Critical)
-            return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -175,23 +134,6 @@ private slots:
     void databaseMadeMeanwhileAppears();
 
 private:
-    _ItemNode* localDb(MainWindow& window, const QString& name) const
-    {
-        return childNamed(window.mainModel()->rootLocalDb(), name);
-    }
-    void select(MainWindow& window, _ItemNode* node) const
-    {
-        window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"))
-            ->setCurrentIndex(window.mainModel()->nodeIndex(node));
-    }
-    QStringList listTexts(MainWindow& window) const
-    {
-        QStringList texts;
-        for (const _MsgMessage* message : window.shownMessages())
-            texts.append(message->text);
-        return texts;
-    }
-
     // A window closed just before stopped the adb server; the first connect may meet it going down.
     QString connectDevice(const PhoneSimulatorProcess& phone) const
     {
@@ -396,7 +338,7 @@ void TestMainWindow::directPhoneFromPlugToScreen()
 
 void TestMainWindow::usbTipsWithoutDevice()
 {
-    MainWindowOptions options = quietOptions();
+    MainWindowOptions options = quietWindowOptions();
     options.usbTipsDelayMs = 10;
     MainWindow window(nullptr, options);
     QList<ShownMessageBox> boxes;
@@ -421,7 +363,7 @@ void TestMainWindow::usbTipsWithoutDevice()
 // are read at start-up. A database that can not be read leaves the tree and the list as they were.
 void TestMainWindow::databasesAtStartUp()
 {
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     const _ItemNode* databases = window.mainModel()->rootLocalDb();
     QCOMPARE(childNames(databases),
@@ -435,8 +377,8 @@ void TestMainWindow::databasesAtStartUp()
     QVERIFY(offline);
     QCOMPARE(childNames(offline), QStringList { QStringLiteral("Dora") });
 
-    _ItemNode* family = localDb(window, QStringLiteral("Family"));
-    select(window, family);
+    _ItemNode* family = localDbNamed(window, QStringLiteral("Family"));
+    selectInTree(window, family);
     QCOMPARE(childNames(family),
         QStringList({ QStringLiteral("Carla Berg"), QStringLiteral("Bob Stone"), QStringLiteral("Anna Berg") }));
     QCOMPARE(listTexts(window),
@@ -446,18 +388,18 @@ void TestMainWindow::databasesAtStartUp()
 
     const int rows = window.mainModel()->rowCount(window.mainModel()->nodeIndex(const_cast<_ItemNode*>(databases)));
     for (const QString& name : { QStringLiteral("Broken"), QStringLiteral("alpha") }) {
-        select(window, localDb(window, name));
-        QVERIFY(localDb(window, name)->children.isEmpty());
+        selectInTree(window, localDbNamed(window, name));
+        QVERIFY(localDbNamed(window, name)->children.isEmpty());
         QCOMPARE(listTexts(window).size(), 4);
         QCOMPARE(window.mainModel()->rowCount(window.mainModel()->nodeIndex(const_cast<_ItemNode*>(databases))), rows);
         QCOMPARE(hasErrorBox(takeShownMessageBoxes()), name == QLatin1String("Broken"));
     }
 
-    select(window, childNamed(family, QStringLiteral("Anna Berg")));
+    selectInTree(window, childNamed(family, QStringLiteral("Anna Berg")));
     QCOMPARE(listTexts(window), QStringList({ QStringLiteral("Lunch at noon?"), QStringLiteral("Yes, see you") }));
-    select(window, offline);
+    selectInTree(window, offline);
     QCOMPARE(listTexts(window), QStringList { QStringLiteral("old times") });
-    select(window, window.mainModel()->rootLocalDb());
+    selectInTree(window, window.mainModel()->rootLocalDb());
     QCOMPARE(window.smsModel()->rowCount(), 0);
 }
 
@@ -513,14 +455,14 @@ void TestMainWindow::searches()
     QFETCH(QString, found);
     QFETCH(QString, box);
 
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
     auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
-    _ItemNode* family = localDb(window, QStringLiteral("Family"));
-    select(window, from == QLatin1String("root") ? window.mainModel()->rootLocalDb() : family);
+    _ItemNode* family = localDbNamed(window, QStringLiteral("Family"));
+    selectInTree(window, from == QLatin1String("root") ? window.mainModel()->rootLocalDb() : family);
     if (!inList && !from.isEmpty())
-        select(window, childNamed(family, from));
+        selectInTree(window, childNamed(family, from));
     if (inList && !from.isEmpty() && from != QLatin1String("root"))
         list->setCurrentIndex(window.smsModel()->rowIndex(from.toInt()));
     takeShownMessageBoxes();
@@ -564,10 +506,10 @@ void TestMainWindow::sortRule()
     QFETCH(QList<int>, clicks);
     QFETCH(Qt::SortOrder, order);
 
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    select(window, localDb(window, QStringLiteral("Family")));
+    selectInTree(window, localDbNamed(window, QStringLiteral("Family")));
     auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
     QHeaderView* header = list->header();
     // No date of the list is cut: a long one fits with its 16-pixel icon, each with the style's margins.
@@ -816,7 +758,7 @@ void TestMainWindow::unreadableOfflineDeviceGetsNode()
     store.close();
 
     {
-        MainWindow window(nullptr, quietOptions());
+        MainWindow window(nullptr, quietWindowOptions());
         const _ItemNode* devices = window.mainModel()->rootDevice();
         QCOMPARE(childNames(devices), (QStringList { QStringLiteral("OldPhone"), QStringLiteral("Scrambled") }));
         QVERIFY(childNamed(devices, QStringLiteral("Scrambled"))->children.isEmpty());
@@ -872,7 +814,7 @@ void TestMainWindow::treeStaysWholeAroundCommands()
               "<sms address=\"+441632960000\" date=\"1700000120000\" type=\"1\" body=\"Hi\" /></smses>");
     xml.close();
 
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     QAbstractItemModelTester tester(window.mainModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     int refillsInsideTreeChanges = 0;
     connect(window.smsModel(), &QAbstractItemModel::modelReset, &window,
@@ -886,10 +828,10 @@ void TestMainWindow::treeStaysWholeAroundCommands()
         return found && path.contains(QLatin1Char('/')) ? found->children.value(0) : found;
     };
     // The database is open and expanded, and so is the device.
-    select(window, node(QStringLiteral("Archive")));
+    selectInTree(window, node(QStringLiteral("Archive")));
     tree->expand(window.mainModel()->nodeIndex(node(QStringLiteral("Ada"))));
     QTRY_VERIFY(tree->isExpanded(window.mainModel()->nodeIndex(node(QStringLiteral("Archive")))));
-    select(window, node(current));
+    selectInTree(window, node(current));
 
     const auto chooseArchive = [] {
         onNextDialog<LocalDbSelForm>([](LocalDbSelForm* form) {
@@ -924,7 +866,7 @@ void TestMainWindow::treeStaysWholeAroundCommands()
 void TestMainWindow::firstSizeFitsTheScreen()
 {
     // The offscreen screen, 800 pixels wide, is narrower than the 1000 the window is designed for.
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const QRect available = window.screen()->availableGeometry();
@@ -942,10 +884,10 @@ void TestMainWindow::firstSizeFitsTheScreen()
 
 void TestMainWindow::datesFitTheirColumn()
 {
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    select(window, localDb(window, QStringLiteral("Family")));
+    selectInTree(window, localDbNamed(window, QStringLiteral("Family")));
     auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
     QTRY_VERIFY(list->model()->rowCount() > 0);
 
@@ -1006,7 +948,7 @@ void TestMainWindow::shortcuts()
     QFETCH(QString, action);
     QFETCH(QString, keys);
 
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     const QKeySequence sequence(keys);
     auto* command = window.findChild<QAction*>(action);
     QVERIFY(command);
@@ -1026,7 +968,7 @@ void TestMainWindow::shortcuts()
 // Every menu title and entry has a mnemonic, and no two in one menu share its letter.
 void TestMainWindow::menusHaveMnemonics()
 {
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     const auto mnemonic = [](const QString& text) {
         const QKeySequence key = QKeySequence::mnemonic(text);
         return key.isEmpty() ? QString() : key.toString();
@@ -1058,15 +1000,15 @@ void TestMainWindow::menusHaveMnemonics()
 // (and edits a search field instead while that has the focus), Ctrl+F opens the search.
 void TestMainWindow::keysReachTheCommands()
 {
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
-    _ItemNode* family = localDb(window, QStringLiteral("Family"));
-    select(window, family);
+    _ItemNode* family = localDbNamed(window, QStringLiteral("Family"));
+    selectInTree(window, family);
     QTRY_COMPARE(window.smsModel()->rowCount(), 4);
-    select(window, childNamed(family, QStringLiteral("Anna Berg")));
+    selectInTree(window, childNamed(family, QStringLiteral("Anna Berg")));
     QTRY_COMPARE(window.smsModel()->rowCount(), 2);
     takeShownMessageBoxes();
 
@@ -1123,7 +1065,7 @@ void TestMainWindow::reloadBringsBackADisconnectedPhone()
         = [&]() -> _ItemNode* { return childNamed(window.mainModel()->rootDevice(), QStringLiteral("Acme R1")); };
     QTRY_VERIFY2_WITH_TIMEOUT(phoneNode() && !phoneNode()->children.isEmpty(), qUtf8Printable(phone.log()), 60000);
 
-    select(window, phoneNode());
+    selectInTree(window, phoneNode());
     QTRY_VERIFY(window.smsModel()->rowCount() > 0);
     window.miUnmoutDevice();
     QVERIFY(!phoneNode());
@@ -1131,7 +1073,7 @@ void TestMainWindow::reloadBringsBackADisconnectedPhone()
     QVERIFY(!phoneNode());
     QVERIFY(window.monitor()->currentKnownSerials().contains(serial));
 
-    select(window, window.mainModel()->rootDevice());
+    selectInTree(window, window.mainModel()->rootDevice());
     // The load's progress dialog took the activation with it.
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -1189,24 +1131,24 @@ void TestMainWindow::conversationsOpenAtTheirNewestMessage()
                 { { 500, QStringLiteral("dad 1"), false }, { 600, QStringLiteral("dad 2"), true },
                     { 700, QStringLiteral("dad 3"), false } } } });
 
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.resize(1000, 680);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
     auto* transcript = window.findChild<SmsBrowser*>(QStringLiteral("txtSMS"));
     list->header()->setSortIndicator(0, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
-    _ItemNode* kitchen = localDb(window, QStringLiteral("Kitchen"));
+    _ItemNode* kitchen = localDbNamed(window, QStringLiteral("Kitchen"));
     QVERIFY(kitchen);
     QTRY_COMPARE(window.mainModel()->nodeIndex(kitchen).data().toString(), QStringLiteral("Kitchen (123)"));
-    select(window, kitchen);
+    selectInTree(window, kitchen);
     QTRY_COMPARE(window.smsModel()->rowCount(), 123);
 
     for (const QString& name : std::as_const(opened)) {
         // The list was scrolled and a row picked in the conversation before.
         list->setCurrentIndex(window.smsModel()->rowIndex(1));
         list->scrollToTop();
-        select(window, childNamed(kitchen, name));
+        selectInTree(window, childNamed(kitchen, name));
         QTRY_COMPARE(window.smsModel()->rowCount(), name == QLatin1String("Mum") ? 120 : 3);
     }
 
@@ -1235,7 +1177,7 @@ void TestMainWindow::rememberedAcrossRuns()
     QList<int> sizes;
     QList<int> sizes2;
     {
-        MainWindow first(nullptr, quietOptions());
+        MainWindow first(nullptr, quietWindowOptions());
         first.show();
         QVERIFY(QTest::qWaitForWindowExposed(&first));
         first.setGeometry(60, 70, 900, 620);
@@ -1249,9 +1191,9 @@ void TestMainWindow::rememberedAcrossRuns()
         sizes2 = splitter2->sizes();
         first.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"))->header()->setSortIndicator(0, Qt::DescendingOrder);
 
-        select(first, localDb(first, QStringLiteral("Family")));
+        selectInTree(first, localDbNamed(first, QStringLiteral("Family")));
         QTRY_COMPARE(first.smsModel()->rowCount(), 4);
-        select(first, childNamed(localDb(first, QStringLiteral("Family")), QStringLiteral("Anna Berg")));
+        selectInTree(first, childNamed(localDbNamed(first, QStringLiteral("Family")), QStringLiteral("Anna Berg")));
         QTRY_COMPARE(first.smsModel()->rowCount(), 2);
         takeShownSaveDialogs();
         setNextSaveFileAnswer(QDir(folder).filePath(QStringLiteral("anna")), QStringLiteral("Text Files(*.txt)"));
@@ -1264,7 +1206,7 @@ void TestMainWindow::rememberedAcrossRuns()
         takeShownMessageBoxes();
     }
 
-    MainWindow second(nullptr, quietOptions());
+    MainWindow second(nullptr, quietWindowOptions());
     second.show();
     QVERIFY(QTest::qWaitForWindowExposed(&second));
     QCOMPARE(second.geometry(), geometry);
@@ -1274,7 +1216,7 @@ void TestMainWindow::rememberedAcrossRuns()
     QCOMPARE(list->header()->sortIndicatorOrder(), Qt::DescendingOrder);
 
     // The whole database: no conversation's name, and the folder of the last export.
-    select(second, localDb(second, QStringLiteral("Family")));
+    selectInTree(second, localDbNamed(second, QStringLiteral("Family")));
     QTRY_COMPARE(second.smsModel()->rowCount(), 4);
     QCOMPARE(second.shownMessages().first()->text, QStringLiteral("Parcel arrived"));
     setNextSaveFileAnswer(QString(), QString());
@@ -1288,15 +1230,17 @@ void TestMainWindow::rememberedAcrossRuns()
 // A database another program (the command line) makes while the window is open joins the tree.
 void TestMainWindow::databaseMadeMeanwhileAppears()
 {
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     const QDir folder(localDatabasesDir().filePath(QStringLiteral("Made Meanwhile")));
     const auto removeFolder = qScopeGuard([folder] { QDir(folder).removeRecursively(); });
     writeStore(folder, { { QStringLiteral("Eve"), { { 900, QStringLiteral("hello"), false } } } });
-    QTRY_VERIFY_WITH_TIMEOUT(localDb(window, QStringLiteral("Made Meanwhile")), 10000);
-    QCOMPARE(window.mainModel()->rootLocalDb()->children.count(localDb(window, QStringLiteral("Made Meanwhile"))), 1);
-    select(window, localDb(window, QStringLiteral("Made Meanwhile")));
+    QTRY_VERIFY_WITH_TIMEOUT(localDbNamed(window, QStringLiteral("Made Meanwhile")), 10000);
+    QCOMPARE(
+        window.mainModel()->rootLocalDb()->children.count(localDbNamed(window, QStringLiteral("Made Meanwhile"))), 1);
+    selectInTree(window, localDbNamed(window, QStringLiteral("Made Meanwhile")));
     QTRY_COMPARE(listTexts(window), QStringList { QStringLiteral("hello") });
-    QTRY_COMPARE(window.mainModel()->nodeIndex(localDb(window, QStringLiteral("Made Meanwhile"))).data().toString(),
+    QTRY_COMPARE(
+        window.mainModel()->nodeIndex(localDbNamed(window, QStringLiteral("Made Meanwhile"))).data().toString(),
         QStringLiteral("Made Meanwhile (1)"));
 }
 

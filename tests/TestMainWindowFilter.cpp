@@ -10,6 +10,7 @@
 #include "support/ReadOnlyPath.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/WindowTree.h"
 #include "ui/FilterBar.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
@@ -125,22 +126,6 @@ void makeEndless(const QDir& folder, const QString& table)
         QStringLiteral("ALTER TABLE %1 RENAME TO %1_rows; CREATE VIEW %1 AS SELECT t.* FROM (WITH RECURSIVE n(i) AS "
                        "(SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT i FROM n), %1_rows AS t")
             .arg(table));
-}
-
-MainWindowOptions windowOptions()
-{
-    MainWindowOptions options;
-    options.startMonitor = false;
-    options.usbTipsDelayMs = -1;
-    return options;
-}
-
-_AbsDBItemNode* localDb(const MainWindow& window, const QString& name)
-{
-    for (_ItemNode* child : std::as_const(window.mainModel()->rootLocalDb()->children))
-        if (child->name == name)
-            return static_cast<_AbsDBItemNode*>(child);
-    return nullptr;
 }
 
 } // namespace
@@ -300,12 +285,12 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
     const QDir phoneFolder(dataRootDir().filePath(QStringLiteral("virtual_android/") + phone));
     writeStores();
 
-    MainWindow window(nullptr, windowOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
     auto* bar = window.findChild<FilterBar*>(QStringLiteral("filterBar"));
     QVERIFY(bar);
-    _ItemNode* databaseNode = localDb(window, database);
+    _ItemNode* databaseNode = localDbNamed(window, database);
     QVERIFY(databaseNode);
     tree->setCurrentIndex(window.mainModel()->nodeIndex(databaseNode));
     QCOMPARE(window.shownMessages().size(), 6);
@@ -484,19 +469,19 @@ void TestMainWindowFilter::endlessStoreLeavesWindowFree()
     else if (read == QLatin1String("everywhere"))
         makeEndless(otherFolder, QStringLiteral("chat_message_join"));
 
-    MainWindow window(nullptr, windowOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
     auto* bar = window.findChild<FilterBar*>(QStringLiteral("filterBar"));
     const auto nodeText = [&window](const QString& name) {
-        return window.mainModel()->nodeIndex(localDb(window, name)).data().toString();
+        return window.mainModel()->nodeIndex(localDbNamed(window, name)).data().toString();
     };
     if (read == QLatin1String("count")) {
         QTRY_COMPARE(nodeText(database), QStringLiteral("Filtered (6)"));
         QCOMPARE(nodeText(otherDatabase), otherDatabase);
         return;
     }
-    _AbsDBItemNode* databaseNode = localDb(window, database);
+    _AbsDBItemNode* databaseNode = localDbNamed(window, database);
     tree->setCurrentIndex(window.mainModel()->nodeIndex(databaseNode));
     QCOMPARE(window.shownMessages().size(), 6);
     if (read == QLatin1String("source")) {
