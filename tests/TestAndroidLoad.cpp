@@ -125,9 +125,7 @@ std::unique_ptr<Sqlite3DB> openCache(const AndroidDevice& device)
 
 qint64 countRows(Sqlite3DB& db, const char* table)
 {
-    Sqlite3Cursor cursor
-        = db.queryThrow(Sqlite3Sql(QStringLiteral("select count(*) from %1").arg(QLatin1String(table))));
-    return cursor.moveNext() ? cursor.getInt64(0) : -1;
+    return scalar(db, QStringLiteral("select count(*) from %1").arg(QLatin1String(table)));
 }
 
 // Every stored message of the device's cache with its correspondent, as "[address|contact|text|subject|date|from me]".

@@ -54,12 +54,6 @@ void writeAddressBook(const QDir& folder)
     images.executeThrow(Sqlite3Sql("INSERT INTO ABThumbnailImage VALUES (1, 0, ?)").addBlobParam(alicePicture));
 }
 
-qint64 scalar(Sqlite3DB& db, const char* sql)
-{
-    Sqlite3Cursor cursor = db.queryThrow(sql);
-    return cursor.moveNext() ? cursor.getInt64(0) : -1;
-}
-
 } // namespace
 
 class TestContactsDb : public QObject

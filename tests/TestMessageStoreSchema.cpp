@@ -17,12 +17,6 @@ namespace {
 
 const QString dbRelativePath = QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db");
 
-qint64 scalar(Sqlite3DB& db, const QString& sql)
-{
-    Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql(sql));
-    return cursor.moveNext() ? cursor.getInt64(0) : -1;
-}
-
 // "name type default" of every column, in table order.
 QStringList columnsOf(Sqlite3DB& db, const QString& table)
 {
