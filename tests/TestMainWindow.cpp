@@ -196,10 +196,7 @@ void TestMainWindow::init()
 // the node; only unplugging the phone the node was made from removes it.
 void TestMainWindow::phoneFromPlugToScreen()
 {
-    MainWindowOptions options;
-    options.monitorPollIntervalMs = 100;
-    options.usbTipsDelayMs = -1;
-    MainWindow window(nullptr, options);
+    MainWindow window(nullptr, watchingWindowOptions());
     window.show();
     auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
 
@@ -296,10 +293,7 @@ void TestMainWindow::phoneFromPlugToScreen()
 // and its node says how it was read; unplugging it removes the node.
 void TestMainWindow::directPhoneFromPlugToScreen()
 {
-    MainWindowOptions options;
-    options.monitorPollIntervalMs = 100;
-    options.usbTipsDelayMs = -1;
-    MainWindow window(nullptr, options);
+    MainWindow window(nullptr, watchingWindowOptions());
     window.show();
     auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
 
@@ -680,11 +674,11 @@ void TestMainWindow::countryPreselectedFromSim()
     QLocale::setDefault(QLocale(QStringLiteral("de_AT")));
     const auto restore = qScopeGuard([before] { QLocale::setDefault(before); });
     PhoneSimulatorProcess phone;
-    QStringList arguments { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
-        QStringLiteral("0"), QStringLiteral("--mmc"), QString(), QStringLiteral("--sim-country"), simCountry };
+    SimulatorOptions options
+        = SimulatorOptions::usb().mmc(QString()).with({ QStringLiteral("--sim-country"), simCountry });
     if (direct)
-        arguments += QStringList { QStringLiteral("--packages"), QStringLiteral("android,com.android.phone") };
-    QVERIFY2(phone.start(arguments), qUtf8Printable(phone.log()));
+        options.packages(QStringLiteral("android,com.android.phone"));
+    QVERIFY2(phone.start(options), qUtf8Printable(phone.log()));
     const QString serial = connectDevice(phone);
     QVERIFY2(!serial.isEmpty(), qUtf8Printable(phone.log()));
     const auto unplug = qScopeGuard([&] { m_adb->disconnectDevice(serial); });
@@ -724,10 +718,7 @@ void TestMainWindow::closingStopsOnlyItsOwnAdbServer()
     };
     QCOMPARE(serverAccepts(), runningBefore);
     {
-        MainWindowOptions options;
-        options.monitorPollIntervalMs = 100;
-        options.usbTipsDelayMs = -1;
-        MainWindow window(nullptr, options);
+        MainWindow window(nullptr, watchingWindowOptions());
         window.show();
         QTRY_VERIFY_WITH_TIMEOUT(serverAccepts(), 10000);
         QTest::qWait(300);
@@ -1042,10 +1033,7 @@ void TestMainWindow::keysReachTheCommands()
 // F5 on "Devices" loads it once more.
 void TestMainWindow::reloadBringsBackADisconnectedPhone()
 {
-    MainWindowOptions options;
-    options.monitorPollIntervalMs = 100;
-    options.usbTipsDelayMs = -1;
-    MainWindow window(nullptr, options);
+    MainWindow window(nullptr, watchingWindowOptions());
     window.show();
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));

@@ -22,6 +22,15 @@ inline MainWindowOptions quietWindowOptions()
     return options;
 }
 
+// A window whose monitor looks for phones every 100 ms, without USB tips.
+inline MainWindowOptions watchingWindowOptions()
+{
+    MainWindowOptions options;
+    options.monitorPollIntervalMs = 100;
+    options.usbTipsDelayMs = -1;
+    return options;
+}
+
 inline _ItemNode* childNamed(const _ItemNode* node, const QString& name)
 {
     for (_ItemNode* child : node->children)
