@@ -76,10 +76,8 @@ private slots:
     void usbCancel();
 
     void wifiConnects();
-    void wifiRefused_data();
-    void wifiRefused();
-    void wifiChannelPortUnreachable();
-    void wifiServiceUnreachable();
+    void wifiFailures_data();
+    void wifiFailures();
 
 private:
     // With a release file the phone's package listing waits until the test has cancelled.
@@ -349,52 +347,55 @@ void TestAndroidConnect::wifiConnects()
     QCOMPARE(outcome.device.mmc, QStringLiteral("262"));
 }
 
-void TestAndroidConnect::wifiRefused_data()
+void TestAndroidConnect::wifiFailures_data()
 {
+    QTest::addColumn<QString>("phone"); // "refuses" (with the reason), "no channel" or "none"
     QTest::addColumn<QString>("reason");
-    QTest::newRow("with a reason") << QStringLiteral("Übertragung läuft bereits");
-    QTest::newRow("without a reason") << QString();
-}
+    QTest::addColumn<QString>("error"); // a pattern for the whole text
 
-void TestAndroidConnect::wifiRefused()
-{
-    QFETCH(QString, reason);
-    const Outcome outcome = connectWifi({ QStringLiteral("--refuse"), reason });
-    QCOMPARE(outcome.errors.size(), 1);
-    static const QRegularExpression refused(QStringLiteral("^start device2://127\\.0\\.0\\.1:\\d+ failed\\.(.*)$"));
-    const auto match = refused.match(outcome.errors.first());
-    QVERIFY2(match.hasMatch(), qUtf8Printable(outcome.errors.first()));
-    QCOMPARE(match.captured(1), reason);
-}
-
-void TestAndroidConnect::wifiChannelPortUnreachable()
-{
+    const QString refused = QStringLiteral("start device2://127\\.0\\.0\\.1:\\d+ failed\\.");
+    QTest::newRow("refused with a reason")
+        << "refuses"
+        << "Übertragung läuft bereits" << refused + QStringLiteral("Übertragung läuft bereits");
+    QTest::newRow("refused without a reason") << "refuses" << QString() << refused;
     // A service that accepts every channel but never listens on the channel's port.
-    QTcpServer service;
-    QVERIFY(service.listen(QHostAddress::LocalHost, AndroidDevice::wifiServicePort));
-    connect(&service, &QTcpServer::newConnection, this, [&service] {
-        QTcpSocket* client = service.nextPendingConnection();
-        connect(client, &QTcpSocket::readyRead, client, [client] {
-            if (client->canReadLine()) {
-                client->readLine();
-                client->write("1\n");
-            }
-        });
-    });
-    RecordingProgress progress;
-    AndroidConnectWithWiFiThread thread(QStringLiteral("127.0.0.1"), &progress);
-    const Outcome outcome = runToEnd(thread, progress);
-    QCOMPARE(outcome.errors.size(), 1);
-    static const QRegularExpression failed(QStringLiteral("^connec device2://127\\.0\\.0\\.1:\\d+ failed\\.$"));
-    QVERIFY2(failed.match(outcome.errors.first()).hasMatch(), qUtf8Printable(outcome.errors.first()));
+    QTest::newRow("channel port unreachable")
+        << "no channel" << QString() << QStringLiteral("connec device2://127\\.0\\.0\\.1:\\d+ failed\\.");
+    QTest::newRow("service unreachable") << "none" << QString()
+                                         << QStringLiteral("can not connect 127\\.0\\.0\\.1:44441\\.");
 }
 
-void TestAndroidConnect::wifiServiceUnreachable()
+void TestAndroidConnect::wifiFailures()
 {
-    RecordingProgress progress;
-    AndroidConnectWithWiFiThread thread(QStringLiteral("127.0.0.1"), &progress);
-    const Outcome outcome = runToEnd(thread, progress);
-    QCOMPARE(outcome.errors, QStringList { QStringLiteral("can not connect 127.0.0.1:44441.") });
+    QFETCH(QString, phone);
+    QFETCH(QString, reason);
+    QFETCH(QString, error);
+
+    Outcome outcome;
+    if (phone == QLatin1String("refuses")) {
+        outcome = connectWifi({ QStringLiteral("--refuse"), reason });
+    } else {
+        QTcpServer service;
+        if (phone == QLatin1String("no channel")) {
+            QVERIFY(service.listen(QHostAddress::LocalHost, AndroidDevice::wifiServicePort));
+            connect(&service, &QTcpServer::newConnection, this, [&service] {
+                QTcpSocket* client = service.nextPendingConnection();
+                connect(client, &QTcpSocket::readyRead, client, [client] {
+                    if (client->canReadLine()) {
+                        client->readLine();
+                        client->write("1\n");
+                    }
+                });
+            });
+        }
+        RecordingProgress progress;
+        AndroidConnectWithWiFiThread thread(QStringLiteral("127.0.0.1"), &progress);
+        outcome = runToEnd(thread, progress);
+    }
+    QCOMPARE(outcome.successes, QStringList());
+    QCOMPARE(outcome.errors.size(), 1);
+    const QRegularExpression pattern(QRegularExpression::anchoredPattern(error));
+    QVERIFY2(pattern.match(outcome.errors.first()).hasMatch(), qUtf8Printable(outcome.errors.first()));
 }
 
 QTEST_GUILESS_MAIN(TestAndroidConnect)

@@ -506,12 +506,6 @@ void TestMainWindow::sortRule()
     selectInTree(window, localDbNamed(window, QStringLiteral("Family")));
     auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
     QHeaderView* header = list->header();
-    // No date of the list is cut: a long one fits with its 16-pixel icon, each with the style's margins.
-    const QString longDate
-        = QLocale::system().toString(QDateTime(QDate(2025, 9, 28), QTime(23, 58, 58)), QLocale::ShortFormat);
-    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
-    QVERIFY(list->indentation() + 16 + list->fontMetrics().horizontalAdvance(longDate) + 4 * margin
-        <= header->sectionSize(0));
     for (int section : clicks) {
         const QPoint at(
             header->sectionViewportPosition(section) + header->sectionSize(section) / 2, header->height() / 2);
