@@ -26,6 +26,7 @@
 
 #include <limits>
 #include <memory>
+#include <optional>
 
 Q_DECLARE_METATYPE(QList<SimMessage>)
 
@@ -124,9 +125,7 @@ std::unique_ptr<Sqlite3DB> openCache(const AndroidDevice& device)
 
 qint64 countRows(Sqlite3DB& db, const char* table)
 {
-    Sqlite3Cursor cursor
-        = db.queryThrow(Sqlite3Sql(QStringLiteral("select count(*) from %1").arg(QLatin1String(table))));
-    return cursor.moveNext() ? cursor.getInt64(0) : -1;
+    return scalar(db, QStringLiteral("select count(*) from %1").arg(QLatin1String(table)));
 }
 
 // Every stored message of the device's cache with its correspondent, as "[address|contact|text|subject|date|from me]".
@@ -206,8 +205,8 @@ private slots:
     void cancelWhilePhoneIsSilent();
     void cacheThatCannotBeReplaced();
     void leftoversOfEarlierLoads();
-    void generatedMessagesOverWifi();
-    void generatedMessagesOverUsb();
+    void generatedMessages_data();
+    void generatedMessages();
     void cacheFolderName_data();
     void cacheFolderName();
     void hostilePhone_data();
@@ -610,41 +609,42 @@ void compareWithMessageFile(const AndroidDevice& device, const QString& messageF
 
 } // namespace
 
-void TestAndroidLoad::generatedMessagesOverWifi()
+void TestAndroidLoad::generatedMessages_data()
 {
-    const QList<SimMessage> messages = generateMessages(3000, 20260107);
-    PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(phone, messages, { QStringLiteral("--batch-size"), QStringLiteral("250") }));
-    const AndroidDevice device = wifiDevice(QStringLiteral("generated-wifi"));
-    const LoadOutcome outcome = runLoad(device);
-    QVERIFY2(outcome.errors.isEmpty(), qUtf8Printable(outcome.errors.join(QLatin1Char('\n'))));
-    QCOMPARE(outcome.successes, QStringList { QString() });
-    QCOMPARE(outcome.updates.last().text, QStringLiteral("sms: 3000/3000"));
-    compareWithMessageFile(device, m_lastMessageFile);
-
-    // A second load of the same phone replaces the cache with an equal one.
-    QCOMPARE(runLoad(device).successes, QStringList { QString() });
-    compareWithMessageFile(device, m_lastMessageFile);
+    QTest::addColumn<bool>("usb");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("mmc");
+    QTest::newRow("over WiFi") << false << 3000 << ukCountryCode;
+    QTest::newRow("over USB") << true << 1500 << QStringLiteral("262");
 }
 
-void TestAndroidLoad::generatedMessagesOverUsb()
+// Every distinct message of the phone once, in its order; a second load of the same phone replaces
+// the cache with an equal one.
+void TestAndroidLoad::generatedMessages()
 {
-    AdbTestServer adb;
+    QFETCH(bool, usb);
+    QFETCH(int, count);
+    QFETCH(QString, mmc);
     PhoneSimulatorProcess phone;
-    const QString file = writeMessageFile(generateMessages(1500, 99));
-    QVERIFY(phone.start(SimulatorOptions::usb().messages(file)));
-    const QString serial = adb.connectDevice(phone);
-    QVERIFY2(!serial.isEmpty(), qUtf8Printable(phone.log()));
-
-    AndroidDevice device;
-    device.serial = serial;
-    device.imei = QStringLiteral("generated-usb");
-    device.mmc = QStringLiteral("262");
-    const LoadOutcome outcome = runLoad(device);
-    adb.disconnectDevice(serial);
-    QVERIFY2(outcome.errors.isEmpty(), qUtf8Printable(outcome.errors.join(QLatin1Char('\n')) + phone.log()));
-    QCOMPARE(outcome.successes, QStringList { QString() });
-    compareWithMessageFile(device, file);
+    QVERIFY(startPhone(
+        phone, generateMessages(count, 20260107 + count), { QStringLiteral("--batch-size"), QStringLiteral("250") }));
+    AndroidDevice device = wifiDevice(QStringLiteral("generated-") + QLatin1String(QTest::currentDataTag()), mmc);
+    std::optional<AdbTestServer> adb;
+    if (usb) {
+        adb.emplace();
+        device.wifi = false;
+        device.serial = adb->connectDevice(phone);
+        QVERIFY2(!device.serial.isEmpty(), qUtf8Printable(phone.log()));
+    }
+    for (int load = 1; load <= 2; ++load) {
+        const LoadOutcome outcome = runLoad(device);
+        QVERIFY2(outcome.errors.isEmpty(), qUtf8Printable(outcome.errors.join(QLatin1Char('\n')) + phone.log()));
+        QCOMPARE(outcome.successes, QStringList { QString() });
+        QCOMPARE(outcome.updates.last().text, QStringLiteral("sms: %1/%1").arg(count));
+        compareWithMessageFile(device, m_lastMessageFile);
+    }
+    if (adb)
+        adb->disconnectDevice(device.serial);
 }
 
 void TestAndroidLoad::cacheFolderName_data()

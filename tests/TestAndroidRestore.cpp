@@ -70,8 +70,7 @@ qint64 cachedMessageCount(const AndroidDevice& device)
 {
     IOS6MessageDb cache(device.cacheDir(), device.mmc, true);
     cache.open();
-    Sqlite3Cursor cursor = cache.queryThrow(Sqlite3Sql("select count(*) from message"));
-    return cursor.moveNext() ? cursor.getInt64(0) : -1;
+    return scalar(cache, "select count(*) from message");
 }
 
 // Runs the simulator's log until the pattern shows up; false after the time-out.

@@ -8,6 +8,7 @@
 #include "base/FontWarningFilter.h"
 #include "support/MessageRecords.h"
 #include "support/TestHome.h"
+#include "support/WindowTree.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressForm.h"
 #include "ui/StyleSheet.h"
@@ -106,14 +107,6 @@ double strongestContrast(const QImage& image, const QRect& area, const QColor& g
             strongest = std::max(strongest, contrastRatio(image.pixelColor(x, y), ground));
     }
     return strongest;
-}
-
-MainWindowOptions quietOptions()
-{
-    MainWindowOptions options;
-    options.startMonitor = false;
-    options.usbTipsDelayMs = -1;
-    return options;
 }
 
 QStringList capturedMessages;
@@ -217,7 +210,7 @@ void TestAppearance::mainWindowSurfaces()
 
     QApplication::setPalette(dark ? paletteOf(QColor(0x2D, 0x2D, 0x2D), QColor(0xEE, 0xEE, 0xEE))
                                   : paletteOf(QColor(0xEF, 0xEF, 0xEF), Qt::black));
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     // Wider than the background image, whose header must go on without a step where it repeats.
     window.resize(1500, 700);
     window.show();

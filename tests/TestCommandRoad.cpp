@@ -7,6 +7,7 @@
 #include "support/PhoneSimulatorProcess.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/WindowTree.h"
 #include "tools/common/SyntheticMessages.h"
 #include "ui/CommandRules.h"
 #include "ui/MainWindow.h"
@@ -53,22 +54,6 @@ QStringList choicesOf(QWidget* dialog)
     for (int i = 0; i < combo->count(); ++i)
         texts.append(combo->itemText(i));
     return texts;
-}
-
-QStringList shownTexts()
-{
-    QStringList texts;
-    for (const ShownMessageBox& box : takeShownMessageBoxes())
-        texts.append(box.text);
-    return texts;
-}
-
-bool errorBoxShown()
-{
-    for (const ShownMessageBox& box : takeShownMessageBoxes())
-        if (box.icon == QMessageBox::Critical)
-            return true;
-    return false;
 }
 
 MainWindowOptions roadOptions()
@@ -191,7 +176,7 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
     _AndroidDeviceItemNode* alpha = deviceNode(QStringLiteral("Alpha"));
     QVERIFY(!alpha->children.isEmpty());
     select(alpha, phoneMessages);
-    shownTexts();
+    takeShownMessageBoxes();
 
     // Backup of all its messages into a new database, twice: the second stores nothing new.
     for (int run = 0; run < 2; ++run) {
@@ -206,7 +191,7 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
         action("actBackup")->trigger();
         QCOMPARE(proposed, alpha->name + QStringLiteral("_Backup"));
         // The second run finds every message there already and says so.
-        QCOMPARE(shownTexts(),
+        QCOMPARE(boxTexts(takeShownMessageBoxes()),
             QStringList { QStringLiteral("Successfully Backup %1 SMS to local Database: %2 new, %3 already there.")
                               .arg(phoneMessages)
                               .arg(run == 0 ? phoneMessages : 0)
@@ -227,7 +212,8 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
     setNextSaveFileAnswer(work.filePath(QStringLiteral("chat")), exportFilters().at(2));
     action("actExport")->trigger();
     QCOMPARE(takeShownSaveDialogs().size(), 1);
-    QCOMPARE(shownTexts(), QStringList { QStringLiteral("Successfully exported %1 SMS.").arg(shown) });
+    QCOMPARE(
+        boxTexts(takeShownMessageBoxes()), QStringList { QStringLiteral("Successfully exported %1 SMS.").arg(shown) });
     QFile csv(work.filePath(QStringLiteral("chat.csv")));
     QVERIFY(csv.open(QIODevice::ReadOnly));
     QCOMPARE(csv.readAll().count('\n'), shown + 1); // the header line, then one line per message
@@ -237,7 +223,8 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
     select(chatA, shown);
     setNextSaveFileAnswer(work.filePath(QStringLiteral("court")), exportFilters().at(6));
     action("actExport")->trigger();
-    QCOMPARE(shownTexts(), QStringList { QStringLiteral("Successfully exported %1 SMS.").arg(shown) });
+    QCOMPARE(
+        boxTexts(takeShownMessageBoxes()), QStringList { QStringLiteral("Successfully exported %1 SMS.").arg(shown) });
     const QFileInfoList pdfs
         = QDir(work.filePath(QStringLiteral("court-pdf"))).entryInfoList({ QStringLiteral("*.pdf") });
     QCOMPARE(pdfs.size(), 1);
@@ -264,7 +251,7 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
     setNextMessageBoxAnswer(QMessageBox::Yes);
     QVERIFY(action("actDelete")->isEnabled());
     action("actDelete")->trigger();
-    QCOMPARE(shownTexts().value(0),
+    QCOMPARE(boxTexts(takeShownMessageBoxes()).value(0),
         QStringLiteral("Confirm to delete the selected SMS?<br/><br/>3 SMS will be deleted from Database Family."));
     int remaining = phoneMessages - 3;
     QCOMPARE(scalar(familyFolder, QStringLiteral("select count(*) from message")).toInt(), remaining);
@@ -280,7 +267,7 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
     const int conversations = family->children.size();
     setNextMessageBoxAnswer(QMessageBox::Yes);
     action("actDelete")->trigger();
-    QCOMPARE(shownTexts().value(0),
+    QCOMPARE(boxTexts(takeShownMessageBoxes()).value(0),
         QStringLiteral("Confirm to delete SMS with this contact?<br/><br/>%1 SMS with %2 will be deleted from "
                        "Database Family.")
             .arg(QString::number(inChat), chatName.toHtmlEscaped()));
@@ -314,7 +301,7 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
     QVERIFY(action("actDb2A")->isEnabled());
     action("actDb2A")->trigger();
     QCOMPARE(offered.size(), 2);
-    QCOMPARE(shownTexts(),
+    QCOMPARE(boxTexts(takeShownMessageBoxes()),
         QStringList { QStringLiteral("Successfully Transferred %1 SMS: %1 stored on the phone, 0 already there.")
                           .arg(remaining) });
     QStringList familyTexts;
@@ -336,7 +323,7 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
         pressButton(form, "btnOK");
     });
     action("actDb2A")->trigger();
-    QCOMPARE(shownTexts(),
+    QCOMPARE(boxTexts(takeShownMessageBoxes()),
         QStringList { QStringLiteral("Successfully Transferred %1 SMS: 0 stored on the phone, %1 already there.")
                           .arg(remaining) });
     QCOMPARE(loadMessages(fileB).size(), remaining);
@@ -345,7 +332,7 @@ void TestCommandRoad::fromPhoneToDatabaseAndBack()
     select(family, remaining);
     setNextMessageBoxAnswer(QMessageBox::Yes);
     action("actDelete")->trigger();
-    QCOMPARE(shownTexts(),
+    QCOMPARE(boxTexts(takeShownMessageBoxes()),
         (QStringList { QStringLiteral("Confirm to delete this Database?<br/><br/>Database Family will be deleted "
                                       "with all of its %1 SMS.")
                            .arg(remaining),
@@ -437,7 +424,7 @@ void TestCommandRoad::deviceReportsWaitForTheCommand()
         backupTo(QStringLiteral("Family"));
         QCOMPARE(scalar(family, QStringLiteral("select count(*) from message")).toInt(), loaded);
     }
-    QVERIFY(!errorBoxShown());
+    QVERIFY(!hasErrorBox(takeShownMessageBoxes()));
     countDeviceNodes();
 
     bool waited = false;
@@ -512,13 +499,13 @@ void TestCommandRoad::deviceReportsWaitForTheCommand()
         QCOMPARE(database->children.size(), conversations - 1);
     }
     QVERIFY2(waited, "the tree changed while the command's dialog was open");
-    QVERIFY(!errorBoxShown());
+    QVERIFY(!hasErrorBox(takeShownMessageBoxes()));
 
     // Then the node goes and comes back with the phone's load, in that order.
     QCOMPARE(m_devicesGone, 0);
     QTRY_VERIFY_WITH_TIMEOUT(m_devicesGone == 1 && m_devicesCome == 1 && deviceNode(QStringLiteral("Gamma")), 60000);
     QTRY_COMPARE(listRows(), loaded);
-    QVERIFY(!errorBoxShown());
+    QVERIFY(!hasErrorBox(takeShownMessageBoxes()));
     m_window = nullptr;
 }
 
@@ -550,11 +537,11 @@ void TestCommandRoad::transferSendsNothingThePhoneHolds()
     MainWindow window(nullptr, roadOptions());
     QCOMPARE(openWindowOnPhone(window, QStringLiteral("Delta")), phoneMessages);
     backupTo(QStringLiteral("Family"));
-    shownTexts();
+    takeShownMessageBoxes();
 
     if (cache == QLatin1String("cleared")) {
         window.findChild<QAction*>(QStringLiteral("actClearCache"))->trigger();
-        QVERIFY(!errorBoxShown());
+        QVERIFY(!hasErrorBox(takeShownMessageBoxes()));
     } else if (cache == QLatin1String("removed")) {
         QVERIFY(QDir(dataRootDir().filePath(QStringLiteral("android_cache"))).removeRecursively());
     }
@@ -565,7 +552,7 @@ void TestCommandRoad::transferSendsNothingThePhoneHolds()
     select(databaseNode(QStringLiteral("Family")), phoneMessages);
     onNextDialog<DataSourceSelForm>([](DataSourceSelForm* form) { pressButton(form, "btnOK"); });
     action("actDb2A")->trigger();
-    QVERIFY(!errorBoxShown());
+    QVERIFY(!hasErrorBox(takeShownMessageBoxes()));
     QCOMPARE(int(loadMessages(file).size()), phoneMessages);
     QCOMPARE(m_devicesGone, int(reload));
     QCOMPARE(m_devicesCome, int(reload));

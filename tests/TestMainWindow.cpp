@@ -15,6 +15,7 @@
 #include "support/ScopedEnv.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/WindowTree.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
 #include "ui/SaveFileDialog.h"
@@ -60,39 +61,6 @@
 
 namespace {
 
-MainWindowOptions quietOptions()
-{
-    MainWindowOptions options;
-    options.startMonitor = false;
-    options.usbTipsDelayMs = -1;
-    return options;
-}
-
-QStringList childNames(const _ItemNode* node)
-{
-    QStringList names;
-    for (const _ItemNode* child : node->children)
-        names.append(child->name);
-    return names;
-}
-
-_ItemNode* childNamed(const _ItemNode* node, const QString& name)
-{
-    for (_ItemNode* child : node->children) {
-        if (child->name == name)
-            return child;
-    }
-    return nullptr;
-}
-
-QStringList boxTexts(const QList<ShownMessageBox>& boxes)
-{
-    QStringList texts;
-    for (const ShownMessageBox& box : boxes)
-        texts.append(box.text);
-    return texts;
-}
-
 // What of the tree a person can not reach: every row under an expanded node is met walking down from
 // the first row, and the scroll range (a step per row) lets the last of them into view.
 QString unreachableRows(QTreeView* view)
@@ -120,15 +88,6 @@ QString unreachableRows(QTreeView* view)
         .arg(rows)
         .arg(scrollRange)
         .arg(expectedRange);
-}
-
-bool hasErrorBox(const QList<ShownMessageBox>& boxes)
-{
-    for (const ShownMessageBox& box : boxes) {
-        if (box.icon == QMessageBox::Critical)
-            return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -175,23 +134,6 @@ private slots:
     void databaseMadeMeanwhileAppears();
 
 private:
-    _ItemNode* localDb(MainWindow& window, const QString& name) const
-    {
-        return childNamed(window.mainModel()->rootLocalDb(), name);
-    }
-    void select(MainWindow& window, _ItemNode* node) const
-    {
-        window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"))
-            ->setCurrentIndex(window.mainModel()->nodeIndex(node));
-    }
-    QStringList listTexts(MainWindow& window) const
-    {
-        QStringList texts;
-        for (const _MsgMessage* message : window.shownMessages())
-            texts.append(message->text);
-        return texts;
-    }
-
     // A window closed just before stopped the adb server; the first connect may meet it going down.
     QString connectDevice(const PhoneSimulatorProcess& phone) const
     {
@@ -254,10 +196,7 @@ void TestMainWindow::init()
 // the node; only unplugging the phone the node was made from removes it.
 void TestMainWindow::phoneFromPlugToScreen()
 {
-    MainWindowOptions options;
-    options.monitorPollIntervalMs = 100;
-    options.usbTipsDelayMs = -1;
-    MainWindow window(nullptr, options);
+    MainWindow window(nullptr, watchingWindowOptions());
     window.show();
     auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
 
@@ -354,10 +293,7 @@ void TestMainWindow::phoneFromPlugToScreen()
 // and its node says how it was read; unplugging it removes the node.
 void TestMainWindow::directPhoneFromPlugToScreen()
 {
-    MainWindowOptions options;
-    options.monitorPollIntervalMs = 100;
-    options.usbTipsDelayMs = -1;
-    MainWindow window(nullptr, options);
+    MainWindow window(nullptr, watchingWindowOptions());
     window.show();
     auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
 
@@ -396,7 +332,7 @@ void TestMainWindow::directPhoneFromPlugToScreen()
 
 void TestMainWindow::usbTipsWithoutDevice()
 {
-    MainWindowOptions options = quietOptions();
+    MainWindowOptions options = quietWindowOptions();
     options.usbTipsDelayMs = 10;
     MainWindow window(nullptr, options);
     QList<ShownMessageBox> boxes;
@@ -421,7 +357,7 @@ void TestMainWindow::usbTipsWithoutDevice()
 // are read at start-up. A database that can not be read leaves the tree and the list as they were.
 void TestMainWindow::databasesAtStartUp()
 {
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     const _ItemNode* databases = window.mainModel()->rootLocalDb();
     QCOMPARE(childNames(databases),
@@ -435,8 +371,8 @@ void TestMainWindow::databasesAtStartUp()
     QVERIFY(offline);
     QCOMPARE(childNames(offline), QStringList { QStringLiteral("Dora") });
 
-    _ItemNode* family = localDb(window, QStringLiteral("Family"));
-    select(window, family);
+    _ItemNode* family = localDbNamed(window, QStringLiteral("Family"));
+    selectInTree(window, family);
     QCOMPARE(childNames(family),
         QStringList({ QStringLiteral("Carla Berg"), QStringLiteral("Bob Stone"), QStringLiteral("Anna Berg") }));
     QCOMPARE(listTexts(window),
@@ -446,18 +382,18 @@ void TestMainWindow::databasesAtStartUp()
 
     const int rows = window.mainModel()->rowCount(window.mainModel()->nodeIndex(const_cast<_ItemNode*>(databases)));
     for (const QString& name : { QStringLiteral("Broken"), QStringLiteral("alpha") }) {
-        select(window, localDb(window, name));
-        QVERIFY(localDb(window, name)->children.isEmpty());
+        selectInTree(window, localDbNamed(window, name));
+        QVERIFY(localDbNamed(window, name)->children.isEmpty());
         QCOMPARE(listTexts(window).size(), 4);
         QCOMPARE(window.mainModel()->rowCount(window.mainModel()->nodeIndex(const_cast<_ItemNode*>(databases))), rows);
         QCOMPARE(hasErrorBox(takeShownMessageBoxes()), name == QLatin1String("Broken"));
     }
 
-    select(window, childNamed(family, QStringLiteral("Anna Berg")));
+    selectInTree(window, childNamed(family, QStringLiteral("Anna Berg")));
     QCOMPARE(listTexts(window), QStringList({ QStringLiteral("Lunch at noon?"), QStringLiteral("Yes, see you") }));
-    select(window, offline);
+    selectInTree(window, offline);
     QCOMPARE(listTexts(window), QStringList { QStringLiteral("old times") });
-    select(window, window.mainModel()->rootLocalDb());
+    selectInTree(window, window.mainModel()->rootLocalDb());
     QCOMPARE(window.smsModel()->rowCount(), 0);
 }
 
@@ -513,14 +449,14 @@ void TestMainWindow::searches()
     QFETCH(QString, found);
     QFETCH(QString, box);
 
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
     auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
-    _ItemNode* family = localDb(window, QStringLiteral("Family"));
-    select(window, from == QLatin1String("root") ? window.mainModel()->rootLocalDb() : family);
+    _ItemNode* family = localDbNamed(window, QStringLiteral("Family"));
+    selectInTree(window, from == QLatin1String("root") ? window.mainModel()->rootLocalDb() : family);
     if (!inList && !from.isEmpty())
-        select(window, childNamed(family, from));
+        selectInTree(window, childNamed(family, from));
     if (inList && !from.isEmpty() && from != QLatin1String("root"))
         list->setCurrentIndex(window.smsModel()->rowIndex(from.toInt()));
     takeShownMessageBoxes();
@@ -564,18 +500,12 @@ void TestMainWindow::sortRule()
     QFETCH(QList<int>, clicks);
     QFETCH(Qt::SortOrder, order);
 
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    select(window, localDb(window, QStringLiteral("Family")));
+    selectInTree(window, localDbNamed(window, QStringLiteral("Family")));
     auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
     QHeaderView* header = list->header();
-    // No date of the list is cut: a long one fits with its 16-pixel icon, each with the style's margins.
-    const QString longDate
-        = QLocale::system().toString(QDateTime(QDate(2025, 9, 28), QTime(23, 58, 58)), QLocale::ShortFormat);
-    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
-    QVERIFY(list->indentation() + 16 + list->fontMetrics().horizontalAdvance(longDate) + 4 * margin
-        <= header->sectionSize(0));
     for (int section : clicks) {
         const QPoint at(
             header->sectionViewportPosition(section) + header->sectionSize(section) / 2, header->height() / 2);
@@ -738,11 +668,11 @@ void TestMainWindow::countryPreselectedFromSim()
     QLocale::setDefault(QLocale(QStringLiteral("de_AT")));
     const auto restore = qScopeGuard([before] { QLocale::setDefault(before); });
     PhoneSimulatorProcess phone;
-    QStringList arguments { QStringLiteral("--adb-port"), QStringLiteral("0"), QStringLiteral("--port"),
-        QStringLiteral("0"), QStringLiteral("--mmc"), QString(), QStringLiteral("--sim-country"), simCountry };
+    SimulatorOptions options
+        = SimulatorOptions::usb().mmc(QString()).with({ QStringLiteral("--sim-country"), simCountry });
     if (direct)
-        arguments += QStringList { QStringLiteral("--packages"), QStringLiteral("android,com.android.phone") };
-    QVERIFY2(phone.start(arguments), qUtf8Printable(phone.log()));
+        options.packages(QStringLiteral("android,com.android.phone"));
+    QVERIFY2(phone.start(options), qUtf8Printable(phone.log()));
     const QString serial = connectDevice(phone);
     QVERIFY2(!serial.isEmpty(), qUtf8Printable(phone.log()));
     const auto unplug = qScopeGuard([&] { m_adb->disconnectDevice(serial); });
@@ -782,10 +712,7 @@ void TestMainWindow::closingStopsOnlyItsOwnAdbServer()
     };
     QCOMPARE(serverAccepts(), runningBefore);
     {
-        MainWindowOptions options;
-        options.monitorPollIntervalMs = 100;
-        options.usbTipsDelayMs = -1;
-        MainWindow window(nullptr, options);
+        MainWindow window(nullptr, watchingWindowOptions());
         window.show();
         QTRY_VERIFY_WITH_TIMEOUT(serverAccepts(), 10000);
         QTest::qWait(300);
@@ -816,7 +743,7 @@ void TestMainWindow::unreadableOfflineDeviceGetsNode()
     store.close();
 
     {
-        MainWindow window(nullptr, quietOptions());
+        MainWindow window(nullptr, quietWindowOptions());
         const _ItemNode* devices = window.mainModel()->rootDevice();
         QCOMPARE(childNames(devices), (QStringList { QStringLiteral("OldPhone"), QStringLiteral("Scrambled") }));
         QVERIFY(childNamed(devices, QStringLiteral("Scrambled"))->children.isEmpty());
@@ -872,7 +799,7 @@ void TestMainWindow::treeStaysWholeAroundCommands()
               "<sms address=\"+441632960000\" date=\"1700000120000\" type=\"1\" body=\"Hi\" /></smses>");
     xml.close();
 
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     QAbstractItemModelTester tester(window.mainModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     int refillsInsideTreeChanges = 0;
     connect(window.smsModel(), &QAbstractItemModel::modelReset, &window,
@@ -886,10 +813,10 @@ void TestMainWindow::treeStaysWholeAroundCommands()
         return found && path.contains(QLatin1Char('/')) ? found->children.value(0) : found;
     };
     // The database is open and expanded, and so is the device.
-    select(window, node(QStringLiteral("Archive")));
+    selectInTree(window, node(QStringLiteral("Archive")));
     tree->expand(window.mainModel()->nodeIndex(node(QStringLiteral("Ada"))));
     QTRY_VERIFY(tree->isExpanded(window.mainModel()->nodeIndex(node(QStringLiteral("Archive")))));
-    select(window, node(current));
+    selectInTree(window, node(current));
 
     const auto chooseArchive = [] {
         onNextDialog<LocalDbSelForm>([](LocalDbSelForm* form) {
@@ -924,7 +851,7 @@ void TestMainWindow::treeStaysWholeAroundCommands()
 void TestMainWindow::firstSizeFitsTheScreen()
 {
     // The offscreen screen, 800 pixels wide, is narrower than the 1000 the window is designed for.
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const QRect available = window.screen()->availableGeometry();
@@ -942,10 +869,10 @@ void TestMainWindow::firstSizeFitsTheScreen()
 
 void TestMainWindow::datesFitTheirColumn()
 {
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    select(window, localDb(window, QStringLiteral("Family")));
+    selectInTree(window, localDbNamed(window, QStringLiteral("Family")));
     auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
     QTRY_VERIFY(list->model()->rowCount() > 0);
 
@@ -1006,7 +933,7 @@ void TestMainWindow::shortcuts()
     QFETCH(QString, action);
     QFETCH(QString, keys);
 
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     const QKeySequence sequence(keys);
     auto* command = window.findChild<QAction*>(action);
     QVERIFY(command);
@@ -1026,7 +953,7 @@ void TestMainWindow::shortcuts()
 // Every menu title and entry has a mnemonic, and no two in one menu share its letter.
 void TestMainWindow::menusHaveMnemonics()
 {
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     const auto mnemonic = [](const QString& text) {
         const QKeySequence key = QKeySequence::mnemonic(text);
         return key.isEmpty() ? QString() : key.toString();
@@ -1058,15 +985,15 @@ void TestMainWindow::menusHaveMnemonics()
 // (and edits a search field instead while that has the focus), Ctrl+F opens the search.
 void TestMainWindow::keysReachTheCommands()
 {
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
-    _ItemNode* family = localDb(window, QStringLiteral("Family"));
-    select(window, family);
+    _ItemNode* family = localDbNamed(window, QStringLiteral("Family"));
+    selectInTree(window, family);
     QTRY_COMPARE(window.smsModel()->rowCount(), 4);
-    select(window, childNamed(family, QStringLiteral("Anna Berg")));
+    selectInTree(window, childNamed(family, QStringLiteral("Anna Berg")));
     QTRY_COMPARE(window.smsModel()->rowCount(), 2);
     takeShownMessageBoxes();
 
@@ -1100,10 +1027,7 @@ void TestMainWindow::keysReachTheCommands()
 // F5 on "Devices" loads it once more.
 void TestMainWindow::reloadBringsBackADisconnectedPhone()
 {
-    MainWindowOptions options;
-    options.monitorPollIntervalMs = 100;
-    options.usbTipsDelayMs = -1;
-    MainWindow window(nullptr, options);
+    MainWindow window(nullptr, watchingWindowOptions());
     window.show();
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -1123,7 +1047,7 @@ void TestMainWindow::reloadBringsBackADisconnectedPhone()
         = [&]() -> _ItemNode* { return childNamed(window.mainModel()->rootDevice(), QStringLiteral("Acme R1")); };
     QTRY_VERIFY2_WITH_TIMEOUT(phoneNode() && !phoneNode()->children.isEmpty(), qUtf8Printable(phone.log()), 60000);
 
-    select(window, phoneNode());
+    selectInTree(window, phoneNode());
     QTRY_VERIFY(window.smsModel()->rowCount() > 0);
     window.miUnmoutDevice();
     QVERIFY(!phoneNode());
@@ -1131,7 +1055,7 @@ void TestMainWindow::reloadBringsBackADisconnectedPhone()
     QVERIFY(!phoneNode());
     QVERIFY(window.monitor()->currentKnownSerials().contains(serial));
 
-    select(window, window.mainModel()->rootDevice());
+    selectInTree(window, window.mainModel()->rootDevice());
     // The load's progress dialog took the activation with it.
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -1189,24 +1113,24 @@ void TestMainWindow::conversationsOpenAtTheirNewestMessage()
                 { { 500, QStringLiteral("dad 1"), false }, { 600, QStringLiteral("dad 2"), true },
                     { 700, QStringLiteral("dad 3"), false } } } });
 
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.resize(1000, 680);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
     auto* transcript = window.findChild<SmsBrowser*>(QStringLiteral("txtSMS"));
     list->header()->setSortIndicator(0, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
-    _ItemNode* kitchen = localDb(window, QStringLiteral("Kitchen"));
+    _ItemNode* kitchen = localDbNamed(window, QStringLiteral("Kitchen"));
     QVERIFY(kitchen);
-    QCOMPARE(window.mainModel()->nodeIndex(kitchen).data().toString(), QStringLiteral("Kitchen (123)"));
-    select(window, kitchen);
+    QTRY_COMPARE(window.mainModel()->nodeIndex(kitchen).data().toString(), QStringLiteral("Kitchen (123)"));
+    selectInTree(window, kitchen);
     QTRY_COMPARE(window.smsModel()->rowCount(), 123);
 
     for (const QString& name : std::as_const(opened)) {
         // The list was scrolled and a row picked in the conversation before.
         list->setCurrentIndex(window.smsModel()->rowIndex(1));
         list->scrollToTop();
-        select(window, childNamed(kitchen, name));
+        selectInTree(window, childNamed(kitchen, name));
         QTRY_COMPARE(window.smsModel()->rowCount(), name == QLatin1String("Mum") ? 120 : 3);
     }
 
@@ -1235,7 +1159,7 @@ void TestMainWindow::rememberedAcrossRuns()
     QList<int> sizes;
     QList<int> sizes2;
     {
-        MainWindow first(nullptr, quietOptions());
+        MainWindow first(nullptr, quietWindowOptions());
         first.show();
         QVERIFY(QTest::qWaitForWindowExposed(&first));
         first.setGeometry(60, 70, 900, 620);
@@ -1249,9 +1173,9 @@ void TestMainWindow::rememberedAcrossRuns()
         sizes2 = splitter2->sizes();
         first.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"))->header()->setSortIndicator(0, Qt::DescendingOrder);
 
-        select(first, localDb(first, QStringLiteral("Family")));
+        selectInTree(first, localDbNamed(first, QStringLiteral("Family")));
         QTRY_COMPARE(first.smsModel()->rowCount(), 4);
-        select(first, childNamed(localDb(first, QStringLiteral("Family")), QStringLiteral("Anna Berg")));
+        selectInTree(first, childNamed(localDbNamed(first, QStringLiteral("Family")), QStringLiteral("Anna Berg")));
         QTRY_COMPARE(first.smsModel()->rowCount(), 2);
         takeShownSaveDialogs();
         setNextSaveFileAnswer(QDir(folder).filePath(QStringLiteral("anna")), QStringLiteral("Text Files(*.txt)"));
@@ -1264,7 +1188,7 @@ void TestMainWindow::rememberedAcrossRuns()
         takeShownMessageBoxes();
     }
 
-    MainWindow second(nullptr, quietOptions());
+    MainWindow second(nullptr, quietWindowOptions());
     second.show();
     QVERIFY(QTest::qWaitForWindowExposed(&second));
     QCOMPARE(second.geometry(), geometry);
@@ -1274,7 +1198,7 @@ void TestMainWindow::rememberedAcrossRuns()
     QCOMPARE(list->header()->sortIndicatorOrder(), Qt::DescendingOrder);
 
     // The whole database: no conversation's name, and the folder of the last export.
-    select(second, localDb(second, QStringLiteral("Family")));
+    selectInTree(second, localDbNamed(second, QStringLiteral("Family")));
     QTRY_COMPARE(second.smsModel()->rowCount(), 4);
     QCOMPARE(second.shownMessages().first()->text, QStringLiteral("Parcel arrived"));
     setNextSaveFileAnswer(QString(), QString());
@@ -1288,15 +1212,17 @@ void TestMainWindow::rememberedAcrossRuns()
 // A database another program (the command line) makes while the window is open joins the tree.
 void TestMainWindow::databaseMadeMeanwhileAppears()
 {
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     const QDir folder(localDatabasesDir().filePath(QStringLiteral("Made Meanwhile")));
     const auto removeFolder = qScopeGuard([folder] { QDir(folder).removeRecursively(); });
     writeStore(folder, { { QStringLiteral("Eve"), { { 900, QStringLiteral("hello"), false } } } });
-    QTRY_VERIFY_WITH_TIMEOUT(localDb(window, QStringLiteral("Made Meanwhile")), 10000);
-    QCOMPARE(window.mainModel()->rootLocalDb()->children.count(localDb(window, QStringLiteral("Made Meanwhile"))), 1);
-    select(window, localDb(window, QStringLiteral("Made Meanwhile")));
+    QTRY_VERIFY_WITH_TIMEOUT(localDbNamed(window, QStringLiteral("Made Meanwhile")), 10000);
+    QCOMPARE(
+        window.mainModel()->rootLocalDb()->children.count(localDbNamed(window, QStringLiteral("Made Meanwhile"))), 1);
+    selectInTree(window, localDbNamed(window, QStringLiteral("Made Meanwhile")));
     QTRY_COMPARE(listTexts(window), QStringList { QStringLiteral("hello") });
-    QCOMPARE(window.mainModel()->nodeIndex(localDb(window, QStringLiteral("Made Meanwhile"))).data().toString(),
+    QTRY_COMPARE(
+        window.mainModel()->nodeIndex(localDbNamed(window, QStringLiteral("Made Meanwhile"))).data().toString(),
         QStringLiteral("Made Meanwhile (1)"));
 }
 

@@ -13,6 +13,7 @@
 #include "support/ReadOnlyPath.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/WindowTree.h"
 #include "ui/CommandRules.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
@@ -39,15 +40,6 @@
 #include <memory>
 
 namespace {
-
-// A window that neither watches for phones nor shows its USB tips, so that only the test talks to it.
-MainWindowOptions quietWindowOptions()
-{
-    MainWindowOptions options;
-    options.startMonitor = false;
-    options.usbTipsDelayMs = -1;
-    return options;
-}
 
 // What each context-menu slot shows, in every menu that offers it.
 struct EntryLook
@@ -359,17 +351,9 @@ void TestMainWindowCommands::importXmlFromFileMenu()
             QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("btnOK")), Qt::LeftButton);
         });
         importXml->trigger();
-        QStringList texts;
-        for (const ShownMessageBox& box : takeShownMessageBoxes())
-            texts.append(box.text);
-        return texts.join(QLatin1Char('\n'));
+        return boxTexts(takeShownMessageBoxes()).join(QLatin1Char('\n'));
     };
-    const auto databaseNode = [&window](const QString& name) -> _AbsDBItemNode* {
-        for (_ItemNode* node : std::as_const(window.mainModel()->rootLocalDb()->children))
-            if (node->name == name)
-                return static_cast<_AbsDBItemNode*>(node);
-        return nullptr;
-    };
+    const auto databaseNode = [&window](const QString& name) { return localDbNamed(window, name); };
 
     QVERIFY2(importInto(whole, QStringLiteral("Old")).contains(QLatin1String(": 3 new, 0 already")), "first import");
     _AbsDBItemNode* old = databaseNode(QStringLiteral("Old"));
@@ -466,12 +450,7 @@ void TestMainWindowCommands::deleteCommands()
     const MainWindowOptions options = quietWindowOptions();
     MainWindow window(nullptr, options);
     window.show();
-    const auto databaseNode = [&window, &name]() -> _ItemNode* {
-        for (_ItemNode* node : std::as_const(window.mainModel()->rootLocalDb()->children))
-            if (node->name == name)
-                return node;
-        return nullptr;
-    };
+    const auto databaseNode = [&window, &name] { return localDbNamed(window, name); };
     auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
     auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
     QVERIFY(databaseNode());
@@ -513,8 +492,8 @@ void TestMainWindowCommands::deleteCommands()
     } else {
         QVERIFY(databaseNode());
         QCOMPARE(scalar(folder, QStringLiteral("select count(*) from message")).toInt(), messagesLeft);
-        // The tree's count follows the deletion.
-        QCOMPARE(window.mainModel()->nodeIndex(databaseNode()).data().toString(),
+        // The tree's count follows the deletion, once it has been counted in the background.
+        QTRY_COMPARE(window.mainModel()->nodeIndex(databaseNode()).data().toString(),
             QStringLiteral("%1 (%2)").arg(name).arg(messagesLeft));
     }
     stuck.reset();
@@ -624,13 +603,8 @@ void TestMainWindowCommands::deleteActsOnTheListedDatabase()
     const MainWindowOptions options = quietWindowOptions();
     MainWindow window(nullptr, options);
     window.show();
-    auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
     auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
-    const auto select = [&](const QString& name) {
-        for (_ItemNode* node : std::as_const(window.mainModel()->rootLocalDb()->children))
-            if (node->name == name)
-                tree->setCurrentIndex(window.mainModel()->nodeIndex(node));
-    };
+    const auto select = [&](const QString& name) { selectInTree(window, localDbNamed(window, name)); };
     select(QStringLiteral("Listed"));
     QCOMPARE(window.shownMessages().size(), 3);
     select(other);

@@ -5,13 +5,16 @@
 #include "message/MessageText.h"
 #include "ops/SearchIndexUpdates.h"
 #include "ops/export/pdf/PageHeadings.h"
+#include "store/Sqlite3DB.h"
 #include "support/NextDialog.h"
 #include "support/ReadOnlyPath.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/WindowTree.h"
 #include "ui/FilterBar.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
+#include "ui/ProgressForm.h"
 #include "ui/SMSPrinter.h"
 #include "ui/SaveFileDialog.h"
 #include "ui/models/ItemModelMain.h"
@@ -27,6 +30,7 @@
 #include <QLabel>
 #include <QPrintPreviewDialog>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,6 +92,42 @@ QString pdfTexts(const QString& folder)
     return texts.join(QLatin1Char('\n'));
 }
 
+// A database, a second one and an offline phone, written anew.
+void writeStores()
+{
+    const QDir folder(localDatabasesDir().filePath(database));
+    const QDir otherFolder(localDatabasesDir().filePath(otherDatabase));
+    const QDir phoneFolder(dataRootDir().filePath(QStringLiteral("virtual_android/") + phone));
+    // The index updates that the last row's delete queued write beside the stores.
+    waitForSearchIndexUpdates();
+    for (const QDir& store : { folder, otherFolder, phoneFolder })
+        QVERIFY(removeFolderOrLink(store.absolutePath(), true));
+    writeStore(otherFolder,
+        { { QStringLiteral("Cai"),
+            { { on(2, 8), QStringLiteral("c1"), true }, { on(6, 8), QStringLiteral("c2"), false } } } });
+    writeStore(phoneFolder,
+        { { QStringLiteral("Ana"),
+            { { on(3, 10), QStringLiteral("p1"), false }, { on(7, 10), QStringLiteral("p2"), true } } } });
+    writeStore(folder,
+        { { QStringLiteral("Ana"),
+              { { on(1, 9), QStringLiteral("a1"), false }, { on(2, 0), QStringLiteral("a2"), true },
+                  { on(3, 23, 59, 59), QStringLiteral("a3"), false }, { on(4, 0), QStringLiteral("a4"), true } } },
+            { QStringLiteral("Ben"),
+                { { on(2, 12), QStringLiteral("b1"), false }, { on(5, 12), QStringLiteral("b2"), true } } } });
+}
+
+// Makes a read of the folder's store run for ever: a view under the table's name that repeats its
+// rows without end.
+void makeEndless(const QDir& folder, const QString& table)
+{
+    Sqlite3DB db;
+    db.openThrow(smsDbPath(folder), Sqlite3DB::ReadWrite);
+    runScript(db,
+        QStringLiteral("ALTER TABLE %1 RENAME TO %1_rows; CREATE VIEW %1 AS SELECT t.* FROM (WITH RECURSIVE n(i) AS "
+                       "(SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT i FROM n), %1_rows AS t")
+            .arg(table));
+}
+
 } // namespace
 
 class TestMainWindowFilter : public QObject
@@ -99,6 +139,8 @@ private slots:
     void cleanup() { forgetNextDialogs(); }
     void filterDecidesListAndCommands_data();
     void filterDecidesListAndCommands();
+    void endlessStoreLeavesWindowFree_data();
+    void endlessStoreLeavesWindowFree();
 };
 
 void TestMainWindowFilter::initTestCase()
@@ -241,35 +283,14 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
     const QDir folder(localDatabasesDir().filePath(database));
     const QDir otherFolder(localDatabasesDir().filePath(otherDatabase));
     const QDir phoneFolder(dataRootDir().filePath(QStringLiteral("virtual_android/") + phone));
-    // The index updates that the last row's delete queued write beside the stores.
-    waitForSearchIndexUpdates();
-    for (const QDir& store : { folder, otherFolder, phoneFolder })
-        QVERIFY(removeFolderOrLink(store.absolutePath(), true));
-    writeStore(otherFolder,
-        { { QStringLiteral("Cai"),
-            { { on(2, 8), QStringLiteral("c1"), true }, { on(6, 8), QStringLiteral("c2"), false } } } });
-    writeStore(phoneFolder,
-        { { QStringLiteral("Ana"),
-            { { on(3, 10), QStringLiteral("p1"), false }, { on(7, 10), QStringLiteral("p2"), true } } } });
-    writeStore(folder,
-        { { QStringLiteral("Ana"),
-              { { on(1, 9), QStringLiteral("a1"), false }, { on(2, 0), QStringLiteral("a2"), true },
-                  { on(3, 23, 59, 59), QStringLiteral("a3"), false }, { on(4, 0), QStringLiteral("a4"), true } } },
-            { QStringLiteral("Ben"),
-                { { on(2, 12), QStringLiteral("b1"), false }, { on(5, 12), QStringLiteral("b2"), true } } } });
+    writeStores();
 
-    MainWindowOptions options;
-    options.startMonitor = false;
-    options.usbTipsDelayMs = -1;
-    MainWindow window(nullptr, options);
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
     auto* bar = window.findChild<FilterBar*>(QStringLiteral("filterBar"));
     QVERIFY(bar);
-    _ItemNode* databaseNode = nullptr;
-    for (_ItemNode* child : std::as_const(window.mainModel()->rootLocalDb()->children))
-        if (child->name == database)
-            databaseNode = child;
+    _ItemNode* databaseNode = localDbNamed(window, database);
     QVERIFY(databaseNode);
     tree->setCurrentIndex(window.mainModel()->nodeIndex(databaseNode));
     QCOMPARE(window.shownMessages().size(), 6);
@@ -404,6 +425,93 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
     for (const QString& text : gone)
         remaining.removeAll(text);
     QTRY_COMPARE(textsOf(window.shownMessages()), remaining);
+}
+
+void TestMainWindowFilter::endlessStoreLeavesWindowFree_data()
+{
+    QTest::addColumn<QString>("read"); // "source", "everywhere" or "count"
+    QTest::addColumn<QString>("shown"); // the list once the read was cancelled
+    QTest::addColumn<QString>("leftOut"); // the sources the error box names
+
+    // A conversation without messages is read at once; the whole database it is widened to never is.
+    QTest::newRow("this source") << "source"
+                                 << ""
+                                 << "";
+    QTest::newRow("every source") << "everywhere"
+                                  << "a1 a2 a3 a4 b1 b2 p1 p2" << otherDatabase;
+    // Counting the messages of a database for the tree's text never ends: the window opens regardless,
+    // with the other database counted, and closes without waiting for it.
+    QTest::newRow("count at start-up") << "count"
+                                       << ""
+                                       << "";
+}
+
+// A store whose read never ends holds up neither the window nor its list: the read runs on a worker
+// whose progress dialog shows after a moment, and its Cancel gives the window back.
+void TestMainWindowFilter::endlessStoreLeavesWindowFree()
+{
+    QFETCH(QString, read);
+    QFETCH(QString, shown);
+    QFETCH(QString, leftOut);
+    writeStores();
+    const QDir folder(localDatabasesDir().filePath(database));
+    const QDir otherFolder(localDatabasesDir().filePath(otherDatabase));
+    {
+        Sqlite3DB db;
+        db.openThrow(smsDbPath(folder), Sqlite3DB::ReadWrite);
+        runScript(db,
+            QStringLiteral(
+                "INSERT INTO chat(guid, chat_identifier, service_name, _last) VALUES ('SMS;-;+447700900999', "
+                "'+447700900999', 'SMS', 5e8)"));
+    }
+    if (read == QLatin1String("count"))
+        makeEndless(otherFolder, QStringLiteral("message"));
+    else if (read == QLatin1String("everywhere"))
+        makeEndless(otherFolder, QStringLiteral("chat_message_join"));
+
+    MainWindow window(nullptr, quietWindowOptions());
+    window.show();
+    auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
+    auto* bar = window.findChild<FilterBar*>(QStringLiteral("filterBar"));
+    const auto nodeText = [&window](const QString& name) {
+        return window.mainModel()->nodeIndex(localDbNamed(window, name)).data().toString();
+    };
+    if (read == QLatin1String("count")) {
+        QTRY_COMPARE(nodeText(database), QStringLiteral("Filtered (6)"));
+        QCOMPARE(nodeText(otherDatabase), otherDatabase);
+        return;
+    }
+    _AbsDBItemNode* databaseNode = localDbNamed(window, database);
+    tree->setCurrentIndex(window.mainModel()->nodeIndex(databaseNode));
+    QCOMPARE(window.shownMessages().size(), 6);
+    if (read == QLatin1String("source")) {
+        // Every message read from now on runs through the endless rows; a conversation that has none
+        // never comes to them.
+        makeEndless(folder, QStringLiteral("message"));
+        QCOMPARE(databaseNode->children.size(), 3);
+        for (_ItemNode* child : std::as_const(databaseNode->children))
+            if (static_cast<_ChatSessionItemNode*>(child)->group.first()->messages.isEmpty())
+                tree->setCurrentIndex(window.mainModel()->nodeIndex(child));
+        QCOMPARE(AbsTreeItemModel::nodeOf(tree->currentIndex())->parent, databaseNode);
+        QVERIFY(window.shownMessages().isEmpty());
+    }
+
+    bool dialogShown = false;
+    onNextDialogShown<ProgressForm>([&dialogShown](ProgressForm* progress) {
+        dialogShown = true;
+        QTest::mouseClick(progress->findChild<QPushButton*>(QStringLiteral("btnCancel")), Qt::LeftButton);
+    });
+    takeShownMessageBoxes();
+    bar->setScope(read == QLatin1String("source") ? FilterBar::Scope::Source : FilterBar::Scope::Everywhere);
+    QVERIFY(dialogShown);
+    QCOMPARE(textsOf(window.shownMessages()).join(QLatin1Char(' ')), shown);
+    QStringList boxes;
+    for (const ShownMessageBox& box : takeShownMessageBoxes())
+        boxes << box.text;
+    QCOMPARE(boxes.size(), leftOut.isEmpty() ? 0 : 1);
+    if (!leftOut.isEmpty())
+        QVERIFY2(boxes.first().endsWith(QStringLiteral("The list leaves out what could not be read: %1.").arg(leftOut)),
+            qPrintable(boxes.first()));
 }
 
 QTEST_MAIN(TestMainWindowFilter)

@@ -6,7 +6,6 @@
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -563,11 +562,7 @@ private slots:
         }
         IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
         _MsgCollection collection;
-        QElapsedTimer timer;
-        timer.start();
         store.messages(collection, 0);
-        const qint64 elapsed = qMax<qint64>(1, timer.elapsed());
-        qInfo("read %d messages in %lld ms (%lld msg/s)", messageCount, elapsed, messageCount * 1000LL / elapsed);
         QCOMPARE(collection.messages().size(), messageCount);
         int listed = 0;
         for (const _MsgChat* chat : collection.chats()) {

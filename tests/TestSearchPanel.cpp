@@ -3,10 +3,11 @@
 // The window's search over every store, offscreen: Ctrl+F, typing, the hits with their count, and a
 // hit chosen opening its conversation at that message in the tree, the list and the conversation view.
 #include "base/DataFolders.h"
-#include "ui/MessageBoxes.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/WindowTree.h"
 #include "ui/MainWindow.h"
+#include "ui/MessageBoxes.h"
 #include "ui/SearchHitsModel.h"
 #include "ui/SearchPanel.h"
 #include "ui/models/AbsTreeItemModel.h"
@@ -38,14 +39,6 @@ private slots:
 };
 
 namespace {
-
-MainWindowOptions quietOptions()
-{
-    MainWindowOptions options;
-    options.startMonitor = false;
-    options.usbTipsDelayMs = -1;
-    return options;
-}
 
 // "source|message" of each hit listed, in order.
 QStringList listedHits(const SearchHitsModel& model)
@@ -141,7 +134,7 @@ void TestSearchPanel::searchAndOpen()
     QFETCH(QString, conversation);
     QFETCH(QString, marked);
 
-    MainWindow window(nullptr, quietOptions());
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     auto* dock = window.findChild<QDockWidget*>(QStringLiteral("dockSearch"));

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/TestHome.h"
+#include "support/WindowTree.h"
 #include "ui/MessageBoxes.h"
 #include "ui/dialogs/AboutUsForm.h"
 #include "ui/dialogs/DataSourceSelForm.h"
@@ -31,14 +32,6 @@ void whileOpen(QDialog& dialog, const std::function<void()>& during)
 void pressOk(QDialog& dialog)
 {
     emit dialog.findChild<QPushButton*>(QStringLiteral("btnOK"))->pressed();
-}
-
-QStringList shownTexts()
-{
-    QStringList texts;
-    for (const ShownMessageBox& box : takeShownMessageBoxes())
-        texts.append(box.text);
-    return texts;
 }
 
 } // namespace
@@ -156,7 +149,7 @@ void TestSelectionDialogs::databaseName()
         pressOk(form);
     });
     QCOMPARE(form.chooseName(), chosen);
-    QCOMPARE(shownTexts(), warnings);
+    QCOMPARE(boxTexts(takeShownMessageBoxes()), warnings);
 }
 
 void TestSelectionDialogs::deviceChoice_data()
@@ -196,7 +189,7 @@ void TestSelectionDialogs::deviceChoice()
     _ItemNode* chosen = form.selectOne(QStringLiteral("Please select an Android device:"), choices);
     QCOMPARE(chosen, expected < 0 ? nullptr : nodes.at(expected));
     QCOMPARE(form.findChild<QLabel*>()->text(), QStringLiteral("Please select an Android device:"));
-    const QStringList shown = shownTexts();
+    const QStringList shown = boxTexts(takeShownMessageBoxes());
     QCOMPARE(shown.size(), warnings);
     if (warnings)
         QCOMPARE(shown.first(), QStringLiteral("Need to select a Device to continue."));

@@ -39,22 +39,6 @@ QByteArray sms(const QByteArray& attributes)
     return "  <sms protocol=\"0\" " + attributes + " />\n";
 }
 
-// The rows of a query on the folder's message database, one line each, columns joined by '|'.
-QStringList rows(const QDir& folder, const QString& sql)
-{
-    Sqlite3DB db;
-    db.openThrow(smsDbPath(folder), Sqlite3DB::ReadOnly);
-    Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql(sql));
-    QStringList lines;
-    while (cursor.moveNext()) {
-        QStringList columns;
-        for (int i = 0; i < cursor.count(); ++i)
-            columns.append(cursor.getText(i));
-        lines.append(columns.join(QLatin1Char('|')));
-    }
-    return lines;
-}
-
 // The messages of a database as its reader gives them: conversation participants, sender, date,
 // direction, read flag, subject and text; sorted, so that row ids do not matter.
 QStringList messageSummary(const QDir& folder)
@@ -322,12 +306,12 @@ void TestXmlBackup::importMapsMessages()
     const QDir folder(m_tmp->filePath(QStringLiteral("db")));
     const QString outcome = importBytes(backup(elements), folder);
     QVERIFY2(!outcome.startsWith(QLatin1String("error")), qPrintable(outcome));
-    QCOMPARE(rows(folder,
+    QCOMPARE(queryRows(folder,
                  QStringLiteral("select h.id, m.date, m.is_from_me, m.is_read, m.text from message m "
                                 "join handle h on h.rowid = m.handle_id order by m.date, m.is_from_me")),
         expected);
     // Every message of one address lands in that address's one-to-one conversation.
-    QCOMPARE(rows(folder,
+    QCOMPARE(queryRows(folder,
                  QStringLiteral("select count(*) from chat where chat_identifier not in "
                                 "(select id from handle)")),
         QStringList { QStringLiteral("0") });
@@ -364,10 +348,10 @@ void TestXmlBackup::groupMmsWithImage()
         QStringList({ QString::fromUtf8("+447700900001,+447946123456|+447700900001|378691200|0|1||\xEF\xBF\xBC\nlook "
                                         "\xF0\x9F\x98\x80"),
             QStringLiteral("+447700900001,+447946123456||378691260|1|1||thanks") }));
-    QCOMPARE(rows(folder, QStringLiteral("select count(*) from chat")), QStringList { QStringLiteral("1") });
+    QCOMPARE(queryRows(folder, QStringLiteral("select count(*) from chat")), QStringList { QStringLiteral("1") });
 
     // The image is an attachment of the received message, its file in the database folder.
-    const QStringList attachment = rows(folder,
+    const QStringList attachment = queryRows(folder,
         QStringLiteral("select a.mime_type, a.transfer_name, a.filename from attachment a "
                        "join message_attachment_join j on j.attachment_id = a.rowid "
                        "join message m on m.rowid = j.message_id where m.is_from_me = 0"));
@@ -402,7 +386,7 @@ void TestXmlBackup::groupMmsWithImage()
     writer.end();
     const QDir copy(m_tmp->filePath(QStringLiteral("copy")));
     QVERIFY(!import(xmlPath, copy).startsWith(QLatin1String("error")));
-    const QStringList copied = rows(copy, QStringLiteral("select filename from attachment"));
+    const QStringList copied = queryRows(copy, QStringLiteral("select filename from attachment"));
     QCOMPARE(copied.size(), 1);
     QFile copiedFile(copy.filePath(QStringLiteral("file-relay/var/mobile/") + copied.first().mid(2)));
     QVERIFY(copiedFile.open(QIODevice::ReadOnly));
@@ -482,20 +466,20 @@ void TestXmlBackup::roundTripAndSecondImport()
     QVERIFY2(!import(xmlPath, copy, &first).startsWith(QLatin1String("error")), "first import failed");
     QCOMPARE(first->newMessages(), 5);
     QCOMPARE(messageSummary(copy), before);
-    const QStringList dumpAfterFirst = rows(copy, QStringLiteral("select * from message order by rowid"));
+    const QStringList dumpAfterFirst = queryRows(copy, QStringLiteral("select * from message order by rowid"));
 
     XmlImportThread* second = nullptr;
     QVERIFY2(!import(xmlPath, copy, &second).startsWith(QLatin1String("error")), "second import failed");
     QCOMPARE(second->newMessages(), 0);
     QCOMPARE(second->presentMessages(), 5);
-    QCOMPARE(rows(copy, QStringLiteral("select * from message order by rowid")), dumpAfterFirst);
+    QCOMPARE(queryRows(copy, QStringLiteral("select * from message order by rowid")), dumpAfterFirst);
 
     // Importing the export into the database it came from finds every message and conversation there.
-    const QStringList chatsBefore = rows(original, QStringLiteral("select rowid, guid from chat order by rowid"));
+    const QStringList chatsBefore = queryRows(original, QStringLiteral("select rowid, guid from chat order by rowid"));
     XmlImportThread* back = nullptr;
     QVERIFY2(!import(xmlPath, original, &back).startsWith(QLatin1String("error")), "import into original failed");
     QCOMPARE(back->newMessages(), 0);
-    QCOMPARE(rows(original, QStringLiteral("select rowid, guid from chat order by rowid")), chatsBefore);
+    QCOMPARE(queryRows(original, QStringLiteral("select rowid, guid from chat order by rowid")), chatsBefore);
 }
 
 void TestXmlBackup::malformedFileLeavesDatabase_data()
@@ -525,13 +509,13 @@ void TestXmlBackup::malformedFileLeavesDatabase()
     const QString first
         = importBytes(backup(sms("address=\"+447700900123\" date=\"1356998400000\" type=\"1\" body=\"kept\"")), folder);
     QVERIFY2(!first.startsWith(QLatin1String("error")), qPrintable(first));
-    const QStringList messagesBefore = rows(folder, QStringLiteral("select * from message"));
+    const QStringList messagesBefore = queryRows(folder, QStringLiteral("select * from message"));
     const QStringList filesBefore = filesUnder(folder);
 
     const QString outcome = importBytes(xml, folder);
     QVERIFY2(outcome.startsWith(QLatin1String("error: in.xml is not a valid XML backup")), qPrintable(outcome));
     QVERIFY2(outcome.contains(expectedError), qPrintable(outcome));
-    QCOMPARE(rows(folder, QStringLiteral("select * from message")), messagesBefore);
+    QCOMPARE(queryRows(folder, QStringLiteral("select * from message")), messagesBefore);
     QCOMPARE(filesUnder(folder), filesBefore);
 
     // A database the failed import would have created is not left behind, nor its folder when new.
@@ -585,7 +569,7 @@ void TestXmlBackup::conversationsOfRealBackups()
     QVERIFY2(!outcome.startsWith(QLatin1String("error")), qPrintable(outcome));
     expected.sort();
     QCOMPARE(messageSummary(folder), expected);
-    QCOMPARE(rows(folder, QStringLiteral("select count(*) from chat")), QStringList { QString::number(chats) });
+    QCOMPARE(queryRows(folder, QStringLiteral("select count(*) from chat")), QStringList { QString::number(chats) });
 }
 
 // A file imported again stores nothing: whatever country the second import is given, and after a round
@@ -630,7 +614,7 @@ void TestXmlBackup::secondImportFindsEverything()
     QCOMPARE(count, first->messagesRead());
     const QStringList stored = messageSummary(folder);
     const QStringList states
-        = rows(folder, QStringLiteral("select text, is_from_me, is_sent, error from message order by text"));
+        = queryRows(folder, QStringLiteral("select text, is_from_me, is_sent, error from message order by text"));
 
     QString again = xmlPath;
     if (viaExport) {
@@ -654,8 +638,8 @@ void TestXmlBackup::secondImportFindsEverything()
         const QDir copy(m_tmp->filePath(QStringLiteral("copy")));
         QVERIFY(!import(again, copy).startsWith(QLatin1String("error")));
         QCOMPARE(messageSummary(copy), stored);
-        QCOMPARE(
-            rows(copy, QStringLiteral("select text, is_from_me, is_sent, error from message order by text")), states);
+        QCOMPARE(queryRows(copy, QStringLiteral("select text, is_from_me, is_sent, error from message order by text")),
+            states);
     }
 }
 
@@ -696,7 +680,7 @@ void TestXmlBackup::longPartNamesAreStored()
     QVERIFY2(!outcome.startsWith(QLatin1String("error")), qPrintable(outcome));
 
     const QStringList fields
-        = rows(folder, QStringLiteral("select transfer_name, filename, total_bytes from attachment"))
+        = queryRows(folder, QStringLiteral("select transfer_name, filename, total_bytes from attachment"))
               .value(0)
               .split(QLatin1Char('|'));
     QCOMPARE(fields.value(0), stored);
@@ -724,7 +708,7 @@ void TestXmlBackup::pictureNotStoredFailsImport()
         !importBytes(backup(sms("address=\"+447700900123\" date=\"1356998400000\" type=\"1\" body=\"kept\"")), folder)
              .startsWith(QLatin1String("error")));
     writeFile(folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/Attachments")), "in the way");
-    const QStringList messagesBefore = rows(folder, QStringLiteral("select * from message"));
+    const QStringList messagesBefore = queryRows(folder, QStringLiteral("select * from message"));
     const QStringList filesBefore = filesUnder(folder);
 
     const QByteArray picture = "  <mms date=\"1356998460000\" msg_box=\"1\" address=\"+447700900123\">\n"
@@ -734,7 +718,7 @@ void TestXmlBackup::pictureNotStoredFailsImport()
     QVERIFY2(outcome.startsWith(QLatin1String("error: The message at line 3 of in.xml can not be imported. can not "
                                               "copy the attachment ~/Library/SMS/Attachments/")),
         qPrintable(outcome));
-    QCOMPARE(rows(folder, QStringLiteral("select * from message")), messagesBefore);
+    QCOMPARE(queryRows(folder, QStringLiteral("select * from message")), messagesBefore);
     QCOMPARE(filesUnder(folder), filesBefore);
 }
 
@@ -848,8 +832,8 @@ void TestXmlBackup::picturesTravelWithTheirMessages()
     const QString attachmentRows = QStringLiteral(
         "select m.guid, a.guid, a.filename, a.mime_type, a.transfer_name, a.total_bytes from attachment a join "
         "message_attachment_join j on j.attachment_id = a.rowid join message m on m.rowid = j.message_id order by 2");
-    QCOMPARE(rows(backedUp, attachmentRows), rows(imported, attachmentRows));
-    QCOMPARE(rows(backedUp, attachmentRows).size(), 3);
+    QCOMPARE(queryRows(backedUp, attachmentRows), queryRows(imported, attachmentRows));
+    QCOMPARE(queryRows(backedUp, attachmentRows).size(), 3);
     QCOMPARE(attachmentsRead(backedUp), pictures);
     QCOMPARE(messageSummary(backedUp), messageSummary(imported));
 
@@ -872,7 +856,7 @@ void TestXmlBackup::picturesTravelWithTheirMessages()
     QVERIFY(!import(xmlPath, backedUp, &again).startsWith(QLatin1String("error")));
     QCOMPARE(again->newMessages(), 0);
     QCOMPARE(again->presentMessages(), 4);
-    QCOMPARE(rows(backedUp, attachmentRows).size(), 3);
+    QCOMPARE(queryRows(backedUp, attachmentRows).size(), 3);
     const QDir fresh(m_tmp->filePath(QStringLiteral("fresh")));
     QVERIFY(!import(xmlPath, fresh).startsWith(QLatin1String("error")));
     QCOMPARE(messageSummary(fresh), messageSummary(imported));

@@ -17,13 +17,13 @@
 #include "ui/DeviceFlowController.h"
 #include "ui/MainWindowHelpers.h"
 #include "ui/MessageBoxes.h"
+#include "ui/MessageCounter.h"
 #include "ui/ProgressForm.h"
 #include "ui/StyleSheet.h"
 #include "ui/UiLog.h"
 #include "ui/WindowSize.h"
 #include "ui/WorkerRun.h"
 #include "ui/dialogs/CountrySelForm.h"
-#include "ui/dialogs/DeleteConfirmation.h"
 #include "ui/models/ItemModelMain.h"
 #include "ui/models/ItemModelSms.h"
 #include "ui/models/ItemNodes.h"
@@ -153,6 +153,12 @@ MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options)
     if (m_options.usbTipsDelayMs >= 0)
         QTimer::singleShot(m_options.usbTipsDelayMs, this, &MainWindow::androidUsbTips);
 
+    m_counter = new MessageCounter(this);
+    connect(m_counter, &MessageCounter::counted, this, [this](const QString& folder, qint64 count) {
+        _AbsDBItemNode* node = sourceNodeOf(QDir(folder));
+        if (node && node->type == _ItemNode::TypeLocalDb)
+            m_modelMain->setMessageCount(node, count);
+    });
     listLocalDatabases();
     // The command line may make databases while the window is open.
     auto* databaseWatcher = new QFileSystemWatcher({ localDatabasesDir().absolutePath() }, this);
@@ -168,6 +174,9 @@ MainWindow::~MainWindow()
     // The monitor's loop reports to this window: it ends while the window is still whole.
     delete m_monitor;
     m_monitor = nullptr;
+    // A count still running is stopped rather than waited for.
+    delete m_counter;
+    m_counter = nullptr;
 }
 
 namespace {
@@ -333,7 +342,7 @@ void MainWindow::addNewLocalDatabases()
 void MainWindow::countMessages(_AbsDBItemNode* node)
 {
     if (node && node->type == _ItemNode::TypeLocalDb)
-        m_modelMain->setMessageCount(node, storedMessageCount(*node->db));
+        m_counter->count(node->db->folder());
 }
 
 void MainWindow::listVirtualDevices()

@@ -23,6 +23,7 @@ struct ExportSource;
 class FilterBar;
 class ItemModelMain;
 class ItemModelSms;
+class MessageCounter;
 class MyTreeView;
 class QAction;
 class QDir;
@@ -197,7 +198,7 @@ private:
     void listLocalDatabases();
     // Adds a node for each database folder that has none yet (made by the command line meanwhile).
     void addNewLocalDatabases();
-    // Reads how many messages a database's store holds, for its node's text.
+    // Has how many messages a database's store holds counted in the background, for its node's text.
     void countMessages(_AbsDBItemNode* node);
     void listVirtualDevices();
     _ItemNode* currentNode() const;
@@ -213,6 +214,13 @@ private:
     void highlightInTranscript(const _MsgMessage& message, const SearchQuery& query);
     // Whether a conversation of the source matches the keyword by its names or numbers.
     static std::function<bool(const _ItemNode&)> conversationMatcher(_AbsDBItemNode* source, const QString& keyword);
+
+    // How a read of a store ended.
+    enum class StoreReadEnd { Read, Failed, Cancelled };
+    // A read as readStore makes it; a quiet one logs a failure instead of showing it, for a caller
+    // that names in a box of its own what it left out.
+    StoreReadEnd readStoreQuietly(
+        IOS6MessageDb& db, const _MsgCollection& collection, const StoreRead& read, bool quiet);
 
     // MainWindowFilter.cpp
     void buildFilterBar();
@@ -323,6 +331,7 @@ private:
     ItemModelMain* m_modelMain = nullptr;
     ItemModelSms* m_modelSms = nullptr;
     AndroidMonitor* m_monitor = nullptr;
+    MessageCounter* m_counter = nullptr;
 
     // The five command actions shared by the File menu and the tool bar.
     QAction* m_actBackup = nullptr;

@@ -3,6 +3,7 @@
 // The filter bar above the message list: what the list shows, and with it what the commands on the
 // shown messages take.
 #include "ops/DeleteMessagesThread.h"
+#include "ops/ReadMessagesThread.h"
 #include "ops/export/pdf/PageHeadings.h"
 #include "store/IOS6MessageDb.h"
 #include "ui/CommandRules.h"
@@ -10,7 +11,6 @@
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ProgressForm.h"
-#include "ui/UiLog.h"
 #include "ui/WorkerRun.h"
 #include "ui/models/ItemModelMain.h"
 #include "ui/models/ItemModelSms.h"
@@ -96,12 +96,9 @@ QList<_MsgMessage*> MainWindow::filteredForList(QList<_MsgMessage*> list)
     const _ItemNode* node = currentNode();
     if (m_filterBar->scope() == FilterBar::Scope::Source && m_listSource && node
         && node->type == _ItemNode::TypeChatSession && node->parent == m_listSource) {
-        try {
-            m_listSource->db->messages(m_listSource->collection, 0);
+        // Should the read fail or be cancelled, the conversation's own messages are listed.
+        if (readStoreQuietly(*m_listSource->db, m_listSource->collection, StoreRead(), true) == StoreReadEnd::Read)
             list = m_listSource->collection.messages().values();
-        } catch (const std::exception& error) {
-            qCWarning(lcUi) << "can not read the messages of" << m_listSource->name << error.what();
-        }
     }
     return m_filterBar->filter().apply(std::move(list));
 }
@@ -112,20 +109,31 @@ QList<_MsgMessage*> MainWindow::messagesEverywhere()
     QHash<const _MsgChat*, QString> sourceNames;
     QList<_MsgMessage*> messages;
     QStringList unreadable;
+    const auto readSource = [this](_AbsDBItemNode* node) {
+        if (node->type != _ItemNode::TypeLocalDb || !node->children.isEmpty())
+            return readStoreQuietly(*node->db, node->collection, StoreRead(), true);
+        // Into records of their own, so that a read that fails leaves the node as it was.
+        StoreRead read;
+        read.chats = true;
+        const _MsgCollection records;
+        const StoreReadEnd end = readStoreQuietly(*node->db, records, read, true);
+        if (end == StoreReadEnd::Read) {
+            node->collection = records;
+            m_modelMain->rebuildConversations(node);
+            countMessages(node);
+        }
+        return end;
+    };
+    bool cancelled = false;
     for (_AbsDBItemNode* node : m_modelMain->sourceNodes()) {
         // A store that is not there yet (a database named for a backup still to come) or no longer
         // (a phone's cache after it was cleared) is not made by looking at it: its node shows what
         // it holds in memory.
         if (QFileInfo::exists(node->db->dbPath())) {
-            try {
-                if (node->type == _ItemNode::TypeLocalDb && node->children.isEmpty()) {
-                    node->collection = readChats(*node->db);
-                    m_modelMain->rebuildConversations(node);
-                    countMessages(node);
-                }
-                node->db->messages(node->collection, 0);
-            } catch (const std::exception& error) {
-                qCWarning(lcUi) << "can not read the messages of" << node->name << error.what();
+            // After a Cancel the stores still to read are left out, and named as such.
+            const StoreReadEnd end = cancelled ? StoreReadEnd::Cancelled : readSource(node);
+            if (end != StoreReadEnd::Read) {
+                cancelled = end == StoreReadEnd::Cancelled;
                 unreadable << node->name.toHtmlEscaped();
                 continue;
             }

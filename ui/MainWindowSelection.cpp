@@ -10,6 +10,7 @@
 #include "ui/MainWindowHelpers.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ProgressForm.h"
+#include "ui/UiLog.h"
 #include "ui/WorkerRun.h"
 #include "ui/models/ItemModelMain.h"
 #include "ui/models/ItemModelSms.h"
@@ -30,14 +31,40 @@ namespace {
 // Reads that end sooner than this show no progress dialog.
 constexpr int readDialogDelayMs = 300;
 
-// Errors of a store quote its paths and texts; the window's boxes show rich text.
+// Errors of a store quote its paths and texts; the window's boxes show rich text. A quiet read logs
+// its failure instead, for a caller that names what it left out in a box of its own.
 class WindowStoreRead : public ReadMessagesThread
 {
 public:
-    using ReadMessagesThread::ReadMessagesThread;
+    WindowStoreRead(IOS6MessageDb& store, const _MsgCollection& collection, const StoreRead& read,
+        ProgressReceiver* progress, bool quiet)
+        : ReadMessagesThread(store, collection, read, progress)
+        , m_path(store.dbPath())
+        , m_quiet(quiet)
+    {
+    }
+
+    bool failed() const { return m_failed; }
 
 protected:
+    QString work() override
+    {
+        if (!m_quiet)
+            return ReadMessagesThread::work();
+        try {
+            return ReadMessagesThread::work();
+        } catch (const std::exception& error) {
+            qCWarning(lcUi) << "can not read" << m_path << error.what();
+            m_failed = true;
+            return QString();
+        }
+    }
     QString errorText(const std::exception& error) const override { return escapeMarkup(exceptionText(error)); }
+
+private:
+    const QString m_path;
+    const bool m_quiet;
+    bool m_failed = false;
 };
 
 // The conversation's name with its numbers, as the heading of its transcript; the name alone when
@@ -112,14 +139,22 @@ MainWindow::CommandMessages MainWindow::allOfSource()
 
 bool MainWindow::readStore(IOS6MessageDb& db, const _MsgCollection& collection, const StoreRead& read)
 {
+    return readStoreQuietly(db, collection, read, false) == StoreReadEnd::Read;
+}
+
+MainWindow::StoreReadEnd MainWindow::readStoreQuietly(
+    IOS6MessageDb& db, const _MsgCollection& collection, const StoreRead& read, bool quiet)
+{
     ProgressForm progress(QString(), this);
-    WindowStoreRead thread(db, collection, read, &progress);
+    WindowStoreRead thread(db, collection, read, &progress, quiet);
     // A read started from inside another one's dialog (a queued event) must not end the outer one's hold.
     const bool outerRead = m_readingStore;
     m_readingStore = true;
     const bool done = runWorkerWithDialog(thread, progress, readDialogDelayMs);
     m_readingStore = outerRead;
-    return done;
+    if (progress.cancelled)
+        return StoreReadEnd::Cancelled;
+    return done && !thread.failed() ? StoreReadEnd::Read : StoreReadEnd::Failed;
 }
 
 void MainWindow::showMessages(QList<_MsgMessage*> list)

@@ -28,6 +28,27 @@ QString scalar(const QDir& folder, const QString& sql)
     return cursor.moveNext() ? cursor.getText(0) : QString();
 }
 
+qint64 scalar(Sqlite3DB& db, const Sqlite3Sql& sql)
+{
+    Sqlite3Cursor cursor = db.queryThrow(sql);
+    return cursor.moveNext() ? cursor.getInt64(0) : -1;
+}
+
+QStringList queryRows(const QDir& folder, const QString& sql)
+{
+    Sqlite3DB db;
+    db.openThrow(smsDbPath(folder), Sqlite3DB::ReadOnly);
+    Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql(sql));
+    QStringList lines;
+    while (cursor.moveNext()) {
+        QStringList columns;
+        for (int i = 0; i < cursor.count(); ++i)
+            columns.append(cursor.getText(i));
+        lines.append(columns.join(QLatin1Char('|')));
+    }
+    return lines;
+}
+
 QStringList storedRows(const QDir& folder, const QString& rowSql)
 {
     Sqlite3DB db;

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class Sqlite3DB;
+class Sqlite3Sql;
 
 // Runs a script of several statements in one transaction, failing the test on any error.
 void runScript(Sqlite3DB& db, const QString& script);
@@ -19,6 +20,10 @@ QString smsDbPath(const QDir& folder);
 // Runs a query on a connection of its own to the folder's message database and returns the first
 // column of the first row as text (empty when there is no row).
 QString scalar(const QDir& folder, const QString& sql);
+// The first column of the query's first row as a number, -1 when there is no row.
+qint64 scalar(Sqlite3DB& db, const Sqlite3Sql& sql);
+// Every row of a query on the folder's message database, its columns joined by '|'.
+QStringList queryRows(const QDir& folder, const QString& sql);
 
 // The messages of the folder's message database in row order, one text for each: rowSql evaluated
 // over the message (m), its correspondent (h) and its conversation (c), an empty text for NULL. The
