@@ -56,6 +56,9 @@ void MessageCounter::count(const QDir& folder)
             found = storedMessageCount(db);
         } catch (const TaskCancelled&) {
             return;
+        } catch (...) {
+            // Nothing may leave the pool's thread; the tree shows the count as unknown.
+            found = -1;
         }
         if (stop->cancelled)
             return;
