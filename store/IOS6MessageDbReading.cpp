@@ -58,7 +58,8 @@ public:
     {
         if (!sameAsCurrent(c))
             takeRow(c);
-        if (m_current)
+        // Tested through constData: the non-const conversion of a shared pointer would copy the body.
+        if (m_current.constData())
             record.shareExtras(m_current);
     }
 
@@ -70,7 +71,7 @@ private:
         std::string lastBytes; // the UTF-8 of the current text value
     };
 
-    const _MsgMessageExtras& current() const { return m_current ? *m_current.constData() : m_defaults; }
+    const _MsgMessageExtras& current() const { return m_current.constData() ? *m_current.constData() : m_defaults; }
 
     bool sameAsCurrent(const Sqlite3Cursor& c) const
     {

@@ -324,6 +324,84 @@ private slots:
         QCOMPARE(group->version, 0);
     }
 
+    // Each row: the rarely set columns of messages 1, 2, ... of one conversation, read in that order,
+    // separated by ";", each as "service_center|group_title|is_played|date_played|attributedBody in hex"
+    // (empty is NULL).
+    void rarelySetColumns_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a set row between rows of defaults")
+            << QStringLiteral("||||;+447700900000|Trip|1|568000000|;||||");
+        QTest::newRow("equal rows, then a change, then equal rows")
+            << QStringLiteral("+447700900000|Trip|0||;+447700900000|Trip|0||;+447700900001|Trip|0||;"
+                              "+447700900001|Trip|0||");
+        QTest::newRow("bodies of one length") << QStringLiteral("||||0102;||||0103;||||0102;||||");
+        QTest::newRow("a date in nanoseconds equal to one in seconds")
+            << QStringLiteral("|||568000000|;|||568000000123456789|;||||");
+        QTest::newRow("a flag alone") << QStringLiteral("||1||;||2||;||0||;||1||");
+    }
+
+    void rarelySetColumns()
+    {
+        QFETCH(QString, text);
+        const QStringList rows = text.split(QLatin1Char(';'));
+        QTemporaryDir folder;
+        {
+            IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
+            store.open();
+            runScript(store,
+                QStringLiteral("INSERT INTO chat (ROWID, guid) VALUES (1, 'c1');"
+                               "INSERT INTO handle (ROWID, id, country, service) VALUES (1, '07946 123456', 'gb', "
+                               "'SMS');"));
+            for (int i = 0; i < rows.size(); ++i) {
+                const QStringList values = rows.at(i).split(QLatin1Char('|'));
+                Sqlite3Sql insert("INSERT INTO message (ROWID, guid, text, handle_id, service_center, group_title, "
+                                  "is_played, date_played, attributedBody) VALUES (?, ?, 'x', 1, ?, ?, ?, ?, ?)");
+                insert.addIntParam(i + 1).addTextParam(QStringLiteral("m%1").arg(i + 1));
+                values.at(0).isEmpty() ? insert.addNullParam() : insert.addTextParam(values.at(0));
+                values.at(1).isEmpty() ? insert.addNullParam() : insert.addTextParam(values.at(1));
+                insert.addIntParam(values.at(2).toInt()).addInt64Param(values.at(3).toLongLong());
+                if (values.at(4).isEmpty())
+                    insert.addNullParam();
+                else
+                    insert.addBlobParam(QByteArray::fromHex(values.at(4).toLatin1()));
+                store.executeThrow(insert);
+                store.executeThrow(Sqlite3Sql("INSERT INTO chat_message_join VALUES (1, ?)").addIntParam(i + 1));
+            }
+        }
+
+        IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
+        _MsgCollection collection;
+        store.messages(collection, 0);
+        QCOMPARE(collection.messages().size(), rows.size());
+        const auto check = [&](int i, const _MsgMessage* message) {
+            const QStringList values = rows.at(i).split(QLatin1Char('|'));
+            const _MsgMessageExtras& extras = message->extras();
+            QCOMPARE(extras.service_center, values.at(0));
+            QCOMPARE(extras.group_title, values.at(1));
+            QCOMPARE(extras.is_played, values.at(2).toInt());
+            const qint64 played = values.at(3).toLongLong();
+            QCOMPARE(extras.date_played, int(played > std::numeric_limits<int>::max() ? played / 1000000000 : played));
+            QCOMPARE(extras.attributedBody, QByteArray::fromHex(values.at(4).toLatin1()));
+            QCOMPARE(extras.account_guid, QString());
+            QCOMPARE(extras.is_emote, 0);
+        };
+        for (int i = 0; i < rows.size(); ++i) {
+            check(i, collection.message(i + 1));
+            // Neighbours of equal values hold one copy.
+            if (i > 0 && rows.at(i) == rows.at(i - 1))
+                QCOMPARE(&collection.message(i + 1)->extras(), &collection.message(i)->extras());
+        }
+
+        // Changing one record's columns leaves every record it shared them with as read.
+        _MsgMessage* first = collection.message(1);
+        first->editExtras().group_title = QStringLiteral("changed");
+        first->editExtras().is_played = 7;
+        QCOMPARE(first->extras().group_title, QStringLiteral("changed"));
+        for (int i = 1; i < rows.size(); ++i)
+            check(i, collection.message(i + 1));
+    }
+
     void lastComputedWithoutColumn()
     {
         QTemporaryDir folder;
