@@ -291,6 +291,31 @@ _MsgMessage* _MsgCollection::addMessage(qint64 rowid, bool* created)
     return slot;
 }
 
+_MsgMessage* _MsgCollection::addUnindexedMessage(qint64 rowid)
+{
+    _MsgMessage* message = d->newMessage();
+    message->rowid = rowid;
+    return message;
+}
+
+std::vector<std::pair<_MsgMessage*, _MsgMessage*>> _MsgCollection::indexMessages(
+    const std::vector<_MsgMessage*>& records)
+{
+    std::vector<std::pair<_MsgMessage*, _MsgMessage*>> repeats;
+    for (_MsgMessage* record : records) {
+        const qsizetype before = d->messages.size();
+        _MsgMessage*& slot = d->messages[record->rowid];
+        if (d->messages.size() != before) {
+            slot = record;
+            continue;
+        }
+        // The emptied record stays in its block until the collection is cleared.
+        *record = _MsgMessage();
+        repeats.emplace_back(record, slot);
+    }
+    return repeats;
+}
+
 namespace {
 
 // Sets the message's chat, remembering in otherChats a conversation it was linked to before.

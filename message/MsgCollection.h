@@ -212,6 +212,13 @@ public:
     // says which). Takes no allocation of its own for most messages.
     _MsgMessage* addMessage(qint64 rowid, bool* created = nullptr);
 
+    // For reading many messages into a collection: a fresh record of the rowid that is not yet
+    // indexed by it, so that a read loop does not interleave the index's scattered writes with its own
+    // work. indexMessages indexes such records in order; of several records of one rowid the one held
+    // first stays, the others are emptied and returned, each with the record that stays.
+    _MsgMessage* addUnindexedMessage(qint64 rowid);
+    std::vector<std::pair<_MsgMessage*, _MsgMessage*>> indexMessages(const std::vector<_MsgMessage*>& records);
+
     // Links the message to the conversation and lists it in the conversation's list. A message linked to
     // several conversations keeps the last one as its chat and stays listed in all of them.
     void linkMessageToChat(_MsgMessage* message, _MsgChat* chat);

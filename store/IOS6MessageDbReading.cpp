@@ -357,8 +357,10 @@ void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
     if (chatRowId > 0)
         sql += QStringLiteral(" and j.chat_id=%1").arg(chatRowId);
 
+    // A whole store read into an empty collection indexes its records by row id after the loop.
+    const bool unindexed = chatRowId <= 0 && collection.messages().isEmpty();
     qint64 expected = 0;
-    if (chatRowId <= 0 && collection.messages().isEmpty()) {
+    if (unindexed) {
         Sqlite3Cursor count = queryThrow("select count(*) as n from message");
         if (count.moveNext())
             expected = count.getInt64(0);
@@ -370,6 +372,22 @@ void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
     // Linked after the loop: each conversation's list is put in order once instead of per message.
     std::vector<std::pair<_MsgMessage*, _MsgChat*>> links;
     links.reserve(size_t(expected));
+    std::vector<_MsgMessage*> fresh;
+    fresh.reserve(size_t(expected));
+    // Indexes the fresh records and links every message read; a record that repeats a row id (a
+    // message joined to several conversations) gives way to the first one in its links.
+    const auto finish = [&collection, &links, &fresh]() {
+        const auto repeats = collection.indexMessages(fresh);
+        fresh.clear();
+        if (!repeats.empty()) {
+            QHash<const _MsgMessage*, _MsgMessage*> kept;
+            for (const auto& [repeat, first] : repeats)
+                kept.insert(repeat, first);
+            for (auto& link : links)
+                link.first = kept.value(link.first, link.first);
+        }
+        collection.linkMessagesToChats(links);
+    };
     // Rows come conversation by conversation: the last conversation and correspondent found are
     // asked for again far more often than any other.
     qint64 lastChatId = 0;
@@ -378,10 +396,17 @@ void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
     _MsgHandle* lastHandle = nullptr;
     try {
         while (c.moveNext()) {
-            bool created = false;
-            _MsgMessage* message = collection.addMessage(c.getInt64(columns.rowid), &created);
-            if (created)
+            _MsgMessage* message = nullptr;
+            if (unindexed) {
+                message = collection.addUnindexedMessage(c.getInt64(columns.rowid));
+                fresh.push_back(message);
                 columns.read(c, *message);
+            } else {
+                bool created = false;
+                message = collection.addMessage(c.getInt64(columns.rowid), &created);
+                if (created)
+                    columns.read(c, *message);
+            }
             if (!lastHandle || message->handle_id != lastHandleId) {
                 lastHandleId = message->handle_id;
                 lastHandle = collection.handle(lastHandleId);
@@ -404,11 +429,11 @@ void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
                 links.emplace_back(message, lastChat);
         }
     } catch (...) {
-        // A read stopped part of the way (cancel, I/O error) leaves the messages it added linked.
-        collection.linkMessagesToChats(links);
+        // A read stopped part of the way (cancel, I/O error) leaves the messages it added indexed and linked.
+        finish();
         throw;
     }
-    collection.linkMessagesToChats(links);
+    finish();
     readAttachments(collection, chatRowId);
 }
 

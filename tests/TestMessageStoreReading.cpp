@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -400,6 +401,53 @@ private slots:
         QCOMPARE(first->extras().group_title, QStringLiteral("changed"));
         for (int i = 1; i < rows.size(); ++i)
             check(i, collection.message(i + 1));
+    }
+
+    // A read that fails part of the way (here a row whose date can not be computed) leaves every
+    // message it read findable by row id and listed in its conversations, the one joined to two of them
+    // once.
+    void readStoppedPartWay()
+    {
+        QTemporaryDir folder;
+        const QDir dir(folder.path());
+        QVERIFY(dir.mkpath(QStringLiteral("file-relay/var/mobile/Library/SMS")));
+        {
+            Sqlite3DB db;
+            db.openThrow(
+                dir.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db")), Sqlite3DB::ReadWriteCreate);
+            runScript(db,
+                QStringLiteral(
+                    "CREATE TABLE handle (ROWID INTEGER PRIMARY KEY, id TEXT, country TEXT, service TEXT);"
+                    "CREATE TABLE chat (ROWID INTEGER PRIMARY KEY, guid TEXT, chat_identifier TEXT, _last INTEGER);"
+                    "CREATE TABLE chat_handle_join (chat_id INTEGER, handle_id INTEGER);"
+                    "CREATE TABLE chat_message_join (chat_id INTEGER, message_id INTEGER, "
+                    "PRIMARY KEY (chat_id, message_id));"
+                    "CREATE TABLE message_rows (ROWID INTEGER PRIMARY KEY, guid TEXT, text TEXT, handle_id INTEGER, "
+                    "date INTEGER);"
+                    "CREATE VIEW message AS SELECT ROWID AS ROWID, guid, text, handle_id, "
+                    "CASE WHEN ROWID > 30 THEN abs(-9223372036854775807 - 1) ELSE date END AS date FROM message_rows;"
+                    "INSERT INTO handle VALUES (1, '+447946123456', 'gb', 'SMS');"
+                    "INSERT INTO chat VALUES (1, 'c1', '+447946123456', 40), (2, 'c2', 'group', 2);"
+                    "INSERT INTO chat_handle_join VALUES (1, 1), (2, 1);"
+                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40) "
+                    "INSERT INTO message_rows SELECT i, 'm' || i, 'text ' || i, 1, i FROM n;"
+                    "INSERT INTO chat_message_join SELECT 1, ROWID FROM message_rows;"
+                    "INSERT INTO chat_message_join VALUES (2, 1), (2, 2);"));
+        }
+        IOS6MessageDb store(dir, gbMcc, false);
+        _MsgCollection collection;
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, store.messages(collection, 0));
+        const qsizetype read = collection.messages().size();
+        QVERIFY2(read > 0 && read < 40, qPrintable(QString::number(read)));
+        QSet<const _MsgMessage*> listed;
+        for (const _MsgChat* chat : collection.chats()) {
+            for (const _MsgMessage* message : chat->messages) {
+                QCOMPARE(collection.message(message->rowid), message);
+                QCOMPARE(message->text, QStringLiteral("text %1").arg(message->rowid));
+                listed.insert(message);
+            }
+        }
+        QCOMPARE(listed.size(), read);
     }
 
     void lastComputedWithoutColumn()
