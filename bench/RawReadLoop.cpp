@@ -65,11 +65,11 @@ std::vector<Column> messageColumns()
 {
     std::vector<Column> columns = { { "chat_id", ValueKind::Integer }, { "ROWID", ValueKind::Integer } };
     for (const MessageColumn& column : messageColumnTable) {
-        if (column.textField)
+        if (column.textField || column.extraTextField)
             columns.push_back({ column.name, ValueKind::Text });
-        else if (column.bytesField)
+        else if (column.bytesField || column.extraBytesField)
             columns.push_back({ column.name, ValueKind::Blob });
-        else if (column.intField || column.int64Field)
+        else if (column.isRead())
             columns.push_back({ column.name, ValueKind::Integer });
     }
     return columns;

@@ -299,8 +299,9 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
         const QByteArray subject = m.subject.toUtf8();
         const QByteArray service = m.service.toUtf8();
         const QByteArray account = m.account.toUtf8();
-        const QByteArray accountGuid = m.account_guid.toUtf8();
-        const QByteArray roomNames = m.cache_roomnames.toUtf8();
+        const _MsgMessageExtras& extras = m.extras();
+        const QByteArray accountGuid = extras.account_guid.toUtf8();
+        const QByteArray roomNames = extras.cache_roomnames.toUtf8();
         Statement& insert = m.subject.isEmpty() ? insertWithoutSubject : insertWithSubject;
         insert.text(guid).text(text).integer(m.replace).integer(handleRowId);
         if (!m.subject.isEmpty())
@@ -316,34 +317,34 @@ double writeMessages(const QString& path, const std::vector<_MsgMessage>& messag
             .integer(m.date_delivered)
             .integer(m.is_delivered)
             .integer(m.is_finished)
-            .integer(m.is_emote)
+            .integer(extras.is_emote)
             .integer(m.is_from_me)
-            .integer(m.is_empty)
-            .integer(m.is_delayed)
-            .integer(m.is_auto_reply)
+            .integer(extras.is_empty)
+            .integer(extras.is_delayed)
+            .integer(extras.is_auto_reply)
             .integer(m.is_prepared)
             .integer(m.is_read)
-            .integer(m.is_system_message)
+            .integer(extras.is_system_message)
             .integer(m.is_sent)
-            .integer(m.has_dd_results)
-            .integer(m.is_service_message)
-            .integer(m.is_forward)
-            .integer(m.was_downgraded)
-            .integer(m.is_archive)
+            .integer(extras.has_dd_results)
+            .integer(extras.is_service_message)
+            .integer(extras.is_forward)
+            .integer(extras.was_downgraded)
+            .integer(extras.is_archive)
             .integer(m.cache_has_attachments)
             .text(roomNames)
             .integer(m.was_data_detected)
-            .integer(m.was_deduplicated)
-            .integer(m.is_audio_message)
-            .integer(m.is_played)
-            .integer(m.date_played)
+            .integer(extras.was_deduplicated)
+            .integer(extras.is_audio_message)
+            .integer(extras.is_played)
+            .integer(extras.date_played)
             .integer(m.item_type)
-            .integer(m.group_action_type)
-            .integer(m.share_status)
-            .integer(m.share_direction)
-            .integer(m.is_expirable)
-            .integer(m.expire_state)
-            .integer(m.message_action_type)
+            .integer(extras.group_action_type)
+            .integer(extras.share_status)
+            .integer(extras.share_direction)
+            .integer(extras.is_expirable)
+            .integer(extras.expire_state)
+            .integer(extras.message_action_type)
             .text(hash)
             .run();
         messageRowId = sqlite3_last_insert_rowid(db.handle());

@@ -379,14 +379,16 @@ QString displayText(const _MsgMessage& message, EmojiText emoji, bool withTags)
                        .arg(sender, eventPartyName(message.otherHandle), date);
             break;
         case 2:
-            text = QStringLiteral("%1 named the conversation \"%2\".\n%3").arg(sender, message.group_title, date);
+            text = QStringLiteral("%1 named the conversation \"%2\".\n%3")
+                       .arg(sender, message.extras().group_title, date);
             break;
         case 3:
             text = QStringLiteral("%1 left the conversation.\n%2").arg(sender, date);
             break;
         case 4:
             text = QStringLiteral("%1 %2 sharing location with %3.\n%4")
-                       .arg(sender, message.share_status != 0 ? QStringLiteral("stopped") : QStringLiteral("started"),
+                       .arg(sender,
+                           message.extras().share_status != 0 ? QStringLiteral("stopped") : QStringLiteral("started"),
                            eventPartyName(message.otherHandle), date);
             break;
         default:

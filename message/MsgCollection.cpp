@@ -75,6 +75,36 @@ std::tuple<bool, quint64, int> rowIdTextKey(qint64 rowid)
 
 } // namespace
 
+bool _MsgMessageExtras::operator==(const _MsgMessageExtras& other) const
+{
+    return is_emote == other.is_emote && is_empty == other.is_empty && is_delayed == other.is_delayed
+        && is_auto_reply == other.is_auto_reply && is_system_message == other.is_system_message
+        && has_dd_results == other.has_dd_results && is_service_message == other.is_service_message
+        && is_forward == other.is_forward && was_downgraded == other.was_downgraded && is_archive == other.is_archive
+        && was_deduplicated == other.was_deduplicated && is_audio_message == other.is_audio_message
+        && is_played == other.is_played && date_played == other.date_played
+        && group_action_type == other.group_action_type && share_status == other.share_status
+        && share_direction == other.share_direction && is_expirable == other.is_expirable
+        && expire_state == other.expire_state && message_action_type == other.message_action_type
+        && service_center == other.service_center && attributedBody == other.attributedBody
+        && account_guid == other.account_guid && cache_roomnames == other.cache_roomnames
+        && group_title == other.group_title;
+}
+
+const _MsgMessageExtras& _MsgMessage::defaultExtras()
+{
+    static const _MsgMessageExtras defaults;
+    return defaults;
+}
+
+_MsgMessageExtras& _MsgMessage::editExtras()
+{
+    if (!m_extras)
+        m_extras = new _MsgMessageExtras();
+    // The non-const access copies a body that other records share.
+    return *m_extras;
+}
+
 QStringList _MsgChatMessages::keys() const
 {
     QStringList keys;
@@ -259,6 +289,31 @@ _MsgMessage* _MsgCollection::addMessage(qint64 rowid, bool* created)
     }
     slot->rowid = rowid;
     return slot;
+}
+
+_MsgMessage* _MsgCollection::addUnindexedMessage(qint64 rowid)
+{
+    _MsgMessage* message = d->newMessage();
+    message->rowid = rowid;
+    return message;
+}
+
+std::vector<std::pair<_MsgMessage*, _MsgMessage*>> _MsgCollection::indexMessages(
+    const std::vector<_MsgMessage*>& records)
+{
+    std::vector<std::pair<_MsgMessage*, _MsgMessage*>> repeats;
+    for (_MsgMessage* record : records) {
+        const qsizetype before = d->messages.size();
+        _MsgMessage*& slot = d->messages[record->rowid];
+        if (d->messages.size() != before) {
+            slot = record;
+            continue;
+        }
+        // The emptied record stays in its block until the collection is cleared.
+        *record = _MsgMessage();
+        repeats.emplace_back(record, slot);
+    }
+    return repeats;
 }
 
 namespace {

@@ -165,8 +165,8 @@ void XmlImportThread::store(const SmsXmlRecord& record)
     }
     message.subject = record.subject;
     message.text = prepared.text;
-    if (record.kind == SmsXmlRecord::Kind::Sms)
-        message.service_center = record.serviceCenter;
+    if (record.kind == SmsXmlRecord::Kind::Sms && !record.serviceCenter.isEmpty())
+        message.editExtras().service_center = record.serviceCenter;
     for (const SmsXmlRecord::Prepared::Media& media : prepared.media) {
         const SmsXmlRecord::Part& part = record.parts.at(media.part);
         _MsgAttachment attachment = attachmentFor(part.data, part.contentType, media, message);

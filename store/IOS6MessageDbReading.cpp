@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QtDebug>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,112 @@ private:
     QString m_lastValue;
 };
 
+// Reads the columns held in a message's shared extras. Rows whose values equal the row before share
+// that row's extras; rows that leave every such column at its default share none at all.
+class ExtrasReader
+{
+public:
+    void bind(const Sqlite3Cursor& c, const MessageColumn& column, const QString& name)
+    {
+        m_columns.push_back(Bound { &column, c.columnIndex(name), std::string() });
+    }
+
+    void read(const Sqlite3Cursor& c, _MsgMessage& record)
+    {
+        if (!sameAsCurrent(c))
+            takeRow(c);
+        // Tested through constData: the non-const conversion of a shared pointer would copy the body.
+        if (m_current.constData())
+            record.shareExtras(m_current);
+    }
+
+private:
+    struct Bound
+    {
+        const MessageColumn* column;
+        int index;
+        std::string lastBytes; // the UTF-8 of the current text value
+    };
+
+    const _MsgMessageExtras& current() const { return m_current.constData() ? *m_current.constData() : m_defaults; }
+
+    bool sameAsCurrent(const Sqlite3Cursor& c) const
+    {
+        const _MsgMessageExtras& now = current();
+        for (const Bound& bound : m_columns) {
+            const MessageColumn& column = *bound.column;
+            switch (column.kind) {
+            case MessageColumnKind::Int:
+                if (c.getInt(bound.index) != now.*column.extraIntField)
+                    return false;
+                break;
+            case MessageColumnKind::Date:
+                if (storedDateToSeconds(c.getInt64(bound.index)) != now.*column.extraIntField)
+                    return false;
+                break;
+            case MessageColumnKind::Text:
+            case MessageColumnKind::SharedText: {
+                int size = 0;
+                const char* data = c.textData(bound.index, &size);
+                if (bound.lastBytes.size() != size_t(size)
+                    || (size > 0 && bound.lastBytes.compare(0, size_t(size), data, size_t(size)) != 0))
+                    return false;
+                break;
+            }
+            case MessageColumnKind::Blob: {
+                const QByteArray& held = now.*column.extraBytesField;
+                int size = 0;
+                const void* data = c.blobData(bound.index, &size);
+                if (held.size() != size || (size > 0 && std::memcmp(held.constData(), data, size_t(size)) != 0))
+                    return false;
+                break;
+            }
+            case MessageColumnKind::Int64:
+                break;
+            }
+        }
+        return true;
+    }
+
+    void takeRow(const Sqlite3Cursor& c)
+    {
+        QSharedDataPointer<_MsgMessageExtras> fresh(new _MsgMessageExtras());
+        _MsgMessageExtras& extras = *fresh;
+        for (Bound& bound : m_columns) {
+            const MessageColumn& column = *bound.column;
+            switch (column.kind) {
+            case MessageColumnKind::Int:
+                extras.*column.extraIntField = c.getInt(bound.index);
+                break;
+            case MessageColumnKind::Date:
+                extras.*column.extraIntField = storedDateToSeconds(c.getInt64(bound.index));
+                break;
+            case MessageColumnKind::Text:
+            case MessageColumnKind::SharedText: {
+                int size = 0;
+                const char* data = c.textData(bound.index, &size);
+                bound.lastBytes.assign(data ? data : "", size_t(size));
+                extras.*column.extraTextField = size > 0 ? QString::fromUtf8(data, size) : QString();
+                break;
+            }
+            case MessageColumnKind::Blob:
+                extras.*column.extraBytesField = c.getBlob(bound.index);
+                break;
+            case MessageColumnKind::Int64:
+                break;
+            }
+        }
+        if (extras == m_defaults)
+            m_current.reset();
+        else
+            m_current = fresh;
+    }
+
+    std::vector<Bound> m_columns;
+    const _MsgMessageExtras m_defaults;
+    QSharedDataPointer<_MsgMessageExtras> m_current;
+};
+
 // Reads the message columns of a "j.chat_id, m.*" row, with their indexes resolved once per query.
 class MessageReader
 {
@@ -53,9 +160,13 @@ public:
     {
         m_columns.reserve(messageColumnCount);
         for (const MessageColumn& column : messageColumnTable) {
-            if (!column.intField && !column.int64Field && !column.textField && !column.bytesField)
+            if (!column.isRead())
                 continue;
             const QString name = QLatin1String(column.name);
+            if (column.inExtras()) {
+                m_extras.bind(c, column, name);
+                continue;
+            }
             Bound bound { &column, c.columnIndex(name), -1 };
             if (column.kind == MessageColumnKind::SharedText) {
                 bound.shared = static_cast<int>(m_sharedTexts.size());
@@ -92,6 +203,7 @@ public:
                 break;
             }
         }
+        m_extras.read(c, record);
     }
 
     const int chat_id;
@@ -106,6 +218,7 @@ private:
     };
     std::vector<Bound> m_columns;
     std::vector<RepeatedText> m_sharedTexts;
+    ExtrasReader m_extras;
 };
 
 } // namespace
@@ -244,8 +357,10 @@ void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
     if (chatRowId > 0)
         sql += QStringLiteral(" and j.chat_id=%1").arg(chatRowId);
 
+    // A whole store read into an empty collection indexes its records by row id after the loop.
+    const bool unindexed = chatRowId <= 0 && collection.messages().isEmpty();
     qint64 expected = 0;
-    if (chatRowId <= 0 && collection.messages().isEmpty()) {
+    if (unindexed) {
         Sqlite3Cursor count = queryThrow("select count(*) as n from message");
         if (count.moveNext())
             expected = count.getInt64(0);
@@ -257,6 +372,22 @@ void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
     // Linked after the loop: each conversation's list is put in order once instead of per message.
     std::vector<std::pair<_MsgMessage*, _MsgChat*>> links;
     links.reserve(size_t(expected));
+    std::vector<_MsgMessage*> fresh;
+    fresh.reserve(size_t(expected));
+    // Indexes the fresh records and links every message read; a record that repeats a row id (a
+    // message joined to several conversations) gives way to the first one in its links.
+    const auto finish = [&collection, &links, &fresh]() {
+        const auto repeats = collection.indexMessages(fresh);
+        fresh.clear();
+        if (!repeats.empty()) {
+            QHash<const _MsgMessage*, _MsgMessage*> kept;
+            for (const auto& [repeat, first] : repeats)
+                kept.insert(repeat, first);
+            for (auto& link : links)
+                link.first = kept.value(link.first, link.first);
+        }
+        collection.linkMessagesToChats(links);
+    };
     // Rows come conversation by conversation: the last conversation and correspondent found are
     // asked for again far more often than any other.
     qint64 lastChatId = 0;
@@ -265,10 +396,17 @@ void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
     _MsgHandle* lastHandle = nullptr;
     try {
         while (c.moveNext()) {
-            bool created = false;
-            _MsgMessage* message = collection.addMessage(c.getInt64(columns.rowid), &created);
-            if (created)
+            _MsgMessage* message = nullptr;
+            if (unindexed) {
+                message = collection.addUnindexedMessage(c.getInt64(columns.rowid));
+                fresh.push_back(message);
                 columns.read(c, *message);
+            } else {
+                bool created = false;
+                message = collection.addMessage(c.getInt64(columns.rowid), &created);
+                if (created)
+                    columns.read(c, *message);
+            }
             if (!lastHandle || message->handle_id != lastHandleId) {
                 lastHandleId = message->handle_id;
                 lastHandle = collection.handle(lastHandleId);
@@ -291,11 +429,11 @@ void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
                 links.emplace_back(message, lastChat);
         }
     } catch (...) {
-        // A read stopped part of the way (cancel, I/O error) leaves the messages it added linked.
-        collection.linkMessagesToChats(links);
+        // A read stopped part of the way (cancel, I/O error) leaves the messages it added indexed and linked.
+        finish();
         throw;
     }
-    collection.linkMessagesToChats(links);
+    finish();
     readAttachments(collection, chatRowId);
 }
 

@@ -176,14 +176,14 @@ bool bindMessageColumn(Sqlite3Sql& sql, const MessageColumn& column, const _MsgM
     }
     switch (column.kind) {
     case MessageColumnKind::Int: {
-        const int value = m.*column.intField;
+        const int value = column.intValue(m);
         if (positive && value <= 0)
             return false;
         sql.addIntParam(value);
         return true;
     }
     case MessageColumnKind::Date: {
-        const int value = m.*column.intField;
+        const int value = column.intValue(m);
         if (positive && value <= 0)
             return false;
         if (nanosecondDates)
@@ -193,7 +193,7 @@ bool bindMessageColumn(Sqlite3Sql& sql, const MessageColumn& column, const _MsgM
         return true;
     }
     case MessageColumnKind::Int64: {
-        const qint64 value = m.*column.int64Field;
+        const qint64 value = column.int64Value(m);
         if (positive && value <= 0)
             return false;
         sql.addInt64Param(value);
@@ -201,7 +201,7 @@ bool bindMessageColumn(Sqlite3Sql& sql, const MessageColumn& column, const _MsgM
     }
     case MessageColumnKind::Text:
     case MessageColumnKind::SharedText: {
-        const QString& value = m.*column.textField;
+        const QString& value = column.textValue(m);
         if (nonEmpty && value.isEmpty())
             return false;
         if (guidKey && column.textField == &_MsgMessage::guid)
@@ -211,7 +211,7 @@ bool bindMessageColumn(Sqlite3Sql& sql, const MessageColumn& column, const _MsgM
         return true;
     }
     case MessageColumnKind::Blob: {
-        const QByteArray& value = m.*column.bytesField;
+        const QByteArray& value = column.bytesValue(m);
         if (nonEmpty && value.isEmpty())
             return false;
         sql.addBlobParam(value);

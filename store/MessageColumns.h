@@ -75,6 +75,24 @@ struct MessageColumn
     qint64 _MsgMessage::*int64Field;
     QString _MsgMessage::*textField;
     QByteArray _MsgMessage::*bytesField;
+    // Or the field of the kind's type in the record's shared extras.
+    int _MsgMessageExtras::*extraIntField;
+    QString _MsgMessageExtras::*extraTextField;
+    QByteArray _MsgMessageExtras::*extraBytesField;
+
+    bool inExtras() const { return extraIntField || extraTextField || extraBytesField; }
+    bool isRead() const { return intField || int64Field || textField || bytesField || inExtras(); }
+
+    int intValue(const _MsgMessage& m) const { return intField ? m.*intField : m.extras().*extraIntField; }
+    qint64 int64Value(const _MsgMessage& m) const { return m.*int64Field; }
+    const QString& textValue(const _MsgMessage& m) const
+    {
+        return textField ? m.*textField : m.extras().*extraTextField;
+    }
+    const QByteArray& bytesValue(const _MsgMessage& m) const
+    {
+        return bytesField ? m.*bytesField : m.extras().*extraBytesField;
+    }
 };
 
 namespace messagecolumns {
@@ -82,21 +100,41 @@ namespace messagecolumns {
 constexpr MessageColumn intColumn(const char* name, int _MsgMessage::*field,
     MessageColumnWrite write = MessageColumnWrite::Always, const char* addedAs = nullptr)
 {
-    return { name, MessageColumnKind::Int, write, addedAs, MessageColumnSource::Field, field, nullptr, nullptr,
-        nullptr };
+    return { name, MessageColumnKind::Int, write, addedAs, MessageColumnSource::Field, field, nullptr, nullptr, nullptr,
+        nullptr, nullptr, nullptr };
+}
+
+constexpr MessageColumn intColumn(const char* name, int _MsgMessageExtras::*field,
+    MessageColumnWrite write = MessageColumnWrite::Always, const char* addedAs = nullptr)
+{
+    return { name, MessageColumnKind::Int, write, addedAs, MessageColumnSource::Field, nullptr, nullptr, nullptr,
+        nullptr, field, nullptr, nullptr };
 }
 
 constexpr MessageColumn dateColumn(const char* name, int _MsgMessage::*field, const char* addedAs = nullptr)
 {
     return { name, MessageColumnKind::Date, MessageColumnWrite::Always, addedAs, MessageColumnSource::Field, field,
-        nullptr, nullptr, nullptr };
+        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr };
+}
+
+constexpr MessageColumn dateColumn(const char* name, int _MsgMessageExtras::*field, const char* addedAs = nullptr)
+{
+    return { name, MessageColumnKind::Date, MessageColumnWrite::Always, addedAs, MessageColumnSource::Field, nullptr,
+        nullptr, nullptr, nullptr, field, nullptr, nullptr };
 }
 
 constexpr MessageColumn textColumn(const char* name, QString _MsgMessage::*field,
     MessageColumnWrite write = MessageColumnWrite::Always, bool shared = false, const char* addedAs = nullptr)
 {
     return { name, shared ? MessageColumnKind::SharedText : MessageColumnKind::Text, write, addedAs,
-        MessageColumnSource::Field, nullptr, nullptr, field, nullptr };
+        MessageColumnSource::Field, nullptr, nullptr, field, nullptr, nullptr, nullptr, nullptr };
+}
+
+constexpr MessageColumn textColumn(const char* name, QString _MsgMessageExtras::*field,
+    MessageColumnWrite write = MessageColumnWrite::Always, const char* addedAs = nullptr)
+{
+    return { name, MessageColumnKind::SharedText, write, addedAs, MessageColumnSource::Field, nullptr, nullptr, nullptr,
+        nullptr, nullptr, field, nullptr };
 }
 
 constexpr MessageColumn sharedText(
@@ -116,68 +154,69 @@ inline constexpr MessageColumn messageColumnTable[] = {
     messagecolumns::textColumn("guid", &_MsgMessage::guid),
     messagecolumns::textColumn("text", &_MsgMessage::text),
     messagecolumns::intColumn("replace", &_MsgMessage::replace),
-    messagecolumns::sharedText("service_center", &_MsgMessage::service_center, messagecolumns::nonEmpty),
+    messagecolumns::textColumn("service_center", &_MsgMessageExtras::service_center, messagecolumns::nonEmpty),
     { "handle_id", MessageColumnKind::Int64, MessageColumnWrite::Always, nullptr, MessageColumnSource::HandleRowId,
-        nullptr, &_MsgMessage::handle_id, nullptr, nullptr },
+        nullptr, &_MsgMessage::handle_id, nullptr, nullptr, nullptr, nullptr, nullptr },
     messagecolumns::sharedText("subject", &_MsgMessage::subject, messagecolumns::nonEmpty),
     messagecolumns::sharedText("country", &_MsgMessage::country, messagecolumns::nonEmpty),
     { "attributedBody", MessageColumnKind::Blob, MessageColumnWrite::NonEmpty, nullptr, MessageColumnSource::Field,
-        nullptr, nullptr, nullptr, &_MsgMessage::attributedBody },
+        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &_MsgMessageExtras::attributedBody },
     messagecolumns::intColumn("version", &_MsgMessage::version),
     messagecolumns::intColumn("type", &_MsgMessage::type),
     messagecolumns::sharedText("service", &_MsgMessage::service),
     messagecolumns::sharedText("account", &_MsgMessage::account),
-    messagecolumns::sharedText("account_guid", &_MsgMessage::account_guid),
+    messagecolumns::textColumn("account_guid", &_MsgMessageExtras::account_guid),
     messagecolumns::intColumn("error", &_MsgMessage::error),
     messagecolumns::dateColumn("date", &_MsgMessage::date),
     messagecolumns::dateColumn("date_read", &_MsgMessage::date_read),
     messagecolumns::dateColumn("date_delivered", &_MsgMessage::date_delivered),
     messagecolumns::intColumn("is_delivered", &_MsgMessage::is_delivered),
     messagecolumns::intColumn("is_finished", &_MsgMessage::is_finished),
-    messagecolumns::intColumn("is_emote", &_MsgMessage::is_emote),
+    messagecolumns::intColumn("is_emote", &_MsgMessageExtras::is_emote),
     messagecolumns::intColumn("is_from_me", &_MsgMessage::is_from_me),
-    messagecolumns::intColumn("is_empty", &_MsgMessage::is_empty),
-    messagecolumns::intColumn("is_delayed", &_MsgMessage::is_delayed),
-    messagecolumns::intColumn("is_auto_reply", &_MsgMessage::is_auto_reply),
+    messagecolumns::intColumn("is_empty", &_MsgMessageExtras::is_empty),
+    messagecolumns::intColumn("is_delayed", &_MsgMessageExtras::is_delayed),
+    messagecolumns::intColumn("is_auto_reply", &_MsgMessageExtras::is_auto_reply),
     messagecolumns::intColumn("is_prepared", &_MsgMessage::is_prepared),
     messagecolumns::intColumn("is_read", &_MsgMessage::is_read),
-    messagecolumns::intColumn("is_system_message", &_MsgMessage::is_system_message),
+    messagecolumns::intColumn("is_system_message", &_MsgMessageExtras::is_system_message),
     messagecolumns::intColumn("is_sent", &_MsgMessage::is_sent),
-    messagecolumns::intColumn("has_dd_results", &_MsgMessage::has_dd_results),
-    messagecolumns::intColumn("is_service_message", &_MsgMessage::is_service_message),
-    messagecolumns::intColumn("is_forward", &_MsgMessage::is_forward),
-    messagecolumns::intColumn("was_downgraded", &_MsgMessage::was_downgraded),
-    messagecolumns::intColumn("is_archive", &_MsgMessage::is_archive),
+    messagecolumns::intColumn("has_dd_results", &_MsgMessageExtras::has_dd_results),
+    messagecolumns::intColumn("is_service_message", &_MsgMessageExtras::is_service_message),
+    messagecolumns::intColumn("is_forward", &_MsgMessageExtras::is_forward),
+    messagecolumns::intColumn("was_downgraded", &_MsgMessageExtras::was_downgraded),
+    messagecolumns::intColumn("is_archive", &_MsgMessageExtras::is_archive),
     messagecolumns::intColumn("cache_has_attachments", &_MsgMessage::cache_has_attachments),
-    messagecolumns::sharedText("cache_roomnames", &_MsgMessage::cache_roomnames),
+    messagecolumns::textColumn("cache_roomnames", &_MsgMessageExtras::cache_roomnames),
     messagecolumns::intColumn("was_data_detected", &_MsgMessage::was_data_detected),
-    messagecolumns::intColumn("was_deduplicated", &_MsgMessage::was_deduplicated),
+    messagecolumns::intColumn("was_deduplicated", &_MsgMessageExtras::was_deduplicated),
     // Added by the upgrade, in this order, to stores made before them.
     messagecolumns::intColumn(
-        "is_audio_message", &_MsgMessage::is_audio_message, MessageColumnWrite::Always, messagecolumns::laterInt),
+        "is_audio_message", &_MsgMessageExtras::is_audio_message, MessageColumnWrite::Always, messagecolumns::laterInt),
     messagecolumns::intColumn(
-        "is_played", &_MsgMessage::is_played, MessageColumnWrite::Always, messagecolumns::laterInt),
-    messagecolumns::dateColumn("date_played", &_MsgMessage::date_played, messagecolumns::laterPlain),
+        "is_played", &_MsgMessageExtras::is_played, MessageColumnWrite::Always, messagecolumns::laterInt),
+    messagecolumns::dateColumn("date_played", &_MsgMessageExtras::date_played, messagecolumns::laterPlain),
     messagecolumns::intColumn(
         "item_type", &_MsgMessage::item_type, MessageColumnWrite::Always, messagecolumns::laterInt),
     { "other_handle", MessageColumnKind::Int, MessageColumnWrite::Positive, "INTEGER DEFAULT -1",
-        MessageColumnSource::OtherHandleRowId, &_MsgMessage::other_handle, nullptr, nullptr, nullptr },
-    messagecolumns::textColumn("group_title", &_MsgMessage::group_title, messagecolumns::nonEmpty, true, "TEXT"),
+        MessageColumnSource::OtherHandleRowId, &_MsgMessage::other_handle, nullptr, nullptr, nullptr, nullptr, nullptr,
+        nullptr },
+    messagecolumns::textColumn("group_title", &_MsgMessageExtras::group_title, messagecolumns::nonEmpty, "TEXT"),
+    messagecolumns::intColumn("group_action_type", &_MsgMessageExtras::group_action_type, MessageColumnWrite::Always,
+        messagecolumns::laterInt),
     messagecolumns::intColumn(
-        "group_action_type", &_MsgMessage::group_action_type, MessageColumnWrite::Always, messagecolumns::laterInt),
+        "share_status", &_MsgMessageExtras::share_status, MessageColumnWrite::Always, messagecolumns::laterPlain),
     messagecolumns::intColumn(
-        "share_status", &_MsgMessage::share_status, MessageColumnWrite::Always, messagecolumns::laterPlain),
+        "share_direction", &_MsgMessageExtras::share_direction, MessageColumnWrite::Always, messagecolumns::laterPlain),
     messagecolumns::intColumn(
-        "share_direction", &_MsgMessage::share_direction, MessageColumnWrite::Always, messagecolumns::laterPlain),
+        "is_expirable", &_MsgMessageExtras::is_expirable, MessageColumnWrite::Always, messagecolumns::laterInt),
     messagecolumns::intColumn(
-        "is_expirable", &_MsgMessage::is_expirable, MessageColumnWrite::Always, messagecolumns::laterInt),
-    messagecolumns::intColumn(
-        "expire_state", &_MsgMessage::expire_state, MessageColumnWrite::Always, messagecolumns::laterInt),
-    messagecolumns::intColumn(
-        "message_action_type", &_MsgMessage::message_action_type, MessageColumnWrite::Always, messagecolumns::laterInt),
+        "expire_state", &_MsgMessageExtras::expire_state, MessageColumnWrite::Always, messagecolumns::laterInt),
+    messagecolumns::intColumn("message_action_type", &_MsgMessageExtras::message_action_type,
+        MessageColumnWrite::Always, messagecolumns::laterInt),
     // The duplicate key; the writer computes it, reading leaves it out.
     { "logic_hash", MessageColumnKind::Text, MessageColumnWrite::Always, "TEXT", MessageColumnSource::LogicHash,
-        nullptr, nullptr, nullptr, nullptr },
+        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr },
 };
 
 inline constexpr int messageColumnCount = static_cast<int>(std::size(messageColumnTable));

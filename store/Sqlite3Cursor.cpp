@@ -162,15 +162,24 @@ qint64 Sqlite3Cursor::getInt64(int index) const
     return index < 0 || !m_hasRow ? 0 : sqlite3_column_int64(m_statement->statement, index);
 }
 
+const void* Sqlite3Cursor::blobData(int index, int* size) const
+{
+    *size = 0;
+    if (index < 0 || !m_hasRow)
+        return nullptr;
+    const void* data = sqlite3_column_blob(m_statement->statement, index);
+    const int bytes = sqlite3_column_bytes(m_statement->statement, index);
+    if (!data || bytes <= 0)
+        return nullptr;
+    *size = bytes;
+    return data;
+}
+
 QByteArray Sqlite3Cursor::getBlob(int index) const
 {
-    if (index < 0 || !m_hasRow)
-        return QByteArray();
-    const void* data = sqlite3_column_blob(m_statement->statement, index);
-    const int size = sqlite3_column_bytes(m_statement->statement, index);
-    if (!data || size <= 0)
-        return QByteArray();
-    return QByteArray(static_cast<const char*>(data), size);
+    int size = 0;
+    const void* data = blobData(index, &size);
+    return data ? QByteArray(static_cast<const char*>(data), size) : QByteArray();
 }
 
 bool Sqlite3Cursor::isNull(int index) const

@@ -117,6 +117,8 @@ public:
     bool isNull(int index) const;
     // The raw UTF-8 bytes of a text column, valid until the cursor moves; null when NULL or absent.
     const char* textData(int index, int* size) const;
+    // The raw bytes of a blob column, valid until the cursor moves; null when NULL, empty or absent.
+    const void* blobData(int index, int* size) const;
 
 private:
     friend class Sqlite3DB;

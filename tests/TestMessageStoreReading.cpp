@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -321,6 +322,131 @@ private slots:
         QCOMPARE(group->handle, collection.handle(2));
         QCOMPARE(group->otherHandle, collection.handle(3));
         QCOMPARE(group->version, 0);
+    }
+
+    // Each row: the rarely set columns of messages 1, 2, ... of one conversation, read in that order,
+    // separated by ";", each as "service_center|group_title|is_played|date_played|attributedBody in hex"
+    // (empty is NULL).
+    void rarelySetColumns_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a set row between rows of defaults")
+            << QStringLiteral("||||;+447700900000|Trip|1|568000000|;||||");
+        QTest::newRow("equal rows, then a change, then equal rows")
+            << QStringLiteral("+447700900000|Trip|0||;+447700900000|Trip|0||;+447700900001|Trip|0||;"
+                              "+447700900001|Trip|0||");
+        QTest::newRow("bodies of one length") << QStringLiteral("||||0102;||||0103;||||0102;||||");
+        QTest::newRow("a date in nanoseconds equal to one in seconds")
+            << QStringLiteral("|||568000000|;|||568000000123456789|;||||");
+        QTest::newRow("a flag alone") << QStringLiteral("||1||;||2||;||0||;||1||");
+    }
+
+    void rarelySetColumns()
+    {
+        QFETCH(QString, text);
+        const QStringList rows = text.split(QLatin1Char(';'));
+        QTemporaryDir folder;
+        {
+            IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
+            store.open();
+            runScript(store,
+                QStringLiteral("INSERT INTO chat (ROWID, guid) VALUES (1, 'c1');"
+                               "INSERT INTO handle (ROWID, id, country, service) VALUES (1, '07946 123456', 'gb', "
+                               "'SMS');"));
+            for (int i = 0; i < rows.size(); ++i) {
+                const QStringList values = rows.at(i).split(QLatin1Char('|'));
+                Sqlite3Sql insert("INSERT INTO message (ROWID, guid, text, handle_id, service_center, group_title, "
+                                  "is_played, date_played, attributedBody) VALUES (?, ?, 'x', 1, ?, ?, ?, ?, ?)");
+                insert.addIntParam(i + 1).addTextParam(QStringLiteral("m%1").arg(i + 1));
+                values.at(0).isEmpty() ? insert.addNullParam() : insert.addTextParam(values.at(0));
+                values.at(1).isEmpty() ? insert.addNullParam() : insert.addTextParam(values.at(1));
+                insert.addIntParam(values.at(2).toInt()).addInt64Param(values.at(3).toLongLong());
+                if (values.at(4).isEmpty())
+                    insert.addNullParam();
+                else
+                    insert.addBlobParam(QByteArray::fromHex(values.at(4).toLatin1()));
+                store.executeThrow(insert);
+                store.executeThrow(Sqlite3Sql("INSERT INTO chat_message_join VALUES (1, ?)").addIntParam(i + 1));
+            }
+        }
+
+        IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
+        _MsgCollection collection;
+        store.messages(collection, 0);
+        QCOMPARE(collection.messages().size(), rows.size());
+        const auto check = [&](int i, const _MsgMessage* message) {
+            const QStringList values = rows.at(i).split(QLatin1Char('|'));
+            const _MsgMessageExtras& extras = message->extras();
+            QCOMPARE(extras.service_center, values.at(0));
+            QCOMPARE(extras.group_title, values.at(1));
+            QCOMPARE(extras.is_played, values.at(2).toInt());
+            const qint64 played = values.at(3).toLongLong();
+            QCOMPARE(extras.date_played, int(played > std::numeric_limits<int>::max() ? played / 1000000000 : played));
+            QCOMPARE(extras.attributedBody, QByteArray::fromHex(values.at(4).toLatin1()));
+            QCOMPARE(extras.account_guid, QString());
+            QCOMPARE(extras.is_emote, 0);
+        };
+        for (int i = 0; i < rows.size(); ++i) {
+            check(i, collection.message(i + 1));
+            // Neighbours of equal values hold one copy.
+            if (i > 0 && rows.at(i) == rows.at(i - 1))
+                QCOMPARE(&collection.message(i + 1)->extras(), &collection.message(i)->extras());
+        }
+
+        // Changing one record's columns leaves every record it shared them with as read.
+        _MsgMessage* first = collection.message(1);
+        first->editExtras().group_title = QStringLiteral("changed");
+        first->editExtras().is_played = 7;
+        QCOMPARE(first->extras().group_title, QStringLiteral("changed"));
+        for (int i = 1; i < rows.size(); ++i)
+            check(i, collection.message(i + 1));
+    }
+
+    // A read that fails part of the way (here a row whose date can not be computed) leaves every
+    // message it read findable by row id and listed in its conversations, the one joined to two of them
+    // once.
+    void readStoppedPartWay()
+    {
+        QTemporaryDir folder;
+        const QDir dir(folder.path());
+        QVERIFY(dir.mkpath(QStringLiteral("file-relay/var/mobile/Library/SMS")));
+        {
+            Sqlite3DB db;
+            db.openThrow(
+                dir.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db")), Sqlite3DB::ReadWriteCreate);
+            runScript(db,
+                QStringLiteral(
+                    "CREATE TABLE handle (ROWID INTEGER PRIMARY KEY, id TEXT, country TEXT, service TEXT);"
+                    "CREATE TABLE chat (ROWID INTEGER PRIMARY KEY, guid TEXT, chat_identifier TEXT, _last INTEGER);"
+                    "CREATE TABLE chat_handle_join (chat_id INTEGER, handle_id INTEGER);"
+                    "CREATE TABLE chat_message_join (chat_id INTEGER, message_id INTEGER, "
+                    "PRIMARY KEY (chat_id, message_id));"
+                    "CREATE TABLE message_rows (ROWID INTEGER PRIMARY KEY, guid TEXT, text TEXT, handle_id INTEGER, "
+                    "date INTEGER);"
+                    "CREATE VIEW message AS SELECT ROWID AS ROWID, guid, text, handle_id, "
+                    "CASE WHEN ROWID > 30 THEN abs(-9223372036854775807 - 1) ELSE date END AS date FROM message_rows;"
+                    "INSERT INTO handle VALUES (1, '+447946123456', 'gb', 'SMS');"
+                    "INSERT INTO chat VALUES (1, 'c1', '+447946123456', 40), (2, 'c2', 'group', 2);"
+                    "INSERT INTO chat_handle_join VALUES (1, 1), (2, 1);"
+                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40) "
+                    "INSERT INTO message_rows SELECT i, 'm' || i, 'text ' || i, 1, i FROM n;"
+                    "INSERT INTO chat_message_join SELECT 1, ROWID FROM message_rows;"
+                    "INSERT INTO chat_message_join VALUES (2, 1), (2, 2);"));
+        }
+        IOS6MessageDb store(dir, gbMcc, false);
+        _MsgCollection collection;
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, store.messages(collection, 0));
+        const qsizetype read = collection.messages().size();
+        QVERIFY2(read > 0 && read < 40, qPrintable(QString::number(read)));
+        QSet<const _MsgMessage*> listed;
+        for (const _MsgChat* chat : collection.chats()) {
+            for (const _MsgMessage* message : chat->messages) {
+                QCOMPARE(collection.message(message->rowid), message);
+                QCOMPARE(message->text, QStringLiteral("text %1").arg(message->rowid));
+                listed.insert(message);
+            }
+        }
+        QCOMPARE(listed.size(), read);
     }
 
     void lastComputedWithoutColumn()

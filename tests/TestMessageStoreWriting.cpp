@@ -635,7 +635,7 @@ void TestMessageStoreWriting::oldStoreInsertsOnlyExistingColumns()
     chat->display_name = QStringLiteral("name");
     _MsgMessage* m = r.message(chat, ann, 10, QStringLiteral("old"));
     m->item_type = 4;
-    m->group_title = QStringLiteral("title");
+    m->editExtras().group_title = QStringLiteral("title");
     _MsgAttachment a;
     a.guid = QStringLiteral("att");
     a.transfer_name = QStringLiteral("t.jpg");

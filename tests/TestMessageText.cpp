@@ -427,8 +427,8 @@ void TestMessageText::eventText()
     Records records;
     _MsgMessage message;
     message.item_type = itemType;
-    message.group_title = groupTitle;
-    message.share_status = shareStatus;
+    message.editExtras().group_title = groupTitle;
+    message.editExtras().share_status = shareStatus;
     message.date = dateOf(when);
     message.text = QStringLiteral("ignored for events");
     addAttachments(message, { QStringLiteral("1|image/png") });

@@ -442,7 +442,7 @@ void TestXmlBackup::roundTripAndSecondImport()
         event.chat = &chats[1];
         event.handle = &handles[1];
         event.item_type = 2;
-        event.group_title = QStringLiteral("Renamed");
+        event.editExtras().group_title = QStringLiteral("Renamed");
         event.guid = QStringLiteral("event-1");
         writer.write(event);
         writer.end();

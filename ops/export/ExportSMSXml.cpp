@@ -240,10 +240,11 @@ void ExportSMSXml::writeSms(const _MsgMessage& message)
         appendAttribute("subject", message.subject);
     appendAttribute("body", piecesText(messagePieces(message)));
     m_buffer.append(" toa=\"null\" sc_toa=\"null\"");
-    if (message.service_center.isEmpty())
+    const QString& serviceCenter = message.extras().service_center;
+    if (serviceCenter.isEmpty())
         m_buffer.append(" service_center=\"null\"");
     else
-        appendAttribute("service_center", message.service_center);
+        appendAttribute("service_center", serviceCenter);
     appendAttribute("read", message.is_read ? 1 : 0);
     m_buffer.append(" status=\"-1\" locked=\"0\"");
     appendCommonDates(message);
