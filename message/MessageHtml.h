@@ -2,8 +2,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringView>
 
 // Plain text made safe for a rich-text cell: "&", "<" and ">" become entities and every line feed
 // (with an optional carriage return before it) becomes "<br/>". Quotes are left as they are.
 QString escapeMessageHtml(const QString& text);
+
+// Appends the text as UTF-8, as QStringEncoder writes it: a surrogate without its partner becomes
+// U+FFFD REPLACEMENT CHARACTER.
+void appendUtf8(QByteArray& out, QStringView text);
+// Appends escapeMessageHtml(text) as UTF-8, without making the escaped text or its encoding apart.
+void appendMessageHtmlUtf8(QByteArray& out, QStringView text);

@@ -7,9 +7,6 @@
 
 namespace {
 
-// Encoded text is handed to the system in pieces of about this size.
-constexpr qsizetype bufferLimit = 1 << 16;
-
 std::runtime_error failure(const QString& reason)
 {
     return std::runtime_error(reason.toUtf8().toStdString());

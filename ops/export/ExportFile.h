@@ -27,10 +27,22 @@ public:
     void open();
     void write(QStringView text);
     void write(QLatin1String text) { write(QString(text)); }
+    // Text already in UTF-8, gathered in place: a writer appends to bytes() and then calls
+    // bytesAdded(), which hands them to the system once enough have gathered. Not to be mixed with
+    // write(QStringView), whose encoder may still hold half of a surrogate pair.
+    QByteArray& bytes() { return m_buffer; }
+    void bytesAdded()
+    {
+        if (m_buffer.size() >= bufferLimit)
+            writeBuffer();
+    }
     // Writes what is still buffered and closes the file.
     void close();
 
 private:
+    // Encoded text is handed to the system in pieces of about this size.
+    static constexpr qsizetype bufferLimit = 1 << 16;
+
     void writeBuffer();
 
     QFile m_file;

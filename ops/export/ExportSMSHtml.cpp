@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QUrl>
 
+#include <charconv>
+#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -25,10 +27,21 @@ const QLatin1String pageStart("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Tra
 // fresh time-zone lookup each.
 QString dateText(int date)
 {
-    QDate day;
-    QTime time;
-    localMessageDayAndTime(date, day, time);
-    return day.toString(u"yyyy-MM-dd") + QLatin1Char(' ') + time.toString(u"HH:mm");
+    QByteArray text;
+    appendFixedDateTimeUtf8(text, date);
+    return QString::fromUtf8(text);
+}
+
+template <qsizetype size> void appendLiteral(QByteArray& out, const char (&text)[size])
+{
+    out.append(text, size - 1);
+}
+
+void appendNumber(QByteArray& out, qint64 number)
+{
+    char digits[24];
+    const std::to_chars_result end = std::to_chars(std::begin(digits), std::end(digits), number);
+    out.append(digits, end.ptr - digits);
 }
 
 QString countText(int count)
@@ -79,7 +92,7 @@ ExportSMSHtml::ExportSMSHtml(
 void ExportSMSHtml::begin()
 {
     m_file.open();
-    m_file.write(pageStart);
+    m_file.bytes().append(pageStart.data(), pageStart.size());
     const QString name = m_conversation.name.toHtmlEscaped();
     QString head = QStringLiteral("<title>%1</title></head><body><div class=\"top\"><a class=\"back\" "
                                   "href=\"index.html\">%2</a><h1 dir=\"auto\">%1</h1>")
@@ -88,7 +101,8 @@ void ExportSMSHtml::begin()
         head += QStringLiteral("<p>%1</p>").arg(periodText(m_conversation).toHtmlEscaped());
     head += QLatin1String("</div><div class=\"chat\">");
     head += exportLineEnd;
-    m_file.write(head);
+    appendUtf8(m_file.bytes(), head);
+    m_file.bytesAdded();
 }
 
 void ExportSMSHtml::write(const _MsgMessage& message)
@@ -96,31 +110,39 @@ void ExportSMSHtml::write(const _MsgMessage& message)
     const bool fromMe = message.is_from_me != 0;
     if (message.chat != m_namedChat || m_contact.isNull()) {
         m_namedChat = message.chat;
-        m_contact = message.chat ? escapeMessageHtml(chatDisplayNameIsolated(*message.chat, true)) : QLatin1String("");
+        // Not null even when empty: the name is known.
+        m_contact = QByteArray("");
+        if (message.chat)
+            appendMessageHtmlUtf8(m_contact, chatDisplayNameIsolated(*message.chat, true));
     }
 
-    QString& fragment = m_fragment;
-    fragment.resize(0);
-    fragment += fromMe ? QLatin1String("<div class=\"m send\"><a name=\"sms")
-                       : QLatin1String("<div class=\"m rec\"><a name=\"sms");
-    fragment += QString::number(message.rowid);
-    fragment += QLatin1String("\"></a><div class=\"h\">");
-    appendShortDateTimeText(fragment, message.date);
-    fragment += fromMe ? QLatin1String("<br/>To: ") : QLatin1String("<br/>From: ");
-    fragment += m_contact;
+    // The line goes straight into the file's buffer as UTF-8: the text of a message is the only
+    // part that needs more than copying bytes.
+    QByteArray& out = m_file.bytes();
+    if (fromMe)
+        appendLiteral(out, "<div class=\"m send\"><a name=\"sms");
+    else
+        appendLiteral(out, "<div class=\"m rec\"><a name=\"sms");
+    appendNumber(out, message.rowid);
+    appendLiteral(out, "\"></a><div class=\"h\">");
+    appendShortDateTimeUtf8(out, message.date);
+    if (fromMe)
+        appendLiteral(out, "<br/>To: ");
+    else
+        appendLiteral(out, "<br/>From: ");
+    out += m_contact;
     // A body written right to left reads from the right, with its punctuation where it belongs. The
     // page is read on other machines, whose fonts draw the emoji: the characters themselves.
-    fragment += QLatin1String("</div><div class=\"b\" dir=\"auto\">");
+    appendLiteral(out, "</div><div class=\"b\" dir=\"auto\">");
     if (message.attachments.isEmpty() || !m_placeAttachment)
-        fragment += escapeMessageHtml(messageDisplayText(message, EmojiText::Characters));
+        appendMessageHtmlUtf8(out, messageDisplayText(message, EmojiText::Characters));
     else
-        appendBodyWithAttachments(message);
-    fragment += QLatin1String("</div></div>");
-    fragment += exportLineEnd;
-    m_file.write(fragment);
+        appendBodyWithAttachments(out, message);
+    appendLiteral(out, "</div></div>\r\n");
+    m_file.bytesAdded();
 }
 
-void ExportSMSHtml::appendBodyWithAttachments(const _MsgMessage& message)
+void ExportSMSHtml::appendBodyWithAttachments(QByteArray& out, const _MsgMessage& message)
 {
     // An attachment whose file is on the page is shown there; one without keeps its tag in the text.
     QString body = messageBodyText(message, EmojiText::Characters);
@@ -139,13 +161,13 @@ void ExportSMSHtml::appendBodyWithAttachments(const _MsgMessage& message)
         else
             shown += QStringLiteral("<a class=\"file\" href=\"%1\">%2</a>").arg(address, name);
     }
-    m_fragment += escapeMessageHtml(body.trimmed());
-    m_fragment += shown;
+    appendMessageHtmlUtf8(out, body.trimmed());
+    appendUtf8(out, shown);
 }
 
 void ExportSMSHtml::end()
 {
-    m_file.write(QLatin1String("</div></body></html>"));
+    appendLiteral(m_file.bytes(), "</div></body></html>");
     m_file.close();
 }
 

@@ -33,6 +33,21 @@ int offsetAt(qint64 unixTime)
     return QDateTime::fromSecsSinceEpoch(unixTime).offsetFromUtc();
 }
 
+// Appends the number with at least `width` digits, zeros in front.
+void appendNumber(QByteArray& out, int number, int width)
+{
+    char digits[12];
+    int size = 0;
+    do {
+        digits[size++] = char('0' + number % 10);
+        number /= 10;
+    } while (number > 0);
+    for (; size < width; ++size)
+        digits[size] = '0';
+    while (size > 0)
+        out += digits[--size];
+}
+
 } // namespace
 
 ShortDateTimeText::ShortDateTimeText(const QLocale& locale)
@@ -65,10 +80,93 @@ ShortDateTimeText::ShortDateTimeText(const QLocale& locale)
     }
     for (const QString& field : std::as_const(m_secondsFields)) {
         QStringList texts;
-        for (int second = 0; second < 60; ++second)
+        QList<QByteArray> utf8;
+        for (int second = 0; second < 60; ++second) {
             texts.append(m_locale.toString(QTime(0, 0, second), field));
+            utf8.append(texts.last().toUtf8());
+        }
         m_seconds.append(texts);
+        m_secondsUtf8.append(utf8);
     }
+    m_minutesUtf8.resize(minutesPerDay);
+    parseNumericDate();
+}
+
+void ShortDateTimeText::parseNumericDate()
+{
+    // The locale formats a day from a pattern it parses on every call. A pattern made only of day,
+    // month and year numbers and plain characters is taken apart once here instead. Names of days
+    // and months and quoted text stay with the locale, and so does any locale whose digits or
+    // forms differ from these on a few sample days.
+    QString text;
+    const auto endText = [this, &text] {
+        if (!text.isEmpty())
+            m_numericDate.push_back({ 0, 0, text.toUtf8() });
+        text.clear();
+    };
+    const QString& format = m_dateFormat;
+    for (qsizetype i = 0; i < format.size();) {
+        const QChar c = format.at(i);
+        qsizetype repeat = 1;
+        while (i + repeat < format.size() && format.at(i + repeat) == c)
+            ++repeat;
+        if (c == QLatin1Char('\'')) {
+            m_numericDate.clear();
+            return;
+        }
+        if (c == QLatin1Char('d') || c == QLatin1Char('M')) {
+            if (repeat > 2) {
+                m_numericDate.clear();
+                return;
+            }
+            endText();
+            m_numericDate.push_back({ char(c.unicode()), int(repeat), {} });
+            i += repeat;
+        } else if (c == QLatin1Char('y') && repeat >= 2) {
+            endText();
+            const int width = repeat >= 4 ? 4 : 2;
+            m_numericDate.push_back({ 'y', width, {} });
+            i += width;
+        } else {
+            text += format.mid(i, repeat);
+            i += repeat;
+        }
+    }
+    endText();
+
+    for (const QDate& day : { QDate(2013, 1, 5), QDate(1987, 6, 24), QDate(2049, 9, 28), QDate(2001, 12, 31) }) {
+        QByteArray formatted;
+        if (!formatNumericDate(formatted, day) || formatted != m_locale.toString(day, m_dateFormat).toUtf8()) {
+            m_numericDate.clear();
+            return;
+        }
+    }
+}
+
+bool ShortDateTimeText::formatNumericDate(QByteArray& out, QDate day) const
+{
+    int year = 0;
+    int month = 0;
+    int dayOfMonth = 0;
+    day.getDate(&year, &month, &dayOfMonth);
+    if (m_numericDate.empty() || year < 1 || year > 9999)
+        return false;
+    for (const DateField& part : m_numericDate) {
+        switch (part.field) {
+        case 'd':
+            appendNumber(out, dayOfMonth, part.width);
+            break;
+        case 'M':
+            appendNumber(out, month, part.width);
+            break;
+        case 'y':
+            appendNumber(out, part.width == 2 ? year % 100 : year, part.width);
+            break;
+        default:
+            out += part.text;
+        }
+    }
+    return true;
 }
 
 QString ShortDateTimeText::text(int date)
@@ -90,6 +188,43 @@ void ShortDateTimeText::appendText(QString& out, int date)
     out += dayText(day);
     out += QLatin1Char(' ');
     appendMinuteText(out, second);
+}
+
+void ShortDateTimeText::appendUtf8(QByteArray& out, int date)
+{
+    if (!m_joinParts) {
+        out += m_locale.toString(messageDateTime(date), QLocale::ShortFormat).toUtf8();
+        return;
+    }
+    qint64 day = 0;
+    int second = 0;
+    localDayAndSecond(date, day, second);
+    out += dayUtf8(day);
+    out += ' ';
+    appendMinuteUtf8(out, second);
+}
+
+void ShortDateTimeText::appendFixedUtf8(QByteArray& out, int date)
+{
+    qint64 localDay = 0;
+    int second = 0;
+    localDayAndSecond(date, localDay, second);
+    const QDate day = QDate::fromJulianDay(unixEpochJulianDay + localDay);
+    if (day.year() < 0 || day.year() > 9999) {
+        out += (day.toString(u"yyyy-MM-dd") + QLatin1Char(' ')
+            + QTime::fromMSecsSinceStartOfDay(second * 1000).toString(u"HH:mm"))
+                   .toUtf8();
+        return;
+    }
+    appendNumber(out, day.year(), 4);
+    out += '-';
+    appendNumber(out, day.month(), 2);
+    out += '-';
+    appendNumber(out, day.day(), 2);
+    out += ' ';
+    appendNumber(out, second / 3600, 2);
+    out += ':';
+    appendNumber(out, second / 60 % 60, 2);
 }
 
 void ShortDateTimeText::localDayAndTime(int date, QDate& day, QTime& time)
@@ -128,12 +263,56 @@ const QString& ShortDateTimeText::dayText(qint64 localDay)
     return *m_lastDayText;
 }
 
-void ShortDateTimeText::appendMinuteText(QString& out, int secondOfDay)
+const QByteArray& ShortDateTimeText::dayUtf8(qint64 localDay)
+{
+    if (localDay == m_lastUtf8Day)
+        return *m_lastDayUtf8;
+    auto text = m_daysUtf8.find(localDay);
+    if (text == m_daysUtf8.end()) {
+        QByteArray formatted;
+        if (!formatNumericDate(formatted, QDate::fromJulianDay(unixEpochJulianDay + localDay)))
+            formatted = dayText(localDay).toUtf8();
+        text = m_daysUtf8.insert(localDay, formatted);
+    }
+    m_lastUtf8Day = localDay;
+    m_lastDayUtf8 = &text.value();
+    return *m_lastDayUtf8;
+}
+
+const QString& ShortDateTimeText::minuteText(int minute)
+{
+    QString& text = m_minutes[minute];
+    if (text.isNull())
+        text = m_locale.toString(QTime(minute / 60, minute % 60), m_minuteFormat);
+    return text;
+}
+
+void ShortDateTimeText::appendMinuteUtf8(QByteArray& out, int secondOfDay)
 {
     const int minute = secondOfDay / 60;
-    QString& minuteText = m_minutes[minute];
-    if (minuteText.isNull())
-        minuteText = m_locale.toString(QTime(minute / 60, minute % 60), m_minuteFormat);
+    QByteArray& utf8 = m_minutesUtf8[minute];
+    if (utf8.isNull())
+        utf8 = minuteText(minute).toUtf8();
+    if (m_secondsFields.isEmpty()) {
+        out += utf8;
+        return;
+    }
+    const int second = secondOfDay % 60;
+    qsizetype run = 0;
+    for (qsizetype field = 0; field < m_secondsUtf8.size(); ++field) {
+        const qsizetype marker = utf8.indexOf(char(secondsMarker.unicode()), run);
+        if (marker < 0)
+            break;
+        out.append(utf8.constData() + run, marker - run);
+        out += m_secondsUtf8.at(field).at(second);
+        run = marker + 1;
+    }
+    out.append(utf8.constData() + run, utf8.size() - run);
+}
+
+void ShortDateTimeText::appendMinuteText(QString& out, int secondOfDay)
+{
+    const QString& minuteText = this->minuteText(secondOfDay / 60);
     if (m_secondsFields.isEmpty()) {
         out += minuteText;
         return;
@@ -196,7 +375,17 @@ void appendShortDateTimeText(QString& out, int date)
     threadTexts().appendText(out, date);
 }
 
+void appendShortDateTimeUtf8(QByteArray& out, int date)
+{
+    threadTexts().appendUtf8(out, date);
+}
+
 void localMessageDayAndTime(int date, QDate& day, QTime& time)
 {
     threadTexts().localDayAndTime(date, day, time);
+}
+
+void appendFixedDateTimeUtf8(QByteArray& out, int date)
+{
+    threadTexts().appendFixedUtf8(out, date);
 }

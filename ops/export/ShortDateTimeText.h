@@ -2,12 +2,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QLocale>
 #include <QString>
 
 #include <limits>
 #include <optional>
+#include <vector>
 
 // The local time of message dates in the system locale's short date and time format, as the
 // exports and printing show it. Formatting through the locale parses the format on every call,
@@ -22,14 +24,24 @@ public:
     QString text(int date);
     // Appends the text of the date to `out`, without a string of its own.
     void appendText(QString& out, int date);
+    // Appends the same text as UTF-8.
+    void appendUtf8(QByteArray& out, int date);
     // The local day and time of a message date.
     void localDayAndTime(int date, QDate& day, QTime& time);
+    // Appends the local day and time as "yyyy-MM-dd HH:mm" in UTF-8, whatever the locale.
+    void appendFixedUtf8(QByteArray& out, int date);
 
 private:
     // The local day (counted from 1970-01-01) and second of that day of a message date.
     void localDayAndSecond(int date, qint64& day, int& second);
     const QString& dayText(qint64 localDay);
+    const QByteArray& dayUtf8(qint64 localDay);
+    const QString& minuteText(int minute);
     void appendMinuteText(QString& out, int secondOfDay);
+    void appendMinuteUtf8(QByteArray& out, int secondOfDay);
+    void parseNumericDate();
+    // Formats a day with m_numericDate; false when the day lies outside what it handles.
+    bool formatNumericDate(QByteArray& out, QDate day) const;
     // The local offset from UTC throughout the UTC day holding the Unix time, or none when it
     // changes within that day. Converting each date to local time asks the C library, which looks
     // at the zone file on every call.
@@ -44,6 +56,20 @@ private:
     QList<QString> m_minutes; // by minute of the day; markers where the seconds go
     QHash<qint64, std::optional<int>> m_offsets; // by day since 1970
     QList<QStringList> m_seconds; // per seconds field, the text of each second
+    // A date format of day, month and year numbers and other characters only, formatted here
+    // rather than by the locale; empty when the locale's format or digits need the locale.
+    struct DateField
+    {
+        char field; // 'd', 'M' or 'y'; 0 for the text
+        int width; // of the number, its missing digits written as zeros
+        QByteArray text;
+    };
+    std::vector<DateField> m_numericDate;
+    QHash<qint64, QByteArray> m_daysUtf8; // by day since 1970
+    QList<QByteArray> m_minutesUtf8; // by minute of the day; the byte 1 where the seconds go
+    QList<QList<QByteArray>> m_secondsUtf8;
+    qint64 m_lastUtf8Day = std::numeric_limits<qint64>::min();
+    const QByteArray* m_lastDayUtf8 = nullptr;
     // Dates come mostly in order: the last day looked up, for both caches.
     qint64 m_lastDay = std::numeric_limits<qint64>::min();
     const QString* m_lastDayText = nullptr;
@@ -55,5 +81,9 @@ private:
 QString shortDateTimeText(int date);
 // Appends that text to `out`.
 void appendShortDateTimeText(QString& out, int date);
+// Appends that text as UTF-8.
+void appendShortDateTimeUtf8(QByteArray& out, int date);
 // The local day and time of a message date, from the same caches.
 void localMessageDayAndTime(int date, QDate& day, QTime& time);
+// Appends the local day and time as "yyyy-MM-dd HH:mm" in UTF-8, from the same caches.
+void appendFixedDateTimeUtf8(QByteArray& out, int date);
