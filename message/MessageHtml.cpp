@@ -72,9 +72,9 @@ QString escapeMessageHtml(const QString& text)
 
 namespace {
 
-enum class Escape { None, MessageHtml };
+enum class Escape { None, MessageHtml, Html };
 
-// Writes the units from `it` on as UTF-8 at `to`, which has room for five bytes per unit, and
+// Writes the units from `it` on as UTF-8 at `to`, which has room for six bytes per unit, and
 // returns the end of what it wrote. Text without markup or line breaks is nearly all ASCII, which
 // is copied a unit at a time without further tests.
 template <Escape escape> char* writeUtf8(char* to, const char16_t* it, const char16_t* const end)
@@ -86,6 +86,22 @@ template <Escape escape> char* writeUtf8(char* to, const char16_t* it, const cha
     while (it != end) {
         const char16_t unit = *it++;
         if (unit < 0x80) {
+            if (escape == Escape::Html && (unit == '&' || unit == '<' || unit == '>' || unit == '"')) {
+                switch (unit) {
+                case '&':
+                    put("&amp;", 5);
+                    break;
+                case '<':
+                    put("&lt;", 4);
+                    break;
+                case '>':
+                    put("&gt;", 4);
+                    break;
+                default:
+                    put("&quot;", 6);
+                }
+                continue;
+            }
             if (escape == Escape::MessageHtml && needsEscape(QChar(unit))) {
                 switch (unit) {
                 case '&':
@@ -134,8 +150,8 @@ template <Escape escape> char* writeUtf8(char* to, const char16_t* it, const cha
 template <Escape escape> void appendUtf8(QByteArray& out, QStringView text)
 {
     const qsizetype used = out.size();
-    // At most five bytes per unit: an entity or a line break for one, four bytes for a pair.
-    out.resize(used + text.size() * 5);
+    // At most six bytes per unit: an entity or a line break for one, four bytes for a pair.
+    out.resize(used + text.size() * 6);
     const char16_t* const begin = text.utf16();
     char* const end = writeUtf8<escape>(out.data() + used, begin, begin + text.size());
     out.resize(end - out.constData());
@@ -151,4 +167,9 @@ void appendUtf8(QByteArray& out, QStringView text)
 void appendMessageHtmlUtf8(QByteArray& out, QStringView text)
 {
     appendUtf8<Escape::MessageHtml>(out, text);
+}
+
+void appendHtmlEscapedUtf8(QByteArray& out, QStringView text)
+{
+    appendUtf8<Escape::Html>(out, text);
 }

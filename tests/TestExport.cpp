@@ -1291,7 +1291,7 @@ void TestExport::dateTextsAsTheLocaleFormatsThem_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QByteArray>("zone");
-    for (const char* name : { "C", "en_US", "de_DE", "ar_EG", "ja_JP", "fa_IR", "bg_BG" })
+    for (const char* name : { "C", "en_US", "de_DE", "ar_EG", "ja_JP", "fa_IR", "bg_BG", "ru_RU", "zh_CN", "sv_SE" })
         QTest::newRow(name) << QString::fromLatin1(name) << QByteArray("UTC");
     QTest::newRow("en_GB in London") << QStringLiteral("en_GB") << QByteArray("Europe/London");
     QTest::newRow("de_DE in Berlin") << QStringLiteral("de_DE") << QByteArray("Europe/Berlin");
@@ -1325,13 +1325,20 @@ void TestExport::dateTextsAsTheLocaleFormatsThem()
         dates.append(date); // Lord Howe at 15:30 UTC on 2015-10-03
     for (const qint64 date : std::as_const(dates)) {
         const QDateTime when = QDateTime::fromSecsSinceEpoch(date + 978307200LL);
-        QCOMPARE(texts.text(int(date)), system.toString(when, QLocale::ShortFormat));
+        const QString expected = system.toString(when, QLocale::ShortFormat);
+        QCOMPARE(texts.text(int(date)), expected);
+        QByteArray utf8("x");
+        texts.appendUtf8(utf8, int(date));
+        QCOMPARE(utf8, "x" + expected.toUtf8());
         // The HTML pages head with the same local time in a fixed form.
         QDate day;
         QTime time;
         texts.localDayAndTime(int(date), day, time);
-        QCOMPARE(day.toString(u"yyyy-MM-dd") + QLatin1Char(' ') + time.toString(u"HH:mm"),
-            when.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+        const QString fixed = when.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        QCOMPARE(day.toString(u"yyyy-MM-dd") + QLatin1Char(' ') + time.toString(u"HH:mm"), fixed);
+        utf8.clear();
+        texts.appendFixedUtf8(utf8, int(date));
+        QCOMPARE(utf8, fixed.toUtf8());
     }
 }
 

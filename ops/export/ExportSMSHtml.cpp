@@ -34,14 +34,14 @@ QString dateText(int date)
 
 template <qsizetype size> void appendLiteral(QByteArray& out, const char (&text)[size])
 {
-    out.append(text, size - 1);
+    appendBytes(out, text, size - 1);
 }
 
 void appendNumber(QByteArray& out, qint64 number)
 {
     char digits[24];
     const std::to_chars_result end = std::to_chars(std::begin(digits), std::end(digits), number);
-    out.append(digits, end.ptr - digits);
+    appendBytes(out, digits, end.ptr - digits);
 }
 
 QString countText(int count)
@@ -92,16 +92,23 @@ ExportSMSHtml::ExportSMSHtml(
 void ExportSMSHtml::begin()
 {
     m_file.open();
-    m_file.bytes().append(pageStart.data(), pageStart.size());
-    const QString name = m_conversation.name.toHtmlEscaped();
-    QString head = QStringLiteral("<title>%1</title></head><body><div class=\"top\"><a class=\"back\" "
-                                  "href=\"index.html\">%2</a><h1 dir=\"auto\">%1</h1>")
-                       .arg(name, tr("All conversations"));
-    if (m_conversation.messageCount > 0)
-        head += QStringLiteral("<p>%1</p>").arg(periodText(m_conversation).toHtmlEscaped());
-    head += QLatin1String("</div><div class=\"chat\">");
-    head += exportLineEnd;
-    appendUtf8(m_file.bytes(), head);
+    QByteArray& out = m_file.bytes();
+    appendBytes(out, pageStart.data(), pageStart.size());
+    QByteArray name;
+    appendHtmlEscapedUtf8(name, m_conversation.name);
+    appendLiteral(out, "<title>");
+    appendBytes(out, name);
+    appendLiteral(out, "</title></head><body><div class=\"top\"><a class=\"back\" href=\"index.html\">");
+    appendUtf8(out, tr("All conversations"));
+    appendLiteral(out, "</a><h1 dir=\"auto\">");
+    appendBytes(out, name);
+    appendLiteral(out, "</h1>");
+    if (m_conversation.messageCount > 0) {
+        appendLiteral(out, "<p>");
+        appendHtmlEscapedUtf8(out, periodText(m_conversation));
+        appendLiteral(out, "</p>");
+    }
+    appendLiteral(out, "</div><div class=\"chat\">\r\n");
     m_file.bytesAdded();
 }
 
@@ -130,7 +137,7 @@ void ExportSMSHtml::write(const _MsgMessage& message)
         appendLiteral(out, "<br/>To: ");
     else
         appendLiteral(out, "<br/>From: ");
-    out += m_contact;
+    appendBytes(out, m_contact);
     // A body written right to left reads from the right, with its punctuation where it belongs. The
     // page is read on other machines, whose fonts draw the emoji: the characters themselves.
     appendLiteral(out, "</div><div class=\"b\" dir=\"auto\">");
@@ -175,30 +182,36 @@ void writeHtmlIndex(const QString& path, const QList<HtmlConversation>& conversa
 {
     ExportFile file(path);
     file.open();
-    QString page = pageStart;
-    page += QStringLiteral("<title>%1</title></head><body><div class=\"top\"><h1>%1</h1><p>%2</p></div>")
+    QString head = pageStart;
+    head += QStringLiteral("<title>%1</title></head><body><div class=\"top\"><h1>%1</h1><p>%2</p></div>")
                 .arg(ExportSMSHtml::tr("Conversations"),
                     ExportSMSHtml::tr("%1 conversations").arg(conversations.size()).toHtmlEscaped());
-    page += QLatin1String("<table class=\"index\"><tr><th>");
-    page += ExportSMSHtml::tr("Conversation");
-    page += QLatin1String("</th><th>");
-    page += ExportSMSHtml::tr("Messages");
-    page += QLatin1String("</th><th>");
-    page += ExportSMSHtml::tr("First");
-    page += QLatin1String("</th><th>");
-    page += ExportSMSHtml::tr("Last");
-    page += QLatin1String("</th></tr>");
-    page += exportLineEnd;
+    head += QLatin1String("<table class=\"index\"><tr><th>");
+    head += ExportSMSHtml::tr("Conversation");
+    head += QLatin1String("</th><th>");
+    head += ExportSMSHtml::tr("Messages");
+    head += QLatin1String("</th><th>");
+    head += ExportSMSHtml::tr("First");
+    head += QLatin1String("</th><th>");
+    head += ExportSMSHtml::tr("Last");
+    head += QLatin1String("</th></tr>");
+    head += exportLineEnd;
+    QByteArray& out = file.bytes();
+    appendUtf8(out, head);
     for (const HtmlConversation& conversation : conversations) {
-        // One pass over the template: a name holding "%3" stays as it is.
-        page += QStringLiteral("<tr><td dir=\"auto\"><a href=\"%1\">%2</a></td><td class=\"n\">%3</td><td>%4</td>"
-                               "<td>%5</td></tr>")
-                    .arg(attributeAddress(conversation.fileName), conversation.name.toHtmlEscaped(),
-                        QString::number(conversation.messageCount), dateText(conversation.firstDate),
-                        dateText(conversation.lastDate));
-        page += exportLineEnd;
+        appendLiteral(out, "<tr><td dir=\"auto\"><a href=\"");
+        appendHtmlEscapedUtf8(out, QString::fromLatin1(QUrl::toPercentEncoding(conversation.fileName, "/")));
+        appendLiteral(out, "\">");
+        appendHtmlEscapedUtf8(out, conversation.name);
+        appendLiteral(out, "</a></td><td class=\"n\">");
+        appendNumber(out, conversation.messageCount);
+        appendLiteral(out, "</td><td>");
+        appendFixedDateTimeUtf8(out, conversation.firstDate);
+        appendLiteral(out, "</td><td>");
+        appendFixedDateTimeUtf8(out, conversation.lastDate);
+        appendLiteral(out, "</td></tr>\r\n");
+        file.bytesAdded();
     }
-    page += QLatin1String("</table></body></html>");
-    file.write(page);
+    appendLiteral(out, "</table></body></html>");
     file.close();
 }

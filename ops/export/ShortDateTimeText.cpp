@@ -2,8 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/export/ShortDateTimeText.h"
 
+#include "message/MessageHtml.h"
 #include "message/MessageText.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace {
@@ -44,8 +46,8 @@ void appendNumber(QByteArray& out, int number, int width)
     } while (number > 0);
     for (; size < width; ++size)
         digits[size] = '0';
-    while (size > 0)
-        out += digits[--size];
+    std::reverse(digits, digits + size);
+    appendBytes(out, digits, size);
 }
 
 } // namespace
@@ -115,13 +117,12 @@ void ShortDateTimeText::parseNumericDate()
             return;
         }
         if (c == QLatin1Char('d') || c == QLatin1Char('M')) {
-            if (repeat > 2) {
-                m_numericDate.clear();
-                return;
-            }
+            // Four letters at most make one field; the names of days and months come from the
+            // locale once each.
+            const int width = int(std::min<qsizetype>(repeat, 4));
             endText();
-            m_numericDate.push_back({ char(c.unicode()), int(repeat), {} });
-            i += repeat;
+            m_numericDate.push_back({ char(c.unicode()), width, {} });
+            i += width;
         } else if (c == QLatin1Char('y') && repeat >= 2) {
             endText();
             const int width = repeat >= 4 ? 4 : 2;
@@ -134,7 +135,27 @@ void ShortDateTimeText::parseNumericDate()
     }
     endText();
 
-    for (const QDate& day : { QDate(2013, 1, 5), QDate(1987, 6, 24), QDate(2049, 9, 28), QDate(2001, 12, 31) }) {
+    for (int month = 1; month <= 12; ++month) {
+        for (int length = 3; length <= 4; ++length) {
+            const QString field(length, QLatin1Char('M'));
+            m_monthNames[length - 3][month] = m_locale.toString(QDate(2001, month, 1), field).toUtf8();
+        }
+    }
+    for (int weekday = 1; weekday <= 7; ++weekday) {
+        // 2001-01-01 was a Monday.
+        for (int length = 3; length <= 4; ++length) {
+            const QString field(length, QLatin1Char('d'));
+            m_dayNames[length - 3][weekday] = m_locale.toString(QDate(2001, 1, weekday), field).toUtf8();
+        }
+    }
+    // Every month and every day of the week, one- and two-digit days and months, every digit.
+    QList<QDate> samples;
+    for (int month = 1; month <= 12; ++month)
+        samples.append(QDate(1934 + month * 11, month, month * 2 + 3));
+    for (int day = 5; day < 12; ++day)
+        samples.append(QDate(2013, 1, day));
+    samples.append(QDate(2069, 12, 31));
+    for (const QDate& day : std::as_const(samples)) {
         QByteArray formatted;
         if (!formatNumericDate(formatted, day) || formatted != m_locale.toString(day, m_dateFormat).toUtf8()) {
             m_numericDate.clear();
@@ -154,16 +175,22 @@ bool ShortDateTimeText::formatNumericDate(QByteArray& out, QDate day) const
     for (const DateField& part : m_numericDate) {
         switch (part.field) {
         case 'd':
-            appendNumber(out, dayOfMonth, part.width);
+            if (part.width <= 2)
+                appendNumber(out, dayOfMonth, part.width);
+            else
+                appendBytes(out, m_dayNames[part.width - 3][day.dayOfWeek()]);
             break;
         case 'M':
-            appendNumber(out, month, part.width);
+            if (part.width <= 2)
+                appendNumber(out, month, part.width);
+            else
+                appendBytes(out, m_monthNames[part.width - 3][month]);
             break;
         case 'y':
             appendNumber(out, part.width == 2 ? year % 100 : year, part.width);
             break;
         default:
-            out += part.text;
+            appendBytes(out, part.text);
         }
     }
     return true;
@@ -199,8 +226,8 @@ void ShortDateTimeText::appendUtf8(QByteArray& out, int date)
     qint64 day = 0;
     int second = 0;
     localDayAndSecond(date, day, second);
-    out += dayUtf8(day);
-    out += ' ';
+    appendBytes(out, dayUtf8(day));
+    appendBytes(out, " ", 1);
     appendMinuteUtf8(out, second);
 }
 
@@ -217,13 +244,13 @@ void ShortDateTimeText::appendFixedUtf8(QByteArray& out, int date)
         return;
     }
     appendNumber(out, day.year(), 4);
-    out += '-';
+    appendBytes(out, "-", 1);
     appendNumber(out, day.month(), 2);
-    out += '-';
+    appendBytes(out, "-", 1);
     appendNumber(out, day.day(), 2);
-    out += ' ';
+    appendBytes(out, " ", 1);
     appendNumber(out, second / 3600, 2);
-    out += ':';
+    appendBytes(out, ":", 1);
     appendNumber(out, second / 60 % 60, 2);
 }
 
@@ -294,7 +321,7 @@ void ShortDateTimeText::appendMinuteUtf8(QByteArray& out, int secondOfDay)
     if (utf8.isNull())
         utf8 = minuteText(minute).toUtf8();
     if (m_secondsFields.isEmpty()) {
-        out += utf8;
+        appendBytes(out, utf8);
         return;
     }
     const int second = secondOfDay % 60;
@@ -303,11 +330,11 @@ void ShortDateTimeText::appendMinuteUtf8(QByteArray& out, int secondOfDay)
         const qsizetype marker = utf8.indexOf(char(secondsMarker.unicode()), run);
         if (marker < 0)
             break;
-        out.append(utf8.constData() + run, marker - run);
-        out += m_secondsUtf8.at(field).at(second);
+        appendBytes(out, utf8.constData() + run, marker - run);
+        appendBytes(out, m_secondsUtf8.at(field).at(second));
         run = marker + 1;
     }
-    out.append(utf8.constData() + run, utf8.size() - run);
+    appendBytes(out, utf8.constData() + run, utf8.size() - run);
 }
 
 void ShortDateTimeText::appendMinuteText(QString& out, int secondOfDay)

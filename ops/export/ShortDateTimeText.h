@@ -56,8 +56,8 @@ private:
     QList<QString> m_minutes; // by minute of the day; markers where the seconds go
     QHash<qint64, std::optional<int>> m_offsets; // by day since 1970
     QList<QStringList> m_seconds; // per seconds field, the text of each second
-    // A date format of day, month and year numbers and other characters only, formatted here
-    // rather than by the locale; empty when the locale's format or digits need the locale.
+    // A date format of day, month and year fields and other characters only, formatted here rather
+    // than by the locale; empty when the locale's format or digits need the locale.
     struct DateField
     {
         char field; // 'd', 'M' or 'y'; 0 for the text
@@ -65,6 +65,8 @@ private:
         QByteArray text;
     };
     std::vector<DateField> m_numericDate;
+    QByteArray m_monthNames[2][13]; // short and long, by month
+    QByteArray m_dayNames[2][8]; // short and long, by day of the week
     QHash<qint64, QByteArray> m_daysUtf8; // by day since 1970
     QList<QByteArray> m_minutesUtf8; // by minute of the day; the byte 1 where the seconds go
     QList<QList<QByteArray>> m_secondsUtf8;
