@@ -252,6 +252,7 @@ private slots:
     void filesThatExistedBeforeSurvive_data();
     void filesThatExistedBeforeSurvive();
     void failedCommitPutsBackWhatItReplaced();
+    void filesInAFolderMadeHereTakeTheirNamesAtOnce();
     void sharedIdentifierMakesOneFileInTimeOrder_data();
     void sharedIdentifierMakesOneFileInTimeOrder();
     void conversationFileNames_data();
@@ -583,6 +584,10 @@ void TestExport::cancelOrFailureRemovesOnlyWhatExportMade_data()
         << unsigned(ExportSMSThread::Html) << "mine" << true << 6 << false;
     QTest::newRow("html failing in a folder with the user's files")
         << unsigned(ExportSMSThread::Html) << "mine" << true << -1 << true;
+    QTest::newRow("html cancelled in a new folder")
+        << unsigned(ExportSMSThread::Html) << "new/html" << false << 6 << false;
+    QTest::newRow("html failing in a new folder")
+        << unsigned(ExportSMSThread::Html) << "new/html" << false << -1 << true;
     // PDF files are drawn on threads of their own, which report progress every 50 ms: the cancel
     // comes with the first of those reports, while a long conversation is being drawn.
     QTest::newRow("pdf cancelled in a new folder")
@@ -836,6 +841,42 @@ void TestExport::failedCommitPutsBackWhatItReplaced()
     staging.discard();
     QCOMPARE(readAll(root.filePath(QStringLiteral("a.txt"))), QByteArray("old a"));
     QCOMPARE(listing(root.path()), QStringList({ QStringLiteral("a.txt"), QStringLiteral("c.txt/") }));
+}
+
+void TestExport::filesInAFolderMadeHereTakeTheirNamesAtOnce()
+{
+    // A folder the export made holds nothing of the person's: its files are written under their
+    // final names. A link that appears there all the same is still never written through.
+    const QDir root(m_tmp->path());
+    const QString folder = root.filePath(QStringLiteral("new/pages"));
+    const QString elsewhere = root.filePath(QStringLiteral("elsewhere.txt"));
+    QFile target(elsewhere);
+    QVERIFY(target.open(QIODevice::WriteOnly));
+    target.write("mine");
+    target.close();
+
+    ExportStaging staging;
+    staging.makeFolder(folder);
+    const QString page = QDir(folder).filePath(QStringLiteral("a.html"));
+    QCOMPARE(staging.stageFile(page, ExportStaging::Existing::Replace, ExportStaging::Devices::Refuse), page);
+    const QString linked = QDir(folder).filePath(QStringLiteral("b.html"));
+    QVERIFY(QFile::link(elsewhere, linked));
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+        staging.stageFile(linked, ExportStaging::Existing::Replace, ExportStaging::Devices::Refuse));
+    staging.discard();
+    QCOMPARE(listing(root.path()), QStringList { QStringLiteral("elsewhere.txt") });
+    QCOMPARE(readAll(elsewhere), QByteArray("mine"));
+
+    // Committed, the files are where they were written, and the folders stay.
+    ExportStaging committed;
+    committed.makeFolder(folder);
+    QFile written(committed.stageFile(page, ExportStaging::Existing::Replace, ExportStaging::Devices::Refuse));
+    QVERIFY(written.open(QIODevice::WriteOnly | QIODevice::Append));
+    written.write("page");
+    written.close();
+    committed.commit();
+    committed.discard();
+    QCOMPARE(readAll(page), QByteArray("page"));
 }
 
 namespace {
