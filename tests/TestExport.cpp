@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "message/MessageHtml.h"
 #include "message/MessageText.h"
 #include "message/MsgCollection.h"
 #include "ops/ExportSMSThread.h"
@@ -253,6 +254,8 @@ private slots:
     void filesThatExistedBeforeSurvive();
     void failedCommitPutsBackWhatItReplaced();
     void filesInAFolderMadeHereTakeTheirNamesAtOnce();
+    void htmlBodiesAreTheShownTexts_data();
+    void htmlBodiesAreTheShownTexts();
     void sharedIdentifierMakesOneFileInTimeOrder_data();
     void sharedIdentifierMakesOneFileInTimeOrder();
     void conversationFileNames_data();
@@ -1058,6 +1061,45 @@ void TestExport::rightToLeftNamesKeepTheirNumbersInHtml()
     QVERIFY2(html.contains(QString::fromUtf16(u"<br/>From: \u2068عمر\u2069 (\u2068+201005550142\u2069)</div>")),
         qPrintable(html));
     QVERIFY2(html.contains(QString::fromUtf8("dir=\"auto\">مرحبا 42!</div>")), qPrintable(html));
+}
+
+void TestExport::htmlBodiesAreTheShownTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("itemType");
+    QTest::newRow("blanks at both ends") << QStringLiteral(" \t\v\f see you at 8 \r\n \n") << 0;
+    QTest::newRow("only blanks") << QStringLiteral(" \r\n\t ") << 0;
+    QTest::newRow("markup and line breaks") << QStringLiteral("a<b>&c\r\nd\re\nf") << 0;
+    QTest::newRow("no-break space at the end") << QString::fromUtf16(u"ok\u00a0") << 0;
+    QTest::newRow("object replacement") << QString::fromUtf16(u" photo \ufffc ") << 0;
+    QTest::newRow("emoji") << QString::fromUtf16(u"hi \U0001F600 <3") << 0;
+    QTest::newRow("group event") << QStringLiteral("ignored") << 3;
+}
+
+void TestExport::htmlBodiesAreTheShownTexts()
+{
+    // A page shows each message's text as the conversation view does: trimmed, its line breaks and
+    // markup escaped, its emoji as they are.
+    QFETCH(QString, text);
+    QFETCH(int, itemType);
+    m_handles.clear();
+    m_chats.clear();
+    m_messages.clear();
+    _MsgChat* chat = addChat(QStringLiteral("+447700900001"), QStringLiteral("Anna"), baseDate);
+    _MsgMessage* message = add(chat, nullptr, 0, false, text);
+    message->item_type = itemType;
+    RecordingProgress progress;
+    const QString folder = m_tmp->filePath(QStringLiteral("bodies"));
+    ExportSMSThread worker({ message }, folder, ExportSMSThread::Html, true, &progress);
+    runDirect(worker, progress);
+    QCOMPARE(progress.errors, QStringList());
+
+    const QByteArray page = readAll(QDir(folder).filePath(QStringLiteral("Anna (+447700900001).html")));
+    const QByteArray start("<div class=\"b\" dir=\"auto\">");
+    const qsizetype body = page.indexOf(start) + start.size();
+    QVERIFY(body >= start.size());
+    QCOMPARE(page.mid(body, page.indexOf("</div></div>\r\n", body) - body),
+        escapeMessageHtml(messageDisplayText(*message, EmojiText::Characters)).toUtf8());
 }
 
 void TestExport::rightToLeftNamesKeepTheirNumbersInPdf()

@@ -66,6 +66,28 @@ QString attributeAddress(const QString& relative)
     return QString::fromUtf8(QUrl::toPercentEncoding(relative, "/")).toHtmlEscaped();
 }
 
+// The text of a message is shown without white space at both ends, its emoji, object replacement
+// characters and such handled, all of which lie outside ASCII: a text of ASCII alone is shown as it
+// is, trimmed. Appends it escaped and returns true for such a text; false, appending nothing, for
+// any other.
+bool appendAsciiText(QByteArray& out, const QString& text)
+{
+    const char16_t* begin = reinterpret_cast<const char16_t*>(text.constData());
+    const char16_t* end = begin + text.size();
+    char16_t units = 0;
+    for (const char16_t* it = begin; it != end; ++it)
+        units |= *it;
+    if (units >= 0x80)
+        return false;
+    const auto isSpace = [](char16_t unit) { return unit == ' ' || (unit >= '\t' && unit <= '\r'); };
+    while (begin != end && isSpace(*begin))
+        ++begin;
+    while (end != begin && isSpace(end[-1]))
+        --end;
+    appendMessageHtmlUtf8(out, QStringView(begin, end));
+    return true;
+}
+
 } // namespace
 
 QStringList htmlSharedFileNames()
@@ -141,10 +163,10 @@ void ExportSMSHtml::write(const _MsgMessage& message)
     // A body written right to left reads from the right, with its punctuation where it belongs. The
     // page is read on other machines, whose fonts draw the emoji: the characters themselves.
     appendLiteral(out, "</div><div class=\"b\" dir=\"auto\">");
-    if (message.attachments.isEmpty() || !m_placeAttachment)
-        appendMessageHtmlUtf8(out, messageDisplayText(message, EmojiText::Characters));
-    else
+    if (!message.attachments.isEmpty() && m_placeAttachment)
         appendBodyWithAttachments(out, message);
+    else if (message.item_type != 0 || !message.attachments.isEmpty() || !appendAsciiText(out, message.text))
+        appendMessageHtmlUtf8(out, messageDisplayText(message, EmojiText::Characters));
     appendLiteral(out, "</div></div>\r\n");
     m_file.bytesAdded();
 }

@@ -294,16 +294,22 @@ const QByteArray& ShortDateTimeText::dayUtf8(qint64 localDay)
 {
     if (localDay == m_lastUtf8Day)
         return *m_lastDayUtf8;
-    auto text = m_daysUtf8.find(localDay);
-    if (text == m_daysUtf8.end()) {
-        QByteArray formatted;
+    QByteArray* text = m_daysUtf8.find(localDay);
+    if (!text) {
+        m_uncachedDay.clear();
+        if (!formatNumericDate(m_uncachedDay, QDate::fromJulianDay(unixEpochJulianDay + localDay)))
+            m_uncachedDay = dayText(localDay).toUtf8();
+        return m_uncachedDay;
+    }
+    if (text->isNull()) {
+        QByteArray formatted("");
         if (!formatNumericDate(formatted, QDate::fromJulianDay(unixEpochJulianDay + localDay)))
             formatted = dayText(localDay).toUtf8();
-        text = m_daysUtf8.insert(localDay, formatted);
+        *text = formatted;
     }
     m_lastUtf8Day = localDay;
-    m_lastDayUtf8 = &text.value();
-    return *m_lastDayUtf8;
+    m_lastDayUtf8 = text;
+    return *text;
 }
 
 const QString& ShortDateTimeText::minuteText(int minute)
@@ -362,21 +368,25 @@ std::optional<int> ShortDateTimeText::dayOffset(qint64 unixTime)
     const qint64 day = dayOf(unixTime);
     if (day == m_lastOffsetDay)
         return m_lastOffset;
-    auto offset = m_offsets.constFind(day);
-    if (offset == m_offsets.cend()) {
+    DayOffset* entry = m_offsets.find(day);
+    // Outside the span of message dates: the caller converts this date on its own.
+    if (!entry)
+        return std::nullopt;
+    if (!entry->known) {
         // Zones change their offset at most twice a year, never twice within a day. When the day
         // before is known to keep one offset, that offset stands for the first second of this day:
         // a change at midnight then only makes the day look changing, which is merely slower.
         const qint64 start = day * secondsPerDay;
-        const auto before = m_offsets.constFind(day - 1);
-        const int first = before != m_offsets.cend() && before->has_value() ? **before : offsetAt(start);
+        const DayOffset* before = m_offsets.find(day - 1);
+        const int first = before && before->known && before->offset ? *before->offset : offsetAt(start);
         const int middle = offsetAt(start + secondsPerDay / 2);
         const int last = offsetAt(start + secondsPerDay - 1);
         const bool constant = first == middle && middle == last;
-        offset = m_offsets.insert(day, constant ? std::optional<int>(first) : std::nullopt);
+        entry->offset = constant ? std::optional<int>(first) : std::nullopt;
+        entry->known = true;
     }
     m_lastOffsetDay = day;
-    m_lastOffset = *offset;
+    m_lastOffset = entry->offset;
     return m_lastOffset;
 }
 

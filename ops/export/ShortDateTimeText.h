@@ -7,9 +7,36 @@
 #include <QLocale>
 #include <QString>
 
+#include <array>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
+
+// Values by day since 1970 over every day a message date (seconds from 2001 in an int) can fall on,
+// in local time or UTC, kept in blocks made on first use: a lookup is an index, not a hash. A day
+// outside that span has no place (nullptr).
+template <typename T> class DayTable
+{
+public:
+    T* find(qint64 day)
+    {
+        const qint64 index = day - firstDay;
+        if (index < 0 || index >= blockSize * blockCount)
+            return nullptr;
+        std::unique_ptr<T[]>& block = m_blocks[size_t(index / blockSize)];
+        if (!block)
+            block = std::make_unique<T[]>(size_t(blockSize));
+        return &block[size_t(index % blockSize)];
+    }
+
+private:
+    // From 1932 to 2072, a little more than the dates of an int allow.
+    static constexpr qint64 firstDay = -13610;
+    static constexpr qint64 blockSize = 512;
+    static constexpr qint64 blockCount = 100;
+    std::array<std::unique_ptr<T[]>, blockCount> m_blocks;
+};
 
 // The local time of message dates in the system locale's short date and time format, as the
 // exports and printing show it. Formatting through the locale parses the format on every call,
@@ -54,7 +81,12 @@ private:
     QStringList m_secondsFields; // the seconds fields, in order
     QHash<qint64, QString> m_days; // by day since 1970
     QList<QString> m_minutes; // by minute of the day; markers where the seconds go
-    QHash<qint64, std::optional<int>> m_offsets; // by day since 1970
+    struct DayOffset
+    {
+        bool known = false;
+        std::optional<int> offset;
+    };
+    DayTable<DayOffset> m_offsets; // by UTC day
     QList<QStringList> m_seconds; // per seconds field, the text of each second
     // A date format of day, month and year fields and other characters only, formatted here rather
     // than by the locale; empty when the locale's format or digits need the locale.
@@ -67,11 +99,12 @@ private:
     std::vector<DateField> m_numericDate;
     QByteArray m_monthNames[2][13]; // short and long, by month
     QByteArray m_dayNames[2][8]; // short and long, by day of the week
-    QHash<qint64, QByteArray> m_daysUtf8; // by day since 1970
+    DayTable<QByteArray> m_daysUtf8; // by local day; null until formatted
     QList<QByteArray> m_minutesUtf8; // by minute of the day; the byte 1 where the seconds go
     QList<QList<QByteArray>> m_secondsUtf8;
     qint64 m_lastUtf8Day = std::numeric_limits<qint64>::min();
     const QByteArray* m_lastDayUtf8 = nullptr;
+    QByteArray m_uncachedDay; // a day outside the table's span
     // Dates come mostly in order: the last day looked up, for both caches.
     qint64 m_lastDay = std::numeric_limits<qint64>::min();
     const QString* m_lastDayText = nullptr;
