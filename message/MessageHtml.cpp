@@ -74,10 +74,10 @@ namespace {
 
 enum class Escape { None, MessageHtml, Html };
 
-// Writes the units from `it` on as UTF-8 at `to`, which has room for six bytes per unit, and
+// Writes the units from `it` on as UTF-8 at `to`, which has room for utf8Room() bytes, and
 // returns the end of what it wrote. Text without markup or line breaks is nearly all ASCII, which
 // is copied a unit at a time without further tests.
-template <Escape escape> char* writeUtf8(char* to, const char16_t* it, const char16_t* const end)
+template <Escape escape> char* writeText(char* to, const char16_t* it, const char16_t* const end)
 {
     const auto put = [&to](const char* bytes, int size) {
         std::memcpy(to, bytes, size_t(size));
@@ -147,13 +147,16 @@ template <Escape escape> char* writeUtf8(char* to, const char16_t* it, const cha
     return to;
 }
 
-template <Escape escape> void appendUtf8(QByteArray& out, QStringView text)
+template <Escape escape> char* writeText(char* to, QStringView text)
+{
+    return writeText<escape>(to, text.utf16(), text.utf16() + text.size());
+}
+
+template <Escape escape> void appendText(QByteArray& out, QStringView text)
 {
     const qsizetype used = out.size();
-    // At most six bytes per unit: an entity or a line break for one, four bytes for a pair.
-    out.resize(used + text.size() * 6);
-    const char16_t* const begin = text.utf16();
-    char* const end = writeUtf8<escape>(out.data() + used, begin, begin + text.size());
+    out.resize(used + utf8Room(text));
+    char* const end = writeText<escape>(out.data() + used, text);
     out.resize(end - out.constData());
 }
 
@@ -161,15 +164,30 @@ template <Escape escape> void appendUtf8(QByteArray& out, QStringView text)
 
 void appendUtf8(QByteArray& out, QStringView text)
 {
-    appendUtf8<Escape::None>(out, text);
+    appendText<Escape::None>(out, text);
 }
 
 void appendMessageHtmlUtf8(QByteArray& out, QStringView text)
 {
-    appendUtf8<Escape::MessageHtml>(out, text);
+    appendText<Escape::MessageHtml>(out, text);
 }
 
 void appendHtmlEscapedUtf8(QByteArray& out, QStringView text)
 {
-    appendUtf8<Escape::Html>(out, text);
+    appendText<Escape::Html>(out, text);
+}
+
+char* writeUtf8(char* to, QStringView text)
+{
+    return writeText<Escape::None>(to, text);
+}
+
+char* writeMessageHtmlUtf8(char* to, QStringView text)
+{
+    return writeText<Escape::MessageHtml>(to, text);
+}
+
+char* writeHtmlEscapedUtf8(char* to, QStringView text)
+{
+    return writeText<Escape::Html>(to, text);
 }

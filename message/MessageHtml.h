@@ -6,8 +6,6 @@
 #include <QString>
 #include <QStringView>
 
-#include <cstring>
-
 // Plain text made safe for a rich-text cell: "&", "<" and ">" become entities and every line feed
 // (with an optional carriage return before it) becomes "<br/>". Quotes are left as they are.
 QString escapeMessageHtml(const QString& text);
@@ -20,16 +18,13 @@ void appendMessageHtmlUtf8(QByteArray& out, QStringView text);
 // Appends text.toHtmlEscaped() ("&", "<", ">" and '"' as entities) as UTF-8, in the same way.
 void appendHtmlEscapedUtf8(QByteArray& out, QStringView text);
 
-// Appends bytes to a byte array. QByteArray's own append goes through its general insertion, which
-// costs more than the copy for the short pieces a page is made of.
-inline void appendBytes(QByteArray& out, const char* bytes, qsizetype size)
+// The same three, written at `to`, which has room for utf8Room(text) bytes; each returns the end
+// of what it wrote.
+inline qsizetype utf8Room(QStringView text)
 {
-    const qsizetype used = out.size();
-    out.resize(used + size);
-    std::memcpy(out.data() + used, bytes, size_t(size));
+    // An entity or a line break for one unit, four bytes for a pair.
+    return text.size() * 6;
 }
-
-inline void appendBytes(QByteArray& out, const QByteArray& bytes)
-{
-    appendBytes(out, bytes.constData(), bytes.size());
-}
+char* writeUtf8(char* to, QStringView text);
+char* writeMessageHtmlUtf8(char* to, QStringView text);
+char* writeHtmlEscapedUtf8(char* to, QStringView text);

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ops/export/ByteBuffer.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QLatin1String>
@@ -30,7 +32,7 @@ public:
     // Text already in UTF-8, gathered in place: a writer appends to bytes() and then calls
     // bytesAdded(), which hands them to the system once enough have gathered. Not to be mixed with
     // write(QStringView), whose encoder may still hold half of a surrogate pair.
-    QByteArray& bytes() { return m_buffer; }
+    ByteBuffer& bytes() { return m_buffer; }
     void bytesAdded()
     {
         if (m_buffer.size() >= bufferLimit)
@@ -47,7 +49,7 @@ private:
 
     QFile m_file;
     QStringEncoder m_encoder;
-    QByteArray m_buffer;
+    ByteBuffer m_buffer;
 };
 
 // Opens the file write-only, emptied when it holds anything, with the further mode given; false,

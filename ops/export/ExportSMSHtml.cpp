@@ -27,21 +27,35 @@ const QLatin1String pageStart("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Tra
 // fresh time-zone lookup each.
 QString dateText(int date)
 {
-    QByteArray text;
+    ByteBuffer text;
     appendFixedDateTimeUtf8(text, date);
-    return QString::fromUtf8(text);
+    return QString::fromLatin1(text.data(), text.size());
 }
 
-template <qsizetype size> void appendLiteral(QByteArray& out, const char (&text)[size])
+template <qsizetype size> void appendLiteral(ByteBuffer& out, const char (&text)[size])
 {
-    appendBytes(out, text, size - 1);
+    out.append(text, size - 1);
 }
 
-void appendNumber(QByteArray& out, qint64 number)
+void appendNumber(ByteBuffer& out, qint64 number)
 {
-    char digits[24];
-    const std::to_chars_result end = std::to_chars(std::begin(digits), std::end(digits), number);
-    appendBytes(out, digits, end.ptr - digits);
+    char* const room = out.room(24);
+    out.setEnd(std::to_chars(room, room + 24, number).ptr);
+}
+
+void appendUtf8(ByteBuffer& out, QStringView text)
+{
+    out.setEnd(writeUtf8(out.room(utf8Room(text)), text));
+}
+
+void appendMessageHtml(ByteBuffer& out, QStringView text)
+{
+    out.setEnd(writeMessageHtmlUtf8(out.room(utf8Room(text)), text));
+}
+
+void appendHtmlEscaped(ByteBuffer& out, QStringView text)
+{
+    out.setEnd(writeHtmlEscapedUtf8(out.room(utf8Room(text)), text));
 }
 
 QString countText(int count)
@@ -70,7 +84,7 @@ QString attributeAddress(const QString& relative)
 // characters and such handled, all of which lie outside ASCII: a text of ASCII alone is shown as it
 // is, trimmed. Appends it escaped and returns true for such a text; false, appending nothing, for
 // any other.
-bool appendAsciiText(QByteArray& out, const QString& text)
+bool appendAsciiText(ByteBuffer& out, const QString& text)
 {
     const char16_t* begin = reinterpret_cast<const char16_t*>(text.constData());
     const char16_t* end = begin + text.size();
@@ -84,7 +98,7 @@ bool appendAsciiText(QByteArray& out, const QString& text)
         ++begin;
     while (end != begin && isSpace(end[-1]))
         --end;
-    appendMessageHtmlUtf8(out, QStringView(begin, end));
+    appendMessageHtml(out, QStringView(begin, end));
     return true;
 }
 
@@ -114,20 +128,20 @@ ExportSMSHtml::ExportSMSHtml(
 void ExportSMSHtml::begin()
 {
     m_file.open();
-    QByteArray& out = m_file.bytes();
-    appendBytes(out, pageStart.data(), pageStart.size());
+    ByteBuffer& out = m_file.bytes();
+    out.append(pageStart.data(), pageStart.size());
     QByteArray name;
     appendHtmlEscapedUtf8(name, m_conversation.name);
     appendLiteral(out, "<title>");
-    appendBytes(out, name);
+    out.append(name);
     appendLiteral(out, "</title></head><body><div class=\"top\"><a class=\"back\" href=\"index.html\">");
     appendUtf8(out, tr("All conversations"));
     appendLiteral(out, "</a><h1 dir=\"auto\">");
-    appendBytes(out, name);
+    out.append(name);
     appendLiteral(out, "</h1>");
     if (m_conversation.messageCount > 0) {
         appendLiteral(out, "<p>");
-        appendHtmlEscapedUtf8(out, periodText(m_conversation));
+        appendHtmlEscaped(out, periodText(m_conversation));
         appendLiteral(out, "</p>");
     }
     appendLiteral(out, "</div><div class=\"chat\">\r\n");
@@ -147,7 +161,7 @@ void ExportSMSHtml::write(const _MsgMessage& message)
 
     // The line goes straight into the file's buffer as UTF-8: the text of a message is the only
     // part that needs more than copying bytes.
-    QByteArray& out = m_file.bytes();
+    ByteBuffer& out = m_file.bytes();
     if (fromMe)
         appendLiteral(out, "<div class=\"m send\"><a name=\"sms");
     else
@@ -159,19 +173,19 @@ void ExportSMSHtml::write(const _MsgMessage& message)
         appendLiteral(out, "<br/>To: ");
     else
         appendLiteral(out, "<br/>From: ");
-    appendBytes(out, m_contact);
+    out.append(m_contact);
     // A body written right to left reads from the right, with its punctuation where it belongs. The
     // page is read on other machines, whose fonts draw the emoji: the characters themselves.
     appendLiteral(out, "</div><div class=\"b\" dir=\"auto\">");
     if (!message.attachments.isEmpty() && m_placeAttachment)
         appendBodyWithAttachments(out, message);
     else if (message.item_type != 0 || !message.attachments.isEmpty() || !appendAsciiText(out, message.text))
-        appendMessageHtmlUtf8(out, messageDisplayText(message, EmojiText::Characters));
+        appendMessageHtml(out, messageDisplayText(message, EmojiText::Characters));
     appendLiteral(out, "</div></div>\r\n");
     m_file.bytesAdded();
 }
 
-void ExportSMSHtml::appendBodyWithAttachments(QByteArray& out, const _MsgMessage& message)
+void ExportSMSHtml::appendBodyWithAttachments(ByteBuffer& out, const _MsgMessage& message)
 {
     // An attachment whose file is on the page is shown there; one without keeps its tag in the text.
     QString body = messageBodyText(message, EmojiText::Characters);
@@ -190,7 +204,7 @@ void ExportSMSHtml::appendBodyWithAttachments(QByteArray& out, const _MsgMessage
         else
             shown += QStringLiteral("<a class=\"file\" href=\"%1\">%2</a>").arg(address, name);
     }
-    appendMessageHtmlUtf8(out, body.trimmed());
+    appendMessageHtml(out, body.trimmed());
     appendUtf8(out, shown);
 }
 
@@ -218,13 +232,13 @@ void writeHtmlIndex(const QString& path, const QList<HtmlConversation>& conversa
     head += ExportSMSHtml::tr("Last");
     head += QLatin1String("</th></tr>");
     head += exportLineEnd;
-    QByteArray& out = file.bytes();
+    ByteBuffer& out = file.bytes();
     appendUtf8(out, head);
     for (const HtmlConversation& conversation : conversations) {
         appendLiteral(out, "<tr><td dir=\"auto\"><a href=\"");
-        appendHtmlEscapedUtf8(out, QString::fromLatin1(QUrl::toPercentEncoding(conversation.fileName, "/")));
+        appendHtmlEscaped(out, QString::fromLatin1(QUrl::toPercentEncoding(conversation.fileName, "/")));
         appendLiteral(out, "\">");
-        appendHtmlEscapedUtf8(out, conversation.name);
+        appendHtmlEscaped(out, conversation.name);
         appendLiteral(out, "</a></td><td class=\"n\">");
         appendNumber(out, conversation.messageCount);
         appendLiteral(out, "</td><td>");

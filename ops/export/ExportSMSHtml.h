@@ -48,7 +48,7 @@ public:
     void end() override;
 
 private:
-    void appendBodyWithAttachments(QByteArray& out, const _MsgMessage& message);
+    void appendBodyWithAttachments(ByteBuffer& out, const _MsgMessage& message);
 
     ExportFile m_file;
     HtmlConversation m_conversation;

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/export/ShortDateTimeText.h"
 
-#include "message/MessageHtml.h"
 #include "message/MessageText.h"
 
 #include <algorithm>
@@ -36,7 +35,7 @@ int offsetAt(qint64 unixTime)
 }
 
 // Appends the number with at least `width` digits, zeros in front.
-void appendNumber(QByteArray& out, int number, int width)
+template <typename Out> void appendNumber(Out& out, int number, int width)
 {
     char digits[12];
     int size = 0;
@@ -47,7 +46,7 @@ void appendNumber(QByteArray& out, int number, int width)
     for (; size < width; ++size)
         digits[size] = '0';
     std::reverse(digits, digits + size);
-    appendBytes(out, digits, size);
+    out.append(digits, size);
 }
 
 } // namespace
@@ -90,7 +89,7 @@ ShortDateTimeText::ShortDateTimeText(const QLocale& locale)
         m_seconds.append(texts);
         m_secondsUtf8.append(utf8);
     }
-    m_minutesUtf8.resize(minutesPerDay);
+    m_minutePartsUtf8.resize(minutesPerDay);
     parseNumericDate();
 }
 
@@ -178,19 +177,19 @@ bool ShortDateTimeText::formatNumericDate(QByteArray& out, QDate day) const
             if (part.width <= 2)
                 appendNumber(out, dayOfMonth, part.width);
             else
-                appendBytes(out, m_dayNames[part.width - 3][day.dayOfWeek()]);
+                out += m_dayNames[part.width - 3][day.dayOfWeek()];
             break;
         case 'M':
             if (part.width <= 2)
                 appendNumber(out, month, part.width);
             else
-                appendBytes(out, m_monthNames[part.width - 3][month]);
+                out += m_monthNames[part.width - 3][month];
             break;
         case 'y':
             appendNumber(out, part.width == 2 ? year % 100 : year, part.width);
             break;
         default:
-            appendBytes(out, part.text);
+            out += part.text;
         }
     }
     return true;
@@ -217,40 +216,40 @@ void ShortDateTimeText::appendText(QString& out, int date)
     appendMinuteText(out, second);
 }
 
-void ShortDateTimeText::appendUtf8(QByteArray& out, int date)
+void ShortDateTimeText::appendUtf8(ByteBuffer& out, int date)
 {
     if (!m_joinParts) {
-        out += m_locale.toString(messageDateTime(date), QLocale::ShortFormat).toUtf8();
+        out.append(m_locale.toString(messageDateTime(date), QLocale::ShortFormat).toUtf8());
         return;
     }
     qint64 day = 0;
     int second = 0;
     localDayAndSecond(date, day, second);
-    appendBytes(out, dayUtf8(day));
-    appendBytes(out, " ", 1);
+    out.append(dayUtf8(day));
+    out.append(" ", 1);
     appendMinuteUtf8(out, second);
 }
 
-void ShortDateTimeText::appendFixedUtf8(QByteArray& out, int date)
+void ShortDateTimeText::appendFixedUtf8(ByteBuffer& out, int date)
 {
     qint64 localDay = 0;
     int second = 0;
     localDayAndSecond(date, localDay, second);
     const QDate day = QDate::fromJulianDay(unixEpochJulianDay + localDay);
     if (day.year() < 0 || day.year() > 9999) {
-        out += (day.toString(u"yyyy-MM-dd") + QLatin1Char(' ')
+        out.append((day.toString(u"yyyy-MM-dd") + QLatin1Char(' ')
             + QTime::fromMSecsSinceStartOfDay(second * 1000).toString(u"HH:mm"))
-                   .toUtf8();
+                       .toUtf8());
         return;
     }
     appendNumber(out, day.year(), 4);
-    appendBytes(out, "-", 1);
+    out.append("-", 1);
     appendNumber(out, day.month(), 2);
-    appendBytes(out, "-", 1);
+    out.append("-", 1);
     appendNumber(out, day.day(), 2);
-    appendBytes(out, " ", 1);
+    out.append(" ", 1);
     appendNumber(out, second / 3600, 2);
-    appendBytes(out, ":", 1);
+    out.append(":", 1);
     appendNumber(out, second / 60 % 60, 2);
 }
 
@@ -320,27 +319,27 @@ const QString& ShortDateTimeText::minuteText(int minute)
     return text;
 }
 
-void ShortDateTimeText::appendMinuteUtf8(QByteArray& out, int secondOfDay)
+void ShortDateTimeText::appendMinuteUtf8(ByteBuffer& out, int secondOfDay)
 {
     const int minute = secondOfDay / 60;
-    QByteArray& utf8 = m_minutesUtf8[minute];
-    if (utf8.isNull())
-        utf8 = minuteText(minute).toUtf8();
-    if (m_secondsFields.isEmpty()) {
-        appendBytes(out, utf8);
-        return;
+    std::vector<QByteArray>& parts = m_minutePartsUtf8[size_t(minute)];
+    if (parts.empty()) {
+        // The minute's text in the pieces between its seconds fields.
+        const QByteArray utf8 = minuteText(minute).toUtf8();
+        qsizetype run = 0;
+        for (qsizetype marker = utf8.indexOf(char(secondsMarker.unicode())); marker >= 0;
+             marker = utf8.indexOf(char(secondsMarker.unicode()), run)) {
+            parts.push_back(utf8.mid(run, marker - run));
+            run = marker + 1;
+        }
+        parts.push_back(utf8.mid(run));
     }
+    out.append(parts.front());
     const int second = secondOfDay % 60;
-    qsizetype run = 0;
-    for (qsizetype field = 0; field < m_secondsUtf8.size(); ++field) {
-        const qsizetype marker = utf8.indexOf(char(secondsMarker.unicode()), run);
-        if (marker < 0)
-            break;
-        appendBytes(out, utf8.constData() + run, marker - run);
-        appendBytes(out, m_secondsUtf8.at(field).at(second));
-        run = marker + 1;
+    for (size_t field = 1; field < parts.size(); ++field) {
+        out.append(m_secondsUtf8.at(qsizetype(field - 1)).at(second));
+        out.append(parts[field]);
     }
-    appendBytes(out, utf8.constData() + run, utf8.size() - run);
 }
 
 void ShortDateTimeText::appendMinuteText(QString& out, int secondOfDay)
@@ -412,7 +411,7 @@ void appendShortDateTimeText(QString& out, int date)
     threadTexts().appendText(out, date);
 }
 
-void appendShortDateTimeUtf8(QByteArray& out, int date)
+void appendShortDateTimeUtf8(ByteBuffer& out, int date)
 {
     threadTexts().appendUtf8(out, date);
 }
@@ -422,7 +421,7 @@ void localMessageDayAndTime(int date, QDate& day, QTime& time)
     threadTexts().localDayAndTime(date, day, time);
 }
 
-void appendFixedDateTimeUtf8(QByteArray& out, int date)
+void appendFixedDateTimeUtf8(ByteBuffer& out, int date)
 {
     threadTexts().appendFixedUtf8(out, date);
 }

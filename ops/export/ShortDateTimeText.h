@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ops/export/ByteBuffer.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QLocale>
@@ -52,11 +54,11 @@ public:
     // Appends the text of the date to `out`, without a string of its own.
     void appendText(QString& out, int date);
     // Appends the same text as UTF-8.
-    void appendUtf8(QByteArray& out, int date);
+    void appendUtf8(ByteBuffer& out, int date);
     // The local day and time of a message date.
     void localDayAndTime(int date, QDate& day, QTime& time);
     // Appends the local day and time as "yyyy-MM-dd HH:mm" in UTF-8, whatever the locale.
-    void appendFixedUtf8(QByteArray& out, int date);
+    void appendFixedUtf8(ByteBuffer& out, int date);
 
 private:
     // The local day (counted from 1970-01-01) and second of that day of a message date.
@@ -65,7 +67,7 @@ private:
     const QByteArray& dayUtf8(qint64 localDay);
     const QString& minuteText(int minute);
     void appendMinuteText(QString& out, int secondOfDay);
-    void appendMinuteUtf8(QByteArray& out, int secondOfDay);
+    void appendMinuteUtf8(ByteBuffer& out, int secondOfDay);
     void parseNumericDate();
     // Formats a day with m_numericDate; false when the day lies outside what it handles.
     bool formatNumericDate(QByteArray& out, QDate day) const;
@@ -100,7 +102,8 @@ private:
     QByteArray m_monthNames[2][13]; // short and long, by month
     QByteArray m_dayNames[2][8]; // short and long, by day of the week
     DayTable<QByteArray> m_daysUtf8; // by local day; null until formatted
-    QList<QByteArray> m_minutesUtf8; // by minute of the day; the byte 1 where the seconds go
+    // By minute of the day, the pieces of its text between the seconds fields; empty until made.
+    std::vector<std::vector<QByteArray>> m_minutePartsUtf8;
     QList<QList<QByteArray>> m_secondsUtf8;
     qint64 m_lastUtf8Day = std::numeric_limits<qint64>::min();
     const QByteArray* m_lastDayUtf8 = nullptr;
@@ -117,8 +120,8 @@ QString shortDateTimeText(int date);
 // Appends that text to `out`.
 void appendShortDateTimeText(QString& out, int date);
 // Appends that text as UTF-8.
-void appendShortDateTimeUtf8(QByteArray& out, int date);
+void appendShortDateTimeUtf8(ByteBuffer& out, int date);
 // The local day and time of a message date, from the same caches.
 void localMessageDayAndTime(int date, QDate& day, QTime& time);
 // Appends the local day and time as "yyyy-MM-dd HH:mm" in UTF-8, from the same caches.
-void appendFixedDateTimeUtf8(QByteArray& out, int date);
+void appendFixedDateTimeUtf8(ByteBuffer& out, int date);
