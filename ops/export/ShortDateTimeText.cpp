@@ -236,17 +236,21 @@ void ShortDateTimeText::appendFixedUtf8(ByteBuffer& out, int date)
     int second = 0;
     localDayAndSecond(date, localDay, second);
     const QDate day = QDate::fromJulianDay(unixEpochJulianDay + localDay);
-    if (day.year() < 0 || day.year() > 9999) {
+    int year = 0;
+    int month = 0;
+    int dayOfMonth = 0;
+    day.getDate(&year, &month, &dayOfMonth);
+    if (year < 0 || year > 9999) {
         out.append((day.toString(u"yyyy-MM-dd") + QLatin1Char(' ')
             + QTime::fromMSecsSinceStartOfDay(second * 1000).toString(u"HH:mm"))
                        .toUtf8());
         return;
     }
-    appendNumber(out, day.year(), 4);
+    appendNumber(out, year, 4);
     out.append("-", 1);
-    appendNumber(out, day.month(), 2);
+    appendNumber(out, month, 2);
     out.append("-", 1);
-    appendNumber(out, day.day(), 2);
+    appendNumber(out, dayOfMonth, 2);
     out.append(" ", 1);
     appendNumber(out, second / 3600, 2);
     out.append(":", 1);
