@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "message/MessageHtml.h"
 
+#include <cstring>
+
 namespace {
 
 bool needsEscape(QChar c)
@@ -66,4 +68,126 @@ QString escapeMessageHtml(const QString& text)
         }
     }
     return out;
+}
+
+namespace {
+
+enum class Escape { None, MessageHtml, Html };
+
+// Writes the units from `it` on as UTF-8 at `to`, which has room for utf8Room() bytes, and
+// returns the end of what it wrote. Text without markup or line breaks is nearly all ASCII, which
+// is copied a unit at a time without further tests.
+template <Escape escape> char* writeText(char* to, const char16_t* it, const char16_t* const end)
+{
+    const auto put = [&to](const char* bytes, int size) {
+        std::memcpy(to, bytes, size_t(size));
+        to += size;
+    };
+    while (it != end) {
+        const char16_t unit = *it++;
+        if (unit < 0x80) {
+            if (escape == Escape::Html && (unit == '&' || unit == '<' || unit == '>' || unit == '"')) {
+                switch (unit) {
+                case '&':
+                    put("&amp;", 5);
+                    break;
+                case '<':
+                    put("&lt;", 4);
+                    break;
+                case '>':
+                    put("&gt;", 4);
+                    break;
+                default:
+                    put("&quot;", 6);
+                }
+                continue;
+            }
+            if (escape == Escape::MessageHtml && needsEscape(QChar(unit))) {
+                switch (unit) {
+                case '&':
+                    put("&amp;", 5);
+                    break;
+                case '<':
+                    put("&lt;", 4);
+                    break;
+                case '>':
+                    put("&gt;", 4);
+                    break;
+                case '\r':
+                    if (it != end && *it == '\n') {
+                        put("<br/>", 5);
+                        ++it;
+                    } else {
+                        *to++ = '\r';
+                    }
+                    break;
+                default: // '\n'
+                    put("<br/>", 5);
+                }
+                continue;
+            }
+            *to++ = char(unit);
+        } else if (unit < 0x800) {
+            *to++ = char(0xC0 | (unit >> 6));
+            *to++ = char(0x80 | (unit & 0x3F));
+        } else if (!QChar::isSurrogate(unit)) {
+            *to++ = char(0xE0 | (unit >> 12));
+            *to++ = char(0x80 | ((unit >> 6) & 0x3F));
+            *to++ = char(0x80 | (unit & 0x3F));
+        } else if (QChar::isHighSurrogate(unit) && it != end && QChar::isLowSurrogate(*it)) {
+            const char32_t codePoint = QChar::surrogateToUcs4(unit, *it++);
+            *to++ = char(0xF0 | (codePoint >> 18));
+            *to++ = char(0x80 | ((codePoint >> 12) & 0x3F));
+            *to++ = char(0x80 | ((codePoint >> 6) & 0x3F));
+            *to++ = char(0x80 | (codePoint & 0x3F));
+        } else {
+            put("\xEF\xBF\xBD", 3);
+        }
+    }
+    return to;
+}
+
+template <Escape escape> char* writeText(char* to, QStringView text)
+{
+    return writeText<escape>(to, text.utf16(), text.utf16() + text.size());
+}
+
+template <Escape escape> void appendText(QByteArray& out, QStringView text)
+{
+    const qsizetype used = out.size();
+    out.resize(used + utf8Room(text));
+    char* const end = writeText<escape>(out.data() + used, text);
+    out.resize(end - out.constData());
+}
+
+} // namespace
+
+void appendUtf8(QByteArray& out, QStringView text)
+{
+    appendText<Escape::None>(out, text);
+}
+
+void appendMessageHtmlUtf8(QByteArray& out, QStringView text)
+{
+    appendText<Escape::MessageHtml>(out, text);
+}
+
+void appendHtmlEscapedUtf8(QByteArray& out, QStringView text)
+{
+    appendText<Escape::Html>(out, text);
+}
+
+char* writeUtf8(char* to, QStringView text)
+{
+    return writeText<Escape::None>(to, text);
+}
+
+char* writeMessageHtmlUtf8(char* to, QStringView text)
+{
+    return writeText<Escape::MessageHtml>(to, text);
+}
+
+char* writeHtmlEscapedUtf8(char* to, QStringView text)
+{
+    return writeText<Escape::Html>(to, text);
 }

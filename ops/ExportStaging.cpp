@@ -119,21 +119,40 @@ ExportStaging::~ExportStaging()
 
 void ExportStaging::makeFolder(const QString& path)
 {
-    QString outermostMissing;
+    QStringList missing;
     for (QFileInfo folder(QDir::cleanPath(QFileInfo(path).absoluteFilePath())); !folder.exists();
          folder = QFileInfo(folder.absolutePath())) {
-        outermostMissing = folder.absoluteFilePath();
+        missing.append(folder.absoluteFilePath());
         if (folder.isRoot())
             break;
     }
     if (!QDir().mkpath(path))
         throw std::runtime_error(QStringLiteral("can not create folder %1.").arg(path).toUtf8().toStdString());
-    if (!outermostMissing.isEmpty())
-        m_folders.append(outermostMissing);
+    if (!missing.isEmpty())
+        m_folders.append(missing.last());
+    m_madeFolders.append(missing);
+}
+
+bool ExportStaging::isMadeHere(const QString& folder) const
+{
+    return !m_madeFolders.isEmpty() && m_madeFolders.contains(QDir::cleanPath(folder));
 }
 
 QString ExportStaging::stageFile(const QString& finalPath, Existing existing, Devices devices)
 {
+    const QString folder = QFileInfo(finalPath).absolutePath();
+    // Nothing but this export's own files can be in a folder it made: the file needs no temporary
+    // name, which saves a rename and its checks for each of the thousands of pages of an export.
+    // One that is there after all, or a link put in its place, takes the way of any other folder.
+    if (isMadeHere(folder)) {
+        QFile file(finalPath);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            file.close();
+            m_files.append({ finalPath, finalPath, existing, true });
+            return finalPath;
+        }
+    }
+
     const fs::file_type type = entryType(finalPath);
     if (devices == Devices::WriteDirectly && (type == fs::file_type::character || type == fs::file_type::fifo)) {
         m_files.append({ finalPath, finalPath, existing });
@@ -141,7 +160,6 @@ QString ExportStaging::stageFile(const QString& finalPath, Existing existing, De
     }
     checkReplaceable(finalPath, type);
 
-    const QString folder = QFileInfo(finalPath).absolutePath();
     for (int attempt = 0; attempt < 16; ++attempt) {
         const QString staged = temporaryName(folder, "tmp");
         QFile file(staged);
@@ -162,7 +180,7 @@ void ExportStaging::unstage(const QString& stagedPath)
 {
     for (qsizetype i = 0; i < m_files.size(); ++i) {
         if (m_files.at(i).stagedPath == stagedPath) {
-            if (stagedPath != m_files.at(i).finalPath)
+            if (stagedPath != m_files.at(i).finalPath || m_files.at(i).madeInPlace)
                 QFile::remove(stagedPath);
             m_files.removeAt(i);
             return;
@@ -221,16 +239,18 @@ void ExportStaging::commit()
     }
     m_files.clear();
     m_folders.clear();
+    m_madeFolders.clear();
 }
 
 void ExportStaging::discard()
 {
     for (const File& file : std::as_const(m_files)) {
-        if (file.stagedPath != file.finalPath)
+        if (file.stagedPath != file.finalPath || file.madeInPlace)
             QFile::remove(file.stagedPath);
     }
     for (auto folder = m_folders.crbegin(); folder != m_folders.crend(); ++folder)
         removeFolderTree(*folder);
     m_files.clear();
     m_folders.clear();
+    m_madeFolders.clear();
 }

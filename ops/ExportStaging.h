@@ -14,8 +14,9 @@ std::runtime_error exportWriteError(const QString& path, const QString& reason);
 // The files of one export and the folders it made. Each file is written under a temporary name of
 // its own in the folder of its final name; commit() renames them all into place once the whole
 // export has succeeded, so that a file that was there before is replaced in one step, and only then.
-// A cancelled or failed export (discard()) leaves every file that existed before exactly as it was
-// and takes away only what it made.
+// A file in a folder that the export made itself, where nothing of the person's can be, is created
+// under its final name straight away instead. A cancelled or failed export (discard()) leaves every
+// file that existed before exactly as it was and takes away only what it made.
 class ExportStaging
 {
 public:
@@ -34,10 +35,10 @@ public:
     // Throws std::runtime_error when the folder can not be made.
     void makeFolder(const QString& path);
     // Creates a new, empty file beside finalPath under a name no other file has and returns its path,
-    // for a writer to fill. A device or pipe at finalPath that may be written directly is returned
-    // itself: writing there replaces no file. Throws std::runtime_error, naming finalPath, when it is
-    // a symbolic link (never written through), a folder or another kind of file, or when the file can
-    // not be created.
+    // for a writer to fill; in a folder made here, finalPath itself when no file has that name. A device or pipe at
+    // finalPath that may be written directly is returned itself: writing there replaces no file. Throws
+    // std::runtime_error, naming finalPath, when it is a symbolic link (never written through), a folder or another
+    // kind of file, or when the file can not be created.
     QString stageFile(const QString& finalPath, Existing existing, Devices devices);
     // Removes a staged file and forgets it, for a file that is left out after all.
     void unstage(const QString& stagedPath);
@@ -51,10 +52,14 @@ private:
     struct File
     {
         QString finalPath;
-        QString stagedPath; // finalPath itself for a device or pipe
+        QString stagedPath; // finalPath itself for a device or pipe, and for a file made in place
         Existing existing;
+        bool madeInPlace = false;
     };
 
+    bool isMadeHere(const QString& folder) const;
+
     QList<File> m_files;
-    QStringList m_folders;
+    QStringList m_folders; // the outermost folder of each makeFolder that made any
+    QStringList m_madeFolders; // every folder made, cleaned absolute paths
 };

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "message/MessageHtml.h"
 #include "message/MessageText.h"
 #include "message/MsgCollection.h"
 #include "ops/ExportSMSThread.h"
@@ -252,6 +253,9 @@ private slots:
     void filesThatExistedBeforeSurvive_data();
     void filesThatExistedBeforeSurvive();
     void failedCommitPutsBackWhatItReplaced();
+    void filesInAFolderMadeHereTakeTheirNamesAtOnce();
+    void htmlBodiesAreTheShownTexts_data();
+    void htmlBodiesAreTheShownTexts();
     void sharedIdentifierMakesOneFileInTimeOrder_data();
     void sharedIdentifierMakesOneFileInTimeOrder();
     void conversationFileNames_data();
@@ -583,6 +587,10 @@ void TestExport::cancelOrFailureRemovesOnlyWhatExportMade_data()
         << unsigned(ExportSMSThread::Html) << "mine" << true << 6 << false;
     QTest::newRow("html failing in a folder with the user's files")
         << unsigned(ExportSMSThread::Html) << "mine" << true << -1 << true;
+    QTest::newRow("html cancelled in a new folder")
+        << unsigned(ExportSMSThread::Html) << "new/html" << false << 6 << false;
+    QTest::newRow("html failing in a new folder")
+        << unsigned(ExportSMSThread::Html) << "new/html" << false << -1 << true;
     // PDF files are drawn on threads of their own, which report progress every 50 ms: the cancel
     // comes with the first of those reports, while a long conversation is being drawn.
     QTest::newRow("pdf cancelled in a new folder")
@@ -838,6 +846,42 @@ void TestExport::failedCommitPutsBackWhatItReplaced()
     QCOMPARE(listing(root.path()), QStringList({ QStringLiteral("a.txt"), QStringLiteral("c.txt/") }));
 }
 
+void TestExport::filesInAFolderMadeHereTakeTheirNamesAtOnce()
+{
+    // A folder the export made holds nothing of the person's: its files are written under their
+    // final names. A link that appears there all the same is still never written through.
+    const QDir root(m_tmp->path());
+    const QString folder = root.filePath(QStringLiteral("new/pages"));
+    const QString elsewhere = root.filePath(QStringLiteral("elsewhere.txt"));
+    QFile target(elsewhere);
+    QVERIFY(target.open(QIODevice::WriteOnly));
+    target.write("mine");
+    target.close();
+
+    ExportStaging staging;
+    staging.makeFolder(folder);
+    const QString page = QDir(folder).filePath(QStringLiteral("a.html"));
+    QCOMPARE(staging.stageFile(page, ExportStaging::Existing::Replace, ExportStaging::Devices::Refuse), page);
+    const QString linked = QDir(folder).filePath(QStringLiteral("b.html"));
+    QVERIFY(QFile::link(elsewhere, linked));
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+        staging.stageFile(linked, ExportStaging::Existing::Replace, ExportStaging::Devices::Refuse));
+    staging.discard();
+    QCOMPARE(listing(root.path()), QStringList { QStringLiteral("elsewhere.txt") });
+    QCOMPARE(readAll(elsewhere), QByteArray("mine"));
+
+    // Committed, the files are where they were written, and the folders stay.
+    ExportStaging committed;
+    committed.makeFolder(folder);
+    QFile written(committed.stageFile(page, ExportStaging::Existing::Replace, ExportStaging::Devices::Refuse));
+    QVERIFY(written.open(QIODevice::WriteOnly | QIODevice::Append));
+    written.write("page");
+    written.close();
+    committed.commit();
+    committed.discard();
+    QCOMPARE(readAll(page), QByteArray("page"));
+}
+
 namespace {
 
 // The row ids named by the anchors of an HTML export file, in file order.
@@ -1017,6 +1061,45 @@ void TestExport::rightToLeftNamesKeepTheirNumbersInHtml()
     QVERIFY2(html.contains(QString::fromUtf16(u"<br/>From: \u2068عمر\u2069 (\u2068+201005550142\u2069)</div>")),
         qPrintable(html));
     QVERIFY2(html.contains(QString::fromUtf8("dir=\"auto\">مرحبا 42!</div>")), qPrintable(html));
+}
+
+void TestExport::htmlBodiesAreTheShownTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("itemType");
+    QTest::newRow("blanks at both ends") << QStringLiteral(" \t\v\f see you at 8 \r\n \n") << 0;
+    QTest::newRow("only blanks") << QStringLiteral(" \r\n\t ") << 0;
+    QTest::newRow("markup and line breaks") << QStringLiteral("a<b>&c\r\nd\re\nf") << 0;
+    QTest::newRow("no-break space at the end") << QString::fromUtf16(u"ok\u00a0") << 0;
+    QTest::newRow("object replacement") << QString::fromUtf16(u" photo \ufffc ") << 0;
+    QTest::newRow("emoji") << QString::fromUtf16(u"hi \U0001F600 <3") << 0;
+    QTest::newRow("group event") << QStringLiteral("ignored") << 3;
+}
+
+void TestExport::htmlBodiesAreTheShownTexts()
+{
+    // A page shows each message's text as the conversation view does: trimmed, its line breaks and
+    // markup escaped, its emoji as they are.
+    QFETCH(QString, text);
+    QFETCH(int, itemType);
+    m_handles.clear();
+    m_chats.clear();
+    m_messages.clear();
+    _MsgChat* chat = addChat(QStringLiteral("+447700900001"), QStringLiteral("Anna"), baseDate);
+    _MsgMessage* message = add(chat, nullptr, 0, false, text);
+    message->item_type = itemType;
+    RecordingProgress progress;
+    const QString folder = m_tmp->filePath(QStringLiteral("bodies"));
+    ExportSMSThread worker({ message }, folder, ExportSMSThread::Html, true, &progress);
+    runDirect(worker, progress);
+    QCOMPARE(progress.errors, QStringList());
+
+    const QByteArray page = readAll(QDir(folder).filePath(QStringLiteral("Anna (+447700900001).html")));
+    const QByteArray start("<div class=\"b\" dir=\"auto\">");
+    const qsizetype body = page.indexOf(start) + start.size();
+    QVERIFY(body >= start.size());
+    QCOMPARE(page.mid(body, page.indexOf("</div></div>\r\n", body) - body),
+        escapeMessageHtml(messageDisplayText(*message, EmojiText::Characters)).toUtf8());
 }
 
 void TestExport::rightToLeftNamesKeepTheirNumbersInPdf()
@@ -1291,7 +1374,7 @@ void TestExport::dateTextsAsTheLocaleFormatsThem_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QByteArray>("zone");
-    for (const char* name : { "C", "en_US", "de_DE", "ar_EG", "ja_JP", "fa_IR", "bg_BG" })
+    for (const char* name : { "C", "en_US", "de_DE", "ar_EG", "ja_JP", "fa_IR", "bg_BG", "ru_RU", "zh_CN", "sv_SE" })
         QTest::newRow(name) << QString::fromLatin1(name) << QByteArray("UTC");
     QTest::newRow("en_GB in London") << QStringLiteral("en_GB") << QByteArray("Europe/London");
     QTest::newRow("de_DE in Berlin") << QStringLiteral("de_DE") << QByteArray("Europe/Berlin");
@@ -1325,13 +1408,21 @@ void TestExport::dateTextsAsTheLocaleFormatsThem()
         dates.append(date); // Lord Howe at 15:30 UTC on 2015-10-03
     for (const qint64 date : std::as_const(dates)) {
         const QDateTime when = QDateTime::fromSecsSinceEpoch(date + 978307200LL);
-        QCOMPARE(texts.text(int(date)), system.toString(when, QLocale::ShortFormat));
+        const QString expected = system.toString(when, QLocale::ShortFormat);
+        QCOMPARE(texts.text(int(date)), expected);
+        ByteBuffer utf8;
+        utf8.append("x", 1);
+        texts.appendUtf8(utf8, int(date));
+        QCOMPARE(QByteArray(utf8.data(), utf8.size()), "x" + expected.toUtf8());
         // The HTML pages head with the same local time in a fixed form.
         QDate day;
         QTime time;
         texts.localDayAndTime(int(date), day, time);
-        QCOMPARE(day.toString(u"yyyy-MM-dd") + QLatin1Char(' ') + time.toString(u"HH:mm"),
-            when.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+        const QString fixed = when.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        QCOMPARE(day.toString(u"yyyy-MM-dd") + QLatin1Char(' ') + time.toString(u"HH:mm"), fixed);
+        utf8.clear();
+        texts.appendFixedUtf8(utf8, int(date));
+        QCOMPARE(QByteArray(utf8.data(), utf8.size()), fixed.toUtf8());
     }
 }
 

@@ -1,10 +1,12 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "message/MessageHtml.h"
 #include "message/MessageText.h"
 #include "support/TestHome.h"
 
 #include <QLocale>
 #include <QRandomGenerator>
+#include <QStringEncoder>
 #include <QTest>
 
 #include <deque>
@@ -110,6 +112,8 @@ private slots:
     void sortOfMixedMessagesIsDeterministic_data();
     void sortOfMixedMessagesIsDeterministic();
     void collectionsFollowNumericRowIdOrder();
+    void htmlTextAsUtf8_data();
+    void htmlTextAsUtf8();
 };
 
 void TestMessageText::initTestCase()
@@ -582,6 +586,44 @@ void TestMessageText::collectionsFollowNumericRowIdOrder()
         unsaved.chat.handles.insert(handle->id, handle);
     }
     QCOMPARE(chatDisplayName(unsaved.chat, true), QStringLiteral("+4471, +4472"));
+}
+
+void TestMessageText::htmlTextAsUtf8_data()
+{
+    QTest::addColumn<QString>("text");
+    const auto units = [](std::initializer_list<char16_t> list) {
+        return QString(reinterpret_cast<const QChar*>(list.begin()), qsizetype(list.size()));
+    };
+    QTest::newRow("empty") << QString();
+    QTest::newRow("plain") << QStringLiteral("See you at 8?");
+    QTest::newRow("markup and quotes") << QStringLiteral("a<b> & \"c\" 'd' &amp;");
+    QTest::newRow("line breaks") << QStringLiteral("one\ntwo\r\nthree\rfour\n\rfive\r");
+    QTest::newRow("two to four bytes") << QString::fromUtf8("\u00e9\u07ff\u0800 \u6f22\uffff \U0001F600\U0010FFFF");
+    QTest::newRow("right to left") << QString::fromUtf8("\u0645\u0631\u062d\u0628\u0627 <b>");
+    QTest::newRow("high surrogate at the end") << units({ 'a', 0xD83D });
+    QTest::newRow("high surrogate before markup") << units({ 0xD83D, '<', 0xD83D, '\n' });
+    QTest::newRow("low surrogate alone") << units({ 0xDE00, 'x', 0xDE00 });
+    QTest::newRow("pair reversed") << units({ 0xDE00, 0xD83D, 0xDE00 });
+    QTest::newRow("two high surrogates") << units({ 0xD83D, 0xD83D, 0xDE00 });
+}
+
+void TestMessageText::htmlTextAsUtf8()
+{
+    // The pages are written as these bytes; they must be the bytes of the escaped texts encoded as
+    // the file encoder does, after whatever the page already holds.
+    QFETCH(QString, text);
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    const QByteArray before("<p>\xc3\xa9");
+
+    QByteArray out = before;
+    appendMessageHtmlUtf8(out, text);
+    QCOMPARE(out, before + QByteArray(encoder.encode(escapeMessageHtml(text))));
+    out = before;
+    appendHtmlEscapedUtf8(out, text);
+    QCOMPARE(out, before + QByteArray(encoder.encode(text.toHtmlEscaped())));
+    out = before;
+    appendUtf8(out, text);
+    QCOMPARE(out, before + QByteArray(encoder.encode(text)));
 }
 
 QTEST_GUILESS_MAIN(TestMessageText)

@@ -7,9 +7,6 @@
 
 namespace {
 
-// Encoded text is handed to the system in pieces of about this size.
-constexpr qsizetype bufferLimit = 1 << 16;
-
 std::runtime_error failure(const QString& reason)
 {
     return std::runtime_error(reason.toUtf8().toStdString());
@@ -44,10 +41,8 @@ void ExportFile::open()
 
 void ExportFile::write(QStringView text)
 {
-    const qsizetype used = m_buffer.size();
-    m_buffer.resize(used + m_encoder.requiredSpace(text.size()));
-    char* const end = m_encoder.appendToBuffer(m_buffer.data() + used, text);
-    m_buffer.resize(end - m_buffer.constData());
+    char* const room = m_buffer.room(m_encoder.requiredSpace(text.size()));
+    m_buffer.setEnd(m_encoder.appendToBuffer(room, text));
     if (m_buffer.size() >= bufferLimit)
         writeBuffer();
 }
@@ -60,7 +55,7 @@ void ExportFile::close()
 
 void ExportFile::writeBuffer()
 {
-    const char* data = m_buffer.constData();
+    const char* data = m_buffer.data();
     qint64 left = m_buffer.size();
     while (left > 0) {
         errno = 0;
@@ -70,7 +65,7 @@ void ExportFile::writeBuffer()
         data += written;
         left -= written;
     }
-    m_buffer.resize(0);
+    m_buffer.clear();
 }
 
 bool openEmptied(QFile& file, QIODevice::OpenMode extraMode)

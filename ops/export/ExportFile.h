@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ops/export/ByteBuffer.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QLatin1String>
@@ -27,15 +29,27 @@ public:
     void open();
     void write(QStringView text);
     void write(QLatin1String text) { write(QString(text)); }
+    // Text already in UTF-8, gathered in place: a writer appends to bytes() and then calls
+    // bytesAdded(), which hands them to the system once enough have gathered. Not to be mixed with
+    // write(QStringView), whose encoder may still hold half of a surrogate pair.
+    ByteBuffer& bytes() { return m_buffer; }
+    void bytesAdded()
+    {
+        if (m_buffer.size() >= bufferLimit)
+            writeBuffer();
+    }
     // Writes what is still buffered and closes the file.
     void close();
 
 private:
+    // Encoded text is handed to the system in pieces of about this size.
+    static constexpr qsizetype bufferLimit = 1 << 16;
+
     void writeBuffer();
 
     QFile m_file;
     QStringEncoder m_encoder;
-    QByteArray m_buffer;
+    ByteBuffer m_buffer;
 };
 
 // Opens the file write-only, emptied when it holds anything, with the further mode given; false,

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QUrl>
 
+#include <charconv>
+#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -25,10 +27,35 @@ const QLatin1String pageStart("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Tra
 // fresh time-zone lookup each.
 QString dateText(int date)
 {
-    QDate day;
-    QTime time;
-    localMessageDayAndTime(date, day, time);
-    return day.toString(u"yyyy-MM-dd") + QLatin1Char(' ') + time.toString(u"HH:mm");
+    ByteBuffer text;
+    appendFixedDateTimeUtf8(text, date);
+    return QString::fromLatin1(text.data(), text.size());
+}
+
+template <qsizetype size> void appendLiteral(ByteBuffer& out, const char (&text)[size])
+{
+    out.append(text, size - 1);
+}
+
+void appendNumber(ByteBuffer& out, qint64 number)
+{
+    char* const room = out.room(24);
+    out.setEnd(std::to_chars(room, room + 24, number).ptr);
+}
+
+void appendUtf8(ByteBuffer& out, QStringView text)
+{
+    out.setEnd(writeUtf8(out.room(utf8Room(text)), text));
+}
+
+void appendMessageHtml(ByteBuffer& out, QStringView text)
+{
+    out.setEnd(writeMessageHtmlUtf8(out.room(utf8Room(text)), text));
+}
+
+void appendHtmlEscaped(ByteBuffer& out, QStringView text)
+{
+    out.setEnd(writeHtmlEscapedUtf8(out.room(utf8Room(text)), text));
 }
 
 QString countText(int count)
@@ -51,6 +78,28 @@ bool isPicture(const _MsgAttachment& attachment)
 QString attributeAddress(const QString& relative)
 {
     return QString::fromUtf8(QUrl::toPercentEncoding(relative, "/")).toHtmlEscaped();
+}
+
+// The text of a message is shown without white space at both ends, its emoji, object replacement
+// characters and such handled, all of which lie outside ASCII: a text of ASCII alone is shown as it
+// is, trimmed. Appends it escaped and returns true for such a text; false, appending nothing, for
+// any other.
+bool appendAsciiText(ByteBuffer& out, const QString& text)
+{
+    const char16_t* begin = reinterpret_cast<const char16_t*>(text.constData());
+    const char16_t* end = begin + text.size();
+    char16_t units = 0;
+    for (const char16_t* it = begin; it != end; ++it)
+        units |= *it;
+    if (units >= 0x80)
+        return false;
+    const auto isSpace = [](char16_t unit) { return unit == ' ' || (unit >= '\t' && unit <= '\r'); };
+    while (begin != end && isSpace(*begin))
+        ++begin;
+    while (end != begin && isSpace(end[-1]))
+        --end;
+    appendMessageHtml(out, QStringView(begin, end));
+    return true;
 }
 
 } // namespace
@@ -79,16 +128,24 @@ ExportSMSHtml::ExportSMSHtml(
 void ExportSMSHtml::begin()
 {
     m_file.open();
-    m_file.write(pageStart);
-    const QString name = m_conversation.name.toHtmlEscaped();
-    QString head = QStringLiteral("<title>%1</title></head><body><div class=\"top\"><a class=\"back\" "
-                                  "href=\"index.html\">%2</a><h1 dir=\"auto\">%1</h1>")
-                       .arg(name, tr("All conversations"));
-    if (m_conversation.messageCount > 0)
-        head += QStringLiteral("<p>%1</p>").arg(periodText(m_conversation).toHtmlEscaped());
-    head += QLatin1String("</div><div class=\"chat\">");
-    head += exportLineEnd;
-    m_file.write(head);
+    ByteBuffer& out = m_file.bytes();
+    out.append(pageStart.data(), pageStart.size());
+    QByteArray name;
+    appendHtmlEscapedUtf8(name, m_conversation.name);
+    appendLiteral(out, "<title>");
+    out.append(name);
+    appendLiteral(out, "</title></head><body><div class=\"top\"><a class=\"back\" href=\"index.html\">");
+    appendUtf8(out, tr("All conversations"));
+    appendLiteral(out, "</a><h1 dir=\"auto\">");
+    out.append(name);
+    appendLiteral(out, "</h1>");
+    if (m_conversation.messageCount > 0) {
+        appendLiteral(out, "<p>");
+        appendHtmlEscaped(out, periodText(m_conversation));
+        appendLiteral(out, "</p>");
+    }
+    appendLiteral(out, "</div><div class=\"chat\">\r\n");
+    m_file.bytesAdded();
 }
 
 void ExportSMSHtml::write(const _MsgMessage& message)
@@ -96,31 +153,39 @@ void ExportSMSHtml::write(const _MsgMessage& message)
     const bool fromMe = message.is_from_me != 0;
     if (message.chat != m_namedChat || m_contact.isNull()) {
         m_namedChat = message.chat;
-        m_contact = message.chat ? escapeMessageHtml(chatDisplayNameIsolated(*message.chat, true)) : QLatin1String("");
+        // Not null even when empty: the name is known.
+        m_contact = QByteArray("");
+        if (message.chat)
+            appendMessageHtmlUtf8(m_contact, chatDisplayNameIsolated(*message.chat, true));
     }
 
-    QString& fragment = m_fragment;
-    fragment.resize(0);
-    fragment += fromMe ? QLatin1String("<div class=\"m send\"><a name=\"sms")
-                       : QLatin1String("<div class=\"m rec\"><a name=\"sms");
-    fragment += QString::number(message.rowid);
-    fragment += QLatin1String("\"></a><div class=\"h\">");
-    appendShortDateTimeText(fragment, message.date);
-    fragment += fromMe ? QLatin1String("<br/>To: ") : QLatin1String("<br/>From: ");
-    fragment += m_contact;
+    // The line goes straight into the file's buffer as UTF-8: the text of a message is the only
+    // part that needs more than copying bytes.
+    ByteBuffer& out = m_file.bytes();
+    if (fromMe)
+        appendLiteral(out, "<div class=\"m send\"><a name=\"sms");
+    else
+        appendLiteral(out, "<div class=\"m rec\"><a name=\"sms");
+    appendNumber(out, message.rowid);
+    appendLiteral(out, "\"></a><div class=\"h\">");
+    appendShortDateTimeUtf8(out, message.date);
+    if (fromMe)
+        appendLiteral(out, "<br/>To: ");
+    else
+        appendLiteral(out, "<br/>From: ");
+    out.append(m_contact);
     // A body written right to left reads from the right, with its punctuation where it belongs. The
     // page is read on other machines, whose fonts draw the emoji: the characters themselves.
-    fragment += QLatin1String("</div><div class=\"b\" dir=\"auto\">");
-    if (message.attachments.isEmpty() || !m_placeAttachment)
-        fragment += escapeMessageHtml(messageDisplayText(message, EmojiText::Characters));
-    else
-        appendBodyWithAttachments(message);
-    fragment += QLatin1String("</div></div>");
-    fragment += exportLineEnd;
-    m_file.write(fragment);
+    appendLiteral(out, "</div><div class=\"b\" dir=\"auto\">");
+    if (!message.attachments.isEmpty() && m_placeAttachment)
+        appendBodyWithAttachments(out, message);
+    else if (message.item_type != 0 || !message.attachments.isEmpty() || !appendAsciiText(out, message.text))
+        appendMessageHtml(out, messageDisplayText(message, EmojiText::Characters));
+    appendLiteral(out, "</div></div>\r\n");
+    m_file.bytesAdded();
 }
 
-void ExportSMSHtml::appendBodyWithAttachments(const _MsgMessage& message)
+void ExportSMSHtml::appendBodyWithAttachments(ByteBuffer& out, const _MsgMessage& message)
 {
     // An attachment whose file is on the page is shown there; one without keeps its tag in the text.
     QString body = messageBodyText(message, EmojiText::Characters);
@@ -139,13 +204,13 @@ void ExportSMSHtml::appendBodyWithAttachments(const _MsgMessage& message)
         else
             shown += QStringLiteral("<a class=\"file\" href=\"%1\">%2</a>").arg(address, name);
     }
-    m_fragment += escapeMessageHtml(body.trimmed());
-    m_fragment += shown;
+    appendMessageHtml(out, body.trimmed());
+    appendUtf8(out, shown);
 }
 
 void ExportSMSHtml::end()
 {
-    m_file.write(QLatin1String("</div></body></html>"));
+    appendLiteral(m_file.bytes(), "</div></body></html>");
     m_file.close();
 }
 
@@ -153,30 +218,36 @@ void writeHtmlIndex(const QString& path, const QList<HtmlConversation>& conversa
 {
     ExportFile file(path);
     file.open();
-    QString page = pageStart;
-    page += QStringLiteral("<title>%1</title></head><body><div class=\"top\"><h1>%1</h1><p>%2</p></div>")
+    QString head = pageStart;
+    head += QStringLiteral("<title>%1</title></head><body><div class=\"top\"><h1>%1</h1><p>%2</p></div>")
                 .arg(ExportSMSHtml::tr("Conversations"),
                     ExportSMSHtml::tr("%1 conversations").arg(conversations.size()).toHtmlEscaped());
-    page += QLatin1String("<table class=\"index\"><tr><th>");
-    page += ExportSMSHtml::tr("Conversation");
-    page += QLatin1String("</th><th>");
-    page += ExportSMSHtml::tr("Messages");
-    page += QLatin1String("</th><th>");
-    page += ExportSMSHtml::tr("First");
-    page += QLatin1String("</th><th>");
-    page += ExportSMSHtml::tr("Last");
-    page += QLatin1String("</th></tr>");
-    page += exportLineEnd;
+    head += QLatin1String("<table class=\"index\"><tr><th>");
+    head += ExportSMSHtml::tr("Conversation");
+    head += QLatin1String("</th><th>");
+    head += ExportSMSHtml::tr("Messages");
+    head += QLatin1String("</th><th>");
+    head += ExportSMSHtml::tr("First");
+    head += QLatin1String("</th><th>");
+    head += ExportSMSHtml::tr("Last");
+    head += QLatin1String("</th></tr>");
+    head += exportLineEnd;
+    ByteBuffer& out = file.bytes();
+    appendUtf8(out, head);
     for (const HtmlConversation& conversation : conversations) {
-        // One pass over the template: a name holding "%3" stays as it is.
-        page += QStringLiteral("<tr><td dir=\"auto\"><a href=\"%1\">%2</a></td><td class=\"n\">%3</td><td>%4</td>"
-                               "<td>%5</td></tr>")
-                    .arg(attributeAddress(conversation.fileName), conversation.name.toHtmlEscaped(),
-                        QString::number(conversation.messageCount), dateText(conversation.firstDate),
-                        dateText(conversation.lastDate));
-        page += exportLineEnd;
+        appendLiteral(out, "<tr><td dir=\"auto\"><a href=\"");
+        appendHtmlEscaped(out, QString::fromLatin1(QUrl::toPercentEncoding(conversation.fileName, "/")));
+        appendLiteral(out, "\">");
+        appendHtmlEscaped(out, conversation.name);
+        appendLiteral(out, "</a></td><td class=\"n\">");
+        appendNumber(out, conversation.messageCount);
+        appendLiteral(out, "</td><td>");
+        appendFixedDateTimeUtf8(out, conversation.firstDate);
+        appendLiteral(out, "</td><td>");
+        appendFixedDateTimeUtf8(out, conversation.lastDate);
+        appendLiteral(out, "</td></tr>\r\n");
+        file.bytesAdded();
     }
-    page += QLatin1String("</table></body></html>");
-    file.write(page);
+    appendLiteral(out, "</table></body></html>");
     file.close();
 }

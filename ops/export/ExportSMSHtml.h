@@ -48,15 +48,14 @@ public:
     void end() override;
 
 private:
-    void appendBodyWithAttachments(const _MsgMessage& message);
+    void appendBodyWithAttachments(ByteBuffer& out, const _MsgMessage& message);
 
     ExportFile m_file;
     HtmlConversation m_conversation;
     HtmlAttachmentPlacer m_placeAttachment;
-    // The escaped name of the conversation, made once per file.
+    // The escaped name of the conversation in UTF-8, made once per file.
     const _MsgChat* m_namedChat = nullptr;
-    QString m_contact;
-    QString m_fragment; // kept to reuse its memory
+    QByteArray m_contact;
 };
 
 // The index page of an HTML export: every conversation with a link to its page, its count and its

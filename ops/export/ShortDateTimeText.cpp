@@ -4,6 +4,7 @@
 
 #include "message/MessageText.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace {
@@ -31,6 +32,21 @@ int offsetAt(qint64 unixTime)
         return int(local.tm_gmtoff);
 #endif
     return QDateTime::fromSecsSinceEpoch(unixTime).offsetFromUtc();
+}
+
+// Appends the number with at least `width` digits, zeros in front.
+template <typename Out> void appendNumber(Out& out, int number, int width)
+{
+    char digits[12];
+    int size = 0;
+    do {
+        digits[size++] = char('0' + number % 10);
+        number /= 10;
+    } while (number > 0);
+    for (; size < width; ++size)
+        digits[size] = '0';
+    std::reverse(digits, digits + size);
+    out.append(digits, size);
 }
 
 } // namespace
@@ -65,10 +81,118 @@ ShortDateTimeText::ShortDateTimeText(const QLocale& locale)
     }
     for (const QString& field : std::as_const(m_secondsFields)) {
         QStringList texts;
-        for (int second = 0; second < 60; ++second)
+        QList<QByteArray> utf8;
+        for (int second = 0; second < 60; ++second) {
             texts.append(m_locale.toString(QTime(0, 0, second), field));
+            utf8.append(texts.last().toUtf8());
+        }
         m_seconds.append(texts);
+        m_secondsUtf8.append(utf8);
     }
+    m_minutePartsUtf8.resize(minutesPerDay);
+    parseNumericDate();
+}
+
+void ShortDateTimeText::parseNumericDate()
+{
+    // The locale formats a day from a pattern it parses on every call. A pattern made only of day,
+    // month and year numbers and plain characters is taken apart once here instead. Names of days
+    // and months and quoted text stay with the locale, and so does any locale whose digits or
+    // forms differ from these on a few sample days.
+    QString text;
+    const auto endText = [this, &text] {
+        if (!text.isEmpty())
+            m_numericDate.push_back({ 0, 0, text.toUtf8() });
+        text.clear();
+    };
+    const QString& format = m_dateFormat;
+    for (qsizetype i = 0; i < format.size();) {
+        const QChar c = format.at(i);
+        qsizetype repeat = 1;
+        while (i + repeat < format.size() && format.at(i + repeat) == c)
+            ++repeat;
+        if (c == QLatin1Char('\'')) {
+            m_numericDate.clear();
+            return;
+        }
+        if (c == QLatin1Char('d') || c == QLatin1Char('M')) {
+            // Four letters at most make one field; the names of days and months come from the
+            // locale once each.
+            const int width = int(std::min<qsizetype>(repeat, 4));
+            endText();
+            m_numericDate.push_back({ char(c.unicode()), width, {} });
+            i += width;
+        } else if (c == QLatin1Char('y') && repeat >= 2) {
+            endText();
+            const int width = repeat >= 4 ? 4 : 2;
+            m_numericDate.push_back({ 'y', width, {} });
+            i += width;
+        } else {
+            text += format.mid(i, repeat);
+            i += repeat;
+        }
+    }
+    endText();
+
+    for (int month = 1; month <= 12; ++month) {
+        for (int length = 3; length <= 4; ++length) {
+            const QString field(length, QLatin1Char('M'));
+            m_monthNames[length - 3][month] = m_locale.toString(QDate(2001, month, 1), field).toUtf8();
+        }
+    }
+    for (int weekday = 1; weekday <= 7; ++weekday) {
+        // 2001-01-01 was a Monday.
+        for (int length = 3; length <= 4; ++length) {
+            const QString field(length, QLatin1Char('d'));
+            m_dayNames[length - 3][weekday] = m_locale.toString(QDate(2001, 1, weekday), field).toUtf8();
+        }
+    }
+    // Every month and every day of the week, one- and two-digit days and months, every digit.
+    QList<QDate> samples;
+    for (int month = 1; month <= 12; ++month)
+        samples.append(QDate(1934 + month * 11, month, month * 2 + 3));
+    for (int day = 5; day < 12; ++day)
+        samples.append(QDate(2013, 1, day));
+    samples.append(QDate(2069, 12, 31));
+    for (const QDate& day : std::as_const(samples)) {
+        QByteArray formatted;
+        if (!formatNumericDate(formatted, day) || formatted != m_locale.toString(day, m_dateFormat).toUtf8()) {
+            m_numericDate.clear();
+            return;
+        }
+    }
+}
+
+bool ShortDateTimeText::formatNumericDate(QByteArray& out, QDate day) const
+{
+    int year = 0;
+    int month = 0;
+    int dayOfMonth = 0;
+    day.getDate(&year, &month, &dayOfMonth);
+    if (m_numericDate.empty() || year < 1 || year > 9999)
+        return false;
+    for (const DateField& part : m_numericDate) {
+        switch (part.field) {
+        case 'd':
+            if (part.width <= 2)
+                appendNumber(out, dayOfMonth, part.width);
+            else
+                out += m_dayNames[part.width - 3][day.dayOfWeek()];
+            break;
+        case 'M':
+            if (part.width <= 2)
+                appendNumber(out, month, part.width);
+            else
+                out += m_monthNames[part.width - 3][month];
+            break;
+        case 'y':
+            appendNumber(out, part.width == 2 ? year % 100 : year, part.width);
+            break;
+        default:
+            out += part.text;
+        }
+    }
+    return true;
 }
 
 QString ShortDateTimeText::text(int date)
@@ -90,6 +214,47 @@ void ShortDateTimeText::appendText(QString& out, int date)
     out += dayText(day);
     out += QLatin1Char(' ');
     appendMinuteText(out, second);
+}
+
+void ShortDateTimeText::appendUtf8(ByteBuffer& out, int date)
+{
+    if (!m_joinParts) {
+        out.append(m_locale.toString(messageDateTime(date), QLocale::ShortFormat).toUtf8());
+        return;
+    }
+    qint64 day = 0;
+    int second = 0;
+    localDayAndSecond(date, day, second);
+    out.append(dayUtf8(day));
+    out.append(" ", 1);
+    appendMinuteUtf8(out, second);
+}
+
+void ShortDateTimeText::appendFixedUtf8(ByteBuffer& out, int date)
+{
+    qint64 localDay = 0;
+    int second = 0;
+    localDayAndSecond(date, localDay, second);
+    const QDate day = QDate::fromJulianDay(unixEpochJulianDay + localDay);
+    int year = 0;
+    int month = 0;
+    int dayOfMonth = 0;
+    day.getDate(&year, &month, &dayOfMonth);
+    if (year < 0 || year > 9999) {
+        out.append((day.toString(u"yyyy-MM-dd") + QLatin1Char(' ')
+            + QTime::fromMSecsSinceStartOfDay(second * 1000).toString(u"HH:mm"))
+                       .toUtf8());
+        return;
+    }
+    appendNumber(out, year, 4);
+    out.append("-", 1);
+    appendNumber(out, month, 2);
+    out.append("-", 1);
+    appendNumber(out, dayOfMonth, 2);
+    out.append(" ", 1);
+    appendNumber(out, second / 3600, 2);
+    out.append(":", 1);
+    appendNumber(out, second / 60 % 60, 2);
 }
 
 void ShortDateTimeText::localDayAndTime(int date, QDate& day, QTime& time)
@@ -128,12 +293,62 @@ const QString& ShortDateTimeText::dayText(qint64 localDay)
     return *m_lastDayText;
 }
 
-void ShortDateTimeText::appendMinuteText(QString& out, int secondOfDay)
+const QByteArray& ShortDateTimeText::dayUtf8(qint64 localDay)
+{
+    if (localDay == m_lastUtf8Day)
+        return *m_lastDayUtf8;
+    QByteArray* text = m_daysUtf8.find(localDay);
+    if (!text) {
+        m_uncachedDay.clear();
+        if (!formatNumericDate(m_uncachedDay, QDate::fromJulianDay(unixEpochJulianDay + localDay)))
+            m_uncachedDay = dayText(localDay).toUtf8();
+        return m_uncachedDay;
+    }
+    if (text->isNull()) {
+        QByteArray formatted("");
+        if (!formatNumericDate(formatted, QDate::fromJulianDay(unixEpochJulianDay + localDay)))
+            formatted = dayText(localDay).toUtf8();
+        *text = formatted;
+    }
+    m_lastUtf8Day = localDay;
+    m_lastDayUtf8 = text;
+    return *text;
+}
+
+const QString& ShortDateTimeText::minuteText(int minute)
+{
+    QString& text = m_minutes[minute];
+    if (text.isNull())
+        text = m_locale.toString(QTime(minute / 60, minute % 60), m_minuteFormat);
+    return text;
+}
+
+void ShortDateTimeText::appendMinuteUtf8(ByteBuffer& out, int secondOfDay)
 {
     const int minute = secondOfDay / 60;
-    QString& minuteText = m_minutes[minute];
-    if (minuteText.isNull())
-        minuteText = m_locale.toString(QTime(minute / 60, minute % 60), m_minuteFormat);
+    std::vector<QByteArray>& parts = m_minutePartsUtf8[size_t(minute)];
+    if (parts.empty()) {
+        // The minute's text in the pieces between its seconds fields.
+        const QByteArray utf8 = minuteText(minute).toUtf8();
+        qsizetype run = 0;
+        for (qsizetype marker = utf8.indexOf(char(secondsMarker.unicode())); marker >= 0;
+             marker = utf8.indexOf(char(secondsMarker.unicode()), run)) {
+            parts.push_back(utf8.mid(run, marker - run));
+            run = marker + 1;
+        }
+        parts.push_back(utf8.mid(run));
+    }
+    out.append(parts.front());
+    const int second = secondOfDay % 60;
+    for (size_t field = 1; field < parts.size(); ++field) {
+        out.append(m_secondsUtf8.at(qsizetype(field - 1)).at(second));
+        out.append(parts[field]);
+    }
+}
+
+void ShortDateTimeText::appendMinuteText(QString& out, int secondOfDay)
+{
+    const QString& minuteText = this->minuteText(secondOfDay / 60);
     if (m_secondsFields.isEmpty()) {
         out += minuteText;
         return;
@@ -156,21 +371,25 @@ std::optional<int> ShortDateTimeText::dayOffset(qint64 unixTime)
     const qint64 day = dayOf(unixTime);
     if (day == m_lastOffsetDay)
         return m_lastOffset;
-    auto offset = m_offsets.constFind(day);
-    if (offset == m_offsets.cend()) {
+    DayOffset* entry = m_offsets.find(day);
+    // Outside the span of message dates: the caller converts this date on its own.
+    if (!entry)
+        return std::nullopt;
+    if (!entry->known) {
         // Zones change their offset at most twice a year, never twice within a day. When the day
         // before is known to keep one offset, that offset stands for the first second of this day:
         // a change at midnight then only makes the day look changing, which is merely slower.
         const qint64 start = day * secondsPerDay;
-        const auto before = m_offsets.constFind(day - 1);
-        const int first = before != m_offsets.cend() && before->has_value() ? **before : offsetAt(start);
+        const DayOffset* before = m_offsets.find(day - 1);
+        const int first = before && before->known && before->offset ? *before->offset : offsetAt(start);
         const int middle = offsetAt(start + secondsPerDay / 2);
         const int last = offsetAt(start + secondsPerDay - 1);
         const bool constant = first == middle && middle == last;
-        offset = m_offsets.insert(day, constant ? std::optional<int>(first) : std::nullopt);
+        entry->offset = constant ? std::optional<int>(first) : std::nullopt;
+        entry->known = true;
     }
     m_lastOffsetDay = day;
-    m_lastOffset = *offset;
+    m_lastOffset = entry->offset;
     return m_lastOffset;
 }
 
@@ -196,7 +415,17 @@ void appendShortDateTimeText(QString& out, int date)
     threadTexts().appendText(out, date);
 }
 
+void appendShortDateTimeUtf8(ByteBuffer& out, int date)
+{
+    threadTexts().appendUtf8(out, date);
+}
+
 void localMessageDayAndTime(int date, QDate& day, QTime& time)
 {
     threadTexts().localDayAndTime(date, day, time);
+}
+
+void appendFixedDateTimeUtf8(ByteBuffer& out, int date)
+{
+    threadTexts().appendFixedUtf8(out, date);
 }
