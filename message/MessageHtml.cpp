@@ -86,45 +86,36 @@ template <Escape escape> char* writeText(char* to, const char16_t* it, const cha
     while (it != end) {
         const char16_t unit = *it++;
         if (unit < 0x80) {
-            if (escape == Escape::Html && (unit == '&' || unit == '<' || unit == '>' || unit == '"')) {
+            if (escape != Escape::None) {
                 switch (unit) {
                 case '&':
                     put("&amp;", 5);
-                    break;
+                    continue;
                 case '<':
                     put("&lt;", 4);
-                    break;
+                    continue;
                 case '>':
                     put("&gt;", 4);
-                    break;
-                default:
-                    put("&quot;", 6);
-                }
-                continue;
-            }
-            if (escape == Escape::MessageHtml && needsEscape(QChar(unit))) {
-                switch (unit) {
-                case '&':
-                    put("&amp;", 5);
-                    break;
-                case '<':
-                    put("&lt;", 4);
-                    break;
-                case '>':
-                    put("&gt;", 4);
-                    break;
-                case '\r':
-                    if (it != end && *it == '\n') {
-                        put("<br/>", 5);
-                        ++it;
-                    } else {
-                        *to++ = '\r';
+                    continue;
+                case '"':
+                    if (escape == Escape::Html) {
+                        put("&quot;", 6);
+                        continue;
                     }
                     break;
-                default: // '\n'
-                    put("<br/>", 5);
+                case '\r':
+                case '\n':
+                    // In a message, "\r\n" and a lone "\n" are one line break each; a lone "\r" stays.
+                    if (escape == Escape::MessageHtml && (unit == '\n' || (it != end && *it == '\n'))) {
+                        if (unit == '\r')
+                            ++it;
+                        put("<br/>", 5);
+                        continue;
+                    }
+                    break;
+                default:
+                    break;
                 }
-                continue;
             }
             *to++ = char(unit);
         } else if (unit < 0x800) {
