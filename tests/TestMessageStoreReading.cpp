@@ -102,6 +102,15 @@ INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 1);
 INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 2);
 )";
 
+// Writes a store of the phone layout by the script into the database folder.
+void writeStoreByScript(const QDir& dir, const QString& script)
+{
+    QVERIFY(dir.mkpath(QStringLiteral("file-relay/var/mobile/Library/SMS")));
+    Sqlite3DB db;
+    db.openThrow(dir.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db")), Sqlite3DB::ReadWriteCreate);
+    runScript(db, script);
+}
+
 } // namespace
 
 class TestMessageStoreReading : public QObject
@@ -162,13 +171,7 @@ private slots:
         QFETCH(int, seconds);
         QTemporaryDir folder;
         const QDir dir(folder.path());
-        QVERIFY(dir.mkpath(QStringLiteral("file-relay/var/mobile/Library/SMS")));
-        {
-            Sqlite3DB db;
-            db.openThrow(
-                dir.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db")), Sqlite3DB::ReadWriteCreate);
-            runScript(db, QString::fromLatin1(phoneLayout).arg(stored));
-        }
+        writeStoreByScript(dir, QString::fromLatin1(phoneLayout).arg(stored));
         IOS6MessageDb store(dir, gbMcc, true);
         _MsgCollection collection;
         store.messages(collection, 0);
@@ -409,30 +412,24 @@ private slots:
     {
         QTemporaryDir folder;
         const QDir dir(folder.path());
-        QVERIFY(dir.mkpath(QStringLiteral("file-relay/var/mobile/Library/SMS")));
-        {
-            Sqlite3DB db;
-            db.openThrow(
-                dir.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db")), Sqlite3DB::ReadWriteCreate);
-            runScript(db,
-                QStringLiteral(
-                    "CREATE TABLE handle (ROWID INTEGER PRIMARY KEY, id TEXT, country TEXT, service TEXT);"
-                    "CREATE TABLE chat (ROWID INTEGER PRIMARY KEY, guid TEXT, chat_identifier TEXT, _last INTEGER);"
-                    "CREATE TABLE chat_handle_join (chat_id INTEGER, handle_id INTEGER);"
-                    "CREATE TABLE chat_message_join (chat_id INTEGER, message_id INTEGER, "
-                    "PRIMARY KEY (chat_id, message_id));"
-                    "CREATE TABLE message_rows (ROWID INTEGER PRIMARY KEY, guid TEXT, text TEXT, handle_id INTEGER, "
-                    "date INTEGER);"
-                    "CREATE VIEW message AS SELECT ROWID AS ROWID, guid, text, handle_id, "
-                    "CASE WHEN ROWID > 30 THEN abs(-9223372036854775807 - 1) ELSE date END AS date FROM message_rows;"
-                    "INSERT INTO handle VALUES (1, '+447946123456', 'gb', 'SMS');"
-                    "INSERT INTO chat VALUES (1, 'c1', '+447946123456', 40), (2, 'c2', 'group', 2);"
-                    "INSERT INTO chat_handle_join VALUES (1, 1), (2, 1);"
-                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40) "
-                    "INSERT INTO message_rows SELECT i, 'm' || i, 'text ' || i, 1, i FROM n;"
-                    "INSERT INTO chat_message_join SELECT 1, ROWID FROM message_rows;"
-                    "INSERT INTO chat_message_join VALUES (2, 1), (2, 2);"));
-        }
+        writeStoreByScript(dir,
+            QStringLiteral(
+                "CREATE TABLE handle (ROWID INTEGER PRIMARY KEY, id TEXT, country TEXT, service TEXT);"
+                "CREATE TABLE chat (ROWID INTEGER PRIMARY KEY, guid TEXT, chat_identifier TEXT, _last INTEGER);"
+                "CREATE TABLE chat_handle_join (chat_id INTEGER, handle_id INTEGER);"
+                "CREATE TABLE chat_message_join (chat_id INTEGER, message_id INTEGER, "
+                "PRIMARY KEY (chat_id, message_id));"
+                "CREATE TABLE message_rows (ROWID INTEGER PRIMARY KEY, guid TEXT, text TEXT, handle_id INTEGER, "
+                "date INTEGER);"
+                "CREATE VIEW message AS SELECT ROWID AS ROWID, guid, text, handle_id, "
+                "CASE WHEN ROWID > 30 THEN abs(-9223372036854775807 - 1) ELSE date END AS date FROM message_rows;"
+                "INSERT INTO handle VALUES (1, '+447946123456', 'gb', 'SMS');"
+                "INSERT INTO chat VALUES (1, 'c1', '+447946123456', 40), (2, 'c2', 'group', 2);"
+                "INSERT INTO chat_handle_join VALUES (1, 1), (2, 1);"
+                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40) "
+                "INSERT INTO message_rows SELECT i, 'm' || i, 'text ' || i, 1, i FROM n;"
+                "INSERT INTO chat_message_join SELECT 1, ROWID FROM message_rows;"
+                "INSERT INTO chat_message_join VALUES (2, 1), (2, 2);"));
         IOS6MessageDb store(dir, gbMcc, false);
         _MsgCollection collection;
         QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, store.messages(collection, 0));
