@@ -115,9 +115,27 @@ const char* PendingMessages::keep(const char* text, int size)
     return kept;
 }
 
+namespace {
+
+constexpr int docColumns = 7;
+// Rows of `doc` written by one statement: most of what a row costs when written alone is the
+// statement's own start and end.
+constexpr int docsPerStatement = 64;
+
+std::string insertDocsSql()
+{
+    std::string sql = "INSERT INTO doc(key, msg, chat, date, from_me, mark, text) VALUES";
+    for (int row = 0; row < docsPerStatement; ++row)
+        sql += row == 0 ? "(?,?,?,?,?,?,?)" : ",(?,?,?,?,?,?,?)";
+    return sql;
+}
+
+} // namespace
+
 IndexWriter::IndexWriter(sqlite3* db)
     : m_insertChat(db, "INSERT OR REPLACE INTO chat(rowid, identifier, name, who) VALUES(?1, ?2, ?3, ?4)")
     , m_insertDoc(db, "INSERT INTO doc(key, msg, chat, date, from_me, mark, text) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")
+    , m_insertDocs(db, insertDocsSql().c_str())
     , m_insertFts(db, "INSERT INTO fts(rowid, body, conv) VALUES(?1, ?2, ?3)")
     , m_readDoc(db, "SELECT chat, text FROM doc WHERE key = ?1")
     , m_deleteFts(db, "INSERT INTO fts(fts, rowid, body, conv) VALUES('delete', ?1, ?2, ?3)")
@@ -137,20 +155,42 @@ void IndexWriter::writeChat(qint64 rowid, const ChatTerms& chat)
         .run();
 }
 
+Statement& IndexWriter::bindDoc(Statement& statement, int first, const PendingMessages::Message& message)
+{
+    return statement.bind(first, message.key)
+        .bind(first + 1, message.msg)
+        .bind(first + 2, message.chat)
+        .bind(first + 3, message.date)
+        .bind(first + 4, message.fromMe ? 1 : 0)
+        .bind(first + 5, message.mark)
+        .bindText(first + 6, message.text, message.textSize);
+}
+
 void IndexWriter::add(const PendingMessages::Message& message)
 {
-    const char* text = message.text;
+    bindDoc(m_insertDoc, 1, message).run();
+    addText(message);
+}
+
+void IndexWriter::addDocs(const std::vector<PendingMessages::Message>& messages)
+{
+    size_t next = 0;
+    for (size_t sinceCheck = 0; messages.size() - next >= size_t(docsPerStatement); next += docsPerStatement) {
+        for (int row = 0; row < docsPerStatement; ++row)
+            bindDoc(m_insertDocs, row * docColumns + 1, messages[next + size_t(row)]);
+        m_insertDocs.run();
+        if (++sinceCheck % 64 == 0)
+            throwIfTaskCancelled();
+    }
+    for (; next < messages.size(); ++next)
+        bindDoc(m_insertDoc, 1, messages[next]).run();
+}
+
+void IndexWriter::addText(const PendingMessages::Message& message)
+{
     const std::string& conversation = conversationToken(message.chat);
-    m_insertDoc.bind(1, message.key)
-        .bind(2, message.msg)
-        .bind(3, message.chat)
-        .bind(4, message.date)
-        .bind(5, message.fromMe ? 1 : 0)
-        .bind(6, message.mark)
-        .bindText(7, text, message.textSize)
-        .run();
     m_insertFts.bind(1, message.key)
-        .bindText(2, text, message.textSize)
+        .bindText(2, message.text, message.textSize)
         .bindText(3, conversation.data(), int(conversation.size()))
         .run();
 }

@@ -144,15 +144,24 @@ public:
     explicit IndexWriter(sqlite3* db);
 
     void writeChat(qint64 rowid, const ChatTerms& chat);
+    // Writes a message into `doc` and the FTS5 table.
     void add(const PendingMessages::Message& message);
+    // Writes the `doc` rows of keyed messages, many rows to a statement, and `addText` then puts
+    // each into the FTS5 table. A statement of many rows opens a statement journal, and FTS5 writes
+    // its pending terms out at every one: within a transaction every `doc` row goes in before the
+    // first text does.
+    void addDocs(const std::vector<PendingMessages::Message>& messages);
+    void addText(const PendingMessages::Message& message);
     // Takes the message of this key out of `doc` and the FTS5 table.
     void remove(qint64 key);
 
 private:
     const std::string& conversationToken(qint64 chat);
+    Statement& bindDoc(Statement& statement, int first, const PendingMessages::Message& message);
 
     Statement m_insertChat;
     Statement m_insertDoc;
+    Statement m_insertDocs;
     Statement m_insertFts;
     Statement m_readDoc;
     Statement m_deleteFts;

@@ -131,14 +131,13 @@ void SearchIndex::buildInto(const QString& path, const QString& signature, const
 
     std::vector<PendingMessages::Message>& messages = pending.messages();
     const qint64 total = qint64(messages.size());
-    qint64 key = 0;
+    for (qint64 i = 0; i < total; ++i)
+        messages[size_t(i)].key = (i + 1) * keySpacing;
     TokenPrefetch prefetch(messages);
+    writer.addDocs(messages);
     for (qint64 i = 0; i < total; ++i) {
-        PendingMessages::Message& message = messages[size_t(i)];
-        key += keySpacing;
-        message.key = key;
         prefetch.prepare(size_t(i));
-        writer.add(message);
+        writer.addText(messages[size_t(i)]);
         searchtext::prepareNextText(nullptr);
         if ((i + 1) % rowsPerCheck == 0) {
             throwIfTaskCancelled();
