@@ -3,8 +3,10 @@
 #include "message/MessageIdentity.h"
 #include "store/ExportMessagesDb.h"
 #include "store/WrittenKeys.h"
+#include "support/FileBytes.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/Thrown.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -551,13 +553,8 @@ void TestMessageStoreWriting::invalidServiceNameThrows()
     {
         ExportMessagesDb writer(m_folder, QString());
         writer.begin();
-        try {
-            writer.write(r.messages.front());
-            QFAIL("no exception");
-        } catch (const std::runtime_error& e) {
-            QCOMPARE(QString::fromUtf8(e.what()),
-                QStringLiteral("IOS6MessageDb::insertChat, invalid chat, service_name:MMS"));
-        }
+        QCOMPARE(thrownText([&] { writer.write(r.messages.front()); }),
+            QStringLiteral("IOS6MessageDb::insertChat, invalid chat, service_name:MMS"));
     }
     QCOMPARE(count(m_folder, QStringLiteral("chat")), 0);
 }
@@ -682,11 +679,7 @@ void TestMessageStoreWriting::attachmentKeepsExistingFile()
 {
     QTemporaryDir sources;
     const QString source = sources.filePath(QStringLiteral("new.jpg"));
-    {
-        QFile f(source);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("new data");
-    }
+    QVERIFY(writeFile(source, "new data"));
     Records r;
     _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {});
     _MsgMessage* first = r.message(chat, nullptr, 1, QStringLiteral("a"));
@@ -739,11 +732,7 @@ void TestMessageStoreWriting::hostileAttachmentPathStaysInside()
     QFETCH(QString, filename);
     QFETCH(QString, expected);
     const QString source = m_tmp->filePath(QStringLiteral("source.txt"));
-    {
-        QFile f(source);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("payload");
-    }
+    QVERIFY(writeFile(source, "payload"));
     Records r;
     _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {});
     _MsgMessage* m = r.message(chat, nullptr, 1, QStringLiteral("a"));
@@ -779,11 +768,7 @@ void TestMessageStoreWriting::attachmentNotCopiedThroughLink()
     QVERIFY(QDir(m_tmp->path()).mkpath(QStringLiteral("outside")));
     const QString outside = m_tmp->filePath(QStringLiteral("outside"));
     const QString source = m_tmp->filePath(QStringLiteral("source.jpg"));
-    {
-        QFile f(source);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("payload");
-    }
+    QVERIFY(writeFile(source, "payload"));
     const QString linkPath = m_folder.filePath(QStringLiteral("file-relay/") + link);
     QVERIFY(QDir().mkpath(QFileInfo(linkPath).absolutePath()));
     QVERIFY(QFile::link(outside, linkPath));
@@ -962,14 +947,9 @@ void TestMessageStoreWriting::storesMadeElsewhere()
     added->date_read = added->date;
     ExportMessagesDb writer(m_folder, QStringLiteral("310"));
     if (!refused.isEmpty()) {
-        try {
-            writer.begin();
-            QFAIL("the writer must refuse the store");
-        } catch (const std::runtime_error& e) {
-            const QString text = QString::fromUtf8(e.what());
-            QVERIFY2(
-                text.contains(QLatin1Char('(') + refused + QStringLiteral("); nothing was written")), qPrintable(text));
-        }
+        const QString text = thrownText([&] { writer.begin(); });
+        QVERIFY2(
+            text.contains(QLatin1Char('(') + refused + QStringLiteral("); nothing was written")), qPrintable(text));
         QCOMPARE(scalar(m_folder, rowsQuery), before);
         return;
     }
