@@ -10,6 +10,7 @@
 #include "store/CountryLibDb.h"
 #include "store/Sqlite3DB.h"
 #include "support/AdbTestServer.h"
+#include "support/FileBytes.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/RecordingProgress.h"
 #include "support/StoreFiles.h"
@@ -109,9 +110,7 @@ void plantWhereImeiPoints(const QString& imei)
         return;
     QVERIFY(QDir().mkpath(folder.filePath(QStringLiteral(".loading"))));
     for (const char* name : { "file-relay/var/mobile/Library/SMS/sms.db", ".loading/keep" }) {
-        QFile file(folder.filePath(QLatin1String(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("not the phone's");
+        QVERIFY(writeFile(folder.filePath(QLatin1String(name)), "not the phone's"));
     }
 }
 

@@ -6,8 +6,8 @@
 #include "ops/ExportFormats.h"
 #include "ops/MessageSources.h"
 #include "ops/SearchIndexUpdates.h"
-#include "store/ExportMessagesDb.h"
 #include "store/Sqlite3DB.h"
+#include "support/FileBytes.h"
 #include "support/MessageRecords.h"
 #include "support/NextDialog.h"
 #include "support/ReadOnlyPath.h"
@@ -423,19 +423,11 @@ void TestMainWindowCommands::deleteCommands()
     QVERIFY(removeFolderOrLink(folder.absolutePath(), true));
     {
         MessageRecords records;
-        const QList<_MsgMessage*> messages = records.addConversation(5);
-        ExportMessagesDb store(folder, QString());
-        store.begin();
-        for (const _MsgMessage* message : messages)
-            store.write(*message);
-        store.end();
+        writeMessages(folder, records.addConversation(5));
     }
     std::unique_ptr<ReadOnlyPath> stuck;
     if (leftover == QLatin1String("hidden")) {
-        QFile directory(folder.filePath(QStringLiteral(".directory")));
-        QVERIFY(directory.open(QIODevice::WriteOnly));
-        directory.write("[Desktop Entry]\nIcon=folder-green\n");
-        directory.close();
+        QVERIFY(writeFile(folder.filePath(QStringLiteral(".directory")), "[Desktop Entry]\nIcon=folder-green\n"));
         QVERIFY(folder.mkpath(QStringLiteral("file-relay/.cache")));
     } else if (leftover == QLatin1String("stuck")) {
         QVERIFY(folder.mkpath(QStringLiteral("held")));
@@ -590,9 +582,7 @@ void TestMainWindowCommands::deleteActsOnTheListedDatabase()
         });
     } else {
         QVERIFY(QDir().mkpath(QFileInfo(smsDbPath(otherFolder)).absolutePath()));
-        QFile garbage(smsDbPath(otherFolder));
-        QVERIFY(garbage.open(QIODevice::WriteOnly));
-        garbage.write(QByteArray("not a database").repeated(100));
+        QVERIFY(writeFile(smsDbPath(otherFolder), QByteArray("not a database").repeated(100)));
     }
     const auto otherBytes = [&otherFolder] {
         QFile file(smsDbPath(otherFolder));
