@@ -220,14 +220,7 @@ void TestMainWindow::phoneFromPlugToScreen()
     const QString firstSerial = connectDevice(first);
     QVERIFY2(!firstSerial.isEmpty(), qUtf8Printable(first.log()));
 
-    const auto deviceNode = [&]() -> _AndroidDeviceItemNode* {
-        const auto& devices = window.mainModel()->rootDevice()->children;
-        for (_ItemNode* node : devices) {
-            if (node->type == _ItemNode::TypeAndroidDevice && node->name == QLatin1String("Pixelcorp P7"))
-                return static_cast<_AndroidDeviceItemNode*>(node);
-        }
-        return nullptr;
-    };
+    const auto deviceNode = [&] { return deviceNamed(window, QStringLiteral("Pixelcorp P7")); };
     // Generated messages may repeat one another, and the cache keeps a message once.
     const auto shownFrom = [&](const QString& serial, int generated) {
         _AndroidDeviceItemNode* node = deviceNode();
@@ -302,14 +295,8 @@ void TestMainWindow::directPhoneFromPlugToScreen()
     const QString serial = connectDevice(phone);
     QVERIFY2(!serial.isEmpty(), qUtf8Printable(phone.log()));
 
-    const auto deviceNode = [&]() -> _AndroidDeviceItemNode* {
-        for (_ItemNode* node : window.mainModel()->rootDevice()->children) {
-            if (node->type == _ItemNode::TypeAndroidDevice
-                && node->name == QLatin1String("Pixelcorp D9 (read directly over USB)"))
-                return static_cast<_AndroidDeviceItemNode*>(node);
-        }
-        return nullptr;
-    };
+    const auto deviceNode
+        = [&] { return deviceNamed(window, QStringLiteral("Pixelcorp D9 (read directly over USB)")); };
     QTRY_VERIFY2_WITH_TIMEOUT(deviceNode() && AbsTreeItemModel::nodeOf(tree->currentIndex()) == deviceNode()
             && window.smsModel()->rowCount() > 30,
         qUtf8Printable(phone.log()), 60000);

@@ -630,12 +630,7 @@ void TestMainWindowCommands::disconnectForgetsTheSelectedDevice()
     const MainWindowOptions options = quietWindowOptions();
     MainWindow window(nullptr, options);
     window.show();
-    const auto deviceNames = [&window] {
-        QStringList shown;
-        for (const _ItemNode* node : std::as_const(window.mainModel()->rootDevice()->children))
-            shown.append(node->name);
-        return shown;
-    };
+    const auto deviceNames = [&window] { return childNames(window.mainModel()->rootDevice()); };
     QCOMPARE(deviceNames(), names);
     auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
     tree->setCurrentIndex(window.mainModel()->nodeIndex(window.mainModel()->rootDevice()->children.at(1)));
