@@ -59,6 +59,19 @@ struct Records
         m.guid = guidFromBytes(logicHash(m).toUtf8());
         return &m;
     }
+
+    // Message "a" in conversation chat-1 with one attachment, named as a phone names it and copied
+    // from the source file.
+    _MsgMessage* withAttachment(const QString& filename, const QString& source)
+    {
+        _MsgMessage* m = message(chat(QStringLiteral("chat-1"), {}), nullptr, 1, QStringLiteral("a"));
+        _MsgAttachment a;
+        a.guid = QStringLiteral("att");
+        a.filename = filename;
+        a.sourcePath = source;
+        m->attachments.insert(QStringLiteral("1"), a);
+        return m;
+    }
 };
 
 int count(const QDir& folder, const QString& table)
@@ -681,13 +694,8 @@ void TestMessageStoreWriting::attachmentKeepsExistingFile()
     const QString source = sources.filePath(QStringLiteral("new.jpg"));
     QVERIFY(writeFile(source, "new data"));
     Records r;
-    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {});
-    _MsgMessage* first = r.message(chat, nullptr, 1, QStringLiteral("a"));
-    _MsgAttachment a;
-    a.guid = QStringLiteral("att");
-    a.filename = QStringLiteral("~/Library/SMS/Attachments/ab/IMG:0001?.jpg");
-    a.sourcePath = source;
-    first->attachments.insert(QStringLiteral("1"), a);
+    const _MsgMessage* first = r.withAttachment(QStringLiteral("~/Library/SMS/Attachments/ab/IMG:0001?.jpg"), source);
+    const _MsgAttachment a = first->attachments.first();
     writeAll(m_folder, r.messages);
 
     const QString target
@@ -701,7 +709,7 @@ void TestMessageStoreWriting::attachmentKeepsExistingFile()
     copied.close();
 
     // Another message with the same attachment: the file stays, the row is found and joined.
-    _MsgMessage* second = r.message(chat, nullptr, 2, QStringLiteral("b"));
+    _MsgMessage* second = r.message(first->chat, nullptr, 2, QStringLiteral("b"));
     second->attachments.insert(QStringLiteral("1"), a);
     writeAll(m_folder, { *second });
     QVERIFY(copied.open(QIODevice::ReadOnly));
@@ -734,13 +742,7 @@ void TestMessageStoreWriting::hostileAttachmentPathStaysInside()
     const QString source = m_tmp->filePath(QStringLiteral("source.txt"));
     QVERIFY(writeFile(source, "payload"));
     Records r;
-    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {});
-    _MsgMessage* m = r.message(chat, nullptr, 1, QStringLiteral("a"));
-    _MsgAttachment a;
-    a.guid = QStringLiteral("att");
-    a.filename = filename;
-    a.sourcePath = source;
-    m->attachments.insert(QStringLiteral("1"), a);
+    r.withAttachment(filename, source);
     writeAll(m_folder, r.messages);
 
     QStringList copies;
@@ -774,13 +776,7 @@ void TestMessageStoreWriting::attachmentNotCopiedThroughLink()
     QVERIFY(QFile::link(outside, linkPath));
 
     Records r;
-    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {});
-    _MsgMessage* m = r.message(chat, nullptr, 1, QStringLiteral("a"));
-    _MsgAttachment a;
-    a.guid = QStringLiteral("att");
-    a.filename = QStringLiteral("~/Library/SMS/Attachments/ab/photo.jpg");
-    a.sourcePath = source;
-    m->attachments.insert(QStringLiteral("1"), a);
+    r.withAttachment(QStringLiteral("~/Library/SMS/Attachments/ab/photo.jpg"), source);
     writeAll(m_folder, r.messages);
 
     QDirIterator it(outside, QDir::Files, QDirIterator::Subdirectories);
