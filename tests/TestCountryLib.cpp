@@ -66,11 +66,12 @@ void TestCountryLib::existingLibraryIsKept()
     {
         Sqlite3DB own;
         own.openThrow(countryLibPath(), Sqlite3DB::ReadWriteCreate);
-        const char* script = "create table countries (sn CHAR(2) PRIMARY KEY, ln TEXT, pnum TEXT, mmc TEXT, numc TEXT,"
-                             " u2 TEXT, r1 TEXT, r2 TEXT, r3 TEXT, r4 TEXT, mnc_rx TEXT, n TEXT);"
-                             "create table mmc_sn (mmc CHAR(3) PRIMARY KEY, sn CHAR(2));"
-                             "insert into countries (sn, pnum, numc, r1, n) values ('GB', '999', '4', '5\\d+', 'Mine');"
-                             "insert into mmc_sn values ('234', 'GB');";
+        const char* script =
+            "create table countries (sn CHAR(2) PRIMARY KEY, ln TEXT, pnum TEXT, mmc TEXT, numc TEXT,"
+            " u2 TEXT, r1 TEXT, r2 TEXT, r3 TEXT, r4 TEXT, mnc_rx TEXT, n TEXT);"
+            "create table mmc_sn (mmc CHAR(3) PRIMARY KEY, sn CHAR(2));"
+            "insert into countries (sn, pnum, numc, r1, n) values ('GB', '999', '4', '5\\d+', 'Mine');"
+            "insert into mmc_sn values ('234', 'GB');";
         QString error;
         QCOMPARE(own.exec(QString::fromLatin1(script), error), 0);
     }
@@ -97,7 +98,7 @@ void TestCountryLib::concurrentFirstOpensShareOneCopy()
 {
     QFile::remove(countryLibPath());
     // Several connections open at once on a fresh data folder: one copies, the others must not fail.
-    const QList<int> workers { 0, 1, 2, 3, 4, 5, 6, 7 };
+    const QList<int> workers{0, 1, 2, 3, 4, 5, 6, 7};
     const QList<QString> names = QtConcurrent::blockingMapped(workers, [](int) {
         try {
             CountryLibDb library(countryLibPath(), QStringLiteral("262"));
@@ -137,145 +138,63 @@ void TestCountryLib::normalize_data()
     QTest::addColumn<QString>("expected");
 
     // Senders with letters or an at sign come back whole, lower-cased, whatever the country.
-    QTest::newRow("sender name") << "GB"
-                                 << "BANKALERT"
-                                 << "bankalert";
-    QTest::newRow("e-mail") << "DE"
-                            << "Anna.Schmidt@Example.DE"
-                            << "anna.schmidt@example.de";
-    QTest::newRow("letters among digits") << "GB"
-                                          << "+44 7946 ABC"
-                                          << "+44 7946 abc";
-    QTest::newRow("at sign alone") << "US"
-                                   << "12@3"
-                                   << "12@3";
-    QTest::newRow("sender without country") << ""
-                                            << "Vodafone"
-                                            << "vodafone";
+    QTest::newRow("sender name") << "GB" << "BANKALERT" << "bankalert";
+    QTest::newRow("e-mail") << "DE" << "Anna.Schmidt@Example.DE" << "anna.schmidt@example.de";
+    QTest::newRow("letters among digits") << "GB" << "+44 7946 ABC" << "+44 7946 abc";
+    QTest::newRow("at sign alone") << "US" << "12@3" << "12@3";
+    QTest::newRow("sender without country") << "" << "Vodafone" << "vodafone";
     // Only ASCII letters count as letters; anything else is cleaned away.
     QTest::newRow("non-ASCII letter") << "GB" << QStringLiteral("\u00c9 07946 123456") << "+447946123456";
 
     // A "+" anywhere keeps the cleaned number as it is.
-    QTest::newRow("plus, GB") << "GB"
-                              << "+1 (555) 010-9999"
-                              << "+15550109999";
-    QTest::newRow("plus, DE") << "DE"
-                              << "+1 (555) 010-9999"
-                              << "+15550109999";
-    QTest::newRow("plus, no country") << ""
-                                      << "+1 (555) 010-9999"
-                                      << "+15550109999";
-    QTest::newRow("plus inside") << "GB"
-                                 << "0044+7946"
-                                 << "0044+7946";
+    QTest::newRow("plus, GB") << "GB" << "+1 (555) 010-9999" << "+15550109999";
+    QTest::newRow("plus, DE") << "DE" << "+1 (555) 010-9999" << "+15550109999";
+    QTest::newRow("plus, no country") << "" << "+1 (555) 010-9999" << "+15550109999";
+    QTest::newRow("plus inside") << "GB" << "0044+7946" << "0044+7946";
 
     // United Kingdom: trunk prefix 0, ten digits, mobile numbers (7...) only.
-    QTest::newRow("GB landline") << "GB"
-                                 << "(020) 7946-0958"
-                                 << "02079460958";
-    QTest::newRow("GB mobile with trunk 0") << "GB"
-                                            << "07946 123456"
-                                            << "+447946123456";
-    QTest::newRow("GB mobile without trunk") << "GB"
-                                             << "7946123456"
-                                             << "+447946123456";
-    QTest::newRow("GB with dialling code") << "GB"
-                                           << "447946123456"
-                                           << "+447946123456";
-    QTest::newRow("GB short code") << "GB"
-                                   << "81234"
-                                   << "81234";
+    QTest::newRow("GB landline") << "GB" << "(020) 7946-0958" << "02079460958";
+    QTest::newRow("GB mobile with trunk 0") << "GB" << "07946 123456" << "+447946123456";
+    QTest::newRow("GB mobile without trunk") << "GB" << "7946123456" << "+447946123456";
+    QTest::newRow("GB with dialling code") << "GB" << "447946123456" << "+447946123456";
+    QTest::newRow("GB short code") << "GB" << "81234" << "81234";
     // Germany: trunk prefix 0, national numbers of several lengths.
-    QTest::newRow("DE mobile 11 digits") << "DE"
-                                         << "0151 23456789"
-                                         << "+4915123456789";
-    QTest::newRow("DE mobile 10 digits") << "DE"
-                                         << "0170 1234567"
-                                         << "+491701234567";
-    QTest::newRow("DE with dialling code") << "DE"
-                                           << "49 30 1234567"
-                                           << "+49301234567";
-    QTest::newRow("DE landline") << "DE"
-                                 << "030 1234567"
-                                 << "0301234567";
+    QTest::newRow("DE mobile 11 digits") << "DE" << "0151 23456789" << "+4915123456789";
+    QTest::newRow("DE mobile 10 digits") << "DE" << "0170 1234567" << "+491701234567";
+    QTest::newRow("DE with dialling code") << "DE" << "49 30 1234567" << "+49301234567";
+    QTest::newRow("DE landline") << "DE" << "030 1234567" << "0301234567";
     // France: trunk prefix 0, nine digits.
-    QTest::newRow("FR mobile") << "FR"
-                               << "06 12 34 56 78"
-                               << "+33612345678";
-    QTest::newRow("FR landline") << "FR"
-                                 << "01 23 45 67 89"
-                                 << "0123456789";
+    QTest::newRow("FR mobile") << "FR" << "06 12 34 56 78" << "+33612345678";
+    QTest::newRow("FR landline") << "FR" << "01 23 45 67 89" << "0123456789";
     // Italy: no trunk prefix, mobile numbers of nine or ten digits beginning with 3.
-    QTest::newRow("IT mobile") << "IT"
-                               << "347 123 4567"
-                               << "+393471234567";
-    QTest::newRow("IT landline keeps its 0") << "IT"
-                                             << "06 1234 5678"
-                                             << "0612345678";
+    QTest::newRow("IT mobile") << "IT" << "347 123 4567" << "+393471234567";
+    QTest::newRow("IT landline keeps its 0") << "IT" << "06 1234 5678" << "0612345678";
     // North America: no trunk 0; the leading 1 is the dialling code.
-    QTest::newRow("US local") << "US"
-                              << "(415) 555-2671"
-                              << "+14155552671";
-    QTest::newRow("US with 1") << "US"
-                               << "1 415 555 2671"
-                               << "+14155552671";
-    QTest::newRow("US seven digits") << "US"
-                                     << "555-2671"
-                                     << "5552671";
+    QTest::newRow("US local") << "US" << "(415) 555-2671" << "+14155552671";
+    QTest::newRow("US with 1") << "US" << "1 415 555 2671" << "+14155552671";
+    QTest::newRow("US seven digits") << "US" << "555-2671" << "5552671";
     // Russia: the trunk prefix is 8, which the rules do not strip.
-    QTest::newRow("RU mobile") << "RU"
-                               << "912 345-67-89"
-                               << "+79123456789";
-    QTest::newRow("RU with dialling code") << "RU"
-                                           << "7 912 345 67 89"
-                                           << "+79123456789";
-    QTest::newRow("RU trunk 8 stays") << "RU"
-                                      << "8 912 345-67-89"
-                                      << "89123456789";
+    QTest::newRow("RU mobile") << "RU" << "912 345-67-89" << "+79123456789";
+    QTest::newRow("RU with dialling code") << "RU" << "7 912 345 67 89" << "+79123456789";
+    QTest::newRow("RU trunk 8 stays") << "RU" << "8 912 345-67-89" << "89123456789";
     // China: eleven-digit mobile numbers, no trunk prefix for them.
-    QTest::newRow("CN mobile") << "CN"
-                               << "138 0013 8000"
-                               << "+8613800138000";
+    QTest::newRow("CN mobile") << "CN" << "138 0013 8000" << "+8613800138000";
     // India, Japan, Australia, Brazil, Singapore: other lengths and prefixes.
-    QTest::newRow("IN mobile") << "IN"
-                               << "98765 43210"
-                               << "+919876543210";
-    QTest::newRow("IN mobile with trunk 0") << "IN"
-                                            << "098765 43210"
-                                            << "+919876543210";
-    QTest::newRow("JP mobile") << "JP"
-                               << "090-1234-5678"
-                               << "+819012345678";
-    QTest::newRow("AU mobile") << "AU"
-                               << "0412 345 678"
-                               << "+61412345678";
-    QTest::newRow("BR mobile") << "BR"
-                               << "(11) 91234-5678"
-                               << "+5511912345678";
-    QTest::newRow("SG mobile") << "SG"
-                               << "9123 4567"
-                               << "+6591234567";
-    QTest::newRow("SG landline") << "SG"
-                                 << "6123 4567"
-                                 << "61234567";
+    QTest::newRow("IN mobile") << "IN" << "98765 43210" << "+919876543210";
+    QTest::newRow("IN mobile with trunk 0") << "IN" << "098765 43210" << "+919876543210";
+    QTest::newRow("JP mobile") << "JP" << "090-1234-5678" << "+819012345678";
+    QTest::newRow("AU mobile") << "AU" << "0412 345 678" << "+61412345678";
+    QTest::newRow("BR mobile") << "BR" << "(11) 91234-5678" << "+5511912345678";
+    QTest::newRow("SG mobile") << "SG" << "9123 4567" << "+6591234567";
+    QTest::newRow("SG landline") << "SG" << "6123 4567" << "61234567";
 
     // Without a country no number gains a "+".
-    QTest::newRow("no country, mobile") << ""
-                                        << "07946 123456"
-                                        << "07946123456";
-    QTest::newRow("no country, short") << ""
-                                       << "112"
-                                       << "112";
+    QTest::newRow("no country, mobile") << "" << "07946 123456" << "07946123456";
+    QTest::newRow("no country, short") << "" << "112" << "112";
     // Nothing left after cleaning stays empty rather than becoming a bare "+".
-    QTest::newRow("no country, punctuation") << ""
-                                             << "( ) -"
-                                             << "";
-    QTest::newRow("no country, empty") << ""
-                                       << ""
-                                       << "";
-    QTest::newRow("GB, empty") << "GB"
-                               << ""
-                               << "";
+    QTest::newRow("no country, punctuation") << "" << "( ) -" << "";
+    QTest::newRow("no country, empty") << "" << "" << "";
+    QTest::newRow("GB, empty") << "GB" << "" << "";
 }
 
 void TestCountryLib::normalize()
@@ -320,25 +239,15 @@ void TestCountryLib::numberPattern_data()
     QTest::addColumn<QString>("number");
     QTest::addColumn<bool>("expected");
 
-    QTest::newRow("GB mobile") << "GB"
-                               << "7946123456" << true;
-    QTest::newRow("GB landline") << "GB"
-                                 << "2079460958" << false;
-    QTest::newRow("GB mobile with trunk 0") << "GB"
-                                            << "07946123456" << false;
-    QTest::newRow("GB mobile with extra digit") << "GB"
-                                                << "79461234567" << false;
-    QTest::newRow("GB mobile inside text") << "GB"
-                                           << "x7946123456" << false;
-    QTest::newRow("GB mobile then line break") << "GB"
-                                               << "7946123456\n"
-                                               << false;
-    QTest::newRow("US number") << "US"
-                               << "4155552671" << true;
-    QTest::newRow("empty country") << ""
-                                   << "" << false;
-    QTest::newRow("empty country, digits") << ""
-                                           << "7946123456" << false;
+    QTest::newRow("GB mobile") << "GB" << "7946123456" << true;
+    QTest::newRow("GB landline") << "GB" << "2079460958" << false;
+    QTest::newRow("GB mobile with trunk 0") << "GB" << "07946123456" << false;
+    QTest::newRow("GB mobile with extra digit") << "GB" << "79461234567" << false;
+    QTest::newRow("GB mobile inside text") << "GB" << "x7946123456" << false;
+    QTest::newRow("GB mobile then line break") << "GB" << "7946123456\n" << false;
+    QTest::newRow("US number") << "US" << "4155552671" << true;
+    QTest::newRow("empty country") << "" << "" << false;
+    QTest::newRow("empty country, digits") << "" << "7946123456" << false;
 }
 
 void TestCountryLib::numberPattern()
@@ -411,22 +320,14 @@ void TestCountryLib::currentCountryByMcc_data()
     QTest::addColumn<QString>("mcc");
     QTest::addColumn<QString>("expectedSn");
 
-    QTest::newRow("US") << "310"
-                        << "US";
-    QTest::newRow("US, last MCC") << "316"
-                                  << "US";
-    QTest::newRow("GB") << "234"
-                        << "GB";
-    QTest::newRow("CA") << "302"
-                        << "CA";
-    QTest::newRow("KZ shares +7 with RU") << "401"
-                                          << "KZ";
-    QTest::newRow("empty MCC") << ""
-                               << "";
-    QTest::newRow("unknown MCC") << "999"
-                                 << "";
-    QTest::newRow("MCC with a space") << "234 "
-                                      << "";
+    QTest::newRow("US") << "310" << "US";
+    QTest::newRow("US, last MCC") << "316" << "US";
+    QTest::newRow("GB") << "234" << "GB";
+    QTest::newRow("CA") << "302" << "CA";
+    QTest::newRow("KZ shares +7 with RU") << "401" << "KZ";
+    QTest::newRow("empty MCC") << "" << "";
+    QTest::newRow("unknown MCC") << "999" << "";
+    QTest::newRow("MCC with a space") << "234 " << "";
 }
 
 void TestCountryLib::currentCountryByMcc()
@@ -451,31 +352,11 @@ void TestCountryLib::shownRows_data()
     QTest::addColumn<QString>("numc");
     QTest::addColumn<QString>("n");
 
-    QTest::newRow("US") << "US"
-                        << "1"
-                        << "310,311,312,313,314,315,316"
-                        << "10"
-                        << "United States";
-    QTest::newRow("GB") << "GB"
-                        << "44"
-                        << "234,235"
-                        << "10"
-                        << "United Kingdom";
-    QTest::newRow("DE") << "DE"
-                        << "49"
-                        << "262"
-                        << "7,8,9,10,11,12"
-                        << "Germany";
-    QTest::newRow("RU") << "RU"
-                        << "7"
-                        << "250"
-                        << "10"
-                        << "Russia";
-    QTest::newRow("IT") << "IT"
-                        << "39"
-                        << "222"
-                        << "9,10"
-                        << "Italy";
+    QTest::newRow("US") << "US" << "1" << "310,311,312,313,314,315,316" << "10" << "United States";
+    QTest::newRow("GB") << "GB" << "44" << "234,235" << "10" << "United Kingdom";
+    QTest::newRow("DE") << "DE" << "49" << "262" << "7,8,9,10,11,12" << "Germany";
+    QTest::newRow("RU") << "RU" << "7" << "250" << "10" << "Russia";
+    QTest::newRow("IT") << "IT" << "39" << "222" << "9,10" << "Italy";
 }
 
 void TestCountryLib::shownRows()
@@ -527,9 +408,9 @@ void TestCountryLib::everyRowIsUsable()
     QVERIFY2(rows >= 230 && rows <= 260, qPrintable(QString::number(rows)));
 
     // Every MCC is three digits and names a country of the library.
-    Sqlite3Cursor orphans = library.queryThrow(
-        Sqlite3Sql("select count(*) as bad from mmc_sn as m left join countries as c on m.sn = c.sn"
-                   " where c.sn is null or length(m.mmc) <> 3 or m.mmc glob '*[^0-9]*'"));
+    Sqlite3Cursor orphans = library.queryThrow(Sqlite3Sql(
+        "select count(*) as bad from mmc_sn as m left join countries as c on m.sn = c.sn"
+        " where c.sn is null or length(m.mmc) <> 3 or m.mmc glob '*[^0-9]*'"));
     QVERIFY(orphans.moveNext());
     QCOMPARE(orphans.getInt(QStringLiteral("bad")), 0);
     Sqlite3Cursor count = library.queryThrow(Sqlite3Sql("select count(*) as total from mmc_sn"));
