@@ -772,11 +772,10 @@ void TestMainWindow::treeStaysWholeAroundCommands()
         writeStore(QDir(folders.value(name)), conversations);
     }
     QTemporaryDir files;
-    QFile xml(files.filePath(QStringLiteral("more.xml")));
-    QVERIFY(xml.open(QIODevice::WriteOnly));
-    xml.write("<smses count=\"2\"><sms address=\"+491701234567\" date=\"1700000060000\" type=\"2\" body=\"Bye\" />"
-              "<sms address=\"+441632960000\" date=\"1700000120000\" type=\"1\" body=\"Hi\" /></smses>");
-    xml.close();
+    const QString xml = files.filePath(QStringLiteral("more.xml"));
+    QVERIFY(writeFile(xml,
+        "<smses count=\"2\"><sms address=\"+491701234567\" date=\"1700000060000\" type=\"2\" body=\"Bye\" />"
+        "<sms address=\"+441632960000\" date=\"1700000120000\" type=\"1\" body=\"Hi\" /></smses>"));
 
     MainWindow window(nullptr, quietWindowOptions());
     QAbstractItemModelTester tester(window.mainModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -804,7 +803,7 @@ void TestMainWindow::treeStaysWholeAroundCommands()
         });
     };
     if (command == QLatin1String("import")) {
-        setNextSaveFileAnswer(xml.fileName(), QString());
+        setNextSaveFileAnswer(xml, QString());
         chooseArchive();
         onNextDialog<CountrySelForm>([](CountrySelForm* form) {
             form->findChild<QListWidget*>(QStringLiteral("ltCountries"))->setCurrentRow(0);
