@@ -2,9 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "android/AdbCommands.h"
 #include "support/AdbTestServer.h"
+#include "support/FileBytes.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/ScopedEnv.h"
 #include "support/TestHome.h"
+#include "support/Thrown.h"
 
 #include <QFile>
 #include <QTcpServer>
@@ -17,17 +19,6 @@
 #include <stdexcept>
 
 namespace {
-
-// Runs the operation and returns the exception text, or a null string when nothing was thrown.
-QString thrownText(const std::function<void()>& operation)
-{
-    try {
-        operation();
-    } catch (const std::runtime_error& error) {
-        return QString::fromUtf8(error.what());
-    }
-    return QString();
-}
 
 } // namespace
 
@@ -504,10 +495,7 @@ void TestAdbCommands::failuresOfFaultyDevice()
 
     QTemporaryDir dir;
     const QString apk = dir.filePath(QStringLiteral("agent.apk"));
-    QFile file(apk);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("apk");
-    file.close();
+    QVERIFY(writeFile(apk, "apk"));
     const QString installError = thrownText([&] { installPackage(serial, apk); });
     QVERIFY2(installError.contains(QLatin1String("Failure [INSTALL_FAILED_INSUFFICIENT_STORAGE]")),
         qPrintable(installError));

@@ -5,6 +5,7 @@
 #include "android/CompanionApp.h"
 #include "base/DataFolders.h"
 #include "support/AdbTestServer.h"
+#include "support/FileBytes.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/RecordingProgress.h"
 #include "support/TestHome.h"
@@ -131,8 +132,7 @@ Outcome TestAndroidConnect::connectUsb(
     connect(&release, &QTimer::timeout, &progress, [&progress, &release, releaseFile] {
         if (!progress.cancelled)
             return;
-        QFile file(releaseFile);
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(writeFile(releaseFile));
         release.stop();
     });
     if (!releaseFile.isEmpty())

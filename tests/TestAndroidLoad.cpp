@@ -10,6 +10,7 @@
 #include "store/CountryLibDb.h"
 #include "store/Sqlite3DB.h"
 #include "support/AdbTestServer.h"
+#include "support/FileBytes.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/RecordingProgress.h"
 #include "support/StoreFiles.h"
@@ -109,9 +110,7 @@ void plantWhereImeiPoints(const QString& imei)
         return;
     QVERIFY(QDir().mkpath(folder.filePath(QStringLiteral(".loading"))));
     for (const char* name : { "file-relay/var/mobile/Library/SMS/sms.db", ".loading/keep" }) {
-        QFile file(folder.filePath(QLatin1String(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("not the phone's");
+        QVERIFY(writeFile(folder.filePath(QLatin1String(name)), "not the phone's"));
     }
 }
 
@@ -504,14 +503,13 @@ void TestAndroidLoad::cacheThatCannotBeReplaced()
     const AndroidDevice device = wifiDevice(QStringLiteral("blocked"));
     const QString path = cachePath(device);
     QVERIFY(QDir().mkpath(path));
-    QFile inside(QDir(path).filePath(QStringLiteral("keep.txt")));
-    QVERIFY(inside.open(QIODevice::WriteOnly));
-    inside.close();
+    const QString inside = QDir(path).filePath(QStringLiteral("keep.txt"));
+    QVERIFY(writeFile(inside));
 
     const LoadOutcome outcome = runLoad(device);
     QCOMPARE(outcome.errors, QStringList { QStringLiteral("can not overwrite %1.").arg(path) });
     QCOMPARE(outcome.successes, QStringList());
-    QVERIFY(QFileInfo::exists(inside.fileName()));
+    QVERIFY(QFileInfo::exists(inside));
     QCOMPARE(stagingLeftovers(device), QStringList());
 }
 
@@ -534,14 +532,11 @@ void TestAndroidLoad::leftoversOfEarlierLoads()
     }
     const QString elsewhere = m_files.filePath(QStringLiteral("linked-staging"));
     QVERIFY(QDir().mkpath(elsewhere));
-    QFile kept(QDir(elsewhere).filePath(QStringLiteral("keep.txt")));
-    QVERIFY(kept.open(QIODevice::WriteOnly));
-    kept.close();
+    const QString kept = QDir(elsewhere).filePath(QStringLiteral("keep.txt"));
+    QVERIFY(writeFile(kept));
     QVERIFY(QFile::link(elsewhere, device.cacheDir().filePath(QStringLiteral(".loading-link"))));
-    QFile journal(cachePath(device) + QStringLiteral("-journal"));
-    QVERIFY(journal.open(QIODevice::WriteOnly));
-    journal.write(QByteArray(512, 'x'));
-    journal.close();
+    const QString journal = cachePath(device) + QStringLiteral("-journal");
+    QVERIFY(writeFile(journal, QByteArray(512, 'x')));
 
     const QList<SimMessage> second { message(
         1400000000000, 1, QStringLiteral("+447946123457"), QStringLiteral("new")) };
@@ -550,9 +545,9 @@ void TestAndroidLoad::leftoversOfEarlierLoads()
     const LoadOutcome outcome = runLoad(device);
     QVERIFY2(outcome.errors.isEmpty(), qUtf8Printable(outcome.errors.join(QLatin1Char('\n'))));
     QCOMPARE(outcome.successes, QStringList { QString() });
-    QVERIFY(!QFileInfo::exists(journal.fileName()));
+    QVERIFY(!QFileInfo::exists(journal));
     QCOMPARE(stagingLeftovers(device), QStringList());
-    QVERIFY(QFileInfo::exists(kept.fileName()));
+    QVERIFY(QFileInfo::exists(kept));
     QCOMPARE(storedRows(device.cacheDir()), QStringList { QStringLiteral("new") });
 }
 
@@ -805,9 +800,7 @@ void TestAndroidLoad::linkedCacheFolderIsNotFollowed()
     const QString staged = QDir(elsewhere).filePath(QStringLiteral(".loading-Xy12ab/keep"));
     for (const QString& path : { database, staged }) {
         QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("not the phone's");
+        QVERIFY(writeFile(path, "not the phone's"));
     }
     const QString imei = QStringLiteral("353000000000001");
     QVERIFY(QDir().mkpath(cachesRoot()));

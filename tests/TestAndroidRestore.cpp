@@ -4,9 +4,9 @@
 #include "android/AndroidRestoreSMSThread.h"
 #include "message/MessageIdentity.h"
 #include "message/MsgCollection.h"
-#include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
 #include "support/AdbTestServer.h"
+#include "support/FileBytes.h"
 #include "support/MessageRecords.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/PhoneUnderTest.h"
@@ -96,20 +96,6 @@ QList<int> storedBatchSizes(PhoneSimulatorProcess& phone)
     return sizes;
 }
 
-struct Outcome
-{
-    QStringList errors;
-    QStringList successes;
-    QStringList tips;
-    QList<RecordingProgress::Update> updates;
-};
-
-Outcome runToEnd(AndroidRestoreSMSThread& thread, RecordingProgress& progress)
-{
-    progress.runToEnd(&thread);
-    return { progress.errors, progress.successes, progress.tips, progress.updates };
-}
-
 } // namespace
 
 class TestAndroidRestore : public QObject
@@ -142,7 +128,8 @@ private slots:
     void roundTrip();
 
 private:
-    // Starts the simulator for the transport ("wifi" or "usb") and fills the device to reach it.
+    // Starts the simulator for the transport ("wifi" or "usb") and fills the device to reach it; shows
+    // the simulator's log when it did not start.
     bool startPhone(
         PhoneSimulatorProcess& phone, const QString& transport, const QStringList& arguments, AndroidDevice& device);
     static QStringList cachedMessages(const AndroidDevice& device);
@@ -182,8 +169,11 @@ bool TestAndroidRestore::startPhone(
     const bool usb = transport == QLatin1String("usb");
     if (usb && !m_adb)
         m_adb = std::make_unique<AdbTestServer>();
-    return PhoneUnderTest::start(phone, device, usb ? m_adb.get() : nullptr,
-        SimulatorOptions().verbose().imei(device.imei).mmc(mcc).with(arguments));
+    if (PhoneUnderTest::start(phone, device, usb ? m_adb.get() : nullptr,
+            SimulatorOptions().verbose().imei(device.imei).mmc(mcc).with(arguments)))
+        return true;
+    qWarning("%s", qUtf8Printable(phone.log()));
+    return false;
 }
 
 void TestAndroidRestore::constructorFiltersAndSorts()
@@ -256,7 +246,7 @@ void TestAndroidRestore::sendsInBatches()
     PhoneSimulatorProcess phone;
     AndroidDevice device;
     const QString file = messageFile(QStringLiteral("batches-") + transport);
-    QVERIFY2(startPhone(phone, transport, { QStringLiteral("--messages"), file }, device), qUtf8Printable(phone.log()));
+    QVERIFY(startPhone(phone, transport, { QStringLiteral("--messages"), file }, device));
 
     MessageRecords records;
     addSeries(records, 250);
@@ -265,11 +255,11 @@ void TestAndroidRestore::sendsInBatches()
     std::reverse(selection.begin(), selection.end());
     RecordingProgress progress;
     AndroidRestoreSMSThread thread(device, selection, &progress);
-    const Outcome outcome = runToEnd(thread, progress);
+    progress.runToEnd(&thread);
 
-    QVERIFY2(outcome.errors.isEmpty(), qUtf8Printable(outcome.errors.join(QLatin1Char('\n'))));
-    QCOMPARE(outcome.successes, QStringList { successText(250, 250) });
-    QVERIFY(outcome.tips.isEmpty());
+    QVERIFY2(progress.errors.isEmpty(), qUtf8Printable(progress.errors.join(QLatin1Char('\n'))));
+    QCOMPARE(progress.successes, QStringList { successText(250, 250) });
+    QVERIFY(progress.tips.isEmpty());
     QVERIFY(waitForLog(
         phone, QRegularExpression(QStringLiteral("received 250 messages in 3 batches; message file saved"))));
     QCOMPARE(storedBatchSizes(phone), (QList<int> { 100, 100, 50 }));
@@ -280,14 +270,14 @@ void TestAndroidRestore::sendsInBatches()
     for (int i = 0; i < 250; ++i)
         QCOMPARE(stored.at(i), expectedOnPhone(*sent.at(i)));
 
-    QCOMPARE(outcome.updates.size(), 251);
-    QCOMPARE(outcome.updates.first().status, QStringLiteral("Sending SMS to Device..."));
-    QCOMPARE(outcome.updates.first().progress, 0);
-    QCOMPARE(outcome.updates.at(1).text, QStringLiteral("SMS: 1/250"));
-    QCOMPARE(outcome.updates.at(1).progress, 0);
-    QCOMPARE(outcome.updates.at(3).progress, 1);
-    QCOMPARE(outcome.updates.last().text, QStringLiteral("SMS: 250/250"));
-    QCOMPARE(outcome.updates.last().progress, 100);
+    QCOMPARE(progress.updates.size(), 251);
+    QCOMPARE(progress.updates.first().status, QStringLiteral("Sending SMS to Device..."));
+    QCOMPARE(progress.updates.first().progress, 0);
+    QCOMPARE(progress.updates.at(1).text, QStringLiteral("SMS: 1/250"));
+    QCOMPARE(progress.updates.at(1).progress, 0);
+    QCOMPARE(progress.updates.at(3).progress, 1);
+    QCOMPARE(progress.updates.last().text, QStringLiteral("SMS: 250/250"));
+    QCOMPARE(progress.updates.last().progress, 100);
     QCOMPARE(cachedMessageCount(device), 250);
 }
 
@@ -295,9 +285,8 @@ void TestAndroidRestore::nothingToSend()
 {
     PhoneSimulatorProcess phone;
     AndroidDevice device;
-    QVERIFY2(startPhone(phone, QStringLiteral("wifi"),
-                 { QStringLiteral("--messages"), messageFile(QStringLiteral("empty")) }, device),
-        qUtf8Printable(phone.log()));
+    QVERIFY(startPhone(
+        phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), messageFile(QStringLiteral("empty")) }, device));
     MessageRecords records;
     records.addFrom(QStringLiteral("+447700900123"), 1000, 0, QStringLiteral("joined"), 1);
     records.addFrom(QStringLiteral("+447700900123"), 1001, 0, QStringLiteral("left"), 3);
@@ -305,9 +294,9 @@ void TestAndroidRestore::nothingToSend()
 
     RecordingProgress progress;
     AndroidRestoreSMSThread thread(device, records.messages(), &progress);
-    const Outcome outcome = runToEnd(thread, progress);
-    QCOMPARE(outcome.errors, QStringList());
-    QCOMPARE(outcome.successes, QStringList { successText(0, 0, 3) });
+    progress.runToEnd(&thread);
+    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(progress.successes, QStringList { successText(0, 0, 3) });
     QVERIFY(
         waitForLog(phone, QRegularExpression(QStringLiteral("received 0 messages in 0 batches; message file saved"))));
     QCOMPARE(loadMessages(messageFile(QStringLiteral("empty"))).size(), 0);
@@ -318,8 +307,7 @@ void TestAndroidRestore::messageAlreadyOnPhoneIsNotSentAgain()
     PhoneSimulatorProcess phone;
     AndroidDevice device;
     const QString file = messageFile(QStringLiteral("known"));
-    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, device),
-        qUtf8Printable(phone.log()));
+    QVERIFY(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, device));
 
     MessageRecords records;
     _MsgMessage& known = records.addFrom(QStringLiteral("+447700900123"), 1000, 0, QStringLiteral("already there"));
@@ -331,19 +319,16 @@ void TestAndroidRestore::messageAlreadyOnPhoneIsNotSentAgain()
         MessageRecords loaded;
         _MsgMessage& copy = loaded.addFrom(QStringLiteral("+447700900123"), 1000, 0, QStringLiteral("already there"));
         copy.guid = guidFromBytes(logicHash(copy).toUtf8());
-        ExportMessagesDb cache(device.cacheDir(), device.mmc);
-        cache.begin();
-        cache.write(copy);
-        cache.end();
+        writeMessages(device.cacheDir(), { &copy }, device.mmc);
     }
 
     for (int round = 1; round <= 2; ++round) {
         RecordingProgress progress;
         AndroidRestoreSMSThread thread(device, records.messages(), &progress);
-        const Outcome outcome = runToEnd(thread, progress);
-        QCOMPARE(outcome.errors, QStringList());
+        progress.runToEnd(&thread);
+        QCOMPARE(progress.errors, QStringList());
         // The first round sends the one message the phone lacks; the second finds all three there.
-        QCOMPARE(outcome.successes, QStringList { successText(3, round == 1 ? 1 : 0) });
+        QCOMPARE(progress.successes, QStringList { successText(3, round == 1 ? 1 : 0) });
         QVERIFY(waitForLog(phone,
             QRegularExpression(
                 QStringLiteral("received %1 messages in 1 batches; message file saved").arg(round == 1 ? 1 : 0))));
@@ -372,18 +357,17 @@ void TestAndroidRestore::defaultAppFlag()
 
     PhoneSimulatorProcess phone;
     AndroidDevice device;
-    QVERIFY2(startPhone(phone, transport, { QStringLiteral("--defsmsapp"), QString::number(flag) }, device),
-        qUtf8Printable(phone.log()));
+    QVERIFY(startPhone(phone, transport, { QStringLiteral("--defsmsapp"), QString::number(flag) }, device));
     MessageRecords records;
     addSeries(records, 3);
     RecordingProgress progress;
     progress.tipCloseDelayMs = 300;
     AndroidRestoreSMSThread thread(device, records.messages(), &progress);
-    const Outcome outcome = runToEnd(thread, progress);
+    progress.runToEnd(&thread);
 
-    QCOMPARE(outcome.errors, QStringList());
-    QCOMPARE(outcome.successes, QStringList { successText(3, 3) });
-    QCOMPARE(outcome.tips, flag != 0 ? QStringList { tipText } : QStringList());
+    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(progress.successes, QStringList { successText(3, 3) });
+    QCOMPARE(progress.tips, flag != 0 ? QStringList { tipText } : QStringList());
     QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("received 3 messages in 1 batches"))));
     // With flag 0 the companion reads "$batch:" next; an extra "$defsmsapp:" would have ended the channel.
     QCOMPARE(phone.log().contains(QLatin1String("now the default messaging app")), flag != 0);
@@ -394,8 +378,7 @@ void TestAndroidRestore::recordsArriveIntact()
     PhoneSimulatorProcess phone;
     AndroidDevice device;
     const QString file = messageFile(QStringLiteral("intact"));
-    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, device),
-        qUtf8Printable(phone.log()));
+    QVERIFY(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, device));
     MessageRecords records;
     _MsgMessage& dated = records.addFrom(QStringLiteral("+447700900123"), 378691200, 1, QStringLiteral("new year"));
     _MsgMessage& picture = records.addFrom(
@@ -407,8 +390,8 @@ void TestAndroidRestore::recordsArriveIntact()
 
     RecordingProgress progress;
     AndroidRestoreSMSThread thread(device, records.messages(), &progress);
-    const Outcome outcome = runToEnd(thread, progress);
-    QCOMPARE(outcome.errors, QStringList());
+    progress.runToEnd(&thread);
+    QCOMPARE(progress.errors, QStringList());
     QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("message file saved"))));
 
     const QList<SimMessage> stored = loadMessages(file);
@@ -424,16 +407,15 @@ void TestAndroidRestore::wrongBatchAnswer()
 {
     PhoneSimulatorProcess phone;
     AndroidDevice device;
-    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--wrong-ack") }, device),
-        qUtf8Printable(phone.log()));
+    QVERIFY(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--wrong-ack") }, device));
     MessageRecords records;
     addSeries(records, 5);
     RecordingProgress progress;
     AndroidRestoreSMSThread thread(device, records.messages(), &progress);
-    const Outcome outcome = runToEnd(thread, progress);
+    progress.runToEnd(&thread);
 
-    QCOMPARE(outcome.successes, QStringList());
-    QCOMPARE(outcome.errors, QStringList { QStringLiteral("invalid feedback [$bye:], must be [$batch:]") });
+    QCOMPARE(progress.successes, QStringList());
+    QCOMPARE(progress.errors, QStringList { QStringLiteral("invalid feedback [$bye:], must be [$batch:]") });
     QVERIFY(waitForLog(phone,
         QRegularExpression(
             QStringLiteral("the desktop sent \\$error: invalid feedback \\[\\$bye:\\], must be \\[\\$batch:\\]"))));
@@ -464,14 +446,14 @@ void TestAndroidRestore::phoneFailsMidTransfer()
     addSeries(records, 250);
     {
         PhoneSimulatorProcess phone;
-        QVERIFY2(startPhone(phone, QStringLiteral("wifi"), fault, device), qUtf8Printable(phone.log()));
+        QVERIFY(startPhone(phone, QStringLiteral("wifi"), fault, device));
         RecordingProgress progress;
         AndroidRestoreSMSThread thread(device, records.messages(), &progress);
-        const Outcome outcome = runToEnd(thread, progress);
-        QCOMPARE(outcome.successes, QStringList());
-        QCOMPARE(outcome.errors.size(), 1);
+        progress.runToEnd(&thread);
+        QCOMPARE(progress.successes, QStringList());
+        QCOMPARE(progress.errors.size(), 1);
         if (!error.isEmpty())
-            QCOMPARE(outcome.errors.first(), error);
+            QCOMPARE(progress.errors.first(), error);
         // Only batches the phone acknowledged are remembered in the cache: the first one when the
         // connection breaks in the second, none when the first answer is an error.
         QCOMPARE(cachedMessageCount(device), qint64(error.isEmpty() ? 100 : 0));
@@ -482,13 +464,12 @@ void TestAndroidRestore::phoneFailsMidTransfer()
     const QString file = messageFile(QStringLiteral("resend-") + QString::number(m_phoneNumber));
     const qint64 cachedBefore = cachedMessageCount(device);
     // Same test row, same phone identity: the cache of the failed transfer is used.
-    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, device),
-        qUtf8Printable(phone.log()));
+    QVERIFY(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, device));
     RecordingProgress progress;
     AndroidRestoreSMSThread thread(device, records.messages(), &progress);
-    const Outcome outcome = runToEnd(thread, progress);
-    QCOMPARE(outcome.errors, QStringList());
-    QCOMPARE(outcome.successes, QStringList { successText(250, 250 - int(cachedBefore)) });
+    progress.runToEnd(&thread);
+    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(progress.successes, QStringList { successText(250, 250 - int(cachedBefore)) });
     QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("message file saved"))));
     QCOMPARE(qint64(loadMessages(file).size()), 250 - cachedBefore);
     QCOMPARE(cachedMessageCount(device), 250);
@@ -498,7 +479,7 @@ void TestAndroidRestore::cancelBeforeFirstBatch()
 {
     PhoneSimulatorProcess phone;
     AndroidDevice device;
-    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), {}, device), qUtf8Printable(phone.log()));
+    QVERIFY(startPhone(phone, QStringLiteral("wifi"), {}, device));
     MessageRecords records;
     addSeries(records, 10);
     RecordingProgress progress;
@@ -532,10 +513,8 @@ void TestAndroidRestore::cancelDuringTransfer()
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     const QString releaseFile = folder.filePath(QStringLiteral("release"));
-    QVERIFY2(
-        startPhone(phone, QStringLiteral("wifi"),
-            { QStringLiteral("--hold-at"), QStringLiteral("ack"), QStringLiteral("--hold-file"), releaseFile }, device),
-        qUtf8Printable(phone.log()));
+    QVERIFY(startPhone(phone, QStringLiteral("wifi"),
+        { QStringLiteral("--hold-at"), QStringLiteral("ack"), QStringLiteral("--hold-file"), releaseFile }, device));
     MessageRecords records;
     addSeries(records, 250);
     RecordingProgress progress;
@@ -550,10 +529,7 @@ void TestAndroidRestore::cancelDuringTransfer()
     } else {
         QTRY_VERIFY_WITH_TIMEOUT(progress.cancelled, 30000);
     }
-    {
-        QFile release(releaseFile);
-        QVERIFY(release.open(QIODevice::WriteOnly));
-    }
+    QVERIFY(writeFile(releaseFile));
     QVERIFY(thread.wait(30000));
     QCoreApplication::processEvents();
     QCOMPARE(progress.errors, QStringList());
@@ -572,8 +548,7 @@ void TestAndroidRestore::cancelWhileTipShown()
 {
     PhoneSimulatorProcess phone;
     AndroidDevice device;
-    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--defsmsapp"), QStringLiteral("1") }, device),
-        qUtf8Printable(phone.log()));
+    QVERIFY(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--defsmsapp"), QStringLiteral("1") }, device));
     MessageRecords records;
     addSeries(records, 3);
     RecordingProgress progress;
@@ -618,11 +593,9 @@ void TestAndroidRestore::roundTrip()
     AndroidDevice first;
     {
         PhoneSimulatorProcess phone;
-        QVERIFY2(startPhone(phone, QStringLiteral("wifi"),
-                     { QStringLiteral("--generate"), QStringLiteral("1500"), QStringLiteral("--seed"),
-                         QStringLiteral("77") },
-                     first),
-            qUtf8Printable(phone.log()));
+        QVERIFY(startPhone(phone, QStringLiteral("wifi"),
+            { QStringLiteral("--generate"), QStringLiteral("1500"), QStringLiteral("--seed"), QStringLiteral("77") },
+            first));
         QVERIFY(loadPhone(first));
     }
     const QStringList original = cachedMessages(first);
@@ -635,11 +608,7 @@ void TestAndroidRestore::roundTrip()
         _MsgCollection loaded;
         cache.chats(loaded);
         cache.messages(loaded, 0);
-        ExportMessagesDb backup(QDir(localFolder.path()), mcc);
-        backup.begin();
-        for (const _MsgMessage* message : loaded.messages())
-            backup.write(*message);
-        backup.end();
+        writeMessages(QDir(localFolder.path()), loaded.messages().values(), mcc);
     }
     IOS6MessageDb local(QDir(localFolder.path()), mcc, true);
     _MsgCollection collection;
@@ -654,13 +623,12 @@ void TestAndroidRestore::roundTrip()
     PhoneSimulatorProcess phone;
     AndroidDevice second;
     const QString file = messageFile(QStringLiteral("round-trip"));
-    QVERIFY2(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, second),
-        qUtf8Printable(phone.log()));
+    QVERIFY(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--messages"), file }, second));
     RecordingProgress progress;
     AndroidRestoreSMSThread thread(second, selection, &progress);
-    const Outcome outcome = runToEnd(thread, progress);
-    QCOMPARE(outcome.errors, QStringList());
-    QCOMPARE(outcome.successes, QStringList { successText(int(selection.size()), int(selection.size())) });
+    progress.runToEnd(&thread);
+    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(progress.successes, QStringList { successText(int(selection.size()), int(selection.size())) });
     QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("message file saved"))));
     QCOMPARE(loadMessages(file).size(), selection.size());
 

@@ -7,6 +7,7 @@
 #include "base/DataFolders.h"
 #include "base/LogHandler.h"
 #include "base/ShellServices.h"
+#include "support/FileBytes.h"
 #include "support/TestHome.h"
 
 #include <QCoreApplication>
@@ -105,13 +106,6 @@ QString todaysLogName()
     return QStringLiteral("log-%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
 }
 
-void writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(content);
-}
-
 } // namespace
 
 class TestAppShell : public QObject
@@ -173,7 +167,8 @@ void TestAppShell::dataRoot()
     if (!redirect.isNull()) {
         QVERIFY(QDir().mkpath(roaming + QStringLiteral("/Quillbarrow")));
         redirect.replace("%D", QFile::encodeName(redirectTarget));
-        writeFile(roaming + QStringLiteral("/Quillbarrow/") + productId + QStringLiteral(".redirect"), redirect);
+        QVERIFY(
+            writeFile(roaming + QStringLiteral("/Quillbarrow/") + productId + QStringLiteral(".redirect"), redirect));
     }
 
     const ChildResult child = runSelf({ QStringLiteral("data-root") }, home.path());
@@ -254,7 +249,7 @@ void TestAppShell::logRetention()
     const QString logFolder = home.path() + QStringLiteral("/qlogs");
     QVERIFY(QDir().mkpath(logFolder + QStringLiteral("/a-folder")));
     for (const QString& name : existing)
-        writeFile(logFolder + QLatin1Char('/') + name, "old\n");
+        QVERIFY(writeFile(logFolder + QLatin1Char('/') + name, "old\n"));
 
     const ChildResult child = runSelf({ QStringLiteral("log"), logFolder, QStringLiteral("10") }, home.path());
     QCOMPARE(child.exitCode, 0);
@@ -269,7 +264,7 @@ void TestAppShell::logFileIsTriedAgain()
 {
     QTemporaryDir home;
     const QString blocker = home.path() + QStringLiteral("/data");
-    writeFile(blocker, "not a folder\n");
+    QVERIFY(writeFile(blocker, "not a folder\n"));
     const QString logFolder = blocker + QStringLiteral("/qlogs");
 
     const ChildResult child = runSelf({ QStringLiteral("log-retry"), logFolder }, home.path());
@@ -323,15 +318,15 @@ void TestAppShell::removeFolderTree()
     QVERIFY(QDir().mkpath(tree + QStringLiteral("/a/b/c")));
     QVERIFY(QDir().mkpath(tree + QStringLiteral("/empty")));
     QVERIFY(QDir().mkpath(outside));
-    writeFile(tree + QStringLiteral("/top.db"), "1");
-    writeFile(tree + QStringLiteral("/a/one.txt"), "1");
-    writeFile(tree + QStringLiteral("/a/b/c/deep.png"), "1");
-    writeFile(outside + QStringLiteral("/keep.txt"), "1");
+    QVERIFY(writeFile(tree + QStringLiteral("/top.db"), "1"));
+    QVERIFY(writeFile(tree + QStringLiteral("/a/one.txt"), "1"));
+    QVERIFY(writeFile(tree + QStringLiteral("/a/b/c/deep.png"), "1"));
+    QVERIFY(writeFile(outside + QStringLiteral("/keep.txt"), "1"));
     if (withHiddenFile) {
-        writeFile(tree + QStringLiteral("/a/.hidden"), "1");
+        QVERIFY(writeFile(tree + QStringLiteral("/a/.hidden"), "1"));
         QVERIFY(QDir().mkpath(tree + QStringLiteral("/.thumbnails/x")));
-        writeFile(tree + QStringLiteral("/.thumbnails/x/t.png"), "1");
-        writeFile(tree + QStringLiteral("/.directory"), "[Desktop Entry]\nIcon=folder-red\n");
+        QVERIFY(writeFile(tree + QStringLiteral("/.thumbnails/x/t.png"), "1"));
+        QVERIFY(writeFile(tree + QStringLiteral("/.directory"), "[Desktop Entry]\nIcon=folder-red\n"));
         // A link whose target is gone is listed neither as a file nor as a folder.
         QVERIFY(QFile::link(scratch.path() + QStringLiteral("/gone"), tree + QStringLiteral("/a/broken")));
     }

@@ -187,8 +187,8 @@ void TestAppShellWidgets::errorBoxText()
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.at(0).icon, QMessageBox::Critical);
     // The error text, markup and place markers included, goes in unchanged.
-    QCOMPARE(boxes.at(0).text,
-        QStringLiteral("An Error Occurred. <br/><br/>can not connect 192.168.0.7:44441. <i>%1</i>"));
+    QCOMPARE(
+        boxes.at(0).text, QStringLiteral("An Error Occurred. <br/><br/>can not connect 192.168.0.7:44441. <i>%1</i>"));
 }
 
 void TestAppShellWidgets::dragging_data()
@@ -264,6 +264,9 @@ void TestAppShellWidgets::mainWindowFrame()
     // 1000 x 680 where the screen has room for it with a frame, as the offscreen one has in height.
     const QRect available = window.screen()->availableGeometry();
     QCOMPARE(window.size(), QSize(std::min(1000, available.width() - 16), 680));
+    // Nothing inside the window holds it wider than that on a screen narrower than 1000 pixels.
+    QVERIFY(available.width() < 1000);
+    QVERIFY(window.minimumSizeHint().width() <= window.width());
     QCOMPARE(window.styleSheet(), appStyleSheet());
 
     // The style sheet paints the main background image: the foot of the window is not plain white.

@@ -129,10 +129,7 @@ _AndroidDeviceItemNode* TestCommandRoad::deviceNode(const QString& model) const
 
 _LocalDBItemNode* TestCommandRoad::databaseNode(const QString& name) const
 {
-    for (_ItemNode* node : m_window->mainModel()->rootLocalDb()->children)
-        if (node->name == name)
-            return static_cast<_LocalDBItemNode*>(node);
-    return nullptr;
+    return static_cast<_LocalDBItemNode*>(localDbNamed(*m_window, name));
 }
 
 void TestCommandRoad::select(_ItemNode* node, int expectedRows)

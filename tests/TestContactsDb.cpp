@@ -3,6 +3,7 @@
 #include "base/DataFolders.h"
 #include "store/CountryLibDb.h"
 #include "store/IOSContactsMemDb.h"
+#include "support/FileBytes.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
 
@@ -168,9 +169,7 @@ private slots:
         markLookupFile();
         const QDateTime now = QDateTime::currentDateTime();
         if (walAge > 0) {
-            QFile walFile(wal);
-            QVERIFY(walFile.open(QIODevice::WriteOnly));
-            walFile.close();
+            QVERIFY(writeFile(wal));
             QVERIFY(setModified(wal, now.addSecs(-walAge)));
         }
         const auto removeWal = qScopeGuard([&wal] { QFile::remove(wal); });

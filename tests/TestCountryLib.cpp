@@ -38,7 +38,6 @@ private slots:
 
     void shownRows_data();
     void shownRows();
-    void tableLayout();
     void everyRowIsUsable();
 
 private:
@@ -383,40 +382,6 @@ void TestCountryLib::shownRows()
         QCOMPARE(library.findByMcc(code, &found).sn, sn);
         QVERIFY(found);
     }
-}
-
-void TestCountryLib::tableLayout()
-{
-    CountryLibDb library(countryLibPath(), QString());
-    library.open();
-
-    const QStringList countryColumns{QStringLiteral("sn"), QStringLiteral("ln"), QStringLiteral("pnum"),
-                                     QStringLiteral("mmc"), QStringLiteral("numc"), QStringLiteral("u2"),
-                                     QStringLiteral("r1"), QStringLiteral("r2"), QStringLiteral("r3"),
-                                     QStringLiteral("r4"), QStringLiteral("mnc_rx"), QStringLiteral("n")};
-    const QMap<QString, _SqliteCol> countries = library.tbInfo(QStringLiteral("countries"));
-    QCOMPARE(countries.size(), countryColumns.size());
-    for (int i = 0; i < countryColumns.size(); ++i) {
-        const _SqliteCol column = countries.value(countryColumns.at(i));
-        QCOMPARE(column.cid, i);
-        QCOMPARE(column.type, i == 0 ? QStringLiteral("CHAR(2)") : QStringLiteral("TEXT"));
-        QCOMPARE(column.primaryKey, i == 0);
-    }
-    const QMap<QString, _SqliteCol> mmcSn = library.tbInfo(QStringLiteral("mmc_sn"));
-    QCOMPARE(mmcSn.size(), 2);
-    QCOMPARE(mmcSn.value(QStringLiteral("mmc")).type, QStringLiteral("CHAR(3)"));
-    QVERIFY(mmcSn.value(QStringLiteral("mmc")).primaryKey);
-    QCOMPARE(mmcSn.value(QStringLiteral("sn")).type, QStringLiteral("CHAR(2)"));
-
-    Sqlite3Cursor indexes = library.queryThrow(Sqlite3Sql(
-        "select name, tbl_name from sqlite_master where type='index' and name like 'index_%' order by name"));
-    QVERIFY(indexes.moveNext());
-    QCOMPARE(indexes.getText(QStringLiteral("name")), QStringLiteral("index_countries_pnum"));
-    QCOMPARE(indexes.getText(QStringLiteral("tbl_name")), QStringLiteral("countries"));
-    QVERIFY(indexes.moveNext());
-    QCOMPARE(indexes.getText(QStringLiteral("name")), QStringLiteral("index_mmc_sn"));
-    QCOMPARE(indexes.getText(QStringLiteral("tbl_name")), QStringLiteral("mmc_sn"));
-    QVERIFY(!indexes.moveNext());
 }
 
 void TestCountryLib::everyRowIsUsable()

@@ -10,8 +10,10 @@
 #include "ops/export/ShortDateTimeText.h"
 #include "store/IOS6MessageDb.h"
 #include "store/Sqlite3DB.h"
+#include "support/FileBytes.h"
 #include "support/RecordingProgress.h"
 #include "support/SmallFileSystem.h"
+#include "support/StoreFiles.h"
 #include "support/TestHome.h"
 #include "ui/SMSPrinter.h"
 
@@ -27,7 +29,6 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -129,6 +130,17 @@ QString lastLine(const QString& page)
     return lines.isEmpty() ? QString() : lines.last().trimmed();
 }
 
+// The row ids named by the anchors of an HTML export file, in file order.
+QStringList anchorsIn(const QString& path)
+{
+    QStringList anchors;
+    const QString html = QString::fromUtf8(readAll(path));
+    for (const QRegularExpressionMatch& match :
+        QRegularExpression(QStringLiteral("name=\"sms(\\d+)\"")).globalMatch(html))
+        anchors.append(match.captured(1));
+    return anchors;
+}
+
 // Relative paths of everything under the folder, folders marked with a trailing slash.
 QStringList listing(const QString& folder)
 {
@@ -216,6 +228,37 @@ private:
     QByteArray m_old;
     bool m_wasSet;
 };
+
+// Attaches the file, read from where it is, under the name a phone gives it; row ids count up per
+// message unless given.
+void attach(_MsgMessage* message, const QString& mime, const QString& source, qint64 rowid = 0)
+{
+    _MsgAttachment attachment;
+    attachment.rowid = rowid > 0 ? rowid : message->attachments.size() + 1;
+    attachment.mime_type = mime;
+    attachment.sourcePath = source;
+    attachment.filename = QStringLiteral("~/Library/SMS/Attachments/") + QFileInfo(source).fileName();
+    message->attachments.insert(QString::number(attachment.rowid), attachment);
+}
+
+// Writes the messages into one PDF file as the PDF export draws a conversation.
+void writePdf(const QList<_MsgMessage*>& messages, const QString& path, const PageDocumentInfo& info = {})
+{
+    ExportSMSPdf writer(path, info);
+    writer.begin();
+    for (const _MsgMessage* message : messages)
+        writer.write(*message);
+    writer.end();
+}
+
+// Runs an export to its end and returns the errors it reported.
+QStringList exportErrors(const QList<_MsgMessage*>& messages, const QString& path, unsigned format, bool ascending)
+{
+    RecordingProgress progress;
+    ExportSMSThread worker(messages, path, format, ascending, &progress);
+    runDirect(worker, progress);
+    return progress.errors;
+}
 
 // What an HTML export puts beside its conversation pages.
 const QStringList htmlExtras = { QStringLiteral("files/"), QStringLiteral("files/bubble-received.png"),
@@ -308,6 +351,9 @@ void TestExport::init()
 {
     m_tmp = std::make_unique<QTemporaryDir>();
     QVERIFY(m_tmp->isValid());
+    m_handles.clear();
+    m_chats.clear();
+    m_messages.clear();
 }
 
 QString TestExport::goldenPath(const QString& name) const
@@ -333,9 +379,6 @@ _MsgMessage* TestExport::add(_MsgChat* chat, _MsgHandle* sender, int minute, boo
 
 QList<_MsgMessage*> TestExport::fixture()
 {
-    m_handles.clear();
-    m_chats.clear();
-    m_messages.clear();
     auto handle = [this](const QString& id, const QString& name) {
         _MsgHandle& handle = m_handles.emplace_back();
         handle.rowid = qint64(m_handles.size());
@@ -439,11 +482,8 @@ void TestExport::oneFilePerConversation()
     QFETCH(unsigned, format);
     QFETCH(bool, ascending);
 
-    RecordingProgress progress;
     const QString folder = m_tmp->filePath(QStringLiteral("out/conversations"));
-    ExportSMSThread worker(fixture(), folder, format, ascending, &progress);
-    runDirect(worker, progress);
-    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(exportErrors(fixture(), folder, format, ascending), QStringList());
 
     // Both "Anna" conversations keep a file each, the one met first in the export's order taking
     // the plain name; a name left empty becomes unknown-chat, like a message without conversation.
@@ -497,8 +537,6 @@ void TestExport::conversationOrderFollowsTheComparison()
     // the files ordered by the newest date of their conversations, the messages of each in the
     // order the message list gives them.
     QFETCH(bool, ascending);
-    m_chats.clear();
-    m_messages.clear();
     const QStringList identifiers = { QStringLiteral("chat-a"), QStringLiteral("CHAT-A"), QStringLiteral("chat-b"),
         QStringLiteral("Chat-C"), QStringLiteral("chat-c") };
     for (const QString& identifier : identifiers) {
@@ -518,11 +556,8 @@ void TestExport::conversationOrderFollowsTheComparison()
     m_chats[2]._last = m_chats[3]._last = baseDate + 1000;
     m_chats[0]._last = baseDate + 900;
 
-    RecordingProgress progress;
     const QString folder = m_tmp->filePath(QStringLiteral("order"));
-    ExportSMSThread worker(messages, folder, ExportSMSThread::Html, ascending, &progress);
-    runDirect(worker, progress);
-    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(exportErrors(messages, folder, ExportSMSThread::Html, ascending), QStringList());
 
     // Groups by identifier, in the order they are first met in the given list.
     QList<QList<_MsgMessage*>> groups;
@@ -560,12 +595,7 @@ void TestExport::conversationOrderFollowsTheComparison()
         QStringList expectedAnchors;
         for (const _MsgMessage* message : std::as_const(group))
             expectedAnchors.append(QString::number(message->rowid));
-        QStringList anchors;
-        const QString html = QString::fromUtf8(readAll(QDir(folder).filePath(name)));
-        for (const QRegularExpressionMatch& match :
-            QRegularExpression(QStringLiteral("name=\"sms(\\d+)\"")).globalMatch(html))
-            anchors.append(match.captured(1));
-        QCOMPARE(anchors, expectedAnchors);
+        QCOMPARE(anchorsIn(QDir(folder).filePath(name)), expectedAnchors);
     }
     expectedNames.sort();
     QCOMPARE(listing(folder), expectedNames);
@@ -610,11 +640,8 @@ void TestExport::cancelOrFailureRemovesOnlyWhatExportMade()
     const QString path = root.filePath(output);
     if (userFiles) {
         QVERIFY(root.mkpath(output + QStringLiteral("/files")));
-        QFile notes(root.filePath(output + QStringLiteral("/notes.txt")));
-        QVERIFY(notes.open(QIODevice::WriteOnly));
-        notes.write("mine");
-        notes.close();
-        QVERIFY(QFile::copy(notes.fileName(), root.filePath(output + QStringLiteral("/files/style.css"))));
+        QVERIFY(writeFile(root.filePath(output + QStringLiteral("/notes.txt")), "mine"));
+        QVERIFY(writeFile(root.filePath(output + QStringLiteral("/files/style.css")), "mine"));
     }
     if (fails) {
         // A folder where the fourth conversation's file should go: opening that file fails.
@@ -737,10 +764,6 @@ void TestExport::filesThatExistedBeforeSurvive()
         if (!disk->isMounted())
             QSKIP("no file system of its own can be mounted here");
     }
-    const auto writeFile = [](const QString& path, const QByteArray& content) {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-    };
     const QByteArray own("the person's own file\n");
     QFileDevice::Permissions permissions;
     const QString existingPath = root.filePath(existing);
@@ -825,10 +848,6 @@ void TestExport::failedCommitPutsBackWhatItReplaced()
     // The second file can not take its name when the files are put in place: the first, already
     // renamed onto the person's file, gives the name back to it.
     const QDir root(m_tmp->path());
-    const auto writeFile = [](const QString& path, const QByteArray& content) {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-    };
     QVERIFY(writeFile(root.filePath(QStringLiteral("a.txt")), "old a"));
     ExportStaging staging;
     const auto stage = [&](const char* name) {
@@ -853,10 +872,7 @@ void TestExport::filesInAFolderMadeHereTakeTheirNamesAtOnce()
     const QDir root(m_tmp->path());
     const QString folder = root.filePath(QStringLiteral("new/pages"));
     const QString elsewhere = root.filePath(QStringLiteral("elsewhere.txt"));
-    QFile target(elsewhere);
-    QVERIFY(target.open(QIODevice::WriteOnly));
-    target.write("mine");
-    target.close();
+    QVERIFY(writeFile(elsewhere, "mine"));
 
     ExportStaging staging;
     staging.makeFolder(folder);
@@ -882,21 +898,6 @@ void TestExport::filesInAFolderMadeHereTakeTheirNamesAtOnce()
     QCOMPARE(readAll(page), QByteArray("page"));
 }
 
-namespace {
-
-// The row ids named by the anchors of an HTML export file, in file order.
-QStringList anchorsIn(const QString& path)
-{
-    QStringList anchors;
-    const QString html = QString::fromUtf8(readAll(path));
-    for (const QRegularExpressionMatch& match :
-        QRegularExpression(QStringLiteral("name=\"sms(\\d+)\"")).globalMatch(html))
-        anchors.append(match.captured(1));
-    return anchors;
-}
-
-} // namespace
-
 void TestExport::sharedIdentifierMakesOneFileInTimeOrder_data()
 {
     QTest::addColumn<bool>("ascending");
@@ -909,9 +910,6 @@ void TestExport::sharedIdentifierMakesOneFileInTimeOrder()
     // Two conversations with Anna's number, a third one with Bob ending between them: Anna's
     // messages all go into one file, in time order.
     QFETCH(bool, ascending);
-    m_handles.clear();
-    m_chats.clear();
-    m_messages.clear();
     _MsgChat* x1 = addChat(QStringLiteral("+447700800000"), QStringLiteral("Anna"), baseDate + 10 * 60);
     _MsgChat* x2 = addChat(QStringLiteral("+447700800000"), QStringLiteral("Anna"), baseDate + 30 * 60);
     _MsgChat* y = addChat(QStringLiteral("+447700800001"), QStringLiteral("Bob"), baseDate + 20 * 60);
@@ -927,11 +925,8 @@ void TestExport::sharedIdentifierMakesOneFileInTimeOrder()
     for (_MsgMessage* message : std::as_const(messages))
         message->readRowId = message->rowid * 100;
 
-    RecordingProgress progress;
     const QString folder = m_tmp->filePath(QStringLiteral("shared"));
-    ExportSMSThread worker(messages, folder, ExportSMSThread::Html, ascending, &progress);
-    runDirect(worker, progress);
-    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(exportErrors(messages, folder, ExportSMSThread::Html, ascending), QStringList());
 
     QCOMPARE(listing(folder),
         QStringList({ QStringLiteral("Anna (+447700800000).html"), QStringLiteral("Bob (+447700800001).html") })
@@ -995,20 +990,14 @@ void TestExport::conversationFileNames()
     QFETCH(QStringList, names);
     QFETCH(QStringList, files);
 
-    m_handles.clear();
-    m_chats.clear();
-    m_messages.clear();
     QList<_MsgMessage*> messages;
     for (const QString& name : std::as_const(names)) {
         _MsgChat* chat = addChat(QStringLiteral("+4477009%1").arg(m_chats.size()), QString(), baseDate);
         chat->display_name = name;
         messages.append(add(chat, nullptr, int(m_chats.size()), false, QStringLiteral("hello")));
     }
-    RecordingProgress progress;
     const QString folder = m_tmp->filePath(QStringLiteral("names"));
-    ExportSMSThread worker(messages, folder, format, true, &progress);
-    runDirect(worker, progress);
-    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(exportErrors(messages, folder, format, true), QStringList());
 
     QStringList expected = files;
     if (format == ExportSMSThread::Html)
@@ -1045,16 +1034,10 @@ void TestExport::typedNamesWithControlCharactersAreRefused()
 
 void TestExport::rightToLeftNamesKeepTheirNumbersInHtml()
 {
-    m_handles.clear();
-    m_chats.clear();
-    m_messages.clear();
     _MsgChat* chat = addChat(QStringLiteral("+201005550142"), QString::fromUtf8("عمر"), baseDate);
     const QList<_MsgMessage*> messages = { add(chat, nullptr, 0, false, QString::fromUtf8("مرحبا 42!")) };
-    RecordingProgress progress;
     const QString folder = m_tmp->filePath(QStringLiteral("rtl"));
-    ExportSMSThread worker(messages, folder, ExportSMSThread::Html, true, &progress);
-    runDirect(worker, progress);
-    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(exportErrors(messages, folder, ExportSMSThread::Html, true), QStringList());
 
     const QString html
         = QString::fromUtf8(readAll(QDir(folder).filePath(QString::fromUtf8("عمر (+201005550142).html"))));
@@ -1082,17 +1065,11 @@ void TestExport::htmlBodiesAreTheShownTexts()
     // markup escaped, its emoji as they are.
     QFETCH(QString, text);
     QFETCH(int, itemType);
-    m_handles.clear();
-    m_chats.clear();
-    m_messages.clear();
     _MsgChat* chat = addChat(QStringLiteral("+447700900001"), QStringLiteral("Anna"), baseDate);
     _MsgMessage* message = add(chat, nullptr, 0, false, text);
     message->item_type = itemType;
-    RecordingProgress progress;
     const QString folder = m_tmp->filePath(QStringLiteral("bodies"));
-    ExportSMSThread worker({ message }, folder, ExportSMSThread::Html, true, &progress);
-    runDirect(worker, progress);
-    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(exportErrors({ message }, folder, ExportSMSThread::Html, true), QStringList());
 
     const QByteArray page = readAll(QDir(folder).filePath(QStringLiteral("Anna (+447700900001).html")));
     const QByteArray start("<div class=\"b\" dir=\"auto\">");
@@ -1106,19 +1083,13 @@ void TestExport::rightToLeftNamesKeepTheirNumbersInPdf()
 {
     // The number beside an Arabic name keeps its plus sign in front, in the heading, on the cover
     // page and in the "From:" line, exported and printed alike.
-    m_handles.clear();
-    m_chats.clear();
-    m_messages.clear();
     _MsgChat* chat = addChat(QStringLiteral("+201005550142"), QString::fromUtf8("عمر"), baseDate);
     _MsgMessage* message = add(chat, nullptr, 0, false, QString::fromUtf8("مرحبا 42!"));
 
     const QString exported = m_tmp->filePath(QStringLiteral("rtl.pdf"));
     PageDocumentInfo info;
     info.evidence = true;
-    ExportSMSPdf writer(exported, info);
-    writer.begin();
-    writer.write(*message);
-    writer.end();
+    writePdf({ message }, exported, info);
     const QString printed = m_tmp->filePath(QStringLiteral("rtl-printed.pdf"));
     printToPdf({ message }, printed);
 
@@ -1147,13 +1118,7 @@ void TestExport::pdfPagesNeverCutAMessage()
     list.append(add(chat, nullptr, 201, true, QStringLiteral("after the long one")));
 
     const QString path = m_tmp->filePath(QStringLiteral("pages.pdf"));
-    {
-        ExportSMSPdf writer(path);
-        writer.begin();
-        for (const _MsgMessage* message : std::as_const(list))
-            writer.write(*message);
-        writer.end();
-    }
+    writePdf(list, path);
     const QStringList pages = pdfPages(path);
     QVERIFY2(pages.size() >= 4, qPrintable(QString::number(pages.size())));
     for (int page = 0; page < pages.size(); ++page)
@@ -1217,20 +1182,14 @@ void TestExport::pdfTextAsWritten()
     QFETCH(QString, body);
     QFETCH(QString, extracted);
     QFETCH(bool, rightToLeft);
-    m_handles.clear();
-    m_chats.clear();
-    m_messages.clear();
     _MsgChat* chat = addChat(QStringLiteral("+447700900001"), QStringLiteral("Anna"), baseDate);
-    const _MsgMessage* message = add(chat, nullptr, 0, false, body);
+    _MsgMessage* message = add(chat, nullptr, 0, false, body);
 
     const QString path = m_tmp->filePath(QStringLiteral("text.pdf"));
-    ExportSMSPdf writer(path);
-    writer.begin();
-    writer.write(*message);
-    writer.end();
+    writePdf({ message }, path);
 
     const QString printed = m_tmp->filePath(QStringLiteral("printed.pdf"));
-    printToPdf({ const_cast<_MsgMessage*>(message) }, printed);
+    printToPdf({ message }, printed);
 
     const QString expected = extracted.normalized(QString::NormalizationForm_KC);
     const double contentLeft = 40;
@@ -1257,9 +1216,6 @@ void TestExport::pdfPagesToHandOver()
     // An export to hand over: a cover page with the source's digest and every attachment's, a
     // heading, numbered messages, pictures scaled into the page, page numbers, title and author.
     qputenv("USER", "examiner");
-    m_handles.clear();
-    m_chats.clear();
-    m_messages.clear();
     const QDir root(m_tmp->path());
     const QString photo = root.filePath(QStringLiteral("photo.jpg"));
     const QString tall = root.filePath(QStringLiteral("tall.png"));
@@ -1270,21 +1226,9 @@ void TestExport::pdfPagesToHandOver()
     portrait.fill(QColor(40, 120, 200));
     QVERIFY(portrait.save(tall, "PNG"));
     const QString source = root.filePath(QStringLiteral("sms.db"));
-    {
-        QFile file(source);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(5000, 'q'));
-    }
+    QVERIFY(writeFile(source, QByteArray(5000, 'q')));
 
     _MsgChat* chat = addChat(QStringLiteral("+447700900001"), QStringLiteral("Anna"), baseDate);
-    const auto attach = [](_MsgMessage* message, const QString& mime, const QString& file) {
-        _MsgAttachment attachment;
-        attachment.rowid = message->attachments.size() + 1;
-        attachment.mime_type = mime;
-        attachment.filename = QStringLiteral("~/Library/SMS/Attachments/") + QFileInfo(file).fileName();
-        attachment.sourcePath = file;
-        message->attachments.insert(QString::number(attachment.rowid), attachment);
-    };
     QList<_MsgMessage*> messages;
     messages << add(chat, nullptr, 0, false, QStringLiteral("first words"));
     messages << add(chat, nullptr, 1, true, QStringLiteral("a photo"));
@@ -1386,12 +1330,7 @@ void TestExport::dateTextsAsTheLocaleFormatsThem()
     // The cached day, minute and second texts join to what the locale gives for the whole date.
     QFETCH(QString, locale);
     QFETCH(QByteArray, zone);
-    qputenv("TZ", zone);
-    tzset();
-    const auto restoreZone = qScopeGuard([] {
-        qputenv("TZ", "UTC");
-        tzset();
-    });
+    const ScopedTimeZone timeZone(zone);
     const QLocale system(locale);
     ShortDateTimeText texts(system);
 
@@ -1431,10 +1370,7 @@ void TestExport::exportFileLeavesNothingOfWhatWasThere()
     // A file written over a longer one holds only what was written, in each writer's way of opening.
     const QString path = m_tmp->filePath(QStringLiteral("over.txt"));
     for (const bool pdfWay : { false, true }) {
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        old.write(QByteArray(100000, 'x'));
-        old.close();
+        QVERIFY(writeFile(path, QByteArray(100000, 'x')));
         if (pdfWay) {
             QFile file(path);
             QVERIFY(openEmptied(file));
@@ -1445,8 +1381,7 @@ void TestExport::exportFileLeavesNothingOfWhatWasThere()
             file.write(QLatin1String("new"));
             file.close();
         }
-        QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), QByteArray("new"));
+        QCOMPARE(readAll(path), QByteArray("new"));
     }
 }
 
@@ -1475,7 +1410,6 @@ void TestExport::phoneStoreAttachmentsShowTheirTags()
     QFETCH(QString, body);
 
     const QDir folder(m_tmp->filePath(QStringLiteral("phone")));
-    QVERIFY(folder.mkpath(QStringLiteral("file-relay/var/mobile/Library/SMS")));
     QString attachments;
     for (qsizetype i = 0; i < mimeTypes.size(); ++i) {
         attachments
@@ -1485,13 +1419,7 @@ void TestExport::phoneStoreAttachmentsShowTheirTags()
                    .arg(i + 1)
                    .arg(mimeTypes.at(i));
     }
-    {
-        Sqlite3DB db;
-        db.openThrow(
-            folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db")), Sqlite3DB::ReadWriteCreate);
-        QString error;
-        QVERIFY2(db.exec(QString::fromLatin1(phoneStore).arg(text, attachments), error) == 0, qPrintable(error));
-    }
+    writeStoreByScript(folder, QString::fromLatin1(phoneStore).arg(text, attachments));
     IOS6MessageDb store(folder, QStringLiteral("234"), true);
     _MsgCollection collection;
     store.messages(collection, 0);
@@ -1499,10 +1427,7 @@ void TestExport::phoneStoreAttachmentsShowTheirTags()
     QCOMPARE(collection.messages().size(), 1);
 
     const QString output = m_tmp->filePath(QStringLiteral("phone.txt"));
-    RecordingProgress progress;
-    ExportSMSThread worker(collection.messages().values(), output, ExportSMSThread::Text, true, &progress);
-    runDirect(worker, progress);
-    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(exportErrors(collection.messages().values(), output, ExportSMSThread::Text, true), QStringList());
     const QStringList lines = QString::fromUtf8(readAll(output)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
     // Date (30), flag (6) and name (40) come before the message.
@@ -1545,13 +1470,7 @@ void TestExport::printedPagesMatchPdfExport()
         list.append(add(&m_chats.front(), nullptr, 60 + i, i % 3 == 0, QStringLiteral("printed %1").arg(i)));
 
     const QString exported = m_tmp->filePath(QStringLiteral("exported.pdf"));
-    {
-        ExportSMSPdf writer(exported);
-        writer.begin();
-        for (const _MsgMessage* message : std::as_const(list))
-            writer.write(*message);
-        writer.end();
-    }
+    writePdf(list, exported);
     const QString printed = m_tmp->filePath(QStringLiteral("printed.pdf"));
     printToPdf(list, printed);
 
@@ -1620,15 +1539,10 @@ void TestExport::handedOverFilesKeepEmoji()
 
     // Files read on other machines carry every character, also those no font here draws: the
     // reader's fonts draw them.
-    m_handles.clear();
-    m_chats.clear();
-    m_messages.clear();
     _MsgChat* chat = addChat(QStringLiteral("+447700900001"), QStringLiteral("Anna"), baseDate);
     const QString text = QString::fromUtf16(u"ok \U0001F600 \u26F0 \U0001F92F \u2714 \uE04A \U0001F1EC\U0001F1E7 done");
-    RecordingProgress progress;
-    ExportSMSThread worker({ add(chat, nullptr, 0, false, text) }, m_tmp->filePath(output), format, true, &progress);
-    runDirect(worker, progress);
-    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(
+        exportErrors({ add(chat, nullptr, 0, false, text) }, m_tmp->filePath(output), format, true), QStringList());
 
     const QString written = QString::fromUtf8(readAll(m_tmp->filePath(file)));
     QVERIFY2(written.contains(text), qPrintable(written));
@@ -1660,9 +1574,6 @@ void TestExport::csvReadBack()
     QFETCH(QString, firstTime);
     const ScopedTimeZone zone(timeZone);
 
-    m_handles.clear();
-    m_chats.clear();
-    m_messages.clear();
     _MsgChat* anna = addChat(QStringLiteral("+447700900001"), QStringLiteral("Anna, \"Nan\""), baseDate);
     _MsgChat* plain = addChat(QStringLiteral("07700900123"), QString(), baseDate);
     _MsgMessage* withFiles = add(plain, nullptr, 2, true, QStringLiteral("Line one\nLine two"));
@@ -1681,10 +1592,7 @@ void TestExport::csvReadBack()
               add(plain, nullptr, 3, false, QStringLiteral("0123")) };
 
     const QString path = m_tmp->filePath(QStringLiteral("all.csv"));
-    RecordingProgress progress;
-    ExportSMSThread worker(messages, path, ExportSMSThread::Csv, true, &progress);
-    runDirect(worker, progress);
-    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(exportErrors(messages, path, ExportSMSThread::Csv, true), QStringList());
     QVERIFY(readAll(path).startsWith("\xEF\xBB\xBF"
                                      "date,"));
 
@@ -1733,9 +1641,6 @@ void TestExport::csvReadBack()
 
 void TestExport::htmlPagesIndexAndPictures()
 {
-    m_handles.clear();
-    m_chats.clear();
-    m_messages.clear();
     // A picture in a colour nothing else on the page has, a document, and a file that is gone.
     QImage red(40, 30, QImage::Format_RGB32);
     red.fill(QColor(255, 0, 0));
@@ -1743,36 +1648,23 @@ void TestExport::htmlPagesIndexAndPictures()
     const QString picturePath = m_tmp->filePath(QStringLiteral("source/photo.png"));
     QVERIFY(red.save(picturePath));
     const QString documentPath = m_tmp->filePath(QStringLiteral("source/notes & plans.pdf"));
-    QFile document(documentPath);
-    QVERIFY(document.open(QIODevice::WriteOnly) && document.write("%PDF-1.4\n") > 0);
-    document.close();
-    const auto attach = [](_MsgMessage* message, qint64 rowid, const QString& mime, const QString& source) {
-        _MsgAttachment attachment;
-        attachment.rowid = rowid;
-        attachment.mime_type = mime;
-        attachment.sourcePath = source;
-        attachment.filename = QStringLiteral("~/Library/SMS/Attachments/") + QFileInfo(source).fileName();
-        message->attachments.insert(QString::number(rowid), attachment);
-    };
+    QVERIFY(writeFile(documentPath, "%PDF-1.4\n"));
 
     _MsgChat* anna = addChat(QStringLiteral("+447700900001"), QStringLiteral("Anna"), baseDate + 120);
     _MsgChat* named = addChat(QStringLiteral("+447700900002"), QStringLiteral("Bob"), baseDate + 660);
     named->display_name = QStringLiteral("index");
     _MsgMessage* photo = add(anna, nullptr, 0, false, QStringLiteral("look"));
-    attach(photo, 1, QStringLiteral("image/png"), picturePath);
+    attach(photo, QStringLiteral("image/png"), picturePath, 1);
     _MsgMessage* reply = add(anna, nullptr, 2, true, QString::fromUtf16(u"nice \U0001F600 <3"));
     _MsgMessage* files = add(named, nullptr, 10, false, QStringLiteral("plans"));
-    attach(files, 2, QStringLiteral("application/pdf"), documentPath);
-    attach(files, 3, QStringLiteral("image/jpeg"), m_tmp->filePath(QStringLiteral("source/gone.jpg")));
+    attach(files, QStringLiteral("application/pdf"), documentPath, 2);
+    attach(files, QStringLiteral("image/jpeg"), m_tmp->filePath(QStringLiteral("source/gone.jpg")), 3);
     // The same picture again: one copy serves both messages.
     _MsgMessage* again = add(named, nullptr, 11, true, QString());
-    attach(again, 4, QStringLiteral("image/png"), picturePath);
+    attach(again, QStringLiteral("image/png"), picturePath, 4);
 
     const QString folder = m_tmp->filePath(QStringLiteral("html"));
-    RecordingProgress progress;
-    ExportSMSThread worker({ again, files, reply, photo }, folder, ExportSMSThread::Html, true, &progress);
-    runDirect(worker, progress);
-    QCOMPARE(progress.errors, QStringList());
+    QCOMPARE(exportErrors({ again, files, reply, photo }, folder, ExportSMSThread::Html, true), QStringList());
 
     // The conversation called "index" leaves that name to the index page.
     QCOMPARE(listing(folder),

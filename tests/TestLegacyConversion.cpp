@@ -3,6 +3,7 @@
 #include "base/DataFolders.h"
 #include "ops/Rc4.h"
 #include "store/Sqlite3DB.h"
+#include "support/FileBytes.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
 #include "ui/LegacyConversion.h"
@@ -167,9 +168,7 @@ void TestLegacyConversion::folderOutcome()
             db.openThrow(path, Sqlite3DB::ReadWriteCreate);
             db.executeThrow(Sqlite3Sql("create table sms (body text)"));
         } else {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(name == QLatin1String("empty") ? "" : "call mum\n");
+            QVERIFY(writeFile(path, name == QLatin1String("empty") ? "" : "call mum\n"));
         }
         QTest::ignoreMessage(
             QtWarningMsg, QRegularExpression(QStringLiteral("leaving .*/local_databases/%1\" as it is").arg(name)));

@@ -357,33 +357,6 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(SocketDataTransferException, LocalException(local.get(), QStringLiteral("x")));
     }
 
-    void manyLinesAreReadQuickly()
-    {
-        const int count = 100000;
-        auto socket = connectPeer([count](QTcpSocket& peer) {
-            const QByteArray record = "$sms:1356998400000,1,KzQ5IDE3MSAxMjM0NTY3,QW5uYQ==,"
-                                      "U2VlIHlvdSBhdCA4LCBvaz8gUnVubmluZyBsYXRlIQ==,\n";
-            QByteArray block;
-            for (int i = 0; i < count; ++i) {
-                block += record;
-                if (block.size() > 256 * 1024) {
-                    writeFully(peer, block);
-                    block.clear();
-                }
-            }
-            writeFully(peer, block + "$bye:\n");
-        });
-        QVERIFY(socket);
-        QElapsedTimer clock;
-        clock.start();
-        int records = 0;
-        while (simpleprotocol::readCommand(socket.get(), 10000).startsWith(QLatin1String("$sms:")))
-            ++records;
-        QCOMPARE(records, count);
-        qInfo("%d lines in %lld ms", count, clock.elapsed());
-        QVERIFY(clock.elapsed() < 10000);
-    }
-
     void choosePort_data()
     {
         QTest::addColumn<QTime>("time");

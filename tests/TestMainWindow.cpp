@@ -9,6 +9,7 @@
 #include "base/DataFolders.h"
 #include "message/MessageText.h"
 #include "support/AdbTestServer.h"
+#include "support/FileBytes.h"
 #include "support/NextDialog.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/RecordingProgress.h"
@@ -42,7 +43,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QScreen>
 #include <QScrollBar>
 #include <QSet>
 #include <QSignalSpy>
@@ -121,7 +121,6 @@ private slots:
     void unreadableOfflineDeviceGetsNode();
     void treeStaysWholeAroundCommands_data();
     void treeStaysWholeAroundCommands();
-    void firstSizeFitsTheScreen();
     void datesFitTheirColumn();
     void shortcuts_data();
     void shortcuts();
@@ -164,13 +163,9 @@ void TestMainWindow::initTestCase()
             { QStringLiteral("Carla Berg"), { { 3000, QStringLiteral("Parcel arrived"), false } } } });
     QVERIFY(databases.mkpath(QStringLiteral("alpha")));
     QVERIFY(databases.mkpath(QStringLiteral("Broken/file-relay/var/mobile/Library/SMS")));
-    QFile broken(smsDbPath(QDir(databases.filePath(QStringLiteral("Broken")))));
-    QVERIFY(broken.open(QIODevice::WriteOnly));
-    broken.write(QByteArray("this is not a database file at all, just text").repeated(100));
-    broken.close();
-    QFile legacy(databases.filePath(QStringLiteral("legacy.db")));
-    QVERIFY(legacy.open(QIODevice::WriteOnly));
-    legacy.close();
+    QVERIFY(writeFile(smsDbPath(QDir(databases.filePath(QStringLiteral("Broken")))),
+        QByteArray("this is not a database file at all, just text").repeated(100)));
+    QVERIFY(writeFile(databases.filePath(QStringLiteral("legacy.db"))));
 
     const QDir offline(dataRootDir().absoluteFilePath(QStringLiteral("virtual_android/OldPhone")));
     QVERIFY(offline.mkpath(QStringLiteral(".")));
@@ -225,14 +220,7 @@ void TestMainWindow::phoneFromPlugToScreen()
     const QString firstSerial = connectDevice(first);
     QVERIFY2(!firstSerial.isEmpty(), qUtf8Printable(first.log()));
 
-    const auto deviceNode = [&]() -> _AndroidDeviceItemNode* {
-        const auto& devices = window.mainModel()->rootDevice()->children;
-        for (_ItemNode* node : devices) {
-            if (node->type == _ItemNode::TypeAndroidDevice && node->name == QLatin1String("Pixelcorp P7"))
-                return static_cast<_AndroidDeviceItemNode*>(node);
-        }
-        return nullptr;
-    };
+    const auto deviceNode = [&] { return deviceNamed(window, QStringLiteral("Pixelcorp P7")); };
     // Generated messages may repeat one another, and the cache keeps a message once.
     const auto shownFrom = [&](const QString& serial, int generated) {
         _AndroidDeviceItemNode* node = deviceNode();
@@ -307,14 +295,8 @@ void TestMainWindow::directPhoneFromPlugToScreen()
     const QString serial = connectDevice(phone);
     QVERIFY2(!serial.isEmpty(), qUtf8Printable(phone.log()));
 
-    const auto deviceNode = [&]() -> _AndroidDeviceItemNode* {
-        for (_ItemNode* node : window.mainModel()->rootDevice()->children) {
-            if (node->type == _ItemNode::TypeAndroidDevice
-                && node->name == QLatin1String("Pixelcorp D9 (read directly over USB)"))
-                return static_cast<_AndroidDeviceItemNode*>(node);
-        }
-        return nullptr;
-    };
+    const auto deviceNode
+        = [&] { return deviceNamed(window, QStringLiteral("Pixelcorp D9 (read directly over USB)")); };
     QTRY_VERIFY2_WITH_TIMEOUT(deviceNode() && AbsTreeItemModel::nodeOf(tree->currentIndex()) == deviceNode()
             && window.smsModel()->rowCount() > 30,
         qUtf8Printable(phone.log()), 60000);
@@ -737,10 +719,7 @@ void TestMainWindow::unreadableOfflineDeviceGetsNode()
 {
     const QDir folder(dataRootDir().absoluteFilePath(QStringLiteral("virtual_android/Scrambled")));
     QVERIFY(folder.mkpath(QStringLiteral("file-relay/var/mobile/Library/SMS")));
-    QFile store(smsDbPath(folder));
-    QVERIFY(store.open(QIODevice::WriteOnly));
-    store.write(QByteArray("not a database").repeated(200));
-    store.close();
+    QVERIFY(writeFile(smsDbPath(folder), QByteArray("not a database").repeated(200)));
 
     {
         MainWindow window(nullptr, quietWindowOptions());
@@ -793,11 +772,10 @@ void TestMainWindow::treeStaysWholeAroundCommands()
         writeStore(QDir(folders.value(name)), conversations);
     }
     QTemporaryDir files;
-    QFile xml(files.filePath(QStringLiteral("more.xml")));
-    QVERIFY(xml.open(QIODevice::WriteOnly));
-    xml.write("<smses count=\"2\"><sms address=\"+491701234567\" date=\"1700000060000\" type=\"2\" body=\"Bye\" />"
-              "<sms address=\"+441632960000\" date=\"1700000120000\" type=\"1\" body=\"Hi\" /></smses>");
-    xml.close();
+    const QString xml = files.filePath(QStringLiteral("more.xml"));
+    QVERIFY(writeFile(xml,
+        "<smses count=\"2\"><sms address=\"+491701234567\" date=\"1700000060000\" type=\"2\" body=\"Bye\" />"
+        "<sms address=\"+441632960000\" date=\"1700000120000\" type=\"1\" body=\"Hi\" /></smses>"));
 
     MainWindow window(nullptr, quietWindowOptions());
     QAbstractItemModelTester tester(window.mainModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -825,7 +803,7 @@ void TestMainWindow::treeStaysWholeAroundCommands()
         });
     };
     if (command == QLatin1String("import")) {
-        setNextSaveFileAnswer(xml.fileName(), QString());
+        setNextSaveFileAnswer(xml, QString());
         chooseArchive();
         onNextDialog<CountrySelForm>([](CountrySelForm* form) {
             form->findChild<QListWidget*>(QStringLiteral("ltCountries"))->setCurrentRow(0);
@@ -846,25 +824,6 @@ void TestMainWindow::treeStaysWholeAroundCommands()
     QTRY_COMPARE(window.shownMessages().size(), stored);
     QCOMPARE(refillsInsideTreeChanges, 0);
     QVERIFY2(unreachableRows(tree).isEmpty(), qPrintable(unreachableRows(tree)));
-}
-
-void TestMainWindow::firstSizeFitsTheScreen()
-{
-    // The offscreen screen, 800 pixels wide, is narrower than the 1000 the window is designed for.
-    MainWindow window(nullptr, quietWindowOptions());
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const QRect available = window.screen()->availableGeometry();
-    QVERIFY(available.width() < 1000);
-    QVERIFY2(window.frameGeometry().width() < available.width() && window.frameGeometry().height() < available.height(),
-        qPrintable(QStringLiteral("%1x%2 on %3x%4")
-                       .arg(window.frameGeometry().width())
-                       .arg(window.frameGeometry().height())
-                       .arg(available.width())
-                       .arg(available.height())));
-    // Nothing inside the window holds it wider than that.
-    QVERIFY(window.minimumSizeHint().width() <= window.width());
-    QCOMPARE(window.height(), 680);
 }
 
 void TestMainWindow::datesFitTheirColumn()

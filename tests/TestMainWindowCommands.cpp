@@ -6,8 +6,8 @@
 #include "ops/ExportFormats.h"
 #include "ops/MessageSources.h"
 #include "ops/SearchIndexUpdates.h"
-#include "store/ExportMessagesDb.h"
 #include "store/Sqlite3DB.h"
+#include "support/FileBytes.h"
 #include "support/MessageRecords.h"
 #include "support/NextDialog.h"
 #include "support/ReadOnlyPath.h"
@@ -295,15 +295,14 @@ void TestMainWindowCommands::linkedDatabaseFolderIsRemovedAsLink()
 {
     QTemporaryDir elsewhere;
     QVERIFY(QDir(elsewhere.path()).mkpath(QStringLiteral("file-relay")));
-    QFile precious(elsewhere.filePath(QStringLiteral("file-relay/sms.db")));
-    QVERIFY(precious.open(QIODevice::WriteOnly));
-    precious.close();
+    const QString precious = elsewhere.filePath(QStringLiteral("file-relay/sms.db"));
+    QVERIFY(writeFile(precious));
 
     const QString link = localDatabaseFolder(QStringLiteral("Linked"));
     QVERIFY(QFile::link(elsewhere.path(), link));
     removeFolderOrLink(link);
     QVERIFY(!QFileInfo(link).exists() && !QFileInfo(link).isSymLink());
-    QVERIFY(QFileInfo::exists(precious.fileName()));
+    QVERIFY(QFileInfo::exists(precious));
 }
 
 // File > "Import SMS from XML Backup...": the open dialog, the database dialog and the country dialog
@@ -319,15 +318,9 @@ void TestMainWindowCommands::importXmlFromFileMenu()
           "  <sms address=\"+491701234567\" date=\"1700000060000\" type=\"2\" body=\"Tschuess\" />\n"
           "  <sms address=\"+441632960000\" date=\"1700000120000\" type=\"1\" body=\"Hi\" />\n"
           "</smses>\n";
-    const auto writeFile = [&files](const QString& name, const QByteArray& content) {
-        QFile file(files.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-            return QString();
-        return file.fileName();
-    };
-    const QString whole = writeFile(QStringLiteral("sms-old.xml"), backup);
-    const QString cut = writeFile(QStringLiteral("cut.xml"), backup.left(backup.indexOf("<sms address=\"+44")));
-    QVERIFY(!whole.isEmpty() && !cut.isEmpty());
+    const QString whole = files.filePath(QStringLiteral("sms-old.xml"));
+    const QString cut = files.filePath(QStringLiteral("cut.xml"));
+    QVERIFY(writeFile(whole, backup) && writeFile(cut, backup.left(backup.indexOf("<sms address=\"+44"))));
 
     const MainWindowOptions options = quietWindowOptions();
     MainWindow window(nullptr, options);
@@ -423,25 +416,15 @@ void TestMainWindowCommands::deleteCommands()
     QVERIFY(removeFolderOrLink(folder.absolutePath(), true));
     {
         MessageRecords records;
-        const QList<_MsgMessage*> messages = records.addConversation(5);
-        ExportMessagesDb store(folder, QString());
-        store.begin();
-        for (const _MsgMessage* message : messages)
-            store.write(*message);
-        store.end();
+        writeMessages(folder, records.addConversation(5));
     }
     std::unique_ptr<ReadOnlyPath> stuck;
     if (leftover == QLatin1String("hidden")) {
-        QFile directory(folder.filePath(QStringLiteral(".directory")));
-        QVERIFY(directory.open(QIODevice::WriteOnly));
-        directory.write("[Desktop Entry]\nIcon=folder-green\n");
-        directory.close();
+        QVERIFY(writeFile(folder.filePath(QStringLiteral(".directory")), "[Desktop Entry]\nIcon=folder-green\n"));
         QVERIFY(folder.mkpath(QStringLiteral("file-relay/.cache")));
     } else if (leftover == QLatin1String("stuck")) {
         QVERIFY(folder.mkpath(QStringLiteral("held")));
-        QFile held(folder.filePath(QStringLiteral("held/note.txt")));
-        QVERIFY(held.open(QIODevice::WriteOnly));
-        held.close();
+        QVERIFY(writeFile(folder.filePath(QStringLiteral("held/note.txt"))));
         stuck = std::make_unique<ReadOnlyPath>(folder.filePath(QStringLiteral("held")));
         if (!stuck->isReadOnly())
             QSKIP("this machine offers no way to keep a file from being removed");
@@ -508,11 +491,10 @@ void TestMainWindowCommands::countryCancelStopsTheCommand()
     setMessageBoxesScripted(true);
     takeShownMessageBoxes();
     QTemporaryDir files;
-    QFile backup(files.filePath(QStringLiteral("old.xml")));
-    QVERIFY(backup.open(QIODevice::WriteOnly));
-    backup.write("<?xml version='1.0' encoding='UTF-8'?>\n<smses count=\"1\">\n"
-                 "  <sms address=\"+491701234567\" date=\"1700000000000\" type=\"1\" body=\"Hallo\" />\n</smses>\n");
-    backup.close();
+    const QString backup = files.filePath(QStringLiteral("old.xml"));
+    QVERIFY(writeFile(backup,
+        "<?xml version='1.0' encoding='UTF-8'?>\n<smses count=\"1\">\n"
+        "  <sms address=\"+491701234567\" date=\"1700000000000\" type=\"1\" body=\"Hallo\" />\n</smses>\n"));
 
     const MainWindowOptions options = quietWindowOptions();
     MainWindow window(nullptr, options);
@@ -524,7 +506,7 @@ void TestMainWindowCommands::countryCancelStopsTheCommand()
         });
     };
 
-    setNextSaveFileAnswer(backup.fileName(), QString());
+    setNextSaveFileAnswer(backup, QString());
     onNextDialog<LocalDbSelForm>([](LocalDbSelForm* form) {
         form->findChild<QComboBox*>()->setEditText(QStringLiteral("Never"));
         emit form->findChild<QPushButton*>(QStringLiteral("btnOK"))->pressed();
@@ -590,9 +572,7 @@ void TestMainWindowCommands::deleteActsOnTheListedDatabase()
         });
     } else {
         QVERIFY(QDir().mkpath(QFileInfo(smsDbPath(otherFolder)).absolutePath()));
-        QFile garbage(smsDbPath(otherFolder));
-        QVERIFY(garbage.open(QIODevice::WriteOnly));
-        garbage.write(QByteArray("not a database").repeated(100));
+        QVERIFY(writeFile(smsDbPath(otherFolder), QByteArray("not a database").repeated(100)));
     }
     const auto otherBytes = [&otherFolder] {
         QFile file(smsDbPath(otherFolder));
@@ -640,12 +620,7 @@ void TestMainWindowCommands::disconnectForgetsTheSelectedDevice()
     const MainWindowOptions options = quietWindowOptions();
     MainWindow window(nullptr, options);
     window.show();
-    const auto deviceNames = [&window] {
-        QStringList shown;
-        for (const _ItemNode* node : std::as_const(window.mainModel()->rootDevice()->children))
-            shown.append(node->name);
-        return shown;
-    };
+    const auto deviceNames = [&window] { return childNames(window.mainModel()->rootDevice()); };
     QCOMPARE(deviceNames(), names);
     auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
     tree->setCurrentIndex(window.mainModel()->nodeIndex(window.mainModel()->rootDevice()->children.at(1)));

@@ -102,15 +102,6 @@ INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 1);
 INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 2);
 )";
 
-// Writes a store of the phone layout by the script into the database folder.
-void writeStoreByScript(const QDir& dir, const QString& script)
-{
-    QVERIFY(dir.mkpath(QStringLiteral("file-relay/var/mobile/Library/SMS")));
-    Sqlite3DB db;
-    db.openThrow(dir.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db")), Sqlite3DB::ReadWriteCreate);
-    runScript(db, script);
-}
-
 } // namespace
 
 class TestMessageStoreReading : public QObject
@@ -449,14 +440,7 @@ private slots:
     void lastComputedWithoutColumn()
     {
         QTemporaryDir folder;
-        IOS6MessageDb probe(QDir(folder.path()), gbMcc, true);
-        const QString path = probe.dbPath();
-        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-        {
-            Sqlite3DB db;
-            db.openThrow(path, Sqlite3DB::ReadWriteCreate);
-            runScript(db, QString::fromLatin1(oldLayout));
-        }
+        writeStoreByScript(QDir(folder.path()), QString::fromLatin1(oldLayout));
         IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
         _MsgCollection collection;
         store.messages(collection, 0);

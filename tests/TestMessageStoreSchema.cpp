@@ -2,9 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "message/MsgCollection.h"
 #include "store/IOS6MessageDb.h"
+#include "support/FileBytes.h"
 #include "support/ReadOnlyPath.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/Thrown.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,8 +16,6 @@
 #include <memory>
 
 namespace {
-
-const QString dbRelativePath = QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db");
 
 // "name type default" of every column, in table order.
 QStringList columnsOf(Sqlite3DB& db, const QString& table)
@@ -39,15 +39,6 @@ QStringList indexColumns(Sqlite3DB& db, const QString& index)
     while (cursor.moveNext())
         columns << cursor.getText(QStringLiteral("name"));
     return columns;
-}
-
-QStringList splitList(const char* text)
-{
-    QStringList items;
-    const QStringList parts = QString::fromLatin1(text).split(QLatin1Char(','));
-    for (const QString& part : parts)
-        items << part.trimmed();
-    return items;
 }
 
 // A store of the layout before logic_hash, the later message columns, chat.group_id, chat._last and the
@@ -147,77 +138,16 @@ private:
         return store;
     }
 
-    // A folder holding sms.db made by the given script.
-    void writeStore(const QTemporaryDir& folder, const QString& script)
-    {
-        const QString path = QDir(folder.path()).filePath(dbRelativePath);
-        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-        Sqlite3DB db;
-        db.openThrow(path, Sqlite3DB::ReadWriteCreate);
-        runScript(db, script);
-    }
-
 private slots:
     void initTestCase()
     {
         useTemporaryHome();
         m_folder = std::make_unique<QTemporaryDir>();
         QVERIFY(m_folder->isValid());
-        QVERIFY(!QFile::exists(QDir(m_folder->path()).filePath(dbRelativePath)));
+        QVERIFY(!QFile::exists(smsDbPath(QDir(m_folder->path()))));
         m_store = newStore(*m_folder);
         QVERIFY(m_store->isOpen());
-        QVERIFY(QFile::exists(QDir(m_folder->path()).filePath(dbRelativePath)));
-    }
-
-    void tableColumns_data()
-    {
-        QTest::addColumn<QString>("table");
-        QTest::addColumn<QStringList>("columns");
-        QTest::newRow("message")
-            << QStringLiteral("message")
-            << splitList(
-                   "ROWID INTEGER, guid TEXT, text TEXT, replace INTEGER =0, service_center TEXT, handle_id INTEGER =0,"
-                   "subject TEXT, country TEXT, attributedBody BLOB, version INTEGER =0, type INTEGER =0, service TEXT,"
-                   "account TEXT, account_guid TEXT, error INTEGER =0, date INTEGER, date_read INTEGER,"
-                   "date_delivered INTEGER, is_delivered INTEGER =0, is_finished INTEGER =0, is_emote INTEGER =0,"
-                   "is_from_me INTEGER =0, is_empty INTEGER =0, is_delayed INTEGER =0, is_auto_reply INTEGER =0,"
-                   "is_prepared INTEGER =0, is_read INTEGER =0, is_system_message INTEGER =0, is_sent INTEGER =0,"
-                   "has_dd_results INTEGER =0, is_service_message INTEGER =0, is_forward INTEGER =0,"
-                   "was_downgraded INTEGER =0, is_archive INTEGER =0, cache_has_attachments INTEGER =0,"
-                   "cache_roomnames TEXT, was_data_detected INTEGER =0, was_deduplicated INTEGER =0,"
-                   "is_audio_message INTEGER =0, is_played INTEGER =0, date_played INTEGER, item_type INTEGER =0,"
-                   "other_handle INTEGER =-1, group_title TEXT, group_action_type INTEGER =0, share_status INTEGER,"
-                   "share_direction INTEGER, is_expirable INTEGER =0, expire_state INTEGER =0,"
-                   "message_action_type INTEGER =0, logic_hash TEXT");
-        QTest::newRow("handle") << QStringLiteral("handle")
-                                << splitList("ROWID INTEGER, id TEXT, country TEXT, service TEXT,"
-                                             "uncanonicalized_id TEXT, _ct_name TEXT, _photo BLOB");
-        QTest::newRow("chat")
-            << QStringLiteral("chat")
-            << splitList("ROWID INTEGER, guid TEXT, style INTEGER, state INTEGER, account_id TEXT, properties BLOB,"
-                         "chat_identifier TEXT, service_name TEXT, room_name TEXT, account_login TEXT, is_archived "
-                         "INTEGER =0,"
-                         "last_addressed_handle TEXT, display_name TEXT, group_id TEXT, _last INTEGER =0");
-        QTest::newRow("attachment")
-            << QStringLiteral("attachment")
-            << splitList(
-                   "ROWID INTEGER, guid TEXT, created_date INTEGER =0, start_date INTEGER =0, filename TEXT, uti TEXT,"
-                   "mime_type TEXT, transfer_state INTEGER =0, is_outgoing INTEGER =0, user_info BLOB,"
-                   "transfer_name TEXT, total_bytes INTEGER =0");
-        QTest::newRow("chat_handle_join")
-            << QStringLiteral("chat_handle_join") << splitList("chat_id INTEGER, handle_id INTEGER");
-        QTest::newRow("chat_message_join")
-            << QStringLiteral("chat_message_join") << splitList("chat_id INTEGER, message_id INTEGER");
-        QTest::newRow("message_attachment_join")
-            << QStringLiteral("message_attachment_join") << splitList("message_id INTEGER, attachment_id INTEGER");
-    }
-
-    void tableColumns()
-    {
-        QFETCH(QString, table);
-        QFETCH(QStringList, columns);
-        QCOMPARE(columnsOf(*m_store, table), columns);
-        QVERIFY(m_store->tableSql().contains(table));
+        QVERIFY(QFile::exists(smsDbPath(QDir(m_folder->path()))));
     }
 
     void registeredFunctionsReturnZero()
@@ -317,7 +247,7 @@ private slots:
     void oldLayoutIsUpgradedInPlace()
     {
         QTemporaryDir folder;
-        writeStore(folder, QString::fromLatin1(oldLayout));
+        writeStoreByScript(QDir(folder.path()), QString::fromLatin1(oldLayout));
         IOS6MessageDb store(QDir(folder.path()), QString(), true);
         store.open();
 
@@ -349,7 +279,7 @@ private slots:
     void upgradeRunsOncePerObject()
     {
         QTemporaryDir folder;
-        writeStore(folder, QString::fromLatin1(oldLayout));
+        writeStoreByScript(QDir(folder.path()), QString::fromLatin1(oldLayout));
         IOS6MessageDb store(QDir(folder.path()), QString(), true);
         store.open();
         QVERIFY(store.tableSql().value(QStringLiteral("chat")).contains(QLatin1String("group_id")));
@@ -371,7 +301,7 @@ private slots:
     void noUpgradeWithoutFlag()
     {
         QTemporaryDir folder;
-        writeStore(folder, QString::fromLatin1(oldLayout));
+        writeStoreByScript(QDir(folder.path()), QString::fromLatin1(oldLayout));
         IOS6MessageDb store(QDir(folder.path()), QString(), false);
         store.open();
         QVERIFY(!store.tbInfo(QStringLiteral("message")).contains(QStringLiteral("logic_hash")));
@@ -382,20 +312,13 @@ private slots:
     {
         QTemporaryDir folder;
         // A view cannot take a new column, so the first step fails.
-        writeStore(folder,
+        writeStoreByScript(QDir(folder.path()),
             QStringLiteral("CREATE TABLE message (ROWID INTEGER PRIMARY KEY, guid TEXT);"
                            "CREATE VIEW chat AS SELECT 1 AS ROWID"));
         IOS6MessageDb store(QDir(folder.path()), QString(), true);
-        try {
-            store.open();
-            QFAIL("the upgrade should have failed");
-        } catch (const std::runtime_error& e) {
-            const QString text = QString::fromUtf8(e.what());
-            QVERIFY2(text.startsWith(QStringLiteral("line:1, sql:ALTER TABLE chat ADD COLUMN group_id TEXT;, error:")),
-                qPrintable(text));
-            QVERIFY(
-                text.size() > QStringLiteral("line:1, sql:ALTER TABLE chat ADD COLUMN group_id TEXT;, error:").size());
-        }
+        const QString text = thrownText([&] { store.open(); });
+        const QString failedStep = QStringLiteral("line:1, sql:ALTER TABLE chat ADD COLUMN group_id TEXT;, error:");
+        QVERIFY2(text.startsWith(failedStep) && text.size() > failedStep.size(), qPrintable(text));
         QVERIFY(!store.isOpen());
         QVERIFY(QFile::exists(store.dbPath()));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, store.open());
@@ -433,7 +356,7 @@ private slots:
         const QString triggerSql
             = QStringLiteral("select sql from sqlite_master where type='trigger' and name='clean_orphaned_messages'");
         QTemporaryDir folder;
-        writeStore(folder, QString::fromLatin1(oldLayout) + trigger);
+        writeStoreByScript(QDir(folder.path()), QString::fromLatin1(oldLayout) + trigger);
         IOS6MessageDb store(QDir(folder.path()), QString(), true);
         store.open();
         Sqlite3Cursor stored = store.queryThrow(Sqlite3Sql(triggerSql));
@@ -469,9 +392,9 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(bool, isSql);
         QTemporaryDir folder;
-        const QString path = QDir(folder.path()).filePath(dbRelativePath);
+        const QString path = smsDbPath(QDir(folder.path()));
         if (isSql) {
-            writeStore(folder, QString::fromLatin1(content));
+            writeStoreByScript(QDir(folder.path()), QString::fromLatin1(content));
         } else {
             QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
             QFile file(path);
@@ -482,14 +405,9 @@ private slots:
         QVERIFY(before.open(QIODevice::ReadOnly));
         const QByteArray bytes = before.readAll();
         IOS6MessageDb store(QDir(folder.path()), QString(), true);
-        try {
-            store.open();
-            QFAIL("the file should have been refused");
-        } catch (const std::runtime_error& e) {
-            QCOMPARE(QString::fromUtf8(e.what()),
-                QStringLiteral("The file \"%1\" is not a message database this application can read.")
-                    .arg(QDir::toNativeSeparators(path)));
-        }
+        QCOMPARE(thrownText([&] { store.open(); }),
+            QStringLiteral("The file \"%1\" is not a message database this application can read.")
+                .arg(QDir::toNativeSeparators(path)));
         QVERIFY(!store.isOpen());
         QFile after(path);
         QVERIFY(after.open(QIODevice::ReadOnly));
@@ -515,7 +433,7 @@ private slots:
         QFETCH(bool, writeAhead);
         QFETCH(bool, lockFolder);
         QTemporaryDir folder;
-        const QString path = QDir(folder.path()).filePath(dbRelativePath);
+        const QString path = smsDbPath(QDir(folder.path()));
         if (complete) {
             newStore(folder).reset();
             Sqlite3DB db;
@@ -524,7 +442,7 @@ private slots:
                 QStringLiteral("DROP INDEX chat_handle_join_idx_handle_id; DROP TRIGGER clean_orphaned_messages;")
                     + QString::fromLatin1(wideCleanUp) + QString::fromLatin1(triggerFixture));
         } else {
-            writeStore(folder, QString::fromLatin1(oldLayout));
+            writeStoreByScript(QDir(folder.path()), QString::fromLatin1(oldLayout));
         }
         if (writeAhead) {
             Sqlite3DB db;
@@ -563,7 +481,7 @@ private slots:
     {
         QTemporaryDir folder;
         newStore(folder).reset();
-        const QString path = QDir(folder.path()).filePath(dbRelativePath);
+        const QString path = smsDbPath(QDir(folder.path()));
         Sqlite3DB writer;
         writer.openThrow(path, Sqlite3DB::ReadWrite);
         runScript(writer,
@@ -596,9 +514,7 @@ private slots:
     {
         QTemporaryDir folder;
         // A file where the store's folder should be makes creation impossible.
-        QFile blocker(QDir(folder.path()).filePath(QStringLiteral("file-relay")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
+        QVERIFY(writeFile(QDir(folder.path()).filePath(QStringLiteral("file-relay"))));
         IOS6MessageDb store(QDir(folder.path()), QString(), true);
         QVERIFY_THROWS_EXCEPTION(std::exception, store.open());
         QVERIFY(!store.isOpen());

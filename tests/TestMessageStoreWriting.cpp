@@ -3,8 +3,10 @@
 #include "message/MessageIdentity.h"
 #include "store/ExportMessagesDb.h"
 #include "store/WrittenKeys.h"
+#include "support/FileBytes.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/Thrown.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -56,6 +58,19 @@ struct Records
         m.service = QStringLiteral("SMS");
         m.guid = guidFromBytes(logicHash(m).toUtf8());
         return &m;
+    }
+
+    // Message "a" in conversation chat-1 with one attachment, named as a phone names it and copied
+    // from the source file.
+    _MsgMessage* withAttachment(const QString& filename, const QString& source)
+    {
+        _MsgMessage* m = message(chat(QStringLiteral("chat-1"), {}), nullptr, 1, QStringLiteral("a"));
+        _MsgAttachment a;
+        a.guid = QStringLiteral("att");
+        a.filename = filename;
+        a.sourcePath = source;
+        m->attachments.insert(QStringLiteral("1"), a);
+        return m;
     }
 };
 
@@ -551,13 +566,8 @@ void TestMessageStoreWriting::invalidServiceNameThrows()
     {
         ExportMessagesDb writer(m_folder, QString());
         writer.begin();
-        try {
-            writer.write(r.messages.front());
-            QFAIL("no exception");
-        } catch (const std::runtime_error& e) {
-            QCOMPARE(QString::fromUtf8(e.what()),
-                QStringLiteral("IOS6MessageDb::insertChat, invalid chat, service_name:MMS"));
-        }
+        QCOMPARE(thrownText([&] { writer.write(r.messages.front()); }),
+            QStringLiteral("IOS6MessageDb::insertChat, invalid chat, service_name:MMS"));
     }
     QCOMPARE(count(m_folder, QStringLiteral("chat")), 0);
 }
@@ -682,19 +692,10 @@ void TestMessageStoreWriting::attachmentKeepsExistingFile()
 {
     QTemporaryDir sources;
     const QString source = sources.filePath(QStringLiteral("new.jpg"));
-    {
-        QFile f(source);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("new data");
-    }
+    QVERIFY(writeFile(source, "new data"));
     Records r;
-    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {});
-    _MsgMessage* first = r.message(chat, nullptr, 1, QStringLiteral("a"));
-    _MsgAttachment a;
-    a.guid = QStringLiteral("att");
-    a.filename = QStringLiteral("~/Library/SMS/Attachments/ab/IMG:0001?.jpg");
-    a.sourcePath = source;
-    first->attachments.insert(QStringLiteral("1"), a);
+    const _MsgMessage* first = r.withAttachment(QStringLiteral("~/Library/SMS/Attachments/ab/IMG:0001?.jpg"), source);
+    const _MsgAttachment a = first->attachments.first();
     writeAll(m_folder, r.messages);
 
     const QString target
@@ -708,7 +709,7 @@ void TestMessageStoreWriting::attachmentKeepsExistingFile()
     copied.close();
 
     // Another message with the same attachment: the file stays, the row is found and joined.
-    _MsgMessage* second = r.message(chat, nullptr, 2, QStringLiteral("b"));
+    _MsgMessage* second = r.message(first->chat, nullptr, 2, QStringLiteral("b"));
     second->attachments.insert(QStringLiteral("1"), a);
     writeAll(m_folder, { *second });
     QVERIFY(copied.open(QIODevice::ReadOnly));
@@ -739,19 +740,9 @@ void TestMessageStoreWriting::hostileAttachmentPathStaysInside()
     QFETCH(QString, filename);
     QFETCH(QString, expected);
     const QString source = m_tmp->filePath(QStringLiteral("source.txt"));
-    {
-        QFile f(source);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("payload");
-    }
+    QVERIFY(writeFile(source, "payload"));
     Records r;
-    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {});
-    _MsgMessage* m = r.message(chat, nullptr, 1, QStringLiteral("a"));
-    _MsgAttachment a;
-    a.guid = QStringLiteral("att");
-    a.filename = filename;
-    a.sourcePath = source;
-    m->attachments.insert(QStringLiteral("1"), a);
+    r.withAttachment(filename, source);
     writeAll(m_folder, r.messages);
 
     QStringList copies;
@@ -779,23 +770,13 @@ void TestMessageStoreWriting::attachmentNotCopiedThroughLink()
     QVERIFY(QDir(m_tmp->path()).mkpath(QStringLiteral("outside")));
     const QString outside = m_tmp->filePath(QStringLiteral("outside"));
     const QString source = m_tmp->filePath(QStringLiteral("source.jpg"));
-    {
-        QFile f(source);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("payload");
-    }
+    QVERIFY(writeFile(source, "payload"));
     const QString linkPath = m_folder.filePath(QStringLiteral("file-relay/") + link);
     QVERIFY(QDir().mkpath(QFileInfo(linkPath).absolutePath()));
     QVERIFY(QFile::link(outside, linkPath));
 
     Records r;
-    _MsgChat* chat = r.chat(QStringLiteral("chat-1"), {});
-    _MsgMessage* m = r.message(chat, nullptr, 1, QStringLiteral("a"));
-    _MsgAttachment a;
-    a.guid = QStringLiteral("att");
-    a.filename = QStringLiteral("~/Library/SMS/Attachments/ab/photo.jpg");
-    a.sourcePath = source;
-    m->attachments.insert(QStringLiteral("1"), a);
+    r.withAttachment(QStringLiteral("~/Library/SMS/Attachments/ab/photo.jpg"), source);
     writeAll(m_folder, r.messages);
 
     QDirIterator it(outside, QDir::Files, QDirIterator::Subdirectories);
@@ -962,14 +943,9 @@ void TestMessageStoreWriting::storesMadeElsewhere()
     added->date_read = added->date;
     ExportMessagesDb writer(m_folder, QStringLiteral("310"));
     if (!refused.isEmpty()) {
-        try {
-            writer.begin();
-            QFAIL("the writer must refuse the store");
-        } catch (const std::runtime_error& e) {
-            const QString text = QString::fromUtf8(e.what());
-            QVERIFY2(
-                text.contains(QLatin1Char('(') + refused + QStringLiteral("); nothing was written")), qPrintable(text));
-        }
+        const QString text = thrownText([&] { writer.begin(); });
+        QVERIFY2(
+            text.contains(QLatin1Char('(') + refused + QStringLiteral("); nothing was written")), qPrintable(text));
         QCOMPARE(scalar(m_folder, rowsQuery), before);
         return;
     }

@@ -7,9 +7,11 @@
 #include "base/DataFolders.h"
 #include "store/CountryLibDb.h"
 #include "support/AdbTestServer.h"
+#include "support/FileBytes.h"
 #include "support/LocalPorts.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/TestHome.h"
+#include "support/Thrown.h"
 #include "tools/common/DemoMessages.h"
 #include "tools/common/EdgeMessages.h"
 #include "tools/common/SyntheticMessages.h"
@@ -172,16 +174,6 @@ QList<SimMessage> awkwardMessages()
     };
 }
 
-QString thrownText(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    }
-    return QString();
-}
-
 // Over USB: asks for a greeting channel by a broadcast to the component and tries to open it once.
 QString broadcastAndConnect(const QString& serial, const QString& component)
 {
@@ -325,10 +317,7 @@ private slots:
     void badMessageFileIsAnError()
     {
         const QString path = m_dir.filePath(QStringLiteral("broken.json"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("{\"messages\": [ {\"time\": 1,");
-        file.close();
+        QVERIFY(writeFile(path, "{\"messages\": [ {\"time\": 1,"));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, loadMessages(path));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, loadMessages(m_dir.filePath(QStringLiteral("missing.json"))));
 

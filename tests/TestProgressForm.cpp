@@ -98,8 +98,6 @@ class TestProgressForm : public QObject
 private slots:
     void initTestCase();
     void init();
-    void layout_data();
-    void layout();
     void dialogShape();
     void updateProgress_data();
     void updateProgress();
@@ -124,35 +122,12 @@ void TestProgressForm::init()
     takeShownMessageBoxes();
 }
 
-void TestProgressForm::layout_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("geometry");
-
-    QTest::newRow("lbStatus") << QStringLiteral("lbStatus") << QRect(20, 20, 311, 16);
-    QTest::newRow("progressBar") << QStringLiteral("progressBar") << QRect(20, 40, 321, 23);
-    QTest::newRow("lbProgress") << QStringLiteral("lbProgress") << QRect(25, 70, 281, 20);
-    QTest::newRow("btnCancel") << QStringLiteral("btnCancel") << QRect(130, 90, 75, 23);
-}
-
-void TestProgressForm::layout()
-{
-    QFETCH(QString, name);
-    QFETCH(QRect, geometry);
-
-    ProgressForm dialog(QStringLiteral("Loading SMS..."));
-    auto* widget = dialog.findChild<QWidget*>(name);
-    QVERIFY(widget);
-    QCOMPARE(widget->geometry(), geometry);
-}
-
 void TestProgressForm::dialogShape()
 {
     ProgressForm dialog(QStringLiteral("Loading SMS..."));
     QCOMPARE(dialog.objectName(), QStringLiteral("ProgressForm"));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Loading SMS..."));
     QCOMPARE(int(dialog.windowFlags()), 0x803);
-    QCOMPARE(dialog.size(), QSize(350, 122));
     QVERIFY(!dialog.styleSheet().isEmpty());
     QCOMPARE(dialog.styleSheet(), appStyleSheet());
     QCOMPARE(dialog.reportTarget(), &dialog);

@@ -65,19 +65,16 @@ void TestSelectionDialogs::init()
 void TestSelectionDialogs::shape()
 {
     LocalDbSelForm database({ QStringLiteral("Family") }, QStringLiteral("Phone_Backup"));
-    QCOMPARE(database.size(), QSize(423, 156));
     QCOMPARE(int(database.windowFlags()), 0x803);
     QCOMPARE(database.windowTitle(), QStringLiteral("Select one Database for backup"));
     QCOMPARE(database.findChild<QPushButton*>(QStringLiteral("btnOK"))->text(), QStringLiteral("Confirm"));
     auto* names = database.findChild<QComboBox*>(QStringLiteral("cbLocalDbNames"));
-    QCOMPARE(names->geometry(), QRect(10, 40, 401, 22));
     QCOMPARE(names->count(), 2); // the empty first item, then the database
     QCOMPARE(names->currentText(), QStringLiteral("Phone_Backup"));
     const auto* label = database.findChild<QLabel*>(QStringLiteral("label"));
     QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
 
     DataSourceSelForm device;
-    QCOMPARE(device.size(), QSize(421, 152));
     QCOMPARE(int(device.windowFlags()), 0x803);
     QCOMPARE(
         device.findChild<QLabel*>(QStringLiteral("lbSelDevice"))->text(), QStringLiteral("Please select a Device."));

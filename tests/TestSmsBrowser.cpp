@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/export/pdf/FontCoverage.h"
+#include "support/FileBytes.h"
 #include "support/MessageRecords.h"
 #include "support/TextOrder.h"
 #include "ui/models/ItemModelSms.h"
@@ -310,9 +311,7 @@ void TestSmsBrowser::attachmentsShowInTheirMessage()
     const QString document = files.filePath(QStringLiteral("stored-name.pdf"));
     const QString broken = files.filePath(QStringLiteral("broken.jpg"));
     for (const QString& path : { document, broken }) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("no picture");
+        QVERIFY(writeFile(path, "no picture"));
     }
     auto attach = [](_MsgMessage* message, const QString& mimeType, const QString& path, const QString& name) {
         _MsgAttachment attachment;

@@ -4,6 +4,7 @@
 #include "store/Sqlite3DB.h"
 #include "support/RecordingProgress.h"
 #include "support/TestHome.h"
+#include "support/Thrown.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -35,7 +36,6 @@ private:
 
 private slots:
     void initTestCase();
-    void versionIsFive();
     void openFlags_data();
     void openFlags();
     void missingColumnsReadAsEmpty();
@@ -58,11 +58,6 @@ void TestSqlite3DB::initTestCase()
 {
     useTemporaryHome();
     QVERIFY(m_dir.isValid());
-}
-
-void TestSqlite3DB::versionIsFive()
-{
-    QCOMPARE(sqlite_qt_version(), 5);
 }
 
 void TestSqlite3DB::openFlags_data()
@@ -156,12 +151,7 @@ void TestSqlite3DB::errorTextLeavesStatementToLog()
         0);
     QTest::ignoreMessage(QtWarningMsg,
         QRegularExpression(QRegularExpression::escape(error + QStringLiteral(" [") + statement + QLatin1Char(']'))));
-    try {
-        db.executeThrow(Sqlite3Sql(statement));
-        QFAIL("the statement must fail");
-    } catch (const std::exception& thrown) {
-        QCOMPARE(QString::fromUtf8(thrown.what()), error);
-    }
+    QCOMPARE(thrownText([&] { db.executeThrow(Sqlite3Sql(statement)); }), error);
 
     Sqlite3DB closed;
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("database is not open \\[SELECT 1\\]")));

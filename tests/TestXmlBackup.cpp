@@ -12,9 +12,11 @@
 #include "store/ExportMessagesDb.h"
 #include "store/IOS6MessageDb.h"
 #include "store/Sqlite3DB.h"
+#include "support/FileBytes.h"
 #include "support/RecordingProgress.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/Thrown.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -135,13 +137,6 @@ QStringList attachmentsRead(const QDir& folder)
     return lines;
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 } // namespace
 
 // Import and export of the XML backup format of the common Android backup apps, end to end through
@@ -211,7 +206,8 @@ QString TestXmlBackup::import(const QString& xmlPath, const QDir& folder, XmlImp
 QString TestXmlBackup::importBytes(const QByteArray& xml, const QDir& folder)
 {
     const QString path = m_tmp->filePath(QStringLiteral("in.xml"));
-    writeFile(path, xml);
+    if (!writeFile(path, xml))
+        return QStringLiteral("error: can not write ") + path;
     return import(path, folder);
 }
 
@@ -607,7 +603,7 @@ void TestXmlBackup::secondImportFindsEverything()
 
     const QDir folder(m_tmp->filePath(QStringLiteral("db")));
     const QString xmlPath = m_tmp->filePath(QStringLiteral("in.xml"));
-    writeFile(xmlPath, backup(elements));
+    QVERIFY(writeFile(xmlPath, backup(elements)));
     XmlImportThread* first = nullptr;
     QVERIFY(!import(xmlPath, folder, &first).startsWith(QLatin1String("error")));
     const qint64 count = first->newMessages();
@@ -707,7 +703,7 @@ void TestXmlBackup::pictureNotStoredFailsImport()
     QVERIFY(
         !importBytes(backup(sms("address=\"+447700900123\" date=\"1356998400000\" type=\"1\" body=\"kept\"")), folder)
              .startsWith(QLatin1String("error")));
-    writeFile(folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/Attachments")), "in the way");
+    QVERIFY(writeFile(folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/Attachments")), "in the way"));
     const QStringList messagesBefore = queryRows(folder, QStringLiteral("select * from message"));
     const QStringList filesBefore = filesUnder(folder);
 
@@ -758,19 +754,16 @@ void TestXmlBackup::oversizedElementIsRefused()
     QFETCH(qint64, readAtMost);
     constexpr qint64 bound = 1 << 20;
     const QString path = m_tmp->filePath(QStringLiteral("in.xml"));
-    writeFile(path, backup(elements));
+    QVERIFY(writeFile(path, backup(elements)));
 
     SmsXmlReader reader(path, bound);
     std::atomic<bool> stopFlag { stop };
     reader.setStopFlag(&stopFlag);
     SmsXmlRecord record;
-    QString outcome;
-    try {
+    QCOMPARE(thrownText([&] {
         while (reader.next(record)) { }
-    } catch (const std::exception& e) {
-        outcome = QString::fromUtf8(e.what());
-    }
-    QCOMPARE(outcome, error);
+    }),
+        error);
     if (!error.isEmpty())
         QVERIFY2(reader.bytesRead() <= readAtMost, qPrintable(QString::number(reader.bytesRead())));
 }

@@ -6,11 +6,20 @@
 #include "store/Sqlite3DB.h"
 #include "support/MessageRecords.h"
 
+#include <QFileInfo>
 #include <QTest>
 
 QString smsDbPath(const QDir& folder)
 {
     return folder.filePath(QStringLiteral("file-relay/var/mobile/Library/SMS/sms.db"));
+}
+
+void writeStoreByScript(const QDir& folder, const QString& script)
+{
+    QVERIFY(QDir().mkpath(QFileInfo(smsDbPath(folder)).absolutePath()));
+    Sqlite3DB db;
+    db.openThrow(smsDbPath(folder), Sqlite3DB::ReadWriteCreate);
+    runScript(db, script);
 }
 
 void runScript(Sqlite3DB& db, const QString& script)
@@ -76,9 +85,14 @@ void writeStore(const QDir& folder, const QList<QPair<QString, QList<FixtureMess
         for (const FixtureMessage& m : texts)
             messages.append(records.addMessage(rowid * 100 + messages.size(), chat, handle, m.date, m.text, m.fromMe));
     }
-    ExportMessagesDb store(folder, QString());
+    writeMessages(folder, messages);
+}
+
+void writeMessages(const QDir& folder, const QList<_MsgMessage*>& messages, const QString& mcc)
+{
+    ExportMessagesDb store(folder, mcc);
     store.begin();
-    for (const _MsgMessage* message : std::as_const(messages))
+    for (const _MsgMessage* message : messages)
         store.write(*message);
     store.end();
 }

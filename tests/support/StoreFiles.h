@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class Sqlite3DB;
+class _MsgMessage;
 class Sqlite3Sql;
 
 // Runs a script of several statements in one transaction, failing the test on any error.
@@ -16,6 +17,9 @@ void runScript(Sqlite3DB& db, const QString& script);
 
 // The message database file of a database folder.
 QString smsDbPath(const QDir& folder);
+
+// Writes the message database of the folder by a script, making its folders first.
+void writeStoreByScript(const QDir& folder, const QString& script);
 
 // Runs a query on a connection of its own to the folder's message database and returns the first
 // column of the first row as text (empty when there is no row).
@@ -29,6 +33,9 @@ QStringList queryRows(const QDir& folder, const QString& sql);
 // over the message (m), its correspondent (h) and its conversation (c), an empty text for NULL. The
 // one way tests read a store back to compare what it holds.
 QStringList storedRows(const QDir& folder, const QString& rowSql = QStringLiteral("m.text"));
+
+// Writes the messages into the folder's database as a backup does, the store made when missing.
+void writeMessages(const QDir& folder, const QList<_MsgMessage*>& messages, const QString& mcc = QString());
 
 // One message of a conversation written by writeStore.
 struct FixtureMessage

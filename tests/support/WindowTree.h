@@ -52,6 +52,13 @@ inline _AbsDBItemNode* localDbNamed(const MainWindow& window, const QString& nam
     return static_cast<_AbsDBItemNode*>(childNamed(window.mainModel()->rootLocalDb(), name));
 }
 
+// The node of the connected phone of that name, or null.
+inline _AndroidDeviceItemNode* deviceNamed(const MainWindow& window, const QString& name)
+{
+    _ItemNode* node = childNamed(window.mainModel()->rootDevice(), name);
+    return node && node->type == _ItemNode::TypeAndroidDevice ? static_cast<_AndroidDeviceItemNode*>(node) : nullptr;
+}
+
 // Makes the node current in the tree, as a click on it does.
 inline void selectInTree(MainWindow& window, _ItemNode* node)
 {
