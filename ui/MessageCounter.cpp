@@ -72,7 +72,7 @@ void MessageCounter::readConversations(const QDir& folder)
         _MsgCollection chats;
         QString error;
         try {
-            IOS6MessageDb db(QDir(key), QString(), true);
+            IOS6MessageDb db(QDir(key), QString(), false);
             db.chats(chats);
         } catch (const TaskCancelled&) {
             throw;

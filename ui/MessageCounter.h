@@ -28,8 +28,8 @@ public:
 
     // Counts the store of the folder; a count asked for again before the earlier one ended replaces it.
     void count(const QDir& folder);
-    // Reads the conversations and correspondents of the store in the folder, opening it as a phone's
-    // cache is opened (made or brought up to date when it needs to be).
+    // Reads the conversations and correspondents of the store in the folder without upgrading it: the
+    // window's own connection to the store does that, and two connections upgrading at once collide.
     void readConversations(const QDir& folder);
 
 signals:
