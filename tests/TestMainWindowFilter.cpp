@@ -429,7 +429,7 @@ void TestMainWindowFilter::filterDecidesListAndCommands()
 
 void TestMainWindowFilter::endlessStoreLeavesWindowFree_data()
 {
-    QTest::addColumn<QString>("read"); // "source", "everywhere" or "count"
+    QTest::addColumn<QString>("read"); // "source", "everywhere", "count", "phones" or "confirm"
     QTest::addColumn<QString>("shown"); // the list once the read was cancelled
     QTest::addColumn<QString>("leftOut"); // the sources the error box names
 
@@ -444,6 +444,16 @@ void TestMainWindowFilter::endlessStoreLeavesWindowFree_data()
     QTest::newRow("count at start-up") << "count"
                                        << ""
                                        << "";
+    // Reading an offline phone's conversations never ends: the window opens with the phone's node,
+    // which stays without conversations, and closes without waiting for the read.
+    QTest::newRow("phone cache at start-up") << "phones"
+                                             << ""
+                                             << "";
+    // The question before a database is deleted names its messages, whose count never ends: Cancel
+    // on the count's progress dialog ends the command without asking, and nothing is deleted.
+    QTest::newRow("count before deleting a database") << "confirm"
+                                                      << "a1 a2 a3 a4 b1 b2"
+                                                      << "";
 }
 
 // A store whose read never ends holds up neither the window nor its list: the read runs on a worker
@@ -456,6 +466,7 @@ void TestMainWindowFilter::endlessStoreLeavesWindowFree()
     writeStores();
     const QDir folder(localDatabasesDir().filePath(database));
     const QDir otherFolder(localDatabasesDir().filePath(otherDatabase));
+    const QDir phoneFolder(dataRootDir().filePath(QStringLiteral("virtual_android/") + phone));
     {
         Sqlite3DB db;
         db.openThrow(smsDbPath(folder), Sqlite3DB::ReadWrite);
@@ -468,6 +479,8 @@ void TestMainWindowFilter::endlessStoreLeavesWindowFree()
         makeEndless(otherFolder, QStringLiteral("message"));
     else if (read == QLatin1String("everywhere"))
         makeEndless(otherFolder, QStringLiteral("chat_message_join"));
+    else if (read == QLatin1String("phones"))
+        makeEndless(phoneFolder, QStringLiteral("chat"));
 
     MainWindow window(nullptr, quietWindowOptions());
     window.show();
@@ -476,14 +489,28 @@ void TestMainWindowFilter::endlessStoreLeavesWindowFree()
     const auto nodeText = [&window](const QString& name) {
         return window.mainModel()->nodeIndex(localDbNamed(window, name)).data().toString();
     };
-    if (read == QLatin1String("count")) {
+    const _ItemNode* phoneNode = childNamed(window.mainModel()->rootDevice(), phone);
+    QVERIFY(phoneNode);
+    if (read == QLatin1String("count") || read == QLatin1String("phones")) {
         QTRY_COMPARE(nodeText(database), QStringLiteral("Filtered (6)"));
-        QCOMPARE(nodeText(otherDatabase), otherDatabase);
+        if (read == QLatin1String("count")) {
+            QCOMPARE(nodeText(otherDatabase), otherDatabase);
+            // The phone's conversations fill in beside the count that never ends.
+            QTRY_COMPARE(childNames(phoneNode), QStringList { QStringLiteral("Ana") });
+        } else {
+            QTRY_COMPARE(nodeText(otherDatabase), QStringLiteral("Other (2)"));
+            QVERIFY(phoneNode->children.isEmpty());
+        }
         return;
     }
     _AbsDBItemNode* databaseNode = localDbNamed(window, database);
     tree->setCurrentIndex(window.mainModel()->nodeIndex(databaseNode));
     QCOMPARE(window.shownMessages().size(), 6);
+    if (read == QLatin1String("confirm")) {
+        // A count of the store started before it became endless would let the question through.
+        QTRY_COMPARE(nodeText(database), QStringLiteral("Filtered (6)"));
+        makeEndless(folder, QStringLiteral("message"));
+    }
     if (read == QLatin1String("source")) {
         // Every message read from now on runs through the endless rows; a conversation that has none
         // never comes to them.
@@ -502,7 +529,10 @@ void TestMainWindowFilter::endlessStoreLeavesWindowFree()
         QTest::mouseClick(progress->findChild<QPushButton*>(QStringLiteral("btnCancel")), Qt::LeftButton);
     });
     takeShownMessageBoxes();
-    bar->setScope(read == QLatin1String("source") ? FilterBar::Scope::Source : FilterBar::Scope::Everywhere);
+    if (read == QLatin1String("confirm"))
+        window.miDelAll();
+    else
+        bar->setScope(read == QLatin1String("source") ? FilterBar::Scope::Source : FilterBar::Scope::Everywhere);
     QVERIFY(dialogShown);
     QCOMPARE(textsOf(window.shownMessages()).join(QLatin1Char(' ')), shown);
     QStringList boxes;
@@ -512,6 +542,8 @@ void TestMainWindowFilter::endlessStoreLeavesWindowFree()
     if (!leftOut.isEmpty())
         QVERIFY2(boxes.first().endsWith(QStringLiteral("The list leaves out what could not be read: %1.").arg(leftOut)),
             qPrintable(boxes.first()));
+    QVERIFY(localDbNamed(window, database));
+    QVERIFY(QFileInfo::exists(smsDbPath(folder)));
 }
 
 QTEST_MAIN(TestMainWindowFilter)

@@ -159,6 +159,12 @@ MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options)
         if (node && node->type == _ItemNode::TypeLocalDb)
             m_modelMain->setMessageCount(node, count);
     });
+    // Like the phones that come and go, a phone's conversations wait for the command that runs.
+    connect(m_counter, &MessageCounter::conversationsRead, this,
+        [this](const QString& folder, const _MsgCollection& chats, const QString& error) {
+            m_deviceFlow->runDeviceReport(
+                [this, folder, chats, error] { showOfflineConversations(folder, chats, error); });
+        });
     listLocalDatabases();
     // The command line may make databases while the window is open.
     auto* databaseWatcher = new QFileSystemWatcher({ localDatabasesDir().absolutePath() }, this);
@@ -312,13 +318,6 @@ void MainWindow::buildWidgets()
     setStatusBar(bar);
 }
 
-_MsgCollection MainWindow::readChats(IOS6MessageDb& db)
-{
-    _MsgCollection collection;
-    db.chats(collection);
-    return collection;
-}
-
 void MainWindow::listLocalDatabases()
 {
     addNewLocalDatabases();
@@ -353,16 +352,36 @@ void MainWindow::listVirtualDevices()
         AndroidDevice device;
         device.model = folder.fileName();
         device.uid = folder.absoluteFilePath();
-        // A folder that can not be read still gets its node, without conversations.
+        // The node stands in the tree at once; its conversations come from the counter's thread.
         auto db = QSharedPointer<IOS6MessageDb>::create(QDir(folder.absoluteFilePath()), QString(), true);
-        _AndroidDeviceItemNode* node = m_modelMain->addAndroidDevice(db, device);
-        try {
-            node->collection = readChats(*db);
-            m_modelMain->rebuildConversations(node);
-        } catch (const std::exception& error) {
-            showReadError(error);
-        }
+        m_modelMain->addAndroidDevice(db, device);
+        m_counter->readConversations(QDir(device.uid));
     }
+}
+
+void MainWindow::showOfflineConversations(const QString& folder, const _MsgCollection& chats, const QString& error)
+{
+    _AndroidDeviceItemNode* node = nullptr;
+    for (_ItemNode* child : std::as_const(m_modelMain->rootDevice()->children)) {
+        if (child->type != _ItemNode::TypeAndroidDevice)
+            continue;
+        auto* device = static_cast<_AndroidDeviceItemNode*>(child);
+        if (QDir::cleanPath(device->device.uid) == folder)
+            node = device;
+    }
+    // A node that has gone, or that a command has given its conversations meanwhile, is left as it is.
+    if (!node || !node->children.isEmpty())
+        return;
+    // A folder that can not be read keeps its node, without conversations.
+    if (!error.isEmpty()) {
+        showErrorBox(escapeMarkup(error));
+        return;
+    }
+    // The list may show messages read into the node's records since: they are kept, and with them
+    // the conversations that reading them read as well.
+    if (node->collection.chats().isEmpty() && node->collection.messages().isEmpty())
+        node->collection = chats;
+    m_modelMain->rebuildConversations(node);
 }
 
 _ItemNode* MainWindow::currentNode() const

@@ -200,12 +200,13 @@ private:
     void addNewLocalDatabases();
     // Has how many messages a database's store holds counted in the background, for its node's text.
     void countMessages(_AbsDBItemNode* node);
+    // Adds a node for each offline phone's cache; its conversations are read in the background.
     void listVirtualDevices();
+    // Gives the offline phone of the folder the conversations read for it, or says why none could be read.
+    void showOfflineConversations(const QString& folder, const _MsgCollection& chats, const QString& error);
     _ItemNode* currentNode() const;
     // The device or database node that the current node belongs to (itself, or a conversation's parent).
     _AbsDBItemNode* currentSourceNode() const;
-    // Reads the conversations of a database into a collection, so that a failure leaves the tree as it was.
-    static _MsgCollection readChats(IOS6MessageDb& db);
 
     // MainWindowSearch.cpp
     void buildSearchPanel();

@@ -5,6 +5,7 @@
 #include "android/AndroidRestoreSMSThread.h"
 #include "base/DataFolders.h"
 #include "base/ShellServices.h"
+#include "base/WorkerThread.h"
 #include "ops/BackupSMSThread.h"
 #include "ops/DeleteMessagesThread.h"
 #include "ops/ExportSMSThread.h"
@@ -70,6 +71,37 @@ QString fileNamePart(const QString& name)
         part.remove(0, 1);
     return part.left(60);
 }
+
+// Counts that end sooner than this show no progress dialog.
+constexpr int countDialogDelayMs = 300;
+
+// Counts a local database's messages through a connection of its own.
+class CountMessagesThread : public WorkerThread
+{
+public:
+    CountMessagesThread(const QDir& folder, ProgressReceiver* progress)
+        : WorkerThread(progress, nullptr)
+        , m_folder(folder)
+    {
+    }
+
+    // The count once the worker has ended; -1 when the store could not be read.
+    qint64 count() const { return m_count; }
+
+protected:
+    QString work() override
+    {
+        reportStatus(QStringLiteral("Counting the messages of %1...").arg(m_folder.dirName()), -1);
+        IOS6MessageDb db(m_folder, QString(), false);
+        m_count = storedMessageCount(db);
+        checkCancelled();
+        return QString();
+    }
+
+private:
+    const QDir m_folder;
+    qint64 m_count = -1;
+};
 
 } // namespace
 
@@ -365,7 +397,13 @@ void MainWindow::deleteDatabase()
     if (allTakesDates())
         return deleteAllOfDates();
     _AbsDBItemNode* node = asSource(currentNode(), _ItemNode::TypeLocalDb);
-    if (!node || !confirmDeleteDatabase(node->name, storedMessageCount(*node->db)))
+    if (!node)
+        return;
+    // Counted on a worker, as the store is now: a large store would freeze the window, and a Cancel
+    // of the count leaves the database untouched.
+    ProgressForm counting(QString(), this);
+    CountMessagesThread count(node->db->folder(), &counting);
+    if (!runWorkerWithDialog(count, counting, countDialogDelayMs) || !confirmDeleteDatabase(node->name, count.count()))
         return;
 
     const QString name = node->name;
