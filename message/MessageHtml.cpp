@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "message/MessageHtml.h"
 
+#include <array>
 #include <cstring>
 
 namespace {
@@ -74,6 +75,19 @@ namespace {
 
 enum class Escape { None, MessageHtml, Html };
 
+// The ASCII units that the escape writes as something else than themselves.
+template <Escape escape> constexpr std::array<bool, 0x80> specialUnits()
+{
+    std::array<bool, 0x80> special {};
+    if (escape != Escape::None)
+        special['&'] = special['<'] = special['>'] = true;
+    if (escape == Escape::Html)
+        special['"'] = true;
+    if (escape == Escape::MessageHtml)
+        special['\r'] = special['\n'] = true;
+    return special;
+}
+
 // Writes the units from `it` on as UTF-8 at `to`, which has room for utf8Room() bytes, and
 // returns the end of what it wrote. Text without markup or line breaks is nearly all ASCII, which
 // is copied a unit at a time without further tests.
@@ -83,7 +97,14 @@ template <Escape escape> char* writeText(char* to, const char16_t* it, const cha
         std::memcpy(to, bytes, size_t(size));
         to += size;
     };
+    static constexpr std::array<bool, 0x80> special = specialUnits<escape>();
     while (it != end) {
+        // Runs of ASCII that stays as it is, a table look-up each instead of the tests below.
+        while (*it < 0x80 && !special[*it]) {
+            *to++ = char(*it++);
+            if (it == end)
+                return to;
+        }
         const char16_t unit = *it++;
         if (unit < 0x80) {
             if (escape != Escape::None) {

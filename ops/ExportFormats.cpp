@@ -32,7 +32,7 @@ std::shared_ptr<ExportWriter> pdfWriter(const ExportWriterInput& input)
 
 std::shared_ptr<ExportWriter> htmlWriter(const ExportWriterInput& input)
 {
-    return std::make_shared<ExportSMSHtml>(input.path, input.conversation, input.placeAttachment);
+    return std::make_shared<ExportSMSHtml>(input.path, input.conversation, input.placeAttachment, input.openedFile);
 }
 
 std::shared_ptr<ExportWriter> xmlWriter(const ExportWriterInput& input)

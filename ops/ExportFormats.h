@@ -6,6 +6,7 @@
 #include "ops/export/pdf/PageHeadings.h"
 #include "store/AbsFormatExport.h"
 
+#include <QFile>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -24,6 +25,8 @@ struct ExportWriterInput
     const PageDocumentInfo& pageInfo;
     HtmlConversation conversation; // of this file, for the formats with one file per conversation
     HtmlAttachmentPlacer placeAttachment;
+    // The file at path, left open by its creation, for a writer that can take it over.
+    std::shared_ptr<QFile> openedFile;
 };
 
 using ExportWriterFactory = std::shared_ptr<ExportWriter> (*)(const ExportWriterInput& input);

@@ -138,19 +138,28 @@ bool ExportStaging::isMadeHere(const QString& folder) const
     return !m_madeFolders.isEmpty() && m_madeFolders.contains(QDir::cleanPath(folder));
 }
 
-QString ExportStaging::stageFile(const QString& finalPath, Existing existing, Devices devices)
+QString ExportStaging::stageFile(const QString& finalPath, Existing existing, Devices devices, QFile* created)
 {
+    // Only a file this call creates is the export's: never one that is there already, nor a link
+    // someone put in its place.
+    QFile ownFile;
+    QFile& file = created ? *created : ownFile;
+    const auto create = [&](const QString& path) {
+        file.setFileName(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            return false;
+        if (!created)
+            file.close();
+        return true;
+    };
+
     const QString folder = QFileInfo(finalPath).absolutePath();
     // Nothing but this export's own files can be in a folder it made: the file needs no temporary
     // name, which saves a rename and its checks for each of the thousands of pages of an export.
     // One that is there after all, or a link put in its place, takes the way of any other folder.
-    if (isMadeHere(folder)) {
-        QFile file(finalPath);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            file.close();
-            m_files.append({ finalPath, finalPath, existing, true });
-            return finalPath;
-        }
+    if (isMadeHere(folder) && create(finalPath)) {
+        m_files.append({ finalPath, finalPath, existing, true });
+        return finalPath;
     }
 
     const fs::file_type type = entryType(finalPath);
@@ -162,11 +171,7 @@ QString ExportStaging::stageFile(const QString& finalPath, Existing existing, De
 
     for (int attempt = 0; attempt < 16; ++attempt) {
         const QString staged = temporaryName(folder, "tmp");
-        QFile file(staged);
-        // Only a file this call creates is the export's: never one that is there already, nor a
-        // link someone put in its place.
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            file.close();
+        if (create(staged)) {
             m_files.append({ finalPath, staged, existing });
             return staged;
         }

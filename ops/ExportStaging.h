@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QFile>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -38,8 +39,9 @@ public:
     // for a writer to fill; in a folder made here, finalPath itself when no file has that name. A device or pipe at
     // finalPath that may be written directly is returned itself: writing there replaces no file. Throws
     // std::runtime_error, naming finalPath, when it is a symbolic link (never written through), a folder or another
-    // kind of file, or when the file can not be created.
-    QString stageFile(const QString& finalPath, Existing existing, Devices devices);
+    // kind of file, or when the file can not be created. Given `created`, a file made here is left open on it,
+    // unbuffered, for its writer to fill without opening it a second time; a device or pipe is not opened.
+    QString stageFile(const QString& finalPath, Existing existing, Devices devices, QFile* created = nullptr);
     // Removes a staged file and forgets it, for a file that is left out after all.
     void unstage(const QString& stagedPath);
     // Renames every staged file onto its final name. When one can not be put in place, puts back

@@ -526,8 +526,15 @@ void TestExport::oneFilePerConversation()
 void TestExport::conversationOrderFollowsTheComparison_data()
 {
     QTest::addColumn<bool>("ascending");
-    QTest::newRow("ascending") << true;
-    QTest::newRow("descending") << false;
+    // 0: any order; 1: sorted, as the message list gives it, with dates and row ids that agree;
+    // 2: in date order, row ids not, which the comparison still reads for messages close in time.
+    QTest::addColumn<int>("listedAs");
+    QTest::newRow("ascending") << true << 0;
+    QTest::newRow("descending") << false << 0;
+    QTest::newRow("ascending, listed in order") << true << 1;
+    QTest::newRow("descending, listed in order") << false << 1;
+    QTest::newRow("ascending, listed by date") << true << 2;
+    QTest::newRow("descending, listed by date") << false << 2;
 }
 
 void TestExport::conversationOrderFollowsTheComparison()
@@ -537,6 +544,7 @@ void TestExport::conversationOrderFollowsTheComparison()
     // the files ordered by the newest date of their conversations, the messages of each in the
     // order the message list gives them.
     QFETCH(bool, ascending);
+    QFETCH(int, listedAs);
     const QStringList identifiers = { QStringLiteral("chat-a"), QStringLiteral("CHAT-A"), QStringLiteral("chat-b"),
         QStringLiteral("Chat-C"), QStringLiteral("chat-c") };
     for (const QString& identifier : identifiers) {
@@ -550,8 +558,15 @@ void TestExport::conversationOrderFollowsTheComparison()
         _MsgMessage* message = add(
             &m_chats[size_t(random.bounded(5))], nullptr, 0, random.bounded(2) == 1, QStringLiteral("m%1").arg(i));
         message->date = baseDate + random.bounded(600);
-        message->readRowId = random.bounded(60);
+        message->readRowId = listedAs == 1 ? (message->date - baseDate) * 1000 + i : random.bounded(60);
         messages.append(message);
+    }
+    if (listedAs == 1)
+        sortMessages(messages, ascending);
+    if (listedAs == 2) {
+        std::stable_sort(messages.begin(), messages.end(), [&](const _MsgMessage* a, const _MsgMessage* b) {
+            return ascending ? a->date < b->date : b->date < a->date;
+        });
     }
     m_chats[2]._last = m_chats[3]._last = baseDate + 1000;
     m_chats[0]._last = baseDate + 900;

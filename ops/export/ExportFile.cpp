@@ -24,7 +24,12 @@ QString reasonOf(const QFile& file, int error)
 } // namespace
 
 ExportFile::ExportFile(const QString& path)
-    : m_file(path)
+    : ExportFile(path, nullptr)
+{
+}
+
+ExportFile::ExportFile(const QString& path, std::shared_ptr<QFile> opened)
+    : m_file(opened && opened->isOpen() ? std::move(opened) : std::make_shared<QFile>(path))
     , m_encoder(QStringEncoder::Utf8)
 {
 }
@@ -34,8 +39,8 @@ ExportFile::~ExportFile() = default;
 void ExportFile::open()
 {
     // Unbuffered: the writers gather their text themselves, and each failure shows at its write.
-    if (!openEmptied(m_file, QIODevice::Unbuffered))
-        throw failure(m_file.errorString());
+    if (!m_file->isOpen() && !openEmptied(*m_file, QIODevice::Unbuffered))
+        throw failure(m_file->errorString());
     m_buffer.reserve(bufferLimit + 4096);
 }
 
@@ -50,7 +55,7 @@ void ExportFile::write(QStringView text)
 void ExportFile::close()
 {
     writeBuffer();
-    m_file.close();
+    m_file->close();
 }
 
 void ExportFile::writeBuffer()
@@ -59,9 +64,9 @@ void ExportFile::writeBuffer()
     qint64 left = m_buffer.size();
     while (left > 0) {
         errno = 0;
-        const qint64 written = m_file.write(data, left);
+        const qint64 written = m_file->write(data, left);
         if (written <= 0)
-            throw failure(reasonOf(m_file, errno));
+            throw failure(reasonOf(*m_file, errno));
         data += written;
         left -= written;
     }

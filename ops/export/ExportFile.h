@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringEncoder>
 
+#include <memory>
+
 // Every exported file ends its lines with a carriage return and a line feed, on every platform,
 // so that a file made here reads the same as one made on Windows.
 inline constexpr QLatin1String exportLineEnd("\r\n");
@@ -21,11 +23,15 @@ class ExportFile
 {
 public:
     explicit ExportFile(const QString& path);
+    // Writes to a file that its creator left open for writing (see ExportStaging::stageFile), or
+    // opens the path itself when that file is missing or closed.
+    ExportFile(const QString& path, std::shared_ptr<QFile> opened);
     ~ExportFile();
     ExportFile(const ExportFile&) = delete;
     ExportFile& operator=(const ExportFile&) = delete;
 
-    // Opens the file write-only, emptied when it holds anything.
+    // Opens the file write-only, emptied when it holds anything; a file handed over open is taken as
+    // it is.
     void open();
     void write(QStringView text);
     void write(QLatin1String text) { write(QString(text)); }
@@ -47,7 +53,7 @@ private:
 
     void writeBuffer();
 
-    QFile m_file;
+    std::shared_ptr<QFile> m_file;
     QStringEncoder m_encoder;
     ByteBuffer m_buffer;
 };

@@ -117,9 +117,9 @@ QByteArray htmlSharedFile(const QString& name)
     return file.readAll();
 }
 
-ExportSMSHtml::ExportSMSHtml(
-    const QString& path, const HtmlConversation& conversation, HtmlAttachmentPlacer placeAttachment)
-    : m_file(path)
+ExportSMSHtml::ExportSMSHtml(const QString& path, const HtmlConversation& conversation,
+    HtmlAttachmentPlacer placeAttachment, std::shared_ptr<QFile> opened)
+    : m_file(path, std::move(opened))
     , m_conversation(conversation)
     , m_placeAttachment(std::move(placeAttachment))
 {
@@ -146,6 +146,12 @@ void ExportSMSHtml::begin()
     }
     appendLiteral(out, "</div><div class=\"chat\">\r\n");
     m_file.bytesAdded();
+    // The page's own conversation names its messages: its name is not made a second time.
+    if (m_conversation.chat) {
+        m_namedChat = m_conversation.chat;
+        m_contact = QByteArray("");
+        appendMessageHtmlUtf8(m_contact, m_conversation.name);
+    }
 }
 
 void ExportSMSHtml::write(const _MsgMessage& message)

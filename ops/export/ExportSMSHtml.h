@@ -11,11 +11,14 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 // The conversation a page shows: its name with numbers, how many messages and over which dates.
 struct HtmlConversation
 {
     QString name;
+    // The conversation that name was made of, whose messages head the page; null when none.
+    const _MsgChat* chat = nullptr;
     QString fileName; // of its page, in the export's folder
     int messageCount = 0;
     int firstDate = 0;
@@ -40,8 +43,9 @@ class ExportSMSHtml : public AbsFormatExport<_MsgMessage>
     Q_DECLARE_TR_FUNCTIONS(ExportSMSHtml)
 
 public:
-    explicit ExportSMSHtml(
-        const QString& path, const HtmlConversation& conversation = {}, HtmlAttachmentPlacer placeAttachment = {});
+    // `opened`, when given and open, is the file at path ready for writing.
+    explicit ExportSMSHtml(const QString& path, const HtmlConversation& conversation = {},
+        HtmlAttachmentPlacer placeAttachment = {}, std::shared_ptr<QFile> opened = {});
 
     void begin() override;
     void write(const _MsgMessage& message) override;
