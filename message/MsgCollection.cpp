@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <tuple>
@@ -28,33 +29,63 @@ struct MessageBlock
     _MsgMessage* records = nullptr;
     qsizetype capacity = 0;
     qsizetype used = 0;
+    size_t mappedBytes = 0; // of a block mapped on its own; 0 for one from the heap
 };
+
+#ifdef Q_OS_LINUX
+// A large block is mapped on its own, aligned to a huge page: taken from the heap, its memory could
+// stay with the process after the collection is gone, wherever the allocator's thresholds stand.
+void* mapBlock(size_t bytes)
+{
+    const size_t mapped = bytes + hugePageBytes;
+    void* region = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (region == MAP_FAILED)
+        return nullptr;
+    const auto begin = reinterpret_cast<std::uintptr_t>(region);
+    const std::uintptr_t start = (begin + hugePageBytes - 1) & ~std::uintptr_t(hugePageBytes - 1);
+    const std::uintptr_t end = begin + mapped;
+    if (start > begin)
+        munmap(region, start - begin);
+    if (end > start + bytes)
+        munmap(reinterpret_cast<void*>(start + bytes), end - (start + bytes));
+    // Only advice: without huge pages the block works the same.
+    madvise(reinterpret_cast<void*>(start), bytes, MADV_HUGEPAGE);
+    return reinterpret_cast<void*>(start);
+}
+#endif
 
 MessageBlock allocateBlock(qsizetype capacity)
 {
     size_t bytes = size_t(capacity) * sizeof(_MsgMessage);
+    MessageBlock block { nullptr, capacity, 0, 0 };
     void* memory = nullptr;
     if (bytes >= hugePageBytes) {
         bytes = (bytes + hugePageBytes - 1) / hugePageBytes * hugePageBytes;
-        memory = std::aligned_alloc(hugePageBytes, bytes);
 #ifdef Q_OS_LINUX
-        // Only advice: without huge pages the block works the same.
-        if (memory)
-            madvise(memory, bytes, MADV_HUGEPAGE);
+        memory = mapBlock(bytes);
+        block.mappedBytes = bytes;
+#else
+        memory = std::aligned_alloc(hugePageBytes, bytes);
 #endif
     } else {
         memory = std::malloc(bytes);
     }
     if (!memory)
         throw std::bad_alloc();
-    return MessageBlock { static_cast<_MsgMessage*>(memory), capacity, 0 };
+    block.records = static_cast<_MsgMessage*>(memory);
+    return block;
 }
 
 void releaseBlock(MessageBlock& block)
 {
     for (qsizetype i = 0; i < block.used; ++i)
         block.records[i].~_MsgMessage();
-    std::free(block.records);
+#ifdef Q_OS_LINUX
+    if (block.mappedBytes)
+        munmap(block.records, block.mappedBytes);
+    else
+#endif
+        std::free(block.records);
     block = MessageBlock();
 }
 
