@@ -27,7 +27,6 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -299,8 +298,6 @@ private slots:
     void filesInAFolderMadeHereTakeTheirNamesAtOnce();
     void htmlBodiesAreTheShownTexts_data();
     void htmlBodiesAreTheShownTexts();
-    void sharedIdentifierMakesOneFileInTimeOrder_data();
-    void sharedIdentifierMakesOneFileInTimeOrder();
     void conversationFileNames_data();
     void conversationFileNames();
     void typedNamesWithControlCharactersAreRefused_data();
@@ -526,41 +523,53 @@ void TestExport::oneFilePerConversation()
 void TestExport::conversationOrderFollowsTheComparison_data()
 {
     QTest::addColumn<bool>("ascending");
-    // 0: any order; 1: sorted, as the message list gives it, with dates and row ids that agree;
-    // 2: in date order, row ids not, which the comparison still reads for messages close in time.
+    // 0: scrambled; 1: sorted, as the message list gives it; 2: in date order, which the comparison
+    // overrules by row id for messages close in time.
     QTest::addColumn<int>("listedAs");
-    QTest::newRow("ascending") << true << 0;
-    QTest::newRow("descending") << false << 0;
-    QTest::newRow("ascending, listed in order") << true << 1;
-    QTest::newRow("descending, listed in order") << false << 1;
-    QTest::newRow("ascending, listed by date") << true << 2;
-    QTest::newRow("descending, listed by date") << false << 2;
+    // The row ids of "Chat.html", "Chat (2).html" and "Chat (3).html".
+    QTest::addColumn<QList<QStringList>>("files");
+    const auto ids = [](const char* text) { return QString::fromLatin1(text).split(QLatin1Char(' ')); };
+    const QList<QStringList> up = { ids("4 5"), ids("6 7 8"), ids("1 3 2") };
+    const QList<QStringList> down = { ids("2 3 1"), ids("8 7 6"), ids("5 4") };
+    QTest::newRow("ascending") << true << 0 << up;
+    QTest::newRow("descending") << false << 0 << down;
+    QTest::newRow("ascending, listed in order") << true << 1 << up;
+    QTest::newRow("descending, listed in order") << false << 1 << down;
+    QTest::newRow("ascending, listed by date") << true << 2 << up;
+    QTest::newRow("descending, listed by date") << false << 2 << down;
 }
 
 void TestExport::conversationOrderFollowsTheComparison()
 {
-    // Identifiers equal but for case, conversations ending at the same time, and messages close in
-    // time and read row id, where the message order is not a strict order: one file per identifier,
-    // the files ordered by the newest date of their conversations, the messages of each in the
-    // order the message list gives them.
+    // Conversations whose identifiers are equal but for case share a file. All files want one name,
+    // so the numbers they take show their order: by the newest date of any of their conversations
+    // (chat-a's older one must not count), equal dates by identifier. Inside a file, messages close
+    // in time and row id go by row id, others by date.
     QFETCH(bool, ascending);
     QFETCH(int, listedAs);
-    const QStringList identifiers = { QStringLiteral("chat-a"), QStringLiteral("CHAT-A"), QStringLiteral("chat-b"),
-        QStringLiteral("Chat-C"), QStringLiteral("chat-c") };
-    for (const QString& identifier : identifiers) {
+    QFETCH(QList<QStringList>, files);
+    for (const char* identifier : { "chat-a", "CHAT-A", "chat-b", "Chat-C", "chat-c" }) {
         _MsgChat& chat = m_chats.emplace_back();
-        chat.chat_identifier = identifier;
-        chat.display_name = QStringLiteral("Chat %1").arg(m_chats.size());
+        chat.chat_identifier = QString::fromLatin1(identifier);
+        chat.display_name = QStringLiteral("Chat");
     }
-    QRandomGenerator random(7);
+    const struct
+    {
+        int chat;
+        int seconds;
+        qint64 readRowId;
+    } rows[] = { { 0, 0, 1 }, { 1, 100, 30 }, { 0, 200, 10 }, { 2, 50, 40 }, { 2, 50, 45 }, { 3, 300, 100 },
+        { 4, 290, 101 }, { 4, 500, 60 } };
     QList<_MsgMessage*> messages;
-    for (int i = 0; i < 300; ++i) {
-        _MsgMessage* message = add(
-            &m_chats[size_t(random.bounded(5))], nullptr, 0, random.bounded(2) == 1, QStringLiteral("m%1").arg(i));
-        message->date = baseDate + random.bounded(600);
-        message->readRowId = listedAs == 1 ? (message->date - baseDate) * 1000 + i : random.bounded(60);
+    for (const auto& row : rows) {
+        _MsgMessage* message = add(&m_chats[size_t(row.chat)], nullptr, 0, row.chat % 2 == 1, QStringLiteral("m"));
+        message->date = baseDate + row.seconds;
+        message->readRowId = row.readRowId;
         messages.append(message);
     }
+    if (listedAs == 0)
+        messages = { messages[6], messages[1], messages[4], messages[0], messages[7], messages[2], messages[5],
+            messages[3] };
     if (listedAs == 1)
         sortMessages(messages, ascending);
     if (listedAs == 2) {
@@ -570,48 +579,15 @@ void TestExport::conversationOrderFollowsTheComparison()
     }
     m_chats[2]._last = m_chats[3]._last = baseDate + 1000;
     m_chats[0]._last = baseDate + 900;
+    m_chats[1]._last = baseDate + 1100;
 
     const QString folder = m_tmp->filePath(QStringLiteral("order"));
     QCOMPARE(exportErrors(messages, folder, ExportSMSThread::Html, ascending), QStringList());
-
-    // Groups by identifier, in the order they are first met in the given list.
-    QList<QList<_MsgMessage*>> groups;
-    QHash<QString, qsizetype> groupOf;
-    for (_MsgMessage* message : std::as_const(messages)) {
-        const QString key = message->chat->chat_identifier.toLower();
-        if (!groupOf.contains(key)) {
-            groupOf.insert(key, groups.size());
-            groups.append(QList<_MsgMessage*>());
-        }
-        groups[groupOf.value(key)].append(message);
-    }
-    const auto newest = [](const QList<_MsgMessage*>& group) {
-        int last = 0;
-        for (const _MsgMessage* message : group)
-            last = qMax(last, message->chat->_last);
-        return last;
-    };
-    std::sort(groups.begin(), groups.end(), [&](const auto& a, const auto& b) {
-        if (newest(a) != newest(b))
-            return ascending ? newest(a) < newest(b) : newest(b) < newest(a);
-        const QString aKey = a.first()->chat->chat_identifier.toLower();
-        const QString bKey = b.first()->chat->chat_identifier.toLower();
-        return ascending ? aKey < bKey : bKey < aKey;
-    });
-    QStringList expectedNames = htmlExtras;
-    QSet<QString> used;
-    for (QList<_MsgMessage*> group : std::as_const(groups)) {
-        sortMessages(group, ascending);
-        QString name = group.first()->chat->display_name + QStringLiteral(".html");
-        for (int n = 2; used.contains(name); ++n)
-            name = QStringLiteral("%1 (%2).html").arg(group.first()->chat->display_name).arg(n);
-        used.insert(name);
-        expectedNames.append(name);
-        QStringList expectedAnchors;
-        for (const _MsgMessage* message : std::as_const(group))
-            expectedAnchors.append(QString::number(message->rowid));
-        QCOMPARE(anchorsIn(QDir(folder).filePath(name)), expectedAnchors);
-    }
+    const QStringList names
+        = { QStringLiteral("Chat.html"), QStringLiteral("Chat (2).html"), QStringLiteral("Chat (3).html") };
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(anchorsIn(QDir(folder).filePath(names.at(i))), files.at(i));
+    QStringList expectedNames = htmlExtras + names;
     expectedNames.sort();
     QCOMPARE(listing(folder), expectedNames);
 }
@@ -911,49 +887,6 @@ void TestExport::filesInAFolderMadeHereTakeTheirNamesAtOnce()
     committed.commit();
     committed.discard();
     QCOMPARE(readAll(page), QByteArray("page"));
-}
-
-void TestExport::sharedIdentifierMakesOneFileInTimeOrder_data()
-{
-    QTest::addColumn<bool>("ascending");
-    QTest::newRow("ascending") << true;
-    QTest::newRow("descending") << false;
-}
-
-void TestExport::sharedIdentifierMakesOneFileInTimeOrder()
-{
-    // Two conversations with Anna's number, a third one with Bob ending between them: Anna's
-    // messages all go into one file, in time order.
-    QFETCH(bool, ascending);
-    _MsgChat* x1 = addChat(QStringLiteral("+447700800000"), QStringLiteral("Anna"), baseDate + 10 * 60);
-    _MsgChat* x2 = addChat(QStringLiteral("+447700800000"), QStringLiteral("Anna"), baseDate + 30 * 60);
-    _MsgChat* y = addChat(QStringLiteral("+447700800001"), QStringLiteral("Bob"), baseDate + 20 * 60);
-    QList<_MsgMessage*> messages = {
-        add(x2, nullptr, 30, true, QStringLiteral("x2 b")),
-        add(y, nullptr, 20, false, QStringLiteral("y b")),
-        add(x1, nullptr, 10, false, QStringLiteral("x1 b")),
-        add(x2, nullptr, 25, false, QStringLiteral("x2 a")),
-        add(y, nullptr, 15, true, QStringLiteral("y a")),
-        add(x1, nullptr, 5, true, QStringLiteral("x1 a")),
-    };
-    // Row ids far apart: the order is the time order.
-    for (_MsgMessage* message : std::as_const(messages))
-        message->readRowId = message->rowid * 100;
-
-    const QString folder = m_tmp->filePath(QStringLiteral("shared"));
-    QCOMPARE(exportErrors(messages, folder, ExportSMSThread::Html, ascending), QStringList());
-
-    QCOMPARE(listing(folder),
-        QStringList({ QStringLiteral("Anna (+447700800000).html"), QStringLiteral("Bob (+447700800001).html") })
-            + htmlExtras);
-    QStringList anna = { QStringLiteral("6"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("1") };
-    QStringList bob = { QStringLiteral("5"), QStringLiteral("2") };
-    if (!ascending) {
-        std::reverse(anna.begin(), anna.end());
-        std::reverse(bob.begin(), bob.end());
-    }
-    QCOMPARE(anchorsIn(QDir(folder).filePath(QStringLiteral("Anna (+447700800000).html"))), anna);
-    QCOMPARE(anchorsIn(QDir(folder).filePath(QStringLiteral("Bob (+447700800001).html"))), bob);
 }
 
 void TestExport::conversationFileNames_data()
