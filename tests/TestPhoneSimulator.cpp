@@ -121,44 +121,6 @@ QStringList receiveBackup(QTcpSocket* channel, QList<QStringList>* records)
     return events;
 }
 
-QString restoreRecord(const SimMessage& message)
-{
-    return QStringLiteral("%1,%2,%3,%4")
-        .arg(message.timeMs)
-        .arg(message.direction)
-        .arg(base64(message.address), base64(message.body));
-}
-
-// Plays the desktop's side of a restore2 channel, batches of at most 100.
-QStringList sendRestore(QTcpSocket* channel, const QList<SimMessage>& messages, bool answerDefSmsApp)
-{
-    QStringList events;
-    try {
-        const QString flag = expectCommand(channel, QStringLiteral("$defsmsapp:"), 10000);
-        events << flag;
-        if (flag != QLatin1String("$defsmsapp:0") && answerDefSmsApp)
-            writeCommand(channel, QStringLiteral("$defsmsapp:"));
-        for (qsizetype sent = 0; sent < messages.size();) {
-            writeCommand(channel, QStringLiteral("$batch:"));
-            const qsizetype end = std::min(messages.size(), sent + 100);
-            for (; sent < end; ++sent)
-                writeCommand(channel, QStringLiteral("$sms:"), restoreRecord(messages.at(sent)), false);
-            writeCommand(channel, QStringLiteral("$end:"));
-            const QString answer = readCommand(channel, 10000);
-            events << (answer == QLatin1String("$batch:") ? QStringLiteral("ack %1").arg(sent) : answer);
-            if (answer != QLatin1String("$batch:"))
-                return events;
-        }
-        writeCommand(channel, QStringLiteral("$bye:"));
-        events << QStringLiteral("bye");
-    } catch (const RemoteException& e) {
-        events << QStringLiteral("error: ") + QString::fromUtf8(e.what());
-    } catch (const SocketDataTransferException&) {
-        events << QStringLiteral("broken");
-    }
-    return events;
-}
-
 // Messages whose text a careless encoding would change.
 QList<SimMessage> awkwardMessages()
 {
@@ -172,6 +134,20 @@ QList<SimMessage> awkwardMessages()
             QString() },
         { -1000, 0, QStringLiteral("0"), QStringLiteral(" "), QStringLiteral("  padded  "), QStringLiteral("\n") },
     };
+}
+
+// The companion in this process, as the simulator runs it with the given switches on a free port.
+bool startCompanion(CompanionService& companion, const QStringList& switches)
+{
+    QCommandLineParser parser;
+    companion.addOptions(parser);
+    QString error;
+    const bool started
+        = parser.parse(QStringList { QStringLiteral("sim"), QStringLiteral("--port"), QStringLiteral("0") } + switches)
+        && companion.start(parser, &error);
+    if (!started)
+        qWarning("%s", qPrintable(parser.errorText() + error));
+    return started;
 }
 
 // Over USB: asks for a greeting channel by a broadcast to the component and tries to open it once.
@@ -251,6 +227,14 @@ private:
     QString m_messagesPath;
     QList<SimMessage> m_messages;
 
+    // Started on first use: most tests talk to the simulator without adb.
+    AdbTestServer& adb()
+    {
+        if (!m_adb)
+            m_adb = std::make_unique<AdbTestServer>();
+        return *m_adb;
+    }
+
     QString freshMessageFile(const QString& name, const QList<SimMessage>& messages)
     {
         const QString path = m_dir.filePath(name);
@@ -280,21 +264,7 @@ private slots:
     {
         QFETCH(QList<SimMessage>, messages);
         const QString path = freshMessageFile(QStringLiteral("roundtrip.json"), messages);
-        const QList<SimMessage> loaded = loadMessages(path);
-        QCOMPARE(loaded.size(), messages.size());
-        for (qsizetype i = 0; i < messages.size(); ++i) {
-            QCOMPARE(loaded.at(i).timeMs, messages.at(i).timeMs);
-            QCOMPARE(loaded.at(i).direction, messages.at(i).direction);
-            QCOMPARE(loaded.at(i).address.toUtf8(), messages.at(i).address.toUtf8());
-            QCOMPARE(loaded.at(i).contactName.toUtf8(), messages.at(i).contactName.toUtf8());
-            QCOMPARE(loaded.at(i).body.toUtf8(), messages.at(i).body.toUtf8());
-            QCOMPARE(loaded.at(i).subject.toUtf8(), messages.at(i).subject.toUtf8());
-            QCOMPARE(loaded.at(i).mms, messages.at(i).mms);
-            QCOMPARE(loaded.at(i).box, messages.at(i).box);
-            QCOMPARE(loaded.at(i).sender, messages.at(i).sender);
-            QCOMPARE(loaded.at(i).parts.size(), messages.at(i).parts.size());
-            QVERIFY(loaded.at(i).parts == messages.at(i).parts);
-        }
+        QCOMPARE(loadMessages(path), messages);
     }
 
     // Files written before multimedia messages hold text messages only, in the inbox or sent box.
@@ -322,8 +292,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, loadMessages(m_dir.filePath(QStringLiteral("missing.json"))));
 
         PhoneSimulatorProcess sim;
-        QVERIFY(
-            !sim.start({ QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--messages"), path }, 5000));
+        QVERIFY(!sim.start(SimulatorOptions::wifi(0).messages(path), 5000));
     }
 
     void generatorHasTheVarietyOfAPhone()
@@ -427,7 +396,7 @@ private slots:
 
         // The simulator started as the demo phone hands over exactly this set.
         PhoneSimulatorProcess sim;
-        QVERIFY(sim.start({ QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--demo") }));
+        QVERIFY(sim.start(SimulatorOptions::wifi(0).with({ QStringLiteral("--demo") })));
         auto channel = openWifiChannel(sim.servicePort(), QStringLiteral("backup2"));
         QList<QStringList> records;
         QCOMPARE(receiveBackup(channel.get(), &records).first(), QStringLiteral("$count:%1").arg(demoMessageCount));
@@ -471,8 +440,7 @@ private slots:
         QFETCH(QStringList, switches);
         QFETCH(QString, expected);
         PhoneSimulatorProcess sim;
-        QVERIFY2(
-            sim.start(QStringList { QStringLiteral("--port"), QStringLiteral("0") } + switches), qPrintable(sim.log()));
+        QVERIFY2(sim.start(SimulatorOptions::wifi(0).with(switches)), qPrintable(sim.log()));
         QString result;
         try {
             auto channel = openWifiChannel(sim.servicePort(), QStringLiteral("device2"));
@@ -499,26 +467,6 @@ private slots:
         QTest::newRow("default batch size")
             << QStringList()
             << QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 7"), QStringLiteral("bye") };
-        QTest::newRow("no count") << QStringList { QStringLiteral("--no-count") }
-                                  << QStringList { QStringLiteral("batch 7"), QStringLiteral("bye") };
-        QTest::newRow("count announced as 0")
-            << QStringList { QStringLiteral("--count"), QStringLiteral("0") }
-            << QStringList { QStringLiteral("$count:0"), QStringLiteral("batch 7"), QStringLiteral("bye") };
-        QTest::newRow("short record") << QStringList { QStringLiteral("--short-record"), QStringLiteral("2"),
-            QStringLiteral("--batch-size"), QStringLiteral("4") }
-                                      << QStringList { QStringLiteral("$count:7"),
-                                             QStringLiteral("record 2 has 5 fields"), QStringLiteral("batch 4"),
-                                             QStringLiteral("batch 3"), QStringLiteral("bye") };
-        QTest::newRow("unknown command in a batch")
-            << QStringList { QStringLiteral("--unknown-command"), QStringLiteral("3") }
-            << QStringList { QStringLiteral("$count:7"), QStringLiteral("in batch: $progress:3"),
-                   QStringLiteral("batch 7"), QStringLiteral("bye") };
-        QTest::newRow("closed after four records") << QStringList {
-            QStringLiteral("--close-after"), QStringLiteral("4"), QStringLiteral("--batch-size"), QStringLiteral("3")
-        } << QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 3"), QStringLiteral("broken") };
-        QTest::newRow("error instead of a record")
-            << QStringList { QStringLiteral("--error-at"), QStringLiteral("sms") }
-            << QStringList { QStringLiteral("$count:7"), QStringLiteral("error: Simulated failure at sms.") };
         QTest::newRow("error instead of bye") << QStringList { QStringLiteral("--error-at"), QStringLiteral("bye") }
                                               << QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 7"),
                                                      QStringLiteral("error: Simulated failure at bye.") };
@@ -526,10 +474,6 @@ private slots:
             << QStringList { QStringLiteral("--fault-channel"), QStringLiteral("restore2"),
                    QStringLiteral("--error-at"), QStringLiteral("sms") }
             << QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 7"), QStringLiteral("bye") };
-        QTest::newRow("delay per batch") << QStringList { QStringLiteral("--batch-delay"), QStringLiteral("50"),
-            QStringLiteral("--batch-size"), QStringLiteral("5") }
-                                         << QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 5"),
-                                                QStringLiteral("batch 2"), QStringLiteral("bye") };
     }
 
     void backupChannel()
@@ -537,10 +481,7 @@ private slots:
         QFETCH(QStringList, switches);
         QFETCH(QStringList, events);
         PhoneSimulatorProcess sim;
-        QVERIFY2(sim.start(QStringList { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--messages"),
-                               m_messagesPath }
-                     + switches),
-            qPrintable(sim.log()));
+        QVERIFY2(sim.start(SimulatorOptions::wifi(0).messages(m_messagesPath).with(switches)), qPrintable(sim.log()));
         auto channel = openWifiChannel(sim.servicePort(), QStringLiteral("backup2"));
         QList<QStringList> records;
         QCOMPARE(receiveBackup(channel.get(), &records), events);
@@ -557,114 +498,6 @@ private slots:
             if (fields.size() == 6)
                 QCOMPARE(fromBase64(fields.at(5)), message.subject);
         }
-    }
-
-    void backupOfAnEmptyPhone()
-    {
-        PhoneSimulatorProcess sim;
-        QVERIFY(sim.start({ QStringLiteral("--port"), QStringLiteral("0") }));
-        auto channel = openWifiChannel(sim.servicePort(), QStringLiteral("backup2"));
-        QList<QStringList> records;
-        QCOMPARE(receiveBackup(channel.get(), &records),
-            (QStringList { QStringLiteral("$count:0"), QStringLiteral("bye") }));
-    }
-
-    void backupOfManyGeneratedMessages()
-    {
-        PhoneSimulatorProcess sim;
-        QVERIFY(sim.start({ QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--generate"),
-            QStringLiteral("20000"), QStringLiteral("--seed"), QStringLiteral("5") }));
-        auto channel = openWifiChannel(sim.servicePort(), QStringLiteral("backup2"));
-        QList<QStringList> records;
-        const QStringList events = receiveBackup(channel.get(), &records);
-        QCOMPARE(events.first(), QStringLiteral("$count:20000"));
-        QCOMPARE(events.size(), 202);
-        QCOMPARE(events.last(), QStringLiteral("bye"));
-        const QList<SimMessage> generated = generateMessages(20000, 5);
-        QCOMPARE(records.size(), generated.size());
-        QCOMPARE(fromBase64(records.last().at(4)), generated.last().body);
-    }
-
-    void restoreChannel_data()
-    {
-        QTest::addColumn<QStringList>("switches");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<bool>("answerDefSmsApp");
-        QTest::addColumn<QStringList>("events");
-        QTest::addColumn<int>("stored");
-        QTest::addColumn<int>("violations");
-
-        QTest::newRow("three batches") << QStringList() << 250 << true
-                                       << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("ack 100"),
-                                              QStringLiteral("ack 200"), QStringLiteral("ack 250"),
-                                              QStringLiteral("bye") }
-                                       << 250 << 0;
-        QTest::newRow("default app first")
-            << QStringList { QStringLiteral("--defsmsapp"), QStringLiteral("1") } << 3 << true
-            << QStringList { QStringLiteral("$defsmsapp:1"), QStringLiteral("ack 3"), QStringLiteral("bye") } << 3 << 0;
-        QTest::newRow("default app not confirmed")
-            << QStringList { QStringLiteral("--defsmsapp"), QStringLiteral("2") } << 3 << false
-            << QStringList { QStringLiteral("$defsmsapp:2"),
-                   QStringLiteral("error: invalid feedback [$batch:], must be [$defsmsapp:]") }
-            << 0 << 1;
-        QTest::newRow("nothing to send") << QStringList() << 0 << true
-                                         << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("bye") } << 0
-                                         << 0;
-        QTest::newRow("batch answered with bye")
-            << QStringList { QStringLiteral("--wrong-ack") } << 5 << true
-            << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("$bye:") } << 0 << 0;
-        QTest::newRow("error instead of batch answer")
-            << QStringList { QStringLiteral("--error-at"), QStringLiteral("ack") } << 5 << true
-            << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("error: Simulated failure at ack.") } << 0
-            << 0;
-        QTest::newRow("closed after 150 records")
-            << QStringList { QStringLiteral("--close-after"), QStringLiteral("150") } << 250 << true
-            << QStringList { QStringLiteral("$defsmsapp:0"), QStringLiteral("ack 100"), QStringLiteral("broken") } << 0
-            << 0;
-    }
-
-    void restoreChannel()
-    {
-        QFETCH(QStringList, switches);
-        QFETCH(int, count);
-        QFETCH(bool, answerDefSmsApp);
-        QFETCH(QStringList, events);
-        QFETCH(int, stored);
-        QFETCH(int, violations);
-
-        const QList<SimMessage> before = awkwardMessages();
-        const QString path = freshMessageFile(
-            QStringLiteral("restore-%1.json")
-                .arg(QString::fromUtf8(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'))),
-            before);
-        PhoneSimulatorProcess sim;
-        QVERIFY2(
-            sim.start(QStringList { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--messages"), path }
-                + switches),
-            qPrintable(sim.log()));
-
-        // What a desktop sends: the correspondent's id and the text, no contact name, no subject.
-        QList<SimMessage> toSend;
-        for (const SimMessage& m : generateMessages(count, 17))
-            toSend.append({ m.timeMs, m.direction, m.address, QString(), m.body, QString() });
-        auto channel = openWifiChannel(sim.servicePort(), QStringLiteral("restore2"));
-        QCOMPARE(sendRestore(channel.get(), toSend, answerDefSmsApp), events);
-
-        if (events.last() == QLatin1String("bye")) {
-            QTRY_VERIFY2_WITH_TIMEOUT(
-                sim.log().contains(QLatin1String("message file saved")), qPrintable(sim.log()), 10000);
-            QCOMPARE(loadMessages(path), before + toSend.mid(0, stored));
-            // The restored messages are part of the phone now: a later backup delivers them.
-            auto backup = openWifiChannel(sim.servicePort(), QStringLiteral("backup2"));
-            QList<QStringList> records;
-            receiveBackup(backup.get(), &records);
-            QCOMPARE(records.size(), before.size() + stored);
-        } else {
-            QTest::qWait(200);
-            QCOMPARE(loadMessages(path), before);
-        }
-        channel.reset();
-        QCOMPARE(sim.stopAndTakeViolations().size(), violations);
     }
 
     void serviceAnswers_data()
@@ -697,8 +530,7 @@ private slots:
         QFETCH(QString, url);
         QFETCH(QString, answer);
         PhoneSimulatorProcess sim;
-        QVERIFY2(
-            sim.start(QStringList { QStringLiteral("--port"), QStringLiteral("0") } + switches), qPrintable(sim.log()));
+        QVERIFY2(sim.start(SimulatorOptions::wifi(0).with(switches)), qPrintable(sim.log()));
         const quint16 port = freeLocalPort();
         QString got;
         try {
@@ -726,7 +558,7 @@ private slots:
     void silentChannelCanBeRetried()
     {
         PhoneSimulatorProcess sim;
-        QVERIFY(sim.start({ QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-ready") }));
+        QVERIFY(sim.start(SimulatorOptions::wifi(0).with({ QStringLiteral("--no-ready") })));
         const quint16 port = freeLocalPort();
         QCOMPARE(
             requestChannel(sim.servicePort(), QStringLiteral("device2://127.0.0.1:%1").arg(port)), QStringLiteral("1"));
@@ -742,12 +574,8 @@ private slots:
     {
         const QString path = freshMessageFile(QStringLiteral("usb.json"), m_messages);
         CompanionService companion;
-        QCommandLineParser parser;
-        companion.addOptions(parser);
-        QVERIFY(parser.parse({ QStringLiteral("sim"), QStringLiteral("--port"), QStringLiteral("0"),
-            QStringLiteral("--messages"), path, QStringLiteral("--batch-size"), QStringLiteral("4") }));
-        QString error;
-        QVERIFY2(companion.start(parser, &error), qPrintable(error));
+        QVERIFY(startCompanion(
+            companion, { QStringLiteral("--messages"), path, QStringLiteral("--batch-size"), QStringLiteral("4") }));
         QCOMPARE(companion.channelEndpoint(31234), quint16(0));
 
         // The emulated adb device calls the broker from its own threads; the channel runs meanwhile.
@@ -777,12 +605,7 @@ private slots:
     void usbChannelRefused()
     {
         CompanionService companion;
-        QCommandLineParser parser;
-        companion.addOptions(parser);
-        QVERIFY(parser.parse({ QStringLiteral("sim"), QStringLiteral("--port"), QStringLiteral("0"),
-            QStringLiteral("--refuse"), QStringLiteral("storage locked") }));
-        QString error;
-        QVERIFY2(companion.start(parser, &error), qPrintable(error));
+        QVERIFY(startCompanion(companion, { QStringLiteral("--refuse"), QStringLiteral("storage locked") }));
         QCOMPARE(
             companion.announceChannel(QStringLiteral("device2://127.0.0.1:20001")), QStringLiteral("storage locked"));
         QCOMPARE(companion.announceChannel(QStringLiteral("nonsense")), QStringLiteral("unknown channel URL nonsense"));
@@ -848,6 +671,10 @@ private slots:
         QTest::newRow("unexpected line for a batch") << "answer" << QStringLiteral("backup2|$end:|$hello:") << none
                                                      << "invalid feedback [$hello:], must be [$batch:]"
                                                      << "invalid feedback [$hello:]";
+        QTest::newRow("default app not confirmed") << "answer" << QStringLiteral("restore2|$defsmsapp:|$batch:")
+                                                   << QStringList { QStringLiteral("--defsmsapp"), QStringLiteral("2") }
+                                                   << "invalid feedback [$batch:], must be [$defsmsapp:]"
+                                                   << "invalid feedback [$batch:]";
         QTest::newRow("unasked default app answer") << "answer" << QStringLiteral("restore2|$defsmsapp:|$defsmsapp:")
                                                     << none << "invalid feedback [$defsmsapp:], must be [$batch:]"
                                                     << "invalid feedback [$defsmsapp:]";
@@ -863,16 +690,12 @@ private slots:
 
         const bool overUsb = fault == QLatin1String("broadcast") || fault == QLatin1String("install");
         PhoneSimulatorProcess sim;
-        QStringList arguments { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--messages"),
-            freshMessageFile(QStringLiteral("misbehaviour.json"), m_messages) };
-        if (overUsb)
-            arguments << QStringLiteral("--adb-port") << QStringLiteral("0");
-        QVERIFY2(sim.start(arguments + switches), qPrintable(sim.log()));
+        const QString file = freshMessageFile(QStringLiteral("misbehaviour.json"), m_messages);
+        SimulatorOptions options = overUsb ? SimulatorOptions::usb() : SimulatorOptions::wifi(0);
+        QVERIFY2(sim.start(options.messages(file).with(switches)), qPrintable(sim.log()));
         QString serial;
         if (overUsb) {
-            if (!m_adb)
-                m_adb = std::make_unique<AdbTestServer>();
-            serial = m_adb->connectDevice(sim);
+            serial = adb().connectDevice(sim);
             QVERIFY2(!serial.isEmpty(), qPrintable(sim.log()));
         }
 
@@ -910,7 +733,7 @@ private slots:
             QVERIFY2(violations.first().contains(violation), qPrintable(violations.first()));
         }
         if (overUsb)
-            m_adb->disconnectDevice(serial);
+            adb().disconnectDevice(serial);
     }
 
     // The desktop's own USB channel opening against a companion that starts listening late: adb
@@ -918,12 +741,10 @@ private slots:
     void usbChannelOpensOnceTheCompanionListens()
     {
         PhoneSimulatorProcess sim;
-        QVERIFY(sim.start({ QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--adb-port"),
-            QStringLiteral("0"), QStringLiteral("--usb-listen-delay"), QStringLiteral("1500") }));
-        if (!m_adb)
-            m_adb = std::make_unique<AdbTestServer>();
+        QVERIFY(
+            sim.start(SimulatorOptions::usb().with({ QStringLiteral("--usb-listen-delay"), QStringLiteral("1500") })));
         AndroidDevice device;
-        device.serial = m_adb->connectDevice(sim);
+        device.serial = adb().connectDevice(sim);
         QVERIFY2(!device.serial.isEmpty(), qPrintable(sim.log()));
 
         QElapsedTimer clock;
@@ -942,7 +763,7 @@ private slots:
         // A connection left open by adb would have cost the first attempt its whole 5 s wait.
         QVERIFY2(elapsed >= 1400 && elapsed < 4000, qPrintable(QString::number(elapsed)));
         QVERIFY2(sim.log().contains(QLatin1String("no channel for tcp:")), qPrintable(sim.log()));
-        m_adb->disconnectDevice(device.serial);
+        adb().disconnectDevice(device.serial);
     }
 };
 
