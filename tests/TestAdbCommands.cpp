@@ -54,7 +54,6 @@ private slots:
     void emulatedDeviceListedWhole();
     void packagesAndInstall();
     void failuresOfFaultyDevice();
-    void forwardReachesDevice();
     void activityManagerBroadcast();
     void forwardRelaysBothWays();
 
@@ -512,21 +511,6 @@ void TestAdbCommands::failuresOfFaultyDevice()
     QVERIFY(!thrownText([&] { forwardPort(unknown, freeLocalPort(), 1024); }).isEmpty());
 
     runAdb({ QStringLiteral("disconnect"), serial }, false);
-}
-
-void TestAdbCommands::forwardReachesDevice()
-{
-    QVERIFY(!m_phoneSerial.isEmpty());
-    const quint16 localPort = freeLocalPort();
-    const int devicePort = 40123;
-    QCOMPARE(thrownText([&] { forwardPort(m_phoneSerial, localPort, devicePort); }), QString());
-
-    QTcpSocket client;
-    client.connectToHost(QHostAddress::LocalHost, localPort);
-    QVERIFY(client.waitForConnected(5000));
-    QTRY_VERIFY_WITH_TIMEOUT(
-        m_phone.log().contains(QStringLiteral("adb: forward stream tcp:%1").arg(devicePort)), 10000);
-    runAdb({ QStringLiteral("forward"), QStringLiteral("--remove-all") }, false);
 }
 
 void TestAdbCommands::activityManagerBroadcast()
