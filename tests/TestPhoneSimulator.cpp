@@ -26,7 +26,6 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtConcurrent>
 
 #include <functional>
 #include <memory>
@@ -445,10 +444,6 @@ private slots:
         QTest::addColumn<QStringList>("switches");
         QTest::addColumn<QStringList>("events");
 
-        QTest::newRow("batches of three")
-            << QStringList { QStringLiteral("--batch-size"), QStringLiteral("3") }
-            << QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 3"), QStringLiteral("batch 3"),
-                   QStringLiteral("batch 1"), QStringLiteral("bye") };
         QTest::newRow("default batch size")
             << QStringList()
             << QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 7"), QStringLiteral("bye") };
@@ -533,38 +528,6 @@ private slots:
         }
         // Asking for a channel with anything but a channel URL is the desktop's fault.
         QCOMPARE(sim.stopAndTakeViolations().size(), url.startsWith(QLatin1String("upload9")) ? 1 : 0);
-    }
-
-    void usbChannelThroughTheBroker()
-    {
-        const QString path = freshMessageFile(QStringLiteral("usb.json"), m_messages);
-        CompanionService companion;
-        QVERIFY(startCompanion(
-            companion, { QStringLiteral("--messages"), path, QStringLiteral("--batch-size"), QStringLiteral("4") }));
-        QCOMPARE(companion.channelEndpoint(31234), quint16(0));
-
-        // The emulated adb device calls the broker from its own threads; the channel runs meanwhile.
-        QFuture<QStringList> run = QtConcurrent::run([&companion] {
-            const QString refusal = companion.announceChannel(QStringLiteral("backup2://127.0.0.1:31234"));
-            if (!refusal.isEmpty())
-                return QStringList { refusal };
-            const quint16 endpoint = companion.channelEndpoint(31234);
-            if (endpoint == 0 || endpoint == 31234)
-                return QStringList { QStringLiteral("no endpoint") };
-            QList<QStringList> records;
-            try {
-                auto channel = connectChannel(endpoint);
-                return receiveBackup(channel.get(), &records);
-            } catch (const std::exception& e) {
-                return QStringList { QString::fromUtf8(e.what()) };
-            }
-        });
-        QTRY_VERIFY_WITH_TIMEOUT(run.isFinished(), 15000);
-        QCOMPARE(run.result(),
-            (QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 4"), QStringLiteral("batch 3"),
-                QStringLiteral("bye") }));
-        // Once the channel is open its endpoint stops listening.
-        QTRY_COMPARE(companion.channelEndpoint(31234), quint16(0));
     }
 
     void usbChannelRefused()
