@@ -53,14 +53,15 @@ private slots:
 
     void realDeviceConnectDisconnectReconnect();
     void realTwoDevicesLeave();
-    void realDestructorStopsOnlyItsOwnServer_data();
-    void realDestructorStopsOnlyItsOwnServer();
 
 private:
     std::unique_ptr<AndroidMonitor> startMonitor();
     void writeFile(const QString& name, const QByteArray& content);
     // The fake adb's answer to "devices": standard output and standard error, replaced in one step.
-    void writeAnswer(const Listing& answer) { writeFile(QStringLiteral("devices.answer"), answer.out + "@@stderr@@" + answer.err); }
+    void writeAnswer(const Listing& answer)
+    {
+        writeFile(QStringLiteral("devices.answer"), answer.out + "@@stderr@@" + answer.err);
+    }
     int devicesCalls() const;
     QStringList calls() const;
     bool serverAccepts() const;
@@ -298,34 +299,6 @@ void TestAndroidMonitor::realTwoDevicesLeave()
     QStringList expected { QStringLiteral("-") + firstSerial, QStringLiteral("-") + secondSerial };
     expected.sort();
     QCOMPARE(gone, expected);
-}
-
-void TestAndroidMonitor::realDestructorStopsOnlyItsOwnServer_data()
-{
-    QTest::addColumn<bool>("runningBefore");
-    QTest::newRow("started by the monitor: stopped with it") << false;
-    QTest::newRow("running before: left running") << true;
-}
-
-// The real adb: what `adb start-server` prints tells the monitor whether it started the server.
-void TestAndroidMonitor::realDestructorStopsOnlyItsOwnServer()
-{
-    QFETCH(bool, runningBefore);
-
-    QTRY_VERIFY_WITH_TIMEOUT(!serverAccepts(), 5000);
-    if (runningBefore) {
-        startServer();
-        QVERIFY(serverAccepts());
-    }
-    auto monitor = startMonitor();
-    QTRY_VERIFY_WITH_TIMEOUT(serverAccepts(), 10000);
-    monitor.reset();
-    if (runningBefore) {
-        QTest::qWait(500);
-        QVERIFY(serverAccepts());
-        killServer();
-    }
-    QTRY_VERIFY_WITH_TIMEOUT(!serverAccepts(), 5000);
 }
 
 QTEST_GUILESS_MAIN(TestAndroidMonitor)
