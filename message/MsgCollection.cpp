@@ -197,6 +197,7 @@ struct _MsgCollection::Body
     QHash<qint64, QList<_MsgChat*>> otherChats;
     std::vector<MessageBlock> blocks;
     qsizetype nextBlockMessages = firstBlockMessages;
+    QString numberCountry;
 
     Body() = default;
     Body(const Body&) = delete;
@@ -227,6 +228,7 @@ struct _MsgCollection::Body
         handles.clear();
         chats.clear();
         otherChats.clear();
+        numberCountry.clear();
     }
 };
 
@@ -435,4 +437,14 @@ void _MsgCollection::removeChat(qint64 rowid)
 void _MsgCollection::clear()
 {
     d->clear();
+}
+
+const QString& _MsgCollection::numberCountry() const
+{
+    return d->numberCountry;
+}
+
+void _MsgCollection::setNumberCountry(const QString& code)
+{
+    d->numberCountry = code;
 }

@@ -226,6 +226,11 @@ public:
     void linkMessagesToChats(const std::vector<std::pair<_MsgMessage*, _MsgChat*>>& links);
     void reserve(qsizetype chats, qsizetype handles, qsizetype messages);
 
+    // The country (lower-case two-letter code) the store's numbers were normalised for, as the read of
+    // its conversations found it: matching those conversations by number needs no read of the store.
+    const QString& numberCountry() const;
+    void setNumberCountry(const QString& code);
+
     // Removes a message from the collection and from the maps of the conversations listing it, and destroys it.
     void removeMessage(qint64 rowid);
     // Removes a conversation (its messages stay) and destroys it.

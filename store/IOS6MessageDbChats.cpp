@@ -134,6 +134,7 @@ void IOS6MessageDb::chats(_MsgCollection& collection)
         if (_MsgChat* chat = collection.chat(c.getInt64(chat_id)))
             chat->handles.insert(QString::number(handleRowId), handle);
     }
+    collection.setNumberCountry(numberCountry());
 }
 
 QString IOS6MessageDb::attachmentFile(const QString& filename) const

@@ -41,6 +41,7 @@
 #include <QtDebug>
 
 #include <exception>
+#include <functional>
 
 namespace {
 
@@ -72,35 +73,38 @@ QString fileNamePart(const QString& name)
     return part.left(60);
 }
 
-// Counts that end sooner than this show no progress dialog.
-constexpr int countDialogDelayMs = 300;
+// Store reads that end sooner than this show no progress dialog.
+constexpr int storeQueryDialogDelayMs = 300;
 
-// Counts a local database's messages through a connection of its own.
-class CountMessagesThread : public WorkerThread
+// Reads what a command needs to know of a local database first (its count, its numbers' country)
+// through a connection of its own: a large store would freeze the window, and a Cancel of the read
+// leaves the database untouched.
+class StoreQueryThread : public WorkerThread
 {
 public:
-    CountMessagesThread(const QDir& folder, ProgressReceiver* progress)
+    StoreQueryThread(const QDir& folder, const QString& status, std::function<void(IOS6MessageDb&)> query,
+        ProgressReceiver* progress)
         : WorkerThread(progress, nullptr)
         , m_folder(folder)
+        , m_status(status)
+        , m_query(std::move(query))
     {
     }
-
-    // The count once the worker has ended; -1 when the store could not be read.
-    qint64 count() const { return m_count; }
 
 protected:
     QString work() override
     {
-        reportStatus(QStringLiteral("Counting the messages of %1...").arg(m_folder.dirName()), -1);
+        reportStatus(m_status.arg(m_folder.dirName()), -1);
         IOS6MessageDb db(m_folder, QString(), false);
-        m_count = storedMessageCount(db);
+        m_query(db);
         checkCancelled();
         return QString();
     }
 
 private:
     const QDir m_folder;
-    qint64 m_count = -1;
+    const QString m_status;
+    const std::function<void(IOS6MessageDb&)> m_query;
 };
 
 } // namespace
@@ -165,11 +169,20 @@ void MainWindow::importXmlBackup(const QString& file)
     // A database that holds numbers already keeps their country, and the import says so.
     QString storedCountry;
     if (!added && QFileInfo::exists(target->db->dbPath())) {
-        try {
-            storedCountry = target->db->numberCountry();
-        } catch (const std::exception& e) {
-            qCWarning(lcUi) << "can not read the country of" << target->db->dbPath() << e.what();
-        }
+        const QString path = target->db->dbPath();
+        ProgressForm reading(QString(), this);
+        StoreQueryThread country(
+            target->db->folder(), QStringLiteral("Reading the messages of %1..."),
+            [&storedCountry, path](IOS6MessageDb& db) {
+                try {
+                    storedCountry = db.numberCountry();
+                } catch (const std::exception& e) {
+                    qCWarning(lcUi) << "can not read the country of" << path << e.what();
+                }
+            },
+            &reading);
+        if (!runWorkerWithDialog(country, reading, storeQueryDialogDelayMs))
+            return;
     }
     QString mcc;
     if (storedCountry.isEmpty()) {
@@ -399,11 +412,13 @@ void MainWindow::deleteDatabase()
     _AbsDBItemNode* node = asSource(currentNode(), _ItemNode::TypeLocalDb);
     if (!node)
         return;
-    // Counted on a worker, as the store is now: a large store would freeze the window, and a Cancel
-    // of the count leaves the database untouched.
+    // Counted as the store is now, not as the tree last showed it.
     ProgressForm counting(QString(), this);
-    CountMessagesThread count(node->db->folder(), &counting);
-    if (!runWorkerWithDialog(count, counting, countDialogDelayMs) || !confirmDeleteDatabase(node->name, count.count()))
+    qint64 stored = -1;
+    StoreQueryThread count(
+        node->db->folder(), QStringLiteral("Counting the messages of %1..."),
+        [&stored](IOS6MessageDb& db) { stored = storedMessageCount(db); }, &counting);
+    if (!runWorkerWithDialog(count, counting, storeQueryDialogDelayMs) || !confirmDeleteDatabase(node->name, stored))
         return;
 
     const QString name = node->name;

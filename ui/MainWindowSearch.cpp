@@ -142,7 +142,7 @@ std::function<bool(const _ItemNode&)> MainWindow::conversationMatcher(_AbsDBItem
     QHash<const _ItemNode*, std::vector<std::string>> tokens;
     if (source && source->db && !query.isEmpty()) {
         try {
-            ConversationTerms terms(source->db->countryLib(), source->db->numberCountry());
+            ConversationTerms terms(source->db->countryLib(), source->collection.numberCountry());
             for (const _ItemNode* child : std::as_const(source->children)) {
                 QString text = child->name;
                 for (const _MsgChat* chat : static_cast<const _ChatSessionItemNode*>(child)->group)
