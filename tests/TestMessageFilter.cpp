@@ -4,6 +4,7 @@
 #include "message/MessageText.h"
 #include "ops/MessageFilter.h"
 #include "store/IOS6MessageDb.h"
+#include "support/ScopedEnv.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
 
@@ -13,8 +14,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
-
-#include <ctime>
 
 namespace {
 
@@ -27,12 +26,6 @@ int at(const char* utc)
     return int(QDateTime::fromString(QLatin1String(utc), Qt::ISODate).toSecsSinceEpoch() - messageDateOffset);
 }
 
-void useZone(const QByteArray& zone)
-{
-    qputenv("TZ", zone);
-    tzset();
-}
-
 } // namespace
 
 class TestMessageFilter : public QObject
@@ -41,18 +34,13 @@ class TestMessageFilter : public QObject
 
 private slots:
     void initTestCase();
-    void cleanup() { useZone(m_zone); }
     void sameMessagesAsCommandLine_data();
     void sameMessagesAsCommandLine();
-
-private:
-    QByteArray m_zone;
 };
 
 void TestMessageFilter::initTestCase()
 {
     useTemporaryHome();
-    m_zone = qgetenv("TZ");
     // Around the 10th of March 2024: midnight in Tokyo (UTC+9), in UTC, and in New York, which moves
     // to summer time that night.
     const QList<FixtureMessage> a { { at("2024-03-09T14:59:59Z"), QStringLiteral("m1"), false },
@@ -115,7 +103,7 @@ void TestMessageFilter::sameMessagesAsCommandLine()
     QFETCH(QString, chat);
     QFETCH(QString, expected);
 
-    useZone(zone);
+    const ScopedTimeZone timeZone(zone);
     MessageFilter filter;
     if (!since.isEmpty())
         filter.since = *MessageFilter::parseBound(since, false);
@@ -141,9 +129,6 @@ void TestMessageFilter::sameMessagesAsCommandLine()
     if (!chat.isEmpty())
         arguments << QStringLiteral("--chat") << chat;
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("TZ"), QString::fromLatin1(zone));
-    process.setProcessEnvironment(environment);
     process.start(program, arguments);
     QVERIFY(process.waitForFinished(120000));
     QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
