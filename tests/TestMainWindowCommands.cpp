@@ -113,6 +113,7 @@ class TestMainWindowCommands : public QObject
 
 private slots:
     void initTestCase();
+    void init() { takeShownMessageBoxes(); }
     void cleanup() { forgetNextDialogs(); }
     void commandsOfNode_data();
     void commandsOfNode();
@@ -138,6 +139,7 @@ void TestMainWindowCommands::initTestCase()
 {
     useTemporaryHome();
     QVERIFY(installEnglishTranslation());
+    setMessageBoxesScripted(true);
 }
 
 void TestMainWindowCommands::commandsOfNode_data()
@@ -309,7 +311,6 @@ void TestMainWindowCommands::linkedDatabaseFolderIsRemovedAsLink()
 // answered like a person would, then the import run under the progress dialog.
 void TestMainWindowCommands::importXmlFromFileMenu()
 {
-    setMessageBoxesScripted(true);
     QTemporaryDir files;
     const QByteArray backup
         = "<?xml version='1.0' encoding='UTF-8' standalone='yes' ?>\n"
@@ -322,8 +323,7 @@ void TestMainWindowCommands::importXmlFromFileMenu()
     const QString cut = files.filePath(QStringLiteral("cut.xml"));
     QVERIFY(writeFile(whole, backup) && writeFile(cut, backup.left(backup.indexOf("<sms address=\"+44"))));
 
-    const MainWindowOptions options = quietWindowOptions();
-    MainWindow window(nullptr, options);
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     QAction* importXml = window.findChild<QAction*>(QStringLiteral("actImportXml"));
     QVERIFY(importXml);
@@ -407,8 +407,6 @@ void TestMainWindowCommands::deleteCommands()
     QFETCH(int, messagesLeft);
     QFETCH(QString, after);
 
-    setMessageBoxesScripted(true);
-    takeShownMessageBoxes();
     const QString name = QStringLiteral("Family & Co");
     const QDir folder(localDatabasesDir().filePath(name));
     // The delete of the row before updates the store's search index on a thread of its own.
@@ -430,8 +428,7 @@ void TestMainWindowCommands::deleteCommands()
             QSKIP("this machine offers no way to keep a file from being removed");
     }
 
-    const MainWindowOptions options = quietWindowOptions();
-    MainWindow window(nullptr, options);
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     const auto databaseNode = [&window, &name] { return localDbNamed(window, name); };
     auto* tree = window.findChild<MyTreeView*>(QStringLiteral("treeViewDS"));
@@ -464,7 +461,7 @@ void TestMainWindowCommands::deleteCommands()
         QVERIFY(!databaseNode());
         QVERIFY(!QFileInfo::exists(folder.absolutePath()));
         // Nothing comes back at the next start.
-        MainWindow again(nullptr, options);
+        MainWindow again(nullptr, quietWindowOptions());
         for (const _ItemNode* node : std::as_const(again.mainModel()->rootLocalDb()->children))
             QVERIFY(node->name != name);
     } else if (leftover == QLatin1String("stuck")) {
@@ -488,16 +485,13 @@ void TestMainWindowCommands::deleteCommands()
 // an import that never ran, or a phone that never loaded.
 void TestMainWindowCommands::countryCancelStopsTheCommand()
 {
-    setMessageBoxesScripted(true);
-    takeShownMessageBoxes();
     QTemporaryDir files;
     const QString backup = files.filePath(QStringLiteral("old.xml"));
     QVERIFY(writeFile(backup,
         "<?xml version='1.0' encoding='UTF-8'?>\n<smses count=\"1\">\n"
         "  <sms address=\"+491701234567\" date=\"1700000000000\" type=\"1\" body=\"Hallo\" />\n</smses>\n"));
 
-    const MainWindowOptions options = quietWindowOptions();
-    MainWindow window(nullptr, options);
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     const int databases = int(window.mainModel()->rootLocalDb()->children.size());
     const auto cancelCountry = [] {
@@ -548,7 +542,6 @@ void TestMainWindowCommands::deleteActsOnTheListedDatabase()
 {
     QFETCH(QString, other);
     QFETCH(QString, store);
-    setMessageBoxesScripted(true);
     // The delete of the row before updates the store's search index on a thread of its own.
     waitForSearchIndexUpdates();
     const QDir listed(localDatabaseFolder(QStringLiteral("Listed")));
@@ -580,8 +573,7 @@ void TestMainWindowCommands::deleteActsOnTheListedDatabase()
     };
     const QByteArray otherBefore = otherBytes();
 
-    const MainWindowOptions options = quietWindowOptions();
-    MainWindow window(nullptr, options);
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     auto* list = window.findChild<MyTreeView*>(QStringLiteral("treeViewSMS"));
     const auto select = [&](const QString& name) { selectInTree(window, localDbNamed(window, name)); };
@@ -617,8 +609,7 @@ void TestMainWindowCommands::disconnectForgetsTheSelectedDevice()
     for (const QString& name : names)
         writeStore(QDir(offline.filePath(name)), { { name, { { 100, name, false } } } });
 
-    const MainWindowOptions options = quietWindowOptions();
-    MainWindow window(nullptr, options);
+    MainWindow window(nullptr, quietWindowOptions());
     window.show();
     const auto deviceNames = [&window] { return childNames(window.mainModel()->rootDevice()); };
     QCOMPARE(deviceNames(), names);
@@ -662,10 +653,7 @@ void TestMainWindowCommands::shellCommandsSayWhatIsMissing()
     if (handled)
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &manager, "open");
     const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
-    setMessageBoxesScripted(true);
-    takeShownMessageBoxes();
-    const MainWindowOptions options = quietWindowOptions();
-    MainWindow window(nullptr, options);
+    MainWindow window(nullptr, quietWindowOptions());
     QVERIFY(QMetaObject::invokeMethod(&window, command.constData()));
     const QList<ShownMessageBox> boxes = takeShownMessageBoxes();
     if (box.isEmpty()) {
@@ -691,10 +679,7 @@ void TestMainWindowCommands::feedbackOpensIssuePage()
     FileManager browser;
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
     const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); });
-    setMessageBoxesScripted(true);
-    takeShownMessageBoxes();
-    const MainWindowOptions options = quietWindowOptions();
-    MainWindow window(nullptr, options);
+    MainWindow window(nullptr, quietWindowOptions());
     window.miFeedback();
     QCOMPARE(takeShownMessageBoxes().size(), 0);
     QCOMPARE(browser.opened, QList<QUrl> { QUrl(QStringLiteral("https://www.quillbarrow.com/issues/")) });
