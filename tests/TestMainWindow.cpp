@@ -596,14 +596,10 @@ void TestMainWindow::countryPreselectedFromLocale_data()
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("preselected"); // empty: no row current
 
-    QTest::newRow("Germany") << "de_DE"
-                             << "Germany (+49)";
-    QTest::newRow("English of Britain") << "en_GB"
-                                        << "United Kingdom (+44)";
-    QTest::newRow("German of Austria") << "de_AT"
-                                       << "Austria (+43)";
-    QTest::newRow("no country") << "C"
-                                << "";
+    QTest::newRow("Germany") << QStringLiteral("de_DE") << "Germany (+49)";
+    QTest::newRow("English of Britain") << QStringLiteral("en_GB") << "United Kingdom (+44)";
+    QTest::newRow("German of Austria") << QStringLiteral("de_AT") << "Austria (+43)";
+    QTest::newRow("no country") << QStringLiteral("C") << "";
 }
 
 // The country of the desktop's locale is current when the dialog opens; the person still confirms it.
@@ -869,22 +865,14 @@ void TestMainWindow::shortcuts_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("keys");
 
-    QTest::newRow("search") << "actSearchAll"
-                            << "Ctrl+F";
-    QTest::newRow("print") << "actPrint"
-                           << "Ctrl+P";
-    QTest::newRow("export") << "actExport"
-                            << "Ctrl+E";
-    QTest::newRow("backup") << "actBackup"
-                            << "Ctrl+B";
-    QTest::newRow("delete") << "actDelete"
-                            << "Del";
-    QTest::newRow("reload") << "actReload"
-                            << "F5";
-    QTest::newRow("exit") << "actExit"
-                          << "Ctrl+Q";
-    QTest::newRow("help") << "actHelp"
-                          << "F1";
+    QTest::newRow("search") << QStringLiteral("actSearchAll") << "Ctrl+F";
+    QTest::newRow("print") << QStringLiteral("actPrint") << "Ctrl+P";
+    QTest::newRow("export") << QStringLiteral("actExport") << "Ctrl+E";
+    QTest::newRow("backup") << QStringLiteral("actBackup") << "Ctrl+B";
+    QTest::newRow("delete") << QStringLiteral("actDelete") << "Del";
+    QTest::newRow("reload") << QStringLiteral("actReload") << "F5";
+    QTest::newRow("exit") << QStringLiteral("actExit") << "Ctrl+Q";
+    QTest::newRow("help") << QStringLiteral("actHelp") << "F1";
 }
 
 // Each command answers its keys, alone (two actions with the same keys would both stay silent), and
