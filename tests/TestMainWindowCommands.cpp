@@ -154,34 +154,26 @@ void TestMainWindowCommands::commandsOfNode_data()
     const int device = _ItemNode::TypeAndroidDevice;
     const int database = _ItemNode::TypeLocalDb;
     const int chat = _ItemNode::TypeChatSession;
-    QTest::newRow("no node") << 0 << 0 << 1 << ""
-                             << ""
-                             << "";
-    QTest::newRow("devices root") << int(_ItemNode::TypeRootDevice) << 0 << 1 << ""
-                                  << "miReload"
-                                  << "";
-    QTest::newRow("databases root") << int(_ItemNode::TypeRootLocalDb) << 0 << 1 << ""
-                                    << "miOpenDbFolder"
-                                    << "";
-    QTest::newRow("device") << device << int(_ItemNode::TypeRootDevice) << 1 << "backup export print"
-                            << "miBackupAll miExportAll miPrintAll miViewCache miUnmoutDevice miReload"
-                            << "miBackupSel miExportSel miPrintSel";
-    QTest::newRow("device conversation") << chat << device << 1 << "backup export print"
-                                         << "miBackupChat miExportChat miPrintChat"
-                                         << "miBackupSel miExportSel miPrintSel";
-    QTest::newRow("database, no phone") << database << int(_ItemNode::TypeRootLocalDb) << 0 << "export print delete"
-                                        << "miDb2AAll(off) miExportAll miPrintAll miDelAll"
-                                        << "miDb2ASel(off) miExportSel miPrintSel miDelSel";
-    QTest::newRow("database, a phone") << database << int(_ItemNode::TypeRootLocalDb) << 1
-                                       << "transfer export print delete"
-                                       << "miDb2AAll miExportAll miPrintAll miDelAll"
-                                       << "miDb2ASel miExportSel miPrintSel miDelSel";
-    QTest::newRow("database conversation, no phone") << chat << database << 0 << "export print delete"
-                                                     << "miDb2AChat(off) miExportChat miPrintChat miDelChat"
-                                                     << "miDb2ASel(off) miExportSel miPrintSel miDelSel";
-    QTest::newRow("database conversation, two phones") << chat << database << 2 << "transfer export print delete"
-                                                       << "miDb2AChat miExportChat miPrintChat miDelChat"
-                                                       << "miDb2ASel miExportSel miPrintSel miDelSel";
+    const auto row = [](const char* name, int node, int parent, int devices, const char* actions, const char* tree,
+                         const char* list) {
+        QTest::newRow(name) << node << parent << devices << QString::fromLatin1(actions) << QString::fromLatin1(tree)
+                            << QString::fromLatin1(list);
+    };
+    row("no node", 0, 0, 1, "", "", "");
+    row("devices root", _ItemNode::TypeRootDevice, 0, 1, "", "miReload", "");
+    row("databases root", _ItemNode::TypeRootLocalDb, 0, 1, "", "miOpenDbFolder", "");
+    row("device", device, _ItemNode::TypeRootDevice, 1, "backup export print",
+        "miBackupAll miExportAll miPrintAll miViewCache miUnmoutDevice miReload", "miBackupSel miExportSel miPrintSel");
+    row("device conversation", chat, device, 1, "backup export print", "miBackupChat miExportChat miPrintChat",
+        "miBackupSel miExportSel miPrintSel");
+    row("database, no phone", database, _ItemNode::TypeRootLocalDb, 0, "export print delete",
+        "miDb2AAll(off) miExportAll miPrintAll miDelAll", "miDb2ASel(off) miExportSel miPrintSel miDelSel");
+    row("database, a phone", database, _ItemNode::TypeRootLocalDb, 1, "transfer export print delete",
+        "miDb2AAll miExportAll miPrintAll miDelAll", "miDb2ASel miExportSel miPrintSel miDelSel");
+    row("database conversation, no phone", chat, database, 0, "export print delete",
+        "miDb2AChat(off) miExportChat miPrintChat miDelChat", "miDb2ASel(off) miExportSel miPrintSel miDelSel");
+    row("database conversation, two phones", chat, database, 2, "transfer export print delete",
+        "miDb2AChat miExportChat miPrintChat miDelChat", "miDb2ASel miExportSel miPrintSel miDelSel");
 }
 
 void TestMainWindowCommands::commandsOfNode()
