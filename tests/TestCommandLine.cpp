@@ -8,6 +8,7 @@
 #include "support/ScopedEnv.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/Words.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -73,9 +74,9 @@ namespace {
 const QString program = QStringLiteral(QSMS_CLI_PROGRAM);
 
 // The words of a command line; %HOME is the home folder.
-QStringList words(const char* line)
+QStringList cli(const char* line)
 {
-    QStringList list = QString::fromUtf8(line).split(QLatin1Char(' '));
+    QStringList list = words(line);
     return list.replaceInStrings(QStringLiteral("%HOME"), QDir::homePath());
 }
 
@@ -89,7 +90,7 @@ void TestCommandLine::initTestCase()
     // The seed database the status table works on.
     PhoneSimulatorProcess phone;
     QVERIFY(startPhone(phone));
-    const Run seed = run(words("backup --wifi 127.0.0.1 --to Seed"));
+    const Run seed = run(cli("backup --wifi 127.0.0.1 --to Seed"));
     QVERIFY2(seed.status == 0, qUtf8Printable(seed.err));
 }
 
@@ -113,7 +114,7 @@ TestCommandLine::Run TestCommandLine::run(const QStringList& arguments)
 void TestCommandLine::startHeldBackup(PhoneSimulatorProcess& phone, QProcess& backup, const QString& database)
 {
     QVERIFY(startPhone(phone, words("--batch-size 50 --hold-at end")));
-    backup.start(program, words("backup --wifi 127.0.0.1 --to") << database);
+    backup.start(program, cli("backup --wifi 127.0.0.1 --to") << database);
     QVERIFY(backup.waitForStarted());
     QTRY_VERIFY2_WITH_TIMEOUT(
         phone.log().contains(QLatin1String("fault: holding")), qUtf8Printable(phone.log()), 30000);
@@ -152,7 +153,7 @@ void TestCommandLine::repeatedBackupStoresNothingTwice()
 {
     PhoneSimulatorProcess phone;
     QVERIFY(startPhone(phone));
-    const QStringList nightly = words("backup --wifi 127.0.0.1 --to Nightly");
+    const QStringList nightly = cli("backup --wifi 127.0.0.1 --to Nightly");
     static const QRegularExpression counts(
         QStringLiteral("^Backed up (\\d+) messages into Nightly: (\\d+) new, (\\d+) already there\\.\n$"));
 
@@ -172,7 +173,7 @@ void TestCommandLine::repeatedBackupStoresNothingTwice()
     QVERIFY2(second.status == 0, qUtf8Printable(second.err));
     QCOMPARE(second.out, QStringLiteral("Backed up %1 messages into Nightly: 0 new, %1 already there.\n").arg(total));
 
-    const Run listed = run(words("list"));
+    const Run listed = run(cli("list"));
     QCOMPARE(listed.status, 0);
     QVERIFY2(listed.out.contains(QStringLiteral("Nightly\t%1\n").arg(total)), qUtf8Printable(listed.out));
 }
@@ -185,21 +186,21 @@ void TestCommandLine::exitStatus_data()
     QTest::addColumn<QString>("absentDatabase"); // a database the run must not leave behind
 
     const QString none;
-    QTest::newRow("help") << words("--help") << 0 << "^Usage: quillbarrow-sms" << none;
-    QTest::newRow("version") << words("--version") << 0 << "^quillbarrow-sms \\d+\\.\\d+\\.\\d+\n$" << none;
-    QTest::newRow("version after a command") << words("list --version") << 2 << "unknown option" << none;
+    QTest::newRow("help") << cli("--help") << 0 << "^Usage: quillbarrow-sms" << none;
+    QTest::newRow("version") << cli("--version") << 0 << "^quillbarrow-sms \\d+\\.\\d+\\.\\d+\n$" << none;
+    QTest::newRow("version after a command") << cli("list --version") << 2 << "unknown option" << none;
     QTest::newRow("no command") << QStringList() << 2 << "no command" << none;
-    QTest::newRow("unknown command") << words("sync") << 2 << "unknown command" << none;
-    QTest::newRow("unknown option") << words("list --all") << 2 << "Unknown option" << none;
-    QTest::newRow("two sources") << words("backup --wifi 127.0.0.1 --from Seed --to Copy") << 2 << "exactly one of"
+    QTest::newRow("unknown command") << cli("sync") << 2 << "unknown command" << none;
+    QTest::newRow("unknown option") << cli("list --all") << 2 << "Unknown option" << none;
+    QTest::newRow("two sources") << cli("backup --wifi 127.0.0.1 --from Seed --to Copy") << 2 << "exactly one of"
                                  << QStringLiteral("Copy");
-    QTest::newRow("dots only") << words("backup --from Seed --to ..") << 2 << "Invalid Local Database name" << none;
-    QTest::newRow("slash in name") << words("list ../Seed") << 2 << "Invalid Local Database name" << none;
-    QTest::newRow("line break in name") << words("export Se\ned --format csv --out %HOME/seed.csv") << 2
+    QTest::newRow("dots only") << cli("backup --from Seed --to ..") << 2 << "Invalid Local Database name" << none;
+    QTest::newRow("slash in name") << cli("list ../Seed") << 2 << "Invalid Local Database name" << none;
+    QTest::newRow("line break in name") << cli("export Se\ned --format csv --out %HOME/seed.csv") << 2
                                         << "Invalid Local Database name" << none;
-    QTest::newRow("blank name") << words("backup --from Seed --to") + QStringList { QStringLiteral("  ") } << 2
+    QTest::newRow("blank name") << cli("backup --from Seed --to") + QStringList { QStringLiteral("  ") } << 2
                                 << "Select one Database or enter a new Database name" << none;
-    QTest::newRow("bad date") << words("export Seed --format csv --out %HOME/seed.csv --since yesterday") << 2
+    QTest::newRow("bad date") << cli("export Seed --format csv --out %HOME/seed.csv --since yesterday") << 2
                               << "--since takes a date" << none;
     // A date followed by anything that is not a whole valid time is refused, not read as the date alone.
     const QStringList badBounds { QStringLiteral("--since=2024-01-01T25:00"), QStringLiteral("--until=2024-02-30"),
@@ -208,44 +209,43 @@ void TestCommandLine::exitStatus_data()
         QStringLiteral("--since=2024-1-1"), QStringLiteral("--until=2024-01-01 10:00") };
     for (const QString& bound : badBounds) {
         QTest::newRow(qPrintable(bound))
-            << words("export Seed --format csv --out %HOME/seed.csv") + QStringList { bound } << 2
+            << cli("export Seed --format csv --out %HOME/seed.csv") + QStringList { bound } << 2
             << QStringLiteral("^quillbarrow-sms: %1 takes a date").arg(bound.section(QLatin1Char('='), 0, 0)) << none;
     }
-    QTest::newRow("evidence with csv") << words("export Seed --format csv --out %HOME/seed.csv --evidence") << 2
+    QTest::newRow("evidence with csv") << cli("export Seed --format csv --out %HOME/seed.csv --evidence") << 2
                                        << "--evidence goes with --format pdf only" << none;
-    QTest::newRow("unknown country") << words("load --wifi 127.0.0.1 --country 999") << 2
-                                     << "unknown mobile country code" << none;
-    QTest::newRow("unknown database") << words("list Missing") << 1 << "no local database named \"Missing\""
+    QTest::newRow("unknown country") << cli("load --wifi 127.0.0.1 --country 999") << 2 << "unknown mobile country code"
+                                     << none;
+    QTest::newRow("unknown database") << cli("list Missing") << 1 << "no local database named \"Missing\""
                                       << QStringLiteral("Missing");
     QTest::newRow("unknown source database")
-        << words("backup --from Missing --to Copy") << 1 << "no local database" << QStringLiteral("Copy");
+        << cli("backup --from Missing --to Copy") << 1 << "no local database" << QStringLiteral("Copy");
     QTest::newRow("unknown conversation")
-        << words("export Seed --format txt --out %HOME/seed.csv --chat +440000") << 1 << "no conversation" << none;
+        << cli("export Seed --format txt --out %HOME/seed.csv --chat +440000") << 1 << "no conversation" << none;
     // Nothing listens at 127.0.0.2: the window's connection failure, and no database is made.
-    QTest::newRow("phone unreachable") << words("backup --wifi 127.0.0.2 --to Unreached") << 1
+    QTest::newRow("phone unreachable") << cli("backup --wifi 127.0.0.2 --to Unreached") << 1
                                        << "can not connect 127\\.0\\.0\\.2:44441" << QStringLiteral("Unreached");
-    QTest::newRow("missing XML file") << words("import nothing.xml --to Old") << 1 << "no file"
-                                      << QStringLiteral("Old");
-    QTest::newRow("list databases") << words("list") << 0 << "(^|\n)Seed\t\\d+\n" << none;
+    QTest::newRow("missing XML file") << cli("import nothing.xml --to Old") << 1 << "no file" << QStringLiteral("Old");
+    QTest::newRow("list databases") << cli("list") << 0 << "(^|\n)Seed\t\\d+\n" << none;
     QTest::newRow("backup from a database")
-        << words("backup --from Seed --to Seed") << 0 << " 0 new, \\d+ already there" << none;
-    QTest::newRow("search a database") << words("search YOU --in Seed") << 0
+        << cli("backup --from Seed --to Seed") << 0 << " 0 new, \\d+ already there" << none;
+    QTest::newRow("search a database") << cli("search YOU --in Seed") << 0
                                        << "^Seed\t[^\t\n]+\t\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d\t[^\n]*\\byou" << none;
-    QTest::newRow("search everywhere") << words("search you") << 0 << "(^|\n)android_cache/[^\t\n]+\t[^\n]*you[^\n]*\n"
+    QTest::newRow("search everywhere") << cli("search you") << 0 << "(^|\n)android_cache/[^\t\n]+\t[^\n]*you[^\n]*\n"
                                        << none;
-    QTest::newRow("search as CSV") << words("search you --in Seed --format csv") << 0
+    QTest::newRow("search as CSV") << cli("search you --in Seed --format csv") << 0
                                    << "^Source,Conversation,Date,Message\nSeed," << none;
     QTest::newRow("search finds nothing")
-        << words("search zzqxv") << 1 << "^quillbarrow-sms: No messages match \"zzqxv\"\\.\n$" << none;
+        << cli("search zzqxv") << 1 << "^quillbarrow-sms: No messages match \"zzqxv\"\\.\n$" << none;
     QTest::newRow("search in an unknown database")
-        << words("search you --in Missing") << 1 << "no local database named \"Missing\"" << QStringLiteral("Missing");
+        << cli("search you --in Missing") << 1 << "no local database named \"Missing\"" << QStringLiteral("Missing");
     QTest::newRow("search in another format")
-        << words("search you --format pdf") << 2 << "--format takes txt or csv" << none;
-    QTest::newRow("export a year") << words(
+        << cli("search you --format pdf") << 2 << "--format takes txt or csv" << none;
+    QTest::newRow("export a year") << cli(
         "export Seed --format csv --out %HOME/seed.csv --since 2013-01-01 --until 2013-12-31")
                                    << 0 << "^Successfully exported \\d+ SMS" << none;
     QTest::newRow("export a month to hand over")
-        << words("export Seed --format pdf --out %HOME/court --evidence --until 2013-01-31") << 0
+        << cli("export Seed --format pdf --out %HOME/court --evidence --until 2013-01-31") << 0
         << "^Successfully exported \\d+ SMS" << none;
 }
 
@@ -274,7 +274,7 @@ void TestCommandLine::emptyListSaysSo()
     QTemporaryDir empty;
     const ScopedEnv home("HOME", QFile::encodeName(empty.path()));
     const ScopedEnv data("XDG_DATA_HOME", QFile::encodeName(empty.filePath(QStringLiteral(".local/share"))));
-    const Run result = run(words("list"));
+    const Run result = run(cli("list"));
     QCOMPARE(result.status, 0);
     QCOMPARE(result.out, QString());
     QVERIFY2(
@@ -285,7 +285,7 @@ void TestCommandLine::emptyListSaysSo()
 // The conversation and date filters pick exactly the messages that list counts.
 void TestCommandLine::exportFilters()
 {
-    const Run listed = run(words("list Seed"));
+    const Run listed = run(cli("list Seed"));
     QCOMPARE(listed.status, 0);
     const QStringList newest = listed.out.section(QLatin1Char('\n'), 0, 0).split(QLatin1Char('\t'));
     QCOMPARE(newest.size(), 4);
@@ -295,7 +295,7 @@ void TestCommandLine::exportFilters()
     QVERIFY(count > 0);
 
     const auto exported = [&identifier](const QStringList& filters) {
-        const Run result = run(words("export Seed --format txt --out %HOME/chat.txt --chat") << identifier << filters);
+        const Run result = run(cli("export Seed --format txt --out %HOME/chat.txt --chat") << identifier << filters);
         static const QRegularExpression done(QStringLiteral("^Successfully exported (\\d+) SMS"));
         const QRegularExpressionMatch match = done.match(result.out);
         return result.status == 0 && match.hasMatch() ? match.captured(1).toInt() : -result.status;
@@ -339,7 +339,7 @@ void TestCommandLine::everyFormatExports()
     QFETCH(QString, suffix);
     QFETCH(bool, folder);
 
-    const Run listed = run(words("list Seed"));
+    const Run listed = run(cli("list Seed"));
     const QString identifier = listed.out.section(QLatin1Char('\n'), 0, 0).section(QLatin1Char('\t'), 0, 0);
     QVERIFY2(listed.status == 0 && !identifier.isEmpty(), qUtf8Printable(listed.err));
 
@@ -358,7 +358,7 @@ void TestCommandLine::everyFormatExports()
     } else {
         QVERIFY(QFileInfo(out).size() > 0);
     }
-    const Run usage = run(words("--help"));
+    const Run usage = run(cli("--help"));
     static const QRegularExpression formats(QStringLiteral("export DATABASE --format (\\S+)"));
     QVERIFY(formats.match(usage.out).captured(1).split(QLatin1Char('|')).contains(name));
 }
@@ -367,16 +367,16 @@ void TestCommandLine::everyFormatExports()
 // second import of the file adds none.
 void TestCommandLine::xmlRoundTrip()
 {
-    const Run exported = run(words("export Seed --format xml --out %HOME/seed.xml"));
+    const Run exported = run(cli("export Seed --format xml --out %HOME/seed.xml"));
     QVERIFY2(exported.status == 0, qUtf8Printable(exported.err));
 
-    const QStringList import = words("import %HOME/seed.xml --to FromXml --country 234");
+    const QStringList import = cli("import %HOME/seed.xml --to FromXml --country 234");
     const Run first = run(import);
     QVERIFY2(first.status == 0, qUtf8Printable(first.err));
     const Run second = run(import);
     QVERIFY2(second.status == 0, qUtf8Printable(second.err));
 
-    const Run listed = run(words("list"));
+    const Run listed = run(cli("list"));
     static const QRegularExpression seedCount(QStringLiteral("(^|\n)Seed\t(\\d+)\n"));
     const QString total = seedCount.match(listed.out).captured(2);
     QVERIFY2(!total.isEmpty(), qUtf8Printable(listed.out));
@@ -519,7 +519,7 @@ void TestCommandLine::loadReports()
 
     PhoneSimulatorProcess simulator;
     QVERIFY(startPhone(simulator, phone));
-    const Run result = run(words("load --wifi 127.0.0.1"));
+    const Run result = run(cli("load --wifi 127.0.0.1"));
     QVERIFY2(result.status == status,
         qUtf8Printable(QStringLiteral("status %1\n%2%3").arg(result.status).arg(result.out, result.err)));
     QVERIFY2(QRegularExpression(out).match(result.out).hasMatch(), qUtf8Printable(result.out));
@@ -595,14 +595,14 @@ void TestCommandLine::makeBusyStores()
     };
     const QStringList names { QStringLiteral("Endless"), QStringLiteral("Trap"), QStringLiteral("Large") };
     for (int i = 0; i < names.size(); ++i) {
-        const Run copy = run(words("backup --from Seed --to") << names[i]);
+        const Run copy = run(cli("backup --from Seed --to") << names[i]);
         QVERIFY2(copy.status == 0, qUtf8Printable(copy.err));
         Sqlite3DB db;
         db.openThrow(smsDbPath(QDir(localDatabasesDir().absoluteFilePath(names[i]))), Sqlite3DB::ReadWrite);
         QString error;
         QVERIFY2(db.exec(scripts[i], error) == 0, qUtf8Printable(error));
     }
-    const Run exported = run(words("export Seed --format xml --out %HOME/small.xml"));
+    const Run exported = run(cli("export Seed --format xml --out %HOME/small.xml"));
     QVERIFY2(exported.status == 0, qUtf8Printable(exported.err));
     m_busyStoresMade = true;
 }
@@ -618,20 +618,20 @@ void TestCommandLine::interruptStopsSqlite_data()
     const QString backingUp = QStringLiteral("Backing up SMS to Local Database...\n");
     const QString importing = QStringLiteral("Importing SMS from XML backup...\n");
     // Export writes no store, so no trigger fires during it.
-    QTest::newRow("endless view, export") << words("export Endless --format=csv --out %HOME/interrupted.csv")
+    QTest::newRow("endless view, export") << cli("export Endless --format=csv --out %HOME/interrupted.csv")
                                           << reading.arg(QLatin1String("Endless")) << "Endless" << false;
     QTest::newRow("endless view, backup --from into a new database")
-        << words("backup --from Endless --to Fresh") << reading.arg(QLatin1String("Endless")) << "Endless" << false;
+        << cli("backup --from Endless --to Fresh") << reading.arg(QLatin1String("Endless")) << "Endless" << false;
     // A store whose message table is not the application's own is never written to.
     QTest::newRow("endless view, import")
-        << words("import %HOME/small.xml --to Endless --country=234") << importing << "Endless" << true;
+        << cli("import %HOME/small.xml --to Endless --country=234") << importing << "Endless" << true;
     QTest::newRow("endless trigger, backup --from")
-        << words("backup --from Seed --to Trap") << backingUp << "Trap" << true;
+        << cli("backup --from Seed --to Trap") << backingUp << "Trap" << true;
     QTest::newRow("endless trigger, import")
-        << words("import %HOME/small.xml --to Trap --country=234") << importing << "Trap" << true;
-    QTest::newRow("large, export") << words("export Large --format=csv --out %HOME/interrupted.csv")
+        << cli("import %HOME/small.xml --to Trap --country=234") << importing << "Trap" << true;
+    QTest::newRow("large, export") << cli("export Large --format=csv --out %HOME/interrupted.csv")
                                    << reading.arg(QLatin1String("Large")) << "Large" << false;
-    QTest::newRow("large, backup --from") << words("backup --from Large --to Seed") << backingUp << "Seed" << false;
+    QTest::newRow("large, backup --from") << cli("backup --from Large --to Seed") << backingUp << "Seed" << false;
 }
 
 // Ctrl-C stops SQLite at once however long its statement would run (an endless view, an endless
