@@ -7,6 +7,7 @@
 #include "support/ScopedEnv.h"
 #include "support/TestHome.h"
 #include "support/Thrown.h"
+#include "support/Words.h"
 
 #include <QFile>
 #include <QTcpServer>
@@ -440,8 +441,7 @@ QString TestAdbCommands::connectSimulator(PhoneSimulatorProcess& simulator, cons
 void TestAdbCommands::emulatedDeviceListedWhole()
 {
     startServer();
-    m_phoneSerial
-        = connectSimulator(m_phone, { QStringLiteral("--packages"), QStringLiteral("android,com.android.phone") });
+    m_phoneSerial = connectSimulator(m_phone, words("--packages android,com.android.phone"));
     QVERIFY2(!m_phoneSerial.isEmpty(), qPrintable(m_phone.log()));
     const QList<AdbDevice> devices = listDevices();
     QCOMPARE(devices.size(), 1);

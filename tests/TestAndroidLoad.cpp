@@ -15,6 +15,7 @@
 #include "support/RecordingProgress.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/Words.h"
 #include "tools/common/SyntheticMessages.h"
 
 #include <QDirIterator>
@@ -248,9 +249,7 @@ bool TestAndroidLoad::startPhone(
 {
     m_lastMessageFile = writeMessageFile(messages);
     // Reachable both ways: over WiFi on the service port and as an emulated USB device.
-    const SimulatorOptions options = SimulatorOptions::wifi()
-                                         .with({ QStringLiteral("--adb-port"), QStringLiteral("0") })
-                                         .messages(m_lastMessageFile);
+    const SimulatorOptions options = SimulatorOptions::wifi().with(words("--adb-port 0")).messages(m_lastMessageFile);
     if (!phone.start(SimulatorOptions(options).with(arguments))) {
         qWarning("simulator did not start: %s", qUtf8Printable(phone.log()));
         return false;
@@ -272,10 +271,8 @@ void TestAndroidLoad::edgeCases_data()
 
     QTest::newRow("immediate bye: empty cache") << QList<SimMessage>() << QStringList() << 0 << 0 << 0;
     QTest::newRow("two correspondents") << two << QStringList() << 2 << 2 << 2;
-    QTest::newRow("record with five fields is dropped")
-        << two << QStringList { QStringLiteral("--short-record"), QStringLiteral("1") } << 1 << 1 << 1;
-    QTest::newRow("unknown line inside a batch is ignored")
-        << two << QStringList { QStringLiteral("--unknown-command"), QStringLiteral("2") } << 2 << 2 << 2;
+    QTest::newRow("record with five fields is dropped") << two << words("--short-record 1") << 1 << 1 << 1;
+    QTest::newRow("unknown line inside a batch is ignored") << two << words("--unknown-command 2") << 2 << 2 << 2;
     QTest::newRow("repeated record stored once")
         << QList<SimMessage> { two[0], two[0], two[1] } << QStringList() << 2 << 2 << 2;
     QTest::newRow("same second and text, other subject, is the same message") << QList<SimMessage> { two[0],
@@ -287,8 +284,7 @@ void TestAndroidLoad::edgeCases_data()
         << QStringList() << 2 << 1 << 1;
     QTest::newRow("batches of one") << QList<SimMessage> { two[0], two[1],
         message(t + 2000, 0, QStringLiteral("TESCO"), QStringLiteral("x")) }
-                                    << QStringList { QStringLiteral("--batch-size"), QStringLiteral("1") } << 3 << 3
-                                    << 3;
+                                    << words("--batch-size 1") << 3 << 3 << 3;
 }
 
 void TestAndroidLoad::edgeCases()
@@ -414,7 +410,7 @@ void TestAndroidLoad::failureKeepsPreviousCache_data()
     QTest::addColumn<QString>("error");
 
     QTest::newRow("connection broken mid-batch")
-        << QStringList { QStringLiteral("--close-after"), QStringLiteral("150") } << -1
+        << words("--close-after 150") << -1
         << QStringLiteral("The phone was disconnected (its connection was closed). Plug it in again, keep it "
                           "unlocked and try again.");
     QTest::newRow("error from the phone inside a batch")
@@ -425,7 +421,7 @@ void TestAndroidLoad::failureKeepsPreviousCache_data()
         QStringLiteral("--error-text"), QStringLiteral("no permission") }
                                                 << -1 << QStringLiteral("no permission");
     // The phone hangs before the end of its first batch, so it can never finish ahead of the cancel.
-    const QStringList hangBeforeEnd { QStringLiteral("--hold-at"), QStringLiteral("end") };
+    const QStringList hangBeforeEnd = words("--hold-at end");
     QTest::newRow("cancel mid-batch") << hangBeforeEnd << 21 << QString();
     QTest::newRow("cancel at the start") << hangBeforeEnd << 1 << QString();
 }
@@ -449,8 +445,7 @@ void TestAndroidLoad::failureKeepsPreviousCache()
     QCOMPARE(previous.size(), 2);
 
     PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(phone, generateMessages(300, 7),
-        arguments + QStringList { QStringLiteral("--batch-size"), QStringLiteral("100") }));
+    QVERIFY(startPhone(phone, generateMessages(300, 7), arguments + words("--batch-size 100")));
     const LoadOutcome outcome = runLoad(device, cancelAfterUpdates);
     QCOMPARE(outcome.successes, QStringList());
     if (cancelAfterUpdates >= 0) {
@@ -469,7 +464,7 @@ void TestAndroidLoad::cancelWhilePhoneIsSilent()
 {
     // The phone hangs before its first batch; a cancel must not wait for its next line.
     PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(phone, generateMessages(20, 3), { QStringLiteral("--hold-at"), QStringLiteral("batch") }));
+    QVERIFY(startPhone(phone, generateMessages(20, 3), words("--hold-at batch")));
     const AndroidDevice device = wifiDevice(QStringLiteral("silent"));
     const LoadOutcome outcome = runLoad(device, -1, 500);
     QCOMPARE(outcome.errors, QStringList());
@@ -603,8 +598,7 @@ void TestAndroidLoad::generatedMessages()
     QFETCH(int, count);
     QFETCH(QString, mmc);
     PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(
-        phone, generateMessages(count, 20260107 + count), { QStringLiteral("--batch-size"), QStringLiteral("250") }));
+    QVERIFY(startPhone(phone, generateMessages(count, 20260107 + count), words("--batch-size 250")));
     AndroidDevice device = wifiDevice(QStringLiteral("generated-") + QLatin1String(QTest::currentDataTag()), mmc);
     std::optional<AdbTestServer> adb;
     if (usb) {
@@ -702,8 +696,8 @@ void TestAndroidLoad::hostilePhone_data()
     QTest::newRow("empty imei") << QString() << two << QStringList() << false << QString() << QList<int> { d, d + 1 };
     QTest::newRow("imei of 300 bytes") << QString(300, QLatin1Char('9')) << two << QStringList() << false << QString()
                                        << QList<int> { d, d + 1 };
-    QTest::newRow("phone resets after its bye") << imei << two << QStringList { QStringLiteral("--reset-after-bye") }
-                                                << false << QString() << QList<int> { d, d + 1 };
+    QTest::newRow("phone resets after its bye")
+        << imei << two << words("--reset-after-bye") << false << QString() << QList<int> { d, d + 1 };
     QTest::newRow("dates beyond the 32-bit range")
         << imei
         << QList<SimMessage> { message(4102444800000, 0, QStringLiteral("+447700900123"), QStringLiteral("in 2100")),
@@ -712,8 +706,7 @@ void TestAndroidLoad::hostilePhone_data()
                message(-4102444800000, 1, QStringLiteral("+447700900123"), QStringLiteral("in 1840")), two[0] }
         << QStringList() << false << QString() << QList<int> { lastSecond, lastSecond, firstSecond, d };
     QTest::newRow("date that is not a number")
-        << imei << three << QStringList { QStringLiteral("--bad-date"), QStringLiteral("2") } << false << QString()
-        << QList<int> { d, d + 2 };
+        << imei << three << words("--bad-date 2") << false << QString() << QList<int> { d, d + 2 };
     QTest::newRow("cache held by another load") << imei << two << QStringList() << true << cacheBusy << QList<int>();
 }
 
@@ -811,8 +804,7 @@ void TestAndroidLoad::twoLoadsAtOnce_data()
 
     QTest::newRow("the second waits for the first") << QStringList() << 2;
     // Three batches of 1.5 s: the first load holds the cache longer than the second waits for it.
-    QTest::newRow("the second gives up") << QStringList { QStringLiteral("--batch-delay"), QStringLiteral("1500") }
-                                         << 1;
+    QTest::newRow("the second gives up") << words("--batch-delay 1500") << 1;
 }
 
 void TestAndroidLoad::twoLoadsAtOnce()
@@ -821,8 +813,7 @@ void TestAndroidLoad::twoLoadsAtOnce()
     QFETCH(int, successes);
 
     PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(phone, generateMessages(300, 11),
-        arguments + QStringList { QStringLiteral("--batch-size"), QStringLiteral("100") }));
+    QVERIFY(startPhone(phone, generateMessages(300, 11), arguments + words("--batch-size 100")));
     const AndroidDevice device = wifiDevice(QStringLiteral("together-%1").arg(QLatin1String(QTest::currentDataTag())));
     RecordingProgress first;
     RecordingProgress second;
@@ -872,7 +863,7 @@ void TestAndroidLoad::queueStaysWithinByteBudget()
         large << message(1400000000000 + i * 1000, 0, QStringLiteral("+447700900123"),
             QString(1 << 20, QLatin1Char(static_cast<char>('a' + i))));
     PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(phone, large, { QStringLiteral("--batch-size"), QStringLiteral("8") }));
+    QVERIFY(startPhone(phone, large, words("--batch-size 8")));
     const AndroidDevice device = wifiDevice(QStringLiteral("large-records"));
     const qint64 budget = qint64(4) << 20;
     qint64 peak = 0;

@@ -13,6 +13,7 @@
 #include "support/RecordingProgress.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/Words.h"
 #include "tools/common/SyntheticMessages.h"
 
 #include <QDeadlineTimer>
@@ -407,7 +408,7 @@ void TestAndroidRestore::wrongBatchAnswer()
 {
     PhoneSimulatorProcess phone;
     AndroidDevice device;
-    QVERIFY(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--wrong-ack") }, device));
+    QVERIFY(startPhone(phone, QStringLiteral("wifi"), words("--wrong-ack"), device));
     MessageRecords records;
     addSeries(records, 5);
     RecordingProgress progress;
@@ -428,8 +429,7 @@ void TestAndroidRestore::phoneFailsMidTransfer_data()
     QTest::addColumn<QStringList>("fault");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("connection broken in the second batch")
-        << QStringList { QStringLiteral("--close-after"), QStringLiteral("150") } << QString();
+    QTest::newRow("connection broken in the second batch") << words("--close-after 150") << QString();
     QTest::newRow("error instead of the first answer")
         << QStringList { QStringLiteral("--error-at"), QStringLiteral("ack"), QStringLiteral("--error-text"),
                QStringLiteral("Speicher voll – Nachrichten nicht gespeichert") }
@@ -548,7 +548,7 @@ void TestAndroidRestore::cancelWhileTipShown()
 {
     PhoneSimulatorProcess phone;
     AndroidDevice device;
-    QVERIFY(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--defsmsapp"), QStringLiteral("1") }, device));
+    QVERIFY(startPhone(phone, QStringLiteral("wifi"), words("--defsmsapp 1"), device));
     MessageRecords records;
     addSeries(records, 3);
     RecordingProgress progress;
@@ -593,9 +593,7 @@ void TestAndroidRestore::roundTrip()
     AndroidDevice first;
     {
         PhoneSimulatorProcess phone;
-        QVERIFY(startPhone(phone, QStringLiteral("wifi"),
-            { QStringLiteral("--generate"), QStringLiteral("1500"), QStringLiteral("--seed"), QStringLiteral("77") },
-            first));
+        QVERIFY(startPhone(phone, QStringLiteral("wifi"), words("--generate 1500 --seed 77"), first));
         QVERIFY(loadPhone(first));
     }
     const QStringList original = cachedMessages(first);
