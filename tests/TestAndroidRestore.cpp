@@ -125,7 +125,6 @@ private slots:
     void cancelBeforeFirstBatch();
     void cancelDuringTransfer_data();
     void cancelDuringTransfer();
-    void cancelWhileTipShown();
     void roundTrip();
 
 private:
@@ -346,32 +345,48 @@ void TestAndroidRestore::defaultAppFlag_data()
 {
     QTest::addColumn<QString>("transport");
     QTest::addColumn<int>("flag");
-    QTest::newRow("wifi, flag 0") << QStringLiteral("wifi") << 0;
-    QTest::newRow("wifi, flag 1") << QStringLiteral("wifi") << 1;
-    QTest::newRow("usb, flag 1") << QStringLiteral("usb") << 1;
+    QTest::addColumn<bool>("cancelAtTip"); // the person cancels while the tip is shown
+    QTest::newRow("wifi, flag 0") << QStringLiteral("wifi") << 0 << false;
+    QTest::newRow("wifi, flag 1") << QStringLiteral("wifi") << 1 << false;
+    QTest::newRow("usb, flag 1") << QStringLiteral("usb") << 1 << false;
+    QTest::newRow("wifi, cancelled at the tip") << QStringLiteral("wifi") << 1 << true;
 }
 
 void TestAndroidRestore::defaultAppFlag()
 {
     QFETCH(QString, transport);
     QFETCH(int, flag);
+    QFETCH(bool, cancelAtTip);
 
     PhoneSimulatorProcess phone;
     AndroidDevice device;
-    QVERIFY(startPhone(phone, transport, { QStringLiteral("--defsmsapp"), QString::number(flag) }, device));
+    QVERIFY(startPhone(phone, transport, words("--defsmsapp") << QString::number(flag), device));
     MessageRecords records;
     addSeries(records, 3);
     RecordingProgress progress;
-    progress.tipCloseDelayMs = 300;
+    progress.tipCloseDelayMs = cancelAtTip ? 60000 : 300;
     AndroidRestoreSMSThread thread(device, records.messages(), &progress);
-    progress.runToEnd(&thread);
+    if (cancelAtTip) {
+        thread.start();
+        QTRY_COMPARE_WITH_TIMEOUT(progress.tips.size(), 1, 15000);
+        progress.cancelled = true;
+        QVERIFY(thread.wait(15000));
+        QCoreApplication::processEvents();
+    } else {
+        progress.runToEnd(&thread);
+    }
 
     QCOMPARE(progress.errors, QStringList());
-    QCOMPARE(progress.successes, QStringList { successText(3, 3) });
+    QCOMPARE(progress.successes, cancelAtTip ? QStringList() : QStringList { successText(3, 3) });
     QCOMPARE(progress.tips, flag != 0 ? QStringList { tipText } : QStringList());
-    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("received 3 messages in 1 batches"))));
+    QVERIFY(waitForLog(phone,
+        QRegularExpression(cancelAtTip ? QStringLiteral("restore2 channel[^\\n]*: ended")
+                                       : QStringLiteral("received 3 messages in 1 batches"))));
     // With flag 0 the companion reads "$batch:" next; an extra "$defsmsapp:" would have ended the channel.
-    QCOMPARE(phone.log().contains(QLatin1String("now the default messaging app")), flag != 0);
+    // Without the person's confirmation the companion is never told to take the messaging role.
+    QVERIFY2(phone.log().contains(QLatin1String("now the default messaging app")) == (flag != 0 && !cancelAtTip),
+        qUtf8Printable(phone.log()));
+    QCOMPARE(cachedMessageCount(device), cancelAtTip ? 0 : 3);
 }
 
 void TestAndroidRestore::recordsArriveIntact()
@@ -542,29 +557,6 @@ void TestAndroidRestore::cancelDuringTransfer()
     if (whilePhoneStores)
         QCOMPARE(stored, QList<int> { 100 });
     QCOMPARE(cachedMessageCount(device), qint64(100 * stored.size()));
-}
-
-void TestAndroidRestore::cancelWhileTipShown()
-{
-    PhoneSimulatorProcess phone;
-    AndroidDevice device;
-    QVERIFY(startPhone(phone, QStringLiteral("wifi"), words("--defsmsapp 1"), device));
-    MessageRecords records;
-    addSeries(records, 3);
-    RecordingProgress progress;
-    progress.tipCloseDelayMs = 60000;
-    AndroidRestoreSMSThread thread(device, records.messages(), &progress);
-    thread.start();
-    QTRY_COMPARE_WITH_TIMEOUT(progress.tips.size(), 1, 15000);
-    progress.cancelled = true;
-    QVERIFY(thread.wait(15000));
-    QCoreApplication::processEvents();
-    QCOMPARE(progress.errors, QStringList());
-    QCOMPARE(progress.successes, QStringList());
-    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("restore2 channel[^\\n]*: ended"))));
-    // The user gave no confirmation, so the companion is never told to take the messaging role.
-    QVERIFY2(!phone.log().contains(QLatin1String("now the default messaging app")), qUtf8Printable(phone.log()));
-    QCOMPARE(cachedMessageCount(device), 0);
 }
 
 // Every message of a cache database as "address|date|direction|text", what a transfer carries.
