@@ -7,6 +7,7 @@
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
 #include "support/Thrown.h"
+#include "support/Words.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -448,28 +449,21 @@ void TestMessageStoreWriting::secondRunOnKnownRows_data()
     QTest::addColumn<QString>("groupLastHandle");
     QTest::addColumn<int>("handleJoins");
 
-    const QStringList seed = { QStringLiteral("s:a:1000"), QStringLiteral("g:b:2000") };
+    const QStringList seed = words("s:a:1000 g:b:2000");
     QTest::newRow("older messages keep the stored newest date")
-        << seed << QStringList { QStringLiteral("s:a:500"), QStringLiteral("s:-:700"), QStringLiteral("g:a:100") }
-        << QStringLiteral("1000,2000") << QStringLiteral("+15550000001") << 3;
+        << seed << words("s:a:500 s:-:700 g:a:100") << QStringLiteral("1000,2000") << QStringLiteral("+15550000001")
+        << 3;
     QTest::newRow("newest date of the run in any order")
-        << seed
-        << QStringList { QStringLiteral("s:a:1500"), QStringLiteral("s:a:3000"), QStringLiteral("s:-:2500"),
-               QStringLiteral("g:a:1900") }
-        << QStringLiteral("3000,2000") << QStringLiteral("+15550000001") << 3;
+        << seed << words("s:a:1500 s:a:3000 s:-:2500 g:a:1900") << QStringLiteral("3000,2000")
+        << QStringLiteral("+15550000001") << 3;
     QTest::newRow("last correspondent changing back within a run")
-        << seed
-        << QStringList { QStringLiteral("g:a:2100"), QStringLiteral("g:b:2200"), QStringLiteral("g:a:2300"),
-               QStringLiteral("g:-:2400") }
-        << QStringLiteral("1000,2400") << QStringLiteral("+15550000001") << 3;
+        << seed << words("g:a:2100 g:b:2200 g:a:2300 g:-:2400") << QStringLiteral("1000,2400")
+        << QStringLiteral("+15550000001") << 3;
     QTest::newRow("known messages again move only the last correspondent")
-        << (QStringList(seed) << QStringLiteral("g:a:1500"))
-        << QStringList { QStringLiteral("g:b:2000"), QStringLiteral("s:a:1000") } << QStringLiteral("1000,2000")
-        << QStringLiteral("+15550000002") << 3;
-    QTest::newRow("everything in one run") << QStringList()
-                                           << QStringList { QStringLiteral("g:a:5"), QStringLiteral("s:a:7"),
-                                                  QStringLiteral("g:b:9"), QStringLiteral("s:a:3") }
-                                           << QStringLiteral("7,9") << QStringLiteral("+15550000002") << 3;
+        << (QStringList(seed) << QStringLiteral("g:a:1500")) << words("g:b:2000 s:a:1000")
+        << QStringLiteral("1000,2000") << QStringLiteral("+15550000002") << 3;
+    QTest::newRow("everything in one run") << QStringList() << words("g:a:5 s:a:7 g:b:9 s:a:3") << QStringLiteral("7,9")
+                                           << QStringLiteral("+15550000002") << 3;
 }
 
 void TestMessageStoreWriting::secondRunOnKnownRows()
