@@ -564,23 +564,21 @@ void TestExport::cancelOrFailureRemovesOnlyWhatExportMade_data()
     QTest::addColumn<int>("cancelAfterUpdates"); // 0: cancelled before the first message; -1: never
     QTest::addColumn<bool>("fails");
 
-    QTest::newRow("text cancelled before the first message")
-        << unsigned(ExportSMSThread::Text) << "all.txt" << false << 0 << false;
-    QTest::newRow("csv cancelled after some messages")
-        << unsigned(ExportSMSThread::Csv) << "all.csv" << false << 4 << false;
-    QTest::newRow("html cancelled in a folder with the user's files")
-        << unsigned(ExportSMSThread::Html) << "mine" << true << 6 << false;
-    QTest::newRow("html failing in a folder with the user's files")
-        << unsigned(ExportSMSThread::Html) << "mine" << true << -1 << true;
-    QTest::newRow("html cancelled in a new folder")
-        << unsigned(ExportSMSThread::Html) << "new/html" << false << 6 << false;
-    QTest::newRow("html failing in a new folder")
-        << unsigned(ExportSMSThread::Html) << "new/html" << false << -1 << true;
+    const auto row = [](const char* name, ExportSMSThread::FormatCode format, const char* output, bool userFiles,
+                         int cancelAfterUpdates, bool fails) {
+        QTest::newRow(name) << unsigned(format) << QString::fromLatin1(output) << userFiles << cancelAfterUpdates
+                            << fails;
+    };
+    row("text cancelled before the first message", ExportSMSThread::Text, "all.txt", false, 0, false);
+    row("csv cancelled after some messages", ExportSMSThread::Csv, "all.csv", false, 4, false);
+    row("html cancelled in a folder with the user's files", ExportSMSThread::Html, "mine", true, 6, false);
+    row("html failing in a folder with the user's files", ExportSMSThread::Html, "mine", true, -1, true);
+    row("html cancelled in a new folder", ExportSMSThread::Html, "new/html", false, 6, false);
+    row("html failing in a new folder", ExportSMSThread::Html, "new/html", false, -1, true);
     // PDF files are drawn on threads of their own, which report progress every 50 ms: the cancel
     // comes with the first of those reports, while a long conversation is being drawn.
-    QTest::newRow("pdf cancelled in a new folder")
-        << unsigned(ExportSMSThread::Pdf) << "new/pdf" << false << 2 << false;
-    QTest::newRow("pdf failing") << unsigned(ExportSMSThread::Pdf) << "new/pdf" << false << -1 << true;
+    row("pdf cancelled in a new folder", ExportSMSThread::Pdf, "new/pdf", false, 2, false);
+    row("pdf failing", ExportSMSThread::Pdf, "new/pdf", false, -1, true);
 }
 
 void TestExport::cancelOrFailureRemovesOnlyWhatExportMade()
