@@ -14,7 +14,6 @@
 #include "support/PhoneUnderTest.h"
 #include "support/RecordingProgress.h"
 #include "support/TestHome.h"
-#include "support/Words.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -103,7 +102,7 @@ void TestAndroidCancel::cancelEndsEveryWait_data()
     QTest::addColumn<int>("messageLength"); // of the 100 messages to send
 
     const auto hold = [](const char* step) { return QStringList { QStringLiteral("--hold-at"), QLatin1String(step) }; };
-    const QStringList partialLine = words("--partial-line");
+    const QStringList partialLine { QStringLiteral("--partial-line") };
     const QString connectTask = QStringLiteral("connect");
     const QString loadTask = QStringLiteral("load");
     const QString sendTask = QStringLiteral("send");
