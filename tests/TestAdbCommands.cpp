@@ -7,6 +7,7 @@
 #include "support/ScopedEnv.h"
 #include "support/TestHome.h"
 #include "support/Thrown.h"
+#include "support/Words.h"
 
 #include <QFile>
 #include <QTcpServer>
@@ -344,38 +345,26 @@ void TestAdbCommands::commandLines_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("thrown");
 
-    const QString serial = QStringLiteral("192.168.0.7:5555");
     QTest::newRow("devices with notice on standard error")
         << QStringLiteral("listDevices") << QByteArray("List of devices attached\\nA\\tdevice\\n")
-        << QByteArray("* daemon started successfully\\n") << QStringList { QStringLiteral("devices") }
+        << QByteArray("* daemon started successfully\\n") << words("devices")
         << QStringLiteral("* daemon started successfully\n");
     QTest::newRow("packages") << QStringLiteral("listPackages") << QByteArray("package:a\\n") << QByteArray()
-                              << QStringList { QStringLiteral("-s"), serial, QStringLiteral("shell"),
-                                     QStringLiteral("pm"), QStringLiteral("-l") }
-                              << QString();
+                              << words("-s 192.168.0.7:5555 shell pm -l") << QString();
     QTest::newRow("install success on standard error")
         << QStringLiteral("installPackage") << QByteArray("\\tpkg: /data/local/tmp/a.apk\\n")
-        << QByteArray("Success\\n")
-        << QStringList { QStringLiteral("-s"), serial, QStringLiteral("install"), QStringLiteral("/tmp/a.apk") }
-        << QString();
+        << QByteArray("Success\\n") << words("-s 192.168.0.7:5555 install /tmp/a.apk") << QString();
     QTest::newRow("install failure gives the whole output")
         << QStringLiteral("installPackage") << QByteArray("Failure [X]\\n") << QByteArray("progress\\n")
-        << QStringList { QStringLiteral("-s"), serial, QStringLiteral("install"), QStringLiteral("/tmp/a.apk") }
-        << QStringLiteral("progress\n\nFailure [X]\n");
+        << words("-s 192.168.0.7:5555 install /tmp/a.apk") << QStringLiteral("progress\n\nFailure [X]\n");
     QTest::newRow("forward ports in decimal") << QStringLiteral("forwardPort") << QByteArray("54321\\n") << QByteArray()
-                                              << QStringList { QStringLiteral("-s"), serial, QStringLiteral("forward"),
-                                                     QStringLiteral("tcp:54321"), QStringLiteral("tcp:1024") }
-                                              << QString();
+                                              << words("-s 192.168.0.7:5555 forward tcp:54321 tcp:1024") << QString();
     QTest::newRow("forward with standard error fails")
         << QStringLiteral("forwardPort") << QByteArray() << QByteArray("error: device offline\\n")
-        << QStringList { QStringLiteral("-s"), serial, QStringLiteral("forward"), QStringLiteral("tcp:54321"),
-               QStringLiteral("tcp:1024") }
-        << QStringLiteral("error: device offline\n");
+        << words("-s 192.168.0.7:5555 forward tcp:54321 tcp:1024") << QStringLiteral("error: device offline\n");
     QTest::newRow("activity manager error on standard error")
         << QStringLiteral("activityManager") << QByteArray("Broadcasting: Intent {}\\n")
-        << QByteArray("error: closed\\n")
-        << QStringList { QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("am"),
-               QStringLiteral("broadcast"), QStringLiteral("-d"), QStringLiteral("tcp://h") }
+        << QByteArray("error: closed\\n") << words("-s 192.168.0.7:5555 shell am broadcast -d tcp://h")
         << QStringLiteral("error: closed\n\nBroadcasting: Intent {}\n");
 }
 
@@ -440,8 +429,7 @@ QString TestAdbCommands::connectSimulator(PhoneSimulatorProcess& simulator, cons
 void TestAdbCommands::emulatedDeviceListedWhole()
 {
     startServer();
-    m_phoneSerial
-        = connectSimulator(m_phone, { QStringLiteral("--packages"), QStringLiteral("android,com.android.phone") });
+    m_phoneSerial = connectSimulator(m_phone, words("--packages android,com.android.phone"));
     QVERIFY2(!m_phoneSerial.isEmpty(), qPrintable(m_phone.log()));
     const QList<AdbDevice> devices = listDevices();
     QCOMPARE(devices.size(), 1);

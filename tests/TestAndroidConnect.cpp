@@ -9,6 +9,7 @@
 #include "support/PhoneSimulatorProcess.h"
 #include "support/RecordingProgress.h"
 #include "support/TestHome.h"
+#include "support/Words.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -212,10 +213,8 @@ void TestAndroidConnect::usbConnects_data()
     QTest::newRow("companion present") << QStringList { QStringLiteral("--packages"),
         QStringLiteral("com.android.phone,") + companionPackage }
                                        << false;
-    QTest::newRow("companion missing") << QStringList { QStringLiteral("--packages"),
-        QStringLiteral("com.android.phone,com.android.mms") }
-                                       << true;
-    QTest::newRow("package list empty") << QStringList { QStringLiteral("--no-packages") } << false;
+    QTest::newRow("companion missing") << words("--packages com.android.phone,com.android.mms") << true;
+    QTest::newRow("package list empty") << words("--no-packages") << false;
 }
 
 void TestAndroidConnect::usbConnects()
@@ -224,12 +223,8 @@ void TestAndroidConnect::usbConnects()
     QFETCH(bool, installs);
 
     const Outcome outcome = connectUsb(arguments
-        + QStringList { QStringLiteral("--companion-version"), QStringLiteral("12"), QStringLiteral("--model"),
-            QStringLiteral("SM-G991B"), QStringLiteral("--manufacturer"), QStringLiteral("samsung"),
-            QStringLiteral("--imei"), QStringLiteral("356938035643809"), QStringLiteral("--uid"),
-            QStringLiteral("a1b2c3"), QStringLiteral("--sdk"), QStringLiteral("13"), QStringLiteral("--sdk-id"),
-            QStringLiteral("33"), QStringLiteral("--root"), QStringLiteral("1"), QStringLiteral("--storage1"),
-            QStringLiteral("/storage/emulated/0"), QStringLiteral("--mmc"), QStringLiteral("234") });
+        + words("--companion-version 12 --model SM-G991B --manufacturer samsung --imei 356938035643809 --uid a1b2c3 "
+                "--sdk 13 --sdk-id 33 --root 1 --storage1 /storage/emulated/0 --mmc 234"));
     QVERIFY2(outcome.errors.isEmpty(), qUtf8Printable(outcome.errors.join(QLatin1Char('\n'))));
     QCOMPARE(outcome.successes, QStringList { QString() });
     QCOMPARE(outcome.statuses.value(0), QStringLiteral("Checking and installing Quillbarrow SMS Agent now..."));
@@ -258,8 +253,7 @@ void TestAndroidConnect::usbFailures_data()
     QTest::addColumn<QString>("error"); // a pattern for the whole text
     QTest::addColumn<bool>("retried"); // until the 10 s limit, then given up within one more attempt
 
-    QTest::newRow("install fails") << QStringList { QStringLiteral("--packages"), QStringLiteral("com.android.phone"),
-        QStringLiteral("--install-fail"), QStringLiteral("INSTALL_FAILED_NO_SPACE") }
+    QTest::newRow("install fails") << words("--packages com.android.phone --install-fail INSTALL_FAILED_NO_SPACE")
                                    << QStringLiteral("^Please go to Google Play on your Android Phone to download and "
                                                      "install Quillbarrow SMS Agent first and then try again\\. "
                                                      "<br/><br/>Error:.*Failure \\[INSTALL_FAILED_NO_SPACE\\].*")
@@ -304,8 +298,7 @@ void TestAndroidConnect::usbCancel_data()
     QTest::addColumn<QStringList>("packages");
     QTest::addColumn<int>("cancelAfterUpdates");
 
-    QTest::newRow("before install") << QStringList { QStringLiteral("--packages"), QStringLiteral("com.android.phone") }
-                                    << 1;
+    QTest::newRow("before install") << words("--packages com.android.phone") << 1;
     QTest::newRow("before greeting") << QStringList { QStringLiteral("--packages"), companionPackage } << 1;
     QTest::newRow("before start") << QStringList { QStringLiteral("--packages"), companionPackage } << 0;
 }
@@ -334,8 +327,7 @@ void TestAndroidConnect::usbCancel()
 
 void TestAndroidConnect::wifiConnects()
 {
-    const Outcome outcome = connectWifi({ QStringLiteral("--companion-version"), QStringLiteral("12"),
-        QStringLiteral("--uid"), QStringLiteral("wifi-uid-7"), QStringLiteral("--mmc"), QStringLiteral("262") });
+    const Outcome outcome = connectWifi(words("--companion-version 12 --uid wifi-uid-7 --mmc 262"));
     QVERIFY2(outcome.errors.isEmpty(), qUtf8Printable(outcome.errors.join(QLatin1Char('\n'))));
     QCOMPARE(outcome.successes, QStringList { QString() });
     QCOMPARE(outcome.statuses, QStringList { QStringLiteral("Getting Android info...") });

@@ -15,6 +15,7 @@
 #include "support/RecordingProgress.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/Words.h"
 #include "tools/common/SyntheticMessages.h"
 
 #include <QDirIterator>
@@ -248,9 +249,7 @@ bool TestAndroidLoad::startPhone(
 {
     m_lastMessageFile = writeMessageFile(messages);
     // Reachable both ways: over WiFi on the service port and as an emulated USB device.
-    const SimulatorOptions options = SimulatorOptions::wifi()
-                                         .with({ QStringLiteral("--adb-port"), QStringLiteral("0") })
-                                         .messages(m_lastMessageFile);
+    const SimulatorOptions options = SimulatorOptions::wifi().with(words("--adb-port 0")).messages(m_lastMessageFile);
     if (!phone.start(SimulatorOptions(options).with(arguments))) {
         qWarning("simulator did not start: %s", qUtf8Printable(phone.log()));
         return false;
@@ -272,10 +271,8 @@ void TestAndroidLoad::edgeCases_data()
 
     QTest::newRow("immediate bye: empty cache") << QList<SimMessage>() << QStringList() << 0 << 0 << 0;
     QTest::newRow("two correspondents") << two << QStringList() << 2 << 2 << 2;
-    QTest::newRow("record with five fields is dropped")
-        << two << QStringList { QStringLiteral("--short-record"), QStringLiteral("1") } << 1 << 1 << 1;
-    QTest::newRow("unknown line inside a batch is ignored")
-        << two << QStringList { QStringLiteral("--unknown-command"), QStringLiteral("2") } << 2 << 2 << 2;
+    QTest::newRow("record with five fields is dropped") << two << words("--short-record 1") << 1 << 1 << 1;
+    QTest::newRow("unknown line inside a batch is ignored") << two << words("--unknown-command 2") << 2 << 2 << 2;
     QTest::newRow("repeated record stored once")
         << QList<SimMessage> { two[0], two[0], two[1] } << QStringList() << 2 << 2 << 2;
     QTest::newRow("same second and text, other subject, is the same message") << QList<SimMessage> { two[0],
@@ -287,8 +284,7 @@ void TestAndroidLoad::edgeCases_data()
         << QStringList() << 2 << 1 << 1;
     QTest::newRow("batches of one") << QList<SimMessage> { two[0], two[1],
         message(t + 2000, 0, QStringLiteral("TESCO"), QStringLiteral("x")) }
-                                    << QStringList { QStringLiteral("--batch-size"), QStringLiteral("1") } << 3 << 3
-                                    << 3;
+                                    << words("--batch-size 1") << 3 << 3 << 3;
 }
 
 void TestAndroidLoad::edgeCases()
@@ -371,58 +367,40 @@ void TestAndroidLoad::recordFields()
 
 void TestAndroidLoad::progressReports_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QStringList>("texts");
-    QTest::addColumn<QList<int>>("percentages");
+    QTest::addColumn<QString>("arguments"); // blank-separated
+    QTest::addColumn<QString>("updates"); // each as "count:percentage", the count without its "sms: "
 
-    QTest::newRow("announced") << QStringList()
-                               << QStringList { QStringLiteral("sms: 1/4"), QStringLiteral("sms: 2/4"),
-                                      QStringLiteral("sms: 3/4"), QStringLiteral("sms: 4/4") }
-                               << QList<int> { 25, 50, 75, 100 };
+    QTest::newRow("announced") << QString() << "1/4:25 2/4:50 3/4:75 4/4:100";
     // Without a total the count is posted at most every 50 ms, and its last value before the batch
     // is acknowledged: four records in one batch show the first and the last.
-    QTest::newRow("no count") << QStringList { QStringLiteral("--no-count") }
-                              << QStringList { QStringLiteral("sms: 1/-1"), QStringLiteral("sms: 4/-1") }
-                              << QList<int> { -1, -1 };
-    QTest::newRow("count 0 is not announced")
-        << QStringList { QStringLiteral("--count"), QStringLiteral("0") }
-        << QStringList { QStringLiteral("sms: 1/-1"), QStringLiteral("sms: 4/-1") } << QList<int> { -1, -1 };
+    QTest::newRow("no count") << QStringLiteral("--no-count") << "1/-1:-1 4/-1:-1";
+    QTest::newRow("count 0 is not announced") << QStringLiteral("--count 0") << "1/-1:-1 4/-1:-1";
     QTest::newRow("count 3, truncated percentages")
-        << QStringList { QStringLiteral("--count"), QStringLiteral("3"), QStringLiteral("--batch-size"),
-               QStringLiteral("3") }
-        << QStringList { QStringLiteral("sms: 1/3"), QStringLiteral("sms: 2/3"), QStringLiteral("sms: 3/3"),
-               QStringLiteral("sms: 4/3") }
-        << QList<int> { 33, 66, 100, 133 };
-    QTest::newRow("short record still counted") << QStringList { QStringLiteral("--short-record"), QStringLiteral("2") }
-                                                << QStringList { QStringLiteral("sms: 1/4"), QStringLiteral("sms: 2/4"),
-                                                       QStringLiteral("sms: 3/4"), QStringLiteral("sms: 4/4") }
-                                                << QList<int> { 25, 50, 75, 100 };
+        << QStringLiteral("--count 3 --batch-size 3") << "1/3:33 2/3:66 3/3:100 4/3:133";
+    QTest::newRow("short record still counted") << QStringLiteral("--short-record 2") << "1/4:25 2/4:50 3/4:75 4/4:100";
 }
 
 void TestAndroidLoad::progressReports()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(QStringList, texts);
-    QFETCH(QList<int>, percentages);
+    QFETCH(QString, arguments);
+    QFETCH(QString, updates);
 
     QList<SimMessage> messages;
     for (int i = 0; i < 4; ++i)
         messages.append(message(1400000000000 + i * 1000, i % 2,
             QStringLiteral("+4477009001%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("body %1").arg(i)));
     PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(phone, messages, arguments));
+    QVERIFY(startPhone(phone, messages, arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts)));
     const LoadOutcome outcome = runLoad(wifiDevice(QStringLiteral("progress")));
     QCOMPARE(outcome.successes, QStringList { QString() });
 
-    QStringList gotTexts;
-    QList<int> gotPercentages;
+    QStringList got;
     for (qsizetype i = 1; i < outcome.updates.size(); ++i) {
         QCOMPARE(outcome.updates[i].status, QString());
-        gotTexts << outcome.updates[i].text;
-        gotPercentages << outcome.updates[i].progress;
+        QVERIFY2(outcome.updates[i].text.startsWith(QLatin1String("sms: ")), qPrintable(outcome.updates[i].text));
+        got << outcome.updates[i].text.mid(5) + QLatin1Char(':') + QString::number(outcome.updates[i].progress);
     }
-    QCOMPARE(gotTexts, texts);
-    QCOMPARE(gotPercentages, percentages);
+    QCOMPARE(got.join(QLatin1Char(' ')), updates);
 }
 
 void TestAndroidLoad::failureKeepsPreviousCache_data()
@@ -432,7 +410,7 @@ void TestAndroidLoad::failureKeepsPreviousCache_data()
     QTest::addColumn<QString>("error");
 
     QTest::newRow("connection broken mid-batch")
-        << QStringList { QStringLiteral("--close-after"), QStringLiteral("150") } << -1
+        << words("--close-after 150") << -1
         << QStringLiteral("The phone was disconnected (its connection was closed). Plug it in again, keep it "
                           "unlocked and try again.");
     QTest::newRow("error from the phone inside a batch")
@@ -443,7 +421,7 @@ void TestAndroidLoad::failureKeepsPreviousCache_data()
         QStringLiteral("--error-text"), QStringLiteral("no permission") }
                                                 << -1 << QStringLiteral("no permission");
     // The phone hangs before the end of its first batch, so it can never finish ahead of the cancel.
-    const QStringList hangBeforeEnd { QStringLiteral("--hold-at"), QStringLiteral("end") };
+    const QStringList hangBeforeEnd = words("--hold-at end");
     QTest::newRow("cancel mid-batch") << hangBeforeEnd << 21 << QString();
     QTest::newRow("cancel at the start") << hangBeforeEnd << 1 << QString();
 }
@@ -467,8 +445,7 @@ void TestAndroidLoad::failureKeepsPreviousCache()
     QCOMPARE(previous.size(), 2);
 
     PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(phone, generateMessages(300, 7),
-        arguments + QStringList { QStringLiteral("--batch-size"), QStringLiteral("100") }));
+    QVERIFY(startPhone(phone, generateMessages(300, 7), arguments + words("--batch-size 100")));
     const LoadOutcome outcome = runLoad(device, cancelAfterUpdates);
     QCOMPARE(outcome.successes, QStringList());
     if (cancelAfterUpdates >= 0) {
@@ -487,7 +464,7 @@ void TestAndroidLoad::cancelWhilePhoneIsSilent()
 {
     // The phone hangs before its first batch; a cancel must not wait for its next line.
     PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(phone, generateMessages(20, 3), { QStringLiteral("--hold-at"), QStringLiteral("batch") }));
+    QVERIFY(startPhone(phone, generateMessages(20, 3), words("--hold-at batch")));
     const AndroidDevice device = wifiDevice(QStringLiteral("silent"));
     const LoadOutcome outcome = runLoad(device, -1, 500);
     QCOMPARE(outcome.errors, QStringList());
@@ -621,8 +598,7 @@ void TestAndroidLoad::generatedMessages()
     QFETCH(int, count);
     QFETCH(QString, mmc);
     PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(
-        phone, generateMessages(count, 20260107 + count), { QStringLiteral("--batch-size"), QStringLiteral("250") }));
+    QVERIFY(startPhone(phone, generateMessages(count, 20260107 + count), words("--batch-size 250")));
     AndroidDevice device = wifiDevice(QStringLiteral("generated-") + QLatin1String(QTest::currentDataTag()), mmc);
     std::optional<AdbTestServer> adb;
     if (usb) {
@@ -720,8 +696,8 @@ void TestAndroidLoad::hostilePhone_data()
     QTest::newRow("empty imei") << QString() << two << QStringList() << false << QString() << QList<int> { d, d + 1 };
     QTest::newRow("imei of 300 bytes") << QString(300, QLatin1Char('9')) << two << QStringList() << false << QString()
                                        << QList<int> { d, d + 1 };
-    QTest::newRow("phone resets after its bye") << imei << two << QStringList { QStringLiteral("--reset-after-bye") }
-                                                << false << QString() << QList<int> { d, d + 1 };
+    QTest::newRow("phone resets after its bye")
+        << imei << two << words("--reset-after-bye") << false << QString() << QList<int> { d, d + 1 };
     QTest::newRow("dates beyond the 32-bit range")
         << imei
         << QList<SimMessage> { message(4102444800000, 0, QStringLiteral("+447700900123"), QStringLiteral("in 2100")),
@@ -730,8 +706,7 @@ void TestAndroidLoad::hostilePhone_data()
                message(-4102444800000, 1, QStringLiteral("+447700900123"), QStringLiteral("in 1840")), two[0] }
         << QStringList() << false << QString() << QList<int> { lastSecond, lastSecond, firstSecond, d };
     QTest::newRow("date that is not a number")
-        << imei << three << QStringList { QStringLiteral("--bad-date"), QStringLiteral("2") } << false << QString()
-        << QList<int> { d, d + 2 };
+        << imei << three << words("--bad-date 2") << false << QString() << QList<int> { d, d + 2 };
     QTest::newRow("cache held by another load") << imei << two << QStringList() << true << cacheBusy << QList<int>();
 }
 
@@ -829,8 +804,7 @@ void TestAndroidLoad::twoLoadsAtOnce_data()
 
     QTest::newRow("the second waits for the first") << QStringList() << 2;
     // Three batches of 1.5 s: the first load holds the cache longer than the second waits for it.
-    QTest::newRow("the second gives up") << QStringList { QStringLiteral("--batch-delay"), QStringLiteral("1500") }
-                                         << 1;
+    QTest::newRow("the second gives up") << words("--batch-delay 1500") << 1;
 }
 
 void TestAndroidLoad::twoLoadsAtOnce()
@@ -839,8 +813,7 @@ void TestAndroidLoad::twoLoadsAtOnce()
     QFETCH(int, successes);
 
     PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(phone, generateMessages(300, 11),
-        arguments + QStringList { QStringLiteral("--batch-size"), QStringLiteral("100") }));
+    QVERIFY(startPhone(phone, generateMessages(300, 11), arguments + words("--batch-size 100")));
     const AndroidDevice device = wifiDevice(QStringLiteral("together-%1").arg(QLatin1String(QTest::currentDataTag())));
     RecordingProgress first;
     RecordingProgress second;
@@ -890,7 +863,7 @@ void TestAndroidLoad::queueStaysWithinByteBudget()
         large << message(1400000000000 + i * 1000, 0, QStringLiteral("+447700900123"),
             QString(1 << 20, QLatin1Char(static_cast<char>('a' + i))));
     PhoneSimulatorProcess phone;
-    QVERIFY(startPhone(phone, large, { QStringLiteral("--batch-size"), QStringLiteral("8") }));
+    QVERIFY(startPhone(phone, large, words("--batch-size 8")));
     const AndroidDevice device = wifiDevice(QStringLiteral("large-records"));
     const qint64 budget = qint64(4) << 20;
     qint64 peak = 0;

@@ -13,6 +13,7 @@
 #include "support/RecordingProgress.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/Words.h"
 #include "tools/common/SyntheticMessages.h"
 
 #include <QDeadlineTimer>
@@ -124,7 +125,6 @@ private slots:
     void cancelBeforeFirstBatch();
     void cancelDuringTransfer_data();
     void cancelDuringTransfer();
-    void cancelWhileTipShown();
     void roundTrip();
 
 private:
@@ -345,32 +345,48 @@ void TestAndroidRestore::defaultAppFlag_data()
 {
     QTest::addColumn<QString>("transport");
     QTest::addColumn<int>("flag");
-    QTest::newRow("wifi, flag 0") << QStringLiteral("wifi") << 0;
-    QTest::newRow("wifi, flag 1") << QStringLiteral("wifi") << 1;
-    QTest::newRow("usb, flag 1") << QStringLiteral("usb") << 1;
+    QTest::addColumn<bool>("cancelAtTip"); // the person cancels while the tip is shown
+    QTest::newRow("wifi, flag 0") << QStringLiteral("wifi") << 0 << false;
+    QTest::newRow("wifi, flag 1") << QStringLiteral("wifi") << 1 << false;
+    QTest::newRow("usb, flag 1") << QStringLiteral("usb") << 1 << false;
+    QTest::newRow("wifi, cancelled at the tip") << QStringLiteral("wifi") << 1 << true;
 }
 
 void TestAndroidRestore::defaultAppFlag()
 {
     QFETCH(QString, transport);
     QFETCH(int, flag);
+    QFETCH(bool, cancelAtTip);
 
     PhoneSimulatorProcess phone;
     AndroidDevice device;
-    QVERIFY(startPhone(phone, transport, { QStringLiteral("--defsmsapp"), QString::number(flag) }, device));
+    QVERIFY(startPhone(phone, transport, words("--defsmsapp") << QString::number(flag), device));
     MessageRecords records;
     addSeries(records, 3);
     RecordingProgress progress;
-    progress.tipCloseDelayMs = 300;
+    progress.tipCloseDelayMs = cancelAtTip ? 60000 : 300;
     AndroidRestoreSMSThread thread(device, records.messages(), &progress);
-    progress.runToEnd(&thread);
+    if (cancelAtTip) {
+        thread.start();
+        QTRY_COMPARE_WITH_TIMEOUT(progress.tips.size(), 1, 15000);
+        progress.cancelled = true;
+        QVERIFY(thread.wait(15000));
+        QCoreApplication::processEvents();
+    } else {
+        progress.runToEnd(&thread);
+    }
 
     QCOMPARE(progress.errors, QStringList());
-    QCOMPARE(progress.successes, QStringList { successText(3, 3) });
+    QCOMPARE(progress.successes, cancelAtTip ? QStringList() : QStringList { successText(3, 3) });
     QCOMPARE(progress.tips, flag != 0 ? QStringList { tipText } : QStringList());
-    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("received 3 messages in 1 batches"))));
+    QVERIFY(waitForLog(phone,
+        QRegularExpression(cancelAtTip ? QStringLiteral("restore2 channel[^\\n]*: ended")
+                                       : QStringLiteral("received 3 messages in 1 batches"))));
     // With flag 0 the companion reads "$batch:" next; an extra "$defsmsapp:" would have ended the channel.
-    QCOMPARE(phone.log().contains(QLatin1String("now the default messaging app")), flag != 0);
+    // Without the person's confirmation the companion is never told to take the messaging role.
+    QVERIFY2(phone.log().contains(QLatin1String("now the default messaging app")) == (flag != 0 && !cancelAtTip),
+        qUtf8Printable(phone.log()));
+    QCOMPARE(cachedMessageCount(device), cancelAtTip ? 0 : 3);
 }
 
 void TestAndroidRestore::recordsArriveIntact()
@@ -407,7 +423,7 @@ void TestAndroidRestore::wrongBatchAnswer()
 {
     PhoneSimulatorProcess phone;
     AndroidDevice device;
-    QVERIFY(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--wrong-ack") }, device));
+    QVERIFY(startPhone(phone, QStringLiteral("wifi"), words("--wrong-ack"), device));
     MessageRecords records;
     addSeries(records, 5);
     RecordingProgress progress;
@@ -428,8 +444,7 @@ void TestAndroidRestore::phoneFailsMidTransfer_data()
     QTest::addColumn<QStringList>("fault");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("connection broken in the second batch")
-        << QStringList { QStringLiteral("--close-after"), QStringLiteral("150") } << QString();
+    QTest::newRow("connection broken in the second batch") << words("--close-after 150") << QString();
     QTest::newRow("error instead of the first answer")
         << QStringList { QStringLiteral("--error-at"), QStringLiteral("ack"), QStringLiteral("--error-text"),
                QStringLiteral("Speicher voll – Nachrichten nicht gespeichert") }
@@ -544,29 +559,6 @@ void TestAndroidRestore::cancelDuringTransfer()
     QCOMPARE(cachedMessageCount(device), qint64(100 * stored.size()));
 }
 
-void TestAndroidRestore::cancelWhileTipShown()
-{
-    PhoneSimulatorProcess phone;
-    AndroidDevice device;
-    QVERIFY(startPhone(phone, QStringLiteral("wifi"), { QStringLiteral("--defsmsapp"), QStringLiteral("1") }, device));
-    MessageRecords records;
-    addSeries(records, 3);
-    RecordingProgress progress;
-    progress.tipCloseDelayMs = 60000;
-    AndroidRestoreSMSThread thread(device, records.messages(), &progress);
-    thread.start();
-    QTRY_COMPARE_WITH_TIMEOUT(progress.tips.size(), 1, 15000);
-    progress.cancelled = true;
-    QVERIFY(thread.wait(15000));
-    QCoreApplication::processEvents();
-    QCOMPARE(progress.errors, QStringList());
-    QCOMPARE(progress.successes, QStringList());
-    QVERIFY(waitForLog(phone, QRegularExpression(QStringLiteral("restore2 channel[^\\n]*: ended"))));
-    // The user gave no confirmation, so the companion is never told to take the messaging role.
-    QVERIFY2(!phone.log().contains(QLatin1String("now the default messaging app")), qUtf8Printable(phone.log()));
-    QCOMPARE(cachedMessageCount(device), 0);
-}
-
 // Every message of a cache database as "address|date|direction|text", what a transfer carries.
 QStringList TestAndroidRestore::cachedMessages(const AndroidDevice& device)
 {
@@ -593,9 +585,7 @@ void TestAndroidRestore::roundTrip()
     AndroidDevice first;
     {
         PhoneSimulatorProcess phone;
-        QVERIFY(startPhone(phone, QStringLiteral("wifi"),
-            { QStringLiteral("--generate"), QStringLiteral("1500"), QStringLiteral("--seed"), QStringLiteral("77") },
-            first));
+        QVERIFY(startPhone(phone, QStringLiteral("wifi"), words("--generate 1500 --seed 77"), first));
         QVERIFY(loadPhone(first));
     }
     const QStringList original = cachedMessages(first);

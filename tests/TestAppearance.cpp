@@ -241,10 +241,7 @@ void TestAppearance::mainWindowSurfaces()
 
 void TestAppearance::messagesReadable_data()
 {
-    QTest::addColumn<bool>("dark");
-
-    QTest::newRow("light") << false;
-    QTest::newRow("dark") << true;
+    mainWindowSurfaces_data();
 }
 
 // The message list and the transcript follow the desktop: their grounds, the rows and the message cells
@@ -319,10 +316,7 @@ void TestAppearance::messagesReadable()
 
 void TestAppearance::disabledMenuEntriesReadable_data()
 {
-    QTest::addColumn<bool>("dark");
-
-    QTest::newRow("light") << false;
-    QTest::newRow("dark") << true;
+    mainWindowSurfaces_data();
 }
 
 void TestAppearance::disabledMenuEntriesReadable()

@@ -8,6 +8,7 @@
 #include "support/ScopedEnv.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
+#include "support/Words.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -65,7 +66,6 @@ private:
     // is an endless view, Trap, whose message table fires an endless trigger, and Large.
     void makeBusyStores();
 
-    QString m_home;
     bool m_busyStoresMade = false;
 };
 
@@ -73,18 +73,24 @@ namespace {
 
 const QString program = QStringLiteral(QSMS_CLI_PROGRAM);
 
+// The words of a command line; %HOME is the home folder.
+QStringList cli(const char* line)
+{
+    QStringList list = words(line);
+    return list.replaceInStrings(QStringLiteral("%HOME"), QDir::homePath());
+}
+
 } // namespace
 
 QTEST_GUILESS_MAIN(TestCommandLine)
 
 void TestCommandLine::initTestCase()
 {
-    m_home = useTemporaryHome();
+    useTemporaryHome();
     // The seed database the status table works on.
     PhoneSimulatorProcess phone;
     QVERIFY(startPhone(phone));
-    const Run seed = run({ QStringLiteral("backup"), QStringLiteral("--wifi"), QStringLiteral("127.0.0.1"),
-        QStringLiteral("--to"), QStringLiteral("Seed") });
+    const Run seed = run(cli("backup --wifi 127.0.0.1 --to Seed"));
     QVERIFY2(seed.status == 0, qUtf8Printable(seed.err));
 }
 
@@ -107,11 +113,8 @@ TestCommandLine::Run TestCommandLine::run(const QStringList& arguments)
 
 void TestCommandLine::startHeldBackup(PhoneSimulatorProcess& phone, QProcess& backup, const QString& database)
 {
-    QVERIFY(startPhone(phone,
-        { QStringLiteral("--batch-size"), QStringLiteral("50"), QStringLiteral("--hold-at"), QStringLiteral("end") }));
-    backup.start(program,
-        { QStringLiteral("backup"), QStringLiteral("--wifi"), QStringLiteral("127.0.0.1"), QStringLiteral("--to"),
-            database });
+    QVERIFY(startPhone(phone, words("--batch-size 50 --hold-at end")));
+    backup.start(program, cli("backup --wifi 127.0.0.1 --to") << database);
     QVERIFY(backup.waitForStarted());
     QTRY_VERIFY2_WITH_TIMEOUT(
         phone.log().contains(QLatin1String("fault: holding")), qUtf8Printable(phone.log()), 30000);
@@ -150,8 +153,7 @@ void TestCommandLine::repeatedBackupStoresNothingTwice()
 {
     PhoneSimulatorProcess phone;
     QVERIFY(startPhone(phone));
-    const QStringList nightly { QStringLiteral("backup"), QStringLiteral("--wifi"), QStringLiteral("127.0.0.1"),
-        QStringLiteral("--to"), QStringLiteral("Nightly") };
+    const QStringList nightly = cli("backup --wifi 127.0.0.1 --to Nightly");
     static const QRegularExpression counts(
         QStringLiteral("^Backed up (\\d+) messages into Nightly: (\\d+) new, (\\d+) already there\\.\n$"));
 
@@ -171,7 +173,7 @@ void TestCommandLine::repeatedBackupStoresNothingTwice()
     QVERIFY2(second.status == 0, qUtf8Printable(second.err));
     QCOMPARE(second.out, QStringLiteral("Backed up %1 messages into Nightly: 0 new, %1 already there.\n").arg(total));
 
-    const Run listed = run({ QStringLiteral("list") });
+    const Run listed = run(cli("list"));
     QCOMPARE(listed.status, 0);
     QVERIFY2(listed.out.contains(QStringLiteral("Nightly\t%1\n").arg(total)), qUtf8Printable(listed.out));
 }
@@ -183,35 +185,23 @@ void TestCommandLine::exitStatus_data()
     QTest::addColumn<QString>("output"); // a pattern that standard output, then standard error, must match
     QTest::addColumn<QString>("absentDatabase"); // a database the run must not leave behind
 
-    const QString out = QDir(m_home).absoluteFilePath(QStringLiteral("seed.csv"));
-    QTest::newRow("help") << QStringList { QStringLiteral("--help") } << 0 << "^Usage: quillbarrow-sms" << QString();
-    QTest::newRow("version") << QStringList { QStringLiteral("--version") } << 0
-                             << "^quillbarrow-sms \\d+\\.\\d+\\.\\d+\n$" << QString();
-    QTest::newRow("version after a command")
-        << QStringList { QStringLiteral("list"), QStringLiteral("--version") } << 2 << "unknown option" << QString();
-    QTest::newRow("no command") << QStringList() << 2 << "no command" << QString();
-    QTest::newRow("unknown command") << QStringList { QStringLiteral("sync") } << 2 << "unknown command" << QString();
-    QTest::newRow("unknown option") << QStringList { QStringLiteral("list"), QStringLiteral("--all") } << 2
-                                    << "Unknown option" << QString();
-    QTest::newRow("two sources") << QStringList { QStringLiteral("backup"), QStringLiteral("--wifi"),
-        QStringLiteral("127.0.0.1"), QStringLiteral("--from"), QStringLiteral("Seed"), QStringLiteral("--to"),
-        QStringLiteral("Copy") } << 2
-                                 << "exactly one of" << QStringLiteral("Copy");
-    QTest::newRow("dots only") << QStringList { QStringLiteral("backup"), QStringLiteral("--from"),
-        QStringLiteral("Seed"), QStringLiteral("--to"), QStringLiteral("..") }
-                               << 2 << "Invalid Local Database name" << QString();
-    QTest::newRow("slash in name") << QStringList { QStringLiteral("list"), QStringLiteral("../Seed") } << 2
-                                   << "Invalid Local Database name" << QString();
-    QTest::newRow("line break in name") << QStringList { QStringLiteral("export"), QStringLiteral("Se\ned"),
-        QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--out"), out }
-                                        << 2 << "Invalid Local Database name" << QString();
-    QTest::newRow("blank name") << QStringList { QStringLiteral("backup"), QStringLiteral("--from"),
-        QStringLiteral("Seed"), QStringLiteral("--to"), QStringLiteral("  ") }
-                                << 2 << "Select one Database or enter a new Database name" << QString();
-    QTest::newRow("bad date") << QStringList { QStringLiteral("export"), QStringLiteral("Seed"),
-        QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--out"), out, QStringLiteral("--since"),
-        QStringLiteral("yesterday") }
-                              << 2 << "--since takes a date" << QString();
+    const QString none;
+    QTest::newRow("help") << cli("--help") << 0 << "^Usage: quillbarrow-sms" << none;
+    QTest::newRow("version") << cli("--version") << 0 << "^quillbarrow-sms \\d+\\.\\d+\\.\\d+\n$" << none;
+    QTest::newRow("version after a command") << cli("list --version") << 2 << "unknown option" << none;
+    QTest::newRow("no command") << QStringList() << 2 << "no command" << none;
+    QTest::newRow("unknown command") << cli("sync") << 2 << "unknown command" << none;
+    QTest::newRow("unknown option") << cli("list --all") << 2 << "Unknown option" << none;
+    QTest::newRow("two sources") << cli("backup --wifi 127.0.0.1 --from Seed --to Copy") << 2 << "exactly one of"
+                                 << QStringLiteral("Copy");
+    QTest::newRow("dots only") << cli("backup --from Seed --to ..") << 2 << "Invalid Local Database name" << none;
+    QTest::newRow("slash in name") << cli("list ../Seed") << 2 << "Invalid Local Database name" << none;
+    QTest::newRow("line break in name") << cli("export Se\ned --format csv --out %HOME/seed.csv") << 2
+                                        << "Invalid Local Database name" << none;
+    QTest::newRow("blank name") << cli("backup --from Seed --to") + QStringList { QStringLiteral("  ") } << 2
+                                << "Select one Database or enter a new Database name" << none;
+    QTest::newRow("bad date") << cli("export Seed --format csv --out %HOME/seed.csv --since yesterday") << 2
+                              << "--since takes a date" << none;
     // A date followed by anything that is not a whole valid time is refused, not read as the date alone.
     const QStringList badBounds { QStringLiteral("--since=2024-01-01T25:00"), QStringLiteral("--until=2024-02-30"),
         QStringLiteral("--since=2024-01-01junk"), QStringLiteral("--until=2024-01-01T10:00Z"),
@@ -219,64 +209,44 @@ void TestCommandLine::exitStatus_data()
         QStringLiteral("--since=2024-1-1"), QStringLiteral("--until=2024-01-01 10:00") };
     for (const QString& bound : badBounds) {
         QTest::newRow(qPrintable(bound))
-            << QStringList { QStringLiteral("export"), QStringLiteral("Seed"), QStringLiteral("--format"),
-                   QStringLiteral("csv"), QStringLiteral("--out"), out, bound }
-            << 2 << QStringLiteral("^quillbarrow-sms: %1 takes a date").arg(bound.section(QLatin1Char('='), 0, 0))
-            << QString();
+            << cli("export Seed --format csv --out %HOME/seed.csv") + QStringList { bound } << 2
+            << QStringLiteral("^quillbarrow-sms: %1 takes a date").arg(bound.section(QLatin1Char('='), 0, 0)) << none;
     }
-    QTest::newRow("evidence with csv") << QStringList { QStringLiteral("export"), QStringLiteral("Seed"),
-        QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--out"), out, QStringLiteral("--evidence") }
-                                       << 2 << "--evidence goes with --format pdf only" << QString();
-    QTest::newRow("unknown country") << QStringList { QStringLiteral("load"), QStringLiteral("--wifi"),
-        QStringLiteral("127.0.0.1"), QStringLiteral("--country"), QStringLiteral("999") }
-                                     << 2 << "unknown mobile country code" << QString();
-    QTest::newRow("unknown database") << QStringList { QStringLiteral("list"), QStringLiteral("Missing") } << 1
-                                      << "no local database named \"Missing\"" << QStringLiteral("Missing");
-    QTest::newRow("unknown source database") << QStringList { QStringLiteral("backup"), QStringLiteral("--from"),
-        QStringLiteral("Missing"), QStringLiteral("--to"), QStringLiteral("Copy") }
-                                             << 1 << "no local database" << QStringLiteral("Copy");
-    QTest::newRow("unknown conversation") << QStringList { QStringLiteral("export"), QStringLiteral("Seed"),
-        QStringLiteral("--format"), QStringLiteral("txt"), QStringLiteral("--out"), out, QStringLiteral("--chat"),
-        QStringLiteral("+440000") } << 1 << "no conversation"
-                                          << QString();
+    QTest::newRow("evidence with csv") << cli("export Seed --format csv --out %HOME/seed.csv --evidence") << 2
+                                       << "--evidence goes with --format pdf only" << none;
+    QTest::newRow("unknown country") << cli("load --wifi 127.0.0.1 --country 999") << 2 << "unknown mobile country code"
+                                     << none;
+    QTest::newRow("unknown database") << cli("list Missing") << 1 << "no local database named \"Missing\""
+                                      << QStringLiteral("Missing");
+    QTest::newRow("unknown source database")
+        << cli("backup --from Missing --to Copy") << 1 << "no local database" << QStringLiteral("Copy");
+    QTest::newRow("unknown conversation")
+        << cli("export Seed --format txt --out %HOME/seed.csv --chat +440000") << 1 << "no conversation" << none;
     // Nothing listens at 127.0.0.2: the window's connection failure, and no database is made.
-    QTest::newRow("phone unreachable") << QStringList { QStringLiteral("backup"), QStringLiteral("--wifi"),
-        QStringLiteral("127.0.0.2"), QStringLiteral("--to"), QStringLiteral("Unreached") }
-                                       << 1 << "can not connect 127\\.0\\.0\\.2:44441" << QStringLiteral("Unreached");
-    QTest::newRow("missing XML file") << QStringList { QStringLiteral("import"), QStringLiteral("nothing.xml"),
-        QStringLiteral("--to"), QStringLiteral("Old") }
-                                      << 1 << "no file" << QStringLiteral("Old");
-    QTest::newRow("list databases") << QStringList { QStringLiteral("list") } << 0 << "(^|\n)Seed\t\\d+\n" << QString();
-    QTest::newRow("backup from a database") << QStringList { QStringLiteral("backup"), QStringLiteral("--from"),
-        QStringLiteral("Seed"), QStringLiteral("--to"), QStringLiteral("Seed") }
-                                            << 0 << " 0 new, \\d+ already there" << QString();
-    QTest::newRow("search a database") << QStringList { QStringLiteral("search"), QStringLiteral("YOU"),
-        QStringLiteral("--in"), QStringLiteral("Seed") }
-                                       << 0 << "^Seed\t[^\t\n]+\t\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d\t[^\n]*\\byou"
-                                       << QString();
-    QTest::newRow("search everywhere") << QStringList { QStringLiteral("search"), QStringLiteral("you") } << 0
-                                       << "(^|\n)android_cache/[^\t\n]+\t[^\n]*you[^\n]*\n"
-                                       << QString();
-    QTest::newRow("search as CSV") << QStringList { QStringLiteral("search"), QStringLiteral("you"),
-        QStringLiteral("--in"), QStringLiteral("Seed"), QStringLiteral("--format"), QStringLiteral("csv") }
-                                   << 0 << "^Source,Conversation,Date,Message\nSeed," << QString();
-    QTest::newRow("search finds nothing") << QStringList { QStringLiteral("search"), QStringLiteral("zzqxv") } << 1
-                                          << "^quillbarrow-sms: No messages match \"zzqxv\"\\.\n$" << QString();
-    QTest::newRow("search in an unknown database") << QStringList {
-        QStringLiteral("search"), QStringLiteral("you"), QStringLiteral("--in"), QStringLiteral("Missing")
-    } << 1 << "no local database named \"Missing\"" << QStringLiteral("Missing");
-    QTest::newRow("search in another format") << QStringList { QStringLiteral("search"), QStringLiteral("you"),
-        QStringLiteral("--format"), QStringLiteral("pdf") }
-                                              << 2 << "--format takes txt or csv" << QString();
-    QTest::newRow("export a year") << QStringList { QStringLiteral("export"), QStringLiteral("Seed"),
-        QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--out"), out, QStringLiteral("--since"),
-        QStringLiteral("2013-01-01"), QStringLiteral("--until"), QStringLiteral("2013-12-31") }
-                                   << 0 << "^Successfully exported \\d+ SMS" << QString();
+    QTest::newRow("phone unreachable") << cli("backup --wifi 127.0.0.2 --to Unreached") << 1
+                                       << "can not connect 127\\.0\\.0\\.2:44441" << QStringLiteral("Unreached");
+    QTest::newRow("missing XML file") << cli("import nothing.xml --to Old") << 1 << "no file" << QStringLiteral("Old");
+    QTest::newRow("list databases") << cli("list") << 0 << "(^|\n)Seed\t\\d+\n" << none;
+    QTest::newRow("backup from a database")
+        << cli("backup --from Seed --to Seed") << 0 << " 0 new, \\d+ already there" << none;
+    QTest::newRow("search a database") << cli("search YOU --in Seed") << 0
+                                       << "^Seed\t[^\t\n]+\t\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d\t[^\n]*\\byou" << none;
+    QTest::newRow("search everywhere") << cli("search you") << 0 << "(^|\n)android_cache/[^\t\n]+\t[^\n]*you[^\n]*\n"
+                                       << none;
+    QTest::newRow("search as CSV") << cli("search you --in Seed --format csv") << 0
+                                   << "^Source,Conversation,Date,Message\nSeed," << none;
+    QTest::newRow("search finds nothing")
+        << cli("search zzqxv") << 1 << "^quillbarrow-sms: No messages match \"zzqxv\"\\.\n$" << none;
+    QTest::newRow("search in an unknown database")
+        << cli("search you --in Missing") << 1 << "no local database named \"Missing\"" << QStringLiteral("Missing");
+    QTest::newRow("search in another format")
+        << cli("search you --format pdf") << 2 << "--format takes txt or csv" << none;
+    QTest::newRow("export a year") << cli(
+        "export Seed --format csv --out %HOME/seed.csv --since 2013-01-01 --until 2013-12-31")
+                                   << 0 << "^Successfully exported \\d+ SMS" << none;
     QTest::newRow("export a month to hand over")
-        << QStringList { QStringLiteral("export"), QStringLiteral("Seed"), QStringLiteral("--format"),
-               QStringLiteral("pdf"), QStringLiteral("--out"), QDir(m_home).absoluteFilePath(QStringLiteral("court")),
-               QStringLiteral("--evidence"), QStringLiteral("--until"), QStringLiteral("2013-01-31") }
-        << 0 << "^Successfully exported \\d+ SMS" << QString();
+        << cli("export Seed --format pdf --out %HOME/court --evidence --until 2013-01-31") << 0
+        << "^Successfully exported \\d+ SMS" << none;
 }
 
 void TestCommandLine::exitStatus()
@@ -304,7 +274,7 @@ void TestCommandLine::emptyListSaysSo()
     QTemporaryDir empty;
     const ScopedEnv home("HOME", QFile::encodeName(empty.path()));
     const ScopedEnv data("XDG_DATA_HOME", QFile::encodeName(empty.filePath(QStringLiteral(".local/share"))));
-    const Run result = run({ QStringLiteral("list") });
+    const Run result = run(cli("list"));
     QCOMPARE(result.status, 0);
     QCOMPARE(result.out, QString());
     QVERIFY2(
@@ -315,7 +285,7 @@ void TestCommandLine::emptyListSaysSo()
 // The conversation and date filters pick exactly the messages that list counts.
 void TestCommandLine::exportFilters()
 {
-    const Run listed = run({ QStringLiteral("list"), QStringLiteral("Seed") });
+    const Run listed = run(cli("list Seed"));
     QCOMPARE(listed.status, 0);
     const QStringList newest = listed.out.section(QLatin1Char('\n'), 0, 0).split(QLatin1Char('\t'));
     QCOMPARE(newest.size(), 4);
@@ -324,12 +294,8 @@ void TestCommandLine::exportFilters()
     const QString day = newest.at(2).left(10);
     QVERIFY(count > 0);
 
-    const auto exported = [this, &identifier](const QStringList& filters) {
-        const Run result
-            = run(QStringList { QStringLiteral("export"), QStringLiteral("Seed"), QStringLiteral("--format"),
-                      QStringLiteral("txt"), QStringLiteral("--out"),
-                      QDir(m_home).absoluteFilePath(QStringLiteral("chat.txt")), QStringLiteral("--chat"), identifier }
-                + filters);
+    const auto exported = [&identifier](const QStringList& filters) {
+        const Run result = run(cli("export Seed --format txt --out %HOME/chat.txt --chat") << identifier << filters);
         static const QRegularExpression done(QStringLiteral("^Successfully exported (\\d+) SMS"));
         const QRegularExpressionMatch match = done.match(result.out);
         return result.status == 0 && match.hasMatch() ? match.captured(1).toInt() : -result.status;
@@ -373,7 +339,7 @@ void TestCommandLine::everyFormatExports()
     QFETCH(QString, suffix);
     QFETCH(bool, folder);
 
-    const Run listed = run({ QStringLiteral("list"), QStringLiteral("Seed") });
+    const Run listed = run(cli("list Seed"));
     const QString identifier = listed.out.section(QLatin1Char('\n'), 0, 0).section(QLatin1Char('\t'), 0, 0);
     QVERIFY2(listed.status == 0 && !identifier.isEmpty(), qUtf8Printable(listed.err));
 
@@ -392,7 +358,7 @@ void TestCommandLine::everyFormatExports()
     } else {
         QVERIFY(QFileInfo(out).size() > 0);
     }
-    const Run usage = run({ QStringLiteral("--help") });
+    const Run usage = run(cli("--help"));
     static const QRegularExpression formats(QStringLiteral("export DATABASE --format (\\S+)"));
     QVERIFY(formats.match(usage.out).captured(1).split(QLatin1Char('|')).contains(name));
 }
@@ -401,19 +367,16 @@ void TestCommandLine::everyFormatExports()
 // second import of the file adds none.
 void TestCommandLine::xmlRoundTrip()
 {
-    const QString file = QDir(m_home).absoluteFilePath(QStringLiteral("seed.xml"));
-    const Run exported = run({ QStringLiteral("export"), QStringLiteral("Seed"), QStringLiteral("--format"),
-        QStringLiteral("xml"), QStringLiteral("--out"), file });
+    const Run exported = run(cli("export Seed --format xml --out %HOME/seed.xml"));
     QVERIFY2(exported.status == 0, qUtf8Printable(exported.err));
 
-    const QStringList import { QStringLiteral("import"), file, QStringLiteral("--to"), QStringLiteral("FromXml"),
-        QStringLiteral("--country"), QStringLiteral("234") };
+    const QStringList import = cli("import %HOME/seed.xml --to FromXml --country 234");
     const Run first = run(import);
     QVERIFY2(first.status == 0, qUtf8Printable(first.err));
     const Run second = run(import);
     QVERIFY2(second.status == 0, qUtf8Printable(second.err));
 
-    const Run listed = run({ QStringLiteral("list") });
+    const Run listed = run(cli("list"));
     static const QRegularExpression seedCount(QStringLiteral("(^|\n)Seed\t(\\d+)\n"));
     const QString total = seedCount.match(listed.out).captured(2);
     QVERIFY2(!total.isEmpty(), qUtf8Printable(listed.out));
@@ -520,13 +483,10 @@ void TestCommandLine::loadReports_data()
     // the one-character C1 forms of CSI and of a line break.
     const QString escapes = QStringLiteral("\x1b]0;owned\x07\x1b[2J\x1b[31mred\u009b1mC1\u0085end");
     const QString escaped = QStringLiteral("\\x1B]0;owned\\x07\\x1B[2J\\x1B[31mred\\x9B1mC1\\x85end");
-    QTest::newRow("phone's error with terminal escapes") << QStringList {
-        QStringLiteral("--error-at"), QStringLiteral("count"), QStringLiteral("--error-text"), escapes
-    } << 1 << "^$" << QStringLiteral("quillbarrow-sms: %1\n").arg(escaped);
+    QTest::newRow("phone's error with terminal escapes") << (words("--error-at count --error-text")
+        << escapes) << 1 << "^$" << QStringLiteral("quillbarrow-sms: %1\n").arg(escaped);
     QTest::newRow("phone's empty error")
-        << QStringList { QStringLiteral("--error-at"), QStringLiteral("batch"), QStringLiteral("--error-text"),
-               QString() }
-        << 1 << "^$"
+        << (words("--error-at batch --error-text") << QString()) << 1 << "^$"
         << "quillbarrow-sms: The phone reported an error without saying what it was.\n";
     // The greeting separates its keys with semicolons and is read byte by byte, so the model's escapes
     // are of the seven-bit kinds without a semicolon.
@@ -537,13 +497,11 @@ void TestCommandLine::loadReports_data()
         << "Loading SMS...\n";
     // The simulator's 120 messages hold one message twice.
     QTest::newRow("phone announces far fewer messages")
-        << QStringList { QStringLiteral("--count"), QStringLiteral("1") } << 0
+        << words("--count 1") << 0
         << "^Loaded 119 of 120 messages from [^\n]*; skipped 1 repeating a message already loaded\\.\n$"
         << "Loading SMS...\n";
     QTest::newRow("records skipped")
-        << QStringList { QStringLiteral("--short-record"), QStringLiteral("3"), QStringLiteral("--bad-date"),
-               QStringLiteral("5") }
-        << 0
+        << words("--short-record 3 --bad-date 5") << 0
         << "^Loaded 117 of 120 messages from Simulated SimPhone 7 into [^\n]*; skipped 1 with fewer than six fields, "
            "1 with a time that is not a number, 1 repeating a message already loaded\\.\n$"
         << "Loading SMS...\n";
@@ -561,7 +519,7 @@ void TestCommandLine::loadReports()
 
     PhoneSimulatorProcess simulator;
     QVERIFY(startPhone(simulator, phone));
-    const Run result = run({ QStringLiteral("load"), QStringLiteral("--wifi"), QStringLiteral("127.0.0.1") });
+    const Run result = run(cli("load --wifi 127.0.0.1"));
     QVERIFY2(result.status == status,
         qUtf8Printable(QStringLiteral("status %1\n%2%3").arg(result.status).arg(result.out, result.err)));
     QVERIFY2(QRegularExpression(out).match(result.out).hasMatch(), qUtf8Printable(result.out));
@@ -637,16 +595,14 @@ void TestCommandLine::makeBusyStores()
     };
     const QStringList names { QStringLiteral("Endless"), QStringLiteral("Trap"), QStringLiteral("Large") };
     for (int i = 0; i < names.size(); ++i) {
-        const Run copy = run({ QStringLiteral("backup"), QStringLiteral("--from"), QStringLiteral("Seed"),
-            QStringLiteral("--to"), names[i] });
+        const Run copy = run(cli("backup --from Seed --to") << names[i]);
         QVERIFY2(copy.status == 0, qUtf8Printable(copy.err));
         Sqlite3DB db;
         db.openThrow(smsDbPath(QDir(localDatabasesDir().absoluteFilePath(names[i]))), Sqlite3DB::ReadWrite);
         QString error;
         QVERIFY2(db.exec(scripts[i], error) == 0, qUtf8Printable(error));
     }
-    const Run exported = run({ QStringLiteral("export"), QStringLiteral("Seed"), QStringLiteral("--format"),
-        QStringLiteral("xml"), QStringLiteral("--out"), QDir(m_home).absoluteFilePath(QStringLiteral("small.xml")) });
+    const Run exported = run(cli("export Seed --format xml --out %HOME/small.xml"));
     QVERIFY2(exported.status == 0, qUtf8Printable(exported.err));
     m_busyStoresMade = true;
 }
@@ -661,29 +617,21 @@ void TestCommandLine::interruptStopsSqlite_data()
     const QString reading = QStringLiteral("Reading the messages of %1...\n");
     const QString backingUp = QStringLiteral("Backing up SMS to Local Database...\n");
     const QString importing = QStringLiteral("Importing SMS from XML backup...\n");
-    const auto backup = [](const char* from, const char* to) {
-        return QStringList { QStringLiteral("backup"), QStringLiteral("--from"), QLatin1String(from),
-            QStringLiteral("--to"), QLatin1String(to) };
-    };
-    const auto exportCsv = [this](const char* from) {
-        return QStringList { QStringLiteral("export"), QLatin1String(from), QStringLiteral("--format=csv"),
-            QStringLiteral("--out"), QDir(m_home).absoluteFilePath(QStringLiteral("interrupted.csv")) };
-    };
-    const auto import = [this](const char* to) {
-        return QStringList { QStringLiteral("import"), QDir(m_home).absoluteFilePath(QStringLiteral("small.xml")),
-            QStringLiteral("--to"), QLatin1String(to), QStringLiteral("--country=234") };
-    };
     // Export writes no store, so no trigger fires during it.
-    QTest::newRow("endless view, export")
-        << exportCsv("Endless") << reading.arg(QLatin1String("Endless")) << "Endless" << false;
+    QTest::newRow("endless view, export") << cli("export Endless --format=csv --out %HOME/interrupted.csv")
+                                          << reading.arg(QLatin1String("Endless")) << "Endless" << false;
     QTest::newRow("endless view, backup --from into a new database")
-        << backup("Endless", "Fresh") << reading.arg(QLatin1String("Endless")) << "Endless" << false;
+        << cli("backup --from Endless --to Fresh") << reading.arg(QLatin1String("Endless")) << "Endless" << false;
     // A store whose message table is not the application's own is never written to.
-    QTest::newRow("endless view, import") << import("Endless") << importing << "Endless" << true;
-    QTest::newRow("endless trigger, backup --from") << backup("Seed", "Trap") << backingUp << "Trap" << true;
-    QTest::newRow("endless trigger, import") << import("Trap") << importing << "Trap" << true;
-    QTest::newRow("large, export") << exportCsv("Large") << reading.arg(QLatin1String("Large")) << "Large" << false;
-    QTest::newRow("large, backup --from") << backup("Large", "Seed") << backingUp << "Seed" << false;
+    QTest::newRow("endless view, import")
+        << cli("import %HOME/small.xml --to Endless --country=234") << importing << "Endless" << true;
+    QTest::newRow("endless trigger, backup --from")
+        << cli("backup --from Seed --to Trap") << backingUp << "Trap" << true;
+    QTest::newRow("endless trigger, import")
+        << cli("import %HOME/small.xml --to Trap --country=234") << importing << "Trap" << true;
+    QTest::newRow("large, export") << cli("export Large --format=csv --out %HOME/interrupted.csv")
+                                   << reading.arg(QLatin1String("Large")) << "Large" << false;
+    QTest::newRow("large, backup --from") << cli("backup --from Large --to Seed") << backingUp << "Seed" << false;
 }
 
 // Ctrl-C stops SQLite at once however long its statement would run (an endless view, an endless
@@ -730,7 +678,7 @@ void TestCommandLine::interruptStopsSqlite()
     QCOMPARE(process.readAllStandardOutput(), QByteArray());
     QCOMPARE(folderDigest(localDatabasesDir().absoluteFilePath(unchanged)), before);
     QVERIFY(!localDatabasesDir().exists(QStringLiteral("Fresh")));
-    QVERIFY(!QFileInfo::exists(QDir(m_home).absoluteFilePath(QStringLiteral("interrupted.csv"))));
+    QVERIFY(!QFileInfo::exists(QDir::home().absoluteFilePath(QStringLiteral("interrupted.csv"))));
 }
 
 void TestCommandLine::cleanupTestCase()

@@ -4,6 +4,7 @@
 #include "support/AdbTestServer.h"
 #include "support/PhoneSimulatorProcess.h"
 #include "support/TestHome.h"
+#include "support/Words.h"
 #include "tools/common/DemoMessages.h"
 #include "tools/common/EdgeMessages.h"
 
@@ -128,12 +129,10 @@ private slots:
     {
         useTemporaryHome();
         m_adb = std::make_unique<AdbTestServer>();
-        QVERIFY(m_phone.start({ QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--demo"),
-            QStringLiteral("--hostile-messages"), QStringLiteral("--hidden-boxes") }));
+        QVERIFY(m_phone.start(words("--port 0 --demo --hostile-messages --hidden-boxes")));
         m_serial = m_adb->connectDevice(m_phone);
         QVERIFY2(!m_serial.isEmpty(), qPrintable(m_phone.log()));
-        QVERIFY(m_refusing.start({ QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--demo"),
-            QStringLiteral("--content-denied"), QStringLiteral("sms,mms") }));
+        QVERIFY(m_refusing.start(words("--port 0 --demo --content-denied sms,mms")));
         m_refusingSerial = m_adb->connectDevice(m_refusing);
         QVERIFY(!m_refusingSerial.isEmpty());
         // The store as the simulator builds it for these switches.

@@ -15,6 +15,7 @@
 #include "support/PhoneSimulatorProcess.h"
 #include "support/RecordingProgress.h"
 #include "support/TestHome.h"
+#include "support/Words.h"
 #include "tools/common/DemoMessages.h"
 #include "tools/common/EdgeMessages.h"
 
@@ -29,8 +30,7 @@
 namespace {
 
 const QString ownNumber = QStringLiteral("+447700900077");
-const QStringList withoutCompanion
-    = { QStringLiteral("--packages"), QStringLiteral("android,com.android.phone,com.android.providers.telephony") };
+const QStringList withoutCompanion = words("--packages android,com.android.phone,com.android.providers.telephony");
 
 // The phone's messages: hostile texts first, text messages of the demo phone with an exact repeat,
 // its picture messages and group picture, and messages in the boxes the shell does not see.
@@ -253,13 +253,12 @@ private slots:
         QTest::newRow("unplugged") << QStringList() << QStringLiteral("unplug")
                                    << QStringLiteral("The phone is no longer connected (adb says \"error: ");
         QTest::newRow("messages refused")
-            << QStringList { QStringLiteral("--content-denied"), QStringLiteral("sms") } << QString()
+            << words("--content-denied sms") << QString()
             << QStringLiteral("The phone does not let its messages be read over USB: its maker restricts this "
                               "access (\"java.lang.SecurityException: Permission Denial: reading "
                               "com.android.providers.telephony.SmsProvider uri content://sms");
-        QTest::newRow("pictures refused")
-            << QStringList { QStringLiteral("--content-denied"), QStringLiteral("mms") } << QString()
-            << QStringLiteral("The phone does not let its messages be read over USB");
+        QTest::newRow("pictures refused") << words("--content-denied mms") << QString()
+                                          << QStringLiteral("The phone does not let its messages be read over USB");
     }
 
     void failedLoadKeepsTheCache()
@@ -360,7 +359,7 @@ private:
                   QStringLiteral("234") }
             + arguments;
         if (!arguments.contains(QStringLiteral("--adb-port")))
-            all += QStringList { QStringLiteral("--adb-port"), QStringLiteral("0") };
+            all += words("--adb-port 0");
         return phone.start(all);
     }
 

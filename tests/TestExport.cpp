@@ -12,6 +12,7 @@
 #include "store/Sqlite3DB.h"
 #include "support/FileBytes.h"
 #include "support/RecordingProgress.h"
+#include "support/ScopedEnv.h"
 #include "support/SmallFileSystem.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
@@ -38,7 +39,6 @@
 #include <memory>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <time.h>
 
 namespace {
 
@@ -201,32 +201,6 @@ QList<QStringList> pythonCsvRows(const QString& path, const QString& encoding)
     }
     return result;
 }
-
-// Sets the process's time zone for as long as it lives.
-class ScopedTimeZone
-{
-public:
-    explicit ScopedTimeZone(const QByteArray& zone)
-        : m_old(qgetenv("TZ"))
-        , m_wasSet(qEnvironmentVariableIsSet("TZ"))
-    {
-        if (!zone.isEmpty())
-            qputenv("TZ", zone);
-        tzset();
-    }
-    ~ScopedTimeZone()
-    {
-        if (m_wasSet)
-            qputenv("TZ", m_old);
-        else
-            qunsetenv("TZ");
-        tzset();
-    }
-
-private:
-    QByteArray m_old;
-    bool m_wasSet;
-};
 
 // Attaches the file, read from where it is, under the name a phone gives it; row ids count up per
 // message unless given.
@@ -421,33 +395,23 @@ QList<_MsgMessage*> TestExport::fixture()
 void TestExport::goldenFiles_data()
 {
     QTest::addColumn<unsigned>("format");
-    QTest::addColumn<QString>("output"); // inside the temporary folder
-    QTest::addColumn<QString>("file"); // the file compared, inside the temporary folder
+    QTest::addColumn<QString>("file"); // inside the temporary folder; its first part is the export's output
     QTest::addColumn<QString>("golden");
 
-    QTest::newRow("text") << unsigned(ExportSMSThread::Text) << "all.txt"
-                          << "all.txt"
-                          << "export.txt";
-    QTest::newRow("doc") << unsigned(ExportSMSThread::Text) << "all.doc"
-                         << "all.doc"
-                         << "export.txt";
-    QTest::newRow("csv") << unsigned(ExportSMSThread::Csv) << "all.csv"
-                         << "all.csv"
-                         << "export.csv";
-    QTest::newRow("html") << unsigned(ExportSMSThread::Html) << "html"
-                          << "html/Anna.html"
-                          << "Anna.html";
+    QTest::newRow("text") << unsigned(ExportSMSThread::Text) << QStringLiteral("all.txt") << "export.txt";
+    QTest::newRow("doc") << unsigned(ExportSMSThread::Text) << QStringLiteral("all.doc") << "export.txt";
+    QTest::newRow("csv") << unsigned(ExportSMSThread::Csv) << QStringLiteral("all.csv") << "export.csv";
+    QTest::newRow("html") << unsigned(ExportSMSThread::Html) << QStringLiteral("html/Anna.html") << "Anna.html";
 }
 
 void TestExport::goldenFiles()
 {
     QFETCH(unsigned, format);
-    QFETCH(QString, output);
     QFETCH(QString, file);
     QFETCH(QString, golden);
 
     RecordingProgress progress;
-    ExportSMSThread worker(fixture(), m_tmp->filePath(output), format, true, &progress);
+    ExportSMSThread worker(fixture(), m_tmp->filePath(file.section(QLatin1Char('/'), 0, 0)), format, true, &progress);
     runDirect(worker, progress);
     QCOMPARE(progress.errors, QStringList());
     QCOMPARE(progress.successes, QStringList { QStringLiteral("IDS_SUC_EXPORT_10_MMS") });
@@ -600,23 +564,21 @@ void TestExport::cancelOrFailureRemovesOnlyWhatExportMade_data()
     QTest::addColumn<int>("cancelAfterUpdates"); // 0: cancelled before the first message; -1: never
     QTest::addColumn<bool>("fails");
 
-    QTest::newRow("text cancelled before the first message")
-        << unsigned(ExportSMSThread::Text) << "all.txt" << false << 0 << false;
-    QTest::newRow("csv cancelled after some messages")
-        << unsigned(ExportSMSThread::Csv) << "all.csv" << false << 4 << false;
-    QTest::newRow("html cancelled in a folder with the user's files")
-        << unsigned(ExportSMSThread::Html) << "mine" << true << 6 << false;
-    QTest::newRow("html failing in a folder with the user's files")
-        << unsigned(ExportSMSThread::Html) << "mine" << true << -1 << true;
-    QTest::newRow("html cancelled in a new folder")
-        << unsigned(ExportSMSThread::Html) << "new/html" << false << 6 << false;
-    QTest::newRow("html failing in a new folder")
-        << unsigned(ExportSMSThread::Html) << "new/html" << false << -1 << true;
+    const auto row = [](const char* name, ExportSMSThread::FormatCode format, const char* output, bool userFiles,
+                         int cancelAfterUpdates, bool fails) {
+        QTest::newRow(name) << unsigned(format) << QString::fromLatin1(output) << userFiles << cancelAfterUpdates
+                            << fails;
+    };
+    row("text cancelled before the first message", ExportSMSThread::Text, "all.txt", false, 0, false);
+    row("csv cancelled after some messages", ExportSMSThread::Csv, "all.csv", false, 4, false);
+    row("html cancelled in a folder with the user's files", ExportSMSThread::Html, "mine", true, 6, false);
+    row("html failing in a folder with the user's files", ExportSMSThread::Html, "mine", true, -1, true);
+    row("html cancelled in a new folder", ExportSMSThread::Html, "new/html", false, 6, false);
+    row("html failing in a new folder", ExportSMSThread::Html, "new/html", false, -1, true);
     // PDF files are drawn on threads of their own, which report progress every 50 ms: the cancel
     // comes with the first of those reports, while a long conversation is being drawn.
-    QTest::newRow("pdf cancelled in a new folder")
-        << unsigned(ExportSMSThread::Pdf) << "new/pdf" << false << 2 << false;
-    QTest::newRow("pdf failing") << unsigned(ExportSMSThread::Pdf) << "new/pdf" << false << -1 << true;
+    row("pdf cancelled in a new folder", ExportSMSThread::Pdf, "new/pdf", false, 2, false);
+    row("pdf failing", ExportSMSThread::Pdf, "new/pdf", false, -1, true);
 }
 
 void TestExport::cancelOrFailureRemovesOnlyWhatExportMade()
@@ -1465,32 +1427,21 @@ void TestExport::previewOpensWithPdfPrinter()
 
 void TestExport::handedOverFilesKeepEmoji_data()
 {
-    QTest::addColumn<unsigned>("format");
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<QString>("file");
-
-    QTest::newRow("text") << unsigned(ExportSMSThread::Text) << "all.txt"
-                          << "all.txt";
-    QTest::newRow("doc") << unsigned(ExportSMSThread::Text) << "all.doc"
-                         << "all.doc";
-    QTest::newRow("csv") << unsigned(ExportSMSThread::Csv) << "all.csv"
-                         << "all.csv";
-    QTest::newRow("html") << unsigned(ExportSMSThread::Html) << "html"
-                          << "html/Anna (+447700900001).html";
+    goldenFiles_data();
 }
 
 void TestExport::handedOverFilesKeepEmoji()
 {
     QFETCH(unsigned, format);
-    QFETCH(QString, output);
     QFETCH(QString, file);
 
     // Files read on other machines carry every character, also those no font here draws: the
     // reader's fonts draw them.
     _MsgChat* chat = addChat(QStringLiteral("+447700900001"), QStringLiteral("Anna"), baseDate);
+    chat->display_name = QStringLiteral("Anna");
     const QString text = QString::fromUtf16(u"ok \U0001F600 \u26F0 \U0001F92F \u2714 \uE04A \U0001F1EC\U0001F1E7 done");
-    QCOMPARE(
-        exportErrors({ add(chat, nullptr, 0, false, text) }, m_tmp->filePath(output), format, true), QStringList());
+    const QString output = m_tmp->filePath(file.section(QLatin1Char('/'), 0, 0));
+    QCOMPARE(exportErrors({ add(chat, nullptr, 0, false, text) }, output, format, true), QStringList());
 
     const QString written = QString::fromUtf8(readAll(m_tmp->filePath(file)));
     QVERIFY2(written.contains(text), qPrintable(written));

@@ -389,38 +389,26 @@ void TestMainWindow::searches_data()
 
     // Family's conversations, newest first: Carla Berg, Bob Stone, Anna Berg. Its list, oldest first:
     // noon, see you, Friday, parcel.
-    const QString none;
-    QTest::newRow("conversation: first hit")
-        << false << none << QStringLiteral("berg") << QStringLiteral("Carla Berg") << none;
-    QTest::newRow("conversation: the next hit")
-        << false << QStringLiteral("Carla Berg") << QStringLiteral("BERG") << QStringLiteral("Anna Berg") << none;
-    QTest::newRow("conversation: wraps to the first row")
-        << false << QStringLiteral("Anna Berg") << QStringLiteral("berg") << QStringLiteral("Carla Berg") << none;
-    QTest::newRow("conversation: the only match again")
-        << false << QStringLiteral("Bob Stone") << QStringLiteral(" stone ") << QStringLiteral("Bob Stone") << none;
-    QTest::newRow("conversation: no hit")
-        << false << QStringLiteral("Bob Stone") << QStringLiteral("zebra") << QStringLiteral("Bob Stone")
-        << QStringLiteral("Find no contact with keyword zebra.");
-    QTest::newRow("conversation: accents do not matter")
-        << false << none << QStringLiteral("BÉRG") << QStringLiteral("Carla Berg") << none;
-    QTest::newRow("conversation: a national number")
-        << false << none << QStringLiteral("07700 900102") << QStringLiteral("Bob Stone") << none;
-    QTest::newRow("conversation: an international number")
-        << false << QStringLiteral("Carla Berg") << QStringLiteral("+44 7700 900101") << QStringLiteral("Anna Berg")
-        << none;
-    QTest::newRow("conversation: blank keyword")
-        << false << none << QStringLiteral("   ") << QStringLiteral("Family") << none;
-    QTest::newRow("message: first hit") << true << none << QStringLiteral("FRIDAY") << QStringLiteral("2") << none;
-    QTest::newRow("message: after the current row")
-        << true << QStringLiteral("0") << QStringLiteral("e") << QStringLiteral("1") << none;
-    QTest::newRow("message: the only match again")
-        << true << QStringLiteral("0") << QStringLiteral("noon") << QStringLiteral("0") << none;
-    QTest::newRow("message: wraps past the end")
-        << true << QStringLiteral("3") << QStringLiteral("yes") << QStringLiteral("1") << none;
-    QTest::newRow("message: no hit") << true << QStringLiteral("1") << QStringLiteral("zebra") << QStringLiteral("1")
-                                     << QStringLiteral("Find no SMS with keyword zebra.");
-    QTest::newRow("message: empty list") << true << QStringLiteral("root") << QStringLiteral("noon") << none
-                                         << QStringLiteral("Can't find any SMS.");
+    const auto row
+        = [](const char* name, bool inList, const char* from, const char* keyword, const char* found, const char* box) {
+              QTest::newRow(name) << inList << QString::fromUtf8(from) << QString::fromUtf8(keyword)
+                                  << QString::fromUtf8(found) << QString::fromUtf8(box);
+          };
+    row("conversation: first hit", false, "", "berg", "Carla Berg", "");
+    row("conversation: the next hit", false, "Carla Berg", "BERG", "Anna Berg", "");
+    row("conversation: wraps to the first row", false, "Anna Berg", "berg", "Carla Berg", "");
+    row("conversation: the only match again", false, "Bob Stone", " stone ", "Bob Stone", "");
+    row("conversation: no hit", false, "Bob Stone", "zebra", "Bob Stone", "Find no contact with keyword zebra.");
+    row("conversation: accents do not matter", false, "", "BÉRG", "Carla Berg", "");
+    row("conversation: a national number", false, "", "07700 900102", "Bob Stone", "");
+    row("conversation: an international number", false, "Carla Berg", "+44 7700 900101", "Anna Berg", "");
+    row("conversation: blank keyword", false, "", "   ", "Family", "");
+    row("message: first hit", true, "", "FRIDAY", "2", "");
+    row("message: after the current row", true, "0", "e", "1", "");
+    row("message: the only match again", true, "0", "noon", "0", "");
+    row("message: wraps past the end", true, "3", "yes", "1", "");
+    row("message: no hit", true, "1", "zebra", "1", "Find no SMS with keyword zebra.");
+    row("message: empty list", true, "root", "noon", "", "Can't find any SMS.");
 }
 
 void TestMainWindow::searches()
@@ -596,14 +584,10 @@ void TestMainWindow::countryPreselectedFromLocale_data()
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("preselected"); // empty: no row current
 
-    QTest::newRow("Germany") << "de_DE"
-                             << "Germany (+49)";
-    QTest::newRow("English of Britain") << "en_GB"
-                                        << "United Kingdom (+44)";
-    QTest::newRow("German of Austria") << "de_AT"
-                                       << "Austria (+43)";
-    QTest::newRow("no country") << "C"
-                                << "";
+    QTest::newRow("Germany") << QStringLiteral("de_DE") << "Germany (+49)";
+    QTest::newRow("English of Britain") << QStringLiteral("en_GB") << "United Kingdom (+44)";
+    QTest::newRow("German of Austria") << QStringLiteral("de_AT") << "Austria (+43)";
+    QTest::newRow("no country") << QStringLiteral("C") << "";
 }
 
 // The country of the desktop's locale is current when the dialog opens; the person still confirms it.
@@ -869,22 +853,14 @@ void TestMainWindow::shortcuts_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("keys");
 
-    QTest::newRow("search") << "actSearchAll"
-                            << "Ctrl+F";
-    QTest::newRow("print") << "actPrint"
-                           << "Ctrl+P";
-    QTest::newRow("export") << "actExport"
-                            << "Ctrl+E";
-    QTest::newRow("backup") << "actBackup"
-                            << "Ctrl+B";
-    QTest::newRow("delete") << "actDelete"
-                            << "Del";
-    QTest::newRow("reload") << "actReload"
-                            << "F5";
-    QTest::newRow("exit") << "actExit"
-                          << "Ctrl+Q";
-    QTest::newRow("help") << "actHelp"
-                          << "F1";
+    QTest::newRow("search") << QStringLiteral("actSearchAll") << "Ctrl+F";
+    QTest::newRow("print") << QStringLiteral("actPrint") << "Ctrl+P";
+    QTest::newRow("export") << QStringLiteral("actExport") << "Ctrl+E";
+    QTest::newRow("backup") << QStringLiteral("actBackup") << "Ctrl+B";
+    QTest::newRow("delete") << QStringLiteral("actDelete") << "Del";
+    QTest::newRow("reload") << QStringLiteral("actReload") << "F5";
+    QTest::newRow("exit") << QStringLiteral("actExit") << "Ctrl+Q";
+    QTest::newRow("help") << QStringLiteral("actHelp") << "F1";
 }
 
 // Each command answers its keys, alone (two actions with the same keys would both stay silent), and

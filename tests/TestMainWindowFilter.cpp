@@ -174,90 +174,51 @@ void TestMainWindowFilter::filterDecidesListAndCommands_data()
     const QString threeNames = QStringLiteral("3 sources: OldPhone, Filtered, Other");
     const QString threeSources = QStringLiteral("3 sources: the phone OldPhone, %1, %2").arg(filtered, other);
     const QString twoSources = QStringLiteral("2 sources: %1, %2").arg(filtered, other);
-    QTest::newRow("database, two whole days") << "database" << conversation << second << third << "a2 a3 b1"
-                                              << "miDel"
-                                              << "a2 a3 b1"
-                                              << ""
-                                              << "Filtered" << filtered;
-    QTest::newRow("database, from a day on") << "database" << conversation << QDate(2024, 5, 4) << QDate() << "a4 b2"
-                                             << "miDel"
-                                             << "a4 b2"
-                                             << ""
-                                             << "Filtered" << filtered;
-    QTest::newRow("conversation, two whole days") << "conversation" << conversation << second << third << "a2 a3"
-                                                  << "miDel"
-                                                  << "a2 a3"
-                                                  << ""
-                                                  << "" << filtered;
-    QTest::newRow("conversation, up to a day") << "conversation" << conversation << QDate() << second << "a1 a2"
-                                               << "miDel"
-                                               << "a1 a2"
-                                               << ""
-                                               << "" << filtered;
-    QTest::newRow("conversation widened to its database")
-        << "conversation" << source << QDate() << QDate() << "a1 a2 a3 a4 b1 b2"
-        << "miDel"
-        << "a1 a2 a3 a4 b1 b2"
-        << ""
-        << "" << filtered;
-    QTest::newRow("conversation widened, up to a day") << "conversation" << source << QDate() << second << "a1 a2 b1"
-                                                       << "miDel"
-                                                       << "a1 a2 b1"
-                                                       << ""
-                                                       << "" << filtered;
+    const QString named = QStringLiteral("Filtered");
+    const QString none;
+    // What is shown, the delete command run and what it deletes, as "shown|command|deleted".
+    const auto row = [](const char* name, const char* node, int scope, QDate from, QDate to, const char* lists,
+                         const QString& header, const QString& readFrom, const QString& failing = QString()) {
+        const QStringList parts = QString::fromLatin1(lists).split(QLatin1Char('|'));
+        QTest::newRow(name) << QString::fromLatin1(node) << scope << from << to << parts.at(0) << parts.at(1)
+                            << parts.at(2) << failing << header << readFrom;
+    };
+    row("database, two whole days", "database", conversation, second, third, "a2 a3 b1|miDel|a2 a3 b1", named,
+        filtered);
+    row("database, from a day on", "database", conversation, QDate(2024, 5, 4), QDate(), "a4 b2|miDel|a4 b2", named,
+        filtered);
+    row("conversation, two whole days", "conversation", conversation, second, third, "a2 a3|miDel|a2 a3", none,
+        filtered);
+    row("conversation, up to a day", "conversation", conversation, QDate(), second, "a1 a2|miDel|a1 a2", none,
+        filtered);
+    row("conversation widened to its database", "conversation", source, QDate(), QDate(),
+        "a1 a2 a3 a4 b1 b2|miDel|a1 a2 a3 a4 b1 b2", none, filtered);
+    row("conversation widened, up to a day", "conversation", source, QDate(), second, "a1 a2 b1|miDel|a1 a2 b1", none,
+        filtered);
     // The conversation's own "Delete SMS with this contact" takes only its messages of a widened list.
-    QTest::newRow("conversation widened, its own delete") << "conversation" << source << QDate() << second << "a1 a2 b1"
-                                                          << "miDelChat"
-                                                          << "a1 a2"
-                                                          << ""
-                                                          << "" << filtered;
-    QTest::newRow("a range with nothing in it") << "database" << conversation << QDate(2024, 6, 1) << QDate() << ""
-                                                << "miDel"
-                                                << ""
-                                                << ""
-                                                << ""
-                                                << "";
+    row("conversation widened, its own delete", "conversation", source, QDate(), second, "a1 a2 b1|miDelChat|a1 a2",
+        none, filtered);
+    row("a range with nothing in it", "database", conversation, QDate(2024, 6, 1), QDate(), "|miDel|", none, none);
     // Every phone and database: a phone's messages are listed, exported and printed, and stay on delete.
     const int everywhere = int(FilterBar::Scope::Everywhere);
-    QTest::newRow("everywhere, two whole days") << "database" << everywhere << second << third << "a2 a3 b1 c1 p1"
-                                                << "miDel"
-                                                << "a2 a3 b1 c1"
-                                                << "" << threeNames << threeSources;
-    QTest::newRow("everywhere from the phone, every day")
-        << "phone" << everywhere << QDate() << QDate() << "a1 a2 a3 a4 b1 b2 c1 c2 p1 p2"
-        << "miDel"
-        << "a1 a2 a3 a4 b1 b2 c1 c2"
-        << "" << threeNames << threeSources;
-    QTest::newRow("everywhere, the conversation's own delete")
-        << "conversation" << everywhere << QDate() << second << "a1 a2 b1 c1"
-        << "miDelChat"
-        << "a1 a2"
-        << ""
-        << "2 sources: Filtered, Other" << twoSources;
+    row("everywhere, two whole days", "database", everywhere, second, third, "a2 a3 b1 c1 p1|miDel|a2 a3 b1 c1",
+        threeNames, threeSources);
+    row("everywhere from the phone, every day", "phone", everywhere, QDate(), QDate(),
+        "a1 a2 a3 a4 b1 b2 c1 c2 p1 p2|miDel|a1 a2 a3 a4 b1 b2 c1 c2", threeNames, threeSources);
+    row("everywhere, the conversation's own delete", "conversation", everywhere, QDate(), second,
+        "a1 a2 b1 c1|miDelChat|a1 a2", QStringLiteral("2 sources: Filtered, Other"), twoSources);
     // Messages of one source are named as from that source alone.
-    QTest::newRow("everywhere, a day of one database")
-        << "phone" << everywhere << QDate(2024, 5, 5) << QDate(2024, 5, 5) << "b2"
-        << "miDel"
-        << "b2"
-        << ""
-        << "Filtered" << filtered;
+    row("everywhere, a day of one database", "phone", everywhere, QDate(2024, 5, 5), QDate(2024, 5, 5), "b2|miDel|b2",
+        named, filtered);
     // A database's own "All" entries with dates set take its messages of those dates, and its delete
     // leaves the database with the others.
-    QTest::newRow("database's own entries, two whole days")
-        << "database" << conversation << second << third << "a2 a3 b1"
-        << "miDelAll"
-        << "a2 a3 b1"
-        << ""
-        << "Filtered" << filtered;
-    QTest::newRow("database's own entries, everywhere")
-        << "database" << everywhere << second << third << "a2 a3 b1 c1 p1"
-        << "miDelAll"
-        << "a2 a3 b1"
-        << "" << threeNames << filtered;
+    row("database's own entries, two whole days", "database", conversation, second, third, "a2 a3 b1|miDelAll|a2 a3 b1",
+        named, filtered);
+    row("database's own entries, everywhere", "database", everywhere, second, third, "a2 a3 b1 c1 p1|miDelAll|a2 a3 b1",
+        threeNames, filtered);
     // The first database loses its messages, the second refuses: the second is named as unchanged.
-    QTest::newRow("everywhere, one database refuses") << "database" << everywhere << second << third << "a2 a3 b1 c1 p1"
-                                                      << "miDel"
-                                                      << "a2 a3 b1" << otherDatabase << threeNames << threeSources;
+    row("everywhere, one database refuses", "database", everywhere, second, third, "a2 a3 b1 c1 p1|miDel|a2 a3 b1",
+        threeNames, threeSources, otherDatabase);
 }
 
 // With a date range and a scope set, the list shows exactly those messages, and "Export", "Print" and

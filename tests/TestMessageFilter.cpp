@@ -4,6 +4,7 @@
 #include "message/MessageText.h"
 #include "ops/MessageFilter.h"
 #include "store/IOS6MessageDb.h"
+#include "support/ScopedEnv.h"
 #include "support/StoreFiles.h"
 #include "support/TestHome.h"
 
@@ -13,8 +14,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
-
-#include <ctime>
 
 namespace {
 
@@ -27,12 +26,6 @@ int at(const char* utc)
     return int(QDateTime::fromString(QLatin1String(utc), Qt::ISODate).toSecsSinceEpoch() - messageDateOffset);
 }
 
-void useZone(const QByteArray& zone)
-{
-    qputenv("TZ", zone);
-    tzset();
-}
-
 } // namespace
 
 class TestMessageFilter : public QObject
@@ -41,18 +34,13 @@ class TestMessageFilter : public QObject
 
 private slots:
     void initTestCase();
-    void cleanup() { useZone(m_zone); }
     void sameMessagesAsCommandLine_data();
     void sameMessagesAsCommandLine();
-
-private:
-    QByteArray m_zone;
 };
 
 void TestMessageFilter::initTestCase()
 {
     useTemporaryHome();
-    m_zone = qgetenv("TZ");
     // Around the 10th of March 2024: midnight in Tokyo (UTC+9), in UTC, and in New York, which moves
     // to summer time that night.
     const QList<FixtureMessage> a { { at("2024-03-09T14:59:59Z"), QStringLiteral("m1"), false },
@@ -78,31 +66,20 @@ void TestMessageFilter::sameMessagesAsCommandLine_data()
     QTest::addColumn<QString>("chat");
     QTest::addColumn<QString>("expected");
 
-    const QString day = QStringLiteral("2024-03-10");
-    QTest::newRow("a day in UTC") << QByteArray("UTC") << day << day << ""
-                                  << "m3 m4 m5 m6 m7 m8";
-    QTest::newRow("a day in Tokyo") << QByteArray("Asia/Tokyo") << day << day << ""
-                                    << "m2 m3 m4 m5 m6";
-    QTest::newRow("a day of 23 hours in New York") << QByteArray("America/New_York") << day << day << ""
-                                                   << "m5 m6 m7 m8 m9 m10";
-    QTest::newRow("one conversation in New York") << QByteArray("America/New_York") << day << day << "+447700900101"
-                                                  << "m5 m7 m8 m10";
-    QTest::newRow("minutes, the last to its end") << QByteArray("UTC") << "2024-03-10T04:59"
-                                                  << "2024-03-10T15:00"
-                                                  << ""
-                                                  << "m4 m5 m6 m7";
-    QTest::newRow("seconds, both included") << QByteArray("UTC") << "2024-03-10T00:00:00"
-                                            << "2024-03-10T14:59:59"
-                                            << ""
-                                            << "m3 m4 m5 m6";
-    QTest::newRow("from a day on") << QByteArray("Asia/Tokyo") << "2024-03-11"
-                                   << ""
-                                   << ""
-                                   << "m7 m8 m9 m10 m11";
-    QTest::newRow("up to a day, its last second included") << QByteArray("America/New_York") << ""
-                                                           << "2024-03-09"
-                                                           << "+447700900101"
-                                                           << "m1 m2 m4";
+    const auto row = [](const char* name, const char* zone, const char* since, const char* until, const char* chat,
+                         const char* expected) {
+        QTest::newRow(name) << QByteArray(zone) << QString::fromLatin1(since) << QString::fromLatin1(until)
+                            << QString::fromLatin1(chat) << QString::fromLatin1(expected);
+    };
+    row("a day in UTC", "UTC", "2024-03-10", "2024-03-10", "", "m3 m4 m5 m6 m7 m8");
+    row("a day in Tokyo", "Asia/Tokyo", "2024-03-10", "2024-03-10", "", "m2 m3 m4 m5 m6");
+    row("a day of 23 hours in New York", "America/New_York", "2024-03-10", "2024-03-10", "", "m5 m6 m7 m8 m9 m10");
+    row("one conversation in New York", "America/New_York", "2024-03-10", "2024-03-10", "+447700900101",
+        "m5 m7 m8 m10");
+    row("minutes, the last to its end", "UTC", "2024-03-10T04:59", "2024-03-10T15:00", "", "m4 m5 m6 m7");
+    row("seconds, both included", "UTC", "2024-03-10T00:00:00", "2024-03-10T14:59:59", "", "m3 m4 m5 m6");
+    row("from a day on", "Asia/Tokyo", "2024-03-11", "", "", "m7 m8 m9 m10 m11");
+    row("up to a day, its last second included", "America/New_York", "", "2024-03-09", "+447700900101", "m1 m2 m4");
 }
 
 // The window's filter and the command line's --since, --until and --chat take the same messages, in
@@ -115,7 +92,7 @@ void TestMessageFilter::sameMessagesAsCommandLine()
     QFETCH(QString, chat);
     QFETCH(QString, expected);
 
-    useZone(zone);
+    const ScopedTimeZone timeZone(zone);
     MessageFilter filter;
     if (!since.isEmpty())
         filter.since = *MessageFilter::parseBound(since, false);
@@ -141,9 +118,6 @@ void TestMessageFilter::sameMessagesAsCommandLine()
     if (!chat.isEmpty())
         arguments << QStringLiteral("--chat") << chat;
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("TZ"), QString::fromLatin1(zone));
-    process.setProcessEnvironment(environment);
     process.start(program, arguments);
     QVERIFY(process.waitForFinished(120000));
     QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());

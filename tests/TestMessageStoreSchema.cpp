@@ -165,71 +165,60 @@ private slots:
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("check");
         QTest::addColumn<int>("expected");
+        const auto row = [](const char* name, const char* action, const char* check, int expected) {
+            QTest::newRow(name) << QString::fromLatin1(action) << QString::fromLatin1(check) << expected;
+        };
         // clean_orphaned_handles2 and clean_orphaned_handles
-        QTest::newRow("handle named by no join and no message goes")
-            << QStringLiteral("DELETE FROM chat_handle_join WHERE chat_id=2; DELETE FROM message WHERE rowid=3")
-            << QStringLiteral("select count(*) from handle where rowid=2") << 0;
-        QTest::newRow("handle still in a conversation stays")
-            << QStringLiteral("DELETE FROM message WHERE rowid=3")
-            << QStringLiteral("select count(*) from handle where rowid=2") << 1;
-        QTest::newRow("handle of another message stays")
-            << QStringLiteral("DELETE FROM chat_handle_join WHERE chat_id=1; DELETE FROM message WHERE rowid=2")
-            << QStringLiteral("select count(*) from handle where rowid=1") << 1;
-        QTest::newRow("leaving the last conversation removes the handle")
-            << QStringLiteral("DELETE FROM message WHERE rowid=3; DELETE FROM chat_handle_join WHERE handle_id=2")
-            << QStringLiteral("select count(*) from handle where rowid=2") << 0;
-        QTest::newRow("leaving a conversation keeps a handle that sends messages")
-            << QStringLiteral("DELETE FROM chat_handle_join WHERE handle_id=2")
-            << QStringLiteral("select count(*) from handle where rowid=2") << 1;
+        row("handle named by no join and no message goes",
+            "DELETE FROM chat_handle_join WHERE chat_id=2; DELETE FROM message WHERE rowid=3",
+            "select count(*) from handle where rowid=2", 0);
+        row("handle still in a conversation stays", "DELETE FROM message WHERE rowid=3",
+            "select count(*) from handle where rowid=2", 1);
+        row("handle of another message stays",
+            "DELETE FROM chat_handle_join WHERE chat_id=1; DELETE FROM message WHERE rowid=2",
+            "select count(*) from handle where rowid=1", 1);
+        row("leaving the last conversation removes the handle",
+            "DELETE FROM message WHERE rowid=3; DELETE FROM chat_handle_join WHERE handle_id=2",
+            "select count(*) from handle where rowid=2", 0);
+        row("leaving a conversation keeps a handle that sends messages",
+            "DELETE FROM chat_handle_join WHERE handle_id=2", "select count(*) from handle where rowid=2", 1);
         // clean_orphaned_messages
-        QTest::newRow("message without a conversation goes")
-            << QStringLiteral("DELETE FROM chat_message_join WHERE message_id=3")
-            << QStringLiteral("select count(*) from message where rowid=3") << 0;
-        QTest::newRow("message in another conversation stays")
-            << QStringLiteral("DELETE FROM chat_message_join WHERE chat_id=1 and message_id=1")
-            << QStringLiteral("select count(*) from message where rowid=1") << 1;
-        QTest::newRow("orphaned message takes its handle along")
-            << QStringLiteral("DELETE FROM chat_handle_join WHERE chat_id=2; DELETE FROM chat_message_join WHERE "
-                              "message_id=3")
-            << QStringLiteral("select count(*) from handle where rowid=2") << 0;
-        QTest::newRow("last join of a message in two conversations takes it")
-            << QStringLiteral("DELETE FROM chat_message_join WHERE chat_id=2 and message_id=1; DELETE FROM "
-                              "chat_message_join WHERE chat_id=1 and message_id=1")
-            << QStringLiteral("select count(*) from message where rowid=1") << 0;
-        QTest::newRow("only the message of the removed join row is looked at")
-            << QStringLiteral("INSERT INTO message (ROWID, guid) VALUES (9, 'loose'); DELETE FROM chat_message_join "
-                              "WHERE message_id=4")
-            << QStringLiteral("select count(*) from message where rowid in (4, 9)") << 1;
-        QTest::newRow("removing a conversation's joins takes only its own messages")
-            << QStringLiteral("DELETE FROM chat_message_join WHERE chat_id=2")
-            << QStringLiteral("select group_concat(rowid, '') from (select rowid from message order by rowid)") << 12;
+        row("message without a conversation goes", "DELETE FROM chat_message_join WHERE message_id=3",
+            "select count(*) from message where rowid=3", 0);
+        row("message in another conversation stays", "DELETE FROM chat_message_join WHERE chat_id=1 and message_id=1",
+            "select count(*) from message where rowid=1", 1);
+        row("orphaned message takes its handle along",
+            "DELETE FROM chat_handle_join WHERE chat_id=2; DELETE FROM chat_message_join WHERE message_id=3",
+            "select count(*) from handle where rowid=2", 0);
+        row("last join of a message in two conversations takes it",
+            "DELETE FROM chat_message_join WHERE chat_id=2 and message_id=1; DELETE FROM chat_message_join WHERE "
+            "chat_id=1 and message_id=1",
+            "select count(*) from message where rowid=1", 0);
+        row("only the message of the removed join row is looked at",
+            "INSERT INTO message (ROWID, guid) VALUES (9, 'loose'); DELETE FROM chat_message_join WHERE message_id=4",
+            "select count(*) from message where rowid in (4, 9)", 1);
+        row("removing a conversation's joins takes only its own messages",
+            "DELETE FROM chat_message_join WHERE chat_id=2",
+            "select group_concat(rowid, '') from (select rowid from message order by rowid)", 12);
         // clean_orphaned_attachments
-        QTest::newRow("attachment used by another message stays")
-            << QStringLiteral("DELETE FROM message_attachment_join WHERE message_id=1")
-            << QStringLiteral("select count(*) from attachment where rowid=1") << 1;
-        QTest::newRow("attachment used by nothing goes")
-            << QStringLiteral("DELETE FROM message_attachment_join WHERE attachment_id=1")
-            << QStringLiteral("select count(*) from attachment where rowid=1") << 0;
-        QTest::newRow("unjoined attachment untouched")
-            << QStringLiteral("DELETE FROM message_attachment_join WHERE attachment_id=2")
-            << QStringLiteral("select count(*) from attachment where rowid=3") << 1;
+        row("attachment used by another message stays", "DELETE FROM message_attachment_join WHERE message_id=1",
+            "select count(*) from attachment where rowid=1", 1);
+        row("attachment used by nothing goes", "DELETE FROM message_attachment_join WHERE attachment_id=1",
+            "select count(*) from attachment where rowid=1", 0);
+        row("unjoined attachment untouched", "DELETE FROM message_attachment_join WHERE attachment_id=2",
+            "select count(*) from attachment where rowid=3", 1);
         // set_message_has_attachments and clear_message_has_attachments
-        QTest::newRow("joined message is marked") << QString()
-                                                  << QStringLiteral("select cache_has_attachments from message "
-                                                                    "where rowid=3")
-                                                  << 1;
-        QTest::newRow("message without attachments is not marked")
-            << QString() << QStringLiteral("select cache_has_attachments from message where rowid=4") << 0;
-        QTest::newRow("new join marks the message")
-            << QStringLiteral("INSERT INTO message_attachment_join VALUES (4, 3)")
-            << QStringLiteral("select cache_has_attachments from message where rowid=4") << 1;
-        QTest::newRow("last join removed clears the mark")
-            << QStringLiteral("DELETE FROM message_attachment_join WHERE message_id=3")
-            << QStringLiteral("select cache_has_attachments from message where rowid=3") << 0;
-        QTest::newRow("mark stays while a join is left")
-            << QStringLiteral("INSERT INTO message_attachment_join VALUES (3, 3); DELETE FROM "
-                              "message_attachment_join WHERE message_id=3 and attachment_id=2")
-            << QStringLiteral("select cache_has_attachments from message where rowid=3") << 1;
+        row("joined message is marked", "", "select cache_has_attachments from message where rowid=3", 1);
+        row("message without attachments is not marked", "", "select cache_has_attachments from message where rowid=4",
+            0);
+        row("new join marks the message", "INSERT INTO message_attachment_join VALUES (4, 3)",
+            "select cache_has_attachments from message where rowid=4", 1);
+        row("last join removed clears the mark", "DELETE FROM message_attachment_join WHERE message_id=3",
+            "select cache_has_attachments from message where rowid=3", 0);
+        row("mark stays while a join is left",
+            "INSERT INTO message_attachment_join VALUES (3, 3); DELETE FROM message_attachment_join WHERE message_id=3 "
+            "and attachment_id=2",
+            "select cache_has_attachments from message where rowid=3", 1);
     }
 
     void triggers()

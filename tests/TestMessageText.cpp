@@ -98,8 +98,6 @@ private slots:
     void handleDisplayName();
     void chatAndContactText_data();
     void chatAndContactText();
-    void rightToLeftNamesAreIsolated_data();
-    void rightToLeftNamesAreIsolated();
     void displayText_data();
     void displayText();
     void emojiCodePoints_data();
@@ -157,6 +155,10 @@ void TestMessageText::handleDisplayName()
     QCOMPARE(::handleDisplayName(*records.addHandle(handle), withNumber), expected);
 }
 
+// Names of conversations and of the correspondents of messages. A name in a right-to-left script,
+// or with a direction override, is isolated together with every other name beside it; in the expected
+// texts "[" stands for U+2068 FIRST STRONG ISOLATE and "]" for U+2069 POP DIRECTIONAL ISOLATE. The
+// plain names, which name export files, never carry the marks.
 void TestMessageText::chatAndContactText_data()
 {
     QTest::addColumn<bool>("hasChat");
@@ -167,36 +169,36 @@ void TestMessageText::chatAndContactText_data()
     QTest::addColumn<QString>("chatNameWithNumbers");
     QTest::addColumn<QString>("contactText");
 
-    QTest::newRow("no conversation") << false << QString() << QStringList() << QString() << QString() << QString()
-                                     << "unknown";
-    QTest::newRow("no participants, no name") << true << QString() << QStringList() << QString() << "Unknown"
-                                              << "Unknown"
-                                              << "Unknown";
-    QTest::newRow("own name wins") << true << "Trip" << strings({ "1|+4471|Bob", "2|+4472|Cid" }) << "1|+4471|Bob"
-                                   << "Trip"
-                                   << "Trip"
-                                   << "Trip (Bob)";
-    QTest::newRow("one participant with name") << true << QString() << strings({ "4|+4471|Bob" }) << "4|+4471|Bob"
-                                               << "Bob"
-                                               << "Bob (+4471)"
-                                               << "Bob (+4471)";
-    QTest::newRow("one participant, no sender") << true << QString() << strings({ "4|+4471|" }) << QString() << "+4471"
-                                                << "+4471"
-                                                << "+4471";
-    QTest::newRow("group, sender without name")
-        << true << QString() << strings({ "1|+4471|Bob", "2|+4472|" }) << "2|+4472|"
-        << "Bob, +4472"
-        << "Bob (+4471), +4472"
-        << "Bob (+4471), +4472 (+4472)";
-    QTest::newRow("group, sender with name")
-        << true << QString() << strings({ "1|+4471|Bob", "2|+4472|Cid" }) << "2|+4472|Cid"
-        << "Bob, Cid"
-        << "Bob (+4471), Cid (+4472)"
-        << "Bob (+4471), Cid (+4472) (Cid)";
-    QTest::newRow("group, message from me")
-        << true << QString() << strings({ "1|+4471|Bob", "2|+4472|Cid" }) << QString() << "Bob, Cid"
-        << "Bob (+4471), Cid (+4472)"
-        << "Bob (+4471), Cid (+4472)";
+    // Participants separated by ";".
+    const auto row = [](const char* name, bool hasChat, const char* displayName, const char* participants,
+                         const char* sender, const char* chatName, const char* withNumbers, const char* contactText) {
+        QTest::newRow(name) << hasChat << QString::fromUtf8(displayName)
+                            << QString::fromUtf8(participants).split(QLatin1Char(';'), Qt::SkipEmptyParts)
+                            << QString::fromUtf8(sender) << QString::fromUtf8(chatName)
+                            << QString::fromUtf8(withNumbers) << QString::fromUtf8(contactText);
+    };
+    row("no conversation", false, "", "", "", "", "", "unknown");
+    row("no participants, no name", true, "", "", "", "Unknown", "Unknown", "Unknown");
+    row("own name wins", true, "Trip", "1|+4471|Bob;2|+4472|Cid", "1|+4471|Bob", "Trip", "Trip", "Trip (Bob)");
+    row("one participant with name", true, "", "4|+4471|Bob", "4|+4471|Bob", "Bob", "Bob (+4471)", "Bob (+4471)");
+    row("one participant, no sender", true, "", "4|+4471|", "", "+4471", "+4471", "+4471");
+    row("group, sender without name", true, "", "1|+4471|Bob;2|+4472|", "2|+4472|", "Bob, +4472", "Bob (+4471), +4472",
+        "Bob (+4471), +4472 (+4472)");
+    row("group, sender with name", true, "", "1|+4471|Bob;2|+4472|Cid", "2|+4472|Cid", "Bob, Cid",
+        "Bob (+4471), Cid (+4472)", "Bob (+4471), Cid (+4472) (Cid)");
+    row("group, message from me", true, "", "1|+4471|Bob;2|+4472|Cid", "", "Bob, Cid", "Bob (+4471), Cid (+4472)",
+        "Bob (+4471), Cid (+4472)");
+    row("Arabic name and its number", true, "", "1|+201005550142|عمر", "1|+201005550142|عمر", "[عمر]",
+        "[عمر] ([+201005550142])", "[عمر] ([+201005550142])");
+    row("Latin names unchanged", true, "", "1|+447700900001|Anna", "1|+447700900001|Anna", "Anna",
+        "Anna (+447700900001)", "Anna (+447700900001)");
+    row("group of Hebrew and Latin names, Hebrew sender", true, "", "1|+972501234567|דנה;2|+4471|Bob;3|+4472|",
+        "1|+972501234567|דנה", "[דנה], [Bob], [+4472]", "[דנה] ([+972501234567]), [Bob] ([+4471]), [+4472]",
+        "[דנה] ([+972501234567]), [Bob] ([+4471]), [+4472] ([דנה])");
+    row("Arabic conversation name, Latin sender", true, "رحلة", "1|+4471|Bob;2|+4472|Cid", "2|+4472|Cid", "[رحلة]",
+        "[رحلة]", "[رحلة] ([Cid])");
+    row("right-to-left override in a Latin name", true, "", "1|+4471|Bob\u202Egpj.exe", "", "[Bob\u202Egpj.exe]",
+        "[Bob\u202Egpj.exe] ([+4471])", "[Bob\u202Egpj.exe] ([+4471])");
 }
 
 void TestMessageText::chatAndContactText()
@@ -209,79 +211,25 @@ void TestMessageText::chatAndContactText()
     QFETCH(QString, chatNameWithNumbers);
     QFETCH(QString, contactText);
 
+    const auto isolates = [](QString text) {
+        return text.replace(QLatin1Char('['), QChar(0x2068)).replace(QLatin1Char(']'), QChar(0x2069));
+    };
+    const auto plain = [](QString text) { return text.remove(QLatin1Char('[')).remove(QLatin1Char(']')); };
     Records records;
     records.chat.display_name = displayName;
     records.addParticipants(participants);
     _MsgMessage message;
     if (hasChat) {
         message.chat = &records.chat;
-        QCOMPARE(chatDisplayName(records.chat, false), chatName);
-        QCOMPARE(chatDisplayName(records.chat, true), chatNameWithNumbers);
+        QCOMPARE(chatDisplayName(records.chat, false), plain(chatName));
+        QCOMPARE(chatDisplayName(records.chat, true), plain(chatNameWithNumbers));
+        QCOMPARE(chatDisplayNameIsolated(records.chat, false), isolates(chatName));
+        QCOMPARE(chatDisplayNameIsolated(records.chat, true), isolates(chatNameWithNumbers));
         QCOMPARE(isGroupChat(records.chat), participants.size() > 1);
     }
     if (!sender.isEmpty())
         message.handle = records.addHandle(sender);
-    QCOMPARE(messageContactText(message), contactText);
-}
-
-void TestMessageText::rightToLeftNamesAreIsolated_data()
-{
-    // In the expected texts "[" stands for U+2068 FIRST STRONG ISOLATE and "]" for U+2069 POP
-    // DIRECTIONAL ISOLATE.
-    QTest::addColumn<QString>("displayName");
-    QTest::addColumn<QStringList>("participants");
-    QTest::addColumn<QString>("sender");
-    QTest::addColumn<QString>("nameWithNumbers");
-    QTest::addColumn<QString>("nameWithoutNumbers");
-    QTest::addColumn<QString>("contactText");
-
-    QTest::newRow("Arabic name and its number")
-        << QString() << strings({ "1|+201005550142|عمر" }) << "1|+201005550142|عمر"
-        << QString::fromUtf8("[عمر] ([+201005550142])") << QString::fromUtf8("[عمر]")
-        << QString::fromUtf8("[عمر] ([+201005550142])");
-    QTest::newRow("Latin names unchanged") << QString() << strings({ "1|+447700900001|Anna" }) << "1|+447700900001|Anna"
-                                           << "Anna (+447700900001)"
-                                           << "Anna"
-                                           << "Anna (+447700900001)";
-    QTest::newRow("group of Hebrew and Latin names, Hebrew sender")
-        << QString() << strings({ "1|+972501234567|דנה", "2|+4471|Bob", "3|+4472|" }) << "1|+972501234567|דנה"
-        << QString::fromUtf8("[דנה] ([+972501234567]), [Bob] ([+4471]), [+4472]")
-        << QString::fromUtf8("[דנה], [Bob], [+4472]")
-        << QString::fromUtf8("[דנה] ([+972501234567]), [Bob] ([+4471]), [+4472] ([דנה])");
-    QTest::newRow("Arabic conversation name, Latin sender")
-        << QString::fromUtf8("رحلة") << strings({ "1|+4471|Bob", "2|+4472|Cid" }) << "2|+4472|Cid"
-        << QString::fromUtf8("[رحلة]") << QString::fromUtf8("[رحلة]") << QString::fromUtf8("[رحلة] ([Cid])");
-    QTest::newRow("right-to-left override in a Latin name")
-        << QString() << strings({ "1|+4471|Bob\u202Egpj.exe" }) << QString()
-        << QString::fromUtf8("[Bob\u202Egpj.exe] ([+4471])") << QString::fromUtf8("[Bob\u202Egpj.exe]")
-        << QString::fromUtf8("[Bob\u202Egpj.exe] ([+4471])");
-}
-
-void TestMessageText::rightToLeftNamesAreIsolated()
-{
-    QFETCH(QString, displayName);
-    QFETCH(QStringList, participants);
-    QFETCH(QString, sender);
-    QFETCH(QString, nameWithNumbers);
-    QFETCH(QString, nameWithoutNumbers);
-    QFETCH(QString, contactText);
-
-    const auto isolates = [](QString text) {
-        return text.replace(QLatin1Char('['), QChar(0x2068)).replace(QLatin1Char(']'), QChar(0x2069));
-    };
-    Records records;
-    records.chat.display_name = displayName;
-    records.addParticipants(participants);
-    _MsgMessage message;
-    message.chat = &records.chat;
-    if (!sender.isEmpty())
-        message.handle = records.addHandle(sender);
-    QCOMPARE(chatDisplayNameIsolated(records.chat, true), isolates(nameWithNumbers));
-    QCOMPARE(chatDisplayNameIsolated(records.chat, false), isolates(nameWithoutNumbers));
     QCOMPARE(messageContactText(message), isolates(contactText));
-    // The plain name, which names export files, never carries the marks.
-    QCOMPARE(chatDisplayName(records.chat, true),
-        QString(nameWithNumbers).remove(QLatin1Char('[')).remove(QLatin1Char(']')));
 }
 
 void TestMessageText::displayText_data()

@@ -12,6 +12,7 @@
 #include "support/PhoneSimulatorProcess.h"
 #include "support/TestHome.h"
 #include "support/Thrown.h"
+#include "support/Words.h"
 #include "tools/common/DemoMessages.h"
 #include "tools/common/EdgeMessages.h"
 #include "tools/common/SyntheticMessages.h"
@@ -395,7 +396,7 @@ private slots:
 
         // The simulator started as the demo phone hands over exactly this set.
         PhoneSimulatorProcess sim;
-        QVERIFY(sim.start(SimulatorOptions::wifi(0).with({ QStringLiteral("--demo") })));
+        QVERIFY(sim.start(SimulatorOptions::wifi(0).with(words("--demo"))));
         auto channel = openWifiChannel(sim.servicePort(), QStringLiteral("backup2"));
         QList<QStringList> records;
         QCOMPARE(receiveBackup(channel.get(), &records).first(), QStringLiteral("$count:%1").arg(demoMessageCount));
@@ -411,17 +412,15 @@ private slots:
         QTest::addColumn<QStringList>("switches");
         QTest::addColumn<QString>("expected");
 
-        QTest::newRow("every key") << QStringList { QStringLiteral("--model"), QStringLiteral("X"),
-            QStringLiteral("--manufacturer"), QStringLiteral("Y"), QStringLiteral("--imei"), QStringLiteral("1"),
-            QStringLiteral("--mmc"), QStringLiteral("460"), QStringLiteral("--root"), QStringLiteral("1") }
+        QTest::newRow("every key") << words("--model X --manufacturer Y --imei 1 --mmc 460 --root 1")
                                    << QStringLiteral("$hello:version=12;model=X;manufacturer=Y;imei=1;uid=sim-5f3a2c91;"
                                                      "sdk=13;sdk_id=33;root=1;storage1=/storage/emulated/0;mmc=460");
         QTest::newRow("demo phone")
-            << QStringList { QStringLiteral("--demo") }
+            << words("--demo")
             << QStringLiteral("$hello:version=12;model=Lumen 7;manufacturer=Ostara;imei=358462112345673;"
                               "uid=a3f29c7e51d04b88;sdk=14;sdk_id=34;root=0;storage1=/storage/emulated/0;mmc=234");
         QTest::newRow("demo phone with another country")
-            << QStringList { QStringLiteral("--demo"), QStringLiteral("--mmc"), QStringLiteral("262") }
+            << words("--demo --mmc 262")
             << QStringLiteral("$hello:version=12;model=Lumen 7;manufacturer=Ostara;imei=358462112345673;"
                               "uid=a3f29c7e51d04b88;sdk=14;sdk_id=34;root=0;storage1=/storage/emulated/0;mmc=262");
     }
@@ -447,12 +446,11 @@ private slots:
         QTest::newRow("default batch size")
             << QStringList()
             << QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 7"), QStringLiteral("bye") };
-        QTest::newRow("error instead of bye") << QStringList { QStringLiteral("--error-at"), QStringLiteral("bye") }
+        QTest::newRow("error instead of bye") << words("--error-at bye")
                                               << QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 7"),
                                                      QStringLiteral("error: Simulated failure at bye.") };
         QTest::newRow("faults only on other channels")
-            << QStringList { QStringLiteral("--fault-channel"), QStringLiteral("restore2"),
-                   QStringLiteral("--error-at"), QStringLiteral("sms") }
+            << words("--fault-channel restore2 --error-at sms")
             << QStringList { QStringLiteral("$count:7"), QStringLiteral("batch 7"), QStringLiteral("bye") };
     }
 
@@ -494,8 +492,7 @@ private slots:
         QTest::newRow("unknown kind") << QStringList() << QStringLiteral("upload9://127.0.0.1:%1")
                                       << QStringLiteral("0")
                 + base64(QStringLiteral("unknown channel URL upload9://127.0.0.1:%1"));
-        QTest::newRow("error line") << QStringList { QStringLiteral("--error-at"), QStringLiteral("service") }
-                                    << QStringLiteral("device2://127.0.0.1:%1")
+        QTest::newRow("error line") << words("--error-at service") << QStringLiteral("device2://127.0.0.1:%1")
                                     << QStringLiteral("error: Simulated failure at service.");
     }
 
@@ -551,61 +548,47 @@ private slots:
         QTest::addColumn<QString>("violation");
 
         const QString receiver = QStringLiteral("com.quillbarrow.smsagent/.AdbSyncBroadcastReceiver");
-        const QStringList none;
         const QString hi = base64(QStringLiteral("hi"));
         const QString number = base64(QStringLiteral("+4471"));
-        const QString bad = QStringLiteral("invalid sms record [$sms:");
+        const char* bad = "invalid sms record [$sms:";
+        const QString record = QStringLiteral("1356998400000,1,%1,%2");
+        const auto row = [](const char* name, const char* fault, const QString& detail, const char* switches,
+                             const char* seen, const char* violation) {
+            QTest::newRow(name) << QString::fromLatin1(fault) << detail << words(switches) << QString::fromLatin1(seen)
+                                << QString::fromLatin1(violation);
+        };
 
-        QTest::newRow("companion's receiver") << "broadcast" << receiver << none << "greeted" << QString();
-        QTest::newRow("fully named receiver")
-            << "broadcast"
-            << QStringLiteral("com.quillbarrow.smsagent/com.quillbarrow.smsagent.AdbSyncBroadcastReceiver") << none
-            << "greeted" << QString();
-        QTest::newRow("wrong receiver") << "broadcast" << QStringLiteral("com.quillbarrow.smsagent/.SyncReceiver")
-                                        << none << "no channel"
-                                        << "not to the companion's receiver";
-        QTest::newRow("companion not installed")
-            << "broadcast" << receiver << QStringList { QStringLiteral("--packages"), QStringLiteral("android") }
-            << "no channel" << QString();
-        QTest::newRow("companion's package") << "install" << QString() << none << "installed" << QString();
-        QTest::newRow("not a package") << "install" << QStringLiteral("text") << none << "INSTALL_PARSE_FAILED_NOT_APK"
-                                       << QString();
-        QTest::newRow("another archive") << "install" << QStringLiteral("altered") << none
-                                         << "INSTALL_PARSE_FAILED_NO_CERTIFICATES" << QString();
-        QTest::newRow("good record") << "record" << QStringLiteral("1356998400000,1,%1,%2").arg(number, hi) << none
-                                     << "$batch:" << QString();
-        QTest::newRow("empty body") << "record" << QStringLiteral("-1000,0,%1,").arg(number) << none
-                                    << "$batch:" << QString();
-        QTest::newRow("five fields") << "record" << QStringLiteral("1356998400000,1,%1,%2,%2").arg(number, hi) << none
-                                     << bad << "5 fields instead of 4";
-        QTest::newRow("three fields") << "record" << QStringLiteral("1356998400000,1,%1").arg(number) << none << bad
-                                      << "3 fields instead of 4";
-        QTest::newRow("bad direction") << "record" << QStringLiteral("1356998400000,2,%1,%2").arg(number, hi) << none
-                                       << bad << "direction";
-        QTest::newRow("time in seconds with a fraction")
-            << "record" << QStringLiteral("1356998400.5,1,%1,%2").arg(number, hi) << none << bad << "time";
-        QTest::newRow("bad base64") << "record" << QStringLiteral("1356998400000,1,%1,aGk").arg(number) << none << bad
-                                    << "body is not base64";
-        QTest::newRow("base64 of no UTF-8")
-            << "record"
-            << QStringLiteral("1356998400000,1,%1,%2").arg(QString::fromLatin1(QByteArray("\xff\xfe").toBase64()), hi)
-            << none << bad << "address is not base64";
-        QTest::newRow("no closing bye after the greeting")
-            << "answer" << QStringLiteral("device2|$hello:|") << none << "hung up"
-            << "without its closing $bye:";
-        QTest::newRow("no closing bye after a load")
-            << "answer" << QStringLiteral("backup2|$bye:|") << none << "hung up"
-            << "without its closing $bye:";
-        QTest::newRow("unexpected line for a batch") << "answer" << QStringLiteral("backup2|$end:|$hello:") << none
-                                                     << "invalid feedback [$hello:], must be [$batch:]"
-                                                     << "invalid feedback [$hello:]";
-        QTest::newRow("default app not confirmed") << "answer" << QStringLiteral("restore2|$defsmsapp:|$batch:")
-                                                   << QStringList { QStringLiteral("--defsmsapp"), QStringLiteral("2") }
-                                                   << "invalid feedback [$batch:], must be [$defsmsapp:]"
-                                                   << "invalid feedback [$batch:]";
-        QTest::newRow("unasked default app answer") << "answer" << QStringLiteral("restore2|$defsmsapp:|$defsmsapp:")
-                                                    << none << "invalid feedback [$defsmsapp:], must be [$batch:]"
-                                                    << "invalid feedback [$defsmsapp:]";
+        row("companion's receiver", "broadcast", receiver, "", "greeted", "");
+        row("fully named receiver", "broadcast",
+            QStringLiteral("com.quillbarrow.smsagent/com.quillbarrow.smsagent.AdbSyncBroadcastReceiver"), "", "greeted",
+            "");
+        row("wrong receiver", "broadcast", QStringLiteral("com.quillbarrow.smsagent/.SyncReceiver"), "", "no channel",
+            "not to the companion's receiver");
+        row("companion not installed", "broadcast", receiver, "--packages android", "no channel", "");
+        row("companion's package", "install", QString(), "", "installed", "");
+        row("not a package", "install", QStringLiteral("text"), "", "INSTALL_PARSE_FAILED_NOT_APK", "");
+        row("another archive", "install", QStringLiteral("altered"), "", "INSTALL_PARSE_FAILED_NO_CERTIFICATES", "");
+        row("good record", "record", record.arg(number, hi), "", "$batch:", "");
+        row("empty body", "record", QStringLiteral("-1000,0,%1,").arg(number), "", "$batch:", "");
+        row("five fields", "record", record.arg(number, hi) + QLatin1Char(',') + hi, "", bad, "5 fields instead of 4");
+        row("three fields", "record", QStringLiteral("1356998400000,1,%1").arg(number), "", bad,
+            "3 fields instead of 4");
+        row("bad direction", "record", QStringLiteral("1356998400000,2,%1,%2").arg(number, hi), "", bad, "direction");
+        row("time in seconds with a fraction", "record", QStringLiteral("1356998400.5,1,%1,%2").arg(number, hi), "",
+            bad, "time");
+        row("bad base64", "record", record.arg(number, QStringLiteral("aGk")), "", bad, "body is not base64");
+        row("base64 of no UTF-8", "record", record.arg(QString::fromLatin1(QByteArray("\xff\xfe").toBase64()), hi), "",
+            bad, "address is not base64");
+        row("no closing bye after the greeting", "answer", QStringLiteral("device2|$hello:|"), "", "hung up",
+            "without its closing $bye:");
+        row("no closing bye after a load", "answer", QStringLiteral("backup2|$bye:|"), "", "hung up",
+            "without its closing $bye:");
+        row("unexpected line for a batch", "answer", QStringLiteral("backup2|$end:|$hello:"), "",
+            "invalid feedback [$hello:], must be [$batch:]", "invalid feedback [$hello:]");
+        row("default app not confirmed", "answer", QStringLiteral("restore2|$defsmsapp:|$batch:"), "--defsmsapp 2",
+            "invalid feedback [$batch:], must be [$defsmsapp:]", "invalid feedback [$batch:]");
+        row("unasked default app answer", "answer", QStringLiteral("restore2|$defsmsapp:|$defsmsapp:"), "",
+            "invalid feedback [$defsmsapp:], must be [$batch:]", "invalid feedback [$defsmsapp:]");
     }
 
     void desktopMisbehaviourIsRefused()
@@ -669,8 +652,7 @@ private slots:
     void usbChannelOpensOnceTheCompanionListens()
     {
         PhoneSimulatorProcess sim;
-        QVERIFY(
-            sim.start(SimulatorOptions::usb().with({ QStringLiteral("--usb-listen-delay"), QStringLiteral("1500") })));
+        QVERIFY(sim.start(SimulatorOptions::usb().with(words("--usb-listen-delay 1500"))));
         AndroidDevice device;
         device.serial = adb().connectDevice(sim);
         QVERIFY2(!device.serial.isEmpty(), qPrintable(sim.log()));

@@ -95,34 +95,27 @@ void TestSearchPanel::searchAndOpen_data()
     QTest::addColumn<QString>("conversation"); // the tree's current node afterwards; empty: unchanged
     QTest::addColumn<QString>("marked"); // the first words marked in the conversation view
 
-    const QString cache = QStringLiteral("android_cache/356938035643809|Café in the cache");
-    QTest::newRow("accents and case, every store")
-        << "cafe"
-        << QStringList { cache, QStringLiteral("Work|The CAFÉ report is due"),
-               QStringLiteral("Home|Dinner at the café?"), QStringLiteral("virtual_android/OldPhone|Old cafe days") }
-        << "4 messages found" << 1 << "Anna García"
-        << "CAFÉ";
-    QTest::newRow("a name finds its conversation")
-        << "nunez"
-        << QStringList { QStringLiteral("Home|See you at eight"), QStringLiteral("Home|Dinner at the café?") }
-        << "2 messages found" << 0 << "José Núñez"
-        << "Núñez";
-    QTest::newRow("a national number finds the international one")
-        << "07700 900102"
-        << QStringList { QStringLiteral("Home|Happy birthday darling 🎂"), QStringLiteral("Work|明天一起吃饭") }
-        << "2 messages found" << 1 << "王芳"
-        << "";
-    QTest::newRow("Chinese within a sentence")
-        << "吃饭" << QStringList { QStringLiteral("Work|明天一起吃饭") } << "1 message found" << 0 << "王芳"
-        << "吃饭";
-    QTest::newRow("an offline phone") << "old do"
-                                      << QStringList { QStringLiteral("virtual_android/OldPhone|Old cafe days") }
-                                      << "1 message found" << 0 << "Dora"
-                                      << "Dora";
-    QTest::newRow("a phone that is away") << "cache" << QStringList { cache } << "1 message found" << 0 << ""
-                                          << "";
-    QTest::newRow("nothing") << "zebra" << QStringList() << "No messages found" << -1 << ""
-                             << "";
+    // Hits separated by ";".
+    const auto row = [](const char* name, const char* typed, const char* hits, const char* count, int chosen,
+                         const char* conversation, const char* marked) {
+        QTest::newRow(name) << QString::fromUtf8(typed)
+                            << QString::fromUtf8(hits).split(QLatin1Char(';'), Qt::SkipEmptyParts)
+                            << QString::fromUtf8(count) << chosen << QString::fromUtf8(conversation)
+                            << QString::fromUtf8(marked);
+    };
+    row("accents and case, every store", "cafe",
+        "android_cache/356938035643809|Café in the cache;Work|The CAFÉ report is due;Home|Dinner at the café?;"
+        "virtual_android/OldPhone|Old cafe days",
+        "4 messages found", 1, "Anna García", "CAFÉ");
+    row("a name finds its conversation", "nunez", "Home|See you at eight;Home|Dinner at the café?", "2 messages found",
+        0, "José Núñez", "Núñez");
+    row("a national number finds the international one", "07700 900102",
+        "Home|Happy birthday darling 🎂;Work|明天一起吃饭", "2 messages found", 1, "王芳", "");
+    row("Chinese within a sentence", "吃饭", "Work|明天一起吃饭", "1 message found", 0, "王芳", "吃饭");
+    row("an offline phone", "old do", "virtual_android/OldPhone|Old cafe days", "1 message found", 0, "Dora", "Dora");
+    row("a phone that is away", "cache", "android_cache/356938035643809|Café in the cache", "1 message found", 0, "",
+        "");
+    row("nothing", "zebra", "", "No messages found", -1, "", "");
 }
 
 void TestSearchPanel::searchAndOpen()

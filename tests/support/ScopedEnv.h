@@ -5,6 +5,9 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+#include <optional>
+#include <time.h>
+
 // Sets an environment variable for the life of the object, then restores it (or unsets it again).
 class ScopedEnv
 {
@@ -30,4 +33,23 @@ private:
     const char* m_name;
     bool m_wasSet;
     QByteArray m_old;
+};
+
+// Sets the process's time zone for the life of the object, then restores it.
+class ScopedTimeZone
+{
+public:
+    explicit ScopedTimeZone(const QByteArray& zone)
+        : m_env(std::in_place, "TZ", zone)
+    {
+        tzset();
+    }
+    ~ScopedTimeZone()
+    {
+        m_env.reset();
+        tzset();
+    }
+
+private:
+    std::optional<ScopedEnv> m_env;
 };
