@@ -28,12 +28,6 @@ QString safeFileName(const QString& name);
 // the export would have to make for it, hold no line break, tab or other control character.
 bool isValidExportPath(const QString& path);
 
-// The order of a per-conversation export. Conversations sharing a chat_identifier (ignoring case)
-// form one group and one file; groups follow each other by the newest date of all their
-// conversations, then by identifier; inside a group the messages are in message order. Descending
-// reverses both. Messages that neither order puts first keep their relative place.
-void sortByConversation(QList<_MsgMessage*>& messages, bool ascending);
-
 // Exports messages to one text, CSV or XML backup file, or to a folder with one PDF or HTML file per
 // conversation. Files are written under temporary names and take their final names only when the
 // whole export has succeeded; a cancel or a failure leaves every file that was there before as it
