@@ -34,19 +34,21 @@ int offsetAt(qint64 unixTime)
     return QDateTime::fromSecsSinceEpoch(unixTime).offsetFromUtc();
 }
 
-// Appends the number with at least `width` digits, zeros in front.
-template <typename Out> void appendNumber(Out& out, int number, int width)
+// Appends the number (not negative) with at least `width` digits, zeros in front, written in
+// place from its last digit back.
+void appendNumber(ByteBuffer& out, int number, int width)
 {
-    char digits[12];
-    int size = 0;
+    int digits = 1;
+    for (int rest = number / 10; rest > 0; rest /= 10)
+        ++digits;
+    const int size = std::max(digits, width);
+    char* const room = out.room(size);
+    char* digit = room + size;
     do {
-        digits[size++] = char('0' + number % 10);
+        *--digit = char('0' + number % 10);
         number /= 10;
-    } while (number > 0);
-    for (; size < width; ++size)
-        digits[size] = '0';
-    std::reverse(digits, digits + size);
-    out.append(digits, size);
+    } while (digit != room);
+    out.setEnd(room + size);
 }
 
 // The proleptic Gregorian year, month and day of a day counted from 1970-01-01, as QDate has them.
