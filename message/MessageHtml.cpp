@@ -5,6 +5,10 @@
 #include <array>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 bool needsEscape(QChar c)
@@ -88,9 +92,38 @@ template <Escape escape> constexpr std::array<bool, 0x80> specialUnits()
     return special;
 }
 
+#ifdef __SSE2__
+// Copies blocks of eight units that are all ASCII written as themselves, eight bytes at a time,
+// and stops before the first block holding any other unit.
+template <Escape escape> void copyPlainBlocks(char*& to, const char16_t*& it, const char16_t* const end)
+{
+    const __m128i highBits = _mm_set1_epi16(short(0xFF80));
+    const __m128i zero = _mm_setzero_si128();
+    while (end - it >= 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(it));
+        __m128i stop = _mm_cmpeq_epi16(_mm_and_si128(units, highBits), zero);
+        stop = _mm_xor_si128(stop, _mm_set1_epi16(-1)); // set where a unit is not ASCII
+        if (escape != Escape::None) {
+            const auto is = [&units](char c) { return _mm_cmpeq_epi16(units, _mm_set1_epi16(short(c))); };
+            stop = _mm_or_si128(stop, _mm_or_si128(is('&'), _mm_or_si128(is('<'), is('>'))));
+            if (escape == Escape::Html)
+                stop = _mm_or_si128(stop, is('"'));
+            if (escape == Escape::MessageHtml)
+                stop = _mm_or_si128(stop, _mm_or_si128(is('\r'), is('\n')));
+        }
+        if (_mm_movemask_epi8(stop) != 0)
+            return;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(to), _mm_packus_epi16(units, zero));
+        to += 8;
+        it += 8;
+    }
+}
+#endif
+
 // Writes the units from `it` on as UTF-8 at `to`, which has room for utf8Room() bytes, and
 // returns the end of what it wrote. Text without markup or line breaks is nearly all ASCII, which
-// is copied a unit at a time without further tests.
+// is copied eight units at a time where the processor allows, otherwise a unit at a time without
+// further tests.
 template <Escape escape> char* writeText(char* to, const char16_t* it, const char16_t* const end)
 {
     const auto put = [&to](const char* bytes, int size) {
@@ -99,6 +132,14 @@ template <Escape escape> char* writeText(char* to, const char16_t* it, const cha
     };
     static constexpr std::array<bool, 0x80> special = specialUnits<escape>();
     while (it != end) {
+#ifdef __SSE2__
+        // Not after a unit outside ASCII: text in another script would fail every block.
+        if (*it < 0x80) {
+            copyPlainBlocks<escape>(to, it, end);
+            if (it == end)
+                return to;
+        }
+#endif
         // Runs of ASCII that stays as it is, a table look-up each instead of the tests below.
         while (*it < 0x80 && !special[*it]) {
             *to++ = char(*it++);

@@ -967,6 +967,12 @@ void TestExport::htmlBodiesAreTheShownTexts_data()
     QTest::newRow("object replacement") << QString::fromUtf16(u" photo \ufffc ") << 0;
     QTest::newRow("emoji") << QString::fromUtf16(u"hi \U0001F600 <3") << 0;
     QTest::newRow("group event") << QStringLiteral("ignored") << 3;
+    // Long runs of plain ASCII are copied in blocks: markup, line breaks and units outside ASCII
+    // (some whose low byte is "&", "<" or a line feed) at every place in a block and at its ends.
+    QTest::newRow("markup across blocks")
+        << QStringLiteral("0123456<89abcdef&hijklmno>qrstuvw\nxyz0123\r\n4567890abcdefgh&") << 0;
+    QTest::newRow("other units across blocks")
+        << QString::fromUtf16(u"abcdefgh\u00e9ijklmnop\u0126xyzabcdefg\u263c01234567\u010a89abcdef\u0080") << 0;
 }
 
 void TestExport::htmlBodiesAreTheShownTexts()

@@ -24,7 +24,21 @@ public:
 
     void append(const char* bytes, qsizetype size)
     {
-        std::memcpy(room(size), bytes, size_t(size));
+        char* const to = room(size);
+        // Most pieces of a line are a few bytes long: copied by two overlapping moves of a fixed
+        // size each instead of a call to memcpy, whose dispatch costs more than such a copy.
+        if (size >= 8 && size <= 16) {
+            std::memcpy(to, bytes, 8);
+            std::memcpy(to + size - 8, bytes + size - 8, 8);
+        } else if (size >= 4 && size < 8) {
+            std::memcpy(to, bytes, 4);
+            std::memcpy(to + size - 4, bytes + size - 4, 4);
+        } else if (size < 4) {
+            for (qsizetype i = 0; i < size; ++i)
+                to[i] = bytes[i];
+        } else {
+            std::memcpy(to, bytes, size_t(size));
+        }
         m_size += size;
     }
     void append(const QByteArray& bytes) { append(bytes.constData(), bytes.size()); }

@@ -34,19 +34,47 @@ int offsetAt(qint64 unixTime)
     return QDateTime::fromSecsSinceEpoch(unixTime).offsetFromUtc();
 }
 
-// Appends the number with at least `width` digits, zeros in front.
-template <typename Out> void appendNumber(Out& out, int number, int width)
+// Appends the number (not negative) with at least `width` digits, zeros in front, written in
+// place from its last digit back.
+void appendNumber(ByteBuffer& out, int number, int width)
 {
-    char digits[12];
-    int size = 0;
+    int digits = 1;
+    for (int rest = number / 10; rest > 0; rest /= 10)
+        ++digits;
+    const int size = std::max(digits, width);
+    char* const room = out.room(size);
+    char* digit = room + size;
     do {
-        digits[size++] = char('0' + number % 10);
+        *--digit = char('0' + number % 10);
         number /= 10;
-    } while (number > 0);
-    for (; size < width; ++size)
-        digits[size] = '0';
-    std::reverse(digits, digits + size);
-    out.append(digits, size);
+    } while (digit != room);
+    out.setEnd(room + size);
+}
+
+// The proleptic Gregorian year, month and day of a day counted from 1970-01-01, as QDate has them.
+void civilDate(qint64 day, int& year, int& month, int& dayOfMonth)
+{
+    // Counted in eras of 400 years from 0000-03-01, so that a leap day ends its year.
+    day += 719468;
+    const qint64 era = (day >= 0 ? day : day - 146096) / 146097;
+    const qint64 dayOfEra = day - era * 146097;
+    const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const qint64 shiftedMonth = (5 * dayOfYear + 2) / 153;
+    dayOfMonth = int(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
+    month = int(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
+    year = int(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+}
+
+// Monday 1 to Sunday 7; 1970-01-01 was a Thursday.
+int dayOfWeek(qint64 day)
+{
+    return int(((day % 7) + 10) % 7) + 1;
+}
+
+void appendBytes(ByteBuffer& out, const QByteArray& bytes)
+{
+    out.append(bytes.constData(), bytes.size());
 }
 
 } // namespace
@@ -81,15 +109,15 @@ ShortDateTimeText::ShortDateTimeText(const QLocale& locale)
     }
     for (const QString& field : std::as_const(m_secondsFields)) {
         QStringList texts;
-        QList<QByteArray> utf8;
         for (int second = 0; second < 60; ++second) {
             texts.append(m_locale.toString(QTime(0, 0, second), field));
-            utf8.append(texts.last().toUtf8());
+            const QByteArray utf8 = texts.last().toUtf8();
+            m_secondsUtf8.push_back({ qint32(m_timeBytes.size()), qint32(utf8.size()) });
+            appendBytes(m_timeBytes, utf8);
         }
         m_seconds.append(texts);
-        m_secondsUtf8.append(utf8);
     }
-    m_minutePartsUtf8.resize(minutesPerDay);
+    m_minutePieces.resize(minutesPerDay);
     parseNumericDate();
 }
 
@@ -155,20 +183,21 @@ void ShortDateTimeText::parseNumericDate()
         samples.append(QDate(2013, 1, day));
     samples.append(QDate(2069, 12, 31));
     for (const QDate& day : std::as_const(samples)) {
-        QByteArray formatted;
-        if (!formatNumericDate(formatted, day) || formatted != m_locale.toString(day, m_dateFormat).toUtf8()) {
+        ByteBuffer formatted;
+        if (!formatNumericDate(formatted, day.toJulianDay() - unixEpochJulianDay)
+            || QByteArray(formatted.data(), formatted.size()) != m_locale.toString(day, m_dateFormat).toUtf8()) {
             m_numericDate.clear();
             return;
         }
     }
 }
 
-bool ShortDateTimeText::formatNumericDate(QByteArray& out, QDate day) const
+bool ShortDateTimeText::formatNumericDate(ByteBuffer& out, qint64 localDay) const
 {
     int year = 0;
     int month = 0;
     int dayOfMonth = 0;
-    day.getDate(&year, &month, &dayOfMonth);
+    civilDate(localDay, year, month, dayOfMonth);
     if (m_numericDate.empty() || year < 1 || year > 9999)
         return false;
     for (const DateField& part : m_numericDate) {
@@ -177,19 +206,19 @@ bool ShortDateTimeText::formatNumericDate(QByteArray& out, QDate day) const
             if (part.width <= 2)
                 appendNumber(out, dayOfMonth, part.width);
             else
-                out += m_dayNames[part.width - 3][day.dayOfWeek()];
+                appendBytes(out, m_dayNames[part.width - 3][dayOfWeek(localDay)]);
             break;
         case 'M':
             if (part.width <= 2)
                 appendNumber(out, month, part.width);
             else
-                out += m_monthNames[part.width - 3][month];
+                appendBytes(out, m_monthNames[part.width - 3][month]);
             break;
         case 'y':
             appendNumber(out, part.width == 2 ? year % 100 : year, part.width);
             break;
         default:
-            out += part.text;
+            appendBytes(out, part.text);
         }
     }
     return true;
@@ -225,7 +254,11 @@ void ShortDateTimeText::appendUtf8(ByteBuffer& out, int date)
     qint64 day = 0;
     int second = 0;
     localDayAndSecond(date, day, second);
-    out.append(dayUtf8(day));
+    const TextPlace dayText = dayUtf8(day);
+    if (dayText.at >= 0)
+        out.append(m_dayBytes.data() + dayText.at, dayText.size);
+    else if (!formatNumericDate(out, day))
+        appendBytes(out, this->dayText(day).toUtf8());
     out.append(" ", 1);
     appendMinuteUtf8(out, second);
 }
@@ -293,26 +326,24 @@ const QString& ShortDateTimeText::dayText(qint64 localDay)
     return *m_lastDayText;
 }
 
-const QByteArray& ShortDateTimeText::dayUtf8(qint64 localDay)
+ShortDateTimeText::TextPlace ShortDateTimeText::dayUtf8(qint64 localDay)
 {
     if (localDay == m_lastUtf8Day)
-        return *m_lastDayUtf8;
-    QByteArray* text = m_daysUtf8.find(localDay);
-    if (!text) {
-        m_uncachedDay.clear();
-        if (!formatNumericDate(m_uncachedDay, QDate::fromJulianDay(unixEpochJulianDay + localDay)))
-            m_uncachedDay = dayText(localDay).toUtf8();
-        return m_uncachedDay;
-    }
-    if (text->isNull()) {
-        QByteArray formatted("");
-        if (!formatNumericDate(formatted, QDate::fromJulianDay(unixEpochJulianDay + localDay)))
-            formatted = dayText(localDay).toUtf8();
-        *text = formatted;
+        return m_lastDayUtf8;
+    TextPlace* place = m_daysUtf8.find(localDay);
+    // Outside the span of message dates: the caller formats the day on its own.
+    if (!place)
+        return {};
+    if (place->at < 0) {
+        const qsizetype at = m_dayBytes.size();
+        if (!formatNumericDate(m_dayBytes, localDay))
+            appendBytes(m_dayBytes, dayText(localDay).toUtf8());
+        place->at = qint32(at);
+        place->size = qint32(m_dayBytes.size() - at);
     }
     m_lastUtf8Day = localDay;
-    m_lastDayUtf8 = text;
-    return *text;
+    m_lastDayUtf8 = *place;
+    return *place;
 }
 
 const QString& ShortDateTimeText::minuteText(int minute)
@@ -326,23 +357,36 @@ const QString& ShortDateTimeText::minuteText(int minute)
 void ShortDateTimeText::appendMinuteUtf8(ByteBuffer& out, int secondOfDay)
 {
     const int minute = secondOfDay / 60;
-    std::vector<QByteArray>& parts = m_minutePartsUtf8[size_t(minute)];
-    if (parts.empty()) {
+    const qsizetype fields = m_secondsFields.size();
+    MinutePieces& pieces = m_minutePieces[size_t(minute)];
+    if (pieces.at < 0 && fields <= maxSecondsFields) {
         // The minute's text in the pieces between its seconds fields.
         const QByteArray utf8 = minuteText(minute).toUtf8();
-        qsizetype run = 0;
-        for (qsizetype marker = utf8.indexOf(char(secondsMarker.unicode())); marker >= 0;
-             marker = utf8.indexOf(char(secondsMarker.unicode()), run)) {
-            parts.push_back(utf8.mid(run, marker - run));
-            run = marker + 1;
+        const QList<QByteArray> split = utf8.split(char(secondsMarker.unicode()));
+        if (split.size() == fields + 1) {
+            pieces.at = qint32(m_timeBytes.size());
+            for (qsizetype piece = 0; piece <= fields; ++piece) {
+                appendBytes(m_timeBytes, split.at(piece));
+                pieces.sizes[piece] = qint16(split.at(piece).size());
+            }
         }
-        parts.push_back(utf8.mid(run));
     }
-    out.append(parts.front());
+    // A format whose seconds this does not take apart is joined through the locale's texts.
+    if (pieces.at < 0) {
+        QString text;
+        appendMinuteText(text, secondOfDay);
+        appendBytes(out, text.toUtf8());
+        return;
+    }
+    const char* piece = m_timeBytes.data() + pieces.at;
+    out.append(piece, pieces.sizes[0]);
+    piece += pieces.sizes[0];
     const int second = secondOfDay % 60;
-    for (size_t field = 1; field < parts.size(); ++field) {
-        out.append(m_secondsUtf8.at(qsizetype(field - 1)).at(second));
-        out.append(parts[field]);
+    for (qsizetype field = 1; field <= fields; ++field) {
+        const TextPlace seconds = m_secondsUtf8[size_t((field - 1) * 60 + second)];
+        out.append(m_timeBytes.data() + seconds.at, seconds.size);
+        out.append(piece, pieces.sizes[field]);
+        piece += pieces.sizes[field];
     }
 }
 

@@ -64,13 +64,20 @@ private:
     // The local day (counted from 1970-01-01) and second of that day of a message date.
     void localDayAndSecond(int date, qint64& day, int& second);
     const QString& dayText(qint64 localDay);
-    const QByteArray& dayUtf8(qint64 localDay);
+    // Where the UTF-8 text of the local day lies in m_dayBytes, formatted on first use.
+    struct TextPlace
+    {
+        qint32 at = -1; // none yet
+        qint32 size = 0;
+    };
+    TextPlace dayUtf8(qint64 localDay);
     const QString& minuteText(int minute);
     void appendMinuteText(QString& out, int secondOfDay);
     void appendMinuteUtf8(ByteBuffer& out, int secondOfDay);
     void parseNumericDate();
-    // Formats a day with m_numericDate; false when the day lies outside what it handles.
-    bool formatNumericDate(QByteArray& out, QDate day) const;
+    // Appends the day formatted with m_numericDate; false, appending nothing, when the day lies
+    // outside what it handles.
+    bool formatNumericDate(ByteBuffer& out, qint64 localDay) const;
     // The local offset from UTC throughout the UTC day holding the Unix time, or none when it
     // changes within that day. Converting each date to local time asks the C library, which looks
     // at the zone file on every call.
@@ -101,13 +108,24 @@ private:
     std::vector<DateField> m_numericDate;
     QByteArray m_monthNames[2][13]; // short and long, by month
     QByteArray m_dayNames[2][8]; // short and long, by day of the week
-    DayTable<QByteArray> m_daysUtf8; // by local day; null until formatted
-    // By minute of the day, the pieces of its text between the seconds fields; empty until made.
-    std::vector<std::vector<QByteArray>> m_minutePartsUtf8;
-    QList<QList<QByteArray>> m_secondsUtf8;
+    // The UTF-8 texts of the days met so far, one after the other, and where each day's text lies:
+    // a day costs a few bytes, not a string of its own, as a long list meets a new day every few
+    // messages.
+    ByteBuffer m_dayBytes;
+    DayTable<TextPlace> m_daysUtf8; // by local day
     qint64 m_lastUtf8Day = std::numeric_limits<qint64>::min();
-    const QByteArray* m_lastDayUtf8 = nullptr;
-    QByteArray m_uncachedDay; // a day outside the table's span
+    TextPlace m_lastDayUtf8;
+    // The minute texts in UTF-8 in the same way: per minute of the day, the pieces between its
+    // seconds fields, one after the other from `at` on.
+    static constexpr int maxSecondsFields = 2;
+    struct MinutePieces
+    {
+        qint32 at = -1; // none yet
+        qint16 sizes[maxSecondsFields + 1] = {};
+    };
+    ByteBuffer m_timeBytes;
+    std::vector<MinutePieces> m_minutePieces;
+    std::vector<TextPlace> m_secondsUtf8; // per seconds field, 60 texts
     // Dates come mostly in order: the last day looked up, for both caches.
     qint64 m_lastDay = std::numeric_limits<qint64>::min();
     const QString* m_lastDayText = nullptr;
