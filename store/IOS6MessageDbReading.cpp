@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -144,6 +145,9 @@ public:
             if (column.kind == MessageColumnKind::SharedText) {
                 bound.shared = static_cast<int>(m_sharedTexts.size());
                 m_sharedTexts.emplace_back(c, name);
+            } else if (column.textField == &_MsgMessage::text) {
+                m_bodies = std::make_unique<RecurringShortText>(bound.index);
+                bound.shared = 0;
             }
             m_columns.push_back(bound);
         }
@@ -166,7 +170,7 @@ public:
                 (*m).*column.int64Field = c.getInt64(bound.index);
                 break;
             case MessageColumnKind::Text:
-                (*m).*column.textField = c.getText(bound.index);
+                (*m).*column.textField = bound.shared < 0 ? c.getText(bound.index) : m_bodies->read(c);
                 break;
             case MessageColumnKind::SharedText:
                 (*m).*column.textField = m_sharedTexts[static_cast<size_t>(bound.shared)].read(c);
@@ -187,10 +191,11 @@ private:
     {
         const MessageColumn* column;
         int index;
-        int shared; // position in m_sharedTexts, -1 for other kinds
+        int shared; // position in m_sharedTexts, or 0 for the message body; -1 for others
     };
     std::vector<Bound> m_columns;
     std::vector<RepeatedText> m_sharedTexts;
+    std::unique_ptr<RecurringShortText> m_bodies;
     ExtrasReader m_extras;
 };
 
