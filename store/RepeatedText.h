@@ -61,9 +61,10 @@ public:
             return cursor.getText(m_index);
         Slot& slot = m_slots[qHash(QByteArrayView(data, size)) & (slotCount - 1)];
         if (slot.size != size || std::memcmp(slot.bytes, data, size_t(size)) != 0) {
+            // The value first: a failed decoding must not leave the slot's bytes naming the old value.
+            slot.value = cursor.getText(m_index);
             slot.size = size;
             std::memcpy(slot.bytes, data, size_t(size));
-            slot.value = cursor.getText(m_index);
         }
         return slot.value;
     }
