@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <new>
 #include <tuple>
+#include <utility>
 
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
@@ -197,6 +198,10 @@ struct _MsgCollection::Body
     QHash<qint64, QList<_MsgChat*>> otherChats;
     std::vector<MessageBlock> blocks;
     qsizetype nextBlockMessages = firstBlockMessages;
+    // Where the records from addUnindexedMessage begin; they run to the end of the last block.
+    bool hasUnindexed = false;
+    size_t unindexedBlock = 0;
+    qsizetype unindexedFrom = 0;
     QString numberCountry;
 
     Body() = default;
@@ -222,6 +227,7 @@ struct _MsgCollection::Body
             releaseBlock(block);
         blocks.clear();
         nextBlockMessages = firstBlockMessages;
+        hasUnindexed = false;
         qDeleteAll(handles);
         qDeleteAll(chats);
         messages.clear();
@@ -306,6 +312,8 @@ _MsgMessage* _MsgCollection::addMessage(std::unique_ptr<_MsgMessage> message)
 
 _MsgMessage* _MsgCollection::addMessage(qint64 rowid, bool* created)
 {
+    // A record of this rowid may still wait to be indexed.
+    indexUnindexedMessages();
     // One look-up for both cases: the slot is made empty and filled when the row id is new.
     const qsizetype before = d->messages.size();
     _MsgMessage*& slot = d->messages[rowid];
@@ -324,29 +332,19 @@ _MsgMessage* _MsgCollection::addMessage(qint64 rowid, bool* created)
     return slot;
 }
 
-_MsgMessage* _MsgCollection::addUnindexedMessage(qint64 rowid)
+_MsgMessage* _MsgCollection::addUnindexedMessage(qint64 rowid, _MsgChat* chat)
 {
     _MsgMessage* message = d->newMessage();
-    message->rowid = rowid;
-    return message;
-}
-
-std::vector<std::pair<_MsgMessage*, _MsgMessage*>> _MsgCollection::indexMessages(
-    const std::vector<_MsgMessage*>& records)
-{
-    std::vector<std::pair<_MsgMessage*, _MsgMessage*>> repeats;
-    for (_MsgMessage* record : records) {
-        const qsizetype before = d->messages.size();
-        _MsgMessage*& slot = d->messages[record->rowid];
-        if (d->messages.size() != before) {
-            slot = record;
-            continue;
-        }
-        // The emptied record stays in its block until the collection is cleared.
-        *record = _MsgMessage();
-        repeats.emplace_back(record, slot);
+    if (!d->hasUnindexed) {
+        d->hasUnindexed = true;
+        d->unindexedBlock = d->blocks.size() - 1;
+        d->unindexedFrom = d->blocks.back().used - 1;
     }
-    return repeats;
+    message->rowid = rowid;
+    // The record's own field holds the conversation until the record is linked, which saves a list of
+    // pairs as long as the read.
+    message->chat = chat;
+    return message;
 }
 
 namespace {
@@ -364,6 +362,70 @@ void setChat(QHash<qint64, QList<_MsgChat*>>& otherChats, _MsgMessage* message, 
 
 } // namespace
 
+// Links many messages: each conversation's list is appended to in any order and put in order once at the end.
+class _MsgCollection::LinkBatch
+{
+public:
+    explicit LinkBatch(QHash<qint64, QList<_MsgChat*>>& otherChats)
+        : m_otherChats(otherChats)
+    {
+    }
+
+    void link(_MsgMessage* message, _MsgChat* chat)
+    {
+        setChat(m_otherChats, message, chat);
+        chat->messages.appendUnordered(message);
+        if (chat != m_previous) {
+            m_touched.insert(chat);
+            m_previous = chat;
+        }
+    }
+
+    void finish()
+    {
+        for (_MsgChat* chat : std::as_const(m_touched))
+            chat->messages.restoreOrder();
+    }
+
+private:
+    QHash<qint64, QList<_MsgChat*>>& m_otherChats;
+    QSet<_MsgChat*> m_touched;
+    _MsgChat* m_previous = nullptr;
+};
+
+void _MsgCollection::indexUnindexedMessages()
+{
+    if (!d->hasUnindexed)
+        return;
+    d->hasUnindexed = false;
+    std::vector<MessageBlock>& blocks = d->blocks;
+    qsizetype count = 0;
+    for (size_t b = d->unindexedBlock; b < blocks.size(); ++b)
+        count += blocks[b].used - (b == d->unindexedBlock ? d->unindexedFrom : 0);
+    d->messages.reserve(d->messages.size() + count);
+    LinkBatch links(d->otherChats);
+    for (size_t b = d->unindexedBlock; b < blocks.size(); ++b) {
+        const MessageBlock& block = blocks[b];
+        for (qsizetype i = b == d->unindexedBlock ? d->unindexedFrom : 0; i < block.used; ++i) {
+            _MsgMessage* record = block.records + i;
+            _MsgChat* chat = std::exchange(record->chat, nullptr);
+            const qsizetype before = d->messages.size();
+            _MsgMessage*& slot = d->messages[record->rowid];
+            _MsgMessage* held = record;
+            if (d->messages.size() != before) {
+                slot = record;
+            } else {
+                // The emptied record stays in its block until the collection is cleared.
+                *record = _MsgMessage();
+                held = slot;
+            }
+            if (chat)
+                links.link(held, chat);
+        }
+    }
+    links.finish();
+}
+
 void _MsgCollection::linkMessageToChat(_MsgMessage* message, _MsgChat* chat)
 {
     setChat(d->otherChats, message, chat);
@@ -372,18 +434,10 @@ void _MsgCollection::linkMessageToChat(_MsgMessage* message, _MsgChat* chat)
 
 void _MsgCollection::linkMessagesToChats(const std::vector<std::pair<_MsgMessage*, _MsgChat*>>& links)
 {
-    QSet<_MsgChat*> touched;
-    _MsgChat* previous = nullptr;
-    for (const auto& [message, chat] : links) {
-        setChat(d->otherChats, message, chat);
-        chat->messages.appendUnordered(message);
-        if (chat != previous) {
-            touched.insert(chat);
-            previous = chat;
-        }
-    }
-    for (_MsgChat* chat : std::as_const(touched))
-        chat->messages.restoreOrder();
+    LinkBatch batch(d->otherChats);
+    for (const auto& [message, chat] : links)
+        batch.link(message, chat);
+    batch.finish();
 }
 
 void _MsgCollection::reserve(qsizetype chats, qsizetype handles, qsizetype messages)
@@ -391,13 +445,18 @@ void _MsgCollection::reserve(qsizetype chats, qsizetype handles, qsizetype messa
     d->chats.reserve(chats);
     d->handles.reserve(handles);
     d->messages.reserve(messages);
-    // The next block takes all the messages still to come, up to the limit of a grown block
-    // otherwise, so that a whole store is read into one block.
+    // So that a whole store is read into one block.
+    expectMessages(messages - d->messages.size());
+}
+
+void _MsgCollection::expectMessages(qsizetype count)
+{
+    // The next block takes all the messages still to come, up to the limit of a grown block otherwise.
     qsizetype room = 0;
     if (!d->blocks.empty())
         room = d->blocks.back().capacity - d->blocks.back().used;
-    if (messages - d->messages.size() > room)
-        d->nextBlockMessages = std::max(d->nextBlockMessages, messages - d->messages.size() - room);
+    if (count > room)
+        d->nextBlockMessages = std::max(d->nextBlockMessages, count - room);
 }
 
 void _MsgCollection::removeMessage(qint64 rowid)

@@ -212,12 +212,17 @@ public:
     // says which). Takes no allocation of its own for most messages.
     _MsgMessage* addMessage(qint64 rowid, bool* created = nullptr);
 
-    // For reading many messages into a collection: a fresh record of the rowid that is not yet
-    // indexed by it, so that a read loop does not interleave the index's scattered writes with its own
-    // work. indexMessages indexes such records in order; of several records of one rowid the one held
-    // first stays, the others are emptied and returned, each with the record that stays.
-    _MsgMessage* addUnindexedMessage(qint64 rowid);
-    std::vector<std::pair<_MsgMessage*, _MsgMessage*>> indexMessages(const std::vector<_MsgMessage*>& records);
+    // For reading many messages into a collection: a fresh record of the rowid that is neither indexed by
+    // it nor listed by the conversation (which may be null) until indexUnindexedMessages, so that a read
+    // loop does not interleave the index's and the lists' scattered writes with its own work.
+    _MsgMessage* addUnindexedMessage(qint64 rowid, _MsgChat* chat);
+    // Indexes the records added by addUnindexedMessage since the last call, in the order they were added,
+    // and links each to its conversation as linkMessagesToChats does. Of several records of one rowid the
+    // one held first stays and takes the others' links; the others are emptied.
+    void indexUnindexedMessages();
+    // Sizes the next block of records for about count more messages. Only an estimate: on systems
+    // that map large blocks, records never used cost address space, not memory.
+    void expectMessages(qsizetype count);
 
     // Links the message to the conversation and lists it in the conversation's list. A message linked to
     // several conversations keeps the last one as its chat and stays listed in all of them.
@@ -241,5 +246,6 @@ public:
 
 private:
     struct Body;
+    class LinkBatch;
     std::shared_ptr<Body> d;
 };

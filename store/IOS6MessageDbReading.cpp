@@ -6,14 +6,17 @@
 #include "store/MessageColumns.h"
 #include "store/RepeatedText.h"
 
-#include <QHash>
-
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace {
+
+// Bounds the records set aside ahead of a read whose row ids are spread far apart.
+constexpr qint64 maxExpectedMessages = qint64(1) << 20;
 
 // Reads the columns held in a message's shared extras. Rows whose values equal the row before share
 // that row's extras; rows that leave every such column at its default share none at all.
@@ -142,6 +145,9 @@ public:
             if (column.kind == MessageColumnKind::SharedText) {
                 bound.shared = static_cast<int>(m_sharedTexts.size());
                 m_sharedTexts.emplace_back(c, name);
+            } else if (column.textField == &_MsgMessage::text) {
+                m_bodies = std::make_unique<RecurringShortText>(bound.index);
+                bound.shared = 0;
             }
             m_columns.push_back(bound);
         }
@@ -164,7 +170,7 @@ public:
                 (*m).*column.int64Field = c.getInt64(bound.index);
                 break;
             case MessageColumnKind::Text:
-                (*m).*column.textField = c.getText(bound.index);
+                (*m).*column.textField = bound.shared < 0 ? c.getText(bound.index) : m_bodies->read(c);
                 break;
             case MessageColumnKind::SharedText:
                 (*m).*column.textField = m_sharedTexts[static_cast<size_t>(bound.shared)].read(c);
@@ -185,10 +191,11 @@ private:
     {
         const MessageColumn* column;
         int index;
-        int shared; // position in m_sharedTexts, -1 for other kinds
+        int shared; // position in m_sharedTexts, or 0 for the message body; -1 for others
     };
     std::vector<Bound> m_columns;
     std::vector<RepeatedText> m_sharedTexts;
+    std::unique_ptr<RecurringShortText> m_bodies;
     ExtrasReader m_extras;
 };
 
@@ -206,55 +213,51 @@ void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
     if (chatRowId > 0)
         sql += QStringLiteral(" and j.chat_id=%1").arg(chatRowId);
 
-    // A whole store read into an empty collection indexes its records by row id after the loop.
+    // A whole store read into an empty collection indexes and links its records after the loop: each
+    // conversation's list is put in order once instead of per message.
     const bool unindexed = chatRowId <= 0 && collection.messages().isEmpty();
-    qint64 expected = 0;
     if (unindexed) {
-        Sqlite3Cursor count = queryThrow("select count(*) as n from message");
-        if (count.moveNext())
-            expected = count.getInt64(0);
-        collection.reserve(0, 0, expected);
+        // The span of the row ids bounds the number of messages from two index look-ups, where a count
+        // would walk the whole table; records the estimate holds in excess are never touched.
+        Sqlite3Cursor span
+            = queryThrow("select (select max(rowid) from message) - (select min(rowid) from message) + 1");
+        if (span.moveNext())
+            collection.expectMessages(qsizetype(std::clamp<qint64>(span.getInt64(0), 0, maxExpectedMessages)));
     }
 
     Sqlite3Cursor c = queryThrow(sql);
     MessageReader columns(c);
-    // Linked after the loop: each conversation's list is put in order once instead of per message.
     std::vector<std::pair<_MsgMessage*, _MsgChat*>> links;
-    links.reserve(size_t(expected));
-    std::vector<_MsgMessage*> fresh;
-    fresh.reserve(size_t(expected));
-    // Indexes the fresh records and links every message read; a record that repeats a row id (a
-    // message joined to several conversations) gives way to the first one in its links.
-    const auto finish = [&collection, &links, &fresh]() {
-        const auto repeats = collection.indexMessages(fresh);
-        fresh.clear();
-        if (!repeats.empty()) {
-            QHash<const _MsgMessage*, _MsgMessage*> kept;
-            for (const auto& [repeat, first] : repeats)
-                kept.insert(repeat, first);
-            for (auto& link : links)
-                link.first = kept.value(link.first, link.first);
-        }
-        collection.linkMessagesToChats(links);
-    };
     // Rows come conversation by conversation: the last conversation and correspondent found are
     // asked for again far more often than any other.
     qint64 lastChatId = 0;
     _MsgChat* lastChat = nullptr;
     qint64 lastHandleId = 0;
     _MsgHandle* lastHandle = nullptr;
+    // Indexes and links every message read, also when the read stops part of the way (cancel, I/O error).
+    const auto finish = [&collection, &links]() {
+        collection.indexUnindexedMessages();
+        collection.linkMessagesToChats(links);
+        links.clear();
+    };
     try {
         while (c.moveNext()) {
+            const qint64 chatId = c.getInt64(columns.chat_id);
+            if (!lastChat || chatId != lastChatId) {
+                lastChatId = chatId;
+                lastChat = collection.chat(chatId);
+            }
             _MsgMessage* message = nullptr;
             if (unindexed) {
-                message = collection.addUnindexedMessage(c.getInt64(columns.rowid));
-                fresh.push_back(message);
+                message = collection.addUnindexedMessage(c.getInt64(columns.rowid), lastChat);
                 columns.read(c, *message);
             } else {
                 bool created = false;
                 message = collection.addMessage(c.getInt64(columns.rowid), &created);
                 if (created)
                     columns.read(c, *message);
+                if (lastChat)
+                    links.emplace_back(message, lastChat);
             }
             if (!lastHandle || message->handle_id != lastHandleId) {
                 lastHandleId = message->handle_id;
@@ -269,16 +272,8 @@ void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
                 if (_MsgHandle* other = collection.handle(message->other_handle))
                     message->otherHandle = other;
             }
-            const qint64 chatId = c.getInt64(columns.chat_id);
-            if (!lastChat || chatId != lastChatId) {
-                lastChatId = chatId;
-                lastChat = collection.chat(chatId);
-            }
-            if (lastChat)
-                links.emplace_back(message, lastChat);
         }
     } catch (...) {
-        // A read stopped part of the way (cancel, I/O error) leaves the messages it added indexed and linked.
         finish();
         throw;
     }

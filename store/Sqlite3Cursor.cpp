@@ -149,7 +149,14 @@ QString Sqlite3Cursor::getText(int index) const
     const char* text = textData(index, &size);
     if (!text)
         return QString();
-    return QString::fromUtf8(text, size);
+    QString decoded = QString::fromUtf8(text, size);
+    // The decoder sets aside a character per byte, and text outside ASCII takes fewer. The records of a
+    // store keep their texts for as long as it is shown, so they keep exact copies once the difference
+    // reaches the allocator's granule of 16 bytes; the larger buffer is freed at once and taken again by
+    // the next text of its size instead of fresh memory.
+    if (size - decoded.size() >= 8)
+        return QString(decoded.constData(), decoded.size());
+    return decoded;
 }
 
 int Sqlite3Cursor::getInt(int index) const

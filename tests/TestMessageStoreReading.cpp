@@ -618,6 +618,94 @@ private slots:
         QCOMPARE(collection.handles().size(), 1);
     }
 
+    // Each row: messages as "rowid:text in hex" ("rowid:NULL" for NULL), all in one conversation, read
+    // back as QString::fromUtf8 decodes the stored bytes; the row ids also decide how many records a
+    // whole read sets aside ahead. Sharing lists messages ("1,3") whose equal texts share one buffer.
+    void textsAndRowIdsReadExactly_data()
+    {
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QStringList>("sharing");
+        const auto hex = [](const char* utf8) { return QString::fromLatin1(QByteArray(utf8).toHex()); };
+        QTest::newRow("ascii, empty and NULL") << QStringList { QStringLiteral("1:") + hex("See you at 8, ok?"),
+            QStringLiteral("2:NULL"), QStringLiteral("3:") }
+                                               << QStringList();
+        const char longest[] = "A reply of forty-eight bytes, shared when equal.";
+        const char longer[] = "A reply of forty-nine bytes, one past the longest";
+        QTest::newRow("recurring short texts") << QStringList { QStringLiteral("1:") + hex("Ok"),
+            QStringLiteral("2:") + hex("Thanks!"), QStringLiteral("3:") + hex("Ok"), QStringLiteral("4:") + hex("ok"),
+            QStringLiteral("5:") + hex("Ok "), QStringLiteral("6:") + hex(longest), QStringLiteral("7:") + hex(longest),
+            QStringLiteral("8:") + hex(longer), QStringLiteral("9:") + hex(longer), QStringLiteral("10:") + hex("Ok"),
+            QStringLiteral("11:"), QStringLiteral("12:NULL") }
+                                               << QStringList { QStringLiteral("1,3,10"), QStringLiteral("6,7") };
+        // More distinct texts than the table of recurring ones keeps apart: some take each other's place.
+        QStringList many;
+        for (int i = 1; i <= 3000; ++i)
+            many << QStringLiteral("%1:%2").arg(i).arg(
+                QString::fromLatin1(QByteArray("reply ").append(QByteArray::number(i * 7 % 1500)).toHex()));
+        QTest::newRow("recurring texts in place of each other") << many << QStringList();
+        QTest::newRow("outside ascii, by far and by little")
+            << QStringList { QStringLiteral("1:") + hex("Привет! Как дела? Всё хорошо, до встречи"),
+                   QStringLiteral("2:") + hex("Grüße aus München"),
+                   QStringLiteral("3:") + hex("👍🏽🎉👍🏽🎉👍🏽🎉👍🏽🎉"),
+                   QStringLiteral("4:") + hex("ok 👍") }
+            << QStringList();
+        QTest::newRow("byte-order mark and broken sequences")
+            << QStringList { QStringLiteral("1:efbbbf") + hex("Привет, Привет"),
+                   QStringLiteral("2:c3ffc0af") + hex("Привет, Привет") + QStringLiteral("e282"),
+                   QStringLiteral("3:eda080edb080") + hex("Всё хорошо, Всё хорошо") }
+            << QStringList();
+        QTest::newRow("row ids far apart") << QStringList { QStringLiteral("1:") + hex("first"),
+            QStringLiteral("1099511627776:") + hex("far"), QStringLiteral("-5:") + hex("negative") }
+                                           << QStringList();
+        QTest::newRow("the widest span of row ids")
+            << QStringList { QStringLiteral("-9223372036854775808:") + hex("lowest"),
+                   QStringLiteral("9223372036854775807:") + hex("highest") }
+            << QStringList();
+    }
+
+    void textsAndRowIdsReadExactly()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, sharing);
+        QTemporaryDir folder;
+        QString script = QStringLiteral("INSERT INTO chat (ROWID, guid) VALUES (1, 'c1');");
+        QHash<qint64, QString> texts;
+        for (const QString& row : rows) {
+            const QStringList parts = row.split(QLatin1Char(':'));
+            const qint64 rowid = parts[0].toLongLong();
+            const bool null = parts[1] == QLatin1String("NULL");
+            const QByteArray bytes = QByteArray::fromHex(parts[1].toLatin1());
+            texts.insert(rowid, null ? QString() : QString::fromUtf8(bytes.constData(), bytes.size()));
+            script += QStringLiteral("INSERT INTO message (ROWID, guid, text) VALUES (%1, 'm%1', %2);"
+                                     "INSERT INTO chat_message_join VALUES (1, %1);")
+                          .arg(rowid)
+                          .arg(null ? parts[1] : QStringLiteral("CAST(x'%1' AS TEXT)").arg(parts[1]));
+        }
+        {
+            IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
+            store.open();
+            runScript(store, script);
+        }
+        IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
+        _MsgCollection collection;
+        store.messages(collection, 0);
+        QCOMPARE(collection.messages().size(), texts.size());
+        QCOMPARE(collection.chat(1)->messages.size(), texts.size());
+        for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
+            const _MsgMessage* message = collection.message(it.key());
+            QVERIFY2(message, qPrintable(QString::number(it.key())));
+            QCOMPARE(message->chat, collection.chat(1));
+            QCOMPARE(message->text, it.value());
+            QCOMPARE(message->text.isNull(), it.value().isNull());
+        }
+        for (const QString& group : sharing) {
+            const QStringList rowids = group.split(QLatin1Char(','));
+            const QChar* buffer = collection.message(rowids[0].toLongLong())->text.constData();
+            for (const QString& rowid : rowids)
+                QVERIFY2(collection.message(rowid.toLongLong())->text.constData() == buffer, qPrintable(group));
+        }
+    }
+
     void manyMessages()
     {
         const int chatCount = 50;
