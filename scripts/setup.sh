@@ -16,7 +16,7 @@ QSMS_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-qpa-plugins
     libsqlite3-dev sqlite3 adb fonts-dejavu-core libxcb1-dev x11-apps
-    libcairo2-dev libpango1.0-dev libharfbuzz-dev libfontconfig-dev
+    libcairo2-dev libpango1.0-dev libharfbuzz-dev libfontconfig-dev zlib1g-dev
     fonts-noto-color-emoji fonts-wqy-microhei fonts-lohit-deva qt6-gtk-platformtheme
     xvfb xauth iproute2 util-linux poppler-utils
     # The tests read the HTML and CSV exports back as a browser, a spreadsheet and Python do.

@@ -1103,6 +1103,15 @@ void TestExport::pdfTextAsWritten()
 
     const QString path = m_tmp->filePath(QStringLiteral("text.pdf"));
     writePdf({ message }, path);
+    // The file's streams (pages, font subsets, emoji pictures) are compressed at zlib's fastest
+    // level, header 78 01; what is compressed at the default level elsewhere keeps it, 78 9C.
+    const QByteArray bytes = readAll(path);
+    const QByteArray streamStart(">>\nstream\n");
+    int streams = 0;
+    for (qsizetype at = bytes.indexOf(streamStart); at >= 0; at = bytes.indexOf(streamStart, at + 1), ++streams)
+        QCOMPARE(bytes.mid(at + streamStart.size(), 2).toHex(), QByteArray("7801"));
+    QVERIFY(streams >= 3);
+    QCOMPARE(qCompress(QByteArray(64, 'x')).mid(4, 2).toHex(), QByteArray("789c"));
 
     const QString printed = m_tmp->filePath(QStringLiteral("printed.pdf"));
     printToPdf({ message }, printed);

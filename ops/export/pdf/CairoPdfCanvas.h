@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ops/export/pdf/PageCanvas.h"
+#include "ops/export/pdf/PdfStreamCompression.h"
 
 #include <QDateTime>
 #include <QString>
@@ -57,6 +58,8 @@ public:
     void drawRule(double left, double right, double y) override;
 
 private:
+    // First, so that it covers every stream cairo opens, up to the surface's destruction.
+    FastStreamCompression m_fastCompression;
     Output m_output;
     bool m_finished = false;
     cairo_surface_t* m_surface = nullptr;

@@ -2,8 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/export/pdf/TextDirections.h"
 
-#include <QRegularExpression>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace {
 
@@ -53,8 +54,10 @@ Strong firstStrong(QStringView text, qsizetype from, bool skipIsolates)
 
 QString withResolvedDirections(const QString& text)
 {
-    static const QRegularExpression directionControls(QStringLiteral("[\\x{2066}-\\x{2069}]"));
-    if (!text.contains(directionControls))
+    // Every text on a page passes here, the bodies among them, which seldom hold isolates.
+    const bool hasIsolates = std::any_of(
+        text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0x2066 && c.unicode() <= 0x2069; });
+    if (!hasIsolates)
         return text;
     QString resolved = text;
     for (qsizetype i = 0; i < resolved.size(); ++i) {
