@@ -4,6 +4,7 @@
 #include "app/InstanceGuard.h"
 #include "base/DataFolders.h"
 #include "base/FontWarningFilter.h"
+#include "base/HeapPages.h"
 #include "base/LogHandler.h"
 #include "store/Sqlite3DB.h"
 #include "ui/LegacyConversion.h"
@@ -17,6 +18,7 @@
 
 int main(int argc, char** argv)
 {
+    restartWithHugeHeapPages(argv);
     QApplication app(argc, argv);
     useScreenColormapOnX11(app);
     // Names the installed desktop entry, through which Wayland desktops find the window's icon.

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/FontWarningFilter.h"
+#include "base/HeapPages.h"
 #include "bench/BenchScenarios.h"
 #include "bench/PeakMemory.h"
 #include "bench/RunSummary.h"
@@ -125,6 +126,7 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    restartWithHugeHeapPages(argv);
     installFontWarningFilter();
     const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     const QStringList arguments = QCoreApplication::arguments().mid(1);

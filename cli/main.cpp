@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/DataFolders.h"
+#include "base/HeapPages.h"
 #include "base/LogHandler.h"
 #include "base/TaskReporting.h"
 #include "cli/CliLog.h"
@@ -50,6 +51,7 @@ std::unique_ptr<QCoreApplication> makeApplication(const CommandLine& line, int& 
 
 int main(int argc, char** argv)
 {
+    restartWithHugeHeapPages(argv);
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -5,6 +5,7 @@
 // log handler replaces the test framework's own, so those cases run in a child process: this executable
 // started again with "--child <mode> ..." and a prepared HOME.
 #include "base/DataFolders.h"
+#include "base/HeapPages.h"
 #include "base/LogHandler.h"
 #include "base/ShellServices.h"
 #include "support/FileBytes.h"
@@ -123,6 +124,9 @@ private slots:
     void fatalLineIsWrittenBeforeAbort();
     void removeFolderTree_data();
     void removeFolderTree();
+    void hugeHeapPagesRestart_data();
+    void hugeHeapPagesRestart();
+    void hugeHeapPagesRestartRuns();
 };
 
 void TestAppShell::initTestCase()
@@ -352,10 +356,58 @@ void TestAppShell::removeFolderTree()
     QVERIFY(::removeFolderTree(scratch.path() + QStringLiteral("/missing")));
 }
 
+void TestAppShell::hugeHeapPagesRestart_data()
+{
+    QTest::addColumn<QByteArray>("current"); // null: GLIBC_TUNABLES unset
+    QTest::addColumn<QByteArray>("kernel"); // first line of the kernel's transparent huge page mode
+    QTest::addColumn<QByteArray>("restartWith"); // null: no restart
+
+    const QByteArray onRequest("always [madvise] never\n");
+    QTest::newRow("unset, pages on request") << QByteArray() << onRequest << QByteArray("glibc.malloc.hugetlb=1");
+    QTest::newRow("empty, pages on request") << QByteArray("") << onRequest << QByteArray("glibc.malloc.hugetlb=1");
+    QTest::newRow("other tunables kept") << QByteArray("glibc.malloc.arena_max=2") << onRequest
+                                         << QByteArray("glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1");
+    // Chosen already, in any way, or restarted once: never again.
+    QTest::newRow("turned off by the person") << QByteArray("glibc.malloc.hugetlb=0") << onRequest << QByteArray();
+    QTest::newRow("after the restart") << QByteArray("glibc.malloc.hugetlb=1") << onRequest << QByteArray();
+    QTest::newRow("huge pages always") << QByteArray() << QByteArray("[always] madvise never\n") << QByteArray();
+    QTest::newRow("huge pages never") << QByteArray() << QByteArray("always madvise [never]\n") << QByteArray();
+}
+
+void TestAppShell::hugeHeapPagesRestart()
+{
+    QFETCH(QByteArray, current);
+    QFETCH(QByteArray, kernel);
+    QFETCH(QByteArray, restartWith);
+    const std::optional<std::string> tunables
+        = hugeHeapPagesTunables(current.isNull() ? nullptr : current.constData(), kernel.toStdString());
+    QCOMPARE(tunables ? QByteArray::fromStdString(*tunables) : QByteArray(), restartWith);
+}
+
+// The program really starts again with the setting where this kernel takes it, and only once.
+void TestAppShell::hugeHeapPagesRestartRuns()
+{
+    QFile kernel(QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"));
+    const QByteArray mode = kernel.open(QIODevice::ReadOnly) ? kernel.readLine() : QByteArray();
+    const std::optional<std::string> expected = hugeHeapPagesTunables(nullptr, mode.toStdString());
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("GLIBC_TUNABLES"));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), { QStringLiteral("--heap-child") });
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.readAllStandardOutput().trimmed(), QByteArray::fromStdString(expected.value_or(std::string())));
+}
+
 int main(int argc, char** argv)
 {
     if (argc >= 3 && qstrcmp(argv[1], "--child") == 0)
         return runChild(argc, argv);
+    if (argc >= 2 && qstrcmp(argv[1], "--heap-child") == 0) {
+        restartWithHugeHeapPages(argv);
+        std::printf("%s\n", qgetenv("GLIBC_TUNABLES").constData());
+        return 0;
+    }
 
     QCoreApplication app(argc, argv);
     TestAppShell test;
