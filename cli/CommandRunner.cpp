@@ -63,14 +63,7 @@ std::runtime_error failure(const QString& text)
 qint64 countMessages(const QDir& folder)
 {
     IOS6MessageDb db(folder, QString(), false);
-    if (!QFileInfo::exists(db.dbPath()))
-        return 0;
-    db.open();
-    QString sql = QStringLiteral("select count(*) from message");
-    if (db.messageHasItemType())
-        sql += QStringLiteral(" where item_type <> 4");
-    Sqlite3Cursor cursor = db.queryThrow(sql);
-    return cursor.moveNext() ? cursor.getInt64(0) : 0;
+    return db.messageCount();
 }
 
 } // namespace

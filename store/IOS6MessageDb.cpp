@@ -188,6 +188,18 @@ bool IOS6MessageDb::messageHasItemType() const
     return m_tableSql.value(QStringLiteral("message")).contains(QLatin1String("item_type"), Qt::CaseSensitive);
 }
 
+qint64 IOS6MessageDb::messageCount()
+{
+    if (!QFileInfo::exists(dbPath()))
+        return 0;
+    open();
+    QString sql = QStringLiteral("select count(*) from message");
+    if (messageHasItemType())
+        sql += QStringLiteral(" where item_type <> 4");
+    Sqlite3Cursor cursor = queryThrow(sql);
+    return cursor.moveNext() ? cursor.getInt64(0) : 0;
+}
+
 bool IOS6MessageDb::chatKeepsLast() const
 {
     return m_tableSql.value(QStringLiteral("chat")).contains(QLatin1String("_last INTEGER"), Qt::CaseInsensitive);

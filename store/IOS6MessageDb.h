@@ -94,6 +94,9 @@ public:
     // Column tests on the CREATE statements of the open file.
     const QMap<QString, QString>& tableSql() const { return m_tableSql; }
     bool messageHasItemType() const;
+    // The store's messages as the window and the command line count them, without reading them: rows
+    // of item type 4 do not count. 0 for a folder that holds no store, which is not created.
+    qint64 messageCount();
     bool chatKeepsLast() const;
     bool handleHasContactName() const;
     bool handleHasContactPhoto() const;

@@ -107,6 +107,15 @@ private:
     const std::function<void(IOS6MessageDb&)> m_query;
 };
 
+// Deletes the messages from their store on a worker under a progress dialog; false when that was
+// cancelled or failed.
+bool deleteFromStore(IOS6MessageDb* store, const QList<_MsgMessage*>& messages, QWidget* parent)
+{
+    ProgressForm progress(QString(), parent);
+    DeleteMessagesThread thread(store, &messages, &progress);
+    return runWorkerWithDialog(thread, progress);
+}
+
 } // namespace
 
 void MainWindow::backupMessages(const CommandMessages& input)
@@ -318,11 +327,9 @@ void MainWindow::deleteListed(CommandMessages input)
     if (!node || input.messages.isEmpty() || !confirmDeleteSelection(input.messages.size(), node->name))
         return;
 
-    const QList<_MsgMessage*>& deleted = input.messages;
-    ProgressForm progress(QString(), this);
-    DeleteMessagesThread thread(input.db.data(), &deleted, &progress);
-    if (!runWorkerWithDialog(thread, progress))
+    if (!deleteFromStore(input.db.data(), input.messages, this))
         return;
+    const QList<_MsgMessage*>& deleted = input.messages;
 
     // The list shows the records about to be destroyed; it is rebuilt below.
     const QSet<_MsgMessage*> gone(deleted.cbegin(), deleted.cend());
@@ -387,11 +394,9 @@ void MainWindow::deleteConversation()
     if (!confirmDeleteConversation(input.messages.size(), conversation->name, node->name))
         return;
 
-    const QList<_MsgMessage*>& deleted = input.messages;
-    ProgressForm progress(QString(), this);
-    DeleteMessagesThread thread(input.db.data(), &deleted, &progress);
-    if (!runWorkerWithDialog(thread, progress))
+    if (!deleteFromStore(input.db.data(), input.messages, this))
         return;
+    const QList<_MsgMessage*>& deleted = input.messages;
 
     clearMessages();
     m_treeViewDS->setCurrentIndex(QModelIndex());

@@ -7,7 +7,6 @@
 #include "ui/UiLog.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 #include <exception>
 
@@ -50,15 +49,8 @@ bool confirmDeleteDatabase(const QString& database, qint64 count)
 
 qint64 storedMessageCount(IOS6MessageDb& db)
 {
-    if (!QFileInfo::exists(db.dbPath()))
-        return 0;
     try {
-        db.open();
-        QString sql = QStringLiteral("select count(*) from message");
-        if (db.messageHasItemType())
-            sql += QStringLiteral(" where item_type <> 4");
-        Sqlite3Cursor cursor = db.queryThrow(sql);
-        return cursor.moveNext() ? cursor.getInt64(0) : 0;
+        return db.messageCount();
     } catch (const std::exception& error) {
         qCWarning(lcUi, "can not count the messages of %s: %s", qUtf8Printable(db.dbPath()), error.what());
         return -1;
