@@ -54,6 +54,12 @@ TaskCancelScope::TaskCancelScope(ProgressReceiver* receiver)
     currentCancelFlag = receiver ? &receiver->cancelled : nullptr;
 }
 
+TaskCancelScope::TaskCancelScope(const std::atomic<bool>* flag)
+    : m_previous(currentCancelFlag)
+{
+    currentCancelFlag = flag;
+}
+
 TaskCancelScope::~TaskCancelScope()
 {
     currentCancelFlag = m_previous;
@@ -62,6 +68,11 @@ TaskCancelScope::~TaskCancelScope()
 bool taskCancelled()
 {
     return currentCancelFlag && currentCancelFlag->load();
+}
+
+const std::atomic<bool>* currentTaskCancelFlag()
+{
+    return currentCancelFlag;
 }
 
 void throwIfTaskCancelled()

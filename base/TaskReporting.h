@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <atomic>
+#include <cstddef>
 #include <exception>
 
 class QObject;
@@ -57,6 +58,13 @@ class TaskCancelScope
 {
 public:
     explicit TaskCancelScope(ProgressReceiver* receiver);
+    // For a thread that does part of a task's work: makes the task's flag (see currentTaskCancelFlag)
+    // the one its waits and statements look at.
+    explicit TaskCancelScope(const std::atomic<bool>* flag);
+    explicit TaskCancelScope(std::nullptr_t)
+        : TaskCancelScope(static_cast<ProgressReceiver*>(nullptr))
+    {
+    }
     ~TaskCancelScope();
     TaskCancelScope(const TaskCancelScope&) = delete;
     TaskCancelScope& operator=(const TaskCancelScope&) = delete;
@@ -67,6 +75,8 @@ private:
 
 // True when the task running on this thread has been cancelled; false outside any TaskCancelScope.
 bool taskCancelled();
+// The cancel flag of the task running on this thread; null outside any TaskCancelScope.
+const std::atomic<bool>* currentTaskCancelFlag();
 // Throws TaskCancelled when the task running on this thread has been cancelled.
 void throwIfTaskCancelled();
 

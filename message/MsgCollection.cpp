@@ -347,6 +347,24 @@ _MsgMessage* _MsgCollection::addUnindexedMessage(qint64 rowid, _MsgChat* chat)
     return message;
 }
 
+void _MsgCollection::adoptUnindexedMessages(_MsgCollection& part)
+{
+    Body& from = *part.d;
+    if (from.blocks.empty() || &from == d.get())
+        return;
+    if (!d->hasUnindexed) {
+        d->hasUnindexed = true;
+        d->unindexedBlock = d->blocks.size();
+        d->unindexedFrom = from.unindexedFrom;
+    }
+    d->blocks.reserve(d->blocks.size() + from.blocks.size());
+    for (MessageBlock& block : from.blocks)
+        d->blocks.push_back(std::exchange(block, MessageBlock()));
+    from.blocks.clear();
+    from.hasUnindexed = false;
+    from.nextBlockMessages = firstBlockMessages;
+}
+
 namespace {
 
 // Sets the message's chat, remembering in otherChats a conversation it was linked to before.

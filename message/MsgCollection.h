@@ -220,6 +220,11 @@ public:
     // and links each to its conversation as linkMessagesToChats does. Of several records of one rowid the
     // one held first stays and takes the others' links; the others are emptied.
     void indexUnindexedMessages();
+    // Takes over the records another collection holds from addUnindexedMessage, after the ones this one
+    // holds unindexed, as if added here: a read in parts fills one collection per thread. The other
+    // collection must hold nothing else; it is left empty. Its records keep their conversations, which
+    // must be this collection's.
+    void adoptUnindexedMessages(_MsgCollection& part);
     // Sizes the next block of records for about count more messages. Only an estimate: on systems
     // that map large blocks, records never used cost address space, not memory.
     void expectMessages(qsizetype count);

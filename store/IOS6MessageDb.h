@@ -114,6 +114,15 @@ public:
     // message keys up through the store's indexes; the value before the change is returned.
     static qsizetype setRememberedMessagesLimit(qsizetype messages);
 
+    // How a read of a whole store splits over threads: into at most `parts` parts (by default one per
+    // core, at most four) of at least minRowsPerPart rows each. The setting before the change is returned.
+    struct ReadSplit
+    {
+        int parts;
+        qint64 minRowsPerPart;
+    };
+    static ReadSplit setReadSplit(ReadSplit split);
+
 protected:
     void beforeCommit() override;
 
@@ -129,6 +138,11 @@ private:
     void registerFunctions();
     void readTableSql();
     void readAttachments(_MsgCollection& collection, qint64 chatRowId);
+    // Reads a whole store's messages (sql, with about `expected` rows) in parts on several threads, each
+    // with a connection of its own, into records the collection then indexes and links. False, with
+    // nothing read, when the read is too short to split, runs inside a transaction, or the
+    // conversation list has no row ids.
+    bool readMessagesInParts(_MsgCollection& collection, const QString& sql, qint64 expected);
     QString attachmentFileBelow(const QString& filename, const QString& canonicalFolder) const;
     void storeNewestDate(qint64 chatRowId, int date);
     qint64 findMessage(const QString& query, const QString& key, bool byLogicHash);

@@ -1,15 +1,22 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a store's messages: the decoding of each message row and the loop over the rows.
+#include "base/TaskReporting.h"
 #include "message/MsgCollection.h"
 #include "store/IOS6MessageDb.h"
 #include "store/MessageColumns.h"
 #include "store/RepeatedText.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <sqlite3.h>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -199,7 +206,197 @@ private:
     ExtrasReader m_extras;
 };
 
+// Reads the message rows of a cursor into records: each made by `record(rowid, conversation, created)`,
+// filled when created, and given its correspondents. The conversations and correspondents are only
+// looked up in `lookups`, so that several threads may read into collections of their own at once.
+template <typename NewRecord> void readMessageRows(Sqlite3Cursor& c, const _MsgCollection& lookups, NewRecord record)
+{
+    MessageReader columns(c);
+    // Rows come conversation by conversation: the last conversation and correspondent found are
+    // asked for again far more often than any other.
+    qint64 lastChatId = 0;
+    _MsgChat* lastChat = nullptr;
+    qint64 lastHandleId = 0;
+    _MsgHandle* lastHandle = nullptr;
+    while (c.moveNext()) {
+        const qint64 chatId = c.getInt64(columns.chat_id);
+        if (!lastChat || chatId != lastChatId) {
+            lastChatId = chatId;
+            lastChat = lookups.chat(chatId);
+        }
+        bool created = false;
+        _MsgMessage* message = record(c.getInt64(columns.rowid), lastChat, created);
+        if (created)
+            columns.read(c, *message);
+        if (!lastHandle || message->handle_id != lastHandleId) {
+            lastHandleId = message->handle_id;
+            lastHandle = lookups.handle(lastHandleId);
+        }
+        if (_MsgHandle* handle = lastHandle) {
+            message->handle = handle;
+            if (message->country.isEmpty())
+                message->country = handle->country;
+        }
+        if (message->other_handle > 0) {
+            if (_MsgHandle* other = lookups.handle(message->other_handle))
+                message->otherHandle = other;
+        }
+    }
+}
+
+// Reads the rows of the cursor into records that wait to be indexed.
+void readUnindexedRows(Sqlite3Cursor& c, const _MsgCollection& lookups, _MsgCollection& into)
+{
+    readMessageRows(c, lookups, [&into](qint64 rowid, _MsgChat* chat, bool& created) {
+        created = true;
+        return into.addUnindexedMessage(rowid, chat);
+    });
+}
+
+// A whole read splits into parts when it is long enough for a thread's start and a second connection
+// to pay off: each part keeps at least 16,384 rows.
+IOS6MessageDb::ReadSplit readSplit { int(std::clamp(std::thread::hardware_concurrency(), 1U, 4U)), 16384 };
+
+// One part of a read on a thread of its own, with a connection of its own opened like the store's.
+struct ReadPart
+{
+    qint64 firstJoinRow = 0;
+    qint64 endJoinRow = 0; // one past the last
+    _MsgCollection records;
+    std::exception_ptr failure;
+    std::thread thread;
+};
+
+QString partSql(const QString& sql, const ReadPart& part)
+{
+    return sql + QStringLiteral(" and j.rowid >= %1 and j.rowid < %2").arg(part.firstJoinRow).arg(part.endJoinRow);
+}
+
 } // namespace
+
+IOS6MessageDb::ReadSplit IOS6MessageDb::setReadSplit(ReadSplit split)
+{
+    return std::exchange(readSplit, split);
+}
+
+bool IOS6MessageDb::readMessagesInParts(_MsgCollection& collection, const QString& sql, qint64 expected)
+{
+    // Another connection sees only what is committed: a caller inside a transaction reads on this one alone.
+    const qint64 minRowsPerPart = std::max<qint64>(readSplit.minRowsPerPart, 1);
+    const int parts = int(std::min<qint64>(readSplit.parts, expected / minRowsPerPart));
+    if (parts < 2 || !sqlite3_get_autocommit(rawHandle()))
+        return false;
+
+    // The read transaction holds the store as it is while the parts' connections start theirs: a writer
+    // can not commit in between.
+    executeThrow("BEGIN");
+    const auto endRead = qScopeGuard([this] {
+        try {
+            commitTran();
+        } catch (...) {
+        }
+    });
+    qint64 first = 0;
+    qint64 last = -1;
+    try {
+        // A conversation list without row ids has no ranges to split by.
+        Sqlite3Cursor span = queryThrow(
+            "select (select min(rowid) from chat_message_join), (select max(rowid) from chat_message_join)");
+        if (span.moveNext() && !span.isNull(0)) {
+            first = span.getInt64(0);
+            last = span.getInt64(1);
+        }
+    } catch (const Sqlite3Exception&) {
+        return false;
+    }
+    if (last - first + 1 < qint64(parts) * minRowsPerPart)
+        return false;
+
+    std::vector<std::unique_ptr<ReadPart>> split;
+    const qint64 step = (last - first + 1) / parts;
+    for (int i = 0; i < parts; ++i) {
+        auto part = std::make_unique<ReadPart>();
+        part->firstJoinRow = first + i * step;
+        part->endJoinRow = i + 1 == parts ? last + 1 : first + (i + 1) * step;
+        split.push_back(std::move(part));
+    }
+
+    // Every thread started is waited for, whatever ends this read.
+    const auto joinAll = qScopeGuard([&split] {
+        for (const auto& part : split) {
+            if (part->thread.joinable())
+                part->thread.join();
+        }
+    });
+    const QString connectionName = path();
+    const int connectionFlags = (openFlags() & ~(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)) | SQLITE_OPEN_READONLY;
+    const std::atomic<bool>* cancelFlag = currentTaskCancelFlag();
+    const _MsgCollection& lookups = collection;
+    for (size_t i = 1; i < split.size(); ++i) {
+        ReadPart* part = split[i].get();
+        try {
+            part->records.expectMessages(qsizetype(part->endJoinRow - part->firstJoinRow));
+            part->thread = std::thread([part, &sql, &lookups, connectionName, connectionFlags, cancelFlag] {
+                const TaskCancelScope cancelScope(cancelFlag);
+                try {
+                    Sqlite3DB connection;
+                    connection.openThrow(connectionName, connectionFlags);
+                    Sqlite3Cursor c = connection.queryThrow(partSql(sql, *part));
+                    readUnindexedRows(c, lookups, part->records);
+                } catch (...) {
+                    part->failure = std::current_exception();
+                }
+            });
+        } catch (...) {
+            // No thread to be had: this thread reads the part after its own.
+            part->failure = std::current_exception();
+        }
+    }
+
+    // This thread reads the first part into the collection itself, then takes the others' records in
+    // order, so the records end up as one read in row order would have left them.
+    std::exception_ptr failure;
+    try {
+        collection.expectMessages(qsizetype(split[0]->endJoinRow - split[0]->firstJoinRow));
+        Sqlite3Cursor c = queryThrow(partSql(sql, *split[0]));
+        readUnindexedRows(c, collection, collection);
+        // Indexed while the other parts are still being read.
+        collection.indexUnindexedMessages();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    for (size_t i = 1; i < split.size(); ++i) {
+        if (split[i]->thread.joinable())
+            split[i]->thread.join();
+    }
+    for (size_t i = 1; i < split.size() && !failure; ++i) {
+        ReadPart& part = *split[i];
+        if (part.failure) {
+            try {
+                std::rethrow_exception(part.failure);
+            } catch (const TaskCancelled&) {
+                failure = part.failure;
+                break;
+            } catch (...) {
+                // The part's own connection failed (a lock, a function only this connection knows):
+                // its rows are read here instead, within the same read transaction.
+                part.records.clear();
+                try {
+                    Sqlite3Cursor c = queryThrow(partSql(sql, part));
+                    readUnindexedRows(c, collection, collection);
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+                continue;
+            }
+        }
+        collection.adoptUnindexedMessages(part.records);
+    }
+    collection.indexUnindexedMessages();
+    if (failure)
+        std::rethrow_exception(failure);
+    return true;
+}
 
 void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
 {
@@ -215,68 +412,46 @@ void IOS6MessageDb::messages(_MsgCollection& collection, qint64 chatRowId)
 
     // A whole store read into an empty collection indexes and links its records after the loop: each
     // conversation's list is put in order once instead of per message.
-    const bool unindexed = chatRowId <= 0 && collection.messages().isEmpty();
-    if (unindexed) {
+    if (chatRowId <= 0 && collection.messages().isEmpty()) {
         // The span of the row ids bounds the number of messages from two index look-ups, where a count
         // would walk the whole table; records the estimate holds in excess are never touched.
-        Sqlite3Cursor span
-            = queryThrow("select (select max(rowid) from message) - (select min(rowid) from message) + 1");
-        if (span.moveNext())
-            collection.expectMessages(qsizetype(std::clamp<qint64>(span.getInt64(0), 0, maxExpectedMessages)));
+        qint64 expected = 0;
+        {
+            Sqlite3Cursor span
+                = queryThrow("select (select max(rowid) from message) - (select min(rowid) from message) + 1");
+            if (span.moveNext())
+                expected = std::clamp<qint64>(span.getInt64(0), 0, maxExpectedMessages);
+        }
+        if (!readMessagesInParts(collection, sql, expected)) {
+            collection.expectMessages(qsizetype(expected));
+            Sqlite3Cursor c = queryThrow(sql);
+            // Indexes and links every message read, also when the read stops part of the way (cancel,
+            // I/O error).
+            try {
+                readUnindexedRows(c, collection, collection);
+            } catch (...) {
+                collection.indexUnindexedMessages();
+                throw;
+            }
+            collection.indexUnindexedMessages();
+        }
+        readAttachments(collection, chatRowId);
+        return;
     }
 
     Sqlite3Cursor c = queryThrow(sql);
-    MessageReader columns(c);
     std::vector<std::pair<_MsgMessage*, _MsgChat*>> links;
-    // Rows come conversation by conversation: the last conversation and correspondent found are
-    // asked for again far more often than any other.
-    qint64 lastChatId = 0;
-    _MsgChat* lastChat = nullptr;
-    qint64 lastHandleId = 0;
-    _MsgHandle* lastHandle = nullptr;
-    // Indexes and links every message read, also when the read stops part of the way (cancel, I/O error).
-    const auto finish = [&collection, &links]() {
-        collection.indexUnindexedMessages();
-        collection.linkMessagesToChats(links);
-        links.clear();
-    };
     try {
-        while (c.moveNext()) {
-            const qint64 chatId = c.getInt64(columns.chat_id);
-            if (!lastChat || chatId != lastChatId) {
-                lastChatId = chatId;
-                lastChat = collection.chat(chatId);
-            }
-            _MsgMessage* message = nullptr;
-            if (unindexed) {
-                message = collection.addUnindexedMessage(c.getInt64(columns.rowid), lastChat);
-                columns.read(c, *message);
-            } else {
-                bool created = false;
-                message = collection.addMessage(c.getInt64(columns.rowid), &created);
-                if (created)
-                    columns.read(c, *message);
-                if (lastChat)
-                    links.emplace_back(message, lastChat);
-            }
-            if (!lastHandle || message->handle_id != lastHandleId) {
-                lastHandleId = message->handle_id;
-                lastHandle = collection.handle(lastHandleId);
-            }
-            if (_MsgHandle* handle = lastHandle) {
-                message->handle = handle;
-                if (message->country.isEmpty())
-                    message->country = handle->country;
-            }
-            if (message->other_handle > 0) {
-                if (_MsgHandle* other = collection.handle(message->other_handle))
-                    message->otherHandle = other;
-            }
-        }
+        readMessageRows(c, collection, [&collection, &links](qint64 rowid, _MsgChat* chat, bool& created) {
+            _MsgMessage* message = collection.addMessage(rowid, &created);
+            if (chat)
+                links.emplace_back(message, chat);
+            return message;
+        });
     } catch (...) {
-        finish();
+        collection.linkMessagesToChats(links);
         throw;
     }
-    finish();
+    collection.linkMessagesToChats(links);
     readAttachments(collection, chatRowId);
 }

@@ -120,6 +120,7 @@ void Sqlite3DB::openThrow(const QString& path, int flags)
     sqlite3_progress_handler(db, cancelCheckSteps, &Sqlite3DB::cancelRequested, this);
     m_db = db;
     m_path = path;
+    m_flags = flags;
 }
 
 void Sqlite3DB::close()

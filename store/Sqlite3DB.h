@@ -189,6 +189,8 @@ public:
     QMap<QString, _SqliteCol> tbInfo(const QString& table);
 
     const QString& path() const { return m_path; }
+    // The SQLite flags the connection was opened with.
+    int openFlags() const { return m_flags; }
 
 protected:
     // The raw connection for sqlite3_exec and sqlite3_create_function_v2; null while closed.
@@ -205,6 +207,7 @@ private:
     sqlite3* m_db = nullptr;
     bool m_uninterruptible = false;
     QString m_path;
+    int m_flags = 0;
     QHash<QString, std::shared_ptr<sqlite3detail::CachedStatement>> m_statements;
     // The same statements keyed by where their text is stored. Callers that run a statement many times
     // pass the same string (a literal or a kept copy), found here without hashing the whole text.

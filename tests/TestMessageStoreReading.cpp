@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "base/TaskReporting.h"
 #include "message/MessageText.h"
 #include "message/MsgCollection.h"
 #include "store/IOS6MessageDb.h"
@@ -14,6 +15,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <memory>
 
@@ -103,6 +105,57 @@ INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 1);
 INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 2);
 )";
 
+// 2,400 messages in seven conversations, every ninth also in a second conversation, every thirteenth
+// of item_type 4, with gaps in the row ids of both the messages and the conversation lists.
+const char largeStore[] = R"(
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 7)
+  INSERT INTO chat (ROWID, guid, chat_identifier) SELECT i, 'c' || i, '+4479461234' || i FROM n;
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 7)
+  INSERT INTO handle (ROWID, id, country, service) SELECT i, '+4479461234' || i, 'gb', 'SMS' FROM n;
+INSERT INTO chat_handle_join SELECT ROWID, ROWID FROM chat;
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2400)
+  INSERT INTO message (ROWID, guid, text, handle_id, date, item_type, other_handle, service)
+  SELECT i * 3, 'm' || i, 'text ' || i || ' ' || char(20000 + i % 50), i % 7 + 1, i,
+    CASE WHEN i % 13 = 0 THEN 4 ELSE 0 END, CASE WHEN i % 5 = 0 THEN (i + 3) % 7 + 1 ELSE 0 END, 'SMS' FROM n;
+INSERT INTO chat_message_join (chat_id, message_id) SELECT handle_id, ROWID FROM message;
+INSERT INTO chat_message_join (chat_id, message_id)
+  SELECT (handle_id + 2) % 7 + 1, ROWID FROM message WHERE ROWID % 27 = 0;
+DELETE FROM chat_message_join WHERE rowid % 100 < 20;
+)";
+
+// Everything a read leaves in a collection that a reader of it may see, as text lines.
+QStringList describe(const _MsgCollection& collection)
+{
+    QStringList lines;
+    for (const _MsgMessage* message : collection.messages()) {
+        lines.append(QStringLiteral("m %1 %2 chat=%3 handle=%4 other=%5 %6")
+                         .arg(message->rowid)
+                         .arg(message->text)
+                         .arg(message->chat ? message->chat->rowid : 0)
+                         .arg(message->handle ? message->handle->rowid : 0)
+                         .arg(message->otherHandle ? message->otherHandle->rowid : 0)
+                         .arg(message->country));
+    }
+    for (const _MsgChat* chat : collection.chats())
+        lines.append(QStringLiteral("c %1: %2").arg(chat->rowid).arg(chat->messages.keys().join(QLatin1Char(','))));
+    lines.sort();
+    return lines;
+}
+
+// Sets how reads split for as long as it lives.
+class ScopedReadSplit
+{
+public:
+    ScopedReadSplit(int parts, qint64 minRowsPerPart)
+        : m_before(IOS6MessageDb::setReadSplit({ parts, minRowsPerPart }))
+    {
+    }
+    ~ScopedReadSplit() { IOS6MessageDb::setReadSplit(m_before); }
+
+private:
+    IOS6MessageDb::ReadSplit m_before;
+};
+
 } // namespace
 
 class TestMessageStoreReading : public QObject
@@ -111,6 +164,14 @@ class TestMessageStoreReading : public QObject
 
 private:
     QTemporaryDir m_folder;
+
+    static std::unique_ptr<IOS6MessageDb> largeStoreAt(const QString& folder)
+    {
+        auto store = std::make_unique<IOS6MessageDb>(QDir(folder), gbMcc, true);
+        store->open();
+        runScript(*store, QString::fromLatin1(largeStore));
+        return store;
+    }
 
     std::unique_ptr<IOS6MessageDb> fixtureStore(const QString& folder)
     {
@@ -392,8 +453,18 @@ private slots:
     // A read that fails part of the way (here a row whose date can not be computed) leaves every
     // message it read findable by row id and listed in its conversations, the one joined to two of them
     // once.
+    void readStoppedPartWay_data()
+    {
+        QTest::addColumn<int>("parts");
+        QTest::newRow("one connection") << 1;
+        // The second part fails on its own connection and again when this thread reads it instead.
+        QTest::newRow("in two parts") << 2;
+    }
+
     void readStoppedPartWay()
     {
+        QFETCH(int, parts);
+        const ScopedReadSplit split(parts, 4);
         QTemporaryDir folder;
         const QDir dir(folder.path());
         writeStoreByScript(dir,
@@ -703,6 +774,74 @@ private slots:
             const QChar* buffer = collection.message(rowids[0].toLongLong())->text.constData();
             for (const QString& rowid : rowids)
                 QVERIFY2(collection.message(rowid.toLongLong())->text.constData() == buffer, qPrintable(group));
+        }
+    }
+
+    void readInParts_data()
+    {
+        QTest::addColumn<int>("parts");
+        QTest::newRow("two") << 2;
+        QTest::newRow("three") << 3;
+        QTest::newRow("four, one part without rows") << 4;
+    }
+
+    // A read split over threads leaves the collection exactly as one connection's read does.
+    void readInParts()
+    {
+        QFETCH(int, parts);
+        QTemporaryDir folder;
+        {
+            const std::unique_ptr<IOS6MessageDb> store = largeStoreAt(folder.path());
+            // The last part's rows are all gone.
+            if (parts == 4)
+                store->executeThrow("delete from chat_message_join where rowid > (select max(rowid) from "
+                                    "chat_message_join) * 3 / 4");
+        }
+        const auto read = [&folder](int parts) {
+            const ScopedReadSplit split(parts, 64);
+            IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
+            _MsgCollection collection;
+            store.messages(collection, 0);
+            return describe(collection);
+        };
+        const QStringList whole = read(1);
+        QVERIFY(whole.size() > 1000);
+        QCOMPARE(read(parts), whole);
+    }
+
+    // Inside a transaction another connection would miss what the transaction has written.
+    void readInsideTransactionSeesItsWrites()
+    {
+        const ScopedReadSplit split(2, 64);
+        QTemporaryDir folder;
+        const std::unique_ptr<IOS6MessageDb> store = largeStoreAt(folder.path());
+        store->beginTransaction();
+        store->executeThrow("insert into message (ROWID, guid, text, handle_id) values (99999, 'new', 'unsaved', 1)");
+        store->executeThrow("insert into chat_message_join (chat_id, message_id) values (1, 99999)");
+        _MsgCollection collection;
+        store->messages(collection, 0);
+        store->endTransaction(false);
+        QVERIFY(collection.messages().size() > 1500);
+        QVERIFY(collection.message(99999));
+        QCOMPARE(collection.message(99999)->text, QStringLiteral("unsaved"));
+    }
+
+    // A cancel reaches the threads of a split read, and what was read before it stays consistent.
+    void readInPartsCancelled()
+    {
+        const ScopedReadSplit split(2, 64);
+        QTemporaryDir folder;
+        largeStoreAt(folder.path());
+        IOS6MessageDb store(QDir(folder.path()), gbMcc, true);
+        store.open();
+        std::atomic<bool> cancelled { true };
+        const TaskCancelScope scope(&cancelled);
+        _MsgCollection collection;
+        QVERIFY_THROWS_EXCEPTION(TaskCancelled, store.messages(collection, 0));
+        QVERIFY(collection.messages().size() < 2000);
+        for (const _MsgChat* chat : collection.chats()) {
+            for (const _MsgMessage* message : chat->messages)
+                QCOMPARE(collection.message(message->rowid), message);
         }
     }
 
