@@ -140,8 +140,9 @@ private:
     void readAttachments(_MsgCollection& collection, qint64 chatRowId);
     // Reads a whole store's messages (sql, with about `expected` rows) in parts on several threads, each
     // with a connection of its own, into records the collection then indexes and links. False, with
-    // nothing read, when the read is too short to split, runs inside a transaction, or the
-    // conversation list has no row ids.
+    // nothing read, when the read is too short to split, runs inside a transaction, the store is
+    // in write-ahead mode (where the parts could see different commits), or the conversation list has
+    // no row ids.
     bool readMessagesInParts(_MsgCollection& collection, const QString& sql, qint64 expected);
     QString attachmentFileBelow(const QString& filename, const QString& canonicalFolder) const;
     void storeNewestDate(qint64 chatRowId, int date);

@@ -288,7 +288,13 @@ bool IOS6MessageDb::readMessagesInParts(_MsgCollection& collection, const QStrin
         return false;
 
     // The read transaction holds the store as it is while the parts' connections start theirs: a writer
-    // can not commit in between.
+    // can not commit in between. In write-ahead mode a writer could, so such a store is read on one
+    // connection.
+    {
+        Sqlite3Cursor mode = queryThrow("PRAGMA journal_mode");
+        if (mode.moveNext() && mode.getText(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0)
+            return false;
+    }
     executeThrow("BEGIN");
     const auto endRead = qScopeGuard([this] {
         try {
