@@ -318,12 +318,16 @@ bool IOS6MessageDb::readMessagesInParts(_MsgCollection& collection, const QStrin
     if (last - first + 1 < qint64(parts) * minRowsPerPart)
         return false;
 
+    // This thread also indexes its part while the others read theirs, which takes about a seventh of
+    // the reading time: its part is that much shorter, so that all end together.
     std::vector<std::unique_ptr<ReadPart>> split;
-    const qint64 step = (last - first + 1) / parts;
+    const double rows = double(last - first + 1);
+    const double firstShare = 1.0 / (1.0 + (parts - 1) * 8.0 / 7.0);
+    const double otherShare = (1.0 - firstShare) / (parts - 1);
     for (int i = 0; i < parts; ++i) {
         auto part = std::make_unique<ReadPart>();
-        part->firstJoinRow = first + i * step;
-        part->endJoinRow = i + 1 == parts ? last + 1 : first + (i + 1) * step;
+        part->firstJoinRow = i == 0 ? first : split.back()->endJoinRow;
+        part->endJoinRow = i + 1 == parts ? last + 1 : first + qint64(rows * (firstShare + i * otherShare));
         split.push_back(std::move(part));
     }
 
