@@ -281,9 +281,9 @@ IOS6MessageDb::ReadSplit IOS6MessageDb::setReadSplit(ReadSplit split)
 
 bool IOS6MessageDb::readMessagesInParts(_MsgCollection& collection, const QString& sql, qint64 expected)
 {
-    // Another connection sees only what is committed: a caller inside a transaction reads on this one alone.
     const qint64 minRowsPerPart = std::max<qint64>(readSplit.minRowsPerPart, 1);
     const int parts = int(std::min<qint64>(readSplit.parts, expected / minRowsPerPart));
+    // Another connection sees only what is committed: a caller inside a transaction reads on this one alone.
     if (parts < 2 || !sqlite3_get_autocommit(rawHandle()))
         return false;
 
