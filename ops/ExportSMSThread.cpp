@@ -21,12 +21,17 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
 const QString unknownChatName = QStringLiteral("unknown-chat");
 // The longest file name most file systems take, in bytes of UTF-8.
 constexpr qsizetype maxFileNameBytes = 255;
+// HTML pages go to the file threads in groups: enough messages that handing a group over costs
+// little beside writing it, and few enough files, each held open until written.
+constexpr qsizetype pageGroupMessages = 1000;
+constexpr qsizetype pageGroupFiles = 32;
 
 const QString& chatIdentifier(const _MsgMessage& message)
 {
@@ -181,8 +186,10 @@ QString ExportSMSThread::work()
     } catch (const std::exception&) {
         // A file that failed on a render thread came before the one this thread was at: its failure
         // is the one to report, as it is when the files are written one after the other.
-        if (m_renderPool)
+        if (m_renderPool) {
+            submitPendingFiles();
             m_renderPool->finish([this] { checkCancelled(); });
+        }
         throw;
     }
     if (m_renderPool) {
@@ -226,6 +233,8 @@ void ExportSMSThread::writeMessages()
     if (m_writer)
         endWriter();
     m_writer.reset();
+    if (m_renderPool)
+        submitPendingFiles();
 }
 
 bool ExportSMSThread::hasSeveralConversations() const
@@ -239,7 +248,8 @@ void ExportSMSThread::abandon()
     // The render threads let go of their files before the files are removed.
     if (m_renderPool)
         m_renderPool->stop();
-    // Releasing the writer closes its file before the file is removed.
+    // Releasing the writers closes their files before the files are removed.
+    m_pendingFiles.clear();
     m_writer.reset();
     m_staging.discard();
 }
@@ -297,29 +307,43 @@ void ExportSMSThread::endWriter()
     }
     // A PDF message counts twice on the render threads, laid out and drawn; an HTML one once, written.
     FileRenderPool* pool = m_renderPool.get();
-    const bool stepPerWrite = m_format != Pdf;
-    if (!stepPerWrite)
+    if (m_format == Pdf)
         std::static_pointer_cast<ExportSMSPdf>(m_writer)->setStep([pool] { pool->step(); });
-    // The job owns its writer, the file and its list of messages; the records are only read.
+    const qsizetype count = m_position - m_conversationFirst;
+    m_pendingFiles.push_back({ m_writer, m_messages.mid(m_conversationFirst, count), m_writerPath, m_stagedPath });
+    m_pendingMessages += count;
+    // A PDF file is work enough on its own.
+    if (m_format == Pdf || m_pendingMessages >= pageGroupMessages || qsizetype(m_pendingFiles.size()) >= pageGroupFiles)
+        submitPendingFiles();
+}
+
+void ExportSMSThread::submitPendingFiles()
+{
+    if (m_pendingFiles.empty())
+        return;
+    FileRenderPool* pool = m_renderPool.get();
+    const bool stepPerWrite = m_format != Pdf;
+    // The job owns its writers, their files and their lists of messages; the records are only read.
     m_renderPool->submit(
-        [pool, stepPerWrite, writer = m_writer,
-            messages = m_messages.mid(m_conversationFirst, m_position - m_conversationFirst), finalPath = m_writerPath,
-            stagedPath = m_stagedPath] {
-            try {
-                for (const _MsgMessage* message : messages) {
-                    writer->write(*message);
-                    if (stepPerWrite)
-                        pool->step();
+        [pool, stepPerWrite, files = std::exchange(m_pendingFiles, {})] {
+            for (const PendingFile& file : files) {
+                try {
+                    for (const _MsgMessage* message : file.messages) {
+                        file.writer->write(*message);
+                        if (stepPerWrite)
+                            pool->step();
+                    }
+                    file.writer->end();
+                } catch (const std::exception& error) {
+                    throw writerFailure(file.finalPath, file.stagedPath, error);
                 }
-                writer->end();
-            } catch (const std::exception& error) {
-                throw writerFailure(finalPath, stagedPath, error);
             }
         },
         [this] {
             checkCancelled();
             reportRenderProgress();
         });
+    m_pendingMessages = 0;
 }
 
 void ExportSMSThread::reportRenderProgress()

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class FileRenderPool;
 class HtmlExportFiles;
@@ -77,6 +78,8 @@ private:
     // Ends the current writer. With render threads, the file is filled and completed there while the
     // next conversation is staged.
     void endWriter();
+    // Hands the files ended so far to the render threads as one job.
+    void submitPendingFiles();
     void reportRenderProgress();
     void openConversationFile(const _MsgMessage& message);
     // The conversation's file name, distinct from every other name of this export.
@@ -102,6 +105,16 @@ private:
     // The addresses of the current page's attachments, placed before a render thread writes the page.
     using PlacedAttachments = QHash<const _MsgAttachment*, QString>;
     std::shared_ptr<PlacedAttachments> m_placedAhead;
+    // Files ended and not yet handed to the render threads: writer, messages and names.
+    struct PendingFile
+    {
+        std::shared_ptr<Writer> writer;
+        QList<_MsgMessage*> messages;
+        QString finalPath;
+        QString stagedPath;
+    };
+    std::vector<PendingFile> m_pendingFiles;
+    qsizetype m_pendingMessages = 0;
     PageDocumentInfo m_pageInfo;
     qsizetype m_total = 0;
     QString m_progressFormat;
