@@ -6,10 +6,11 @@
 #include "message/MsgCollection.h"
 #include "ops/ExportFormats.h"
 #include "ops/ExportOrder.h"
+#include "ops/HtmlExportFiles.h"
 #include "ops/export/ExportFile.h"
 #include "ops/export/ExportSMSHtml.h"
 #include "ops/export/ExportSMSPdf.h"
-#include "ops/export/pdf/PdfRenderPool.h"
+#include "ops/export/FileRenderPool.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -20,12 +21,17 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
 const QString unknownChatName = QStringLiteral("unknown-chat");
 // The longest file name most file systems take, in bytes of UTF-8.
 constexpr qsizetype maxFileNameBytes = 255;
+// HTML pages go to the file threads in groups: enough messages that handing a group over costs
+// little beside writing it, and few enough files, each held open until written.
+constexpr qsizetype pageGroupMessages = 1000;
+constexpr qsizetype pageGroupFiles = 32;
 
 const QString& chatIdentifier(const _MsgMessage& message)
 {
@@ -144,6 +150,7 @@ ExportSMSThread::ExportSMSThread(const QList<_MsgMessage*>& messages, const QStr
     , m_path(path)
     , m_format(formatCode)
     , m_ascending(ascending)
+    , m_fileThreads(FileRenderPool::defaultThreads())
 {
 }
 
@@ -167,31 +174,23 @@ QString ExportSMSThread::work()
         for (const ExportSource& part : m_pageInfo.source.parts)
             m_pageInfo.partSha256 << (m_pageInfo.evidence && !part.file.isEmpty() ? sha256OfFile(part.file)
                                                                                   : QString());
-        m_renderPool = std::make_unique<PdfRenderPool>(PdfRenderPool::defaultThreads(), &progress()->cancelled);
     }
+    if ((m_format == Pdf || (m_format == Html && hasSeveralConversations())) && m_fileThreads > 0)
+        m_renderPool = std::make_unique<FileRenderPool>(m_fileThreads, &progress()->cancelled);
 
     m_total = m_messages.size();
     m_progressFormat = tr("Messages: %1/%2");
     const QString& progressFormat = m_progressFormat;
-    qsizetype done = 0;
-    for (m_position = 0; m_position < m_total; ++m_position) {
-        const _MsgMessage* message = m_messages.at(m_position);
-        checkCancelled();
-        if (m_renderPool)
-            reportRenderProgress();
-        else
-            reportProgress(++done, m_total, progressFormat);
-        openWriterFor(*message);
-        runWriterStep([&] { m_writer->write(*message); });
-    }
-    if (m_writer)
-        endWriter();
-    m_writer.reset();
-    if (m_format == Html && !m_htmlConversations.isEmpty()) {
-        m_writerPath = QDir(m_path).filePath(QStringLiteral("index.html"));
-        m_stagedPath
-            = m_staging.stageFile(m_writerPath, ExportStaging::Existing::Replace, ExportStaging::Devices::Refuse);
-        runWriterStep([&] { writeHtmlIndex(m_stagedPath, m_htmlConversations); });
+    try {
+        writeMessages();
+    } catch (const std::exception&) {
+        // A file that failed on a render thread came before the one this thread was at: its failure
+        // is the one to report, as it is when the files are written one after the other.
+        if (m_renderPool) {
+            submitPendingFiles();
+            m_renderPool->finish([this] { checkCancelled(); });
+        }
+        throw;
     }
     if (m_renderPool) {
         m_renderPool->finish([this] {
@@ -200,10 +199,48 @@ QString ExportSMSThread::work()
         });
         reportProgress(m_total, m_total, progressFormat);
     }
+    if (m_format == Html && !m_htmlConversations.isEmpty()) {
+        m_writerPath = QDir(m_path).filePath(QStringLiteral("index.html"));
+        m_stagedPath
+            = m_staging.stageFile(m_writerPath, ExportStaging::Existing::Replace, ExportStaging::Devices::Refuse);
+        runWriterStep([&] { writeHtmlIndex(m_stagedPath, m_htmlConversations); });
+    }
     // The last moment to cancel: from here on the files take their final names.
     checkCancelled();
     m_staging.commit();
     return tr("IDS_SUC_EXPORT_%1_MMS").arg(m_total);
+}
+
+void ExportSMSThread::writeMessages()
+{
+    qsizetype done = 0;
+    for (m_position = 0; m_position < m_total; ++m_position) {
+        const _MsgMessage* message = m_messages.at(m_position);
+        checkCancelled();
+        if (m_renderPool)
+            reportRenderProgress();
+        else
+            reportProgress(++done, m_total, m_progressFormat);
+        openWriterFor(*message);
+        // With render threads the file is filled there once its conversation is complete; the
+        // files a page shows are placed here, in the order the pages refer to them.
+        if (!m_renderPool)
+            runWriterStep([&] { m_writer->write(*message); });
+        else if (m_placedAhead && !message->attachments.isEmpty())
+            for (const _MsgAttachment* attachment : orderedAttachments(*message))
+                m_placedAhead->insert(attachment, m_htmlFiles->placeAttachment(*attachment));
+    }
+    if (m_writer)
+        endWriter();
+    m_writer.reset();
+    if (m_renderPool)
+        submitPendingFiles();
+}
+
+bool ExportSMSThread::hasSeveralConversations() const
+{
+    // The messages come grouped by conversation.
+    return m_messages.size() > 1 && !sameConversation(*m_messages.first(), *m_messages.last());
 }
 
 void ExportSMSThread::abandon()
@@ -211,7 +248,8 @@ void ExportSMSThread::abandon()
     // The render threads let go of their files before the files are removed.
     if (m_renderPool)
         m_renderPool->stop();
-    // Releasing the writer closes its file before the file is removed.
+    // Releasing the writers closes their files before the files are removed.
+    m_pendingFiles.clear();
     m_writer.reset();
     m_staging.discard();
 }
@@ -239,7 +277,14 @@ void ExportSMSThread::openWriter(const QString& finalPath)
         input.conversation = htmlConversation(*m_conversationStart, QFileInfo(finalPath).fileName());
     if (m_format == Html) {
         m_htmlConversations.append(input.conversation);
-        input.placeAttachment = [this](const _MsgAttachment& attachment) { return placeHtmlAttachment(attachment); };
+        if (m_renderPool) {
+            const auto placed = std::make_shared<PlacedAttachments>();
+            m_placedAhead = placed;
+            input.placeAttachment = [placed](const _MsgAttachment& attachment) { return placed->value(&attachment); };
+        } else {
+            input.placeAttachment
+                = [this](const _MsgAttachment& attachment) { return m_htmlFiles->placeAttachment(attachment); };
+        }
     }
     m_writer = m_formatRow->makeWriter(input);
     runWriterStep([&] { m_writer->begin(); });
@@ -260,27 +305,50 @@ void ExportSMSThread::endWriter()
         runWriterStep([&] { m_writer->end(); });
         return;
     }
-    // Each message counts twice on the render threads: laid out, and drawn.
-    const auto pdf = std::static_pointer_cast<ExportSMSPdf>(m_writer);
-    PdfRenderPool* pool = m_renderPool.get();
-    pdf->setStep([pool] { pool->step(); });
+    // A PDF message counts twice on the render threads, laid out and drawn; an HTML one once, written.
+    FileRenderPool* pool = m_renderPool.get();
+    if (m_format == Pdf)
+        std::static_pointer_cast<ExportSMSPdf>(m_writer)->setStep([pool] { pool->step(); });
+    const qsizetype count = m_position - m_conversationFirst;
+    m_pendingFiles.push_back({ m_writer, m_messages.mid(m_conversationFirst, count), m_writerPath, m_stagedPath });
+    m_pendingMessages += count;
+    // A PDF file is work enough on its own.
+    if (m_format == Pdf || m_pendingMessages >= pageGroupMessages || qsizetype(m_pendingFiles.size()) >= pageGroupFiles)
+        submitPendingFiles();
+}
+
+void ExportSMSThread::submitPendingFiles()
+{
+    if (m_pendingFiles.empty())
+        return;
+    FileRenderPool* pool = m_renderPool.get();
+    const bool stepPerWrite = m_format != Pdf;
+    // The job owns its writers, their files and their lists of messages; the records are only read.
     m_renderPool->submit(
-        [pdf, finalPath = m_writerPath, stagedPath = m_stagedPath] {
-            try {
-                pdf->end();
-            } catch (const std::exception& error) {
-                throw writerFailure(finalPath, stagedPath, error);
+        [pool, stepPerWrite, files = std::exchange(m_pendingFiles, {})] {
+            for (const PendingFile& file : files) {
+                try {
+                    for (const _MsgMessage* message : file.messages) {
+                        file.writer->write(*message);
+                        if (stepPerWrite)
+                            pool->step();
+                    }
+                    file.writer->end();
+                } catch (const std::exception& error) {
+                    throw writerFailure(file.finalPath, file.stagedPath, error);
+                }
             }
         },
         [this] {
             checkCancelled();
             reportRenderProgress();
         });
+    m_pendingMessages = 0;
 }
 
 void ExportSMSThread::reportRenderProgress()
 {
-    reportProgress(m_renderPool->stepsDone() / 2, m_total, m_progressFormat);
+    reportProgress(m_renderPool->stepsDone() / (m_format == Pdf ? 2 : 1), m_total, m_progressFormat);
 }
 
 void ExportSMSThread::openConversationFile(const _MsgMessage& message)
@@ -290,8 +358,11 @@ void ExportSMSThread::openConversationFile(const _MsgMessage& message)
     const bool firstFile = !m_writer;
     m_writer.reset();
     m_conversationStart = &message;
-    if (m_format == Html && firstFile)
-        prepareHtmlFolders();
+    m_conversationFirst = m_position;
+    if (m_format == Html && firstFile) {
+        m_htmlFiles = std::make_unique<HtmlExportFiles>(m_staging, m_path);
+        m_htmlFiles->prepareFolders();
+    }
     openWriter(QDir(m_path).filePath(conversationFileName(message)));
 }
 
@@ -323,32 +394,6 @@ QString ExportSMSThread::conversationFileName(const _MsgMessage& message)
     }
 }
 
-void ExportSMSThread::prepareHtmlFolders()
-{
-    const QDir output(m_path);
-    const QDir application(QCoreApplication::applicationDirPath());
-    const QString files = output.filePath(QStringLiteral("files"));
-    m_staging.makeFolder(files);
-    // The style sheet and the bubbles every page refers to; a new export brings its own.
-    for (const QString& name : htmlSharedFileNames()) {
-        const QString target = QDir(files).filePath(name);
-        m_writerPath = target;
-        m_stagedPath = m_staging.stageFile(target, ExportStaging::Existing::Replace, ExportStaging::Devices::Refuse);
-        const QByteArray content = htmlSharedFile(name);
-        QFile file(m_stagedPath);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size()
-            || !file.flush())
-            throw exportWriteError(target, file.errorString());
-    }
-    if (application.exists(QStringLiteral("bubble")))
-        copyPlainFiles(application.filePath(QStringLiteral("bubble")), files);
-    if (application.exists(QStringLiteral("emoji"))) {
-        const QString emoji = output.filePath(QStringLiteral("emoji"));
-        m_staging.makeFolder(emoji);
-        copyPlainFiles(application.filePath(QStringLiteral("emoji")), emoji);
-    }
-}
-
 HtmlConversation ExportSMSThread::htmlConversation(const _MsgMessage& message, const QString& fileName) const
 {
     HtmlConversation page;
@@ -362,75 +407,4 @@ HtmlConversation ExportSMSThread::htmlConversation(const _MsgMessage& message, c
         page.lastDate = std::max(page.lastDate, m_messages.at(i)->date);
     }
     return page;
-}
-
-QString ExportSMSThread::placeHtmlAttachment(const _MsgAttachment& attachment)
-{
-    const QString source = attachment.sourcePath;
-    if (source.isEmpty())
-        return QString();
-    const auto placed = m_placedAttachments.constFind(source);
-    if (placed != m_placedAttachments.cend())
-        return *placed;
-    QString address;
-    if (QFileInfo(source).isFile()) {
-        QString base = safeFileName(attachmentFileName(attachment));
-        if (base.isEmpty() || base.startsWith(QLatin1Char('.')))
-            base = QStringLiteral("attachment") + base;
-        // Attachments of the same name keep a file each; the style sheet and bubbles keep theirs.
-        const QFileInfo info(base);
-        const QString suffix = info.completeSuffix().isEmpty() ? QString() : QLatin1Char('.') + info.completeSuffix();
-        QString name = base;
-        for (int n = 2; m_usedAttachmentNames.contains(name.toLower())
-             || htmlSharedFileNames().contains(name, Qt::CaseInsensitive);
-             ++n)
-            name = QStringLiteral("%1 (%2)%3").arg(info.baseName()).arg(n).arg(suffix);
-        m_usedAttachmentNames.insert(name.toLower());
-        const QString target = QDir(QDir(m_path).filePath(QStringLiteral("files"))).filePath(name);
-        // A copy that fails leaves the picture out, not the whole export.
-        try {
-            if (copyFile(source, target, ExportStaging::Existing::Replace))
-                address = QStringLiteral("files/") + name;
-        } catch (const std::exception&) {
-        }
-    }
-    m_placedAttachments.insert(source, address);
-    return address;
-}
-
-void ExportSMSThread::copyPlainFiles(const QString& fromFolder, const QString& toFolder)
-{
-    // A folder reached through a link lies outside the export.
-    if (QFileInfo(toFolder).isSymLink())
-        return;
-    const QFileInfoList entries = QDir(fromFolder).entryInfoList(QDir::Files | QDir::NoDotAndDotDot);
-    for (const QFileInfo& entry : entries) {
-        const QString target = QDir(toFolder).filePath(entry.fileName());
-        const QFileInfo existing(target);
-        if (existing.exists() || existing.isSymLink())
-            continue;
-        // A copy that fails is left out: the pages do not refer to these files.
-        try {
-            copyFile(entry.filePath(), target, ExportStaging::Existing::Keep);
-        } catch (const std::exception&) {
-        }
-    }
-}
-
-bool ExportSMSThread::copyFile(const QString& from, const QString& to, ExportStaging::Existing existing)
-{
-    const QString staged = m_staging.stageFile(to, existing, ExportStaging::Devices::Refuse);
-    QFile source(from);
-    QFile copy(staged);
-    if (!source.open(QIODevice::ReadOnly) || !copy.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        m_staging.unstage(staged);
-        return false;
-    }
-    const QByteArray content = source.readAll();
-    if (copy.write(content) != content.size() || !copy.flush()) {
-        copy.close();
-        m_staging.unstage(staged);
-        return false;
-    }
-    return true;
 }

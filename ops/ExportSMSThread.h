@@ -14,8 +14,10 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
-class PdfRenderPool;
+class FileRenderPool;
+class HtmlExportFiles;
 struct ExportFormat;
 struct _MsgChat;
 struct _MsgMessage;
@@ -52,6 +54,9 @@ public:
     // PDF files to hand over: a cover page with the digests of the source and of every attachment,
     // and every message numbered.
     void setEvidence(bool evidence) { m_pageInfo.evidence = evidence; }
+    // How many threads write the files of a PDF or HTML export beside the export's own thread; 0 writes
+    // them on the export's thread. One per core unless set.
+    void setFileThreads(int threads) { m_fileThreads = threads; }
 
 protected:
     QString work() override;
@@ -60,45 +65,61 @@ protected:
 private:
     using Writer = AbsFormatExport<_MsgMessage>;
 
+    // Writes every message into its file, on this thread or, once a conversation is complete, on the
+    // render threads.
+    void writeMessages();
+    // Whether the messages fill more than one file; one file gains nothing from the render threads.
+    bool hasSeveralConversations() const;
     void openWriterFor(const _MsgMessage& message);
     // Creates the format's writer for the staged file of finalPath and begins it.
     void openWriter(const QString& finalPath);
     // Runs a step of the current writer; a failure names the file it was writing.
     template <typename Step> void runWriterStep(const Step& step);
-    // Ends the current writer; a PDF file is drawn on the render threads while the next is filled.
+    // Ends the current writer. With render threads, the file is filled and completed there while the
+    // next conversation is staged.
     void endWriter();
+    // Hands the files ended so far to the render threads as one job.
+    void submitPendingFiles();
     void reportRenderProgress();
     void openConversationFile(const _MsgMessage& message);
     // The conversation's file name, distinct from every other name of this export.
     QString conversationFileName(const _MsgMessage& message);
-    void prepareHtmlFolders();
     // The conversation whose messages start at m_position: its name, count and dates.
     HtmlConversation htmlConversation(const _MsgMessage& message, const QString& fileName) const;
-    // Copies an attachment's file into "files" once per export; its address from a page, or empty.
-    QString placeHtmlAttachment(const _MsgAttachment& attachment);
-    void copyPlainFiles(const QString& fromFolder, const QString& toFolder);
-    // False when the copy was left out.
-    bool copyFile(const QString& from, const QString& to, ExportStaging::Existing existing);
 
     QList<_MsgMessage*> m_messages;
     QString m_path;
     unsigned m_format;
     const ExportFormat* m_formatRow = nullptr; // of m_format, from the export-format table
     bool m_ascending;
+    int m_fileThreads;
 
     std::shared_ptr<Writer> m_writer;
     QString m_writerPath; // the final name of the writer's file
     QString m_stagedPath; // the name the writer writes to until the export has succeeded
     const _MsgMessage* m_conversationStart = nullptr; // first message of the file being written
+    qsizetype m_conversationFirst = 0; // its position
     QSet<QString> m_usedNames; // file names given in this export, folded to lower case
     qsizetype m_position = 0; // of the message being written
     QList<HtmlConversation> m_htmlConversations; // the pages written, for the index
-    QHash<QString, QString> m_placedAttachments; // source file to its address from a page
-    QSet<QString> m_usedAttachmentNames; // in "files", folded to lower case
+    // The addresses of the current page's attachments, placed before a render thread writes the page.
+    using PlacedAttachments = QHash<const _MsgAttachment*, QString>;
+    std::shared_ptr<PlacedAttachments> m_placedAhead;
+    // Files ended and not yet handed to the render threads: writer, messages and names.
+    struct PendingFile
+    {
+        std::shared_ptr<Writer> writer;
+        QList<_MsgMessage*> messages;
+        QString finalPath;
+        QString stagedPath;
+    };
+    std::vector<PendingFile> m_pendingFiles;
+    qsizetype m_pendingMessages = 0;
     PageDocumentInfo m_pageInfo;
     qsizetype m_total = 0;
     QString m_progressFormat;
     ExportStaging m_staging;
+    std::unique_ptr<HtmlExportFiles> m_htmlFiles; // staged with m_staging
     // Last, so that its threads have stopped before anything they use goes.
-    std::unique_ptr<PdfRenderPool> m_renderPool;
+    std::unique_ptr<FileRenderPool> m_renderPool;
 };

@@ -294,6 +294,8 @@ private slots:
     void csvReadBack_data();
     void csvReadBack();
     void htmlPagesIndexAndPictures();
+    void filesWrittenOnThreadsAreTheSame_data();
+    void filesWrittenOnThreadsAreTheSame();
     void exportFileLeavesNothingOfWhatWasThere();
 
 private:
@@ -571,9 +573,12 @@ void TestExport::cancelOrFailureRemovesOnlyWhatExportMade_data()
     };
     row("text cancelled before the first message", ExportSMSThread::Text, "all.txt", false, 0, false);
     row("csv cancelled after some messages", ExportSMSThread::Csv, "all.csv", false, 4, false);
-    row("html cancelled in a folder with the user's files", ExportSMSThread::Html, "mine", true, 6, false);
+    // HTML pages are written on threads of their own too, and progress follows the messages they
+    // have written: the third report comes at the latest once the last page is done, before the
+    // files take their names.
+    row("html cancelled in a folder with the user's files", ExportSMSThread::Html, "mine", true, 3, false);
     row("html failing in a folder with the user's files", ExportSMSThread::Html, "mine", true, -1, true);
-    row("html cancelled in a new folder", ExportSMSThread::Html, "new/html", false, 6, false);
+    row("html cancelled in a new folder", ExportSMSThread::Html, "new/html", false, 3, false);
     row("html failing in a new folder", ExportSMSThread::Html, "new/html", false, -1, true);
     // PDF files are drawn on threads of their own, which report progress every 50 ms: the cancel
     // comes with the first of those reports, while a long conversation is being drawn.
@@ -756,8 +761,10 @@ void TestExport::filesThatExistedBeforeSurvive()
     const QStringList before = listing(m_tmp->path());
 
     RecordingProgress progress;
+    // HTML pages follow the messages written on their threads: the third report comes at the latest
+    // once the last page is done.
     if (situation == Cancelled)
-        progress.cancelAfterUpdates = format == ExportSMSThread::Pdf ? 2 : 80;
+        progress.cancelAfterUpdates = format == ExportSMSThread::Pdf ? 2 : format == ExportSMSThread::Html ? 3 : 80;
     ExportSMSThread worker(messages, root.filePath(output), format, true, &progress);
     runDirect(worker, progress);
 
@@ -1288,6 +1295,85 @@ void TestExport::dateTextsAsTheLocaleFormatsThem()
         texts.appendFixedUtf8(utf8, int(date));
         QCOMPARE(QByteArray(utf8.data(), utf8.size()), fixed.toUtf8());
     }
+}
+
+void TestExport::filesWrittenOnThreadsAreTheSame_data()
+{
+    QTest::addColumn<int>("threads");
+    QTest::addColumn<bool>("ascending");
+
+    QTest::newRow("one thread beside the export's") << 1 << true;
+    QTest::newRow("more threads than cores, descending") << 6 << false;
+}
+
+void TestExport::filesWrittenOnThreadsAreTheSame()
+{
+    // Pages written side by side make the very folder that writing them one after the other makes:
+    // the same pages and index, and attachments of one name met in several conversations numbered
+    // in the order of the pages, each the copy of its own file. Progress still counts to the end.
+    QFETCH(int, threads);
+    QFETCH(bool, ascending);
+
+    const QDir sources(m_tmp->filePath(QStringLiteral("sources")));
+    for (const QString& folder : { QStringLiteral("a"), QStringLiteral("b") }) {
+        QVERIFY(sources.mkpath(folder));
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(writeFile(sources.filePath(QStringLiteral("%1/photo-%2.jpg").arg(folder).arg(i)),
+                (folder + QString::number(i)).toUtf8()));
+    }
+    QList<_MsgMessage*> messages;
+    for (int c = 0; c < 60; ++c) {
+        _MsgChat* chat = addChat(QStringLiteral("+44770090%1").arg(c, 4, 10, QLatin1Char('0')),
+            c % 5 == 0 ? QString::fromUtf16(u"N\u00e9stor \u0645\u062d\u0645\u062f %1").arg(c)
+                       : QStringLiteral("Person %1").arg(c),
+            0);
+        // From one message to a few hundred, over months: the pages take very different times.
+        const int count = 1 + (c * 37) % 240;
+        for (int m = 0; m < count; ++m) {
+            const QString text = m % 4 == 1 ? QString::fromUtf16(u"caf\u00e9 \U0001F600 %1").arg(m)
+                                            : QStringLiteral("message %1 of %2").arg(m).arg(c);
+            _MsgMessage* message = add(chat, nullptr, c * 7000 + m * 131, m % 3 == 0, text);
+            if (m % 7 == 3) {
+                // Files of one name in two folders, and one that is gone.
+                const int n = (c + m) % 12;
+                const QString source = n < 10
+                    ? sources.filePath(
+                        QStringLiteral("%1/photo-%2.jpg").arg(n % 2 ? QLatin1Char('a') : QLatin1Char('b')).arg(n / 2))
+                    : sources.filePath(QStringLiteral("gone.jpg"));
+                attach(message, n % 4 == 0 ? QStringLiteral("application/pdf") : QStringLiteral("image/jpeg"), source);
+            }
+            messages.append(message);
+        }
+    }
+
+    const QString single = m_tmp->filePath(QStringLiteral("single"));
+    const QString pooled = m_tmp->filePath(QStringLiteral("pooled"));
+    RecordingProgress oneByOne;
+    ExportSMSThread first(messages, single, ExportSMSThread::Html, ascending, &oneByOne);
+    first.setFileThreads(0);
+    runDirect(first, oneByOne);
+    QCOMPARE(oneByOne.errors, QStringList());
+    RecordingProgress sideBySide;
+    ExportSMSThread second(messages, pooled, ExportSMSThread::Html, ascending, &sideBySide);
+    second.setFileThreads(threads);
+    runDirect(second, sideBySide);
+    QCOMPARE(sideBySide.errors, QStringList());
+
+    const QStringList files = listing(single);
+    QCOMPARE(files.size(), 60 + 10 + htmlExtras.size());
+    QCOMPARE(listing(pooled), files);
+    for (const QString& file : files) {
+        if (!file.endsWith(QLatin1Char('/')))
+            QVERIFY2(readAll(QDir(single).filePath(file)) == readAll(QDir(pooled).filePath(file)), qPrintable(file));
+    }
+
+    int percent = -1;
+    for (const RecordingProgress::Update& update : std::as_const(sideBySide.updates)) {
+        QVERIFY2(update.progress >= percent, qPrintable(update.text));
+        percent = std::max(percent, update.progress);
+    }
+    QCOMPARE(sideBySide.updates.last().progress, 100);
+    QCOMPARE(sideBySide.updates.last().text, QStringLiteral("Messages: %1/%1").arg(messages.size()));
 }
 
 void TestExport::exportFileLeavesNothingOfWhatWasThere()

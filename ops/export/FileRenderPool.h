@@ -13,10 +13,11 @@
 #include <thread>
 #include <vector>
 
-// Threads that draw the files of one export side by side: conversations make independent files.
-// At most twice as many jobs as threads wait in the queue, so that the feeding thread stays close to
-// what is drawn. The feeding thread waits in short steps in which it reports progress and may stop.
-class PdfRenderPool
+// Threads that write the files of one export side by side: conversations make independent files, and
+// formatting them, not the disk, takes the time. At most twice as many jobs as threads wait in the
+// queue, so that the feeding thread stays close to what is written. The feeding thread waits in short
+// steps in which it reports progress and may stop.
+class FileRenderPool
 {
 public:
     // Thrown by a job's step once the pool stops; ends the job without a failure.
@@ -27,11 +28,11 @@ public:
     using Waiting = std::function<void()>;
 
     // cancelled: a flag that stops the jobs as well, checked at every step.
-    PdfRenderPool(int threads, const std::atomic<bool>* cancelled);
+    FileRenderPool(int threads, const std::atomic<bool>* cancelled);
     // Stops and waits for the threads.
-    ~PdfRenderPool();
-    PdfRenderPool(const PdfRenderPool&) = delete;
-    PdfRenderPool& operator=(const PdfRenderPool&) = delete;
+    ~FileRenderPool();
+    FileRenderPool(const FileRenderPool&) = delete;
+    FileRenderPool& operator=(const FileRenderPool&) = delete;
 
     // The threads for this machine: one per core, at most a few.
     static int defaultThreads();

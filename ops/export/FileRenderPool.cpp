@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quillbarrow SMS Desk developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ops/export/pdf/PdfRenderPool.h"
+#include "ops/export/FileRenderPool.h"
 
 #include <QThread>
 
@@ -13,7 +13,7 @@ constexpr int mostThreads = 8;
 
 } // namespace
 
-PdfRenderPool::PdfRenderPool(int threads, const std::atomic<bool>* cancelled)
+FileRenderPool::FileRenderPool(int threads, const std::atomic<bool>* cancelled)
     : m_cancelled(cancelled)
     , m_queueLimit(size_t(std::max(threads, 1)) * 2)
 {
@@ -21,7 +21,7 @@ PdfRenderPool::PdfRenderPool(int threads, const std::atomic<bool>* cancelled)
         m_threads.emplace_back([this] { runThread(); });
 }
 
-PdfRenderPool::~PdfRenderPool()
+FileRenderPool::~FileRenderPool()
 {
     stop();
     {
@@ -33,12 +33,12 @@ PdfRenderPool::~PdfRenderPool()
         thread.join();
 }
 
-int PdfRenderPool::defaultThreads()
+int FileRenderPool::defaultThreads()
 {
     return std::clamp(QThread::idealThreadCount(), 1, mostThreads);
 }
 
-void PdfRenderPool::submit(Job job, const Waiting& waiting)
+void FileRenderPool::submit(Job job, const Waiting& waiting)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_failure && m_queue.size() >= m_queueLimit) {
@@ -54,7 +54,7 @@ void PdfRenderPool::submit(Job job, const Waiting& waiting)
     m_changed.notify_all();
 }
 
-void PdfRenderPool::finish(const Waiting& waiting)
+void FileRenderPool::finish(const Waiting& waiting)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_failure && (!m_queue.empty() || m_running > 0)) {
@@ -67,7 +67,7 @@ void PdfRenderPool::finish(const Waiting& waiting)
     throwFailure();
 }
 
-void PdfRenderPool::stop()
+void FileRenderPool::stop()
 {
     m_stopping = true;
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -75,20 +75,20 @@ void PdfRenderPool::stop()
     m_changed.wait(lock, [this] { return m_running == 0; });
 }
 
-void PdfRenderPool::step()
+void FileRenderPool::step()
 {
     m_steps.fetch_add(1, std::memory_order_relaxed);
     if (m_stopping || (m_cancelled && *m_cancelled))
         throw Stopped();
 }
 
-void PdfRenderPool::throwFailure()
+void FileRenderPool::throwFailure()
 {
     if (m_failure)
         std::rethrow_exception(m_failure);
 }
 
-void PdfRenderPool::runThread()
+void FileRenderPool::runThread()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
