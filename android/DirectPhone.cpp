@@ -99,9 +99,11 @@ QString deviceErrorText(const QString& adbError)
                   "android-sdk-platform-tools-common package (its udev rule lets the plugdev group reach Android "
                   "devices), add yourself to the plugdev group, log in again and plug the phone in again.")
             .arg(said);
+    // A phone pulled out while adb waits for its answer ends the command with a protocol fault.
     if (error.startsWith(QLatin1String("error:"))
         && (error.contains(QLatin1String("not found")) || error.contains(QLatin1String("offline"))
-            || error.contains(QLatin1String("closed")) || error.contains(QLatin1String("no devices"))))
+            || error.contains(QLatin1String("closed")) || error.contains(QLatin1String("no devices"))
+            || error.contains(QLatin1String("protocol fault"))))
         return tr("The phone is no longer connected (adb says \"%1\"). Plug it in again, keep it unlocked and "
                   "try again.")
             .arg(said);

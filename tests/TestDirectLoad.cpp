@@ -335,6 +335,9 @@ private slots:
                               << QStringLiteral("The phone is no longer connected");
         QTest::newRow("offline") << QStringLiteral("error: device offline")
                                  << QStringLiteral("The phone is no longer connected");
+        QTest::newRow("pulled out mid-answer")
+            << QStringLiteral("error: protocol fault (couldn't read status): Success")
+            << QStringLiteral("The phone is no longer connected");
         QTest::newRow("something else") << QStringLiteral("/system/bin/sh: content: not found") << QString();
     }
 
